@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds in Release and launches the application.
+# On a first run (no folder remembered yet) it points the application at a
+# generated demo card so a new user sees a full library at once.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-release -j"$(nproc)"
+
+DEMO="$(pwd)/build-release/demo-card"
+if [ -x build-release/tools/mediagen/rovixmediagen ] && [ ! -d "$DEMO" ]; then
+  build-release/tools/mediagen/rovixmediagen demo "$DEMO" >/dev/null
+fi
+if [ -x build-release/rovixmanager-settings ] ; then :; fi
+if [ -d "$DEMO" ] && [ -x build-release/src/rovixmanager ]; then
+  build-release/src/rovixmanager --store-demo-folder-if-unset "$DEMO" || true
+fi
+exec build-release/src/rovixmanager "$@"

@@ -1,0 +1,3 @@
+namespace rovix {
+int appPlaceholder() { return 0; }
+}

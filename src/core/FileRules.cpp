@@ -1,0 +1,272 @@
+#include "core/FileRules.h"
+
+#include "core/Log.h"
+
+#include <cctype>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string lower(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool isDir(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Leading decimal digits of a two-character field; none reads as 0.
+uint16_t twoDigitField(const std::string& s, std::size_t pos)
+{
+    uint16_t value = 0;
+    for (std::size_t i = pos; i < pos + 2 && i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (!std::isdigit(c))
+            break;
+        value = static_cast<uint16_t>(value * 10 + (c - '0'));
+    }
+    return value;
+}
+
+std::string replaceLastChar(const std::string& s, const char* with)
+{
+    if (s.empty())
+        return std::string(with);
+    return s.substr(0, s.size() - 1) + with;
+}
+
+// Removes the last path component (and the separator before it).
+std::string dropLastComponent(const std::string& path)
+{
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    const auto slash = p.find_last_of('/');
+    if (slash == std::string::npos)
+        return std::string();
+    if (slash == 0)
+        return "/";
+    return p.substr(0, slash);
+}
+
+} // namespace
+
+std::string pmGetFileName(const std::string& path, bool withoutExtension)
+{
+    const auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (withoutExtension) {
+        const auto dot = name.find_last_of('.');
+        if (dot != std::string::npos)
+            name.erase(dot);
+    }
+    return name;
+}
+
+std::string pmGetPathWithoutExtension(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return path;
+    return path.substr(0, dot);
+}
+
+std::string pmReverseString(const std::string& text) { return std::string(text.rbegin(), text.rend()); }
+
+bool pmIsFileExist(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool pmIsWritable(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    struct statvfs vfs {};
+    if (::statvfs(path.c_str(), &vfs) == 0 && (vfs.f_flag & ST_RDONLY))
+        return false;
+    // The permission bits decide, even for the superuser: a recording the
+    // camera protected (read-only) must still read as protected.
+    const uid_t uid = ::geteuid();
+    if (uid == 0)
+        return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    if (st.st_uid == uid)
+        return (st.st_mode & S_IWUSR) != 0;
+    if (st.st_gid == ::getegid())
+        return (st.st_mode & S_IWGRP) != 0;
+    return (st.st_mode & S_IWOTH) != 0;
+}
+
+MediaContainerKind pmGetMediaType(const std::string& path)
+{
+    const std::string name = pmGetFileName(path, false);
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos)
+        return kMediaUnknown;
+    const std::string ext = lower(name.substr(dot + 1));
+    if (ext == "avi")
+        return kMediaAvi;
+    if (ext == "mov")
+        return kMediaMov;
+    if (ext == "mp4")
+        return kMediaMp4;
+    return kMediaUnknown;
+}
+
+bool pmIsDigitRun(const std::string& name, std::size_t start)
+{
+    if (name.size() < start + 4)
+        return false;
+    for (std::size_t i = start; i < start + 4; ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+    }
+    return true;
+}
+
+bool pmIsEventByAttribute(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    if (!pmIsWritable(path))
+        return true;
+    return upper(pmGetFileName(path, false)).find("EMER") != std::string::npos;
+}
+
+RecordingType pmGetFileType(const std::string& path)
+{
+    const std::string base = upper(pmGetFileName(path, true));
+    bool fourMatched = false;
+    if (base.size() >= 5) {
+        const std::string head = base.substr(0, 4);
+        RecordingType type = kRecordingNormal;
+        if (head == "FILE") {
+            fourMatched = true;
+        } else if (head == "EMER" || head == "EVEN") {
+            fourMatched = true;
+            type = kRecordingEvent;
+        } else if (head == "PARK") {
+            fourMatched = true;
+            type = kRecordingParking;
+        }
+        if (fourMatched && pmIsDigitRun(base, 4))
+            return type;
+    }
+    if (!fourMatched && base.size() >= 2) {
+        const std::string head = base.substr(0, 2);
+        RecordingType type = kRecordingNormal;
+        bool matched = true;
+        if (head == "BN")
+            type = kRecordingNormal;
+        else if (head == "BE")
+            type = kRecordingEvent;
+        else if (head == "BP")
+            type = kRecordingParking;
+        else
+            matched = false;
+        if (matched && pmIsDigitRun(base, 2))
+            return type;
+    }
+    return pmIsEventByAttribute(path) ? kRecordingEvent : kRecordingNormal;
+}
+
+MotorType pmGetMotorType(const std::string& path)
+{
+    if (path.empty())
+        return kMotorNone;
+    const std::string base = pmGetFileName(path, true);
+    if (pmIsDigitRun(base, 2)) {
+        const std::string head = upper(base.substr(0, 2));
+        if (head == "BN" || head == "BE" || head == "BP")
+            return kMotorTwoLetter;
+    }
+    return kMotorStandard;
+}
+
+CameraCode pmGetCameraType(const std::string& path)
+{
+    if (path.empty())
+        return kCameraNone;
+    const std::string base = pmGetFileName(path, true);
+    if (base.size() <= 18)
+        return kCameraNone;
+    if (!pmIsDigitRun(pmReverseString(base), 2))
+        return kCameraNone;
+    const char last = base.back();
+    if (last == 'M' || last == 'm')
+        return kCameraMain;
+    if (last == '2')
+        return kCameraRear;
+    return kCameraNone;
+}
+
+bool pmGetFileDateTime(const std::string& path, _SYSTEMTIME& time)
+{
+    time = _SYSTEMTIME{};
+    const std::string base = pmGetFileName(path, true);
+    if (base.size() < 17)
+        return false;
+    time.wYear = static_cast<uint16_t>(2000 + twoDigitField(base, 4));
+    time.wMonth = twoDigitField(base, 6);
+    time.wDay = twoDigitField(base, 8);
+    time.wHour = twoDigitField(base, 11);
+    time.wMinute = twoDigitField(base, 13);
+    time.wSecond = twoDigitField(base, 15);
+    return true;
+}
+
+std::string pmGetGpsLogFile(const std::string& path)
+{
+    if (path.empty())
+        return std::string();
+    const std::string stem = pmGetPathWithoutExtension(path);
+    for (const char* ext : {".log", ".txt", ".nmea", ".NMEA"}) {
+        const std::string candidate = stem + ext;
+        if (pmIsFileExist(candidate))
+            return candidate;
+    }
+    pmWriteLog("pmGetGpsLogFile() - GPS NMEA file not found!");
+    pmWriteLog(stem + ".NMEA");
+
+    const std::string camLetterLog = replaceLastChar(stem, "N.NMEA");
+    if (pmIsFileExist(camLetterLog))
+        return camLetterLog;
+
+    const std::string grandParent = dropLastComponent(dropLastComponent(path));
+    const std::string nmeaFolder = grandParent.empty() ? std::string("NMEA")
+                                   : grandParent == "/" ? std::string("/NMEA")
+                                                        : grandParent + "/NMEA";
+    if (isDir(nmeaFolder)) {
+        const std::string s2 = nmeaFolder + "/" + pmGetFileName(path, true);
+        for (const std::string& candidate : {s2 + ".nmea", s2 + ".NMEA", replaceLastChar(s2, "N.NMEA")}) {
+            if (pmIsFileExist(candidate))
+                return candidate;
+        }
+    }
+
+    const std::string appended = path + ".txt";
+    if (pmIsFileExist(appended))
+        return appended;
+    return std::string();
+}

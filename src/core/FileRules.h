@@ -1,0 +1,44 @@
+#pragma once
+// Facts read out of a recording's path: container kind, recording type, camera,
+// start time, and the companion track log. These work on the name alone; only
+// the existence and write-permission tests touch the file system, and nothing
+// here ever opens a file.
+#include <cstdint>
+#include <string>
+
+enum MediaContainerKind : int { kMediaUnknown = -1, kMediaAvi = 1, kMediaMov = 3, kMediaMp4 = 5 };
+enum RecordingType : uint8_t { kRecordingNormal = 0, kRecordingEvent = 1, kRecordingParking = 2 };
+enum CameraCode : uint16_t { kCameraNone = 0, kCameraMain = 1, kCameraRear = 2 };
+
+// Motor type kept by the controller: 0 no recording, 1 standard naming, 2 "BN"/"BE"/"BP" names.
+enum MotorType : uint16_t { kMotorNone = 0, kMotorStandard = 1, kMotorTwoLetter = 2 };
+
+struct _SYSTEMTIME {
+    uint16_t wYear = 0;
+    uint16_t wMonth = 0;
+    uint16_t wDayOfWeek = 0;
+    uint16_t wDay = 0;
+    uint16_t wHour = 0;
+    uint16_t wMinute = 0;
+    uint16_t wSecond = 0;
+    uint16_t wMilliseconds = 0;
+};
+
+// All functions take a full path (or a URL string: only its last component matters).
+std::string pmGetFileName(const std::string& path, bool withoutExtension);
+// Full path without the extension of its last component.
+std::string pmGetPathWithoutExtension(const std::string& path);
+std::string pmReverseString(const std::string& text);
+bool pmIsFileExist(const std::string& path);
+// Write permission of the current user (write bit for the user's class, not on a read-only volume).
+bool pmIsWritable(const std::string& path);
+
+MediaContainerKind pmGetMediaType(const std::string& path);
+bool pmIsDigitRun(const std::string& name, std::size_t start);
+bool pmIsEventByAttribute(const std::string& path);
+RecordingType pmGetFileType(const std::string& path);
+MotorType pmGetMotorType(const std::string& path);
+CameraCode pmGetCameraType(const std::string& path);
+bool pmGetFileDateTime(const std::string& path, _SYSTEMTIME& time);
+// Path of the companion position/G-sensor log of a recording, or "" when there is none.
+std::string pmGetGpsLogFile(const std::string& path);

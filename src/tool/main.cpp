@@ -1,0 +1,30 @@
+// rovixtool: the command-line front end over the same rules the application
+// uses. Each command lives in its own source file.
+#include "tool/Commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+static int usage()
+{
+    std::fprintf(stderr,
+                 "usage: rovixtool scan FOLDER\n"
+                 "       rovixtool track RECORDING\n"
+                 "       rovixtool kml RECORDING OUT.kml\n");
+    return 2;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return usage();
+    const std::string command = argv[1];
+    if (command == "scan" && argc == 3)
+        return runScanCommand(argv[2]);
+    if (command == "track" && argc == 3)
+        return runTrackCommand(argv[2]);
+    if (command == "kml" && argc == 4)
+        return runKmlCommand(argv[2], argv[3]);
+    return usage();
+}
