@@ -1,3 +1,0 @@
-namespace rovix {
-int appPlaceholder() { return 0; }
-}
