@@ -1,0 +1,72 @@
+#include "core/PlaylistFilter.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+struct TzGuard {
+    std::string old;
+    bool had;
+    explicit TzGuard(const char* tz)
+    {
+        const char* o = std::getenv("TZ");
+        had = o != nullptr;
+        if (had)
+            old = o;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~TzGuard()
+    {
+        if (had)
+            setenv("TZ", old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+};
+} // namespace
+
+TEST(PlaylistFilter, DayTypeAndExistence)
+{
+    TzGuard tz("JST-9");
+    const fs::path dir = fs::temp_directory_path() / ("rovix-playlist-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    auto make = [&](const std::string& name) {
+        std::ofstream(dir / name) << "x";
+        return (dir / name).string();
+    };
+    // 2021-03-04 15:30 UTC is already 2021-03-05 00:30 in Tokyo.
+    const int64_t lateUtc = 1614871800LL * 1000;
+    const int64_t noonLocal = (1614871800LL + 12 * 3600) * 1000;
+    std::vector<ScannedRecording> lib = {
+        {make("FILE210305-003000.MP4"), lateUtc},
+        {make("EMER210305-120000.MP4"), noonLocal},
+        {make("PARK210305-120500.MP4"), noonLocal},
+        {make("CLIP.MP4"), noonLocal},
+        {(dir / "GONE0001.MP4").string(), noonLocal},
+        {make("FILE210306-120000.MP4"), noonLocal + 86400000LL},
+        {make("NODATE0001.MP4"), std::nullopt},
+    };
+    PlaylistFilterOptions o;
+    o.year = 2021;
+    o.month = 3;
+    o.day = 5;
+    EXPECT_EQ(pmFilterPlaylist(lib, o), (std::vector<std::size_t>{0, 1, 2, 3}));
+
+    o.showNormal = o.showEvent = false; // parking only: an unprefixed name is never parking
+    EXPECT_EQ(pmFilterPlaylist(lib, o), (std::vector<std::size_t>{2}));
+    o.showParking = false;
+    EXPECT_TRUE(pmFilterPlaylist(lib, o).empty());
+
+    o.showNormal = true;
+    o.allFiles = true; // every day, still filtered by type; undated entries pass too
+    EXPECT_EQ(pmFilterPlaylist(lib, o), (std::vector<std::size_t>{0, 3, 5, 6}));
+
+    fs::remove_all(dir);
+}
