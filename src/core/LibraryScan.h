@@ -9,11 +9,12 @@
 #include <vector>
 
 struct ScannedRecording {
-    std::string path;                   // full path as listed (native bytes, usually UTF-8)
-    std::optional<int64_t> mtimeMsecs;  // modification time, ms since the epoch; none when unreadable
+    std::string path;                  // full path as listed (native bytes, usually UTF-8)
+    std::optional<int64_t> mtimeMsecs; // modification time, ms since the epoch; none when unreadable
 };
 
-class LibraryScanner {
+class LibraryScanner
+{
 public:
     // Called for every file offered for admission (not for folders); lets the
     // controller keep its own bookkeeping. May be empty.
@@ -43,3 +44,39 @@ bool pmLessByFileDate(const std::string& nameA, const std::string& nameB);
 // Camera product name from the first "DEVICE.XML" found in the folder or one
 // of its ancestors; "" when none. Reads a bounded prefix of the file.
 std::string pmGetModelName(const std::string& folder);
+
+// Characters are counted as UTF-8 code points (every byte that is not a
+// continuation byte starts one), so a name is never cut inside a character;
+// for the camera's ASCII names this is the same as counting bytes. Keys and
+// names compare byte by byte, which for UTF-8 is code point order.
+std::string pmFileDateSortKey(const std::string& name);
+
+// The playlist order of recordings given by path: indices into `paths`,
+// ordered by pmLessByFileDate on their file names; equal names keep their
+// scan order.
+std::vector<std::size_t> pmSortByFileDate(const std::vector<std::string>& paths);
+
+// The newest recording that is still on disk: sorts by the playlist order and
+// walks from the last entry backwards to the first whose file exists. Returns
+// its index into `paths`, or none when every file is gone. `exists` defaults
+// to pmIsFileExist.
+std::optional<std::size_t>
+pmNewestExistingRecording(const std::vector<std::string>& paths,
+                          const std::function<bool(const std::string&)>& exists = {});
+
+// A calendar day in the user's local time zone (Gregorian).
+struct LocalDay {
+    uint16_t year = 0;
+    uint16_t month = 0;
+    uint16_t day = 0;
+};
+
+// The local day of an instant in milliseconds since the epoch; none when the
+// platform cannot convert it.
+std::optional<LocalDay> pmLocalDayOf(int64_t msecs);
+
+// The calendar's day test: whether any of the file dates, in stored order,
+// falls on the given local day. Entries without a date are passed over; an
+// empty list gives false. File existence is not checked.
+bool pmIsMediaExistByDate(const std::vector<std::optional<int64_t>>& fileDates, uint16_t year, uint16_t month,
+                          uint16_t day);

@@ -1,0 +1,212 @@
+#include "core/LibraryScan.h"
+
+#include "core/ContainerProbe.h"
+#include "core/FileRules.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <dirent.h>
+#include <numeric>
+#include <set>
+#include <sys/stat.h>
+#include <utility>
+
+namespace
+{
+
+std::string joinPath(const std::string& folder, const std::string& name)
+{
+    if (!folder.empty() && folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+// The folder's visible entries in the order the file system lists them. A
+// folder that cannot be listed (or fails part way) contributes nothing.
+std::vector<std::string> listFolder(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return names;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            if (errno != 0)
+                names.clear();
+            break;
+        }
+        if (entry->d_name[0] == '.')
+            continue;
+        names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+int64_t modificationMsecs(const struct stat& st)
+{
+    return int64_t(st.st_mtim.tv_sec) * 1000 + int64_t(st.st_mtim.tv_nsec / 1000000);
+}
+
+bool isContinuationByte(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+} // namespace
+
+std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
+{
+    std::vector<ScannedRecording> found;
+    m_nCurFolderLevel = 0;
+
+    struct stat rootStat {
+    };
+    if (folder.empty() || ::stat(folder.c_str(), &rootStat) != 0 || !S_ISDIR(rootStat.st_mode))
+        return found;
+
+    // One frame per folder being walked: its listing and the next entry to
+    // look at. The top frame is the deepest folder, so pushing a sub-folder
+    // and continuing with it gives the same depth-first order as recursion,
+    // without letting a deep tree exhaust the call stack. Listings are read
+    // whole on entry, so at most one directory stream is open at a time.
+    struct Frame {
+        std::string path;
+        std::vector<std::string> names;
+        std::size_t next = 0;
+    };
+    std::vector<Frame> stack;
+    // Real folders already entered: a symlink back to an ancestor (or a
+    // second link to the same folder) is walked only once.
+    std::set<std::pair<dev_t, ino_t>> visited;
+
+    auto enterFolder = [&](const std::string& path, const struct stat& st) {
+        if (!visited.insert({st.st_dev, st.st_ino}).second)
+            return;
+        ++m_nCurFolderLevel;
+        stack.push_back(Frame{path, listFolder(path), 0});
+    };
+
+    enterFolder(folder, rootStat);
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next >= top.names.size()) {
+            stack.pop_back();
+            --m_nCurFolderLevel;
+            continue;
+        }
+        const std::string path = joinPath(top.path, top.names[top.next++]);
+        // Follows symlinks, like asking whether something exists there; a
+        // broken link or an entry removed since the listing is passed over.
+        struct stat st {
+        };
+        if (::stat(path.c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            enterFolder(path, st);
+            continue;
+        }
+        const bool admitted = admit(path);
+        if (onFileOffered)
+            onFileOffered(path, admitted);
+        if (admitted)
+            found.push_back(ScannedRecording{path, modificationMsecs(st)});
+    }
+    m_nCurFolderLevel = 0;
+    return found;
+}
+
+bool LibraryScanner::admit(const std::string& path)
+{
+    switch (pmGetMediaType(path)) {
+    case kMediaAvi:
+        return pmIsAviCodecReady(path);
+    case kMediaMov:
+    case kMediaMp4:
+        return pmIsMovCodecReady(path);
+    default:
+        return false;
+    }
+}
+
+std::string pmFileDateSortKey(const std::string& name)
+{
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < name.size() && starts.size() <= 18; ++i) {
+        if (i == 0 || !isContinuationByte(name[i]))
+            starts.push_back(i);
+    }
+    if (starts.size() < 19)
+        return name;
+    // Names of 19 characters or more: the 14 characters from position 4,
+    // which for camera names are the date, the separator, the time and the
+    // character after it.
+    return name.substr(starts[4], starts[18] - starts[4]);
+}
+
+bool pmLessByFileDate(const std::string& nameA, const std::string& nameB)
+{
+    const std::string keyA = pmFileDateSortKey(nameA);
+    const std::string keyB = pmFileDateSortKey(nameB);
+    if (keyA != keyB)
+        return keyA < keyB;
+    // Same second: the full name that sorts last comes first.
+    return nameB < nameA;
+}
+
+std::vector<std::size_t> pmSortByFileDate(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> names;
+    names.reserve(paths.size());
+    for (const std::string& path : paths)
+        names.push_back(pmGetFileName(path, false));
+    std::vector<std::size_t> order(paths.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return pmLessByFileDate(names[a], names[b]); });
+    return order;
+}
+
+std::optional<std::size_t> pmNewestExistingRecording(const std::vector<std::string>& paths,
+                                                     const std::function<bool(const std::string&)>& exists)
+{
+    const std::vector<std::size_t> order = pmSortByFileDate(paths);
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        const std::string& path = paths[*it];
+        if (exists ? exists(path) : pmIsFileExist(path))
+            return *it;
+    }
+    return std::nullopt;
+}
+
+std::optional<LocalDay> pmLocalDayOf(int64_t msecs)
+{
+    // Floor division, so an instant just before the epoch stays on its day.
+    int64_t seconds = msecs / 1000;
+    if (msecs % 1000 < 0)
+        --seconds;
+    const std::time_t when = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    if (!::localtime_r(&when, &parts))
+        return std::nullopt;
+    const long year = long(parts.tm_year) + 1900;
+    if (year < 0 || year > 65535)
+        return std::nullopt;
+    return LocalDay{uint16_t(year), uint16_t(parts.tm_mon + 1), uint16_t(parts.tm_mday)};
+}
+
+bool pmIsMediaExistByDate(const std::vector<std::optional<int64_t>>& fileDates, uint16_t year, uint16_t month,
+                          uint16_t day)
+{
+    for (const std::optional<int64_t>& date : fileDates) {
+        if (!date)
+            continue;
+        const std::optional<LocalDay> local = pmLocalDayOf(*date);
+        if (local && local->year == year && local->month == month && local->day == day)
+            return true;
+    }
+    return false;
+}
