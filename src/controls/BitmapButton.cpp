@@ -1,0 +1,234 @@
+#include "controls/BitmapButton.h"
+
+#include "app/Services.h"
+
+#include <QEnterEvent>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTransform>
+
+BitmapButton::BitmapButton(QSize size, QWidget* parent) : QWidget(parent), m_initialSize(size)
+{
+    resize(size);
+    setAttribute(Qt::WA_Hover, false);
+    setMouseTracking(false);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+BitmapButton::~BitmapButton() = default;
+
+BitmapButton* BitmapButton::windowButtonWithSize(int width, int height, QWidget* parent)
+{
+    auto* button = new BitmapButton(QSize(width, height), parent);
+    button->setGeometry(0, 0, width, height);
+    return button;
+}
+
+void BitmapButton::setBitmapButton(const QString& normal, const QString& pressed, const QString& over,
+                                   const QString& disabled)
+{
+    m_names[Normal] = normal;
+    m_names[Pressed] = pressed;
+    m_names[Rollover] = over;
+    m_names[Disabled] = disabled;
+    reloadBitmaps();
+}
+
+void BitmapButton::reloadBitmaps()
+{
+    auto load = [this](const QString& name) {
+        QPixmap p = name.isEmpty() ? QPixmap() : pmLoadSkinImage(name);
+        return bR2L ? flipImage(p) : p;
+    };
+    m_activeImage = load(m_names[Normal]);
+    m_pressedImage = load(m_names[Pressed]);
+    m_rolloverImage = load(m_names[Rollover]);
+    m_inactiveImage = load(m_names[Disabled]);
+    update();
+}
+
+void BitmapButton::setPressedImage(const QPixmap& image)
+{
+    m_pressedImage = image;
+    update();
+}
+
+bool BitmapButton::hasImage(ImageState state) const
+{
+    return !pixmapFor(state).isNull();
+}
+
+const QPixmap& BitmapButton::pixmapFor(ImageState state) const
+{
+    switch (state) {
+    case Pressed:
+        return m_pressedImage;
+    case Rollover:
+        return m_rolloverImage;
+    case Disabled:
+        return m_inactiveImage;
+    case Normal:
+        break;
+    }
+    return m_activeImage;
+}
+
+void BitmapButton::show(ImageState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    update();
+}
+
+void BitmapButton::setBitmapTitle(const QString& text)
+{
+    m_title = text;
+    update();
+}
+
+void BitmapButton::setFontSize(int size)
+{
+    m_nFontSize = static_cast<quint16>(size);
+    update();
+}
+
+void BitmapButton::setTitleColor(const QColor& color)
+{
+    m_colorTitle = color;
+    update();
+}
+
+QPixmap BitmapButton::flipImage(const QPixmap& image)
+{
+    if (image.isNull())
+        return image;
+    return image.transformed(QTransform::fromScale(-1, 1), Qt::SmoothTransformation);
+}
+
+void BitmapButton::setButtonFlipped(bool flipped)
+{
+    if (flipped == bR2L)
+        return;
+    bR2L = flipped;
+    m_activeImage = flipImage(m_activeImage);
+    m_pressedImage = flipImage(m_pressedImage);
+    m_rolloverImage = flipImage(m_rolloverImage);
+    m_inactiveImage = flipImage(m_inactiveImage);
+    updateImage();
+    update();
+}
+
+void BitmapButton::checkButton(bool checked)
+{
+    bButtonChecked = checked;
+    if (!bButtonEnable) {
+        show(Disabled);
+        return;
+    }
+    show(checked ? Pressed : Normal);
+}
+
+void BitmapButton::updateRollOverImage()
+{
+    if (bButtonEnable)
+        show(Rollover);
+    else
+        updateImage();
+}
+
+void BitmapButton::updateImage()
+{
+    if (bButtonEnable)
+        updateActiveImage();
+    else
+        show(Disabled);
+}
+
+void BitmapButton::updateActiveImage()
+{
+    show(bButtonChecked ? Pressed : Normal);
+}
+
+void BitmapButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QPixmap& image = pixmapFor(m_state);
+    if (!image.isNull())
+        painter.drawPixmap(0, 0, image);
+    if (m_title.isEmpty())
+        return;
+    QFont font(QStringLiteral("Helvetica"));
+    font.setPixelSize(qMax<int>(1, m_nFontSize));
+    painter.setFont(font);
+    painter.setPen(m_colorTitle);
+    const QFontMetrics fm(font);
+    const int textHeight = fm.height();
+    const QRect textRect(0, (height() - textHeight) / 2, width(), textHeight);
+    painter.drawText(textRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, m_title);
+}
+
+void BitmapButton::enterEvent(QEnterEvent*)
+{
+    if (m_bTracking)
+        return;
+    updateRollOverImage();
+}
+
+void BitmapButton::leaveEvent(QEvent*)
+{
+    if (m_bTracking)
+        return;
+    updateImage();
+}
+
+void BitmapButton::mousePressEvent(QMouseEvent* event)
+{
+    if (!bButtonEnable || event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    m_bTracking = true;
+    show(Pressed);
+}
+
+void BitmapButton::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_bTracking)
+        return;
+    // Like a platform push button: the pressed look follows the pointer in and out.
+    if (rect().contains(event->position().toPoint()))
+        show(Pressed);
+    else
+        updateActiveImage();
+}
+
+void BitmapButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (!m_bTracking || event->button() != Qt::LeftButton)
+        return;
+    m_bTracking = false;
+    if (!bButtonEnable)
+        return;
+    const bool inside = rect().contains(event->position().toPoint());
+    if (inside && !bButtonChecked)
+        show(Rollover);
+    else
+        updateActiveImage();
+    if (inside)
+        Q_EMIT clicked();
+}
+
+void BitmapButton::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::EnabledChange) {
+        bButtonEnable = isEnabled();
+        m_bTracking = false;
+        if (bButtonEnable)
+            show(bButtonChecked ? Pressed : Normal);
+        else
+            show(Disabled);
+    }
+    QWidget::changeEvent(event);
+}
