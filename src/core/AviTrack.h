@@ -1,0 +1,27 @@
+#pragma once
+// Tracks embedded in AVI recordings: a position chunk "SLLT" (28-byte records,
+// one per second) and a G-sensor chunk "SGLT" (20-byte records), appended as
+// top-level RIFF chunks after the index. The readers skip the media chunks by
+// their sizes and read only the wanted chunk's records, in bounded blocks; a
+// declared payload length never decides an allocation.
+#include <cstdint>
+#include <string>
+
+class GpsList;
+
+// Reads "SLLT" into the track (placeholders first, so that the records line up
+// with the end of a video of `videoSeconds` seconds), then the G-sensor chunk
+// with pmGetAviSensorDataAligned; returns that reader's result.
+bool pmGetAviGpsData(const std::string& path, GpsList& list, int videoSeconds);
+// Puts the "SGLT" records onto the samples of the track, aligned to the end of
+// the video; appends samples where the track is too short.
+bool pmGetAviSensorDataAligned(const std::string& path, GpsList& list, int videoSeconds);
+// Appends one sample per "SGLT" record (the fallback when there is no position chunk).
+bool pmGetAviSensorData(const std::string& path, GpsList& list);
+
+// Record decoders, exposed for tests and tools.
+// Longitude and latitude of a 28-byte "SLLT" record, and its speed in km/h.
+void pmDecodeAviGpsRecord(const unsigned char* record, float& latitude, float& longitude, float& speed);
+// One axis of a "SGLT" record: sign-and-whole byte plus a signed 32-bit
+// big-endian fraction in units of 1e-5 g.
+float pmDecodeAviGAxis(const unsigned char* fiveBytes);

@@ -1,0 +1,108 @@
+#include "core/TrackLoader.h"
+
+#include "core/AviTrack.h"
+#include "core/GpsList.h"
+#include "core/GpsParser.h"
+#include "core/Log.h"
+
+#include <cmath>
+
+std::string pmGetAnotherCameraPath(const std::string& path)
+{
+    if (path.empty())
+        return std::string();
+    const CameraCode camera = pmGetCameraType(path);
+    if (camera != kCameraMain && camera != kCameraRear)
+        return std::string();
+    const char swap = camera == kCameraMain ? '2' : 'M';
+
+    const auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    if (name.size() < 5)
+        return std::string();
+    name[name.size() - 5] = swap;
+
+    auto join = [](const std::string& dir, const std::string& file) {
+        if (dir.empty())
+            return file;
+        return dir.back() == '/' ? dir + file : dir + "/" + file;
+    };
+    const std::string beside = slash == 0 ? "/" + name : join(folder, name);
+    if (pmIsFileExist(beside))
+        return beside;
+    if (!folder.empty())
+        folder.back() = swap;
+    return join(folder, name);
+}
+
+int pmWholeVideoSeconds(double seconds)
+{
+    if (!std::isfinite(seconds) || seconds <= 0)
+        return 0;
+    if (seconds >= GpsList::kMaxVideoSeconds)
+        return GpsList::kMaxVideoSeconds;
+    return static_cast<int>(seconds);
+}
+
+TrackLoadResult loadTrack(const std::string& recordingPath, double videoSeconds, GpsList& list)
+{
+    TrackLoadResult result;
+    result.videoSeconds = pmWholeVideoSeconds(videoSeconds);
+    list.ClearAllData();
+    if (recordingPath.empty())
+        return result;
+
+    GpsParser parser;
+    // The rear camera shows the front camera's track.
+    std::string trackPath = recordingPath;
+    if (pmGetCameraType(recordingPath) == kCameraRear) {
+        const std::string partner = pmGetAnotherCameraPath(recordingPath);
+        if (!partner.empty())
+            trackPath = partner;
+    }
+
+    const std::string log = pmGetGpsLogFile(trackPath);
+    if (!log.empty()) {
+        pmWriteLog("OnOpenGpsFile() - Found GPS file  - " + log);
+        result.source = TrackSource::NmeaLog;
+        result.sourcePath = log;
+        result.loaded = parser.ParseFile(log, &list);
+    } else {
+        pmWriteLog("OnOpenGpsFile() - No GPS file !");
+        list.ClearAllData();
+        // Without a log, a rear recording reads its own chunks, not its partner's.
+        if (pmGetMediaType(recordingPath) == kMediaAvi) {
+            result.source = TrackSource::AviChunks;
+            result.sourcePath = recordingPath;
+            result.loaded = pmGetAviGpsData(recordingPath, list, result.videoSeconds);
+            if (!result.loaded) {
+                result.aviSensorFallback = true;
+                result.loaded = pmGetAviSensorData(recordingPath, list);
+            }
+        }
+    }
+
+    if (result.loaded && list.IsGSensorReady())
+        list.SyncVideoDuration(result.videoSeconds);
+    return result;
+}
+
+int chooseEventMark(RecordingType type, bool hasGSensor, float maxG, int maxIndex, float minG, int minIndex)
+{
+    if (type != kRecordingEvent || !hasGSensor)
+        return -1;
+    float value = maxG;
+    int index = maxIndex;
+    if (std::fabs(minG) > std::fabs(maxG)) {
+        value = minG;
+        index = minIndex;
+    }
+    return std::fabs(value) > 0.5f ? index : -1;
+}
+
+int chooseEventMark(RecordingType type, const GpsList& list)
+{
+    return chooseEventMark(type, list.IsGSensorReady(), list.GetMaxGValue(), list.GetMaxGIndex(),
+                           list.GetMinGValue(), list.GetMinGIndex());
+}

@@ -1,0 +1,39 @@
+#pragma once
+// Which track belongs to a recording, decided the same way for the application
+// and the command-line tool: the companion NMEA log (a rear-camera recording
+// takes its front partner's log), else the AVI's embedded chunks; a track with
+// G-sensor data is then padded to the video length.
+#include "core/FileRules.h"
+
+#include <string>
+
+class GpsList;
+
+// Path of the other camera's recording of the same moment: beside the
+// recording, else in the sibling folder whose last letter is swapped (returned
+// whether or not it exists). "" when the path is not a two-camera name.
+std::string pmGetAnotherCameraPath(const std::string& path);
+
+enum class TrackSource { None, NmeaLog, AviChunks };
+
+struct TrackLoadResult {
+    bool loaded = false;                    // the load result (the last reader's answer)
+    TrackSource source = TrackSource::None; // where the samples came from
+    std::string sourcePath;                 // the log, or the AVI whose chunks were read
+    bool aviSensorFallback = false;         // the plain G-sensor reader ran
+    int videoSeconds = 0;                   // the whole seconds used for alignment and padding
+};
+
+// Whole seconds of a duration as the track readers use them: truncated, 0 for
+// anything negative or not finite, capped at GpsList::kMaxVideoSeconds.
+int pmWholeVideoSeconds(double seconds);
+
+// Clears the track and loads the one the application shows for this
+// recording. `videoSeconds` is the recording's duration in seconds.
+TrackLoadResult loadTrack(const std::string& recordingPath, double videoSeconds, GpsList& list);
+
+// Second of the event mark on the time slider, or -1: only an event recording
+// with G-sensor data gets one, at the extreme of larger magnitude (a tie keeps
+// the maximum) when that magnitude exceeds 0.5 g.
+int chooseEventMark(RecordingType type, const GpsList& list);
+int chooseEventMark(RecordingType type, bool hasGSensor, float maxG, int maxIndex, float minG, int minIndex);
