@@ -6,6 +6,7 @@
 #include <cmath>
 #include <ctime>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -315,7 +316,12 @@ KmlResult pmOutputKML(const std::string& path, const GpsList* list)
     kml.WriteEndTrack(name, "", location);
     kml.WriteFooter();
     if (!kml.CloseFile()) {
-        ::unlink(path.c_str());
+        // Remove the half-written document, but never a device or anything
+        // else that is not a plain file.
+        struct stat st {
+        };
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::unlink(path.c_str());
         return KmlResult::WriteFailed;
     }
     return KmlResult::Ok;

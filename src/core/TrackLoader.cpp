@@ -5,7 +5,9 @@
 #include "core/GpsParser.h"
 #include "core/Log.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 std::string pmGetAnotherCameraPath(const std::string& path)
 {
@@ -105,4 +107,27 @@ int chooseEventMark(RecordingType type, const GpsList& list)
 {
     return chooseEventMark(type, list.IsGSensorReady(), list.GetMaxGValue(), list.GetMaxGIndex(),
                            list.GetMinGValue(), list.GetMinGIndex());
+}
+
+std::string pmFormatTrackCsv(const GpsList& list)
+{
+    std::string out = "index,lat,lon,speed,direction,altitude,gx,gy,gz\n";
+    char line[1600];
+    int index = 0;
+    for (const GpsData& s : list.gpslist()) {
+        const int n =
+            std::snprintf(line, sizeof line, "%d,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f\n", index++,
+                          static_cast<double>(s.fLatitude()), static_cast<double>(s.fLongitude()),
+                          static_cast<double>(s.fSpeed()), static_cast<double>(s.fDirection()), s.dAltitude(),
+                          static_cast<double>(s.GetGValueX()), static_cast<double>(s.GetGValueY()),
+                          static_cast<double>(s.GetGValueZ()));
+        if (n > 0)
+            out.append(line, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof line - 1));
+    }
+    std::snprintf(line, sizeof line, "#gps=%d gsensor=%d max=%.6f@%d min=%.6f@%d\n",
+                  list.IsGPSReady() ? 1 : 0, list.IsGSensorReady() ? 1 : 0,
+                  static_cast<double>(list.GetMaxGValue()), list.GetMaxGIndex(),
+                  static_cast<double>(list.GetMinGValue()), list.GetMinGIndex());
+    out += line;
+    return out;
 }

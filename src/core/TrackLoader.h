@@ -32,6 +32,12 @@ int pmWholeVideoSeconds(double seconds);
 // recording. `videoSeconds` is the recording's duration in seconds.
 TrackLoadResult loadTrack(const std::string& recordingPath, double videoSeconds, GpsList& list);
 
+// The track as text: "index,lat,lon,speed,direction,altitude,gx,gy,gz", one
+// line per sample with 6 decimals, then
+// "#gps=0|1 gsensor=0|1 max=%.6f@%d min=%.6f@%d". What rovixtool track prints
+// and the golden files hold.
+std::string pmFormatTrackCsv(const GpsList& list);
+
 // Second of the event mark on the time slider, or -1: only an event recording
 // with G-sensor data gets one, at the extreme of larger magnitude (a tie keeps
 // the maximum) when that magnitude exceeds 0.5 g.

@@ -48,24 +48,7 @@ int runTrackCommand(const char* recording)
     GpsList list;
     loadFor(recording, list);
 
-    std::string out = "index,lat,lon,speed,direction,altitude,gx,gy,gz\n";
-    char line[1024];
-    int index = 0;
-    for (const GpsData& s : list.gpslist()) {
-        const int n =
-            std::snprintf(line, sizeof line, "%d,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f\n", index++,
-                          static_cast<double>(s.fLatitude()), static_cast<double>(s.fLongitude()),
-                          static_cast<double>(s.fSpeed()), static_cast<double>(s.fDirection()), s.dAltitude(),
-                          static_cast<double>(s.GetGValueX()), static_cast<double>(s.GetGValueY()),
-                          static_cast<double>(s.GetGValueZ()));
-        if (n > 0)
-            out.append(line, static_cast<std::size_t>(std::min<int>(n, sizeof line - 1)));
-    }
-    std::snprintf(line, sizeof line, "#gps=%d gsensor=%d max=%.6f@%d min=%.6f@%d\n",
-                  list.IsGPSReady() ? 1 : 0, list.IsGSensorReady() ? 1 : 0,
-                  static_cast<double>(list.GetMaxGValue()), list.GetMaxGIndex(),
-                  static_cast<double>(list.GetMinGValue()), list.GetMinGIndex());
-    out += line;
+    const std::string out = pmFormatTrackCsv(list);
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "rovixtool: cannot write the track\n");
         return 2;
