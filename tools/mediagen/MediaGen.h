@@ -1,0 +1,249 @@
+#pragma once
+// Deterministic test media for the whole project: H.264 recordings under
+// dash-camera names, the camera's NMEA logs, AVI files with embedded track
+// chunks, DEVICE.XML, the hostile files a memory card may hold, and whole
+// card folders with a manifest of what each file is meant to be.
+//
+// Everything is generated locally; the same settings and seed always give the
+// same bytes (bit-exact muxing, single-threaded encoding, our own PRNG).
+// Functions report failure by returning false and, when given, filling
+// *error; they never throw.
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace mediagen
+{
+
+// ---------------------------------------------------------------- time
+
+// A camera clock reading (local time of the camera, as written in names and logs).
+struct StartTime {
+    int year = 2021;
+    int month = 3;
+    int day = 15;
+    int hour = 8;
+    int minute = 30;
+    int second = 0;
+
+    // "YYMMDD-HHMMSS", the stamp inside recording names.
+    std::string nameStamp() const;
+    // Normalised copy moved by the given number of seconds (may cross days).
+    StartTime plusSeconds(long seconds) const;
+    // Seconds since the epoch when read as local time of this machine, so a
+    // file stamped with it lands on the same calendar day as its name says.
+    std::time_t toLocalEpoch() const;
+    // Parses "YYMMDD-HHMMSS"; false on anything else.
+    static bool parse(const std::string& stamp, StartTime& out);
+};
+
+// Sets a file's access and modification time (no-op result false on failure).
+bool setFileTime(const std::string& path, std::time_t when);
+
+// ---------------------------------------------------------------- recordings
+
+enum class Container { Mov, Mp4, Avi, Mkv };
+
+struct RecordingSpec {
+    Container container = Container::Mp4;
+    double seconds = 2.0;
+    int frames = 0; // when > 0, overrides seconds
+    int width = 160;
+    int height = 96;
+    int fps = 10;
+    uint32_t seed = 1;
+    bool rear = false;       // rear camera: other colours and an "r" mark instead of "F"
+    bool withAudio = false;  // AAC (MOV/MP4/MKV) or PCM (AVI) tone
+    bool audioFirst = false; // the audio stream becomes the first track (implies withAudio)
+    bool faststart = false;  // MOV/MP4: movie header before the media data
+    int gopSeconds = 1;      // a key frame every this many seconds
+    int crf = 30;
+    StartTime clock; // the time of day drawn into the picture
+};
+
+// Encodes and muxes a recording. The picture shows the camera clock
+// (HH:MM:SS), the frame number and the camera mark over a moving pattern.
+bool writeRecording(const std::string& path, const RecordingSpec& cfg, std::string* error = nullptr);
+
+// Default sizes for benchmarks.
+RecordingSpec hdRecording(RecordingSpec cfg);
+
+// ---------------------------------------------------------------- track data
+
+// One second of the vehicle's motion, as the generator means it.
+struct TrackSample {
+    bool fix = true;
+    double lat = 0;                  // degrees, south negative
+    double lon = 0;                  // degrees, west negative
+    double speedKmh = 0;             // true speed
+    double course = 0;               // degrees
+    double altitude = 0;             // metres
+    double gx = 0, gy = 0, gz = 1.0; // acceleration in g
+};
+
+enum class SpeedProfile { Drive, Parked, Constant };
+
+struct DriveSpec {
+    int seconds = 10;
+    uint32_t seed = 1;
+    double originLat = 35.6581;
+    double originLon = 139.7017;
+    double originCourse = 45.0;
+    SpeedProfile profile = SpeedProfile::Drive;
+    double constantKmh = 40.0; // for Constant; the top speed for Drive
+    int eventSecond = -1;      // a sharp G spike at this second
+    double eventPeakG = 1.8;
+    int noFixSeconds = 0; // the first seconds have no fix
+};
+
+// A plausible road-like path: straight stretches and gentle turns, speeds
+// rising from 0 to the top speed and back, light G noise and gravity on Z.
+std::vector<TrackSample> makeDrive(const DriveSpec& cfg);
+
+// ---------------------------------------------------------------- NMEA logs
+
+struct NmeaHostile {
+    bool longLine = false;            // a 250-character RMC sentence (must be ignored)
+    bool tooManyWords = false;        // an RMC with 24 words (must be ignored)
+    bool dollarMidSentence = false;   // a sentence cut by a new "$" before its end
+    bool upperCaseHex = false;        // $GSENSOR counts written in upper-case hex
+    bool binaryGarbage = false;       // stray bytes (a zero byte among them) between lines
+    bool missingFinalNewline = false; // the last sentence is not terminated
+    bool unknownSentences = false;    // $GPGSV/$GPGSA/$GPVTG lines, to be skipped
+    int headerLengthDelta = 0;        // the header states the valid length plus this
+    int trailingZeros = 0;            // zero bytes after the valid data (a preallocated log)
+};
+
+struct NmeaSpec {
+    StartTime start;
+    DriveSpec drive;           // seconds, seed, route and event come from here
+    std::string talker = "GP"; // "GP" or "GN"
+    bool withGSensor = true;   // raw $GSENSOR counts (0.016 g each)
+    bool gSensorInG = false;   // $GSENSORD values in g instead
+    bool withTimestamp = true; // $GTIMESTAMP preferences line
+    std::string timestampUnit = "METRIC";
+    std::string timestampShowSpeed = "ON";
+    std::string timestampType = "Coordinate";
+    std::string timestampText = "ROVIX";
+    bool withHeader = false; // "$HEAD,<8 lower-case hex digits>,..." stating the valid length
+    bool crlf = true;
+    NmeaHostile hostile;
+};
+
+// The text of the log (also what writeNmeaLog writes).
+std::string makeNmeaLog(const NmeaSpec& cfg, const std::vector<TrackSample>& samples);
+bool writeNmeaLog(const std::string& path, const NmeaSpec& cfg, std::string* error = nullptr);
+// The samples the log of these settings describes (makeDrive of its drive).
+std::vector<TrackSample> nmeaSamples(const NmeaSpec& cfg);
+// NMEA checksum of the text between "$" and "*".
+std::string nmeaChecksum(const std::string& body);
+
+// Speed written to RMC: true knots.
+constexpr double kKmhPerKnot = 1.852;
+
+// ---------------------------------------------------------------- AVI track chunks
+
+enum class AviTrackLayout {
+    PositionAndSensor = 1, // "SLLT" then "SGLT" after the index
+    SensorOnly = 2,        // only "SGLT" after the index
+    PositionOnly = 3,      // only "SLLT" after the index
+    GseaFirst = 4,         // "GSEA" after the index, then "SLLT" and "SGLT"
+    SensorBeforeIndex = 5, // "SGLT" between the movie list and the index, "SLLT" after it
+};
+
+struct AviTrackSpec {
+    AviTrackLayout layout = AviTrackLayout::PositionAndSensor;
+    std::vector<TrackSample> positions; // one "SLLT" record each
+    std::vector<TrackSample> sensor;    // one "SGLT" record each
+    int fillerWords = 0;                // zero 4-byte words between the index and the track chunks
+};
+
+// 28-byte position record and 20-byte G-sensor record as the camera writes them.
+std::array<uint8_t, 28> encodePositionRecord(const TrackSample& s);
+std::array<uint8_t, 20> encodeSensorRecord(const TrackSample& s);
+// What the readers decode from those records (for checks).
+double decodeCoordinate(int16_t whole, uint32_t fraction);
+double decodeAxis(uint8_t signWhole, int32_t fraction);
+
+// Appends (or inserts) the track chunks into an existing AVI made by writeRecording.
+bool addAviTrackChunks(const std::string& path, const AviTrackSpec& track, std::string* error = nullptr);
+bool writeAviWithTrackChunks(const std::string& path, const RecordingSpec& cfg, const AviTrackSpec& track,
+                             std::string* error = nullptr);
+
+// ---------------------------------------------------------------- DEVICE.XML
+
+bool writeDeviceXml(const std::string& folder, const std::string& productName, std::string* error = nullptr);
+
+// ---------------------------------------------------------------- hostile files
+
+// Turns the 8-byte "wide" (MOV) or "free" (MP4) atom + "mdat" pair the muxer writes into one mdat with a
+// 64-bit size (size field 1); the media data stays where it was.
+bool patchLargeMdat(const std::string& path, std::string* error = nullptr);
+// Rewrites the movie header's time scale and duration.
+bool patchMvhd(const std::string& path, uint32_t timeScale, uint32_t duration, std::string* error = nullptr);
+// Puts four characters at byte offset 112 of an AVI (the first stream's handler).
+bool patchAviHandler(const std::string& path, const char fourcc[4], std::string* error = nullptr);
+// Copies the first `size` bytes of src to dst (or the whole file when shorter).
+bool truncatedCopy(const std::string& src, const std::string& dst, uint64_t size,
+                   std::string* error = nullptr);
+// Writes `size` bytes: the start of a real MP4 padded with zeros if needed.
+bool writeSizedFile(const std::string& path, const std::string& head, uint64_t size,
+                    std::string* error = nullptr);
+
+// A hand-built QuickTime/MP4 atom tree for exact header cases. Not playable.
+struct MovSkeletonSpec {
+    bool ftyp = true;       // false: the file starts with "wide"
+    bool mdatFirst = true;  // mdat before moov
+    bool largeMdat = false; // mdat with size field 1 and a 64-bit size
+    uint32_t mdatBytes = 1024;
+    uint32_t timeScale = 1000;
+    uint32_t duration = 5000;
+    bool mvhdAfterTraks = false;
+    std::vector<std::string> tracks = {"avc1"}; // first sample entry type of each trak
+    uint64_t totalSize = 0;                     // pad with a "free" atom up to this size (0: no padding)
+};
+std::string makeMovSkeleton(const MovSkeletonSpec& cfg);
+bool writeMovSkeleton(const std::string& path, const MovSkeletonSpec& cfg, std::string* error = nullptr);
+
+// ---------------------------------------------------------------- whole cards
+
+enum class CardPreset { Test, Demo };
+
+struct CardSpec {
+    CardPreset preset = CardPreset::Test;
+    uint32_t seed = 1;
+    int count = 6;   // front/rear moments in the main camera folders
+    bool hd = false; // 1920x1080 at 30 fps
+    double seconds = 2.0;
+    std::string productName = "DRC-2000W";
+};
+
+// One row of card-manifest.tsv.
+struct ManifestEntry {
+    std::string path;      // relative to the card
+    std::string container; // AVI, MOV, MP4 or -
+    int type = 0;          // intended recording type 0/1/2
+    int camera = 0;        // intended camera code 0/1/2
+    std::string kind;      // recording, log, device, hostile-..., other
+    int admitted = 0;      // expected to enter the library
+    std::string log;       // expected companion log (relative) or -
+    std::string logRule;   // which candidate rule finds it, or -
+    std::string partner;   // expected partner path (relative) or -
+    std::string start;     // YYMMDD-HHMMSS from the name, or -
+    double seconds = 0;
+    std::time_t mtime = 0;
+};
+
+// The demo preset ignores count and seconds.
+bool makeCard(const std::string& dir, const CardSpec& cfg, std::vector<ManifestEntry>* manifest = nullptr,
+              std::string* error = nullptr);
+bool makeDemoCard(const std::string& dir, std::string* error = nullptr);
+
+constexpr const char* kManifestName = "card-manifest.tsv";
+std::string manifestHeader();
+std::string manifestLine(const ManifestEntry& e);
+bool readManifest(const std::string& path, std::vector<ManifestEntry>& out);
+
+} // namespace mediagen

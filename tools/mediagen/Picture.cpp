@@ -1,0 +1,153 @@
+#include "Picture.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace mediagen
+{
+
+namespace
+{
+
+// Segments: a top, b upper right, c lower right, d bottom, e lower left, f upper left, g middle.
+enum : unsigned { A = 1, B = 2, C = 4, D = 8, E = 16, F = 32, G = 64 };
+
+unsigned segmentsOf(char ch)
+{
+    switch (ch) {
+    case '0':
+        return A | B | C | D | E | F;
+    case '1':
+        return B | C;
+    case '2':
+        return A | B | G | E | D;
+    case '3':
+        return A | B | G | C | D;
+    case '4':
+        return F | G | B | C;
+    case '5':
+        return A | F | G | C | D;
+    case '6':
+        return A | F | G | E | C | D;
+    case '7':
+        return A | B | C;
+    case '8':
+        return A | B | C | D | E | F | G;
+    case '9':
+        return A | B | C | D | F | G;
+    case 'F':
+        return A | E | F | G;
+    case 'r':
+        return E | G;
+    case '-':
+        return G;
+    default:
+        return 0;
+    }
+}
+
+void fillRect(Plane& p, int x0, int y0, int w, int h, uint8_t value)
+{
+    const int x1 = std::min(p.width, x0 + w);
+    const int y1 = std::min(p.height, y0 + h);
+    for (int y = std::max(0, y0); y < y1; ++y) {
+        uint8_t* row = p.data + static_cast<std::ptrdiff_t>(y) * p.stride;
+        for (int x = std::max(0, x0); x < x1; ++x)
+            row[x] = value;
+    }
+}
+
+} // namespace
+
+int textWidth(const std::string& text, int cell)
+{
+    int w = 0;
+    for (char ch : text)
+        w += ch == ':' ? cell / 2 : cell;
+    return w;
+}
+
+void drawText(Plane& y, int x, int top, int cell, const std::string& text, uint8_t ink)
+{
+    const int t = std::max(1, cell / 6);        // stroke
+    const int w = std::max(3, cell - cell / 4); // glyph width, the rest is gap
+    const int h = 2 * w;
+    for (char ch : text) {
+        if (ch == ':') {
+            fillRect(y, x + cell / 4 - t / 2, top + h / 3 - t / 2, t, t, ink);
+            fillRect(y, x + cell / 4 - t / 2, top + 2 * h / 3 - t / 2, t, t, ink);
+            x += cell / 2;
+            continue;
+        }
+        const unsigned s = segmentsOf(ch);
+        const int mid = top + h / 2 - t / 2;
+        if (s & A)
+            fillRect(y, x, top, w, t, ink);
+        if (s & G)
+            fillRect(y, x, mid, w, t, ink);
+        if (s & D)
+            fillRect(y, x, top + h - t, w, t, ink);
+        if (s & F)
+            fillRect(y, x, top, t, h / 2, ink);
+        if (s & B)
+            fillRect(y, x + w - t, top, t, h / 2, ink);
+        if (s & E)
+            fillRect(y, x, top + h / 2, t, h - h / 2, ink);
+        if (s & C)
+            fillRect(y, x + w - t, top + h / 2, t, h - h / 2, ink);
+        x += cell;
+    }
+}
+
+void drawFrame(const FrameInfo& info, Plane& y, Plane& u, Plane& v)
+{
+    const int W = y.width;
+    const int H = y.height;
+    const int stripe = std::max(4, W / 16);
+    const int shift = info.frame * std::max(1, W / 80);
+    // The bar crosses the picture once per second, so every second looks different.
+    const int barX = info.fps > 0 ? (info.frame % info.fps) * W / info.fps : 0;
+    const int barW = std::max(2, W / 24);
+    const uint8_t base = static_cast<uint8_t>(40 + (info.seed % 5) * 6);
+    for (int row = 0; row < H; ++row) {
+        uint8_t* p = y.data + static_cast<std::ptrdiff_t>(row) * y.stride;
+        for (int col = 0; col < W; ++col) {
+            const int band = ((col + row + shift) / stripe) & 1;
+            int value = base + band * 36 + (row * 40) / H;
+            if (col >= barX && col < barX + barW)
+                value = 200;
+            p[col] = static_cast<uint8_t>(value);
+        }
+    }
+    // Front pictures lean blue, rear ones red; the seed nudges the hue.
+    const int nudge = static_cast<int>(info.seed % 7) * 3;
+    const uint8_t cu = static_cast<uint8_t>(info.rear ? 100 + nudge : 160 + nudge);
+    const uint8_t cv = static_cast<uint8_t>(info.rear ? 170 - nudge : 110 - nudge);
+    for (int row = 0; row < u.height; ++row) {
+        std::fill_n(u.data + static_cast<std::ptrdiff_t>(row) * u.stride, u.width, cu);
+        std::fill_n(v.data + static_cast<std::ptrdiff_t>(row) * v.stride, v.width, cv);
+    }
+
+    // Two lines of digits on a dark box: the camera clock and the frame number.
+    const int cell = std::max(6, std::min(W / 14, H / 7));
+    const int glyphH = 2 * std::max(3, cell - cell / 4);
+    const int margin = std::max(2, cell / 3);
+    char clock[16];
+    std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", info.hour % 100, info.minute % 100,
+                  info.second % 100);
+    char frame[24];
+    std::snprintf(frame, sizeof frame, "%c %05d", info.rear ? 'r' : 'F', info.frame % 100000);
+    const int boxW = std::max(textWidth(clock, cell), textWidth(frame, cell)) + 2 * margin;
+    const int boxH = 2 * glyphH + 3 * margin;
+    fillRect(y, 0, 0, boxW, boxH, 16);
+    for (int row = 0; row < std::min(u.height, (boxH + 1) / 2); ++row) {
+        std::fill_n(u.data + static_cast<std::ptrdiff_t>(row) * u.stride, std::min(u.width, (boxW + 1) / 2),
+                    128);
+        std::fill_n(v.data + static_cast<std::ptrdiff_t>(row) * v.stride, std::min(v.width, (boxW + 1) / 2),
+                    128);
+    }
+    drawText(y, margin, margin, cell, clock, 235);
+    drawText(y, margin, 2 * margin + glyphH, cell, frame, 235);
+}
+
+} // namespace mediagen

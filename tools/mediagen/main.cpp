@@ -1,0 +1,228 @@
+// rovixmediagen: writes deterministic test media from the command line.
+#include "MediaGen.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace mediagen;
+
+namespace
+{
+
+int usage()
+{
+    std::fputs("usage:\n"
+               "  rovixmediagen card DIR [--seed N] [--count N] [--hd] [--seconds S]\n"
+               "  rovixmediagen demo DIR\n"
+               "  rovixmediagen recording OUT.{mov,mp4,avi} [--seconds S] [--width W --height H --fps F]\n"
+               "                [--rear] [--seed N] [--audio] [--audio-first] [--faststart] [--start "
+               "YYMMDD-HHMMSS]\n"
+               "  rovixmediagen nmea OUT [--seconds S] [--seed N] [--start YYMMDD-HHMMSS] [--event SEC]\n"
+               "                [--talker GP|GN] [--gsensord] [--header] [--parked]\n"
+               "  rovixmediagen avi-track OUT.avi [--seconds S] [--variant 1..5] [--seed N]\n",
+               stderr);
+    return 2;
+}
+
+struct Args {
+    std::vector<std::string> rest;
+    std::vector<std::pair<std::string, std::string>> options; // name, value ("" for flags)
+
+    bool flag(const char* name) const
+    {
+        for (const auto& o : options)
+            if (o.first == name)
+                return true;
+        return false;
+    }
+    const std::string* value(const char* name) const
+    {
+        const std::string* found = nullptr;
+        for (const auto& o : options)
+            if (o.first == name)
+                found = &o.second;
+        return found;
+    }
+};
+
+// Options that take a value; everything else starting with "--" is a flag.
+bool takesValue(const std::string& name)
+{
+    static const char* names[] = {"--seed", "--count", "--seconds", "--width", "--height",
+                                  "--fps",  "--start", "--variant", "--event", "--talker"};
+    for (const char* n : names)
+        if (name == n)
+            return true;
+    return false;
+}
+
+bool parseArgs(int argc, char** argv, int from, Args& out)
+{
+    for (int i = from; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("--", 0) == 0) {
+            if (takesValue(a)) {
+                if (i + 1 >= argc) {
+                    std::fprintf(stderr, "rovixmediagen: %s needs a value\n", a.c_str());
+                    return false;
+                }
+                out.options.emplace_back(a, argv[++i]);
+            } else {
+                out.options.emplace_back(a, std::string());
+            }
+        } else {
+            out.rest.push_back(a);
+        }
+    }
+    return true;
+}
+
+bool number(const Args& a, const char* name, double& out)
+{
+    const std::string* v = a.value(name);
+    if (!v)
+        return true;
+    char* end = nullptr;
+    const double d = std::strtod(v->c_str(), &end);
+    if (v->empty() || *end != '\0' || d < 0) {
+        std::fprintf(stderr, "rovixmediagen: bad value for %s: %s\n", name, v->c_str());
+        return false;
+    }
+    out = d;
+    return true;
+}
+
+bool integer(const Args& a, const char* name, int& out)
+{
+    double d = out;
+    if (!number(a, name, d))
+        return false;
+    out = static_cast<int>(d);
+    return true;
+}
+
+bool startTime(const Args& a, StartTime& out)
+{
+    const std::string* v = a.value("--start");
+    if (v && !StartTime::parse(*v, out)) {
+        std::fprintf(stderr, "rovixmediagen: --start wants YYMMDD-HHMMSS, got %s\n", v->c_str());
+        return false;
+    }
+    return true;
+}
+
+bool containerOf(const std::string& path, Container& c)
+{
+    const auto dot = path.find_last_of('.');
+    std::string ext = dot == std::string::npos ? std::string() : path.substr(dot + 1);
+    for (char& ch : ext)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (ext == "mov")
+        c = Container::Mov;
+    else if (ext == "mp4")
+        c = Container::Mp4;
+    else if (ext == "avi")
+        c = Container::Avi;
+    else
+        return false;
+    return true;
+}
+
+int done(bool ok, const std::string& error, const std::string& what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "rovixmediagen: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", what.c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return usage();
+    const std::string cmd = argv[1];
+    Args a;
+    if (!parseArgs(argc, argv, 2, a) || a.rest.size() != 1)
+        return usage();
+    const std::string out = a.rest[0];
+    std::string error;
+    int seed = 1;
+    if (!integer(a, "--seed", seed))
+        return 2;
+
+    if (cmd == "card" || cmd == "demo") {
+        CardSpec cfg;
+        cfg.preset = cmd == "demo" ? CardPreset::Demo : CardPreset::Test;
+        cfg.seed = static_cast<uint32_t>(seed);
+        cfg.hd = a.flag("--hd");
+        if (!integer(a, "--count", cfg.count) || !number(a, "--seconds", cfg.seconds))
+            return 2;
+        const auto t0 = std::chrono::steady_clock::now();
+        std::vector<ManifestEntry> manifest;
+        const bool ok = makeCard(out, cfg, &manifest, &error);
+        const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        if (ok)
+            std::fprintf(stderr, "rovixmediagen: %zu files in %.2f s\n", manifest.size(), secs);
+        return done(ok, error, out + "/" + kManifestName);
+    }
+    if (cmd == "recording") {
+        RecordingSpec cfg;
+        if (!containerOf(out, cfg.container)) {
+            std::fprintf(stderr, "rovixmediagen: the output must end in .mov, .mp4 or .avi\n");
+            return 2;
+        }
+        cfg.seed = static_cast<uint32_t>(seed);
+        if (!number(a, "--seconds", cfg.seconds) || !integer(a, "--width", cfg.width) ||
+            !integer(a, "--height", cfg.height) || !integer(a, "--fps", cfg.fps) || !startTime(a, cfg.clock))
+            return 2;
+        cfg.rear = a.flag("--rear");
+        cfg.withAudio = a.flag("--audio");
+        cfg.audioFirst = a.flag("--audio-first");
+        cfg.faststart = a.flag("--faststart");
+        return done(writeRecording(out, cfg, &error), error, out);
+    }
+    if (cmd == "nmea") {
+        NmeaSpec cfg;
+        cfg.drive.seed = static_cast<uint32_t>(seed);
+        if (!integer(a, "--seconds", cfg.drive.seconds) || !startTime(a, cfg.start) ||
+            !integer(a, "--event", cfg.drive.eventSecond))
+            return 2;
+        if (const std::string* t = a.value("--talker"))
+            cfg.talker = *t;
+        cfg.gSensorInG = a.flag("--gsensord");
+        cfg.withHeader = a.flag("--header");
+        if (a.flag("--parked"))
+            cfg.drive.profile = SpeedProfile::Parked;
+        return done(writeNmeaLog(out, cfg, &error), error, out);
+    }
+    if (cmd == "avi-track") {
+        RecordingSpec cfg;
+        cfg.container = Container::Avi;
+        cfg.seed = static_cast<uint32_t>(seed);
+        int variant = 1;
+        if (!number(a, "--seconds", cfg.seconds) || !integer(a, "--variant", variant) ||
+            !startTime(a, cfg.clock))
+            return 2;
+        if (variant < 1 || variant > 5) {
+            std::fprintf(stderr, "rovixmediagen: --variant is 1..5\n");
+            return 2;
+        }
+        DriveSpec drive;
+        drive.seed = cfg.seed;
+        drive.seconds = std::max(1, static_cast<int>(cfg.seconds + 0.999));
+        AviTrackSpec track;
+        track.layout = static_cast<AviTrackLayout>(variant);
+        track.positions = makeDrive(drive);
+        track.sensor = track.positions;
+        return done(writeAviWithTrackChunks(out, cfg, track, &error), error, out);
+    }
+    return usage();
+}
