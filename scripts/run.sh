@@ -12,8 +12,8 @@ DEMO="$(pwd)/build-release/demo-card"
 if [ -x build-release/tools/mediagen/rovixmediagen ] && [ ! -d "$DEMO" ]; then
   build-release/tools/mediagen/rovixmediagen demo "$DEMO" >/dev/null
 fi
-if [ -x build-release/rovixmanager-settings ] ; then :; fi
-if [ -d "$DEMO" ] && [ -x build-release/src/rovixmanager ]; then
-  build-release/src/rovixmanager --store-demo-folder-if-unset "$DEMO" || true
+# The application stores the demo folder only when no folder is remembered yet.
+if [ -d "$DEMO" ]; then
+  export ROVIX_DEMO_FOLDER="$DEMO"
 fi
 exec build-release/src/rovixmanager "$@"

@@ -1,11 +1,59 @@
+// Rovix Manager: start-up of the application and its controller.
+#include "app/AppDelegate.h"
+#include "app/Services.h"
+#include "core/Log.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <clocale>
+
+namespace
+{
+// The interface texts are Japanese: use a face that has the glyphs, at the
+// size the platform chose.
+void useJapaneseFont(QApplication& app)
+{
+    const QString family = QStringLiteral("Noto Sans CJK JP");
+    if (!QFontDatabase::families().contains(family))
+        return;
+    QFont font = app.font();
+    font.setFamily(family);
+    app.setFont(font);
+}
+
+// A first run with no folder remembered can be pointed at a demo card.
+void storeDemoFolderIfUnset()
+{
+    const QString demo = qEnvironmentVariable("ROVIX_DEMO_FOLDER");
+    if (!demo.isEmpty() && !pmHasSetting(QStringLiteral("CurrentFolder")))
+        pmSetCurrentFolder(demo);
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
+    // The web map and the video surfaces both render with OpenGL in one process.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.setMinimumSize(980, 660);
-    w.show();
+    QCoreApplication::setOrganizationName(QStringLiteral("Rovix"));
+    QCoreApplication::setApplicationName(QStringLiteral("RovixManager"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ROVIX_VERSION));
+    // libmpv refuses to start with a numeric locale other than C.
+    std::setlocale(LC_NUMERIC, "C");
+    useJapaneseFont(app);
+    pmInstallStringTables();
+
+    const QString documents = pmGetDocumentsFolder();
+    QDir().mkpath(documents);
+    pmSetLogFilePath(
+        QFile::encodeName(QDir(documents).filePath(QStringLiteral("RovixManagerLog_mac.txt"))).toStdString());
+
+    storeDemoFolderIfUnset();
+
+    AppDelegate appDelegate;
+    appDelegate.launch();
     return app.exec();
 }

@@ -3,9 +3,275 @@
 <TS version="2.1" language="en_US">
 <context>
     <name></name>
+    <message id="IDR_MAINFRAME">
+        <source>Rovix Manager</source>
+        <translation>Rovix Manager</translation>
+    </message>
+    <message id="IDS_ABOUT">
+        <source>About Rovix Manager</source>
+        <translation>About Rovix Manager</translation>
+    </message>
+    <message id="IDS_ALL">
+        <source>All</source>
+        <translation>All</translation>
+    </message>
+    <message id="IDS_ALTITUDE">
+        <source>Altitude</source>
+        <translation>Altitude</translation>
+    </message>
+    <message id="IDS_BACKUP">
+        <source>Back Up Files</source>
+        <translation>Back Up Files</translation>
+    </message>
+    <message id="IDS_CALENDAR">
+        <source>Calendar</source>
+        <translation>Calendar</translation>
+    </message>
+    <message id="IDS_CANCEL">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="IDS_CAPTURE">
+        <source>Capture the current frame</source>
+        <translation>Capture the current frame</translation>
+    </message>
+    <message id="IDS_CAPTURE_PREVIEW">
+        <source>Capture Preview</source>
+        <translation>Capture Preview</translation>
+    </message>
+    <message id="IDS_CHANGE_SKIN">
+        <source>Change Skin</source>
+        <translation>Change Skin</translation>
+    </message>
+    <message id="IDS_CHANGE_SPEED_UNIT">
+        <source>Change the speed unit</source>
+        <translation>Change the speed unit</translation>
+    </message>
+    <message id="IDS_CLOSE">
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message id="IDS_DESCRIPTION">
+        <source>Description</source>
+        <translation>Description</translation>
+    </message>
+    <message id="IDS_DIRECTION">
+        <source>Direction</source>
+        <translation>Direction</translation>
+    </message>
+    <message id="IDS_ERR_FOLDER_READ_ONLY">
+        <source>The destination folder is read-only. Please choose another folder.</source>
+        <translation>The destination folder is read-only. Please choose another folder.</translation>
+    </message>
+    <message id="IDS_ERR_NO_DISK_SPACE">
+        <source>There is not enough free space on the destination disk.</source>
+        <translation>There is not enough free space on the destination disk.</translation>
+    </message>
+    <message id="IDS_ERR_NO_GPS_DATA">
+        <source>No GPS data</source>
+        <translation>No GPS data</translation>
+    </message>
+    <message id="IDS_ERR_NO_GSENSOR_DATA">
+        <source>No G-sensor data</source>
+        <translation>No G-sensor data</translation>
+    </message>
+    <message id="IDS_ERR_NO_INTERNET">
+        <source>Cannot connect to the internet. Please check your network connection.</source>
+        <translation>Cannot connect to the internet. Please check your network connection.</translation>
+    </message>
+    <message id="IDS_ERR_OVER_MAX_UPLOAD">
+        <source>Too many files are selected. You can upload up to 10 files at a time.</source>
+        <translation>Too many files are selected. You can upload up to 10 files at a time.</translation>
+    </message>
+    <message id="IDS_EVENT">
+        <source>Event</source>
+        <translation>Event</translation>
+    </message>
+    <message id="IDS_EXPORT_TO_KML">
+        <source>Export the route to a KML file</source>
+        <translation>Export the route to a KML file</translation>
+    </message>
+    <message id="IDS_FILE_NAME">
+        <source>File name</source>
+        <translation>File name</translation>
+    </message>
+    <message id="IDS_FULL_SCREEN">
+        <source>Full screen</source>
+        <translation>Full screen</translation>
+    </message>
+    <message id="IDS_LATITUDE">
+        <source>Latitude</source>
+        <translation>Latitude</translation>
+    </message>
+    <message id="IDS_LOGIN">
+        <source>Log In</source>
+        <translation>Log In</translation>
+    </message>
+    <message id="IDS_LONGITUDE">
+        <source>Longitude</source>
+        <translation>Longitude</translation>
+    </message>
+    <message id="IDS_NEXT_VIDEO">
+        <source>Next video</source>
+        <translation>Next video</translation>
+    </message>
+    <message id="IDS_NORMAL">
+        <source>Normal</source>
+        <translation>Normal</translation>
+    </message>
+    <message id="IDS_NORMAL_SCREEN">
+        <source>Exit full screen</source>
+        <translation>Exit full screen</translation>
+    </message>
     <message id="IDS_OK">
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message id="IDS_OPEN">
+        <source>Open a folder</source>
+        <translation>Open a folder</translation>
+    </message>
+    <message id="IDS_PARKING">
+        <source>Parking</source>
+        <translation>Parking</translation>
+    </message>
+    <message id="IDS_PAUSE">
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message id="IDS_PLAY">
+        <source>Play</source>
+        <translation>Play</translation>
+    </message>
+    <message id="IDS_PLAY_SPEED">
+        <source>Playback speed</source>
+        <translation>Playback speed</translation>
+    </message>
+    <message id="IDS_PRE_VIDEO">
+        <source>Previous video</source>
+        <translation>Previous video</translation>
+    </message>
+    <message id="IDS_PRINT">
+        <source>Print</source>
+        <translation>Print</translation>
+    </message>
+    <message id="IDS_PRINT_DATE">
+        <source>Printed on</source>
+        <translation>Printed on</translation>
+    </message>
+    <message id="IDS_PRINT_PREVIEW">
+        <source>Print Preview</source>
+        <translation>Print Preview</translation>
+    </message>
+    <message id="IDS_SAVE_AS">
+        <source>Save As...</source>
+        <translation>Save As...</translation>
+    </message>
+    <message id="IDS_SETTINGS">
+        <source>Settings</source>
+        <translation>Settings</translation>
+    </message>
+    <message id="IDS_SKIN_STYLE_01">
+        <source>Style 1</source>
+        <translation>Style 1</translation>
+    </message>
+    <message id="IDS_SKIN_STYLE_02">
+        <source>Style 2</source>
+        <translation>Style 2</translation>
+    </message>
+    <message id="IDS_SKIN_STYLE_03">
+        <source>Style 3</source>
+        <translation>Style 3</translation>
+    </message>
+    <message id="IDS_SKIN_STYLE_04">
+        <source>Style 4</source>
+        <translation>Style 4</translation>
+    </message>
+    <message id="IDS_SOUND_MUTE">
+        <source>Mute</source>
+        <translation>Mute</translation>
+    </message>
+    <message id="IDS_SPEED">
+        <source>Speed</source>
+        <translation>Speed</translation>
+    </message>
+    <message id="IDS_TITLE">
+        <source>Title</source>
+        <translation>Title</translation>
+    </message>
+    <message id="IDS_TOOLTIP_BACKUP">
+        <source>Back up recordings to another folder</source>
+        <translation>Back up recordings to another folder</translation>
+    </message>
+    <message id="IDS_TOOLTIP_PRINT">
+        <source>Print the current frame with the map and data</source>
+        <translation>Print the current frame with the map and data</translation>
+    </message>
+    <message id="IDS_UNIT_DEGREE">
+        <source>°</source>
+        <translation>°</translation>
+    </message>
+    <message id="IDS_UPLOAD">
+        <source>Upload</source>
+        <translation>Upload</translation>
+    </message>
+    <message id="IDS_UPLOAD_FACEBOOK">
+        <source>Upload to a social network</source>
+        <translation>Upload to a social network</translation>
+    </message>
+    <message id="IDS_UPLOAD_VIDEO_FAILED">
+        <source>The video upload failed.</source>
+        <translation>The video upload failed.</translation>
+    </message>
+    <message id="IDS_UPLOAD_VIDEO_OK">
+        <source>The videos were uploaded.</source>
+        <translation>The videos were uploaded.</translation>
+    </message>
+    <message id="IDS_UPLOAD_YOUTUBE">
+        <source>Video sharing site</source>
+        <translation>Video sharing site</translation>
+    </message>
+    <message id="IDS_VERSION_COPYRIGHT">
+        <source>Rovix Manager Version %1
+Copyright © %2 Rovix. All rights reserved.</source>
+        <translation>Rovix Manager Version %1
+Copyright © %2 Rovix. All rights reserved.</translation>
+    </message>
+    <message id="IDS_VIDEO_FILES">
+        <source>Video files</source>
+        <translation>Video files</translation>
+    </message>
+    <message id="IDS_WEEK_1">
+        <source>Sun</source>
+        <translation>Sun</translation>
+    </message>
+    <message id="IDS_WEEK_2">
+        <source>Mon</source>
+        <translation>Mon</translation>
+    </message>
+    <message id="IDS_WEEK_3">
+        <source>Tue</source>
+        <translation>Tue</translation>
+    </message>
+    <message id="IDS_WEEK_4">
+        <source>Wed</source>
+        <translation>Wed</translation>
+    </message>
+    <message id="IDS_WEEK_5">
+        <source>Thu</source>
+        <translation>Thu</translation>
+    </message>
+    <message id="IDS_WEEK_6">
+        <source>Fri</source>
+        <translation>Fri</translation>
+    </message>
+    <message id="IDS_WEEK_7">
+        <source>Sat</source>
+        <translation>Sat</translation>
+    </message>
+    <message id="IDS_WINDOW_SWITCH">
+        <source>Switch the front and rear windows</source>
+        <translation>Switch the front and rear windows</translation>
     </message>
 </context>
 </TS>

@@ -3,9 +3,271 @@
 <TS version="2.1" language="ja_JP">
 <context>
     <name></name>
+    <message id="IDR_MAINFRAME">
+        <source>Rovix Manager</source>
+        <translation>Rovix Manager</translation>
+    </message>
+    <message id="IDS_ABOUT">
+        <source>About Rovix Manager</source>
+        <translation>Rovix Manager について</translation>
+    </message>
+    <message id="IDS_ALL">
+        <source>All</source>
+        <translation>すべて</translation>
+    </message>
+    <message id="IDS_ALTITUDE">
+        <source>Altitude</source>
+        <translation>高度</translation>
+    </message>
+    <message id="IDS_BACKUP">
+        <source>Back Up Files</source>
+        <translation>ファイルのバックアップ</translation>
+    </message>
+    <message id="IDS_CALENDAR">
+        <source>Calendar</source>
+        <translation>カレンダー</translation>
+    </message>
+    <message id="IDS_CANCEL">
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message id="IDS_CAPTURE">
+        <source>Capture the current frame</source>
+        <translation>現在の画面をキャプチャー</translation>
+    </message>
+    <message id="IDS_CAPTURE_PREVIEW">
+        <source>Capture Preview</source>
+        <translation>キャプチャーのプレビュー</translation>
+    </message>
+    <message id="IDS_CHANGE_SKIN">
+        <source>Change Skin</source>
+        <translation>スキンの変更</translation>
+    </message>
+    <message id="IDS_CHANGE_SPEED_UNIT">
+        <source>Change the speed unit</source>
+        <translation>速度の単位を切り替え</translation>
+    </message>
+    <message id="IDS_CLOSE">
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message id="IDS_DESCRIPTION">
+        <source>Description</source>
+        <translation>説明</translation>
+    </message>
+    <message id="IDS_DIRECTION">
+        <source>Direction</source>
+        <translation>方位</translation>
+    </message>
+    <message id="IDS_ERR_FOLDER_READ_ONLY">
+        <source>The destination folder is read-only. Please choose another folder.</source>
+        <translation>保存先のフォルダーは読み取り専用です。別のフォルダーを選択してください。</translation>
+    </message>
+    <message id="IDS_ERR_NO_DISK_SPACE">
+        <source>There is not enough free space on the destination disk.</source>
+        <translation>保存先のディスクの空き容量が不足しています。</translation>
+    </message>
+    <message id="IDS_ERR_NO_GPS_DATA">
+        <source>No GPS data</source>
+        <translation>GPS データがありません</translation>
+    </message>
+    <message id="IDS_ERR_NO_GSENSOR_DATA">
+        <source>No G-sensor data</source>
+        <translation>G センサーのデータがありません</translation>
+    </message>
+    <message id="IDS_ERR_NO_INTERNET">
+        <source>Cannot connect to the internet. Please check your network connection.</source>
+        <translation>インターネットに接続できません。ネットワークの接続を確認してください。</translation>
+    </message>
+    <message id="IDS_ERR_OVER_MAX_UPLOAD">
+        <source>Too many files are selected. You can upload up to 10 files at a time.</source>
+        <translation>選択したファイルが多すぎます。一度にアップロードできるのは 10 ファイルまでです。</translation>
+    </message>
+    <message id="IDS_EVENT">
+        <source>Event</source>
+        <translation>イベント</translation>
+    </message>
+    <message id="IDS_EXPORT_TO_KML">
+        <source>Export the route to a KML file</source>
+        <translation>走行ルートを KML ファイルに書き出し</translation>
+    </message>
+    <message id="IDS_FILE_NAME">
+        <source>File name</source>
+        <translation>ファイル名</translation>
+    </message>
+    <message id="IDS_FULL_SCREEN">
+        <source>Full screen</source>
+        <translation>全画面表示</translation>
+    </message>
+    <message id="IDS_LATITUDE">
+        <source>Latitude</source>
+        <translation>緯度</translation>
+    </message>
+    <message id="IDS_LOGIN">
+        <source>Log In</source>
+        <translation>ログイン</translation>
+    </message>
+    <message id="IDS_LONGITUDE">
+        <source>Longitude</source>
+        <translation>経度</translation>
+    </message>
+    <message id="IDS_NEXT_VIDEO">
+        <source>Next video</source>
+        <translation>次の動画</translation>
+    </message>
+    <message id="IDS_NORMAL">
+        <source>Normal</source>
+        <translation>常時</translation>
+    </message>
+    <message id="IDS_NORMAL_SCREEN">
+        <source>Exit full screen</source>
+        <translation>通常表示に戻す</translation>
+    </message>
     <message id="IDS_OK">
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message id="IDS_OPEN">
+        <source>Open a folder</source>
+        <translation>フォルダーを開く</translation>
+    </message>
+    <message id="IDS_PARKING">
+        <source>Parking</source>
+        <translation>駐車</translation>
+    </message>
+    <message id="IDS_PAUSE">
+        <source>Pause</source>
+        <translation>一時停止</translation>
+    </message>
+    <message id="IDS_PLAY">
+        <source>Play</source>
+        <translation>再生</translation>
+    </message>
+    <message id="IDS_PLAY_SPEED">
+        <source>Playback speed</source>
+        <translation>再生速度</translation>
+    </message>
+    <message id="IDS_PRE_VIDEO">
+        <source>Previous video</source>
+        <translation>前の動画</translation>
+    </message>
+    <message id="IDS_PRINT">
+        <source>Print</source>
+        <translation>印刷</translation>
+    </message>
+    <message id="IDS_PRINT_DATE">
+        <source>Printed on</source>
+        <translation>印刷日</translation>
+    </message>
+    <message id="IDS_PRINT_PREVIEW">
+        <source>Print Preview</source>
+        <translation>印刷プレビュー</translation>
+    </message>
+    <message id="IDS_SAVE_AS">
+        <source>Save As...</source>
+        <translation>名前を付けて保存...</translation>
+    </message>
+    <message id="IDS_SETTINGS">
+        <source>Settings</source>
+        <translation>設定</translation>
+    </message>
+    <message id="IDS_SKIN_STYLE_01">
+        <source>Style 1</source>
+        <translation>スタイル 1</translation>
+    </message>
+    <message id="IDS_SKIN_STYLE_02">
+        <source>Style 2</source>
+        <translation>スタイル 2</translation>
+    </message>
+    <message id="IDS_SKIN_STYLE_03">
+        <source>Style 3</source>
+        <translation>スタイル 3</translation>
+    </message>
+    <message id="IDS_SKIN_STYLE_04">
+        <source>Style 4</source>
+        <translation>スタイル 4</translation>
+    </message>
+    <message id="IDS_SOUND_MUTE">
+        <source>Mute</source>
+        <translation>消音</translation>
+    </message>
+    <message id="IDS_SPEED">
+        <source>Speed</source>
+        <translation>速度</translation>
+    </message>
+    <message id="IDS_TITLE">
+        <source>Title</source>
+        <translation>タイトル</translation>
+    </message>
+    <message id="IDS_TOOLTIP_BACKUP">
+        <source>Back up recordings to another folder</source>
+        <translation>録画ファイルを別のフォルダーにバックアップ</translation>
+    </message>
+    <message id="IDS_TOOLTIP_PRINT">
+        <source>Print the current frame with the map and data</source>
+        <translation>現在の画面を地図とデータと一緒に印刷</translation>
+    </message>
+    <message id="IDS_UPLOAD">
+        <source>Upload</source>
+        <translation>アップロード</translation>
+    </message>
+    <message id="IDS_UPLOAD_FACEBOOK">
+        <source>Upload to a social network</source>
+        <translation>SNS にアップロード</translation>
+    </message>
+    <message id="IDS_UPLOAD_VIDEO_FAILED">
+        <source>The video upload failed.</source>
+        <translation>動画のアップロードに失敗しました。</translation>
+    </message>
+    <message id="IDS_UPLOAD_VIDEO_OK">
+        <source>The videos were uploaded.</source>
+        <translation>動画のアップロードが完了しました。</translation>
+    </message>
+    <message id="IDS_UPLOAD_YOUTUBE">
+        <source>Video sharing site</source>
+        <translation>動画共有サイト</translation>
+    </message>
+    <message id="IDS_VERSION_COPYRIGHT">
+        <source>Rovix Manager Version %1
+Copyright © %2 Rovix. All rights reserved.</source>
+        <translation>Rovix Manager バージョン %1
+Copyright © %2 Rovix. All rights reserved.</translation>
+    </message>
+    <message id="IDS_VIDEO_FILES">
+        <source>Video files</source>
+        <translation>動画ファイル</translation>
+    </message>
+    <message id="IDS_WEEK_1">
+        <source>Sun</source>
+        <translation>日</translation>
+    </message>
+    <message id="IDS_WEEK_2">
+        <source>Mon</source>
+        <translation>月</translation>
+    </message>
+    <message id="IDS_WEEK_3">
+        <source>Tue</source>
+        <translation>火</translation>
+    </message>
+    <message id="IDS_WEEK_4">
+        <source>Wed</source>
+        <translation>水</translation>
+    </message>
+    <message id="IDS_WEEK_5">
+        <source>Thu</source>
+        <translation>木</translation>
+    </message>
+    <message id="IDS_WEEK_6">
+        <source>Fri</source>
+        <translation>金</translation>
+    </message>
+    <message id="IDS_WEEK_7">
+        <source>Sat</source>
+        <translation>土</translation>
+    </message>
+    <message id="IDS_WINDOW_SWITCH">
+        <source>Switch the front and rear windows</source>
+        <translation>フロントとリアの画面を入れ替え</translation>
     </message>
 </context>
 </TS>

@@ -1,7 +1,16 @@
 // gtest entry point for tests that need a QApplication. Widgets run on the
 // offscreen platform unless the environment chooses another (xvfb-run tests).
+//
+// Every run gets a fresh home of its own (settings, Documents, Movies), so no
+// test reads or writes the real user's settings and runs never see each
+// other's leftovers; it is removed at exit. The internet counts as
+// unreachable unless a test says otherwise.
 #include <QApplication>
+#include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <clocale>
 #include <gtest/gtest.h>
 
@@ -11,6 +20,19 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    if (qEnvironmentVariableIsEmpty("ROVIX_INTERNET"))
+        qputenv("ROVIX_INTERNET", "off");
+
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/rovix-test-home-XXXXXX"));
+    if (home.isValid()) {
+        const QByteArray root = QFile::encodeName(home.path());
+        qputenv("HOME", root);
+        qputenv("XDG_CONFIG_HOME", root + "/.config");
+        qputenv("XDG_DATA_HOME", root + "/.local/share");
+        qputenv("XDG_CACHE_HOME", root + "/.cache");
+        QDir(home.path()).mkpath(QStringLiteral("Documents"));
+    }
+
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);

@@ -1,0 +1,29 @@
+#pragma once
+// The busy window: a frameless, see-through window with a white spinning
+// indicator, shown over the main window while a long operation runs on the
+// main thread. Created by pmStartWait and closed by pmEndWait (app/Services.h);
+// it deletes itself when closed. Main thread only.
+#include <QWidget>
+
+class YRKSpinningProgressIndicator;
+
+class WaitingWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit WaitingWindow(QWidget* mainWindow = nullptr);
+
+    // Centres on the main window when it is visible, else on the primary screen, and shows.
+    void showCentered();
+    void stopAnimation();
+    // Turns the spinner when a frame is due, for callers that block the event loop.
+    void tick();
+    YRKSpinningProgressIndicator* indicator() const { return m_indicator; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* m_mainWindow = nullptr;
+    YRKSpinningProgressIndicator* m_indicator = nullptr;
+};

@@ -1,0 +1,20 @@
+#pragma once
+// The About box: the logo, the version and copyright text, and one button.
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+class AboutDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit AboutDialog(QWidget* parent = nullptr);
+
+    QString text() const;
+
+private:
+    QLabel* m_logo = nullptr;
+    QLabel* m_text = nullptr;
+    QPushButton* m_okButton = nullptr;
+};

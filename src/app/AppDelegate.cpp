@@ -1,0 +1,324 @@
+// Controller life cycle: start-up order, settings-backed class operations,
+// window and application events, sleep and wake, and the settings menu.
+#include "app/AppDelegate.h"
+
+#include "Utility/SleepWatcher.h"
+#include "app/AboutDialog.h"
+#include "app/MainWindow.h"
+#include "app/Services.h"
+#include "core/Log.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QScreen>
+#include <QSysInfo>
+#include <QTimer>
+
+namespace
+{
+AppDelegate* g_instance = nullptr;
+int g_skinId = -1; // process-wide cache of the skin in force; -1 until first read
+
+constexpr int kDefaultSkinId = 3;
+constexpr int kSkinCount = 4;
+constexpr int kFixedLanguageId = 19; // this edition always shows the Japanese table
+constexpr int kTitleBarHeight = 22;
+} // namespace
+
+bool AppDelegate::bFirstTimeActive = true;
+
+AppDelegate::AppDelegate(QObject* parent) : QObject(parent)
+{
+    g_instance = this;
+    m_relayoutTimer = new QTimer(this);
+    m_relayoutTimer->setSingleShot(true);
+    connect(m_relayoutTimer, &QTimer::timeout, this, &AppDelegate::relayoutContents);
+}
+
+AppDelegate::~AppDelegate()
+{
+    NotificationCenter::defaultCenter().removeObserver(this);
+    if (pmIsWaiting())
+        pmEndWait();
+    delete m_window;
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+AppDelegate* AppDelegate::instance()
+{
+    return g_instance;
+}
+
+// ---------------------------------------------------------------- start-up
+
+void AppDelegate::launch()
+{
+    awakeFromNib();
+    applicationWillFinishLaunching();
+    m_window->show();
+    applicationDidFinishLaunching();
+
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            applicationDidBecomeActive();
+    });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+    if (QGuiApplication::applicationState() == Qt::ApplicationActive) {
+        applicationDidBecomeActive();
+    } else {
+        // Some window managers (or none, as on a bare X server) never make the
+        // application active; the first layout must happen all the same.
+        QTimer::singleShot(1000, this, [this] {
+            if (bFirstTimeActive)
+                applicationDidBecomeActive();
+        });
+    }
+}
+
+void AppDelegate::awakeFromNib()
+{
+    if (!m_window) {
+        m_window = new MainWindow();
+        connect(m_window, &MainWindow::resized, this, [this](const QSize& content) {
+            windowDidResize(QSizeF(content.width(), content.height() + kTitleBarHeight));
+        });
+        connect(m_window, &MainWindow::closing, this, &AppDelegate::windowWillClose);
+    }
+    m_window->setMinimumSize(980, 660);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = m_window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        m_window->move(frame.topLeft());
+    }
+}
+
+void AppDelegate::applicationWillFinishLaunching()
+{
+    getSkinId();
+    if (m_window)
+        m_window->setBlackBackground();
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    pmResetLog();
+    pmWriteLog("-- Start Video Player! - AppDelegate.");
+    pmWriteLogQ(QStringLiteral("Version : %1").arg(pmGetVersionString()));
+    pmWriteLogQ(QSysInfo::prettyProductName());
+    if (pmIsInternetConnected())
+        pmWriteLog("applicationDidFinishLaunching - pmIsInternetConnected() - TRUE");
+    else
+        pmWriteLog("applicationDidFinishLaunching - pmIsInternetConnected() - FALSE");
+    initialData();
+    buildVideoLibrary(pmGetCurrentFolder());
+}
+
+void AppDelegate::initialData()
+{
+    m_nCurPlayIndex = -1;
+    m_nPlayState = PlayStateStopped;
+    m_bMute = false;
+    m_nVolume = pmGetIntSetting(QStringLiteral("Volume"), 8);
+    m_fPlaySpeed = 1.0f;
+    mSelectedMovieCurrentTime = 0.0;
+    mSelectedMovieDuration = 0.0;
+    mSelectedMovieIsPlaying = false;
+    m_nEventTime = -1;
+    m_nSensorX = m_nSensorY = m_nSensorZ = 0;
+    m_nScreenMode = ScreenNormal;
+    m_rectNormalScreen = QRectF();
+    m_bVideoLoading = false;
+    m_b2VideoWindowEnable = false;
+    m_bSwitchVideo = false;
+    m_nShowTimeStamp = 0;
+    m_stRearCamTime = _SYSTEMTIME{};
+    m_sizeWindow = QSizeF(0, 0);
+
+    mCurFolder = pmGetCurrentFolder();
+    m_bEnableDpad = false;
+    registerObservers();
+}
+
+void AppDelegate::registerObservers()
+{
+    NotificationCenter& nc = NotificationCenter::defaultCenter();
+    nc.removeObserver(this); // a second initialData must not double every delivery
+
+    nc.addObserver(this, Notifications::PlayBarButtonClicked,
+                   [this](const Notification& n) { onPlayBarButtonClicked(n); });
+    nc.addObserver(this, Notifications::DoSliderChanged,
+                   [this](const Notification& n) { onSliderChanged(n); });
+    nc.addObserver(this, Notifications::FileListViewDoubleClick,
+                   [this](const Notification& n) { onDblClickFile(n); });
+    nc.addObserver(this, Notifications::FileListViewCheckBox,
+                   [this](const Notification& n) { onCheckBoxNotification(n); });
+    nc.addObserver(this, Notifications::MapViewReady, [this](const Notification& n) { onMapViewReady(n); });
+    nc.addObserver(this, Notifications::CalendarSelChanged,
+                   [this](const Notification& n) { onCalendarSelChanged(n); });
+
+    setTimeStampText(QStringLiteral(" "));
+
+    if (!m_sleepWatcher) {
+        m_sleepWatcher = new SleepWatcher(this);
+        connect(m_sleepWatcher, &SleepWatcher::willSleep, this, &AppDelegate::makeSleep);
+        connect(m_sleepWatcher, &SleepWatcher::didWake, this, &AppDelegate::makeWake);
+    }
+
+    nc.addObserver(this, Notifications::VideoEnd, [this](const Notification& n) { onVideoEnd(n); });
+    nc.addObserver(this, Notifications::VideoFileIsRemoved,
+                   [this](const Notification& n) { onVideoFileRemoved(n); });
+    nc.addObserver(this, Notifications::AVPlayerReadyToPlay,
+                   [this](const Notification& n) { movieLoadStateChanged(n); });
+}
+
+// ---------------------------------------------------------------- application and window events
+
+void AppDelegate::applicationDidBecomeActive()
+{
+    pmWriteLog("Application DidBecomeActive !");
+    const bool first = bFirstTimeActive;
+    if (first && m_window) {
+        const QSize content = m_window->contentSize();
+        m_sizeWindow = QSizeF(content.width(), content.height() + kTitleBarHeight);
+    }
+    pmWriteLogQ(QStringLiteral(
+                    "AppDelegate::applicationDidBecomeActive, bFirstTimeActive = %1, isDualCameraMode = %2")
+                    .arg(first ? 1 : 0)
+                    .arg(m_b2VideoWindowEnable ? 1 : 0));
+    if (first) {
+        if (pmIsRightToLeft())
+            bR2L = true;
+        scheduleRelayout(100);
+    }
+    bFirstTimeActive = false;
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool)
+{
+    if (m_window) {
+        m_window->show();
+        m_window->raise();
+        m_window->activateWindow();
+    }
+    return true;
+}
+
+void AppDelegate::windowWillClose()
+{
+    pmWriteLog("Window will be closed!!");
+    pausePlayback();
+}
+
+void AppDelegate::windowDidResize(const QSizeF& frameSize)
+{
+    relayout(frameSize.width(), frameSize.height());
+    m_sizeWindow = frameSize;
+    scheduleRelayout(500);
+}
+
+void AppDelegate::scheduleRelayout(int msecs)
+{
+    m_relayoutTimer->start(msecs);
+}
+
+void AppDelegate::relayoutContents()
+{
+    if (m_sizeWindow.width() == 0 || m_sizeWindow.height() == 0) {
+        pmWriteLog("AppDelegate::relayoutContents () frame size is 0");
+        m_sizeWindow = QSizeF(977, 642);
+    }
+    relayout(m_sizeWindow.width(), m_sizeWindow.height());
+    pmWriteLogQ(QString::asprintf("AppDelegate::relayoutContents () %fx%f OK!", m_sizeWindow.width(),
+                                  m_sizeWindow.height()));
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_bTerminated)
+        return;
+    m_bTerminated = true;
+    pmWriteLog("Application will be closed!");
+    setCurPlaylistIndex(-1, false);
+    stopMonitorFolder();
+}
+
+void AppDelegate::makeSleep()
+{
+    pmWriteLog("AppDelegate::makeSleep - MAC will make sleep!");
+    if (m_nPlayState != PlayStateStopped) {
+        pausePlayback();
+        pmWriteLog("AppDelegate::makeSleep - paused playback before sleep!");
+    }
+}
+
+void AppDelegate::makeWake()
+{
+    pmWriteLog("AppDelegate::makeWake - MAC will wake up!");
+}
+
+// ---------------------------------------------------------------- language and skin
+
+int AppDelegate::getLanguageId()
+{
+    return kFixedLanguageId;
+}
+
+void AppDelegate::saveLanguageId(int languageId)
+{
+    pmSetIntSetting(QStringLiteral("LANGUAGE_ID"), languageId);
+}
+
+int AppDelegate::getSkinId()
+{
+    int skin = pmGetIntSetting(QStringLiteral("SKIN_ID"), kDefaultSkinId);
+    // A hand-edited value outside the four skins would leave every control without images.
+    if (skin < 0 || skin >= kSkinCount)
+        skin = kDefaultSkinId;
+    g_skinId = skin;
+    return skin;
+}
+
+void AppDelegate::saveSkinId(int skinId)
+{
+    if (skinId < 0 || skinId >= kSkinCount)
+        return;
+    g_skinId = skinId;
+    pmSetIntSetting(QStringLiteral("SKIN_ID"), skinId);
+}
+
+int AppDelegate::cachedSkinId()
+{
+    return g_skinId >= 0 ? g_skinId : getSkinId();
+}
+
+void AppDelegate::skinMenuItemClicked(int tag)
+{
+    saveSkinId(tag);
+    reloadSkinImages();
+}
+
+void AppDelegate::languageMenuItemClicked(int tag)
+{
+    const int languageId = pmLanguageIdFromMenuTag(tag);
+    saveLanguageId(languageId);
+    reloadLanguageTexts();
+    const bool r2l = (languageId == 13);
+    if (r2l != bR2L) {
+        bR2L = r2l;
+        pmWriteLog("AppDelegate - ready to relayout for language changed.");
+        scheduleRelayout(500);
+    }
+}
+
+void AppDelegate::aboutMenuItemClicked()
+{
+    AboutDialog dialog(m_window);
+    dialog.exec();
+}
+
+void AppDelegate::onMenuAbout()
+{
+    aboutMenuItemClicked();
+}

@@ -1,0 +1,176 @@
+#pragma once
+// The application controller: the hub that owns the library, the playlist,
+// the playback state, the track and the panels of the main window. Panels
+// report to it by notification (app/NotificationCenter.h) and reach it through
+// pmGetAppDelegate(); it calls the panels directly. There is one instance.
+//
+// The class is declared here once; its methods are defined in the folder of
+// the subsystem they belong to:
+//   app/AppDelegate.cpp               start-up, settings, window events, menus
+//   library/AppDelegateLibrary.cpp    library scan and queries
+//   app/AppDelegateStubs.cpp          hooks of subsystems not built yet; each
+//                                     moves to its own file when it is written
+// Everything here runs on the main thread.
+#include "app/NotificationCenter.h"
+#include "core/FileRules.h"
+#include "library/AMediaFile.h"
+
+#include <QList>
+#include <QObject>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+class MainWindow;
+class SleepWatcher;
+class QTimer;
+
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+public:
+    enum PlayState : int { PlayStateStopped = 0, PlayStatePlaying = 2, PlayStatePaused = 3 };
+    enum ScreenMode : int { ScreenNormal = 0, ScreenFullVideo = 1, ScreenFullMap = 2 };
+
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // The single live instance (also pmGetAppDelegate()); null when none.
+    static AppDelegate* instance();
+
+    // ---- life cycle (app/AppDelegate.cpp)
+
+    // The whole start-up in order: awakeFromNib, applicationWillFinishLaunching,
+    // showing the window, applicationDidFinishLaunching (which scans the library).
+    void launch();
+    void awakeFromNib();
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+    void initialData();
+    void applicationDidBecomeActive();
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    void windowWillClose();
+    // The window's frame got this size (content height + the 22-point title bar).
+    void windowDidResize(const QSizeF& frameSize);
+    void applicationWillTerminate();
+    void makeSleep();
+    void makeWake();
+    // Lays out for the remembered window size (977 x 642 while none is known).
+    void relayoutContents();
+
+    static int getLanguageId();
+    static void saveLanguageId(int languageId);
+    // Reads SKIN_ID (default 3; out-of-range values read as 3), caches and returns it.
+    static int getSkinId();
+    static void saveSkinId(int skinId);
+    // The cached skin id, read from the settings on first use.
+    static int cachedSkinId();
+
+    void skinMenuItemClicked(int tag);
+    void languageMenuItemClicked(int tag);
+    void aboutMenuItemClicked();
+    void onMenuAbout();
+
+    MainWindow* window() const { return m_window; }
+
+    // ---- library (library/AppDelegateLibrary.cpp)
+
+    bool buildVideoLibrary(const QString& folder);
+    void searchFolder(const QString& folder);
+    bool addVideoFile(const QString& path);
+    void insertMediaToVideoLib(const AMediaFile& media, int insertIndex);
+    void clearVideoLibrary();
+    // A copy of the library in playlist order (by name; see pmLessByFileDate).
+    QList<AMediaFile> sortByFileDate() const;
+    void checkLastVideoDate();
+    bool isMediaExistByDate(qint16 year, qint16 month, qint16 day) const;
+    bool isAllMediaExist() const;
+    // Path of a playlist entry; a null string when the index is out of range.
+    QString getFilePathInPlaylist(int index) const;
+    // The camera's product name from DEVICE.XML at or above the folder; null when none.
+    QString getModelName(const QString& folder) const;
+    void onButtonBrowse();
+
+    const QList<AMediaFile>& videoLib() const { return mVideoLib; }
+    void setVideoLib(const QList<AMediaFile>& library) { mVideoLib = library; }
+    const QList<AMediaFile>& playlist() const { return mPlaylist; }
+
+    // ---- hooks of subsystems still to come (app/AppDelegateStubs.cpp)
+
+    void rebuildPlaylist();
+    void setCurPlaylistIndex(int index, bool autoPlay);
+    bool pausePlayback();
+    void startMonitorFolder(const QString& folder);
+    void stopMonitorFolder();
+    void relayout(double width, double height);
+    void hideTimeStamp();
+    void setTimeStampText(const QString& text);
+    void reloadSkinImages();
+    void reloadLanguageTexts();
+
+    void onPlayBarButtonClicked(const Notification& n);
+    void onSliderChanged(const Notification& n);
+    void onDblClickFile(const Notification& n);
+    void onCheckBoxNotification(const Notification& n);
+    void onMapViewReady(const Notification& n);
+    void onCalendarSelChanged(const Notification& n);
+    void onVideoEnd(const Notification& n);
+    void onVideoFileRemoved(const Notification& n);
+    void movieLoadStateChanged(const Notification& n);
+
+Q_SIGNALS:
+    // The library was rebuilt (the calendar marks its days from it).
+    void videoLibIsReady();
+    // Move the calendar to this day (the newest recording's day).
+    void activateDayRequested(int year, int month, int day);
+
+public:
+    // ---- state (fields keep the names the rest of the application uses)
+
+    // Playback
+    int m_nCurPlayIndex = -1;
+    int m_nPlayState = PlayStateStopped;
+    bool m_bMute = false;
+    int m_nVolume = 8;
+    float m_fPlaySpeed = 1.0f;
+    double mSelectedMovieCurrentTime = 0.0;
+    double mSelectedMovieDuration = 0.0;
+    bool mSelectedMovieIsPlaying = false;
+    bool m_bVideoLoading = false;
+    int m_nEventTime = -1;
+    int m_nSensorX = 0;
+    int m_nSensorY = 0;
+    int m_nSensorZ = 0;
+    bool m_bEnableDpad = false;
+
+    // Two cameras and the time-stamp overlay
+    bool m_b2VideoWindowEnable = false;
+    bool m_bSwitchVideo = false;
+    int m_nShowTimeStamp = 0;
+    _SYSTEMTIME m_stRearCamTime{};
+
+    // Window
+    int m_nScreenMode = ScreenNormal;
+    QRectF m_rectNormalScreen;
+    quint32 m_styleMask = 0;
+    bool bR2L = false;
+    QSizeF m_sizeWindow; // remembered window frame size; 0 x 0 until known
+    static bool bFirstTimeActive;
+
+    // Library
+    QList<AMediaFile> mVideoLib;
+    QList<AMediaFile> mPlaylist;
+    QString mCurFolder;
+    int m_nCurFolderLevel = 0;
+    // The camera model of the current folder, kept until the track takes it.
+    QString m_strModelName;
+
+private:
+    void registerObservers();
+    void scheduleRelayout(int msecs);
+
+    MainWindow* m_window = nullptr;
+    SleepWatcher* m_sleepWatcher = nullptr;
+    QTimer* m_relayoutTimer = nullptr;
+    bool m_bTerminated = false;
+};

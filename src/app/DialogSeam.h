@@ -1,0 +1,39 @@
+#pragma once
+// One seam for every modal question the application asks the user: message
+// boxes and file choosers. Normally the real dialogs run; a test installs a
+// hook that answers (and records) each request instead, so no test ever
+// blocks on a dialog. Must run on the main thread.
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+struct DialogRequest {
+    enum class Kind { MessageBox, ChooseFolder, OpenFile, SaveFile };
+    Kind kind = Kind::MessageBox;
+    QString title;      // window title
+    QString text;       // message box text
+    QString directory;  // where a chooser opens (or the suggested file path for SaveFile)
+    QString nameFilter; // chooser filter, for example "KML (*.kml)"
+};
+
+struct DialogAnswer {
+    int result = 1; // message box: 1 closed by its button, 2 otherwise
+    QString path;   // chooser: the chosen path; empty means cancelled
+};
+
+using DialogHook = std::function<DialogAnswer(const DialogRequest&)>;
+
+// Installs the hook (an empty function restores the real dialogs).
+void pmSetDialogHook(DialogHook hook);
+bool pmHasDialogHook();
+
+// Window-modal choosers (sheets on the parent). `done` runs once, on the main
+// thread, with the chosen path, or with an empty string when the user
+// cancels; with a hook installed it runs before the call returns.
+void pmChooseFolder(QWidget* parent, const QString& title, const QString& startDir,
+                    std::function<void(const QString&)> done);
+void pmChooseOpenFile(QWidget* parent, const QString& title, const QString& startDir,
+                      const QString& nameFilter, std::function<void(const QString&)> done);
+void pmChooseSaveFile(QWidget* parent, const QString& title, const QString& suggestedPath,
+                      const QString& nameFilter, std::function<void(const QString&)> done);

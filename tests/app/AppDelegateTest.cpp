@@ -1,0 +1,366 @@
+// The controller's life cycle and library: start-up order and log, state
+// reset, library scan, queries, Browse, busy window, sleep and termination.
+#include "AppTestSupport.h"
+
+#include "WaitingWindow/WaitingWindow.h"
+#include "app/AboutDialog.h"
+#include "app/AppDelegate.h"
+#include "app/MainWindow.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSysInfo>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+using apptest::logMessages;
+
+namespace
+{
+
+// Asserts that `expected` occurs in `lines` in this order (other lines may come between).
+::testing::AssertionResult inOrder(const QStringList& lines, const QStringList& expected)
+{
+    int at = 0;
+    for (const QString& want : expected) {
+        while (at < lines.size() && lines[at] != want)
+            ++at;
+        if (at == lines.size())
+            return ::testing::AssertionFailure()
+                   << "missing or out of order: " << want.toStdString() << "\nlog:\n"
+                   << lines.join('\n').toStdString();
+        ++at;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+int waitingWindowCount()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    int n = 0;
+    for (QWidget* w : QApplication::allWidgets())
+        n += qobject_cast<WaitingWindow*>(w) ? 1 : 0;
+    return n;
+}
+
+QDateTime day(int y, int m, int d, int hour = 12)
+{
+    return QDateTime(QDate(y, m, d), QTime(hour, 0));
+}
+
+bool setModified(const QString& path, const QDateTime& when)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+class AppDelegateTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QSettings().clear();
+        AppDelegate::getSkinId();
+        ASSERT_TRUE(dir.isValid());
+    }
+    void TearDown() override { QSettings().clear(); }
+
+    // A card: three recordings on three days (one in a sub-folder), and files
+    // that must never enter the library.
+    QString makeCard()
+    {
+        const QString card = dir.filePath("DCIM/MOVIE");
+        EXPECT_TRUE(apptest::writeAvi(card + "/FILE200101-120000F.AVI"));
+        EXPECT_TRUE(apptest::writeAvi(card + "/sub/FILE200102-080000F.AVI"));
+        EXPECT_TRUE(apptest::writeAvi(card + "/FILE200103-090000F.AVI"));
+        EXPECT_TRUE(apptest::writeAvi(card + "/.hidden/FILE200104-090000F.AVI"));
+        EXPECT_TRUE(apptest::writeAvi(card + "/.FILE200105-090000F.AVI"));
+        EXPECT_TRUE(apptest::writeAvi(card + "/CLIP.MKV"));
+        EXPECT_TRUE(apptest::writeAvi(card + "/FILE200106-090000F"));
+        EXPECT_TRUE(apptest::writeFile(card + "/FILE200107-090000F.AVI", QByteArray(512, 'x'))); // not H.264
+        EXPECT_TRUE(setModified(card + "/FILE200101-120000F.AVI", day(2020, 1, 1)));
+        EXPECT_TRUE(setModified(card + "/sub/FILE200102-080000F.AVI", day(2020, 1, 2)));
+        EXPECT_TRUE(setModified(card + "/FILE200103-090000F.AVI", day(2020, 1, 3)));
+        // The camera's description two levels above the chosen folder.
+        EXPECT_TRUE(apptest::writeFile(dir.filePath("DEVICE.XML"),
+                                       "<Device><ProductName>RX-900 Dual</ProductName></Device>"));
+        return card;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(AppDelegateTest, StartUpWritesItsLogInOrderAndASecondLaunchStartsAFreshLog)
+{
+    apptest::LogToDocuments log;
+    const QStringList expected{
+        "-- Start Video Player! - AppDelegate.",
+        QStringLiteral("Version : %1").arg(pmGetVersionString()),
+        QSysInfo::prettyProductName(),
+        "applicationDidFinishLaunching - pmIsInternetConnected() - FALSE",
+        QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(pmGetMoviesFolder()),
+    };
+    for (int launch = 0; launch < 2; ++launch) {
+        AppDelegate delegate;
+        EXPECT_EQ(pmGetAppDelegate(), &delegate);
+        delegate.launch();
+        const QStringList lines = logMessages();
+        ASSERT_GE(lines.size(), expected.size());
+        EXPECT_EQ(lines.mid(0, expected.size()), expected) << "launch " << launch;
+        EXPECT_TRUE(inOrder(lines, {"pmStartWait()",
+                                    "AppDelegate::buildVideoLibrary - found video count = 0, bOK = 1",
+                                    "WaitingWindow will be closed!", "pmEndWait()",
+                                    "AppDelegate::buildVideoLibrary - End !"}));
+        EXPECT_EQ(lines.count("-- Start Video Player! - AppDelegate."), 1);
+        EXPECT_EQ(delegate.window()->minimumSize(), QSize(980, 660));
+        EXPECT_EQ(delegate.mCurFolder, pmGetMoviesFolder());
+        EXPECT_FALSE(pmIsWaiting());
+    }
+    EXPECT_EQ(pmGetAppDelegate(), nullptr);
+}
+
+TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
+{
+    pmSetIntSetting("Volume", 5);
+    AppDelegate d;
+    d.m_nCurPlayIndex = 4;
+    d.m_nPlayState = AppDelegate::PlayStatePlaying;
+    d.m_bMute = true;
+    d.m_fPlaySpeed = 2.0f;
+    d.mSelectedMovieDuration = 60;
+    d.m_nEventTime = 3;
+    d.m_nSensorY = 10;
+    d.m_nScreenMode = AppDelegate::ScreenFullMap;
+    d.m_rectNormalScreen = QRectF(1, 2, 3, 4);
+    d.m_bVideoLoading = d.m_b2VideoWindowEnable = d.m_bSwitchVideo = d.m_bEnableDpad = true;
+    d.m_nShowTimeStamp = 2;
+    d.m_stRearCamTime.wYear = 2020;
+    d.m_sizeWindow = QSizeF(5, 5);
+    d.initialData();
+    d.initialData();
+    EXPECT_EQ(d.m_nCurPlayIndex, -1);
+    EXPECT_EQ(d.m_nPlayState, AppDelegate::PlayStateStopped);
+    EXPECT_FALSE(d.m_bMute);
+    EXPECT_EQ(d.m_nVolume, 5);
+    EXPECT_FLOAT_EQ(d.m_fPlaySpeed, 1.0f);
+    EXPECT_EQ(d.mSelectedMovieDuration, 0.0);
+    EXPECT_EQ(d.mSelectedMovieCurrentTime, 0.0);
+    EXPECT_EQ(d.m_nEventTime, -1);
+    EXPECT_EQ(d.m_nSensorY, 0);
+    EXPECT_EQ(d.m_nScreenMode, AppDelegate::ScreenNormal);
+    EXPECT_TRUE(d.m_rectNormalScreen.isNull());
+    EXPECT_FALSE(d.m_bVideoLoading || d.m_b2VideoWindowEnable || d.m_bSwitchVideo || d.m_bEnableDpad);
+    EXPECT_EQ(d.m_nShowTimeStamp, 0);
+    EXPECT_EQ(d.m_stRearCamTime.wYear, 0);
+    EXPECT_EQ(d.m_sizeWindow, QSizeF(0, 0));
+    for (const QString& name :
+         {Notifications::PlayBarButtonClicked, Notifications::DoSliderChanged,
+          Notifications::FileListViewDoubleClick, Notifications::FileListViewCheckBox,
+          Notifications::MapViewReady, Notifications::CalendarSelChanged, Notifications::VideoEnd,
+          Notifications::VideoFileIsRemoved, Notifications::AVPlayerReadyToPlay})
+        EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(name), 1) << name.toStdString();
+}
+
+TEST_F(AppDelegateTest, BuildVideoLibraryScansLogsAndAnswersTheCalendar)
+{
+    apptest::LogToDocuments log;
+    const QString card = makeCard();
+    AppDelegate d;
+    QSignalSpy ready(&d, &AppDelegate::videoLibIsReady);
+    QSignalSpy activate(&d, &AppDelegate::activateDayRequested);
+    EXPECT_TRUE(d.buildVideoLibrary(card));
+
+    EXPECT_EQ(logMessages(),
+              (QStringList{QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(card),
+                           "pmStartWait()", "AppDelegate::buildVideoLibrary - found video count = 3, bOK = 1",
+                           "WaitingWindow will be closed!", "pmEndWait()",
+                           "AppDelegate::buildVideoLibrary - End !"}));
+    EXPECT_FALSE(pmIsWaiting());
+    EXPECT_EQ(d.m_nCurFolderLevel, 0);
+    EXPECT_EQ(d.m_strModelName, "RX-900 Dual");
+    ASSERT_EQ(d.videoLib().size(), 3);
+    QStringList playlist;
+    for (const AMediaFile& f : d.playlist())
+        playlist << f.localizedName();
+    EXPECT_EQ(playlist,
+              (QStringList{"FILE200101-120000F.AVI", "FILE200102-080000F.AVI", "FILE200103-090000F.AVI"}));
+    EXPECT_EQ(ready.count(), 1);
+    ASSERT_EQ(activate.count(), 1);
+    EXPECT_EQ(activate.at(0), (QList<QVariant>{2020, 1, 3}));
+
+    EXPECT_TRUE(d.isMediaExistByDate(2020, 1, 2));
+    EXPECT_FALSE(d.isMediaExistByDate(2020, 1, 4));
+    EXPECT_FALSE(d.isMediaExistByDate(-1, 1, 2));
+    EXPECT_EQ(d.getFilePathInPlaylist(0), card + "/FILE200101-120000F.AVI");
+    EXPECT_EQ(d.getFilePathInPlaylist(2), card + "/FILE200103-090000F.AVI");
+    EXPECT_TRUE(d.getFilePathInPlaylist(3).isNull());
+    EXPECT_TRUE(d.getFilePathInPlaylist(-1).isNull());
+    EXPECT_TRUE(d.isAllMediaExist());
+
+    // The newest recording disappears: the calendar goes to the newest one left,
+    // and with none left it stays where it is.
+    ASSERT_TRUE(QFile::remove(card + "/FILE200103-090000F.AVI"));
+    EXPECT_FALSE(d.isAllMediaExist());
+    EXPECT_TRUE(d.isMediaExistByDate(2020, 1, 3)); // the day test does not look at the disk
+    d.checkLastVideoDate();
+    ASSERT_EQ(activate.count(), 2);
+    EXPECT_EQ(activate.at(1), (QList<QVariant>{2020, 1, 2}));
+    ASSERT_TRUE(QFile::remove(card + "/FILE200101-120000F.AVI"));
+    ASSERT_TRUE(QFile::remove(card + "/sub/FILE200102-080000F.AVI"));
+    d.checkLastVideoDate();
+    EXPECT_EQ(activate.count(), 2);
+
+    // A rebuild starts from an empty library; an empty playlist is never "all present".
+    // Without a DEVICE.XML the model name of the previous folder is kept.
+    QTemporaryDir elsewhere;
+    d.buildVideoLibrary(elsewhere.filePath("nothing-here"));
+    EXPECT_TRUE(d.videoLib().isEmpty());
+    EXPECT_FALSE(d.isAllMediaExist());
+    EXPECT_FALSE(d.isMediaExistByDate(2020, 1, 2));
+    EXPECT_EQ(d.m_strModelName, "RX-900 Dual");
+}
+
+TEST_F(AppDelegateTest, AddVideoFileAdmitsOnlyPlayableRecordings)
+{
+    AppDelegate d;
+    const QString good = dir.filePath("FILE200101-120000F.AVI");
+    ASSERT_TRUE(apptest::writeAvi(good));
+    ASSERT_TRUE(apptest::writeFile(dir.filePath("FILE200101-120001F.AVI"), QByteArray(300, 'x')));
+    ASSERT_TRUE(apptest::writeAvi(dir.filePath("CLIP.MKV")));
+    EXPECT_TRUE(d.addVideoFile(good));
+    EXPECT_FALSE(d.addVideoFile(dir.filePath("FILE200101-120001F.AVI")));
+    EXPECT_FALSE(d.addVideoFile(dir.filePath("CLIP.MKV")));
+    EXPECT_FALSE(d.addVideoFile(dir.filePath("GONE.AVI")));
+    ASSERT_EQ(d.videoLib().size(), 1);
+    EXPECT_EQ(d.videoLib().first().URL(), QUrl::fromLocalFile(good));
+    EXPECT_EQ(d.videoLib().first().fileDate(), QFileInfo(good).lastModified());
+    d.clearVideoLibrary();
+    EXPECT_TRUE(d.videoLib().isEmpty());
+}
+
+TEST_F(AppDelegateTest, BrowseCancelLeavesEverythingAndConfirmRebuildsAndRemembers)
+{
+    const QString card = makeCard();
+    AppDelegate d;
+    d.awakeFromNib();
+    d.initialData();
+    d.buildVideoLibrary(card);
+    const QList<AMediaFile> before = d.playlist();
+    const QString folderBefore = d.mCurFolder;
+
+    apptest::LogToDocuments log;
+    apptest::DialogRecorder recorder; // answers "cancel"
+    d.onButtonBrowse();
+    ASSERT_EQ(recorder.requests.size(), 1u);
+    EXPECT_EQ(recorder.requests[0].kind, DialogRequest::Kind::ChooseFolder);
+    EXPECT_EQ(recorder.requests[0].directory, pmGetCurrentFolder());
+    EXPECT_EQ(d.videoLib().size(), 3);
+    EXPECT_EQ(d.playlist().size(), before.size());
+    EXPECT_EQ(d.mCurFolder, folderBefore);
+    EXPECT_FALSE(pmHasSetting("CurrentFolder"));
+    EXPECT_EQ(logMessages(), QStringList{"AppDelegate - onButtonBrowse()"});
+
+    recorder.answer.path = card + "/sub";
+    d.onButtonBrowse();
+    EXPECT_EQ(d.mCurFolder, card + "/sub");
+    EXPECT_EQ(d.videoLib().size(), 1);
+    EXPECT_EQ(pmGetStringSetting("CurrentFolder", ""), card + "/sub");
+    EXPECT_EQ(pmGetCurrentFolder(), card + "/sub");
+}
+
+TEST_F(AppDelegateTest, BusyWindowDoesNotNest)
+{
+    apptest::LogToDocuments log;
+    AppDelegate d;
+    d.awakeFromNib();
+    pmStartWait();
+    pmStartWait();
+    EXPECT_TRUE(pmIsWaiting());
+    EXPECT_EQ(waitingWindowCount(), 1);
+    pmWaitTick();
+    pmEndWait();
+    EXPECT_FALSE(pmIsWaiting());
+    EXPECT_EQ(waitingWindowCount(), 0);
+    pmEndWait();
+    EXPECT_EQ(logMessages(), (QStringList{"pmStartWait()", "pmStartWait()", "WaitingWindow will be closed!",
+                                          "pmEndWait()", "pmEndWait()"}));
+}
+
+TEST_F(AppDelegateTest, ActivationRemembersTheSizeOnceAndLaysOut)
+{
+    apptest::LogToDocuments log;
+    AppDelegate d;
+    d.awakeFromNib();
+    d.window()->resize(1200, 800);
+    d.initialData();
+    AppDelegate::bFirstTimeActive = true;
+    d.applicationDidBecomeActive();
+    const QSize content = d.window()->contentSize();
+    EXPECT_EQ(d.m_sizeWindow, QSizeF(content.width(), content.height() + 22));
+    d.applicationDidBecomeActive();
+    const QString done = QString::asprintf("AppDelegate::relayoutContents () %fx%f OK!",
+                                           d.m_sizeWindow.width(), d.m_sizeWindow.height());
+    EXPECT_TRUE(QTest::qWaitFor([] { return logMessages().size() >= 5; }, 2000));
+    EXPECT_EQ(
+        logMessages(),
+        (QStringList{"Application DidBecomeActive !",
+                     "AppDelegate::applicationDidBecomeActive, bFirstTimeActive = 1, isDualCameraMode = 0",
+                     "Application DidBecomeActive !",
+                     "AppDelegate::applicationDidBecomeActive, bFirstTimeActive = 0, isDualCameraMode = 0",
+                     done}));
+
+    // Before any size is known the layout uses 977 x 642.
+    apptest::LogToDocuments fresh;
+    d.m_sizeWindow = QSizeF(0, 0);
+    d.relayoutContents();
+    EXPECT_EQ(logMessages(), (QStringList{"AppDelegate::relayoutContents () frame size is 0",
+                                          "AppDelegate::relayoutContents () 977.000000x642.000000 OK!"}));
+    EXPECT_EQ(d.m_sizeWindow, QSizeF(977, 642));
+}
+
+TEST_F(AppDelegateTest, SleepWakeCloseAndTerminationLog)
+{
+    apptest::LogToDocuments log;
+    AppDelegate d;
+    d.makeSleep();
+    d.m_nPlayState = AppDelegate::PlayStatePlaying;
+    d.makeSleep();
+    d.makeWake();
+    d.windowWillClose();
+    d.m_nCurPlayIndex = 2;
+    d.applicationWillTerminate();
+    d.applicationWillTerminate();
+    EXPECT_EQ(d.m_nCurPlayIndex, -1);
+    EXPECT_EQ(logMessages(), (QStringList{"AppDelegate::makeSleep - MAC will make sleep!",
+                                          "AppDelegate::makeSleep - MAC will make sleep!",
+                                          "AppDelegate::makeSleep - paused playback before sleep!",
+                                          "AppDelegate::makeWake - MAC will wake up!",
+                                          "Window will be closed!!", "Application will be closed!"}));
+}
+
+TEST_F(AppDelegateTest, MenusStoreTheChoiceAndTheAboutBoxShowsTheVersion)
+{
+    apptest::LogToDocuments log;
+    AppDelegate d;
+    d.skinMenuItemClicked(0);
+    EXPECT_EQ(AppDelegate::cachedSkinId(), 0);
+    EXPECT_EQ(QSettings().value("SKIN_ID").toInt(), 0);
+    d.skinMenuItemClicked(0); // the skin in force: nothing changes
+    EXPECT_EQ(AppDelegate::cachedSkinId(), 0);
+
+    d.languageMenuItemClicked(1);
+    EXPECT_EQ(QSettings().value("LANGUAGE_ID").toInt(), 7);
+    EXPECT_FALSE(d.bR2L);
+    EXPECT_TRUE(logMessages().isEmpty());
+    EXPECT_EQ(pmLoadString("IDS_PLAY"), QString::fromUtf8("再生")); // still the fixed table
+
+    AboutDialog about;
+    EXPECT_EQ(about.windowTitle(), pmLoadString("IDS_ABOUT"));
+    EXPECT_EQ(about.text(), pmLoadString("IDS_VERSION_COPYRIGHT").arg(pmGetVersionString()).arg(2020));
+    EXPECT_TRUE(about.text().contains("2020"));
+}
+
+} // namespace

@@ -1,0 +1,215 @@
+// Settings, folders, texts, language ids, skin images and the dialog seam.
+#include "AppTestSupport.h"
+
+#include "Utility/Reachability.h"
+#include "app/AppDelegate.h"
+#include "app/Services.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTranslator>
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class ServicesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { QSettings().clear(); }
+    void TearDown() override
+    {
+        QSettings().clear();
+        AppDelegate::getSkinId(); // reset the cache to the (now default) setting
+    }
+};
+
+TEST_F(ServicesTest, EmptySettingsGiveTheDefaultsAndAbsenceIsNotZero)
+{
+    EXPECT_FALSE(pmHasSetting("Volume"));
+    EXPECT_EQ(pmGetIntSetting("Volume", 8), 8);
+    EXPECT_EQ(pmGetIntSetting("SpeedUnit", 0), 0);
+    EXPECT_EQ(AppDelegate::getSkinId(), 3);
+    EXPECT_EQ(pmGetStringSetting("FB_KEY", ""), QString());
+    EXPECT_EQ(pmGetCurrentFolder(), QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
+    EXPECT_EQ(pmGetCaptureFolder(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+
+    // A stored zero is a value, not an absence.
+    pmSetIntSetting("Volume", 0);
+    EXPECT_TRUE(pmHasSetting("Volume"));
+    EXPECT_EQ(pmGetIntSetting("Volume", 8), 0);
+    pmSetStringSetting("ExportFolder", "");
+    EXPECT_TRUE(pmHasSetting("ExportFolder"));
+    EXPECT_EQ(pmGetStringSetting("ExportFolder", "x"), QString());
+
+    // A value that is not a number reads as the default.
+    QSettings().setValue("SpeedUnit", "fast");
+    EXPECT_EQ(pmGetIntSetting("SpeedUnit", 0), 0);
+}
+
+TEST_F(ServicesTest, CurrentFolderIsStoredOnlyWhenItExistsAndFallsBackWhenGone)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString card = dir.filePath("CARD");
+    pmSetCurrentFolder(card); // not there yet
+    EXPECT_FALSE(pmHasSetting("CurrentFolder"));
+
+    QDir().mkpath(card);
+    pmSetCurrentFolder(card);
+    EXPECT_EQ(pmGetStringSetting("CurrentFolder", ""), card);
+    EXPECT_EQ(pmGetCurrentFolder(), card);
+
+    QDir(card).removeRecursively(); // the card was unplugged
+    EXPECT_EQ(pmGetCurrentFolder(), pmGetMoviesFolder());
+    EXPECT_EQ(pmGetStringSetting("CurrentFolder", ""), card); // remembered for next time
+
+    pmSetCaptureFolder(dir.path());
+    EXPECT_EQ(pmGetCaptureFolder(), dir.path());
+    pmSetCaptureFolder(dir.filePath("missing"));
+    EXPECT_EQ(pmGetCaptureFolder(), pmGetDocumentsFolder());
+}
+
+TEST_F(ServicesTest, SkinIdIsCachedClampedAndPersisted)
+{
+    AppDelegate::saveSkinId(1);
+    EXPECT_EQ(AppDelegate::cachedSkinId(), 1);
+    EXPECT_EQ(QSettings().value("SKIN_ID").toInt(), 1);
+    AppDelegate::saveSkinId(9); // not a skin: ignored
+    EXPECT_EQ(AppDelegate::cachedSkinId(), 1);
+    QSettings().setValue("SKIN_ID", 7); // hand-edited
+    EXPECT_EQ(AppDelegate::getSkinId(), 3);
+    EXPECT_EQ(AppDelegate::cachedSkinId(), 3);
+}
+
+TEST_F(ServicesTest, SkinImagesAreLookedUpWithTheSkinPrefix)
+{
+    // A missing image is a null pixmap, never a crash.
+    EXPECT_TRUE(pmLoadSkinImage("no_such_image.png").isNull());
+    EXPECT_TRUE(pmLoadAppImage("no_such_image.png").isNull());
+    if (!QFile::exists(":/images/skin_04_button_play.png") ||
+        !QFile::exists(":/images/skin_01_button_play.png"))
+        GTEST_SKIP() << "skin images are not built into this tree";
+    const QImage skin4 = QPixmap(":/images/skin_04_button_play.png").toImage();
+    const QImage skin1 = QPixmap(":/images/skin_01_button_play.png").toImage();
+    ASSERT_NE(skin1, skin4);
+    AppDelegate::saveSkinId(3);
+    EXPECT_EQ(pmLoadSkinImage("button_play.png").toImage(), skin4);
+    AppDelegate::saveSkinId(0);
+    EXPECT_EQ(pmLoadSkinImage("button_play.png").toImage(), skin1);
+}
+
+TEST_F(ServicesTest, TextsComeFromTheJapaneseTableWithEnglishAndIdFallbacks)
+{
+    EXPECT_EQ(pmLoadString("IDS_PLAY"), QString::fromUtf8("再生"));
+    EXPECT_EQ(pmLoadString("IDR_MAINFRAME"), QStringLiteral("Rovix Manager"));
+    // Only the English table has the degree sign.
+    EXPECT_EQ(pmLoadString("IDS_UNIT_DEGREE"), QString::fromUtf8("°"));
+    EXPECT_EQ(pmLoadString("IDS_NO_SUCH_TEXT"), QStringLiteral("IDS_NO_SUCH_TEXT"));
+    // The stored language is not consulted by this edition.
+    AppDelegate::saveLanguageId(0);
+    EXPECT_EQ(QSettings().value("LANGUAGE_ID").toInt(), 0);
+    EXPECT_EQ(AppDelegate::getLanguageId(), 19);
+    EXPECT_EQ(pmLoadString("IDS_PLAY"), QString::fromUtf8("再生"));
+    // qtTrId answers the same once the tables are installed.
+    pmInstallStringTables();
+    EXPECT_EQ(qtTrId("IDS_PAUSE"), QString::fromUtf8("一時停止"));
+    EXPECT_EQ(qtTrId("IDS_UNIT_DEGREE"), QString::fromUtf8("°"));
+
+    const QString about = pmLoadString("IDS_VERSION_COPYRIGHT").arg(pmGetVersionString()).arg(2020);
+    EXPECT_TRUE(about.contains(QStringLiteral(ROVIX_VERSION "JP")));
+    EXPECT_TRUE(about.contains("2020"));
+    EXPECT_EQ(pmGetVersionString(), QStringLiteral(ROVIX_VERSION "JP"));
+}
+
+TEST_F(ServicesTest, EveryIdentifierHasATextInBothTables)
+{
+    QTranslator en, ja;
+    ASSERT_TRUE(en.load(":/i18n/English.qm"));
+    ASSERT_TRUE(ja.load(":/i18n/Japanese.qm"));
+    const char* ids[] = {"IDS_OK",
+                         "IDS_CANCEL",
+                         "IDS_ABOUT",
+                         "IDS_CHANGE_SKIN",
+                         "IDS_SKIN_STYLE_01",
+                         "IDS_SKIN_STYLE_04",
+                         "IDS_WEEK_1",
+                         "IDS_WEEK_7",
+                         "IDS_ERR_NO_DISK_SPACE",
+                         "IDS_VERSION_COPYRIGHT",
+                         "IDS_WINDOW_SWITCH"};
+    for (const char* id : ids) {
+        EXPECT_FALSE(en.translate(nullptr, id).isEmpty()) << id;
+        EXPECT_FALSE(ja.translate(nullptr, id).isEmpty()) << id;
+    }
+}
+
+TEST(LanguageIds, PrefixesAreTestedInTableOrder)
+{
+    EXPECT_EQ(pmLanguageIdForLocaleName("ja-JP"), 19);
+    EXPECT_EQ(pmLanguageIdForLocaleName("jp"), 19);
+    EXPECT_EQ(pmLanguageIdForLocaleName("th-TH"), 20);
+    EXPECT_EQ(pmLanguageIdForLocaleName("tr"), 21);
+    EXPECT_EQ(pmLanguageIdForLocaleName("en-US"), 0);
+    EXPECT_EQ(pmLanguageIdForLocaleName("zh-Hant-TW"), 1);
+    EXPECT_EQ(pmLanguageIdForLocaleName("zh-Hans-CN"), 2);
+    EXPECT_EQ(pmLanguageIdForLocaleName("zh-CN"), 0); // no script: no row matches
+    EXPECT_EQ(pmLanguageIdForLocaleName("sa"), 13);
+    EXPECT_EQ(pmLanguageIdForLocaleName("ar-SA"), 0);
+    EXPECT_EQ(pmLanguageIdForLocaleName("sl-SI"), 18);
+    EXPECT_EQ(pmLanguageIdForLocaleName("sk"), 16);
+    EXPECT_EQ(pmLanguageIdForLocaleName(""), 0);
+    EXPECT_EQ(pmLanguageIdForLocaleName("x"), 0);
+
+    EXPECT_EQ(pmLanguageTableName(19), "Japanese");
+    EXPECT_EQ(pmLanguageTableName(13), "Arabic");
+    EXPECT_EQ(pmLanguageTableName(20), "English");
+    EXPECT_EQ(pmLanguageTableName(21), "English");
+    EXPECT_EQ(pmLanguageTableName(-1), "English");
+    EXPECT_EQ(pmLanguageTableName(99), "English");
+
+    EXPECT_EQ(pmLanguageIdFromMenuTag(0), 0);
+    EXPECT_EQ(pmLanguageIdFromMenuTag(1), 7);
+    EXPECT_EQ(pmLanguageIdFromMenuTag(2), 12);
+    EXPECT_EQ(pmLanguageIdFromMenuTag(3), 0);
+    EXPECT_EQ(pmLanguageIdFromMenuTag(-5), 0);
+    EXPECT_FALSE(pmIsRightToLeft());
+}
+
+TEST(MessageBox, TheSeamAnswersAndRecordsWithTheDefaultTitle)
+{
+    apptest::DialogRecorder recorder;
+    recorder.answer.result = 1;
+    EXPECT_EQ(pmMessageBox(pmLoadString("IDS_ERR_NO_DISK_SPACE")), 1);
+    recorder.answer.result = 2;
+    EXPECT_EQ(pmMessageBox("text", "My title"), 2);
+    ASSERT_EQ(recorder.requests.size(), 2u);
+    EXPECT_EQ(recorder.requests[0].kind, DialogRequest::Kind::MessageBox);
+    EXPECT_EQ(recorder.requests[0].title, pmLoadString("IDR_MAINFRAME"));
+    EXPECT_EQ(recorder.requests[0].text, pmLoadString("IDS_ERR_NO_DISK_SPACE"));
+    EXPECT_EQ(recorder.requests[1].title, "My title");
+
+    QString chosen = "untouched";
+    recorder.answer.path = "/some/where";
+    pmChooseFolder(nullptr, "t", "/start", [&](const QString& p) { chosen = p; });
+    EXPECT_EQ(chosen, "/some/where");
+    EXPECT_EQ(recorder.requests.back().kind, DialogRequest::Kind::ChooseFolder);
+    EXPECT_EQ(recorder.requests.back().directory, "/start");
+}
+
+TEST(Reachability, ForcedAnswersWinAndLogTheCheck)
+{
+    apptest::LogToDocuments log;
+    Reachability::setForced(false);
+    EXPECT_FALSE(pmIsInternetConnected());
+    EXPECT_TRUE(apptest::logMessages().isEmpty());
+    Reachability::setForced(true);
+    EXPECT_TRUE(pmIsInternetConnected());
+    EXPECT_EQ(apptest::logMessages(), (QStringList{"pmIsInternetConnected() - check website - start !",
+                                                   "pmIsInternetConnected() - check website - end !"}));
+    Reachability::setForced(std::nullopt);
+    // The test environment forces the network off.
+    EXPECT_FALSE(Reachability::isInternetReachable());
+}
+
+} // namespace
