@@ -1,0 +1,55 @@
+#pragma once
+// Shared by the track fuzz targets: a per-process scratch file and a check
+// that a track holds only finite values and consistent extremes.
+#include "core/GpsList.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace trackfuzz
+{
+
+inline std::string writeScratch(const char* name, const uint8_t* data, size_t size)
+{
+    const std::string path = "/tmp/" + std::string(name) + "." + std::to_string(::getpid());
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return std::string();
+    if (size)
+        std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    return path;
+}
+
+inline void checkTrack(const GpsList& list)
+{
+    for (const GpsData& s : list.gpslist()) {
+        if (!std::isfinite(s.fLatitude()) || !std::isfinite(s.fLongitude()) || !std::isfinite(s.fSpeed()) ||
+            !std::isfinite(s.fDirection()) || !std::isfinite(s.dAltitude()) ||
+            !std::isfinite(s.GetGValueX()) || !std::isfinite(s.GetGValueY()) ||
+            !std::isfinite(s.GetGValueZ()))
+            std::abort();
+    }
+    if (list.GetMaxGValue() < 0 || list.GetMinGValue() > 0 ||
+        list.GetMaxGIndex() >= list.GetDataCount() + 1 || list.GetMinGIndex() >= list.GetDataCount() + 1 ||
+        list.GetDataCount() > 20 * GpsList::kMaxVideoSeconds)
+        std::abort();
+}
+
+// Video length taken from the first two bytes of the input, so the fuzzer
+// explores placeholders and alignment too.
+inline int takeSeconds(const uint8_t*& data, size_t& size)
+{
+    if (size < 2)
+        return 0;
+    const int seconds = data[0] | (data[1] & 0x7f) << 8;
+    data += 2;
+    size -= 2;
+    return seconds;
+}
+
+} // namespace trackfuzz
