@@ -692,6 +692,7 @@ bool buildTestCard(CardWriter& w, const CardSpec& cfg)
             return false;
         ManifestEntry hidden =
             hostile("MISC/.FILE" + timed(17).nameStamp() + ".MP4", Container::Mp4, 0, "hidden", 17);
+        hidden.start.clear(); // the leading dot shifts the stamp out of place for the name rules
         if (!w.rawFile(hidden, mp4))
             return false;
         ManifestEntry trash =

@@ -111,13 +111,20 @@ void drawFrame(const FrameInfo& info, Plane& y, Plane& u, Plane& v)
     const uint8_t base = static_cast<uint8_t>(40 + (info.seed % 5) * 6);
     for (int row = 0; row < H; ++row) {
         uint8_t* p = y.data + static_cast<std::ptrdiff_t>(row) * y.stride;
-        for (int col = 0; col < W; ++col) {
-            const int band = ((col + row + shift) / stripe) & 1;
-            int value = base + band * 36 + (row * 40) / H;
-            if (col >= barX && col < barX + barW)
-                value = 200;
-            p[col] = static_cast<uint8_t>(value);
+        const int shade = base + (row * 40) / H;
+        // Walk the diagonal stripes in runs instead of dividing per pixel.
+        int phase = (row + shift) % (2 * stripe);
+        int col = 0;
+        while (col < W) {
+            const int band = phase / stripe;
+            const int run = std::min(W - col, stripe - phase % stripe);
+            std::fill_n(p + col, run, static_cast<uint8_t>(shade + band * 36));
+            col += run;
+            phase = (phase + run) % (2 * stripe);
         }
+        const int bar0 = std::min(W, barX), bar1 = std::min(W, barX + barW);
+        if (bar1 > bar0)
+            std::fill_n(p + bar0, bar1 - bar0, static_cast<uint8_t>(200));
     }
     // Front pictures lean blue, rear ones red; the seed nudges the hue.
     const int nudge = static_cast<int>(info.seed % 7) * 3;
