@@ -340,10 +340,12 @@ int wholeSeconds(double seconds)
 bool buildTestCard(CardWriter& w, const CardSpec& cfg)
 {
     RecordingSpec tiny;
-    tiny.seconds = cfg.seconds;
+    // Below a second the movies would risk the too-short rule and no longer be the recordings the manifest
+    // promises.
+    tiny.seconds = std::max(1.0, cfg.seconds);
     tiny.seed = cfg.seed;
     RecordingSpec pairSpec = cfg.hd ? hdRecording(tiny) : tiny;
-    const int secs = wholeSeconds(cfg.seconds);
+    const int secs = wholeSeconds(tiny.seconds);
     const StartTime day0{2021, 3, 15, 0, 0, 0};
     const int minuteShift = static_cast<int>(cfg.seed % 20);
     int rotation = 0;
@@ -828,6 +830,10 @@ bool makeCard(const std::string& dir, const CardSpec& cfg, std::vector<ManifestE
               std::string* error)
 {
     std::error_code ec;
+    // Never write into a folder that already holds something: a card is made
+    // from scratch, and a mistyped path must not overwrite anyone's files.
+    if (fs::exists(dir, ec) && !fs::is_empty(dir, ec))
+        return fail(error, dir + " is not empty");
     fs::create_directories(dir, ec);
     if (ec)
         return fail(error, "cannot create " + dir + ": " + ec.message());

@@ -214,9 +214,9 @@ enum class CardPreset { Test, Demo };
 struct CardSpec {
     CardPreset preset = CardPreset::Test;
     uint32_t seed = 1;
-    int count = 6;   // front/rear moments in the main camera folders
-    bool hd = false; // 1920x1080 at 30 fps
-    double seconds = 2.0;
+    int count = 6;        // front/rear moments in the main camera folders
+    bool hd = false;      // 1920x1080 at 30 fps
+    double seconds = 2.0; // length of each recording; at least 1
     std::string productName = "DRC-2000W";
 };
 
@@ -236,7 +236,7 @@ struct ManifestEntry {
     std::time_t mtime = 0;
 };
 
-// The demo preset ignores count and seconds.
+// Fails on a folder that is not empty. The demo preset ignores count and seconds.
 bool makeCard(const std::string& dir, const CardSpec& cfg, std::vector<ManifestEntry>* manifest = nullptr,
               std::string* error = nullptr);
 bool makeDemoCard(const std::string& dir, std::string* error = nullptr);
