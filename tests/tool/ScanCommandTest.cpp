@@ -1,0 +1,102 @@
+// Runs the built rovixtool binary against a small card made on the spot.
+#include "ProbeMediaBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+using namespace probebytes;
+
+namespace
+{
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+};
+
+ToolRun runTool(const std::string& args)
+{
+    ToolRun run;
+    const std::string command = std::string(ROVIX_BINARY_DIR "/src/rovixtool ") + args;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.out.append(buffer, got);
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
+}
+
+class ScanCommandTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/rovix_tool_XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root = pattern;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    std::string put(const std::string& rel, const std::string& bytes)
+    {
+        const std::string path = root + "/" + rel;
+        fs::create_directories(fs::path(path).parent_path());
+        writeFile(path, bytes);
+        return path;
+    }
+    std::string root;
+};
+
+} // namespace
+
+TEST_F(ScanCommandTest, ListsTheLibraryInPlaylistOrder)
+{
+    const std::string normal = put("DCIM/FILE200101-120000F.MP4", goodMov());
+    const std::string log = put("DCIM/FILE200101-120000F.log", "$GPRMC\n");
+    const std::string event = put("DCIM/EMER200101-120000F.MP4", goodMov());
+    const std::string main = put("DCIM/FILE200101-120000F0001AM.MP4", goodMov());
+    const std::string rear = put("DCIM/FILE200101-120000F0001A2.MP4", goodMov());
+    const std::string parking = put("DCIM/park/PARK200101-110000F.MOV", goodMov());
+    const std::string clip = put("clip.avi", avi("H264"));
+    put("DCIM/.FILE200101-130000F.MP4", goodMov());
+    put("DCIM/FILE200101-140000F.MP4", goodMov(600, 100));
+    put("DCIM/FILE200101-150000F.MKV", goodMov());
+
+    const ToolRun run = runTool("scan " + root);
+    ASSERT_EQ(run.status, 0);
+    const std::string expected =
+        "2\t0\t3\t2020-01-01 11:00:00\t-\t" + parking + "\n" + "0\t1\t5\t2020-01-01 12:00:00\t-\t" + main +
+        "\n" + "0\t2\t5\t2020-01-01 12:00:00\t-\t" + rear + "\n" + "0\t0\t5\t2020-01-01 12:00:00\t" + log +
+        "\t" + normal + "\n" + "1\t0\t5\t2020-01-01 12:00:00\t-\t" + event + "\n" + "0\t0\t1\t-\t-\t" + clip +
+        "\n";
+    EXPECT_EQ(run.out, expected);
+}
+
+TEST_F(ScanCommandTest, RefusesWhatIsNotAFolder)
+{
+    const std::string file = put("FILE200101-120000F.MP4", goodMov());
+    for (const std::string& target : {root + "/missing", file}) {
+        const ToolRun run = runTool("scan " + target + " 2>" + root + "/err.txt");
+        EXPECT_EQ(run.status, 2) << target;
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_GT(fs::file_size(root + "/err.txt"), 0u);
+    }
+    // An empty folder is an empty library, not an error.
+    fs::create_directory(root + "/empty");
+    const ToolRun run = runTool("scan " + root + "/empty");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.empty());
+}
