@@ -2,10 +2,12 @@
 #include "AppTestSupport.h"
 
 #include "Utility/Reachability.h"
+#include "Utility/SleepWatcher.h"
 #include "app/AppDelegate.h"
 #include "app/Services.h"
 
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTranslator>
 #include <gtest/gtest.h>
@@ -212,4 +214,19 @@ TEST(Reachability, ForcedAnswersWinAndLogTheCheck)
     EXPECT_FALSE(Reachability::isInternetReachable());
 }
 
+} // namespace
+
+namespace
+{
+TEST(SleepWatcher, PrepareForSleepMapsToSleepAndWake)
+{
+    SleepWatcher watcher; // without a system bus it just never hears anything
+    QSignalSpy sleep(&watcher, &SleepWatcher::willSleep);
+    QSignalSpy wake(&watcher, &SleepWatcher::didWake);
+    // The slot logind's signal is bound to: true before sleeping, false after waking.
+    ASSERT_TRUE(QMetaObject::invokeMethod(&watcher, "onPrepareForSleep", Q_ARG(bool, true)));
+    ASSERT_TRUE(QMetaObject::invokeMethod(&watcher, "onPrepareForSleep", Q_ARG(bool, false)));
+    EXPECT_EQ(sleep.count(), 1);
+    EXPECT_EQ(wake.count(), 1);
+}
 } // namespace
