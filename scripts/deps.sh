@@ -34,3 +34,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# Web libraries of the map page (Leaflet), from the npm registry as pinned by
+# package-lock.json. Nothing to do when they are already in node_modules.
+ROOT_DIR="$(cd "$(dirname "$0")/.." && pwd)"
+if [ ! -f "$ROOT_DIR/node_modules/leaflet/dist/leaflet.js" ]; then
+  (cd "$ROOT_DIR" && npm ci --no-audit --no-fund)
+fi

@@ -309,6 +309,16 @@ TEST(Card, DemoPresetIsAPlausibleFirstLibrary)
                 strongestG = std::max<double>(list.GetMaxGValue(), -list.GetMinGValue());
         }
     }
+    // Every front recording has its rear partner right after it in the playlist order.
+    std::vector<std::string> paths;
+    for (const ManifestEntry& e : rows)
+        if (isRecordingRow(e))
+            paths.push_back(e.path);
+    const auto order = pmSortByFileDate(paths);
+    for (std::size_t i = 0; i + 1 < order.size(); i += 2) {
+        EXPECT_EQ(pmGetCameraType(paths[order[i]]), kCameraMain) << paths[order[i]];
+        EXPECT_EQ(pmGetCameraType(paths[order[i + 1]]), kCameraRear) << paths[order[i + 1]];
+    }
     EXPECT_EQ(recordings, 12);
     EXPECT_EQ(fronts, 6);
     EXPECT_EQ(rears, 6);

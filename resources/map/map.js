@@ -1,0 +1,126 @@
+// The map page driven by the application's map panel. The panel only calls
+// four functions, by evaluating their text in this page:
+//   mapSetCenter(lat, lon)  centre the map on the vehicle marker, returns "1"
+//   addPathPoint(lat, lon)  append one point to the pending path
+//   drawPath()              replace the drawn route by the pending points
+//   setZoom(z)              set the zoom level
+// Samples without a position arrive as (0, 0); they stay in the pending path
+// (the panel sends every sample in order) but are never drawn, so the route
+// does not jump to the Gulf of Guinea.
+//
+// Query parameters: tiles=<URL template> chooses the tile server, tiles=none
+// loads no tiles at all (tests, demos without a network).
+(function () {
+  'use strict';
+
+  var params = new URLSearchParams(window.location.search);
+  var tileUrl = params.has('tiles') ? params.get('tiles') : 'https://tile.openstreetmap.org/{z}/{x}/{y}.png';
+
+  var map = L.map('map', { zoomControl: true, attributionControl: true, fadeAnimation: false });
+  map.setView([35.681, 139.767], 3, { animate: false });
+
+  var marker = null;
+  var pending = [];
+  var route = null;
+  var routePoints = 0;
+  var drawCount = 0;
+
+  function toNumber(v) {
+    return typeof v === 'number' ? v : parseFloat(v);
+  }
+  function isValid(lat, lon) {
+    return isFinite(lat) && isFinite(lon) && Math.abs(lat) <= 90 && Math.abs(lon) <= 180;
+  }
+  function hasPosition(p) {
+    return !(p[0] === 0 && p[1] === 0);
+  }
+
+  window.mapSetCenter = function (lat, lon) {
+    lat = toNumber(lat);
+    lon = toNumber(lon);
+    if (!isValid(lat, lon))
+      return '0';
+    var ll = L.latLng(lat, lon);
+    if (marker)
+      marker.setLatLng(ll);
+    else
+      marker = L.marker(ll, { interactive: false, keyboard: false }).addTo(map);
+    map.setView(ll, map.getZoom(), { animate: false });
+    return '1';
+  };
+
+  window.addPathPoint = function (lat, lon) {
+    lat = toNumber(lat);
+    lon = toNumber(lon);
+    if (isValid(lat, lon))
+      pending.push([lat, lon]);
+  };
+
+  window.drawPath = function () {
+    var points = pending.filter(hasPosition);
+    pending = [];
+    if (route) {
+      map.removeLayer(route);
+      route = null;
+    }
+    if (points.length > 0)
+      route = L.polyline(points, { color: '#e8402e', weight: 4, opacity: 0.85, interactive: false }).addTo(map);
+    routePoints = points.length;
+    drawCount++;
+  };
+
+  window.setZoom = function (z) {
+    z = parseInt(z, 10);
+    if (!isFinite(z))
+      return;
+    z = Math.max(map.getMinZoom(), Math.min(z, 19));
+    if (marker)
+      map.setView(marker.getLatLng(), z, { animate: false });
+    else
+      map.setZoom(z, { animate: false });
+  };
+
+  // The panel's web view is resized with the window (full-map display):
+  // keep the vehicle in the middle.
+  map.on('resize', function () {
+    if (marker)
+      map.setView(marker.getLatLng(), map.getZoom(), { animate: false });
+  });
+
+  // Read-back for the tests: the state of the map as JSON.
+  window.__rovixState = function () {
+    var c = map.getCenter();
+    var first = null, last = null;
+    if (route) {
+      var lls = route.getLatLngs();
+      first = [lls[0].lat, lls[0].lng];
+      last = [lls[lls.length - 1].lat, lls[lls.length - 1].lng];
+    }
+    return JSON.stringify({
+      center: [c.lat, c.lng],
+      zoom: map.getZoom(),
+      marker: marker ? [marker.getLatLng().lat, marker.getLatLng().lng] : null,
+      routePoints: routePoints,
+      routeFirst: first,
+      routeLast: last,
+      pendingPoints: pending.length,
+      drawCount: drawCount,
+      size: [map.getSize().x, map.getSize().y]
+    });
+  };
+
+  // Tiles come after the page's own load so that an unreachable tile server
+  // never holds back the end of loading; offline they simply fail.
+  function addTiles() {
+    if (!tileUrl || tileUrl === 'none')
+      return;
+    L.tileLayer(tileUrl, {
+      maxZoom: 19,
+      attribution: '&copy; <a href="https://www.openstreetmap.org/copyright">OpenStreetMap</a> contributors'
+    }).addTo(map);
+  }
+  if (document.readyState === 'complete')
+    addTiles();
+  else
+    window.addEventListener('load', function () { setTimeout(addTiles, 0); });
+})();

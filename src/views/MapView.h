@@ -1,0 +1,189 @@
+#pragma once
+// The map panel: an embedded web view that shows the vehicle's position and
+// route on our map page, above a 20-point info bar with direction,
+// coordinates, altitude and speed, a speed-unit button and a full-map button.
+// Without internet, or for a recording without positions, the web view is
+// hidden and a skin picture says why.
+//
+// The page is driven only by evaluating its four functions (mapSetCenter,
+// addPathPoint, drawPath, setZoom). Every evaluation is asynchronous, so
+// nothing here ever waits for the page: a page that is slow, unreachable or
+// never finishes loading leaves the panel working. A long track is sent in
+// batches of addPathPoint calls, one event-loop turn apart, so that a
+// ten-hour track never holds up the window.
+//
+// Coordinates are given with the origin at the panel's bottom left, as in the
+// rest of the main window's layout; they are converted where applied.
+// Must run on the main thread.
+#include <QImage>
+#include <QMenu>
+#include <QPixmap>
+#include <QPointer>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "views/MapLogic.h"
+
+class BitmapButton;
+class GpsList;
+class MultiButtons;
+class QWebEngineView;
+
+class MapView : public QWidget
+{
+    Q_OBJECT
+public:
+    // State of the map (m_nMapState).
+    enum MapState : int16_t { MapNoGps = -1, MapDisabled = 0, MapEnabled = 1 };
+    // The setting that holds the page's address, and its default: the page
+    // shipped in the resources.
+    static const char* const kPageUrlSetting;
+    static const char* const kDefaultPageUrl;
+    // addPathPoint calls per script evaluation.
+    static constexpr int kPathBatchSize = 4000;
+    static constexpr int kInfoBarHeight = 20;
+
+    // initWithFrame: `frame` is the panel's geometry in its parent (Qt coordinates).
+    explicit MapView(const QRect& frame, QWidget* parent = nullptr);
+    ~MapView() override;
+
+    void LoadMap();
+    void WebLoadMap(bool enable);
+    bool IsInternetConnected();
+    void EnableMap(int16_t state);
+
+    // Stores the values (out-of-range or NaN coordinates become "no position",
+    // NaN readings become "no reading"), re-centres the page in state 1 and
+    // redraws.
+    void SetPosition(float latitude, float longitude, float speed, float altitude, float direction);
+    void CenterLastLocation();
+    // Sends the track to the page (nullptr: no route).
+    void DrawPath(const GpsList* list);
+
+    bool ScriptSetPosition(float latitude, float longitude);
+    bool ScriptAddPathPoint(float latitude, float longitude);
+    bool ScriptDrawPath();
+    bool ScriptSetZoom(int zoom);
+    bool ScriptAutoLocation();
+    bool ScriptAddSamllMapControl() { return false; }
+
+    QString GetDirectionString(float direction) const;
+    QString GetLocationString(bool isLatitude, float value) const;
+
+    int16_t getSpeedUnit() const { return m_nSpeedUnit; }
+    void setSpeedUnit(int16_t unit);
+    static QString getSpeedUnitString(int16_t unit) { return MapLogic::speedUnitString(unit); }
+    QString getCurSpeedUnitString() const { return getSpeedUnitString(m_nSpeedUnit); }
+
+    bool IsOnLine() const { return m_bOnLine; }
+    int16_t GetMapState() const { return m_nMapState; }
+    int16_t GetMapMpde() const { return m_nMapMode; }
+    void SetMapMpde(int16_t mode);
+    bool IsMapDocReady() const { return m_bMapDocReady; }
+
+    void OnButtonFullMap();
+    void OnButtonSpeedUnit();
+    void OnButtonPanelSpeedUnit();
+    void OnButtonPanelMap();
+
+    void relayoutContents(bool rightToLeft, double width, double height);
+    void loadSkinBitmap();
+    void changeLanguage();
+
+    // Frames in the panel's bottom-left coordinates.
+    QRect getSpeedUnitBtnRect() const;
+    QRect getSpeedUnitTextRect() const;
+
+    bool bOnLine() const { return m_bOnLine; }
+    bool bFullMap() const { return m_bFullMap; }
+    float fLatitude() const { return m_fLatitude; }
+    float fLongitude() const { return m_fLongitude; }
+    float fSpeed() const { return m_fSpeed; }
+    float fAltitude() const { return m_fAltitude; }
+    float fDirection() const { return m_fDirection; }
+    int16_t nMapState() const { return m_nMapState; }
+
+    // The info bar's text and speed figure as drawn now.
+    QString infoText() const;
+    QString speedText() const;
+
+    // For the controller and tests.
+    QWebEngineView* webView() const { return m_webView; }
+    MultiButtons* fullMapButton() const { return m_oFullMapBtn; }
+    BitmapButton* speedUnitButton() const { return m_oSpeedUnitBtn; }
+    // The unit menu while it is open (nullptr otherwise).
+    QMenu* speedUnitMenu() const { return m_unitMenu; }
+    // Script evaluations sent to the page so far.
+    int scriptEvaluationCount() const { return m_nScriptEvaluations; }
+    // True while a track is still being sent in batches.
+    bool isPathPending() const { return m_pathBatch.active; }
+    // The page's address: the setting, or the shipped page.
+    static QString pageUrl();
+
+Q_SIGNALS:
+    // The full-map button was pressed: the controller switches the map's full
+    // size display (onButtonMapFullScreen).
+    void mapFullScreenToggled();
+    // An item of the speed-unit menu was chosen (the unit is already applied).
+    void unitMenuItemClicked(int tag);
+    // The page has evaluated the last batch of a DrawPath (route drawn, zoom set).
+    void pathDrawn(int points, int evaluations);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void enableJavaScript();
+    void webLoadComplete(bool ok);
+    void runScript(const QString& script, const std::function<void(const QVariant&)>& done = {});
+    void sendNextPathBatch();
+    void popUpUnitMenu(QWidget* anchor);
+    void eraseBkgnd(QPainter& p, const QRect& dirty);
+    void drawInfoBar(QPainter& p);
+    void drawPanelMode(QPainter& p);
+    void drawNoMap(QPainter& p, const QRect& dirty);
+    void buildFullMapButton();
+    void applyUnitButtons();
+    QString degreeUnit() const;
+    // A bottom-left frame in this panel's Qt coordinates.
+    QRect toQt(const QRect& bottomLeft) const;
+
+    bool m_bOnLine = true;
+    QWebEngineView* m_webView = nullptr;
+    MultiButtons* m_oFullMapBtn = nullptr;
+    bool m_bFullMap = false;
+    int16_t m_nMapState = MapEnabled;
+    int16_t m_nInfoBarH = kInfoBarHeight;
+    float m_fLatitude = 0;
+    float m_fLongitude = 0;
+    float m_fSpeed = 0;
+    float m_fAltitude = MapLogic::kNoAltitude;
+    float m_fDirection = 0;
+    int16_t m_nSpeedUnit = 0;
+    BitmapButton* m_oSpeedUnitBtn = nullptr;
+    int m_nSpeedFontSize = 10;
+    int nBackgroundWidth = 0;
+    QRect m_rectGpsPanel;
+    BitmapButton* m_oMapBtn = nullptr;
+    BitmapButton* m_oPanelSpeedUnitBtn = nullptr;
+    int16_t m_nMapMode = 0;
+    bool m_bMapDocReady = false;
+
+    bool m_bR2L = false;
+    QPointer<QMenu> m_unitMenu;
+    QTimer m_centerTimer;
+    int m_nScriptEvaluations = 0;
+
+    // A track being sent to the page.
+    struct PathBatch {
+        bool active = false;
+        quint64 generation = 0;
+        MapLogic::PathPlan plan;
+        size_t next = 0;
+        int evaluations = 0;
+    } m_pathBatch;
+};
