@@ -9,6 +9,7 @@
 #include "app/DialogSeam.h"
 #include "app/MainWindow.h"
 #include "app/Services.h"
+#include "core/FileRules.h"
 #include "core/LibraryScan.h"
 #include "core/Log.h"
 
@@ -24,17 +25,12 @@ std::string nativePath(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
-QString qtPath(const std::string& path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
 std::vector<std::string> nativePaths(const QList<AMediaFile>& list)
 {
     std::vector<std::string> paths;
     paths.reserve(static_cast<std::size_t>(list.size()));
     for (const AMediaFile& f : list)
-        paths.push_back(nativePath(f.path()));
+        paths.push_back(f.nativePath().toStdString());
     return paths;
 }
 } // namespace
@@ -74,7 +70,7 @@ void AppDelegate::searchFolder(const QString& folder)
     const std::vector<ScannedRecording> found = scanner.scan(nativePath(folder));
     for (const ScannedRecording& r : found) {
         const QDateTime date = r.mtimeMsecs ? QDateTime::fromMSecsSinceEpoch(*r.mtimeMsecs) : QDateTime();
-        insertMediaToVideoLib(AMediaFile::mediaFileWithURLDate(QUrl::fromLocalFile(qtPath(r.path)), date),
+        insertMediaToVideoLib(AMediaFile::mediaFileWithNativePath(QByteArray::fromStdString(r.path), date),
                               static_cast<int>(mVideoLib.size()));
     }
     --m_nCurFolderLevel;
@@ -146,7 +142,7 @@ bool AppDelegate::isAllMediaExist() const
     if (mPlaylist.isEmpty())
         return false;
     for (const AMediaFile& f : mPlaylist) {
-        if (!QFileInfo::exists(f.path()))
+        if (!pmIsFileExist(f.nativePath().toStdString()))
             return false;
     }
     return true;

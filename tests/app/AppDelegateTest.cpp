@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTest>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -363,4 +364,22 @@ TEST_F(AppDelegateTest, MenusStoreTheChoiceAndTheAboutBoxShowsTheVersion)
     EXPECT_TRUE(about.text().contains("2020"));
 }
 
+} // namespace
+
+namespace
+{
+TEST_F(AppDelegateTest, NamesThatAreNotUtf8StayFindable)
+{
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray odd = folder + "/FILE200101-120000F\xff\xfe.AVI";
+    ASSERT_TRUE(apptest::writeAvi(dir.filePath("plain.tmp")));
+    ASSERT_EQ(::rename((folder + "/plain.tmp").constData(), odd.constData()), 0);
+    AppDelegate d;
+    d.buildVideoLibrary(dir.path());
+    ASSERT_EQ(d.videoLib().size(), 1);
+    EXPECT_EQ(d.videoLib().first().nativePath(), odd);
+    EXPECT_TRUE(d.isAllMediaExist()); // a lossy name would read as "removed"
+    EXPECT_TRUE(d.videoLib().first().fileDate().isValid());
+    EXPECT_TRUE(d.videoLib().first().localizedName().startsWith("FILE200101-120000F"));
+}
 } // namespace
