@@ -1,0 +1,136 @@
+#include "controls/FileListBox.h"
+
+#include "app/NotificationCenter.h"
+#include "app/Services.h"
+#include "core/FileRules.h"
+
+#include <QPainter>
+
+FileListBox::FileListBox(QWidget* parent) : ListBoxBase(ListGeometry::Kind::FileList, parent)
+{
+    setObjectName(QStringLiteral("FileListBox"));
+    m_typeOfPath = [](const QString& path) { return int(pmGetFileType(path.toStdString())); };
+    m_font = listskin::uiFont(11);
+    loadSkinBitmap();
+}
+
+void FileListBox::loadSkinBitmap()
+{
+    poEvenBitamp = pmLoadSkinImage(QStringLiteral("icon_event.png"));
+    poParkingBitamp = pmLoadSkinImage(QStringLiteral("icon_parking.png"));
+    poPlayBitamp = pmLoadSkinImage(QStringLiteral("icon_play.png"));
+    m_skinId = listskin::skinId();
+    ListBoxBase::loadSkinBitmap();
+}
+
+void FileListBox::insertString(int, const QString& path)
+{
+    listBoxData.push_back(makeFileListRow(path, QDateTime()));
+    m_typeCache.push_back(-1);
+    countChanged(int(listBoxData.size()));
+}
+
+void FileListBox::setRows(std::vector<FileListRow> rows)
+{
+    listBoxData = std::move(rows);
+    m_typeCache.assign(listBoxData.size(), -1);
+    nListBoxStartIndex = 0;
+    nCurSelectIndex = 0;
+    countChanged(int(listBoxData.size()));
+}
+
+QString FileListBox::getText(int index) const
+{
+    return index >= 0 && index < int(listBoxData.size()) ? listBoxData[size_t(index)].path : QString();
+}
+
+const FileListRow* FileListBox::row(int index) const
+{
+    return index >= 0 && index < int(listBoxData.size()) ? &listBoxData[size_t(index)] : nullptr;
+}
+
+void FileListBox::resetContent()
+{
+    listBoxData.clear();
+    m_typeCache.clear();
+    resetScrollState(); // the play mark stays
+}
+
+void FileListBox::showPlayMark(int r)
+{
+    nPlayVideoIndex = r;
+    update();
+}
+
+void FileListBox::setCaptureMouseEvent()
+{
+    setFocus(Qt::MouseFocusReason);
+    setMouseTracking(true);
+}
+
+void FileListBox::clearCaptureMouseEvent()
+{
+    // Hover states are still wanted for the scroll bar; the list keeps tracking.
+}
+
+QColor FileListBox::rowTextColor(int skinId, bool selected)
+{
+    if (selected || skinId == 1 || skinId == 2)
+        return Qt::black;
+    return Qt::white;
+}
+
+int FileListBox::rowType(int index) const
+{
+    const FileListRow& r = listBoxData[size_t(index)];
+    if (r.type >= 0)
+        return r.type;
+    signed char& cached = m_typeCache[size_t(index)];
+    if (cached < 0)
+        cached = static_cast<signed char>(m_typeOfPath ? m_typeOfPath(r.path) : 0);
+    return cached;
+}
+
+void FileListBox::rowClicked(int index, int clickCount)
+{
+    QVariantMap info;
+    info.insert(QStringLiteral("PARENT_WINDOW"), strParentWindow);
+    NotificationCenter::defaultCenter().post(clickCount >= 2 ? Notifications::FileListBoxDoubleClick
+                                                             : Notifications::FileListBoxChanged,
+                                             index, info);
+}
+
+void FileListBox::drawRow(QPainter& p, int, int index, const QRect& R)
+{
+    const int W = m_geo.width();
+    const int H = m_geo.height();
+    const FileListRow& r = listBoxData[size_t(index)];
+    // R is a Qt rectangle; the text frames are given bottom-up inside the list.
+    const PmFrame rb{R.x(), H - R.y() - R.height(), R.width(), R.height()};
+    const int h = rb.height / 2;
+
+    auto iconAt = [&](const QPixmap& icon, int x) {
+        if (icon.isNull())
+            return;
+        const int left = bDrawR2L ? W - icon.width() - x : x;
+        p.drawPixmap(left, R.y() + (R.height() - icon.height()) / 2, icon);
+    };
+    if (index == nPlayVideoIndex)
+        iconAt(poPlayBitamp, 2);
+    const int type = rowType(index);
+    if (type == kRecordingEvent)
+        iconAt(poEvenBitamp, 28);
+    else if (type == kRecordingParking)
+        iconAt(poParkingBitamp, 28);
+
+    p.setPen(rowTextColor(m_skinId, index == nCurSelectIndex));
+    p.setFont(m_font);
+    auto frame = [&](int x, int y, int w) {
+        PmFrame f{x, y, w, h};
+        return toQtRect(bDrawR2L ? f.mirrored(W) : f, H);
+    };
+    const Qt::Alignment side = bDrawR2L ? Qt::AlignRight : Qt::AlignLeft;
+    p.drawText(frame(65, rb.y + h - 6, 210), side | Qt::AlignVCenter, r.name);
+    p.drawText(frame(65, rb.y + 6, 66), side | Qt::AlignVCenter, r.dateText);
+    p.drawText(frame(143, rb.y + 6, 56), side | Qt::AlignVCenter, r.timeText);
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The file list: two-line rows (type icon, play mark, name, date and time) in
+// playlist order, with a scroll bar. Posts FileListBoxChanged on a click and
+// FileListBoxDoubleClick on a double click, each with the row and the owner's
+// identity string ("PARENT_WINDOW"). Must run on the main thread.
+#include "controls/FileListLayout.h"
+#include "controls/ListBoxBase.h"
+
+#include <functional>
+#include <vector>
+
+class FileListBox : public ListBoxBase
+{
+    Q_OBJECT
+public:
+    // How a row's recording type is worked out when the row model leaves it open.
+    // The default is the file-name rule, which may look at the file's write
+    // permission once for names without a type prefix; it never opens the file.
+    using TypeOfPath = std::function<int(const QString& path)>;
+
+    explicit FileListBox(QWidget* parent = nullptr);
+
+    // Appends a row for a path (the index is not used: rows are always appended).
+    void insertString(int index, const QString& path);
+    void setRows(std::vector<FileListRow> rows);
+    QString getText(int index) const;
+    const FileListRow* row(int index) const;
+    void resetContent();
+    void showPlayMark(int row);
+    void ClearPlayMark() { showPlayMark(-1); }
+    int playMark() const { return nPlayVideoIndex; }
+    void setCaptureMouseEvent();
+    void clearCaptureMouseEvent();
+    void loadSkinBitmap() override;
+    void setTypeOfPath(TypeOfPath fn) { m_typeOfPath = std::move(fn); }
+
+    // Text colour of rows that are not selected: white with skins 0 and 3, black with 1 and 2.
+    static QColor rowTextColor(int skinId, bool selected);
+
+protected:
+    void rowClicked(int index, int clickCount) override;
+    void drawRow(QPainter& p, int k, int index, const QRect& rowRect) override;
+    bool handlesWheel() const override { return true; }
+    QString imagePrefix() const override { return QStringLiteral("list"); }
+
+private:
+    int rowType(int index) const;
+
+    std::vector<FileListRow> listBoxData;
+    mutable std::vector<signed char> m_typeCache; // -1 until first drawn
+    int nPlayVideoIndex = -1;
+    int m_skinId = 3;
+    TypeOfPath m_typeOfPath;
+    QPixmap poEvenBitamp, poParkingBitamp, poPlayBitamp;
+    QFont m_font;
+};

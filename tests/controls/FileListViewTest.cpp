@@ -1,0 +1,106 @@
+// The file list panel: filters, double click, rows from the controller.
+#include "controls/FileListView.h"
+#include "FileListTestSupport.h"
+#include "app/Services.h"
+#include "controls/CheckBox.h"
+#include "controls/FileListBox.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace
+{
+std::vector<FileListRow> rows(int n)
+{
+    std::vector<FileListRow> v;
+    for (int i = 0; i < n; ++i)
+        v.push_back(makeFileListRow(
+            QStringLiteral("/nonexistent/rovix/FILE2021010100%1.MP4").arg(i, 4, 10, QChar('0')),
+            QDateTime(QDate(2021, 1, 1), QTime(12, 0))));
+    return v;
+}
+} // namespace
+
+TEST(FileListView, CheckBoxesToggleTheFiltersAndAskForARebuild)
+{
+    QWidget window;
+    auto* panel = new FileListView(&window);
+    panel->relayoutContents(false, 291, 500);
+    window.resize(291, 500);
+    window.show();
+    EXPECT_TRUE(panel->isShowEventFile() && panel->isShowNormalFile() && panel->isShowParkingFile());
+    EXPECT_TRUE(panel->isSupportParking());
+    EXPECT_EQ(panel->eventCheckBox()->geometry(), toQtRect(PmFrame{15, 500 - 24, 80, 18}, 500));
+    EXPECT_EQ(panel->parkingCheckBox()->geometry(), toQtRect(PmFrame{195, 476, 100, 18}, 500));
+    EXPECT_EQ(panel->fileListBox()->geometry(), QRect(0, 31, 291, 469));
+    EXPECT_EQ(panel->eventCheckBox()->title(), pmLoadString(QStringLiteral("IDS_EVENT")));
+
+    PanelRecorder rec({Notifications::FileListViewCheckBox});
+    QTest::mouseClick(panel->eventCheckBox(), Qt::LeftButton, {}, QPoint(5, 9));
+    EXPECT_FALSE(panel->isShowEventFile());
+    EXPECT_EQ(rec.count(Notifications::FileListViewCheckBox), 1);
+    QTest::mouseClick(panel->parkingCheckBox(), Qt::LeftButton, {}, QPoint(5, 9));
+    EXPECT_FALSE(panel->isShowParkingFile());
+    QTest::mouseClick(panel->eventCheckBox(), Qt::LeftButton, {}, QPoint(5, 9));
+    EXPECT_TRUE(panel->isShowEventFile());
+    EXPECT_TRUE(panel->isShowNormalFile());
+    EXPECT_EQ(rec.count(Notifications::FileListViewCheckBox), 3);
+
+    // A check box of someone else changes nothing and posts nothing.
+    CheckBox stranger;
+    stranger.resize(80, 18);
+    QTest::mouseClick(&stranger, Qt::LeftButton, {}, QPoint(5, 9));
+    EXPECT_EQ(rec.count(Notifications::FileListViewCheckBox), 3);
+    EXPECT_TRUE(panel->isShowEventFile());
+
+    // Right-to-left mirrors the boxes within the header and moves the list.
+    panel->relayoutContents(true, 320, 500);
+    EXPECT_EQ(panel->eventCheckBox()->x(), 320 - 80 - 15);
+    EXPECT_EQ(panel->fileListBox()->x(), 320 - 291);
+}
+
+TEST(FileListView, DoubleClickMarksTheRowAndAsksToPlayIt)
+{
+    QWidget window;
+    auto* panel = new FileListView(&window);
+    panel->relayoutContents(false, 291, 500);
+    window.resize(291, 500);
+    window.show();
+    panel->buildFileList(rows(30));
+    FileListBox* list = panel->fileListBox();
+    EXPECT_EQ(list->getCount(), 30);
+
+    PanelRecorder rec({Notifications::FileListBoxChanged, Notifications::FileListBoxDoubleClick,
+                       Notifications::FileListViewDoubleClick});
+    const QPoint p = list->rowQtRect(3).center();
+    QTest::mouseClick(list, Qt::LeftButton, {}, p);
+    QTest::mouseDClick(list, Qt::LeftButton, {}, p);
+    // The single click comes first; the panel answers the list's double click at once.
+    ASSERT_EQ(rec.received.size(), 3u);
+    EXPECT_EQ(rec.received[0].name, Notifications::FileListBoxChanged);
+    EXPECT_EQ(rec.count(Notifications::FileListBoxDoubleClick), 1);
+    EXPECT_EQ(rec.count(Notifications::FileListViewDoubleClick), 1);
+    EXPECT_EQ(rec.last(Notifications::FileListViewDoubleClick)->object.toInt(), 3);
+    EXPECT_EQ(list->playMark(), 3);
+    EXPECT_EQ(panel->getCurSel(), 3);
+
+    // The controller selects from code; invalid rows are ignored.
+    panel->setCurSel(25, true);
+    EXPECT_EQ(list->playMark(), 25);
+    EXPECT_EQ(panel->getCurSel(), 25);
+    EXPECT_GE(25, list->firstVisibleRow());
+    EXPECT_LT(25, list->firstVisibleRow() + list->geometryModel().visibleRows());
+    panel->setCurSel(30, true);
+    panel->setCurSel(-1, false);
+    EXPECT_EQ(panel->getCurSel(), 25);
+
+    // A rebuild starts at the top with no play mark.
+    panel->buildFileList(rows(5));
+    EXPECT_EQ(list->playMark(), -1);
+    EXPECT_EQ(panel->getCurSel(), 0);
+    EXPECT_EQ(list->firstVisibleRow(), 0);
+    panel->buildFileList({});
+    panel->setCurSel(0, true);
+    EXPECT_EQ(list->playMark(), -1);
+    EXPECT_FALSE(panel->grab().isNull());
+}
