@@ -6,7 +6,6 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTransform>
 
 BitmapButton::BitmapButton(QSize size, QWidget* parent) : QWidget(parent), m_initialSize(size)
 {
@@ -74,7 +73,7 @@ const QPixmap& BitmapButton::pixmapFor(ImageState state) const
     return m_activeImage;
 }
 
-void BitmapButton::show(ImageState state)
+void BitmapButton::showImage(ImageState state)
 {
     if (m_state == state)
         return;
@@ -104,7 +103,8 @@ QPixmap BitmapButton::flipImage(const QPixmap& image)
 {
     if (image.isNull())
         return image;
-    return image.transformed(QTransform::fromScale(-1, 1), Qt::SmoothTransformation);
+    // A mirror is an exact pixel copy: no interpolation needed at the same size.
+    return QPixmap::fromImage(image.toImage().mirrored(true, false));
 }
 
 void BitmapButton::setButtonFlipped(bool flipped)
@@ -124,16 +124,16 @@ void BitmapButton::checkButton(bool checked)
 {
     bButtonChecked = checked;
     if (!bButtonEnable) {
-        show(Disabled);
+        showImage(Disabled);
         return;
     }
-    show(checked ? Pressed : Normal);
+    showImage(checked ? Pressed : Normal);
 }
 
 void BitmapButton::updateRollOverImage()
 {
     if (bButtonEnable)
-        show(Rollover);
+        showImage(Rollover);
     else
         updateImage();
 }
@@ -143,12 +143,12 @@ void BitmapButton::updateImage()
     if (bButtonEnable)
         updateActiveImage();
     else
-        show(Disabled);
+        showImage(Disabled);
 }
 
 void BitmapButton::updateActiveImage()
 {
-    show(bButtonChecked ? Pressed : Normal);
+    showImage(bButtonChecked ? Pressed : Normal);
 }
 
 void BitmapButton::paintEvent(QPaintEvent*)
@@ -190,7 +190,7 @@ void BitmapButton::mousePressEvent(QMouseEvent* event)
         return;
     }
     m_bTracking = true;
-    show(Pressed);
+    showImage(Pressed);
 }
 
 void BitmapButton::mouseMoveEvent(QMouseEvent* event)
@@ -199,7 +199,7 @@ void BitmapButton::mouseMoveEvent(QMouseEvent* event)
         return;
     // Like a platform push button: the pressed look follows the pointer in and out.
     if (rect().contains(event->position().toPoint()))
-        show(Pressed);
+        showImage(Pressed);
     else
         updateActiveImage();
 }
@@ -213,7 +213,7 @@ void BitmapButton::mouseReleaseEvent(QMouseEvent* event)
         return;
     const bool inside = rect().contains(event->position().toPoint());
     if (inside && !bButtonChecked)
-        show(Rollover);
+        showImage(Rollover);
     else
         updateActiveImage();
     if (inside)
@@ -226,9 +226,9 @@ void BitmapButton::changeEvent(QEvent* event)
         bButtonEnable = isEnabled();
         m_bTracking = false;
         if (bButtonEnable)
-            show(bButtonChecked ? Pressed : Normal);
+            showImage(bButtonChecked ? Pressed : Normal);
         else
-            show(Disabled);
+            showImage(Disabled);
     }
     QWidget::changeEvent(event);
 }

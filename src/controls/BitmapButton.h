@@ -74,7 +74,7 @@ protected:
 
 private:
     const QPixmap& pixmapFor(ImageState state) const;
-    void show(ImageState state);
+    void showImage(ImageState state);
 
     QPixmap m_activeImage;
     QPixmap m_inactiveImage;

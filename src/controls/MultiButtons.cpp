@@ -147,7 +147,7 @@ const QPixmap* MultiButtons::currentPixmap() const
     return &activeImage[i];
 }
 
-void MultiButtons::show(ImageState state)
+void MultiButtons::showImage(ImageState state)
 {
     if (m_state == state)
         return;
@@ -158,7 +158,7 @@ void MultiButtons::show(ImageState state)
 void MultiButtons::updateRollOverImage()
 {
     if (bButtonEnable)
-        show(Rollover);
+        showImage(Rollover);
     else
         updateImage();
 }
@@ -168,12 +168,12 @@ void MultiButtons::updateImage()
     if (bButtonEnable)
         updateActiveImage();
     else
-        show(Disabled);
+        showImage(Disabled);
 }
 
 void MultiButtons::updateActiveImage()
 {
-    show(Normal);
+    showImage(Normal);
 }
 
 void MultiButtons::paintEvent(QPaintEvent*)
@@ -210,7 +210,7 @@ void MultiButtons::mousePressEvent(QMouseEvent* event)
         return;
     }
     m_bTracking = true;
-    show(Pressed);
+    showImage(Pressed);
 }
 
 void MultiButtons::mouseMoveEvent(QMouseEvent* event)
@@ -218,7 +218,7 @@ void MultiButtons::mouseMoveEvent(QMouseEvent* event)
     if (!m_bTracking)
         return;
     if (rect().contains(event->position().toPoint()))
-        show(Pressed);
+        showImage(Pressed);
     else
         updateActiveImage();
 }
@@ -231,7 +231,7 @@ void MultiButtons::mouseReleaseEvent(QMouseEvent* event)
     if (!bButtonEnable)
         return;
     const bool inside = rect().contains(event->position().toPoint());
-    show(inside ? Rollover : Normal);
+    showImage(inside ? Rollover : Normal);
     if (inside)
         Q_EMIT clicked();
 }
@@ -241,7 +241,7 @@ void MultiButtons::changeEvent(QEvent* event)
     if (event->type() == QEvent::EnabledChange) {
         bButtonEnable = isEnabled();
         m_bTracking = false;
-        show(bButtonEnable ? Normal : Disabled);
+        showImage(bButtonEnable ? Normal : Disabled);
     }
     QWidget::changeEvent(event);
 }

@@ -64,7 +64,7 @@ protected:
 
 private:
     const QPixmap* currentPixmap() const;
-    void show(ImageState state);
+    void showImage(ImageState state);
     void applyToolTip();
 
     QString strToolTip[kMaxSets];

@@ -21,10 +21,17 @@ void Slider::loadBitmaps(const QString& filled, const QString& background, const
     m_names[0] = filled;
     m_names[1] = background;
     m_names[2] = thumb;
-    poSliderFullBitmap = pmLoadSkinImage(filled);
-    poSliderEmptyBitmap = pmLoadSkinImage(background);
-    poThumbBitmap = pmLoadSkinImage(thumb);
-    poEventBitmap = pmLoadSkinImage(QStringLiteral("icon_m1.png"));
+    setBitmapImages(pmLoadSkinImage(filled), pmLoadSkinImage(background), pmLoadSkinImage(thumb),
+                    pmLoadSkinImage(QStringLiteral("icon_m1.png")));
+}
+
+void Slider::setBitmapImages(const QPixmap& filled, const QPixmap& background, const QPixmap& thumb,
+                             const QPixmap& eventMark)
+{
+    poSliderFullBitmap = filled;
+    poSliderEmptyBitmap = background;
+    poThumbBitmap = thumb;
+    poEventBitmap = eventMark.isNull() ? pmLoadSkinImage(QStringLiteral("icon_m1.png")) : eventMark;
     nBackgroundWidth = poSliderEmptyBitmap.isNull() ? 0 : poSliderEmptyBitmap.width();
     nBackgroundHeight = poSliderEmptyBitmap.isNull() ? 0 : poSliderEmptyBitmap.height();
     nThumbWidth = poThumbBitmap.isNull() ? 0 : poThumbBitmap.width();
@@ -46,7 +53,7 @@ int Slider::thumbXFor(int value) const
 {
     if (span() == 0)
         return 0;
-    return (nBackgroundWidth - nThumbWidth) * value / span();
+    return static_cast<int>(qint64(nBackgroundWidth - nThumbWidth) * value / span());
 }
 
 // A value set outside the range is drawn (and hit-tested) at the nearer end of the track.
@@ -90,7 +97,7 @@ int Slider::getCurrentPos()
 
 int Slider::getCurrentIndicatorPos()
 {
-    nThumbXPos = static_cast<qint16>(span() == 0 ? 0 : nCurrentValue * (260 - nThumbWidth) / span());
+    nThumbXPos = static_cast<qint16>(span() == 0 ? 0 : qint64(nCurrentValue) * (260 - nThumbWidth) / span());
     return nThumbXPos;
 }
 
@@ -182,7 +189,8 @@ void Slider::mousePressEvent(QMouseEvent* event)
         startDrag(pt);
         return;
     }
-    const int value = clampToRange(nMinValue + span() * (x - nThumbWidth / 2) / nSliderLength);
+    const int value =
+        clampToRange(static_cast<int>(nMinValue + qint64(span()) * (x - nThumbWidth / 2) / nSliderLength));
     nCurrentValue = static_cast<qint16>(value);
     update();
     postChange();
@@ -195,7 +203,7 @@ void Slider::mouseMoveEvent(QMouseEvent* event)
         return;
     const int x = static_cast<int>(event->position().x());
     const qint16 dx = static_cast<qint16>(x - ptLastPoint.x());
-    const int value = clampToRange(nStartValue + span() * dx / nSliderLength);
+    const int value = clampToRange(static_cast<int>(nStartValue + qint64(span()) * dx / nSliderLength));
     if (value == nCurrentValue)
         return;
     nCurrentValue = static_cast<qint16>(value);

@@ -20,6 +20,9 @@ public:
 
     // Filled, background and thumb base names; the event mark is "icon_m1.png".
     void loadBitmaps(const QString& filled, const QString& background, const QString& thumb);
+    // The same with images at hand (a null event mark keeps "icon_m1.png" from the skin).
+    void setBitmapImages(const QPixmap& filled, const QPixmap& background, const QPixmap& thumb,
+                         const QPixmap& eventMark = QPixmap());
     // -1 removes the mark; otherwise the mark is centred over that value.
     void setEventMarkPos(int value);
     void setRange(int minimum, int maximum);
