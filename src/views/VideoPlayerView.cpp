@@ -1,0 +1,851 @@
+#include "views/VideoPlayerView.h"
+
+#include "app/NotificationCenter.h"
+#include "app/Services.h"
+#include "core/Log.h"
+#include "views/VideoFit.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QOpenGLWidget>
+#include <QPainter>
+#include <QPointer>
+#include <QResizeEvent>
+#include <QTimer>
+#include <QWindow>
+#include <QtGlobal>
+#include <atomic>
+#include <clocale>
+#include <cmath>
+#include <cstring>
+#include <mpv/client.h>
+#include <mpv/render.h>
+#include <mpv/render_gl.h>
+
+namespace
+{
+
+// mpv options and properties used by the surface.
+namespace MpvName
+{
+constexpr const char* kVo = "vo";
+constexpr const char* kAo = "ao";
+constexpr const char* kIdle = "idle";
+constexpr const char* kKeepOpen = "keep-open";
+constexpr const char* kKeepAspect = "keepaspect";
+constexpr const char* kPitchCorrection = "audio-pitch-correction";
+constexpr const char* kTimingOffset = "video-timing-offset";
+constexpr const char* kOsdLevel = "osd-level";
+constexpr const char* kSubtitle = "sid";
+constexpr const char* kSubAuto = "sub-auto";
+constexpr const char* kAudioFileAuto = "audio-file-auto";
+constexpr const char* kInputBindings = "input-default-bindings";
+constexpr const char* kLoadScripts = "load-scripts";
+constexpr const char* kYtdl = "ytdl";
+constexpr const char* kHwdecInterop = "gpu-hwdec-interop";
+constexpr const char* kPause = "pause";
+constexpr const char* kSpeed = "speed";
+constexpr const char* kVolume = "volume";
+constexpr const char* kMute = "mute";
+constexpr const char* kTimePos = "time-pos";
+constexpr const char* kDuration = "duration";
+constexpr const char* kDisplayWidth = "dwidth";
+constexpr const char* kDisplayHeight = "dheight";
+constexpr const char* kEofReached = "eof-reached";
+constexpr const char* kVideoTrack = "current-tracks/video/id";
+constexpr const char* kFrameDrops = "frame-drop-count";
+constexpr const char* kDecoderFrameDrops = "decoder-frame-drop-count";
+} // namespace MpvName
+
+// reply_userdata of the observed properties.
+enum ObservedProperty : uint64_t { kObsDuration = 1, kObsWidth, kObsHeight, kObsEof };
+
+constexpr double kMinSpeed = 0.01; // mpv's own bounds for "speed"
+constexpr double kMaxSpeed = 100.0;
+// Playing this far into a recording without a single picture means its video
+// stream is broken (cameras start every file with a key frame), even when the
+// sound still plays on.
+constexpr double kNoPictureLimit = 5.0;
+
+QByteArray numberText(double value)
+{
+    return QByteArray::number(value, 'f', 6);
+}
+
+void* glProcAddress(void*, const char* name)
+{
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    return context ? reinterpret_cast<void*>(context->getProcAddress(QByteArray(name))) : nullptr;
+}
+
+bool envIs(const char* name, const char* value)
+{
+    return qgetenv(name) == value;
+}
+
+} // namespace
+
+// Shared by the surface and every call the mpv callbacks queue onto the main
+// thread. Only the main thread reads or writes `view`.
+struct VideoPlayerView::Bridge : std::enable_shared_from_this<VideoPlayerView::Bridge> {
+    VideoPlayerView* view = nullptr;
+    std::atomic<bool> wakeupQueued{false};
+    std::atomic<bool> renderQueued{false};
+};
+
+// The picture: mpv draws into this widget's framebuffer.
+class VideoGLWidget final : public QOpenGLWidget
+{
+public:
+    explicit VideoGLWidget(VideoPlayerView* owner) : QOpenGLWidget(owner), m_owner(owner) {}
+    bool initialised() const { return m_initialised; }
+
+protected:
+    void initializeGL() override { m_initialised = context() && context()->isValid(); }
+    void paintGL() override
+    {
+        const qreal dpr = devicePixelRatioF();
+        m_owner->renderFrame(defaultFramebufferObject(), qRound(width() * dpr), qRound(height() * dpr));
+    }
+
+private:
+    VideoPlayerView* m_owner;
+    bool m_initialised = false;
+};
+
+VideoPlayerView::VideoPlayerView(const QRect& frame, QWidget* parent, RenderMode mode)
+    : QWidget(parent), m_mode(mode)
+{
+    setGeometry(frame);
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    if (m_mode == RenderMode::Automatic && envIs("ROVIX_MPV_HEADLESS", "1"))
+        m_mode = RenderMode::Headless;
+    // The offscreen platform cannot compose an OpenGL widget into a shown
+    // window (Qt 6.4 crashes flushing it), so surfaces there never draw.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        m_mode = RenderMode::Headless;
+    if (m_mode == RenderMode::Headless) {
+        normalView = new QWidget(this);
+        normalView->setAutoFillBackground(true);
+        QPalette pal = normalView->palette();
+        pal.setColor(QPalette::Window, Qt::black);
+        normalView->setPalette(pal);
+    } else {
+        normalView = new VideoGLWidget(this);
+    }
+    normalView->setObjectName(QStringLiteral("normalView"));
+    normalView->setAttribute(Qt::WA_TransparentForMouseEvents);
+    normalView->setGeometry(rect());
+    normalView->hide();
+
+    normalView2 = new QWidget(this);
+    normalView2->setObjectName(QStringLiteral("normalView2"));
+    normalView2->setAttribute(Qt::WA_TransparentForMouseEvents);
+    normalView2->hide();
+
+    // The faster observer and the redraw nudge belong to a platform release
+    // this port does not have; both stay off.
+    m_bRender360 = false;
+    m_bAdd360Offset = false;
+    m_fPlaySpeed = 1.0f;
+
+    timeObserver = new QTimer(this);
+    timeObserver->setInterval(qRound(timeObserverInterval() * 1000));
+    connect(timeObserver, &QTimer::timeout, this, &VideoPlayerView::onTimeObserver);
+}
+
+VideoPlayerView::~VideoPlayerView()
+{
+    releasePlayer();
+}
+
+double VideoPlayerView::timeObserverInterval() const
+{
+    return m_bRender360 ? 0.1 : 0.5;
+}
+
+bool VideoPlayerView::isHeadless() const
+{
+    return m_mode == RenderMode::Headless;
+}
+
+bool VideoPlayerView::hasPlayer() const
+{
+    return m_mpv != nullptr;
+}
+
+bool VideoPlayerView::hasFailed() const
+{
+    return m_bFailed;
+}
+
+QString VideoPlayerView::failureReason() const
+{
+    return m_strFailReason;
+}
+
+QUrl VideoPlayerView::URL() const
+{
+    return m_url;
+}
+
+const VideoPlayerViewProjectionMethod* VideoPlayerView::projectionMethod() const
+{
+    return nullptr;
+}
+
+QWidget* VideoPlayerView::getAVPlayerLayer() const
+{
+    return normalView;
+}
+
+mpv_handle* VideoPlayerView::getAVPlayerItem() const
+{
+    return m_mpv;
+}
+
+// Initialises the GL widget's context now, even while it is hidden; falls back
+// to a headless player when there is no OpenGL.
+bool VideoPlayerView::ensureGL()
+{
+    if (m_mode == RenderMode::Headless)
+        return false;
+    auto* gl = static_cast<VideoGLWidget*>(normalView);
+    if (!gl->initialised())
+        gl->grabFramebuffer(); // creates the context and framebuffer of a widget never shown yet
+    if (!gl->initialised()) {
+        pmWriteLog("VideoPlayerView - no OpenGL context, the picture is not shown");
+        qWarning("VideoPlayerView: no OpenGL context, playing without picture");
+        return false;
+    }
+    return true;
+}
+
+void VideoPlayerView::loadURL(const QUrl& asset, bool endNotice)
+{
+    if (m_mpv)
+        return;
+
+    mEndNotice = endNotice;
+    m_url = asset;
+    m_bFileLoaded = false;
+    m_bReadyPosted = false;
+    m_bAtEnd = false;
+    m_bHasPendingSeek = false;
+    m_bFailed = false;
+    m_strFailReason.clear();
+    m_bFramePending = false;
+    m_nRenderedFrames = 0;
+    ++m_loadSerial;
+    update();
+
+    const QString path =
+        asset.isLocalFile() ? QFileInfo(asset.toLocalFile()).absoluteFilePath() : asset.toString();
+    if (path.isEmpty()) {
+        queueFailure(QStringLiteral("no file"));
+        return;
+    }
+    if (!createPlayer(path))
+        return;
+
+    timeObserver->start();
+}
+
+bool VideoPlayerView::createPlayer(const QString& path)
+{
+    // libmpv refuses to start unless numbers are formatted the C way; QApplication
+    // may have picked the user's locale.
+    if (const char* numeric = std::setlocale(LC_NUMERIC, nullptr); !numeric || std::strcmp(numeric, "C") != 0)
+        std::setlocale(LC_NUMERIC, "C");
+
+    const bool withPicture = ensureGL();
+    mpv_handle* handle = mpv_create();
+    if (!handle) {
+        queueFailure(QStringLiteral("the player could not be created"));
+        return false;
+    }
+
+    QByteArray ao = qgetenv("ROVIX_MPV_AO");
+    if (ao.isEmpty() && (isHeadless() || envIs("ROVIX_TEST", "1")))
+        ao = "null";
+    mpv_set_option_string(handle, MpvName::kVo, withPicture ? "libmpv" : "null");
+    if (!ao.isEmpty())
+        mpv_set_option_string(handle, MpvName::kAo, ao.constData());
+    mpv_set_option_string(handle, MpvName::kIdle, "yes");
+    mpv_set_option_string(handle, MpvName::kKeepOpen, "yes");
+    mpv_set_option_string(handle, MpvName::kKeepAspect, "no"); // the view already has the picture's shape
+    mpv_set_option_string(handle, MpvName::kPitchCorrection, "yes");
+    mpv_set_option_string(handle, MpvName::kTimingOffset, "0"); // never block the main thread in render
+    mpv_set_option_string(handle, MpvName::kOsdLevel, "0");
+    mpv_set_option_string(handle, MpvName::kSubtitle, "no"); // some cameras carry their track as subtitles
+    mpv_set_option_string(handle, MpvName::kSubAuto, "no");
+    mpv_set_option_string(handle, MpvName::kAudioFileAuto, "no");
+    mpv_set_option_string(handle, MpvName::kInputBindings, "no");
+    mpv_set_option_string(handle, MpvName::kLoadScripts, "no");
+    mpv_set_option_string(handle, MpvName::kYtdl, "no");
+    mpv_set_option_string(handle, MpvName::kHwdecInterop,
+                          "no"); // decoding is in software; skip probing GPU drivers
+    if (mpv_initialize(handle) < 0) {
+        mpv_terminate_destroy(handle);
+        queueFailure(QStringLiteral("the player could not be initialised"));
+        return false;
+    }
+
+    m_mpv = handle;
+    m_bridge = std::make_shared<Bridge>();
+    m_bridge->view = this;
+
+    if (withPicture) {
+        auto* gl = static_cast<VideoGLWidget*>(normalView);
+        gl->makeCurrent();
+        mpv_opengl_init_params glInit{glProcAddress, nullptr};
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+            {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        if (mpv_render_context_create(&m_render, m_mpv, params) < 0) {
+            m_render = nullptr;
+            qWarning("VideoPlayerView: mpv render context failed, playing without picture");
+            mpv_set_property_string(m_mpv, MpvName::kVo, "null");
+        }
+        gl->doneCurrent();
+        if (m_render)
+            mpv_render_context_set_update_callback(m_render, &VideoPlayerView::onMpvRenderUpdate,
+                                                   m_bridge.get());
+    }
+
+    mpv_observe_property(m_mpv, kObsDuration, MpvName::kDuration, MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, kObsWidth, MpvName::kDisplayWidth, MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, kObsHeight, MpvName::kDisplayHeight, MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, kObsEof, MpvName::kEofReached, MPV_FORMAT_FLAG);
+    mpv_set_wakeup_callback(m_mpv, &VideoPlayerView::onMpvWakeup, m_bridge.get());
+
+    double volume = std::clamp(static_cast<double>(m_fVolume), 0.0, 1.0) * 100.0;
+    mpv_set_property(m_mpv, MpvName::kVolume, MPV_FORMAT_DOUBLE, &volume);
+    int mute = m_bMuted ? 1 : 0;
+    mpv_set_property(m_mpv, MpvName::kMute, MPV_FORMAT_FLAG, &mute);
+    // Play at once, like a player told to play before its item is ready; the
+    // stored rate is applied again when the picture is ready.
+    applyRate(m_fPlaySpeed > 0 ? m_fPlaySpeed : 1.0f);
+
+    const QByteArray file = path.toUtf8();
+    const char* command[] = {"loadfile", file.constData(), nullptr};
+    if (mpv_command(m_mpv, command) < 0) {
+        tearDownPlayer();
+        queueFailure(QStringLiteral("the file could not be opened"));
+        return false;
+    }
+    return true;
+}
+
+void VideoPlayerView::onMpvWakeup(void* context)
+{
+    auto* bridge = static_cast<Bridge*>(context);
+    if (bridge->wakeupQueued.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [b = bridge->shared_from_this()] {
+            b->wakeupQueued = false;
+            if (b->view)
+                b->view->drainEvents();
+        },
+        Qt::QueuedConnection);
+}
+
+void VideoPlayerView::onMpvRenderUpdate(void* context)
+{
+    auto* bridge = static_cast<Bridge*>(context);
+    if (bridge->renderQueued.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [b = bridge->shared_from_this()] {
+            b->renderQueued = false;
+            if (b->view)
+                b->view->onRenderUpdate();
+        },
+        Qt::QueuedConnection);
+}
+
+void VideoPlayerView::drainEvents()
+{
+    // Handlers post notifications; an observer may release this player or
+    // delete the surface, so both are checked after every event.
+    QPointer<VideoPlayerView> self(this);
+    mpv_handle* const handle = m_mpv;
+    while (self && handle && m_mpv == handle) {
+        mpv_event* event = mpv_wait_event(handle, 0);
+        if (!event || event->event_id == MPV_EVENT_NONE)
+            break;
+        handleEvent(*event);
+    }
+}
+
+void VideoPlayerView::handleEvent(const mpv_event& event)
+{
+    switch (event.event_id) {
+    case MPV_EVENT_FILE_LOADED:
+        onFileLoaded();
+        break;
+    case MPV_EVENT_VIDEO_RECONFIG:
+        tryReady();
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto* property = static_cast<const mpv_event_property*>(event.data);
+        if (event.reply_userdata == kObsDuration) {
+            if (property->format == MPV_FORMAT_DOUBLE)
+                mSelectedMovieDuration = *static_cast<const double*>(property->data);
+        } else if (event.reply_userdata == kObsWidth || event.reply_userdata == kObsHeight) {
+            if (m_bReadyPosted)
+                applyLayout(); // the picture changed size during playback
+            else
+                tryReady();
+        } else if (event.reply_userdata == kObsEof) {
+            const bool eof = property->format == MPV_FORMAT_FLAG && *static_cast<const int*>(property->data);
+            if (!eof)
+                m_bAtEnd = false;
+            else if (!m_bAtEnd)
+                onEndReached();
+        }
+        break;
+    }
+    case MPV_EVENT_END_FILE: {
+        const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+        if (end->reason == MPV_END_FILE_REASON_ERROR)
+            fail(QString::fromUtf8(mpv_error_string(end->error)));
+        else if (end->reason == MPV_END_FILE_REASON_EOF && !m_bReadyPosted)
+            fail(QStringLiteral("no picture could be decoded"));
+        break;
+    }
+    case MPV_EVENT_SHUTDOWN:
+        if (!m_bReadyPosted)
+            fail(QStringLiteral("the player shut down"));
+        break;
+    default:
+        break;
+    }
+}
+
+void VideoPlayerView::onFileLoaded()
+{
+    m_bFileLoaded = true;
+    double duration = 0;
+    if (mpv_get_property(m_mpv, MpvName::kDuration, MPV_FORMAT_DOUBLE, &duration) >= 0)
+        mSelectedMovieDuration = duration;
+
+    int64_t videoTrack = 0;
+    if (mpv_get_property(m_mpv, MpvName::kVideoTrack, MPV_FORMAT_INT64, &videoTrack) < 0) {
+        fail(QStringLiteral("no video track"));
+        return;
+    }
+    if (m_bHasPendingSeek) {
+        m_bHasPendingSeek = false;
+        seekToTime(m_dPendingSeek);
+    }
+    tryReady();
+}
+
+void VideoPlayerView::tryReady()
+{
+    if (!m_mpv || m_bReadyPosted || m_bFailed || !m_bFileLoaded)
+        return;
+    const QSizeF size = getVideoResolution();
+    if (size.width() <= 0 || size.height() <= 0)
+        return;
+
+    m_bReadyPosted = true;
+    pmWriteLog(QString::asprintf("VideoPlayerView - AVPlayerStatusReadyToPlay -  %.1f x %.1f", size.width(),
+                                 size.height())
+                   .toStdString());
+    applyRate(m_fPlaySpeed);
+    applyLayout();
+    normalView->show();
+
+    QPointer<VideoPlayerView> self(this);
+    NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
+                                             QVariant::fromValue<QObject*>(this));
+    if (self)
+        Q_EMIT readyToPlay();
+}
+
+void VideoPlayerView::onEndReached()
+{
+    // Only playing into the end is an end; a paused seek onto the last frame is not.
+    if (!m_bReadyPosted || !m_bWantsPlay)
+        return;
+    m_bAtEnd = true;
+    applyRate(0);
+    const char* command[] = {"seek", "0", "absolute+exact", nullptr};
+    mpv_command(m_mpv, command);
+    mCurrentTime = 0;
+    qInfo("play end");
+
+    QPointer<VideoPlayerView> self(this);
+    if (mEndNotice)
+        NotificationCenter::defaultCenter().post(Notifications::VideoEnd);
+    if (self)
+        Q_EMIT playbackEnded();
+}
+
+void VideoPlayerView::fail(const QString& reason)
+{
+    if (m_bFailed || m_bReadyPosted)
+        return;
+    pmWriteLog(("VideoPlayerView - load failed - " + reason + " - " + m_url.toString()).toStdString());
+    tearDownPlayer();
+    m_bFailed = true;
+    m_strFailReason = reason;
+    normalView->hide();
+    update();
+    Q_EMIT loadFailed(reason);
+}
+
+// Failures found while setting up are reported from the event loop, like the
+// ones mpv finds, so a caller never sees loadFailed inside loadURL.
+void VideoPlayerView::queueFailure(const QString& reason)
+{
+    m_bFailed = true;
+    m_strFailReason = reason;
+    update();
+    const quint64 serial = m_loadSerial;
+    QTimer::singleShot(0, this, [this, serial, reason] {
+        if (serial == m_loadSerial && m_bFailed && !m_mpv) {
+            pmWriteLog(
+                ("VideoPlayerView - load failed - " + reason + " - " + m_url.toString()).toStdString());
+            Q_EMIT loadFailed(reason);
+        }
+    });
+}
+
+void VideoPlayerView::tearDownPlayer()
+{
+    if (!m_mpv)
+        return;
+    timeObserver->stop();
+    m_bridge->view = nullptr; // anything already queued finds nobody
+    mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+    if (m_render) {
+        // The renderer's GL objects live in the widget's context: free them there,
+        // and before the core goes.
+        auto* gl = static_cast<VideoGLWidget*>(normalView);
+        gl->makeCurrent();
+        mpv_render_context_free(m_render);
+        gl->doneCurrent();
+        m_render = nullptr;
+    }
+    mpv_terminate_destroy(m_mpv);
+    m_mpv = nullptr;
+    m_bridge.reset();
+}
+
+void VideoPlayerView::releasePlayer()
+{
+    ++m_loadSerial;
+    if (m_mpv) {
+        applyRate(0);
+        tearDownPlayer();
+    }
+    timeObserver->stop();
+    normalView->hide();
+    normalView2->hide();
+    mCurrentTime = 0;
+    mSelectedMovieDuration = 0;
+    m_bFileLoaded = false;
+    m_bReadyPosted = false;
+    m_bAtEnd = false;
+    m_bWantsPlay = false;
+    m_bHasPendingSeek = false;
+    if (m_bFailed) {
+        m_bFailed = false;
+        m_strFailReason.clear();
+        update();
+    }
+}
+
+void VideoPlayerView::applyRate(float rate)
+{
+    if (!m_mpv)
+        return;
+    if (rate > 0) {
+        double speed = std::clamp(static_cast<double>(rate), kMinSpeed, kMaxSpeed);
+        mpv_set_property(m_mpv, MpvName::kSpeed, MPV_FORMAT_DOUBLE, &speed);
+        int pause = 0;
+        mpv_set_property(m_mpv, MpvName::kPause, MPV_FORMAT_FLAG, &pause);
+        m_bWantsPlay = true;
+    } else {
+        int pause = 1;
+        mpv_set_property(m_mpv, MpvName::kPause, MPV_FORMAT_FLAG, &pause);
+        m_bWantsPlay = false;
+    }
+}
+
+void VideoPlayerView::onPlay()
+{
+    applyRate(m_fPlaySpeed);
+}
+
+void VideoPlayerView::onPause()
+{
+    applyRate(0);
+}
+
+void VideoPlayerView::setRate(float rate)
+{
+    m_fPlaySpeed = rate;
+    applyRate(rate);
+}
+
+void VideoPlayerView::setMuted(bool muted)
+{
+    m_bMuted = muted;
+    if (!m_mpv)
+        return;
+    int flag = muted ? 1 : 0;
+    mpv_set_property(m_mpv, MpvName::kMute, MPV_FORMAT_FLAG, &flag);
+}
+
+void VideoPlayerView::setVolume(float volume)
+{
+    m_fVolume = std::isfinite(volume) ? std::clamp(volume, 0.0f, 1.0f) : 1.0f;
+    if (!m_mpv)
+        return;
+    double value = static_cast<double>(m_fVolume) * 100.0;
+    mpv_set_property(m_mpv, MpvName::kVolume, MPV_FORMAT_DOUBLE, &value);
+}
+
+void VideoPlayerView::seekToTime(double seconds)
+{
+    if (!m_mpv || !std::isfinite(seconds))
+        return;
+    seconds = std::max(0.0, seconds);
+    mCurrentTime = seconds;
+    if (!m_bFileLoaded) {
+        // mpv refuses seeks before the file is open; keep it for then.
+        m_bHasPendingSeek = true;
+        m_dPendingSeek = seconds;
+        return;
+    }
+    const QByteArray target = numberText(seconds);
+    const char* command[] = {"seek", target.constData(), "absolute+exact", nullptr};
+    mpv_command(m_mpv, command);
+}
+
+void VideoPlayerView::advancePlaybackBySeconds(int seconds)
+{
+    if (!m_mpv || !m_bFileLoaded)
+        return;
+    const QByteArray offset = QByteArray::number(seconds);
+    const char* command[] = {"seek", offset.constData(), "relative+exact", nullptr};
+    mpv_command(m_mpv, command);
+}
+
+double VideoPlayerView::getitemTime() const
+{
+    double position = 0;
+    if (!m_mpv || mpv_get_property(m_mpv, MpvName::kTimePos, MPV_FORMAT_DOUBLE, &position) < 0)
+        return 0;
+    return position;
+}
+
+double VideoPlayerView::getCurrentTime() const
+{
+    return mCurrentTime;
+}
+
+int VideoPlayerView::getState() const
+{
+    if (!m_mpv)
+        return 0;
+    int paused = 0;
+    mpv_get_property(m_mpv, MpvName::kPause, MPV_FORMAT_FLAG, &paused);
+    return paused ? 3 : 2;
+}
+
+int VideoPlayerView::getPlayerStatus() const
+{
+    if (!m_mpv || m_bFailed)
+        return 2;
+    return m_bReadyPosted ? 1 : 0;
+}
+
+QSizeF VideoPlayerView::getVideoResolution() const
+{
+    int64_t width = 0;
+    int64_t height = 0;
+    if (!m_mpv || mpv_get_property(m_mpv, MpvName::kDisplayWidth, MPV_FORMAT_INT64, &width) < 0 ||
+        mpv_get_property(m_mpv, MpvName::kDisplayHeight, MPV_FORMAT_INT64, &height) < 0 || width <= 0 ||
+        height <= 0)
+        return QSizeF(0, 0);
+    return QSizeF(static_cast<double>(width), static_cast<double>(height));
+}
+
+double VideoPlayerView::getDuration() const
+{
+    double duration = 0;
+    if (m_mpv && mpv_get_property(m_mpv, MpvName::kDuration, MPV_FORMAT_DOUBLE, &duration) >= 0)
+        return duration;
+    return mSelectedMovieDuration;
+}
+
+qint64 VideoPlayerView::droppedFrameCount() const
+{
+    int64_t count = 0;
+    if (!m_mpv || mpv_get_property(m_mpv, MpvName::kFrameDrops, MPV_FORMAT_INT64, &count) < 0)
+        return -1;
+    return count;
+}
+
+qint64 VideoPlayerView::decoderDroppedFrameCount() const
+{
+    int64_t count = 0;
+    if (!m_mpv || mpv_get_property(m_mpv, MpvName::kDecoderFrameDrops, MPV_FORMAT_INT64, &count) < 0)
+        return -1;
+    return count;
+}
+
+qint64 VideoPlayerView::renderedFrameCount() const
+{
+    return m_nRenderedFrames;
+}
+
+void VideoPlayerView::onTimeObserver()
+{
+    if (!m_mpv)
+        return;
+    double position = 0;
+    const bool hasPosition = mpv_get_property(m_mpv, MpvName::kTimePos, MPV_FORMAT_DOUBLE, &position) >= 0 &&
+                             std::isfinite(position);
+    // mpv does not always announce "eof-reached" (not when nothing else happens
+    // at that moment, as with a stream that never decodes), so look at it here too.
+    int eof = 0;
+    mpv_get_property(m_mpv, MpvName::kEofReached, MPV_FORMAT_FLAG, &eof);
+
+    if (!m_bReadyPosted) {
+        if (m_bFileLoaded && (eof || (hasPosition && position > kNoPictureLimit)))
+            fail(QStringLiteral("no picture could be decoded"));
+        return;
+    }
+    if (eof && !m_bAtEnd) {
+        onEndReached();
+        return;
+    }
+    // While the rewind after the end is on its way mpv still reports the end.
+    if (hasPosition && !m_bAtEnd)
+        mCurrentTime = std::floor(position + 0.5);
+}
+
+void VideoPlayerView::onRenderUpdate()
+{
+    if (!m_render)
+        return;
+    if (!(mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME))
+        return;
+    m_bFramePending = true;
+    auto* gl = static_cast<VideoGLWidget*>(normalView);
+    QWindow* window = gl->window()->windowHandle();
+    if (gl->isVisible() && window && window->isExposed()) {
+        gl->update();
+        return;
+    }
+    // Nobody will paint a hidden picture, yet mpv waits for each frame to be
+    // drawn before it decodes the next: draw it into the framebuffer now.
+    gl->makeCurrent();
+    const qreal dpr = gl->devicePixelRatioF();
+    renderFrame(gl->defaultFramebufferObject(), qRound(gl->width() * dpr), qRound(gl->height() * dpr));
+    gl->doneCurrent();
+}
+
+void VideoPlayerView::renderFrame(unsigned int fbo, int width, int height)
+{
+    if (!m_render || width <= 0 || height <= 0) {
+        if (QOpenGLContext* context = QOpenGLContext::currentContext()) {
+            context->functions()->glClearColor(0, 0, 0, 1);
+            context->functions()->glClear(GL_COLOR_BUFFER_BIT);
+        }
+        return;
+    }
+    mpv_opengl_fbo target{static_cast<int>(fbo), width, height, 0};
+    int flipY = 1; // the widget's framebuffer has OpenGL's origin at the bottom left
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
+        {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_render(m_render, params);
+    if (m_bFramePending) {
+        m_bFramePending = false;
+        ++m_nRenderedFrames;
+        Q_EMIT frameRendered();
+    }
+}
+
+void VideoPlayerView::relayout(const QRect& frame)
+{
+    m_layoutFrame = frame;
+    m_layoutGiven = true;
+    applyLayout();
+}
+
+void VideoPlayerView::applyLayout()
+{
+    const QRect frame = m_layoutGiven ? m_layoutFrame : rect();
+    const QSizeF size = getVideoResolution();
+    const VideoFitLayout layout =
+        pmFitVideo({static_cast<double>(frame.x()), static_cast<double>(frame.y()),
+                    static_cast<double>(frame.width()), static_cast<double>(frame.height())},
+                   size.width(), size.height());
+    auto toRect = [](const VideoFrameRect& r) {
+        return QRect(static_cast<int>(std::floor(r.x)), static_cast<int>(std::floor(r.y)),
+                     static_cast<int>(r.width), static_cast<int>(r.height));
+    };
+    normalView->setGeometry(toRect(layout.picture));
+    normalView2->setGeometry(toRect(layout.companion));
+}
+
+void VideoPlayerView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The surface fills its host; follow it like the host's own relayout would.
+    m_layoutFrame = rect();
+    applyLayout();
+}
+
+void VideoPlayerView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    if (!m_bFailed)
+        return;
+    QFont font = painter.font();
+    font.setPixelSize(qBound(12, height() / 20, 24));
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(rect().adjusted(16, 16, -16, -16), Qt::AlignCenter | Qt::TextWordWrap,
+                     pmLoadString(QStringLiteral("IDS_ERR_VIDEO_DECODE")));
+}
+
+void VideoPlayerView::mouseMoveEvent(QMouseEvent* event)
+{
+    // Dragging turns the view only in 360-degree mode, which no flow enables.
+    QWidget::mouseMoveEvent(event);
+}
+
+bool VideoPlayerView::is360Player() const
+{
+    return m_b360Player;
+}
+
+void VideoPlayerView::doDpadRotate(int) {}
+
+void VideoPlayerView::resetRotation() {}
+
+void VideoPlayerView::syncRightCameraFromLeft() {}
+
+void VideoPlayerView::psvrDataReceivedNotification(const Notification&) {}

@@ -1,0 +1,204 @@
+#pragma once
+// The video surface: one per camera, plays one recording with libmpv.
+//
+// Design notes
+// - One mpv_handle per loaded recording, created by loadURL() and destroyed by
+//   releasePlayer() (or by a load failure). mpv is the only holder of the
+//   player's state: pause, speed, position, duration and picture size are read
+//   back from it when asked; the surface keeps only what the controller reads
+//   as fields (mCurrentTime, mSelectedMovieDuration) and its own flags.
+// - mpv calls back on its own threads. Those callbacks only reach a small
+//   shared Bridge, which queues a call onto the main thread. releasePlayer()
+//   clears the bridge's pointer to the surface before the handle goes, so a
+//   call queued before the release, or arriving after the surface was
+//   destroyed, finds nobody and does nothing.
+// - Picture: vo=libmpv with the OpenGL render API, drawn into the framebuffer of
+//   a QOpenGLWidget child (normalView) at device-pixel size. The GL widget is
+//   initialised at load, even while hidden, because mpv refuses to open a video
+//   output without a render context. Headless surfaces (tests, machines without
+//   OpenGL) use vo=null and never touch OpenGL.
+// - End of a recording: mpv runs with keep-open, so at the end the file stays
+//   loaded and paused. The surface then seeks back to 0 and stays paused (rate
+//   0), as the controller expects: it opens the next recording in a new
+//   surface, or stops at the last one with the first frame showing.
+// - A recording that cannot be decoded (unknown format, damaged stream, no
+//   video track) ends the load: the player is torn down, loadFailed() is
+//   emitted once, hasFailed() answers true, no ready notification is posted,
+//   and the surface shows the text IDS_ERR_VIDEO_DECODE over its black area.
+//
+// Must run on the main thread.
+#include <QPointer>
+#include <QRect>
+#include <QSizeF>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+#include <memory>
+
+class EyeView;
+class QTimer;
+struct Notification;
+struct mpv_handle;
+struct mpv_render_context;
+struct mpv_event;
+
+// How a 360-degree recording lays its picture out for the eyes. No flow of the
+// application selects one; the surface only carries the property.
+struct VideoPlayerViewProjectionMethod {
+    QString name;
+};
+
+class VideoPlayerView : public QWidget
+{
+    Q_OBJECT
+public:
+    // Automatic: headless when the environment says ROVIX_MPV_HEADLESS=1,
+    // otherwise OpenGL. Any mode becomes headless on the offscreen platform,
+    // and a player falls back to vo=null when no OpenGL context can be made.
+    enum class RenderMode { Automatic, OpenGL, Headless };
+
+    explicit VideoPlayerView(const QRect& frame, QWidget* parent = nullptr,
+                             RenderMode mode = RenderMode::Automatic);
+    ~VideoPlayerView() override;
+
+    // Opens the recording and starts playing at once. Does nothing while a
+    // player exists: the caller releases the old one first.
+    void loadURL(const QUrl& asset, bool endNotice);
+    // Fits the picture into the rectangle (the surface's own coordinates).
+    void relayout(const QRect& frame);
+
+    void onPlay();
+    void onPause();
+    // Stores the rate used when playing and applies it to the player: 0 pauses,
+    // any other value plays at that speed with pitch-corrected sound.
+    void setRate(float rate);
+    void setMuted(bool muted);
+    // 0.0 .. 1.0.
+    void setVolume(float volume);
+    // Exact seek; mCurrentTime becomes the target.
+    void seekToTime(double seconds);
+    // Exact seek relative to the player's current time.
+    void advancePlaybackBySeconds(int seconds);
+
+    double getitemTime() const;        // the player's position in seconds, 0 without one
+    double getCurrentTime() const;     // mCurrentTime: the position in whole seconds
+    int getState() const;              // 0 no player, 2 playing, 3 paused
+    int getPlayerStatus() const;       // 0 unknown, 1 ready to play, 2 failed or no player
+    QSizeF getVideoResolution() const; // presentation size, (0, 0) without player or picture
+    double getDuration() const;        // seconds; known from the ready notification on
+    QWidget* getAVPlayerLayer() const; // the picture view
+    mpv_handle* getAVPlayerItem() const;
+
+    void releasePlayer();
+
+    bool hasFailed() const;
+    QString failureReason() const;
+    bool isHeadless() const;
+    bool hasPlayer() const;
+
+    // mpv's dropped-frame counters ("frame-drop-count", "decoder-frame-drop-count"),
+    // -1 without a player. Frames drawn into the framebuffer so far.
+    qint64 droppedFrameCount() const;
+    qint64 decoderDroppedFrameCount() const;
+    qint64 renderedFrameCount() const;
+
+    QUrl URL() const;
+    const VideoPlayerViewProjectionMethod* projectionMethod() const;
+
+    // 360-degree mode. No flow switches it on; these keep their places and do
+    // nothing while m_b360Player is off.
+    bool is360Player() const;
+    void doDpadRotate(int command);
+    void resetRotation();
+    void syncRightCameraFromLeft();
+    void psvrDataReceivedNotification(const Notification& notification);
+
+    // Seconds between two updates of mCurrentTime.
+    double timeObserverInterval() const;
+
+Q_SIGNALS:
+    // Emitted with the ready notification, once per load.
+    void readyToPlay();
+    // Emitted at the end of the recording, after the rewind to 0 (with or
+    // without the end notice).
+    void playbackEnded();
+    // The recording cannot be played; emitted once per load, never together
+    // with readyToPlay.
+    void loadFailed(const QString& reason);
+    // A new video frame was drawn into the framebuffer (OpenGL surfaces only).
+    void frameRendered();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    struct Bridge;
+    friend class VideoGLWidget;
+
+    static void onMpvWakeup(void* context);
+    static void onMpvRenderUpdate(void* context);
+
+    bool ensureGL();
+    bool createPlayer(const QString& path);
+    void tearDownPlayer();
+    void drainEvents();
+    void handleEvent(const mpv_event& event);
+    void onFileLoaded();
+    void tryReady();
+    void onEndReached();
+    void fail(const QString& reason);
+    void applyRate(float rate);
+    void onTimeObserver();
+    void onRenderUpdate();
+    void renderFrame(unsigned int fbo, int width, int height);
+    void applyLayout();
+    void queueFailure(const QString& reason);
+
+public:
+    // 360-degree eye views; nil throughout the application's flows.
+    EyeView* leftView = nullptr;
+    EyeView* rightView = nullptr;
+    // Holds the picture; hidden until the recording is ready.
+    QWidget* normalView = nullptr;
+    // Hidden companion view, laid out with normalView.
+    QWidget* normalView2 = nullptr;
+
+    double mSelectedMovieDuration = 0;
+    double mCurrentTime = 0;
+    float m_fPlaySpeed = 1.0f;
+    bool mEndNotice = false;
+    bool m_b360Player = false;
+    bool m_bRender360 = false;
+    bool m_bAdd360Offset = false;
+    EyeView* targetEyeView = nullptr;
+
+private:
+    RenderMode m_mode = RenderMode::Automatic;
+    bool m_bGLReady = false;
+    mpv_handle* m_mpv = nullptr;
+    mpv_render_context* m_render = nullptr;
+    std::shared_ptr<Bridge> m_bridge;
+    QTimer* timeObserver = nullptr;
+    QUrl m_url;
+    QRect m_layoutFrame;
+    bool m_layoutGiven = false;
+
+    // Per load.
+    bool m_bFileLoaded = false;
+    bool m_bReadyPosted = false;
+    bool m_bWantsPlay = false; // the last rate asked for was not 0
+    bool m_bAtEnd = false;     // eof seen, rewind not yet confirmed by mpv
+    bool m_bHasPendingSeek = false;
+    double m_dPendingSeek = 0;
+    bool m_bFailed = false;
+    QString m_strFailReason;
+    quint64 m_loadSerial = 0;
+    bool m_bFramePending = false;
+    qint64 m_nRenderedFrames = 0;
+
+    // Applied to each new player.
+    float m_fVolume = 1.0f;
+    bool m_bMuted = false;
+};

@@ -1,0 +1,171 @@
+// The video surface with real OpenGL rendering (run under xvfb-run): the
+// picture reaches the framebuffer, upright, at the fitted place; hidden
+// surfaces keep playing; the renderer is torn down cleanly.
+#include "../video/VideoTestMedia.h"
+#include "views/VideoPlayerView.h"
+
+#include <QImage>
+#include <QOpenGLWidget>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace
+{
+
+using Mode = VideoPlayerView::RenderMode;
+
+// An OpenGL widget cannot be composed on the offscreen platform that the test
+// runner selects; this suite runs under xvfb-run, so use its X server.
+const bool kUseX11 = [] {
+    if (qEnvironmentVariableIsSet("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    return true;
+}();
+
+bool isRed(QRgb c)
+{
+    return qRed(c) > 180 && qGreen(c) < 80 && qBlue(c) < 80;
+}
+bool isBlue(QRgb c)
+{
+    return qBlue(c) > 180 && qRed(c) < 80 && qGreen(c) < 80;
+}
+bool isBlack(QRgb c)
+{
+    return qRed(c) < 16 && qGreen(c) < 16 && qBlue(c) < 16;
+}
+
+class VideoDisplayTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir();
+        ASSERT_TRUE(s_dir->isValid());
+        videotest::RecordingOptions hd;
+        hd.width = 1920;
+        hd.height = 1080;
+        hd.fps = 5;
+        hd.seconds = 2;
+        hd.audio = false;
+        hd.picture = QStringLiteral("halves");
+        ASSERT_TRUE(videotest::makeRecording(s_dir->filePath("hd.mp4"), hd));
+        videotest::RecordingOptions small = hd;
+        small.width = 320;
+        small.height = 240;
+        ASSERT_TRUE(videotest::makeRecording(s_dir->filePath("small.mp4"), small));
+        videotest::RecordingOptions moving;
+        moving.seconds = 1;
+        ASSERT_TRUE(videotest::makeRecording(s_dir->filePath("moving.mp4"), moving));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static QUrl url(const QString& name) { return QUrl::fromLocalFile(s_dir->filePath(name)); }
+
+    void SetUp() override
+    {
+        if (!kUseX11 || !qEnvironmentVariableIsSet("DISPLAY"))
+            GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    }
+
+    // A window with one surface filling it, shown and exposed.
+    VideoPlayerView* showSurface(QWidget& window)
+    {
+        window.resize(640, 480);
+        auto* view = new VideoPlayerView(QRect(0, 0, 640, 480), &window, Mode::OpenGL);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        return view;
+    }
+
+    static QTemporaryDir* s_dir;
+};
+
+QTemporaryDir* VideoDisplayTest::s_dir = nullptr;
+
+TEST_F(VideoDisplayTest, LargePictureIsShrunkCentredAndUpright)
+{
+    QWidget window;
+    VideoPlayerView* view = showSurface(window);
+    ASSERT_FALSE(view->isHeadless());
+    QSignalSpy ready(view, &VideoPlayerView::readyToPlay);
+    view->loadURL(url("hd.mp4"), false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 1; }, 15000));
+    view->relayout(QRect(0, 0, 640, 480));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->renderedFrameCount() >= 2; }, 15000));
+    view->onPause();
+
+    EXPECT_EQ(view->normalView->geometry(), QRect(0, 60, 639, 360));
+    auto* gl = qobject_cast<QOpenGLWidget*>(view->normalView);
+    ASSERT_NE(gl, nullptr);
+    const QImage picture = gl->grabFramebuffer();
+    ASSERT_EQ(picture.size(), QSize(639, 360));
+    EXPECT_TRUE(isRed(picture.pixel(320, 40))) << std::hex << picture.pixel(320, 40);
+    EXPECT_TRUE(isBlue(picture.pixel(320, 320))) << std::hex << picture.pixel(320, 320);
+
+    // Letterbox above and below, one black column at the right.
+    const QImage shown = window.grab().toImage();
+    EXPECT_TRUE(isBlack(shown.pixel(320, 30)));
+    EXPECT_TRUE(isBlack(shown.pixel(320, 450)));
+    EXPECT_TRUE(isRed(shown.pixel(320, 100)));
+    EXPECT_TRUE(isBlue(shown.pixel(320, 380)));
+    EXPECT_TRUE(isBlack(shown.pixel(639, 240)));
+    EXPECT_TRUE(isRed(shown.pixel(1, 100)));
+}
+
+TEST_F(VideoDisplayTest, SmallPictureKeepsItsSizeInTheMiddle)
+{
+    QWidget window;
+    VideoPlayerView* view = showSurface(window);
+    QSignalSpy ready(view, &VideoPlayerView::readyToPlay);
+    view->loadURL(url("small.mp4"), false);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ready.count() == 1 && view->renderedFrameCount() >= 2; }, 15000));
+    view->onPause();
+    EXPECT_EQ(view->normalView->geometry(), QRect(160, 120, 320, 240));
+    const QImage shown = window.grab().toImage();
+    EXPECT_TRUE(isBlack(shown.pixel(100, 240)));
+    EXPECT_TRUE(isBlack(shown.pixel(540, 240)));
+    EXPECT_TRUE(isBlack(shown.pixel(320, 100)));
+    EXPECT_TRUE(isRed(shown.pixel(320, 150)));
+    EXPECT_TRUE(isBlue(shown.pixel(320, 330)));
+
+    // The window grows: the picture stays at its own size, centred again.
+    window.resize(800, 600);
+    view->resize(800, 600);
+    EXPECT_EQ(view->normalView->geometry(), QRect(240, 180, 320, 240));
+}
+
+TEST_F(VideoDisplayTest, HiddenSurfaceStillDrawsEveryFrameAndPlaysThrough)
+{
+    VideoPlayerView view(QRect(0, 0, 320, 240), nullptr, Mode::OpenGL);
+    QSignalSpy ended(&view, &VideoPlayerView::playbackEnded);
+    view.loadURL(url("moving.mp4"), true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 10000));
+    EXPECT_GE(view.renderedFrameCount(), 8); // 10 frames; mpv would stall on each one nobody drew
+    EXPECT_FALSE(view.isHeadless());
+}
+
+TEST_F(VideoDisplayTest, RendererTornDownWhilePlayingAndOverAndOver)
+{
+    QWidget window;
+    VideoPlayerView* view = showSurface(window);
+    for (int i = 0; i < 10; ++i) {
+        view->loadURL(url(i % 2 ? "moving.mp4" : "small.mp4"), true);
+        if (i % 3 == 0) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return view->renderedFrameCount() > 0; }, 5000));
+        }
+        view->releasePlayer();
+    }
+    view->loadURL(url("moving.mp4"), true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->renderedFrameCount() > 2; }, 10000));
+    delete view; // with frames still coming
+    QTest::qWait(200);
+}
+
+} // namespace
