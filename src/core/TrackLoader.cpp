@@ -49,8 +49,22 @@ int pmWholeVideoSeconds(double seconds)
 
 TrackLoadResult loadTrack(const std::string& recordingPath, double videoSeconds, GpsList& list)
 {
+    return loadTrack(
+        recordingPath, [videoSeconds] { return videoSeconds; }, list);
+}
+
+TrackLoadResult loadTrack(const std::string& recordingPath, const std::function<double()>& videoSeconds,
+                          GpsList& list)
+{
     TrackLoadResult result;
-    result.videoSeconds = pmWholeVideoSeconds(videoSeconds);
+    bool known = false;
+    auto seconds = [&] {
+        if (!known) {
+            result.videoSeconds = pmWholeVideoSeconds(videoSeconds ? videoSeconds() : 0.0);
+            known = true;
+        }
+        return result.videoSeconds;
+    };
     list.ClearAllData();
     if (recordingPath.empty())
         return result;
@@ -77,7 +91,7 @@ TrackLoadResult loadTrack(const std::string& recordingPath, double videoSeconds,
         if (pmGetMediaType(recordingPath) == kMediaAvi) {
             result.source = TrackSource::AviChunks;
             result.sourcePath = recordingPath;
-            result.loaded = pmGetAviGpsData(recordingPath, list, result.videoSeconds);
+            result.loaded = pmGetAviGpsData(recordingPath, list, seconds());
             if (!result.loaded) {
                 result.aviSensorFallback = true;
                 result.loaded = pmGetAviSensorData(recordingPath, list);
@@ -86,7 +100,7 @@ TrackLoadResult loadTrack(const std::string& recordingPath, double videoSeconds,
     }
 
     if (result.loaded && list.IsGSensorReady())
-        list.SyncVideoDuration(result.videoSeconds);
+        list.SyncVideoDuration(seconds());
     return result;
 }
 

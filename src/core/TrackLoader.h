@@ -5,6 +5,7 @@
 // G-sensor data is then padded to the video length.
 #include "core/FileRules.h"
 
+#include <functional>
 #include <string>
 
 class GpsList;
@@ -21,7 +22,7 @@ struct TrackLoadResult {
     TrackSource source = TrackSource::None; // where the samples came from
     std::string sourcePath;                 // the log, or the AVI whose chunks were read
     bool aviSensorFallback = false;         // the plain G-sensor reader ran
-    int videoSeconds = 0;                   // the whole seconds used for alignment and padding
+    int videoSeconds = 0;                   // whole seconds used for alignment and padding; 0 when not needed
 };
 
 // Whole seconds of a duration as the track readers use them: truncated, 0 for
@@ -31,6 +32,11 @@ int pmWholeVideoSeconds(double seconds);
 // Clears the track and loads the one the application shows for this
 // recording. `videoSeconds` is the recording's duration in seconds.
 TrackLoadResult loadTrack(const std::string& recordingPath, double videoSeconds, GpsList& list);
+// The same, asking for the duration only when it matters (AVI chunks, or a
+// track with G-sensor data to pad), at most once: probing a container is the
+// dearest step for a caller that does not know the duration yet.
+TrackLoadResult loadTrack(const std::string& recordingPath, const std::function<double()>& videoSeconds,
+                          GpsList& list);
 
 // The track as text: "index,lat,lon,speed,direction,altitude,gx,gy,gz", one
 // line per sample with 6 decimals, then

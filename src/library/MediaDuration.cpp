@@ -2,11 +2,17 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavformat/version.h>
 #include <libavutil/dict.h>
+#include <libavutil/log.h>
 }
 
 #include <chrono>
 #include <cmath>
+#include <dlfcn.h>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
 
 namespace
 {
@@ -15,6 +21,49 @@ using Clock = std::chrono::steady_clock;
 
 // Gives up on a file that takes longer than this to open and probe.
 constexpr auto kProbeBudget = std::chrono::seconds(5);
+
+// The few libavformat/libavutil entry points the probe uses, resolved from the
+// library this code was compiled against (same major version).
+struct AvApi {
+    decltype(&avformat_alloc_context) allocContext = nullptr;
+    decltype(&avformat_open_input) openInput = nullptr;
+    decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
+    decltype(&avformat_close_input) closeInput = nullptr;
+    decltype(&av_dict_set) dictSet = nullptr;
+    decltype(&av_dict_free) dictFree = nullptr;
+    decltype(&av_log_set_level) logSetLevel = nullptr;
+    bool ok = false;
+};
+
+template <typename T> bool resolve(void* handle, const char* name, T& fn)
+{
+    fn = reinterpret_cast<T>(::dlsym(handle, name));
+    return fn != nullptr;
+}
+
+const AvApi& avApi()
+{
+    static AvApi api;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const std::string soname = "libavformat.so." + std::to_string(LIBAVFORMAT_VERSION_MAJOR);
+        void* handle = ::dlopen(soname.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            return;
+        // dlsym on the libavformat handle also finds libavutil's symbols (its dependency).
+        api.ok = resolve(handle, "avformat_alloc_context", api.allocContext) &&
+                 resolve(handle, "avformat_open_input", api.openInput) &&
+                 resolve(handle, "avformat_find_stream_info", api.findStreamInfo) &&
+                 resolve(handle, "avformat_close_input", api.closeInput) &&
+                 resolve(handle, "av_dict_set", api.dictSet) &&
+                 resolve(handle, "av_dict_free", api.dictFree) &&
+                 resolve(handle, "av_log_set_level", api.logSetLevel);
+        // The probe is silent; problems show up as a 0 duration.
+        if (api.ok)
+            api.logSetLevel(AV_LOG_QUIET);
+    });
+    return api;
+}
 
 int interruptAfterDeadline(void* opaque)
 {
@@ -31,9 +80,14 @@ double usable(double seconds)
 
 double pmGetMediaDurationSeconds(const std::string& path)
 {
-    if (path.empty())
+    struct stat st {
+    };
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return 0;
-    AVFormatContext* context = avformat_alloc_context();
+    const AvApi& av = avApi();
+    if (!av.ok)
+        return 0;
+    AVFormatContext* context = av.allocContext();
     if (!context)
         return 0;
     Clock::time_point deadline = Clock::now() + kProbeBudget;
@@ -41,15 +95,15 @@ double pmGetMediaDurationSeconds(const std::string& path)
     context->interrupt_callback.opaque = &deadline;
 
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "probesize", "5000000", 0);
-    av_dict_set(&options, "analyzeduration", "5000000", 0);
+    av.dictSet(&options, "probesize", "5000000", 0);
+    av.dictSet(&options, "analyzeduration", "5000000", 0);
     // Only local files: a playlist or a reference inside a file must not make
     // the probe open other files or the network.
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const int opened = avformat_open_input(&context, path.c_str(), nullptr, &options);
-    av_dict_free(&options);
+    av.dictSet(&options, "protocol_whitelist", "file", 0);
+    const int opened = av.openInput(&context, path.c_str(), nullptr, &options);
+    av.dictFree(&options);
     if (opened < 0)
-        return 0; // avformat_open_input frees the context on failure
+        return 0; // the context is freed on failure
 
     double seconds = 0;
     if (context->duration != AV_NOPTS_VALUE)
@@ -57,9 +111,9 @@ double pmGetMediaDurationSeconds(const std::string& path)
     if (seconds == 0) {
         // Containers without a duration in their header: estimate it from the streams.
         context->max_analyze_duration = 5 * AV_TIME_BASE;
-        if (avformat_find_stream_info(context, nullptr) >= 0 && context->duration != AV_NOPTS_VALUE)
+        if (av.findStreamInfo(context, nullptr) >= 0 && context->duration != AV_NOPTS_VALUE)
             seconds = usable(static_cast<double>(context->duration) / AV_TIME_BASE);
     }
-    avformat_close_input(&context);
+    av.closeInput(&context);
     return seconds;
 }

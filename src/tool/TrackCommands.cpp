@@ -7,10 +7,6 @@
 #include "core/TrackLoader.h"
 #include "library/MediaDuration.h"
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -22,9 +18,9 @@ namespace
 
 TrackLoadResult loadFor(const char* recording, GpsList& list)
 {
-    av_log_set_level(AV_LOG_QUIET);
-    const double seconds = pmGetMediaDurationSeconds(recording);
-    return loadTrack(recording, seconds, list);
+    const std::string path = recording;
+    return loadTrack(
+        path, [&path] { return pmGetMediaDurationSeconds(path); }, list);
 }
 
 // A reproducible build or test may fix the export time in the document.

@@ -74,7 +74,7 @@ TEST(TrackLoader, SourceDecision)
     EXPECT_TRUE(r.loaded);
     EXPECT_EQ(r.source, TrackSource::NmeaLog);
     EXPECT_EQ(r.sourcePath, frontLog);
-    EXPECT_EQ(r.videoSeconds, 4);
+    EXPECT_EQ(r.videoSeconds, 0); // not needed: no G data, no chunks
     EXPECT_EQ(list.GetDataCount(), 3); // no G data: not padded
     EXPECT_NEAR(list.GetGpsData(0)->fLatitude(), 35.65, 1e-5);
 
@@ -84,6 +84,7 @@ TEST(TrackLoader, SourceDecision)
     EXPECT_TRUE(r.loaded);
     EXPECT_EQ(r.source, TrackSource::AviChunks);
     EXPECT_EQ(r.sourcePath, rear);
+    EXPECT_EQ(r.videoSeconds, 6);
     EXPECT_EQ(list.GetDataCount(), 6); // 2 placeholders + 4 records
     EXPECT_TRUE(list.IsGPSReady());
 
@@ -113,6 +114,20 @@ TEST(TrackLoader, SourceDecision)
     EXPECT_EQ(list.GetDataCount(), 3);
     loadTrack(withG, 1e12, list);
     EXPECT_EQ(list.GetDataCount(), GpsList::kMaxVideoSeconds);
+
+    // The duration is asked for only when it matters, and once.
+    int asked = 0;
+    auto duration = [&asked] {
+        ++asked;
+        return 7.0;
+    };
+    loadTrack(mp4, duration, list);
+    EXPECT_EQ(asked, 0);
+    loadTrack(withG, duration, list);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(list.GetDataCount(), 7);
+    loadTrack(rear, duration, list); // the front's (empty) log decides: no chunks, no duration
+    EXPECT_EQ(asked, 1);
 
     // An AVI with only a G chunk falls back to the plain G reader, then pads.
     const std::string gOnly = dir.write("FILE0004.AVI", aviWithTrack(0, 3));
