@@ -100,7 +100,8 @@ std::vector<std::string> trackEntryTypes(const std::string& d)
     for (const TopAtom& trak : inside(d, *moov)) {
         if (trak.type != "trak")
             continue;
-        const TopAtom* mdia = child(inside(d, trak), "mdia");
+        const auto trakKids = inside(d, trak);
+        const TopAtom* mdia = child(trakKids, "mdia");
         const auto mdiaKids = mdia ? inside(d, *mdia) : std::vector<TopAtom>();
         const TopAtom* minf = child(mdiaKids, "minf");
         const auto minfKids = minf ? inside(d, *minf) : std::vector<TopAtom>();

@@ -49,15 +49,15 @@ enum class Container { Mov, Mp4, Avi, Mkv };
 struct RecordingSpec {
     Container container = Container::Mp4;
     double seconds = 2.0;
-    int frames = 0; // when > 0, overrides seconds
     int width = 160;
     int height = 96;
     int fps = 10;
     uint32_t seed = 1;
-    bool rear = false;       // rear camera: other colours and an "r" mark instead of "F"
     bool withAudio = false;  // AAC (MOV/MP4/MKV) or PCM (AVI) tone
     bool audioFirst = false; // the audio stream becomes the first track (implies withAudio)
+    bool rear = false;       // rear camera: other colours and an "r" mark instead of "F"
     bool faststart = false;  // MOV/MP4: movie header before the media data
+    int frames = 0;          // when > 0, overrides seconds
     int gopSeconds = 1;      // a key frame every this many seconds
     int crf = 30;
     StartTime clock; // the time of day drawn into the picture
@@ -212,11 +212,11 @@ bool writeMovSkeleton(const std::string& path, const MovSkeletonSpec& cfg, std::
 enum class CardPreset { Test, Demo };
 
 struct CardSpec {
-    CardPreset preset = CardPreset::Test;
     uint32_t seed = 1;
     int count = 6;        // front/rear moments in the main camera folders
     bool hd = false;      // 1920x1080 at 30 fps
     double seconds = 2.0; // length of each recording; at least 1
+    CardPreset preset = CardPreset::Test;
     std::string productName = "DRC-2000W";
 };
 
