@@ -17,7 +17,7 @@
   var tileUrl = params.has('tiles') ? params.get('tiles') : 'https://tile.openstreetmap.org/{z}/{x}/{y}.png';
 
   var map = L.map('map', { zoomControl: true, attributionControl: true, fadeAnimation: false });
-  map.setView([35.681, 139.767], 3, { animate: false });
+  map.setView([35.681, 139.767], 3, { reset: true });
 
   var marker = null;
   var pending = [];
@@ -35,6 +35,8 @@
     return !(p[0] === 0 && p[1] === 0);
   }
 
+  // Views are set with reset: a short pan would otherwise move by whole
+  // pixels and leave the vehicle a little off the middle.
   window.mapSetCenter = function (lat, lon) {
     lat = toNumber(lat);
     lon = toNumber(lon);
@@ -45,7 +47,7 @@
       marker.setLatLng(ll);
     else
       marker = L.marker(ll, { interactive: false, keyboard: false }).addTo(map);
-    map.setView(ll, map.getZoom(), { animate: false });
+    map.setView(ll, map.getZoom(), { reset: true });
     return '1';
   };
 
@@ -75,16 +77,16 @@
       return;
     z = Math.max(map.getMinZoom(), Math.min(z, 19));
     if (marker)
-      map.setView(marker.getLatLng(), z, { animate: false });
+      map.setView(marker.getLatLng(), z, { reset: true });
     else
-      map.setZoom(z, { animate: false });
+      map.setView(map.getCenter(), z, { reset: true });
   };
 
   // The panel's web view is resized with the window (full-map display):
   // keep the vehicle in the middle.
   map.on('resize', function () {
     if (marker)
-      map.setView(marker.getLatLng(), map.getZoom(), { animate: false });
+      map.setView(marker.getLatLng(), map.getZoom(), { reset: true });
   });
 
   // Read-back for the tests: the state of the map as JSON.
