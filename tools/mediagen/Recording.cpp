@@ -4,6 +4,7 @@
 #include "Picture.h"
 
 #include <cmath>
+#include <fstream>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -324,7 +325,19 @@ bool writeRecording(const std::string& path, const RecordingSpec& cfg, std::stri
         if (!m.sendAudioUpTo(std::max<int64_t>(0, end - (m.hasAudio ? m.audio.frame->nb_samples : 0)), error))
             return false;
     }
-    return m.finish(error);
+    if (!m.finish(error))
+        return false;
+    if (cfg.container == Container::Avi && !m.hasAudio) {
+        // Readers find the video handler at byte 112 because the header blocks
+        // before it have fixed sizes; a muxer that lays them out otherwise would
+        // make every AVI we write unreadable to them, so say so at once.
+        std::string head(116, '\0');
+        std::ifstream in(path, std::ios::binary);
+        in.read(&head[0], static_cast<std::streamsize>(head.size()));
+        if (in.gcount() < 116 || head.compare(100, 4, "strh") != 0 || head.compare(112, 4, "H264") != 0)
+            return fail(error, "the AVI muxer did not put the H.264 handler at byte 112 of " + path);
+    }
+    return true;
 }
 
 } // namespace mediagen
