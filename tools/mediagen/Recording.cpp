@@ -84,18 +84,14 @@ private:
     bool drain(Stream& s, std::string* error);
 };
 
-bool Muxer::addVideo(std::string* error)
+// Opens an H.264 encoder context for the picture, or returns none.
+AVCodecContext* openVideoEncoder(const AVCodec* codec, const RecordingSpec& cfg, bool globalHeader, int& rc)
 {
-    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-    if (!codec)
-        codec = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!codec)
-        return fail(error, "no H.264 encoder available");
-    video.st = avformat_new_stream(oc, nullptr);
-    video.ctx = avcodec_alloc_context3(codec);
-    if (!video.st || !video.ctx)
-        return fail(error, "out of memory");
-    AVCodecContext* c = video.ctx;
+    AVCodecContext* c = avcodec_alloc_context3(codec);
+    if (!c) {
+        rc = AVERROR(ENOMEM);
+        return nullptr;
+    }
     c->width = cfg.width;
     c->height = cfg.height;
     c->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -106,7 +102,7 @@ bool Muxer::addVideo(std::string* error)
     c->max_b_frames = 0;
     c->thread_count = 1;
     c->flags |= AV_CODEC_FLAG_BITEXACT;
-    if (oc->oformat->flags & AVFMT_GLOBALHEADER)
+    if (globalHeader)
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (std::string(codec->name) == "libx264") {
         av_opt_set(c->priv_data, "preset", "ultrafast", 0);
@@ -118,9 +114,34 @@ bool Muxer::addVideo(std::string* error)
     } else {
         c->bit_rate = static_cast<int64_t>(cfg.width) * cfg.height * cfg.fps / 8;
     }
-    int rc = avcodec_open2(c, codec, nullptr);
+    rc = avcodec_open2(c, codec, nullptr);
     if (rc < 0)
-        return fail(error, "cannot open the H.264 encoder: " + averr(rc));
+        avcodec_free_context(&c);
+    return c;
+}
+
+bool Muxer::addVideo(std::string* error)
+{
+    video.st = avformat_new_stream(oc, nullptr);
+    if (!video.st)
+        return fail(error, "out of memory");
+    const bool globalHeader = (oc->oformat->flags & AVFMT_GLOBALHEADER) != 0;
+    int rc = AVERROR_ENCODER_NOT_FOUND;
+    // libx264 first; without it, the first other H.264 encoder that opens here.
+    if (const AVCodec* x264 = avcodec_find_encoder_by_name("libx264"))
+        video.ctx = openVideoEncoder(x264, cfg, globalHeader, rc);
+    void* it = nullptr;
+    while (!video.ctx) {
+        const AVCodec* codec = av_codec_iterate(&it);
+        if (!codec)
+            break;
+        if (av_codec_is_encoder(codec) && codec->id == AV_CODEC_ID_H264 &&
+            std::string(codec->name) != "libx264")
+            video.ctx = openVideoEncoder(codec, cfg, globalHeader, rc);
+    }
+    if (!video.ctx)
+        return fail(error, "no H.264 encoder could be opened: " + averr(rc));
+    AVCodecContext* c = video.ctx;
     avcodec_parameters_from_context(video.st->codecpar, c);
     video.st->time_base = c->time_base;
     video.st->avg_frame_rate = c->framerate;
