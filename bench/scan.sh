@@ -12,7 +12,7 @@
 #   - bytes and read calls per probed file, counted with strace.
 #
 # Usage: bench/scan.sh [BUILD_DIR]   (default: build; needs src/rovixtool built)
-# Env:   COUNT=2000 RUNS=20
+# Env:   COUNT=2000 RUNS=20 FFPROBE=0 (skips the slow ffprobe pass)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -42,21 +42,30 @@ if [ "$listed" -ne "$COUNT" ]; then
   exit 1
 fi
 
+mkdir "$WORK/empty"
+
 echo
 echo "== Warm cache: rovixtool scan vs find -type f ($RUNS runs each) =="
+# The scan of an empty folder is the tool's start-up alone (loading the
+# libraries it links); subtracting it shows the cost of the scan itself.
 hyperfine -N --warmup 3 --runs "$RUNS" --export-json "$WORK/hyperfine.json" \
   -n "rovixtool scan" "$TOOL scan $CARD" \
-  -n "find -type f" "find $CARD -type f" >/dev/null
-python3 - "$WORK/hyperfine.json" <<'EOF'
+  -n "find -type f" "find $CARD -type f" \
+  -n "rovixtool start-up" "$TOOL scan $WORK/empty" >/dev/null
+python3 - "$WORK/hyperfine.json" "$COUNT" <<'EOF'
 import json, sys
 results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
-scan, listing = results["rovixtool scan"], results["find -type f"]
-for name, r in (("rovixtool scan", scan), ("find -type f", listing)):
-    print("%-16s median %8.2f ms   (min %.2f, max %.2f)" % (name, r["median"] * 1e3, r["min"] * 1e3, r["max"] * 1e3))
+scan, listing, startup = results["rovixtool scan"], results["find -type f"], results["rovixtool start-up"]
+for name, r in (("rovixtool scan", scan), ("find -type f", listing), ("rovixtool start-up", startup)):
+    print("%-18s median %8.2f ms   (min %.2f, max %.2f)" % (name, r["median"] * 1e3, r["min"] * 1e3, r["max"] * 1e3))
 ratio = scan["median"] / listing["median"]
 print("ratio scan/find: %.2fx  (goal <= 3x: %s)" % (ratio, "met" if ratio <= 3 else "NOT met"))
+work = scan["median"] - startup["median"]
+print("scan without start-up: %.2f ms, %.2fx the listing, %.1f us per recording"
+      % (work * 1e3, work / listing["median"], work * 1e6 / max(1, int(sys.argv[2]))))
 EOF
 
+if [ "${FFPROBE:-1}" != 0 ]; then
 echo
 echo "== ffprobe over the same $COUNT recordings (one run) =="
 find "$CARD" -type f \( -name '*.MP4' -o -name '*.MOV' -o -name '*.AVI' \) -print0 >"$WORK/media.lst"
@@ -65,6 +74,23 @@ xargs -0 -n 1 ffprobe -v quiet -show_entries stream=codec_name -of csv=p=0 <"$WO
 end=$(date +%s.%N)
 python3 -c "import sys; t=float(sys.argv[2])-float(sys.argv[1]); print('ffprobe total %.2f s  (%.1f ms per file)' % (t, t*1e3/int(sys.argv[3])))" \
   "$start" "$end" "$COUNT"
+fi
+
+echo
+echo "== System calls of one scan (strace -c) =="
+strace -c -f -o "$WORK/count.txt" "$TOOL" scan "$CARD" >/dev/null
+python3 - "$WORK/count.txt" "$COUNT" <<'EOF'
+import sys
+rows = []
+for line in open(sys.argv[1]):
+    parts = line.split()
+    if len(parts) >= 5 and parts[0][0].isdigit() and parts[-1] != "total":
+        rows.append((int(parts[3]), parts[-1]))
+rows.sort(reverse=True)
+total = sum(c for c, _ in rows)
+print("%d system calls, %.1f per recording; most frequent: %s" % (
+    total, total / int(sys.argv[2]), ", ".join("%s %d" % (n, c) for c, n in rows[:5])))
+EOF
 
 echo
 echo "== Bytes read per probed file (strace) =="

@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <numeric>
 #include <set>
+#include <string_view>
 #include <sys/stat.h>
 #include <utility>
 
@@ -132,41 +133,62 @@ bool LibraryScanner::admit(const std::string& path)
     }
 }
 
-std::string pmFileDateSortKey(const std::string& name)
+namespace
 {
-    std::vector<std::size_t> starts;
-    for (std::size_t i = 0; i < name.size() && starts.size() <= 18; ++i) {
+
+// The sort key as a view into the name: the 14 characters from position 4 of
+// names of 19 characters or more, the whole name otherwise.
+std::string_view fileDateKey(std::string_view name)
+{
+    std::size_t starts[19];
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < name.size() && count < 19; ++i) {
         if (i == 0 || !isContinuationByte(name[i]))
-            starts.push_back(i);
+            starts[count++] = i;
     }
-    if (starts.size() < 19)
+    if (count < 19)
         return name;
-    // Names of 19 characters or more: the 14 characters from position 4,
-    // which for camera names are the date, the separator, the time and the
-    // character after it.
     return name.substr(starts[4], starts[18] - starts[4]);
 }
 
-bool pmLessByFileDate(const std::string& nameA, const std::string& nameB)
+bool lessByKeyThenName(std::string_view keyA, std::string_view nameA, std::string_view keyB,
+                       std::string_view nameB)
 {
-    const std::string keyA = pmFileDateSortKey(nameA);
-    const std::string keyB = pmFileDateSortKey(nameB);
     if (keyA != keyB)
         return keyA < keyB;
     // Same second: the full name that sorts last comes first.
     return nameB < nameA;
 }
 
+} // namespace
+
+std::string pmFileDateSortKey(const std::string& name)
+{
+    return std::string(fileDateKey(name));
+}
+
+bool pmLessByFileDate(const std::string& nameA, const std::string& nameB)
+{
+    return lessByKeyThenName(fileDateKey(nameA), nameA, fileDateKey(nameB), nameB);
+}
+
 std::vector<std::size_t> pmSortByFileDate(const std::vector<std::string>& paths)
 {
-    std::vector<std::string> names;
+    // Keys are computed once per entry, not once per comparison.
+    std::vector<std::string_view> names;
+    std::vector<std::string_view> keys;
     names.reserve(paths.size());
-    for (const std::string& path : paths)
-        names.push_back(pmGetFileName(path, false));
+    keys.reserve(paths.size());
+    for (const std::string& path : paths) {
+        const std::size_t slash = path.find_last_of('/');
+        names.push_back(std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1));
+        keys.push_back(fileDateKey(names.back()));
+    }
     std::vector<std::size_t> order(paths.size());
     std::iota(order.begin(), order.end(), std::size_t(0));
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return pmLessByFileDate(names[a], names[b]); });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return lessByKeyThenName(keys[a], names[a], keys[b], names[b]);
+    });
     return order;
 }
 
