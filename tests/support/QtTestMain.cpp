@@ -31,6 +31,12 @@ int main(int argc, char** argv)
         qputenv("XDG_DATA_HOME", root + "/.local/share");
         qputenv("XDG_CACHE_HOME", root + "/.cache");
         QDir(home.path()).mkpath(QStringLiteral("Documents"));
+        // Qt insists on a private runtime folder; give it one instead of a warning.
+        const QString runtime = home.filePath(QStringLiteral("run"));
+        if (QDir().mkpath(runtime) &&
+            QFile::setPermissions(runtime,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     }
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
