@@ -8,6 +8,7 @@
 // Usage: bench_panels [--paints N] [--rows N] [--dir FOLDER] [--phase cold|warm|all]
 //   --dir: make the rows point at real files in FOLDER (created, left to the caller
 //   to remove) so that strace can watch the calls made on them.
+//   --snapshot FOLDER: also saves what the two panels look like as PNG files there.
 #include "controls/CalendarView.h"
 #include "controls/FileListBox.h"
 #include "controls/FileListView.h"
@@ -56,6 +57,7 @@ int main(int argc, char** argv)
     int rowCount = 20000;
     QString dir;
     QString phase = QStringLiteral("all");
+    QString snapshot;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--paints"))
@@ -66,6 +68,8 @@ int main(int argc, char** argv)
             dir = args[i + 1];
         else if (args[i] == QLatin1String("--phase"))
             phase = args[i + 1];
+        else if (args[i] == QLatin1String("--snapshot"))
+            snapshot = args[i + 1];
     }
 
     // Names without a type prefix take the file-system fallback of the type rule.
@@ -179,6 +183,17 @@ int main(int argc, char** argv)
             refCalCanvas.fill(Qt::black);
             refCal.render(&refCalCanvas);
         });
+        if (!snapshot.isEmpty()) {
+            list->setCurSel(2);
+            list->showPlayMark(1);
+            QImage shot(panel.width(), 600, QImage::Format_ARGB32_Premultiplied);
+            shot.fill(Qt::black);
+            panel.render(&shot);
+            shot.save(snapshot + QStringLiteral("/filelist.png"));
+            calCanvas.fill(Qt::black);
+            cal.render(&calCanvas);
+            calCanvas.save(snapshot + QStringLiteral("/calendar.png"));
+        }
         std::printf("calendar paint (%dx%d)     : median %.3f ms, library questions per paint %.2f\n",
                     cal.width(), cal.height(), median(calTimes), double(asks) / paints);
         std::printf("reference QCalendarWidget  : median %.3f ms; calendar / reference = %.2f\n",

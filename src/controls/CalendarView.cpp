@@ -42,10 +42,10 @@ CalendarView::~CalendarView()
 
 void CalendarView::loadImages()
 {
-    m_backgroundPatternImage = pmLoadSkinImage(m_backgroundPatternImageName);
-    todayMarkBitmap = pmLoadSkinImage(QStringLiteral("calendar_pic_d.png"));
-    videoExistBitmap1 = pmLoadSkinImage(QStringLiteral("icon_calendar_black.png"));
-    videoExistBitmap2 = pmLoadSkinImage(QStringLiteral("icon_calendar_white.png"));
+    m_backgroundPatternImage = listskin::load(m_backgroundPatternImageName);
+    todayMarkBitmap = listskin::load(QStringLiteral("calendar_pic_d.png"));
+    videoExistBitmap1 = listskin::load(QStringLiteral("icon_calendar_black.png"));
+    videoExistBitmap2 = listskin::load(QStringLiteral("icon_calendar_white.png"));
     m_layout = CalendarLayout::compute(m_backgroundPatternImage.width(), m_backgroundPatternImage.height(),
                                        m_nTabButtonH, bDrawR2L, bShrinkMode);
 }

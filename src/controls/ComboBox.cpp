@@ -5,6 +5,7 @@
 #include "controls/BitmapButton.h"
 #include "controls/CalendarLayout.h"
 #include "controls/ListBox.h"
+#include "controls/ListBoxBase.h"
 
 #include <QPainter>
 #include <cmath>
@@ -37,7 +38,7 @@ ComboBox::~ComboBox()
 
 void ComboBox::loadSkinBitmap()
 {
-    backgroundImage = pmLoadSkinImage(QStringLiteral("enter_calendar.png"));
+    backgroundImage = listskin::load(QStringLiteral("enter_calendar.png"));
     if (!backgroundImage.isNull()) {
         nBackgroundWidth = backgroundImage.width();
         nBackgroundHeight = backgroundImage.height();
@@ -45,7 +46,7 @@ void ComboBox::loadSkinBitmap()
     resize(nBackgroundWidth, nBackgroundHeight);
     m_spinButton->setBitmapButton(QStringLiteral("button_enter.png"), QStringLiteral("button_enter_d.png"),
                                   QStringLiteral("button_enter_f.png"), QStringLiteral("button_enter_g.png"));
-    const QPixmap spin = pmLoadSkinImage(QStringLiteral("button_enter.png"));
+    const QPixmap spin = listskin::load(QStringLiteral("button_enter.png"));
     const int sw = spin.isNull() ? 16 : spin.width();
     const int sh = spin.isNull() ? 16 : spin.height();
     m_spinButton->resize(sw, sh);

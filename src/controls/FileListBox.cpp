@@ -2,6 +2,7 @@
 
 #include "app/NotificationCenter.h"
 #include "app/Services.h"
+#include "controls/ListBoxBase.h"
 #include "core/FileRules.h"
 
 #include <QPainter>
@@ -16,9 +17,9 @@ FileListBox::FileListBox(QWidget* parent) : ListBoxBase(ListGeometry::Kind::File
 
 void FileListBox::loadSkinBitmap()
 {
-    poEvenBitamp = pmLoadSkinImage(QStringLiteral("icon_event.png"));
-    poParkingBitamp = pmLoadSkinImage(QStringLiteral("icon_parking.png"));
-    poPlayBitamp = pmLoadSkinImage(QStringLiteral("icon_play.png"));
+    poEvenBitamp = listskin::load(QStringLiteral("icon_event.png"));
+    poParkingBitamp = listskin::load(QStringLiteral("icon_parking.png"));
+    poPlayBitamp = listskin::load(QStringLiteral("icon_play.png"));
     m_skinId = listskin::skinId();
     ListBoxBase::loadSkinBitmap();
 }

@@ -4,6 +4,7 @@
 #include "app/Services.h"
 #include "controls/CheckBox.h"
 #include "controls/FileListBox.h"
+#include "controls/ListBoxBase.h"
 #include "core/Log.h"
 
 #include <QPainter>
@@ -11,7 +12,7 @@
 FileListView::FileListView(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("FileListView"));
-    oHeaderImage = pmLoadSkinImage(strHeaderImageName);
+    oHeaderImage = listskin::load(strHeaderImageName);
     if (width() < FileListLayout::kListWidth || height() <= FileListLayout::kHeaderHeight)
         resize(FileListLayout::kListWidth, 400);
     oFileListBox = new FileListBox(this);
@@ -122,7 +123,7 @@ void FileListView::changeLanguage()
 
 void FileListView::loadSkinBitmap()
 {
-    oHeaderImage = pmLoadSkinImage(strHeaderImageName);
+    oHeaderImage = listskin::load(strHeaderImageName);
     for (CheckBox* b : {oEventCheckBox, oNormalCheckBox, oParkingCheckBox})
         b->loadSkinBitmap();
     oFileListBox->loadSkinBitmap();

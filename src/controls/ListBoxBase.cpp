@@ -10,16 +10,36 @@
 
 namespace listskin
 {
+namespace
+{
+Loader& loaderSlot()
+{
+    static Loader loader;
+    return loader;
+}
+} // namespace
+
+QPixmap load(const QString& baseName)
+{
+    const Loader& l = loaderSlot();
+    return l ? l(baseName) : pmLoadSkinImage(baseName);
+}
+
+void setLoader(Loader loader)
+{
+    loaderSlot() = std::move(loader);
+}
+
 std::array<QPixmap, 4> loadStates(const QString& baseName)
 {
     std::array<QPixmap, 4> images;
     const int dot = baseName.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot >= 0 ? baseName.left(dot) : baseName;
     const QString ext = dot >= 0 ? baseName.mid(dot) : QString();
-    images[0] = pmLoadSkinImage(baseName);
-    images[1] = pmLoadSkinImage(stem + QStringLiteral("_d") + ext);
-    images[2] = pmLoadSkinImage(stem + QStringLiteral("_f") + ext);
-    images[3] = pmLoadSkinImage(stem + QStringLiteral("_g") + ext);
+    images[0] = load(baseName);
+    images[1] = load(stem + QStringLiteral("_d") + ext);
+    images[2] = load(stem + QStringLiteral("_f") + ext);
+    images[3] = load(stem + QStringLiteral("_g") + ext);
     return images;
 }
 
@@ -50,8 +70,8 @@ ListBoxBase::~ListBoxBase() = default;
 void ListBoxBase::loadSkinBitmap()
 {
     const QString prefix = imagePrefix();
-    const QPixmap bg1 = pmLoadSkinImage(prefix + QStringLiteral("_bg_1.png"));
-    const QPixmap bg2 = pmLoadSkinImage(prefix + QStringLiteral("_bg_2.png"));
+    const QPixmap bg1 = listskin::load(prefix + QStringLiteral("_bg_1.png"));
+    const QPixmap bg2 = listskin::load(prefix + QStringLiteral("_bg_2.png"));
     backgroundImage = QPixmap();
     if (!bg1.isNull()) {
         QPixmap pattern(bg1.width(), bg1.height() * 2);
@@ -63,8 +83,8 @@ void ListBoxBase::loadSkinBitmap()
         p.end();
         backgroundImage = pattern;
     }
-    selectedImage = pmLoadSkinImage(prefix + QStringLiteral("_d.png"));
-    scrollBarImage = pmLoadSkinImage(QStringLiteral("scrollbar_background.png"));
+    selectedImage = listskin::load(prefix + QStringLiteral("_d.png"));
+    scrollBarImage = listskin::load(QStringLiteral("scrollbar_background.png"));
     upImages = listskin::loadStates(QStringLiteral("button_bar_up.png"));
     downImages = listskin::loadStates(QStringLiteral("button_bar_down.png"));
     thumbImages = listskin::loadStates(QStringLiteral("slider.png"));

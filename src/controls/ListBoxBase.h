@@ -12,11 +12,18 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 class QPainter;
 
 namespace listskin
 {
+// A skin image by base name: pmLoadSkinImage, unless a test replaced the loader
+// (to draw the panels as a skin lacking images would). Null when absent.
+QPixmap load(const QString& baseName);
+using Loader = std::function<QPixmap(const QString& baseName)>;
+// Replaces the loader of the calendar and file list controls; an empty one restores the skin.
+void setLoader(Loader loader);
 // The four state images of a base name: normal, "_d" pressed, "_f" mouse over, "_g" disabled.
 std::array<QPixmap, 4> loadStates(const QString& baseName);
 // The UI sans-serif with Japanese glyphs at a pixel size (the layout's points).
