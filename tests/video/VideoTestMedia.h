@@ -1,6 +1,10 @@
 #pragma once
-// Small recordings for the video surface tests, made in a temporary folder with
-// the ffmpeg command-line tool (installed with the build dependencies).
+// Small recordings for the video surface tests, made in a temporary folder by
+// the project's media generator. Two files it does not make come from the
+// ffmpeg command-line tool: a picture of known colours (red top half, blue
+// bottom half) to check orientation and placement, and a sound-only file.
+#include "MediaGen.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -12,7 +16,7 @@
 namespace videotest
 {
 
-// Runs ffmpeg with the given arguments after the common ones; true on success.
+// Runs the ffmpeg tool with the given arguments after the common ones; true on success.
 inline bool runFfmpeg(const QStringList& arguments)
 {
     QProcess process;
@@ -31,48 +35,31 @@ struct RecordingOptions {
     double seconds = 2.0;
     bool audio = true;
     bool faststart = true;
-    QString picture = QStringLiteral("testsrc"); // a lavfi source, or "halves": red top, blue bottom
 };
 
-// An H.264 MP4 recording (with an AAC tone when asked).
+// An H.264 MP4 recording from the generator (with an AAC tone when asked).
 inline bool makeRecording(const QString& path, const RecordingOptions& o)
 {
-    const QString size = QStringLiteral("%1x%2").arg(o.width).arg(o.height);
-    QStringList args;
-    if (o.picture == QLatin1String("halves")) {
-        args << "-f"
-             << "lavfi"
-             << "-i" << QStringLiteral("color=c=red:s=%1:r=%2").arg(size).arg(o.fps);
-    } else {
-        args << "-f"
-             << "lavfi"
-             << "-i" << QStringLiteral("%1=size=%2:rate=%3").arg(o.picture, size).arg(o.fps);
-    }
-    if (o.audio)
-        args << "-f"
-             << "lavfi"
-             << "-i"
-             << "sine=frequency=440:sample_rate=48000";
-    args << "-t" << QString::number(o.seconds);
-    if (o.picture == QLatin1String("halves"))
-        args << "-vf"
-             << QStringLiteral("drawbox=x=0:y=%1:w=%2:h=%1:color=blue:t=fill").arg(o.height / 2).arg(o.width);
-    args << "-c:v"
-         << "libx264"
-         << "-preset"
-         << "ultrafast"
-         << "-pix_fmt"
-         << "yuv420p"
-         << "-g" << QString::number(o.fps);
-    if (o.audio)
-        args << "-c:a"
-             << "aac"
-             << "-shortest";
-    if (o.faststart)
-        args << "-movflags"
-             << "+faststart";
-    args << path;
-    return runFfmpeg(args);
+    mediagen::RecordingSpec spec;
+    spec.container = mediagen::Container::Mp4;
+    spec.width = o.width;
+    spec.height = o.height;
+    spec.fps = o.fps;
+    spec.seconds = o.seconds;
+    spec.withAudio = o.audio;
+    spec.faststart = o.faststart;
+    return mediagen::writeRecording(path.toStdString(), spec);
+}
+
+// An H.264 MP4 whose picture is red in its top half and blue in its bottom half.
+inline bool makeHalvesRecording(const QString& path, int width, int height, int fps, double seconds)
+{
+    const QString size = QStringLiteral("%1x%2").arg(width).arg(height);
+    return runFfmpeg(
+        {"-f", "lavfi", "-i", QStringLiteral("color=c=red:s=%1:r=%2").arg(size).arg(fps), "-t",
+         QString::number(seconds), "-vf",
+         QStringLiteral("drawbox=x=0:y=%1:w=%2:h=%1:color=blue:t=fill").arg(height / 2).arg(width), "-c:v",
+         "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", path});
 }
 
 inline bool makeAudioOnly(const QString& path, double seconds)

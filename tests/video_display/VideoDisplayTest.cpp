@@ -44,18 +44,8 @@ protected:
     {
         s_dir = new QTemporaryDir();
         ASSERT_TRUE(s_dir->isValid());
-        videotest::RecordingOptions hd;
-        hd.width = 1920;
-        hd.height = 1080;
-        hd.fps = 5;
-        hd.seconds = 2;
-        hd.audio = false;
-        hd.picture = QStringLiteral("halves");
-        ASSERT_TRUE(videotest::makeRecording(s_dir->filePath("hd.mp4"), hd));
-        videotest::RecordingOptions small = hd;
-        small.width = 320;
-        small.height = 240;
-        ASSERT_TRUE(videotest::makeRecording(s_dir->filePath("small.mp4"), small));
+        ASSERT_TRUE(videotest::makeHalvesRecording(s_dir->filePath("hd.mp4"), 1920, 1080, 5, 2));
+        ASSERT_TRUE(videotest::makeHalvesRecording(s_dir->filePath("small.mp4"), 320, 240, 5, 2));
         videotest::RecordingOptions moving;
         moving.seconds = 1;
         ASSERT_TRUE(videotest::makeRecording(s_dir->filePath("moving.mp4"), moving));
