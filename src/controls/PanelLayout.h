@@ -1,0 +1,58 @@
+#pragma once
+// The play bar's and the toolbar's frames as pure arithmetic, with the origin
+// at the bottom left and y upward (see FrameConversion.h for applying them).
+// No Qt here, so the figures can be checked without a window.
+#include <string>
+
+struct PanelRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    int right() const { return x + width; }
+    // x' = parentWidth - width - x
+    PanelRect mirrored(int parentWidth) const { return {parentWidth - width - x, y, width, height}; }
+    bool operator==(const PanelRect& o) const
+    {
+        return x == o.x && y == o.y && width == o.width && height == o.height;
+    }
+    bool operator!=(const PanelRect& o) const { return !(*this == o); }
+};
+
+// ---- play bar
+
+constexpr int kPlayBarHeight = 44;
+constexpr int kTimeSliderWidth = 260;
+constexpr int kTimeLabelWidth = 44;
+
+struct PlayBarLayout {
+    PanelRect prev, next, play, playRev, speed, volume, fullScreen, volumeSlider, timeSlider;
+    PanelRect playTime;   // position label, left of the time slider
+    PanelRect remainTime; // total-length label, right of the time slider
+};
+
+// The frames before the first layout: the table's x, y 0, height 44.
+PlayBarLayout playBarInitialLayout();
+// The layout for a play bar of the given width and view height; right to left
+// mirrors every control but the time slider and its labels, which have rules
+// of their own. The reverse-play frame is not laid out (it keeps its frame).
+PlayBarLayout playBarLayout(bool rightToLeft, double width, int viewHeight);
+
+// "%02d:%02d" of whole minutes (modulo 60 from an hour on) and seconds; 0 or less is "00:00".
+std::string playBarTimeText(int seconds);
+
+// ---- toolbar
+
+constexpr int kToolButtonWidth = 37;
+constexpr int kToolButtonHeight = 29;
+constexpr int kDefaultSwitchButtonX = 668;
+
+struct ToolbarLayout {
+    PanelRect browse, print, backup, capture, exportKml, uploadYouTube, uploadFacebook, setting, windowSwitch;
+};
+
+// Every button 37 x 29 along the top edge of a toolbar H high; the window-switch
+// button at switchButtonX. Right to left, each x becomes width - 37 - x.
+ToolbarLayout toolbarLayout(bool rightToLeft, int width, int height,
+                            int switchButtonX = kDefaultSwitchButtonX);

@@ -1,0 +1,224 @@
+#include "controls/ToolbarView.h"
+
+#include "app/AppDelegate.h"
+#include "app/Services.h"
+#include "controls/BitmapButton.h"
+#include "controls/FrameConversion.h"
+
+#include <QActionGroup>
+#include <QDebug>
+#include <QMenu>
+#include <QPainter>
+
+ToolbarView::ToolbarView(QWidget* parent) : QWidget(parent)
+{
+    if (height() != kToolButtonHeight)
+        resize(qMax(width(), 4 + 7 * kToolButtonWidth), kToolButtonHeight);
+    setupButtons();
+}
+
+ToolbarView::~ToolbarView() = default;
+
+BitmapButton* ToolbarView::makeButton(const QString& base, const char* objectName)
+{
+    auto* button = new BitmapButton(QSize(kToolButtonWidth, kToolButtonHeight), this);
+    button->setObjectName(QLatin1String(objectName));
+    button->setBitmapButton(base + QStringLiteral(".png"), base + QStringLiteral("_d.png"),
+                            base + QStringLiteral("_f.png"), base + QStringLiteral("_g.png"));
+    return button;
+}
+
+void ToolbarView::setupButtons()
+{
+    backgroundImage = pmLoadSkinImage(backgroundImageName);
+    m_tiledBackground = QPixmap();
+    // Created in the order they are added to the toolbar; the social upload
+    // button is built but never placed.
+    m_oBrowseBtn = makeButton(QStringLiteral("button_open"), "oBrowseBtn");
+    m_oPrintBtn = makeButton(QStringLiteral("button_print"), "oPrintBtn");
+    m_oBackupBtn = makeButton(QStringLiteral("button_backup"), "oBackupBtn");
+    m_oCaptureBtn = makeButton(QStringLiteral("button_capture"), "oCaptureBtn");
+    m_oExportBtn = makeButton(QStringLiteral("button_export"), "oExportBtn");
+    m_oUploadYouTubeBtn = makeButton(QStringLiteral("button_youtube"), "oUploadYouTubeBtn");
+    m_oSettingBtn = makeButton(QStringLiteral("button_settings"), "oSettingBtn");
+    m_oWindowSwitchBtn = makeButton(QStringLiteral("button_window_switch"), "oWindowSwitchBtn");
+    m_oUploadFacebookBtn = makeButton(QStringLiteral("button_facebook"), "oUploadFacebookBtn");
+    m_oUploadFacebookBtn->hide();
+    m_oWindowSwitchBtn->hide(); // shown in two-camera mode only
+
+    connect(m_oBrowseBtn, &BitmapButton::clicked, this, &ToolbarView::onBrowseButtonPressed);
+    connect(m_oPrintBtn, &BitmapButton::clicked, this, &ToolbarView::onPrintButtonPressed);
+    connect(m_oBackupBtn, &BitmapButton::clicked, this, &ToolbarView::onBackupButtonPressed);
+    connect(m_oCaptureBtn, &BitmapButton::clicked, this, &ToolbarView::onCaptureButtonPressed);
+    connect(m_oExportBtn, &BitmapButton::clicked, this, &ToolbarView::onExportButtonPressed);
+    connect(m_oUploadYouTubeBtn, &BitmapButton::clicked, this, &ToolbarView::onUploadYouTubeButtonPressed);
+    connect(m_oUploadFacebookBtn, &BitmapButton::clicked, this, &ToolbarView::onUploadFacebookButtonPressed);
+    connect(m_oSettingBtn, &BitmapButton::clicked, this, &ToolbarView::onSettingButtonPressed);
+    connect(m_oWindowSwitchBtn, &BitmapButton::clicked, this, &ToolbarView::onWindowSwitchButtonPressed);
+
+    changeLanguage();
+    setRectPosition();
+}
+
+void ToolbarView::setSwitchButtonPositionProvider(std::function<int()> provider)
+{
+    m_switchPosition = std::move(provider);
+}
+
+void ToolbarView::setRectPosition()
+{
+    const int switchX = m_switchPosition ? m_switchPosition() : kDefaultSwitchButtonX;
+    m_frames = toolbarLayout(m_bR2L, width(), height(), switchX);
+    applyFrames();
+}
+
+void ToolbarView::applyFrames()
+{
+    const int h = height();
+    m_oBrowseBtn->setGeometry(qtRectFromBottomLeft(m_frames.browse, h));
+    m_oPrintBtn->setGeometry(qtRectFromBottomLeft(m_frames.print, h));
+    m_oBackupBtn->setGeometry(qtRectFromBottomLeft(m_frames.backup, h));
+    m_oCaptureBtn->setGeometry(qtRectFromBottomLeft(m_frames.capture, h));
+    m_oExportBtn->setGeometry(qtRectFromBottomLeft(m_frames.exportKml, h));
+    m_oUploadYouTubeBtn->setGeometry(qtRectFromBottomLeft(m_frames.uploadYouTube, h));
+    m_oUploadFacebookBtn->setGeometry(qtRectFromBottomLeft(m_frames.uploadFacebook, h));
+    m_oSettingBtn->setGeometry(qtRectFromBottomLeft(m_frames.setting, h));
+    m_oWindowSwitchBtn->setGeometry(qtRectFromBottomLeft(m_frames.windowSwitch, h));
+}
+
+void ToolbarView::relayoutContents(bool rightToLeft)
+{
+    m_bR2L = rightToLeft;
+    setRectPosition();
+    update();
+}
+
+void ToolbarView::resizeEvent(QResizeEvent* event)
+{
+    m_tiledBackground = QPixmap();
+    if (m_oBrowseBtn)
+        setRectPosition();
+    QWidget::resizeEvent(event);
+}
+
+void ToolbarView::changeLanguage()
+{
+    m_oBrowseBtn->setToolTip(pmLoadString(QStringLiteral("IDS_OPEN")));
+    m_oPrintBtn->setToolTip(pmLoadString(QStringLiteral("IDS_TOOLTIP_PRINT")));
+    m_oBackupBtn->setToolTip(pmLoadString(QStringLiteral("IDS_TOOLTIP_BACKUP")));
+    m_oCaptureBtn->setToolTip(pmLoadString(QStringLiteral("IDS_CAPTURE")));
+    m_oExportBtn->setToolTip(pmLoadString(QStringLiteral("IDS_EXPORT_TO_KML")));
+    m_oUploadYouTubeBtn->setToolTip(pmLoadString(QStringLiteral("IDS_UPLOAD_YOUTUBE")));
+    m_oUploadFacebookBtn->setToolTip(pmLoadString(QStringLiteral("IDS_UPLOAD_FACEBOOK")));
+    m_oSettingBtn->setToolTip(pmLoadString(QStringLiteral("IDS_SETTINGS")));
+    m_oWindowSwitchBtn->setToolTip(pmLoadString(QStringLiteral("IDS_WINDOW_SWITCH")));
+}
+
+void ToolbarView::loadSkinBitmap()
+{
+    backgroundImage = pmLoadSkinImage(backgroundImageName);
+    m_tiledBackground = QPixmap();
+    for (BitmapButton* b : {m_oBrowseBtn, m_oPrintBtn, m_oBackupBtn, m_oCaptureBtn, m_oExportBtn,
+                            m_oSettingBtn, m_oUploadYouTubeBtn, m_oUploadFacebookBtn, m_oWindowSwitchBtn}) {
+        b->reloadBitmaps();
+        b->updateImage();
+    }
+    update();
+}
+
+void ToolbarView::onBrowseButtonPressed()
+{
+    qDebug("Browse button pressed !");
+    Q_EMIT browseRequested();
+}
+
+void ToolbarView::onPrintButtonPressed()
+{
+    qDebug("Print button pressed !");
+    Q_EMIT printRequested();
+}
+
+void ToolbarView::onBackupButtonPressed()
+{
+    qDebug("Backup button pressed !");
+    Q_EMIT backupRequested();
+}
+
+void ToolbarView::onCaptureButtonPressed()
+{
+    qDebug("Capture button pressed !");
+    Q_EMIT captureRequested();
+}
+
+void ToolbarView::onUploadYouTubeButtonPressed()
+{
+    qDebug("Upload video button pressed !");
+    Q_EMIT uploadYouTubeRequested();
+}
+
+void ToolbarView::onUploadFacebookButtonPressed()
+{
+    qDebug("Upload social button pressed !");
+    Q_EMIT uploadFacebookRequested();
+}
+
+void ToolbarView::onExportButtonPressed()
+{
+    qDebug("Export button pressed !");
+    Q_EMIT exportRequested();
+}
+
+void ToolbarView::onWindowSwitchButtonPressed()
+{
+    qDebug("Window switch button pressed !");
+    Q_EMIT windowSwitchRequested();
+}
+
+void ToolbarView::onSettingButtonPressed()
+{
+    // Built afresh on every press so that the check mark and the texts follow
+    // the skin and language in force.
+    if (m_settingsMenu)
+        m_settingsMenu->deleteLater();
+    auto* menu = new QMenu(QStringLiteral("Settings"), this);
+    menu->setObjectName(QStringLiteral("settingsMenu"));
+    QMenu* skins = menu->addMenu(pmLoadString(QStringLiteral("IDS_CHANGE_SKIN")));
+    skins->setObjectName(QStringLiteral("skinMenu"));
+    auto* group = new QActionGroup(skins);
+    group->setExclusive(true);
+    const int skinInForce = AppDelegate::getSkinId();
+    for (int tag = 0; tag < 4; ++tag) {
+        const QString id = QStringLiteral("IDS_SKIN_STYLE_%1").arg(tag + 1, 2, 10, QLatin1Char('0'));
+        QAction* item = skins->addAction(pmLoadString(id));
+        item->setData(tag);
+        item->setCheckable(true);
+        item->setChecked(tag == skinInForce);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, tag] { Q_EMIT skinChosen(tag); });
+    }
+    QAction* about = menu->addAction(pmLoadString(QStringLiteral("IDS_ABOUT")));
+    about->setObjectName(QStringLiteral("aboutItem"));
+    connect(about, &QAction::triggered, this, [this] { Q_EMIT aboutChosen(); });
+    m_settingsMenu = menu;
+    menu->popup(m_oSettingBtn->mapToGlobal(QPoint(0, kToolButtonHeight)));
+}
+
+void ToolbarView::paintEvent(QPaintEvent*)
+{
+    nBackgroundWidth = width();
+    nBackgroundHeight = height();
+    if (backgroundImage.isNull() || backgroundImage.width() <= 0)
+        return;
+    if (m_tiledBackground.isNull() || m_tiledBackground.width() < nBackgroundWidth) {
+        const int copies = nBackgroundWidth / backgroundImage.width() + 1;
+        m_tiledBackground = QPixmap(copies * backgroundImage.width(), backgroundImage.height());
+        m_tiledBackground.fill(Qt::transparent);
+        QPainter tiler(&m_tiledBackground);
+        tiler.setCompositionMode(QPainter::CompositionMode_Source);
+        for (int i = 0; i < copies; ++i)
+            tiler.drawPixmap(i * backgroundImage.width(), 0, backgroundImage);
+    }
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(0, nBackgroundHeight - m_tiledBackground.height(), m_tiledBackground);
+}

@@ -1,0 +1,106 @@
+#pragma once
+// The toolbar across the top of the main window: open, print, backup,
+// capture, KML export, video upload, settings and window switch, each a
+// 37 x 29 skinned button along the top edge. Clicks are reported as Qt
+// signals that the application controller connects to its commands, so the
+// toolbar needs no controller to be built or tested. The settings button
+// pops up a menu built afresh on each press: the skin submenu and About.
+// Must run on the main thread.
+#include "controls/PanelLayout.h"
+
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+class BitmapButton;
+class QMenu;
+
+class ToolbarView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ToolbarView(QWidget* parent = nullptr);
+    ~ToolbarView() override;
+
+    void setupButtons();
+    void changeLanguage();
+    void loadSkinBitmap();
+    // Lays the buttons out for the current size (right to left mirrors them).
+    void relayoutContents(bool rightToLeft);
+    void setRectPosition();
+
+    // Where the window-switch button goes; without a provider it sits at 668.
+    void setSwitchButtonPositionProvider(std::function<int()> provider);
+
+    void onBrowseButtonPressed();
+    void onPrintButtonPressed();
+    void onBackupButtonPressed();
+    void onCaptureButtonPressed();
+    void onUploadYouTubeButtonPressed();
+    void onUploadFacebookButtonPressed();
+    void onExportButtonPressed();
+    void onSettingButtonPressed();
+    void onWindowSwitchButtonPressed();
+
+    // The settings menu last built (null before the first press); tests read it.
+    QMenu* settingsMenu() const { return m_settingsMenu; }
+
+    BitmapButton* oBrowseBtn() const { return m_oBrowseBtn; }
+    BitmapButton* oPrintBtn() const { return m_oPrintBtn; }
+    BitmapButton* oBackupBtn() const { return m_oBackupBtn; }
+    BitmapButton* oCaptureBtn() const { return m_oCaptureBtn; }
+    BitmapButton* oExportBtn() const { return m_oExportBtn; }
+    BitmapButton* oSettingBtn() const { return m_oSettingBtn; }
+    BitmapButton* oUploadYouTubeBtn() const { return m_oUploadYouTubeBtn; }
+    BitmapButton* oUploadFacebookBtn() const { return m_oUploadFacebookBtn; }
+    BitmapButton* oWindowSwitchBtn() const { return m_oWindowSwitchBtn; }
+
+    const ToolbarLayout& frames() const { return m_frames; }
+
+Q_SIGNALS:
+    // The controller's commands: onButtonBrowse, onButtonPrint, onButtonBackup,
+    // onButtonCapture, onButtonExport, onButtonUploadYouTube, onButtonUploadFacebook,
+    // onButtonWindowSwitch.
+    void browseRequested();
+    void printRequested();
+    void backupRequested();
+    void captureRequested();
+    void exportRequested();
+    void uploadYouTubeRequested();
+    void uploadFacebookRequested();
+    void windowSwitchRequested();
+    // Settings menu choices: skinMenuItemClicked(tag) and aboutMenuItemClicked.
+    void skinChosen(int tag);
+    void aboutChosen();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    BitmapButton* makeButton(const QString& base, const char* objectName);
+    void applyFrames();
+
+    int nBackgroundWidth = 0;
+    int nBackgroundHeight = 0;
+    QString backgroundImageName = QStringLiteral("toolbar_background.png");
+    QPixmap backgroundImage;
+    QPixmap m_tiledBackground;
+
+    BitmapButton* m_oBrowseBtn = nullptr;
+    BitmapButton* m_oPrintBtn = nullptr;
+    BitmapButton* m_oBackupBtn = nullptr;
+    BitmapButton* m_oCaptureBtn = nullptr;
+    BitmapButton* m_oExportBtn = nullptr;
+    BitmapButton* m_oSettingBtn = nullptr;
+    BitmapButton* m_oUploadYouTubeBtn = nullptr;
+    BitmapButton* m_oUploadFacebookBtn = nullptr;
+    BitmapButton* m_oWindowSwitchBtn = nullptr;
+
+    ToolbarLayout m_frames;
+    bool m_bR2L = false;
+    std::function<int()> m_switchPosition;
+    QPointer<QMenu> m_settingsMenu;
+};
