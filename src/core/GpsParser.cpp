@@ -123,8 +123,17 @@ bool GpsParser::ParseFile(const std::string& path, GpsList* list)
     while (remaining > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<int64_t>(remaining, block.size()));
         const std::size_t got = std::fread(block.data(), 1, want, file);
-        for (std::size_t i = 0; i < got; ++i)
-            ProcessChar(block[i]);
+        const unsigned char* p = block.data();
+        const unsigned char* const end = p + got;
+        while (p < end) {
+            if (!m_bStartOfLine) {
+                // Outside a sentence only "$" matters.
+                p = static_cast<const unsigned char*>(std::memchr(p, '$', static_cast<std::size_t>(end - p)));
+                if (!p)
+                    break;
+            }
+            ProcessChar(*p++);
+        }
         remaining -= static_cast<int64_t>(got);
         if (got < want)
             break;
