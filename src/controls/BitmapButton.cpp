@@ -10,8 +10,6 @@
 BitmapButton::BitmapButton(QSize size, QWidget* parent) : QWidget(parent), m_initialSize(size)
 {
     resize(size);
-    setAttribute(Qt::WA_Hover, false);
-    setMouseTracking(false);
     setFocusPolicy(Qt::NoFocus);
 }
 

@@ -49,8 +49,8 @@ QFont labelFont()
 PlayControlView::PlayControlView(QWidget* parent) : QWidget(parent), m_frames(playBarInitialLayout())
 {
     nVolume = pmGetIntSetting(QStringLiteral("Volume"), 8);
-    if (height() <= 0 || height() != kPlayBarHeight)
-        resize(qMax(width(), m_frames.remainTime.right()), kPlayBarHeight);
+    // Sized for its controls until the window lays it out.
+    resize(m_frames.remainTime.right(), kPlayBarHeight);
     setupButtons();
 }
 

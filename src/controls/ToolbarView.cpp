@@ -12,8 +12,8 @@
 
 ToolbarView::ToolbarView(QWidget* parent) : QWidget(parent)
 {
-    if (height() != kToolButtonHeight)
-        resize(qMax(width(), 4 + 7 * kToolButtonWidth), kToolButtonHeight);
+    // Sized for its buttons until the window lays it out.
+    resize(kDefaultSwitchButtonX + kToolButtonWidth, kToolButtonHeight);
     setupButtons();
 }
 
@@ -201,6 +201,11 @@ void ToolbarView::onSettingButtonPressed()
     connect(about, &QAction::triggered, this, [this] { Q_EMIT aboutChosen(); });
     m_settingsMenu = menu;
     menu->popup(m_oSettingBtn->mapToGlobal(QPoint(0, kToolButtonHeight)));
+}
+
+QMenu* ToolbarView::settingsMenu() const
+{
+    return m_settingsMenu.data();
 }
 
 void ToolbarView::paintEvent(QPaintEvent*)

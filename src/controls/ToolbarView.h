@@ -45,7 +45,7 @@ public:
     void onWindowSwitchButtonPressed();
 
     // The settings menu last built (null before the first press); tests read it.
-    QMenu* settingsMenu() const { return m_settingsMenu; }
+    QMenu* settingsMenu() const;
 
     BitmapButton* oBrowseBtn() const { return m_oBrowseBtn; }
     BitmapButton* oPrintBtn() const { return m_oPrintBtn; }
