@@ -13,17 +13,32 @@
 // Everything here runs on the main thread.
 #include "app/NotificationCenter.h"
 #include "core/FileRules.h"
+#include "core/GpsData.h"
+#include "core/GpsList.h"
 #include "library/AMediaFile.h"
 
+#include <QImage>
 #include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QUrl>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
 
+#include <optional>
+
 class MainWindow;
 class SleepWatcher;
 class QTimer;
+class QLabel;
+class PlayControlView;
+class ToolbarView;
+class FileListView;
+class CalendarView;
+class MapView;
+class GSensorView;
+class VideoPlayerView;
 
 class AppDelegate : public QObject
 {
@@ -107,6 +122,9 @@ public:
     void setTimeStampText(const QString& text);
     void reloadSkinImages();
     void reloadLanguageTexts();
+    void onButtonPlayFullScreen();
+    // The folder check: rebuilds the playlist when a listed recording has gone.
+    void onMonitorFolder();
 
     void onPlayBarButtonClicked(const Notification& n);
     void onSliderChanged(const Notification& n);
@@ -117,6 +135,122 @@ public:
     void onVideoEnd(const Notification& n);
     void onVideoFileRemoved(const Notification& n);
     void movieLoadStateChanged(const Notification& n);
+
+    // ==== playlist, track and playback (library/AppDelegatePlaylist.cpp,
+    // library/AppDelegateTrack.cpp, playback/AppDelegate{Playback,DualCamera,TimeStamp}.cpp)
+
+    // Playlist filter and camera pairs.
+    void clearPlayList();
+    void insertObject(const AMediaFile& media, int index);
+    void setPlaylist(const QList<AMediaFile>& list) { mPlaylist = list; }
+    // The calendar shown in full (day filter on) or shrunk (every day).
+    void showCalendar(bool show);
+    void dblClickFile(int index);
+    int checkDualCameraFileType(int index) const;
+    int getAnotherCameraFile(int index) const;
+    bool checkDualCameraFolder();
+
+    // Track of the current recording.
+    void onOpenGPSFile();
+    void onUpdateTitle(int flag);
+    // Builds m_oSensorBitmap for the track; returns its scale in g (0 without a graph).
+    float xCreateSensorGraphic(int eventIndex);
+    const GpsData* getCurGpsData() const;
+    void mapGoTo();
+    void onPlayTimerChange();
+
+    // Playback.
+    int getState();
+    int getCurPlayIndex() const { return m_nCurPlayIndex; }
+    void onPlay();
+    void onPause();
+    void onStop();
+    void onButtonPlay();
+    void onButtonPause();
+    void onButtonNext(int wrap);
+    void onButtonPrev();
+    void onButtonMute();
+    void onButtonSpeed();
+    void onButtonDpad(int command);
+    void setPlaySpeed(float speed);
+    void setVolume(int step);
+    void checkMute();
+    void setCurrentMovieTime(int seconds);
+    void movieDidEnd();
+    void drawTime();
+    void resetCtrl();
+    void onStopMessage();
+    void checkPlayButtonState(bool showPlay);
+    void enableMediaButton(bool enable);
+    void handleLoadStateChanged();
+    void handleLoadStateChanged2();
+    void checkMovieTime();
+    void checkDpadButtons();
+    // The play bar's speed button image index to a rate (1.0 for unknown indexes).
+    static float speedForStep(int step);
+
+    // Two cameras.
+    bool isDualCameraMode() const { return m_b2VideoWindowEnable; }
+    bool has2Videos() const;
+    void enable2VideoWindow(bool enable);
+    void dualSelectFile(int index, bool switchFlag);
+    bool dualNextFile(bool forward, bool wrap);
+    void setCurPlaylistIndex2(int index, bool autoPlay);
+    void switchVideoWindow(bool switchVideo);
+    void onButtonWindowSwitch();
+    int getSwitchButtonPosition() const;
+    // Seeks the rear surface onto the front one when they differ by more than
+    // kMaxCameraDrift seconds; true when it corrected.
+    bool syncSecondCamera();
+    static constexpr double kMaxCameraDrift = 0.1;
+
+    // Time-stamp overlay.
+    // The overlay text; none (and the overlay text set to " ") without a start date.
+    std::optional<QString> getTimeStampString();
+    void showTimeStamp();
+    void checkTimeStamp();
+    void moveTimeStamp();
+    // The overlay label, created on first use over the window's content.
+    QLabel* timeStampLabel();
+
+    VideoPlayerView* videoPlayView() const;
+    VideoPlayerView* videoPlayView2() const;
+
+    // Panels the controller calls; each may be null until the window creates
+    // it, and every call checks.
+    QPointer<PlayControlView> mPlayBar;
+    QPointer<ToolbarView> mToolbar;
+    QPointer<FileListView> mFileList;
+    QPointer<CalendarView> mCalendar;
+    QPointer<MapView> mMapView;
+    QPointer<GSensorView> mGSensorView;
+    QPointer<QLabel> mTimeStamp;
+
+    bool m_bAllFile = false;
+    int m_nCurPlayIndex2 = -1;
+    int16_t m_nMotorType = 0;
+    GpsList m_poGpsList;
+    GpsData m_poGpsTempData;
+    QImage m_oSensorBitmap;
+    QUrl _currectasset;
+    QUrl _currectasset2;
+    QPointer<VideoPlayerView> _videoPlayView;
+    QPointer<VideoPlayerView> _videoPlayView2;
+    QTimer* mCheckMovieTimeTimer = nullptr;
+    // Corrections made by syncSecondCamera since the pair was opened.
+    int m_nCameraSyncCount = 0;
+    // The speed step in force when there is no play bar to hold it.
+    int m_nSpeedStep = 0;
+
+private:
+    VideoPlayerView* makeSurface(QWidget* host);
+    void dropSurface(QPointer<VideoPlayerView>& surface);
+    void onSurfaceLoadFailed(VideoPlayerView* surface, const QString& reason);
+    QWidget* playerHost(int which) const;
+    void setTimeStampVisible(bool visible);
+
+public:
+    // ==== end of playlist, track and playback
 
 Q_SIGNALS:
     // The library was rebuilt (the calendar marks its days from it).

@@ -1,0 +1,226 @@
+// The track of the current recording: loaded once the surface reports the
+// recording ready, then handed to the time slider (range and event mark), the
+// G-sensor graph and the map. The choice of source (companion log, the front
+// partner's log for a rear recording, AVI chunks) is the core's loadTrack;
+// this side updates the panels. Also the per-second lookup that the map and
+// the G-sensor cursor follow during playback.
+#include "app/AppDelegate.h"
+
+#include "app/Services.h"
+#include "controls/BitmapButton.h"
+#include "controls/FileListView.h"
+#include "controls/MultiButtons.h"
+#include "controls/PlayControlView.h"
+#include "controls/Slider.h"
+#include "controls/ToolbarView.h"
+
+#include "core/Log.h"
+#include "core/TrackLoader.h"
+#include "views/GSensorView.h"
+#include "views/MapView.h"
+#include "views/SensorGraphic.h"
+#include <QMenu> // ToolbarView.h keeps a QPointer<QMenu>
+
+#include <cmath>
+
+namespace
+{
+void enableButton(QWidget* button, bool enable)
+{
+    if (button)
+        button->setEnabled(enable);
+}
+
+// Thousandths of g, rounded half away from zero.
+int thousandths(float g)
+{
+    const double v = g > 0 ? g + 0.0005 : g - 0.0005;
+    const double scaled = v * 1000.0;
+    if (!std::isfinite(scaled) || std::fabs(scaled) > 1e9)
+        return 0;
+    return static_cast<int>(scaled);
+}
+} // namespace
+
+void AppDelegate::onOpenGPSFile()
+{
+    pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - Start !");
+    Slider* timeSlider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
+    if (timeSlider) {
+        if (mSelectedMovieDuration >= 1.0) {
+            timeSlider->setEnabled(true);
+            timeSlider->setRange(0, static_cast<int16_t>(pmWholeVideoSeconds(mSelectedMovieDuration)));
+        } else {
+            timeSlider->setEnabled(false);
+            timeSlider->setRange(0, 1);
+        }
+        timeSlider->setCurrentValue(0);
+    }
+    if (mToolbar) {
+        enableButton(mToolbar->oPrintBtn(), true);
+        enableButton(mToolbar->oCaptureBtn(), true);
+    }
+
+    m_nEventTime = -1;
+    m_poGpsList.ClearAllData();
+    m_poGpsTempData.ResetData();
+
+    if (m_nCurPlayIndex < 0 || m_nCurPlayIndex >= mPlaylist.size())
+        return;
+    const std::string path = mPlaylist.at(m_nCurPlayIndex).nativePath().toStdString();
+    if (path.empty())
+        return;
+
+    const RecordingType type = pmGetFileType(path);
+    m_nMotorType = static_cast<int16_t>(pmGetMotorType(path));
+    if (!m_strModelName.isEmpty() && m_poGpsList.getModelName().empty())
+        m_poGpsList.setModelName(m_strModelName.toStdString());
+    const double duration = mSelectedMovieDuration;
+    const TrackLoadResult result = loadTrack(
+        path, [duration] { return duration; }, m_poGpsList);
+
+    bool eventMarked = false;
+    if (result.loaded) {
+        if (mMapView) {
+            bool online;
+            if (!mMapView->IsOnLine() || !mMapView->IsMapDocReady()) {
+                mMapView->LoadMap();
+                online = mMapView->IsOnLine();
+            } else {
+                online = mMapView->IsInternetConnected();
+            }
+            mMapView->EnableMap(!m_poGpsList.IsGPSReady() ? -1 : (online ? 1 : 0));
+        }
+        const int mark = chooseEventMark(type, m_poGpsList);
+        if (mark >= 0) {
+            m_nEventTime = mark;
+            if (timeSlider)
+                timeSlider->setEventMarkPos(static_cast<int16_t>(mark));
+            eventMarked = true;
+        }
+        const float scale = xCreateSensorGraphic(eventMarked ? m_nEventTime : 0);
+        if (mGSensorView)
+            mGSensorView->setGensorGraphic(m_oSensorBitmap, m_nMotorType, scale);
+        if (mMapView)
+            mMapView->DrawPath(&m_poGpsList);
+        mapGoTo();
+    } else {
+        if (mMapView) {
+            const int16_t withTrack = m_poGpsList.IsGPSReady() ? 1 : -1;
+            if (mMapView->IsOnLine()) {
+                mMapView->EnableMap(mMapView->IsInternetConnected() ? withTrack : 0);
+            } else {
+                mMapView->LoadMap();
+                if (mMapView->IsOnLine())
+                    mMapView->EnableMap(withTrack);
+                else if (!m_poGpsList.IsGPSReady())
+                    mMapView->EnableMap(-1);
+            }
+        }
+        const float scale = xCreateSensorGraphic(0);
+        if (mGSensorView)
+            mGSensorView->setGensorGraphic(m_oSensorBitmap, m_nMotorType, scale);
+        if (mMapView) {
+            mMapView->SetPosition(0, 0, 0, 0, -1);
+            mMapView->DrawPath(nullptr);
+        }
+    }
+
+    if (mToolbar)
+        enableButton(mToolbar->oExportBtn(), m_poGpsList.IsGPSReady());
+    if (!eventMarked && timeSlider)
+        timeSlider->setEventMarkPos(-1);
+    if (mMapView && mMapView->GetMapState() != 1 && m_nScreenMode == ScreenFullMap)
+        mMapView->OnButtonFullMap();
+    pmWriteLogQ(QStringLiteral("OnOpenGpsFile() - timestamp = %1").arg(m_nShowTimeStamp));
+    pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - End !");
+}
+
+void AppDelegate::onUpdateTitle(int flag)
+{
+    if (m_nCurPlayIndex == -1)
+        return;
+    const int state = getState();
+    MultiButtons* playButton = mPlayBar ? mPlayBar->poPlayBtn() : nullptr;
+    if (state == PlayStatePlaying) {
+        if (mFileList)
+            mFileList->setCurSel(m_nCurPlayIndex, true);
+        if (playButton)
+            playButton->setButtonIndex(1);
+    } else if (state == PlayStatePaused) {
+        if (mFileList)
+            mFileList->setCurSel(m_nCurPlayIndex, true);
+        drawTime();
+        if (playButton)
+            playButton->setButtonIndex(0);
+    } else {
+        if (mFileList)
+            mFileList->setCurSel(m_nCurPlayIndex, flag == 1);
+        if (playButton)
+            playButton->setButtonIndex(0);
+    }
+}
+
+float AppDelegate::xCreateSensorGraphic(int eventIndex)
+{
+    m_oSensorBitmap = QImage();
+    if (m_poGpsList.GetDataCount() == 0 || !m_poGpsList.IsGSensorReady())
+        return 0;
+    SensorGraphic graphic;
+    if (mGSensorView) {
+        graphic = createSensorGraphic(m_poGpsList, eventIndex, *mGSensorView);
+    } else {
+        graphic = createSensorGraphic(m_poGpsList, eventIndex,
+                                      pmLoadAppImage(QStringLiteral("GSensorGraphic.png")).toImage(), Qt::red,
+                                      Qt::green, Qt::blue);
+    }
+    m_oSensorBitmap = graphic.image;
+    return graphic.scale;
+}
+
+const GpsData* AppDelegate::getCurGpsData() const
+{
+    if (m_poGpsList.GetDataCount() == 0 || !std::isfinite(mSelectedMovieCurrentTime) ||
+        mSelectedMovieCurrentTime < 0 || mSelectedMovieCurrentTime >= GpsList::kMaxVideoSeconds)
+        return nullptr;
+    return m_poGpsList.GetGpsData(static_cast<int>(mSelectedMovieCurrentTime));
+}
+
+void AppDelegate::mapGoTo()
+{
+    m_nSensorX = m_nSensorY = m_nSensorZ = 0;
+    const GpsData* sample = getCurGpsData();
+    float latitude = m_poGpsTempData.fLatitude();
+    float longitude = m_poGpsTempData.fLongitude();
+    float speed = m_poGpsTempData.fSpeed();
+    float altitude = static_cast<float>(m_poGpsTempData.dAltitude());
+    float direction = m_poGpsTempData.fDirection();
+    if (sample) {
+        if (sample->fLatitude() != 0 || sample->fLongitude() != 0) {
+            latitude = sample->fLatitude();
+            longitude = sample->fLongitude();
+            speed = sample->fSpeed();
+            altitude = static_cast<float>(sample->dAltitude());
+            direction = sample->fDirection();
+        } else {
+            // A sample without a fix shows the reset values, except the "no
+            // reading" markers of altitude and direction.
+            if (sample->dAltitude() == GpsData::kNoAltitude)
+                altitude = static_cast<float>(GpsData::kNoAltitude);
+            if (sample->fDirection() == -1.0f)
+                direction = -1.0f;
+        }
+        m_nSensorX = thousandths(sample->GetGValueX());
+        m_nSensorY = thousandths(sample->GetGValueY());
+        m_nSensorZ = thousandths(sample->GetGValueZ());
+    }
+    if (mMapView) {
+        mMapView->SetPosition(latitude, longitude, speed, altitude, direction);
+        mMapView->update();
+    }
+    if (mGSensorView) {
+        Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
+        mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
+                                    m_nSensorZ);
+    }
+}

@@ -1,0 +1,149 @@
+// The time-stamp overlay over the surface that plays a rear-camera recording:
+// its text follows every tick, seek and stop; it is shown only while that
+// surface is the large one; it sits in the lower right corner of the picture
+// as fitted into its host. The text and the placement arithmetic are the
+// core's (core/TimeStampText.h); this side gathers their inputs.
+#include "app/AppDelegate.h"
+
+#include "app/MainWindow.h"
+#include "app/Services.h"
+#include "core/Log.h"
+#include "core/TimeStampText.h"
+#include "views/VideoPlayerView.h"
+
+#include <QFont>
+#include <QLabel>
+
+namespace
+{
+// The overlay's own size: four lines of the longest texts it shows.
+QSize overlaySize(const QLabel& label)
+{
+    const QFontMetrics fm(label.font());
+    const QString widest = QStringLiteral("N 180°59'59.9\"  E 180°59'59.9\"");
+    const int width = fm.horizontalAdvance(widest) + 16;
+    const int height = fm.lineSpacing() * 4 + 8;
+    return QSize(width, height);
+}
+} // namespace
+
+QLabel* AppDelegate::timeStampLabel()
+{
+    if (mTimeStamp)
+        return mTimeStamp.data();
+    QWidget* parent = m_window ? m_window->contentView() : nullptr;
+    if (!parent)
+        return nullptr;
+    auto* label = new QLabel(parent);
+    label->setObjectName(QStringLiteral("mTimeStamp"));
+    QFont font(QStringLiteral("Noto Sans CJK JP"));
+    font.setPixelSize(12);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("QLabel { color: white; background-color: rgba(0, 0, 0, 150); "
+                                        "padding: 3px 6px; }"));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setText(QStringLiteral(" "));
+    label->resize(overlaySize(*label));
+    label->hide();
+    mTimeStamp = label;
+    return label;
+}
+
+void AppDelegate::setTimeStampText(const QString& text)
+{
+    if (QLabel* label = timeStampLabel())
+        label->setText(text);
+}
+
+void AppDelegate::hideTimeStamp()
+{
+    setTimeStampVisible(false);
+}
+
+void AppDelegate::setTimeStampVisible(bool visible)
+{
+    QLabel* label = timeStampLabel();
+    if (!label)
+        return;
+    label->setVisible(visible);
+    if (visible)
+        label->raise();
+}
+
+std::optional<QString> AppDelegate::getTimeStampString()
+{
+    TimeStampInputs in;
+    in.rearCamTime = m_stRearCamTime;
+    in.currentTime = mSelectedMovieCurrentTime;
+    in.degreeText = pmLoadString(QStringLiteral("IDS_UNIT_DEGREE")).toStdString();
+    // A track is loaded once a recording has been opened; an empty one still
+    // carries the camera's stamp preferences and model.
+    if (!_currectasset.isEmpty() || !_currectasset2.isEmpty()) {
+        in.hasTrack = true;
+        in.speedUnit = m_poGpsList.GetSpeedUnit();
+        in.showSpeed = m_poGpsList.IsShowSpeed();
+        in.stampType = m_poGpsList.GetStampType();
+        in.textStamp = m_poGpsList.GetTextStamp();
+        in.modelName = m_poGpsList.getModelName();
+    }
+    if (const GpsData* sample = getCurGpsData()) {
+        in.hasSample = true;
+        in.latitude = sample->fLatitude();
+        in.longitude = sample->fLongitude();
+        in.speed = sample->fSpeed();
+        in.gx = sample->fGSensorX();
+        in.gy = sample->fGSensorY();
+        in.gz = sample->fGSensorZ();
+    }
+    const std::optional<std::string> text = pmBuildTimeStampString(in);
+    if (!text) {
+        setTimeStampText(QStringLiteral(" "));
+        return std::nullopt;
+    }
+    return QString::fromStdString(*text);
+}
+
+void AppDelegate::showTimeStamp()
+{
+    const std::optional<QString> text = getTimeStampString();
+    setTimeStampText(text ? *text : QStringLiteral(" "));
+}
+
+void AppDelegate::checkTimeStamp()
+{
+    const bool visible = (m_nShowTimeStamp == 1 && !m_bSwitchVideo) ||
+                         (m_nShowTimeStamp == 2 && has2Videos() && m_bSwitchVideo);
+    setTimeStampVisible(visible);
+    if (visible)
+        showTimeStamp();
+}
+
+void AppDelegate::moveTimeStamp()
+{
+    pmWriteLogQ(QStringLiteral("AppDelegate - moveTimeStamp - timestamp = %1").arg(m_nShowTimeStamp));
+    if (m_nShowTimeStamp == 0)
+        return;
+    QLabel* label = timeStampLabel();
+    QWidget* host = playerHost(m_nShowTimeStamp == 1 ? 1 : 2);
+    if (!label || !host)
+        return;
+    QWidget* content = label->parentWidget();
+    const VideoPlayerView* surface = m_nShowTimeStamp == 1 ? _videoPlayView.data() : _videoPlayView2.data();
+    const QSizeF video = surface ? surface->getVideoResolution() : QSizeF(0, 0);
+
+    // The host's frame in the content view, turned to a bottom-left origin.
+    const QRect hostRect(host->mapTo(content, QPoint(0, 0)), host->size());
+    const int contentHeight = content->height();
+    const float x0 = static_cast<float>(hostRect.x());
+    const float y0 = static_cast<float>(contentHeight - hostRect.y() - hostRect.height());
+    const QSize own = label->size();
+    const OverlayPoint p =
+        pmPlaceTimeStamp(x0, y0, static_cast<float>(hostRect.width()), static_cast<float>(hostRect.height()),
+                         static_cast<float>(video.width()), static_cast<float>(video.height()),
+                         static_cast<float>(own.width()), static_cast<float>(own.height()));
+    label->move(p.x, contentHeight - p.y - own.height());
+    label->raise();
+    pmWriteLogQ(QString::asprintf("AppDelegate - moveTimeStamp - W = %f, H = %f",
+                                  static_cast<double>(own.width()), static_cast<double>(own.height())));
+}

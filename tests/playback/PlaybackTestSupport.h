@@ -1,0 +1,133 @@
+#pragma once
+// A controller over real headless surfaces (the offscreen platform makes every
+// surface vo=null/ao=null) and generated recordings with dash-camera names.
+#include "MediaGen.h"
+#include "app/AppDelegate.h"
+#include "app/MainWindow.h"
+#include "views/VideoPlayerView.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mpv/client.h>
+
+namespace playtest
+{
+
+inline bool makeRecording(const QString& path, double seconds, bool rear = false, bool audio = false,
+                          int width = 320, int height = 240, int fps = 10)
+{
+    mediagen::RecordingSpec spec;
+    spec.container = path.endsWith(QLatin1String(".MOV"), Qt::CaseInsensitive) ? mediagen::Container::Mov
+                                                                               : mediagen::Container::Mp4;
+    spec.seconds = seconds;
+    spec.width = width;
+    spec.height = height;
+    spec.fps = fps;
+    spec.rear = rear;
+    spec.withAudio = audio;
+    spec.faststart = true;
+    return mediagen::writeRecording(QFile::encodeName(path).toStdString(), spec);
+}
+
+inline bool waitFor(const std::function<bool()>& condition, int ms = 15000)
+{
+    return QTest::qWaitFor(condition, ms);
+}
+
+inline double mpvDouble(const VideoPlayerView* view, const char* name)
+{
+    double value = -1;
+    if (view && view->getAVPlayerItem())
+        mpv_get_property(view->getAVPlayerItem(), name, MPV_FORMAT_DOUBLE, &value);
+    return value;
+}
+
+inline int mpvFlag(const VideoPlayerView* view, const char* name)
+{
+    int value = -1;
+    if (view && view->getAVPlayerItem())
+        mpv_get_property(view->getAVPlayerItem(), name, MPV_FORMAT_FLAG, &value);
+    return value;
+}
+
+// A controller with its main window (not shown) and the observers of a real
+// start-up, over a library of the given files.
+struct Controller {
+    std::unique_ptr<AppDelegate> app;
+    int readyCount = 0;
+    int endCount = 0;
+    int removedCount = 0;
+    std::unique_ptr<QObject> observer;
+
+    explicit Controller(const QStringList& files)
+    {
+        app = std::make_unique<AppDelegate>();
+        app->awakeFromNib();
+        app->window()->resize(980, 660);
+        app->window()->playerView()->setGeometry(0, 0, 640, 480);
+        app->window()->playerView2()->setGeometry(650, 0, 320, 240);
+        app->initialData();
+        observer = std::make_unique<QObject>();
+        auto& nc = NotificationCenter::defaultCenter();
+        nc.addObserver(observer.get(), Notifications::AVPlayerReadyToPlay,
+                       [this](const Notification&) { ++readyCount; });
+        nc.addObserver(observer.get(), Notifications::VideoEnd, [this](const Notification&) { ++endCount; });
+        nc.addObserver(observer.get(), Notifications::VideoFileIsRemoved,
+                       [this](const Notification&) { ++removedCount; });
+        QList<AMediaFile> lib;
+        for (const QString& f : files)
+            lib.append(
+                AMediaFile::mediaFileWithNativePath(QFile::encodeName(f), QFileInfo(f).lastModified()));
+        app->setVideoLib(lib);
+        app->rebuildPlaylist();
+    }
+    ~Controller()
+    {
+        observer.reset();
+        app->setCurPlaylistIndex(-1, false);
+        app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    AppDelegate* operator->() const { return app.get(); }
+
+    void doubleClick(int row)
+    {
+        NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(row));
+    }
+    void playBar(int code)
+    {
+        NotificationCenter::defaultCenter().post(Notifications::PlayBarButtonClicked, QVariant(code));
+    }
+    void slider(const QString& type, int value)
+    {
+        NotificationCenter::defaultCenter().post(Notifications::DoSliderChanged, QVariant(value),
+                                                 QVariantMap{{QStringLiteral("SLIDER_TYPE"), type}});
+    }
+    // Waits until the current recording (and its partner, with two cameras) is ready.
+    bool waitOpened()
+    {
+        return waitFor([this] {
+            const bool first =
+                app->videoPlayView() && app->videoPlayView()->getPlayerStatus() == 1 && !app->m_bVideoLoading;
+            const bool second = !app->has2Videos() || app->videoPlayView2()->getPlayerStatus() == 1;
+            return first && second;
+        });
+    }
+    int entryOf(const VideoPlayerView* view) const
+    {
+        if (!view)
+            return -1;
+        for (int i = 0; i < app->playlist().size(); ++i)
+            if (app->playlist().at(i).URL() == view->URL())
+                return i;
+        return -1;
+    }
+};
+
+} // namespace playtest
