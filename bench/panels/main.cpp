@@ -95,9 +95,9 @@ int main(int argc, char** argv)
     const int panelHeight = FileListLayout::kHeaderHeight + 40 * rowHeight;
     panel.relayoutContents(false, FileListLayout::kListWidth, panelHeight);
     long typeCalls = 0;
-    list->setTypeOfPath([&typeCalls](const QString& path) {
+    list->setTypeOfPath([&typeCalls](const FileListRow& row) {
         ++typeCalls;
-        return int(pmGetFileType(path.toStdString()));
+        return int(pmGetFileType(row.path.toStdString()));
     });
     panel.buildFileList(rows);
     panel.show();

@@ -113,6 +113,13 @@ void ComboBox::moveEvent(QMoveEvent*)
     placeList();
 }
 
+void ComboBox::hideEvent(QHideEvent*)
+{
+    // A box hidden by its panel (all mode) must not leave its list open and
+    // swallowing the window's clicks.
+    closeList();
+}
+
 void ComboBox::spinButtonPressed()
 {
     if (!m_listBox)

@@ -41,6 +41,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void listBoxSelectChanged(const Notification& n);

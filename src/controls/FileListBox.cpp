@@ -10,7 +10,10 @@
 FileListBox::FileListBox(QWidget* parent) : ListBoxBase(ListGeometry::Kind::FileList, parent)
 {
     setObjectName(QStringLiteral("FileListBox"));
-    m_typeOfPath = [](const QString& path) { return int(pmGetFileType(path.toStdString())); };
+    m_typeOfPath = [](const FileListRow& row) {
+        return int(
+            pmGetFileType(row.nativePath.isEmpty() ? row.path.toStdString() : row.nativePath.toStdString()));
+    };
     m_font = listskin::uiFont(11);
     loadSkinBitmap();
 }
@@ -88,7 +91,7 @@ int FileListBox::rowType(int index) const
         return r.type;
     signed char& cached = m_typeCache[size_t(index)];
     if (cached < 0)
-        cached = static_cast<signed char>(m_typeOfPath ? m_typeOfPath(r.path) : 0);
+        cached = static_cast<signed char>(m_typeOfPath ? m_typeOfPath(r) : 0);
     return cached;
 }
 

@@ -16,7 +16,7 @@ public:
     // How a row's recording type is worked out when the row model leaves it open.
     // The default is the file-name rule, which may look at the file's write
     // permission once for names without a type prefix; it never opens the file.
-    using TypeOfPath = std::function<int(const QString& path)>;
+    using TypeOfPath = std::function<int(const FileListRow& row)>;
 
     explicit FileListBox(QWidget* parent = nullptr);
 
@@ -36,6 +36,8 @@ public:
 
     // Text colour of rows that are not selected: white with skins 0 and 3, black with 1 and 2.
     static QColor rowTextColor(int skinId, bool selected);
+    // The recording type a row is drawn with (worked out once, on first use).
+    int recordingType(int index) const { return index >= 0 && index < getCount() ? rowType(index) : -1; }
 
 protected:
     void rowClicked(int index, int clickCount) override;

@@ -3,6 +3,7 @@
 // in bottom-left frames (see ListGeometry.h). QtCore only.
 #include "controls/ListGeometry.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -27,11 +28,12 @@ struct CheckBoxLayout {
 // controller fills it from the library entry (the file date recorded when the
 // folder was scanned), so painting a row never asks the file system for dates.
 struct FileListRow {
-    QString path;     // full path; what getText() returns
-    QString name;     // file name with extension, already cut for display
-    QString dateText; // "yyyy/MM/dd" in local time, or the placeholder
-    QString timeText; // "hh:mm:ss" in local time, or the placeholder
-    int type = -1;    // RecordingType, or -1: worked out from the path when first drawn
+    QString path;          // full path; what getText() returns
+    QByteArray nativePath; // the path as the file system spells it, when known (names that are not UTF-8)
+    QString name;          // file name with extension, already cut for display
+    QString dateText;      // "yyyy/MM/dd" in local time, or the placeholder
+    QString timeText;      // "hh:mm:ss" in local time, or the placeholder
+    int type = -1;         // RecordingType, or -1: worked out from the path when first drawn
 };
 
 // A name of 32 characters or more shows its first 32 followed by "...".

@@ -6,6 +6,7 @@
 #include "controls/FileListBox.h"
 #include "controls/ListBoxBase.h"
 #include "core/Log.h"
+#include "library/AMediaFile.h"
 
 #include <QPainter>
 
@@ -91,6 +92,23 @@ void FileListView::buildFileList(std::vector<FileListRow> rows)
 {
     oFileListBox->setRows(std::move(rows));
     showPlayMark(-1);
+}
+
+FileListRow FileListView::rowForEntry(const AMediaFile& entry)
+{
+    FileListRow row = makeFileListRow(entry.path(), entry.fileDate());
+    row.name = fileListDisplayName(entry.localizedName());
+    row.nativePath = entry.nativePath();
+    return row;
+}
+
+void FileListView::buildFileList(const QList<AMediaFile>& entries)
+{
+    std::vector<FileListRow> rows;
+    rows.reserve(size_t(entries.size()));
+    for (const AMediaFile& e : entries)
+        rows.push_back(rowForEntry(e));
+    buildFileList(std::move(rows));
 }
 
 void FileListView::showPlayMark(int row)

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <vector>
 
+class AMediaFile;
 class CheckBox;
 class FileListBox;
 struct Notification;
@@ -24,6 +25,10 @@ public:
 
     // Replaces the rows (playlist order) and removes the play mark.
     void buildFileList(std::vector<FileListRow> rows);
+    // The same from playlist entries: path, display name, the file date taken
+    // at the scan (so a file that vanished still shows when it was recorded).
+    void buildFileList(const QList<AMediaFile>& entries);
+    static FileListRow rowForEntry(const AMediaFile& entry);
     bool isShowNormalFile() const { return bShowNormalFile; }
     bool isShowEventFile() const { return bShowEventFile; }
     bool isShowParkingFile() const { return bShowParkingFile; }

@@ -105,3 +105,15 @@ TEST(ComboBox, APressOutsideTheOpenListOnlyClosesIt)
               pmIdentityString(other));
     EXPECT_EQ(f.box->getCurSel(), 0);
 }
+
+TEST(ComboBox, HidingTheBoxClosesItsList)
+{
+    ComboFixture f;
+    f.open();
+    ASSERT_TRUE(f.box->listBox()->isCapturingMouse());
+    f.box->hide();
+    EXPECT_FALSE(f.box->isListShown());
+    EXPECT_FALSE(f.box->listBox()->isCapturingMouse());
+    QTest::mouseClick(&f.window, Qt::LeftButton, {}, QPoint(280, 280));
+    EXPECT_EQ(f.window.presses, 1);
+}

@@ -21,9 +21,9 @@ struct ListFixture {
         list = new FileListBox(&window);
         list->setRealParent(QStringLiteral("owner-panel"));
         list->relayoutContents(false, 291, height);
-        list->setTypeOfPath([this](const QString& path) {
+        list->setTypeOfPath([this](const FileListRow& row) {
             ++typeCalls;
-            return int(pmGetFileType(path.toStdString()));
+            return int(pmGetFileType(row.path.toStdString()));
         });
         std::vector<FileListRow> v;
         v.reserve(size_t(rows));

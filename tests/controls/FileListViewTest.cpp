@@ -1,9 +1,16 @@
 // The file list panel: filters, double click, rows from the controller.
 #include "controls/FileListView.h"
+#include "core/FileRules.h"
+#include "library/AMediaFile.h"
+
 #include "FileListTestSupport.h"
 #include "app/Services.h"
 #include "controls/CheckBox.h"
 #include "controls/FileListBox.h"
+#include <QDir>
+#include <QFile>
+#include <cstdio>
+#include <unistd.h>
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -99,8 +106,44 @@ TEST(FileListView, DoubleClickMarksTheRowAndAsksToPlayIt)
     EXPECT_EQ(list->playMark(), -1);
     EXPECT_EQ(panel->getCurSel(), 0);
     EXPECT_EQ(list->firstVisibleRow(), 0);
-    panel->buildFileList({});
+    panel->buildFileList(std::vector<FileListRow>{});
     panel->setCurSel(0, true);
     EXPECT_EQ(list->playMark(), -1);
     EXPECT_FALSE(panel->grab().isNull());
+}
+
+TEST(FileListView, RowsFromPlaylistEntriesKeepTheScanDateAndTheFileSystemName)
+{
+    const QByteArray dir =
+        QDir::tempPath().toLocal8Bit() + "/rovix-filelist-" + QByteArray::number(qint64(getpid()));
+    QDir().mkpath(QString::fromLocal8Bit(dir));
+    // A name that is not UTF-8 and has no type prefix: its type comes from the
+    // file's write permission, which must be asked with the real bytes.
+    const QByteArray odd = dir + "/CLIP\xff\xfe.MP4";
+    FILE* raw = std::fopen(odd.constData(), "wb");
+    ASSERT_NE(raw, nullptr);
+    std::fputs("x", raw);
+    std::fclose(raw);
+    const QDateTime when(QDate(2020, 12, 31), QTime(23, 59, 58), Qt::LocalTime);
+    QList<AMediaFile> entries;
+    entries << AMediaFile::mediaFileWithNativePath(odd, when);
+    entries << AMediaFile::mediaFileWithNativePath(dir + "/CLIP_GONE.MP4", when); // vanished after the scan
+    entries << AMediaFile::mediaFileWithNativePath(dir + "/PARK20201231_235958.MP4", QDateTime());
+
+    FileListView panel;
+    panel.relayoutContents(false, 291, 400);
+    panel.buildFileList(entries);
+    FileListBox* list = panel.fileListBox();
+    ASSERT_EQ(list->getCount(), 3);
+    EXPECT_EQ(list->row(0)->dateText, QStringLiteral("2020/12/31"));
+    EXPECT_EQ(list->row(0)->timeText, QStringLiteral("23:59:58"));
+    EXPECT_EQ(list->recordingType(0), int(kRecordingNormal));        // writable file found by its own bytes
+    EXPECT_EQ(list->row(1)->dateText, QStringLiteral("2020/12/31")); // the scan's date, file or not
+    EXPECT_EQ(list->recordingType(1), int(kRecordingEvent)); // no file to write: the protected-file rule
+    EXPECT_EQ(list->row(2)->dateText, kFileListNoDate);
+    EXPECT_EQ(list->recordingType(2), int(kRecordingParking));
+    EXPECT_EQ(list->row(2)->name, QStringLiteral("PARK20201231_235958.MP4"));
+    EXPECT_FALSE(panel.grab().isNull());
+    std::remove(odd.constData());
+    QDir().rmdir(QString::fromLocal8Bit(dir));
 }
