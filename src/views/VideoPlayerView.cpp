@@ -60,8 +60,23 @@ constexpr const char* kFrameDrops = "frame-drop-count";
 constexpr const char* kDecoderFrameDrops = "decoder-frame-drop-count";
 } // namespace MpvName
 
-// reply_userdata of the observed properties.
-enum ObservedProperty : uint64_t { kObsDuration = 1, kObsWidth, kObsHeight, kObsEof };
+// reply_userdata of the observed properties and of the asynchronous reads.
+enum ObservedProperty : uint64_t {
+    kObsDuration = 1,
+    kObsWidth,
+    kObsHeight,
+    kObsEof,
+    kObsPause,
+    kObsSpeed,
+    kObsTimePos,
+    kObsFrameDrops,
+    kObsDecoderFrameDrops,
+    kReplyVideoTrack,
+    kReplyEof,
+    kReplySeek,
+    kReplySetPause,
+    kReplySetSpeed,
+};
 
 constexpr double kMinSpeed = 0.01; // mpv's own bounds for "speed"
 constexpr double kMaxSpeed = 100.0;
@@ -288,8 +303,17 @@ bool VideoPlayerView::createPlayer(const QString& path)
     mpv_set_option_string(handle, MpvName::kInputBindings, "no");
     mpv_set_option_string(handle, MpvName::kLoadScripts, "no");
     mpv_set_option_string(handle, MpvName::kYtdl, "no");
-    mpv_set_option_string(handle, MpvName::kHwdecInterop,
-                          "no"); // decoding is in software; skip probing GPU drivers
+    // Decoding is in software: skip probing GPU drivers.
+    mpv_set_option_string(handle, MpvName::kHwdecInterop, "no");
+    // The volume, mute and rate already given; play at once, like a player told
+    // to play before its item is ready (the rate is applied again when ready).
+    const double startSpeed =
+        m_fPlaySpeed > 0 ? std::clamp(static_cast<double>(m_fPlaySpeed), kMinSpeed, kMaxSpeed) : 1.0;
+    mpv_set_option_string(handle, MpvName::kVolume,
+                          numberText(static_cast<double>(m_fVolume) * 100.0).constData());
+    mpv_set_option_string(handle, MpvName::kMute, m_bMuted ? "yes" : "no");
+    mpv_set_option_string(handle, MpvName::kSpeed, numberText(startSpeed).constData());
+    mpv_set_option_string(handle, MpvName::kPause, "no");
     if (mpv_initialize(handle) < 0) {
         mpv_terminate_destroy(handle);
         queueFailure(QStringLiteral("the player could not be initialised"));
@@ -297,6 +321,9 @@ bool VideoPlayerView::createPlayer(const QString& path)
     }
 
     m_mpv = handle;
+    m_state = Mirror();
+    m_state.speed = startSpeed;
+    m_bWantsPlay = true;
     m_bridge = std::make_shared<Bridge>();
     m_bridge->view = this;
 
@@ -312,7 +339,8 @@ bool VideoPlayerView::createPlayer(const QString& path)
         if (mpv_render_context_create(&m_render, m_mpv, params) < 0) {
             m_render = nullptr;
             qWarning("VideoPlayerView: mpv render context failed, playing without picture");
-            mpv_set_property_string(m_mpv, MpvName::kVo, "null");
+            const char* args[] = {"set", MpvName::kVo, "null", nullptr};
+            command(args);
         }
         gl->doneCurrent();
         if (m_render)
@@ -324,23 +352,16 @@ bool VideoPlayerView::createPlayer(const QString& path)
     mpv_observe_property(m_mpv, kObsWidth, MpvName::kDisplayWidth, MPV_FORMAT_INT64);
     mpv_observe_property(m_mpv, kObsHeight, MpvName::kDisplayHeight, MPV_FORMAT_INT64);
     mpv_observe_property(m_mpv, kObsEof, MpvName::kEofReached, MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, kObsPause, MpvName::kPause, MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, kObsSpeed, MpvName::kSpeed, MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, kObsTimePos, MpvName::kTimePos, MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, kObsFrameDrops, MpvName::kFrameDrops, MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, kObsDecoderFrameDrops, MpvName::kDecoderFrameDrops, MPV_FORMAT_INT64);
     mpv_set_wakeup_callback(m_mpv, &VideoPlayerView::onMpvWakeup, m_bridge.get());
 
-    double volume = std::clamp(static_cast<double>(m_fVolume), 0.0, 1.0) * 100.0;
-    mpv_set_property(m_mpv, MpvName::kVolume, MPV_FORMAT_DOUBLE, &volume);
-    int mute = m_bMuted ? 1 : 0;
-    mpv_set_property(m_mpv, MpvName::kMute, MPV_FORMAT_FLAG, &mute);
-    // Play at once, like a player told to play before its item is ready; the
-    // stored rate is applied again when the picture is ready.
-    applyRate(m_fPlaySpeed > 0 ? m_fPlaySpeed : 1.0f);
-
     const QByteArray file = path.toUtf8();
-    const char* command[] = {"loadfile", file.constData(), nullptr};
-    if (mpv_command(m_mpv, command) < 0) {
-        tearDownPlayer();
-        queueFailure(QStringLiteral("the file could not be opened"));
-        return false;
-    }
+    const char* args[] = {"loadfile", file.constData(), nullptr};
+    command(args);
     return true;
 }
 
@@ -397,25 +418,33 @@ void VideoPlayerView::handleEvent(const mpv_event& event)
     case MPV_EVENT_VIDEO_RECONFIG:
         tryReady();
         break;
-    case MPV_EVENT_PROPERTY_CHANGE: {
-        const auto* property = static_cast<const mpv_event_property*>(event.data);
-        if (event.reply_userdata == kObsDuration) {
-            if (property->format == MPV_FORMAT_DOUBLE)
-                mSelectedMovieDuration = *static_cast<const double*>(property->data);
-        } else if (event.reply_userdata == kObsWidth || event.reply_userdata == kObsHeight) {
-            if (m_bReadyPosted)
-                applyLayout(); // the picture changed size during playback
+    case MPV_EVENT_PROPERTY_CHANGE:
+        onPropertyChange(event.reply_userdata, event.data);
+        break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        m_state.seeksInFlight = 0; // mpv merges queued seeks into the one it just finished
+        break;
+    case MPV_EVENT_COMMAND_REPLY:
+        if (event.reply_userdata == kReplySeek && event.error < 0 && m_state.seeksInFlight > 0)
+            --m_state.seeksInFlight; // refused: no restart will follow
+        break;
+    case MPV_EVENT_SET_PROPERTY_REPLY:
+        if (event.reply_userdata == kReplySetPause && m_state.pauseSetsInFlight > 0)
+            --m_state.pauseSetsInFlight;
+        else if (event.reply_userdata == kReplySetSpeed && m_state.speedSetsInFlight > 0)
+            --m_state.speedSetsInFlight;
+        break;
+    case MPV_EVENT_GET_PROPERTY_REPLY:
+        if (event.reply_userdata == kReplyVideoTrack) {
+            if (event.error < 0)
+                fail(QStringLiteral("no video track"));
             else
                 tryReady();
-        } else if (event.reply_userdata == kObsEof) {
-            const bool eof = property->format == MPV_FORMAT_FLAG && *static_cast<const int*>(property->data);
-            if (!eof)
-                m_bAtEnd = false;
-            else if (!m_bAtEnd)
-                onEndReached();
+        } else if (event.reply_userdata == kReplyEof && event.error >= 0) {
+            const auto* property = static_cast<const mpv_event_property*>(event.data);
+            onEofReport(property->format == MPV_FORMAT_FLAG && *static_cast<const int*>(property->data));
         }
         break;
-    }
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
         if (end->reason == MPV_END_FILE_REASON_ERROR)
@@ -433,23 +462,81 @@ void VideoPlayerView::handleEvent(const mpv_event& event)
     }
 }
 
+void VideoPlayerView::onPropertyChange(quint64 id, const void* eventData)
+{
+    const auto* property = static_cast<const mpv_event_property*>(eventData);
+    const bool isFlag = property->format == MPV_FORMAT_FLAG;
+    const bool isDouble = property->format == MPV_FORMAT_DOUBLE;
+    const bool isInt = property->format == MPV_FORMAT_INT64;
+    const int flag = isFlag ? *static_cast<const int*>(property->data) : 0;
+    const double number = isDouble ? *static_cast<const double*>(property->data) : 0.0;
+    const qint64 integer = isInt ? *static_cast<const int64_t*>(property->data) : 0;
+
+    switch (id) {
+    case kObsDuration:
+        m_state.duration = isDouble && std::isfinite(number) ? number : 0.0;
+        mSelectedMovieDuration = m_state.duration;
+        break;
+    case kObsWidth:
+    case kObsHeight:
+        (id == kObsWidth ? m_state.width : m_state.height) = integer;
+        if (m_bReadyPosted)
+            applyLayout(); // the picture changed size during playback
+        else
+            tryReady();
+        break;
+    case kObsEof:
+        onEofReport(isFlag && flag);
+        break;
+    case kObsPause:
+        if (isFlag && m_state.pauseSetsInFlight == 0)
+            m_state.paused = flag;
+        break;
+    case kObsSpeed:
+        if (isDouble && m_state.speedSetsInFlight == 0)
+            m_state.speed = number;
+        break;
+    case kObsTimePos:
+        if (m_state.seeksInFlight > 0)
+            break; // from before the seek
+        m_state.hasTimePos = isDouble && std::isfinite(number);
+        if (m_state.hasTimePos)
+            m_state.timePos = number;
+        break;
+    case kObsFrameDrops:
+        m_state.frameDrops = integer;
+        break;
+    case kObsDecoderFrameDrops:
+        m_state.decoderFrameDrops = integer;
+        break;
+    default:
+        break;
+    }
+}
+
+void VideoPlayerView::onEofReport(bool eof)
+{
+    // A report made before a seek was carried out says nothing about the
+    // position sought to.
+    if (m_state.seeksInFlight > 0)
+        return;
+    if (!eof)
+        m_bAtEnd = false;
+    else if (!m_bReadyPosted)
+        fail(QStringLiteral("no picture could be decoded"));
+    else if (!m_bAtEnd)
+        onEndReached();
+}
+
 void VideoPlayerView::onFileLoaded()
 {
     m_bFileLoaded = true;
-    double duration = 0;
-    if (mpv_get_property(m_mpv, MpvName::kDuration, MPV_FORMAT_DOUBLE, &duration) >= 0)
-        mSelectedMovieDuration = duration;
-
-    int64_t videoTrack = 0;
-    if (mpv_get_property(m_mpv, MpvName::kVideoTrack, MPV_FORMAT_INT64, &videoTrack) < 0) {
-        fail(QStringLiteral("no video track"));
-        return;
-    }
+    // Whether a video track was chosen; the answer comes back as an event.
+    mpv_get_property_async(m_mpv, kReplyVideoTrack, MpvName::kVideoTrack, MPV_FORMAT_INT64);
     if (m_bHasPendingSeek) {
         m_bHasPendingSeek = false;
         seekToTime(m_dPendingSeek);
     }
-    tryReady();
 }
 
 void VideoPlayerView::tryReady()
@@ -482,8 +569,8 @@ void VideoPlayerView::onEndReached()
         return;
     m_bAtEnd = true;
     applyRate(0);
-    const char* command[] = {"seek", "0", "absolute+exact", nullptr};
-    mpv_command(m_mpv, command);
+    seekCommand("0", "absolute+exact");
+    m_state.timePos = 0;
     mCurrentTime = 0;
     qInfo("play end");
 
@@ -543,6 +630,7 @@ void VideoPlayerView::tearDownPlayer()
     mpv_terminate_destroy(m_mpv);
     m_mpv = nullptr;
     m_bridge.reset();
+    m_state = Mirror();
 }
 
 void VideoPlayerView::releasePlayer()
@@ -569,21 +657,51 @@ void VideoPlayerView::releasePlayer()
     }
 }
 
+void VideoPlayerView::command(const char* const* args)
+{
+    if (m_mpv)
+        mpv_command_async(m_mpv, 0, const_cast<const char**>(args));
+}
+
+bool VideoPlayerView::setFlag(const char* name, bool value, quint64 replyId)
+{
+    int flag = value ? 1 : 0;
+    return m_mpv && mpv_set_property_async(m_mpv, replyId, name, MPV_FORMAT_FLAG, &flag) >= 0;
+}
+
+bool VideoPlayerView::setDouble(const char* name, double value, quint64 replyId)
+{
+    return m_mpv && mpv_set_property_async(m_mpv, replyId, name, MPV_FORMAT_DOUBLE, &value) >= 0;
+}
+
+// Until mpv has carried the seek out, the reports already on their way (time,
+// end of file) describe the old position; they are set aside meanwhile.
+void VideoPlayerView::seekCommand(const QByteArray& target, const char* flags)
+{
+    if (!m_mpv)
+        return;
+    const char* args[] = {"seek", target.constData(), flags, nullptr};
+    if (mpv_command_async(m_mpv, kReplySeek, const_cast<const char**>(args)) >= 0)
+        ++m_state.seeksInFlight;
+}
+
 void VideoPlayerView::applyRate(float rate)
 {
     if (!m_mpv)
         return;
     if (rate > 0) {
-        double speed = std::clamp(static_cast<double>(rate), kMinSpeed, kMaxSpeed);
-        mpv_set_property(m_mpv, MpvName::kSpeed, MPV_FORMAT_DOUBLE, &speed);
-        int pause = 0;
-        mpv_set_property(m_mpv, MpvName::kPause, MPV_FORMAT_FLAG, &pause);
+        m_state.speed = std::clamp(static_cast<double>(rate), kMinSpeed, kMaxSpeed);
+        if (setDouble(MpvName::kSpeed, m_state.speed, kReplySetSpeed))
+            ++m_state.speedSetsInFlight;
+        m_state.paused = false;
         m_bWantsPlay = true;
     } else {
-        int pause = 1;
-        mpv_set_property(m_mpv, MpvName::kPause, MPV_FORMAT_FLAG, &pause);
+        m_state.paused = true;
         m_bWantsPlay = false;
     }
+    // Notices of the pause flag already on their way are older than this.
+    if (setFlag(MpvName::kPause, m_state.paused, kReplySetPause))
+        ++m_state.pauseSetsInFlight;
 }
 
 void VideoPlayerView::onPlay()
@@ -605,19 +723,13 @@ void VideoPlayerView::setRate(float rate)
 void VideoPlayerView::setMuted(bool muted)
 {
     m_bMuted = muted;
-    if (!m_mpv)
-        return;
-    int flag = muted ? 1 : 0;
-    mpv_set_property(m_mpv, MpvName::kMute, MPV_FORMAT_FLAG, &flag);
+    setFlag(MpvName::kMute, muted);
 }
 
 void VideoPlayerView::setVolume(float volume)
 {
     m_fVolume = std::isfinite(volume) ? std::clamp(volume, 0.0f, 1.0f) : 1.0f;
-    if (!m_mpv)
-        return;
-    double value = static_cast<double>(m_fVolume) * 100.0;
-    mpv_set_property(m_mpv, MpvName::kVolume, MPV_FORMAT_DOUBLE, &value);
+    setDouble(MpvName::kVolume, static_cast<double>(m_fVolume) * 100.0);
 }
 
 void VideoPlayerView::seekToTime(double seconds)
@@ -632,26 +744,20 @@ void VideoPlayerView::seekToTime(double seconds)
         m_dPendingSeek = seconds;
         return;
     }
-    const QByteArray target = numberText(seconds);
-    const char* command[] = {"seek", target.constData(), "absolute+exact", nullptr};
-    mpv_command(m_mpv, command);
+    m_state.timePos = seconds;
+    seekCommand(numberText(seconds), "absolute+exact");
 }
 
 void VideoPlayerView::advancePlaybackBySeconds(int seconds)
 {
     if (!m_mpv || !m_bFileLoaded)
         return;
-    const QByteArray offset = QByteArray::number(seconds);
-    const char* command[] = {"seek", offset.constData(), "relative+exact", nullptr};
-    mpv_command(m_mpv, command);
+    seekCommand(QByteArray::number(seconds), "relative+exact");
 }
 
 double VideoPlayerView::getitemTime() const
 {
-    double position = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, MpvName::kTimePos, MPV_FORMAT_DOUBLE, &position) < 0)
-        return 0;
-    return position;
+    return m_mpv && m_state.hasTimePos ? m_state.timePos : 0.0;
 }
 
 double VideoPlayerView::getCurrentTime() const
@@ -663,9 +769,7 @@ int VideoPlayerView::getState() const
 {
     if (!m_mpv)
         return 0;
-    int paused = 0;
-    mpv_get_property(m_mpv, MpvName::kPause, MPV_FORMAT_FLAG, &paused);
-    return paused ? 3 : 2;
+    return m_state.paused ? 3 : 2;
 }
 
 int VideoPlayerView::getPlayerStatus() const
@@ -677,37 +781,24 @@ int VideoPlayerView::getPlayerStatus() const
 
 QSizeF VideoPlayerView::getVideoResolution() const
 {
-    int64_t width = 0;
-    int64_t height = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, MpvName::kDisplayWidth, MPV_FORMAT_INT64, &width) < 0 ||
-        mpv_get_property(m_mpv, MpvName::kDisplayHeight, MPV_FORMAT_INT64, &height) < 0 || width <= 0 ||
-        height <= 0)
+    if (!m_mpv || m_state.width <= 0 || m_state.height <= 0)
         return QSizeF(0, 0);
-    return QSizeF(static_cast<double>(width), static_cast<double>(height));
+    return QSizeF(static_cast<double>(m_state.width), static_cast<double>(m_state.height));
 }
 
 double VideoPlayerView::getDuration() const
 {
-    double duration = 0;
-    if (m_mpv && mpv_get_property(m_mpv, MpvName::kDuration, MPV_FORMAT_DOUBLE, &duration) >= 0)
-        return duration;
-    return mSelectedMovieDuration;
+    return m_mpv ? m_state.duration : mSelectedMovieDuration;
 }
 
 qint64 VideoPlayerView::droppedFrameCount() const
 {
-    int64_t count = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, MpvName::kFrameDrops, MPV_FORMAT_INT64, &count) < 0)
-        return -1;
-    return count;
+    return m_mpv ? m_state.frameDrops : -1;
 }
 
 qint64 VideoPlayerView::decoderDroppedFrameCount() const
 {
-    int64_t count = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, MpvName::kDecoderFrameDrops, MPV_FORMAT_INT64, &count) < 0)
-        return -1;
-    return count;
+    return m_mpv ? m_state.decoderFrameDrops : -1;
 }
 
 qint64 VideoPlayerView::renderedFrameCount() const
@@ -719,26 +810,17 @@ void VideoPlayerView::onTimeObserver()
 {
     if (!m_mpv)
         return;
-    double position = 0;
-    const bool hasPosition = mpv_get_property(m_mpv, MpvName::kTimePos, MPV_FORMAT_DOUBLE, &position) >= 0 &&
-                             std::isfinite(position);
     // mpv does not always announce "eof-reached" (not when nothing else happens
-    // at that moment, as with a stream that never decodes), so look at it here too.
-    int eof = 0;
-    mpv_get_property(m_mpv, MpvName::kEofReached, MPV_FORMAT_FLAG, &eof);
-
+    // at that moment, as with a stream that never decodes): ask for it too.
+    mpv_get_property_async(m_mpv, kReplyEof, MpvName::kEofReached, MPV_FORMAT_FLAG);
     if (!m_bReadyPosted) {
-        if (m_bFileLoaded && (eof || (hasPosition && position > kNoPictureLimit)))
+        if (m_bFileLoaded && m_state.hasTimePos && m_state.timePos > kNoPictureLimit)
             fail(QStringLiteral("no picture could be decoded"));
         return;
     }
-    if (eof && !m_bAtEnd) {
-        onEndReached();
-        return;
-    }
     // While the rewind after the end is on its way mpv still reports the end.
-    if (hasPosition && !m_bAtEnd)
-        mCurrentTime = std::floor(position + 0.5);
+    if (m_state.hasTimePos && !m_bAtEnd && m_state.seeksInFlight == 0)
+        mCurrentTime = std::floor(m_state.timePos + 0.5);
 }
 
 void VideoPlayerView::onRenderUpdate()

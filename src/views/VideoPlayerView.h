@@ -4,9 +4,13 @@
 // Design notes
 // - One mpv_handle per loaded recording, created by loadURL() and destroyed by
 //   releasePlayer() (or by a load failure). mpv is the only holder of the
-//   player's state: pause, speed, position, duration and picture size are read
-//   back from it when asked; the surface keeps only what the controller reads
-//   as fields (mCurrentTime, mSelectedMovieDuration) and its own flags.
+//   player's state: pause, speed, position, duration and picture size come
+//   from its property notifications into a read-only mirror (Mirror); a command
+//   the surface gives updates the mirror at once with the value it asked for.
+// - The main thread never waits for the mpv core: it also renders, and mpv's
+//   video output waits for the renderer (a blocking mpv_get_property there
+//   stalls both until mpv's 0.2 s timeout). So every command and property read
+//   is asynchronous; answers arrive as events.
 // - mpv calls back on its own threads. Those callbacks only reach a small
 //   shared Bridge, which queues a call onto the main thread. releasePlayer()
 //   clears the bridge's pointer to the surface before the handle goes, so a
@@ -140,16 +144,39 @@ private:
     static void onMpvWakeup(void* context);
     static void onMpvRenderUpdate(void* context);
 
+    // What mpv last reported (or was last told), per player.
+    struct Mirror {
+        bool paused = false;
+        double speed = 1.0;
+        double timePos = 0;
+        bool hasTimePos = false;
+        double duration = 0;
+        qint64 width = 0;
+        qint64 height = 0;
+        qint64 frameDrops = 0;
+        qint64 decoderFrameDrops = 0;
+        // Commands sent and not yet carried out; reports older than them are stale.
+        int seeksInFlight = 0;
+        int pauseSetsInFlight = 0;
+        int speedSetsInFlight = 0;
+    };
+
     bool ensureGL();
     bool createPlayer(const QString& path);
     void tearDownPlayer();
     void drainEvents();
     void handleEvent(const mpv_event& event);
+    void onPropertyChange(quint64 id, const void* eventData);
+    void onEofReport(bool eof);
     void onFileLoaded();
     void tryReady();
     void onEndReached();
     void fail(const QString& reason);
     void applyRate(float rate);
+    void command(const char* const* args);
+    bool setFlag(const char* name, bool value, quint64 replyId = 0);
+    bool setDouble(const char* name, double value, quint64 replyId = 0);
+    void seekCommand(const QByteArray& target, const char* flags);
     void onTimeObserver();
     void onRenderUpdate();
     void renderFrame(unsigned int fbo, int width, int height);
@@ -186,6 +213,7 @@ private:
     bool m_layoutGiven = false;
 
     // Per load.
+    Mirror m_state;
     bool m_bFileLoaded = false;
     bool m_bReadyPosted = false;
     bool m_bWantsPlay = false; // the last rate asked for was not 0
