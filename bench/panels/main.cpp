@@ -10,6 +10,7 @@
 //   to remove) so that strace can watch the calls made on them.
 //   --snapshot FOLDER: also saves what the two panels look like as PNG files there.
 #include "controls/CalendarView.h"
+#include "controls/ComboBox.h"
 #include "controls/FileListBox.h"
 #include "controls/FileListView.h"
 #include "core/FileRules.h"
@@ -198,6 +199,11 @@ int main(int argc, char** argv)
             calCanvas.fill(Qt::black);
             cal.render(&calCanvas);
             calCanvas.save(snapshot + QStringLiteral("/calendar.png"));
+            cal.yearBox()->spinButtonPressed();
+            calCanvas.fill(Qt::black);
+            cal.render(&calCanvas);
+            calCanvas.save(snapshot + QStringLiteral("/calendar_year_list.png"));
+            cal.yearBox()->spinButtonPressed();
         }
         std::printf("calendar paint (%dx%d)     : median %.3f ms, library questions per paint %.2f\n",
                     cal.width(), cal.height(), median(calTimes), double(asks) / paints);
