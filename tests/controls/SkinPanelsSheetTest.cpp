@@ -2,15 +2,19 @@
 // ROVIX_SKIN_SHEET_DIR set, the composed pictures are written there
 // (skin_panels_skin_0N.png) for a look at the artwork in the real widgets.
 #include "app/AppDelegate.h"
+#include "app/Services.h"
 #include "controls/CalendarView.h"
 #include "controls/FileListView.h"
 #include "controls/PlayControlView.h"
 #include "controls/Slider.h"
 #include "controls/ToolbarView.h"
+#include "views/GSensorView.h"
 
 #include <QDir>
 #include <QPainter>
+#include <QPainterPath>
 #include <QTest>
+#include <cmath>
 #include <gtest/gtest.h>
 
 TEST(SkinPanelsSheet, EveryPanelDrawsInEverySkin)
@@ -19,7 +23,7 @@ TEST(SkinPanelsSheet, EveryPanelDrawsInEverySkin)
     for (int skin = 0; skin < 4; ++skin) {
         AppDelegate::saveSkinId(skin);
         QWidget window;
-        window.resize(1000, 560);
+        window.resize(1000, 740);
         window.setStyleSheet(QStringLiteral("background: black"));
         auto* toolbar = new ToolbarView(&window);
         toolbar->setGeometry(0, 0, 1000, 29);
@@ -33,7 +37,7 @@ TEST(SkinPanelsSheet, EveryPanelDrawsInEverySkin)
         calendar->move(709, 29);
         calendar->SetActivateDay(2026, 12, 7);
         auto* files = new FileListView(&window);
-        files->setGeometry(709, 29 + calendar->height(), 291, 560 - 29 - calendar->height());
+        files->setGeometry(709, 29 + calendar->height(), 291, 740 - 29 - calendar->height());
         files->relayoutContents(false, 291, files->height());
         std::vector<FileListRow> rows;
         for (const char* name :
@@ -42,13 +46,34 @@ TEST(SkinPanelsSheet, EveryPanelDrawsInEverySkin)
                 FileListRow{QStringLiteral("/card/") + name, {}, name, "2026/12/07", "08:15:02", -1});
         files->buildFileList(rows);
         files->showPlayMark(1);
+        // The G-sensor panel with a graph drawn in its axis colours, beside the map's place.
+        auto* gsensor = new GSensorView(&window);
+        gsensor->move(709 - gsensor->width(), 524);
+        QImage graph = pmLoadAppImage("GSensorGraphic.png").toImage().convertToFormat(QImage::Format_ARGB32);
+        {
+            QPainter p(&graph);
+            p.setRenderHint(QPainter::Antialiasing, true);
+            const QColor axes[] = {gsensor->getXAxisColor(), gsensor->getYAxisColor(),
+                                   gsensor->getZAxisColor()};
+            for (int a = 0; a < 3; ++a) {
+                QPainterPath curve(QPointF(0, 31));
+                for (int x = 1; x <= 238; ++x)
+                    curve.lineTo(x, 31 + 14 * std::sin(x / (9.0 + 4 * a)) * std::cos(x / 37.0 + a));
+                p.setPen(QPen(axes[a], 1));
+                p.drawPath(curve);
+            }
+            p.setPen(QPen(Qt::red, 1));
+            p.drawLine(120, 0, 120, 62);
+        }
+        gsensor->setGensorGraphic(graph, 1, 1.6f);
+        gsensor->drawIndicator(90, 250, -1200, 980);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
         const QImage shot = window.grab().toImage();
         ASSERT_FALSE(shot.isNull());
         // Each panel painted something other than the black window behind it.
-        for (QWidget* panel : std::initializer_list<QWidget*>{toolbar, playbar, calendar, files}) {
+        for (QWidget* panel : std::initializer_list<QWidget*>{toolbar, playbar, calendar, files, gsensor}) {
             const QImage part = shot.copy(panel->geometry());
             bool painted = false;
             for (int y = 0; y < part.height() && !painted; y += 3)
