@@ -62,6 +62,22 @@ QColor panelCaptionColor()
     }
 }
 
+// The page's console: failed tiles (off line) and the like are expected and
+// of no interest to the user; script errors go to the console log only.
+class QuietMapPage : public QWebEnginePage
+{
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
+                                  const QString& source) override
+    {
+        if (level == ErrorMessageLevel && !message.contains(QLatin1String("Failed to load")))
+            qInfo("map page: %s (%s:%d)", qUtf8Printable(message), qUtf8Printable(source), line);
+    }
+};
+
 } // namespace
 
 MapView::MapView(const QRect& frame, QWidget* parent) : QWidget(parent)
@@ -74,6 +90,7 @@ MapView::MapView(const QRect& frame, QWidget* parent) : QWidget(parent)
 
     m_webView = new QWebEngineView(this);
     m_webView->setObjectName(QStringLiteral("mainFrame"));
+    m_webView->setPage(new QuietMapPage(m_webView));
     m_webView->page()->setBackgroundColor(kBackground);
     m_webView->setGeometry(
         toQt(QRect(0, m_nInfoBarH, frame.width(), std::max(0, frame.height() - m_nInfoBarH))));
