@@ -3,8 +3,6 @@
 #   1. Parse + KML of a generated 1-hour and 10-hour NMEA log (RMC + GGA + GSENSOR
 #      each second): rovixtool kml against gpsbabel -i nmea -o kml; peak memory
 #      of each (/usr/bin/time -v) against the goal of 3x the log + 20 MB.
-#      Both rovixtool as built (linked with the Qt application library) and
-#      rovixtool_lean (the same track/kml code linked with the core only).
 #   2. The embedded track of a 1 GB AVI (sparse file, track chunks after the
 #      index): bytes read and time of the chunk readers against cat FILE.
 # Usage: bench/track.sh [RUNS]   (BUILD=build-bench by default, Release)
@@ -15,10 +13,9 @@ RUNS=${1:-10}
 BUILD=${BUILD:-build-bench}
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target rovixtool rovixtrackbench rovixtool_lean >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target rovixtool rovixtrackbench >/dev/null
 
 TOOL="$ROOT/$BUILD/src/rovixtool"
-LEAN="$ROOT/$BUILD/bench/track/rovixtool_lean"
 GEN="$ROOT/$BUILD/bench/track/rovixtrackbench"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
@@ -29,8 +26,8 @@ median() { # hyperfine JSON -> median seconds of each command, in order
 peak_kb() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ {print $2}'; }
 
 echo "== Parse + KML (median of $RUNS runs) =="
-printf '%-8s %10s %12s %12s %12s %9s %9s %12s %12s %12s %12s\n' log bytes gpsbabel_ms rovixtool_ms lean_ms ratio lean_ratio \
-  gpsbabel_MB rovixtool_MB lean_MB goal_MB
+printf '%-8s %10s %12s %12s %9s %12s %12s %12s\n' log bytes gpsbabel_ms rovixtool_ms ratio \
+  gpsbabel_MB rovixtool_MB goal_MB
 for hours in 1 10; do
   dir="$WORK/h$hours"
   mkdir -p "$dir"
@@ -40,23 +37,20 @@ for hours in 1 10; do
   rec="$dir/FILE0001.MP4"
   hyperfine -N -w 2 -r "$RUNS" --export-json "$dir/h.json" \
     "gpsbabel -i nmea -f $log -o kml -F $dir/gpsbabel.kml" \
-    "$TOOL kml $rec $dir/rovix.kml" \
-    "$LEAN kml $rec $dir/lean.kml" >/dev/null
-  read -r gb rv ln < <(median "$dir/h.json")
+    "$TOOL kml $rec $dir/rovix.kml" >/dev/null
+  read -r gb rv < <(median "$dir/h.json")
   bytes=$(stat -c %s "$log")
   points_gb=$(gpsbabel -i kml -f "$dir/gpsbabel.kml" -o gpx -F - | grep -c '<trkpt' || true)
   points_rv=$(gpsbabel -i kml -f "$dir/rovix.kml" -o gpx -F - | grep -c '<trkpt' || true)
   mem_gb=$(peak_kb gpsbabel -i nmea -f "$log" -o kml -F "$dir/m1.kml")
   mem_rv=$(peak_kb "$TOOL" kml "$rec" "$dir/m2.kml")
-  mem_ln=$(peak_kb "$LEAN" kml "$rec" "$dir/m3.kml")
-  python3 - "$hours" "$bytes" "$gb" "$rv" "$ln" "$mem_gb" "$mem_rv" "$mem_ln" <<'PY'
+  python3 - "$hours" "$bytes" "$gb" "$rv" "$mem_gb" "$mem_rv" <<'PY'
 import sys
-h, b, gb, rv, ln, mg, mr, ml = sys.argv[1:]
-b = int(b); gb, rv, ln = float(gb), float(rv), float(ln)
+h, b, gb, rv, mg, mr = sys.argv[1:]
+b = int(b); gb, rv = float(gb), float(rv)
 goal = (3 * b + 20 * 1024 * 1024) / 1048576
-print('%-8s %10d %12.1f %12.1f %12.1f %8.1fx %8.1fx %12.1f %12.1f %12.1f %12.1f' % (
-    h + 'h', b, gb * 1e3, rv * 1e3, ln * 1e3, gb / rv, gb / ln,
-    int(mg) / 1024, int(mr) / 1024, int(ml) / 1024, goal))
+print('%-8s %10d %12.1f %12.1f %8.1fx %12.1f %12.1f %12.1f' % (
+    h + 'h', b, gb * 1e3, rv * 1e3, gb / rv, int(mg) / 1024, int(mr) / 1024, goal))
 PY
   echo "         track points read back by gpsbabel: gpsbabel's KML $points_gb, rovixtool's KML $points_rv"
 done
