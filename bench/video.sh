@@ -4,8 +4,9 @@
 #   - open to first frame of a 1080p H.264 recording on a shown surface,
 #     beside "mpv --no-config --vo=null --ao=null --frames=1 FILE"
 #     (goal: at most 1.5 times mpv);
-#   - an exact seek to the middle (90 s) of a paused 3-minute 1080p recording
-#     until the new frame is drawn, beside mpv seeking the same file;
+#   - an exact seek to the middle (90 s, on a key frame, and 90.5 s, between
+#     key frames) of a paused 3-minute 1080p recording until the new frame is
+#     drawn, beside mpv seeking the same file;
 #   - two 1080p30 surfaces playing together: frames drawn, mpv's dropped-frame
 #     counters and CPU use, beside two mpv players decoding the same files.
 # The recordings are made once by the media generator into $WORK and reused.
@@ -47,6 +48,8 @@ run open "$WORK/open10.mp4" --runs "$RUNS"
 echo
 echo "== Seek =="
 run seek "$WORK/long180.mp4" --runs "$RUNS" --at 90
+# Half a second past a key frame: the exact seek decodes the frames before it.
+run seek "$WORK/long180.mp4" --runs "$RUNS" --at 90.5
 echo
 echo "== Two surfaces =="
 run dual "$WORK/dual_a.mp4" "$WORK/dual_b.mp4" --seconds "$SECONDS_DUAL"

@@ -238,13 +238,13 @@ TEST_F(VideoPlayerViewTest, BrokenRecordingsReportFailureOnceAndNeverReady)
 {
     struct Case {
         const char* file;
-        bool missing;
+        const char* reason; // when the surface, not mpv, words it
     };
-    const Case cases[] = {{"garbage.mp4", false},
-                          {"damaged.mp4", false},
-                          {"cut_no_index.mp4", false},
-                          {"audio.m4a", false},
-                          {"does_not_exist.mp4", true}};
+    const Case cases[] = {{"garbage.mp4", nullptr},
+                          {"damaged.mp4", "no picture could be decoded"},
+                          {"cut_no_index.mp4", nullptr},
+                          {"audio.m4a", "no video track"},
+                          {"does_not_exist.mp4", nullptr}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         m_ready = 0;
@@ -259,6 +259,10 @@ TEST_F(VideoPlayerViewTest, BrokenRecordingsReportFailureOnceAndNeverReady)
         QTest::qWait(300);
         EXPECT_EQ(failed.count(), 1);
         EXPECT_FALSE(failed.first().first().toString().isEmpty());
+        EXPECT_EQ(view->failureReason(), failed.first().first().toString());
+        if (c.reason) {
+            EXPECT_EQ(view->failureReason(), QString::fromUtf8(c.reason));
+        }
         EXPECT_EQ(ready.count(), 0);
         EXPECT_EQ(m_ready, 0);
         EXPECT_TRUE(view->hasFailed());
