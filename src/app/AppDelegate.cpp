@@ -56,6 +56,7 @@ AppDelegate* AppDelegate::instance()
 void AppDelegate::launch()
 {
     awakeFromNib();
+    createPanels();
     applicationWillFinishLaunching();
     m_window->show();
     applicationDidFinishLaunching();
@@ -82,7 +83,9 @@ void AppDelegate::awakeFromNib()
     if (!m_window) {
         m_window = new MainWindow();
         connect(m_window, &MainWindow::resized, this, [this](const QSize& content) {
-            windowDidResize(QSizeF(content.width(), content.height() + kTitleBarHeight));
+            // Full screen has no title bar: the frame is the content.
+            const int titleBar = m_nScreenMode == ScreenNormal ? kTitleBarHeight : 0;
+            windowDidResize(QSizeF(content.width(), content.height() + titleBar));
         });
         connect(m_window, &MainWindow::closing, this, &AppDelegate::windowWillClose);
     }

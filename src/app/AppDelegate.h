@@ -12,6 +12,7 @@
 //                                     moves to its own file when it is written
 // Everything here runs on the main thread.
 #include "app/NotificationCenter.h"
+#include "app/WindowLayout.h"
 #include "core/FileRules.h"
 #include "core/GpsData.h"
 #include "core/GpsList.h"
@@ -251,6 +252,25 @@ private:
 
 public:
     // ==== end of playlist, track and playback
+
+    // ==== main window: panels, layout, full screen, skins (app/AppDelegateWindow.cpp)
+
+    // Creates every panel of the main window and wires it to the controller
+    // (run by launch() right after awakeFromNib()).
+    void createPanels();
+    // The arrangement's inputs for a window frame of this size, from the
+    // panels as they are now.
+    WindowLayoutInput windowLayoutInput(double width, double height) const;
+    // The calendar's and file list's frames for calendar mode (true) or
+    // "all" mode (false); part of showCalendar.
+    void relayoutCalendarMode(bool show);
+    void onButtonMapFullScreen();
+    void showFullScreen(bool show);
+    void onCenterMap();
+    // The window was maximised or restored to this frame size.
+    void windowDidZoom(const QSizeF& frameSize);
+
+    // ==== end of main window
 
 Q_SIGNALS:
     // The library was rebuilt (the calendar marks its days from it).

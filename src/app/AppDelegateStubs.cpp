@@ -21,14 +21,6 @@ void AppDelegate::onMonitorFolder()
     }
 }
 
-// Main window layout.
-void AppDelegate::relayout(double, double) {}
-void AppDelegate::onButtonPlayFullScreen() {}
-
-// Panels: skin images and texts.
-void AppDelegate::reloadSkinImages() {}
-void AppDelegate::reloadLanguageTexts() {}
-
 // Notification handlers of the map subsystem.
 void AppDelegate::onMapViewReady(const Notification&)
 {

@@ -3,6 +3,7 @@
 #include "app/Services.h"
 
 #include <QCloseEvent>
+#include <QEvent>
 #include <QPalette>
 #include <QResizeEvent>
 
@@ -58,4 +59,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     Q_EMIT closing();
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    const bool wasMaximized = change->oldState().testFlag(Qt::WindowMaximized);
+    if (wasMaximized != isMaximized() && !isFullScreen())
+        Q_EMIT zoomed(m_contentView->size());
 }

@@ -22,11 +22,14 @@ public:
 
 Q_SIGNALS:
     void resized(const QSize& contentSize);
+    // The window was maximised or restored from maximised (its content size then).
+    void zoomed(const QSize& contentSize);
     void closing();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QWidget* m_contentView = nullptr;

@@ -32,6 +32,7 @@ void AppDelegate::insertObject(const AMediaFile& media, int index)
 
 void AppDelegate::showCalendar(bool show)
 {
+    relayoutCalendarMode(show);
     m_bAllFile = !show;
     rebuildPlaylist();
 }
