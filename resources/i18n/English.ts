@@ -75,6 +75,10 @@
         <source>No G-sensor data</source>
         <translation>No G-sensor data</translation>
     </message>
+    <message id="IDS_ERR_VIDEO_DECODE">
+        <source>This recording cannot be played: it is damaged or incomplete.</source>
+        <translation>This recording cannot be played: it is damaged or incomplete.</translation>
+    </message>
     <message id="IDS_ERR_NO_INTERNET">
         <source>Cannot connect to the internet. Please check your network connection.</source>
         <translation>Cannot connect to the internet. Please check your network connection.</translation>

@@ -75,6 +75,10 @@
         <source>No G-sensor data</source>
         <translation>G センサーのデータがありません</translation>
     </message>
+    <message id="IDS_ERR_VIDEO_DECODE">
+        <source>This recording cannot be played: it is damaged or incomplete.</source>
+        <translation>この映像は再生できません。ファイルが壊れているか、不完全です。</translation>
+    </message>
     <message id="IDS_ERR_NO_INTERNET">
         <source>Cannot connect to the internet. Please check your network connection.</source>
         <translation>インターネットに接続できません。ネットワークの接続を確認してください。</translation>

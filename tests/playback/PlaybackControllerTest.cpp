@@ -277,6 +277,8 @@ TEST_F(PlaybackControllerTest, UndecodableRecordingEndsLoadingAndNextStillPlays)
         EXPECT_TRUE(c->m_bVideoLoading);
         ASSERT_TRUE(waitFor([&] { return !c->m_bVideoLoading; }, 15000)) << "row " << row;
         EXPECT_TRUE(c->videoPlayView()->hasFailed());
+        // What the surface shows instead of a picture comes from the string table.
+        EXPECT_NE(pmLoadString(QStringLiteral("IDS_ERR_VIDEO_DECODE")), QStringLiteral("IDS_ERR_VIDEO_DECODE"));
         EXPECT_FALSE(pmIsWaiting());
         EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
         EXPECT_EQ(c.readyCount, 0);
