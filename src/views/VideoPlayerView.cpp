@@ -119,7 +119,16 @@ public:
     bool initialised() const { return m_initialised; }
 
 protected:
-    void initializeGL() override { m_initialised = context() && context()->isValid(); }
+    void initializeGL() override
+    {
+        m_initialised = context() && context()->isValid();
+        if (!m_initialised)
+            return;
+        connect(
+            context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { m_owner->onGLContextLost(); },
+            Qt::DirectConnection);
+        m_owner->onGLContextReady();
+    }
     void paintGL() override
     {
         const qreal dpr = devicePixelRatioF();
@@ -330,22 +339,12 @@ bool VideoPlayerView::createPlayer(const QString& path)
     if (withPicture) {
         auto* gl = static_cast<VideoGLWidget*>(normalView);
         gl->makeCurrent();
-        mpv_opengl_init_params glInit{glProcAddress, nullptr};
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
-            {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        if (mpv_render_context_create(&m_render, m_mpv, params) < 0) {
-            m_render = nullptr;
+        if (!createRenderContext()) {
             qWarning("VideoPlayerView: mpv render context failed, playing without picture");
             const char* args[] = {"set", MpvName::kVo, "null", nullptr};
             command(args);
         }
         gl->doneCurrent();
-        if (m_render)
-            mpv_render_context_set_update_callback(m_render, &VideoPlayerView::onMpvRenderUpdate,
-                                                   m_bridge.get());
     }
 
     mpv_observe_property(m_mpv, kObsDuration, MpvName::kDuration, MPV_FORMAT_DOUBLE);
@@ -363,6 +362,50 @@ bool VideoPlayerView::createPlayer(const QString& path)
     const char* args[] = {"loadfile", file.constData(), nullptr};
     command(args);
     return true;
+}
+
+// With the widget's GL context current.
+bool VideoPlayerView::createRenderContext()
+{
+    mpv_opengl_init_params glInit{glProcAddress, nullptr};
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_create(&m_render, m_mpv, params) < 0) {
+        m_render = nullptr;
+        return false;
+    }
+    mpv_render_context_set_update_callback(m_render, &VideoPlayerView::onMpvRenderUpdate, m_bridge.get());
+    return true;
+}
+
+// Qt replaces the GL widget's context when the widget moves to another
+// top-level window. The renderer's GL objects die with the old context, so the
+// renderer goes first (mpv then drops its video output) ...
+void VideoPlayerView::onGLContextLost()
+{
+    if (!m_render)
+        return;
+    auto* gl = static_cast<VideoGLWidget*>(normalView);
+    gl->makeCurrent();
+    mpv_render_context_free(m_render);
+    m_render = nullptr;
+    gl->doneCurrent();
+    m_bRendererLost = true;
+}
+
+// ... and comes back in the new context, with the video track reloaded.
+void VideoPlayerView::onGLContextReady()
+{
+    if (!m_mpv || m_render || !m_bRendererLost)
+        return;
+    m_bRendererLost = false;
+    if (!createRenderContext())
+        return;
+    const char* args[] = {"video-reload", nullptr};
+    command(args);
 }
 
 void VideoPlayerView::onMpvWakeup(void* context)
@@ -629,6 +672,7 @@ void VideoPlayerView::tearDownPlayer()
     }
     mpv_terminate_destroy(m_mpv);
     m_mpv = nullptr;
+    m_bRendererLost = false;
     m_bridge.reset();
     m_state = Mirror();
 }

@@ -162,6 +162,9 @@ private:
     };
 
     bool ensureGL();
+    bool createRenderContext();
+    void onGLContextLost();
+    void onGLContextReady();
     bool createPlayer(const QString& path);
     void tearDownPlayer();
     void drainEvents();
@@ -206,6 +209,7 @@ private:
     bool m_bGLReady = false;
     mpv_handle* m_mpv = nullptr;
     mpv_render_context* m_render = nullptr;
+    bool m_bRendererLost = false; // the GL context went away under a live player
     std::shared_ptr<Bridge> m_bridge;
     QTimer* timeObserver = nullptr;
     QUrl m_url;

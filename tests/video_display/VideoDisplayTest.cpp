@@ -141,6 +141,30 @@ TEST_F(VideoDisplayTest, HiddenSurfaceStillDrawsEveryFrameAndPlaysThrough)
     EXPECT_FALSE(view.isHeadless());
 }
 
+TEST_F(VideoDisplayTest, MovingToAnotherWindowKeepsThePicture)
+{
+    // Qt gives the GL widget a new context in another top-level window.
+    QWidget first;
+    VideoPlayerView* view = showSurface(first);
+    view->loadURL(url("small.mp4"), false);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return view->getPlayerStatus() == 1 && view->renderedFrameCount() > 0; }, 15000));
+    view->onPause();
+    QWidget second;
+    second.resize(640, 480);
+    view->setParent(&second);
+    view->show();
+    second.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
+    const qint64 before = view->renderedFrameCount();
+    view->seekToTime(1.0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->renderedFrameCount() > before; }, 10000));
+    QTest::qWait(100);
+    const QImage shown = second.grab().toImage();
+    EXPECT_TRUE(isRed(shown.pixel(320, 150))) << std::hex << shown.pixel(320, 150);
+    EXPECT_TRUE(isBlue(shown.pixel(320, 330)));
+}
+
 TEST_F(VideoDisplayTest, RendererTornDownWhilePlayingAndOverAndOver)
 {
     QWidget window;
