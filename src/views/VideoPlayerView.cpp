@@ -268,12 +268,19 @@ void VideoPlayerView::loadURL(const QUrl& asset, bool endNotice)
     ++m_loadSerial;
     update();
 
-    const QString path =
-        asset.isLocalFile() ? QFileInfo(asset.toLocalFile()).absoluteFilePath() : asset.toString();
-    if (path.isEmpty()) {
-        queueFailure(QStringLiteral("no file"));
+    // Recordings are files on a disk or card; mpv is never handed a network or
+    // protocol address. An absolute path also keeps mpv from reading a name as
+    // an option or a protocol prefix.
+    QString local;
+    if (asset.isLocalFile())
+        local = asset.toLocalFile();
+    else if (asset.scheme().isEmpty())
+        local = asset.path();
+    if (local.isEmpty()) {
+        queueFailure(QStringLiteral("not a local file"));
         return;
     }
+    const QString path = QFileInfo(local).absoluteFilePath();
     if (!createPlayer(path))
         return;
 

@@ -289,6 +289,22 @@ TEST_F(VideoPlayerViewTest, BrokenRecordingsReportFailureOnceAndNeverReady)
         ASSERT_TRUE(waitFor([&] { return ready.count() == 1; }));
     }
 
+    // Only files are played: no network address, no empty one.
+    for (const QUrl& address : {QUrl(QStringLiteral("http://127.0.0.1:9/x.mp4")), QUrl()}) {
+        auto view = makeSurface();
+        QSignalSpy failed(view.get(), &VideoPlayerView::loadFailed);
+        view->loadURL(address, true);
+        ASSERT_TRUE(waitFor([&] { return failed.count() == 1; }));
+        EXPECT_EQ(view->failureReason(), QStringLiteral("not a local file"));
+        EXPECT_EQ(view->getState(), 0);
+    }
+    {
+        // A URL without scheme is a path.
+        auto view = makeSurface();
+        view->loadURL(QUrl(media("one.mp4")), true);
+        ASSERT_TRUE(waitFor([&] { return view->getPlayerStatus() == 1; }));
+    }
+
     // Cut by a power cut after the index: plays what is there, then ends.
     auto view = makeSurface();
     QSignalSpy failed(view.get(), &VideoPlayerView::loadFailed);
