@@ -321,7 +321,9 @@ void CalendarView::paintEvent(QPaintEvent*)
     p.setFont(listskin::uiFont(12));
     for (int d = 1; d <= 7; ++d) {
         p.setPen(d == 1 || d == 7 ? QColor(125, 15, 15) : QColor(Qt::white));
-        p.drawText(toQtRect(m_layout.weekLabels[size_t(d - 1)], h), Qt::AlignCenter,
+        // The strip is 12 points high, less than the line of a 12-point face
+        // with Japanese glyphs: let the centred title overflow it, not be cut.
+        p.drawText(toQtRect(m_layout.weekLabels[size_t(d - 1)], h), Qt::AlignCenter | Qt::TextDontClip,
                    pmLoadString(QStringLiteral("IDS_WEEK_%1").arg(d)));
     }
 
