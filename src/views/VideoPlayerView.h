@@ -46,11 +46,10 @@ struct mpv_handle;
 struct mpv_render_context;
 struct mpv_event;
 
-// How a 360-degree recording lays its picture out for the eyes. No flow of the
-// application selects one; the surface only carries the property.
-struct VideoPlayerViewProjectionMethod {
-    QString name;
-};
+// How a 360-degree recording lays its picture out for the eyes (declared with
+// the projection). No flow of the application selects one; the surface only
+// carries the property, which stays empty.
+struct VideoPlayerViewProjectionMethod;
 
 class VideoPlayerView : public QWidget
 {
