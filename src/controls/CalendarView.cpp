@@ -318,11 +318,12 @@ void CalendarView::paintEvent(QPaintEvent*)
     if (!m_backgroundPatternImage.isNull())
         p.drawPixmap(0, h - m_backgroundPatternImage.height(), m_backgroundPatternImage);
 
-    p.setFont(listskin::uiFont(12));
+    // The strip is 12 points high. A Japanese glyph fills its whole em, so at
+    // 12 pixels it would spill onto the light day grid below (white on light:
+    // cut off to the eye); 10 pixels is as tall as a Latin face's 12.
+    p.setFont(listskin::uiFont(10));
     for (int d = 1; d <= 7; ++d) {
         p.setPen(d == 1 || d == 7 ? QColor(125, 15, 15) : QColor(Qt::white));
-        // The strip is 12 points high, less than the line of a 12-point face
-        // with Japanese glyphs: let the centred title overflow it, not be cut.
         p.drawText(toQtRect(m_layout.weekLabels[size_t(d - 1)], h), Qt::AlignCenter | Qt::TextDontClip,
                    pmLoadString(QStringLiteral("IDS_WEEK_%1").arg(d)));
     }
