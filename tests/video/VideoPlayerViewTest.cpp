@@ -5,6 +5,7 @@
 #include "app/NotificationCenter.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -39,6 +40,12 @@ protected:
         ASSERT_TRUE(videotest::makeDamagedStream(media("two.mp4"), media("damaged.mp4")));
         ASSERT_TRUE(videotest::makeGarbage(media("garbage.mp4"), 60000));
         ASSERT_TRUE(videotest::makeAudioOnly(media("audio.m4a"), 1.0));
+        videotest::RecordingOptions seven;
+        seven.seconds = 7;
+        seven.width = 160;
+        seven.height = 96;
+        ASSERT_TRUE(videotest::makeRecording(media("seven.mp4"), seven));
+        ASSERT_TRUE(videotest::makeSoundWithoutPicture(media("seven.mp4"), media("sound_only_plays.mp4")));
     }
     static void TearDownTestSuite()
     {
@@ -314,6 +321,22 @@ TEST_F(VideoPlayerViewTest, BrokenRecordingsReportFailureOnceAndNeverReady)
     ASSERT_TRUE(waitFor([&] { return m_ready == 1 || failed.count() > 0; }));
     EXPECT_EQ(failed.count(), 0);
     ASSERT_TRUE(waitFor([&] { return ended.count() == 1; }));
+}
+
+TEST_F(VideoPlayerViewTest, SoundPlayingWithoutAnyPictureFailsWithinSeconds)
+{
+    // Every video packet is damaged but the sound is fine: mpv would play the
+    // sound to the end with an empty picture; the surface gives up first.
+    auto view = makeSurface();
+    QSignalSpy failed(view.get(), &VideoPlayerView::loadFailed);
+    QElapsedTimer clock;
+    clock.start();
+    view->loadURL(url("sound_only_plays.mp4"), true);
+    ASSERT_TRUE(waitFor([&] { return failed.count() == 1; }, 15000));
+    EXPECT_LT(clock.elapsed(), 6900); // before the 7-second sound ends
+    EXPECT_EQ(view->failureReason(), QStringLiteral("no picture could be decoded"));
+    EXPECT_EQ(m_ready, 0);
+    EXPECT_EQ(m_ends, 0);
 }
 
 TEST_F(VideoPlayerViewTest, NoLateCallbacksAfterReleaseOrDestruction)

@@ -2,12 +2,16 @@
 // Small recordings for the video surface tests, made in a temporary folder by
 // the project's media generator. Two files it does not make come from the
 // ffmpeg command-line tool: a picture of known colours (red top half, blue
-// bottom half) to check orientation and placement, and a sound-only file.
+// bottom half) to check orientation and placement, and a sound-only file;
+// ffprobe finds the video packets to damage.
 #include "MediaGen.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -98,6 +102,27 @@ inline bool makeDamagedStream(const QString& source, const QString& path)
     for (int i = mdat + 4; i < data.size(); ++i)
         data[i] = 0;
     return writeAll(path, data);
+}
+
+// The recording with every video packet overwritten by zeros (found with the
+// ffprobe tool): the sound still plays, no picture ever decodes.
+inline bool makeSoundWithoutPicture(const QString& source, const QString& path)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-select_streams", "v", "-show_entries",
+                                            "packet=pos,size", "-of", "json", source});
+    if (!probe.waitForFinished(60000) || probe.exitCode() != 0)
+        return false;
+    const QJsonArray packets = QJsonDocument::fromJson(probe.readAllStandardOutput())["packets"].toArray();
+    QByteArray data = readAll(source);
+    for (const QJsonValue& packet : packets) {
+        const qint64 pos = packet["pos"].toString().toLongLong();
+        const qint64 size = packet["size"].toString().toLongLong();
+        if (pos <= 0 || size <= 0 || pos + size > data.size())
+            return false;
+        data.replace(static_cast<int>(pos), static_cast<int>(size), QByteArray(static_cast<int>(size), '\0'));
+    }
+    return !packets.isEmpty() && writeAll(path, data);
 }
 
 // Bytes that are no container at all.
