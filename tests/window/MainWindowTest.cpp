@@ -216,6 +216,32 @@ TEST_F(MainWindowTest, FullScreenReturnsToTheSameFrameAndState)
     }
 }
 
+TEST_F(MainWindowTest, AMaximisedWindowIsRememberedAndComesBackMaximised)
+{
+    w()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w()));
+    w()->showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(w()->isMaximized());
+    // Zooming remembers the new frame and lays out shortly after.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] {
+            const QSize content = w()->contentSize();
+            return d->m_sizeWindow == QSizeF(content.width(), content.height() + 22);
+        },
+        2000));
+    const QRect maximised = w()->geometry();
+
+    d->onButtonPlayFullScreen();
+    QApplication::processEvents();
+    EXPECT_TRUE(d->m_styleMask & Qt::WindowMaximized);
+    d->onButtonPlayFullScreen();
+    QApplication::processEvents();
+    EXPECT_TRUE(w()->isMaximized());
+    EXPECT_FALSE(w()->isFullScreen());
+    EXPECT_EQ(w()->geometry(), maximised);
+}
+
 TEST_F(MainWindowTest, SkinChoiceReloadsEveryPanelAtOnceAndPersists)
 {
     d->relayout(1280, 800);
