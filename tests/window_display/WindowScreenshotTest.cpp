@@ -99,6 +99,11 @@ protected:
         if (!kUseX11 || !qEnvironmentVariableIsSet("DISPLAY"))
             GTEST_SKIP() << "needs an X server (run under xvfb-run)";
         QSettings().clear();
+        // The map page shipped in the resources, without tiles: it draws the
+        // route on a blank map and nothing reaches the internet.
+        qputenv("ROVIX_INTERNET", "on");
+        pmSetStringSetting(QLatin1String(MapView::kPageUrlSetting),
+                           QStringLiteral("qrc:/map/map.html?tiles=none"));
         pmInstallStringTables();
         // As the application does: a face with Japanese glyphs.
         const QString family = QStringLiteral("Noto Sans CJK JP");
@@ -109,6 +114,8 @@ protected:
         }
         QDir().mkpath(shotDir());
     }
+
+    void TearDown() override { qputenv("ROVIX_INTERNET", "off"); }
 
     static QImage grab(AppDelegate& d)
     {
@@ -189,17 +196,18 @@ TEST_F(WindowScreenshotTest, EverySkinInEveryArrangement)
         }
         previousToolbar = toolbarColour(normal);
 
-        d.onButtonPlayFullScreen();
+        // The play bar's and the map's own full-screen buttons, as clicked.
+        d.mPlayBar->onFullscreenButtonPressed();
         EXPECT_EQ(d.m_nScreenMode, AppDelegate::ScreenFullVideo);
         save(grab(d), skin, "3_fullscreen_video");
-        d.onButtonPlayFullScreen();
+        d.mPlayBar->onFullscreenButtonPressed();
         QTest::qWait(200);
         EXPECT_EQ(w->geometry(), normalFrame);
 
-        d.onButtonMapFullScreen();
+        d.mMapView->OnButtonFullMap();
         EXPECT_EQ(d.m_nScreenMode, AppDelegate::ScreenFullMap);
         save(grab(d), skin, "4_fullscreen_map");
-        d.onButtonMapFullScreen();
+        d.mMapView->OnButtonFullMap();
         QTest::qWait(200);
         EXPECT_EQ(w->geometry(), normalFrame);
         EXPECT_TRUE(d.mFileList->isVisible());
