@@ -153,15 +153,4 @@ TEST(WindowLayoutTest, PanelsMeetAtEverySize)
     }
 }
 
-TEST(WindowLayoutTest, ContentHeightLosesTheTitleBarOnlyInTheNormalArrangement)
-{
-    EXPECT_EQ(windowContentHeight(660, 0), 638);
-    EXPECT_EQ(windowContentHeight(660, 1), 660);
-    EXPECT_EQ(windowContentHeight(660, 2), 660);
-    // The size used before any is known.
-    const WindowLayout l = computeWindowLayout(input(winlayout::kDefaultWidth, winlayout::kDefaultHeight));
-    EXPECT_EQ(l.playBar.width, 977 - 291);
-    EXPECT_EQ(l.fileList.height, 642 - 29 - 272 - 20);
-}
-
 } // namespace
