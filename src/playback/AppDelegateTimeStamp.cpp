@@ -9,6 +9,7 @@
 #include "app/Services.h"
 #include "core/Log.h"
 #include "core/TimeStampText.h"
+#include "views/VideoFit.h"
 #include "views/VideoPlayerView.h"
 
 #include <QFont>
@@ -132,15 +133,29 @@ void AppDelegate::moveTimeStamp()
     const VideoPlayerView* surface = m_nShowTimeStamp == 1 ? _videoPlayView.data() : _videoPlayView2.data();
     const QSizeF video = surface ? surface->getVideoResolution() : QSizeF(0, 0);
 
-    // The host's frame in the content view, turned to a bottom-left origin.
-    const QRect hostRect(host->mapTo(content, QPoint(0, 0)), host->size());
+    // The host's frame in the content view.
+    QRectF area(QPointF(host->mapTo(content, QPoint(0, 0))), QSizeF(host->size()));
+    QSizeF picture = video;
+    // The surface shows a recording smaller than its host at its own size
+    // rather than enlarged; corner the stamp on the picture as it is shown,
+    // not on the enlargement the host could hold. Larger recordings are
+    // scaled down to fit, which the placement below computes the same way.
+    if (video.width() > 0 && video.height() > 0) {
+        const VideoFitLayout fit =
+            pmFitVideo({area.x(), area.y(), area.width(), area.height()}, video.width(), video.height());
+        if (fit.hasPicture && fit.picture.width <= video.width() && fit.picture.height <= video.height()) {
+            area = QRectF(fit.picture.x, fit.picture.y, fit.picture.width, fit.picture.height);
+            picture = area.size();
+        }
+    }
+    // Turned to a bottom-left origin for the placement rule.
     const int contentHeight = content->height();
-    const float x0 = static_cast<float>(hostRect.x());
-    const float y0 = static_cast<float>(contentHeight - hostRect.y() - hostRect.height());
+    const float x0 = static_cast<float>(area.x());
+    const float y0 = static_cast<float>(contentHeight - area.y() - area.height());
     const QSize own = label->size();
     const OverlayPoint p =
-        pmPlaceTimeStamp(x0, y0, static_cast<float>(hostRect.width()), static_cast<float>(hostRect.height()),
-                         static_cast<float>(video.width()), static_cast<float>(video.height()),
+        pmPlaceTimeStamp(x0, y0, static_cast<float>(area.width()), static_cast<float>(area.height()),
+                         static_cast<float>(picture.width()), static_cast<float>(picture.height()),
                          static_cast<float>(own.width()), static_cast<float>(own.height()));
     label->move(p.x, contentHeight - p.y - own.height());
     label->raise();

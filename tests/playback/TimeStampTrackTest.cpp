@@ -49,13 +49,13 @@ TEST(TimeStampTrack, RearStampRollsIntoTheNextDayAndSitsInThePictureCorner)
     EXPECT_TRUE(stamp->text().contains(QStringLiteral("2024/01/01 00:00:00"))) << stamp->text().toStdString();
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
 
-    // The lower right corner lies 10 points inside the picture's, as fitted into
-    // the 640 x 480 host: 320 x 180 scales to 640 x 360, centred.
+    // The lower right corner lies 10 points inside the picture's as shown in
+    // the 640 x 480 host: 320 x 180, not enlarged, centred at (160, 150).
     c->moveTimeStamp();
     const QRect host = rectIn(c->window()->playerView(), c->window()->contentView());
     const QRect label = stamp->geometry();
-    EXPECT_EQ(label.x() + label.width(), host.x() + 640 - 10);
-    EXPECT_EQ(label.y() + label.height(), host.y() + 60 + 360 - 10);
+    EXPECT_EQ(label.x() + label.width(), host.x() + 160 + 320 - 10);
+    EXPECT_EQ(label.y() + label.height(), host.y() + 150 + 180 - 10);
 
     // A name that is no real moment: no rolled-over date, and no crash.
     c.doubleClick(1 - row);
