@@ -897,7 +897,7 @@ void VideoPlayerView::onRenderUpdate()
 
 void VideoPlayerView::renderFrame(unsigned int fbo, int width, int height)
 {
-    if (!m_render || width <= 0 || height <= 0) {
+    if (!m_render) {
         if (QOpenGLContext* context = QOpenGLContext::currentContext()) {
             context->functions()->glClearColor(0, 0, 0, 1);
             context->functions()->glClear(GL_COLOR_BUFFER_BIT);
@@ -906,9 +906,13 @@ void VideoPlayerView::renderFrame(unsigned int fbo, int width, int height)
     }
     mpv_opengl_fbo target{static_cast<int>(fbo), width, height, 0};
     int flipY = 1; // the widget's framebuffer has OpenGL's origin at the bottom left
+    // A picture of no size is not drawn, but the frame is still taken from mpv,
+    // which otherwise waits for it before decoding the next.
+    int skip = width <= 0 || height <= 0 ? 1 : 0;
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_OPENGL_FBO, &target},
         {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+        {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     mpv_render_context_render(m_render, params);
