@@ -20,7 +20,8 @@ run_ctest() {
   local dir=$1
   ctest --test-dir "$dir" --output-on-failure -j"$JOBS" -LE display || status=1
   if ctest --test-dir "$dir" -N -L display | grep -q "Total Tests: [1-9]"; then
-    xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir "$dir" --output-on-failure -L display || status=1
+    env ${DISPLAY_ASAN_OPTIONS:+ASAN_OPTIONS="$DISPLAY_ASAN_OPTIONS"} \
+      xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir "$dir" --output-on-failure -L display || status=1
   fi
 }
 
@@ -32,7 +33,12 @@ run_ctest build
 echo "== Sanitizer build (ASan + UBSan) =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DROVIX_WERROR=ON -DROVIX_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$JOBS"
-ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest build-asan
+# Qt WebEngine's bundled Chromium frees some objects through a base type of
+# another size; that is inside the library, not ours, so display tests (the
+# only ones that start WebEngine) skip that one check.
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+  DISPLAY_ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:new_delete_type_mismatch=0 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest build-asan
 
 echo "== Fuzz targets (${FUZZ_SECONDS}s each) =="
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
