@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <clocale>
+#include <unistd.h>
 
 namespace
 {
@@ -35,6 +36,10 @@ void storeDemoFolderIfUnset()
 
 int main(int argc, char** argv)
 {
+    // The web map's engine refuses to start as the superuser unless its
+    // sandbox is off; an ordinary user keeps the sandbox.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
     // The web map and the video surfaces both render with OpenGL in one process.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

@@ -125,6 +125,7 @@ void AppDelegate::initialData()
     m_bMute = false;
     m_nVolume = pmGetIntSetting(QStringLiteral("Volume"), 8);
     m_fPlaySpeed = 1.0f;
+    m_nSpeedStep = 0;
     mSelectedMovieCurrentTime = 0.0;
     mSelectedMovieDuration = 0.0;
     mSelectedMovieIsPlaying = false;

@@ -22,7 +22,3 @@ void AppDelegate::onMonitorFolder()
 }
 
 // Notification handlers of the map subsystem.
-void AppDelegate::onMapViewReady(const Notification&)
-{
-    pmWriteLog("AppDelegate::onMapViewReady");
-}

@@ -15,7 +15,7 @@
 #include <functional>
 
 class BitmapButton;
-class QMenu;
+#include <QMenu>
 
 class ToolbarView : public QWidget
 {

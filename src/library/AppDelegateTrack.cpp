@@ -19,7 +19,6 @@
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 #include "views/SensorGraphic.h"
-#include <QMenu> // ToolbarView.h keeps a QPointer<QMenu>
 
 #include <cmath>
 
@@ -184,6 +183,23 @@ const GpsData* AppDelegate::getCurGpsData() const
         mSelectedMovieCurrentTime < 0 || mSelectedMovieCurrentTime >= GpsList::kMaxVideoSeconds)
         return nullptr;
     return m_poGpsList.GetGpsData(static_cast<int>(mSelectedMovieCurrentTime));
+}
+
+// The map page finished loading: give it the current track, or an empty map.
+void AppDelegate::onMapViewReady(const Notification&)
+{
+    pmWriteLog("AppDelegate - onMapViewReady()");
+    if (!mMapView)
+        return;
+    if (!mMapView->IsOnLine())
+        mMapView->LoadMap();
+    if (m_poGpsList.IsGPSReady()) {
+        mMapView->DrawPath(&m_poGpsList);
+        mapGoTo();
+    } else {
+        mMapView->SetPosition(0, 0, 0, 0, -1);
+        mMapView->DrawPath(nullptr);
+    }
 }
 
 void AppDelegate::mapGoTo()

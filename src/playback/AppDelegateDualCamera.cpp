@@ -16,7 +16,6 @@
 
 #include "core/Log.h"
 #include "views/VideoPlayerView.h"
-#include <QMenu> // ToolbarView.h keeps a QPointer<QMenu>
 
 #include <cmath>
 

@@ -23,7 +23,6 @@
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 #include "views/VideoPlayerView.h"
-#include <QMenu> // ToolbarView.h keeps a QPointer<QMenu>
 
 #include <QLabel>
 #include <QLayout>

@@ -53,8 +53,17 @@ QLabel* AppDelegate::timeStampLabel()
 
 void AppDelegate::setTimeStampText(const QString& text)
 {
-    if (QLabel* label = timeStampLabel())
-        label->setText(text);
+    QLabel* label = timeStampLabel();
+    if (!label)
+        return;
+    // The overlay is placed by its lower right corner; when a new text changes
+    // its size, keep that corner where the placement put it.
+    const QPoint corner = label->geometry().bottomRight();
+    label->setText(text);
+    const QSize size = overlaySize(*label);
+    if (size != label->size())
+        label->setGeometry(corner.x() - size.width() + 1, corner.y() - size.height() + 1, size.width(),
+                           size.height());
 }
 
 void AppDelegate::hideTimeStamp()
