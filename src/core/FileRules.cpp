@@ -7,7 +7,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 std::string upper(std::string s)
 {
@@ -25,7 +26,8 @@ std::string lower(std::string s)
 
 bool isDir(const std::string& path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -86,13 +88,17 @@ std::string pmGetPathWithoutExtension(const std::string& path)
     return path.substr(0, dot);
 }
 
-std::string pmReverseString(const std::string& text) { return std::string(text.rbegin(), text.rend()); }
+std::string pmReverseString(const std::string& text)
+{
+    return std::string(text.rbegin(), text.rend());
+}
 
 bool pmIsFileExist(const std::string& path)
 {
     if (path.empty())
         return false;
-    struct stat st {};
+    struct stat st {
+    };
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -100,10 +106,12 @@ bool pmIsWritable(const std::string& path)
 {
     if (path.empty())
         return false;
-    struct stat st {};
+    struct stat st {
+    };
     if (::stat(path.c_str(), &st) != 0)
         return false;
-    struct statvfs vfs {};
+    struct statvfs vfs {
+    };
     if (::statvfs(path.c_str(), &vfs) == 0 && (vfs.f_flag & ST_RDONLY))
         return false;
     // The permission bits decide, even for the superuser: a recording the
@@ -238,35 +246,40 @@ bool pmGetFileDateTime(const std::string& path, _SYSTEMTIME& time)
 
 std::string pmGetGpsLogFile(const std::string& path)
 {
+    return pmGetGpsLogFile(path, pmIsFileExist, isDir);
+}
+
+std::string pmGetGpsLogFile(const std::string& path, const PathTest& exists, const PathTest& isFolder)
+{
     if (path.empty())
         return std::string();
     const std::string stem = pmGetPathWithoutExtension(path);
     for (const char* ext : {".log", ".txt", ".nmea", ".NMEA"}) {
         const std::string candidate = stem + ext;
-        if (pmIsFileExist(candidate))
+        if (exists(candidate))
             return candidate;
     }
     pmWriteLog("pmGetGpsLogFile() - GPS NMEA file not found!");
     pmWriteLog(stem + ".NMEA");
 
     const std::string camLetterLog = replaceLastChar(stem, "N.NMEA");
-    if (pmIsFileExist(camLetterLog))
+    if (exists(camLetterLog))
         return camLetterLog;
 
     const std::string grandParent = dropLastComponent(dropLastComponent(path));
-    const std::string nmeaFolder = grandParent.empty() ? std::string("NMEA")
+    const std::string nmeaFolder = grandParent.empty()  ? std::string("NMEA")
                                    : grandParent == "/" ? std::string("/NMEA")
                                                         : grandParent + "/NMEA";
-    if (isDir(nmeaFolder)) {
+    if (isFolder(nmeaFolder)) {
         const std::string s2 = nmeaFolder + "/" + pmGetFileName(path, true);
         for (const std::string& candidate : {s2 + ".nmea", s2 + ".NMEA", replaceLastChar(s2, "N.NMEA")}) {
-            if (pmIsFileExist(candidate))
+            if (exists(candidate))
                 return candidate;
         }
     }
 
     const std::string appended = path + ".txt";
-    if (pmIsFileExist(appended))
+    if (exists(appended))
         return appended;
     return std::string();
 }

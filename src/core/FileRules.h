@@ -4,6 +4,7 @@
 // the existence and write-permission tests touch the file system, and nothing
 // here ever opens a file.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 enum MediaContainerKind : int { kMediaUnknown = -1, kMediaAvi = 1, kMediaMov = 3, kMediaMp4 = 5 };
@@ -42,3 +43,7 @@ CameraCode pmGetCameraType(const std::string& path);
 bool pmGetFileDateTime(const std::string& path, _SYSTEMTIME& time);
 // Path of the companion position/G-sensor log of a recording, or "" when there is none.
 std::string pmGetGpsLogFile(const std::string& path);
+// The same rule with the file-system tests supplied by the caller (a tool that
+// has just listed the folders can answer them without asking the disk again).
+using PathTest = std::function<bool(const std::string& path)>;
+std::string pmGetGpsLogFile(const std::string& path, const PathTest& exists, const PathTest& isFolder);

@@ -25,9 +25,10 @@ std::string joinPath(const std::string& folder, const std::string& name)
 
 // The folder's visible entries in the order the file system lists them. A
 // folder that cannot be listed (or fails part way) contributes nothing.
-std::vector<std::string> listFolder(const std::string& folder)
+std::vector<std::string> listFolder(const std::string& folder, bool& complete)
 {
     std::vector<std::string> names;
+    complete = false;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return names;
@@ -37,6 +38,8 @@ std::vector<std::string> listFolder(const std::string& folder)
         if (!entry) {
             if (errno != 0)
                 names.clear();
+            else
+                complete = true;
             break;
         }
         if (entry->d_name[0] == '.')
@@ -88,7 +91,10 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
         if (!visited.insert({st.st_dev, st.st_ino}).second)
             return;
         ++m_nCurFolderLevel;
-        stack.push_back(Frame{path, listFolder(path), 0});
+        bool complete = false;
+        stack.push_back(Frame{path, listFolder(path, complete), 0});
+        if (complete && onFolderListed)
+            onFolderListed(path, stack.back().names);
     };
 
     enterFolder(folder, rootStat);

@@ -19,6 +19,10 @@ public:
     // Called for every file offered for admission (not for folders); lets the
     // controller keep its own bookkeeping. May be empty.
     std::function<void(const std::string& path, bool admitted)> onFileOffered;
+    // Called with each folder's complete listing of visible names (files and
+    // folders) as the walk enters it; not called for a folder that could not
+    // be listed whole. May be empty.
+    std::function<void(const std::string& folder, const std::vector<std::string>& names)> onFolderListed;
 
     // Rebuilds from an empty list: scans the folder depth first, in the order
     // the file system lists entries, skipping hidden entries. Each real folder

@@ -1,4 +1,5 @@
 // Runs the built rovixtool binary against a small card made on the spot.
+#include "MediaGen.h"
 #include "ProbeMediaBytes.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace probebytes;
@@ -99,4 +102,41 @@ TEST_F(ScanCommandTest, RefusesWhatIsNotAFolder)
     const ToolRun run = runTool("scan " + root + "/empty");
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.empty());
+}
+
+// The tool answers the companion-log lookups from the listings it has just
+// read; on a card with a log under every lookup rule (and rear recordings
+// with none) each line must name exactly the log the card was made with.
+TEST_F(ScanCommandTest, CompanionLogsMatchAGeneratedCard)
+{
+    const std::string card = root + "/card";
+    std::vector<mediagen::ManifestEntry> manifest;
+    std::string error;
+    ASSERT_TRUE(mediagen::makeCard(card, mediagen::CardSpec{}, &manifest, &error)) << error;
+
+    const ToolRun run = runTool("scan " + card);
+    ASSERT_EQ(run.status, 0);
+    std::map<std::string, std::string> logs; // recording path -> log column
+    std::size_t start = 0;
+    while (start < run.out.size()) {
+        const std::size_t end = run.out.find('\n', start);
+        const std::string line = run.out.substr(start, end - start);
+        start = end == std::string::npos ? run.out.size() : end + 1;
+        const std::size_t pathTab = line.rfind('\t');
+        const std::size_t logTab = line.rfind('\t', pathTab - 1);
+        logs[line.substr(pathTab + 1)] = line.substr(logTab + 1, pathTab - logTab - 1);
+    }
+    std::size_t checked = 0, withLog = 0;
+    for (const mediagen::ManifestEntry& e : manifest) {
+        if (e.kind != "recording" || !e.admitted)
+            continue;
+        const std::string path = card + "/" + e.path;
+        ASSERT_TRUE(logs.count(path)) << path;
+        const bool none = e.log.empty() || e.log == "-";
+        EXPECT_EQ(logs[path], none ? "-" : card + "/" + e.log) << path << " (" << e.logRule << ")";
+        ++checked;
+        withLog += !none;
+    }
+    EXPECT_GT(checked, 20u);
+    EXPECT_GT(withLog, 8u);
 }
