@@ -52,11 +52,11 @@ std::string chunkHead(const char* id, uint32_t size)
 
 int makeLog(const std::string& out, int seconds)
 {
-    mediagen::NmeaSpec spec;
-    spec.drive.seconds = seconds;
-    spec.drive.eventSecond = seconds / 2;
+    mediagen::NmeaSpec settings;
+    settings.drive.seconds = seconds;
+    settings.drive.eventSecond = seconds / 2;
     std::string error;
-    if (!mediagen::writeNmeaLog(out, spec, &error)) {
+    if (!mediagen::writeNmeaLog(out, settings, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }

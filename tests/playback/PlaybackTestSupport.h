@@ -22,17 +22,17 @@ namespace playtest
 inline bool makeRecording(const QString& path, double seconds, bool rear = false, bool audio = false,
                           int width = 320, int height = 240, int fps = 10)
 {
-    mediagen::RecordingSpec spec;
-    spec.container = path.endsWith(QLatin1String(".MOV"), Qt::CaseInsensitive) ? mediagen::Container::Mov
+    mediagen::RecordingSpec settings;
+    settings.container = path.endsWith(QLatin1String(".MOV"), Qt::CaseInsensitive) ? mediagen::Container::Mov
                                                                                : mediagen::Container::Mp4;
-    spec.seconds = seconds;
-    spec.width = width;
-    spec.height = height;
-    spec.fps = fps;
-    spec.rear = rear;
-    spec.withAudio = audio;
-    spec.faststart = true;
-    return mediagen::writeRecording(QFile::encodeName(path).toStdString(), spec);
+    settings.seconds = seconds;
+    settings.width = width;
+    settings.height = height;
+    settings.fps = fps;
+    settings.rear = rear;
+    settings.withAudio = audio;
+    settings.faststart = true;
+    return mediagen::writeRecording(QFile::encodeName(path).toStdString(), settings);
 }
 
 inline bool waitFor(const std::function<bool()>& condition, int ms = 15000)

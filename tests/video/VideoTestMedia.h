@@ -44,15 +44,15 @@ struct RecordingOptions {
 // An H.264 MP4 recording from the generator (with an AAC tone when asked).
 inline bool makeRecording(const QString& path, const RecordingOptions& o)
 {
-    mediagen::RecordingSpec spec;
-    spec.container = mediagen::Container::Mp4;
-    spec.width = o.width;
-    spec.height = o.height;
-    spec.fps = o.fps;
-    spec.seconds = o.seconds;
-    spec.withAudio = o.audio;
-    spec.faststart = o.faststart;
-    return mediagen::writeRecording(path.toStdString(), spec);
+    mediagen::RecordingSpec settings;
+    settings.container = mediagen::Container::Mp4;
+    settings.width = o.width;
+    settings.height = o.height;
+    settings.fps = o.fps;
+    settings.seconds = o.seconds;
+    settings.withAudio = o.audio;
+    settings.faststart = o.faststart;
+    return mediagen::writeRecording(path.toStdString(), settings);
 }
 
 // An H.264 MP4 whose picture is red in its top half and blue in its bottom half.
