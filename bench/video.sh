@@ -6,9 +6,25 @@
 #     (goal: at most 1.5 times mpv);
 #   - an exact seek to the middle (90 s, on a key frame, and 90.5 s, between
 #     key frames) of a paused 3-minute 1080p recording until the new frame is
-#     drawn, beside mpv seeking the same file;
-#   - two 1080p30 surfaces playing together: frames drawn, mpv's dropped-frame
-#     counters and CPU use, beside two mpv players decoding the same files.
+#     drawn, on a 960x540 surface. Compared like with like (goal: at most 1.5
+#     times the reference):
+#       * a bare libmpv handle drawing through the same render API into a plain
+#         QOpenGLWidget of the same size under the same X server (the same
+#         libmpv, the same software OpenGL; time until the new frame is drawn);
+#       * "mpv --vo=gpu --gpu-sw" in a 960x540 window under the same X server,
+#         seeked over its JSON IPC socket ("seek 90 absolute+exact") and timed
+#         until its "playback-restart" event, which mpv sends once its video
+#         output has taken the frame;
+#     and, as information only, a bare libmpv handle with vo=null, which draws
+#     nothing (decoding and seeking cost alone);
+#   - two 1080p30 surfaces playing together at 1x for SECONDS_DUAL (60 s):
+#     frames drawn, mpv's dropped-frame counters (video output and decoder)
+#     and the process's CPU use, beside two bare libmpv handles drawing the
+#     same files the same way (render API into plain QOpenGLWidgets, same
+#     layout; CPU ratio printed) and two mpv players decoding them with vo=null
+#     (decoding cost alone). Goal: no dropped frames on two cores, software
+#     rendering.
+# All timings are medians of RUNS runs; each section prints its ratios.
 # The recordings are made once by the media generator into $WORK and reused.
 #
 # Usage: bench/video.sh [BUILD_DIR]   (default: build; builds bench_video and rovixmediagen)

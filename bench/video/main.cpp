@@ -7,26 +7,42 @@
 //       (vo=null, until the first frame is decoded) and the mpv player
 //       ("mpv --no-config --vo=null --ao=null --frames=1 FILE", a whole process).
 //   bench_video seek FILE [--runs N] [--at SECONDS]
-//       Exact seek of a paused surface until the new frame is drawn, beside a
-//       bare libmpv handle's exact seek (until playback restarts) and the mpv
-//       player started at that time minus the player opening at 0.
+//       Exact seek of a paused 960x540 surface until the new frame is drawn,
+//       beside the same seek drawn the same way by a bare libmpv handle
+//       (render API into a plain QOpenGLWidget of the same size; the fair
+//       reference), the mpv player with vo=gpu in a window of the same size
+//       timed over its IPC socket until "playback-restart" (which mpv sends
+//       once its video output has taken the frame), and, for
+//       information only, a bare libmpv handle with vo=null (draws nothing).
 //   bench_video dual FILE1 FILE2 [--seconds S]
 //       Two shown surfaces playing together: frames drawn, mpv's dropped-frame
-//       counters and the process's CPU time (getrusage), beside two mpv players
-//       decoding the same files with vo=null for the same time.
+//       counters and the process's CPU time (getrusage), beside two bare
+//       libmpv handles drawing the same files through the render API into
+//       plain QOpenGLWidgets of the same layout, and two mpv players decoding
+//       them with vo=null (decoding cost alone) for the same time.
 #include "views/VideoPlayerView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHBoxLayout>
+#include <QLocalSocket>
+#include <QOpenGLContext>
+#include <QOpenGLWidget>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <atomic>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <mpv/client.h>
+#include <mpv/render.h>
+#include <mpv/render_gl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -93,9 +109,240 @@ struct RawMpv {
     }
 };
 
+// The fair reference for drawing: a bare libmpv handle rendering through the
+// same render API into a plain QOpenGLWidget of the same size, with the same
+// picture options as the surface and nothing else (no state mirror, no layout,
+// no observers). A frame counts as drawn when paintGL hands mpv the frame its
+// update callback announced, which is how the surface counts too.
+class BareGLPlayer final : public QOpenGLWidget
+{
+public:
+    BareGLPlayer()
+    {
+        m_mpv = mpv_create();
+        mpv_set_option_string(m_mpv, "vo", "libmpv");
+        mpv_set_option_string(m_mpv, "ao", "null");
+        mpv_set_option_string(m_mpv, "idle", "yes");
+        mpv_set_option_string(m_mpv, "keep-open", "yes");
+        mpv_set_option_string(m_mpv, "keepaspect", "no");
+        mpv_set_option_string(m_mpv, "video-timing-offset", "0");
+        mpv_set_option_string(m_mpv, "osd-level", "0");
+        mpv_set_option_string(m_mpv, "gpu-hwdec-interop", "no");
+        mpv_set_option_string(m_mpv, "load-scripts", "no");
+        mpv_initialize(m_mpv);
+        mpv_set_wakeup_callback(
+            m_mpv,
+            [](void* self) {
+                auto* player = static_cast<BareGLPlayer*>(self);
+                QMetaObject::invokeMethod(
+                    player, [player] { player->drainEvents(); }, Qt::QueuedConnection);
+            },
+            this);
+    }
+    ~BareGLPlayer() override
+    {
+        mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+        if (m_render) {
+            makeCurrent();
+            mpv_render_context_free(m_render);
+            doneCurrent();
+        }
+        mpv_terminate_destroy(m_mpv);
+    }
+    void command(const char** args) { mpv_command_async(m_mpv, 0, args); }
+    qint64 frames() const { return m_frames; }
+    qint64 restarts() const { return m_restarts; }
+    qint64 intProperty(const char* name)
+    {
+        int64_t value = -1;
+        mpv_get_property(m_mpv, name, MPV_FORMAT_INT64, &value);
+        return value;
+    }
+    double timePos()
+    {
+        double t = -1;
+        mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &t);
+        return t;
+    }
+
+protected:
+    void initializeGL() override
+    {
+        mpv_opengl_init_params glInit{[](void*, const char* name) -> void* {
+                                          QOpenGLContext* c = QOpenGLContext::currentContext();
+                                          return c ? reinterpret_cast<void*>(c->getProcAddress(name))
+                                                   : nullptr;
+                                      },
+                                      nullptr};
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+            {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        if (mpv_render_context_create(&m_render, m_mpv, params) < 0) {
+            m_render = nullptr;
+            return;
+        }
+        mpv_render_context_set_update_callback(
+            m_render,
+            [](void* self) {
+                auto* player = static_cast<BareGLPlayer*>(self);
+                QMetaObject::invokeMethod(
+                    player, [player] { player->onRenderUpdate(); }, Qt::QueuedConnection);
+            },
+            this);
+    }
+    void paintGL() override
+    {
+        if (!m_render)
+            return;
+        const qreal dpr = devicePixelRatioF();
+        mpv_opengl_fbo target{static_cast<int>(defaultFramebufferObject()), qRound(width() * dpr),
+                              qRound(height() * dpr), 0};
+        int flipY = 1;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_OPENGL_FBO, &target},
+            {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context_render(m_render, params);
+        if (m_pending) {
+            m_pending = false;
+            ++m_frames;
+        }
+    }
+
+private:
+    void onRenderUpdate()
+    {
+        if (m_render && (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME)) {
+            m_pending = true;
+            update();
+        }
+    }
+    void drainEvents()
+    {
+        for (mpv_event_id id; (id = mpv_wait_event(m_mpv, 0)->event_id) != MPV_EVENT_NONE;) {
+            if (id == MPV_EVENT_PLAYBACK_RESTART)
+                ++m_restarts;
+        }
+    }
+
+    mpv_handle* m_mpv = nullptr;
+    mpv_render_context* m_render = nullptr;
+    bool m_pending = false;
+    qint64 m_frames = 0;
+    qint64 m_restarts = 0;
+};
+
+// The mpv player drawing into its own X window (vo=gpu; gpu-sw admits the
+// same software OpenGL the surface uses) under the same X server, driven
+// through its JSON IPC socket. mpv reports "playback-restart" only after its
+// video output has taken the new frame (the bare render-API player sees the
+// event just after it has drawn the frame), so the time to that event covers
+// mpv drawing the frame.
+class MpvIpcPlayer
+{
+public:
+    bool start(const QString& file, const QSize& size)
+    {
+        m_socketPath = QStringLiteral("/tmp/rovix_bench_mpv_%1.sock").arg(::getpid());
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(QStringLiteral("mpv"),
+                        {"--no-config", "--vo=gpu", "--gpu-sw", "--hwdec=no", "--ao=null", "--pause",
+                         "--keep-open=yes", "--osd-level=0", "--no-input-default-bindings",
+                         QStringLiteral("--geometry=%1x%2+0+0").arg(size.width()).arg(size.height()),
+                         "--input-ipc-server=" + m_socketPath, file});
+        if (!m_process.waitForStarted(10000))
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 15000) {
+            m_socket.connectToServer(m_socketPath);
+            if (m_socket.waitForConnected(200))
+                break;
+            QTest::qWait(50);
+        }
+        if (m_socket.state() != QLocalSocket::ConnectedState)
+            return false;
+        // Wait until the file is open and its first frame is up.
+        return QTest::qWaitFor(
+            [&] {
+                send(QStringLiteral("[\"get_property\", \"video-params/w\"]"));
+                return waitForLine("\"data\":1920", 500);
+            },
+            30000);
+    }
+    ~MpvIpcPlayer()
+    {
+        if (m_socket.state() == QLocalSocket::ConnectedState) {
+            send(QStringLiteral("[\"quit\"]"));
+            m_socket.waitForBytesWritten(1000);
+        }
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(2000);
+        QFile::remove(m_socketPath);
+    }
+    // Exact seek; milliseconds until mpv reports the playback restart, -1 on failure.
+    double seek(double at)
+    {
+        m_socket.readAll(); // forget older events
+        QElapsedTimer clock;
+        clock.start();
+        send(QStringLiteral("[\"seek\", %1, \"absolute+exact\"]").arg(at, 0, 'f', 3));
+        if (!waitForLine("\"event\":\"playback-restart\"", 30000))
+            return -1;
+        return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    }
+
+private:
+    void send(const QString& command)
+    {
+        m_socket.write(QStringLiteral("{\"command\": %1}\n").arg(command).toUtf8());
+        m_socket.flush();
+    }
+    bool waitForLine(const char* needle, int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            while (m_socket.canReadLine()) {
+                const QByteArray line = m_socket.readLine();
+                if (QByteArray(line).replace(" ", "").contains(needle))
+                    return true;
+            }
+            m_socket.waitForReadyRead(std::max<qint64>(1, ms - clock.elapsed()));
+        }
+        return false;
+    }
+
+    QString m_socketPath;
+    QProcess m_process;
+    QLocalSocket m_socket;
+};
+
+// Runs the event loop until done() holds. Unlike QTest::qWaitFor, which
+// sleeps 10 ms between passes, this wakes on every posted event (mpv's
+// callbacks, paint requests), so timings are not rounded up to that step.
+template <typename Done> bool spinUntil(Done done, int ms = 30000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick; // wakes the loop now and then to check the time limit
+    tick.start(100);
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
 bool waitFrames(VideoPlayerView& view, qint64 count, int ms = 30000)
 {
-    return QTest::qWaitFor([&] { return view.renderedFrameCount() >= count; }, ms);
+    return spinUntil([&] { return view.renderedFrameCount() >= count; }, ms);
 }
 
 int benchOpen(const QString& file, int runs)
@@ -215,20 +462,89 @@ int benchSeek(const QString& file, int runs, double at)
             raw.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
         }
     }
-    std::vector<double> cliSeek, cliOpen;
-    for (int i = 0; i < runs; ++i) {
-        cliSeek.push_back(timeMpvProcess({QStringLiteral("--start=%1").arg(at), "--frames=1", file}));
-        cliOpen.push_back(timeMpvProcess({"--frames=1", file}));
+    // Same drawing, bare: libmpv's render API into a plain QOpenGLWidget of
+    // the surface's size in a window of the same size.
+    std::vector<double> bare, bareRestart;
+    {
+        QWidget refWindow;
+        refWindow.resize(960, 540);
+        auto* player = new BareGLPlayer;
+        player->setParent(&refWindow);
+        player->setGeometry(0, 0, 960, 540);
+        refWindow.show();
+        if (!QTest::qWaitForWindowExposed(&refWindow))
+            return 1;
+        const QByteArray path = file.toUtf8();
+        const char* load[] = {"loadfile", path.constData(), nullptr};
+        player->command(load);
+        if (!QTest::qWaitFor([&] { return player->frames() >= 1; }, 30000))
+            return 1;
+        const char* pause[] = {"set", "pause", "yes", nullptr};
+        player->command(pause);
+        QTest::qWait(200);
+        for (int i = 0; i < runs; ++i) {
+            const QByteArray from = QByteArray::number(at / 9 * (1 + i % 3), 'f', 3);
+            const char* away[] = {"seek", from.constData(), "absolute+exact", nullptr};
+            qint64 frames = player->frames();
+            player->command(away);
+            if (!spinUntil([&] { return player->frames() > frames; }))
+                return 1;
+            QTest::qWait(50);
+            frames = player->frames();
+            const qint64 restarts = player->restarts();
+            const QByteArray target = QByteArray::number(at, 'f', 3);
+            const char* seek[] = {"seek", target.constData(), "absolute+exact", nullptr};
+            QElapsedTimer clock;
+            clock.start();
+            player->command(seek);
+            // mpv reports the restart only once the frame is taken: keep
+            // spinning for it, but the frame is timed when it is drawn.
+            double restarted = -1, drawn = -1;
+            if (!spinUntil([&] {
+                    const double now = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+                    if (restarted < 0 && player->restarts() > restarts)
+                        restarted = now;
+                    if (drawn < 0 && player->frames() > frames)
+                        drawn = now;
+                    return restarted >= 0 && drawn >= 0;
+                }))
+                return 1;
+            bare.push_back(drawn);
+            bareRestart.push_back(restarted);
+            if (std::abs(player->timePos() - at) > 0.05)
+                std::printf("  warning: reference position after seek %.3f\n", player->timePos());
+        }
     }
-    const double a = median(shown), b = median(raw), c = median(cliSeek), d = median(cliOpen);
+
+    // The mpv player in its own window of the same size (vo=gpu), over IPC.
+    std::vector<double> cli;
+    {
+        MpvIpcPlayer player;
+        if (player.start(file, QSize(960, 540))) {
+            for (int i = 0; i < runs; ++i) {
+                if (player.seek(at / 9 * (1 + i % 3)) < 0)
+                    break;
+                QTest::qWait(50);
+                const double ms = player.seek(at);
+                if (ms < 0)
+                    break;
+                cli.push_back(ms);
+            }
+        }
+        if (cli.size() != static_cast<size_t>(runs))
+            std::printf("  warning: mpv --vo=gpu over IPC gave %zu of %d seeks\n", cli.size(), runs);
+    }
+
+    const double a = median(shown), b = median(raw), c = median(bare), d = median(cli);
     std::printf("exact seek to %.1f s of a paused recording, median of %d runs (ms)\n", at, runs);
-    std::printf("  surface, OpenGL, new frame drawn     %8.1f\n", a);
-    std::printf("  bare libmpv vo=null, restart         %8.1f\n", b);
-    std::printf("  mpv --start=%-6.1f --frames=1        %8.1f  (whole process)\n", at, c);
-    std::printf(
-        "  mpv --frames=1                       %8.1f  (whole process; the difference %.1f is noise-bound)\n",
-        d, c - d);
-    std::printf("  ratio surface/bare libmpv %.2f\n", b > 0 ? a / b : 0);
+    std::printf("  surface, OpenGL 960x540, new frame drawn                %8.1f\n", a);
+    std::printf("  bare libmpv render API in a QOpenGLWidget, frame drawn  %8.1f\n", c);
+    std::printf("  bare libmpv render API, playback-restart seen           %8.1f\n", median(bareRestart));
+    std::printf("  mpv --vo=gpu 960x540 over IPC, playback-restart         %8.1f\n", d);
+    std::printf("  bare libmpv vo=null, playback-restart (draws nothing)   %8.1f\n", b);
+    std::printf("  ratio surface/bare render API %.2f (goal <= 1.5), surface/mpv --vo=gpu %.2f,\n"
+                "        surface/vo=null %.2f (information only)\n",
+                c > 0 ? a / c : 0, d > 0 ? a / d : 0, b > 0 ? a / b : 0);
     return 0;
 }
 
@@ -268,6 +584,49 @@ int benchDual(const QString& file1, const QString& file2, int seconds)
     std::printf("  CPU                    %.1f s = %.0f%% of one core\n", cpu, 100 * cpu / wall);
     v1->releasePlayer();
     v2->releasePlayer();
+
+    // Reference: the same two pictures drawn by bare libmpv handles through the
+    // render API into plain QOpenGLWidgets of the same sizes.
+    double bareCpu = 0;
+    {
+        QWidget refWindow;
+        refWindow.resize(1280, 360);
+        BareGLPlayer* players[2] = {new BareGLPlayer, new BareGLPlayer};
+        const QString files[2] = {file1, file2};
+        for (int i = 0; i < 2; ++i) {
+            players[i]->setParent(&refWindow);
+            players[i]->setGeometry(640 * i, 0, 640, 360);
+        }
+        refWindow.show();
+        if (!QTest::qWaitForWindowExposed(&refWindow))
+            return 1;
+        for (int i = 0; i < 2; ++i) {
+            const QByteArray path = files[i].toUtf8();
+            const char* load[] = {"loadfile", path.constData(), nullptr};
+            players[i]->command(load);
+        }
+        if (!spinUntil([&] { return players[0]->frames() >= 1 && players[1]->frames() >= 1; }))
+            return 1;
+        const double bare0 = cpuSeconds(RUSAGE_SELF);
+        const qint64 b1 = players[0]->frames(), b2 = players[1]->frames();
+        QElapsedTimer bareClock;
+        bareClock.start();
+        QTest::qWait(seconds * 1000);
+        const double bareWall = static_cast<double>(bareClock.nsecsElapsed()) / 1e9;
+        bareCpu = cpuSeconds(RUSAGE_SELF) - bare0;
+        std::printf("  bare libmpv render API, same layout:\n");
+        std::printf("    frames drawn         %lld + %lld\n",
+                    static_cast<long long>(players[0]->frames() - b1),
+                    static_cast<long long>(players[1]->frames() - b2));
+        std::printf("    dropped (vo, decoder) %lld, %lld  and  %lld, %lld\n",
+                    static_cast<long long>(players[0]->intProperty("frame-drop-count")),
+                    static_cast<long long>(players[0]->intProperty("decoder-frame-drop-count")),
+                    static_cast<long long>(players[1]->intProperty("frame-drop-count")),
+                    static_cast<long long>(players[1]->intProperty("decoder-frame-drop-count")));
+        std::printf("    CPU                  %.1f s = %.0f%% of one core\n", bareCpu,
+                    100 * bareCpu / bareWall);
+        std::printf("  ratio CPU surfaces/bare render API %.2f\n", bareCpu > 0 ? cpu / bareCpu : 0);
+    }
 
     // Reference: two mpv players decoding the same files, no picture.
     const double child0 = cpuSeconds(RUSAGE_CHILDREN);
