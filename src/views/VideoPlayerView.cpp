@@ -116,6 +116,15 @@ class VideoGLWidget final : public QOpenGLWidget
 {
 public:
     explicit VideoGLWidget(VideoPlayerView* owner) : QOpenGLWidget(owner), m_owner(owner) {}
+    ~VideoGLWidget() override
+    {
+        // QOpenGLWidget's own destructor destroys the context, which would
+        // call the handler below on an object whose part of this class is
+        // already gone. The owner releases its renderer before its children
+        // go (releasePlayer in its destructor), so only stop listening.
+        if (QOpenGLContext* ctx = context())
+            QObject::disconnect(ctx, &QOpenGLContext::aboutToBeDestroyed, this, nullptr);
+    }
     bool initialised() const { return m_initialised; }
 
 protected:
