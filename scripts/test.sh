@@ -30,6 +30,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DROVIX_WERROR=ON >/dev/
 cmake --build build -j"$JOBS"
 run_ctest build
 
+echo "== Front and rear cameras kept together over a full minute at each speed =="
+ROVIX_SYNC_SECONDS=60 build/tests/test_playback --gtest_filter='CameraSync*' || status=1
+
 echo "== Sanitizer build (ASan + UBSan) =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DROVIX_WERROR=ON -DROVIX_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$JOBS"
