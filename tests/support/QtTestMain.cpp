@@ -22,6 +22,12 @@ int main(int argc, char** argv)
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     if (qEnvironmentVariableIsEmpty("ROVIX_INTERNET"))
         qputenv("ROVIX_INTERNET", "off");
+    // Without a session bus address, D-Bus clients (Qt's accessibility bridge
+    // on X11, among others) "autolaunch" a bus by forking from a thread of a
+    // multi-threaded process; under the sanitizers that child can hang on a
+    // lock copied mid-use. Point them at a bus that does not exist instead.
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/rovix-test-session-bus");
 
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/rovix-test-home-XXXXXX"));
     if (home.isValid()) {
