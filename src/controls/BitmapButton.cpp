@@ -7,7 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-BitmapButton::BitmapButton(QSize size, QWidget* parent) : QWidget(parent), m_initialSize(size)
+BitmapButton::BitmapButton(QSize size, QWidget* parent) : SkinnedButton(parent), m_initialSize(size)
 {
     resize(size);
     setFocusPolicy(Qt::NoFocus);
@@ -71,14 +71,6 @@ const QPixmap& BitmapButton::pixmapFor(ImageState state) const
     return m_activeImage;
 }
 
-void BitmapButton::showImage(ImageState state)
-{
-    if (m_state == state)
-        return;
-    m_state = state;
-    update();
-}
-
 void BitmapButton::setBitmapTitle(const QString& text)
 {
     m_title = text;
@@ -128,27 +120,6 @@ void BitmapButton::checkButton(bool checked)
     showImage(checked ? Pressed : Normal);
 }
 
-void BitmapButton::updateRollOverImage()
-{
-    if (bButtonEnable)
-        showImage(Rollover);
-    else
-        updateImage();
-}
-
-void BitmapButton::updateImage()
-{
-    if (bButtonEnable)
-        updateActiveImage();
-    else
-        showImage(Disabled);
-}
-
-void BitmapButton::updateActiveImage()
-{
-    showImage(bButtonChecked ? Pressed : Normal);
-}
-
 void BitmapButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -165,68 +136,4 @@ void BitmapButton::paintEvent(QPaintEvent*)
     const int textHeight = fm.height();
     const QRect textRect(0, (height() - textHeight) / 2, width(), textHeight);
     painter.drawText(textRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, m_title);
-}
-
-void BitmapButton::enterEvent(QEnterEvent*)
-{
-    if (m_bTracking)
-        return;
-    updateRollOverImage();
-}
-
-void BitmapButton::leaveEvent(QEvent*)
-{
-    if (m_bTracking)
-        return;
-    updateImage();
-}
-
-void BitmapButton::mousePressEvent(QMouseEvent* event)
-{
-    if (!bButtonEnable || event->button() != Qt::LeftButton) {
-        event->ignore();
-        return;
-    }
-    m_bTracking = true;
-    showImage(Pressed);
-}
-
-void BitmapButton::mouseMoveEvent(QMouseEvent* event)
-{
-    if (!m_bTracking)
-        return;
-    // Like a platform push button: the pressed look follows the pointer in and out.
-    if (rect().contains(event->position().toPoint()))
-        showImage(Pressed);
-    else
-        updateActiveImage();
-}
-
-void BitmapButton::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (!m_bTracking || event->button() != Qt::LeftButton)
-        return;
-    m_bTracking = false;
-    if (!bButtonEnable)
-        return;
-    const bool inside = rect().contains(event->position().toPoint());
-    if (inside && !bButtonChecked)
-        showImage(Rollover);
-    else
-        updateActiveImage();
-    if (inside)
-        Q_EMIT clicked();
-}
-
-void BitmapButton::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::EnabledChange) {
-        bButtonEnable = isEnabled();
-        m_bTracking = false;
-        if (bButtonEnable)
-            showImage(bButtonChecked ? Pressed : Normal);
-        else
-            showImage(Disabled);
-    }
-    QWidget::changeEvent(event);
 }

@@ -5,18 +5,15 @@
 // it can also reload itself (reloadBitmaps()). A missing image simply leaves
 // the button without a picture for that state.
 // Must run on the main thread.
+#include "controls/SkinnedButton.h"
 #include <QColor>
 #include <QPixmap>
 #include <QString>
-#include <QWidget>
 
-class BitmapButton : public QWidget
+class BitmapButton : public SkinnedButton
 {
     Q_OBJECT
 public:
-    // Which of the four images is on screen.
-    enum ImageState { Normal = 0, Pressed = 1, Rollover = 2, Disabled = 3 };
-
     explicit BitmapButton(QSize size, QWidget* parent = nullptr);
     ~BitmapButton() override;
 
@@ -49,32 +46,17 @@ public:
     bool isButtonChecked() const { return bButtonChecked; }
 
     // The image state on screen and the names of the images in use (tests, owners).
-    ImageState currentImageState() const { return m_state; }
     QString imageName(ImageState state) const { return m_names[state]; }
     bool hasImage(ImageState state) const;
 
-    void updateRollOverImage();
-    void updateImage();
-    void updateActiveImage();
-
     QSize sizeHint() const override { return m_initialSize; }
-
-Q_SIGNALS:
-    // The button's action: sent when a press is released inside the button.
-    void clicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    bool showsPressedAtRest() const override { return bButtonChecked; }
 
 private:
     const QPixmap& pixmapFor(ImageState state) const;
-    void showImage(ImageState state);
 
     QPixmap m_activeImage;
     QPixmap m_inactiveImage;
@@ -85,9 +67,6 @@ private:
     quint16 m_nFontSize = 14;
     QColor m_colorTitle = Qt::white;
     bool bR2L = false;
-    bool bButtonEnable = true;
     bool bButtonChecked = false;
-    bool m_bTracking = false;
-    ImageState m_state = Normal;
     QSize m_initialSize;
 };

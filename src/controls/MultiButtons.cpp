@@ -7,7 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-MultiButtons::MultiButtons(QSize size, QWidget* parent) : QWidget(parent), m_initialSize(size)
+MultiButtons::MultiButtons(QSize size, QWidget* parent) : SkinnedButton(parent), m_initialSize(size)
 {
     resize(size);
     setFocusPolicy(Qt::NoFocus);
@@ -147,35 +147,6 @@ const QPixmap* MultiButtons::currentPixmap() const
     return &activeImage[i];
 }
 
-void MultiButtons::showImage(ImageState state)
-{
-    if (m_state == state)
-        return;
-    m_state = state;
-    update();
-}
-
-void MultiButtons::updateRollOverImage()
-{
-    if (bButtonEnable)
-        showImage(Rollover);
-    else
-        updateImage();
-}
-
-void MultiButtons::updateImage()
-{
-    if (bButtonEnable)
-        updateActiveImage();
-    else
-        showImage(Disabled);
-}
-
-void MultiButtons::updateActiveImage()
-{
-    showImage(Normal);
-}
-
 void MultiButtons::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -189,59 +160,4 @@ void MultiButtons::paintEvent(QPaintEvent*)
     painter.setPen(Qt::white);
     const int lineHeight = QFontMetrics(font).boundingRect(QStringLiteral("TEST")).height();
     painter.drawText(QRect(0, (height() - lineHeight) / 2, width(), lineHeight), Qt::AlignCenter, title);
-}
-
-void MultiButtons::enterEvent(QEnterEvent*)
-{
-    if (!m_bTracking)
-        updateRollOverImage();
-}
-
-void MultiButtons::leaveEvent(QEvent*)
-{
-    if (!m_bTracking)
-        updateImage();
-}
-
-void MultiButtons::mousePressEvent(QMouseEvent* event)
-{
-    if (!bButtonEnable || event->button() != Qt::LeftButton) {
-        event->ignore();
-        return;
-    }
-    m_bTracking = true;
-    showImage(Pressed);
-}
-
-void MultiButtons::mouseMoveEvent(QMouseEvent* event)
-{
-    if (!m_bTracking)
-        return;
-    if (rect().contains(event->position().toPoint()))
-        showImage(Pressed);
-    else
-        updateActiveImage();
-}
-
-void MultiButtons::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (!m_bTracking || event->button() != Qt::LeftButton)
-        return;
-    m_bTracking = false;
-    if (!bButtonEnable)
-        return;
-    const bool inside = rect().contains(event->position().toPoint());
-    showImage(inside ? Rollover : Normal);
-    if (inside)
-        Q_EMIT clicked();
-}
-
-void MultiButtons::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::EnabledChange) {
-        bButtonEnable = isEnabled();
-        m_bTracking = false;
-        showImage(bButtonEnable ? Normal : Disabled);
-    }
-    QWidget::changeEvent(event);
 }

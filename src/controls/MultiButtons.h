@@ -4,15 +4,14 @@
 // The set shown changes only through changeButtonIndex(), setButtonIndex() and
 // resetButtonState(); owners cycle it from their click handlers.
 // Must run on the main thread.
+#include "controls/SkinnedButton.h"
 #include <QPixmap>
 #include <QString>
-#include <QWidget>
 
-class MultiButtons : public QWidget
+class MultiButtons : public SkinnedButton
 {
     Q_OBJECT
 public:
-    enum ImageState { Normal = 0, Pressed = 1, Rollover = 2, Disabled = 3 };
     static constexpr int kMaxSets = 5;
 
     explicit MultiButtons(QSize size, QWidget* parent = nullptr);
@@ -42,29 +41,14 @@ public:
     int buttonCount() const { return nButtonCount; }
     QString toolTipOf(int index) const;
     QString imageName(int index, ImageState state) const;
-    ImageState currentImageState() const { return m_state; }
-
-    void updateRollOverImage();
-    void updateImage();
-    void updateActiveImage();
 
     QSize sizeHint() const override { return m_initialSize; }
 
-Q_SIGNALS:
-    void clicked();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     const QPixmap* currentPixmap() const;
-    void showImage(ImageState state);
     void applyToolTip();
 
     QString strToolTip[kMaxSets];
@@ -76,8 +60,5 @@ private:
     QString title;
     int nButtonCount = 0;
     int nCurrentButtonIndex = 0;
-    bool bButtonEnable = true;
-    bool m_bTracking = false;
-    ImageState m_state = Normal;
     QSize m_initialSize;
 };
