@@ -36,6 +36,13 @@ public:
                 return &*it;
         return nullptr;
     }
+    QStringList names() const
+    {
+        QStringList out;
+        for (const Notification& r : received)
+            out << r.name;
+        return out;
+    }
     void clear() { received.clear(); }
 };
 
