@@ -3,6 +3,7 @@
 #include "core/GpsList.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -18,12 +19,14 @@ constexpr int kGRecord = 20;
 
 // A file opened for one reader: positional reads only, size known up front so
 // that every length from the file is bounded by the bytes that are really there.
+// Only a regular file is read. The open does not block, so a FIFO or a device
+// under a recording's name is turned away instead of freezing the caller.
 class AviFile
 {
 public:
     explicit AviFile(const std::string& path)
     {
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         struct stat st {
         };
         if (m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode))
@@ -46,6 +49,10 @@ public:
     {
         if (offset < 0 || offset > m_size || static_cast<int64_t>(n) > m_size - offset)
             return false;
+        if (offset >= m_scanOffset && offset + static_cast<int64_t>(n) <= m_scanOffset + m_scanLength) {
+            std::memcpy(buffer, m_scan.data() + (offset - m_scanOffset), n);
+            return true;
+        }
         if (n > kSmallRead)
             return readDirect(offset, buffer, n);
         if (offset < m_cacheOffset || offset + static_cast<int64_t>(n) > m_cacheOffset + m_cacheLength) {
@@ -60,9 +67,66 @@ public:
         return true;
     }
 
+    // The first offset from `offset` on, in steps of 4 bytes, whose byte may
+    // start one of the ids the walk knows (`firstLetter` holds their first
+    // letters, any case), or the end of the file. Large regions are read in big
+    // blocks and holes of a sparse file are jumped over: they read as zeros,
+    // which never start an id.
+    int64_t nextCandidate(int64_t offset, const bool (&firstLetter)[256])
+    {
+        while (offset < m_size) {
+            if (offset < m_scanOffset || offset >= m_scanOffset + m_scanLength) {
+                if (!fillScanBlock(offset))
+                    return m_size;
+            }
+            const unsigned char* const block = m_scan.data();
+            const auto length = static_cast<std::size_t>(m_scanLength);
+            auto i = static_cast<std::size_t>(offset - m_scanOffset);
+            for (; i + 32 <= length; i += 32) {
+                // Zero words are the common filler: 32 bytes of them at once.
+                uint64_t words[4];
+                std::memcpy(words, block + i, sizeof words);
+                if ((words[0] | words[1] | words[2] | words[3]) == 0)
+                    continue;
+                for (std::size_t k = i; k < i + 32; k += 4) {
+                    if (firstLetter[block[k]])
+                        return m_scanOffset + static_cast<int64_t>(k);
+                }
+            }
+            for (; i < length; i += 4) {
+                if (firstLetter[block[i]])
+                    return m_scanOffset + static_cast<int64_t>(i);
+            }
+            offset = m_scanOffset + static_cast<int64_t>(i);
+        }
+        return m_size;
+    }
+
 private:
     static constexpr std::size_t kSmallRead = 64;
     static constexpr int64_t kCacheSize = 16384;
+    static constexpr int64_t kScanBlock = 1 << 20;
+
+    // Reads the scan block at `offset`, first moving `offset` (in whole words)
+    // past a hole that starts there. False at the end of the file or on error.
+    bool fillScanBlock(int64_t& offset)
+    {
+        const off_t data = ::lseek(m_fd, static_cast<off_t>(offset), SEEK_DATA);
+        if (data < 0 && errno == ENXIO)
+            return false; // nothing but a hole up to the end
+        if (data > offset)
+            offset += (static_cast<int64_t>(data) - offset + 3) / 4 * 4;
+        if (offset >= m_size)
+            return false;
+        m_scan.resize(kScanBlock);
+        const auto length = static_cast<std::size_t>(std::min<int64_t>(kScanBlock, m_size - offset));
+        m_scanLength = 0;
+        if (!readDirect(offset, m_scan.data(), length))
+            return false;
+        m_scanOffset = offset;
+        m_scanLength = static_cast<int64_t>(length);
+        return true;
+    }
 
     bool readDirect(int64_t offset, void* buffer, std::size_t n)
     {
@@ -80,6 +144,9 @@ private:
     int m_fd = -1;
     int64_t m_size = 0;
     std::vector<unsigned char> m_cache;
+    std::vector<unsigned char> m_scan;
+    int64_t m_scanOffset = 0;
+    int64_t m_scanLength = 0;
     int64_t m_cacheOffset = 0;
     int64_t m_cacheLength = 0;
 };
@@ -119,6 +186,11 @@ Walk walkTo(AviFile& file, const char* wanted, int64_t& offset)
     int state = 0;
     bool indexSeen = false;
     offset = 0;
+    bool firstLetter[256] = {};
+    for (const char c : {'L', 'J', 'I', 'G', wanted[0]}) {
+        firstLetter[static_cast<unsigned char>(c)] = true;
+        firstLetter[static_cast<unsigned char>(c - 'A' + 'a')] = true;
+    }
     unsigned char id[4];
     for (;;) {
         if (!file.readAt(offset, id, 4))
@@ -152,6 +224,9 @@ Walk walkTo(AviFile& file, const char* wanted, int64_t& offset)
         }
         if (!indexSeen)
             return Walk::Stopped;
+        // Past the index: on to the next word that could start a known id,
+        // without looking at each word in between one by one.
+        offset = file.nextCandidate(offset, firstLetter);
     }
 }
 
@@ -188,7 +263,10 @@ int64_t recordCount(AviFile& file, int64_t offset, int recordSize)
         return 0;
     const auto declared = static_cast<int32_t>(le32(lengthBytes));
     const int64_t present = std::max<int64_t>(0, file.size() - offset - 4);
-    return std::min<int64_t>(std::max<int32_t>(declared, 0), present) / recordSize;
+    // One record per second, and no recording is longer than the longest
+    // track: a chunk that claims more is not allowed to decide the memory.
+    return std::min<int64_t>(std::min<int64_t>(std::max<int32_t>(declared, 0), present) / recordSize,
+                             GpsList::kMaxVideoSeconds);
 }
 
 int clampSeconds(int seconds)
@@ -235,10 +313,12 @@ void pmDecodeAviGpsRecord(const unsigned char* record, float& latitude, float& l
 {
     longitude = static_cast<float>(coordinate(record + 5));
     latitude = static_cast<float>(coordinate(record + 11));
-    if (!std::isfinite(longitude))
+    // A coordinate off the globe (a damaged or misplaced record) is no fix,
+    // like a zero one: the track then keeps the last real position.
+    if (!(std::fabs(longitude) <= 180.0f) || !(std::fabs(latitude) <= 90.0f)) {
         longitude = 0;
-    if (!std::isfinite(latitude))
         latitude = 0;
+    }
     speed = static_cast<float>(record[19] << 8 | record[20]);
 }
 

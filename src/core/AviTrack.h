@@ -3,7 +3,9 @@
 // one per second) and a G-sensor chunk "SGLT" (20-byte records), appended as
 // top-level RIFF chunks after the index. The readers skip the media chunks by
 // their sizes and read only the wanted chunk's records, in bounded blocks; a
-// declared payload length never decides an allocation.
+// declared payload length never decides an allocation, and no chunk yields more
+// records than GpsList::kMaxVideoSeconds. Only regular files are opened, never
+// blocking.
 #include <cstdint>
 #include <string>
 
@@ -21,6 +23,8 @@ bool pmGetAviSensorData(const std::string& path, GpsList& list);
 
 // Record decoders, exposed for tests and tools.
 // Longitude and latitude of a 28-byte "SLLT" record, and its speed in km/h.
+// A latitude outside [-90, 90] or a longitude outside [-180, 180] gives (0, 0),
+// no fix.
 void pmDecodeAviGpsRecord(const unsigned char* record, float& latitude, float& longitude, float& speed);
 // One axis of a "SGLT" record: sign-and-whole byte plus a signed 32-bit
 // big-endian fraction in units of 1e-5 g.

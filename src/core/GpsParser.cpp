@@ -7,7 +7,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -101,9 +103,22 @@ bool GpsParser::ParseFile(const std::string& path, GpsList* list)
     m_bStartOfLine = false;
     m_nGpsDataCount = 0;
 
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    // Only a regular file is read, and the open does not block: a FIFO or a
+    // device named like a log would otherwise hang the caller for good.
+    std::FILE* file = nullptr;
+    int error = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat st {
+    };
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    else if (!(file = ::fdopen(fd, "rb")))
+        error = errno;
     if (!file) {
-        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
         pmWriteLog("GpsParser::ParseFile() - open file failed !");
         pmWriteLog("GpsParser::ParseFile() - Error Code = " + std::to_string(error));
         return false;
@@ -253,6 +268,8 @@ bool GpsParser::ParseSentence(const std::string& sentence)
 
 void GpsParser::ParseGPRMC()
 {
+    if (trackIsFull())
+        return;
     const bool valid = m_Words[2] == "A";
     float latitude = 0;
     if (valid && !m_Words[3].empty() && !m_Words[4].empty() && m_Words[3].size() > 2) {
@@ -265,6 +282,11 @@ void GpsParser::ParseGPRMC()
         longitude = parseCoordinate(m_Words[5], 3);
         if (m_Words[6].find('W') != std::string::npos)
             longitude = -longitude;
+    }
+    // A position off the globe (a corrupt sentence) is no fix.
+    if (!(std::fabs(latitude) <= 90.0f) || !(std::fabs(longitude) <= 180.0f)) {
+        latitude = 0;
+        longitude = 0;
     }
     float speed = 0;
     double knots = 0;
@@ -302,6 +324,11 @@ void GpsParser::ParseGPRMC()
     m_poGpsList->Append(sample);
 }
 
+bool GpsParser::trackIsFull() const
+{
+    return m_poGpsList->GetDataCount() >= GpsList::kMaxVideoSeconds;
+}
+
 void GpsParser::ParseGPGGA()
 {
     GpsData* last = m_poGpsList->GetLastData();
@@ -323,7 +350,7 @@ void GpsParser::ParseGSENSOR()
         if (wxtoi(&w, value))
             counts[axis] = static_cast<int8_t>(static_cast<uint8_t>(value & 0xFF));
     }
-    if (!m_poGpsList->IsGPSReady() || !m_poGpsList->GetLastData()) {
+    if ((!m_poGpsList->IsGPSReady() && !trackIsFull()) || !m_poGpsList->GetLastData()) {
         GpsData sample;
         sample.setFDirection(-1);
         m_poGpsList->Append(sample);
@@ -342,7 +369,7 @@ void GpsParser::ParseGSENSORD()
         if (parseWord(m_Words[static_cast<std::size_t>(axis + 1)], value))
             g[axis] = static_cast<float>(std::min(10.0, std::max(-10.0, value)));
     }
-    if (!m_poGpsList->IsGPSReady() || !m_poGpsList->GetLastData()) {
+    if ((!m_poGpsList->IsGPSReady() && !trackIsFull()) || !m_poGpsList->GetLastData()) {
         GpsData sample;
         sample.setFDirection(0);
         m_poGpsList->Append(sample);

@@ -7,7 +7,9 @@
 //
 // The log is streamed in blocks through a one-sentence buffer of at most 200
 // characters, so any line length, NUL bytes or binary garbage cost linear time
-// and no memory beyond the samples appended. A parser is made for one file.
+// and no memory beyond the samples appended. A position outside [-90, 90] x
+// [-180, 180] counts as no fix. Only a regular file is opened, never blocking.
+// A parser is made for one file.
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -56,6 +58,10 @@ public:
     int wordCount() const { return m_nWordCount; }
 
 private:
+    // One sample per second: a log never makes a track longer than the
+    // longest recording (GpsList::kMaxVideoSeconds); later samples are dropped.
+    bool trackIsFull() const;
+
     GpsList* m_poGpsList = nullptr;
     bool m_bStartOfLine = false;
     char m_szGpsData[kMaxSentence] = {};
