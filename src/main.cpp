@@ -1,6 +1,8 @@
 // Rovix Manager: start-up of the application and its controller.
 #include "app/AppDelegate.h"
-#include "app/Services.h"
+#include "base/SettingsKeys.h"
+#include "base/Services.h"
+#include "controls/StandardDialogs.h"
 #include "core/Log.h"
 
 #include <QApplication>
@@ -29,7 +31,7 @@ void useJapaneseFont(QApplication& app)
 void storeDemoFolderIfUnset()
 {
     const QString demo = qEnvironmentVariable("ROVIX_DEMO_FOLDER");
-    if (!demo.isEmpty() && !pmHasSetting(QStringLiteral("CurrentFolder")))
+    if (!demo.isEmpty() && !pmHasSetting(SettingsKey::currentFolder()))
         pmSetCurrentFolder(demo);
 }
 } // namespace
@@ -58,6 +60,7 @@ int main(int argc, char** argv)
 
     storeDemoFolderIfUnset();
 
+    pmInstallStandardDialogs(nullptr);
     AppDelegate appDelegate;
     appDelegate.launch();
     return app.exec();

@@ -6,7 +6,7 @@
 //   - the cursor redraw of one playback tick, against rebuilding the whole
 //     panel picture each tick.
 // Needs a display (xvfb-run) for QtWebEngine. Prints medians.
-#include "app/Services.h"
+#include "base/Services.h"
 #include "core/GpsList.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"

@@ -7,7 +7,7 @@
 // --cold: only the first open of this process (the script starts it N times).
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,11 +1,13 @@
 #include "WaitingWindow/WaitingWindow.h"
 
 #include "WaitingWindow/YRKSpinningProgressIndicator.h"
+#include "controls/StandardDialogs.h"
 #include "core/Log.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 
 WaitingWindow::WaitingWindow(QWidget* mainWindow)
@@ -55,4 +57,46 @@ void WaitingWindow::closeEvent(QCloseEvent* event)
     pmWriteLog("WaitingWindow will be closed!");
     m_indicator->stopAnimation();
     QWidget::closeEvent(event);
+}
+
+// ---------------------------------------------------------------- busy window
+
+namespace
+{
+QPointer<WaitingWindow>& waitingWindow()
+{
+    static QPointer<WaitingWindow> w;
+    return w;
+}
+} // namespace
+
+void pmStartWait()
+{
+    pmWriteLog("pmStartWait()");
+    if (waitingWindow())
+        return;
+    auto* w = new WaitingWindow(pmDialogParent());
+    waitingWindow() = w;
+    w->showCentered();
+}
+
+void pmEndWait()
+{
+    if (WaitingWindow* w = waitingWindow()) {
+        w->stopAnimation();
+        w->close(); // deletes itself on close
+        waitingWindow() = nullptr;
+    }
+    pmWriteLog("pmEndWait()");
+}
+
+bool pmIsWaiting()
+{
+    return !waitingWindow().isNull();
+}
+
+void pmWaitTick()
+{
+    if (WaitingWindow* w = waitingWindow())
+        w->tick();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The busy window: a frameless, see-through window with a white spinning
 // indicator, shown over the main window while a long operation runs on the
-// main thread. Created by pmStartWait and closed by pmEndWait (app/Services.h);
+// main thread. Created by pmStartWait and closed by pmEndWait (below);
 // it deletes itself when closed. Main thread only.
 #include <QWidget>
 
@@ -27,3 +27,11 @@ private:
     QWidget* m_mainWindow = nullptr;
     YRKSpinningProgressIndicator* m_indicator = nullptr;
 };
+
+// The busy window. Calls do not nest: one pmEndWait closes it.
+void pmStartWait();
+void pmEndWait();
+bool pmIsWaiting();
+// Keeps the spinner turning during long synchronous work on the main thread:
+// repaints it when due (cheap to call often; no event processing).
+void pmWaitTick();

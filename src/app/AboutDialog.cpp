@@ -1,6 +1,6 @@
 #include "app/AboutDialog.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

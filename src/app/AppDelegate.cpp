@@ -1,11 +1,14 @@
 // Controller life cycle: start-up order, settings-backed class operations,
 // window and application events, sleep and wake, and the settings menu.
 #include "app/AppDelegate.h"
+#include "base/SettingsKeys.h"
 
 #include "Utility/SleepWatcher.h"
 #include "app/AboutDialog.h"
 #include "app/MainWindow.h"
-#include "app/Services.h"
+#include "base/Services.h"
+#include "WaitingWindow/WaitingWindow.h"
+#include "controls/StandardDialogs.h"
 #include "core/Log.h"
 
 #include <QCoreApplication>
@@ -18,11 +21,6 @@
 namespace
 {
 AppDelegate* g_instance = nullptr;
-int g_skinId = -1; // process-wide cache of the skin in force; -1 until first read
-
-constexpr int kDefaultSkinId = 3;
-constexpr int kSkinCount = 4;
-constexpr int kFixedLanguageId = 19; // this edition always shows the Japanese table
 constexpr int kTitleBarHeight = 22;
 } // namespace
 
@@ -88,6 +86,8 @@ void AppDelegate::awakeFromNib()
             windowDidResize(QSizeF(content.width(), content.height() + titleBar));
         });
         connect(m_window, &MainWindow::closing, this, &AppDelegate::windowWillClose);
+        // Every dialog and the busy window open over the main window.
+        pmInstallStandardDialogs(m_window);
     }
     m_window->setMinimumSize(980, 660);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -123,7 +123,7 @@ void AppDelegate::initialData()
     m_nCurPlayIndex = -1;
     m_nPlayState = PlayStateStopped;
     m_bMute = false;
-    m_nVolume = pmGetIntSetting(QStringLiteral("Volume"), 8);
+    m_nVolume = pmGetIntSetting(SettingsKey::volume(), 8);
     m_fPlaySpeed = 1.0f;
     m_nSpeedStep = 0;
     mSelectedMovieCurrentTime = 0.0;
@@ -266,35 +266,27 @@ void AppDelegate::makeWake()
 
 int AppDelegate::getLanguageId()
 {
-    return kFixedLanguageId;
+    return pmGetLanguageId();
 }
 
 void AppDelegate::saveLanguageId(int languageId)
 {
-    pmSetIntSetting(QStringLiteral("LANGUAGE_ID"), languageId);
+    pmSaveLanguageId(languageId);
 }
 
 int AppDelegate::getSkinId()
 {
-    int skin = pmGetIntSetting(QStringLiteral("SKIN_ID"), kDefaultSkinId);
-    // A hand-edited value outside the four skins would leave every control without images.
-    if (skin < 0 || skin >= kSkinCount)
-        skin = kDefaultSkinId;
-    g_skinId = skin;
-    return skin;
+    return Skin::readId();
 }
 
 void AppDelegate::saveSkinId(int skinId)
 {
-    if (skinId < 0 || skinId >= kSkinCount)
-        return;
-    g_skinId = skinId;
-    pmSetIntSetting(QStringLiteral("SKIN_ID"), skinId);
+    Skin::saveId(skinId);
 }
 
 int AppDelegate::cachedSkinId()
 {
-    return g_skinId >= 0 ? g_skinId : getSkinId();
+    return Skin::currentId();
 }
 
 void AppDelegate::skinMenuItemClicked(int tag)
@@ -325,4 +317,9 @@ void AppDelegate::aboutMenuItemClicked()
 void AppDelegate::onMenuAbout()
 {
     aboutMenuItemClicked();
+}
+
+AppDelegate* pmGetAppDelegate()
+{
+    return AppDelegate::instance();
 }

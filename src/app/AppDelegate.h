@@ -11,12 +11,12 @@
 //   app/AppDelegateStubs.cpp          hooks of subsystems not built yet; each
 //                                     moves to its own file when it is written
 // Everything here runs on the main thread.
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 #include "app/WindowLayout.h"
 #include "core/FileRules.h"
 #include "core/GpsData.h"
 #include "core/GpsList.h"
-#include "library/AMediaFile.h"
+#include "base/AMediaFile.h"
 
 #include <QImage>
 #include <QList>
@@ -328,3 +328,6 @@ private:
     QTimer* m_relayoutTimer = nullptr;
     bool m_bTerminated = false;
 };
+
+// The single live controller; null when none.
+AppDelegate* pmGetAppDelegate();

@@ -5,7 +5,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainWindow.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/CalendarView.h"
 #include "controls/FileListView.h"

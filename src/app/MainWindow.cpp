@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 #include <QCloseEvent>
 #include <QEvent>

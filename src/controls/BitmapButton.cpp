@@ -1,6 +1,6 @@
 #include "controls/BitmapButton.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 #include <QEnterEvent>
 #include <QFontMetrics>

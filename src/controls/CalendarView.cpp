@@ -1,7 +1,7 @@
 #include "controls/CalendarView.h"
 
-#include "app/NotificationCenter.h"
-#include "app/Services.h"
+#include "base/NotificationCenter.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/ComboBox.h"
 #include "controls/ListBoxBase.h"
@@ -55,9 +55,8 @@ void CalendarView::setupButtons()
     auto makeButton = [this](const QSize& size, const QString& base, const char* name) {
         auto* b = new BitmapButton(size, this);
         b->setObjectName(QString::fromLatin1(name));
-        const QString stem = base.left(base.size() - 4);
-        b->setBitmapButton(base, stem + QStringLiteral("_d.png"), stem + QStringLiteral("_f.png"),
-                           stem + QStringLiteral("_g.png"));
+        const auto names = Skin::stateImageNames(base);
+        b->setBitmapButton(names[0], names[1], names[2], names[3]);
         return b;
     };
     m_prevButton = makeButton(QSize(21, 18), QStringLiteral("button_calendar_back.png"), "CalendarPrev");

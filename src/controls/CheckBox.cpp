@@ -1,6 +1,6 @@
 #include "controls/CheckBox.h"
 
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 #include "controls/ListBoxBase.h"
 
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #include "controls/ComboBox.h"
 
-#include "app/NotificationCenter.h"
-#include "app/Services.h"
+#include "base/NotificationCenter.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/CalendarLayout.h"
 #include "controls/ListBox.h"

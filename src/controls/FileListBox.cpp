@@ -1,7 +1,7 @@
 #include "controls/FileListBox.h"
 
-#include "app/NotificationCenter.h"
-#include "app/Services.h"
+#include "base/NotificationCenter.h"
+#include "base/Services.h"
 #include "controls/ListBoxBase.h"
 #include "core/FileRules.h"
 

@@ -1,6 +1,6 @@
 #include "controls/ListBox.h"
 
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 #include <QApplication>
 #include <QMouseEvent>

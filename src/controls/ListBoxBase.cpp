@@ -1,6 +1,7 @@
 #include "controls/ListBoxBase.h"
+#include "base/SettingsKeys.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -10,37 +11,19 @@
 
 namespace listskin
 {
-namespace
-{
-Loader& loaderSlot()
-{
-    static Loader loader;
-    return loader;
-}
-} // namespace
-
 QPixmap load(const QString& baseName)
 {
-    const Loader& l = loaderSlot();
-    return l ? l(baseName) : pmLoadSkinImage(baseName);
+    return Skin::image(baseName);
 }
 
 void setLoader(Loader loader)
 {
-    loaderSlot() = std::move(loader);
+    Skin::setTestLoader(std::move(loader));
 }
 
 std::array<QPixmap, 4> loadStates(const QString& baseName)
 {
-    std::array<QPixmap, 4> images;
-    const int dot = baseName.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot >= 0 ? baseName.left(dot) : baseName;
-    const QString ext = dot >= 0 ? baseName.mid(dot) : QString();
-    images[0] = load(baseName);
-    images[1] = load(stem + QStringLiteral("_d") + ext);
-    images[2] = load(stem + QStringLiteral("_f") + ext);
-    images[3] = load(stem + QStringLiteral("_g") + ext);
-    return images;
+    return Skin::stateImages(baseName);
 }
 
 QFont uiFont(int pixelSize)
@@ -53,8 +36,7 @@ QFont uiFont(int pixelSize)
 
 int skinId()
 {
-    const int id = pmGetIntSetting(QStringLiteral("SKIN_ID"), 3);
-    return id >= 0 && id <= 3 ? id : 3;
+    return Skin::currentId();
 }
 } // namespace listskin
 

@@ -1,6 +1,6 @@
 #include "controls/MultiButtons.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 #include <QEnterEvent>
 #include <QFontMetrics>

@@ -1,7 +1,8 @@
 #include "controls/PlayControlView.h"
+#include "base/SettingsKeys.h"
 
-#include "app/NotificationCenter.h"
-#include "app/Services.h"
+#include "base/NotificationCenter.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/FrameConversion.h"
 #include "controls/MultiButtons.h"
@@ -26,15 +27,10 @@ const QStringList kSpeedSets = {QStringLiteral("button_playback1"), QStringLiter
 const QStringList kFullSets = {QStringLiteral("button_full"), QStringLiteral("button_full1")};
 const QStringList kFullTips = {QStringLiteral("IDS_FULL_SCREEN"), QStringLiteral("IDS_NORMAL_SCREEN")};
 
-QString stateName(const QString& base, const char* suffix)
-{
-    return base + QLatin1String(suffix) + QStringLiteral(".png");
-}
-
 void setSkinImages(BitmapButton* button, const QString& base)
 {
-    button->setBitmapButton(stateName(base, ""), stateName(base, "_d"), stateName(base, "_f"),
-                            stateName(base, "_g"));
+    const auto names = Skin::stateImageNames(base);
+    button->setBitmapButton(names[0], names[1], names[2], names[3]);
 }
 
 QFont labelFont()
@@ -48,7 +44,7 @@ QFont labelFont()
 
 PlayControlView::PlayControlView(QWidget* parent) : QWidget(parent), m_frames(playBarInitialLayout())
 {
-    nVolume = pmGetIntSetting(QStringLiteral("Volume"), 8);
+    nVolume = pmGetIntSetting(SettingsKey::volume(), 8);
     // Sized for its controls until the window lays it out.
     resize(m_frames.remainTime.right(), kPlayBarHeight);
     setupButtons();
@@ -64,8 +60,8 @@ void PlayControlView::fillSets(MultiButtons* button, const QStringList& bases, c
     button->clearBitmaps();
     for (int i = 0; i < bases.size(); ++i) {
         const QString tip = pmLoadString(tipIds.value(i, tipIds.value(0)));
-        button->addBitmapButton(tip, stateName(bases[i], ""), stateName(bases[i], "_d"),
-                                stateName(bases[i], "_f"), stateName(bases[i], "_g"));
+        const auto names = Skin::stateImageNames(bases[i]);
+        button->addBitmapButton(tip, names[0], names[1], names[2], names[3]);
     }
 }
 

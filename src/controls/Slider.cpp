@@ -1,7 +1,7 @@
 #include "controls/Slider.h"
 
-#include "app/NotificationCenter.h"
-#include "app/Services.h"
+#include "base/NotificationCenter.h"
+#include "base/Services.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,7 +1,6 @@
 #include "controls/ToolbarView.h"
 
-#include "app/AppDelegate.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/FrameConversion.h"
 
@@ -186,7 +185,7 @@ void ToolbarView::onSettingButtonPressed()
     skins->setObjectName(QStringLiteral("skinMenu"));
     auto* group = new QActionGroup(skins);
     group->setExclusive(true);
-    const int skinInForce = AppDelegate::getSkinId();
+    const int skinInForce = Skin::readId();
     for (int tag = 0; tag < 4; ++tag) {
         const QString id = QStringLiteral("IDS_SKIN_STYLE_%1").arg(tag + 1, 2, 10, QLatin1Char('0'));
         QAction* item = skins->addAction(pmLoadString(id));

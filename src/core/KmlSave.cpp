@@ -1,5 +1,7 @@
 #include "core/KmlSave.h"
 
+#include "core/Clock.h"
+
 #include "core/GpsList.h"
 
 #include <charconv>
@@ -47,22 +49,9 @@ std::string number(double v)
     return std::string(text, formatNumber(text, text + sizeof text, v));
 }
 
-std::mutex& clockMutex()
-{
-    static std::mutex m;
-    return m;
-}
-
-KmlClock& kmlClock()
-{
-    static KmlClock c;
-    return c;
-}
-
 std::chrono::system_clock::time_point kmlNow()
 {
-    std::lock_guard<std::mutex> lock(clockMutex());
-    return kmlClock() ? kmlClock()() : std::chrono::system_clock::now();
+    return pmNow();
 }
 
 // Length of the valid UTF-8 sequence at s[i] (1-4), or 0 when it is not valid
@@ -267,12 +256,6 @@ bool KmlSave::CloseFile()
         m_bFailed = true;
     m_myFile = nullptr;
     return !m_bFailed;
-}
-
-void pmSetKmlClock(KmlClock clock)
-{
-    std::lock_guard<std::mutex> lock(clockMutex());
-    kmlClock() = std::move(clock);
 }
 
 std::string pmFormatKmlTime(std::chrono::system_clock::time_point when)

@@ -4,6 +4,8 @@
 // as one line, and a red end marker. The text is fixed byte for byte; only the
 // CDATA sections adapt, so that any file name reads back exactly from the XML
 // (see StringAsCData).
+#include "core/Clock.h"
+
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -52,10 +54,7 @@ private:
     bool m_bFailed = false;
 };
 
-using KmlClock = std::function<std::chrono::system_clock::time_point()>;
-// Replaceable clock for the export time in the document; an empty function
-// restores the system clock.
-void pmSetKmlClock(KmlClock clock);
+// The export time in the document is pmNow() (core/Clock.h).
 // "YYYY/MM/DD HH:MM:SS" of an instant, local time.
 std::string pmFormatKmlTime(std::chrono::system_clock::time_point when);
 

@@ -1,5 +1,7 @@
 #include "core/Log.h"
 
+#include "core/Clock.h"
+
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -15,11 +17,6 @@ std::filesystem::path& logPath()
     static std::filesystem::path p;
     return p;
 }
-LogClock& logClock()
-{
-    static LogClock c;
-    return c;
-}
 } // namespace
 
 void pmSetLogFilePath(const std::filesystem::path& path)
@@ -32,12 +29,6 @@ std::filesystem::path pmGetLogFilePath()
 {
     std::lock_guard<std::mutex> lock(configMutex());
     return logPath();
-}
-
-void pmSetLogClock(LogClock clock)
-{
-    std::lock_guard<std::mutex> lock(configMutex());
-    logClock() = std::move(clock);
 }
 
 std::string pmFormatLogLine(std::chrono::system_clock::time_point when, const std::string& message)
@@ -62,15 +53,13 @@ std::string pmFormatLogLine(std::chrono::system_clock::time_point when, const st
 void pmWriteLog(const std::string& message)
 {
     std::filesystem::path path;
-    LogClock clock;
     {
         std::lock_guard<std::mutex> lock(configMutex());
         path = logPath();
-        clock = logClock();
     }
     if (path.empty())
         return;
-    const auto now = clock ? clock() : std::chrono::system_clock::now();
+    const auto now = pmNow();
     const std::string line = pmFormatLogLine(now, message);
     std::FILE* f = std::fopen(path.c_str(), "ab");
     if (!f)

@@ -2,12 +2,13 @@
 // The application's plain-text activity log. One line per call, opened and
 // closed per line in append mode so worker threads can share the file through
 // the operating system. No levels, no buffering, no rotation.
+#include "core/Clock.h"
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
 
-using LogClock = std::function<std::chrono::system_clock::time_point()>;
 
 // Appends "YYYY-MM-DD HH:MM:SS.<ms> message\n" (local time, milliseconds not
 // zero-padded). Drops the line silently when the file cannot be opened or no
@@ -21,7 +22,6 @@ void pmResetLog();
 void pmSetLogFilePath(const std::filesystem::path& path);
 std::filesystem::path pmGetLogFilePath();
 
-// Replaceable clock for tests; an empty function restores the system clock.
-void pmSetLogClock(LogClock clock);
+// Lines are stamped with pmNow() (core/Clock.h), which tests can fix.
 // The formatted line for a given instant, without writing it.
 std::string pmFormatLogLine(std::chrono::system_clock::time_point when, const std::string& message);

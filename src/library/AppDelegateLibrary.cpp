@@ -6,9 +6,10 @@
 // (QFile::encodeName/decodeName) so names that are not UTF-8 survive.
 #include "app/AppDelegate.h"
 
-#include "app/DialogSeam.h"
+#include "base/DialogSeam.h"
 #include "app/MainWindow.h"
-#include "app/Services.h"
+#include "base/Services.h"
+#include "WaitingWindow/WaitingWindow.h"
 #include "core/FileRules.h"
 #include "core/LibraryScan.h"
 #include "core/Log.h"

@@ -5,7 +5,7 @@
 // (core/PlaylistFilter.h); this side gathers its inputs and resets the panels.
 #include "app/AppDelegate.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 #include "controls/CalendarView.h"
 #include "controls/FileListLayout.h"
 #include "controls/FileListView.h"

@@ -6,7 +6,7 @@
 // the G-sensor cursor follow during playback.
 #include "app/AppDelegate.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/FileListView.h"
 #include "controls/MultiButtons.h"

@@ -9,7 +9,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainWindow.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/FileListView.h"
 #include "controls/ToolbarView.h"

@@ -8,9 +8,11 @@
 // deleted from the event loop, because a release can happen inside one of the
 // surface's own notifications (the end of a recording opens the next one).
 #include "app/AppDelegate.h"
+#include "base/SettingsKeys.h"
 
 #include "app/MainWindow.h"
-#include "app/Services.h"
+#include "base/Services.h"
+#include "WaitingWindow/WaitingWindow.h"
 #include "controls/BitmapButton.h"
 #include "controls/FileListView.h"
 #include "controls/MultiButtons.h"
@@ -477,7 +479,7 @@ void AppDelegate::onSliderChanged(const Notification& n)
     const QString type = n.userInfo.value(QStringLiteral("SLIDER_TYPE")).toString();
     const int value = n.object.toInt();
     if (type == QLatin1String("volume")) {
-        pmSetIntSetting(QStringLiteral("Volume"), value);
+        pmSetIntSetting(SettingsKey::volume(), value);
         setVolume(value);
     } else if (type == QLatin1String("time")) {
         setCurrentMovieTime(value);

@@ -6,7 +6,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainWindow.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "core/Log.h"
 #include "core/TimeStampText.h"
 #include "views/VideoFit.h"

@@ -1,7 +1,11 @@
 // rovixtool track / kml: the track the application would load for a recording,
-// printed as CSV or written as a KML document.
+// printed as CSV or written as a KML document. A recording that is missing, a
+// folder, not a regular file or unreadable is an error (exit 2), as is a KML
+// output that is the recording itself or the log its track comes from: writing
+// there would destroy the very data being exported.
 #include "tool/Commands.h"
 
+#include "core/FileRules.h"
 #include "core/GpsList.h"
 #include "core/KmlSave.h"
 #include "core/TrackLoader.h"
@@ -10,11 +14,42 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
+
+// A recording the commands can read: an existing regular file that opens for
+// reading. Says why not on stderr.
+bool checkRecording(const char* command, const char* recording)
+{
+    struct stat st {
+    };
+    const char* why = nullptr;
+    if (!recording || !*recording || ::stat(recording, &st) != 0)
+        why = recording && *recording ? std::strerror(errno) : "no recording given";
+    else if (S_ISDIR(st.st_mode))
+        why = "is a folder, not a recording";
+    else if (!S_ISREG(st.st_mode))
+        why = "is not a regular file";
+    if (!why) {
+        const int fd = ::open(recording, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0)
+            why = std::strerror(errno);
+        else
+            ::close(fd);
+    }
+    if (!why)
+        return true;
+    std::fprintf(stderr, "rovixtool: %s: %s: %s\n", command, recording ? recording : "", why);
+    return false;
+}
 
 TrackLoadResult loadFor(const char* recording, GpsList& list)
 {
@@ -34,18 +69,23 @@ void useSourceDateEpoch()
     if (*end != '\0')
         return;
     const auto when = std::chrono::system_clock::time_point(std::chrono::seconds(secs));
-    pmSetKmlClock([when] { return when; });
+    pmSetClock([when] { return when; });
 }
 
 } // namespace
 
 int runTrackCommand(const char* recording)
 {
+    if (!checkRecording("track", recording))
+        return 2;
     GpsList list;
     loadFor(recording, list);
 
-    const std::string out = pmFormatTrackCsv(list);
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+    // Line by line through stdio's buffer: the text of a long track is never held whole.
+    const bool written = pmWriteTrackCsv(list, [](const char* text, std::size_t size) {
+        return std::fwrite(text, 1, size, stdout) == size;
+    });
+    if (!written || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "rovixtool: cannot write the track\n");
         return 2;
     }
@@ -54,8 +94,19 @@ int runTrackCommand(const char* recording)
 
 int runKmlCommand(const char* recording, const char* outputPath)
 {
+    if (!checkRecording("kml", recording))
+        return 2;
     GpsList list;
-    loadFor(recording, list);
+    const TrackLoadResult loaded = loadFor(recording, list);
+    // The recording, the log the track was read from, and the recording's own
+    // log (a rear recording reads its partner's) are never overwritten.
+    for (const std::string& source : {std::string(recording), loaded.sourcePath, pmGetGpsLogFile(recording)}) {
+        if (pmIsSameFile(outputPath, source)) {
+            std::fprintf(stderr, "rovixtool: kml: %s is %s; refusing to overwrite it\n", outputPath,
+                         source == recording ? "the recording" : "the recording's track log");
+            return 2;
+        }
+    }
     if (!list.IsGPSReady() || list.GetDataCount() == 0) {
         std::fprintf(stderr, "rovixtool: %s has no GPS positions; no KML written\n", recording);
         return 1;

@@ -1,6 +1,6 @@
 #include "views/GSensorView.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 #include "views/SensorGraphic.h"
 
 #include <QFontMetrics>

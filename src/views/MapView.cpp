@@ -1,7 +1,8 @@
 #include "views/MapView.h"
+#include "base/SettingsKeys.h"
 
-#include "app/NotificationCenter.h"
-#include "app/Services.h"
+#include "base/NotificationCenter.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/MultiButtons.h"
 #include "core/GpsList.h"
@@ -50,7 +51,7 @@ QRect vCentered(const QRect& r, const QFont& font)
 
 QColor panelCaptionColor()
 {
-    switch (pmGetIntSetting(QStringLiteral("SKIN_ID"), 3)) {
+    switch (pmGetIntSetting(SettingsKey::skinId(), 3)) {
     case 1:
         return QColor(155, 198, 56);
     case 2:
@@ -86,7 +87,7 @@ MapView::MapView(const QRect& frame, QWidget* parent) : QWidget(parent)
     setGeometry(frame);
     nBackgroundWidth = frame.width();
     m_rectGpsPanel = frame;
-    m_nSpeedUnit = static_cast<int16_t>(pmGetIntSetting(QStringLiteral("SpeedUnit"), 0));
+    m_nSpeedUnit = static_cast<int16_t>(pmGetIntSetting(SettingsKey::speedUnit(), 0));
 
     m_webView = new QWebEngineView(this);
     m_webView->setObjectName(QStringLiteral("mainFrame"));
@@ -408,14 +409,12 @@ QString MapView::speedText() const
 void MapView::buildFullMapButton()
 {
     m_oFullMapBtn->clearBitmaps();
-    m_oFullMapBtn->addBitmapButton(
-        pmLoadString(QStringLiteral("IDS_FULL_SCREEN")), QStringLiteral("button_full_map.png"),
-        QStringLiteral("button_full_map_d.png"), QStringLiteral("button_full_map_f.png"),
-        QStringLiteral("button_full_map_g.png"));
-    m_oFullMapBtn->addBitmapButton(
-        pmLoadString(QStringLiteral("IDS_NORMAL_SCREEN")), QStringLiteral("button_full1_map.png"),
-        QStringLiteral("button_full1_map_d.png"), QStringLiteral("button_full1_map_f.png"),
-        QStringLiteral("button_full1_map_g.png"));
+    const auto full = Skin::stateImageNames(QStringLiteral("button_full_map.png"));
+    m_oFullMapBtn->addBitmapButton(pmLoadString(QStringLiteral("IDS_FULL_SCREEN")), full[0], full[1], full[2],
+                                   full[3]);
+    const auto normal = Skin::stateImageNames(QStringLiteral("button_full1_map.png"));
+    m_oFullMapBtn->addBitmapButton(pmLoadString(QStringLiteral("IDS_NORMAL_SCREEN")), normal[0], normal[1],
+                                   normal[2], normal[3]);
 }
 
 void MapView::applyUnitButtons()
@@ -433,7 +432,7 @@ void MapView::setSpeedUnit(int16_t unit)
     m_nSpeedUnit = unit;
     applyUnitButtons();
     update();
-    pmSetIntSetting(QStringLiteral("SpeedUnit"), unit);
+    pmSetIntSetting(SettingsKey::speedUnit(), unit);
 }
 
 void MapView::popUpUnitMenu(QWidget* anchor)

@@ -1,6 +1,6 @@
 #include "views/SensorGraphic.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 #include "core/GpsList.h"
 #include "views/GSensorView.h"
 

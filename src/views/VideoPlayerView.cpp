@@ -1,7 +1,7 @@
 #include "views/VideoPlayerView.h"
 
-#include "app/NotificationCenter.h"
-#include "app/Services.h"
+#include "base/NotificationCenter.h"
+#include "base/Services.h"
 #include "core/Log.h"
 #include "views/VideoFit.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 // Helpers shared by the application-shell tests: a temporary folder, the log
 // file of the test home, and a dialog hook that answers and records.
-#include "app/DialogSeam.h"
-#include "app/Services.h"
+#include "base/DialogSeam.h"
+#include "base/Services.h"
 #include "core/Log.h"
 
 #include <QDir>

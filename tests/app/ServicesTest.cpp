@@ -1,10 +1,10 @@
 // Settings, folders, texts, language ids, skin images and the dialog seam.
 #include "AppTestSupport.h"
 
-#include "Utility/Reachability.h"
+#include "base/Reachability.h"
 #include "Utility/SleepWatcher.h"
 #include "app/AppDelegate.h"
-#include "app/Services.h"
+#include "base/Services.h"
 
 #include <QSettings>
 #include <QSignalSpy>

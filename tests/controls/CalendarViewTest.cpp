@@ -1,7 +1,7 @@
 // The calendar panel driven through its real buttons, boxes and day cells.
 #include "controls/CalendarView.h"
 #include "FileListTestSupport.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/ComboBox.h"
 

@@ -1,8 +1,8 @@
 // The skinned control kit driven like a user would: clicks, hovers and drags
 // on the real widgets, checking the image on screen and the notifications.
 #include "ControlTestSupport.h"
-#include "app/AppDelegate.h"
-#include "app/NotificationCenter.h"
+#include "base/Skin.h"
+#include "base/NotificationCenter.h"
 #include "controls/BitmapButton.h"
 #include "controls/MultiButtons.h"
 #include "controls/Slider.h"
@@ -30,7 +30,7 @@ void hoverOut(QWidget* w)
 class ControlKit : public ::testing::Test
 {
 protected:
-    void SetUp() override { AppDelegate::saveSkinId(3); }
+    void SetUp() override { Skin::saveId(3); }
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the control kit, play bar and toolbar tests: a recorder of
 // notifications and solid-colour pixmaps of exact sizes.
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 #include <QColor>
 #include <QObject>

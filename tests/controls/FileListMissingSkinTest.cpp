@@ -1,6 +1,6 @@
 // Both panels keep working, and draw, when the skin lacks their images.
 #include "FileListTestSupport.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/CalendarView.h"
 #include "controls/CheckBox.h"
@@ -86,6 +86,6 @@ TEST(FileListMissingSkin, EveryOtherImageMissing)
     // Keeps some images and drops others, so mixed sizes (e.g. a row
     // background without its selection image) are drawn too.
     LoaderGuard guard(
-        [](const QString& name) { return qHash(name) % 2 ? pmLoadSkinImage(name) : QPixmap(); });
+        [](const QString& name) { return qHash(name) % 2 ? Skin::storedImage(name) : QPixmap(); });
     exercisePanels();
 }

@@ -2,7 +2,7 @@
 // Helpers for the calendar, combo box, check box and file list tests: a
 // recorder of notifications and mouse events with chosen time stamps.
 #include "ControlTestSupport.h"
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 #include <QApplication>
 #include <QMouseEvent>

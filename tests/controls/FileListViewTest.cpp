@@ -1,10 +1,10 @@
 // The file list panel: filters, double click, rows from the controller.
 #include "controls/FileListView.h"
 #include "core/FileRules.h"
-#include "library/AMediaFile.h"
+#include "base/AMediaFile.h"
 
 #include "FileListTestSupport.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "controls/CheckBox.h"
 #include "controls/FileListBox.h"
 #include <QDir>

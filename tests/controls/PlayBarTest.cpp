@@ -1,7 +1,7 @@
 // The play bar: its layout figures, its time labels, and its real buttons and
 // sliders clicked and dragged, checking the commands and slider notices.
 #include "ControlTestSupport.h"
-#include "app/AppDelegate.h"
+#include "base/Skin.h"
 #include "controls/BitmapButton.h"
 #include "controls/FrameConversion.h"
 #include "controls/MultiButtons.h"
@@ -61,7 +61,7 @@ class PlayBar : public ::testing::Test
 protected:
     void SetUp() override
     {
-        AppDelegate::saveSkinId(3);
+        Skin::saveId(3);
         bar = std::make_unique<PlayControlView>();
         bar->resize(800, 44);
         bar->relayoutContents(false, 800);
@@ -208,7 +208,7 @@ TEST_F(PlayBar, SkinChangeKeepsEachButtonsImageIndex)
     bar->poTimeSlider()->setCurrentValue(250);
     const QImage before = bar->grab().toImage();
 
-    AppDelegate::saveSkinId(0);
+    Skin::saveId(0);
     bar->loadSkinBitmap();
     EXPECT_EQ(bar->poSpeedBtn()->getCurButtonIndex(), 2);
     EXPECT_EQ(bar->poSpeedBtn()->buttonCount(), 5);
@@ -217,7 +217,7 @@ TEST_F(PlayBar, SkinChangeKeepsEachButtonsImageIndex)
     EXPECT_NE(bar->grab().toImage(), before);
 
     // Choosing the skin already in force changes nothing visible.
-    AppDelegate::saveSkinId(3);
+    Skin::saveId(3);
     bar->loadSkinBitmap();
     const QImage again = bar->grab().toImage();
     bar->loadSkinBitmap();

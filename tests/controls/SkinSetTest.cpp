@@ -1,8 +1,8 @@
 // The generated skins: every image the panels ask for exists in all four
 // skins and all four states, at the sizes the layouts are built around, and
 // each skin has its own colours.
-#include "app/AppDelegate.h"
-#include "app/Services.h"
+#include "base/Skin.h"
+#include "base/Services.h"
 
 #include <QFile>
 #include <QImage>
@@ -225,13 +225,13 @@ TEST(SkinSet, StatesDifferAndEachSkinHasItsOwnColours)
 
 TEST(SkinSet, TheSkinInForcePicksTheImageSet)
 {
-    const int saved = AppDelegate::getSkinId();
+    const int saved = Skin::readId();
     for (int skin = 0; skin < 4; ++skin) {
-        AppDelegate::saveSkinId(skin);
+        Skin::saveId(skin);
         EXPECT_EQ(pmLoadSkinImage("button_play.png").toImage(),
                   skinImage(skin, "button_play.png")
                       .convertToFormat(pmLoadSkinImage("button_play.png").toImage().format()));
     }
     EXPECT_TRUE(pmLoadSkinImage("no_such_image.png").isNull());
-    AppDelegate::saveSkinId(saved);
+    Skin::saveId(saved);
 }

@@ -1,7 +1,7 @@
 // The toolbar: button frames, clicks reaching the controller's commands, the
 // settings menu with the skin in force checked, and skin reloads.
 #include "ControlTestSupport.h"
-#include "app/AppDelegate.h"
+#include "base/Skin.h"
 #include "controls/BitmapButton.h"
 #include "controls/PanelLayout.h"
 #include "controls/ToolbarView.h"
@@ -44,7 +44,7 @@ class Toolbar : public ::testing::Test
 protected:
     void SetUp() override
     {
-        AppDelegate::saveSkinId(3);
+        Skin::saveId(3);
         bar = std::make_unique<ToolbarView>();
         bar->resize(1000, 29);
         bar->show();
@@ -102,7 +102,7 @@ TEST_F(Toolbar, SettingsMenuChecksTheSkinInForceAndReportsChoices)
     QSignalSpy skin(bar.get(), &ToolbarView::skinChosen);
     QSignalSpy about(bar.get(), &ToolbarView::aboutChosen);
     for (int inForce : {3, 1}) {
-        AppDelegate::saveSkinId(inForce);
+        Skin::saveId(inForce);
         click(bar->oSettingBtn());
         QMenu* menu = bar->settingsMenu();
         ASSERT_NE(menu, nullptr);
@@ -130,14 +130,14 @@ TEST_F(Toolbar, SkinChangeReloadsEveryButtonAndTheBackground)
 {
     bar->loadSkinBitmap(); // every button in its normal look, whatever the pointer did
     const QImage midnight = bar->grab().toImage();
-    AppDelegate::saveSkinId(0);
+    Skin::saveId(0);
     bar->loadSkinBitmap();
     const QImage graphite = bar->grab().toImage();
     EXPECT_NE(graphite, midnight);
     // The background tile of the skin in force fills the strip.
     const QImage tile(":/images/skin_01_toolbar_background.png");
     EXPECT_EQ(graphite.pixelColor(900, 10), tile.pixelColor(900 % tile.width(), 10));
-    AppDelegate::saveSkinId(3);
+    Skin::saveId(3);
     bar->loadSkinBitmap();
     EXPECT_EQ(bar->grab().toImage(), midnight);
 }

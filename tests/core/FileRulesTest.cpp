@@ -167,11 +167,11 @@ TEST(Log, LineFormatAndReset)
     TempDir dir;
     const fs::path log = dir.path / "RovixManagerLog_mac.txt";
     pmSetLogFilePath(log);
-    pmSetLogClock([base] { return base; });
+    pmSetClock([base] { return base; });
     pmWriteLog("first launch");
     pmResetLog();
     pmWriteLog("second launch");
-    pmSetLogClock({});
+    pmSetClock({});
     pmSetLogFilePath({});
     std::ifstream in(log);
     std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

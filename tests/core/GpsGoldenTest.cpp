@@ -38,9 +38,9 @@ struct FixedKmlClock {
         t.tm_sec = 5;
         t.tm_isdst = -1;
         const auto when = std::chrono::system_clock::from_time_t(std::mktime(&t));
-        pmSetKmlClock([when] { return when; });
+        pmSetClock([when] { return when; });
     }
-    ~FixedKmlClock() { pmSetKmlClock({}); }
+    ~FixedKmlClock() { pmSetClock({}); }
 };
 
 } // namespace

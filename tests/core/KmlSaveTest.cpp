@@ -30,9 +30,9 @@ std::chrono::system_clock::time_point fixedTime()
 struct FixedKmlClock {
     FixedKmlClock()
     {
-        pmSetKmlClock([] { return fixedTime(); });
+        pmSetClock([] { return fixedTime(); });
     }
-    ~FixedKmlClock() { pmSetKmlClock({}); }
+    ~FixedKmlClock() { pmSetClock({}); }
 };
 
 GpsList twoSamples()

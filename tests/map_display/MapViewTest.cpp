@@ -2,7 +2,7 @@
 // panel is driven as the controller drives it and the page's state is read
 // back through its test helper window.__rovixState().
 #include "views/MapView.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/MultiButtons.h"
 #include "core/GpsList.h"

@@ -3,7 +3,8 @@
 // end of the last entry, two-camera pairs, broken and vanished recordings, and
 // commands given with no recording open.
 #include "PlaybackTestSupport.h"
-#include "app/Services.h"
+#include "base/Services.h"
+#include "WaitingWindow/WaitingWindow.h"
 
 #include <QLabel>
 

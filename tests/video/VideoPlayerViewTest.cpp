@@ -2,7 +2,7 @@
 // time, state, rate, seeks, broken recordings and teardown.
 #include "views/VideoPlayerView.h"
 #include "VideoTestMedia.h"
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

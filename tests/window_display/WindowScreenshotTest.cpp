@@ -7,7 +7,7 @@
 // changes the chrome, and full screen comes back to the same frame.
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "controls/CalendarView.h"
 #include "controls/FileListView.h"
 #include "controls/PlayControlView.h"

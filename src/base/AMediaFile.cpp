@@ -1,4 +1,4 @@
-#include "library/AMediaFile.h"
+#include "base/AMediaFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "Utility/Reachability.h"
+#include "base/Reachability.h"
 
 #include <QHostAddress>
 #include <QNetworkInformation>

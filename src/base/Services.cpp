@@ -1,20 +1,14 @@
-#include "app/Services.h"
+#include "base/Services.h"
 
-#include "Utility/Reachability.h"
-#include "WaitingWindow/WaitingWindow.h"
-#include "app/AppDelegate.h"
-#include "app/DialogSeam.h"
-#include "app/MainWindow.h"
+#include "base/Reachability.h"
+#include "base/SettingsKeys.h"
+#include "base/Skin.h"
 #include "core/Log.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
-#include <QMessageBox>
-#include <QPointer>
-#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTranslator>
@@ -43,7 +37,7 @@ void pmSetIntSetting(const QString& key, int value)
     QSettings settings;
     settings.setValue(key, value);
     // The language and the skin must survive a crash right after the choice.
-    if (key == QLatin1String("LANGUAGE_ID") || key == QLatin1String("SKIN_ID"))
+    if (key == SettingsKey::languageId() || key == SettingsKey::skinId())
         settings.sync();
 }
 
@@ -81,7 +75,7 @@ QString pmGetDocumentsFolder()
 QString pmGetCurrentFolder()
 {
     const QString movies = pmGetMoviesFolder();
-    const QString folder = pmGetStringSetting(QStringLiteral("CurrentFolder"), movies);
+    const QString folder = pmGetStringSetting(SettingsKey::currentFolder(), movies);
     // An unmounted card must not leave the application pointing at nothing.
     if (folder.isEmpty() || !QFileInfo::exists(folder))
         return movies;
@@ -91,12 +85,12 @@ QString pmGetCurrentFolder()
 void pmSetCurrentFolder(const QString& path)
 {
     if (!path.isEmpty() && QFileInfo::exists(path))
-        pmSetStringSetting(QStringLiteral("CurrentFolder"), path);
+        pmSetStringSetting(SettingsKey::currentFolder(), path);
 }
 
 QString pmGetCaptureFolder()
 {
-    const QString folder = pmGetStringSetting(QStringLiteral("CaptureFolder"), QString());
+    const QString folder = pmGetStringSetting(SettingsKey::captureFolder(), QString());
     if (folder.isEmpty() || !QFileInfo::exists(folder))
         return pmGetDocumentsFolder();
     return folder;
@@ -104,7 +98,7 @@ QString pmGetCaptureFolder()
 
 void pmSetCaptureFolder(const QString& path)
 {
-    pmSetStringSetting(QStringLiteral("CaptureFolder"), path);
+    pmSetStringSetting(SettingsKey::captureFolder(), path);
 }
 
 // ---------------------------------------------------------------- texts
@@ -155,7 +149,7 @@ void pmInstallStringTables()
     // table in force lacks.
     if (QTranslator* en = table(QStringLiteral("English")))
         QCoreApplication::installTranslator(en);
-    const QString inForce = pmLanguageTableName(AppDelegate::getLanguageId());
+    const QString inForce = pmLanguageTableName(pmGetLanguageId());
     if (inForce != QLatin1String("English")) {
         if (QTranslator* tr = table(inForce))
             QCoreApplication::installTranslator(tr);
@@ -167,7 +161,7 @@ QString pmLoadString(const QString& identifier)
     if (identifier.isEmpty())
         return identifier;
     const QByteArray id = identifier.toUtf8();
-    const QString inForce = pmLanguageTableName(AppDelegate::getLanguageId());
+    const QString inForce = pmLanguageTableName(pmGetLanguageId());
     QString text = lookUp(inForce, id);
     if (text.isEmpty() && inForce != QLatin1String("English"))
         text = lookUp(QStringLiteral("English"), id);
@@ -188,9 +182,7 @@ QPixmap loadResourceImage(const QString& path)
 
 QPixmap pmLoadSkinImage(const QString& baseName)
 {
-    const int skin = AppDelegate::cachedSkinId();
-    return loadResourceImage(
-        QStringLiteral(":/images/skin_%1_%2").arg(skin + 1, 2, 10, QLatin1Char('0')).arg(baseName));
+    return Skin::image(baseName);
 }
 
 QPixmap pmLoadAppImage(const QString& name)
@@ -199,6 +191,21 @@ QPixmap pmLoadAppImage(const QString& name)
 }
 
 // ---------------------------------------------------------------- language
+
+namespace
+{
+constexpr int kFixedLanguageId = 19; // this edition always shows the Japanese table
+} // namespace
+
+int pmGetLanguageId()
+{
+    return kFixedLanguageId;
+}
+
+void pmSaveLanguageId(int languageId)
+{
+    pmSetIntSetting(SettingsKey::languageId(), languageId);
+}
 
 QString pmGetVersionString()
 {
@@ -272,160 +279,7 @@ int pmLanguageIdFromMenuTag(int tag)
 
 bool pmIsRightToLeft()
 {
-    return AppDelegate::getLanguageId() == 13;
-}
-
-// ---------------------------------------------------------------- dialogs
-
-namespace
-{
-DialogHook& dialogHook()
-{
-    static DialogHook hook;
-    return hook;
-}
-
-QWidget* defaultParent()
-{
-    if (AppDelegate* d = pmGetAppDelegate())
-        return d->window();
-    return nullptr;
-}
-
-void runFileDialog(QWidget* parent, DialogRequest request, QFileDialog::FileMode mode, bool save,
-                   std::function<void(const QString&)> done)
-{
-    if (dialogHook()) {
-        const DialogAnswer answer = dialogHook()(request);
-        if (done)
-            done(answer.path);
-        return;
-    }
-    if (!parent)
-        parent = defaultParent();
-    auto* dialog = new QFileDialog(parent, request.title, request.directory, request.nameFilter);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
-    dialog->setFileMode(mode);
-    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    if (mode == QFileDialog::Directory)
-        dialog->setOption(QFileDialog::ShowDirsOnly, true);
-    if (save && !request.directory.isEmpty())
-        dialog->selectFile(request.directory);
-    // finished() comes exactly once, for OK and for cancel alike.
-    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
-        QString path;
-        if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
-            path = dialog->selectedFiles().first();
-        if (done)
-            done(path);
-    });
-    dialog->open();
-}
-} // namespace
-
-void pmSetDialogHook(DialogHook hook)
-{
-    dialogHook() = std::move(hook);
-}
-
-bool pmHasDialogHook()
-{
-    return static_cast<bool>(dialogHook());
-}
-
-void pmChooseFolder(QWidget* parent, const QString& title, const QString& startDir,
-                    std::function<void(const QString&)> done)
-{
-    DialogRequest r;
-    r.kind = DialogRequest::Kind::ChooseFolder;
-    r.title = title;
-    r.directory = startDir;
-    runFileDialog(parent, r, QFileDialog::Directory, false, std::move(done));
-}
-
-void pmChooseOpenFile(QWidget* parent, const QString& title, const QString& startDir,
-                      const QString& nameFilter, std::function<void(const QString&)> done)
-{
-    DialogRequest r;
-    r.kind = DialogRequest::Kind::OpenFile;
-    r.title = title;
-    r.directory = startDir;
-    r.nameFilter = nameFilter;
-    runFileDialog(parent, r, QFileDialog::ExistingFile, false, std::move(done));
-}
-
-void pmChooseSaveFile(QWidget* parent, const QString& title, const QString& suggestedPath,
-                      const QString& nameFilter, std::function<void(const QString&)> done)
-{
-    DialogRequest r;
-    r.kind = DialogRequest::Kind::SaveFile;
-    r.title = title;
-    r.directory = suggestedPath;
-    r.nameFilter = nameFilter;
-    runFileDialog(parent, r, QFileDialog::AnyFile, true, std::move(done));
-}
-
-int pmMessageBox(const QString& message, const QString& title)
-{
-    const QString caption = title.isEmpty() ? pmLoadString(QStringLiteral("IDR_MAINFRAME")) : title;
-    if (dialogHook()) {
-        DialogRequest r;
-        r.kind = DialogRequest::Kind::MessageBox;
-        r.title = caption;
-        r.text = message;
-        return dialogHook()(r).result;
-    }
-    QMessageBox box(defaultParent());
-    box.setIcon(QMessageBox::Warning);
-    box.setWindowTitle(caption);
-    box.setText(message);
-    QPushButton* ok = box.addButton(pmLoadString(QStringLiteral("IDS_OK")), QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
-    box.exec();
-    return box.clickedButton() == ok ? 1 : 2;
-}
-
-// ---------------------------------------------------------------- busy window
-
-namespace
-{
-QPointer<WaitingWindow>& waitingWindow()
-{
-    static QPointer<WaitingWindow> w;
-    return w;
-}
-} // namespace
-
-void pmStartWait()
-{
-    pmWriteLog("pmStartWait()");
-    if (waitingWindow())
-        return;
-    auto* w = new WaitingWindow(defaultParent());
-    waitingWindow() = w;
-    w->showCentered();
-}
-
-void pmEndWait()
-{
-    if (WaitingWindow* w = waitingWindow()) {
-        w->stopAnimation();
-        w->close(); // deletes itself on close
-        waitingWindow() = nullptr;
-    }
-    pmWriteLog("pmEndWait()");
-}
-
-bool pmIsWaiting()
-{
-    return !waitingWindow().isNull();
-}
-
-void pmWaitTick()
-{
-    if (WaitingWindow* w = waitingWindow())
-        w->tick();
+    return pmGetLanguageId() == 13;
 }
 
 // ---------------------------------------------------------------- network
@@ -438,9 +292,4 @@ bool pmIsInternetConnected()
         pmWriteLog("pmIsInternetConnected() - check website - end !");
     }
     return reachable;
-}
-
-AppDelegate* pmGetAppDelegate()
-{
-    return AppDelegate::instance();
 }

@@ -1,17 +1,20 @@
 #pragma once
 // Shared services of the application as plain functions: settings, texts,
-// skin images, folders, version, language, message box, busy window and the
-// internet test. All must run on the main thread.
+// skin images, folders, version, language and the internet test. They know
+// nothing of the controller or of any window, so every widget and feature can
+// use them. All must run on the main thread.
+#include "base/DialogSeam.h"
+#include "base/Skin.h"
+
 #include <QImage>
 #include <QPixmap>
 #include <QString>
-
-class AppDelegate;
 
 // The log (core/Log.h) for Qt strings: the UTF-8 bytes of the text.
 void pmWriteLogQ(const QString& message);
 
 // Settings (per-user QSettings). Absence, not a zero value, selects the default.
+// The keys are in base/SettingsKeys.h.
 int pmGetIntSetting(const QString& key, int defaultValue);
 void pmSetIntSetting(const QString& key, int value);
 QString pmGetStringSetting(const QString& key, const QString& defaultValue);
@@ -39,6 +42,9 @@ QPixmap pmLoadSkinImage(const QString& baseName);
 QPixmap pmLoadAppImage(const QString& name);
 
 QString pmGetVersionString();
+// The language in force (this edition always shows the Japanese table: 19).
+int pmGetLanguageId();
+void pmSaveLanguageId(int languageId);
 int pmGetSystemLanguageId();
 // The language id for one preferred-language name ("ja-JP" -> 19); 0 when none matches.
 int pmLanguageIdForLocaleName(const QString& name);
@@ -47,15 +53,4 @@ QString pmLanguageTableName(int languageId);
 int pmLanguageIdFromMenuTag(int tag);
 bool pmIsRightToLeft();
 
-// Modal alert with one button; returns 1 when closed by its button, 2 otherwise.
-int pmMessageBox(const QString& message, const QString& title = QString());
-// The busy window. Calls do not nest: one pmEndWait closes it.
-void pmStartWait();
-void pmEndWait();
-bool pmIsWaiting();
-// Keeps the spinner turning during long synchronous work on the main thread:
-// repaints it when due (cheap to call often; no event processing).
-void pmWaitTick();
 bool pmIsInternetConnected();
-
-AppDelegate* pmGetAppDelegate();

@@ -28,6 +28,20 @@ using DialogHook = std::function<DialogAnswer(const DialogRequest&)>;
 void pmSetDialogHook(DialogHook hook);
 bool pmHasDialogHook();
 
+// Who shows the real dialogs: the widget layer installs the standard ones once
+// at launch (controls/StandardDialogs.h), with the main window as the parent
+// of every dialog whose caller names none. With neither a hook nor a
+// presenter, a message box answers 2 and every chooser is cancelled.
+struct DialogPresenter {
+    std::function<int(const DialogRequest&)> messageBox;
+    std::function<void(QWidget* parent, const DialogRequest&, std::function<void(const QString&)> done)> chooser;
+};
+void pmSetDialogPresenter(DialogPresenter presenter);
+
+// Modal alert with one button; returns 1 when closed by its button, 2 otherwise.
+// An empty title shows the application's name.
+int pmMessageBox(const QString& message, const QString& title = QString());
+
 // Window-modal choosers (sheets on the parent). `done` runs once, on the main
 // thread, with the chosen path, or with an empty string when the user
 // cancels; with a hook installed it runs before the call returns.

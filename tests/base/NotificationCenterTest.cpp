@@ -1,6 +1,6 @@
 // The process-wide notification centre: delivery order, observers that go away
 // before or during a post, and identity strings.
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 #include <QObject>
 #include <QSet>

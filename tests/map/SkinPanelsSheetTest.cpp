@@ -1,8 +1,8 @@
 // Every skinned panel rendered in every skin: none may fail to draw. With
 // ROVIX_SKIN_SHEET_DIR set, the composed pictures are written there
 // (skin_panels_skin_0N.png) for a look at the artwork in the real widgets.
-#include "app/AppDelegate.h"
-#include "app/Services.h"
+#include "base/Skin.h"
+#include "base/Services.h"
 #include "controls/CalendarView.h"
 #include "controls/FileListView.h"
 #include "controls/PlayControlView.h"
@@ -19,9 +19,9 @@
 
 TEST(SkinPanelsSheet, EveryPanelDrawsInEverySkin)
 {
-    const int saved = AppDelegate::getSkinId();
+    const int saved = Skin::readId();
     for (int skin = 0; skin < 4; ++skin) {
-        AppDelegate::saveSkinId(skin);
+        Skin::saveId(skin);
         QWidget window;
         window.resize(1000, 740);
         window.setStyleSheet(QStringLiteral("background: black"));
@@ -88,5 +88,5 @@ TEST(SkinPanelsSheet, EveryPanelDrawsInEverySkin)
             EXPECT_TRUE(shot.save(path)) << path.toStdString();
         }
     }
-    AppDelegate::saveSkinId(saved);
+    Skin::saveId(saved);
 }

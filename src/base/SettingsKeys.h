@@ -1,0 +1,15 @@
+#pragma once
+// Every key the application stores in its settings, in one place, so a
+// misspelt key cannot silently read the default.
+#include <QString>
+
+namespace SettingsKey
+{
+inline QString currentFolder() { return QStringLiteral("CurrentFolder"); }
+inline QString captureFolder() { return QStringLiteral("CaptureFolder"); }
+inline QString languageId() { return QStringLiteral("LANGUAGE_ID"); }
+inline QString skinId() { return QStringLiteral("SKIN_ID"); }
+inline QString speedUnit() { return QStringLiteral("SpeedUnit"); }
+inline QString volume() { return QStringLiteral("Volume"); }
+inline QString mapPageUrl() { return QStringLiteral("MapPageUrl"); }
+} // namespace SettingsKey

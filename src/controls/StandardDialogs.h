@@ -1,0 +1,9 @@
+#pragma once
+// The real dialogs behind the dialog seam (base/DialogSeam.h): Qt's message
+// box and file choosers, window-modal over the main window. Installed once at
+// launch. Must run on the main thread.
+class QWidget;
+
+void pmInstallStandardDialogs(QWidget* defaultParent);
+// The window dialogs and the busy window open over when their caller names none.
+QWidget* pmDialogParent();
