@@ -336,7 +336,12 @@ float pmDecodeAviGAxis(const unsigned char* p)
 
 bool pmGetAviGpsData(const std::string& path, GpsList& list, int videoSeconds)
 {
-    const int seconds = clampSeconds(videoSeconds);
+    return pmGetAviGpsData(path, list, [videoSeconds] { return videoSeconds; });
+}
+
+bool pmGetAviGpsData(const std::string& path, GpsList& list, const std::function<int()>& videoSeconds)
+{
+    int seconds = 0;
     bool found = false;
     {
         AviFile file(path);
@@ -346,6 +351,7 @@ bool pmGetAviGpsData(const std::string& path, GpsList& list, int videoSeconds)
         const Walk walk = walkTo(file, "SLLT", offset);
         if (walk == Walk::NotFound)
             return false;
+        seconds = clampSeconds(videoSeconds ? videoSeconds() : 0);
         if (walk == Walk::Found) {
             found = true;
             const int64_t n = recordCount(file, offset, kGpsRecord);

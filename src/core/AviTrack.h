@@ -7,6 +7,7 @@
 // records than GpsList::kMaxVideoSeconds. Only regular files are opened, never
 // blocking.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class GpsList;
@@ -15,6 +16,9 @@ class GpsList;
 // with the end of a video of `videoSeconds` seconds), then the G-sensor chunk
 // with pmGetAviSensorDataAligned; returns that reader's result.
 bool pmGetAviGpsData(const std::string& path, GpsList& list, int videoSeconds);
+// The same, asking for the video length only when the walk has not already
+// ended in NO: finding a length can cost far more than the walk.
+bool pmGetAviGpsData(const std::string& path, GpsList& list, const std::function<int()>& videoSeconds);
 // Puts the "SGLT" records onto the samples of the track, aligned to the end of
 // the video; appends samples where the track is too short.
 bool pmGetAviSensorDataAligned(const std::string& path, GpsList& list, int videoSeconds);

@@ -244,6 +244,29 @@ bool pmGetFileDateTime(const std::string& path, _SYSTEMTIME& time)
     return true;
 }
 
+bool pmIsRealDateTime(const _SYSTEMTIME& t)
+{
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1)
+        return false;
+    int days = kDays[t.wMonth - 1];
+    const bool leap = (t.wYear % 4 == 0 && t.wYear % 100 != 0) || t.wYear % 400 == 0;
+    if (t.wMonth == 2 && leap)
+        days = 29;
+    return t.wDay <= days && t.wHour <= 23 && t.wMinute <= 59 && t.wSecond <= 59;
+}
+
+bool pmIsSameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {
+    };
+    struct stat sb {
+    };
+    if (a.empty() || b.empty() || ::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 std::string pmGetGpsLogFile(const std::string& path)
 {
     return pmGetGpsLogFile(path, pmIsFileExist, isDir);

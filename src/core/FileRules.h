@@ -41,6 +41,13 @@ RecordingType pmGetFileType(const std::string& path);
 MotorType pmGetMotorType(const std::string& path);
 CameraCode pmGetCameraType(const std::string& path);
 bool pmGetFileDateTime(const std::string& path, _SYSTEMTIME& time);
+// Whether the fields name a moment that exists: a real Gregorian date (month
+// 1-12, a day the month has) and a time of day up to 23:59:59. The name rules
+// read digits blindly, so "FILE2501xx-xx3045" gives day 0.
+bool pmIsRealDateTime(const _SYSTEMTIME& time);
+// Whether two paths name the same existing file, however named (links,
+// "..", hard links): same device and inode. False when either is missing.
+bool pmIsSameFile(const std::string& a, const std::string& b);
 // Path of the companion position/G-sensor log of a recording, or "" when there is none.
 std::string pmGetGpsLogFile(const std::string& path);
 // The same rule with the file-system tests supplied by the caller (a tool that

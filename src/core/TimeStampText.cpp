@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <ctime>
 
-namespace {
+namespace
+{
 
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char* fmt, ...)
@@ -21,18 +22,9 @@ std::string format(const char* fmt, ...)
     return std::string(buf, static_cast<std::size_t>(std::min<int>(n, sizeof buf - 1)));
 }
 
-float finiteOrZero(float v) { return std::isfinite(v) ? v : 0.0f; }
-
-bool isRealDateTime(const _SYSTEMTIME& t)
+float finiteOrZero(float v)
 {
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1)
-        return false;
-    int days = kDays[t.wMonth - 1];
-    const bool leap = (t.wYear % 4 == 0 && t.wYear % 100 != 0) || t.wYear % 400 == 0;
-    if (t.wMonth == 2 && leap)
-        days = 29;
-    return t.wDay <= days && t.wHour <= 23 && t.wMinute <= 59 && t.wSecond <= 59;
+    return std::isfinite(v) ? v : 0.0f;
 }
 
 } // namespace
@@ -80,7 +72,7 @@ std::optional<std::string> pmBuildTimeStampString(const TimeStampInputs& in)
 
     // Frame time: start time plus the whole seconds played, rolled over by the calendar.
     std::string dateTime;
-    if (isRealDateTime(in.rearCamTime)) {
+    if (pmIsRealDateTime(in.rearCamTime)) {
         std::tm tm{};
         tm.tm_year = in.rearCamTime.wYear - 1900;
         tm.tm_mon = in.rearCamTime.wMonth - 1;
@@ -90,7 +82,8 @@ std::optional<std::string> pmBuildTimeStampString(const TimeStampInputs& in)
         tm.tm_sec = in.rearCamTime.wSecond;
         tm.tm_isdst = -1;
         std::time_t start = std::mktime(&tm);
-        double played = std::isfinite(in.currentTime) && in.currentTime > 0 ? std::floor(in.currentTime) : 0.0;
+        double played =
+            std::isfinite(in.currentTime) && in.currentTime > 0 ? std::floor(in.currentTime) : 0.0;
         if (played > 1e9)
             played = 1e9;
         const std::time_t frame = start + static_cast<std::time_t>(played);
@@ -123,8 +116,8 @@ std::optional<std::string> pmBuildTimeStampString(const TimeStampInputs& in)
         rounded = -1e6f;
     const int shownSpeed = static_cast<int>(rounded);
 
-    const std::string gLine =
-        format("X: %.3f  Y: %.3f  Z: %.3f", static_cast<double>(gx), static_cast<double>(gy), static_cast<double>(gz));
+    const std::string gLine = format("X: %.3f  Y: %.3f  Z: %.3f", static_cast<double>(gx),
+                                     static_cast<double>(gy), static_cast<double>(gz));
 
     std::string line1 = freeText, line2 = modelLine;
     if (freeTextPresent && !hasModel) {
@@ -138,7 +131,8 @@ std::optional<std::string> pmBuildTimeStampString(const TimeStampInputs& in)
     std::string fourth;
     if (stampType == 0) {
         if (valid) {
-            fourth = pmFormatDegree(true, lat, in.degreeText) + "  " + pmFormatDegree(false, lon, in.degreeText);
+            fourth =
+                pmFormatDegree(true, lat, in.degreeText) + "  " + pmFormatDegree(false, lon, in.degreeText);
         } else {
             const std::string& d = in.degreeText;
             fourth = "- --" + d + " --' ----\" - --" + d + " --' ----\"";
@@ -155,8 +149,8 @@ std::optional<std::string> pmBuildTimeStampString(const TimeStampInputs& in)
     return result;
 }
 
-OverlayPoint pmPlaceTimeStamp(float x0, float y0, float hostW, float hostH, float videoW, float videoH, float w,
-                              float h)
+OverlayPoint pmPlaceTimeStamp(float x0, float y0, float hostW, float hostH, float videoW, float videoH,
+                              float w, float h)
 {
     (void)h;
     int vw = static_cast<int>(videoW);

@@ -91,7 +91,7 @@ TrackLoadResult loadTrack(const std::string& recordingPath, const std::function<
         if (pmGetMediaType(recordingPath) == kMediaAvi) {
             result.source = TrackSource::AviChunks;
             result.sourcePath = recordingPath;
-            result.loaded = pmGetAviGpsData(recordingPath, list, seconds());
+            result.loaded = pmGetAviGpsData(recordingPath, list, std::function<int()>(seconds));
             if (!result.loaded) {
                 result.aviSensorFallback = true;
                 result.loaded = pmGetAviSensorData(recordingPath, list);
@@ -123,10 +123,15 @@ int chooseEventMark(RecordingType type, const GpsList& list)
                            list.GetMinGValue(), list.GetMinGIndex());
 }
 
-std::string pmFormatTrackCsv(const GpsList& list)
+bool pmWriteTrackCsv(const GpsList& list, const TextSink& sink)
 {
-    std::string out = "index,lat,lon,speed,direction,altitude,gx,gy,gz\n";
+    static const char kHeader[] = "index,lat,lon,speed,direction,altitude,gx,gy,gz\n";
+    if (!sink(kHeader, sizeof kHeader - 1))
+        return false;
     char line[1600];
+    auto emit = [&](int n) {
+        return n <= 0 || sink(line, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof line - 1));
+    };
     int index = 0;
     for (const GpsData& s : list.gpslist()) {
         const int n =
@@ -135,13 +140,21 @@ std::string pmFormatTrackCsv(const GpsList& list)
                           static_cast<double>(s.fSpeed()), static_cast<double>(s.fDirection()), s.dAltitude(),
                           static_cast<double>(s.GetGValueX()), static_cast<double>(s.GetGValueY()),
                           static_cast<double>(s.GetGValueZ()));
-        if (n > 0)
-            out.append(line, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof line - 1));
+        if (!emit(n))
+            return false;
     }
-    std::snprintf(line, sizeof line, "#gps=%d gsensor=%d max=%.6f@%d min=%.6f@%d\n",
-                  list.IsGPSReady() ? 1 : 0, list.IsGSensorReady() ? 1 : 0,
-                  static_cast<double>(list.GetMaxGValue()), list.GetMaxGIndex(),
-                  static_cast<double>(list.GetMinGValue()), list.GetMinGIndex());
-    out += line;
+    return emit(std::snprintf(line, sizeof line, "#gps=%d gsensor=%d max=%.6f@%d min=%.6f@%d\n",
+                              list.IsGPSReady() ? 1 : 0, list.IsGSensorReady() ? 1 : 0,
+                              static_cast<double>(list.GetMaxGValue()), list.GetMaxGIndex(),
+                              static_cast<double>(list.GetMinGValue()), list.GetMinGIndex()));
+}
+
+std::string pmFormatTrackCsv(const GpsList& list)
+{
+    std::string out;
+    pmWriteTrackCsv(list, [&out](const char* text, std::size_t size) {
+        out.append(text, size);
+        return true;
+    });
     return out;
 }

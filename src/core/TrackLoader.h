@@ -43,6 +43,10 @@ TrackLoadResult loadTrack(const std::string& recordingPath, const std::function<
 // "#gps=0|1 gsensor=0|1 max=%.6f@%d min=%.6f@%d". What rovixtool track prints
 // and the golden files hold.
 std::string pmFormatTrackCsv(const GpsList& list);
+// The same text handed to `sink` a line at a time, so that it can be written
+// out as it is made; stops with false as soon as the sink returns false.
+using TextSink = std::function<bool(const char* text, std::size_t size)>;
+bool pmWriteTrackCsv(const GpsList& list, const TextSink& sink);
 
 // Second of the event mark on the time slider, or -1: only an event recording
 // with G-sensor data gets one, at the extreme of larger magnitude (a tie keeps

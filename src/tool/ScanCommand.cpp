@@ -1,7 +1,11 @@
 // rovixtool scan FOLDER: the library exactly as the application builds it, in
 // playlist order, one tab-separated line per recording:
 //   type  camera  container  start-time  companion-log  path
-// Start time and companion log print "-" when there is none.
+// Start time and companion log print "-" when there is none; a start time the
+// name spells but that never existed (day 0, month 13, 25 o'clock) prints "-"
+// too. File names may hold any byte but "/" and NUL, so in the two path fields
+// a backslash is written "\\", a tab "\t", a newline "\n" and a carriage
+// return "\r": every recording stays one line of six fields.
 #include "tool/Commands.h"
 
 #include "core/FileRules.h"
@@ -58,6 +62,29 @@ private:
     std::unordered_map<std::string, std::unordered_set<std::string>> m_folders;
 };
 
+// A path as one listing field (see the top of the file).
+void appendEscaped(std::string& out, const std::string& path)
+{
+    for (const char c : path) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
 } // namespace
 
 int runScanCommand(const char* folder)
@@ -83,11 +110,12 @@ int runScanCommand(const char* folder)
         paths.push_back(entry.path);
 
     std::string out;
+    bool written = true;
     for (std::size_t index : pmSortByFileDate(paths)) {
         const std::string& path = paths[index];
         _SYSTEMTIME start;
         char when[64] = "-";
-        if (pmGetFileDateTime(path, start))
+        if (pmGetFileDateTime(path, start) && pmIsRealDateTime(start))
             std::snprintf(when, sizeof when, "%04u-%02u-%02u %02u:%02u:%02u", unsigned(start.wYear),
                           unsigned(start.wMonth), unsigned(start.wDay), unsigned(start.wHour),
                           unsigned(start.wMinute), unsigned(start.wSecond));
@@ -98,12 +126,21 @@ int runScanCommand(const char* folder)
         out += codes;
         out += when;
         out += '\t';
-        out += log.empty() ? std::string("-") : log;
+        if (log.empty())
+            out += '-';
+        else
+            appendEscaped(out, log);
         out += '\t';
-        out += path;
+        appendEscaped(out, path);
         out += '\n';
+        // Written as it goes, so a card of any size costs a bounded buffer.
+        if (out.size() >= (1u << 16)) {
+            written = written && std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+            out.clear();
+        }
     }
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+    written = written && std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    if (!written || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "rovixtool: scan: cannot write the listing\n");
         return 1;
     }

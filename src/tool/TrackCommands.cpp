@@ -11,10 +11,10 @@
 #include "core/TrackLoader.h"
 #include "library/MediaDuration.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -82,9 +82,8 @@ int runTrackCommand(const char* recording)
     loadFor(recording, list);
 
     // Line by line through stdio's buffer: the text of a long track is never held whole.
-    const bool written = pmWriteTrackCsv(list, [](const char* text, std::size_t size) {
-        return std::fwrite(text, 1, size, stdout) == size;
-    });
+    const bool written = pmWriteTrackCsv(
+        list, [](const char* text, std::size_t size) { return std::fwrite(text, 1, size, stdout) == size; });
     if (!written || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "rovixtool: cannot write the track\n");
         return 2;
@@ -100,7 +99,8 @@ int runKmlCommand(const char* recording, const char* outputPath)
     const TrackLoadResult loaded = loadFor(recording, list);
     // The recording, the log the track was read from, and the recording's own
     // log (a rear recording reads its partner's) are never overwritten.
-    for (const std::string& source : {std::string(recording), loaded.sourcePath, pmGetGpsLogFile(recording)}) {
+    for (const std::string& source :
+         {std::string(recording), loaded.sourcePath, pmGetGpsLogFile(recording)}) {
         if (pmIsSameFile(outputPath, source)) {
             std::fprintf(stderr, "rovixtool: kml: %s is %s; refusing to overwrite it\n", outputPath,
                          source == recording ? "the recording" : "the recording's track log");
