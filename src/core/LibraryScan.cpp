@@ -11,6 +11,7 @@
 #include <set>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <utility>
 
 namespace
@@ -50,6 +51,48 @@ std::vector<std::string> listFolder(const std::string& folder, bool& complete)
     return names;
 }
 
+// Kernel and virtual file systems: a link to "/" or to one of them must not
+// walk the process table or the device tree (hundreds of thousands of
+// entries, some slow to read, none a recording). Known by their statfs magic
+// numbers. devtmpfs reports tmpfs's number, so /dev cannot be told from a
+// card in memory and is walked; nothing in it is opened unless it is named
+// like a recording, and then only as a regular file.
+bool isPseudoFileSystem(const std::string& folder)
+{
+    struct statfs fs {
+    };
+    if (::statfs(folder.c_str(), &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x9fa0UL:     // proc
+    case 0x62656572UL: // sysfs
+    case 0x1cd1UL:     // devpts
+    case 0x27e0ebUL:   // cgroup
+    case 0x63677270UL: // cgroup2
+    case 0x64626720UL: // debugfs
+    case 0x74726163UL: // tracefs
+    case 0x73636673UL: // securityfs
+    case 0x6165676cUL: // pstore
+    case 0xcafe4a11UL: // bpf
+    case 0x62656570UL: // configfs
+    case 0x65735543UL: // fusectl
+    case 0x19800202UL: // mqueue
+    case 0x958458f6UL: // hugetlbfs
+    case 0x0187UL:     // autofs (entering may trigger a mount)
+    case 0x42494e4dUL: // binfmt_misc
+    case 0xde5e81e4UL: // efivarfs
+    case 0xf97cff8cUL: // selinuxfs
+    case 0x43415d53UL: // smackfs
+    case 0x6e736673UL: // nsfs
+    case 0x7655821UL:  // resctrl
+    case 0x67596969UL: // rpc_pipefs
+    case 0x6e667364UL: // nfsd
+        return true;
+    default:
+        return false;
+    }
+}
+
 int64_t modificationMsecs(const struct stat& st)
 {
     return int64_t(st.st_mtim.tv_sec) * 1000 + int64_t(st.st_mtim.tv_nsec / 1000000);
@@ -81,6 +124,7 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
         std::string path;
         std::vector<std::string> names;
         std::size_t next = 0;
+        dev_t device = 0;
     };
     std::vector<Frame> stack;
     // Real folders already entered: a symlink back to an ancestor (or a
@@ -88,11 +132,16 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
     std::set<std::pair<dev_t, ino_t>> visited;
 
     auto enterFolder = [&](const std::string& path, const struct stat& st) {
+        // Only a folder on another device than its parent can start a
+        // different file system; asking there keeps the walk at one call per entry.
+        const bool crossesDevice = stack.empty() || stack.back().device != st.st_dev;
+        if (crossesDevice && isPseudoFileSystem(path))
+            return;
         if (!visited.insert({st.st_dev, st.st_ino}).second)
             return;
         ++m_nCurFolderLevel;
         bool complete = false;
-        stack.push_back(Frame{path, listFolder(path, complete), 0});
+        stack.push_back(Frame{path, listFolder(path, complete), 0, st.st_dev});
         if (complete && onFolderListed)
             onFolderListed(path, stack.back().names);
     };

@@ -27,7 +27,9 @@ public:
     // Rebuilds from an empty list: scans the folder depth first, in the order
     // the file system lists entries, skipping hidden entries. Each real folder
     // is visited once (symlink loops end), the walk uses no call-stack
-    // recursion, and vanished or unreadable entries contribute nothing.
+    // recursion, and vanished or unreadable entries contribute nothing. Kernel
+    // and virtual file systems (proc, sysfs, cgroup, debugfs and the like) are
+    // not entered, so a link to "/" does not walk them.
     std::vector<ScannedRecording> scan(const std::string& folder);
 
     // Folder depth of the walk in progress (0 outside a scan).
