@@ -3,6 +3,7 @@
 // heights, full-screen video and map, and the skin and language reloads.
 // Main thread only.
 #include "app/AppDelegate.h"
+#include "base/QtFrame.h"
 
 #include "app/MainWindow.h"
 #include "base/Services.h"
@@ -32,14 +33,6 @@ constexpr int kToolbarHeight = 31;
 constexpr QSize kMinimumWindowSize(980, 660);
 
 // A bottom-left frame in a content of this height, as Qt places it.
-QRect toQt(const WinRect& r, double contentHeight)
-{
-    const int x = static_cast<int>(std::lround(r.x));
-    const int w = static_cast<int>(std::lround(r.width));
-    const int h = static_cast<int>(std::lround(r.height));
-    const int y = static_cast<int>(std::lround(contentHeight - r.y - r.height));
-    return QRect(x, y, w, h);
-}
 
 void setVisibleIf(QWidget* w, bool visible)
 {
@@ -138,7 +131,7 @@ void AppDelegate::relayout(double width, double height)
     const double ch = l.contentHeight;
 
     if (l.placesPlayBar && mPlayBar) {
-        mPlayBar->setGeometry(toQt(l.playBar, ch));
+        mPlayBar->setGeometry(pmQtRect(l.playBar, ch));
         mPlayBar->relayoutContents(bR2L, l.playBar.width);
     }
 
@@ -152,30 +145,30 @@ void AppDelegate::relayout(double width, double height)
 
     if (l.placesFileList) {
         if (mFileList) {
-            mFileList->setGeometry(toQt(l.fileList, ch));
+            mFileList->setGeometry(pmQtRect(l.fileList, ch));
             mFileList->relayoutContents(bR2L, static_cast<int>(l.fileList.width),
                                         static_cast<int>(l.fileList.height));
         }
         if (mToolbar) {
-            mToolbar->setGeometry(toQt(l.toolbar, ch));
+            mToolbar->setGeometry(pmQtRect(l.toolbar, ch));
             mToolbar->relayoutContents(bR2L);
         }
         if (mCalendar) {
-            mCalendar->setGeometry(toQt(l.calendar, ch));
+            mCalendar->setGeometry(pmQtRect(l.calendar, ch));
             mCalendar->relayoutContents(bR2L);
         }
         if (mGSensorView)
-            mGSensorView->setGeometry(toQt(l.gsensor, ch));
+            mGSensorView->setGeometry(pmQtRect(l.gsensor, ch));
     }
     if (l.placesMap && mMapView) {
-        mMapView->setGeometry(toQt(l.map, ch));
+        mMapView->setGeometry(pmQtRect(l.map, ch));
         mMapView->relayoutContents(bR2L, l.map.width, l.map.height);
     }
 
     if (host1)
-        host1->setGeometry(toQt(l.playerView, ch));
+        host1->setGeometry(pmQtRect(l.playerView, ch));
     if (host2)
-        host2->setGeometry(toQt(l.playerView2, ch));
+        host2->setGeometry(pmQtRect(l.playerView2, ch));
 
     if (l.hideTimeStamp) {
         hideTimeStamp();

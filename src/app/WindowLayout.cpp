@@ -43,9 +43,9 @@ void normalArrangement(const WindowLayoutInput& in, WindowLayout& out)
     out.gsensor = {r2l ? cw : W - cw - gw, s.gsensorY, gw, s.gsensorHeight};
     out.map = {r2l ? fw + gw : 0, s.mapY, W - gw - fw + 1, kMapHeight};
 
-    const WinRect large{r2l ? fw : 0, pb + kMapHeight, W - fw,
+    const PmFrameF large{r2l ? fw : 0, pb + kMapHeight, W - fw,
                         H - th - kMapHeight - pb - kTitleBarHeight + 2};
-    const WinRect small{r2l ? 0 : W - kSmallVideoWidth, toolbarY - kSmallVideoHeight, kSmallVideoWidth,
+    const PmFrameF small{r2l ? 0 : W - kSmallVideoWidth, toolbarY - kSmallVideoHeight, kSmallVideoWidth,
                         kSmallVideoHeight};
     out.playerView = in.switchVideo ? small : large;
     out.playerView2 = in.switchVideo ? large : small;
@@ -56,7 +56,7 @@ void fullVideoArrangement(const WindowLayoutInput& in, WindowLayout& out)
     const double pb = in.sizes.playBarHeight;
     out.placesPlayBar = true;
     out.playBar = {0, 0, in.width, pb};
-    const WinRect large{0, pb, in.width, in.height - pb};
+    const PmFrameF large{0, pb, in.width, in.height - pb};
     out.playerView = in.switchVideo ? kParkedFrame : large;
     out.playerView2 = in.switchVideo ? large : kParkedFrame;
 }

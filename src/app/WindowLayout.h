@@ -9,20 +9,7 @@
 // the 22-point title bar, so the content is H - 22 high. In the full-screen
 // arrangements the window has no title bar and the content is W x H.
 
-struct WinRect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-
-    double right() const { return x + width; }
-    double top() const { return y + height; }
-    bool operator==(const WinRect& o) const
-    {
-        return x == o.x && y == o.y && width == o.width && height == o.height;
-    }
-    bool operator!=(const WinRect& o) const { return !(*this == o); }
-};
+#include "core/Frame.h"
 
 namespace winlayout
 {
@@ -31,7 +18,7 @@ constexpr double kMapHeight = 212;
 constexpr double kSmallVideoWidth = 291;
 constexpr double kSmallVideoHeight = 184;
 // Where a view goes when it must not be seen: outside the content, 2 points square.
-constexpr WinRect kParkedFrame{0, -10, 2, 2};
+constexpr PmFrameF kParkedFrame{0, -10, 2, 2};
 // Used when no window size is known yet.
 constexpr double kDefaultWidth = 977;
 constexpr double kDefaultHeight = 642;
@@ -64,7 +51,7 @@ struct WindowLayoutInput {
 
 struct WindowLayout {
     // Frames. A panel whose places* flag is false keeps its current frame.
-    WinRect playBar, fileList, toolbar, calendar, gsensor, map, playerView, playerView2;
+    PmFrameF playBar, fileList, toolbar, calendar, gsensor, map, playerView, playerView2;
     bool placesPlayBar = false;
     bool placesFileList = false; // with the toolbar, calendar and G-sensor graph
     bool placesMap = false;

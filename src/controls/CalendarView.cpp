@@ -106,15 +106,15 @@ void CalendarView::setupButtons()
 void CalendarView::applyFrames()
 {
     const int h = height();
-    m_prevButton->setGeometry(toQtRect(m_layout.prev, h));
-    m_nextButton->setGeometry(toQtRect(m_layout.next, h));
-    oYearComboBox->move(toQtRect(m_layout.year, h).topLeft());
-    oMonthComboBox->move(toQtRect(m_layout.month, h).topLeft());
-    m_modeButton->setGeometry(toQtRect(m_layout.modeButton, h));
+    m_prevButton->setGeometry(pmQtRect(m_layout.prev, h));
+    m_nextButton->setGeometry(pmQtRect(m_layout.next, h));
+    oYearComboBox->move(pmQtRect(m_layout.year, h).topLeft());
+    oMonthComboBox->move(pmQtRect(m_layout.month, h).topLeft());
+    m_modeButton->setGeometry(pmQtRect(m_layout.modeButton, h));
     if (m_CalendarTabButton)
-        m_CalendarTabButton->setGeometry(toQtRect(m_layout.calendarTab, h));
+        m_CalendarTabButton->setGeometry(pmQtRect(m_layout.calendarTab, h));
     if (m_AllTabButton)
-        m_AllTabButton->setGeometry(toQtRect(m_layout.allTab, h));
+        m_AllTabButton->setGeometry(pmQtRect(m_layout.allTab, h));
     const bool calendarControls = nCalendarMode == 0 && !bShrinkMode;
     m_prevButton->setVisible(calendarControls);
     m_nextButton->setVisible(calendarControls);
@@ -323,7 +323,7 @@ void CalendarView::paintEvent(QPaintEvent*)
     p.setFont(listskin::uiFont(10));
     for (int d = 1; d <= 7; ++d) {
         p.setPen(d == 1 || d == 7 ? QColor(125, 15, 15) : QColor(Qt::white));
-        p.drawText(toQtRect(m_layout.weekLabels[size_t(d - 1)], h), Qt::AlignCenter | Qt::TextDontClip,
+        p.drawText(pmQtRect(m_layout.weekLabels[size_t(d - 1)], h), Qt::AlignCenter | Qt::TextDontClip,
                    pmLoadString(QStringLiteral("IDS_WEEK_%1").arg(d)));
     }
 

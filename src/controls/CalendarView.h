@@ -69,7 +69,7 @@ public:
     const CalendarLayout& layoutModel() const { return m_layout; }
     QSize panelSize() const { return {m_layout.width, m_layout.height}; }
     // Qt rectangle of a grid cell in the panel as it is now.
-    QRect cellQtRect(int row, int column) const { return toQtRect(m_layout.cell(row, column), height()); }
+    QRect cellQtRect(int row, int column) const { return pmQtRect(m_layout.cell(row, column), height()); }
     ComboBox* yearBox() const { return oYearComboBox; }
     ComboBox* monthBox() const { return oMonthComboBox; }
     BitmapButton* prevButton() const { return m_prevButton; }

@@ -53,7 +53,7 @@ void CheckBox::paintEvent(QPaintEvent*)
     QPainter p(this);
     const auto& images = bButtonIsCheck ? oCheckImage : oUncheckImage;
     const QPixmap& img = images[size_t(nCheckBoxState)].isNull() ? images[0] : images[size_t(nCheckBoxState)];
-    const QRect box = toQtRect(m_layout.box, height());
+    const QRect box = pmQtRect(m_layout.box, height());
     if (!img.isNull()) {
         p.drawPixmap(box.topLeft(), img);
     } else {
@@ -66,7 +66,7 @@ void CheckBox::paintEvent(QPaintEvent*)
     if (!m_title.isEmpty()) {
         p.setPen(Qt::white);
         p.setFont(listskin::uiFont(12));
-        p.drawText(toQtRect(m_layout.text, height()), Qt::AlignCenter, m_title);
+        p.drawText(pmQtRect(m_layout.text, height()), Qt::AlignCenter, m_title);
     }
 }
 

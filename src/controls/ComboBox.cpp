@@ -60,7 +60,7 @@ void ComboBox::relayoutContents(bool rightToLeft)
     bDrawR2L = rightToLeft;
     rectSpin = ComboBoxLayout::spinFrame(width(), height(), m_spinButton->width(), m_spinButton->height(),
                                          rightToLeft);
-    m_spinButton->setGeometry(toQtRect(rectSpin, height()));
+    m_spinButton->setGeometry(pmQtRect(rectSpin, height()));
     if (m_listBox)
         m_listBox->relayoutContents(rightToLeft, ComboBoxLayout::kListWidth, ComboBoxLayout::kListHeight);
     placeList();
@@ -105,7 +105,7 @@ void ComboBox::placeList()
     // The list's frame is given in the parent's bottom-left coordinates.
     const int ph = p->height();
     const PmFrame box{x(), ph - y() - height(), width(), height()};
-    m_listBox->setGeometry(toQtRect(ComboBoxLayout::listFrame(box), ph));
+    m_listBox->setGeometry(pmQtRect(ComboBoxLayout::listFrame(box), ph));
 }
 
 void ComboBox::moveEvent(QMoveEvent*)

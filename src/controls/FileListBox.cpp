@@ -131,7 +131,7 @@ void FileListBox::drawRow(QPainter& p, int, int index, const QRect& R)
     p.setFont(m_font);
     auto frame = [&](int x, int y, int w) {
         PmFrame f{x, y, w, h};
-        return toQtRect(bDrawR2L ? f.mirrored(W) : f, H);
+        return pmQtRect(bDrawR2L ? f.mirrored(W) : f, H);
     };
     const Qt::Alignment side = bDrawR2L ? Qt::AlignRight : Qt::AlignLeft;
     p.drawText(frame(65, rb.y + h - 6, 210), side | Qt::AlignVCenter, r.name);

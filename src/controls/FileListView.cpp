@@ -77,12 +77,12 @@ void FileListView::applyFrames()
 {
     m_layout = FileListLayout::compute(width(), height(), bDrawR2L);
     const int h = height();
-    oEventCheckBox->setGeometry(toQtRect(m_layout.event, h));
-    oNormalCheckBox->setGeometry(toQtRect(m_layout.normal, h));
-    oParkingCheckBox->setGeometry(toQtRect(m_layout.parking, h));
+    oEventCheckBox->setGeometry(pmQtRect(m_layout.event, h));
+    oNormalCheckBox->setGeometry(pmQtRect(m_layout.normal, h));
+    oParkingCheckBox->setGeometry(pmQtRect(m_layout.parking, h));
     for (CheckBox* b : {oEventCheckBox, oNormalCheckBox, oParkingCheckBox})
         b->relayoutContents(bDrawR2L);
-    const QRect list = toQtRect(m_layout.fileList, h);
+    const QRect list = pmQtRect(m_layout.fileList, h);
     oFileListBox->move(list.topLeft());
     oFileListBox->relayoutContents(bDrawR2L, list.width(), std::max(0, list.height()));
     update();
@@ -184,5 +184,5 @@ void FileListView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     if (!oHeaderImage.isNull())
-        p.drawPixmap(toQtRect(m_layout.header, height()).topLeft(), oHeaderImage);
+        p.drawPixmap(pmQtRect(m_layout.header, height()).topLeft(), oHeaderImage);
 }

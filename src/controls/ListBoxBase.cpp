@@ -144,7 +144,7 @@ void ListBoxBase::paintEvent(QPaintEvent* event)
     const QRect area = event->rect();
 
     // Row background: the two-row pattern tiled down the row area from the top.
-    const QRect client = toQtRect(m_geo.client(), H);
+    const QRect client = pmQtRect(m_geo.client(), H);
     if (!backgroundImage.isNull()) {
         const QRect todo = client.intersected(area);
         if (!todo.isEmpty()) {
@@ -163,7 +163,7 @@ void ListBoxBase::paintEvent(QPaintEvent* event)
     }
 
     // Scroll bar background, tiled up from its bottom.
-    const QRect bar = toQtRect(m_geo.scrollBar(), H);
+    const QRect bar = pmQtRect(m_geo.scrollBar(), H);
     if (!scrollBarImage.isNull() && bar.intersects(area) && scrollBarImage.height() > 0) {
         p.save();
         p.setClipRect(bar);
@@ -176,7 +176,7 @@ void ListBoxBase::paintEvent(QPaintEvent* event)
         const QPixmap& img = images[std::clamp(state, 0, 3)];
         const QPixmap& shown = img.isNull() ? images[0] : img;
         if (!shown.isNull())
-            p.drawPixmap(toQtRect(frame, H).topLeft(), shown);
+            p.drawPixmap(pmQtRect(frame, H).topLeft(), shown);
     };
     drawState(upImages, nUpSpinState, m_geo.upArrow());
     drawState(downImages, nDownSpinState, m_geo.downArrow());
@@ -299,7 +299,7 @@ void ListBoxBase::mouseMoveEvent(QMouseEvent* event)
         nUpSpinState = up;
         nDownSpinState = down;
         nThumbState = thumb;
-        update(toQtRect(m_geo.scrollBar(), m_geo.height()));
+        update(pmQtRect(m_geo.scrollBar(), m_geo.height()));
     }
 }
 

@@ -59,8 +59,8 @@ public:
     int downSpinState() const { return nDownSpinState; }
     int thumbState() const { return nThumbState; }
     // Qt rectangle of the thumb as drawn now (for tests and hit checks).
-    QRect thumbQtRect() const { return toQtRect(m_geo.thumbRect(nListBoxStartIndex), m_geo.height()); }
-    QRect rowQtRect(int k) const { return toQtRect(m_geo.rowRect(k), m_geo.height()); }
+    QRect thumbQtRect() const { return pmQtRect(m_geo.thumbRect(nListBoxStartIndex), m_geo.height()); }
+    QRect rowQtRect(int k) const { return pmQtRect(m_geo.rowRect(k), m_geo.height()); }
 
 protected:
     // Row texts/models live in the subclass; it tells the base the new count.

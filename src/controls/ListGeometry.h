@@ -3,35 +3,16 @@
 // row rectangles, the scroll bar's parts, thumb position, hit-testing and the
 // scrolling rules. Frames are in points with the origin at the bottom-left
 // corner and y upward, exactly as the layout rules are written; a widget
-// converts a frame once with toQtRect() and a mouse position with
+// converts a frame once with pmQtRect() and a mouse position with
 // bottomUpY(). No widget is needed to use any of this.
+#include "base/QtFrame.h"
+#include "core/Frame.h"
+
 #include <QRect>
 #include <array>
 
-struct PmFrame {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-
-    bool contains(int px, int py) const { return px >= x && px < x + width && py >= y && py < y + height; }
-    bool isEmpty() const { return width <= 0 || height <= 0; }
-    // x' = parentWidth - width - x
-    PmFrame mirrored(int parentWidth) const { return {parentWidth - width - x, y, width, height}; }
-    bool operator==(const PmFrame& o) const
-    {
-        return x == o.x && y == o.y && width == o.width && height == o.height;
-    }
-    bool operator!=(const PmFrame& o) const { return !(*this == o); }
-};
-
-// Bottom-left frame -> Qt's top-left rectangle inside a parent of that height.
-inline QRect toQtRect(const PmFrame& f, int parentHeight)
-{
-    return QRect(f.x, parentHeight - f.y - f.height, f.width, f.height);
-}
 // A Qt pixel row (top-down) -> the bottom-up row that holds the same pixel,
-// so that toQtRect(f).contains(x, qtY) == f.contains(x, bottomUpY(qtY)).
+// so that pmQtRect(f).contains(x, qtY) == f.contains(x, bottomUpY(qtY)).
 inline int bottomUpY(int qtY, int height)
 {
     return height - 1 - qtY;

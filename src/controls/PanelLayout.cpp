@@ -32,7 +32,7 @@ PlayBarLayout playBarLayout(bool rightToLeft, double width, int viewHeight)
     l.playTime = {l.timeSlider.x - kTimeLabelWidth, viewHeight - kTimeLabelWidth, kTimeLabelWidth,
                   kTimeLabelWidth};
     if (rightToLeft) {
-        for (PanelRect* r : {&l.prev, &l.next, &l.play, &l.speed, &l.volume, &l.fullScreen, &l.volumeSlider})
+        for (PmFrame* r : {&l.prev, &l.next, &l.play, &l.speed, &l.volume, &l.fullScreen, &l.volumeSlider})
             *r = r->mirrored(w);
     }
     return l;
@@ -56,7 +56,7 @@ ToolbarLayout toolbarLayout(bool rightToLeft, int width, int height, int switchB
     // row holds together whatever the toolbar's height.
     const int y = height - kToolButtonHeight;
     auto at = [&](int x) {
-        PanelRect r{x, y, kToolButtonWidth, kToolButtonHeight};
+        PmFrame r{x, y, kToolButtonWidth, kToolButtonHeight};
         return rightToLeft ? r.mirrored(width) : r;
     };
     ToolbarLayout l;

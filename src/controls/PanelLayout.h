@@ -1,24 +1,10 @@
 #pragma once
 // The play bar's and the toolbar's frames as pure arithmetic, with the origin
-// at the bottom left and y upward (see FrameConversion.h for applying them).
-// No Qt here, so the figures can be checked without a window.
+// at the bottom left and y upward (base/QtFrame.h applies them).
+// No widget here, so the figures can be checked without a window.
+#include "core/Frame.h"
+
 #include <string>
-
-struct PanelRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-
-    int right() const { return x + width; }
-    // x' = parentWidth - width - x
-    PanelRect mirrored(int parentWidth) const { return {parentWidth - width - x, y, width, height}; }
-    bool operator==(const PanelRect& o) const
-    {
-        return x == o.x && y == o.y && width == o.width && height == o.height;
-    }
-    bool operator!=(const PanelRect& o) const { return !(*this == o); }
-};
 
 // ---- play bar
 
@@ -27,9 +13,9 @@ constexpr int kTimeSliderWidth = 260;
 constexpr int kTimeLabelWidth = 44;
 
 struct PlayBarLayout {
-    PanelRect prev, next, play, playRev, speed, volume, fullScreen, volumeSlider, timeSlider;
-    PanelRect playTime;   // position label, left of the time slider
-    PanelRect remainTime; // total-length label, right of the time slider
+    PmFrame prev, next, play, playRev, speed, volume, fullScreen, volumeSlider, timeSlider;
+    PmFrame playTime;   // position label, left of the time slider
+    PmFrame remainTime; // total-length label, right of the time slider
 };
 
 // The frames before the first layout: the table's x, y 0, height 44.
@@ -49,7 +35,7 @@ constexpr int kToolButtonHeight = 29;
 constexpr int kDefaultSwitchButtonX = 668;
 
 struct ToolbarLayout {
-    PanelRect browse, print, backup, capture, exportKml, uploadYouTube, uploadFacebook, setting, windowSwitch;
+    PmFrame browse, print, backup, capture, exportKml, uploadYouTube, uploadFacebook, setting, windowSwitch;
 };
 
 // Every button 37 x 29 along the top edge of a toolbar H high; the window-switch

@@ -4,7 +4,7 @@
 #include "base/NotificationCenter.h"
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
-#include "controls/FrameConversion.h"
+#include "base/QtFrame.h"
 #include "controls/MultiButtons.h"
 #include "controls/Slider.h"
 
@@ -129,28 +129,28 @@ void PlayControlView::setupButtons()
                                                     [this](const Notification& n) { sliderValueChanged(n); });
 }
 
-QRect PlayControlView::labelRect(const PanelRect& r) const
+QRect PlayControlView::labelRect(const PmFrame& r) const
 {
-    return qtRectFromBottomLeft(r, height());
+    return pmQtRect(r, height());
 }
 
 void PlayControlView::applyFrames()
 {
     const int h = height();
-    m_poPrevBtn->setGeometry(qtRectFromBottomLeft(m_frames.prev, h));
-    m_poNextBtn->setGeometry(qtRectFromBottomLeft(m_frames.next, h));
-    m_poPlayBtn->setGeometry(qtRectFromBottomLeft(m_frames.play, h));
-    m_poPlayRevBtn->setGeometry(qtRectFromBottomLeft(m_frames.playRev, h));
-    m_poSpeedBtn->setGeometry(qtRectFromBottomLeft(m_frames.speed, h));
-    m_poVolumeBtn->setGeometry(qtRectFromBottomLeft(m_frames.volume, h));
-    m_poFullScreenBtn->setGeometry(qtRectFromBottomLeft(m_frames.fullScreen, h));
-    m_poVolumeSlider->setGeometry(qtRectFromBottomLeft(m_frames.volumeSlider, h));
-    m_poTimeSlider->setGeometry(qtRectFromBottomLeft(m_frames.timeSlider, h));
+    m_poPrevBtn->setGeometry(pmQtRect(m_frames.prev, h));
+    m_poNextBtn->setGeometry(pmQtRect(m_frames.next, h));
+    m_poPlayBtn->setGeometry(pmQtRect(m_frames.play, h));
+    m_poPlayRevBtn->setGeometry(pmQtRect(m_frames.playRev, h));
+    m_poSpeedBtn->setGeometry(pmQtRect(m_frames.speed, h));
+    m_poVolumeBtn->setGeometry(pmQtRect(m_frames.volume, h));
+    m_poFullScreenBtn->setGeometry(pmQtRect(m_frames.fullScreen, h));
+    m_poVolumeSlider->setGeometry(pmQtRect(m_frames.volumeSlider, h));
+    m_poTimeSlider->setGeometry(pmQtRect(m_frames.timeSlider, h));
 }
 
 void PlayControlView::relayoutContents(bool rightToLeft, double width)
 {
-    const PanelRect keptRev = m_frames.playRev;
+    const PmFrame keptRev = m_frames.playRev;
     m_frames = playBarLayout(rightToLeft, width, height());
     m_frames.playRev = keptRev;
     m_bR2L = rightToLeft;
@@ -359,7 +359,7 @@ void PlayControlView::DrawTime(QPainter& painter)
     painter.setFont(font);
     painter.setPen(Qt::white);
     const int lineHeight = QFontMetrics(font).boundingRect(QStringLiteral("TEST")).height();
-    auto draw = [&](const PanelRect& frame, int seconds) {
+    auto draw = [&](const PmFrame& frame, int seconds) {
         QRect r = labelRect(frame);
         r = QRect(r.x(), r.y() + (r.height() - lineHeight) / 2, r.width(), lineHeight);
         painter.drawText(r, Qt::AlignCenter, QString::fromStdString(playBarTimeText(seconds)));

@@ -95,7 +95,7 @@ private:
     void applyFrames();
     void fillSets(MultiButtons* button, const QStringList& bases, const QStringList& tipIds);
     void DrawTime(class QPainter& painter);
-    QRect labelRect(const PanelRect& r) const;
+    QRect labelRect(const PmFrame& r) const;
 
     int nBackgroundWidth = 0;
     int nBackgroundHeight = 0;

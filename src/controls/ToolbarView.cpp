@@ -2,7 +2,7 @@
 
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
-#include "controls/FrameConversion.h"
+#include "base/QtFrame.h"
 
 #include <QActionGroup>
 #include <QDebug>
@@ -74,15 +74,15 @@ void ToolbarView::setRectPosition()
 void ToolbarView::applyFrames()
 {
     const int h = height();
-    m_oBrowseBtn->setGeometry(qtRectFromBottomLeft(m_frames.browse, h));
-    m_oPrintBtn->setGeometry(qtRectFromBottomLeft(m_frames.print, h));
-    m_oBackupBtn->setGeometry(qtRectFromBottomLeft(m_frames.backup, h));
-    m_oCaptureBtn->setGeometry(qtRectFromBottomLeft(m_frames.capture, h));
-    m_oExportBtn->setGeometry(qtRectFromBottomLeft(m_frames.exportKml, h));
-    m_oUploadYouTubeBtn->setGeometry(qtRectFromBottomLeft(m_frames.uploadYouTube, h));
-    m_oUploadFacebookBtn->setGeometry(qtRectFromBottomLeft(m_frames.uploadFacebook, h));
-    m_oSettingBtn->setGeometry(qtRectFromBottomLeft(m_frames.setting, h));
-    m_oWindowSwitchBtn->setGeometry(qtRectFromBottomLeft(m_frames.windowSwitch, h));
+    m_oBrowseBtn->setGeometry(pmQtRect(m_frames.browse, h));
+    m_oPrintBtn->setGeometry(pmQtRect(m_frames.print, h));
+    m_oBackupBtn->setGeometry(pmQtRect(m_frames.backup, h));
+    m_oCaptureBtn->setGeometry(pmQtRect(m_frames.capture, h));
+    m_oExportBtn->setGeometry(pmQtRect(m_frames.exportKml, h));
+    m_oUploadYouTubeBtn->setGeometry(pmQtRect(m_frames.uploadYouTube, h));
+    m_oUploadFacebookBtn->setGeometry(pmQtRect(m_frames.uploadFacebook, h));
+    m_oSettingBtn->setGeometry(pmQtRect(m_frames.setting, h));
+    m_oWindowSwitchBtn->setGeometry(pmQtRect(m_frames.windowSwitch, h));
 }
 
 void ToolbarView::relayoutContents(bool rightToLeft)

@@ -1,5 +1,6 @@
 #include "views/GSensorView.h"
 
+#include "base/QtFrame.h"
 #include "base/Services.h"
 #include "views/SensorGraphic.h"
 
@@ -154,7 +155,7 @@ QPoint GSensorView::arrowPoint(int axis, int sign) const
 
 QRect GSensorView::toImageRect(const QRect& r) const
 {
-    return QRect(r.x(), nBackgroundHeight - r.y() - r.height(), r.width(), r.height());
+    return pmQtRect(r, nBackgroundHeight);
 }
 
 QImage GSensorView::xCombineBitmapWithText(const QImage& source, const QString& text) const

@@ -2,6 +2,7 @@
 #include "base/SettingsKeys.h"
 
 #include "base/NotificationCenter.h"
+#include "base/QtFrame.h"
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/MultiButtons.h"
@@ -94,7 +95,7 @@ MapView::MapView(const QRect& frame, QWidget* parent) : QWidget(parent)
     m_webView->setPage(new QuietMapPage(m_webView));
     m_webView->page()->setBackgroundColor(kBackground);
     m_webView->setGeometry(
-        toQt(QRect(0, m_nInfoBarH, frame.width(), std::max(0, frame.height() - m_nInfoBarH))));
+        pmQtRect(QRect(0, m_nInfoBarH, frame.width(), std::max(0, frame.height() - m_nInfoBarH)), frame.height()));
     connect(m_webView, &QWebEngineView::loadFinished, this, &MapView::webLoadComplete);
 
     m_oFullMapBtn = MultiButtons::windowButtonWithSize(kFullMapBtnW, m_nInfoBarH, this);
@@ -142,11 +143,6 @@ MapView::~MapView()
 QString MapView::pageUrl()
 {
     return pmGetStringSetting(QLatin1String(kPageUrlSetting), QLatin1String(kDefaultPageUrl));
-}
-
-QRect MapView::toQt(const QRect& r) const
-{
-    return QRect(r.x(), height() - r.y() - r.height(), r.width(), r.height());
 }
 
 QString MapView::degreeUnit() const
@@ -526,9 +522,7 @@ void MapView::relayoutContents(bool rightToLeft, double width, double height)
     const int h = static_cast<int>(height);
     nBackgroundWidth = w;
     // The frames below are in bottom-left coordinates of a w x h panel.
-    auto place = [h](QWidget* child, const QRect& r) {
-        child->setGeometry(r.x(), h - r.y() - r.height(), r.width(), r.height());
-    };
+    auto place = [h](QWidget* child, const QRect& r) { child->setGeometry(pmQtRect(r, h)); };
     place(m_webView, QRect(0, m_nInfoBarH, w, std::max(0, h - m_nInfoBarH)));
     place(m_oFullMapBtn, QRect(rightToLeft ? 0 : w - kFullMapBtnW, 0, kFullMapBtnW, m_nInfoBarH));
     place(m_oSpeedUnitBtn, getSpeedUnitBtnRect());
@@ -601,7 +595,7 @@ void MapView::drawInfoBar(QPainter& p)
                infoText());
     const QFont speedFont = helvetica(m_nSpeedFontSize);
     p.setFont(speedFont);
-    p.drawText(vCentered(toQt(getSpeedUnitTextRect()), speedFont),
+    p.drawText(vCentered(pmQtRect(getSpeedUnitTextRect(), height()), speedFont),
                (m_bR2L ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, speedText());
 }
 

@@ -150,7 +150,6 @@ private:
     void applyUnitButtons();
     QString degreeUnit() const;
     // A bottom-left frame in this panel's Qt coordinates.
-    QRect toQt(const QRect& bottomLeft) const;
 
     bool m_bOnLine = true;
     QWebEngineView* m_webView = nullptr;

@@ -4,12 +4,10 @@
 // thousandths so that the same figures come out on every machine; it is kept
 // apart from the widget so it can be checked without a player.
 
-struct VideoFrameRect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-};
+#include "core/Frame.h"
+
+// The picture's frames are window frames in points.
+using VideoFrameRect = PmFrameF;
 
 struct VideoFitLayout {
     bool hasPicture = false;  // a presentation size was known

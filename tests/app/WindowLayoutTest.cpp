@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <ostream>
 
-static std::ostream& operator<<(std::ostream& os, const WinRect& r)
+static std::ostream& operator<<(std::ostream& os, const PmFrameF& r)
 {
     return os << "(" << r.x << ", " << r.y << ", " << r.width << " x " << r.height << ")";
 }
@@ -31,14 +31,14 @@ TEST(WindowLayoutTest, NormalArrangementOfA1280By800Window)
 {
     const WindowLayout l = computeWindowLayout(input(1280, 800));
     EXPECT_EQ(l.contentHeight, 778);
-    EXPECT_EQ(l.playBar, (WinRect{0, 212, 989, 44}));
-    EXPECT_EQ(l.fileList, (WinRect{989, 0, 291, 479}));
-    EXPECT_EQ(l.toolbar, (WinRect{0, 749, 1280, 29}));
-    EXPECT_EQ(l.calendar, (WinRect{989, 479, 291, 272}));
-    EXPECT_EQ(l.gsensor, (WinRect{649, 0, 340, 212}));
-    EXPECT_EQ(l.map, (WinRect{0, 0, 650, 212}));
-    EXPECT_EQ(l.playerView, (WinRect{0, 256, 989, 495}));
-    EXPECT_EQ(l.playerView2, (WinRect{989, 565, 291, 184}));
+    EXPECT_EQ(l.playBar, (PmFrameF{0, 212, 989, 44}));
+    EXPECT_EQ(l.fileList, (PmFrameF{989, 0, 291, 479}));
+    EXPECT_EQ(l.toolbar, (PmFrameF{0, 749, 1280, 29}));
+    EXPECT_EQ(l.calendar, (PmFrameF{989, 479, 291, 272}));
+    EXPECT_EQ(l.gsensor, (PmFrameF{649, 0, 340, 212}));
+    EXPECT_EQ(l.map, (PmFrameF{0, 0, 650, 212}));
+    EXPECT_EQ(l.playerView, (PmFrameF{0, 256, 989, 495}));
+    EXPECT_EQ(l.playerView2, (PmFrameF{989, 565, 291, 184}));
     EXPECT_FALSE(l.showPlayerView2);
     EXPECT_FALSE(l.hideTimeStamp);
     EXPECT_TRUE(l.placesPlayBar && l.placesFileList && l.placesMap);
@@ -55,14 +55,14 @@ TEST(WindowLayoutTest, NormalArrangementOfA1280By800Window)
 TEST(WindowLayoutTest, RightToLeftMirrorsEveryColumn)
 {
     const WindowLayout l = computeWindowLayout(input(1280, 800, 0, true));
-    EXPECT_EQ(l.playBar, (WinRect{291, 212, 989, 44}));
-    EXPECT_EQ(l.playerView, (WinRect{291, 256, 989, 495}));
-    EXPECT_EQ(l.fileList, (WinRect{0, 0, 291, 479}));
-    EXPECT_EQ(l.calendar, (WinRect{0, 479, 291, 272}));
-    EXPECT_EQ(l.playerView2, (WinRect{0, 565, 291, 184}));
-    EXPECT_EQ(l.gsensor, (WinRect{291, 0, 340, 212}));
-    EXPECT_EQ(l.map, (WinRect{631, 0, 650, 212}));
-    EXPECT_EQ(l.toolbar, (WinRect{0, 749, 1280, 29}));
+    EXPECT_EQ(l.playBar, (PmFrameF{291, 212, 989, 44}));
+    EXPECT_EQ(l.playerView, (PmFrameF{291, 256, 989, 495}));
+    EXPECT_EQ(l.fileList, (PmFrameF{0, 0, 291, 479}));
+    EXPECT_EQ(l.calendar, (PmFrameF{0, 479, 291, 272}));
+    EXPECT_EQ(l.playerView2, (PmFrameF{0, 565, 291, 184}));
+    EXPECT_EQ(l.gsensor, (PmFrameF{291, 0, 340, 212}));
+    EXPECT_EQ(l.map, (PmFrameF{631, 0, 650, 212}));
+    EXPECT_EQ(l.toolbar, (PmFrameF{0, 749, 1280, 29}));
 }
 
 TEST(WindowLayoutTest, TwoCameraModeShortensTheFileListAndShowsTheSmallWindow)
@@ -90,13 +90,13 @@ TEST(WindowLayoutTest, FullScreenVideoAndMap)
     EXPECT_TRUE(v.placesPlayBar);
     EXPECT_FALSE(v.placesFileList);
     EXPECT_FALSE(v.placesMap);
-    EXPECT_EQ(v.playBar, (WinRect{0, 0, 1920, 44}));
-    EXPECT_EQ(v.playerView, (WinRect{0, 44, 1920, 1036}));
+    EXPECT_EQ(v.playBar, (PmFrameF{0, 0, 1920, 44}));
+    EXPECT_EQ(v.playerView, (PmFrameF{0, 44, 1920, 1036}));
     EXPECT_EQ(v.playerView2, winlayout::kParkedFrame);
     EXPECT_FALSE(v.hideTimeStamp);
 
     const WindowLayout vs = computeWindowLayout(input(1920, 1080, 1, false, true, true));
-    EXPECT_EQ(vs.playerView2, (WinRect{0, 44, 1920, 1036}));
+    EXPECT_EQ(vs.playerView2, (PmFrameF{0, 44, 1920, 1036}));
     EXPECT_EQ(vs.playerView, winlayout::kParkedFrame);
 
     // The map's full screen: the map alone, both videos parked, no overlay;
@@ -106,7 +106,7 @@ TEST(WindowLayoutTest, FullScreenVideoAndMap)
         EXPECT_FALSE(m.placesPlayBar);
         EXPECT_FALSE(m.placesFileList);
         EXPECT_TRUE(m.placesMap);
-        EXPECT_EQ(m.map, (WinRect{0, 0, 1920, 1080}));
+        EXPECT_EQ(m.map, (PmFrameF{0, 0, 1920, 1080}));
         EXPECT_EQ(m.playerView, winlayout::kParkedFrame);
         EXPECT_EQ(m.playerView2, winlayout::kParkedFrame);
         EXPECT_TRUE(m.hideTimeStamp);

@@ -36,7 +36,7 @@ struct ListFixture {
         window.show();
     }
     const ListGeometry& geo() const { return list->geometryModel(); }
-    QPoint qtCentre(const PmFrame& f) const { return toQtRect(f, geo().height()).center(); }
+    QPoint qtCentre(const PmFrame& f) const { return pmQtRect(f, geo().height()).center(); }
 };
 } // namespace
 
@@ -97,7 +97,7 @@ TEST(FileListBox, TwentyThousandRowsScrollByArrowsTrackThumbAndWheel)
 
     // Track below the thumb pages down.
     const QRect thumb = f.list->thumbQtRect();
-    const QRect down = toQtRect(g.downArrow(), g.height());
+    const QRect down = pmQtRect(g.downArrow(), g.height());
     QTest::mouseClick(f.list, Qt::LeftButton, {},
                       QPoint(thumb.center().x(), (thumb.bottom() + down.top()) / 2));
     EXPECT_EQ(f.list->firstVisibleRow(), visible);
@@ -121,7 +121,7 @@ TEST(FileListBox, TwentyThousandRowsScrollByArrowsTrackThumbAndWheel)
     f.list->setCurSel(19999);
     EXPECT_EQ(f.list->firstVisibleRow(), g.maxFirstRow());
     t = f.list->thumbQtRect();
-    const QRect up = toQtRect(g.upArrow(), g.height());
+    const QRect up = pmQtRect(g.upArrow(), g.height());
     QTest::mouseClick(f.list, Qt::LeftButton, {}, QPoint(t.center().x(), (t.top() + up.bottom()) / 2));
     EXPECT_EQ(f.list->firstVisibleRow(), g.maxFirstRow() - visible);
 
@@ -155,7 +155,7 @@ TEST(FileListBox, EmptyAndShortListsIgnoreScrolling)
     QTest::mouseClick(empty.list, Qt::LeftButton, {}, empty.qtCentre(g.downArrow()));
     QTest::mouseDClick(empty.list, Qt::LeftButton, {}, empty.list->rowQtRect(0).center());
     EXPECT_TRUE(rec.received.empty());
-    EXPECT_EQ(empty.list->thumbQtRect(), toQtRect(g.thumbBegin(), g.height()));
+    EXPECT_EQ(empty.list->thumbQtRect(), pmQtRect(g.thumbBegin(), g.height()));
     EXPECT_FALSE(empty.list->grab().isNull());
 
     ListFixture few(3);

@@ -57,7 +57,7 @@ void exercisePanels()
     FileListBox* list = files->fileListBox();
     const ListGeometry& g = list->geometryModel();
     ASSERT_TRUE(g.scrollEnabled());
-    QTest::mouseClick(list, Qt::LeftButton, {}, toQtRect(g.downArrow(), g.height()).center());
+    QTest::mouseClick(list, Qt::LeftButton, {}, pmQtRect(g.downArrow(), g.height()).center());
     EXPECT_EQ(list->firstVisibleRow(), 1);
     const QRect thumb = list->thumbQtRect();
     QTest::mousePress(list, Qt::LeftButton, {}, thumb.center());

@@ -37,8 +37,8 @@ TEST(FileListView, CheckBoxesToggleTheFiltersAndAskForARebuild)
     window.show();
     EXPECT_TRUE(panel->isShowEventFile() && panel->isShowNormalFile() && panel->isShowParkingFile());
     EXPECT_TRUE(panel->isSupportParking());
-    EXPECT_EQ(panel->eventCheckBox()->geometry(), toQtRect(PmFrame{15, 500 - 24, 80, 18}, 500));
-    EXPECT_EQ(panel->parkingCheckBox()->geometry(), toQtRect(PmFrame{195, 476, 100, 18}, 500));
+    EXPECT_EQ(panel->eventCheckBox()->geometry(), pmQtRect(PmFrame{15, 500 - 24, 80, 18}, 500));
+    EXPECT_EQ(panel->parkingCheckBox()->geometry(), pmQtRect(PmFrame{195, 476, 100, 18}, 500));
     EXPECT_EQ(panel->fileListBox()->geometry(), QRect(0, 31, 291, 469));
     EXPECT_EQ(panel->eventCheckBox()->title(), pmLoadString(QStringLiteral("IDS_EVENT")));
 

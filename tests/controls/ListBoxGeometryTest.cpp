@@ -157,9 +157,9 @@ TEST(ListBoxGeometry, DropDownShowsEightRowsBesideItsScrollBar)
 TEST(ListBoxGeometry, FrameConversionToQt)
 {
     const PmFrame f{10, 20, 30, 40};
-    EXPECT_EQ(toQtRect(f, 100), QRect(10, 40, 30, 40));
+    EXPECT_EQ(pmQtRect(f, 100), QRect(10, 40, 30, 40));
     // A Qt pixel row is inside the Qt rectangle exactly when its bottom-up row is inside the frame.
     for (int qy = 0; qy < 100; ++qy)
-        EXPECT_EQ(toQtRect(f, 100).contains(15, qy), f.contains(15, bottomUpY(qy, 100))) << qy;
+        EXPECT_EQ(pmQtRect(f, 100).contains(15, qy), f.contains(15, bottomUpY(qy, 100))) << qy;
     EXPECT_EQ(f.mirrored(100), (PmFrame{60, 20, 30, 40}));
 }

@@ -3,7 +3,7 @@
 #include "ControlTestSupport.h"
 #include "base/Skin.h"
 #include "controls/BitmapButton.h"
-#include "controls/FrameConversion.h"
+#include "base/QtFrame.h"
 #include "controls/MultiButtons.h"
 #include "controls/PanelLayout.h"
 #include "controls/PlayControlView.h"
@@ -15,16 +15,16 @@
 TEST(PlayBarLayout, FramesForAWidthAndMirroredForRightToLeft)
 {
     const PlayBarLayout l = playBarLayout(false, 800.7, 44);
-    EXPECT_EQ(l.timeSlider, (PanelRect{496, 0, 260, 44}));
-    EXPECT_EQ(l.playTime, (PanelRect{452, 0, 44, 44}));
-    EXPECT_EQ(l.remainTime, (PanelRect{757, 0, 44, 44}));
-    EXPECT_EQ(l.prev, (PanelRect{3, 0, 32, 44}));
-    EXPECT_EQ(l.next, (PanelRect{35, 0, 32, 44}));
-    EXPECT_EQ(l.play, (PanelRect{67, 0, 52, 44}));
-    EXPECT_EQ(l.speed, (PanelRect{119, 0, 39, 44}));
-    EXPECT_EQ(l.volume, (PanelRect{190, 0, 32, 44}));
-    EXPECT_EQ(l.volumeSlider, (PanelRect{220, 0, 70, 44}));
-    EXPECT_EQ(l.fullScreen, (PanelRect{292, 0, 50, 44}));
+    EXPECT_EQ(l.timeSlider, (PmFrame{496, 0, 260, 44}));
+    EXPECT_EQ(l.playTime, (PmFrame{452, 0, 44, 44}));
+    EXPECT_EQ(l.remainTime, (PmFrame{757, 0, 44, 44}));
+    EXPECT_EQ(l.prev, (PmFrame{3, 0, 32, 44}));
+    EXPECT_EQ(l.next, (PmFrame{35, 0, 32, 44}));
+    EXPECT_EQ(l.play, (PmFrame{67, 0, 52, 44}));
+    EXPECT_EQ(l.speed, (PmFrame{119, 0, 39, 44}));
+    EXPECT_EQ(l.volume, (PmFrame{190, 0, 32, 44}));
+    EXPECT_EQ(l.volumeSlider, (PmFrame{220, 0, 70, 44}));
+    EXPECT_EQ(l.fullScreen, (PmFrame{292, 0, 50, 44}));
 
     const PlayBarLayout r = playBarLayout(true, 800, 44);
     EXPECT_EQ(r.timeSlider.x, 44);
@@ -38,8 +38,8 @@ TEST(PlayBarLayout, FramesForAWidthAndMirroredForRightToLeft)
     // The labels sit at the top of a taller bar: y = view height - 44.
     EXPECT_EQ(playBarLayout(false, 989, 50).playTime.y, 6);
     // Converted once for Qt: qtY = parentHeight - y - height.
-    EXPECT_EQ(qtRectFromBottomLeft(PanelRect{452, 6, 44, 44}, 50), QRect(452, 0, 44, 44));
-    EXPECT_EQ(qtRectFromBottomLeft(10, 0, 20, 30, 100), QRect(10, 70, 20, 30));
+    EXPECT_EQ(pmQtRect(PmFrame{452, 6, 44, 44}, 50), QRect(452, 0, 44, 44));
+    EXPECT_EQ(pmQtRect(PmFrameF{10, 0.4, 20, 30}, 100.0), QRect(10, 70, 20, 30));
 }
 
 TEST(PlayBarLayout, TimeTextDropsHoursAndShowsZeroForNoTime)
@@ -184,10 +184,10 @@ TEST_F(PlayBar, TimeLabelsRedrawOnlyWhenTheirValueChanges)
     EXPECT_EQ(bar->playTime(), 3725);
     EXPECT_EQ(bar->remainTime(), 0);
     const QImage shown = bar->grab().toImage();
-    const QRect position = qtRectFromBottomLeft(bar->frames().playTime, bar->height());
+    const QRect position = pmQtRect(bar->frames().playTime, bar->height());
     // The total label reaches one point past an 800-point bar; look at its visible part.
     const QRect total =
-        qtRectFromBottomLeft(bar->frames().remainTime, bar->height()).intersected(bar->rect());
+        pmQtRect(bar->frames().remainTime, bar->height()).intersected(bar->rect());
     bar->SetPlayTime(3725, 61, true);
     const QImage after = bar->grab().toImage();
     EXPECT_EQ(shown.copy(position), after.copy(position));

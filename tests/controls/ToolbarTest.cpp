@@ -14,7 +14,7 @@
 TEST(ToolbarLayout, ButtonsAlongTheTopEdgeAndMirrored)
 {
     const ToolbarLayout l = toolbarLayout(false, 1000, 29);
-    EXPECT_EQ(l.browse, (PanelRect{4, 0, 37, 29}));
+    EXPECT_EQ(l.browse, (PmFrame{4, 0, 37, 29}));
     EXPECT_EQ(l.print.x, 41);
     EXPECT_EQ(l.backup.x, 78);
     EXPECT_EQ(l.capture.x, 115);
@@ -26,7 +26,7 @@ TEST(ToolbarLayout, ButtonsAlongTheTopEdgeAndMirrored)
 
     // A taller toolbar keeps every button, the open button included, on the top edge.
     const ToolbarLayout tall = toolbarLayout(false, 1000, 40, 700);
-    EXPECT_EQ(tall.browse, (PanelRect{4, 11, 37, 29}));
+    EXPECT_EQ(tall.browse, (PmFrame{4, 11, 37, 29}));
     EXPECT_EQ(tall.setting.y, 11);
     EXPECT_EQ(tall.windowSwitch.x, 700);
 
