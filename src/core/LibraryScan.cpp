@@ -287,3 +287,56 @@ bool pmIsMediaExistByDate(const std::vector<std::optional<int64_t>>& fileDates, 
     }
     return false;
 }
+
+namespace
+{
+uint32_t packDay(uint16_t year, uint16_t month, uint16_t day)
+{
+    return uint32_t(year) << 9 | uint32_t(month & 0xF) << 5 | uint32_t(day & 0x1F);
+}
+} // namespace
+
+MediaDays::MediaDays(const std::vector<std::optional<int64_t>>& fileDates)
+{
+    // Recordings come in runs of the same day: a date within the day just
+    // converted needs no conversion of its own.
+    int64_t dayStart = 0;
+    int64_t dayEnd = 0; // [dayStart, dayEnd) in ms, local midnight to midnight
+    for (const std::optional<int64_t>& date : fileDates) {
+        if (!date || (*date >= dayStart && *date < dayEnd))
+            continue;
+        const std::optional<LocalDay> local = pmLocalDayOf(*date);
+        if (!local)
+            continue;
+        m_days.push_back(packDay(local->year, local->month, local->day));
+        // The local midnight that starts this day, if the time of day leads
+        // back to one (on a day the clocks change it may not; then the day is
+        // simply not remembered). Every day lasts at least 23 hours from it.
+        dayStart = dayEnd = 0;
+        int64_t seconds = *date / 1000;
+        if (*date % 1000 < 0)
+            --seconds;
+        const std::time_t when = static_cast<std::time_t>(seconds);
+        std::tm parts{};
+        if (!::localtime_r(&when, &parts))
+            continue;
+        const std::time_t midnight =
+            when - static_cast<std::time_t>(parts.tm_hour * 3600 + parts.tm_min * 60 + parts.tm_sec);
+        std::tm check{};
+        if (::localtime_r(&midnight, &check) && check.tm_hour == 0 && check.tm_min == 0 &&
+            check.tm_sec == 0 && check.tm_mday == parts.tm_mday && check.tm_mon == parts.tm_mon &&
+            check.tm_year == parts.tm_year) {
+            dayStart = int64_t(midnight) * 1000;
+            dayEnd = dayStart + int64_t(23) * 3600 * 1000;
+        }
+    }
+    std::sort(m_days.begin(), m_days.end());
+    m_days.erase(std::unique(m_days.begin(), m_days.end()), m_days.end());
+}
+
+bool MediaDays::contains(uint16_t year, uint16_t month, uint16_t day) const
+{
+    if (month < 1 || month > 12 || day < 1 || day > 31)
+        return false;
+    return std::binary_search(m_days.begin(), m_days.end(), packDay(year, month, day));
+}

@@ -81,6 +81,23 @@ struct LocalDay {
 // platform cannot convert it.
 std::optional<LocalDay> pmLocalDayOf(int64_t msecs);
 
+// The local days on which at least one of the file dates falls: worked out
+// once for a library (one local-time conversion per entry), then each day is
+// answered by a look-up. The calendar asks for the 42 days of every month it
+// shows, so asking the whole library per day would be 42 passes per month.
+class MediaDays
+{
+public:
+    MediaDays() = default;
+    // Entries without a date are passed over.
+    explicit MediaDays(const std::vector<std::optional<int64_t>>& fileDates);
+    bool contains(uint16_t year, uint16_t month, uint16_t day) const;
+    std::size_t size() const { return m_days.size(); }
+
+private:
+    std::vector<uint32_t> m_days; // year << 9 | month << 5 | day, sorted, no repeats
+};
+
 // The calendar's day test: whether any of the file dates, in stored order,
 // falls on the given local day. Entries without a date are passed over; an
 // empty list gives false. File existence is not checked.

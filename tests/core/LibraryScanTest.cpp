@@ -269,6 +269,36 @@ TEST(LibraryOrder, DayTestUsesTheLocalCalendar)
     EXPECT_FALSE(pmIsMediaExistByDate({}, 2020, 1, 2));
     // Just before the epoch stays on 1 January 1970 09:00 minus 1 ms in Japan.
     EXPECT_EQ(pmLocalDayOf(-1)->day, 1);
+
+    // The days worked out once give the same answers.
+    const MediaDays days({std::nullopt, when, when + 3600 * 1000, int64_t(1577892600 + 86400) * 1000});
+    EXPECT_EQ(days.size(), 2u);
+    EXPECT_TRUE(days.contains(2020, 1, 2));
+    EXPECT_TRUE(days.contains(2020, 1, 3));
+    EXPECT_FALSE(days.contains(2020, 1, 1));
+    EXPECT_FALSE(days.contains(2020, 1, 0));
+    EXPECT_FALSE(MediaDays(std::vector<std::optional<int64_t>>{}).contains(2020, 1, 2));
+    // On the night the clocks go forward, 03:30 is only 2.5 hours after
+    // midnight: 23:30 the evening before must stay on its own day.
+    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    ::tzset();
+    auto local = [](int y, int mo, int d, int h, int mi) {
+        std::tm t{};
+        t.tm_year = y - 1900;
+        t.tm_mon = mo - 1;
+        t.tm_mday = d;
+        t.tm_hour = h;
+        t.tm_min = mi;
+        t.tm_isdst = -1;
+        return int64_t(std::mktime(&t)) * 1000;
+    };
+    const MediaDays spring({local(2021, 3, 28, 3, 30), local(2021, 3, 27, 23, 30)});
+    EXPECT_TRUE(spring.contains(2021, 3, 27));
+    EXPECT_TRUE(spring.contains(2021, 3, 28));
+    const MediaDays autumn(
+        {local(2021, 10, 31, 23, 59), local(2021, 10, 31, 0, 1), local(2021, 11, 1, 0, 0)});
+    EXPECT_EQ(autumn.size(), 2u);
+    EXPECT_TRUE(autumn.contains(2021, 11, 1));
     if (oldTz)
         ::setenv("TZ", saved.c_str(), 1);
     else
