@@ -6,7 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-release -j"$(nproc)"
+# Only what a launch needs: the application, the tool and the demo-card
+# generator (the tests and benchmarks are built by scripts/test.sh).
+cmake --build build-release -j"$(nproc)" --target rovixmanager rovixtool rovixmediagen_cli
 
 DEMO="$(pwd)/build-release/demo-card"
 if [ -x build-release/tools/mediagen/rovixmediagen ] && [ ! -d "$DEMO" ]; then

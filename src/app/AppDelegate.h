@@ -1,21 +1,33 @@
 #pragma once
 // The application controller: the hub that owns the library, the playlist,
 // the playback state, the track and the panels of the main window. Panels
-// report to it by notification (app/NotificationCenter.h) and reach it through
+// report to it by notification (base/NotificationCenter.h) and reach it through
 // pmGetAppDelegate(); it calls the panels directly. There is one instance.
 //
 // The class is declared here once; its methods are defined in the folder of
 // the subsystem they belong to:
-//   app/AppDelegate.cpp               start-up, settings, window events, menus
-//   library/AppDelegateLibrary.cpp    library scan and queries
-//   app/AppDelegateStubs.cpp          hooks of subsystems not built yet; each
-//                                     moves to its own file when it is written
+//   app/AppDelegate.cpp               start-up, settings, skin and language
+//                                     menus, window events, sleep and wake
+//   app/AppDelegateWindow.cpp         panels of the main window, layout,
+//                                     full screen, skin and text reloads
+//   library/AppDelegateLibrary.cpp    library scan and queries, Browse
+//   library/AppDelegatePlaylist.cpp   playlist filter, calendar and file list
+//                                     events, camera pairs
+//   library/AppDelegateTrack.cpp      track of the current recording, map and
+//                                     G-sensor graph
+//   playback/AppDelegatePlayback.cpp  surfaces, play bar, play state, speed,
+//                                     volume, end of a recording
+//   playback/AppDelegateDualCamera.cpp  two cameras in step
+//   playback/AppDelegateTimeStamp.cpp   the time-stamp overlay
+//   app/AppDelegateStubs.cpp          the folder monitor's hooks, until the
+//                                     monitor is built
 // Everything here runs on the main thread.
 #include "base/NotificationCenter.h"
 #include "app/WindowLayout.h"
 #include "core/FileRules.h"
 #include "core/GpsData.h"
 #include "core/GpsList.h"
+#include "core/LibraryScan.h"
 #include "base/AMediaFile.h"
 
 #include <QImage>
@@ -108,10 +120,15 @@ public:
     void onButtonBrowse();
 
     const QList<AMediaFile>& videoLib() const { return mVideoLib; }
-    void setVideoLib(const QList<AMediaFile>& library) { mVideoLib = library; }
+    void setVideoLib(const QList<AMediaFile>& library)
+    {
+        mVideoLib = library;
+        m_mediaDays.reset();
+    }
     const QList<AMediaFile>& playlist() const { return mPlaylist; }
 
-    // ---- hooks of subsystems still to come (app/AppDelegateStubs.cpp)
+    // ---- playlist index, folder monitor and window hooks (library/AppDelegatePlaylist.cpp,
+    // playback/AppDelegatePlayback.cpp; the monitor in app/AppDelegateStubs.cpp)
 
     void rebuildPlaylist();
     void setCurPlaylistIndex(int index, bool autoPlay);
@@ -201,9 +218,12 @@ public:
     void onButtonWindowSwitch();
     int getSwitchButtonPosition() const;
     // Seeks the rear surface onto the front one when they differ by more than
-    // kMaxCameraDrift seconds; true when it corrected.
+    // kCameraSyncThreshold seconds; true when it corrected. Correcting at half
+    // the promised kMaxCameraDrift leaves room for the drift of one more tick
+    // and for a slow machine, so the pair never reaches the promise.
     bool syncSecondCamera();
     static constexpr double kMaxCameraDrift = 0.1;
+    static constexpr double kCameraSyncThreshold = 0.05;
 
     // Time-stamp overlay.
     // The overlay text; none (and the overlay text set to " ") without a start date.
@@ -216,6 +236,31 @@ public:
 
     VideoPlayerView* videoPlayView() const;
     VideoPlayerView* videoPlayView2() const;
+
+    // The panels (null until the window creates them) and the state the rest
+    // of the program and the tests read. The fields below keep the names the
+    // controller's own code uses; outside it, read them through these.
+    PlayControlView* playBar() const;
+    ToolbarView* toolbar() const;
+    FileListView* fileList() const;
+    CalendarView* calendar() const;
+    MapView* mapView() const;
+    GSensorView* gsensorView() const;
+    QLabel* timeStamp() const;
+    // The play state as the front surface reports it (mpv holds the truth).
+    PlayState playState() const;
+    int getCurPlayIndex2() const { return m_nCurPlayIndex2; }
+    int screenMode() const { return m_nScreenMode; }
+    QSizeF windowSize() const { return m_sizeWindow; }
+    bool isVideoLoading() const { return m_bVideoLoading; }
+    bool isSwitchVideo() const { return m_bSwitchVideo; }
+    int timeStampMode() const { return m_nShowTimeStamp; }
+    const GpsList& gpsList() const { return m_poGpsList; }
+    int cameraSyncCount() const { return m_nCameraSyncCount; }
+    float playSpeed() const { return m_fPlaySpeed; }
+    bool isMuted() const { return m_bMute; }
+    int volume() const { return m_nVolume; }
+    const QString& currentFolder() const { return mCurFolder; }
 
     // Panels the controller calls; each may be null until the window creates
     // it, and every call checks.
@@ -313,6 +358,12 @@ public:
 
     // Library
     QList<AMediaFile> mVideoLib;
+    // The local days that hold a recording, worked out at the calendar's first
+    // question after the library changed and answered by look-up from then on
+    // (the calendar asks 42 days of every month it shows). Every change to
+    // mVideoLib resets it; m_nMediaDaysBuilds counts how often it was built.
+    mutable std::optional<MediaDays> m_mediaDays;
+    mutable int m_nMediaDaysBuilds = 0;
     QList<AMediaFile> mPlaylist;
     QString mCurFolder;
     int m_nCurFolderLevel = 0;

@@ -1,7 +1,6 @@
-// Hooks of the controller whose subsystems are not built yet. Each keeps the
-// start-up, scan and shutdown sequences whole in the meantime; when a
-// subsystem lands, its definitions move to that subsystem's own file and
-// leave this one.
+// Hooks of the folder monitor, which is not built yet. They keep the start-up,
+// scan and shutdown sequences whole in the meantime; when the monitor lands,
+// its definitions move to its own file and this one goes.
 #include "app/AppDelegate.h"
 
 #include "core/Log.h"
@@ -21,4 +20,3 @@ void AppDelegate::onMonitorFolder()
     }
 }
 
-// Notification handlers of the map subsystem.

@@ -355,3 +355,38 @@ void AppDelegate::reloadLanguageTexts()
         redrawSensorGraph(*this);
     }
 }
+
+PlayControlView* AppDelegate::playBar() const
+{
+    return mPlayBar.data();
+}
+
+ToolbarView* AppDelegate::toolbar() const
+{
+    return mToolbar.data();
+}
+
+FileListView* AppDelegate::fileList() const
+{
+    return mFileList.data();
+}
+
+CalendarView* AppDelegate::calendar() const
+{
+    return mCalendar.data();
+}
+
+MapView* AppDelegate::mapView() const
+{
+    return mMapView.data();
+}
+
+GSensorView* AppDelegate::gsensorView() const
+{
+    return mGSensorView.data();
+}
+
+QLabel* AppDelegate::timeStamp() const
+{
+    return mTimeStamp.data();
+}

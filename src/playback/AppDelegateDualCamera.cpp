@@ -145,7 +145,7 @@ bool AppDelegate::syncSecondCamera()
     const double rearDuration = rear->getDuration();
     if (rearDuration > 0 && frontTime >= rearDuration)
         return false;
-    if (std::fabs(frontTime - rearTime) <= kMaxCameraDrift)
+    if (std::fabs(frontTime - rearTime) <= kCameraSyncThreshold)
         return false;
     rear->seekToTime(frontTime);
     // Keep the rear's play state the front's: a seek does not start or stop it.

@@ -255,6 +255,13 @@ void AppDelegate::handleLoadStateChanged()
 
 // ---------------------------------------------------------------- state
 
+AppDelegate::PlayState AppDelegate::playState() const
+{
+    if (!_videoPlayView)
+        return PlayStateStopped;
+    return static_cast<PlayState>(_videoPlayView->getState());
+}
+
 int AppDelegate::getState()
 {
     m_nPlayState = _videoPlayView ? _videoPlayView->getState() : PlayStateStopped;
@@ -265,32 +272,32 @@ void AppDelegate::onPlayBarButtonClicked(const Notification& n)
 {
     const int code = n.object.toInt();
     switch (code) {
-    case 1:
+    case PlayControlView::CmdPlay:
         onButtonPlay();
         break;
-    case 2:
+    case PlayControlView::CmdPause:
         onButtonPause();
         break;
-    case 3:
+    case PlayControlView::CmdNext:
         onButtonNext(1);
         break;
-    case 4:
+    case PlayControlView::CmdPrevious:
         onButtonPrev();
         break;
-    case 7:
+    case PlayControlView::CmdMute:
         onButtonMute();
         break;
-    case 9:
+    case PlayControlView::CmdSpeed:
         onButtonSpeed();
         break;
-    case 10:
+    case PlayControlView::CmdFullScreen:
         onButtonPlayFullScreen();
         break;
-    case 19:
-    case 20:
-    case 21:
-    case 22:
-    case 23:
+    case PlayControlView::CmdDpadUp:
+    case PlayControlView::CmdDpadDown:
+    case PlayControlView::CmdDpadLeft:
+    case PlayControlView::CmdDpadRight:
+    case PlayControlView::CmdDpadReset:
         onButtonDpad(code);
         break;
     default:

@@ -117,7 +117,7 @@ TEST_F(AppDelegateTest, StartUpWritesItsLogInOrderAndASecondLaunchStartsAFreshLo
                                     "AppDelegate::buildVideoLibrary - End !"}));
         EXPECT_EQ(lines.count("-- Start Video Player! - AppDelegate."), 1);
         EXPECT_EQ(delegate.window()->minimumSize(), QSize(980, 660));
-        EXPECT_EQ(delegate.mCurFolder, pmGetMoviesFolder());
+        EXPECT_EQ(delegate.currentFolder(), pmGetMoviesFolder());
         EXPECT_FALSE(pmIsWaiting());
     }
     EXPECT_EQ(pmGetAppDelegate(), nullptr);
@@ -142,21 +142,21 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     d.m_sizeWindow = QSizeF(5, 5);
     d.initialData();
     d.initialData();
-    EXPECT_EQ(d.m_nCurPlayIndex, -1);
+    EXPECT_EQ(d.getCurPlayIndex(), -1);
     EXPECT_EQ(d.m_nPlayState, AppDelegate::PlayStateStopped);
-    EXPECT_FALSE(d.m_bMute);
-    EXPECT_EQ(d.m_nVolume, 5);
-    EXPECT_FLOAT_EQ(d.m_fPlaySpeed, 1.0f);
+    EXPECT_FALSE(d.isMuted());
+    EXPECT_EQ(d.volume(), 5);
+    EXPECT_FLOAT_EQ(d.playSpeed(), 1.0f);
     EXPECT_EQ(d.mSelectedMovieDuration, 0.0);
     EXPECT_EQ(d.mSelectedMovieCurrentTime, 0.0);
     EXPECT_EQ(d.m_nEventTime, -1);
     EXPECT_EQ(d.m_nSensorY, 0);
-    EXPECT_EQ(d.m_nScreenMode, AppDelegate::ScreenNormal);
+    EXPECT_EQ(d.screenMode(), AppDelegate::ScreenNormal);
     EXPECT_TRUE(d.m_rectNormalScreen.isNull());
-    EXPECT_FALSE(d.m_bVideoLoading || d.m_b2VideoWindowEnable || d.m_bSwitchVideo || d.m_bEnableDpad);
-    EXPECT_EQ(d.m_nShowTimeStamp, 0);
+    EXPECT_FALSE(d.isVideoLoading() || d.m_b2VideoWindowEnable || d.isSwitchVideo() || d.m_bEnableDpad);
+    EXPECT_EQ(d.timeStampMode(), 0);
     EXPECT_EQ(d.m_stRearCamTime.wYear, 0);
-    EXPECT_EQ(d.m_sizeWindow, QSizeF(0, 0));
+    EXPECT_EQ(d.windowSize(), QSizeF(0, 0));
     for (const QString& name :
          {Notifications::PlayBarButtonClicked, Notifications::DoSliderChanged,
           Notifications::FileListViewDoubleClick, Notifications::FileListViewCheckBox,
@@ -269,7 +269,7 @@ TEST_F(AppDelegateTest, BrowseCancelLeavesEverythingAndConfirmRebuildsAndRemembe
     d.initialData();
     d.buildVideoLibrary(card);
     const QList<AMediaFile> before = d.playlist();
-    const QString folderBefore = d.mCurFolder;
+    const QString folderBefore = d.currentFolder();
 
     apptest::LogToDocuments log;
     apptest::DialogRecorder recorder; // answers "cancel"
@@ -279,13 +279,13 @@ TEST_F(AppDelegateTest, BrowseCancelLeavesEverythingAndConfirmRebuildsAndRemembe
     EXPECT_EQ(recorder.requests[0].directory, pmGetCurrentFolder());
     EXPECT_EQ(d.videoLib().size(), 3);
     EXPECT_EQ(d.playlist().size(), before.size());
-    EXPECT_EQ(d.mCurFolder, folderBefore);
+    EXPECT_EQ(d.currentFolder(), folderBefore);
     EXPECT_FALSE(pmHasSetting("CurrentFolder"));
     EXPECT_EQ(logMessages(), QStringList{"AppDelegate - onButtonBrowse()"});
 
     recorder.answer.path = card + "/sub";
     d.onButtonBrowse();
-    EXPECT_EQ(d.mCurFolder, card + "/sub");
+    EXPECT_EQ(d.currentFolder(), card + "/sub");
     EXPECT_EQ(d.videoLib().size(), 1);
     EXPECT_EQ(pmGetStringSetting("CurrentFolder", ""), card + "/sub");
     EXPECT_EQ(pmGetCurrentFolder(), card + "/sub");
@@ -327,10 +327,10 @@ TEST_F(AppDelegateTest, ActivationRemembersTheSizeOnceAndLaysOut)
     AppDelegate::bFirstTimeActive = true;
     d.applicationDidBecomeActive();
     const QSize content = d.window()->contentSize();
-    EXPECT_EQ(d.m_sizeWindow, QSizeF(content.width(), content.height() + 22));
+    EXPECT_EQ(d.windowSize(), QSizeF(content.width(), content.height() + 22));
     d.applicationDidBecomeActive();
     const QString done = QString::asprintf("AppDelegate::relayoutContents () %fx%f OK!",
-                                           d.m_sizeWindow.width(), d.m_sizeWindow.height());
+                                           d.windowSize().width(), d.windowSize().height());
     EXPECT_TRUE(QTest::qWaitFor([] { return logWithoutOverlayLines().size() >= 5; }, 2000));
     EXPECT_EQ(
         logWithoutOverlayLines(),
@@ -346,7 +346,7 @@ TEST_F(AppDelegateTest, ActivationRemembersTheSizeOnceAndLaysOut)
     d.relayoutContents();
     EXPECT_EQ(logWithoutOverlayLines(), (QStringList{"AppDelegate::relayoutContents () frame size is 0",
                                           "AppDelegate::relayoutContents () 977.000000x642.000000 OK!"}));
-    EXPECT_EQ(d.m_sizeWindow, QSizeF(977, 642));
+    EXPECT_EQ(d.windowSize(), QSizeF(977, 642));
 }
 
 TEST_F(AppDelegateTest, SleepWakeCloseAndTerminationLog)
@@ -361,7 +361,7 @@ TEST_F(AppDelegateTest, SleepWakeCloseAndTerminationLog)
     d.m_nCurPlayIndex = 2;
     d.applicationWillTerminate();
     d.applicationWillTerminate();
-    EXPECT_EQ(d.m_nCurPlayIndex, -1);
+    EXPECT_EQ(d.getCurPlayIndex(), -1);
     EXPECT_EQ(shellLogMessages(), (QStringList{"AppDelegate::makeSleep - MAC will make sleep!",
                                                "AppDelegate::makeSleep - MAC will make sleep!",
                                                "AppDelegate::makeSleep - paused playback before sleep!",

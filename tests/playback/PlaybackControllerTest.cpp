@@ -75,24 +75,24 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     Controller c(files(QStringLiteral("single")));
     ASSERT_EQ(c->playlist().size(), 3);
     EXPECT_FALSE(c->isDualCameraMode());
-    EXPECT_EQ(c->m_nCurPlayIndex, -1);
+    EXPECT_EQ(c->getCurPlayIndex(), -1);
 
     // The double click road: loading until ready, then playing with the track loaded.
     c.doubleClick(1);
-    EXPECT_EQ(c->m_nCurPlayIndex, 1);
-    EXPECT_TRUE(c->m_bVideoLoading);
+    EXPECT_EQ(c->getCurPlayIndex(), 1);
+    EXPECT_TRUE(c->isVideoLoading());
     ASSERT_TRUE(c.waitOpened());
     EXPECT_EQ(c.readyCount, 1);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
     EXPECT_NEAR(c->mSelectedMovieDuration, 3.0, 0.2);
-    EXPECT_EQ(c->m_nShowTimeStamp, 0);
+    EXPECT_EQ(c->timeStampMode(), 0);
     EXPECT_EQ(c.entryOf(c->videoPlayView()), 1);
     EXPECT_EQ(c->videoPlayView()->parentWidget(), c->window()->playerView());
 
     // A second ready report for the same recording changes nothing.
     NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
                                              QVariant::fromValue<QObject*>(c->videoPlayView()));
-    EXPECT_FALSE(c->m_bVideoLoading);
+    EXPECT_FALSE(c->isVideoLoading());
 
     // Pause and play from the play bar.
     c.playBar(2);
@@ -105,7 +105,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     const float expected[] = {1.5f, 2.0f, 0.25f, 0.5f, 1.0f};
     for (float rate : expected) {
         c.playBar(9);
-        EXPECT_FLOAT_EQ(c->m_fPlaySpeed, rate);
+        EXPECT_FLOAT_EQ(c->playSpeed(), rate);
         EXPECT_TRUE(
             waitFor([&] { return std::abs(mpvDouble(c->videoPlayView(), "speed") - (rate)) < 1e-6; }, 2000));
     }
@@ -129,12 +129,12 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
 
     // Volume steps and mute act on the player.
     c.slider(QStringLiteral("volume"), 3);
-    EXPECT_EQ(c->m_nVolume, 3);
+    EXPECT_EQ(c->volume(), 3);
     EXPECT_EQ(pmGetIntSetting(QStringLiteral("Volume"), 8), 3);
     EXPECT_TRUE(
         waitFor([&] { return std::abs(mpvDouble(c->videoPlayView(), "volume") - 30.0) < 1e-3; }, 2000));
     c.playBar(7);
-    EXPECT_TRUE(c->m_bMute);
+    EXPECT_TRUE(c->isMuted());
     EXPECT_TRUE(waitFor([&] { return mpvFlag(c->videoPlayView(), "mute") == 1; }, 2000));
     c.playBar(7);
     EXPECT_TRUE(waitFor([&] { return mpvFlag(c->videoPlayView(), "mute") == 0; }, 2000));
@@ -143,22 +143,22 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
 
     // Next and previous wrap from the play bar; the rate carries over.
     c.playBar(3);
-    EXPECT_EQ(c->m_nCurPlayIndex, 2);
+    EXPECT_EQ(c->getCurPlayIndex(), 2);
     ASSERT_TRUE(c.waitOpened());
     EXPECT_TRUE(
         waitFor([&] { return std::abs(mpvDouble(c->videoPlayView(), "speed") - (1.5)) < 1e-6; }, 2000));
     c.playBar(3);
-    EXPECT_EQ(c->m_nCurPlayIndex, 0);
+    EXPECT_EQ(c->getCurPlayIndex(), 0);
     ASSERT_TRUE(c.waitOpened());
     c.playBar(4);
-    EXPECT_EQ(c->m_nCurPlayIndex, 2);
+    EXPECT_EQ(c->getCurPlayIndex(), 2);
     ASSERT_TRUE(c.waitOpened());
 
     // The end of the last entry stops on its first frame instead of wrapping.
     c->setPlaySpeed(2.0f);
     const int ends = c.endCount;
     ASSERT_TRUE(waitFor([&] { return c.endCount > ends; }, 10000));
-    EXPECT_EQ(c->m_nCurPlayIndex, 2);
+    EXPECT_EQ(c->getCurPlayIndex(), 2);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
     EXPECT_DOUBLE_EQ(c->mSelectedMovieCurrentTime, 0.0);
 
@@ -167,17 +167,17 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     ASSERT_TRUE(c.waitOpened());
     const int ends2 = c.endCount;
     ASSERT_TRUE(waitFor([&] { return c.endCount > ends2; }, 10000));
-    EXPECT_EQ(c->m_nCurPlayIndex, 1);
+    EXPECT_EQ(c->getCurPlayIndex(), 1);
     ASSERT_TRUE(c.waitOpened());
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
 
     // A rebuild deselects everything and drops the surface and the tick.
     c->rebuildPlaylist();
-    EXPECT_EQ(c->m_nCurPlayIndex, -1);
+    EXPECT_EQ(c->getCurPlayIndex(), -1);
     EXPECT_EQ(c->videoPlayView(), nullptr);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
     EXPECT_EQ(c->mCheckMovieTimeTimer, nullptr);
-    EXPECT_EQ(c->m_poGpsList.GetDataCount(), 0);
+    EXPECT_EQ(c->gpsList().GetDataCount(), 0);
 }
 
 TEST_F(PlaybackControllerTest, TwoCameraPairsWalkSwitchAndStopAtLastFront)
@@ -196,9 +196,9 @@ TEST_F(PlaybackControllerTest, TwoCameraPairsWalkSwitchAndStopAtLastFront)
     ASSERT_TRUE(c->has2Videos());
     EXPECT_EQ(c.entryOf(c->videoPlayView()), 0);
     EXPECT_EQ(c.entryOf(c->videoPlayView2()), 1);
-    EXPECT_EQ(c->m_nCurPlayIndex2, 1);
-    EXPECT_EQ(c->m_nShowTimeStamp, 2);
-    EXPECT_FALSE(c->m_bSwitchVideo);
+    EXPECT_EQ(c->getCurPlayIndex2(), 1);
+    EXPECT_EQ(c->timeStampMode(), 2);
+    EXPECT_FALSE(c->isSwitchVideo());
     EXPECT_EQ(c->videoPlayView2()->parentWidget(), c->window()->playerView2());
     // The rear is muted whatever the mute and volume say.
     EXPECT_TRUE(waitFor([&] { return mpvFlag(c->videoPlayView2(), "mute") == 1; }, 2000));
@@ -219,37 +219,37 @@ TEST_F(PlaybackControllerTest, TwoCameraPairsWalkSwitchAndStopAtLastFront)
 
     // Next opens the second pair, Next from the play bar wraps to the first.
     c.playBar(3);
-    EXPECT_EQ(c->m_nCurPlayIndex, 2);
-    EXPECT_EQ(c->m_nCurPlayIndex2, 3);
+    EXPECT_EQ(c->getCurPlayIndex(), 2);
+    EXPECT_EQ(c->getCurPlayIndex2(), 3);
     ASSERT_TRUE(c.waitOpened());
     c.playBar(3);
-    EXPECT_EQ(c->m_nCurPlayIndex, 0);
-    EXPECT_EQ(c->m_nCurPlayIndex2, 1);
+    EXPECT_EQ(c->getCurPlayIndex(), 0);
+    EXPECT_EQ(c->getCurPlayIndex2(), 1);
     ASSERT_TRUE(c.waitOpened());
     // Previous from entry 2 (whose previous entry is the rear of pair 0) opens pair 0.
     c.playBar(3);
     ASSERT_TRUE(c.waitOpened());
     c.playBar(4);
-    EXPECT_EQ(c->m_nCurPlayIndex, 0);
-    EXPECT_EQ(c->m_nCurPlayIndex2, 1);
+    EXPECT_EQ(c->getCurPlayIndex(), 0);
+    EXPECT_EQ(c->getCurPlayIndex2(), 1);
     ASSERT_TRUE(c.waitOpened());
 
     // Double-clicking the rear shows it large; the front surface still plays the front.
     c.doubleClick(1);
-    EXPECT_TRUE(c->m_bSwitchVideo);
-    EXPECT_EQ(c->m_nCurPlayIndex, 0);
-    EXPECT_EQ(c->m_nCurPlayIndex2, 1);
+    EXPECT_TRUE(c->isSwitchVideo());
+    EXPECT_EQ(c->getCurPlayIndex(), 0);
+    EXPECT_EQ(c->getCurPlayIndex2(), 1);
     EXPECT_EQ(c->window()->playerView2()->width(), 640);
     ASSERT_TRUE(c.waitOpened());
-    ASSERT_NE(c->mTimeStamp, nullptr);
-    EXPECT_FALSE(c->mTimeStamp->isHidden()); // the rear is large: its stamp shows
+    ASSERT_NE(c->timeStamp(), nullptr);
+    EXPECT_FALSE(c->timeStamp()->isHidden()); // the rear is large: its stamp shows
     c->switchVideoWindow(true);              // the same direction again changes nothing
     EXPECT_EQ(c->window()->playerView2()->width(), 640);
     c.doubleClick(0);
-    EXPECT_FALSE(c->m_bSwitchVideo);
+    EXPECT_FALSE(c->isSwitchVideo());
     EXPECT_EQ(c->window()->playerView()->width(), 640);
     ASSERT_TRUE(c.waitOpened());
-    EXPECT_TRUE(c->mTimeStamp->isHidden());
+    EXPECT_TRUE(c->timeStamp()->isHidden());
 
     // The end of the last front recording stops; the pair stays open.
     c.doubleClick(2);
@@ -257,15 +257,15 @@ TEST_F(PlaybackControllerTest, TwoCameraPairsWalkSwitchAndStopAtLastFront)
     c->setPlaySpeed(2.0f);
     const int ends = c.endCount;
     ASSERT_TRUE(waitFor([&] { return c.endCount > ends; }, 10000));
-    EXPECT_EQ(c->m_nCurPlayIndex, 2);
-    EXPECT_EQ(c->m_nCurPlayIndex2, 3);
+    EXPECT_EQ(c->getCurPlayIndex(), 2);
+    EXPECT_EQ(c->getCurPlayIndex2(), 3);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
 
     // A rebuild releases both surfaces.
     c->rebuildPlaylist();
     EXPECT_EQ(c->videoPlayView(), nullptr);
     EXPECT_EQ(c->videoPlayView2(), nullptr);
-    EXPECT_EQ(c->m_nCurPlayIndex2, -1);
+    EXPECT_EQ(c->getCurPlayIndex2(), -1);
 }
 
 TEST_F(PlaybackControllerTest, UndecodableRecordingEndsLoadingAndNextStillPlays)
@@ -275,8 +275,8 @@ TEST_F(PlaybackControllerTest, UndecodableRecordingEndsLoadingAndNextStillPlays)
     for (int row : {0, 1}) {
         pmStartWait();
         c.doubleClick(row);
-        EXPECT_TRUE(c->m_bVideoLoading);
-        ASSERT_TRUE(waitFor([&] { return !c->m_bVideoLoading; }, 15000)) << "row " << row;
+        EXPECT_TRUE(c->isVideoLoading());
+        ASSERT_TRUE(waitFor([&] { return !c->isVideoLoading(); }, 15000)) << "row " << row;
         EXPECT_TRUE(c->videoPlayView()->hasFailed());
         // What the surface shows instead of a picture comes from the string table.
         EXPECT_NE(pmLoadString(QStringLiteral("IDS_ERR_VIDEO_DECODE")), QStringLiteral("IDS_ERR_VIDEO_DECODE"));
@@ -288,7 +288,7 @@ TEST_F(PlaybackControllerTest, UndecodableRecordingEndsLoadingAndNextStillPlays)
     }
     // The next entry opens and plays.
     c.playBar(3);
-    EXPECT_EQ(c->m_nCurPlayIndex, 2);
+    EXPECT_EQ(c->getCurPlayIndex(), 2);
     ASSERT_TRUE(c.waitOpened());
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
 }
@@ -310,12 +310,12 @@ TEST_F(PlaybackControllerTest, VanishedRecordingsAndCommandsWithoutSurface)
     c.playBar(1);
     c.playBar(2);
     c.playBar(7);
-    EXPECT_TRUE(c->m_bMute);
+    EXPECT_TRUE(c->isMuted());
     c.playBar(9);
-    EXPECT_FLOAT_EQ(c->m_fPlaySpeed, 1.5f);
+    EXPECT_FLOAT_EQ(c->playSpeed(), 1.5f);
     c.slider(QStringLiteral("time"), 5);
     c.slider(QStringLiteral("volume"), 4);
-    EXPECT_EQ(c->m_nVolume, 4);
+    EXPECT_EQ(c->volume(), 4);
     c.playBar(10);
     c.playBar(21);
     c.playBar(99);
@@ -334,7 +334,7 @@ TEST_F(PlaybackControllerTest, VanishedRecordingsAndCommandsWithoutSurface)
     EXPECT_EQ(c.removedCount, 1);
     EXPECT_EQ(c->videoPlayView(), nullptr);
     ASSERT_TRUE(waitFor([&] { return c->playlist().size() == 2; }, 5000));
-    EXPECT_EQ(c->m_nCurPlayIndex, -1);
+    EXPECT_EQ(c->getCurPlayIndex(), -1);
 
     // The card pulled during playback: the file goes while it plays.
     c.doubleClick(1);

@@ -94,9 +94,9 @@ TEST(PlaylistFilter, DayAndTypeBoxesChooseTheEntriesAndARebuildDeselects)
     c.doubleClick(0);
     ASSERT_TRUE(c.waitOpened());
     tick(list->normalCheckBox(), true);
-    EXPECT_EQ(c->m_nCurPlayIndex, -1);
+    EXPECT_EQ(c->getCurPlayIndex(), -1);
     EXPECT_EQ(c->videoPlayView(), nullptr);
-    EXPECT_EQ(c->m_poGpsList.GetDataCount(), 0);
+    EXPECT_EQ(c->gpsList().GetDataCount(), 0);
     EXPECT_EQ(bar->poPlayBtn()->getCurButtonIndex(), 0);
 
     // No box ticked: an empty list and no media buttons.

@@ -32,9 +32,9 @@ TEST(TimeStampTrack, RearStampRollsIntoTheNextDayAndSitsInThePictureCorner)
     const int row = c->playlist().at(0).path() == rear ? 0 : 1;
 
     c.doubleClick(row);
-    EXPECT_EQ(c->m_nShowTimeStamp, 1);
+    EXPECT_EQ(c->timeStampMode(), 1);
     ASSERT_TRUE(c.waitOpened());
-    QLabel* stamp = c->mTimeStamp;
+    QLabel* stamp = c->timeStamp();
     ASSERT_NE(stamp, nullptr);
     EXPECT_FALSE(stamp->isHidden());
     EXPECT_EQ(stamp->parentWidget(), c->window()->contentView());
@@ -65,7 +65,7 @@ TEST(TimeStampTrack, RearStampRollsIntoTheNextDayAndSitsInThePictureCorner)
 
     // A recording that is not a rear one hides the stamp after a rebuild.
     c->rebuildPlaylist();
-    EXPECT_EQ(c->m_nShowTimeStamp, 0);
+    EXPECT_EQ(c->timeStampMode(), 0);
     EXPECT_TRUE(stamp->isHidden());
 }
 
@@ -92,8 +92,8 @@ TEST(TimeStampTrack, RearRecordingShowsTheFrontTrackAndItsEventMark)
     c.doubleClick(0);
     ASSERT_TRUE(c.waitOpened());
 
-    EXPECT_TRUE(c->m_poGpsList.IsGPSReady());
-    EXPECT_TRUE(c->m_poGpsList.IsGSensorReady());
+    EXPECT_TRUE(c->gpsList().IsGPSReady());
+    EXPECT_TRUE(c->gpsList().IsGSensorReady());
     EXPECT_EQ(c->m_nEventTime, 5);
     EXPECT_NE(bar->poTimeSlider()->eventPos(), -1); // a pixel position on the slider
     EXPECT_EQ(bar->poTimeSlider()->maxValue(), 8);
@@ -102,7 +102,7 @@ TEST(TimeStampTrack, RearRecordingShowsTheFrontTrackAndItsEventMark)
     // The stamp carries the camera's free text, the speed and the position.
     c.playBar(2);
     c.slider(QStringLiteral("time"), 3);
-    const QString text = c->mTimeStamp->text();
+    const QString text = c->timeStamp()->text();
     EXPECT_TRUE(text.startsWith(QStringLiteral(" \nROVIX\n2024/05/18 15:40:15 "))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral(" km/h\nN 35"))) << text.toStdString();
     EXPECT_EQ(bar->playTime(), 3);

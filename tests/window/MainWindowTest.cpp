@@ -57,58 +57,58 @@ protected:
 
 TEST_F(MainWindowTest, PanelsTakeTheirFramesAtEverySizeAndMirrored)
 {
-    ASSERT_TRUE(d->mToolbar && d->mPlayBar && d->mCalendar && d->mFileList && d->mMapView && d->mGSensorView);
+    ASSERT_TRUE(d->toolbar() && d->playBar() && d->calendar() && d->fileList() && d->mapView() && d->gsensorView());
     for (const QSize size : {QSize(980, 660), QSize(1280, 800), QSize(1920, 1080)}) {
         SCOPED_TRACE(size.width());
         const int W = size.width(), H = size.height(), content = H - 22;
         d->relayout(W, H);
         const int list = H - kTh - kCh - 20;
         const int video = H - kTh - 212 - 44 - 20;
-        EXPECT_EQ(d->mToolbar->geometry(), QRect(0, 0, W, kTh));
-        EXPECT_EQ(d->mPlayBar->geometry(), QRect(0, content - 256, W - 291, 44));
-        EXPECT_EQ(d->mFileList->geometry(), QRect(W - 291, content - list, 291, list));
-        EXPECT_EQ(d->mCalendar->geometry(), QRect(W - 291, content - list - kCh, 291, kCh));
-        EXPECT_EQ(d->mGSensorView->geometry(), QRect(W - 291 - 340, content - 212, 340, 212));
-        EXPECT_EQ(d->mMapView->geometry(), QRect(0, content - 212, W - 340 - 291 + 1, 212));
+        EXPECT_EQ(d->toolbar()->geometry(), QRect(0, 0, W, kTh));
+        EXPECT_EQ(d->playBar()->geometry(), QRect(0, content - 256, W - 291, 44));
+        EXPECT_EQ(d->fileList()->geometry(), QRect(W - 291, content - list, 291, list));
+        EXPECT_EQ(d->calendar()->geometry(), QRect(W - 291, content - list - kCh, 291, kCh));
+        EXPECT_EQ(d->gsensorView()->geometry(), QRect(W - 291 - 340, content - 212, 340, 212));
+        EXPECT_EQ(d->mapView()->geometry(), QRect(0, content - 212, W - 340 - 291 + 1, 212));
         EXPECT_EQ(w()->playerView()->geometry(), QRect(0, content - 256 - video, W - 291, video));
         EXPECT_TRUE(w()->playerView2()->isHidden());
         // The large video and the calendar meet the toolbar's buttons.
         EXPECT_EQ(w()->playerView()->geometry().top(), 29);
-        EXPECT_EQ(d->mCalendar->geometry().top(), 29);
+        EXPECT_EQ(d->calendar()->geometry().top(), 29);
         // Each panel laid out its inside for its new size.
-        EXPECT_EQ(d->mPlayBar->frames().timeSlider.x, W - 291 - 304);
-        EXPECT_EQ(d->mToolbar->frames().windowSwitch.x, W - 291 - 18);
-        EXPECT_EQ(d->mFileList->fileListBox()->height(), list - 31);
+        EXPECT_EQ(d->playBar()->frames().timeSlider.x, W - 291 - 304);
+        EXPECT_EQ(d->toolbar()->frames().windowSwitch.x, W - 291 - 18);
+        EXPECT_EQ(d->fileList()->fileListBox()->height(), list - 31);
     }
 
     d->bR2L = true;
     d->relayout(1280, 800);
-    EXPECT_EQ(d->mPlayBar->geometry().x(), 291);
+    EXPECT_EQ(d->playBar()->geometry().x(), 291);
     EXPECT_EQ(w()->playerView()->geometry().x(), 291);
-    EXPECT_EQ(d->mFileList->geometry().x(), 0);
-    EXPECT_EQ(d->mCalendar->geometry().x(), 0);
-    EXPECT_EQ(d->mGSensorView->geometry().x(), 291);
-    EXPECT_EQ(d->mMapView->geometry().x(), 631);
-    EXPECT_EQ(d->mPlayBar->frames().prev.x, 989 - 32 - 3);
-    EXPECT_EQ(d->mToolbar->frames().browse.x, 1280 - 37 - 4);
+    EXPECT_EQ(d->fileList()->geometry().x(), 0);
+    EXPECT_EQ(d->calendar()->geometry().x(), 0);
+    EXPECT_EQ(d->gsensorView()->geometry().x(), 291);
+    EXPECT_EQ(d->mapView()->geometry().x(), 631);
+    EXPECT_EQ(d->playBar()->frames().prev.x, 989 - 32 - 3);
+    EXPECT_EQ(d->toolbar()->frames().browse.x, 1280 - 37 - 4);
     // The switch button follows the file list's right edge, mirrored.
-    EXPECT_EQ(d->mToolbar->frames().windowSwitch.x, 1280 - 37 - (291 - 18));
+    EXPECT_EQ(d->toolbar()->frames().windowSwitch.x, 1280 - 37 - (291 - 18));
 }
 
 TEST_F(MainWindowTest, TwoCameraModeShowsTheSmallWindowAndShortensTheList)
 {
     d->m_sizeWindow = QSizeF(1280, 800);
     d->relayout(1280, 800);
-    const QRect list = d->mFileList->geometry();
-    BitmapButton* switchButton = d->mToolbar->oWindowSwitchBtn();
+    const QRect list = d->fileList()->geometry();
+    BitmapButton* switchButton = d->toolbar()->oWindowSwitchBtn();
     EXPECT_TRUE(switchButton->isHidden());
 
     d->enable2VideoWindow(true); // lays the window out again for the remembered size
     EXPECT_FALSE(w()->playerView2()->isHidden());
     EXPECT_EQ(w()->playerView2()->geometry(), QRect(989, kTh, 291, 184));
-    EXPECT_EQ(d->mFileList->geometry().height(), list.height() - 184);
-    EXPECT_EQ(d->mFileList->geometry().bottom(), list.bottom());
-    EXPECT_EQ(d->mCalendar->geometry().top(), kTh + 184 - 2);
+    EXPECT_EQ(d->fileList()->geometry().height(), list.height() - 184);
+    EXPECT_EQ(d->fileList()->geometry().bottom(), list.bottom());
+    EXPECT_EQ(d->calendar()->geometry().top(), kTh + 184 - 2);
     EXPECT_FALSE(switchButton->isHidden());
 
     // The rear camera's host takes the large place and back.
@@ -122,36 +122,36 @@ TEST_F(MainWindowTest, TwoCameraModeShowsTheSmallWindowAndShortensTheList)
 
     d->enable2VideoWindow(false);
     EXPECT_TRUE(w()->playerView2()->isHidden());
-    EXPECT_EQ(d->mFileList->geometry(), list);
+    EXPECT_EQ(d->fileList()->geometry(), list);
     EXPECT_TRUE(switchButton->isHidden());
 }
 
 TEST_F(MainWindowTest, AllModeShrinksTheCalendarToItsTabsAndGrowsTheList)
 {
     d->relayout(1280, 800);
-    const QRect cal = d->mCalendar->geometry();
-    const QRect list = d->mFileList->geometry();
-    const int D = d->mCalendar->getMonthWeekHeight();
+    const QRect cal = d->calendar()->geometry();
+    const QRect list = d->fileList()->geometry();
+    const int D = d->calendar()->getMonthWeekHeight();
     EXPECT_EQ(D, 239);
 
-    d->mCalendar->allTabButtonPressed(); // the panel asks the controller
+    d->calendar()->allTabButtonPressed(); // the panel asks the controller
     EXPECT_TRUE(d->m_bAllFile);
-    EXPECT_TRUE(d->mCalendar->isShrunk());
-    EXPECT_EQ(d->mCalendar->geometry(), QRect(cal.x(), cal.y(), cal.width(), cal.height() - D));
-    EXPECT_EQ(d->mFileList->geometry(), QRect(list.x(), list.y() - D, list.width(), list.height() + D));
+    EXPECT_TRUE(d->calendar()->isShrunk());
+    EXPECT_EQ(d->calendar()->geometry(), QRect(cal.x(), cal.y(), cal.width(), cal.height() - D));
+    EXPECT_EQ(d->fileList()->geometry(), QRect(list.x(), list.y() - D, list.width(), list.height() + D));
     // Asked again, nothing moves a second time; a new layout keeps the arrangement.
     d->showCalendar(false);
-    EXPECT_EQ(d->mFileList->geometry().height(), list.height() + D);
+    EXPECT_EQ(d->fileList()->geometry().height(), list.height() + D);
     d->relayout(1280, 800);
-    EXPECT_EQ(d->mCalendar->geometry().height(), kCh - D);
-    EXPECT_EQ(d->mFileList->geometry().height(), list.height() + D);
-    EXPECT_EQ(d->mFileList->geometry().top(), d->mCalendar->geometry().bottom() + 1);
+    EXPECT_EQ(d->calendar()->geometry().height(), kCh - D);
+    EXPECT_EQ(d->fileList()->geometry().height(), list.height() + D);
+    EXPECT_EQ(d->fileList()->geometry().top(), d->calendar()->geometry().bottom() + 1);
 
-    d->mCalendar->calendarTabButtonPressed();
+    d->calendar()->calendarTabButtonPressed();
     EXPECT_FALSE(d->m_bAllFile);
-    EXPECT_FALSE(d->mCalendar->isShrunk());
-    EXPECT_EQ(d->mCalendar->geometry(), cal);
-    EXPECT_EQ(d->mFileList->geometry(), list);
+    EXPECT_FALSE(d->calendar()->isShrunk());
+    EXPECT_EQ(d->calendar()->geometry(), cal);
+    EXPECT_EQ(d->fileList()->geometry(), list);
 }
 
 TEST_F(MainWindowTest, FullScreenReturnsToTheSameFrameAndState)
@@ -167,52 +167,52 @@ TEST_F(MainWindowTest, FullScreenReturnsToTheSameFrameAndState)
     for (int round = 0; round < 2; ++round) {
         // Video full screen: only the play bar and the large video remain.
         d->onButtonPlayFullScreen();
-        EXPECT_EQ(d->m_nScreenMode, AppDelegate::ScreenFullVideo);
+        EXPECT_EQ(d->screenMode(), AppDelegate::ScreenFullVideo);
         EXPECT_EQ(d->m_rectNormalScreen, QRectF(before));
-        EXPECT_EQ(d->m_sizeWindow, QSizeF(screen.size()));
+        EXPECT_EQ(d->windowSize(), QSizeF(screen.size()));
         QApplication::processEvents();
         d->relayoutContents();
-        EXPECT_TRUE(d->mToolbar->isHidden() && d->mCalendar->isHidden() && d->mFileList->isHidden() &&
-                    d->mGSensorView->isHidden() && d->mMapView->isHidden());
-        EXPECT_FALSE(d->mPlayBar->isHidden());
+        EXPECT_TRUE(d->toolbar()->isHidden() && d->calendar()->isHidden() && d->fileList()->isHidden() &&
+                    d->gsensorView()->isHidden() && d->mapView()->isHidden());
+        EXPECT_FALSE(d->playBar()->isHidden());
         EXPECT_EQ(w()->geometry(), screen);
-        EXPECT_EQ(d->mPlayBar->geometry(), QRect(0, screen.height() - 44, screen.width(), 44));
+        EXPECT_EQ(d->playBar()->geometry(), QRect(0, screen.height() - 44, screen.width(), 44));
         EXPECT_EQ(w()->playerView()->geometry(), QRect(0, 0, screen.width(), screen.height() - 44));
         EXPECT_EQ(w()->playerView2()->geometry(), QRect(0, screen.height() + 8, 2, 2)); // parked
 
         d->onButtonPlayFullScreen();
         QApplication::processEvents();
-        EXPECT_EQ(d->m_nScreenMode, AppDelegate::ScreenNormal);
+        EXPECT_EQ(d->screenMode(), AppDelegate::ScreenNormal);
         EXPECT_EQ(w()->geometry(), before);
         EXPECT_EQ(w()->windowState(), stateBefore);
         EXPECT_EQ(w()->minimumSize(), QSize(980, 660));
         EXPECT_EQ(w()->windowTitle(), pmLoadString("IDR_MAINFRAME"));
-        EXPECT_EQ(d->m_sizeWindow, QSizeF(before.width(), before.height() + 22));
+        EXPECT_EQ(d->windowSize(), QSizeF(before.width(), before.height() + 22));
         d->relayoutContents();
-        EXPECT_FALSE(d->mToolbar->isHidden() || d->mCalendar->isHidden() || d->mFileList->isHidden() ||
-                     d->mGSensorView->isHidden() || d->mMapView->isHidden() || d->mPlayBar->isHidden());
-        EXPECT_EQ(d->mPlayBar->geometry(), QRect(0, 720 - 256, 1100 - 291, 44));
+        EXPECT_FALSE(d->toolbar()->isHidden() || d->calendar()->isHidden() || d->fileList()->isHidden() ||
+                     d->gsensorView()->isHidden() || d->mapView()->isHidden() || d->playBar()->isHidden());
+        EXPECT_EQ(d->playBar()->geometry(), QRect(0, 720 - 256, 1100 - 291, 44));
 
         // Map full screen: the map alone over the whole screen; no overlay.
         d->onButtonMapFullScreen();
-        EXPECT_EQ(d->m_nScreenMode, AppDelegate::ScreenFullMap);
+        EXPECT_EQ(d->screenMode(), AppDelegate::ScreenFullMap);
         QApplication::processEvents();
         d->relayoutContents();
-        EXPECT_TRUE(d->mPlayBar->isHidden());
-        EXPECT_FALSE(d->mMapView->isHidden());
-        EXPECT_EQ(d->mMapView->geometry(), QRect(QPoint(0, 0), screen.size()));
+        EXPECT_TRUE(d->playBar()->isHidden());
+        EXPECT_FALSE(d->mapView()->isHidden());
+        EXPECT_EQ(d->mapView()->geometry(), QRect(QPoint(0, 0), screen.size()));
         EXPECT_EQ(w()->playerView()->geometry(), QRect(0, screen.height() + 8, 2, 2));
         EXPECT_EQ(w()->playerView2()->geometry(), QRect(0, screen.height() + 8, 2, 2));
         EXPECT_TRUE(d->timeStampLabel()->isHidden());
 
         d->onButtonMapFullScreen();
         QApplication::processEvents();
-        EXPECT_EQ(d->m_nScreenMode, AppDelegate::ScreenNormal);
+        EXPECT_EQ(d->screenMode(), AppDelegate::ScreenNormal);
         EXPECT_EQ(w()->geometry(), before);
         d->relayoutContents();
-        EXPECT_FALSE(d->mPlayBar->isHidden());
+        EXPECT_FALSE(d->playBar()->isHidden());
         EXPECT_FALSE(w()->playerView()->isHidden());
-        EXPECT_EQ(d->mMapView->geometry(), QRect(0, 720 - 212, 1100 - 340 - 291 + 1, 212));
+        EXPECT_EQ(d->mapView()->geometry(), QRect(0, 720 - 212, 1100 - 340 - 291 + 1, 212));
     }
 }
 
@@ -227,7 +227,7 @@ TEST_F(MainWindowTest, AMaximisedWindowIsRememberedAndComesBackMaximised)
     EXPECT_TRUE(QTest::qWaitFor(
         [this] {
             const QSize content = w()->contentSize();
-            return d->m_sizeWindow == QSizeF(content.width(), content.height() + 22);
+            return d->windowSize() == QSizeF(content.width(), content.height() + 22);
         },
         2000));
     const QRect maximised = w()->geometry();
@@ -246,18 +246,18 @@ TEST_F(MainWindowTest, SkinChoiceReloadsEveryPanelAtOnceAndPersists)
 {
     d->relayout(1280, 800);
     auto grabAll = [this] {
-        return QList<QImage>{d->mToolbar->grab().toImage(), d->mPlayBar->grab().toImage(),
-                             d->mCalendar->grab().toImage(), d->mFileList->grab().toImage(),
-                             d->mGSensorView->grab().toImage()};
+        return QList<QImage>{d->toolbar()->grab().toImage(), d->playBar()->grab().toImage(),
+                             d->calendar()->grab().toImage(), d->fileList()->grab().toImage(),
+                             d->gsensorView()->grab().toImage()};
     };
     const QList<QImage> skin3 = grabAll();
-    Q_EMIT d->mToolbar->skinChosen(1); // the settings menu's item
+    Q_EMIT d->toolbar()->skinChosen(1); // the settings menu's item
     EXPECT_EQ(AppDelegate::cachedSkinId(), 1);
     EXPECT_EQ(QSettings().value("SKIN_ID").toInt(), 1);
     const QList<QImage> skin1 = grabAll();
     for (int i = 0; i < skin3.size(); ++i)
         EXPECT_NE(skin1[i], skin3[i]) << "panel " << i << " kept the old skin";
-    Q_EMIT d->mToolbar->skinChosen(3);
+    Q_EMIT d->toolbar()->skinChosen(3);
     EXPECT_EQ(grabAll(), skin3);
 }
 
@@ -278,18 +278,18 @@ TEST_F(MainWindowTest, CalendarAndListFollowTheLibrary)
     ASSERT_TRUE(d->buildVideoLibrary(card));
 
     // The newest recording's day is chosen, both days carry a mark.
-    EXPECT_EQ(d->mCalendar->focusDate().year, 2024);
-    EXPECT_EQ(d->mCalendar->focusDate().month, 3);
-    EXPECT_EQ(d->mCalendar->focusDate().day, 2);
+    EXPECT_EQ(d->calendar()->focusDate().year, 2024);
+    EXPECT_EQ(d->calendar()->focusDate().month, 3);
+    EXPECT_EQ(d->calendar()->focusDate().day, 2);
     int marks = 0;
     for (int cell = 0; cell < 42; ++cell)
-        marks += d->mCalendar->hasMark(cell) ? 1 : 0;
+        marks += d->calendar()->hasMark(cell) ? 1 : 0;
     EXPECT_EQ(marks, 2);
-    EXPECT_EQ(d->mFileList->fileListBox()->getCount(), 2);
+    EXPECT_EQ(d->fileList()->fileListBox()->getCount(), 2);
     EXPECT_EQ(d->playlist().size(), 2);
 
-    d->mCalendar->allTabButtonPressed();
-    EXPECT_EQ(d->mFileList->fileListBox()->getCount(), 3);
+    d->calendar()->allTabButtonPressed();
+    EXPECT_EQ(d->fileList()->fileListBox()->getCount(), 3);
 }
 
 TEST_F(MainWindowTest, EveryTextOfTheWindowIsJapaneseAndHasGlyphs)

@@ -143,13 +143,13 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 const bool first =
-                    d.videoPlayView() && d.videoPlayView()->getPlayerStatus() == 1 && !d.m_bVideoLoading;
+                    d.videoPlayView() && d.videoPlayView()->getPlayerStatus() == 1 && !d.isVideoLoading();
                 const bool second = !d.has2Videos() || d.videoPlayView2()->getPlayerStatus() == 1;
                 return first && second;
             },
             20000));
         QTest::qWait(2500);
-        d.mPlayBar->onPlayButtonPressed(); // as a click: the button turns to "play" and posts the pause
+        d.playBar()->onPlayButtonPressed(); // as a click: the button turns to "play" and posts the pause
         QTest::qWait(300);
         ASSERT_EQ(d.getState(), AppDelegate::PlayStatePaused);
     }
@@ -174,11 +174,11 @@ TEST_F(WindowScreenshotTest, EverySkinInEveryArrangement)
     w->setGeometry(40, 40, 1280, 800);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     QTest::qWait(1200); // the first activation's layout
-    ASSERT_TRUE(d.mCalendar && d.mFileList && d.mPlayBar && d.mToolbar && d.mMapView && d.mGSensorView);
+    ASSERT_TRUE(d.calendar() && d.fileList() && d.playBar() && d.toolbar() && d.mapView() && d.gsensorView());
     ASSERT_FALSE(d.isDualCameraMode());
     // The newest recording's day is chosen and listed.
     short y = 0, m = 0, day = 0;
-    d.mCalendar->GetSelectDay(y, m, day);
+    d.calendar()->GetSelectDay(y, m, day);
     EXPECT_EQ(QDate(y, m, day), QDate(2024, 5, 19));
     openAndPause(d);
 
@@ -197,20 +197,20 @@ TEST_F(WindowScreenshotTest, EverySkinInEveryArrangement)
         previousToolbar = toolbarColour(normal);
 
         // The play bar's and the map's own full-screen buttons, as clicked.
-        d.mPlayBar->onFullscreenButtonPressed();
-        EXPECT_EQ(d.m_nScreenMode, AppDelegate::ScreenFullVideo);
+        d.playBar()->onFullscreenButtonPressed();
+        EXPECT_EQ(d.screenMode(), AppDelegate::ScreenFullVideo);
         save(grab(d), skin, "3_fullscreen_video");
-        d.mPlayBar->onFullscreenButtonPressed();
+        d.playBar()->onFullscreenButtonPressed();
         QTest::qWait(200);
         EXPECT_EQ(w->geometry(), normalFrame);
 
-        d.mMapView->OnButtonFullMap();
-        EXPECT_EQ(d.m_nScreenMode, AppDelegate::ScreenFullMap);
+        d.mapView()->OnButtonFullMap();
+        EXPECT_EQ(d.screenMode(), AppDelegate::ScreenFullMap);
         save(grab(d), skin, "4_fullscreen_map");
-        d.mMapView->OnButtonFullMap();
+        d.mapView()->OnButtonFullMap();
         QTest::qWait(200);
         EXPECT_EQ(w->geometry(), normalFrame);
-        EXPECT_TRUE(d.mFileList->isVisible());
+        EXPECT_TRUE(d.fileList()->isVisible());
     }
 
     // Card A: pairs of front and rear recordings, so two-camera mode.
@@ -228,7 +228,7 @@ TEST_F(WindowScreenshotTest, EverySkinInEveryArrangement)
     }
     // The rear camera large, once, in the default skin.
     d.onButtonWindowSwitch();
-    EXPECT_TRUE(d.m_bSwitchVideo);
+    EXPECT_TRUE(d.isSwitchVideo());
     save(grab(d), 3, "5_two_cameras_switched");
     d.applicationWillTerminate();
 }
