@@ -2,35 +2,28 @@
 // The video surface: one per camera, plays one recording with libmpv.
 //
 // Design notes
-// - One mpv_handle per loaded recording, created by loadURL() and destroyed by
-//   releasePlayer() (or by a load failure). mpv is the only holder of the
-//   player's state: pause, speed, position, duration and picture size come
-//   from its property notifications into a read-only mirror (Mirror); a command
-//   the surface gives updates the mirror at once with the value it asked for.
-// - The main thread never waits for the mpv core: it also renders, and mpv's
-//   video output waits for the renderer (a blocking mpv_get_property there
-//   stalls both until mpv's 0.2 s timeout). So every command and property read
-//   is asynchronous; answers arrive as events.
-// - mpv calls back on its own threads. Those callbacks only reach a small
-//   shared Bridge, which queues a call onto the main thread. releasePlayer()
-//   clears the bridge's pointer to the surface before the handle goes, so a
-//   call queued before the release, or arriving after the surface was
-//   destroyed, finds nobody and does nothing.
-// - Picture: vo=libmpv with the OpenGL render API, drawn into the framebuffer of
-//   a QOpenGLWidget child (normalView) at device-pixel size. The GL widget is
-//   initialised at load, even while hidden, because mpv refuses to open a video
-//   output without a render context. Headless surfaces (tests, machines without
-//   OpenGL) use vo=null and never touch OpenGL.
+// - Three pieces: an MpvPlayer owns the mpv handle (one per loaded recording:
+//   opened by loadURL(), closed by releasePlayer() or by a load failure), a
+//   VideoRenderWidget draws its picture, and this surface keeps the names the
+//   rest of the program knows: readiness, end handling, the failure text and
+//   the periodic time.
+// - mpv is the only holder of the player's state (pause, speed, position,
+//   duration, picture size); the surface reads the player's mirror of it.
+// - Picture: vo=libmpv drawn into the render widget (normalView) at
+//   device-pixel size. Headless surfaces (tests, machines without OpenGL) use
+//   vo=null and never touch OpenGL.
 // - End of a recording: mpv runs with keep-open, so at the end the file stays
 //   loaded and paused. The surface then seeks back to 0 and stays paused (rate
 //   0), as the controller expects: it opens the next recording in a new
 //   surface, or stops at the last one with the first frame showing.
 // - A recording that cannot be decoded (unknown format, damaged stream, no
-//   video track) ends the load: the player is torn down, loadFailed() is
+//   video track) ends the load: the player is closed, loadFailed() is
 //   emitted once, hasFailed() answers true, no ready notification is posted,
 //   and the surface shows the text IDS_ERR_VIDEO_DECODE over its black area.
 //
 // Must run on the main thread.
+#include "views/MpvPlayer.h"
+
 #include <QPointer>
 #include <QRect>
 #include <QSizeF>
@@ -41,10 +34,8 @@
 
 class EyeView;
 class QTimer;
+class VideoRenderWidget;
 struct Notification;
-struct mpv_handle;
-struct mpv_render_context;
-struct mpv_event;
 
 // How a 360-degree recording lays its picture out for the eyes (declared with
 // the projection). No flow of the application selects one; the surface only
@@ -90,7 +81,8 @@ public:
     QSizeF getVideoResolution() const; // presentation size, (0, 0) without player or picture
     double getDuration() const;        // seconds; known from the ready notification on
     QWidget* getAVPlayerLayer() const; // the picture view
-    mpv_handle* getAVPlayerItem() const;
+    // The player behind the surface; closed while there is no recording.
+    MpvPlayer* player() const;
 
     void releasePlayer();
 
@@ -137,51 +129,16 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    struct Bridge;
-    friend class VideoGLWidget;
-
-    static void onMpvWakeup(void* context);
-    static void onMpvRenderUpdate(void* context);
-
-    // What mpv last reported (or was last told), per player.
-    struct Mirror {
-        bool paused = false;
-        double speed = 1.0;
-        double timePos = 0;
-        bool hasTimePos = false;
-        double duration = 0;
-        qint64 width = 0;
-        qint64 height = 0;
-        qint64 frameDrops = 0;
-        qint64 decoderFrameDrops = 0;
-        // Commands sent and not yet carried out; reports older than them are stale.
-        int seeksInFlight = 0;
-        int pauseSetsInFlight = 0;
-        int speedSetsInFlight = 0;
-    };
-
-    bool ensureGL();
-    bool createRenderContext();
-    void onGLContextLost();
-    void onGLContextReady();
     bool createPlayer(const QString& path);
     void tearDownPlayer();
-    void drainEvents();
-    void handleEvent(const mpv_event& event);
-    void onPropertyChange(quint64 id, const void* eventData);
-    void onEofReport(bool eof);
-    void onFileLoaded();
+    void onVideoTrackChecked(bool present);
+    void onVideoSizeChanged();
+    void onEnded(MpvPlayer::EndReason reason, const QString& detail);
     void tryReady();
     void onEndReached();
     void fail(const QString& reason);
     void applyRate(float rate);
-    void command(const char* const* args);
-    bool setFlag(const char* name, bool value, quint64 replyId = 0);
-    bool setDouble(const char* name, double value, quint64 replyId = 0);
-    void seekCommand(const QByteArray& target, const char* flags);
     void onTimeObserver();
-    void onRenderUpdate();
-    void renderFrame(unsigned int fbo, int width, int height);
     void applyLayout();
     void queueFailure(const QString& reason);
 
@@ -205,29 +162,20 @@ public:
 
 private:
     RenderMode m_mode = RenderMode::Automatic;
-    bool m_bGLReady = false;
-    mpv_handle* m_mpv = nullptr;
-    mpv_render_context* m_render = nullptr;
-    bool m_bRendererLost = false; // the GL context went away under a live player
-    std::shared_ptr<Bridge> m_bridge;
+    MpvPlayer* m_player = nullptr;
+    VideoRenderWidget* m_renderWidget = nullptr; // null on headless surfaces
     QTimer* timeObserver = nullptr;
     QUrl m_url;
     QRect m_layoutFrame;
     bool m_layoutGiven = false;
 
     // Per load.
-    Mirror m_state;
-    bool m_bFileLoaded = false;
     bool m_bReadyPosted = false;
     bool m_bWantsPlay = false; // the last rate asked for was not 0
     bool m_bAtEnd = false;     // eof seen, rewind not yet confirmed by mpv
-    bool m_bHasPendingSeek = false;
-    double m_dPendingSeek = 0;
     bool m_bFailed = false;
     QString m_strFailReason;
     quint64 m_loadSerial = 0;
-    bool m_bFramePending = false;
-    qint64 m_nRenderedFrames = 0;
 
     // Applied to each new player.
     float m_fVolume = 1.0f;

@@ -14,7 +14,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mpv/client.h>
+#include <optional>
 
 namespace playtest
 {
@@ -24,7 +24,7 @@ inline bool makeRecording(const QString& path, double seconds, bool rear = false
 {
     mediagen::RecordingSpec settings;
     settings.container = path.endsWith(QLatin1String(".MOV"), Qt::CaseInsensitive) ? mediagen::Container::Mov
-                                                                               : mediagen::Container::Mp4;
+                                                                                   : mediagen::Container::Mp4;
     settings.seconds = seconds;
     settings.width = width;
     settings.height = height;
@@ -42,18 +42,15 @@ inline bool waitFor(const std::function<bool()>& condition, int ms = 15000)
 
 inline double mpvDouble(const VideoPlayerView* view, const char* name)
 {
-    double value = -1;
-    if (view && view->getAVPlayerItem())
-        mpv_get_property(view->getAVPlayerItem(), name, MPV_FORMAT_DOUBLE, &value);
-    return value;
+    return view ? view->player()->doubleProperty(name).value_or(-1) : -1;
 }
 
 inline int mpvFlag(const VideoPlayerView* view, const char* name)
 {
-    int value = -1;
-    if (view && view->getAVPlayerItem())
-        mpv_get_property(view->getAVPlayerItem(), name, MPV_FORMAT_FLAG, &value);
-    return value;
+    if (!view)
+        return -1;
+    const std::optional<bool> value = view->player()->flagProperty(name);
+    return value ? int(*value) : -1;
 }
 
 // A controller with its main window (not shown) and the observers of a real
@@ -114,7 +111,7 @@ struct Controller {
     {
         return waitFor([this] {
             const bool first =
-                app->videoPlayView() && app->videoPlayView()->getPlayerStatus() == 1 && !app->m_bVideoLoading;
+                app->videoPlayView() && app->videoPlayView()->getPlayerStatus() == 1 && !app->isVideoLoading();
             const bool second = !app->has2Videos() || app->videoPlayView2()->getPlayerStatus() == 1;
             return first && second;
         });

@@ -13,7 +13,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mpv/client.h>
 
 namespace
 {
@@ -78,9 +77,7 @@ protected:
     }
     static double mpvDouble(VideoPlayerView& view, const char* name)
     {
-        double value = -1;
-        mpv_get_property(view.getAVPlayerItem(), name, MPV_FORMAT_DOUBLE, &value);
-        return value;
+        return view.player()->doubleProperty(name).value_or(-1);
     }
 
     static QTemporaryDir* s_dir;
@@ -173,13 +170,8 @@ TEST_F(VideoPlayerViewTest, StateRateAndVolumeFollowTheCommands)
     ASSERT_TRUE(waitFor([&] { return m_ready > 0; }));
     EXPECT_NEAR(mpvDouble(*view, "speed"), 0.5, 1e-6);
     EXPECT_NEAR(mpvDouble(*view, "volume"), 30.0, 1e-3);
-    int mute = 0;
-    mpv_get_property(view->getAVPlayerItem(), "mute", MPV_FORMAT_FLAG, &mute);
-    EXPECT_EQ(mute, 1);
-    char* pitch = mpv_get_property_string(view->getAVPlayerItem(), "audio-pitch-correction");
-    ASSERT_NE(pitch, nullptr);
-    EXPECT_STREQ(pitch, "yes");
-    mpv_free(pitch);
+    EXPECT_EQ(view->player()->flagProperty(MpvProperty::kMute), std::optional<bool>(true));
+    EXPECT_EQ(view->player()->stringProperty(MpvProperty::kPitchCorrection), std::optional<QString>("yes"));
 
     EXPECT_EQ(view->getState(), 2);
     view->onPause();

@@ -1,0 +1,92 @@
+#pragma once
+// Draws a player's picture: mpv renders each frame into this widget's
+// framebuffer at device-pixel size.
+//
+// Design notes
+// - attach() makes the render context in the widget's GL context, which is
+//   initialised then even while the widget is hidden: mpv refuses to open a
+//   video output without one. The context is freed with the GL context current
+//   and before the player's handle (detach, or the player's closing()).
+// - Qt replaces the GL context when the widget moves to another top-level
+//   window. The renderer's GL objects die with the old context, so the
+//   renderer goes first and comes back in the new context, with the video
+//   output reopened.
+// - Nobody paints a hidden widget, yet mpv waits for each frame to be drawn
+//   before it decodes the next: a frame that arrives while the widget is not
+//   shown is drawn into the framebuffer at once.
+// - A projection, when set, takes the frame from a texture that mpv drew into
+//   and draws it itself (the 360-degree sphere); without one the picture is
+//   flat, drawn by mpv straight into the framebuffer.
+//
+// Must run on the main thread.
+#include <QOpenGLWidget>
+#include <QPointer>
+#include <QSize>
+#include <memory>
+
+class MpvPlayer;
+class MpvRenderContext;
+class QOpenGLFramebufferObject;
+
+// Draws a decoded frame, given as a texture, into the widget's framebuffer.
+class VideoProjection
+{
+public:
+    virtual ~VideoProjection() = default;
+    // The size of the texture mpv draws the frame into, for a target of the
+    // given size in device pixels.
+    virtual QSize frameSize(QSize targetPixels) const = 0;
+    // With the widget's GL context current and `fbo` bound.
+    virtual void draw(unsigned int texture, QSize textureSize, unsigned int fbo, QSize targetPixels) = 0;
+};
+
+class VideoRenderWidget final : public QOpenGLWidget
+{
+    Q_OBJECT
+public:
+    explicit VideoRenderWidget(QWidget* parent = nullptr);
+    ~VideoRenderWidget() override;
+
+    // Creates the GL context of a widget never shown yet; false without OpenGL.
+    bool ensureInitialised();
+    bool isInitialised() const;
+
+    // Starts drawing the player's video (open, not yet loading). False when
+    // no render context could be made; the player then needs vo=null.
+    bool attach(MpvPlayer* player);
+    // Frees the render context; the widget then draws black.
+    void detach();
+    bool isAttached() const;
+
+    void setProjection(std::unique_ptr<VideoProjection> projection);
+    VideoProjection* projection() const;
+
+    // Frames drawn since the last reset.
+    qint64 renderedFrameCount() const;
+    void resetRenderedFrameCount();
+
+Q_SIGNALS:
+    // A new video frame was drawn into the framebuffer.
+    void frameRendered();
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+
+private:
+    bool createRenderContext();
+    void freeRenderContext();
+    void onContextLost();
+    void onRenderUpdate();
+    void drawFrame();
+    QSize pixelSize() const;
+
+    QPointer<MpvPlayer> m_player;
+    std::unique_ptr<MpvRenderContext> m_render;
+    std::unique_ptr<VideoProjection> m_projection;
+    std::unique_ptr<QOpenGLFramebufferObject> m_frameTarget; // the projection's texture
+    bool m_initialised = false;
+    bool m_rendererLost = false; // the GL context went away under a live player
+    bool m_framePending = false;
+    qint64 m_renderedFrames = 0;
+};
