@@ -1,0 +1,174 @@
+// The render widget over a player of its own (run under xvfb-run): a
+// projection gets each frame as a texture and draws it itself; the widget
+// lets go of the player whoever closes it.
+#include "views/VideoRenderWidget.h"
+#include "../video/VideoTestMedia.h"
+#include "views/MpvPlayer.h"
+
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace
+{
+
+bool isRed(QRgb c)
+{
+    return qRed(c) > 180 && qGreen(c) < 80 && qBlue(c) < 80;
+}
+bool isGreen(QRgb c)
+{
+    return qGreen(c) > 180 && qRed(c) < 80 && qBlue(c) < 80;
+}
+bool isBlue(QRgb c)
+{
+    return qBlue(c) > 180 && qRed(c) < 80 && qGreen(c) < 80;
+}
+bool isBlack(QRgb c)
+{
+    return qRed(c) < 16 && qGreen(c) < 16 && qBlue(c) < 16;
+}
+
+// Reads two pixels of the frame texture, then paints the target green.
+class ProbeProjection final : public VideoProjection
+{
+public:
+    QSize frameSize(QSize) const override { return QSize(160, 120); }
+    void draw(unsigned int texture, QSize textureSize, unsigned int fbo, QSize targetPixels) override
+    {
+        QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+        GLuint reader = 0;
+        gl->glGenFramebuffers(1, &reader);
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, reader);
+        gl->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+        auto read = [&](int y) {
+            uchar p[4] = {};
+            gl->glReadPixels(textureSize.width() / 2, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+            return qRgb(p[0], p[1], p[2]);
+        };
+        firstRow = read(5);
+        lastRow = read(textureSize.height() - 5);
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        gl->glDeleteFramebuffers(1, &reader);
+        gl->glViewport(0, 0, targetPixels.width(), targetPixels.height());
+        gl->glClearColor(0, 1, 0, 1);
+        gl->glClear(GL_COLOR_BUFFER_BIT);
+        size = textureSize;
+        ++draws;
+    }
+    QRgb firstRow = 0;
+    QRgb lastRow = 0;
+    QSize size;
+    int draws = 0;
+};
+
+class VideoRenderWidgetTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir();
+        ASSERT_TRUE(s_dir->isValid());
+        ASSERT_TRUE(videotest::makeHalvesRecording(s_dir->filePath("halves.mp4"), 320, 240, 10, 2));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    void SetUp() override
+    {
+        if (!qEnvironmentVariableIsSet("DISPLAY") || QGuiApplication::platformName() != QLatin1String("xcb"))
+            GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    }
+
+    // A shown widget drawing an open player that is loading the recording.
+    bool start(QWidget& window, VideoRenderWidget*& widget, MpvPlayer& player)
+    {
+        window.resize(320, 240);
+        widget = new VideoRenderWidget(&window);
+        widget->resize(320, 240);
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            return false;
+        MpvPlayer::Settings settings;
+        settings.videoOutput = true;
+        settings.audioOutput = "null";
+        settings.paused = true;
+        if (!player.open(settings) || !widget->attach(&player))
+            return false;
+        player.loadFile(s_dir->filePath("halves.mp4"));
+        return QTest::qWaitFor([&] { return widget->renderedFrameCount() > 0; }, 15000);
+    }
+
+    static QTemporaryDir* s_dir;
+};
+
+QTemporaryDir* VideoRenderWidgetTest::s_dir = nullptr;
+
+TEST_F(VideoRenderWidgetTest, ProjectionDrawsTheFrameFromATexture)
+{
+    QWidget window;
+    VideoRenderWidget* widget = nullptr;
+    MpvPlayer player;
+    ASSERT_TRUE(start(window, widget, player));
+
+    auto probe = std::make_unique<ProbeProjection>();
+    ProbeProjection* projection = probe.get();
+    widget->setProjection(std::move(probe));
+    qint64 frames = widget->renderedFrameCount();
+    player.seekAbsolute(1.0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widget->renderedFrameCount() > frames; }, 10000));
+    QTest::qWait(100);
+    ASSERT_GT(projection->draws, 0);
+    EXPECT_EQ(projection->size, QSize(160, 120));
+    // The picture's top row comes first in the texture.
+    EXPECT_TRUE(isRed(projection->firstRow)) << std::hex << projection->firstRow;
+    EXPECT_TRUE(isBlue(projection->lastRow)) << std::hex << projection->lastRow;
+    QImage shown = window.grab().toImage();
+    EXPECT_TRUE(isGreen(shown.pixel(160, 60))) << std::hex << shown.pixel(160, 60);
+    EXPECT_TRUE(isGreen(shown.pixel(160, 180)));
+
+    // Without a projection the picture is flat again.
+    widget->setProjection(nullptr);
+    frames = widget->renderedFrameCount();
+    player.seekAbsolute(0.5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widget->renderedFrameCount() > frames; }, 10000));
+    QTest::qWait(100);
+    shown = window.grab().toImage();
+    EXPECT_TRUE(isRed(shown.pixel(160, 60))) << std::hex << shown.pixel(160, 60);
+    EXPECT_TRUE(isBlue(shown.pixel(160, 180)));
+}
+
+TEST_F(VideoRenderWidgetTest, ClosingThePlayerFreesTheRendererFirst)
+{
+    QWidget window;
+    VideoRenderWidget* widget = nullptr;
+    MpvPlayer player;
+    ASSERT_TRUE(start(window, widget, player));
+    EXPECT_TRUE(widget->isAttached());
+    player.setPaused(false);
+    player.close(); // not through the widget
+    EXPECT_FALSE(widget->isAttached());
+    widget->update();
+    QTest::qWait(100);
+    EXPECT_TRUE(isBlack(window.grab().toImage().pixel(160, 60)));
+    EXPECT_FALSE(widget->attach(&player)); // closed
+
+    // Open again: the same widget draws the new handle.
+    widget->resetRenderedFrameCount();
+    MpvPlayer::Settings settings;
+    settings.videoOutput = true;
+    settings.audioOutput = "null";
+    ASSERT_TRUE(player.open(settings));
+    ASSERT_TRUE(widget->attach(&player));
+    player.loadFile(s_dir->filePath("halves.mp4"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widget->renderedFrameCount() > 2; }, 10000));
+    delete widget; // frees its renderer; the player then closes alone
+    player.close();
+}
+
+} // namespace
