@@ -92,11 +92,13 @@ void AppDelegate::insertMediaToVideoLib(const AMediaFile& media, int insertIndex
 {
     const int index = qBound(0, insertIndex, static_cast<int>(mVideoLib.size()));
     mVideoLib.insert(index, media);
+    m_mediaDays.reset();
 }
 
 void AppDelegate::clearVideoLibrary()
 {
     mVideoLib.clear();
+    m_mediaDays.reset();
 }
 
 QList<AMediaFile> AppDelegate::sortByFileDate() const
@@ -126,16 +128,20 @@ bool AppDelegate::isMediaExistByDate(qint16 year, qint16 month, qint16 day) cons
 {
     if (year <= 0 || month <= 0 || day <= 0)
         return false;
-    std::vector<std::optional<int64_t>> dates;
-    dates.reserve(static_cast<std::size_t>(mVideoLib.size()));
-    for (const AMediaFile& f : mVideoLib) {
-        if (f.fileDate().isValid())
-            dates.emplace_back(f.fileDate().toMSecsSinceEpoch());
-        else
-            dates.emplace_back(std::nullopt);
+    if (!m_mediaDays) {
+        std::vector<std::optional<int64_t>> dates;
+        dates.reserve(static_cast<std::size_t>(mVideoLib.size()));
+        for (const AMediaFile& f : mVideoLib) {
+            if (f.fileDate().isValid())
+                dates.emplace_back(f.fileDate().toMSecsSinceEpoch());
+            else
+                dates.emplace_back(std::nullopt);
+        }
+        m_mediaDays.emplace(dates);
+        ++m_nMediaDaysBuilds;
     }
-    return pmIsMediaExistByDate(dates, static_cast<uint16_t>(year), static_cast<uint16_t>(month),
-                                static_cast<uint16_t>(day));
+    return m_mediaDays->contains(static_cast<uint16_t>(year), static_cast<uint16_t>(month),
+                                 static_cast<uint16_t>(day));
 }
 
 bool AppDelegate::isAllMediaExist() const
