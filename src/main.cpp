@@ -1,7 +1,7 @@
 // Rovix Manager: start-up of the application and its controller.
 #include "app/AppDelegate.h"
-#include "base/SettingsKeys.h"
 #include "base/Services.h"
+#include "base/SettingsKeys.h"
 #include "controls/StandardDialogs.h"
 #include "core/Log.h"
 

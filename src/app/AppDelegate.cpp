@@ -4,10 +4,10 @@
 #include "base/SettingsKeys.h"
 
 #include "Utility/SleepWatcher.h"
+#include "WaitingWindow/WaitingWindow.h"
 #include "app/AboutDialog.h"
 #include "app/MainWindow.h"
 #include "base/Services.h"
-#include "WaitingWindow/WaitingWindow.h"
 #include "controls/StandardDialogs.h"
 #include "core/Log.h"
 

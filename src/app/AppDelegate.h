@@ -22,22 +22,22 @@
 //   app/AppDelegateStubs.cpp          the folder monitor's hooks, until the
 //                                     monitor is built
 // Everything here runs on the main thread.
-#include "base/NotificationCenter.h"
 #include "app/WindowLayout.h"
+#include "base/AMediaFile.h"
+#include "base/NotificationCenter.h"
 #include "core/FileRules.h"
 #include "core/GpsData.h"
 #include "core/GpsList.h"
 #include "core/LibraryScan.h"
-#include "base/AMediaFile.h"
 
 #include <QImage>
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QUrl>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QUrl>
 
 #include <optional>
 

@@ -19,4 +19,3 @@ void AppDelegate::onMonitorFolder()
         rebuildPlaylist();
     }
 }
-

@@ -44,9 +44,9 @@ void normalArrangement(const WindowLayoutInput& in, WindowLayout& out)
     out.map = {r2l ? fw + gw : 0, s.mapY, W - gw - fw + 1, kMapHeight};
 
     const PmFrameF large{r2l ? fw : 0, pb + kMapHeight, W - fw,
-                        H - th - kMapHeight - pb - kTitleBarHeight + 2};
+                         H - th - kMapHeight - pb - kTitleBarHeight + 2};
     const PmFrameF small{r2l ? 0 : W - kSmallVideoWidth, toolbarY - kSmallVideoHeight, kSmallVideoWidth,
-                        kSmallVideoHeight};
+                         kSmallVideoHeight};
     out.playerView = in.switchVideo ? small : large;
     out.playerView2 = in.switchVideo ? large : small;
 }

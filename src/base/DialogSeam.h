@@ -34,7 +34,8 @@ bool pmHasDialogHook();
 // presenter, a message box answers 2 and every chooser is cancelled.
 struct DialogPresenter {
     std::function<int(const DialogRequest&)> messageBox;
-    std::function<void(QWidget* parent, const DialogRequest&, std::function<void(const QString&)> done)> chooser;
+    std::function<void(QWidget* parent, const DialogRequest&, std::function<void(const QString&)> done)>
+        chooser;
 };
 void pmSetDialogPresenter(DialogPresenter presenter);
 

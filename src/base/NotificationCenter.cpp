@@ -30,9 +30,10 @@ void NotificationCenter::removeObserver(QObject* observer)
 
 void NotificationCenter::removeObserver(QObject* observer, const QString& name)
 {
-    m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(),
-                                   [observer, &name](const Entry& e) { return e.key == observer && e.name == name; }),
-                    m_entries.end());
+    m_entries.erase(
+        std::remove_if(m_entries.begin(), m_entries.end(),
+                       [observer, &name](const Entry& e) { return e.key == observer && e.name == name; }),
+        m_entries.end());
 }
 
 void NotificationCenter::post(const QString& name, const QVariant& object, const QVariantMap& userInfo)

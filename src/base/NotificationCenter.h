@@ -13,11 +13,12 @@
 
 struct Notification {
     QString name;
-    QVariant object;     // an integer, a bool, an index set, or a QObject*
+    QVariant object; // an integer, a bool, an index set, or a QObject*
     QVariantMap userInfo;
 };
 
-class NotificationCenter {
+class NotificationCenter
+{
 public:
     using Callback = std::function<void(const Notification&)>;
 
@@ -26,7 +27,8 @@ public:
     void addObserver(QObject* observer, const QString& name, Callback callback);
     void removeObserver(QObject* observer);
     void removeObserver(QObject* observer, const QString& name);
-    void post(const QString& name, const QVariant& object = QVariant(), const QVariantMap& userInfo = QVariantMap());
+    void post(const QString& name, const QVariant& object = QVariant(),
+              const QVariantMap& userInfo = QVariantMap());
 
     int observerCount(const QString& name) const;
 
@@ -46,23 +48,30 @@ private:
 QString pmIdentityString(const QObject* object);
 
 // Notification names.
-namespace Notifications {
-inline const QString PlayBarButtonClicked = QStringLiteral("com.varno.rovixmanager:PlayBarButtonClickedNotification");
+namespace Notifications
+{
+inline const QString PlayBarButtonClicked =
+    QStringLiteral("com.varno.rovixmanager:PlayBarButtonClickedNotification");
 inline const QString DoSliderChanged = QStringLiteral("com.varno.rovixmanager:DoSliderChangedNotification");
 inline const QString SliderChanged = QStringLiteral("com.varno.rovixmanager:SliderChangedNotification");
-inline const QString AVPlayerReadyToPlay = QStringLiteral("com.varno.rovixmanager:AVPlayerReadyToPlayNotification");
+inline const QString AVPlayerReadyToPlay =
+    QStringLiteral("com.varno.rovixmanager:AVPlayerReadyToPlayNotification");
 inline const QString VideoEnd = QStringLiteral("com.varno.rovixmanager:VideoEndNotification");
 inline const QString VideoFileIsRemoved = QStringLiteral("com.varno.rovixmanager:VideoFileIsRemoved");
 inline const QString FileListViewDoubleClick =
     QStringLiteral("com.varno.rovixmanager:FileListViewDoubleClickNotification");
-inline const QString FileListViewCheckBox = QStringLiteral("com.varno.rovixmanager:FileListViewCheckBoxNotification");
-inline const QString CalendarSelChanged = QStringLiteral("com.varno.rovixmanager:CalendarSelChangedNotification");
+inline const QString FileListViewCheckBox =
+    QStringLiteral("com.varno.rovixmanager:FileListViewCheckBoxNotification");
+inline const QString CalendarSelChanged =
+    QStringLiteral("com.varno.rovixmanager:CalendarSelChangedNotification");
 inline const QString MapViewReady = QStringLiteral("com.varno.rovixmanager:MapViewReadyNotification");
-inline const QString UploadVideoChanged = QStringLiteral("com.varno.rovixmanager:UploadVideoChangedNotification");
+inline const QString UploadVideoChanged =
+    QStringLiteral("com.varno.rovixmanager:UploadVideoChangedNotification");
 inline const QString ComboBoxChanged = QStringLiteral("com.varno.rovixmanager:ComboBoxChangedNotification");
 inline const QString ListBoxChanged = QStringLiteral("com.varno.rovixmanager:ListBoxChangedNotification");
 inline const QString CheckBoxChanged = QStringLiteral("com.varno.rovixmanager:CheckBoxChangedNotification");
-inline const QString FileListBoxChanged = QStringLiteral("com.varno.rovixmanager:FileListBoxChangedNotification");
+inline const QString FileListBoxChanged =
+    QStringLiteral("com.varno.rovixmanager:FileListBoxChangedNotification");
 inline const QString FileListBoxDoubleClick =
     QStringLiteral("com.varno.rovixmanager:FileListBoxDoubleClickNotification");
 inline const QString SaveCamera2Image = QStringLiteral("com.varno.rovixmanager:SaveCamera2ImageNotification");

@@ -25,5 +25,6 @@ inline QRect pmQtRect(const PmFrameF& f, double parentHeight)
 // A bottom-left frame held in a QRect (the map and graph panels keep theirs so).
 inline QRect pmQtRect(const QRect& bottomLeft, int parentHeight)
 {
-    return pmQtRect(PmFrame{bottomLeft.x(), bottomLeft.y(), bottomLeft.width(), bottomLeft.height()}, parentHeight);
+    return pmQtRect(PmFrame{bottomLeft.x(), bottomLeft.y(), bottomLeft.width(), bottomLeft.height()},
+                    parentHeight);
 }

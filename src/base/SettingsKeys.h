@@ -5,11 +5,32 @@
 
 namespace SettingsKey
 {
-inline QString currentFolder() { return QStringLiteral("CurrentFolder"); }
-inline QString captureFolder() { return QStringLiteral("CaptureFolder"); }
-inline QString languageId() { return QStringLiteral("LANGUAGE_ID"); }
-inline QString skinId() { return QStringLiteral("SKIN_ID"); }
-inline QString speedUnit() { return QStringLiteral("SpeedUnit"); }
-inline QString volume() { return QStringLiteral("Volume"); }
-inline QString mapPageUrl() { return QStringLiteral("MapPageUrl"); }
+inline QString currentFolder()
+{
+    return QStringLiteral("CurrentFolder");
+}
+inline QString captureFolder()
+{
+    return QStringLiteral("CaptureFolder");
+}
+inline QString languageId()
+{
+    return QStringLiteral("LANGUAGE_ID");
+}
+inline QString skinId()
+{
+    return QStringLiteral("SKIN_ID");
+}
+inline QString speedUnit()
+{
+    return QStringLiteral("SpeedUnit");
+}
+inline QString volume()
+{
+    return QStringLiteral("Volume");
+}
+inline QString mapPageUrl()
+{
+    return QStringLiteral("MapPageUrl");
+}
 } // namespace SettingsKey

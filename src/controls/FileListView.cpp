@@ -1,12 +1,12 @@
 #include "controls/FileListView.h"
 
+#include "base/AMediaFile.h"
 #include "base/NotificationCenter.h"
 #include "base/Services.h"
 #include "controls/CheckBox.h"
 #include "controls/FileListBox.h"
 #include "controls/ListBoxBase.h"
 #include "core/Log.h"
-#include "base/AMediaFile.h"
 
 #include <QPainter>
 

@@ -2,9 +2,9 @@
 #include "base/SettingsKeys.h"
 
 #include "base/NotificationCenter.h"
+#include "base/QtFrame.h"
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
-#include "base/QtFrame.h"
 #include "controls/MultiButtons.h"
 #include "controls/Slider.h"
 

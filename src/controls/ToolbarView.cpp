@@ -1,8 +1,8 @@
 #include "controls/ToolbarView.h"
 
+#include "base/QtFrame.h"
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
-#include "base/QtFrame.h"
 
 #include <QActionGroup>
 #include <QDebug>

@@ -15,7 +15,10 @@ template <typename T> struct BasicFrame {
 
     constexpr T right() const { return x + width; }
     constexpr T top() const { return y + height; }
-    constexpr bool contains(T px, T py) const { return px >= x && px < x + width && py >= y && py < y + height; }
+    constexpr bool contains(T px, T py) const
+    {
+        return px >= x && px < x + width && py >= y && py < y + height;
+    }
     constexpr bool isEmpty() const { return width <= 0 || height <= 0; }
     // The same frame in a parent laid out right to left: x' = parentWidth - width - x.
     constexpr BasicFrame mirrored(T parentWidth) const { return {parentWidth - width - x, y, width, height}; }

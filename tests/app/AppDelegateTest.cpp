@@ -344,8 +344,9 @@ TEST_F(AppDelegateTest, ActivationRemembersTheSizeOnceAndLaysOut)
     apptest::LogToDocuments fresh;
     d.m_sizeWindow = QSizeF(0, 0);
     d.relayoutContents();
-    EXPECT_EQ(logWithoutOverlayLines(), (QStringList{"AppDelegate::relayoutContents () frame size is 0",
-                                          "AppDelegate::relayoutContents () 977.000000x642.000000 OK!"}));
+    EXPECT_EQ(logWithoutOverlayLines(),
+              (QStringList{"AppDelegate::relayoutContents () frame size is 0",
+                           "AppDelegate::relayoutContents () 977.000000x642.000000 OK!"}));
     EXPECT_EQ(d.windowSize(), QSizeF(977, 642));
 }
 

@@ -1,9 +1,9 @@
 // Settings, folders, texts, language ids, skin images and the dialog seam.
 #include "AppTestSupport.h"
 
-#include "base/Reachability.h"
 #include "Utility/SleepWatcher.h"
 #include "app/AppDelegate.h"
+#include "base/Reachability.h"
 #include "base/Services.h"
 
 #include <QSettings>

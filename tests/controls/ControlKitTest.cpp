@@ -1,8 +1,8 @@
 // The skinned control kit driven like a user would: clicks, hovers and drags
 // on the real widgets, checking the image on screen and the notifications.
 #include "ControlTestSupport.h"
-#include "base/Skin.h"
 #include "base/NotificationCenter.h"
+#include "base/Skin.h"
 #include "controls/BitmapButton.h"
 #include "controls/MultiButtons.h"
 #include "controls/Slider.h"

@@ -1,7 +1,7 @@
 // The file list panel: filters, double click, rows from the controller.
 #include "controls/FileListView.h"
-#include "core/FileRules.h"
 #include "base/AMediaFile.h"
+#include "core/FileRules.h"
 
 #include "FileListTestSupport.h"
 #include "base/Services.h"

@@ -1,9 +1,9 @@
 // The play bar: its layout figures, its time labels, and its real buttons and
 // sliders clicked and dragged, checking the commands and slider notices.
 #include "ControlTestSupport.h"
+#include "base/QtFrame.h"
 #include "base/Skin.h"
 #include "controls/BitmapButton.h"
-#include "base/QtFrame.h"
 #include "controls/MultiButtons.h"
 #include "controls/PanelLayout.h"
 #include "controls/PlayControlView.h"
@@ -186,8 +186,7 @@ TEST_F(PlayBar, TimeLabelsRedrawOnlyWhenTheirValueChanges)
     const QImage shown = bar->grab().toImage();
     const QRect position = pmQtRect(bar->frames().playTime, bar->height());
     // The total label reaches one point past an 800-point bar; look at its visible part.
-    const QRect total =
-        pmQtRect(bar->frames().remainTime, bar->height()).intersected(bar->rect());
+    const QRect total = pmQtRect(bar->frames().remainTime, bar->height()).intersected(bar->rect());
     bar->SetPlayTime(3725, 61, true);
     const QImage after = bar->grab().toImage();
     EXPECT_EQ(shown.copy(position), after.copy(position));

@@ -1,8 +1,8 @@
 // The generated skins: every image the panels ask for exists in all four
 // skins and all four states, at the sizes the layouts are built around, and
 // each skin has its own colours.
-#include "base/Skin.h"
 #include "base/Services.h"
+#include "base/Skin.h"
 
 #include <QFile>
 #include <QImage>

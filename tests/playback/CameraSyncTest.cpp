@@ -87,8 +87,9 @@ TEST(CameraSync, RearStaysWithinATenthOfASecondAtEverySpeed)
         // The last second and a half of the run: every sample within 0.1 s.
         const double worst = maxDifference(*c.app, 1500);
         EXPECT_LE(worst, AppDelegate::kMaxCameraDrift);
-        std::printf("rate %.2f: largest front/rear difference over the last 1.5 s %.3f s (%d corrections so far)\n",
-                    rate, worst, c->cameraSyncCount());
+        std::printf(
+            "rate %.2f: largest front/rear difference over the last 1.5 s %.3f s (%d corrections so far)\n",
+            rate, worst, c->cameraSyncCount());
         EXPECT_EQ(c->videoPlayView2()->getState(), AppDelegate::PlayStatePlaying);
         EXPECT_LT(c->videoPlayView()->getitemTime(), length - 0.5); // still inside the recording
     }

@@ -57,7 +57,8 @@ protected:
 
 TEST_F(MainWindowTest, PanelsTakeTheirFramesAtEverySizeAndMirrored)
 {
-    ASSERT_TRUE(d->toolbar() && d->playBar() && d->calendar() && d->fileList() && d->mapView() && d->gsensorView());
+    ASSERT_TRUE(d->toolbar() && d->playBar() && d->calendar() && d->fileList() && d->mapView() &&
+                d->gsensorView());
     for (const QSize size : {QSize(980, 660), QSize(1280, 800), QSize(1920, 1080)}) {
         SCOPED_TRACE(size.width());
         const int W = size.width(), H = size.height(), content = H - 22;
