@@ -4,3 +4,9 @@
 int runScanCommand(const char* folder);
 int runTrackCommand(const char* recording);
 int runKmlCommand(const char* recording, const char* outputPath);
+// gpx and csv: the track as GPX 1.1 or as a CSV table (exit codes as kml).
+int runTrackExportCommand(const char* command, const char* recording, const char* outputPath);
+// backup [--evidence] DEST RECORDING...
+int runBackupCommand(int argc, char** argv);
+// "Rovix Manager <version>", the creator named in the documents the tool writes.
+const char* toolCreator();

@@ -1,5 +1,5 @@
-// rovixtool track / kml: the track the application would load for a recording,
-// printed as CSV or written as a KML document. A recording that is missing, a
+// rovixtool track / kml / gpx / csv: the track the application would load for
+// a recording, printed as CSV or written as a KML, GPX or CSV document. A recording that is missing, a
 // folder, not a regular file or unreadable is an error (exit 2), as is a KML
 // output that is the recording itself or the log its track comes from: writing
 // there would destroy the very data being exported.
@@ -8,6 +8,7 @@
 #include "core/FileRules.h"
 #include "core/GpsList.h"
 #include "core/KmlSave.h"
+#include "core/TrackExport.h"
 #include "core/TrackLoader.h"
 #include "library/MediaDuration.h"
 
@@ -119,6 +120,31 @@ int runKmlCommand(const char* recording, const char* outputPath)
         std::fprintf(stderr, "rovixtool: %s has no GPS positions; no KML written\n", recording);
         return 1;
     case KmlResult::WriteFailed:
+        break;
+    }
+    std::fprintf(stderr, "rovixtool: cannot write %s\n", outputPath);
+    return 2;
+}
+
+int runTrackExportCommand(const char* command, const char* recording, const char* outputPath)
+{
+    if (!checkRecording(command, recording))
+        return 2;
+    GpsList list;
+    const TrackLoadResult loaded = loadFor(recording, list);
+    const TrackFormat format = std::strcmp(command, "gpx") == 0 ? TrackFormat::Gpx : TrackFormat::Csv;
+    switch (pmExportTrack(format, outputPath, list, recording, loaded.sourcePath, toolCreator())) {
+    case TrackExportResult::Ok:
+        return 0;
+    case TrackExportResult::NoTrack:
+        std::fprintf(stderr, "rovixtool: %s has no GPS positions; no %s written\n", recording,
+                     format == TrackFormat::Gpx ? "GPX" : "CSV");
+        return 1;
+    case TrackExportResult::WouldOverwriteSource:
+        std::fprintf(stderr, "rovixtool: %s: %s is the recording or its track log; refusing to overwrite it\n",
+                     command, outputPath);
+        return 2;
+    case TrackExportResult::WriteFailed:
         break;
     }
     std::fprintf(stderr, "rovixtool: cannot write %s\n", outputPath);

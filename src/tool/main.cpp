@@ -11,7 +11,10 @@ static int usage()
     std::fprintf(stderr,
                  "usage: rovixtool scan FOLDER\n"
                  "       rovixtool track RECORDING\n"
-                 "       rovixtool kml RECORDING OUT.kml\n");
+                 "       rovixtool kml RECORDING OUT.kml\n"
+                 "       rovixtool gpx RECORDING OUT.gpx\n"
+                 "       rovixtool csv RECORDING OUT.csv\n"
+                 "       rovixtool backup [--evidence] DEST RECORDING...\n");
     return 2;
 }
 
@@ -26,5 +29,9 @@ int main(int argc, char** argv)
         return runTrackCommand(argv[2]);
     if (command == "kml" && argc == 4)
         return runKmlCommand(argv[2], argv[3]);
+    if ((command == "gpx" || command == "csv") && argc == 4)
+        return runTrackExportCommand(argv[1], argv[2], argv[3]);
+    if (command == "backup")
+        return runBackupCommand(argc - 2, argv + 2);
     return usage();
 }

@@ -1,0 +1,58 @@
+// rovixtool backup: the application's backup copy on the command line, on the
+// same engine. Exit 0 when every recording was copied (and, with --evidence,
+// verified and packaged), 1 when one failed (named on stderr; its partial copy
+// is removed and the rest are not copied), 2 for bad arguments or a
+// destination that cannot be used.
+#include "tool/Commands.h"
+
+#include "core/BackupEngine.h"
+#include "library/MediaDuration.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+const char* toolCreator()
+{
+    return "Rovix Manager " ROVIX_VERSION;
+}
+
+int runBackupCommand(int argc, char** argv)
+{
+    BackupOptions options;
+    options.version = ROVIX_VERSION;
+    int i = 0;
+    if (i < argc && std::strcmp(argv[i], "--evidence") == 0) {
+        options.evidence = true;
+        ++i;
+    }
+    if (argc - i < 2) {
+        std::fprintf(stderr, "usage: rovixtool backup [--evidence] DEST RECORDING...\n");
+        return 2;
+    }
+    const std::string dest = argv[i++];
+    std::vector<std::string> recordings(argv + i, argv + argc);
+    const auto slash = recordings.front().find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : recordings.front().substr(0, slash);
+    char* resolved = ::realpath(folder.c_str(), nullptr);
+    options.sourceFolder = resolved ? resolved : folder;
+    std::free(resolved);
+    options.videoSeconds = [](const std::string& path) { return pmGetMediaDurationSeconds(path); };
+
+    BackupProgress progress;
+    const BackupResult r = pmRunBackup(dest, recordings, options, progress);
+    switch (r.status) {
+    case BackupStatus::Done:
+        return 0;
+    case BackupStatus::NoDestination:
+    case BackupStatus::SourceInDestination:
+    case BackupStatus::DuplicateName:
+        std::fprintf(stderr, "rovixtool: backup: %s\n", pmDescribeBackupResult(r).c_str());
+        return 2;
+    default:
+        std::fprintf(stderr, "rovixtool: backup: %s\n", pmDescribeBackupResult(r).c_str());
+        return 1;
+    }
+}
