@@ -7,11 +7,14 @@
 #include <cerrno>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <numeric>
 #include <set>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 #include <utility>
 
 namespace
@@ -51,18 +54,58 @@ std::vector<std::string> listFolder(const std::string& folder, bool& complete)
     return names;
 }
 
+// Whether the file system of this device is mounted as devtmpfs, from the
+// mount table ("ID PARENT MAJOR:MINOR ROOT MOUNTPOINT OPTIONS ... - TYPE ...").
+// The table is read only when a walk crosses onto a tmpfs, and at most 4 MiB
+// of it: a table that large holds no card.
+bool isDeviceTmpfs(dev_t device)
+{
+    const int fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    std::string table;
+    char buffer[65536];
+    while (table.size() < (4u << 20)) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        table.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    std::size_t start = 0;
+    while (start < table.size()) {
+        std::size_t end = table.find('\n', start);
+        if (end == std::string::npos)
+            end = table.size();
+        const std::string line = table.substr(start, end - start);
+        start = end + 1;
+        // The third field is the device; the type follows the " - " separator.
+        const std::size_t first = line.find(' ');
+        const std::size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
+        const std::size_t third = second == std::string::npos ? second : line.find(' ', second + 1);
+        if (third == std::string::npos || line.compare(second + 1, third - second - 1, wanted) != 0)
+            continue;
+        const std::size_t dash = line.find(" - ");
+        if (dash != std::string::npos && line.compare(dash + 3, 9, "devtmpfs ") == 0)
+            return true;
+    }
+    return false;
+}
+
 // Kernel and virtual file systems: a link to "/" or to one of them must not
 // walk the process table or the device tree (hundreds of thousands of
 // entries, some slow to read, none a recording). Known by their statfs magic
-// numbers. devtmpfs reports tmpfs's number, so /dev cannot be told from a
-// card in memory and is walked; nothing in it is opened unless it is named
-// like a recording, and then only as a regular file.
-bool isPseudoFileSystem(const std::string& folder)
+// numbers. devtmpfs reports tmpfs's number, so for that number the mount
+// table tells the device tree (/dev) from a card in memory.
+bool isPseudoFileSystem(const std::string& folder, dev_t device)
 {
     struct statfs fs {
     };
     if (::statfs(folder.c_str(), &fs) != 0)
         return false;
+    if (static_cast<unsigned long>(fs.f_type) == 0x01021994UL) // tmpfs or devtmpfs
+        return isDeviceTmpfs(device);
     switch (static_cast<unsigned long>(fs.f_type)) {
     case 0x9fa0UL:     // proc
     case 0x62656572UL: // sysfs
@@ -135,7 +178,7 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
         // Only a folder on another device than its parent can start a
         // different file system; asking there keeps the walk at one call per entry.
         const bool crossesDevice = stack.empty() || stack.back().device != st.st_dev;
-        if (crossesDevice && isPseudoFileSystem(path))
+        if (crossesDevice && isPseudoFileSystem(path, st.st_dev))
             return;
         if (!visited.insert({st.st_dev, st.st_ino}).second)
             return;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -15,6 +16,25 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+
+namespace
+{
+// Whether the folder is the mount point of a devtmpfs, by the mount table.
+bool isDevtmpfsMounted(const std::string& mountPoint)
+{
+    std::FILE* f = std::fopen("/proc/self/mounts", "r");
+    if (!f)
+        return false;
+    char source[512], target[512], type[128];
+    bool found = false;
+    while (std::fscanf(f, "%511s %511s %127s %*[^\n]", source, target, type) == 3) {
+        if (mountPoint == target && std::string(type) == "devtmpfs")
+            found = true;
+    }
+    std::fclose(f);
+    return found;
+}
+} // namespace
 
 TEST(ScanLinkToRoot, PseudoFileSystemsAreNotWalked)
 {
@@ -32,6 +52,9 @@ TEST(ScanLinkToRoot, PseudoFileSystemsAreNotWalked)
     fs::create_directory_symlink("/", card + "/everything");
     fs::create_directory_symlink("/proc", card + "/proc-link");
     fs::create_directory_symlink("/sys", card + "/sys-link");
+    // The device tree looks like a card in memory by its file-system number.
+    const bool devtmpfs = isDevtmpfsMounted("/dev");
+    fs::create_directory_symlink("/dev", card + "/dev-link");
 
     LibraryScanner scanner;
     std::vector<std::string> listed;
@@ -44,6 +67,10 @@ TEST(ScanLinkToRoot, PseudoFileSystemsAreNotWalked)
         for (const std::string& pseudo :
              {card + "/proc-link", card + "/sys-link", card + "/everything/proc", card + "/everything/sys"})
             EXPECT_NE(folder.rfind(pseudo, 0), 0u) << folder;
+        if (devtmpfs) {
+            EXPECT_NE(folder.rfind(card + "/dev-link", 0), 0u) << folder;
+            EXPECT_NE(folder.rfind(card + "/everything/dev", 0), 0u) << folder;
+        }
     }
     // The link to "/" itself is an ordinary folder: it is entered.
     EXPECT_NE(std::find(listed.begin(), listed.end(), card + "/everything"), listed.end());
@@ -62,7 +89,7 @@ TEST(ScanLinkToRoot, PseudoFileSystemsAreNotWalked)
 
     // The links first (remove_all does not follow them either, but be plain about it).
     std::error_code ec;
-    for (const char* link : {"/everything", "/proc-link", "/sys-link"})
+    for (const char* link : {"/everything", "/proc-link", "/sys-link", "/dev-link"})
         fs::remove(card + link, ec);
     fs::remove_all(root, ec);
 }
