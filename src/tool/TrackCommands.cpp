@@ -141,7 +141,8 @@ int runTrackExportCommand(const char* command, const char* recording, const char
                      format == TrackFormat::Gpx ? "GPX" : "CSV");
         return 1;
     case TrackExportResult::WouldOverwriteSource:
-        std::fprintf(stderr, "rovixtool: %s: %s is the recording or its track log; refusing to overwrite it\n",
+        std::fprintf(stderr,
+                     "rovixtool: %s: %s is the recording or its track log; refusing to overwrite it\n",
                      command, outputPath);
         return 2;
     case TrackExportResult::WriteFailed:
