@@ -2,7 +2,8 @@
 # Controller-level open benchmark, run on demand (never from ctest): open to
 # first frame of a 1080p30 H.264 recording through the playback controller
 # (setCurPlaylistIndex to the ready notification, headless surface: vo=null,
-# ao=null), side by side with "mpv --no-config --vo=null --ao=null --frames=1
+# ao=null), side by side with "mpv --no-config --load-scripts=no --ytdl=no
+# --osc=no --vo=null --ao=null --frames=1
 # FILE" on the same file. Goal: at most 1.5 times mpv.
 #
 # Two controller figures: warm (repeated opens in one process, as when the user
@@ -37,7 +38,7 @@ warm=$("$BIN" "$FILE" --runs "$RUNS" 2>/dev/null | awk '/^median/ {print $2}')
 cold=$(for _ in $(seq "$RUNS"); do "$BIN" "$FILE" --cold 2>/dev/null | awk '/^median/ {print $2}'; done | median)
 ref=$(for _ in $(seq "$RUNS"); do
   s=$(date +%s%N)
-  mpv --no-config --vo=null --ao=null --frames=1 --really-quiet "$FILE" >/dev/null 2>&1
+  mpv --no-config --load-scripts=no --ytdl=no --osc=no --vo=null --ao=null --frames=1 --really-quiet "$FILE" >/dev/null 2>&1
   e=$(date +%s%N)
   echo "scale=1; ($e - $s) / 1000000" | bc
 done | median)

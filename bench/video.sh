@@ -2,7 +2,8 @@
 # Video surface benchmark, run on demand (never from ctest). Under xvfb-run
 # (Mesa's software OpenGL) it reports medians of:
 #   - open to first frame of a 1080p H.264 recording on a shown surface,
-#     beside "mpv --no-config --vo=null --ao=null --frames=1 FILE"
+#     beside "mpv --no-config --load-scripts=no --ytdl=no --osc=no --vo=null
+#     --ao=null --frames=1 FILE" (mpv at its best: no scripts)
 #     (goal: at most 1.5 times mpv);
 #   - an exact seek to the middle (90 s, on a key frame, and 90.5 s, between
 #     key frames) of a paused 3-minute 1080p recording until the new frame is
