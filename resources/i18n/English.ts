@@ -91,6 +91,34 @@
         <source>Event</source>
         <translation>Event</translation>
     </message>
+    <message id="IDS_ERR_BACKUP_IN_SOURCE">
+        <source>The chosen folder holds %1. Please choose another folder for the backup.</source>
+        <translation>The chosen folder holds %1. Please choose another folder for the backup.</translation>
+    </message>
+    <message id="IDS_ERR_BACKUP_SAME_NAME">
+        <source>%1 has the same file name as another chosen file. Please back them up in separate steps.</source>
+        <translation>%1 has the same file name as another chosen file. Please back them up in separate steps.</translation>
+    </message>
+    <message id="IDS_ERR_BACKUP_READ">
+        <source>Cannot read %1. The backup has stopped.</source>
+        <translation>Cannot read %1. The backup has stopped.</translation>
+    </message>
+    <message id="IDS_ERR_BACKUP_WRITE">
+        <source>Cannot write the copy of %1. The backup has stopped.</source>
+        <translation>Cannot write the copy of %1. The backup has stopped.</translation>
+    </message>
+    <message id="IDS_ERR_BACKUP_VERIFY">
+        <source>The copy of %1 does not match the original. The backup has stopped.</source>
+        <translation>The copy of %1 does not match the original. The backup has stopped.</translation>
+    </message>
+    <message id="IDS_ERR_EXPORT_FAILED">
+        <source>Cannot write %1.</source>
+        <translation>Cannot write %1.</translation>
+    </message>
+    <message id="IDS_EVIDENCE_PACKAGE">
+        <source>Evidence package</source>
+        <translation>Evidence package</translation>
+    </message>
     <message id="IDS_EXPORT_TO_KML">
         <source>Export the route to a KML file</source>
         <translation>Export the route to a KML file</translation>

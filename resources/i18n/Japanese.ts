@@ -91,6 +91,34 @@
         <source>Event</source>
         <translation>イベント</translation>
     </message>
+    <message id="IDS_ERR_BACKUP_IN_SOURCE">
+        <source>The chosen folder holds %1. Please choose another folder for the backup.</source>
+        <translation>選択したフォルダーには %1 があります。バックアップ先には別のフォルダーを選択してください。</translation>
+    </message>
+    <message id="IDS_ERR_BACKUP_SAME_NAME">
+        <source>%1 has the same file name as another chosen file. Please back them up in separate steps.</source>
+        <translation>%1 はほかに選択したファイルと同じ名前です。別々にバックアップしてください。</translation>
+    </message>
+    <message id="IDS_ERR_BACKUP_READ">
+        <source>Cannot read %1. The backup has stopped.</source>
+        <translation>%1 を読み込めません。バックアップを中止しました。</translation>
+    </message>
+    <message id="IDS_ERR_BACKUP_WRITE">
+        <source>Cannot write the copy of %1. The backup has stopped.</source>
+        <translation>%1 のコピーを書き込めません。バックアップを中止しました。</translation>
+    </message>
+    <message id="IDS_ERR_BACKUP_VERIFY">
+        <source>The copy of %1 does not match the original. The backup has stopped.</source>
+        <translation>%1 のコピーが元のファイルと一致しません。バックアップを中止しました。</translation>
+    </message>
+    <message id="IDS_ERR_EXPORT_FAILED">
+        <source>Cannot write %1.</source>
+        <translation>%1 を書き込めません。</translation>
+    </message>
+    <message id="IDS_EVIDENCE_PACKAGE">
+        <source>Evidence package</source>
+        <translation>証拠パッケージ</translation>
+    </message>
     <message id="IDS_EXPORT_TO_KML">
         <source>Export the route to a KML file</source>
         <translation>走行ルートを KML ファイルに書き出し</translation>

@@ -21,6 +21,8 @@
 //   playback/AppDelegateTimeStamp.cpp   the time-stamp overlay
 //   app/AppDelegateStubs.cpp          the folder monitor's hooks, until the
 //                                     monitor is built
+//   export/AppDelegateExport.cpp      backup copy (selection, destination,
+//                                     progress, worker), track export
 // Everything here runs on the main thread.
 #include "app/WindowLayout.h"
 #include "base/AMediaFile.h"
@@ -28,6 +30,7 @@
 #include "core/FileRules.h"
 #include "core/GpsData.h"
 #include "core/GpsList.h"
+#include "core/BackupEngine.h"
 #include "core/LibraryScan.h"
 
 #include <QImage>
@@ -39,6 +42,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 class MainWindow;
@@ -52,6 +57,8 @@ class CalendarView;
 class MapView;
 class GSensorView;
 class VideoPlayerView;
+class BackupDlg;
+class ProgressDlg;
 
 class AppDelegate : public QObject
 {
@@ -316,6 +323,54 @@ public:
     void windowDidZoom(const QSizeF& frameSize);
 
     // ==== end of main window
+
+    // ==== backup copy and track export (export/AppDelegateExport.cpp)
+
+    // Toolbar Backup: the selection window over the playlist (nothing without one).
+    void onButtonBackup();
+    // Opens the selection window: no limit for backup, 10 rows for upload.
+    void openBackupDlg(const QString& title, bool backupButton);
+    // The selection window's result (also the sign-in's, for upload).
+    void UploadVideoChanged(const Notification& n);
+    // The chosen rows: asks for the destination folder.
+    void doBackup(const QList<int>& indexes, bool evidence = false);
+    // The destination is known: checks it, then starts the progress window and the worker.
+    void startBackup(const QString& destFolder, bool evidence);
+    bool isBackupRunning() const;
+    // Bytes copied so far in the current (or last) job.
+    quint64 backupBytesDone() const;
+    const BackupResult& lastBackupResult() const { return m_lastBackupResult; }
+
+    // Toolbar export: the current recording's track as KML, GPX or CSV.
+    void onButtonExport();
+    QString getExportFolder() const;
+    void saveExportFolder(const QString& path);
+    bool outputKML(const QString& path, const GpsList& list);
+
+    QPointer<BackupDlg> _backupDlg;
+    QPointer<ProgressDlg> mProgressDlg;
+    QList<int> mSelFileIndexSet;
+    bool m_bBackupButton = false;
+    QString mFBKey;
+    QString mYouTubeKey;
+    int16_t m_nVideoWebsite = 1;
+    // Lets a test adjust a job's options (block size, a call per block) before it starts.
+    std::function<void(BackupOptions&)> m_backupOptionsHook;
+
+Q_SIGNALS:
+    // Rows chosen in the selection window opened for upload.
+    void uploadVideosChosen(const QList<int>& indexes);
+    // A backup job ended (its result in lastBackupResult()).
+    void backupFinished();
+
+private:
+    void finishBackup(const BackupResult& result);
+    std::shared_ptr<BackupProgress> m_backupProgress;
+    QPointer<QObject> mBackupJob;
+    BackupResult m_lastBackupResult;
+
+public:
+    // ==== end of backup copy and track export
 
 Q_SIGNALS:
     // The library was rebuilt (the calendar marks its days from it).

@@ -13,6 +13,10 @@ inline QString captureFolder()
 {
     return QStringLiteral("CaptureFolder");
 }
+inline QString exportFolder()
+{
+    return QStringLiteral("ExportFolder");
+}
 inline QString languageId()
 {
     return QStringLiteral("LANGUAGE_ID");

@@ -1,0 +1,336 @@
+// The backup and export commands as the user meets them: from the toolbar's
+// command through the selection window, the folder chooser (answered through
+// the dialog seam) and the progress window to the copies on disk; Cancel at
+// each step; the upload mode's limit; the export save dialog in each format.
+#include "../app/AppTestSupport.h"
+#include "../playback/PlaybackTestSupport.h"
+
+#include "base/SettingsKeys.h"
+#include "controls/BackupDlg.h"
+#include "controls/ProgressDlg.h"
+
+#include <QCheckBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace playtest;
+
+namespace
+{
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void selectRows(BackupDlg* dlg, const QList<int>& rows)
+{
+    QTableWidget* table = dlg->tableView();
+    table->clearSelection();
+    for (int row : rows)
+        table->selectionModel()->select(table->model()->index(row, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// Where a test may keep screenshots (set ROVIX_SCREENSHOT_DIR to get them).
+void screenshot(QWidget* w, const char* name)
+{
+    const QString dir = qEnvironmentVariable("ROVIX_SCREENSHOT_DIR");
+    if (!dir.isEmpty() && w)
+        w->grab().save(QDir(dir).filePath(QString::fromLatin1(name)));
+}
+
+class BackupDialogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        card = dir.filePath(QStringLiteral("card"));
+        dest = dir.filePath(QStringLiteral("dest"));
+        QDir().mkpath(card);
+        QDir().mkpath(dest);
+        pmSetStringSetting(SettingsKey::exportFolder(), QString());
+    }
+    // Small playable recordings with a track log each, in playlist order.
+    QStringList makeCard(int count)
+    {
+        QStringList files;
+        for (int i = 0; i < count; ++i) {
+            const QString stem =
+                QStringLiteral("FILE210315-08%1_M").arg(1000 + i * 2, 4, 10, QLatin1Char('0'));
+            const QString path = QDir(card).filePath(stem + QStringLiteral(".MP4"));
+            if (i == 0 || !QFile::exists(path)) {
+                if (i == 0)
+                    EXPECT_TRUE(makeRecording(path, 2.0));
+                else
+                    EXPECT_TRUE(QFile::copy(files.first(), path));
+            }
+            mediagen::NmeaSpec spec;
+            spec.drive.seconds = 2;
+            EXPECT_TRUE(mediagen::writeNmeaLog(
+                QFile::encodeName(QDir(card).filePath(stem + ".log")).toStdString(), spec));
+            files << path;
+        }
+        return files;
+    }
+    QTemporaryDir dir;
+    QString card;
+    QString dest;
+};
+
+TEST_F(BackupDialogTest, BackupWalkFromTheButtonToFinishedCopies)
+{
+    apptest::LogToDocuments log;
+    Controller c(makeCard(3));
+    ASSERT_EQ(c->playlist().size(), 3);
+    apptest::DialogRecorder dialogs;
+    dialogs.answer.path = dest;
+
+    c->onButtonBackup();
+    BackupDlg* dlg = c->_backupDlg;
+    ASSERT_TRUE(dlg);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(dlg->windowTitle(), pmLoadString(QStringLiteral("IDS_BACKUP")));
+    EXPECT_EQ(dlg->selFileTitleLab()->text(), pmLoadString(QStringLiteral("IDS_VIDEO_FILES")) + ":");
+    EXPECT_EQ(dlg->tableView()->rowCount(), 3);
+    EXPECT_EQ(dlg->tableView()->item(1, 0)->text(), QStringLiteral("FILE210315-081002_M.MP4"));
+    EXPECT_TRUE(dlg->evidenceCheckBox()->isVisible());
+    EXPECT_EQ(dlg->nMaxSelFileCount(), -1);
+    // Chosen out of order: copied in playlist order all the same.
+    selectRows(dlg, {2, 0});
+    screenshot(dlg, "backup-selection.png");
+    QSignalSpy finished(c.app.get(), &AppDelegate::backupFinished);
+    QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
+
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_EQ(dialogs.requests[0].kind, DialogRequest::Kind::ChooseFolder);
+    EXPECT_EQ(dialogs.requests[0].directory, pmGetDocumentsFolder());
+    ASSERT_TRUE(waitFor([&] { return finished.count() == 1; }));
+    EXPECT_EQ(c->lastBackupResult().status, BackupStatus::Done);
+    EXPECT_EQ(c->mSelFileIndexSet, (QList<int>{0, 2}));
+    EXPECT_FALSE(c->mProgressDlg && c->mProgressDlg->isVisible());
+    for (int i : {0, 2}) {
+        const QFileInfo src(c->getFilePathInPlaylist(i));
+        EXPECT_EQ(readAll(QDir(dest).filePath(src.fileName())), readAll(src.filePath()));
+        EXPECT_EQ(QFileInfo(QDir(dest).filePath(src.fileName())).lastModified(), src.lastModified());
+        EXPECT_TRUE(QFile::exists(QDir(dest).filePath(src.completeBaseName() + ".log")));
+    }
+    EXPECT_FALSE(QFile::exists(QDir(dest).filePath(QStringLiteral("FILE210315-081002_M.MP4"))));
+    EXPECT_EQ(c->backupBytesDone(), quint64(QFileInfo(c->getFilePathInPlaylist(0)).size() +
+                                            QFileInfo(c->getFilePathInPlaylist(2)).size()));
+    const QStringList lines = apptest::logMessages().filter(QStringLiteral("sourcePath : "));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("081000_M.MP4")));
+    EXPECT_TRUE(apptest::logMessages().contains(QStringLiteral("BackupDlg Start")));
+    EXPECT_TRUE(apptest::logMessages().contains(QStringLiteral("BackupDlg End")));
+    EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(Notifications::UploadVideoChanged), 0);
+    EXPECT_TRUE(dialogs.requests.size() == 1); // no message: success is silent
+}
+
+TEST_F(BackupDialogTest, NothingHappensOnCancelAtEachStepOrWithoutRows)
+{
+    Controller empty(QStringList{});
+    empty->onButtonBackup();
+    EXPECT_FALSE(empty->_backupDlg);
+}
+
+TEST_F(BackupDialogTest, CancelAtSelectionChooserAndEmptySelection)
+{
+    Controller c(makeCard(2));
+    apptest::DialogRecorder dialogs;
+
+    c->onButtonBackup();
+    ASSERT_TRUE(c->_backupDlg);
+    QTest::mouseClick(c->_backupDlg->cancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(dialogs.requests.empty());
+    EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(Notifications::UploadVideoChanged), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(c->_backupDlg);
+
+    // OK with no row chosen ends the backup without a chooser.
+    c->onButtonBackup();
+    ASSERT_TRUE(c->_backupDlg);
+    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    EXPECT_TRUE(dialogs.requests.empty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // The chooser cancelled: no progress window, nothing written.
+    c->onButtonBackup();
+    ASSERT_TRUE(c->_backupDlg);
+    selectRows(c->_backupDlg, {0, 1});
+    dialogs.answer.path.clear();
+    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_FALSE(c->mProgressDlg);
+    EXPECT_TRUE(QDir(dest).isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // The recordings' own folder: refused with a message naming one, nothing written.
+    c->onButtonBackup();
+    selectRows(c->_backupDlg, {1});
+    dialogs.answer.path = card;
+    const qint64 before = QFileInfo(c->getFilePathInPlaylist(1)).size();
+    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    ASSERT_EQ(dialogs.requests.size(), 3u);
+    EXPECT_EQ(dialogs.requests[2].kind, DialogRequest::Kind::MessageBox);
+    EXPECT_EQ(dialogs.requests[2].text, pmLoadString(QStringLiteral("IDS_ERR_BACKUP_IN_SOURCE"))
+                                            .arg(QStringLiteral("FILE210315-081002_M.MP4")));
+    EXPECT_EQ(QFileInfo(c->getFilePathInPlaylist(1)).size(), before);
+    EXPECT_FALSE(c->mProgressDlg);
+}
+
+TEST_F(BackupDialogTest, CancelInTheProgressWindowStopsDuringTheSecondRecording)
+{
+    QStringList files = makeCard(3);
+    Controller c(files);
+    apptest::DialogRecorder dialogs;
+    dialogs.answer.path = dest;
+    const quint64 first = QFileInfo(files[0]).size();
+    std::atomic<bool> reached{false};
+    std::atomic<bool> resume{false};
+    c->m_backupOptionsHook = [&](BackupOptions& options) {
+        options.blockSize = 4096;
+        options.onBlock = [&, first](uint64_t done) {
+            // Hold the worker inside the second recording until the test has pressed Cancel.
+            if (done > first && !reached.exchange(true)) {
+                for (int i = 0; i < 3000 && !resume.load(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        };
+    };
+    c->onButtonBackup();
+    selectRows(c->_backupDlg, {0, 1, 2});
+    dialogs.answer.path = dest;
+    QSignalSpy finished(c.app.get(), &AppDelegate::backupFinished);
+    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    ProgressDlg* progress = c->mProgressDlg;
+    ASSERT_TRUE(progress);
+    EXPECT_TRUE(progress->isVisible());
+    ASSERT_TRUE(waitFor([&] { return reached.load(); }));
+    // The 0.5-second refresh shows the count so far.
+    ASSERT_TRUE(waitFor([&] { return progress->percent() > 0; }));
+    EXPECT_EQ(progress->percentTextField()->text(), QStringLiteral("%1 %").arg(progress->percent()));
+    EXPECT_GT(progress->progressIndicator()->value(), 0);
+    screenshot(progress, "backup-progress.png");
+    EXPECT_TRUE(c->isBackupRunning());
+    QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(progress->isCanceled());
+    resume.store(true);
+    ASSERT_TRUE(waitFor([&] { return finished.count() == 1; }));
+    EXPECT_EQ(c->lastBackupResult().status, BackupStatus::Canceled);
+    EXPECT_TRUE(QFile::exists(QDir(dest).filePath(QFileInfo(files[0]).fileName())));
+    EXPECT_TRUE(QFile::exists(QDir(dest).filePath(QFileInfo(files[0]).completeBaseName() + ".log")));
+    EXPECT_FALSE(QFile::exists(QDir(dest).filePath(QFileInfo(files[1]).fileName())));
+    EXPECT_FALSE(QFile::exists(QDir(dest).filePath(QFileInfo(files[2]).fileName())));
+    EXPECT_EQ(QDir(dest).entryList(QDir::Files | QDir::Hidden).size(), 2); // no partial file left
+    EXPECT_EQ(dialogs.requests.size(), 1u);                                // Cancel shows no message
+    EXPECT_FALSE(c->isBackupRunning());
+}
+
+TEST_F(BackupDialogTest, UploadModeAllowsTenRowsAndHidesTheEvidenceBox)
+{
+    Controller c(makeCard(12));
+    apptest::DialogRecorder dialogs;
+    NotificationCenter::defaultCenter().addObserver(c.app.get(), Notifications::UploadVideoChanged,
+                                                    [&](const Notification& n) { c->UploadVideoChanged(n); });
+    c->openBackupDlg(QStringLiteral("Upload title"), false);
+    BackupDlg* dlg = c->_backupDlg;
+    ASSERT_TRUE(dlg);
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Upload title"));
+    EXPECT_EQ(dlg->nMaxSelFileCount(), 10);
+    EXPECT_FALSE(dlg->evidenceCheckBox()->isVisible());
+    QSignalSpy chosen(c.app.get(), &AppDelegate::uploadVideosChosen);
+
+    selectRows(dlg, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_EQ(dialogs.requests[0].text, pmLoadString(QStringLiteral("IDS_ERR_OVER_MAX_UPLOAD")));
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(dlg->getSelCount(), 11);
+    EXPECT_EQ(dlg->selectedRows().size(), 11);
+    EXPECT_EQ(chosen.count(), 0);
+
+    selectRows(dlg, {11, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen.at(0).at(0).value<QList<int>>(), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 11}));
+    EXPECT_EQ(dialogs.requests.size(), 1u); // no folder chooser for upload
+    EXPECT_FALSE(dlg->isVisible());
+}
+
+TEST_F(BackupDialogTest, ExportSaveDialogWritesEachFormatAndReportsFailures)
+{
+    Controller c(makeCard(1));
+    c.doubleClick(0);
+    ASSERT_TRUE(c.waitOpened());
+    ASSERT_TRUE(waitFor([&] { return c->gpsList().IsGPSReady(); }));
+    apptest::DialogRecorder dialogs;
+    const QString docs = pmGetDocumentsFolder();
+
+    const QString out = dir.filePath(QStringLiteral("exports"));
+    QDir().mkpath(out);
+    int expectedRequests = 0;
+    for (const char* ext : {"kml", "gpx", "csv"}) {
+        dialogs.answer.path = QDir(out).filePath(QStringLiteral("route.") + QLatin1String(ext));
+        c->onButtonExport();
+        ++expectedRequests;
+        ASSERT_EQ(int(dialogs.requests.size()), expectedRequests);
+        const DialogRequest& r = dialogs.requests.back();
+        EXPECT_EQ(r.kind, DialogRequest::Kind::SaveFile);
+        EXPECT_TRUE(r.nameFilter.contains(QStringLiteral("*.gpx")) &&
+                    r.nameFilter.contains(QStringLiteral("*.csv")));
+        // The first proposal is in Documents; later ones where the last export went.
+        EXPECT_EQ(
+            r.directory,
+            QDir(expectedRequests == 1 ? docs : out).filePath(QStringLiteral("FILE210315-081000_M.kml")));
+        const QByteArray text = readAll(dialogs.answer.path);
+        ASSERT_FALSE(text.isEmpty()) << ext;
+        if (QLatin1String(ext) == QLatin1String("kml"))
+            EXPECT_TRUE(text.contains("<kml xmlns="));
+        else if (QLatin1String(ext) == QLatin1String("gpx"))
+            EXPECT_TRUE(text.contains("<gpx version=\"1.1\" creator=\"Rovix Manager "));
+        else
+            EXPECT_TRUE(
+                text.startsWith("time,latitude,longitude,speed_kmh,direction_deg,altitude_m,gx,gy,gz\n"));
+        EXPECT_EQ(pmGetStringSetting(SettingsKey::exportFolder(), QString()), out);
+        EXPECT_EQ(c->playState(), AppDelegate::PlayStatePaused);
+    }
+
+    // A folder that does not exist: a message naming the file, and no file.
+    dialogs.answer.path = dir.filePath(QStringLiteral("gone/route.gpx"));
+    c->onButtonExport();
+    ASSERT_EQ(int(dialogs.requests.size()), expectedRequests + 2);
+    EXPECT_EQ(dialogs.requests.back().kind, DialogRequest::Kind::MessageBox);
+    EXPECT_EQ(dialogs.requests.back().text,
+              pmLoadString(QStringLiteral("IDS_ERR_EXPORT_FAILED")).arg(QStringLiteral("route.gpx")));
+    EXPECT_FALSE(QFile::exists(dialogs.answer.path));
+
+    // The recording itself chosen as the output: refused, the recording unchanged.
+    const QString recording = c->getFilePathInPlaylist(0);
+    const QByteArray before = readAll(recording);
+    dialogs.answer.path = recording;
+    c->onButtonExport();
+    EXPECT_EQ(dialogs.requests.back().kind, DialogRequest::Kind::MessageBox);
+    EXPECT_EQ(readAll(recording), before);
+
+    // The folder chosen is remembered even when the file could not be written there.
+    EXPECT_EQ(pmGetStringSetting(SettingsKey::exportFolder(), QString()), card);
+
+    // Cancel writes nothing and keeps the export folder.
+    dialogs.answer.path.clear();
+    const int count = int(dialogs.requests.size());
+    c->onButtonExport();
+    EXPECT_EQ(int(dialogs.requests.size()), count + 1);
+    EXPECT_EQ(pmGetStringSetting(SettingsKey::exportFolder(), QString()), card);
+}
+
+} // namespace
