@@ -61,7 +61,21 @@ struct RecordingSpec {
     int gopSeconds = 1;      // a key frame every this many seconds
     int crf = 30;
     StartTime clock; // the time of day drawn into the picture
+    // An equirectangular 360-degree picture instead of the stripes: a
+    // latitude-longitude grid every 15 degrees over four coloured quadrants
+    // (front red in the middle, right green, back blue at both edges, left
+    // yellow) and a white cross marking the front.
+    bool equirect = false;
 };
+
+// The spherical-video metadata a 360-degree recording can carry.
+enum class SphericalTag {
+    Sv3d,   // "st3d" and "sv3d" boxes in the video sample entry
+    XmpUuid // the spherical XMP "uuid" box in the video track
+};
+// Adds the metadata to a MOV/MP4 written by writeRecording (movie header
+// after the media data). False on any other layout.
+bool addSphericalMetadata(const std::string& path, SphericalTag tag, std::string* error = nullptr);
 
 // Encodes and muxes a recording. The picture shows the camera clock
 // (HH:MM:SS), the frame number and the camera mark over a moving pattern.

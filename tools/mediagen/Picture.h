@@ -30,5 +30,7 @@ int textWidth(const std::string& text, int cell);
 void drawText(Plane& y, int x, int top, int cell, const std::string& text, uint8_t ink);
 // Fills a 4:2:0 picture.
 void drawFrame(const FrameInfo& info, Plane& y, Plane& u, Plane& v);
+// Fills a 4:2:0 equirectangular picture (see RecordingSpec::equirect).
+void drawEquirectFrame(const FrameInfo& info, Plane& y, Plane& u, Plane& v);
 
 } // namespace mediagen

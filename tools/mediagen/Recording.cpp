@@ -257,7 +257,10 @@ bool Muxer::sendVideo(int index, std::string* error)
     Plane y{f->data[0], f->linesize[0], f->width, f->height};
     Plane u{f->data[1], f->linesize[1], (f->width + 1) / 2, (f->height + 1) / 2};
     Plane v{f->data[2], f->linesize[2], (f->width + 1) / 2, (f->height + 1) / 2};
-    drawFrame(info, y, u, v);
+    if (cfg.equirect)
+        drawEquirectFrame(info, y, u, v);
+    else
+        drawFrame(info, y, u, v);
     f->pts = index;
     f->pict_type = AV_PICTURE_TYPE_NONE;
     rc = avcodec_send_frame(video.ctx, f);

@@ -21,6 +21,7 @@ int usage()
                "  rovixmediagen recording OUT.{mov,mp4,avi} [--seconds S] [--width W --height H --fps F]\n"
                "                [--rear] [--seed N] [--audio] [--audio-first] [--faststart] [--start "
                "YYMMDD-HHMMSS]\n"
+               "                [--equirect [--sv3d | --xmp]]\n"
                "  rovixmediagen nmea OUT [--seconds S] [--seed N] [--start YYMMDD-HHMMSS] [--event SEC]\n"
                "                [--talker GP|GN] [--gsensord] [--header] [--parked]\n"
                "  rovixmediagen avi-track OUT.avi [--seconds S] [--variant 1..5] [--seed N]\n",
@@ -187,7 +188,13 @@ int main(int argc, char** argv)
         cfg.withAudio = a.flag("--audio");
         cfg.audioFirst = a.flag("--audio-first");
         cfg.faststart = a.flag("--faststart");
-        return done(writeRecording(out, cfg, &error), error, out);
+        cfg.equirect = a.flag("--equirect");
+        bool ok = writeRecording(out, cfg, &error);
+        if (ok && a.flag("--sv3d"))
+            ok = addSphericalMetadata(out, SphericalTag::Sv3d, &error);
+        else if (ok && a.flag("--xmp"))
+            ok = addSphericalMetadata(out, SphericalTag::XmpUuid, &error);
+        return done(ok, error, out);
     }
     if (cmd == "nmea") {
         NmeaSpec cfg;
