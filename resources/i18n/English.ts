@@ -59,6 +59,14 @@
         <source>Direction</source>
         <translation>Direction</translation>
     </message>
+    <message id="IDS_ERR_CAPTURE_FRAME">
+        <source>The picture of this moment cannot be taken from the recording: it is damaged, incomplete, missing or still opening.</source>
+        <translation>The picture of this moment cannot be taken from the recording: it is damaged, incomplete, missing or still opening.</translation>
+    </message>
+    <message id="IDS_ERR_SAVE_PICTURE">
+        <source>The picture could not be saved. Check that the folder exists, can be written to and has free space.</source>
+        <translation>The picture could not be saved. Check that the folder exists, can be written to and has free space.</translation>
+    </message>
     <message id="IDS_ERR_FOLDER_READ_ONLY">
         <source>The destination folder is read-only. Please choose another folder.</source>
         <translation>The destination folder is read-only. Please choose another folder.</translation>

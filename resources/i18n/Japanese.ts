@@ -59,6 +59,14 @@
         <source>Direction</source>
         <translation>方位</translation>
     </message>
+    <message id="IDS_ERR_CAPTURE_FRAME">
+        <source>The picture of this moment cannot be taken from the recording: it is damaged, incomplete, missing or still opening.</source>
+        <translation>この時点の画像を映像から取得できません。ファイルが壊れている、不完全である、見つからない、または読み込み中です。</translation>
+    </message>
+    <message id="IDS_ERR_SAVE_PICTURE">
+        <source>The picture could not be saved. Check that the folder exists, can be written to and has free space.</source>
+        <translation>画像を保存できませんでした。フォルダーが存在し、書き込みができ、空き容量があることを確認してください。</translation>
+    </message>
     <message id="IDS_ERR_FOLDER_READ_ONLY">
         <source>The destination folder is read-only. Please choose another folder.</source>
         <translation>保存先のフォルダーは読み取り専用です。別のフォルダーを選択してください。</translation>

@@ -19,6 +19,9 @@
 //                                     volume, end of a recording
 //   playback/AppDelegateDualCamera.cpp  two cameras in step
 //   playback/AppDelegateTimeStamp.cpp   the time-stamp overlay
+//   export/AppDelegateCapture.cpp     frame capture and printing: the
+//                                     frames of both cameras, the time
+//                                     stamp drawn into them, the commands
 //   app/AppDelegateStubs.cpp          the folder monitor's hooks, until the
 //                                     monitor is built
 //   export/AppDelegateExport.cpp      backup copy (selection, destination,
@@ -323,6 +326,37 @@ public:
     void windowDidZoom(const QSizeF& frameSize);
 
     // ==== end of main window
+
+    // ==== frame capture and printing (export/AppDelegateCapture.cpp)
+
+    // The toolbar's capture and print commands. Both pause playback and open
+    // their modal window; capture resumes playback afterwards when it was
+    // playing and nothing was saved, print leaves it paused.
+    void onButtonCapture();
+    void onButtonPrint();
+    // Camera 1's frame at its current time, at the file's full resolution,
+    // with the time stamp while the overlay belongs to it; null when no frame
+    // can be taken (lastCaptureError() says why).
+    QImage getCurrentImage();
+    // Camera 2's frame at camera 1's time, always with the time stamp; null
+    // without a second camera or when no frame can be taken.
+    QImage getCurrentImage2();
+    // The time-stamp text drawn into a frame picture (nothing without a start date).
+    QImage drawTimeStamp(const QImage& image);
+    // The image redrawn into exactly width x height pixels; null for a null image.
+    static QImage resizedImage(const QImage& image, int width, int height);
+    // The G-sensor panel's picture (null without the panel).
+    QImage getGSensorBitmap() const;
+    QString lastCaptureError() const { return m_strCaptureError; }
+
+private:
+    // Both cameras' frames for a capture or a print, taken at once (camera 2
+    // on a second thread); false, after telling the user, when they cannot be.
+    bool takeCaptureFrames(QImage& image1, QImage& image2);
+    QByteArray currentNativePath(int camera) const;
+    QString m_strCaptureError;
+
+public:
 
     // ==== backup copy and track export (export/AppDelegateExport.cpp)
 

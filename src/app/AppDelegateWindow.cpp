@@ -58,6 +58,8 @@ void AppDelegate::createPanels()
     toolbar->resize(toolbar->width(), kToolbarHeight);
     toolbar->setSwitchButtonPositionProvider([this] { return getSwitchButtonPosition(); });
     connect(toolbar, &ToolbarView::browseRequested, this, &AppDelegate::onButtonBrowse);
+    connect(toolbar, &ToolbarView::printRequested, this, &AppDelegate::onButtonPrint);
+    connect(toolbar, &ToolbarView::captureRequested, this, &AppDelegate::onButtonCapture);
     connect(toolbar, &ToolbarView::backupRequested, this, &AppDelegate::onButtonBackup);
     connect(toolbar, &ToolbarView::exportRequested, this, &AppDelegate::onButtonExport);
     connect(toolbar, &ToolbarView::windowSwitchRequested, this, &AppDelegate::onButtonWindowSwitch);

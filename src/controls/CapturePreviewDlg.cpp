@@ -1,0 +1,263 @@
+#include "controls/CapturePreviewDlg.h"
+
+#include "WaitingWindow/WaitingWindow.h"
+#include "base/Services.h"
+#include "controls/BitmapButton.h"
+#include "core/Clock.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSaveFile>
+
+namespace
+{
+constexpr int kMargin = 20;
+constexpr int kImageViewHeight = 430;
+constexpr int kButtonRowY = 470;
+// With two cameras the image view gives up this much of its top to the camera buttons.
+constexpr int kCameraRowSpace = 39;
+constexpr int kCameraRowGap = 4;
+} // namespace
+
+CapturePreviewDlg::CapturePreviewDlg(const QImage& image, const QImage& subImage, QWidget* parent)
+    : QDialog(parent), m_videoImage(image), m_videoSubImage(subImage)
+{
+    setObjectName(QStringLiteral("CapturePreviewDlg"));
+    setModal(true);
+    setFixedSize(kWindowWidth, kWindowHeight);
+    m_imageView = new QLabel(this);
+    m_imageView->setObjectName(QStringLiteral("imageView"));
+    m_imageView->setAlignment(Qt::AlignCenter);
+    m_imageView->setGeometry(kMargin, kMargin, kWindowWidth - 2 * kMargin, kImageViewHeight);
+    m_cancelButton = new QPushButton(this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setGeometry(kWindowWidth - kMargin - 240, kButtonRowY, 110, 32);
+    m_okButton = new QPushButton(this);
+    m_okButton->setObjectName(QStringLiteral("okButton"));
+    m_okButton->setGeometry(kWindowWidth - kMargin - 120, kButtonRowY, 120, 32);
+    // Return saves.
+    m_okButton->setDefault(true);
+    m_okButton->setAutoDefault(true);
+    m_cancelButton->setAutoDefault(false);
+    connect(m_okButton, &QPushButton::clicked, this, &CapturePreviewDlg::saveAs);
+    connect(m_cancelButton, &QPushButton::clicked, this, &CapturePreviewDlg::cancel);
+    windowDidLoad();
+}
+
+CapturePreviewDlg::~CapturePreviewDlg() = default;
+
+void CapturePreviewDlg::windowDidLoad()
+{
+    m_bOK = false;
+    setWindowTitle(pmLoadString(QStringLiteral("IDS_CAPTURE_PREVIEW")));
+    m_okButton->setText(pmLoadString(QStringLiteral("IDS_SAVE_AS")));
+    m_cancelButton->setText(pmLoadString(QStringLiteral("IDS_CANCEL")));
+    if (!m_videoSubImage.isNull()) {
+        combine2Image();
+        m_nCaptureOptions = BothCameras;
+        QRect view = m_imageView->geometry();
+        view.setTop(view.top() + kCameraRowSpace);
+        m_imageView->setGeometry(view);
+    } else {
+        m_nCaptureOptions = SingleCamera;
+    }
+    setCaptureImage();
+    if (m_videoSubImage.isNull())
+        return;
+    m_oCamera1Btn = makeCameraButton(QStringLiteral("button_print_camera1"), "oCamera1Btn");
+    m_oCamera2Btn = makeCameraButton(QStringLiteral("button_print_camera2"), "oCamera2Btn");
+    m_oCamera12Btn = makeCameraButton(QStringLiteral("button_print_camera12"), "oCamera12Btn");
+    const int left = (width() - kCameraRowWidth) / 2;
+    const int top = m_imageView->geometry().top() - kCameraRowGap - kCameraButtonHeight;
+    m_oCamera1Btn->move(left, top);
+    m_oCamera2Btn->move(left + kCameraButtonWidth, top);
+    m_oCamera12Btn->move(left + 2 * kCameraButtonWidth, top);
+    connect(m_oCamera1Btn, &BitmapButton::clicked, this, &CapturePreviewDlg::onCamera1ButtonPressed);
+    connect(m_oCamera2Btn, &BitmapButton::clicked, this, &CapturePreviewDlg::onCamera2ButtonPressed);
+    connect(m_oCamera12Btn, &BitmapButton::clicked, this, &CapturePreviewDlg::onCamera12ButtonPressed);
+    m_oCamera12Btn->checkButton(true);
+}
+
+BitmapButton* CapturePreviewDlg::makeCameraButton(const QString& base, const char* objectName)
+{
+    auto* button = new BitmapButton(QSize(kCameraButtonWidth, kCameraButtonHeight), this);
+    button->setObjectName(QLatin1String(objectName));
+    button->setBitmapButton(base + QStringLiteral(".png"), base + QStringLiteral("_d.png"),
+                            base + QStringLiteral("_f.png"), base + QStringLiteral("_g.png"));
+    button->show();
+    return button;
+}
+
+void CapturePreviewDlg::chooseOption(int option)
+{
+    qDebug(option == Camera2 ? "Camera2 button pressed !" : "Camera1 button pressed !");
+    if (m_nCaptureOptions == option)
+        return;
+    m_nCaptureOptions = option;
+    setCaptureImage();
+    if (m_oCamera1Btn) {
+        m_oCamera1Btn->checkButton(option == Camera1);
+        m_oCamera2Btn->checkButton(option == Camera2);
+        m_oCamera12Btn->checkButton(option == BothCameras);
+    }
+}
+
+void CapturePreviewDlg::onCamera1ButtonPressed()
+{
+    chooseOption(Camera1);
+}
+
+void CapturePreviewDlg::onCamera2ButtonPressed()
+{
+    chooseOption(Camera2);
+}
+
+void CapturePreviewDlg::onCamera12ButtonPressed()
+{
+    chooseOption(BothCameras);
+}
+
+void CapturePreviewDlg::combine2Image()
+{
+    const CombinedLayout l = pmCombineLayout(m_videoImage.width(), m_videoImage.height(),
+                                             m_videoSubImage.width(), m_videoSubImage.height());
+    if (l.width <= 0 || l.height <= 0) {
+        m_videoCombinedImage = m_videoImage;
+        return;
+    }
+    QImage combined(l.width, l.height, QImage::Format_RGB32);
+    combined.fill(Qt::black);
+    QPainter p(&combined);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    // The layout's frames have their origin at the bottom left.
+    const auto topLeft = [&](const PmFrameF& f) {
+        const PmFrameF t = pmTopLeftFrame(f, static_cast<double>(l.height));
+        return QRectF(t.x, t.y, t.width, t.height);
+    };
+    p.drawImage(topLeft(l.camera2), m_videoSubImage);
+    p.drawImage(topLeft(l.camera1), m_videoImage);
+    p.end();
+    m_videoCombinedImage = combined;
+}
+
+void CapturePreviewDlg::setCaptureImage()
+{
+    if (m_nCaptureOptions == BothCameras)
+        m_shownImage = m_videoCombinedImage;
+    else if (m_nCaptureOptions == Camera2)
+        m_shownImage = m_videoSubImage;
+    else
+        m_shownImage = m_videoImage;
+    showPicture();
+}
+
+void CapturePreviewDlg::showPicture()
+{
+    const QSize room = m_imageView->size();
+    if (m_shownImage.isNull() || room.isEmpty()) {
+        m_imageView->clear();
+        return;
+    }
+    QImage fitted = m_shownImage;
+    if (fitted.width() > room.width() || fitted.height() > room.height())
+        fitted = fitted.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    m_imageView->setPixmap(QPixmap::fromImage(fitted));
+}
+
+void CapturePreviewDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    showPicture();
+}
+
+void CapturePreviewDlg::saveAs()
+{
+    // One save at a time: a second Return while a save panel is open does nothing.
+    if (m_bSaving)
+        return;
+    m_dateComponents = pmCaptureDate(pmNow());
+    const CaptureDate date = m_dateComponents;
+    m_bSaving = true;
+    if (m_nCaptureOptions == BothCameras) {
+        saveCaptureImage(false, 1, date,
+                         [this, date] { saveCaptureImage(true, 2, date, [this] { m_bSaving = false; }); });
+    } else {
+        saveCaptureImage(true, m_nCaptureOptions, date, [this] { m_bSaving = false; });
+    }
+}
+
+void CapturePreviewDlg::saveCaptureImage(bool close, int kind, const CaptureDate& date,
+                                         std::function<void()> then)
+{
+    const QString folder = pmGetCaptureFolder();
+    const QImage picture = kind == 2 ? m_videoSubImage : m_videoImage;
+    const QString name = QString::fromStdString(pmCaptureFileName(date, kind));
+    const QString suggested = QDir(folder).filePath(name);
+    QPointer<CapturePreviewDlg> self(this);
+    pmChooseSaveFile(
+        this, pmLoadString(QStringLiteral("IDS_SAVE_AS")), suggested, QStringLiteral("JPEG (*.jpg *.jpeg)"),
+        [self, picture, close, then](const QString& path) {
+            if (!self)
+                return;
+            if (!path.isEmpty()) {
+                pmStartWait();
+                QString error;
+                const bool written = writeJpeg(picture, path, &error);
+                pmEndWait();
+                if (written) {
+                    self->m_bOK = true;
+                    pmSetCaptureFolder(QFileInfo(path).absolutePath());
+                    pmWriteLogQ(QStringLiteral("CapturePreviewDlg - saved %1").arg(path));
+                } else {
+                    pmWriteLogQ(QStringLiteral("CapturePreviewDlg - cannot write %1 : %2").arg(path, error));
+                    pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_SAVE_PICTURE")) +
+                                 QStringLiteral("\n\n") + QDir::toNativeSeparators(path));
+                }
+            }
+            if (!self)
+                return;
+            if (close)
+                self->done(self->m_bOK ? QDialog::Accepted : QDialog::Rejected);
+            if (then)
+                then();
+        });
+}
+
+bool CapturePreviewDlg::writeJpeg(const QImage& image, const QString& path, QString* error)
+{
+    if (image.isNull()) {
+        if (error)
+            *error = QStringLiteral("no picture");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, "jpg");
+    if (!writer.write(image)) {
+        if (error)
+            *error = writer.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void CapturePreviewDlg::cancel()
+{
+    m_bOK = false;
+    reject();
+}

@@ -1,0 +1,174 @@
+#include "views/PrintWindowController.h"
+
+#include "base/Services.h"
+#include "controls/BitmapButton.h"
+#include "core/Log.h"
+
+#include <QDebug>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+namespace
+{
+constexpr int kMargin = 20;
+constexpr int kButtonRowHeight = 52;
+constexpr int kCameraButtonWidth = 76;
+constexpr int kCameraButtonHeight = 35;
+constexpr int kCameraRowWidth = 228;
+// With two cameras the window grows by this much to hold the camera buttons.
+constexpr int kCameraRowSpace = 39;
+constexpr int kCameraRowGap = 4;
+
+PrintWindowController::PrintDialogHook& dialogHook()
+{
+    static PrintWindowController::PrintDialogHook hook;
+    return hook;
+}
+} // namespace
+
+void PrintWindowController::setPrintDialogHook(PrintDialogHook hook)
+{
+    dialogHook() = std::move(hook);
+}
+
+PrintWindowController::PrintWindowController(const PrintPageData& page, QWidget* parent)
+    : QDialog(parent), m_bTwoCameras(!page.videoImage2.isNull())
+{
+    setObjectName(QStringLiteral("PrintWindow"));
+    setModal(true);
+    m_canvasView = new PrintCanvasView(QRect(kMargin, kMargin, kPageWidth, kPageHeight), page, this);
+    m_cancelButton = new QPushButton(this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_okButton = new QPushButton(this);
+    m_okButton->setObjectName(QStringLiteral("okButton"));
+    // Return prints.
+    m_okButton->setDefault(true);
+    m_okButton->setAutoDefault(true);
+    m_cancelButton->setAutoDefault(false);
+    connect(m_okButton, &QPushButton::clicked, this, &PrintWindowController::printOnePage);
+    connect(m_cancelButton, &QPushButton::clicked, this, &PrintWindowController::cancel);
+    windowDidLoad();
+}
+
+PrintWindowController::~PrintWindowController() = default;
+
+void PrintWindowController::windowDidLoad()
+{
+    setWindowTitle(pmLoadString(QStringLiteral("IDS_PRINT_PREVIEW")));
+    setAutoFillBackground(true);
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+    setPalette(grey);
+    m_okButton->setText(pmLoadString(QStringLiteral("IDS_PRINT")));
+    m_cancelButton->setText(pmLoadString(QStringLiteral("IDS_CANCEL")));
+
+    const int width = kPageWidth + 2 * kMargin;
+    int height = kPageHeight + 2 * kMargin + kButtonRowHeight;
+    int pageTop = kMargin;
+    m_nCaptureOptions = m_bTwoCameras ? PrintBothCameras : PrintOneCamera;
+    if (m_bTwoCameras) {
+        height += kCameraRowSpace;
+        pageTop += kCameraRowSpace;
+    }
+    setFixedSize(width, height);
+    m_canvasView->move(kMargin, pageTop);
+    const int buttonY = pageTop + kPageHeight + (kButtonRowHeight + kMargin - 32) / 2;
+    m_okButton->setGeometry(width - kMargin - 120, buttonY, 120, 32);
+    m_cancelButton->setGeometry(width - kMargin - 240, buttonY, 110, 32);
+
+    if (!m_bTwoCameras)
+        return;
+    m_oCamera1Btn = makeCameraButton(QStringLiteral("button_print_camera1"), "oCamera1Btn");
+    m_oCamera2Btn = makeCameraButton(QStringLiteral("button_print_camera2"), "oCamera2Btn");
+    m_oCamera12Btn = makeCameraButton(QStringLiteral("button_print_camera12"), "oCamera12Btn");
+    const int left = (width - kCameraRowWidth) / 2;
+    const int top = pageTop - kCameraRowGap - kCameraButtonHeight;
+    m_oCamera1Btn->move(left, top);
+    m_oCamera2Btn->move(left + kCameraButtonWidth, top);
+    m_oCamera12Btn->move(left + 2 * kCameraButtonWidth, top);
+    connect(m_oCamera1Btn, &BitmapButton::clicked, this, &PrintWindowController::onCamera1ButtonPressed);
+    connect(m_oCamera2Btn, &BitmapButton::clicked, this, &PrintWindowController::onCamera2ButtonPressed);
+    connect(m_oCamera12Btn, &BitmapButton::clicked, this, &PrintWindowController::onCamera12ButtonPressed);
+    m_oCamera12Btn->checkButton(true);
+}
+
+BitmapButton* PrintWindowController::makeCameraButton(const QString& base, const char* objectName)
+{
+    auto* button = new BitmapButton(QSize(kCameraButtonWidth, kCameraButtonHeight), this);
+    button->setObjectName(QLatin1String(objectName));
+    button->setBitmapButton(base + QStringLiteral(".png"), base + QStringLiteral("_d.png"),
+                            base + QStringLiteral("_f.png"), base + QStringLiteral("_g.png"));
+    button->show();
+    return button;
+}
+
+void PrintWindowController::chooseOption(int option)
+{
+    qDebug(option == PrintCamera2 ? "Camera2 button pressed !" : "Camera1 button pressed !");
+    if (m_nCaptureOptions == option)
+        return;
+    m_nCaptureOptions = option;
+    m_canvasView->setPrintOptions(option, true);
+    if (m_oCamera1Btn) {
+        m_oCamera1Btn->checkButton(option == PrintCamera1);
+        m_oCamera2Btn->checkButton(option == PrintCamera2);
+        m_oCamera12Btn->checkButton(option == PrintBothCameras);
+    }
+}
+
+void PrintWindowController::onCamera1ButtonPressed()
+{
+    chooseOption(PrintCamera1);
+}
+
+void PrintWindowController::onCamera2ButtonPressed()
+{
+    chooseOption(PrintCamera2);
+}
+
+void PrintWindowController::onCamera12ButtonPressed()
+{
+    chooseOption(PrintBothCameras);
+}
+
+void PrintWindowController::printOnePage()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    // No top margin: the page starts at the top of the paper.
+    const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Point);
+    printer.setPageMargins(QMarginsF(margins.left(), 0, margins.right(), margins.bottom()),
+                           QPageLayout::Point);
+    bool accepted = false;
+    if (dialogHook()) {
+        accepted = dialogHook()(printer);
+    } else {
+        QPrintDialog dialog(&printer, this);
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
+    if (!accepted)
+        return;
+    if (!printPage(printer))
+        pmWriteLog("PrintWindowController - the printer could not be started");
+}
+
+bool PrintWindowController::printPage(QPrinter& printer) const
+{
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    // The page's points onto the printable area, whole page visible, from its top-left corner.
+    const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
+    const QSizeF page = m_canvasView->pageSize();
+    const double scale = std::min(area.width() / page.width(), area.height() / page.height());
+    painter.scale(scale, scale);
+    m_canvasView->drawPage(painter);
+    painter.end();
+    return true;
+}
+
+void PrintWindowController::cancel()
+{
+    reject();
+}
