@@ -127,6 +127,14 @@
         <source>Evidence package</source>
         <translation>Evidence package</translation>
     </message>
+    <message id="IDS_FILE_DATE">
+        <source>Date</source>
+        <translation>Date</translation>
+    </message>
+    <message id="IDS_FILE_SIZE">
+        <source>Size</source>
+        <translation>Size</translation>
+    </message>
     <message id="IDS_EXPORT_TO_KML">
         <source>Export the route to a KML file</source>
         <translation>Export the route to a KML file</translation>

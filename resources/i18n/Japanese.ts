@@ -127,6 +127,14 @@
         <source>Evidence package</source>
         <translation>証拠パッケージ</translation>
     </message>
+    <message id="IDS_FILE_DATE">
+        <source>Date</source>
+        <translation>日付</translation>
+    </message>
+    <message id="IDS_FILE_SIZE">
+        <source>Size</source>
+        <translation>サイズ</translation>
+    </message>
     <message id="IDS_EXPORT_TO_KML">
         <source>Export the route to a KML file</source>
         <translation>走行ルートを KML ファイルに書き出し</translation>

@@ -98,8 +98,9 @@ void BackupDlg::setLayerString()
     setWindowTitle(m_strBackupTitle);
     m_selFileTitleLab->setText(QStringLiteral("%1:").arg(pmLoadString(QStringLiteral("IDS_VIDEO_FILES"))));
     m_evidenceCheck->setText(pmLoadString(QStringLiteral("IDS_EVIDENCE_PACKAGE")));
-    mTableView->setHorizontalHeaderLabels(
-        {pmLoadString(QStringLiteral("IDS_FILE_NAME")), QStringLiteral("Date"), QStringLiteral("Size")});
+    mTableView->setHorizontalHeaderLabels({pmLoadString(QStringLiteral("IDS_FILE_NAME")),
+                                           pmLoadString(QStringLiteral("IDS_FILE_DATE")),
+                                           pmLoadString(QStringLiteral("IDS_FILE_SIZE"))});
 }
 
 QList<int> BackupDlg::selectedRows() const

@@ -29,6 +29,9 @@ ProgressDlg::ProgressDlg(std::shared_ptr<BackupProgress> progress, QWidget* pare
     m_progressIndicator->setMinimumWidth(360);
     m_percentTextField = new QLabel(QStringLiteral("0 %"), this);
     m_percentTextField->setObjectName(QStringLiteral("PercentTextField"));
+    m_percentTextField->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_percentTextField->setMinimumWidth(
+        m_percentTextField->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 8);
     m_cancelButton = new QPushButton(pmLoadString(QStringLiteral("IDS_CANCEL")), this);
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
     connect(m_cancelButton, &QPushButton::clicked, this, &ProgressDlg::onCancel);

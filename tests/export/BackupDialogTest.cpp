@@ -7,13 +7,17 @@
 
 #include "base/SettingsKeys.h"
 #include "controls/BackupDlg.h"
+#include "controls/BitmapButton.h"
 #include "controls/ProgressDlg.h"
+#include "controls/ToolbarView.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <atomic>
@@ -40,12 +44,18 @@ void selectRows(BackupDlg* dlg, const QList<int>& rows)
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-// Where a test may keep screenshots (set ROVIX_SCREENSHOT_DIR to get them).
+// Where a test may keep screenshots (set ROVIX_SCREENSHOT_DIR to get them):
+// the window itself and, on a real display (xvfb-run), the whole screen.
 void screenshot(QWidget* w, const char* name)
 {
     const QString dir = qEnvironmentVariable("ROVIX_SCREENSHOT_DIR");
-    if (!dir.isEmpty() && w)
-        w->grab().save(QDir(dir).filePath(QString::fromLatin1(name)));
+    if (dir.isEmpty() || !w)
+        return;
+    QTest::qWait(200);
+    w->grab().save(QDir(dir).filePath(QString::fromLatin1(name)));
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        QGuiApplication::primaryScreen()->grabWindow(0).save(
+            QDir(dir).filePath(QStringLiteral("screen-") + QString::fromLatin1(name)));
 }
 
 class BackupDialogTest : public ::testing::Test
@@ -95,7 +105,12 @@ TEST_F(BackupDialogTest, BackupWalkFromTheButtonToFinishedCopies)
     apptest::DialogRecorder dialogs;
     dialogs.answer.path = dest;
 
-    c->onButtonBackup();
+    // The toolbar's Backup button reaches the command.
+    c->createPanels();
+    c->window()->show();
+    ASSERT_TRUE(c->toolbar() && c->toolbar()->oBackupBtn());
+    c->toolbar()->oBackupBtn()->setEnabled(true);
+    QTest::mouseClick(c->toolbar()->oBackupBtn(), Qt::LeftButton);
     BackupDlg* dlg = c->_backupDlg;
     ASSERT_TRUE(dlg);
     EXPECT_TRUE(dlg->isVisible());
@@ -207,6 +222,8 @@ TEST_F(BackupDialogTest, CancelInTheProgressWindowStopsDuringTheSecondRecording)
             }
         };
     };
+    c->createPanels();
+    c->window()->show();
     c->onButtonBackup();
     selectRows(c->_backupDlg, {0, 1, 2});
     dialogs.answer.path = dest;
@@ -270,6 +287,7 @@ TEST_F(BackupDialogTest, UploadModeAllowsTenRowsAndHidesTheEvidenceBox)
 TEST_F(BackupDialogTest, ExportSaveDialogWritesEachFormatAndReportsFailures)
 {
     Controller c(makeCard(1));
+    c->createPanels();
     c.doubleClick(0);
     ASSERT_TRUE(c.waitOpened());
     ASSERT_TRUE(waitFor([&] { return c->gpsList().IsGPSReady(); }));
@@ -281,7 +299,9 @@ TEST_F(BackupDialogTest, ExportSaveDialogWritesEachFormatAndReportsFailures)
     int expectedRequests = 0;
     for (const char* ext : {"kml", "gpx", "csv"}) {
         dialogs.answer.path = QDir(out).filePath(QStringLiteral("route.") + QLatin1String(ext));
-        c->onButtonExport();
+        // Through the toolbar's export button, enabled because the track has positions.
+        ASSERT_TRUE(c->toolbar()->oExportBtn()->isEnabled());
+        QTest::mouseClick(c->toolbar()->oExportBtn(), Qt::LeftButton);
         ++expectedRequests;
         ASSERT_EQ(int(dialogs.requests.size()), expectedRequests);
         const DialogRequest& r = dialogs.requests.back();
