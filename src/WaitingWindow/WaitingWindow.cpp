@@ -1,6 +1,7 @@
 #include "WaitingWindow/WaitingWindow.h"
 
 #include "WaitingWindow/YRKSpinningProgressIndicator.h"
+#include "base/EventHold.h"
 #include "controls/StandardDialogs.h"
 #include "core/Log.h"
 
@@ -39,7 +40,13 @@ void WaitingWindow::showCentered()
     m_indicator->startAnimation();
     // Let the window system map the window once; the caller usually blocks the
     // event loop next, and an unmapped window could not show the spinner.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Only window-system work runs here: no input, timers or socket
+    // notifiers, and the program's own queued work (player events, monitor
+    // batches) is held until the caller is back in the event loop, so none
+    // of the controller's handlers runs in the middle of the caller's work.
+    EventHold hold;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
+                                    QEventLoop::X11ExcludeTimers);
 }
 
 void WaitingWindow::stopAnimation()

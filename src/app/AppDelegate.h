@@ -22,8 +22,8 @@
 //   export/AppDelegateCapture.cpp     frame capture and printing: the
 //                                     frames of both cameras, the time
 //                                     stamp drawn into them, the commands
-//   app/AppDelegateStubs.cpp          the folder monitor's hooks, until the
-//                                     monitor is built
+//   library/AppDelegateMonitor.cpp    folder monitor: the watch, its check,
+//                                     recordings that arrive or come back
 //   export/AppDelegateExport.cpp      backup copy (selection, destination,
 //                                     progress, worker), track export
 // Everything here runs on the main thread.
@@ -43,6 +43,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -60,6 +61,8 @@ class CalendarView;
 class MapView;
 class GSensorView;
 class VideoPlayerView;
+class SCEvents;
+class SCEvent;
 class BackupDlg;
 class ProgressDlg;
 
@@ -138,7 +141,7 @@ public:
     const QList<AMediaFile>& playlist() const { return mPlaylist; }
 
     // ---- playlist index, folder monitor and window hooks (library/AppDelegatePlaylist.cpp,
-    // playback/AppDelegatePlayback.cpp; the monitor in app/AppDelegateStubs.cpp)
+    // playback/AppDelegatePlayback.cpp; the monitor in library/AppDelegateMonitor.cpp)
 
     void rebuildPlaylist();
     void setCurPlaylistIndex(int index, bool autoPlay);
@@ -153,6 +156,26 @@ public:
     void onButtonPlayFullScreen();
     // The folder check: rebuilds the playlist when a listed recording has gone.
     void onMonitorFolder();
+    // The watcher's listener: logs the event and runs the check for removals,
+    // unmounts and renames; queues the library's follow-up (below).
+    void pathWatcher(SCEvents* watcher, const SCEvent& event);
+    // After a batch of events, once: drops recordings that are gone from the
+    // library, takes in recordings that arrived (the playlist keeps what
+    // plays), or builds the library again when the watched folder came back.
+    void syncLibraryWithFolder();
+    // Removes library entries whose files no longer exist; true when any went.
+    bool pruneVanishedRecordings();
+    // The playlist the filter gives now, taken over without deselecting the
+    // current recording (which keeps playing at its new row).
+    void refreshPlaylistKeepingCurrent();
+    // The library's entries that pass the playlist filter, in playlist order.
+    QList<AMediaFile> filteredPlaylist(const QList<AMediaFile>& sorted) const;
+    SCEvents* folderWatcher() const { return events; }
+    const QString& monitoredFolder() const { return m_strMonitorFolder; }
+
+    // Folder monitor state: the watcher (created on first use), a check running.
+    SCEvents* events = nullptr;
+    bool m_bCheckFolder = false;
 
     void onPlayBarButtonClicked(const Notification& n);
     void onSliderChanged(const Notification& n);
@@ -227,13 +250,19 @@ public:
     void switchVideoWindow(bool switchVideo);
     void onButtonWindowSwitch();
     int getSwitchButtonPosition() const;
-    // Seeks the rear surface onto the front one when they differ by more than
-    // kCameraSyncThreshold seconds; true when it corrected. Correcting at half
-    // the promised kMaxCameraDrift leaves room for the drift of one more tick
-    // and for a slow machine, so the pair never reaches the promise.
+    // Keeps the rear surface on the front one's time: a gap above
+    // kCameraSeekGap is sought away (at most once per kCameraSeekInterval
+    // while playing, unless it exceeds kCameraBreakGap), a smaller one is
+    // closed by running the rear up to kCameraMaxNudge faster or slower.
+    // True when it sought.
     bool syncSecondCamera();
     static constexpr double kMaxCameraDrift = 0.1;
-    static constexpr double kCameraSyncThreshold = 0.05;
+    static constexpr double kCameraSeekGap = 0.1;
+    static constexpr double kCameraBreakGap = 0.5;
+    static constexpr double kCameraSeekInterval = 10.0;
+    static constexpr double kCameraSeekSettle = 1.0;
+    static constexpr double kCameraMaxNudge = 0.05;
+    static constexpr double kCameraNudgeDeadband = 0.015;
 
     // Time-stamp overlay.
     // The overlay text; none (and the overlay text set to " ") without a start date.
@@ -267,6 +296,7 @@ public:
     int timeStampMode() const { return m_nShowTimeStamp; }
     const GpsList& gpsList() const { return m_poGpsList; }
     int cameraSyncCount() const { return m_nCameraSyncCount; }
+    int cameraNudgeCount() const { return m_nCameraNudgeCount; }
     float playSpeed() const { return m_fPlaySpeed; }
     bool isMuted() const { return m_bMute; }
     int volume() const { return m_nVolume; }
@@ -293,8 +323,14 @@ public:
     QPointer<VideoPlayerView> _videoPlayView;
     QPointer<VideoPlayerView> _videoPlayView2;
     QTimer* mCheckMovieTimeTimer = nullptr;
-    // Corrections made by syncSecondCamera since the pair was opened.
+    // Seeks and speed changes syncSecondCamera made since the pair was opened,
+    // the rear's speed offset now (a fraction of the rate), when it last
+    // sought, and until when a seek is still landing (steady clock, seconds).
     int m_nCameraSyncCount = 0;
+    int m_nCameraNudgeCount = 0;
+    double m_fRearNudge = 0;
+    double m_dLastCameraSeek = -1e9;
+    double m_dCameraQuietUntil = 0;
     // The speed step in force when there is no play bar to hold it.
     int m_nSpeedStep = 0;
 
@@ -302,6 +338,7 @@ private:
     VideoPlayerView* makeSurface(QWidget* host);
     void dropSurface(QPointer<VideoPlayerView>& surface);
     void onSurfaceLoadFailed(VideoPlayerView* surface, const QString& reason);
+    void onSurfacePlaybackFailed(VideoPlayerView* surface, const QString& reason);
     QWidget* playerHost(int which) const;
     void setTimeStampVisible(bool visible);
 
@@ -458,6 +495,12 @@ public:
     int m_nCurFolderLevel = 0;
     // The camera model of the current folder, kept until the track takes it.
     QString m_strModelName;
+    // The folder the monitor watches, and the follow-up its events queued.
+    QString m_strMonitorFolder;
+    QStringList m_pendingAddPaths;
+    bool m_bLibrarySyncQueued = false;
+    bool m_bPruneQueued = false;
+    bool m_bRebuildQueued = false;
 
 private:
     void registerObservers();

@@ -41,9 +41,9 @@ bool AppDelegate::buildVideoLibrary(const QString& folder)
     pmWriteLogQ(QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(folder));
     m_nShowTimeStamp = 0;
     hideTimeStamp();
-    const QString model = getModelName(folder);
-    if (!model.isEmpty())
-        m_strModelName = model; // without DEVICE.XML the track keeps the model it had
+    // The model belongs to this folder's camera: a card without DEVICE.XML
+    // has none, rather than the model of the card browsed before it.
+    m_strModelName = getModelName(folder);
     m_nCurFolderLevel = 0;
     pmStartWait();
 

@@ -5,6 +5,7 @@
 // (core/PlaylistFilter.h); this side gathers its inputs and resets the panels.
 #include "app/AppDelegate.h"
 
+#include "base/EventHold.h"
 #include "base/Services.h"
 #include "controls/CalendarView.h"
 #include "controls/FileListLayout.h"
@@ -37,19 +38,8 @@ void AppDelegate::showCalendar(bool show)
     rebuildPlaylist();
 }
 
-void AppDelegate::rebuildPlaylist()
+QList<AMediaFile> AppDelegate::filteredPlaylist(const QList<AMediaFile>& sorted) const
 {
-    const QList<AMediaFile> sorted = sortByFileDate();
-    clearPlayList();
-    pmWriteLog("AppDelegate::rebuildPlaylist - Start - Ready to call setCurPlaylistIndex:-1");
-
-    m_nShowTimeStamp = 0;
-    hideTimeStamp();
-    setCurPlaylistIndex(-1, false);
-    if (isDualCameraMode())
-        setCurPlaylistIndex2(-1, false);
-    pmWriteLog("AppDelegate::rebuildPlaylist - Ready to check if a video exist");
-
     PlaylistFilterOptions options;
     if (mFileList) {
         options.showNormal = mFileList->isShowNormalFile();
@@ -76,10 +66,28 @@ void AppDelegate::rebuildPlaylist()
             r.mtimeMsecs = f.fileDate().toMSecsSinceEpoch();
         library.push_back(std::move(r));
     }
+    QList<AMediaFile> list;
     for (std::size_t i : pmFilterPlaylist(library, options)) {
         const AMediaFile& f = sorted.at(static_cast<qsizetype>(i));
-        mPlaylist.append(f);
+        list.append(f);
     }
+    return list;
+}
+
+void AppDelegate::rebuildPlaylist()
+{
+    const QList<AMediaFile> sorted = sortByFileDate();
+    clearPlayList();
+    pmWriteLog("AppDelegate::rebuildPlaylist - Start - Ready to call setCurPlaylistIndex:-1");
+
+    m_nShowTimeStamp = 0;
+    hideTimeStamp();
+    setCurPlaylistIndex(-1, false);
+    if (isDualCameraMode())
+        setCurPlaylistIndex2(-1, false);
+    pmWriteLog("AppDelegate::rebuildPlaylist - Ready to check if a video exist");
+
+    mPlaylist = filteredPlaylist(sorted);
 
     if (mFileList) {
         std::vector<FileListRow> rows;
@@ -144,7 +152,7 @@ void AppDelegate::dblClickFile(int index)
 void AppDelegate::onVideoFileRemoved(const Notification&)
 {
     pmWriteLog("AppDelegate::onVideoFileRemoved");
-    QTimer::singleShot(0, this, &AppDelegate::onMonitorFolder);
+    QTimer::singleShot(0, this, [this] { pmRunUnlessHeld(this, [this] { onMonitorFolder(); }); });
 }
 
 // ---------------------------------------------------------------- camera pairs

@@ -72,8 +72,7 @@ void AppDelegate::onOpenGPSFile()
 
     const RecordingType type = pmGetFileType(path);
     m_nMotorType = static_cast<int16_t>(pmGetMotorType(path));
-    if (!m_strModelName.isEmpty() && m_poGpsList.getModelName().empty())
-        m_poGpsList.setModelName(m_strModelName.toStdString());
+    m_poGpsList.setModelName(m_strModelName.toStdString()); // the current folder's camera, or none
     const double duration = mSelectedMovieDuration;
     const TrackLoadResult result = loadTrack(
         path, [duration] { return duration; }, m_poGpsList);

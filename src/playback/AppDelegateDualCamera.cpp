@@ -4,8 +4,11 @@
 //
 // The two players are started one after the other and run on their own
 // clocks, so they drift apart (start-up, seeks, decoding hiccups, rates other
-// than 1). The playback tick measures the difference and seeks the rear onto
-// the front whenever it exceeds kMaxCameraDrift.
+// than 1). The playback tick measures the difference and closes small gaps by
+// running the rear a few percent faster or slower; it seeks the rear onto the
+// front only for a large gap (start-up, a stall), at most once per
+// kCameraSeekInterval unless the gap is a break. An exact seek on a loaded
+// machine shows as a stutter, which a speed nudge never does.
 #include "app/AppDelegate.h"
 
 #include "app/MainWindow.h"
@@ -17,6 +20,8 @@
 #include "core/Log.h"
 #include "views/VideoPlayerView.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 bool AppDelegate::has2Videos() const
@@ -101,6 +106,10 @@ void AppDelegate::setCurPlaylistIndex2(int index, bool)
     }
     m_nCurPlayIndex2 = index;
     m_nCameraSyncCount = 0;
+    m_nCameraNudgeCount = 0;
+    m_fRearNudge = 0;
+    m_dLastCameraSeek = -1e9;
+    m_dCameraQuietUntil = 0;
     if (index < 0 || index >= mPlaylist.size() || mPlaylist.at(index).URL().isEmpty())
         return;
     const AMediaFile& entry = mPlaylist.at(index);
@@ -137,6 +146,11 @@ bool AppDelegate::syncSecondCamera()
     VideoPlayerView* rear = _videoPlayView2.data();
     if (front->getPlayerStatus() != 1 || rear->getPlayerStatus() != 1)
         return false;
+    const double now =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    // A seek takes a moment to land; positions read meanwhile say nothing.
+    if (now < m_dCameraQuietUntil)
+        return false;
     const double frontTime = front->getitemTime();
     const double rearTime = rear->getitemTime();
     if (!std::isfinite(frontTime) || !std::isfinite(rearTime))
@@ -145,14 +159,39 @@ bool AppDelegate::syncSecondCamera()
     const double rearDuration = rear->getDuration();
     if (rearDuration > 0 && frontTime >= rearDuration)
         return false;
-    if (std::fabs(frontTime - rearTime) <= kCameraSyncThreshold)
+    const bool playing = front->getState() == PlayStatePlaying;
+    const double gap = frontTime - rearTime; // > 0: the rear is behind
+    const double rate = m_fPlaySpeed > 0 ? m_fPlaySpeed : 1.0;
+
+    const bool seekAllowed = now - m_dLastCameraSeek >= kCameraSeekInterval;
+    if (std::fabs(gap) > kCameraSeekGap && (seekAllowed || std::fabs(gap) > kCameraBreakGap || !playing)) {
+        rear->seekToTime(frontTime);
+        // Keep the rear's play state the front's: a seek does not start or stop it.
+        if (playing)
+            rear->setRate(m_fPlaySpeed);
+        m_fRearNudge = 0;
+        m_dLastCameraSeek = now;
+        m_dCameraQuietUntil = now + kCameraSeekSettle;
+        ++m_nCameraSyncCount;
+        return true;
+    }
+    if (!playing)
         return false;
-    rear->seekToTime(frontTime);
-    // Keep the rear's play state the front's: a seek does not start or stop it.
-    if (front->getState() == PlayStatePlaying)
-        rear->setRate(m_fPlaySpeed);
-    ++m_nCameraSyncCount;
-    return true;
+    // Small gaps are closed by running the rear a little faster or slower:
+    // aim to close the gap within about a second of play, by at most a few
+    // percent (more only while a seek is not allowed yet), and leave a gap
+    // smaller than a frame's worth of reading noise alone.
+    double nudge = 0;
+    if (std::fabs(gap) > kCameraNudgeDeadband) {
+        const double limit = std::fabs(gap) > kCameraSeekGap ? 2 * kCameraMaxNudge : kCameraMaxNudge;
+        nudge = std::clamp(gap / rate, -limit, limit);
+    }
+    if (std::fabs(nudge - m_fRearNudge) < 0.005)
+        return false; // the rear already runs at about this speed
+    m_fRearNudge = nudge;
+    rear->setRate(static_cast<float>(rate * (1 + nudge)));
+    ++m_nCameraNudgeCount;
+    return false;
 }
 
 void AppDelegate::switchVideoWindow(bool switchVideo)

@@ -8,6 +8,8 @@
 // deleted from the event loop, because a release can happen inside one of the
 // surface's own notifications (the end of a recording opens the next one).
 #include "app/AppDelegate.h"
+
+#include "base/EventHold.h"
 #include "base/SettingsKeys.h"
 
 #include "app/MainWindow.h"
@@ -30,6 +32,7 @@
 #include <QLayout>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <chrono>
 #include <cmath>
 
 namespace
@@ -105,6 +108,16 @@ VideoPlayerView* AppDelegate::makeSurface(QWidget* host)
         if (guard)
             onSurfaceLoadFailed(guard.data(), reason);
     });
+    // Handled from the event loop: the surface is still inside its player's
+    // event handling when it reports.
+    connect(view, &VideoPlayerView::playbackFailed, this, [this, guard](const QString& reason) {
+        QTimer::singleShot(0, this, [this, guard, reason] {
+            pmRunUnlessHeld(this, [this, guard, reason] {
+                if (guard)
+                    onSurfacePlaybackFailed(guard.data(), reason);
+            });
+        });
+    });
     return view;
 }
 
@@ -142,6 +155,24 @@ void AppDelegate::onSurfaceLoadFailed(VideoPlayerView* surface, const QString& r
         pmWriteLogQ(QStringLiteral("AppDelegate - open video 2 failed : %1 - %2")
                         .arg(reason, _currectasset2.toString()));
     }
+}
+
+// A recording that stopped with an error while playing: when its file has
+// gone, the folder check rebuilds the playlist; otherwise playback moves on as
+// at the recording's end, instead of staying "playing" on a frozen clock.
+void AppDelegate::onSurfacePlaybackFailed(VideoPlayerView* surface, const QString& reason)
+{
+    const bool front = surface == _videoPlayView.data();
+    if (!front && surface != _videoPlayView2.data())
+        return; // a surface already released
+    pmWriteLogQ(QStringLiteral("AppDelegate - video failed while playing : %1 - %2")
+                    .arg(reason, (front ? _currectasset : _currectasset2).toString()));
+    const int failed = m_nCurPlayIndex;
+    onMonitorFolder();
+    if (!front || m_nCurPlayIndex != failed || _videoPlayView.data() != surface)
+        return; // the playlist was rebuilt, or only the rear stopped
+    mSelectedMovieIsPlaying = false;
+    movieDidEnd();
 }
 
 // ---------------------------------------------------------------- making an entry current
@@ -311,8 +342,10 @@ void AppDelegate::onPlay()
         return;
     if (_videoPlayView)
         _videoPlayView->setRate(m_fPlaySpeed);
-    if (has2Videos())
+    if (has2Videos()) {
         _videoPlayView2->setRate(m_fPlaySpeed);
+        m_fRearNudge = 0;
+    }
 }
 
 void AppDelegate::onPause()
@@ -476,8 +509,10 @@ void AppDelegate::setPlaySpeed(float speed)
     }
     if (getState() == PlayStatePlaying) {
         _videoPlayView->setRate(m_fPlaySpeed);
-        if (has2Videos())
+        if (has2Videos()) {
             _videoPlayView2->setRate(m_fPlaySpeed);
+            m_fRearNudge = 0;
+        }
     }
 }
 
@@ -511,14 +546,23 @@ void AppDelegate::setCurrentMovieTime(int seconds)
     const double target = std::max(0, seconds);
     if (_videoPlayView)
         _videoPlayView->seekToTime(target);
-    if (has2Videos())
+    if (has2Videos()) {
         _videoPlayView2->seekToTime(target);
+        // Both jumped together: let the seeks land before the pair is
+        // measured again; the rear's own seeks count afresh from here.
+        const double now =
+            std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        m_dLastCameraSeek = -1e9;
+        m_dCameraQuietUntil = now + kCameraSeekSettle;
+    }
     mSelectedMovieCurrentTime = target;
     if (wasPlaying) {
         if (_videoPlayView)
             _videoPlayView->setRate(m_fPlaySpeed);
-        if (has2Videos())
+        if (has2Videos()) {
             _videoPlayView2->setRate(m_fPlaySpeed);
+            m_fRearNudge = 0;
+        }
         mSelectedMovieIsPlaying = true;
     }
 }

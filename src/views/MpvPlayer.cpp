@@ -1,5 +1,7 @@
 #include "views/MpvPlayer.h"
 
+#include "base/EventHold.h"
+
 #include <QCoreApplication>
 #include <QPointer>
 #include <algorithm>
@@ -269,8 +271,13 @@ void MpvPlayer::onWakeup(void* context)
         QCoreApplication::instance(),
         [b = bridge->shared_from_this()] {
             b->wakeupQueued = false;
+            // Not inside an operation that pumps the event loop (the busy
+            // window): the signals drained here reach the controller.
             if (b->player)
-                b->player->drainEvents();
+                pmRunUnlessHeld(b->player, [b] {
+                    if (b->player)
+                        b->player->drainEvents();
+                });
         },
         Qt::QueuedConnection);
 }

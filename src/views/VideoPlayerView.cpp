@@ -1,5 +1,6 @@
 #include "views/VideoPlayerView.h"
 
+#include "base/EventHold.h"
 #include "base/NotificationCenter.h"
 #include "base/Services.h"
 #include "core/Log.h"
@@ -235,7 +236,7 @@ void VideoPlayerView::onEnded(MpvPlayer::EndReason reason, const QString& detail
         break;
     case MpvPlayer::EndReason::Error:
     case MpvPlayer::EndReason::Stopped:
-        fail(detail); // only before the recording was ready
+        fail(detail);
         break;
     }
 }
@@ -283,8 +284,22 @@ void VideoPlayerView::onEndReached()
 
 void VideoPlayerView::fail(const QString& reason)
 {
-    if (m_bFailed || m_bReadyPosted)
+    if (m_bFailed)
         return;
+    if (m_bReadyPosted) {
+        // Playing already (the file vanished or broke on the way): the player
+        // stops, and the controller hears of it instead of waiting for a
+        // clock that no longer moves.
+        pmWriteLog(
+            ("VideoPlayerView - playback failed - " + reason + " - " + m_url.toString()).toStdString());
+        tearDownPlayer();
+        m_bFailed = true;
+        m_strFailReason = reason;
+        normalView->hide();
+        update();
+        Q_EMIT playbackFailed(reason);
+        return;
+    }
     pmWriteLog(("VideoPlayerView - load failed - " + reason + " - " + m_url.toString()).toStdString());
     tearDownPlayer();
     m_bFailed = true;
@@ -303,11 +318,14 @@ void VideoPlayerView::queueFailure(const QString& reason)
     update();
     const quint64 serial = m_loadSerial;
     QTimer::singleShot(0, this, [this, serial, reason] {
-        if (serial == m_loadSerial && m_bFailed && !m_player->isOpen()) {
-            pmWriteLog(
-                ("VideoPlayerView - load failed - " + reason + " - " + m_url.toString()).toStdString());
-            Q_EMIT loadFailed(reason);
-        }
+        // Not inside an operation that pumps the event loop (the busy window).
+        pmRunUnlessHeld(this, [this, serial, reason] {
+            if (serial == m_loadSerial && m_bFailed && !m_player->isOpen()) {
+                pmWriteLog(
+                    ("VideoPlayerView - load failed - " + reason + " - " + m_url.toString()).toStdString());
+                Q_EMIT loadFailed(reason);
+            }
+        });
     });
 }
 

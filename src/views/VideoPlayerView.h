@@ -20,6 +20,8 @@
 //   video track) ends the load: the player is closed, loadFailed() is
 //   emitted once, hasFailed() answers true, no ready notification is posted,
 //   and the surface shows the text IDS_ERR_VIDEO_DECODE over its black area.
+//   An error after the recording was ready closes the player the same way and
+//   emits playbackFailed() instead.
 //
 // Must run on the main thread.
 #include "views/MpvPlayer.h"
@@ -120,6 +122,9 @@ Q_SIGNALS:
     // The recording cannot be played; emitted once per load, never together
     // with readyToPlay.
     void loadFailed(const QString& reason);
+    // A recording that was ready stopped with an error (its file vanished or
+    // broke while playing); the player is closed. Emitted at most once per load.
+    void playbackFailed(const QString& reason);
     // A new video frame was drawn into the framebuffer (OpenGL surfaces only).
     void frameRendered();
 
