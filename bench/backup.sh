@@ -5,7 +5,8 @@
 #   2. Evidence package of the same file: rovixtool backup --evidence (hash while
 #      copying, copy read back and compared, tracks, package.txt, SHA256SUMS)
 #      against cp, sha256sum of the source, then sha256sum -c of the copy.
-#   3. Cancel latency: the worst of 20 cancels, from the request to the engine stopped.
+#   3. Cancel latency: the worst of 20 cancels, from the request to the last block written
+#      (copy stopped) and to the engine returned (partial copy removed).
 # Usage: bench/backup.sh [RUNS]   (BUILD=build-bench by default, Release; WORK= a folder
 #        on the disk to measure, /var/tmp by default)
 set -euo pipefail

@@ -258,16 +258,17 @@ CopyOutcome copyOne(const CopyRequest& request, const BackupOptions& options, Ba
             hash.update(buffer.data(), length);
         if (!writeAll(dst.get(), buffer.data(), length))
             return abandon(BackupStatus::WriteFailed, errorText(errno));
-        if (!writeBehind(dst.get(), copied, length))
-            return abandon(BackupStatus::WriteFailed, errorText(errno));
         copied += length;
         if (request.counted) {
             const uint64_t done = progress.bytesDone.fetch_add(length) + length;
             if (options.onBlock)
                 options.onBlock(done);
         }
+        // Cancel before waiting for the disk: a stopped copy has nothing to wait for.
         if (progress.canceled.load())
             return abandon(BackupStatus::Canceled, std::string());
+        if (!writeBehind(dst.get(), copied - length, length))
+            return abandon(BackupStatus::WriteFailed, errorText(errno));
     }
     // A recording that shrank, grew or went away while it was read is not
     // the file the user chose: its copy is not a backup of anything.
