@@ -7,6 +7,10 @@
         <source>Rovix Manager</source>
         <translation>Rovix Manager</translation>
     </message>
+    <message id="IDS_360_VIEW">
+        <source>360-degree view</source>
+        <translation>360-degree view</translation>
+    </message>
     <message id="IDS_ABOUT">
         <source>About Rovix Manager</source>
         <translation>About Rovix Manager</translation>

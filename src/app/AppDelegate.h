@@ -26,6 +26,10 @@
 //                                     recordings that arrive or come back
 //   export/AppDelegateExport.cpp      backup copy (selection, destination,
 //                                     progress, worker), track export
+//   playback/AppDelegate360.cpp       360-degree view: the settings menu's
+//                                     switch, recordings that say they are
+//                                     spherical, the direction pad, the
+//                                     head tracker
 // Everything here runs on the main thread.
 #include "app/WindowLayout.h"
 #include "base/AMediaFile.h"
@@ -61,10 +65,12 @@ class CalendarView;
 class MapView;
 class GSensorView;
 class VideoPlayerView;
-class SCEvents;
-class SCEvent;
 class BackupDlg;
 class ProgressDlg;
+class SCEvents;
+class SCEvent;
+class DpadView;
+class PSVR;
 
 class AppDelegate : public QObject
 {
@@ -237,6 +243,24 @@ public:
     void handleLoadStateChanged2();
     void checkMovieTime();
     void checkDpadButtons();
+
+    // ---- 360-degree view (playback/AppDelegate360.cpp)
+
+    // The settings menu's switch: the current surface becomes a 360-degree
+    // player with the regular projection, or flat again. Recordings opened
+    // afterwards follow the choice; those that say they are spherical open as
+    // 360-degree players anyway.
+    void onMenu360View();
+    // -1 without a surface, 0 flat, 1 360-degree (the menu item's state).
+    int view360State() const;
+    // Sets a new surface up for its recording: 360-degree when switched on or
+    // when the recording carries spherical-video metadata.
+    void apply360Mode(VideoPlayerView* view, const std::string& path);
+    // The head tracker runs only while the pad is active and a headset is connected.
+    void updateHeadTracker();
+    // The tracker to use instead of the process's hidapi one (tests).
+    void setHeadTracker(PSVR* tracker);
+    DpadView* dpadView() const;
     // The play bar's speed button image index to a rate (1.0 for unknown indexes).
     static float speedForStep(int step);
 
@@ -311,6 +335,9 @@ public:
     QPointer<MapView> mMapView;
     QPointer<GSensorView> mGSensorView;
     QPointer<QLabel> mTimeStamp;
+    QPointer<DpadView> mDpadView;
+    QPointer<PSVR> m_psvr;
+    bool m_bView360 = false; // the settings menu's 360-degree switch
 
     bool m_bAllFile = false;
     int m_nCurPlayIndex2 = -1;
@@ -364,37 +391,6 @@ public:
 
     // ==== end of main window
 
-    // ==== frame capture and printing (export/AppDelegateCapture.cpp)
-
-    // The toolbar's capture and print commands. Both pause playback and open
-    // their modal window; capture resumes playback afterwards when it was
-    // playing and nothing was saved, print leaves it paused.
-    void onButtonCapture();
-    void onButtonPrint();
-    // Camera 1's frame at its current time, at the file's full resolution,
-    // with the time stamp while the overlay belongs to it; null when no frame
-    // can be taken (lastCaptureError() says why).
-    QImage getCurrentImage();
-    // Camera 2's frame at camera 1's time, always with the time stamp; null
-    // without a second camera or when no frame can be taken.
-    QImage getCurrentImage2();
-    // The time-stamp text drawn into a frame picture (nothing without a start date).
-    QImage drawTimeStamp(const QImage& image);
-    // The image redrawn into exactly width x height pixels; null for a null image.
-    static QImage resizedImage(const QImage& image, int width, int height);
-    // The G-sensor panel's picture (null without the panel).
-    QImage getGSensorBitmap() const;
-    QString lastCaptureError() const { return m_strCaptureError; }
-
-private:
-    // Both cameras' frames for a capture or a print, taken at once (camera 2
-    // on a second thread); false, after telling the user, when they cannot be.
-    bool takeCaptureFrames(QImage& image1, QImage& image2);
-    QByteArray currentNativePath(int camera) const;
-    QString m_strCaptureError;
-
-public:
-
     // ==== backup copy and track export (export/AppDelegateExport.cpp)
 
     // Toolbar Backup: the selection window over the playlist (nothing without one).
@@ -443,6 +439,36 @@ private:
 public:
     // ==== end of backup copy and track export
 
+    // ==== frame capture and printing (export/AppDelegateCapture.cpp)
+
+    // The toolbar's capture and print commands. Both pause playback and open
+    // their modal window; capture resumes playback afterwards when it was
+    // playing and nothing was saved, print leaves it paused.
+    void onButtonCapture();
+    void onButtonPrint();
+    // Camera 1's frame at its current time, at the file's full resolution,
+    // with the time stamp while the overlay belongs to it; null when no frame
+    // can be taken (lastCaptureError() says why).
+    QImage getCurrentImage();
+    // Camera 2's frame at camera 1's time, always with the time stamp; null
+    // without a second camera or when no frame can be taken.
+    QImage getCurrentImage2();
+    // The time-stamp text drawn into a frame picture (nothing without a start date).
+    QImage drawTimeStamp(const QImage& image);
+    // The image redrawn into exactly width x height pixels; null for a null image.
+    static QImage resizedImage(const QImage& image, int width, int height);
+    // The G-sensor panel's picture (null without the panel).
+    QImage getGSensorBitmap() const;
+    QString lastCaptureError() const { return m_strCaptureError; }
+
+private:
+    // Both cameras' frames for a capture or a print, taken at once (camera 2
+    // on a second thread); false, after telling the user, when they cannot be.
+    bool takeCaptureFrames(QImage& image1, QImage& image2);
+    QByteArray currentNativePath(int camera) const;
+    QString m_strCaptureError;
+
+public:
 Q_SIGNALS:
     // The library was rebuilt (the calendar marks its days from it).
     void videoLibIsReady();

@@ -9,6 +9,7 @@
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/CalendarView.h"
+#include "controls/DpadView.h"
 #include "controls/FileListView.h"
 #include "controls/PlayControlView.h"
 #include "controls/Slider.h"
@@ -58,18 +59,28 @@ void AppDelegate::createPanels()
     toolbar->resize(toolbar->width(), kToolbarHeight);
     toolbar->setSwitchButtonPositionProvider([this] { return getSwitchButtonPosition(); });
     connect(toolbar, &ToolbarView::browseRequested, this, &AppDelegate::onButtonBrowse);
-    connect(toolbar, &ToolbarView::printRequested, this, &AppDelegate::onButtonPrint);
-    connect(toolbar, &ToolbarView::captureRequested, this, &AppDelegate::onButtonCapture);
     connect(toolbar, &ToolbarView::backupRequested, this, &AppDelegate::onButtonBackup);
     connect(toolbar, &ToolbarView::exportRequested, this, &AppDelegate::onButtonExport);
+    connect(toolbar, &ToolbarView::printRequested, this, &AppDelegate::onButtonPrint);
+    connect(toolbar, &ToolbarView::captureRequested, this, &AppDelegate::onButtonCapture);
     connect(toolbar, &ToolbarView::windowSwitchRequested, this, &AppDelegate::onButtonWindowSwitch);
     connect(toolbar, &ToolbarView::skinChosen, this, &AppDelegate::skinMenuItemClicked);
     connect(toolbar, &ToolbarView::aboutChosen, this, &AppDelegate::aboutMenuItemClicked);
+    toolbar->setView360StateProvider([this] { return view360State(); });
+    connect(toolbar, &ToolbarView::view360Toggled, this, &AppDelegate::onMenu360View);
     mToolbar = toolbar;
     if (BitmapButton* sw = toolbar->oWindowSwitchBtn())
         sw->setVisible(m_b2VideoWindowEnable);
 
     mPlayBar = new PlayControlView(content);
+
+    // Over the first camera's picture, in its lower right corner; hidden
+    // until that picture is a 360-degree one.
+    if (QWidget* host = m_window->playerView()) {
+        mDpadView = new DpadView(QRect(0, 0, 100, DpadView::kHeight + 2), host);
+        mDpadView->setObjectName(QStringLiteral("dpadView"));
+        mDpadView->hide();
+    }
 
     auto* calendar = new CalendarView(content);
     calendar->resize(calendar->panelSize());
@@ -183,6 +194,9 @@ void AppDelegate::relayout(double width, double height)
     }
     if (_videoPlayView && host1)
         _videoPlayView->relayout(host1->rect());
+    if (mDpadView && host1)
+        mDpadView->move(std::max(0, host1->width() - mDpadView->width()),
+                        std::max(0, host1->height() - mDpadView->height()));
     if (_videoPlayView2 && host2)
         _videoPlayView2->relayout(host2->rect());
 }
@@ -327,6 +341,8 @@ void AppDelegate::reloadSkinImages()
         mToolbar->loadSkinBitmap();
     if (mPlayBar)
         mPlayBar->loadSkinBitmap();
+    if (mDpadView)
+        mDpadView->loadSkinBitmap();
     if (mCalendar) {
         mCalendar->loadSkinBitmap();
         mCalendar->changeTextColor(); // the mode button's title follows the skin

@@ -195,11 +195,23 @@ void ToolbarView::onSettingButtonPressed()
         group->addAction(item);
         connect(item, &QAction::triggered, this, [this, tag] { Q_EMIT skinChosen(tag); });
     }
+    const int view360 = m_view360State ? m_view360State() : -1;
+    QAction* item360 = menu->addAction(pmLoadString(QStringLiteral("IDS_360_VIEW")));
+    item360->setObjectName(QStringLiteral("view360Item"));
+    item360->setCheckable(true);
+    item360->setChecked(view360 == 1);
+    item360->setEnabled(view360 >= 0);
+    connect(item360, &QAction::triggered, this, [this] { Q_EMIT view360Toggled(); });
     QAction* about = menu->addAction(pmLoadString(QStringLiteral("IDS_ABOUT")));
     about->setObjectName(QStringLiteral("aboutItem"));
     connect(about, &QAction::triggered, this, [this] { Q_EMIT aboutChosen(); });
     m_settingsMenu = menu;
     menu->popup(m_oSettingBtn->mapToGlobal(QPoint(0, kToolButtonHeight)));
+}
+
+void ToolbarView::setView360StateProvider(std::function<int()> provider)
+{
+    m_view360State = std::move(provider);
 }
 
 QMenu* ToolbarView::settingsMenu() const

@@ -33,6 +33,9 @@ public:
 
     // Where the window-switch button goes; without a provider it sits at 668.
     void setSwitchButtonPositionProvider(std::function<int()> provider);
+    // The state of the settings menu's 360-degree item: -1 unavailable (no
+    // recording shown), 0 off, 1 on. Without a provider the item is unavailable.
+    void setView360StateProvider(std::function<int()> provider);
 
     void onBrowseButtonPressed();
     void onPrintButtonPressed();
@@ -74,6 +77,8 @@ Q_SIGNALS:
     // Settings menu choices: skinMenuItemClicked(tag) and aboutMenuItemClicked.
     void skinChosen(int tag);
     void aboutChosen();
+    // The settings menu's "360-degree view" item was chosen (it toggles).
+    void view360Toggled();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -102,5 +107,6 @@ private:
     ToolbarLayout m_frames;
     bool m_bR2L = false;
     std::function<int()> m_switchPosition;
+    std::function<int()> m_view360State;
     QPointer<QMenu> m_settingsMenu;
 };

@@ -220,6 +220,7 @@ void AppDelegate::setCurPlaylistIndex(int index, bool)
         view->setMuted(m_bMute);
         _currectasset = entry.URL();
         view->loadURL(_currectasset, true);
+        apply360Mode(view, native);
         mSelectedMovieDuration = pmGetMediaDurationSeconds(native);
         mSelectedMovieIsPlaying = true;
     }
@@ -565,19 +566,6 @@ void AppDelegate::setCurrentMovieTime(int seconds)
         }
         mSelectedMovieIsPlaying = true;
     }
-}
-
-void AppDelegate::onButtonDpad(int command)
-{
-    if (m_bEnableDpad && _videoPlayView)
-        _videoPlayView->doDpadRotate(command);
-}
-
-void AppDelegate::checkDpadButtons()
-{
-    m_bEnableDpad = _videoPlayView && _videoPlayView->is360Player() && !m_bSwitchVideo;
-    if (mPlayBar)
-        mPlayBar->checkDpadButtons();
 }
 
 // ---------------------------------------------------------------- tick and time display

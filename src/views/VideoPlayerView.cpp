@@ -2,13 +2,16 @@
 
 #include "base/EventHold.h"
 #include "base/NotificationCenter.h"
+#include "base/PSVRDataVariant.h"
 #include "base/Services.h"
 #include "core/Log.h"
+#include "views/EyeView.h"
 #include "views/VideoFit.h"
 #include "views/VideoRenderWidget.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QResizeEvent>
@@ -123,7 +126,7 @@ QUrl VideoPlayerView::URL() const
 
 const VideoPlayerViewProjectionMethod* VideoPlayerView::projectionMethod() const
 {
-    return nullptr;
+    return m_projectionMethod;
 }
 
 QWidget* VideoPlayerView::getAVPlayerLayer() const
@@ -503,6 +506,11 @@ void VideoPlayerView::applyLayout()
     };
     normalView->setGeometry(toRect(layout.picture));
     normalView2->setGeometry(toRect(layout.companion));
+    if (leftView && m_projectionMethod) {
+        m_projectionMethod->eyeLayerHandler(leftView, 1, normalView->size());
+        leftView->setContents(size.toSize());
+        m_renderWidget->update();
+    }
 }
 
 void VideoPlayerView::resizeEvent(QResizeEvent* event)
@@ -527,10 +535,53 @@ void VideoPlayerView::paintEvent(QPaintEvent*)
                      pmLoadString(QStringLiteral("IDS_ERR_VIDEO_DECODE")));
 }
 
+void VideoPlayerView::mousePressEvent(QMouseEvent* event)
+{
+    m_lastDragPoint = event->position();
+    QWidget::mousePressEvent(event);
+}
+
 void VideoPlayerView::mouseMoveEvent(QMouseEvent* event)
 {
-    // Dragging turns the view only in 360-degree mode, which no flow enables.
+    if (event->buttons() & Qt::LeftButton) {
+        const QPointF delta = event->position() - m_lastDragPoint;
+        m_lastDragPoint = event->position();
+        mouseDragged(delta.x(), delta.y());
+    }
     QWidget::mouseMoveEvent(event);
+}
+
+bool VideoPlayerView::set360Player(bool on, int projectionMethodIndex)
+{
+    const auto& methods = VideoPlayerViewProjectionMethod::allProjectionMethods();
+    if (!on) {
+        if (!m_b360Player)
+            return true;
+        NotificationCenter::defaultCenter().removeObserver(this, Notifications::PSVRDataReceived);
+        leftView = targetEyeView = nullptr;
+        m_projectionMethod = nullptr;
+        m_b360Player = false;
+        m_renderWidget->setProjection(nullptr);
+        return true;
+    }
+    if (projectionMethodIndex < 0 || projectionMethodIndex >= static_cast<int>(methods.size()))
+        return false;
+    if (!m_renderWidget || !m_renderWidget->ensureInitialised()) {
+        pmWriteLog("VideoPlayerView - no OpenGL context, the 360-degree view is shown flat");
+        return false;
+    }
+    m_projectionMethod = &methods[static_cast<size_t>(projectionMethodIndex)];
+    if (!m_b360Player) {
+        auto eye = std::make_unique<EyeView>(normalView->size());
+        leftView = targetEyeView = eye.get();
+        m_renderWidget->setProjection(std::move(eye));
+        m_b360Player = true;
+        NotificationCenter::defaultCenter().addObserver(
+            this, Notifications::PSVRDataReceived,
+            [this](const Notification& n) { psvrDataReceivedNotification(n); });
+    }
+    applyLayout();
+    return true;
 }
 
 bool VideoPlayerView::is360Player() const
@@ -538,10 +589,70 @@ bool VideoPlayerView::is360Player() const
     return m_b360Player;
 }
 
-void VideoPlayerView::doDpadRotate(int) {}
+namespace
+{
 
-void VideoPlayerView::resetRotation() {}
+View360Rotation rotationOf(const EyeView* eye)
+{
+    View360Rotation r;
+    r.roll = eye->roll();
+    r.pitch = eye->pitch();
+    r.yaw = eye->yaw();
+    return r;
+}
+
+void applyRotation(EyeView* eye, const View360Rotation& r)
+{
+    eye->setRoll(r.roll);
+    eye->setPitch(r.pitch);
+    eye->setYaw(r.yaw);
+}
+
+} // namespace
+
+void VideoPlayerView::doDpadRotate(int command)
+{
+    if (!m_b360Player || !leftView)
+        return;
+    View360Rotation r = rotationOf(leftView);
+    if (!r.applyDpad(command))
+        return;
+    applyRotation(leftView, r);
+    qDebug("doDpadRotate - pitch = %f", r.pitch);
+    m_renderWidget->update();
+}
+
+void VideoPlayerView::resetRotation()
+{
+    if (!m_b360Player || !leftView)
+        return;
+    applyRotation(leftView, View360Rotation());
+    m_renderWidget->update();
+}
+
+void VideoPlayerView::mouseDragged(double dx, double dy)
+{
+    if (!leftView)
+        return;
+    View360Rotation r = rotationOf(leftView);
+    r.drag(dx, dy);
+    applyRotation(leftView, r);
+    syncRightCameraFromLeft();
+    m_renderWidget->update();
+}
 
 void VideoPlayerView::syncRightCameraFromLeft() {}
 
-void VideoPlayerView::psvrDataReceivedNotification(const Notification&) {}
+void VideoPlayerView::psvrDataReceivedNotification(const Notification& notification)
+{
+    if (!leftView)
+        return;
+    const PSVRData report = notification.userInfo.value(kPSVRDataKey).value<PSVRData>();
+    if (!report.isValid())
+        return;
+    View360Rotation r = rotationOf(leftView);
+    r.applyTracker(report.yawAcceleration(), report.pitchAcceleration());
+    applyRotation(leftView, r);
+    syncRightCameraFromLeft();
+    m_renderWidget->update();
+}

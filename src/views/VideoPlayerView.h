@@ -39,9 +39,7 @@ class QTimer;
 class VideoRenderWidget;
 struct Notification;
 
-// How a 360-degree recording lays its picture out for the eyes (declared with
-// the projection). No flow of the application selects one; the surface only
-// carries the property, which stays empty.
+// How a 360-degree recording lays its picture out for the eyes (views/EyeView.h).
 struct VideoPlayerViewProjectionMethod;
 
 class VideoPlayerView : public QWidget
@@ -102,11 +100,18 @@ public:
     QUrl URL() const;
     const VideoPlayerViewProjectionMethod* projectionMethod() const;
 
-    // 360-degree mode. No flow switches it on; these keep their places and do
-    // nothing while m_b360Player is off.
+    // 360-degree mode: the picture laid on a sphere (the left eye view, drawn
+    // by the render widget) and turned by the direction pad, mouse drags and
+    // the head tracker's notifications, which the surface follows while on.
+    // Switching on needs OpenGL: a headless surface or one without a GL
+    // context stays flat (false, one log line). The rotations do nothing
+    // while m_b360Player is off.
+    bool set360Player(bool on, int projectionMethodIndex = 0);
     bool is360Player() const;
     void doDpadRotate(int command);
     void resetRotation();
+    // Turns the view by a drag of (dx, dy) points, dy growing downwards.
+    void mouseDragged(double dx, double dy);
     void syncRightCameraFromLeft();
     void psvrDataReceivedNotification(const Notification& notification);
 
@@ -132,6 +137,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     bool createPlayer(const QString& path);
@@ -148,7 +154,8 @@ private:
     void queueFailure(const QString& reason);
 
 public:
-    // 360-degree eye views; nil throughout the application's flows.
+    // 360-degree eye views (left or only eye; right eye), owned by the render
+    // widget; null while the surface is flat.
     EyeView* leftView = nullptr;
     EyeView* rightView = nullptr;
     // Holds the picture; hidden until the recording is ready.
@@ -173,6 +180,8 @@ private:
     QUrl m_url;
     QRect m_layoutFrame;
     bool m_layoutGiven = false;
+    const VideoPlayerViewProjectionMethod* m_projectionMethod = nullptr;
+    QPointF m_lastDragPoint;
 
     // Per load.
     bool m_bReadyPosted = false;

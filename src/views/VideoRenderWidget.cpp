@@ -75,9 +75,12 @@ bool VideoRenderWidget::isAttached() const
 
 void VideoRenderWidget::setProjection(std::unique_ptr<VideoProjection> projection)
 {
-    if (m_frameTarget) {
+    if (m_frameTarget || m_projection) {
         makeCurrent();
         m_frameTarget.reset();
+        if (m_projection)
+            m_projection->releaseGL();
+        m_projection.reset();
         doneCurrent();
     }
     m_projection = std::move(projection);
@@ -112,11 +115,13 @@ bool VideoRenderWidget::createRenderContext()
 // The renderer's GL objects live in the widget's context: freed there.
 void VideoRenderWidget::freeRenderContext()
 {
-    if (!m_render && !m_frameTarget)
+    if (!m_render && !m_frameTarget && !m_projection)
         return;
     makeCurrent();
     m_render.reset();
     m_frameTarget.reset();
+    if (m_projection)
+        m_projection->releaseGL();
     doneCurrent();
 }
 
@@ -137,8 +142,16 @@ void VideoRenderWidget::initializeGL()
 
 void VideoRenderWidget::onContextLost()
 {
-    if (!m_render)
+    if (!m_render) {
+        if (m_projection || m_frameTarget) {
+            makeCurrent();
+            m_frameTarget.reset();
+            if (m_projection)
+                m_projection->releaseGL();
+            doneCurrent();
+        }
         return;
+    }
     freeRenderContext(); // mpv then drops its video output
     m_rendererLost = true;
 }
@@ -149,7 +162,8 @@ void VideoRenderWidget::onRenderUpdate()
         return;
     m_framePending = true;
     QWindow* window = this->window()->windowHandle();
-    if (isVisible() && window && window->isExposed()) {
+    // A widget of no size is never painted either.
+    if (isVisible() && window && window->isExposed() && !size().isEmpty()) {
         update();
         return;
     }

@@ -38,6 +38,9 @@ public:
     virtual QSize frameSize(QSize targetPixels) const = 0;
     // With the widget's GL context current and `fbo` bound.
     virtual void draw(unsigned int texture, QSize textureSize, unsigned int fbo, QSize targetPixels) = 0;
+    // Frees the projection's own GL objects: called with the widget's GL
+    // context current before the projection is dropped or the context goes.
+    virtual void releaseGL() {}
 };
 
 class VideoRenderWidget final : public QOpenGLWidget

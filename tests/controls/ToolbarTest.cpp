@@ -108,7 +108,7 @@ TEST_F(Toolbar, SettingsMenuChecksTheSkinInForceAndReportsChoices)
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(menu->title(), "Settings");
         const QList<QAction*> items = menu->actions();
-        ASSERT_EQ(items.size(), 2);
+        ASSERT_EQ(items.size(), 3);
         QMenu* skins = items[0]->menu();
         ASSERT_NE(skins, nullptr);
         const QList<QAction*> styles = skins->actions();
@@ -118,12 +118,33 @@ TEST_F(Toolbar, SettingsMenuChecksTheSkinInForceAndReportsChoices)
             EXPECT_EQ(styles[tag]->isChecked(), tag == inForce) << tag;
         }
         styles[2]->trigger();
-        items[1]->trigger();
+        items[2]->trigger();
         menu->hide();
     }
     EXPECT_EQ(skin.count(), 2);
     EXPECT_EQ(skin.at(0).at(0).toInt(), 2);
     EXPECT_EQ(about.count(), 2);
+}
+
+TEST_F(Toolbar, SettingsMenu360ItemFollowsTheSurfaceAndReportsItsChoice)
+{
+    QSignalSpy toggled(bar.get(), &ToolbarView::view360Toggled);
+    int state = -1;
+    bar->setView360StateProvider([&state] { return state; });
+    for (int s : {-1, 0, 1}) {
+        state = s;
+        click(bar->oSettingBtn());
+        QMenu* menu = bar->settingsMenu();
+        ASSERT_NE(menu, nullptr);
+        QAction* item = menu->findChild<QAction*>(QStringLiteral("view360Item"));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->isEnabled(), s >= 0) << s;
+        EXPECT_EQ(item->isChecked(), s == 1) << s;
+        if (item->isEnabled())
+            item->trigger();
+        menu->hide();
+    }
+    EXPECT_EQ(toggled.count(), 2);
 }
 
 TEST_F(Toolbar, SkinChangeReloadsEveryButtonAndTheBackground)
