@@ -194,10 +194,11 @@ TEST_F(AppDelegateTest, BuildVideoLibraryScansLogsAndAnswersTheCalendar)
     EXPECT_TRUE(d.buildVideoLibrary(card));
 
     EXPECT_EQ(shellLogMessages(),
-              (QStringList{QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(card),
-                           "pmStartWait()", "AppDelegate::buildVideoLibrary - found video count = 3, bOK = 1",
-                           "WaitingWindow will be closed!", "pmEndWait()",
-                           "AppDelegate::buildVideoLibrary - End !"}));
+              (QStringList{
+                  QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(card), "pmStartWait()",
+                  QStringLiteral("AppDelegate::startMonitorFolder() - %1").arg(card),
+                  "AppDelegate::buildVideoLibrary - found video count = 3, bOK = 1",
+                  "WaitingWindow will be closed!", "pmEndWait()", "AppDelegate::buildVideoLibrary - End !"}));
     EXPECT_FALSE(pmIsWaiting());
     EXPECT_EQ(d.m_nCurFolderLevel, 0);
     EXPECT_EQ(d.m_strModelName, "RX-900 Dual");
@@ -234,13 +235,13 @@ TEST_F(AppDelegateTest, BuildVideoLibraryScansLogsAndAnswersTheCalendar)
     EXPECT_EQ(activate.count(), 2);
 
     // A rebuild starts from an empty library; an empty playlist is never "all present".
-    // Without a DEVICE.XML the model name of the previous folder is kept.
+    // Without a DEVICE.XML there is no model name: not the previous card's.
     QTemporaryDir elsewhere;
     d.buildVideoLibrary(elsewhere.filePath("nothing-here"));
     EXPECT_TRUE(d.videoLib().isEmpty());
     EXPECT_FALSE(d.isAllMediaExist());
     EXPECT_FALSE(d.isMediaExistByDate(2020, 1, 2));
-    EXPECT_EQ(d.m_strModelName, "RX-900 Dual");
+    EXPECT_TRUE(d.m_strModelName.isEmpty());
 }
 
 TEST_F(AppDelegateTest, AddVideoFileAdmitsOnlyPlayableRecordings)
