@@ -291,6 +291,7 @@ void AppDelegate::refreshPlaylistKeepingCurrent()
     };
     const QUrl current = urlAt(m_nCurPlayIndex);
     const QUrl current2 = urlAt(m_nCurPlayIndex2);
+    const QUrl selected = mFileList ? urlAt(mFileList->getCurSel()) : QUrl();
     const int index = current.isEmpty() ? -1 : indexIn(current);
     const int index2 = current2.isEmpty() ? -1 : indexIn(current2);
     if ((!current.isEmpty() && index < 0) || (!current2.isEmpty() && index2 < 0)) {
@@ -309,8 +310,11 @@ void AppDelegate::refreshPlaylistKeepingCurrent()
         for (const AMediaFile& f : mPlaylist)
             rows.push_back(makeFileListRow(f.path(), f.fileDate()));
         mFileList->buildFileList(std::move(rows));
+        // The play mark and the selection stay on their recordings.
         if (m_nCurPlayIndex >= 0)
             mFileList->showPlayMark(m_nCurPlayIndex);
+        if (!selected.isEmpty())
+            mFileList->setCurSel(indexIn(selected), false);
     }
     if (m_nCurPlayIndex < 0)
         checkDualCameraFolder(); // nothing plays: the second window may come or go

@@ -10,6 +10,7 @@
 #include "Utility/SCEvents.h"
 #include "WaitingWindow/WaitingWindow.h"
 #include "controls/CalendarView.h"
+#include "controls/FileListView.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -268,6 +269,7 @@ TEST(FolderMonitor, RecordingsArrivingJoinWithoutInterruptingPlayback)
     ASSERT_EQ(a->playlist().size(), 2);
     a.doubleClick(1); // 11:00
     ASSERT_TRUE(a.waitPlaying());
+    a->fileList()->setCurSel(1, false); // the row the user clicked
     VideoPlayerView* surface = a->videoPlayView();
 
     // Three recordings of the shown day moved in at once (made elsewhere,
@@ -291,6 +293,7 @@ TEST(FolderMonitor, RecordingsArrivingJoinWithoutInterruptingPlayback)
     EXPECT_EQ(a->getState(), AppDelegate::PlayStatePlaying);
     EXPECT_EQ(a->getCurPlayIndex(), 2);
     EXPECT_EQ(a->playlist().at(2).localizedName(), QStringLiteral("FILE240601-110000_M.MP4"));
+    EXPECT_EQ(a->fileList()->getCurSel(), 2); // the selection stayed on it too
     EXPECT_TRUE(a->isMediaExistByDate(static_cast<qint16>(QDate::currentDate().year()),
                                       static_cast<qint16>(QDate::currentDate().month()),
                                       static_cast<qint16>(QDate::currentDate().day())));
