@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <memory>
 
 class BitmapButton;
 class QPrinter;
@@ -62,4 +63,7 @@ private:
     BitmapButton* m_oCamera12Btn = nullptr;
     int m_nCaptureOptions = PrintOneCamera;
     bool m_bTwoCameras = false;
+    // The print settings of this window's run: a second Print starts from
+    // the printer, file and options chosen for the first.
+    std::unique_ptr<QPrinter> thePrintInfo;
 };
