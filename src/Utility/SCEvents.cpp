@@ -498,10 +498,10 @@ void SCEvents::handleEvent(int wd, uint32_t mask, const std::string& name)
             removeWatchesWithin(path);
     } else if (mask & IN_MOVED_TO) {
         queueEvent(path, WatchFlag::ItemRenamed | kind);
-        if (isDir && name[0] != '.')
+        if (isDir && !name.empty() && name[0] != '.')
             addTree(path);
     } else if (mask & IN_CREATE) {
-        if (isDir && name[0] != '.') {
+        if (isDir && !name.empty() && name[0] != '.') {
             queueEvent(path, WatchFlag::ItemCreated | WatchFlag::ItemIsDir);
             addTree(path);
         }
