@@ -240,6 +240,7 @@ void AppDelegate::setCurPlaylistIndex(int index, bool)
 
     setVolume(m_nVolume);
     checkMute();
+    checkDpadButtons(); // the pad and the head tracker follow the new surface, or its absence
     pmWriteLog("Set movie to movie view !");
     pmWriteLog("setCurPlaylistIndex() - end !");
     pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_nShowTimeStamp));
