@@ -272,15 +272,20 @@ TEST(FolderMonitor, RecordingsArrivingJoinWithoutInterruptingPlayback)
     a->fileList()->setCurSel(1, false); // the row the user clicked
     VideoPlayerView* surface = a->videoPlayView();
 
-    // Three recordings of the shown day moved in at once (made elsewhere,
-    // dated, then moved), one of them before the one playing; one more copied
-    // in today; a hidden one and a file that is no recording.
+    // Three recordings of the shown day arriving at once (made elsewhere and
+    // dated), one of them before the one playing; one more written today; a
+    // hidden one and a file that is no recording.
     const QString staging = dir.filePath("staging");
     ASSERT_TRUE(recording(staging, kDayA, QTime(9, 0), false));
     ASSERT_TRUE(recording(staging, kDayA, QTime(12, 0), false));
     ASSERT_TRUE(recording(staging, kDayA, QTime(13, 0), false));
-    for (const QString& name : QDir(staging).entryList(QDir::Files))
+    // Two moved in, one copied in (and given its day back, as a copy that
+    // keeps its time does).
+    for (const QString& name :
+         {QStringLiteral("FILE240601-090000_M.AVI"), QStringLiteral("FILE240601-120000_M.AVI")})
         ASSERT_TRUE(QFile::rename(staging + "/" + name, folder + "/" + name));
+    ASSERT_TRUE(QFile::copy(staging + "/FILE240601-130000_M.AVI", folder + "/FILE240601-130000_M.AVI"));
+    ASSERT_TRUE(setDate(folder + "/FILE240601-130000_M.AVI", kDayA, QTime(13, 0)));
     ASSERT_TRUE(QDir().mkpath(folder + "/sub"));
     ASSERT_TRUE(apptest::writeAvi(folder + "/sub/FILE240603-100000_M.AVI")); // dated now
     ASSERT_TRUE(apptest::writeAvi(folder + "/.hidden/FILE240601-140000_M.AVI"));

@@ -144,6 +144,16 @@ TEST(SCEvents, ReportsRemovalsRenamesAndNewItemsInTheWholeTree)
     for (const SCEvent& e : rec.events)
         ADD_FAILURE() << "outside the tree: " << e.description().toStdString();
 
+    // A folder replaced by a file of the same name: the folder is removed,
+    // the file written, and the watch goes on.
+    rec.events.clear();
+    ASSERT_TRUE(QDir().mkpath(root + "/Swap"));
+    ASSERT_TRUE(rec.waitFor(root + "/Swap", WatchFlag::ItemCreated | kDir));
+    ASSERT_TRUE(QDir().rmdir(root + "/Swap"));
+    ASSERT_TRUE(writeFile(root + "/Swap"));
+    ASSERT_TRUE(rec.waitFor(root + "/Swap", WatchFlag::ItemModified | kFile));
+    EXPECT_EQ(rec.count(root + "/Swap", WatchFlag::ItemRemoved | kDir), 1);
+
     // A removed folder with its contents: every item is reported removed.
     ASSERT_TRUE(QDir(root + "/DCIM/New").removeRecursively());
     ASSERT_TRUE(rec.waitFor(root + "/DCIM/New", WatchFlag::ItemRemoved | kDir));
