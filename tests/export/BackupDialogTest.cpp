@@ -151,7 +151,7 @@ TEST_F(BackupDialogTest, BackupWalkFromTheButtonToFinishedCopies)
     EXPECT_TRUE(dialogs.requests.size() == 1); // no message: success is silent
 }
 
-TEST_F(BackupDialogTest, NothingHappensOnCancelAtEachStepOrWithoutRows)
+TEST_F(BackupDialogTest, AnEmptyPlaylistOpensNoSelectionWindow)
 {
     Controller empty(QStringList{});
     empty->onButtonBackup();
