@@ -199,33 +199,44 @@ void CapturePreviewDlg::saveCaptureImage(bool close, int kind, const CaptureDate
     const QString name = QString::fromStdString(pmCaptureFileName(date, kind));
     const QString suggested = QDir(folder).filePath(name);
     QPointer<CapturePreviewDlg> self(this);
-    pmChooseSaveFile(
-        this, pmLoadString(QStringLiteral("IDS_SAVE_AS")), suggested, QStringLiteral("JPEG (*.jpg *.jpeg)"),
-        [self, picture, close, then](const QString& path) {
-            if (!self)
-                return;
-            if (!path.isEmpty()) {
-                pmStartWait();
-                QString error;
-                const bool written = writeJpeg(picture, path, &error);
-                pmEndWait();
-                if (written) {
-                    self->m_bOK = true;
-                    pmSetCaptureFolder(QFileInfo(path).absolutePath());
-                    pmWriteLogQ(QStringLiteral("CapturePreviewDlg - saved %1").arg(path));
-                } else {
-                    pmWriteLogQ(QStringLiteral("CapturePreviewDlg - cannot write %1 : %2").arg(path, error));
-                    pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_SAVE_PICTURE")) +
-                                 QStringLiteral("\n\n") + QDir::toNativeSeparators(path));
-                }
-            }
-            if (!self)
-                return;
-            if (close)
-                self->done(self->m_bOK ? QDialog::Accepted : QDialog::Rejected);
-            if (then)
-                then();
-        });
+    pmChooseSaveFile(this, pmLoadString(QStringLiteral("IDS_SAVE_AS")), suggested,
+                     QStringLiteral("JPEG (*.jpg *.jpeg)"),
+                     [self, picture, close, then](const QString& path) {
+                         // The panel is still finishing when it reports: write, show
+                         // the busy window and open the next panel once it is done.
+                         if (self)
+                             QMetaObject::invokeMethod(
+                                 self.data(),
+                                 [self, picture, close, then, path] {
+                                     if (self)
+                                         self->finishSave(path, picture, close, then);
+                                 },
+                                 Qt::QueuedConnection);
+                     });
+}
+
+void CapturePreviewDlg::finishSave(const QString& path, const QImage& picture, bool close,
+                                   const std::function<void()>& then)
+{
+    if (!path.isEmpty()) {
+        pmStartWait();
+        QString error;
+        const bool written = writeJpeg(picture, path, &error);
+        pmEndWait();
+        if (written) {
+            m_bOK = true;
+            pmSetCaptureFolder(QFileInfo(path).absolutePath());
+            pmWriteLogQ(QStringLiteral("CapturePreviewDlg - saved %1").arg(path));
+        } else {
+            pmWriteLogQ(QStringLiteral("CapturePreviewDlg - cannot write %1 : %2").arg(path, error));
+            pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_SAVE_PICTURE")) + QStringLiteral("\n\n") +
+                         QDir::toNativeSeparators(path));
+        }
+    }
+    if (close)
+        done(m_bOK ? QDialog::Accepted : QDialog::Rejected);
+    if (then)
+        then();
 }
 
 bool CapturePreviewDlg::writeJpeg(const QImage& image, const QString& path, QString* error)

@@ -76,6 +76,8 @@ protected:
 
 private:
     BitmapButton* makeCameraButton(const QString& base, const char* objectName);
+    void finishSave(const QString& path, const QImage& picture, bool close,
+                    const std::function<void()>& then);
     void chooseOption(int option);
     void showPicture();
 

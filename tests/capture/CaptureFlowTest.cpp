@@ -16,7 +16,10 @@
 #include "export/FrameGrabber.h"
 #include "views/PrintWindowController.h"
 
+#include "controls/StandardDialogs.h"
+
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPrinter>
 #include <QProcess>
@@ -394,4 +397,39 @@ TEST(CaptureFlow, PrintFromTheToolbarKeepsPlaybackPausedAndPrintsEachChoice)
         EXPECT_TRUE(words.contains(QStringLiteral("2024/03/05"))) << words.toStdString();
         EXPECT_TRUE(words.contains(pmLoadString(QStringLiteral("IDS_SPEED")))) << words.toStdString();
     }
+}
+
+TEST(CaptureFlow, BothCamerasThroughTheRealSavePanels)
+{
+    // The real panels, one opened as the other finishes, each accepting the
+    // name it proposes.
+    pmInstallStandardDialogs(nullptr);
+    FixedClock clock(2024, 3, 5, 7, 8, 9);
+    QImage front(320, 240, QImage::Format_RGB32), rear(160, 120, QImage::Format_RGB32);
+    front.fill(Qt::blue);
+    rear.fill(Qt::red);
+    CapturePreviewDlg dialog(front, rear);
+    int panels = 0;
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [&] {
+        auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!panel || !panel->isVisible() || panel->property("answered").toBool())
+            return;
+        panel->setProperty("answered", true);
+        ++panels;
+        QMetaObject::invokeMethod(panel, "accept", Qt::QueuedConnection);
+    });
+    poll->start();
+    QTimer::singleShot(0, &dialog, [&] { dialog.saveAs(); });
+    dialog.exec();
+    delete poll;
+    pmSetDialogPresenter({});
+    EXPECT_EQ(panels, 2);
+    EXPECT_TRUE(dialog.isOK());
+    const QDir documents(pmGetDocumentsFolder());
+    EXPECT_EQ(QImage(documents.filePath(QStringLiteral("20240305-070809-1.jpg"))).size(), QSize(320, 240));
+    EXPECT_EQ(QImage(documents.filePath(QStringLiteral("20240305-070809-2.jpg"))).size(), QSize(160, 120));
+    QFile::remove(documents.filePath(QStringLiteral("20240305-070809-1.jpg")));
+    QFile::remove(documents.filePath(QStringLiteral("20240305-070809-2.jpg")));
 }
