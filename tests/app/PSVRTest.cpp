@@ -163,16 +163,11 @@ TEST(PSVR, FloodVanishingDeviceAndNoDevice)
     ASSERT_TRUE(tracker.start());
     // The main thread is busy (no events handled) while the reader takes
     // everything: beyond the backlog, reports are dropped, not queued.
-    for (int waited = 0; waited < 10000; ++waited) {
-        {
-            std::lock_guard<std::mutex> lock(s->mutex);
-            if (s->reports.empty())
-                break;
-        }
+    for (int waited = 0; waited < 30000 && tracker.droppedCount() < 5000 - PSVR::kMaxBacklog; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    QTest::qWait(100);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return got.reports.size() >= static_cast<size_t>(PSVR::kMaxBacklog); }, 10000));
+    QTest::qWait(50);
     EXPECT_EQ(got.reports.size(), static_cast<size_t>(PSVR::kMaxBacklog));
     EXPECT_EQ(tracker.droppedCount(), 5000 - PSVR::kMaxBacklog);
     EXPECT_EQ(tracker.deliveredCount(), PSVR::kMaxBacklog);
