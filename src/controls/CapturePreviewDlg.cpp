@@ -3,6 +3,7 @@
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
+#include "controls/CameraChoiceRow.h"
 #include "core/Clock.h"
 
 #include <QDebug>
@@ -19,9 +20,6 @@ namespace
 constexpr int kMargin = 20;
 constexpr int kImageViewHeight = 430;
 constexpr int kButtonRowY = 470;
-// With two cameras the image view gives up this much of its top to the camera buttons.
-constexpr int kCameraRowSpace = 39;
-constexpr int kCameraRowGap = 4;
 } // namespace
 
 CapturePreviewDlg::CapturePreviewDlg(const QImage& image, const QImage& subImage, QWidget* parent)
@@ -60,8 +58,9 @@ void CapturePreviewDlg::windowDidLoad()
     if (!m_videoSubImage.isNull()) {
         combine2Image();
         m_nCaptureOptions = BothCameras;
+        // The image view gives up the top of its frame to the camera buttons.
         QRect view = m_imageView->geometry();
-        view.setTop(view.top() + kCameraRowSpace);
+        view.setTop(view.top() + CameraChoiceRow::kSpace);
         m_imageView->setGeometry(view);
     } else {
         m_nCaptureOptions = SingleCamera;
@@ -69,28 +68,13 @@ void CapturePreviewDlg::windowDidLoad()
     setCaptureImage();
     if (m_videoSubImage.isNull())
         return;
-    m_oCamera1Btn = makeCameraButton(QStringLiteral("button_print_camera1"), "oCamera1Btn");
-    m_oCamera2Btn = makeCameraButton(QStringLiteral("button_print_camera2"), "oCamera2Btn");
-    m_oCamera12Btn = makeCameraButton(QStringLiteral("button_print_camera12"), "oCamera12Btn");
-    const int left = (width() - kCameraRowWidth) / 2;
-    const int top = m_imageView->geometry().top() - kCameraRowGap - kCameraButtonHeight;
-    m_oCamera1Btn->move(left, top);
-    m_oCamera2Btn->move(left + kCameraButtonWidth, top);
-    m_oCamera12Btn->move(left + 2 * kCameraButtonWidth, top);
+    const CameraChoiceRow row = CameraChoiceRow::create(this, width(), m_imageView->geometry().top());
+    m_oCamera1Btn = row.camera1;
+    m_oCamera2Btn = row.camera2;
+    m_oCamera12Btn = row.both;
     connect(m_oCamera1Btn, &BitmapButton::clicked, this, &CapturePreviewDlg::onCamera1ButtonPressed);
     connect(m_oCamera2Btn, &BitmapButton::clicked, this, &CapturePreviewDlg::onCamera2ButtonPressed);
     connect(m_oCamera12Btn, &BitmapButton::clicked, this, &CapturePreviewDlg::onCamera12ButtonPressed);
-    m_oCamera12Btn->checkButton(true);
-}
-
-BitmapButton* CapturePreviewDlg::makeCameraButton(const QString& base, const char* objectName)
-{
-    auto* button = new BitmapButton(QSize(kCameraButtonWidth, kCameraButtonHeight), this);
-    button->setObjectName(QLatin1String(objectName));
-    button->setBitmapButton(base + QStringLiteral(".png"), base + QStringLiteral("_d.png"),
-                            base + QStringLiteral("_f.png"), base + QStringLiteral("_g.png"));
-    button->show();
-    return button;
 }
 
 void CapturePreviewDlg::chooseOption(int option)

@@ -67,15 +67,11 @@ public:
     // Window and image-view frames (top-left, window coordinates).
     static constexpr int kWindowWidth = 680;
     static constexpr int kWindowHeight = 520;
-    static constexpr int kCameraButtonWidth = 76;
-    static constexpr int kCameraButtonHeight = 35;
-    static constexpr int kCameraRowWidth = 228;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    BitmapButton* makeCameraButton(const QString& base, const char* objectName);
     void finishSave(const QString& path, const QImage& picture, bool close,
                     const std::function<void()>& then);
     void chooseOption(int option);

@@ -346,24 +346,7 @@ bool writeWholeFile(const std::string& folder, const std::string& path, const st
 std::string escapeField(const std::string& text)
 {
     std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
+    pmAppendEscapedField(out, text);
     return out;
 }
 

@@ -306,3 +306,25 @@ std::string pmGetGpsLogFile(const std::string& path, const PathTest& exists, con
         return appended;
     return std::string();
 }
+
+void pmAppendEscapedField(std::string& out, const std::string& text)
+{
+    for (const char c : text) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+}

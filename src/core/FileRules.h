@@ -45,6 +45,13 @@ bool pmGetFileDateTime(const std::string& path, _SYSTEMTIME& time);
 // 1-12, a day the month has) and a time of day up to 23:59:59. The name rules
 // read digits blindly, so "FILE2501xx-xx3045" gives day 0.
 bool pmIsRealDateTime(const _SYSTEMTIME& time);
+
+// A path or name as one field of a tab-separated, line-per-file listing: a
+// backslash is doubled, and a tab, line feed or carriage return becomes a
+// backslash followed by t, n or r, so no name can break a line or a field.
+// Appended to `out`.
+void pmAppendEscapedField(std::string& out, const std::string& text);
+
 // Whether two paths name the same existing file, however named (links,
 // "..", hard links): same device and inode. False when either is missing.
 bool pmIsSameFile(const std::string& a, const std::string& b);

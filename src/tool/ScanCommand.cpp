@@ -62,29 +62,6 @@ private:
     std::unordered_map<std::string, std::unordered_set<std::string>> m_folders;
 };
 
-// A path as one listing field (see the top of the file).
-void appendEscaped(std::string& out, const std::string& path)
-{
-    for (const char c : path) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
-}
-
 } // namespace
 
 int runScanCommand(const char* folder)
@@ -129,9 +106,9 @@ int runScanCommand(const char* folder)
         if (log.empty())
             out += '-';
         else
-            appendEscaped(out, log);
+            pmAppendEscapedField(out, log);
         out += '\t';
-        appendEscaped(out, path);
+        pmAppendEscapedField(out, path);
         out += '\n';
         // Written as it goes, so a card of any size costs a bounded buffer.
         if (out.size() >= (1u << 16)) {

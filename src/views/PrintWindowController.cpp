@@ -2,6 +2,7 @@
 
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
+#include "controls/CameraChoiceRow.h"
 #include "core/Log.h"
 
 #include <QDebug>
@@ -14,12 +15,6 @@ namespace
 {
 constexpr int kMargin = 20;
 constexpr int kButtonRowHeight = 52;
-constexpr int kCameraButtonWidth = 76;
-constexpr int kCameraButtonHeight = 35;
-constexpr int kCameraRowWidth = 228;
-// With two cameras the window grows by this much to hold the camera buttons.
-constexpr int kCameraRowSpace = 39;
-constexpr int kCameraRowGap = 4;
 
 PrintWindowController::PrintDialogHook& dialogHook()
 {
@@ -68,9 +63,10 @@ void PrintWindowController::windowDidLoad()
     int height = kPageHeight + 2 * kMargin + kButtonRowHeight;
     int pageTop = kMargin;
     m_nCaptureOptions = m_bTwoCameras ? PrintBothCameras : PrintOneCamera;
+    // With two cameras the window grows to hold the camera buttons.
     if (m_bTwoCameras) {
-        height += kCameraRowSpace;
-        pageTop += kCameraRowSpace;
+        height += CameraChoiceRow::kSpace;
+        pageTop += CameraChoiceRow::kSpace;
     }
     setFixedSize(width, height);
     m_canvasView->move(kMargin, pageTop);
@@ -80,28 +76,13 @@ void PrintWindowController::windowDidLoad()
 
     if (!m_bTwoCameras)
         return;
-    m_oCamera1Btn = makeCameraButton(QStringLiteral("button_print_camera1"), "oCamera1Btn");
-    m_oCamera2Btn = makeCameraButton(QStringLiteral("button_print_camera2"), "oCamera2Btn");
-    m_oCamera12Btn = makeCameraButton(QStringLiteral("button_print_camera12"), "oCamera12Btn");
-    const int left = (width - kCameraRowWidth) / 2;
-    const int top = pageTop - kCameraRowGap - kCameraButtonHeight;
-    m_oCamera1Btn->move(left, top);
-    m_oCamera2Btn->move(left + kCameraButtonWidth, top);
-    m_oCamera12Btn->move(left + 2 * kCameraButtonWidth, top);
+    const CameraChoiceRow row = CameraChoiceRow::create(this, width, pageTop);
+    m_oCamera1Btn = row.camera1;
+    m_oCamera2Btn = row.camera2;
+    m_oCamera12Btn = row.both;
     connect(m_oCamera1Btn, &BitmapButton::clicked, this, &PrintWindowController::onCamera1ButtonPressed);
     connect(m_oCamera2Btn, &BitmapButton::clicked, this, &PrintWindowController::onCamera2ButtonPressed);
     connect(m_oCamera12Btn, &BitmapButton::clicked, this, &PrintWindowController::onCamera12ButtonPressed);
-    m_oCamera12Btn->checkButton(true);
-}
-
-BitmapButton* PrintWindowController::makeCameraButton(const QString& base, const char* objectName)
-{
-    auto* button = new BitmapButton(QSize(kCameraButtonWidth, kCameraButtonHeight), this);
-    button->setObjectName(QLatin1String(objectName));
-    button->setBitmapButton(base + QStringLiteral(".png"), base + QStringLiteral("_d.png"),
-                            base + QStringLiteral("_f.png"), base + QStringLiteral("_g.png"));
-    button->show();
-    return button;
 }
 
 void PrintWindowController::chooseOption(int option)

@@ -52,7 +52,6 @@ public:
     static constexpr int kPageHeight = 720;
 
 private:
-    BitmapButton* makeCameraButton(const QString& base, const char* objectName);
     void chooseOption(int option);
 
     QPushButton* m_okButton = nullptr;
