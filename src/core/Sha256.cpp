@@ -4,6 +4,7 @@
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define ROVIX_SHA_NI 1
 #endif
@@ -116,9 +117,15 @@ __attribute__((target("sha,sse4.1"))) void compressShaNi(uint32_t state[8], cons
 
 bool cpuHasShaNi()
 {
+    // Asked of the processor directly: not every compiler knows "sha" as a
+    // feature name for __builtin_cpu_supports.
     static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & (1u << 19))) // SSE4.1
+            return false;
+        if (!__get_cpuid_count(7, 0, &a, &b, &c, &d))
+            return false;
+        return (b & (1u << 29)) != 0; // SHA extensions
     }();
     return has;
 }
