@@ -31,17 +31,17 @@ double median(std::vector<double> v)
 
 int make(const QString& out, double seconds, bool rear)
 {
-    mediagen::RecordingSpec spec;
-    spec.container = mediagen::Container::Mp4;
-    spec.width = 1920;
-    spec.height = 1080;
-    spec.fps = 30;
-    spec.seconds = seconds;
-    spec.gopSeconds = 2;
-    spec.rear = rear;
-    spec.faststart = true;
+    mediagen::RecordingSpec wanted;
+    wanted.container = mediagen::Container::Mp4;
+    wanted.width = 1920;
+    wanted.height = 1080;
+    wanted.fps = 30;
+    wanted.seconds = seconds;
+    wanted.gopSeconds = 2;
+    wanted.rear = rear;
+    wanted.faststart = true;
     std::string error;
-    if (!mediagen::writeRecording(QFile::encodeName(out).toStdString(), spec, &error)) {
+    if (!mediagen::writeRecording(QFile::encodeName(out).toStdString(), wanted, &error)) {
         std::fprintf(stderr, "make: %s\n", error.c_str());
         return 1;
     }

@@ -26,6 +26,7 @@
 //                                     recordings that arrive or come back
 //   export/AppDelegateExport.cpp      backup copy (selection, destination,
 //                                     progress, worker), track export
+//   export/AppDelegateUpload.cpp      the video-site button
 //   playback/AppDelegate360.cpp       360-degree view: the settings menu's
 //                                     switch, recordings that say they are
 //                                     spherical, the direction pad, the
@@ -390,6 +391,13 @@ public:
     void windowDidZoom(const QSizeF& frameSize);
 
     // ==== end of main window
+
+    // ==== the video-site button (export/AppDelegateUpload.cpp)
+
+    // Opens the video-hosting service's home page in the user's browser.
+    void onButtonUploadYouTube();
+    // "VideoSiteHomeURL", or the service's own page when that is not a web address.
+    static QUrl videoSiteHomeUrl();
 
     // ==== backup copy and track export (export/AppDelegateExport.cpp)
 

@@ -63,6 +63,7 @@ void AppDelegate::createPanels()
     connect(toolbar, &ToolbarView::exportRequested, this, &AppDelegate::onButtonExport);
     connect(toolbar, &ToolbarView::printRequested, this, &AppDelegate::onButtonPrint);
     connect(toolbar, &ToolbarView::captureRequested, this, &AppDelegate::onButtonCapture);
+    connect(toolbar, &ToolbarView::uploadYouTubeRequested, this, &AppDelegate::onButtonUploadYouTube);
     connect(toolbar, &ToolbarView::windowSwitchRequested, this, &AppDelegate::onButtonWindowSwitch);
     connect(toolbar, &ToolbarView::skinChosen, this, &AppDelegate::skinMenuItemClicked);
     connect(toolbar, &ToolbarView::aboutChosen, this, &AppDelegate::aboutMenuItemClicked);

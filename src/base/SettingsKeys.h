@@ -33,6 +33,10 @@ inline QString volume()
 {
     return QStringLiteral("Volume");
 }
+inline QString videoSiteHomeUrl()
+{
+    return QStringLiteral("VideoSiteHomeURL");
+}
 inline QString mapPageUrl()
 {
     return QStringLiteral("MapPageUrl");

@@ -214,12 +214,12 @@ TEST_F(BackupEngineTest, EvidencePackageIsAccountedForBySha256sum)
 {
     // Two recordings with NMEA logs (tracks in three formats), one without a
     // track, and one whose name sha256sum must escape.
-    mediagen::NmeaSpec spec;
-    spec.drive.seconds = 12;
+    mediagen::NmeaSpec wanted;
+    wanted.drive.seconds = 12;
     const std::string a = recording("FILE210315-083000_M.MP4", 300000);
-    ASSERT_TRUE(mediagen::writeNmeaLog(card + "/FILE210315-083000_M.NMEA", spec));
+    ASSERT_TRUE(mediagen::writeNmeaLog(card + "/FILE210315-083000_M.NMEA", wanted));
     const std::string odd = recording("FILE210315-083100_M\\odd\nname.MP4", 1000);
-    ASSERT_TRUE(mediagen::writeNmeaLog(card + "/FILE210315-083100_M\\odd\nname.log", spec));
+    ASSERT_TRUE(mediagen::writeNmeaLog(card + "/FILE210315-083100_M\\odd\nname.log", wanted));
     const std::string plain = recording("FILE210315-083200_M.MP4", 4096);
     BackupOptions options;
     options.evidence = true;

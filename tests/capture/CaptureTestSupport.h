@@ -15,17 +15,17 @@ namespace capturetest
 inline bool makeNumberedRecording(const QString& path, mediagen::Container container, double seconds,
                                   int width, int height, int fps, bool rear = false, int gopSeconds = 2)
 {
-    mediagen::RecordingSpec spec;
-    spec.container = container;
-    spec.seconds = seconds;
-    spec.width = width;
-    spec.height = height;
-    spec.fps = fps;
-    spec.rear = rear;
-    spec.gopSeconds = gopSeconds;
-    spec.faststart = true;
-    spec.crf = 23;
-    return mediagen::writeRecording(QFile::encodeName(path).toStdString(), spec);
+    mediagen::RecordingSpec wanted;
+    wanted.container = container;
+    wanted.seconds = seconds;
+    wanted.width = width;
+    wanted.height = height;
+    wanted.fps = fps;
+    wanted.rear = rear;
+    wanted.gopSeconds = gopSeconds;
+    wanted.faststart = true;
+    wanted.crf = 23;
+    return mediagen::writeRecording(QFile::encodeName(path).toStdString(), wanted);
 }
 
 // The frame number drawn into a picture the generator made at this size

@@ -84,10 +84,10 @@ protected:
                 else
                     EXPECT_TRUE(QFile::copy(files.first(), path));
             }
-            mediagen::NmeaSpec spec;
-            spec.drive.seconds = 2;
+            mediagen::NmeaSpec wanted;
+            wanted.drive.seconds = 2;
             EXPECT_TRUE(mediagen::writeNmeaLog(
-                QFile::encodeName(QDir(card).filePath(stem + ".log")).toStdString(), spec));
+                QFile::encodeName(QDir(card).filePath(stem + ".log")).toStdString(), wanted));
             files << path;
         }
         return files;

@@ -55,10 +55,10 @@ protected:
         fs::create_directories(root + "/out");
         withLog = root + "/card/FILE210315-083000_M.MP4";
         noLog = root + "/card/FILE210315-083100_M.MP4";
-        mediagen::RecordingSpec spec;
-        spec.seconds = 3;
-        ASSERT_TRUE(mediagen::writeRecording(withLog, spec));
-        ASSERT_TRUE(mediagen::writeRecording(noLog, spec));
+        mediagen::RecordingSpec wanted;
+        wanted.seconds = 3;
+        ASSERT_TRUE(mediagen::writeRecording(withLog, wanted));
+        ASSERT_TRUE(mediagen::writeRecording(noLog, wanted));
         mediagen::NmeaSpec nmea;
         nmea.drive.seconds = 3;
         ASSERT_TRUE(mediagen::writeNmeaLog(root + "/card/FILE210315-083000_M.log", nmea));

@@ -29,15 +29,15 @@ protected:
 
     std::string make(const std::string& name, mediagen::Container container, int tag)
     {
-        mediagen::RecordingSpec spec;
-        spec.container = container;
-        spec.equirect = true;
-        spec.width = 192;
-        spec.height = 96;
-        spec.frames = 3;
+        mediagen::RecordingSpec wanted;
+        wanted.container = container;
+        wanted.equirect = true;
+        wanted.width = 192;
+        wanted.height = 96;
+        wanted.frames = 3;
         const std::string path = (dir / name).string();
         std::string error;
-        EXPECT_TRUE(mediagen::writeRecording(path, spec, &error)) << error;
+        EXPECT_TRUE(mediagen::writeRecording(path, wanted, &error)) << error;
         if (tag >= 0) {
             EXPECT_TRUE(
                 mediagen::addSphericalMetadata(path, static_cast<mediagen::SphericalTag>(tag), &error))

@@ -96,10 +96,10 @@ protected:
     {
         if (sample.empty()) {
             sample = root + "/sample.mp4";
-            mediagen::RecordingSpec spec;
-            spec.seconds = 1;
+            mediagen::RecordingSpec wanted;
+            wanted.seconds = 1;
             std::string error;
-            EXPECT_TRUE(mediagen::writeRecording(sample, spec, &error)) << error;
+            EXPECT_TRUE(mediagen::writeRecording(sample, wanted, &error)) << error;
         }
         const std::string path = root + "/" + rel;
         fs::create_directories(fs::path(path).parent_path());
@@ -222,10 +222,10 @@ TEST_F(ToolHostileTest, KmlNeverOverwritesTheRecordingOrItsLog)
     const std::string front = recording("cam/FILE250101-100000_M.MP4");
     const std::string rear = recording("cam/FILE250101-100000_2.MP4");
     const std::string log = root + "/cam/FILE250101-100000_M.NMEA";
-    mediagen::NmeaSpec spec;
-    spec.drive.seconds = 5;
+    mediagen::NmeaSpec wanted;
+    wanted.drive.seconds = 5;
     std::string error;
-    ASSERT_TRUE(mediagen::writeNmeaLog(log, spec, &error)) << error;
+    ASSERT_TRUE(mediagen::writeNmeaLog(log, wanted, &error)) << error;
     const std::string frontBytes = slurp(front);
     const std::string logBytes = slurp(log);
     fs::create_hard_link(front, root + "/hard-link.kml");

@@ -57,14 +57,14 @@ protected:
     {
         s_dir = new QTemporaryDir();
         ASSERT_TRUE(s_dir->isValid());
-        mediagen::RecordingSpec spec;
-        spec.equirect = true;
-        spec.width = 960;
-        spec.height = 480;
-        spec.fps = 10;
-        spec.seconds = 3;
+        mediagen::RecordingSpec wanted;
+        wanted.equirect = true;
+        wanted.width = 960;
+        wanted.height = 480;
+        wanted.fps = 10;
+        wanted.seconds = 3;
         std::string error;
-        ASSERT_TRUE(mediagen::writeRecording(s_dir->filePath("equirect.mp4").toStdString(), spec, &error))
+        ASSERT_TRUE(mediagen::writeRecording(s_dir->filePath("equirect.mp4").toStdString(), wanted, &error))
             << error;
     }
     static void TearDownTestSuite()

@@ -59,20 +59,20 @@ protected:
         ASSERT_TRUE(dir.isValid());
         const QString folder = dir.filePath("DCIM/100MEDIA_M");
         QDir().mkpath(folder);
-        mediagen::RecordingSpec spec;
-        spec.equirect = true;
-        spec.width = 960;
-        spec.height = 480;
-        spec.fps = 10;
-        spec.seconds = 4;
+        mediagen::RecordingSpec wanted;
+        wanted.equirect = true;
+        wanted.width = 960;
+        wanted.height = 480;
+        wanted.fps = 10;
+        wanted.seconds = 4;
         std::string error;
         spherical = folder + "/FILE240601-100000_M.MP4";
         plain = folder + "/FILE240601-090000_M.MP4";
-        ASSERT_TRUE(mediagen::writeRecording(spherical.toStdString(), spec, &error)) << error;
+        ASSERT_TRUE(mediagen::writeRecording(spherical.toStdString(), wanted, &error)) << error;
         ASSERT_TRUE(
             mediagen::addSphericalMetadata(spherical.toStdString(), mediagen::SphericalTag::Sv3d, &error))
             << error;
-        ASSERT_TRUE(mediagen::writeRecording(plain.toStdString(), spec, &error)) << error;
+        ASSERT_TRUE(mediagen::writeRecording(plain.toStdString(), wanted, &error)) << error;
 
         QSettings().clear();
         qputenv("ROVIX_INTERNET", "on");
