@@ -6,6 +6,7 @@
 // key=value figures in milliseconds for bench/bigcard.sh.
 //
 // Usage: bench_bigcard CARD [--runs N] [--months N]
+#include "BenchController.h"
 #include "app/AppDelegate.h"
 #include "base/Services.h"
 #include "controls/CalendarView.h"
@@ -45,16 +46,8 @@ void paint(QWidget* w, QImage& canvas)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The main window holds the map's web view.
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    bench::prepareHeadless();
     QApplication app(argc, argv);
-    // Settings of their own: the bench never touches the user's.
-    QCoreApplication::setOrganizationName(QStringLiteral("RovixManagerBench"));
-    QCoreApplication::setApplicationName(QStringLiteral("RovixManagerBench"));
-    pmSetLogFilePath("/dev/null");
 
     const QStringList args = app.arguments();
     if (args.size() < 2) {
@@ -71,12 +64,7 @@ int main(int argc, char** argv)
             months = std::max(1, args[i + 1].toInt());
     }
 
-    AppDelegate::getSkinId();
-    pmInstallStringTables();
-    auto d = std::make_unique<AppDelegate>();
-    d->awakeFromNib();
-    d->createPanels();
-    d->initialData();
+    auto d = bench::launchController();
     CalendarView* calendar = d->calendar();
     FileListView* fileList = d->fileList();
     if (!calendar || !fileList) {

@@ -10,6 +10,7 @@
 //  3. 10,000 recordings written into the watched tree by another process: the
 //     application's CPU time and how many library updates it made per latency
 //     period (goal: at most one).
+#include "BenchController.h"
 #include "Utility/SCEvents.h"
 #include "app/AppDelegate.h"
 #include "base/Services.h"
@@ -115,14 +116,8 @@ bool fillCard(const QString& card, int folders, int perFolder, int firstHour)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    bench::prepareHeadless();
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("RovixManagerBench"));
-    QCoreApplication::setApplicationName(QStringLiteral("RovixManagerBench"));
-    pmSetLogFilePath("/dev/null");
     const QStringList args = app.arguments();
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: bench_monitor WORKDIR [--runs N] [--files N]\n");
@@ -138,12 +133,7 @@ int main(int argc, char** argv)
             files = std::max(1, args[i + 1].toInt());
     }
 
-    AppDelegate::getSkinId();
-    pmInstallStringTables();
-    auto d = std::make_unique<AppDelegate>();
-    d->awakeFromNib();
-    d->createPanels();
-    d->initialData();
+    auto d = bench::launchController();
     int libraryUpdates = 0;
     QObject::connect(d.get(), &AppDelegate::videoLibIsReady, [&] { ++libraryUpdates; });
 
