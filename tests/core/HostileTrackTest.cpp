@@ -2,6 +2,7 @@
 // recording and log names, chunks that claim gigabytes, walks through long
 // regions that hold no chunk, and positions that are off the globe.
 #include "GpsTestSupport.h"
+#include "SanitizerBuild.h"
 #include "core/AviTrack.h"
 #include "core/GpsList.h"
 #include "core/GpsParser.h"
@@ -20,18 +21,6 @@ using namespace gpstest;
 
 namespace
 {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 // Runs `body` in a child process that is killed after `seconds` (a reader that
 // blocks or runs away must not take the test run with it) and, when

@@ -2,6 +2,7 @@
 // times that never existed, recordings that are not there or not files, KML
 // outputs that would overwrite what they export, and a chunk claiming 2 GB.
 #include "MediaGen.h"
+#include "SanitizerBuild.h"
 
 #include <gtest/gtest.h>
 
@@ -24,18 +25,6 @@ namespace
 {
 
 const std::string kTool = ROVIX_BINARY_DIR "/src/rovixtool";
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 struct ToolRun {
     int status = -1;
