@@ -343,6 +343,7 @@ bool pmGetAviGpsData(const std::string& path, GpsList& list, const std::function
 {
     int seconds = 0;
     bool found = false;
+    int64_t positionsRead = 0;
     {
         AviFile file(path);
         if (!file.usable())
@@ -366,6 +367,7 @@ bool pmGetAviGpsData(const std::string& path, GpsList& list, const std::function
             float lastLatitude = 0;
             float lastLongitude = 0;
             forEachRecord(file, offset, kGpsRecord, [&](const unsigned char* record) {
+                ++positionsRead;
                 float latitude, longitude, speed;
                 pmDecodeAviGpsRecord(record, latitude, longitude, speed);
                 if (latitude != 0 && longitude != 0) {
@@ -399,7 +401,9 @@ bool pmGetAviGpsData(const std::string& path, GpsList& list, const std::function
     // track claims G-sensor data only when that reader found some.
     if (found || result)
         list.setBSenser(true);
-    return result;
+    // Positions read are a loaded track even when no G-sensor chunk follows
+    // them: the map must draw the route the export button offers.
+    return result || positionsRead > 0;
 }
 
 bool pmGetAviSensorDataAligned(const std::string& path, GpsList& list, int videoSeconds)

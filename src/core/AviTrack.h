@@ -14,7 +14,9 @@ class GpsList;
 
 // Reads "SLLT" into the track (placeholders first, so that the records line up
 // with the end of a video of `videoSeconds` seconds), then the G-sensor chunk
-// with pmGetAviSensorDataAligned; returns that reader's result.
+// with pmGetAviSensorDataAligned. True when that reader succeeded or when at
+// least one position record was read (a track with positions is a loaded
+// track, G-sensor chunk or not).
 bool pmGetAviGpsData(const std::string& path, GpsList& list, int videoSeconds);
 // The same, asking for the video length only when the walk has not already
 // ended in NO: finding a length can cost far more than the walk.

@@ -137,6 +137,16 @@ TEST(TrackLoader, SourceDecision)
     EXPECT_FALSE(list.IsGPSReady());
     EXPECT_EQ(list.GetDataCount(), 8);
 
+    // Positions without a G chunk are a loaded track of their own; the plain
+    // G reader is not asked.
+    const std::string pOnly = dir.write("FILE0005.AVI", aviWithTrack(4, 0));
+    r = loadTrack(pOnly, 6, list);
+    EXPECT_TRUE(r.loaded);
+    EXPECT_FALSE(r.aviSensorFallback);
+    EXPECT_TRUE(list.IsGPSReady());
+    EXPECT_EQ(list.GetDataCount(), 6);
+    EXPECT_NEAR(list.GetGpsData(0)->fLatitude(), 35.65, 1e-5); // the first fix fills the placeholders
+
     // No path: nothing.
     r = loadTrack("", 8, list);
     EXPECT_FALSE(r.loaded);
