@@ -11,6 +11,10 @@
         <source>360-degree view</source>
         <translation>360-degree view</translation>
     </message>
+    <message id="IDS_PLACE_BY_NAME_TIME">
+        <source>Place recordings by the time in their names</source>
+        <translation>Place recordings by the time in their names</translation>
+    </message>
     <message id="IDS_ABOUT">
         <source>About Rovix Manager</source>
         <translation>About Rovix Manager</translation>

@@ -11,6 +11,10 @@
         <source>360-degree view</source>
         <translation>360度ビュー</translation>
     </message>
+    <message id="IDS_PLACE_BY_NAME_TIME">
+        <source>Place recordings by the time in their names</source>
+        <translation>ファイル名の日時で録画を並べる</translation>
+    </message>
     <message id="IDS_ABOUT">
         <source>About Rovix Manager</source>
         <translation>Rovix Manager について</translation>

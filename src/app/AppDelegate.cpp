@@ -124,6 +124,7 @@ void AppDelegate::initialData()
     m_nPlayState = PlayStateStopped;
     m_bMute = false;
     m_nVolume = pmGetIntSetting(SettingsKey::volume(), 8);
+    m_bPlaceByNameTime = pmGetIntSetting(SettingsKey::placeByNameTime(), 0) == 1;
     m_fPlaySpeed = 1.0f;
     m_nSpeedStep = 0;
     mSelectedMovieCurrentTime = 0.0;

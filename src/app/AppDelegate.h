@@ -66,6 +66,7 @@ class CalendarView;
 class MapView;
 class GSensorView;
 class VideoPlayerView;
+struct FileListRow;
 class BackupDlg;
 class ProgressDlg;
 class SCEvents;
@@ -132,6 +133,18 @@ public:
     QList<AMediaFile> sortByFileDate() const;
     void checkLastVideoDate();
     bool isMediaExistByDate(qint16 year, qint16 month, qint16 day) const;
+    // The date that places an entry on the calendar, in the day's playlist
+    // and in the file list: the time in its name while the settings menu's
+    // "Place recordings by the time in their names" is on and the name
+    // states a real moment, its file date otherwise.
+    QDateTime placementDate(const AMediaFile& media) const;
+    // The file list's row for an entry: its raw path bytes (for the type
+    // test) and its placement date.
+    FileListRow fileListRow(const AMediaFile& media) const;
+    bool isPlaceByNameTime() const { return m_bPlaceByNameTime; }
+    // The settings menu's switch: stores the choice, marks the calendar's days
+    // again, moves it to the newest recording's day and rebuilds the playlist.
+    void setPlaceByNameTime(bool on);
     bool isAllMediaExist() const;
     // Path of a playlist entry; a null string when the index is out of range.
     QString getFilePathInPlaylist(int index) const;
@@ -339,6 +352,7 @@ public:
     QPointer<DpadView> mDpadView;
     QPointer<PSVR> m_psvr;
     bool m_bView360 = false; // the settings menu's 360-degree switch
+    bool m_bPlaceByNameTime = false; // the settings menu's name-time placement (setting PlaceByNameTime)
 
     bool m_bAllFile = false;
     int m_nCurPlayIndex2 = -1;

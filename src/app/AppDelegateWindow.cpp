@@ -69,6 +69,8 @@ void AppDelegate::createPanels()
     connect(toolbar, &ToolbarView::aboutChosen, this, &AppDelegate::aboutMenuItemClicked);
     toolbar->setView360StateProvider([this] { return view360State(); });
     connect(toolbar, &ToolbarView::view360Toggled, this, &AppDelegate::onMenu360View);
+    toolbar->setPlaceByNameTimeStateProvider([this] { return m_bPlaceByNameTime; });
+    connect(toolbar, &ToolbarView::placeByNameTimeToggled, this, &AppDelegate::setPlaceByNameTime);
     mToolbar = toolbar;
     if (BitmapButton* sw = toolbar->oWindowSwitchBtn())
         sw->setVisible(m_b2VideoWindowEnable);

@@ -41,4 +41,9 @@ inline QString mapPageUrl()
 {
     return QStringLiteral("MapPageUrl");
 }
+// 1: recordings are placed on the calendar by the time in their names.
+inline QString placeByNameTime()
+{
+    return QStringLiteral("PlaceByNameTime");
+}
 } // namespace SettingsKey

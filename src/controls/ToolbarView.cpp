@@ -202,6 +202,11 @@ void ToolbarView::onSettingButtonPressed()
     item360->setChecked(view360 == 1);
     item360->setEnabled(view360 >= 0);
     connect(item360, &QAction::triggered, this, [this] { Q_EMIT view360Toggled(); });
+    QAction* byName = menu->addAction(pmLoadString(QStringLiteral("IDS_PLACE_BY_NAME_TIME")));
+    byName->setObjectName(QStringLiteral("placeByNameTimeItem"));
+    byName->setCheckable(true);
+    byName->setChecked(m_placeByNameTimeState && m_placeByNameTimeState());
+    connect(byName, &QAction::triggered, this, [this](bool on) { Q_EMIT placeByNameTimeToggled(on); });
     QAction* about = menu->addAction(pmLoadString(QStringLiteral("IDS_ABOUT")));
     about->setObjectName(QStringLiteral("aboutItem"));
     connect(about, &QAction::triggered, this, [this] { Q_EMIT aboutChosen(); });
@@ -212,6 +217,11 @@ void ToolbarView::onSettingButtonPressed()
 void ToolbarView::setView360StateProvider(std::function<int()> provider)
 {
     m_view360State = std::move(provider);
+}
+
+void ToolbarView::setPlaceByNameTimeStateProvider(std::function<bool()> provider)
+{
+    m_placeByNameTimeState = std::move(provider);
 }
 
 QMenu* ToolbarView::settingsMenu() const

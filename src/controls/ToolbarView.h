@@ -36,6 +36,9 @@ public:
     // The state of the settings menu's 360-degree item: -1 unavailable (no
     // recording shown), 0 off, 1 on. Without a provider the item is unavailable.
     void setView360StateProvider(std::function<int()> provider);
+    // Whether the settings menu's "Place recordings by the time in their
+    // names" item shows its check mark; without a provider it is off.
+    void setPlaceByNameTimeStateProvider(std::function<bool()> provider);
 
     void onBrowseButtonPressed();
     void onPrintButtonPressed();
@@ -79,6 +82,8 @@ Q_SIGNALS:
     void aboutChosen();
     // The settings menu's "360-degree view" item was chosen (it toggles).
     void view360Toggled();
+    // The name-time placement item was chosen; `on` is its new state.
+    void placeByNameTimeToggled(bool on);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -108,5 +113,6 @@ private:
     bool m_bR2L = false;
     std::function<int()> m_switchPosition;
     std::function<int()> m_view360State;
+    std::function<bool()> m_placeByNameTimeState;
     QPointer<QMenu> m_settingsMenu;
 };

@@ -318,6 +318,36 @@ std::optional<LocalDay> pmLocalDayOf(int64_t msecs)
     return LocalDay{uint16_t(year), uint16_t(parts.tm_mon + 1), uint16_t(parts.tm_mday)};
 }
 
+std::optional<int64_t> pmNameTimeMsecs(const std::string& path)
+{
+    _SYSTEMTIME stamp;
+    if (!pmGetFileDateTime(path, stamp) || !pmIsRealDateTime(stamp))
+        return std::nullopt;
+    std::tm parts{};
+    parts.tm_year = int(stamp.wYear) - 1900;
+    parts.tm_mon = int(stamp.wMonth) - 1;
+    parts.tm_mday = stamp.wDay;
+    parts.tm_hour = stamp.wHour;
+    parts.tm_min = stamp.wMinute;
+    parts.tm_sec = stamp.wSecond;
+    parts.tm_isdst = -1; // whatever the zone's rule says for that day
+    errno = 0;
+    const std::time_t when = std::mktime(&parts);
+    if (when == std::time_t(-1) && errno != 0)
+        return std::nullopt;
+    return int64_t(when) * 1000;
+}
+
+std::optional<int64_t> pmPlacementMsecs(const std::string& path, std::optional<int64_t> fileDateMsecs,
+                                        bool byNameTime)
+{
+    if (byNameTime) {
+        if (const std::optional<int64_t> named = pmNameTimeMsecs(path))
+            return named;
+    }
+    return fileDateMsecs;
+}
+
 bool pmIsMediaExistByDate(const std::vector<std::optional<int64_t>>& fileDates, uint16_t year, uint16_t month,
                           uint16_t day)
 {

@@ -81,6 +81,18 @@ struct LocalDay {
 // platform cannot convert it.
 std::optional<LocalDay> pmLocalDayOf(int64_t msecs);
 
+// The moment a recording's name states (its start time, read as this
+// computer's local time, like the camera's clock), in milliseconds since the
+// epoch; none when the name carries no date and time that exist.
+std::optional<int64_t> pmNameTimeMsecs(const std::string& path);
+
+// Where a recording belongs on the calendar and in the day's playlist: its file
+// date, or, when `byNameTime` is set and its name states a real moment, that
+// moment. A card copied by a tool that does not keep dates gives every file
+// the copy's time; the names still say when each recording was made.
+std::optional<int64_t> pmPlacementMsecs(const std::string& path, std::optional<int64_t> fileDateMsecs,
+                                        bool byNameTime);
+
 // The local days on which at least one of the file dates falls: worked out
 // once for a library (one local-time conversion per entry), then each day is
 // answered by a look-up. The calendar asks for the 42 days of every month it

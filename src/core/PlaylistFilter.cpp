@@ -13,9 +13,11 @@ std::vector<std::size_t> pmFilterPlaylist(const std::vector<ScannedRecording>& s
         if (!pmIsFileExist(entry.path))
             continue;
         if (!options.allFiles) {
-            if (!entry.mtimeMsecs)
+            const std::optional<int64_t> placed =
+                pmPlacementMsecs(entry.path, entry.mtimeMsecs, options.byNameTime);
+            if (!placed)
                 continue;
-            const std::optional<LocalDay> d = pmLocalDayOf(*entry.mtimeMsecs);
+            const std::optional<LocalDay> d = pmLocalDayOf(*placed);
             if (!d || d->year != options.year || d->month != options.month || d->day != options.day)
                 continue;
         }

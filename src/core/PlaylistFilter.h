@@ -12,6 +12,7 @@ struct PlaylistFilterOptions {
     bool showEvent = true;
     bool showParking = true;
     bool allFiles = false; // the day filter is off (calendar shrunk)
+    bool byNameTime = false; // days by the time in the names where they state one (pmPlacementMsecs)
     int year = 0, month = 0, day = 0;
 };
 

@@ -9,7 +9,9 @@
 #include "base/DialogSeam.h"
 #include "app/MainWindow.h"
 #include "base/Services.h"
+#include "base/SettingsKeys.h"
 #include "WaitingWindow/WaitingWindow.h"
+#include "controls/FileListLayout.h"
 #include "core/FileRules.h"
 #include "core/LibraryScan.h"
 #include "core/Log.h"
@@ -117,7 +119,7 @@ void AppDelegate::checkLastVideoDate()
     const auto newest = pmNewestExistingRecording(nativePaths(sorted));
     if (!newest)
         return;
-    const QDateTime date = sorted.at(static_cast<qsizetype>(*newest)).fileDate();
+    const QDateTime date = placementDate(sorted.at(static_cast<qsizetype>(*newest)));
     if (!date.isValid())
         return; // no date to move the calendar to
     const QDate day = date.toLocalTime().date();
@@ -132,8 +134,9 @@ bool AppDelegate::isMediaExistByDate(qint16 year, qint16 month, qint16 day) cons
         std::vector<std::optional<int64_t>> dates;
         dates.reserve(static_cast<std::size_t>(mVideoLib.size()));
         for (const AMediaFile& f : mVideoLib) {
-            if (f.fileDate().isValid())
-                dates.emplace_back(f.fileDate().toMSecsSinceEpoch());
+            const QDateTime placed = placementDate(f);
+            if (placed.isValid())
+                dates.emplace_back(placed.toMSecsSinceEpoch());
             else
                 dates.emplace_back(std::nullopt);
         }
@@ -142,6 +145,36 @@ bool AppDelegate::isMediaExistByDate(qint16 year, qint16 month, qint16 day) cons
     }
     return m_mediaDays->contains(static_cast<uint16_t>(year), static_cast<uint16_t>(month),
                                  static_cast<uint16_t>(day));
+}
+
+QDateTime AppDelegate::placementDate(const AMediaFile& media) const
+{
+    if (!m_bPlaceByNameTime)
+        return media.fileDate();
+    const std::optional<int64_t> named = pmNameTimeMsecs(media.nativePath().toStdString());
+    return named ? QDateTime::fromMSecsSinceEpoch(*named) : media.fileDate();
+}
+
+FileListRow AppDelegate::fileListRow(const AMediaFile& media) const
+{
+    FileListRow row = makeFileListRow(media.path(), placementDate(media));
+    // The type test must see the name as the file system spells it: a name
+    // that is not UTF-8 does not survive the trip through QString.
+    row.nativePath = media.nativePath();
+    return row;
+}
+
+void AppDelegate::setPlaceByNameTime(bool on)
+{
+    pmWriteLogQ(QStringLiteral("AppDelegate::setPlaceByNameTime - %1").arg(on ? 1 : 0));
+    pmSetIntSetting(SettingsKey::placeByNameTime(), on ? 1 : 0);
+    if (m_bPlaceByNameTime == on)
+        return;
+    m_bPlaceByNameTime = on;
+    m_mediaDays.reset();
+    Q_EMIT videoLibIsReady(); // the calendar marks its days again
+    checkLastVideoDate();
+    rebuildPlaylist();
 }
 
 bool AppDelegate::isAllMediaExist() const

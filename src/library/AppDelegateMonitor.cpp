@@ -308,7 +308,7 @@ void AppDelegate::refreshPlaylistKeepingCurrent()
         std::vector<FileListRow> rows;
         rows.reserve(static_cast<std::size_t>(mPlaylist.size()));
         for (const AMediaFile& f : mPlaylist)
-            rows.push_back(makeFileListRow(f.path(), f.fileDate()));
+            rows.push_back(fileListRow(f));
         mFileList->buildFileList(std::move(rows));
         // The play mark and the selection stay on their recordings.
         if (m_nCurPlayIndex >= 0)

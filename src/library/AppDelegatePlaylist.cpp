@@ -47,6 +47,7 @@ QList<AMediaFile> AppDelegate::filteredPlaylist(const QList<AMediaFile>& sorted)
         options.showParking = mFileList->isShowParkingFile();
     }
     options.allFiles = m_bAllFile;
+    options.byNameTime = m_bPlaceByNameTime;
     if (mCalendar) {
         short year = 0, month = 0, day = 0;
         mCalendar->GetSelectDay(year, month, day);
@@ -93,7 +94,7 @@ void AppDelegate::rebuildPlaylist()
         std::vector<FileListRow> rows;
         rows.reserve(static_cast<std::size_t>(mPlaylist.size()));
         for (const AMediaFile& f : mPlaylist)
-            rows.push_back(makeFileListRow(f.path(), f.fileDate()));
+            rows.push_back(fileListRow(f));
         mFileList->buildFileList(std::move(rows));
     }
     checkDualCameraFolder();

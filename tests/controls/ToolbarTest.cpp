@@ -1,6 +1,7 @@
 // The toolbar: button frames, clicks reaching the controller's commands, the
 // settings menu with the skin in force checked, and skin reloads.
 #include "ControlTestSupport.h"
+#include "base/Services.h"
 #include "base/Skin.h"
 #include "controls/BitmapButton.h"
 #include "controls/PanelLayout.h"
@@ -108,7 +109,7 @@ TEST_F(Toolbar, SettingsMenuChecksTheSkinInForceAndReportsChoices)
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(menu->title(), "Settings");
         const QList<QAction*> items = menu->actions();
-        ASSERT_EQ(items.size(), 3);
+        ASSERT_EQ(items.size(), 4); // skins, 360-degree view, name-time placement, About
         QMenu* skins = items[0]->menu();
         ASSERT_NE(skins, nullptr);
         const QList<QAction*> styles = skins->actions();
@@ -118,7 +119,7 @@ TEST_F(Toolbar, SettingsMenuChecksTheSkinInForceAndReportsChoices)
             EXPECT_EQ(styles[tag]->isChecked(), tag == inForce) << tag;
         }
         styles[2]->trigger();
-        items[2]->trigger();
+        items.back()->trigger();
         menu->hide();
     }
     EXPECT_EQ(skin.count(), 2);
@@ -145,6 +146,31 @@ TEST_F(Toolbar, SettingsMenu360ItemFollowsTheSurfaceAndReportsItsChoice)
         menu->hide();
     }
     EXPECT_EQ(toggled.count(), 2);
+}
+
+TEST_F(Toolbar, SettingsMenuNameTimeItemShowsTheSettingAndReportsTheNewState)
+{
+    pmInstallStringTables();
+    QSignalSpy toggled(bar.get(), &ToolbarView::placeByNameTimeToggled);
+    bool on = false;
+    bar->setPlaceByNameTimeStateProvider([&on] { return on; });
+    for (bool state : {false, true}) {
+        on = state;
+        click(bar->oSettingBtn());
+        QMenu* menu = bar->settingsMenu();
+        ASSERT_NE(menu, nullptr);
+        QAction* item = menu->findChild<QAction*>(QStringLiteral("placeByNameTimeItem"));
+        ASSERT_NE(item, nullptr);
+        EXPECT_TRUE(item->isEnabled());
+        EXPECT_EQ(item->isChecked(), state);
+        EXPECT_EQ(item->text(), pmLoadString(QStringLiteral("IDS_PLACE_BY_NAME_TIME")));
+        EXPECT_NE(item->text(), QStringLiteral("IDS_PLACE_BY_NAME_TIME")); // in the string table
+        item->trigger();
+        menu->hide();
+    }
+    ASSERT_EQ(toggled.count(), 2);
+    EXPECT_TRUE(toggled.at(0).at(0).toBool());  // was off: turned on
+    EXPECT_FALSE(toggled.at(1).at(0).toBool()); // was on: turned off
 }
 
 TEST_F(Toolbar, SkinChangeReloadsEveryButtonAndTheBackground)

@@ -70,3 +70,49 @@ TEST(PlaylistFilter, DayTypeAndExistence)
 
     fs::remove_all(dir);
 }
+
+TEST(PlaylistFilter, DaysByTheTimeInTheNames)
+{
+    TzGuard tz("JST-9");
+    const fs::path dir = fs::temp_directory_path() / ("rovix-nametime-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    auto make = [&](const std::string& name) {
+        std::ofstream(dir / name) << "x";
+        return (dir / name).string();
+    };
+    // A card copied without dates: every file carries the copy's time.
+    const int64_t copied = (1700000000LL) * 1000; // 2023-11-15 07:13:20 in Tokyo
+    std::vector<ScannedRecording> lib = {
+        {make("FILE210305-235959F.MP4"), copied},
+        {make("EMER210306-000000F.MP4"), copied},
+        {make("FILE210230-120000F.MP4"), copied}, // 30 February: no real moment
+        {make("CLIP.MP4"), copied},
+        {make("PARK210306-083000F.MP4"), std::nullopt}, // no file date, but a name time
+    };
+
+    // The name's clock reads as local time, to the second.
+    EXPECT_EQ(pmNameTimeMsecs(lib[0].path), std::optional<int64_t>((1614956399LL) * 1000));
+    EXPECT_EQ(pmNameTimeMsecs(lib[2].path), std::nullopt);
+    EXPECT_EQ(pmNameTimeMsecs(lib[3].path), std::nullopt);
+    EXPECT_EQ(pmNameTimeMsecs("/x/FILE210306-246000F.MP4"), std::nullopt);
+    EXPECT_EQ(pmPlacementMsecs(lib[2].path, copied, true), std::optional<int64_t>(copied));
+    EXPECT_EQ(pmPlacementMsecs(lib[0].path, copied, false), std::optional<int64_t>(copied));
+
+    PlaylistFilterOptions o;
+    o.year = 2023;
+    o.month = 11;
+    o.day = 15;
+    // Off: everything with a file date lands on the copy's day.
+    EXPECT_EQ(pmFilterPlaylist(lib, o), (std::vector<std::size_t>{0, 1, 2, 3}));
+    // On: the copy's day keeps only what the names cannot place.
+    o.byNameTime = true;
+    EXPECT_EQ(pmFilterPlaylist(lib, o), (std::vector<std::size_t>{2, 3}));
+    o.year = 2021;
+    o.month = 3;
+    o.day = 5;
+    EXPECT_EQ(pmFilterPlaylist(lib, o), (std::vector<std::size_t>{0}));
+    o.day = 6;
+    EXPECT_EQ(pmFilterPlaylist(lib, o), (std::vector<std::size_t>{1, 4}));
+
+    fs::remove_all(dir);
+}
