@@ -4,6 +4,9 @@
 //   rovixtrackbench sparse-avi OUT BYTES SECONDS
 //       a sparse AVI of BYTES: headers, a movie list and index spanning the
 //       file (holes), then SECONDS position and G-sensor records
+//   rovixtrackbench mp4 OUT SECONDS
+//       a small MP4 recording whose movie header states SECONDS (0: states no
+//       duration, so a reader must ask the media framework)
 //   rovixtrackbench read-avi FILE SECONDS RUNS
 //       runs the AVI readers as the track loader does, RUNS times; prints the
 //       samples, the bytes read per run (from /proc/self/io) and the median time
@@ -108,6 +111,21 @@ int makeSparseAvi(const std::string& out, long long bytes, int seconds)
     return 0;
 }
 
+int makeMp4(const std::string& out, long seconds)
+{
+    mediagen::RecordingSpec spec;
+    spec.container = mediagen::Container::Mp4;
+    spec.seconds = 2;
+    std::string error;
+    // The pictures are two seconds long; only the stated length matters here.
+    if (seconds < 0 || seconds > 4000000 || !mediagen::writeRecording(out, spec, &error) ||
+        !mediagen::patchMvhd(out, 1000, static_cast<uint32_t>(seconds * 1000), &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int readAvi(const std::string& file, int seconds, int runs)
 {
     std::vector<double> times;
@@ -138,9 +156,11 @@ int main(int argc, char** argv)
         return makeLog(argv[2], std::atoi(argv[3]));
     if (cmd == "sparse-avi" && argc == 5)
         return makeSparseAvi(argv[2], std::atoll(argv[3]), std::atoi(argv[4]));
+    if (cmd == "mp4" && argc == 4)
+        return makeMp4(argv[2], std::atol(argv[3]));
     if (cmd == "read-avi" && argc == 5)
         return readAvi(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     std::fprintf(stderr, "usage: rovixtrackbench log OUT SECONDS | sparse-avi OUT BYTES SECONDS | "
-                         "read-avi FILE SECONDS RUNS\n");
+                         "mp4 OUT SECONDS | read-avi FILE SECONDS RUNS\n");
     return 2;
 }

@@ -1,8 +1,11 @@
 #include "core/ContainerProbe.h"
 
+#include "core/FileRules.h"
 #include "core/Log.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -91,6 +94,16 @@ private:
 uint32_t bigEndian32(const unsigned char* p)
 {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+uint64_t bigEndian64(const unsigned char* p)
+{
+    return uint64_t(bigEndian32(p)) << 32 | bigEndian32(p + 4);
+}
+
+uint32_t littleEndian32(const unsigned char* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 bool typeIs(const unsigned char* p, const char* fourCC)
@@ -244,4 +257,143 @@ bool pmIsMovCodecReady(const std::string& path)
         }
     }
     return false;
+}
+
+namespace
+{
+
+double secondsOf(double units, double perSecond)
+{
+    if (!(units > 0) || !(perSecond > 0))
+        return 0;
+    const double seconds = units / perSecond;
+    return std::isfinite(seconds) ? seconds : 0;
+}
+
+// The movie header's time scale and duration; `contents` is just past its atom header.
+double movieHeaderSeconds(HeaderFile& file, uint64_t contents, uint64_t contentsSize)
+{
+    unsigned char header[32];
+    if (contentsSize < 20 || !file.readAt(contents, header, 1))
+        return 0;
+    if (header[0] == 1) {
+        // 64-bit creation and modification times, then scale and a 64-bit duration.
+        if (contentsSize < 32 || !file.readAt(contents, header, 32))
+            return 0;
+        const uint64_t duration = bigEndian64(header + 24);
+        if (duration == ~uint64_t(0)) // "unknown"
+            return 0;
+        return secondsOf(double(duration), double(bigEndian32(header + 20)));
+    }
+    if (!file.readAt(contents, header, 20))
+        return 0;
+    const uint32_t duration = bigEndian32(header + 16);
+    if (duration == ~uint32_t(0))
+        return 0;
+    return secondsOf(double(duration), double(bigEndian32(header + 12)));
+}
+
+double movDurationSeconds(const std::string& path)
+{
+    HeaderFile file(path);
+    if (!file.isOpen())
+        return 0;
+    // Top-level atoms up to "moov", then its children up to "mvhd". Sizes are
+    // taken whole (64-bit ones too, since a long recording's media data can
+    // pass 4 GiB) but never beyond the atom that holds them.
+    uint64_t pos = 0;
+    uint64_t end = file.length();
+    bool inMovie = false;
+    for (int atoms = 0; atoms < kMovMaximumAtoms; ++atoms) {
+        unsigned char header[16];
+        if (end - pos < 8 || !file.readAt(pos, header, 8))
+            return 0;
+        uint64_t size = bigEndian32(header);
+        uint64_t headerSize = 8;
+        if (size == 1) {
+            if (end - pos < 16 || !file.readAt(pos + 8, header + 8, 8))
+                return 0;
+            size = bigEndian64(header + 8);
+            headerSize = 16;
+        } else if (size == 0) {
+            size = end - pos; // reaches to the end of what holds it
+        }
+        if (size < headerSize || size > end - pos)
+            return 0;
+        if (!inMovie && typeIs(header + 4, "MOOV")) {
+            inMovie = true;
+            end = pos + size;
+            pos += headerSize;
+            continue;
+        }
+        if (inMovie && typeIs(header + 4, "MVHD"))
+            return movieHeaderSeconds(file, pos + headerSize, size - headerSize);
+        pos += size;
+    }
+    return 0;
+}
+
+bool fourIs(const unsigned char* p, const char* fourCC)
+{
+    return std::memcmp(p, fourCC, 4) == 0;
+}
+
+double aviDurationSeconds(const std::string& path)
+{
+    HeaderFile file(path);
+    if (!file.isOpen())
+        return 0;
+    // RIFF "AVI ", then the header list "hdrl" opening with the main header "avih".
+    unsigned char head[32];
+    if (!file.readAt(0, head, sizeof head) || !fourIs(head, "RIFF") || !fourIs(head + 8, "AVI ") ||
+        !fourIs(head + 12, "LIST") || !fourIs(head + 20, "hdrl") || !fourIs(head + 24, "avih"))
+        return 0;
+    const uint64_t listEnd = std::min<uint64_t>(20 + uint64_t(littleEndian32(head + 16)), file.length());
+    const uint32_t mainSize = littleEndian32(head + 28);
+    double fromMainHeader = 0;
+    unsigned char mainHeader[20];
+    if (mainSize >= sizeof mainHeader && file.readAt(32, mainHeader, sizeof mainHeader)) {
+        // Microseconds per frame times the frame count.
+        fromMainHeader =
+            secondsOf(double(littleEndian32(mainHeader)) * double(littleEndian32(mainHeader + 16)), 1e6);
+    }
+    // The stream lists that follow: the first video stream's length in
+    // units of scale / rate is exact where the rounded frame period is not
+    // (33333 us for 30 fps loses a frame's worth over a minute).
+    uint64_t pos = 32 + uint64_t(mainSize) + (mainSize & 1);
+    for (int chunks = 0; chunks < 64 && pos + 20 <= listEnd; ++chunks) {
+        unsigned char chunk[20];
+        if (!file.readAt(pos, chunk, sizeof chunk))
+            break;
+        const uint32_t size = littleEndian32(chunk + 4);
+        if (fourIs(chunk, "LIST") && fourIs(chunk + 8, "strl") && fourIs(chunk + 12, "strh")) {
+            unsigned char stream[36];
+            if (littleEndian32(chunk + 16) >= sizeof stream && file.readAt(pos + 20, stream, sizeof stream) &&
+                fourIs(stream, "vids")) {
+                const double seconds =
+                    secondsOf(double(littleEndian32(stream + 32)) * double(littleEndian32(stream + 20)),
+                              double(littleEndian32(stream + 24)));
+                if (seconds > 0)
+                    return seconds;
+                break;
+            }
+        }
+        pos += 8 + uint64_t(size) + (size & 1);
+    }
+    return fromMainHeader;
+}
+
+} // namespace
+
+double pmGetContainerDurationSeconds(const std::string& path)
+{
+    switch (pmGetMediaType(path)) {
+    case kMediaMov:
+    case kMediaMp4:
+        return movDurationSeconds(path);
+    case kMediaAvi:
+        return aviDurationSeconds(path);
+    default:
+        return 0;
+    }
 }

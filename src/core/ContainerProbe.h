@@ -14,3 +14,12 @@ bool pmIsAviCodecReady(const std::string& path);
 // sample entry is "avc1", and the movie is not too short (below about 0.2 s at
 // a 1000-unit time scale). The too-short case writes one log line.
 bool pmIsMovCodecReady(const std::string& path);
+
+// The recording's duration in seconds as its container header states it, read
+// with the same few small header reads as the probes: the movie header
+// ("mvhd", version 0 or 1) of a MOV/MP4, or for an AVI the first video
+// stream's length and rate, else the main header's frame count and period.
+// 0 when the header states none (a fragmented movie, a zero or unknown
+// length) or cannot be read; a caller that must know then asks a media
+// framework.
+double pmGetContainerDurationSeconds(const std::string& path);

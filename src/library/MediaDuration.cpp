@@ -1,5 +1,7 @@
 #include "library/MediaDuration.h"
 
+#include "core/ContainerProbe.h"
+
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavformat/version.h>
@@ -84,6 +86,9 @@ double pmGetMediaDurationSeconds(const std::string& path)
     };
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return 0;
+    const double fromHeader = pmGetContainerDurationSeconds(path);
+    if (fromHeader > 0)
+        return fromHeader;
     const AvApi& av = avApi();
     if (!av.ok)
         return 0;

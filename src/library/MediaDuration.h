@@ -1,11 +1,14 @@
 #pragma once
-// Duration of a media file read from its container with FFmpeg (libavformat),
-// without decoding: the value the track loader aligns and pads the track to.
-// Probing is capped in bytes and time, so a hostile file cannot hang it.
+// Duration of a media file without decoding: the value the track loader aligns
+// and pads the track to, and the time slider's range. The container header
+// (pmGetContainerDurationSeconds: the MOV/MP4 movie header, the AVI stream
+// and main headers) answers for the camera's recordings; FFmpeg (libavformat)
+// is asked only when the header states no duration. Probing is capped in bytes
+// and time, so a hostile file cannot hang it.
 //
 // libavformat is loaded on first use (dlopen), not at program start: a
-// command-line run that never needs a duration does not pay for loading the
-// codec libraries.
+// command-line run whose recording's header states its duration never pays
+// for loading the codec libraries (about ten times the cost of the track).
 #include <string>
 
 // Seconds, or 0 when the file does not exist, cannot be opened or states no

@@ -156,3 +156,108 @@ TEST_F(ContainerProbeTest, ProbesRefuseSpecialFilesWithoutBlocking)
     EXPECT_FALSE(pmIsAviCodecReady(fifo));
     EXPECT_FALSE(pmIsMovCodecReady("/dev/zero"));
 }
+
+namespace
+{
+
+std::string le32(uint32_t v)
+{
+    std::string s(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return s;
+}
+
+std::string riffChunk(const std::string& id, const std::string& payload)
+{
+    return id + le32(uint32_t(payload.size())) + payload + (payload.size() % 2 ? std::string(1, '\0') : "");
+}
+
+// An AVI header list: the main header (frame period, frame count) and one
+// stream list per (type, scale, rate, length).
+struct AviStream {
+    const char* type;
+    uint32_t scale, rate, length;
+};
+std::string aviHeader(uint32_t microSecPerFrame, uint32_t totalFrames, const std::vector<AviStream>& streams)
+{
+    std::string mainHeader = le32(microSecPerFrame) + std::string(12, '\0') + le32(totalFrames);
+    mainHeader.resize(56, '\0');
+    std::string lists;
+    for (const AviStream& s : streams) {
+        std::string strh = std::string(s.type) + "H264" + std::string(12, '\0') + le32(s.scale) +
+                           le32(s.rate) + le32(0) + le32(s.length);
+        strh.resize(56, '\0');
+        lists +=
+            riffChunk("LIST", "strl" + riffChunk("strh", strh) + riffChunk("strf", std::string(40, '\0')));
+    }
+    const std::string hdrl = riffChunk("LIST", "hdrl" + riffChunk("avih", mainHeader) + lists);
+    const std::string body = "AVI " + hdrl + riffChunk("LIST", "movi");
+    return "RIFF" + le32(uint32_t(body.size())) + body;
+}
+
+// Version 1 movie header: 64-bit times and duration.
+std::string mvhd1(uint32_t timeScale, uint64_t duration)
+{
+    std::string body = std::string(1, '\1') + std::string(3, '\0') + std::string(16, '\0');
+    body += be32(timeScale) + be64(duration) + std::string(80, '\0');
+    return atom("mvhd", body);
+}
+
+} // namespace
+
+TEST_F(ContainerProbeTest, DurationFromTheMovieHeaderOrTheAviHeaders)
+{
+    const std::string media = atom("mdat", std::string(3000, '\0'));
+    auto duration = [&](const std::string& name, const std::string& bytes) {
+        return pmGetContainerDurationSeconds(put(name, bytes));
+    };
+    // Movie header before or after the media, version 0 and 1; the extension
+    // picks the reader, so a MOV is read the same way.
+    EXPECT_DOUBLE_EQ(duration("a.mp4", ftyp() + moov(mvhd(1000, 61500) + trak()) + media), 61.5);
+    EXPECT_DOUBLE_EQ(duration("b.MOV", ftyp() + media + moov(trak() + mvhd(600, 36000))), 60.0);
+    EXPECT_DOUBLE_EQ(duration("c.mp4", ftyp() + moov(mvhd1(90000, 90000ULL * 36000) + trak()) + media),
+                     36000.0);
+    // Media data with a 64-bit size is skipped by its whole size.
+    EXPECT_DOUBLE_EQ(
+        duration("d.mp4", ftyp() + largeAtom("mdat", std::string(100, '\0')) + moov(mvhd(1000, 2000))), 2.0);
+    // No duration stated: unknown, zero, no time scale, no movie header, or a
+    // movie header that is not inside the movie.
+    EXPECT_EQ(duration("e.mp4", ftyp() + moov(mvhd(1000, 0xFFFFFFFFu) + trak()) + media), 0.0);
+    EXPECT_EQ(duration("f.mp4", ftyp() + moov(mvhd1(1000, ~0ULL) + trak()) + media), 0.0);
+    EXPECT_EQ(duration("g.mp4", ftyp() + moov(mvhd(1000, 0)) + media), 0.0);
+    EXPECT_EQ(duration("h.mp4", ftyp() + moov(mvhd(0, 5000)) + media), 0.0);
+    EXPECT_EQ(duration("i.mp4", ftyp() + moov(trak()) + media), 0.0);
+    EXPECT_EQ(duration("j.mp4", ftyp() + mvhd(1000, 5000) + moov(trak()) + media), 0.0);
+    // Sizes are never trusted: beyond the file, or a header bigger than its movie.
+    EXPECT_EQ(duration("k.mp4", ftyp() + rawHeader(0x7fffffff, "mdat") + moov(mvhd(1000, 5000))), 0.0);
+    EXPECT_EQ(duration("l.mp4", ftyp() + be32(20) + "moov" + mvhd(1000, 5000)), 0.0);
+    EXPECT_EQ(duration("m.txt", ftyp() + moov(mvhd(1000, 5000))), 0.0);
+
+    // AVI: the video stream's length in scale / rate units, exact where the
+    // main header's rounded frame period is not (90 frames at 30000/1001).
+    EXPECT_DOUBLE_EQ(duration("a.avi", aviHeader(33367, 90, {{"vids", 1001, 30000, 90}})),
+                     90 * 1001 / 30000.0);
+    EXPECT_DOUBLE_EQ(duration("b.avi", aviHeader(33333, 1800, {{"vids", 1, 30, 1800}})), 60.0);
+    // An audio stream first: the video stream still decides.
+    EXPECT_DOUBLE_EQ(
+        duration("c.AVI", aviHeader(100000, 30, {{"auds", 1, 8000, 99999}, {"vids", 1, 10, 30}})), 3.0);
+    // A video stream without a length or rate: the main header answers.
+    EXPECT_DOUBLE_EQ(duration("d.avi", aviHeader(100000, 50, {{"vids", 1, 0, 30}})), 5.0);
+    EXPECT_EQ(duration("e.avi", aviHeader(0, 50, {{"vids", 1, 0, 30}})), 0.0);
+    EXPECT_EQ(duration("f.avi", avi("H264")), 0.0); // no header sizes at all
+    EXPECT_EQ(duration("g.avi", ""), 0.0);
+    EXPECT_EQ(pmGetContainerDurationSeconds(dir + "/missing.mp4"), 0.0);
+    EXPECT_EQ(pmGetContainerDurationSeconds(dir), 0.0);
+
+    // Cut anywhere: no crash, and either nothing or the whole answer.
+    for (const auto& [name, whole] :
+         {std::pair<std::string, std::string>{"cut.mp4", ftyp() + media + moov(trak() + mvhd1(1000, 7000))},
+          {"cut.avi", aviHeader(100000, 70, {{"auds", 1, 8000, 9}, {"vids", 1, 10, 70}})}}) {
+        for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+            const double seconds = duration(name, whole.substr(0, cut));
+            EXPECT_TRUE(seconds == 0.0 || seconds == 7.0) << name << " cut at " << cut << ": " << seconds;
+        }
+        EXPECT_DOUBLE_EQ(duration(name, whole), 7.0);
+    }
+}

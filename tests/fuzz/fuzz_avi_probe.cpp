@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the AVI handler probe through a real file.
+// Feeds arbitrary bytes to the AVI handler probe and the AVI header duration
+// reader through a real file.
 #include "core/ContainerProbe.h"
 
 #include <cstdint>
@@ -15,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::fwrite(data, 1, size, f);
     std::fclose(f);
     pmIsAviCodecReady(path);
+    pmGetContainerDurationSeconds(path); // the header reader that follows the same walk
     ::unlink(path.c_str());
     return 0;
 }

@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes to the MOV/MP4 header probe through a real file, the
-// only way the probe reads. Short inputs are zero-padded past the probe's
-// minimum length so the atom walk itself gets exercised.
+// Feeds arbitrary bytes to the MOV/MP4 header probe and the movie-header
+// duration reader through a real file, the only way they read. Short inputs
+// are zero-padded past the probe's minimum length so the atom walk itself
+// gets exercised.
 #include "core/ContainerProbe.h"
 
 #include <cstdint>
@@ -20,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     pmIsMovCodecReady(path);
+    pmGetContainerDurationSeconds(path); // the header reader that follows the same walk
     ::unlink(path.c_str());
     return 0;
 }
