@@ -41,6 +41,30 @@ inline QString mapPageUrl()
 {
     return QStringLiteral("MapPageUrl");
 }
+// The social network's addresses ("scheme://host[:port]"): its web site
+// (sign-in pages), its Graph API and its video upload host; the application
+// id that overrides the one fixed at build time; the access token of the
+// last sign-in.
+inline QString socialNetworkWebUrl()
+{
+    return QStringLiteral("SocialNetworkWebURL");
+}
+inline QString socialNetworkGraphUrl()
+{
+    return QStringLiteral("SocialNetworkGraphURL");
+}
+inline QString socialNetworkVideoUrl()
+{
+    return QStringLiteral("SocialNetworkVideoURL");
+}
+inline QString socialNetworkAppId()
+{
+    return QStringLiteral("SocialNetworkAppID");
+}
+inline QString fbKey()
+{
+    return QStringLiteral("FB_KEY");
+}
 // 1: recordings are placed on the calendar by the time in their names.
 inline QString placeByNameTime()
 {

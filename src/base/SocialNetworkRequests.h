@@ -1,0 +1,141 @@
+#pragma once
+// The two requests of the social-network upload, each asynchronous on the
+// main thread's event loop so the windows keep painting while they run:
+//
+//  - PermissionQuery: the sign-in's check that the user granted the right to
+//    publish, with an overall time-out (a query that never answers is a
+//    refusal, not a frozen window).
+//  - VideoUploadRequest: one recording posted as a multipart form, streamed
+//    from disk (MultipartFileDevice) straight into the connection in large
+//    blocks, with progress, an inactivity time-out and the answer's status
+//    checked. It speaks HTTP/1.1 over its own socket: the network access
+//    manager hands a streamed body across threads in 16 KiB pieces, which
+//    holds a local upload to a fraction of the link's speed.
+//
+// Neither sends cookies or follows redirects, and neither ever ignores a TLS
+// error. Must run on the main thread.
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QNetworkReply>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class MultipartFileDevice;
+
+class PermissionQuery : public QObject
+{
+    Q_OBJECT
+public:
+    enum Outcome { Granted, Declined, Failed, TimedOut };
+    explicit PermissionQuery(QObject* parent = nullptr);
+    ~PermissionQuery() override;
+
+    void start(const QUrl& url, int timeoutMs);
+    // Stops the query; finished() does not follow.
+    void cancel();
+    bool isRunning() const { return m_reply != nullptr; }
+    // The answer's body (empty when none came) and, for a failure, why.
+    const QByteArray& body() const { return m_body; }
+    const QString& errorText() const { return m_errorText; }
+
+Q_SIGNALS:
+    void finished(int outcome);
+
+private:
+    void onFinished();
+    void onTimeout();
+
+    QNetworkAccessManager* m_nam = nullptr;
+    QPointer<QNetworkReply> m_reply;
+    QTimer m_timer;
+    QByteArray m_body;
+    QString m_errorText;
+    bool m_timedOut = false;
+};
+
+class VideoUploadRequest : public QObject
+{
+    Q_OBJECT
+public:
+    enum Outcome {
+        Done,             // a 2xx answer
+        DoneAfterTimeout, // the whole body was sent, then no answer came in time
+        Rejected,         // an answer outside 2xx
+        Failed,           // the connection failed, or the file could not be read
+        TimedOut          // nothing moved for the time-out before the body was sent
+    };
+    // The longest quiet spell, sending or waiting for the answer.
+    static constexpr int kDefaultTimeoutMs = 120000;
+    // The body goes out in blocks of this size, at most two waiting in the socket.
+    static constexpr qint64 kBlockSize = 256 * 1024;
+    // The most of an answer's body that is kept (the rest is read and dropped).
+    static constexpr qint64 kMaxAnswerKept = 64 * 1024;
+
+    explicit VideoUploadRequest(QObject* parent = nullptr);
+    ~VideoUploadRequest() override;
+
+    void setTimeout(int ms) { m_timeoutMs = ms; }
+    // Starts the post of the file to url (http or https); false (errorText()
+    // says why) when the file cannot be opened or the address is not a web
+    // address, and then nothing is sent.
+    bool start(const QUrl& url, const QString& filePath);
+    // Stops the request and closes its connection; finished() does not follow.
+    void cancel();
+    bool isRunning() const { return m_socket != nullptr; }
+
+    qint64 bodySize() const { return m_bodySize; }
+    qint64 fileSize() const { return m_fileSize; }
+    qint64 bytesWritten() const { return m_written; }
+    int httpStatus() const { return m_httpStatus; }
+    const QByteArray& responseBody() const { return m_body; }
+    int errorCode() const { return m_errorCode; }
+    const QString& errorText() const { return m_errorText; }
+
+Q_SIGNALS:
+    void bodySent(qint64 written, qint64 total);
+    void dataReceived(const QByteArray& data);
+    void finished(int outcome);
+
+private:
+    void onConnected();
+    void pump();
+    void onBytesWritten(qint64 bytes);
+    void onReadyRead();
+    void onSocketError();
+    void onDisconnected();
+    void onTimeout();
+    // Parses what has arrived; true once the whole answer is in.
+    bool parseAnswer(bool closed);
+    void takeBody(const QByteArray& bytes);
+    void finish(int outcome);
+    void dropSocket();
+
+    QPointer<QAbstractSocket> m_socket;
+    MultipartFileDevice* m_device = nullptr;
+    QTimer m_timer;
+    QByteArray m_head;
+    int m_timeoutMs = kDefaultTimeoutMs;
+    qint64 m_bodySize = 0;
+    qint64 m_fileSize = 0;
+    qint64 m_queued = 0; // head and body bytes handed to the socket
+    qint64 m_sent = 0;   // head and body bytes the socket reports written
+    qint64 m_written = 0;
+    bool m_secure = false;
+    bool m_timedOut = false;
+
+    // The answer as it arrives.
+    QByteArray m_in;
+    bool m_headDone = false;
+    bool m_chunked = false;
+    qint64 m_contentLength = -1;
+    qint64 m_chunkLeft = -1;
+    qint64 m_bodyRead = 0;
+    int m_httpStatus = 0;
+    QByteArray m_body;
+    int m_errorCode = 0;
+    QString m_errorText;
+};

@@ -1,0 +1,251 @@
+#include "base/UploadRequest.h"
+
+#include "base/Services.h"
+#include "base/SettingsKeys.h"
+#include "core/FileRules.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSettings>
+
+#ifndef ROVIX_SOCIAL_APP_ID
+#define ROVIX_SOCIAL_APP_ID "0000000000000000"
+#endif
+
+namespace SocialUpload
+{
+
+namespace
+{
+const char* const kDefaultWebBase = "https://www.facebook.com";
+const char* const kDefaultGraphBase = "https://graph.facebook.com";
+const char* const kDefaultVideoBase = "https://graph-video.facebook.com";
+
+bool isUnreserved(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+bool isAlphaNumeric(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+QByteArray encodeBytes(const QByteArray& bytes, bool (*keep)(char), const char* hexDigits)
+{
+    QByteArray out;
+    out.reserve(bytes.size() * 3);
+    for (char c : bytes) {
+        if (keep(c)) {
+            out.append(c);
+            continue;
+        }
+        const auto b = static_cast<unsigned char>(c);
+        out.append('%');
+        out.append(hexDigits[b >> 4]);
+        out.append(hexDigits[b & 0x0f]);
+    }
+    return out;
+}
+
+bool allDigits(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+} // namespace
+
+QString baseUrlFrom(const QString& setting, const QString& fallback)
+{
+    const QUrl url(setting.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+        url.host().isEmpty() || !url.userInfo().isEmpty())
+        return fallback;
+    QUrl base;
+    base.setScheme(scheme);
+    base.setHost(url.host());
+    base.setPort(url.port());
+    return base.toString(QUrl::FullyEncoded);
+}
+
+QString webBaseUrl()
+{
+    const QString fallback = QLatin1String(kDefaultWebBase);
+    return baseUrlFrom(pmGetStringSetting(SettingsKey::socialNetworkWebUrl(), fallback), fallback);
+}
+
+QString graphBaseUrl()
+{
+    const QString fallback = QLatin1String(kDefaultGraphBase);
+    return baseUrlFrom(pmGetStringSetting(SettingsKey::socialNetworkGraphUrl(), fallback), fallback);
+}
+
+QString videoBaseUrl()
+{
+    const QString fallback = QLatin1String(kDefaultVideoBase);
+    return baseUrlFrom(pmGetStringSetting(SettingsKey::socialNetworkVideoUrl(), fallback), fallback);
+}
+
+QString applicationId()
+{
+    const QString configured = pmGetStringSetting(SettingsKey::socialNetworkAppId(), QString()).trimmed();
+    return allDigits(configured) ? configured : QStringLiteral(ROVIX_SOCIAL_APP_ID);
+}
+
+QByteArray percentEncode(const QString& text)
+{
+    return encodeBytes(text.toUtf8(), isUnreserved, "0123456789ABCDEF");
+}
+
+QByteArray percentEncodeLowerAll(const QString& text)
+{
+    return encodeBytes(text.toUtf8(), isAlphaNumeric, "0123456789abcdef");
+}
+
+QString redirectUrl(const QString& webBase)
+{
+    const QUrl base(webBase);
+    QString hostPort = base.host(QUrl::FullyEncoded);
+    if (base.port() >= 0)
+        hostPort += QStringLiteral(":%1").arg(base.port());
+    return QStringLiteral("http://%1/connect/login_success.html").arg(hostPort);
+}
+
+QByteArray oauthDialogAddress(const QString& webBase, const QString& appId)
+{
+    const QByteArray endpoint = webBase.toUtf8() + "/v2.3/dialog/oauth?response_type=token&client_id=";
+    const QByteArray rest = "&redirect_uri=" + percentEncodeLowerAll(redirectUrl(webBase)) +
+                            "&type=user_agent&display=popup&scope=user_videos%2Cpublish_actions";
+    return endpoint + percentEncode(appId) + rest;
+}
+
+TokenResult tokenFromAddress(const QString& address)
+{
+    TokenResult result;
+    if (!address.contains(QLatin1String("login_success.html")))
+        return result;
+    const QLatin1String key("access_token=");
+    const int at = address.indexOf(key);
+    if (at >= 0) {
+        const int start = at + key.size();
+        const int end = address.indexOf(QLatin1Char('&'), start);
+        const QString raw = address.mid(start, end < 0 ? -1 : end - start);
+        result.token = QUrl::fromPercentEncoding(raw.toUtf8());
+        result.kind = result.token.isEmpty() ? TokenResult::NoToken : TokenResult::Token;
+        return result;
+    }
+    result.kind = address.contains(QLatin1String("error=")) ? TokenResult::Error : TokenResult::NoToken;
+    return result;
+}
+
+QUrl permissionsUrl(const QString& graphBase, const QString& token)
+{
+    return QUrl::fromEncoded(graphBase.toUtf8() + "/me/permissions?access_token=" + percentEncode(token),
+                             QUrl::StrictMode);
+}
+
+bool publishPermissionGranted(const QByteArray& body)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return false;
+    const QJsonArray data = doc.object().value(QLatin1String("data")).toArray();
+    for (const QJsonValue& entry : data) {
+        const QJsonObject item = entry.toObject();
+        if (item.value(QLatin1String("permission")).toString() == QLatin1String("publish_actions") &&
+            item.value(QLatin1String("status")).toString() == QLatin1String("granted"))
+            return true;
+    }
+    return false;
+}
+
+QUrl videoUploadUrl(const QString& videoBase, const QString& token, const QString& title,
+                    const QString& description)
+{
+    const QByteArray address = videoBase.toUtf8() + "/me/videos?access_token=" + percentEncode(token) +
+                               "&title=" + percentEncode(title) +
+                               "&description=" + percentEncode(description);
+    return QUrl::fromEncoded(address, QUrl::StrictMode);
+}
+
+QString pmRedactToken(const QString& text, const QString& token)
+{
+    QString out = text;
+    const QString mark = QLatin1String(kTokenMark);
+    if (!token.isEmpty()) {
+        out.replace(token, mark);
+        const QString encoded = QString::fromLatin1(percentEncode(token));
+        if (encoded != token)
+            out.replace(encoded, mark, Qt::CaseInsensitive);
+    }
+    static const QRegularExpression value(QStringLiteral("(access_token=)[^&#\\s]*"));
+    out.replace(value, QStringLiteral("\\1") + mark);
+    return out;
+}
+
+QByteArray dispositionFileName(const QString& fileName)
+{
+    QByteArray out;
+    for (char c : fileName.toUtf8()) {
+        switch (c) {
+        case '"':
+            out.append("%22");
+            break;
+        case '\\':
+            out.append("%5C");
+            break;
+        case '\r':
+            out.append("%0D");
+            break;
+        case '\n':
+            out.append("%0A");
+            break;
+        default:
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+QByteArray contentTypeHeader()
+{
+    return QByteArray("multipart/form-data; boundary=") + kBoundary;
+}
+
+QByteArray multipartPrefix(const QString& filePath)
+{
+    const MediaContainerKind kind = pmGetMediaType(QFile::encodeName(filePath).toStdString());
+    const bool mov = kind == kMediaMov || kind == kMediaMp4;
+    QByteArray prefix = QByteArray("\r\n--") + kBoundary + "\r\n";
+    prefix += "Content-Disposition: form-data; name=\"upload_field\"; filename=\"" +
+              dispositionFileName(QFileInfo(filePath).fileName()) + "\"\r\n";
+    prefix += mov ? "Content-Type: video/mov\r\n\r\n" : "Content-Type: video/avi\r\n\r\n";
+    return prefix;
+}
+
+QByteArray multipartSuffix()
+{
+    return QByteArray("\r\n--") + kBoundary + "--\r\n";
+}
+
+void saveAccessToken(const QString& token)
+{
+    pmSetStringSetting(SettingsKey::fbKey(), token);
+    QSettings settings;
+    settings.sync();
+    // Later writes replace the file through a save-and-rename that keeps these permissions.
+    QFile::setPermissions(settings.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+} // namespace SocialUpload
