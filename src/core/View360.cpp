@@ -227,3 +227,23 @@ void pmFitTextureSize(int width, int height, int maxSide, int& outWidth, int& ou
     outWidth = std::clamp(static_cast<int>(width * scale), 1, maxSide);
     outHeight = std::clamp(static_cast<int>(height * scale), 1, maxSide);
 }
+
+void pmSphereTextureSize(int width, int height, double windowWidth, double windowHeight, int viewportHeight,
+                         double fieldOfView, int maxSide, int& outWidth, int& outHeight)
+{
+    outWidth = outHeight = 0;
+    if (width <= 0 || height <= 0)
+        return;
+    double scale = 1;
+    if (viewportHeight > 0 && windowWidth > 0 && windowHeight > 0 && fieldOfView > 0 && fieldOfView < 180) {
+        // Pixels per radian in the middle of the viewport.
+        const double focal = viewportHeight / 2.0 / std::tan(fieldOfView * kPi / 360);
+        // The picture's window goes once around (2 pi) and once from pole to pole (pi).
+        const double needed =
+            std::max(2 * kPi * focal / (windowWidth * width), kPi * focal / (windowHeight * height));
+        scale = std::min(1.0, std::ceil(needed * 64) / 64);
+    }
+    const int w = std::clamp(static_cast<int>(std::ceil(width * scale)), 1, width);
+    const int h = std::clamp(static_cast<int>(std::ceil(height * scale)), 1, height);
+    pmFitTextureSize(w, h, maxSide, outWidth, outHeight);
+}

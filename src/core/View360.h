@@ -103,3 +103,15 @@ DpadLayout pmDpadLayout(int width);
 // The largest size within maxSide x maxSide with the same shape as
 // (width, height), never larger than it; (0, 0) for an empty size.
 void pmFitTextureSize(int width, int height, int maxSide, int& outWidth, int& outHeight);
+
+// The size of the texture a width x height picture is drawn into before it
+// is laid on the sphere, for an eye viewport `viewportHeight` pixels tall
+// seen through a vertical field of view of `fieldOfView` degrees, when the
+// eye sees the part (windowWidth, windowHeight) of the picture (fractions, 1
+// for all of it) around the whole sphere. The texture needs no more texels
+// per degree than the viewport has pixels per degree in its middle: the
+// picture is scaled down to that (never up), in steps of 1/64 so that a
+// window being resized does not remake the texture at every step, then
+// fitted within maxSide. A viewport of no height gets the whole picture.
+void pmSphereTextureSize(int width, int height, double windowWidth, double windowHeight, int viewportHeight,
+                         double fieldOfView, int maxSide, int& outWidth, int& outHeight);

@@ -119,11 +119,14 @@ void EyeView::releaseEye()
     m_indexCount = 0;
 }
 
-QSize EyeView::frameSize(QSize) const
+QSize EyeView::frameSize(QSize targetPixels) const
 {
+    // Software OpenGL spends most of a frame writing and reading this texture:
+    // it is no finer than the screen shows it in the middle of the view.
     int w = 0, h = 0;
-    pmFitTextureSize(m_contents.width(), m_contents.height(),
-                     m_maxTextureSize > 0 ? m_maxTextureSize : kDefaultTextureLimit, w, h);
+    pmSphereTextureSize(m_contents.width(), m_contents.height(), m_pictureWindow.width(),
+                        m_pictureWindow.height(), viewport(targetPixels).height(), kFieldOfView,
+                        m_maxTextureSize > 0 ? m_maxTextureSize : kDefaultTextureLimit, w, h);
     return QSize(w, h);
 }
 

@@ -11,8 +11,10 @@
 // - GL objects are made on the first draw and freed by releaseGL(), which the
 //   render widget calls with its GL context current (projection replaced,
 //   renderer freed, context lost). releaseEye() drops the mesh as well.
-// - The frame texture is at most the GL limit on each side: larger pictures
-//   are scaled down by mpv as it draws into it.
+// - The frame texture is at most the GL limit on each side, and no finer than
+//   the middle of the view shows it (a 1920-pixel-wide picture seen 540
+//   pixels tall needs about 1700 texels around): mpv scales the picture down
+//   as it draws into it.
 // - Should the sphere's shader not build, the frame is drawn flat instead,
 //   with one log line.
 //

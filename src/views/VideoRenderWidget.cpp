@@ -108,6 +108,7 @@ bool VideoRenderWidget::createRenderContext()
 {
     if (!m_player)
         return false;
+    m_frameTargetFilled = false;
     m_render = m_player->createRenderContext(glProcAddress, nullptr);
     return m_render != nullptr;
 }
@@ -161,6 +162,7 @@ void VideoRenderWidget::onRenderUpdate()
     if (!m_render || !m_render->takeNewFrame())
         return;
     m_framePending = true;
+    m_frameTargetFilled = false;
     QWindow* window = this->window()->windowHandle();
     // A widget of no size is never painted either.
     if (isVisible() && window && window->isExposed() && !size().isEmpty()) {
@@ -197,13 +199,18 @@ void VideoRenderWidget::drawFrame()
     // which otherwise waits for it before decoding the next.
     if (m_projection) {
         const QSize size = m_projection->frameSize(target);
-        if (!size.isEmpty() && (!m_frameTarget || m_frameTarget->size() != size))
+        if (!size.isEmpty() && (!m_frameTarget || m_frameTarget->size() != size)) {
             m_frameTarget = std::make_unique<QOpenGLFramebufferObject>(size);
+            m_frameTargetFilled = false;
+        }
         if (size.isEmpty() || !m_frameTarget->isValid()) {
             m_render->render(defaultFramebufferObject(), QSize(), false, true);
         } else {
-            // The texture keeps the picture's top row first.
-            m_render->render(m_frameTarget->handle(), size, false, false);
+            // The texture keeps the picture's top row first. A repaint without
+            // a new frame (the view turned) reuses it.
+            if (!m_frameTargetFilled)
+                m_render->render(m_frameTarget->handle(), size, false, false);
+            m_frameTargetFilled = true;
             context()->functions()->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
             m_projection->draw(m_frameTarget->texture(), size, defaultFramebufferObject(), target);
         }

@@ -17,6 +17,8 @@
 // - A projection, when set, takes the frame from a texture that mpv drew into
 //   and draws it itself (the 360-degree sphere); without one the picture is
 //   flat, drawn by mpv straight into the framebuffer.
+//   mpv draws into that texture only when it has a new frame (or the texture
+//   is new): turning the sphere repaints from the texture as it is.
 //
 // Must run on the main thread.
 #include <QOpenGLWidget>
@@ -91,5 +93,6 @@ private:
     bool m_initialised = false;
     bool m_rendererLost = false; // the GL context went away under a live player
     bool m_framePending = false;
+    bool m_frameTargetFilled = false; // m_frameTarget holds mpv's latest frame
     qint64 m_renderedFrames = 0;
 };

@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 namespace
 {
@@ -191,6 +193,46 @@ TEST(View360, DpadCrossAndTextureLimit)
     pmFitTextureSize(0, 960, 4096, w, h);
     EXPECT_EQ(w, 0);
     EXPECT_EQ(h, 0);
+}
+
+// The sphere's texture is as fine as the middle of the view shows it, never
+// finer than the picture, never past the GL limit.
+TEST(View360, SphereTextureFollowsTheViewport)
+{
+    int w = -1, h = -1;
+    // 540 pixels for 90 degrees: 270 pixels a radian, 1696 around.
+    pmSphereTextureSize(1920, 960, 1, 1, 540, 90, 4096, w, h);
+    EXPECT_EQ(w, 1710); // 57/64 of the picture, the first step at or above 1696
+    EXPECT_EQ(h, 855);
+    EXPECT_GE(w, 1696);
+    // A little taller: the same step, the same texture.
+    int w2 = 0, h2 = 0;
+    pmSphereTextureSize(1920, 960, 1, 1, 541, 90, 4096, w2, h2);
+    EXPECT_EQ(std::pair(w2, h2), std::pair(w, h));
+    // A full-screen view needs more than the picture has: the picture as it is.
+    pmSphereTextureSize(1920, 960, 1, 1, 1080, 90, 4096, w, h);
+    EXPECT_EQ(std::pair(w, h), std::pair(1920, 960));
+    // Each eye of a stacked picture has half its height for the whole 180 degrees.
+    pmSphereTextureSize(1920, 1920, 1, 0.5, 270, 90, 4096, w, h);
+    EXPECT_EQ(std::pair(w, h), std::pair(870, 870));
+    EXPECT_GE(h / 2, 424); // pi x 135
+    // Past the GL limit: fitted.
+    pmSphereTextureSize(16384, 8192, 1, 1, 4000, 90, 8192, w, h);
+    EXPECT_EQ(std::pair(w, h), std::pair(8192, 4096));
+    // A tiny view still gets a texel.
+    pmSphereTextureSize(1920, 960, 1, 1, 1, 90, 4096, w, h);
+    EXPECT_EQ(std::pair(w, h), std::pair(30, 15));
+    // No viewport, no window or no field of view: the whole picture (fitted).
+    const std::tuple<int, double, double> unsized[] = {{0, 1, 90}, {540, 0, 90}, {540, 1, 0}, {540, 1, 180}};
+    for (const auto& [vh, ww, fov] : unsized) {
+        pmSphereTextureSize(1920, 960, ww, 1, vh, fov, 1024, w, h);
+        EXPECT_EQ(std::pair(w, h), std::pair(1024, 512)) << vh << " " << ww << " " << fov;
+    }
+    // No picture: no texture.
+    pmSphereTextureSize(0, 960, 1, 1, 540, 90, 4096, w, h);
+    EXPECT_EQ(std::pair(w, h), std::pair(0, 0));
+    pmSphereTextureSize(1920, -1, 1, 1, 540, 90, 4096, w, h);
+    EXPECT_EQ(std::pair(w, h), std::pair(0, 0));
 }
 
 TEST(View360, HeadTrackerReadingsWrapTo16Bits)

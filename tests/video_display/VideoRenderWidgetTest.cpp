@@ -51,6 +51,11 @@ public:
         };
         firstRow = read(5);
         lastRow = read(textureSize.height() - 5);
+        if (scribble) { // marks the texture: only mpv drawing a frame into it again clears the mark
+            gl->glViewport(0, 0, textureSize.width(), textureSize.height());
+            gl->glClearColor(1, 0, 1, 1);
+            gl->glClear(GL_COLOR_BUFFER_BIT);
+        }
         gl->glBindFramebuffer(GL_FRAMEBUFFER, fbo);
         gl->glDeleteFramebuffers(1, &reader);
         gl->glViewport(0, 0, targetPixels.width(), targetPixels.height());
@@ -63,7 +68,13 @@ public:
     QRgb lastRow = 0;
     QSize size;
     int draws = 0;
+    bool scribble = false;
 };
+
+bool isMagenta(QRgb c)
+{
+    return qRed(c) > 180 && qBlue(c) > 180 && qGreen(c) < 80;
+}
 
 class VideoRenderWidgetTest : public ::testing::Test
 {
@@ -131,6 +142,22 @@ TEST_F(VideoRenderWidgetTest, ProjectionDrawsTheFrameFromATexture)
     QImage shown = window.grab().toImage();
     EXPECT_TRUE(isGreen(shown.pixel(160, 60))) << std::hex << shown.pixel(160, 60);
     EXPECT_TRUE(isGreen(shown.pixel(160, 180)));
+
+    // A repaint with no new frame (a turned view) draws from the texture as it
+    // is; the next frame is drawn into it again.
+    projection->scribble = true;
+    for (const bool marked : {false, true}) {
+        const int draws = projection->draws;
+        widget->update();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return projection->draws > draws; }, 10000));
+        EXPECT_EQ(isMagenta(projection->firstRow), marked) << std::hex << projection->firstRow;
+    }
+    projection->scribble = false;
+    frames = widget->renderedFrameCount();
+    player.seekAbsolute(1.5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widget->renderedFrameCount() > frames; }, 10000));
+    EXPECT_TRUE(isRed(projection->firstRow)) << std::hex << projection->firstRow;
+    EXPECT_TRUE(isBlue(projection->lastRow)) << std::hex << projection->lastRow;
 
     // Without a projection the picture is flat again.
     widget->setProjection(nullptr);

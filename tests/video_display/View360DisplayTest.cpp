@@ -205,6 +205,29 @@ TEST_F(View360Display, PadDragAndTrackerTurnTheSphere)
     view->releasePlayer();
 }
 
+// A small surface needs fewer texels than the picture has: the sphere is drawn
+// from a smaller texture and shows the same view.
+TEST_F(View360Display, SmallSurfaceShowsTheSameViewFromASmallerTexture)
+{
+    QWidget window;
+    VideoPlayerView* view = open(window);
+    ASSERT_TRUE(view->set360Player(true));
+    view->relayout(QRect(0, 0, 320, 240));
+    const QImage p = picture(view);
+    save(p, "view360_small");
+    // 960 x 480 fitted into 320 x 240; 160 pixels tall at 90 degrees want 503 texels around.
+    ASSERT_EQ(p.height(), 160);
+    const QSize texture = view->leftView->frameSize(p.size());
+    EXPECT_LT(texture.width(), 960);
+    EXPECT_GE(texture.width(), 503);
+    EXPECT_EQ(texture.width(), 2 * texture.height());
+    const int w = p.width();
+    EXPECT_EQ(colourOf(p.pixel(w * 24 / 639, 30)), Colour::Yellow);
+    EXPECT_EQ(colourOf(p.pixel(w * 345 / 639, 72)), Colour::Red);
+    EXPECT_EQ(colourOf(p.pixel(w * 615 / 639, 30)), Colour::Green);
+    view->releasePlayer();
+}
+
 TEST_F(View360Display, OtherProjectionsAndOddSizesDrawWithoutFault)
 {
     QWidget window;
