@@ -26,7 +26,10 @@
 //                                     recordings that arrive or come back
 //   export/AppDelegateExport.cpp      backup copy (selection, destination,
 //                                     progress, worker), track export
-//   export/AppDelegateUpload.cpp      the video-site button
+//   export/AppDelegateUpload.cpp      the video-site button; the social
+//                                     network's sign-in and the upload
+//                                     window (export/LoginDlg,
+//                                     export/EditUploadDlg)
 //   playback/AppDelegate360.cpp       360-degree view: the settings menu's
 //                                     switch, recordings that say they are
 //                                     spherical, the direction pad, the
@@ -68,6 +71,8 @@ class GSensorView;
 class VideoPlayerView;
 struct FileListRow;
 class BackupDlg;
+class EditUploadDlg;
+class LoginDlg;
 class ProgressDlg;
 class SCEvents;
 class SCEvent;
@@ -406,12 +411,23 @@ public:
 
     // ==== end of main window
 
-    // ==== the video-site button (export/AppDelegateUpload.cpp)
+    // ==== the video-site button, sign-in and upload (export/AppDelegateUpload.cpp)
 
     // Opens the video-hosting service's home page in the user's browser.
     void onButtonUploadYouTube();
     // "VideoSiteHomeURL", or the service's own page when that is not a web address.
     static QUrl videoSiteHomeUrl();
+    // The toolbar's social-network button: doVideoUpload(1).
+    void onButtonUploadFacebook();
+    // Nothing without a playlist; a message without the internet; otherwise
+    // playback pauses and the sign-in window opens.
+    void doVideoUpload(int16_t website);
+    // Listens for the sign-in's result and opens the sign-in window.
+    void doLogin();
+    // The rows chosen for upload: the upload window over them.
+    void editUploadVideos(const QList<int>& indexes);
+    QPointer<LoginDlg> mLoginDlg;
+    QPointer<EditUploadDlg> mEditUploadDlg;
 
     // ==== backup copy and track export (export/AppDelegateExport.cpp)
 

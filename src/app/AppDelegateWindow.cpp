@@ -64,6 +64,7 @@ void AppDelegate::createPanels()
     connect(toolbar, &ToolbarView::printRequested, this, &AppDelegate::onButtonPrint);
     connect(toolbar, &ToolbarView::captureRequested, this, &AppDelegate::onButtonCapture);
     connect(toolbar, &ToolbarView::uploadYouTubeRequested, this, &AppDelegate::onButtonUploadYouTube);
+    connect(toolbar, &ToolbarView::uploadFacebookRequested, this, &AppDelegate::onButtonUploadFacebook);
     connect(toolbar, &ToolbarView::windowSwitchRequested, this, &AppDelegate::onButtonWindowSwitch);
     connect(toolbar, &ToolbarView::skinChosen, this, &AppDelegate::skinMenuItemClicked);
     connect(toolbar, &ToolbarView::aboutChosen, this, &AppDelegate::aboutMenuItemClicked);

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -57,6 +58,9 @@ BackupDlg::BackupDlg(const QList<AMediaFile>& playlist, QWidget* parent)
     connect(m_okButton, &QPushButton::clicked, this, &BackupDlg::okButtonAction);
     connect(m_cancelButton, &QPushButton::clicked, this, &BackupDlg::cancelButtonAction);
     connect(this, &QDialog::finished, this, [] { pmWriteLogQ(QStringLiteral("BackupDlg End")); });
+    // Ctrl+A chooses every row wherever the focus is in the window.
+    auto* selectAll = new QShortcut(QKeySequence::SelectAll, this);
+    connect(selectAll, &QShortcut::activated, mTableView, &QTableWidget::selectAll);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_evidenceCheck);

@@ -66,8 +66,8 @@ ToolbarLayout toolbarLayout(bool rightToLeft, int width, int height, int switchB
     l.capture = at(115);
     l.exportKml = at(152);
     l.uploadYouTube = at(189);
-    l.uploadFacebook = at(226);
     l.setting = at(226);
+    l.uploadFacebook = at(263); // right of the settings button
     l.windowSwitch = at(switchButtonX);
     return l;
 }

@@ -31,8 +31,7 @@ void ToolbarView::setupButtons()
 {
     backgroundImage = pmLoadSkinImage(backgroundImageName);
     m_tiledBackground = QPixmap();
-    // Created in the order they are added to the toolbar; the social upload
-    // button is built but never placed.
+    // Created in the order they are added to the toolbar.
     m_oBrowseBtn = makeButton(QStringLiteral("button_open"), "oBrowseBtn");
     m_oPrintBtn = makeButton(QStringLiteral("button_print"), "oPrintBtn");
     m_oBackupBtn = makeButton(QStringLiteral("button_backup"), "oBackupBtn");
@@ -42,7 +41,6 @@ void ToolbarView::setupButtons()
     m_oSettingBtn = makeButton(QStringLiteral("button_settings"), "oSettingBtn");
     m_oWindowSwitchBtn = makeButton(QStringLiteral("button_window_switch"), "oWindowSwitchBtn");
     m_oUploadFacebookBtn = makeButton(QStringLiteral("button_facebook"), "oUploadFacebookBtn");
-    m_oUploadFacebookBtn->hide();
     m_oWindowSwitchBtn->hide(); // shown in two-camera mode only
 
     connect(m_oBrowseBtn, &BitmapButton::clicked, this, &ToolbarView::onBrowseButtonPressed);

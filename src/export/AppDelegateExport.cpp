@@ -137,8 +137,10 @@ void AppDelegate::UploadVideoChanged(const Notification& n)
         const QList<int> indexes = n.object.value<QList<int>>();
         if (m_bBackupButton)
             doBackup(indexes, n.userInfo.value(QStringLiteral("EVIDENCE_PACKAGE")).toBool());
-        else
+        else {
             Q_EMIT uploadVideosChosen(indexes);
+            editUploadVideos(indexes);
+        }
         break;
     }
     default:

@@ -22,7 +22,7 @@ TEST(ToolbarLayout, ButtonsAlongTheTopEdgeAndMirrored)
     EXPECT_EQ(l.exportKml.x, 152);
     EXPECT_EQ(l.uploadYouTube.x, 189);
     EXPECT_EQ(l.setting.x, 226);
-    EXPECT_EQ(l.uploadFacebook.x, 226);
+    EXPECT_EQ(l.uploadFacebook.x, 263); // right of the settings button
     EXPECT_EQ(l.windowSwitch.x, 668);
 
     // A taller toolbar keeps every button, the open button included, on the top edge.
@@ -63,7 +63,9 @@ TEST_F(Toolbar, ButtonsArePlacedAndReportTheirCommands)
     EXPECT_EQ(bar->oSettingBtn()->geometry(), QRect(226, 0, 37, 29));
     EXPECT_EQ(bar->oWindowSwitchBtn()->geometry(), QRect(668, 0, 37, 29));
     EXPECT_TRUE(bar->oWindowSwitchBtn()->isHidden());
-    EXPECT_TRUE(bar->oUploadFacebookBtn()->isHidden());
+    EXPECT_FALSE(bar->oUploadFacebookBtn()->isHidden());
+    EXPECT_EQ(bar->oUploadFacebookBtn()->geometry(), QRect(263, 0, 37, 29));
+    EXPECT_EQ(bar->oUploadFacebookBtn()->toolTip(), pmLoadString(QStringLiteral("IDS_UPLOAD_FACEBOOK")));
     EXPECT_FALSE(bar->oBrowseBtn()->toolTip().isEmpty());
 
     QSignalSpy browse(bar.get(), &ToolbarView::browseRequested);

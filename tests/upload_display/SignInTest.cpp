@@ -1,0 +1,318 @@
+// The sign-in window with the real web view (run under xvfb-run) against a
+// local server standing in for the social network: the sign-in page's query,
+// pages that are not the success page, the token read from the redirect and
+// checked against the permission query (granted, declined, not JSON, never
+// answering), the user's refusal, the close control, cookies kept per window;
+// and the whole chain from the toolbar's button to the success message.
+#include "../app/AppTestSupport.h"
+#include "../playback/PlaybackTestSupport.h"
+#include "../upload/TestHttpServer.h"
+
+#include "WaitingWindow/WaitingWindow.h"
+#include "base/SettingsKeys.h"
+#include "base/UploadRequest.h"
+#include "controls/BackupDlg.h"
+#include "controls/BitmapButton.h"
+#include "controls/ToolbarView.h"
+#include "export/EditUploadDlg.h"
+#include "export/LoginDlg.h"
+
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+// QtWebEngine's bundled Chromium frees some of its own objects with a sized
+// delete of another size when a page goes; AddressSanitizer builds would stop
+// there, in code that is not ours.
+extern "C" const char* __asan_default_options()
+{
+    return "new_delete_type_mismatch=0";
+}
+
+using namespace uploadtest;
+
+namespace
+{
+const char* const kToken = "EAAGm0PX4ZCpsBAtokenXYZ";
+
+const QByteArray kLoginPage = "<html><body><h1>Log in</h1><form><input name=email></form>"
+                              "<a id=next href=\"/login\">Log in</a></body></html>";
+
+class SignInTest : public ::testing::Test
+{
+protected:
+    enum class Mode { Granted, Declined, NotJson, Silent, Denied };
+
+    void SetUp() override
+    {
+        qputenv("ROVIX_INTERNET", "on");
+        ASSERT_TRUE(server.isListening());
+        pmSetStringSetting(SettingsKey::socialNetworkWebUrl(), server.base());
+        pmSetStringSetting(SettingsKey::socialNetworkGraphUrl(), server.base());
+        pmSetStringSetting(SettingsKey::socialNetworkVideoUrl(), server.base());
+        server.handler = [this](const HttpRequest& r) { return answer(r); };
+        observer = std::make_unique<QObject>();
+        NotificationCenter::defaultCenter().addObserver(
+            observer.get(), Notifications::UploadVideoChanged,
+            [this](const Notification& n) { results.append(n.userInfo); });
+    }
+    void TearDown() override
+    {
+        observer.reset();
+        for (const QString& key : {SettingsKey::socialNetworkWebUrl(), SettingsKey::socialNetworkGraphUrl(),
+                                   SettingsKey::socialNetworkVideoUrl(), SettingsKey::fbKey()})
+            QSettings().remove(key);
+    }
+
+    std::optional<QByteArray> answer(const HttpRequest& r)
+    {
+        const QByteArray path = r.path();
+        if (path == "/v2.3/dialog/oauth") {
+            if (directRedirect)
+                return redirect();
+            return httpResponse(200, kLoginPage, "text/html", "Set-Cookie: sid=seen-before; Path=/\r\n");
+        }
+        if (path == "/login")
+            return redirect();
+        if (path == "/connect/login_success.html")
+            return httpResponse(200, "<html><body>Success</body></html>");
+        if (path == "/me/permissions") {
+            switch (mode) {
+            case Mode::Silent:
+                return std::nullopt;
+            case Mode::NotJson:
+                return httpResponse(200, "<html>Service Unavailable</html>");
+            case Mode::Declined:
+                return httpResponse(200, R"({"data":[{"permission":"publish_actions","status":"declined"}]})",
+                                    "application/json");
+            default:
+                return httpResponse(200,
+                                    R"({"data":[{"permission":"user_videos","status":"granted"},)"
+                                    R"({"permission":"publish_actions","status":"granted"}]})",
+                                    "application/json");
+            }
+        }
+        if (path == "/me/videos")
+            return httpResponse(200, R"({"id":"10153"})", "application/json");
+        return httpResponse(404, "");
+    }
+
+    QByteArray redirect() const
+    {
+        const QByteArray to =
+            mode == Mode::Denied
+                ? "/connect/login_success.html?error=access_denied&error_code=200"
+                  "&error_description=Permissions+error&error_reason=user_denied#_=_"
+                : "/connect/login_success.html#access_token=" + QByteArray(kToken) + "&expires_in=5183";
+        return httpResponse(302, "", "text/html", "Location: " + server.base().toUtf8() + to + "\r\n");
+    }
+
+    QList<HttpRequest> requestsTo(const QByteArray& path) const
+    {
+        QList<HttpRequest> out;
+        for (const HttpRequest& r : server.requests)
+            if (r.path() == path)
+                out.append(r);
+        return out;
+    }
+
+    static void clickLink(LoginDlg& dlg)
+    {
+        dlg.loginView()->page()->runJavaScript(QStringLiteral("document.getElementById('next').click()"));
+    }
+
+    TestHttpServer server;
+    Mode mode = Mode::Granted;
+    bool directRedirect = false;
+    QList<QVariantMap> results;
+    std::unique_ptr<QObject> observer;
+};
+} // namespace
+
+TEST_F(SignInTest, TheNetworksPagesLeadToATokenWithThePublishRight)
+{
+    apptest::LogToDocuments log;
+    auto* dlg = new LoginDlg;
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<LoginDlg> guard(dlg);
+    EXPECT_TRUE(dlg->profile()->isOffTheRecord());
+    EXPECT_NE(dlg->profile(), QWebEngineProfile::defaultProfile());
+    dlg->show();
+
+    // The sign-in page, asked for with its query in order.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !requestsTo("/v2.3/dialog/oauth").isEmpty(); }, 30000));
+    const HttpRequest oauth = requestsTo("/v2.3/dialog/oauth").first();
+    QStringList names;
+    for (const QByteArray& pair : oauth.rawQuery().split('&'))
+        names << QString::fromLatin1(pair.left(pair.indexOf('=')));
+    EXPECT_EQ(names, QStringList({"response_type", "client_id", "redirect_uri", "type", "display", "scope"}));
+    EXPECT_EQ(oauth.param("response_type"), QStringLiteral("token"));
+    EXPECT_EQ(oauth.param("client_id"), SocialUpload::applicationId());
+    EXPECT_EQ(oauth.param("redirect_uri"), server.base() + QStringLiteral("/connect/login_success.html"));
+    EXPECT_EQ(oauth.param("type"), QStringLiteral("user_agent"));
+    EXPECT_EQ(oauth.param("display"), QStringLiteral("popup"));
+    EXPECT_EQ(oauth.param("scope"), QStringLiteral("user_videos,publish_actions"));
+
+    // A page that is not the success page leaves the window waiting for the user.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !pmIsWaiting(); }, 30000));
+    QTest::qWait(300);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(results.isEmpty());
+
+    clickLink(*dlg);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !results.isEmpty(); }, 30000));
+    EXPECT_EQ(results[0].value(QStringLiteral("UPLOAD_TYPE")).toInt(), 1);
+    EXPECT_EQ(results[0].value(QStringLiteral("FBKey")).toString(), QLatin1String(kToken));
+    EXPECT_TRUE(results[0].contains(QStringLiteral("YouTubeKey")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return guard.isNull(); }, 5000));
+    EXPECT_FALSE(pmIsWaiting());
+
+    const QList<HttpRequest> permissions = requestsTo("/me/permissions");
+    ASSERT_EQ(permissions.size(), 1);
+    EXPECT_EQ(permissions[0].param("access_token"), QLatin1String(kToken));
+    EXPECT_EQ(pmGetStringSetting(SettingsKey::fbKey(), QString()), QLatin1String(kToken));
+    EXPECT_EQ(QFile::permissions(QSettings().fileName()) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+              QFileDevice::Permissions());
+
+    const QStringList lines = apptest::logMessages();
+    const QString all = lines.join(QLatin1Char('\n'));
+    EXPECT_FALSE(all.contains(QLatin1String(kToken))) << all.toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("LoginDlg Start")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("LoginDlg::checkPermission () - start")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("LoginDlg::CheckPermission - End - granted")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("LoginDlg End")));
+    EXPECT_FALSE(lines.filter(QStringLiteral("decidePolicyForNavigationAction () - Address - ")).isEmpty());
+    EXPECT_FALSE(lines.filter(QStringLiteral("LoginDlg::getFacebookKey () - Address - ")).isEmpty());
+
+    // The next sign-in window starts without the cookie the pages set in this one.
+    LoginDlg second;
+    second.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return requestsTo("/v2.3/dialog/oauth").size() == 2; }, 30000));
+    EXPECT_FALSE(requestsTo("/v2.3/dialog/oauth").at(1).headers.contains("cookie"));
+    second.close();
+}
+
+TEST_F(SignInTest, RefusalsFailuresAndSilenceEndWithoutTheRight)
+{
+    apptest::LogToDocuments log;
+    directRedirect = true;
+    for (Mode m : {Mode::Denied, Mode::Declined, Mode::NotJson, Mode::Silent}) {
+        mode = m;
+        results.clear();
+        const int permissionsBefore = static_cast<int>(requestsTo("/me/permissions").size());
+        LoginDlg dlg;
+        dlg.setPermissionTimeout(1500);
+        dlg.show();
+        if (m == Mode::Silent) {
+            // The window keeps running its event loop while it waits.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isCheckingPermission(); }, 30000));
+            EXPECT_TRUE(pmIsWaiting());
+            int ticks = 0;
+            QTimer tick;
+            QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+            tick.start(50);
+            QTest::qWait(500);
+            EXPECT_GE(ticks, 3);
+            EXPECT_TRUE(dlg.isCheckingPermission());
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !results.isEmpty(); }, 30000)) << int(m);
+        EXPECT_EQ(results[0].value(QStringLiteral("UPLOAD_TYPE")).toInt(), 0) << int(m);
+        EXPECT_FALSE(dlg.isVisible());
+        EXPECT_FALSE(pmIsWaiting());
+        EXPECT_EQ(requestsTo("/me/permissions").size() - permissionsBefore, m == Mode::Denied ? 0 : 1)
+            << int(m);
+    }
+    const QStringList lines = apptest::logMessages();
+    EXPECT_EQ(lines.filter(QStringLiteral("LoginDlg::CheckPermission - End - declined")).size(), 3);
+    EXPECT_EQ(lines.filter(QStringLiteral("FB Permission API failed ! - no answer in")).size(), 1);
+    EXPECT_FALSE(lines.join(QLatin1Char('\n')).contains(QLatin1String(kToken)));
+}
+
+TEST_F(SignInTest, TheCloseControlEndsTheSignInWithoutAResult)
+{
+    apptest::LogToDocuments log;
+    LoginDlg dlg;
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !requestsTo("/v2.3/dialog/oauth").isEmpty() && !pmIsWaiting(); },
+                                30000));
+    dlg.close();
+    QTest::qWait(200);
+    EXPECT_TRUE(results.isEmpty());
+    EXPECT_TRUE(apptest::logMessages().contains(QStringLiteral("LoginDlg End")));
+}
+
+TEST_F(SignInTest, FromTheToolbarButtonToTheUploadedVideos)
+{
+    QTemporaryDir card;
+    QStringList files;
+    for (int i = 0; i < 3; ++i) {
+        const QString path =
+            card.filePath(QStringLiteral("FILE210315-08%1_M.MP4").arg(1000 + i * 2, 4, 10, QLatin1Char('0')));
+        ASSERT_TRUE(i == 0 ? playtest::makeRecording(path, 1.0) : QFile::copy(files.first(), path));
+        files << path;
+    }
+    playtest::Controller c(files);
+    ASSERT_EQ(c->playlist().size(), 3);
+    apptest::DialogRecorder dialogs;
+    c->createPanels();
+    c->window()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c->window()));
+
+    // The toolbar's button, right of the settings button.
+    BitmapButton* button = c->toolbar()->oUploadFacebookBtn();
+    ASSERT_TRUE(button->isVisible());
+    EXPECT_EQ(button->geometry().left(), c->toolbar()->oSettingBtn()->geometry().right() + 1);
+    button->setEnabled(true);
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(c->mLoginDlg);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !requestsTo("/v2.3/dialog/oauth").isEmpty() && !pmIsWaiting(); },
+                                30000));
+    clickLink(*c->mLoginDlg);
+
+    // Signed in: the selection window for upload, where Ctrl+A and Return choose every recording.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->_backupDlg && c->_backupDlg->isVisible(); }, 30000));
+    BackupDlg* select = c->_backupDlg;
+    EXPECT_EQ(select->windowTitle(), pmLoadString(QStringLiteral("IDS_UPLOAD_FACEBOOK")));
+    EXPECT_EQ(select->nMaxSelFileCount(), 10);
+    EXPECT_TRUE(select->okButton()->isDefault());
+    QTest::keyClick(select->tableView(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(select->selectedRows(), (QList<int>{0, 1, 2}));
+    QTest::keyClick(select->tableView(), Qt::Key_Return);
+
+    // The upload window over the three.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->mEditUploadDlg && c->mEditUploadDlg->isVisible(); }, 10000));
+    EditUploadDlg* upload = c->mEditUploadDlg;
+    EXPECT_EQ(upload->count(), 3);
+    ASSERT_NE(upload->scroller(), nullptr);
+    upload->editTitle(0)->setText(QStringLiteral("Morning drive"));
+    upload->raise();
+    upload->activateWindow();
+    const QString shots = qEnvironmentVariable("ROVIX_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        QTest::qWait(300);
+        upload->grab().save(QDir(shots).filePath(QStringLiteral("upload-dialog.png")));
+        QGuiApplication::primaryScreen()->grabWindow(0).save(
+            QDir(shots).filePath(QStringLiteral("upload-screen.png")));
+    }
+    QTest::mouseClick(upload->uploadButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.requests.empty(); }, 30000));
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_EQ(dialogs.requests[0].text, pmLoadString(QStringLiteral("IDS_UPLOAD_VIDEO_OK")));
+
+    const QList<HttpRequest> videos = requestsTo("/me/videos");
+    ASSERT_EQ(videos.size(), 3);
+    EXPECT_EQ(videos[0].param("title"), QStringLiteral("Morning drive"));
+    EXPECT_EQ(videos[2].param("title"), QStringLiteral("FILE210315-081004_M.MP4"));
+    for (const HttpRequest& r : videos)
+        EXPECT_EQ(r.param("access_token"), QLatin1String(kToken));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return c->mEditUploadDlg.isNull(); }, 5000));
+}
