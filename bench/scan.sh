@@ -7,12 +7,15 @@
 #   - `rovixtool scan CARD` (walk, header probes, name rules, log lookup, sort)
 #   - `find CARD -type f`   (the bare listing: the floor for any scan)
 # reporting medians and their ratio (goal: scan at most 3x the listing);
+#   - with a cold cache (as root: the page cache dropped before every run),
+#     rovixtool scan against `find CARD -type f -exec head -c 1024 {} +` (the
+#     listing plus the first kilobyte of every file), goal at most 1.0x;
 #   - ffprobe over the same recordings, one run, total time (what probing with
 #     a media framework instead of header reads would cost);
 #   - bytes and read calls per probed file, counted with strace.
 #
 # Usage: bench/scan.sh [BUILD_DIR]   (default: build; needs src/rovixtool built)
-# Env:   COUNT=2000 RUNS=20 FFPROBE=0 (skips the slow ffprobe pass)
+# Env:   COUNT=2000 RUNS=20 COLD_RUNS=5 FFPROBE=0 (skips the slow ffprobe pass)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -64,6 +67,27 @@ work = scan["median"] - startup["median"]
 print("scan without start-up: %.2f ms, %.2fx the listing, %.1f us per recording"
       % (work * 1e3, work / listing["median"], work * 1e6 / max(1, int(sys.argv[2]))))
 EOF
+
+echo
+echo "== Cold cache: rovixtool scan vs find -type f -exec head -c 1024 (${COLD_RUNS:-5} runs each) =="
+if [ "$(id -u)" = 0 ] && sync && (echo 3 >/proc/sys/vm/drop_caches) 2>/dev/null; then
+  # The page cache is dropped before every run of either command.
+  hyperfine -N --runs "${COLD_RUNS:-5}" --prepare "sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches'" \
+    --export-json "$WORK/cold.json" \
+    -n "rovixtool scan (cold)" "$TOOL scan $CARD" \
+    -n "find + head (cold)" "find $CARD -type f -exec head -c 1024 {} +" >/dev/null
+  python3 - "$WORK/cold.json" <<'EOF'
+import json, sys
+results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+scan, reference = results["rovixtool scan (cold)"], results["find + head (cold)"]
+for name, r in (("rovixtool scan", scan), ("find + head", reference)):
+    print("%-18s median %8.2f ms   (min %.2f, max %.2f)" % (name, r["median"] * 1e3, r["min"] * 1e3, r["max"] * 1e3))
+ratio = scan["median"] / reference["median"]
+print("ratio scan/(find + head): %.2fx  (goal <= 1.0x: %s)" % (ratio, "met" if ratio <= 1.0 else "NOT met"))
+EOF
+else
+  echo "skipped: dropping the page cache needs root and a writable /proc/sys/vm/drop_caches"
+fi
 
 if [ "${FFPROBE:-1}" != 0 ]; then
 echo

@@ -38,6 +38,7 @@ public:
             return;
         }
         m_length = static_cast<uint64_t>(st.st_size);
+        m_mtimeMsecs = int64_t(st.st_mtim.tv_sec) * 1000 + int64_t(st.st_mtim.tv_nsec / 1000000);
     }
     ~HeaderFile()
     {
@@ -49,6 +50,7 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
     uint64_t length() const { return m_length; }
+    int64_t mtimeMsecs() const { return m_mtimeMsecs; }
 
     // Reads exactly `count` bytes at `offset`; false when the file cannot
     // supply them (past the end, shrunk meanwhile, or a read error). Reads go
@@ -86,6 +88,7 @@ private:
     std::size_t m_readSize;
     int m_fd = -1;
     uint64_t m_length = 0;
+    int64_t m_mtimeMsecs = 0;
     uint64_t m_blockOffset = 0;
     std::size_t m_blockFill = 0;
     unsigned char m_block[kBlockSize];
@@ -128,9 +131,11 @@ enum MovLevel { kFindFtyp = 0, kFindMoov, kFindTrak, kFindMdia, kFindMinf, kFind
 
 } // namespace
 
-bool pmIsAviCodecReady(const std::string& path)
+namespace
 {
-    HeaderFile file(path, 4);
+
+bool aviReady(HeaderFile& file)
+{
     if (!file.isOpen() || file.length() == 0)
         return false;
     unsigned char handler[4];
@@ -140,9 +145,10 @@ bool pmIsAviCodecReady(const std::string& path)
            handler[3] == '4';
 }
 
-bool pmIsMovCodecReady(const std::string& path)
+// The MOV/MP4 walk; `tooShort` tells the caller to write the log line.
+bool movReady(HeaderFile& file, bool& tooShort)
 {
-    HeaderFile file(path);
+    tooShort = false;
     if (!file.isOpen())
         return false;
     const uint64_t length = file.length();
@@ -215,7 +221,7 @@ bool pmIsMovCodecReady(const std::string& path)
                 const uint64_t scaleLess8 = timeScale - 8;
                 const uint64_t durationLess8 = duration - 8;
                 if (scaleLess8 == 0 || double(durationLess8) / double(scaleLess8) < 0.2) {
-                    pmWriteLog("pmIsMovCodecReady() - Duration is too short, filter out it - " + path);
+                    tooShort = true;
                     return false;
                 }
                 // Past the whole atom rather than a fixed version 0 length,
@@ -257,6 +263,49 @@ bool pmIsMovCodecReady(const std::string& path)
         }
     }
     return false;
+}
+
+void logTooShort(const std::string& path)
+{
+    pmWriteLog("pmIsMovCodecReady() - Duration is too short, filter out it - " + path);
+}
+
+} // namespace
+
+bool pmIsAviCodecReady(const std::string& path)
+{
+    HeaderFile file(path, 4);
+    return aviReady(file);
+}
+
+bool pmIsMovCodecReady(const std::string& path)
+{
+    HeaderFile file(path);
+    bool tooShort = false;
+    const bool ready = movReady(file, tooShort);
+    if (tooShort)
+        logTooShort(path);
+    return ready;
+}
+
+RecordingProbe pmProbeRecording(const std::string& path)
+{
+    RecordingProbe probe;
+    const MediaContainerKind kind = pmGetMediaType(path);
+    if (kind != kMediaAvi && kind != kMediaMov && kind != kMediaMp4)
+        return probe;
+    HeaderFile file(path, kind == kMediaAvi ? 4 : 1024);
+    if (!file.isOpen())
+        return probe;
+    probe.opened = true;
+    probe.mtimeMsecs = file.mtimeMsecs();
+    probe.ready = kind == kMediaAvi ? aviReady(file) : movReady(file, probe.tooShort);
+    return probe;
+}
+
+void pmLogTooShortRecording(const std::string& path)
+{
+    logTooShort(path);
 }
 
 namespace

@@ -4,6 +4,7 @@
 // blocks with plain file reads (never the media data, never a decoder), bound
 // every read by the file's real length and trust no length field: a corrupt or
 // hostile file is simply "not ready".
+#include <cstdint>
 #include <string>
 
 // True when the AVI's first stream handler (at byte 112, where the camera's
@@ -14,6 +15,21 @@ bool pmIsAviCodecReady(const std::string& path);
 // sample entry is "avc1", and the movie is not too short (below about 0.2 s at
 // a 1000-unit time scale). The too-short case writes one log line.
 bool pmIsMovCodecReady(const std::string& path);
+
+// The probe a library scan runs on each candidate, on one open of the file:
+// pmIsAviCodecReady or pmIsMovCodecReady by the name's container kind, plus
+// the modification time of the file it opened (the scan then needs no stat of
+// its own). It writes nothing to the log, so scans on several threads can
+// keep the log in scan order: a caller writes the too-short line with
+// pmLogTooShortRecording. Safe to call from any thread.
+struct RecordingProbe {
+    bool ready = false;     // a recording we can play
+    bool opened = false;    // a regular file that could be opened
+    bool tooShort = false;  // refused for its movie's length (the one case that is logged)
+    int64_t mtimeMsecs = 0; // of the opened file, ms since the epoch
+};
+RecordingProbe pmProbeRecording(const std::string& path);
+void pmLogTooShortRecording(const std::string& path);
 
 // The recording's duration in seconds as its container header states it, read
 // with the same few small header reads as the probes: the movie header

@@ -3,6 +3,7 @@
 #include "core/Log.h"
 
 #include <cctype>
+#include <cstring>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -14,13 +15,6 @@ std::string upper(std::string s)
 {
     for (char& c : s)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string lower(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -128,16 +122,20 @@ bool pmIsWritable(const std::string& path)
 
 MediaContainerKind pmGetMediaType(const std::string& path)
 {
-    const std::string name = pmGetFileName(path, false);
-    const auto dot = name.find_last_of('.');
-    if (dot == std::string::npos)
+    // Asked for every file of a scan: read in place, without copies.
+    const auto slash = path.find_last_of('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart || path.size() - dot != 4)
         return kMediaUnknown;
-    const std::string ext = lower(name.substr(dot + 1));
-    if (ext == "avi")
+    char ext[3];
+    for (std::size_t i = 0; i < 3; ++i)
+        ext[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(path[dot + 1 + i])));
+    if (std::memcmp(ext, "avi", 3) == 0)
         return kMediaAvi;
-    if (ext == "mov")
+    if (std::memcmp(ext, "mov", 3) == 0)
         return kMediaMov;
-    if (ext == "mp4")
+    if (std::memcmp(ext, "mp4", 3) == 0)
         return kMediaMp4;
     return kMediaUnknown;
 }
@@ -277,13 +275,16 @@ std::string pmGetGpsLogFile(const std::string& path, const PathTest& exists, con
     if (path.empty())
         return std::string();
     const std::string stem = pmGetPathWithoutExtension(path);
+    // One buffer for the four candidates: a scan asks this for every recording.
+    std::string candidate;
+    candidate.reserve(stem.size() + 8);
     for (const char* ext : {".log", ".txt", ".nmea", ".NMEA"}) {
-        const std::string candidate = stem + ext;
+        candidate.assign(stem).append(ext);
         if (exists(candidate))
             return candidate;
     }
     pmWriteLog("pmGetGpsLogFile() - GPS NMEA file not found!");
-    pmWriteLog(stem + ".NMEA");
+    pmWriteLog(candidate); // the last one tried, stem + ".NMEA"
 
     const std::string camLetterLog = replaceLastChar(stem, "N.NMEA");
     if (exists(camLetterLog))
@@ -295,9 +296,9 @@ std::string pmGetGpsLogFile(const std::string& path, const PathTest& exists, con
                                                         : grandParent + "/NMEA";
     if (isFolder(nmeaFolder)) {
         const std::string s2 = nmeaFolder + "/" + pmGetFileName(path, true);
-        for (const std::string& candidate : {s2 + ".nmea", s2 + ".NMEA", replaceLastChar(s2, "N.NMEA")}) {
-            if (exists(candidate))
-                return candidate;
+        for (const std::string& inFolder : {s2 + ".nmea", s2 + ".NMEA", replaceLastChar(s2, "N.NMEA")}) {
+            if (exists(inFolder))
+                return inFolder;
         }
     }
 

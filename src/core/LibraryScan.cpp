@@ -5,15 +5,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <ctime>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <numeric>
 #include <set>
 #include <string_view>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -27,11 +32,15 @@ std::string joinPath(const std::string& folder, const std::string& name)
     return folder + "/" + name;
 }
 
-// The folder's visible entries in the order the file system lists them. A
-// folder that cannot be listed (or fails part way) contributes nothing.
-std::vector<std::string> listFolder(const std::string& folder, bool& complete)
+// The folder's visible entries in the order the file system lists them, with
+// the kind the listing reports for each (DT_UNKNOWN where the file system does
+// not say). A folder that cannot be listed (or fails part way) contributes
+// nothing.
+std::vector<std::string> listFolder(const std::string& folder, std::vector<unsigned char>& kinds,
+                                    bool& complete)
 {
     std::vector<std::string> names;
+    kinds.clear();
     complete = false;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
@@ -40,15 +49,18 @@ std::vector<std::string> listFolder(const std::string& folder, bool& complete)
         errno = 0;
         const dirent* entry = ::readdir(dir);
         if (!entry) {
-            if (errno != 0)
+            if (errno != 0) {
                 names.clear();
-            else
+                kinds.clear();
+            } else {
                 complete = true;
+            }
             break;
         }
         if (entry->d_name[0] == '.')
             continue;
         names.emplace_back(entry->d_name);
+        kinds.push_back(entry->d_type);
     }
     ::closedir(dir);
     return names;
@@ -136,10 +148,126 @@ bool isPseudoFileSystem(const std::string& folder, dev_t device)
     }
 }
 
-int64_t modificationMsecs(const struct stat& st)
+bool isCandidate(const std::string& path)
 {
-    return int64_t(st.st_mtim.tv_sec) * 1000 + int64_t(st.st_mtim.tv_nsec / 1000000);
+    const MediaContainerKind kind = pmGetMediaType(path);
+    return kind == kMediaAvi || kind == kMediaMov || kind == kMediaMp4;
 }
+
+// Probes the candidate files of a scan while the walk goes on: the walk hands
+// in paths in scan order, a few threads (as many as the machine runs at once,
+// the calling thread among them) probe them, and each result lands in the
+// slot of its path, so the order never depends on which thread was quicker.
+// Helpers start only once a scan has enough candidates to share.
+class ProbePool
+{
+public:
+    struct Slot {
+        std::string path;
+        RecordingProbe probe;
+    };
+
+    explicit ProbePool(unsigned helpers) : m_helpers(helpers) {}
+    ~ProbePool() { finish(); }
+    ProbePool(const ProbePool&) = delete;
+    ProbePool& operator=(const ProbePool&) = delete;
+
+    // Queues a candidate; it is handed to the helpers with the next flush.
+    void add(std::string path)
+    {
+        m_batch.push_back(std::move(path));
+        if (m_batch.size() >= kBatch)
+            flush();
+    }
+
+    // Hands the queued candidates over at once: one lock and one wake-up per
+    // batch rather than per file.
+    void flush()
+    {
+        if (m_batch.empty())
+            return;
+        std::size_t queued = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            for (std::string& path : m_batch)
+                m_slots.push_back(Slot{std::move(path), RecordingProbe{}});
+            queued = m_slots.size();
+        }
+        m_batch.clear();
+        if (m_threads.empty() && m_helpers > 0 && queued >= kShareFrom)
+            startHelpers();
+        m_wake.notify_all();
+    }
+
+    // Probes what is left on the calling thread too, then waits for the
+    // helpers; `tick` runs on the calling thread between its probes.
+    std::deque<Slot>& finish(const std::function<void()>& tick = {})
+    {
+        flush();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_closed = true;
+        }
+        m_wake.notify_all();
+        while (Slot* slot = take()) {
+            slot->probe = pmProbeRecording(slot->path);
+            if (tick)
+                tick();
+        }
+        for (std::thread& t : m_threads)
+            t.join();
+        m_threads.clear();
+        return m_slots;
+    }
+
+private:
+    static constexpr std::size_t kShareFrom = 16;
+    static constexpr std::size_t kBatch = 32;
+
+    void startHelpers()
+    {
+        for (unsigned i = 0; i < m_helpers; ++i) {
+            try {
+                m_threads.emplace_back([this] { work(); });
+            } catch (const std::system_error&) {
+                break; // fewer helpers; the calling thread probes what they leave
+            }
+        }
+    }
+
+    // The next slot nobody probes yet, or null once the walk has ended and
+    // every slot is taken. Slots live in a deque: adding one never moves
+    // another, so a pointer taken here stays good while the walk goes on.
+    Slot* take()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_next < m_slots.size() ? &m_slots[m_next++] : nullptr;
+    }
+
+    void work()
+    {
+        for (;;) {
+            Slot* slot = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_wake.wait(lock, [this] { return m_closed || m_next < m_slots.size(); });
+                if (m_next >= m_slots.size())
+                    return; // closed and nothing left
+                slot = &m_slots[m_next++];
+            }
+            slot->probe = pmProbeRecording(slot->path);
+        }
+    }
+
+    unsigned m_helpers;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Slot> m_slots;
+    std::size_t m_next = 0;
+    bool m_closed = false;
+    std::vector<std::thread> m_threads;
+    std::vector<std::string> m_batch; // the walk's candidates not handed over yet (walk thread only)
+};
 
 bool isContinuationByte(char c)
 {
@@ -158,6 +286,13 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
     if (folder.empty() || ::stat(folder.c_str(), &rootStat) != 0 || !S_ISDIR(rootStat.st_mode))
         return found;
 
+    // A caller that watches each file gets them one at a time: each is probed
+    // after the callback for the one before has returned. Otherwise the probes
+    // run on the pool while the walk goes on.
+    const bool oneByOne = bool(onFileOffered);
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    ProbePool pool(oneByOne ? 0 : std::min(threads, kMaxProbeThreads) - 1);
+
     // One frame per folder being walked: its listing and the next entry to
     // look at. The top frame is the deepest folder, so pushing a sub-folder
     // and continuing with it gives the same depth-first order as recursion,
@@ -166,6 +301,7 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
     struct Frame {
         std::string path;
         std::vector<std::string> names;
+        std::vector<unsigned char> kinds;
         std::size_t next = 0;
         dev_t device = 0;
     };
@@ -184,9 +320,13 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
             return;
         ++m_nCurFolderLevel;
         bool complete = false;
-        stack.push_back(Frame{path, listFolder(path, complete), 0, st.st_dev});
+        Frame frame{path, {}, {}, 0, st.st_dev};
+        frame.names = listFolder(path, frame.kinds, complete);
+        stack.push_back(std::move(frame));
         if (complete && onFolderListed)
             onFolderListed(path, stack.back().names);
+        if (onProgress)
+            onProgress();
     };
 
     enterFolder(folder, rootStat);
@@ -195,40 +335,68 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
         if (top.next >= top.names.size()) {
             stack.pop_back();
             --m_nCurFolderLevel;
+            pool.flush();
             continue;
         }
-        const std::string path = joinPath(top.path, top.names[top.next++]);
-        // Follows symlinks, like asking whether something exists there; a
-        // broken link or an entry removed since the listing is passed over.
-        struct stat st {
-        };
-        if (::stat(path.c_str(), &st) != 0)
+        const unsigned char kind = top.kinds[top.next];
+        const std::string& name = top.names[top.next++];
+        // A plain file whose name is of no known container kind is never
+        // taken: a watcher still hears of it, everyone else passes it by.
+        if (kind == DT_REG && !oneByOne && !isCandidate(name))
             continue;
-        if (S_ISDIR(st.st_mode)) {
-            enterFolder(path, st);
-            continue;
+        const std::string path = joinPath(top.path, name);
+        // A plain file the listing names needs no stat: a name of no known
+        // container kind is never taken, and a candidate's probe opens it
+        // anyway (a file removed since the listing then fails to open).
+        // Folders, links and entries of unknown kind are asked, following
+        // links, like asking whether something exists there; a broken link
+        // or an entry removed since the listing is passed over.
+        if (kind != DT_REG) {
+            struct stat st {
+            };
+            if (::stat(path.c_str(), &st) != 0)
+                continue;
+            if (S_ISDIR(st.st_mode)) {
+                pool.flush(); // the files listed before the sub-folder can be probed meanwhile
+                enterFolder(path, st);
+                continue;
+            }
         }
-        const bool admitted = admit(path);
-        if (onFileOffered)
-            onFileOffered(path, admitted);
-        if (admitted)
-            found.push_back(ScannedRecording{path, modificationMsecs(st)});
+        if (oneByOne) {
+            const RecordingProbe probe = isCandidate(path) ? pmProbeRecording(path) : RecordingProbe{};
+            if (probe.tooShort)
+                pmLogTooShortRecording(path);
+            onFileOffered(path, probe.ready);
+            if (probe.ready)
+                found.push_back(ScannedRecording{path, probe.mtimeMsecs});
+        } else if (isCandidate(path)) {
+            pool.add(path);
+        }
     }
     m_nCurFolderLevel = 0;
+
+    if (!oneByOne) {
+        std::size_t probed = 0;
+        for (const ProbePool::Slot& slot : pool.finish([&] {
+                 if (onProgress && ++probed % 64 == 0)
+                     onProgress();
+             })) {
+            // The log lines come in scan order, from the calling thread.
+            if (slot.probe.tooShort)
+                pmLogTooShortRecording(slot.path);
+            if (slot.probe.ready)
+                found.push_back(ScannedRecording{slot.path, slot.probe.mtimeMsecs});
+        }
+    }
     return found;
 }
 
 bool LibraryScanner::admit(const std::string& path)
 {
-    switch (pmGetMediaType(path)) {
-    case kMediaAvi:
-        return pmIsAviCodecReady(path);
-    case kMediaMov:
-    case kMediaMp4:
-        return pmIsMovCodecReady(path);
-    default:
-        return false;
-    }
+    const RecordingProbe probe = pmProbeRecording(path);
+    if (probe.tooShort)
+        pmLogTooShortRecording(path);
+    return probe.ready;
 }
 
 namespace

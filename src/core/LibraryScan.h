@@ -23,6 +23,10 @@ public:
     // folders) as the walk enters it; not called for a folder that could not
     // be listed whole. May be empty.
     std::function<void(const std::string& folder, const std::vector<std::string>& names)> onFolderListed;
+    // Called now and then on the calling thread while a scan runs (on entering
+    // each folder, and between probes), so a busy window can keep turning.
+    // May be empty.
+    std::function<void()> onProgress;
 
     // Rebuilds from an empty list: scans the folder depth first, in the order
     // the file system lists entries, skipping hidden entries. Each real folder
@@ -30,7 +34,19 @@ public:
     // recursion, and vanished or unreadable entries contribute nothing. Kernel
     // and virtual file systems (proc, sysfs, cgroup, debugfs and the like) are
     // not entered, so a link to "/" does not walk them.
+    //
+    // The walk lists each folder once and stats only folders, links and
+    // entries the listing does not type; each candidate recording is opened
+    // once, for its probe and its modification time. Without onFileOffered
+    // the probes run on a small pool (one thread per processor the machine
+    // runs at once, at most kMaxProbeThreads, the calling thread among them)
+    // while the walk goes on; the result and the log lines keep the walk's
+    // order whatever the threads do. With onFileOffered every file is probed
+    // on the calling thread after the callback for the one before returned.
+    // All callbacks run on the calling thread.
     std::vector<ScannedRecording> scan(const std::string& folder);
+
+    static constexpr unsigned kMaxProbeThreads = 8;
 
     // Folder depth of the walk in progress (0 outside a scan).
     int currentLevel() const { return m_nCurFolderLevel; }

@@ -69,7 +69,7 @@ void AppDelegate::searchFolder(const QString& folder)
     ++m_nCurFolderLevel;
     LibraryScanner scanner;
     // The scan blocks the event loop; keep the busy window's spinner turning.
-    scanner.onFileOffered = [](const std::string&, bool) { pmWaitTick(); };
+    scanner.onProgress = [] { pmWaitTick(); };
     const std::vector<ScannedRecording> found = scanner.scan(nativePath(folder));
     for (const ScannedRecording& r : found) {
         const QDateTime date = r.mtimeMsecs ? QDateTime::fromMSecsSinceEpoch(*r.mtimeMsecs) : QDateTime();

@@ -1,5 +1,6 @@
 #include "core/LibraryScan.h"
 #include "core/DeviceXml.h"
+#include "core/Log.h"
 
 #include "ProbeMediaBytes.h"
 
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -304,6 +306,92 @@ TEST(LibraryOrder, DayTestUsesTheLocalCalendar)
     else
         ::unsetenv("TZ");
     ::tzset();
+}
+
+TEST_F(LibraryScanTest, ProbesSharedAmongThreadsKeepTheWalksOrderAndLogLines)
+{
+    // Enough candidates in enough folders for the helpers to start, between
+    // sub-folders, beside logs, failed probes and a link.
+    const std::string logPath = root + "/../" + fs::path(root).filename().string() + ".log";
+    pmSetLogFilePath(logPath);
+    std::vector<std::string> tooShort;
+    for (int day = 0; day < 6; ++day) {
+        const std::string d = "DCIM/day" + std::to_string(day);
+        for (int i = 0; i < 40; ++i) {
+            const std::string stem = d + (i % 2 ? "/F/" : "/R/") + "FILE2001" + std::to_string(10 + day) +
+                                     "-12" + std::to_string(10 + i) + "00";
+            good(stem + (i % 3 == 0 ? ".AVI" : ".MP4"));
+            writeFile(root + "/" + stem + ".log", "$GPRMC\n");
+            if (i % 13 == 5) {
+                const std::string path = root + "/" + stem + "X.MP4";
+                writeFile(path,
+                          ftyp() + moov(mvhd(600, 100) + trak()) + atom("mdat", std::string(3000, '\0')));
+                tooShort.push_back(path);
+            }
+            if (i % 17 == 3)
+                writeFile(root + "/" + stem + "bad.mp4", std::string(4096, '\0'));
+        }
+    }
+    fs::create_symlink(root + "/DCIM/day2/R/FILE200112-121000.MP4", root + "/DCIM/linked.MP4");
+
+    std::vector<std::string> expected;
+    referenceWalk(root, expected);
+    ASSERT_GT(expected.size(), 200u);
+
+    // One at a time (a watcher of each file) and shared out give the same
+    // library, dates and all, run after run.
+    std::vector<std::string> watched;
+    LibraryScanner oneByOne;
+    oneByOne.onFileOffered = [&](const std::string& path, bool admitted) {
+        if (admitted)
+            watched.push_back(path);
+    };
+    const std::vector<ScannedRecording> single = oneByOne.scan(root);
+    pmSetLogFilePath({});
+    std::remove(logPath.c_str());
+    pmSetLogFilePath(logPath);
+    const auto caller = std::this_thread::get_id();
+    int progress = 0;
+    bool progressElsewhere = false;
+    LibraryScanner shared;
+    shared.onProgress = [&] {
+        ++progress;
+        progressElsewhere = progressElsewhere || std::this_thread::get_id() != caller;
+    };
+    const std::vector<ScannedRecording> found = shared.scan(root);
+    pmSetLogFilePath({});
+    EXPECT_EQ(paths(found), expected);
+    EXPECT_EQ(paths(single), expected);
+    EXPECT_EQ(watched, expected);
+    ASSERT_EQ(found.size(), single.size());
+    for (std::size_t i = 0; i < found.size(); ++i)
+        EXPECT_EQ(found[i].mtimeMsecs, single[i].mtimeMsecs) << found[i].path;
+    EXPECT_GT(progress, 6);
+    EXPECT_FALSE(progressElsewhere);
+    EXPECT_EQ(shared.currentLevel(), 0);
+    for (int run = 0; run < 3; ++run)
+        EXPECT_EQ(paths(LibraryScanner().scan(root)), expected);
+
+    // The too-short recordings are logged once each, in the walk's order.
+    std::ifstream log(logPath);
+    std::vector<std::string> logged;
+    for (std::string line; std::getline(log, line);) {
+        const std::string marker = "Duration is too short, filter out it - ";
+        const auto at = line.find(marker);
+        if (at != std::string::npos)
+            logged.push_back(line.substr(at + marker.size()));
+    }
+    std::remove(logPath.c_str());
+    std::vector<std::string> walkOrder;
+    std::vector<std::string> all;
+    LibraryScanner everything;
+    everything.onFileOffered = [&](const std::string& path, bool) { all.push_back(path); };
+    everything.scan(root);
+    for (const std::string& path : all)
+        if (std::find(tooShort.begin(), tooShort.end(), path) != tooShort.end())
+            walkOrder.push_back(path);
+    ASSERT_FALSE(walkOrder.empty());
+    EXPECT_EQ(logged, walkOrder);
 }
 
 TEST_F(LibraryScanTest, ModelNameFromNearestDeviceXml)
