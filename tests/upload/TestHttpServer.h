@@ -11,7 +11,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
-#include <QUrlQuery>
 #include <functional>
 #include <optional>
 
@@ -81,8 +80,6 @@ public:
     Handler handler;
     QList<HttpRequest> requests;
     int openConnections = 0;
-    // Body bytes received on connections whose request is not complete yet.
-    qint64 partialBodyBytes = 0;
 
 private:
     struct Conn {
@@ -125,13 +122,11 @@ private:
             c.headersDone = true;
         }
         if (c.request.body.size() < c.length) {
-            partialBodyBytes += c.buffer.size();
             c.request.body += c.buffer;
             c.buffer.clear();
         }
         if (c.request.body.size() < c.length)
             return;
-        partialBodyBytes -= c.request.body.size();
         requests.append(c.request);
         const std::optional<QByteArray> answer =
             handler ? handler(c.request) : std::optional<QByteArray>(httpResponse(404, ""));
