@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <clocale>
+#include <cstdio>
 #include <unistd.h>
 
 namespace
@@ -59,6 +60,16 @@ int main(int argc, char** argv)
         QFile::encodeName(QDir(documents).filePath(QStringLiteral("RovixManagerLog_mac.txt"))).toStdString());
 
     storeDemoFolderIfUnset();
+
+    // "rovixmanager FOLDER" opens that folder and remembers it, as Browse
+    // does; start-up then scans it. A name that is no folder is reported and
+    // the remembered folder opens instead.
+    QString argumentError;
+    const QString folder = AppDelegate::folderFromArguments(QCoreApplication::arguments(), &argumentError);
+    if (!argumentError.isEmpty())
+        std::fprintf(stderr, "rovixmanager: %s\n", qPrintable(argumentError));
+    if (!folder.isEmpty())
+        pmSetCurrentFolder(folder);
 
     pmInstallStandardDialogs(nullptr);
     AppDelegate appDelegate;

@@ -19,6 +19,42 @@
         <source>About Rovix Manager</source>
         <translation>About Rovix Manager</translation>
     </message>
+    <message id="IDS_KEYBOARD">
+        <source>Keyboard</source>
+        <translation>Keyboard</translation>
+    </message>
+    <message id="IDS_KEY_PLAY_PAUSE">
+        <source>Play / pause</source>
+        <translation>Play / pause</translation>
+    </message>
+    <message id="IDS_KEY_SEEK">
+        <source>Back / forward 5 seconds</source>
+        <translation>Back / forward 5 seconds</translation>
+    </message>
+    <message id="IDS_KEY_FRAME_STEP">
+        <source>One frame back / forward while paused</source>
+        <translation>One frame back / forward while paused</translation>
+    </message>
+    <message id="IDS_KEY_PREV_NEXT">
+        <source>Previous / next video</source>
+        <translation>Previous / next video</translation>
+    </message>
+    <message id="IDS_KEY_VOLUME">
+        <source>Volume up / down</source>
+        <translation>Volume up / down</translation>
+    </message>
+    <message id="IDS_KEY_FULL_SCREEN">
+        <source>Full-screen video</source>
+        <translation>Full-screen video</translation>
+    </message>
+    <message id="IDS_KEY_LEAVE_FULL_SCREEN">
+        <source>Leave full screen</source>
+        <translation>Leave full screen</translation>
+    </message>
+    <message id="IDS_KEY_EVENT">
+        <source>Jump to the event mark</source>
+        <translation>Jump to the event mark</translation>
+    </message>
     <message id="IDS_ALL">
         <source>All</source>
         <translation>All</translation>

@@ -19,6 +19,42 @@
         <source>About Rovix Manager</source>
         <translation>Rovix Manager について</translation>
     </message>
+    <message id="IDS_KEYBOARD">
+        <source>Keyboard</source>
+        <translation>キーボード操作</translation>
+    </message>
+    <message id="IDS_KEY_PLAY_PAUSE">
+        <source>Play / pause</source>
+        <translation>再生 / 一時停止</translation>
+    </message>
+    <message id="IDS_KEY_SEEK">
+        <source>Back / forward 5 seconds</source>
+        <translation>5 秒戻る / 5 秒進む</translation>
+    </message>
+    <message id="IDS_KEY_FRAME_STEP">
+        <source>One frame back / forward while paused</source>
+        <translation>一時停止中に 1 コマ戻る / 進む</translation>
+    </message>
+    <message id="IDS_KEY_PREV_NEXT">
+        <source>Previous / next video</source>
+        <translation>前の動画 / 次の動画</translation>
+    </message>
+    <message id="IDS_KEY_VOLUME">
+        <source>Volume up / down</source>
+        <translation>音量を上げる / 下げる</translation>
+    </message>
+    <message id="IDS_KEY_FULL_SCREEN">
+        <source>Full-screen video</source>
+        <translation>動画を全画面表示</translation>
+    </message>
+    <message id="IDS_KEY_LEAVE_FULL_SCREEN">
+        <source>Leave full screen</source>
+        <translation>全画面表示を終了</translation>
+    </message>
+    <message id="IDS_KEY_EVENT">
+        <source>Jump to the event mark</source>
+        <translation>イベントの位置へ移動</translation>
+    </message>
     <message id="IDS_ALL">
         <source>All</source>
         <translation>すべて</translation>

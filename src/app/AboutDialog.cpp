@@ -1,5 +1,6 @@
 #include "app/AboutDialog.h"
 
+#include "base/PlayerKeys.h"
 #include "base/Services.h"
 
 #include <QGuiApplication>
@@ -36,6 +37,19 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     m_text->setText(
         pmLoadString(QStringLiteral("IDS_VERSION_COPYRIGHT")).arg(pmGetVersionString()).arg(kCopyrightYear));
     layout->addWidget(m_text);
+
+    // The player's keys, two columns: the key, what it does.
+    QString table = QStringLiteral("<p><b>%1</b></p><table cellspacing=\"2\">")
+                        .arg(pmLoadString(QStringLiteral("IDS_KEYBOARD")).toHtmlEscaped());
+    for (const PlayerShortcutRow& row : pmPlayerShortcutRows())
+        table += QStringLiteral("<tr><td align=\"right\"><b>%1</b></td><td>&nbsp;&nbsp;%2</td></tr>")
+                     .arg(row.keys.toHtmlEscaped(), row.action.toHtmlEscaped());
+    table += QStringLiteral("</table>");
+    m_shortcuts = new QLabel(this);
+    m_shortcuts->setObjectName(QStringLiteral("aboutShortcuts"));
+    m_shortcuts->setTextFormat(Qt::RichText);
+    m_shortcuts->setText(table);
+    layout->addWidget(m_shortcuts, 0, Qt::AlignHCenter);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

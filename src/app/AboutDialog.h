@@ -1,5 +1,6 @@
 #pragma once
-// The About box: the logo, the version and copyright text, and one button.
+// The About box: the logo, the version and copyright text, the player's keys
+// (base/PlayerKeys.h), and one button.
 #include <QDialog>
 
 class QLabel;
@@ -16,5 +17,6 @@ public:
 private:
     QLabel* m_logo = nullptr;
     QLabel* m_text = nullptr;
+    QLabel* m_shortcuts = nullptr;
     QPushButton* m_okButton = nullptr;
 };

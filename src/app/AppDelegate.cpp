@@ -86,6 +86,8 @@ void AppDelegate::awakeFromNib()
             windowDidResize(QSizeF(content.width(), content.height() + titleBar));
         });
         connect(m_window, &MainWindow::closing, this, &AppDelegate::windowWillClose);
+        m_window->setKeyHandler([this](const QKeyEvent& event) { return handlePlayerKey(event); });
+        connect(m_window, &MainWindow::folderDropped, this, &AppDelegate::openFolder);
         // Every dialog and the busy window open over the main window.
         pmInstallStandardDialogs(m_window);
     }

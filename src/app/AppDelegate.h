@@ -34,10 +34,14 @@
 //                                     switch, recordings that say they are
 //                                     spherical, the direction pad, the
 //                                     head tracker
+//   app/AppDelegateInput.cpp          the player's keys, seeking from the
+//                                     G-sensor graph, a folder named on the
+//                                     command line or dropped on the window
 // Everything here runs on the main thread.
 #include "app/WindowLayout.h"
 #include "base/AMediaFile.h"
 #include "base/NotificationCenter.h"
+#include "base/PlayerKeys.h"
 #include "core/FileRules.h"
 #include "core/GpsData.h"
 #include "core/GpsList.h"
@@ -59,6 +63,7 @@
 #include <optional>
 
 class MainWindow;
+class QKeyEvent;
 class SleepWatcher;
 class QTimer;
 class QLabel;
@@ -410,6 +415,30 @@ public:
     void windowDidZoom(const QSizeF& frameSize);
 
     // ==== end of main window
+
+    // ==== keys, graph seek, folders opened without Browse (app/AppDelegateInput.cpp)
+
+    // A key the main window passed on; true when the player acted on it.
+    bool handlePlayerKey(const QKeyEvent& event);
+    bool runPlayerKey(PlayerKey command);
+    // Moves both cameras to this second (clamped to the recording), with the
+    // slider, the G-sensor cursor, the time labels and the map following.
+    void seekToSecond(int seconds);
+    // One frame back or forward on both cameras; only while paused.
+    bool stepFrame(bool forward);
+    // The volume a step up or down, stored as the volume slider stores it.
+    void stepVolume(int delta);
+    // Leaves full-screen video or the full-size map; false when neither is on.
+    bool leaveFullScreen();
+    // A click on the G-sensor graph at this column (0 .. 237): playback moves
+    // to the second whose sample is drawn there.
+    void onGSensorGraphClicked(int graphX);
+    // Opens a folder as Browse does: scanned into the library and remembered.
+    void openFolder(const QString& folder);
+    // The folder named on the command line (program name first), made
+    // absolute; empty when none is named. A name that is no folder gives an
+    // empty answer and the reason in `error`.
+    static QString folderFromArguments(const QStringList& arguments, QString* error = nullptr);
 
     // ==== the video-site button, sign-in and upload (export/AppDelegateUpload.cpp)
 

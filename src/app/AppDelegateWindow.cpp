@@ -101,6 +101,7 @@ void AppDelegate::createPanels()
     mFileList = fileList;
 
     auto* gsensor = new GSensorView(content);
+    connect(gsensor, &GSensorView::graphClicked, this, &AppDelegate::onGSensorGraphClicked);
     mGSensorView = gsensor;
 
     const int mapHeight = static_cast<int>(winlayout::kMapHeight);

@@ -7,12 +7,16 @@
 #include "controls/ListBox.h"
 #include "controls/ListBoxBase.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <cmath>
 
 ComboBox::ComboBox(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ComboBox"));
+    // A click gives it the keyboard; the window never hands it the focus by
+    // itself, which would take the player's keys from the start.
+    setFocusPolicy(Qt::ClickFocus);
     m_spinButton = new BitmapButton(QSize(16, 16), this);
     m_spinButton->setObjectName(QStringLiteral("ComboBoxSpin"));
     connect(m_spinButton, &BitmapButton::clicked, this, &ComboBox::spinButtonPressed);
@@ -161,6 +165,49 @@ void ComboBox::listBoxSelectChanged(const Notification& n)
     info.insert(QStringLiteral("PARENT_WINDOW"), strParentWindow);
     info.insert(QStringLiteral("COMBO_WINDOW"), pmIdentityString(this));
     NotificationCenter::defaultCenter().post(Notifications::ComboBoxChanged, index, info);
+}
+
+void ComboBox::chooseEntry(int index)
+{
+    if (index < 0 || index >= nTotalCount || index == nCurSelectIndex)
+        return;
+    setCurSel(index);
+    QVariantMap info;
+    info.insert(QStringLiteral("PARENT_WINDOW"), strParentWindow);
+    info.insert(QStringLiteral("COMBO_WINDOW"), pmIdentityString(this));
+    NotificationCenter::defaultCenter().post(Notifications::ComboBoxChanged, index, info);
+}
+
+void ComboBox::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+        closeList();
+        chooseEntry(nCurSelectIndex - 1);
+        break;
+    case Qt::Key_Down:
+        if (event->modifiers() & Qt::AltModifier) {
+            if (!bShowListBox)
+                spinButtonPressed();
+            break;
+        }
+        closeList();
+        chooseEntry(nCurSelectIndex + 1);
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_F4:
+        spinButtonPressed();
+        break;
+    case Qt::Key_Escape:
+        closeList();
+        break;
+    default:
+        break;
+    }
+    // What is typed into the box is the box's, whatever it did with it.
+    event->accept();
 }
 
 void ComboBox::paintEvent(QPaintEvent*)

@@ -3,7 +3,10 @@
 // the selected entry's text and a spin button that opens a ListBox directly
 // below the box in the box's parent. Choosing an entry posts ComboBoxChanged
 // with the index, the owner's identity ("PARENT_WINDOW") and the box's own
-// ("COMBO_WINDOW"). Must run on the main thread.
+// ("COMBO_WINDOW"). With the keyboard focus (a click gives it), Up and
+// Down choose the entry before or after, Space, Return and F4 open or close
+// the list and Escape closes it; every key typed into the box stays there.
+// Must run on the main thread.
 #include "controls/ListBox.h"
 #include "controls/ListGeometry.h"
 
@@ -42,8 +45,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Selects an entry as a choice in the list would, with its notification.
+    void chooseEntry(int index);
     void listBoxSelectChanged(const Notification& n);
     void closeList();
     void placeList();

@@ -42,11 +42,11 @@ std::string playBarTimeText(int seconds)
 {
     if (seconds <= 0)
         return "00:00";
-    int minutes = seconds / 60;
-    if (minutes >= 60)
-        minutes %= 60;
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d", minutes, seconds % 60);
+    char text[24];
+    if (seconds < 3600)
+        std::snprintf(text, sizeof text, "%02d:%02d", seconds / 60, seconds % 60);
+    else
+        std::snprintf(text, sizeof text, "%d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
     return text;
 }
 

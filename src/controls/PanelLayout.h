@@ -25,7 +25,8 @@ PlayBarLayout playBarInitialLayout();
 // of their own. The reverse-play frame is not laid out (it keeps its frame).
 PlayBarLayout playBarLayout(bool rightToLeft, double width, int viewHeight);
 
-// "%02d:%02d" of whole minutes (modulo 60 from an hour on) and seconds; 0 or less is "00:00".
+// "%02d:%02d" of minutes and seconds below an hour, "%d:%02d:%02d" of hours,
+// minutes and seconds from an hour on; 0 or less is "00:00".
 std::string playBarTimeText(int seconds);
 
 // ---- toolbar

@@ -2,6 +2,7 @@
 #include "base/SettingsKeys.h"
 
 #include "base/NotificationCenter.h"
+#include "base/PlayerKeys.h"
 #include "base/QtFrame.h"
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
@@ -37,6 +38,16 @@ QFont labelFont()
 {
     QFont font(QStringLiteral("Helvetica"));
     font.setPixelSize(14);
+    return font;
+}
+
+// The label's font, made smaller when the text would not fit its width (a
+// recording of an hour or more reads "1:15:00", wider than "15:00").
+QFont labelFontFitting(const QString& text, int width)
+{
+    QFont font = labelFont();
+    while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(text) > width)
+        font.setPixelSize(font.pixelSize() - 1);
     return font;
 }
 
@@ -294,15 +305,19 @@ void PlayControlView::SetMute(bool mute)
 
 void PlayControlView::changeLanguage()
 {
-    m_poPrevBtn->setToolTip(pmLoadString(QStringLiteral("IDS_PRE_VIDEO")));
-    m_poNextBtn->setToolTip(pmLoadString(QStringLiteral("IDS_NEXT_VIDEO")));
-    const QString mute = pmLoadString(QStringLiteral("IDS_SOUND_MUTE"));
+    // Each tip names the key that does the same (base/PlayerKeys.h).
+    auto tip = [](const QString& id, PlayerKey key) { return pmToolTipWithKey(pmLoadString(id), key); };
+    m_poPrevBtn->setToolTip(tip(QStringLiteral("IDS_PRE_VIDEO"), PlayerKey::PreviousRecording));
+    m_poNextBtn->setToolTip(tip(QStringLiteral("IDS_NEXT_VIDEO"), PlayerKey::NextRecording));
+    const QString mute = tip(QStringLiteral("IDS_SOUND_MUTE"), PlayerKey::Mute);
     m_poVolumeBtn->changeToolTips(mute, mute);
     const QString speed = pmLoadString(QStringLiteral("IDS_PLAY_SPEED"));
     m_poSpeedBtn->changeToolTips(speed, speed, speed, speed, speed);
-    m_poPlayBtn->changeToolTips(pmLoadString(kPlayTips[0]), pmLoadString(kPlayTips[1]));
+    m_poPlayBtn->changeToolTips(tip(kPlayTips[0], PlayerKey::PlayPause),
+                                tip(kPlayTips[1], PlayerKey::PlayPause));
     m_poPlayRevBtn->changeToolTips(pmLoadString(kPlayTips[0]), pmLoadString(kPlayTips[1]));
-    m_poFullScreenBtn->changeToolTips(pmLoadString(kFullTips[0]), pmLoadString(kFullTips[1]));
+    m_poFullScreenBtn->changeToolTips(tip(kFullTips[0], PlayerKey::FullScreen),
+                                      tip(kFullTips[1], PlayerKey::LeaveFullScreen));
 }
 
 void PlayControlView::loadSkinBitmap()
@@ -327,6 +342,7 @@ void PlayControlView::loadSkinBitmap()
         b->updateImage();
     m_poPrevBtn->updateImage();
     m_poNextBtn->updateImage();
+    changeLanguage(); // the image sets were rebuilt with the plain tips
     update();
 }
 
@@ -355,14 +371,14 @@ void PlayControlView::paintEvent(QPaintEvent*)
 
 void PlayControlView::DrawTime(QPainter& painter)
 {
-    const QFont font = labelFont();
-    painter.setFont(font);
     painter.setPen(Qt::white);
-    const int lineHeight = QFontMetrics(font).boundingRect(QStringLiteral("TEST")).height();
+    const int lineHeight = QFontMetrics(labelFont()).boundingRect(QStringLiteral("TEST")).height();
     auto draw = [&](const PmFrame& frame, int seconds) {
         QRect r = labelRect(frame);
         r = QRect(r.x(), r.y() + (r.height() - lineHeight) / 2, r.width(), lineHeight);
-        painter.drawText(r, Qt::AlignCenter, QString::fromStdString(playBarTimeText(seconds)));
+        const QString text = QString::fromStdString(playBarTimeText(seconds));
+        painter.setFont(labelFontFitting(text, r.width()));
+        painter.drawText(r, Qt::AlignCenter, text);
     };
     draw(m_frames.playTime, m_nPlayTime);
     draw(m_frames.remainTime, m_nRemainTime);

@@ -5,6 +5,7 @@
 #include "views/SensorGraphic.h"
 
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace
@@ -279,4 +280,16 @@ void GSensorView::paintEvent(QPaintEvent*)
     QPainter p(this);
     if (!poGensorBitmap.isNull())
         p.drawImage(0, 0, poGensorBitmap);
+}
+
+void GSensorView::mousePressEvent(QMouseEvent* event)
+{
+    const QRect graph = toImageRect(rectGraphic);
+    const QPoint at = event->position().toPoint();
+    if (event->button() != Qt::LeftButton || poGraphicBitmap.isNull() || !graph.contains(at)) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    event->accept();
+    Q_EMIT graphClicked(at.x() - graph.left());
 }

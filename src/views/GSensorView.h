@@ -70,8 +70,14 @@ public:
 
     QSize sizeHint() const override { return QSize(nBackgroundWidth, nBackgroundHeight); }
 
+Q_SIGNALS:
+    // The graph was clicked at this column of it (0 .. 237); only while a
+    // graph is installed.
+    void graphClicked(int graphX);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void loadImages();

@@ -9,6 +9,8 @@
 #include "core/GpsList.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QChildEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QMenu>
@@ -97,6 +99,7 @@ MapView::MapView(const QRect& frame, QWidget* parent) : QWidget(parent)
     m_webView->setGeometry(
         pmQtRect(QRect(0, m_nInfoBarH, frame.width(), std::max(0, frame.height() - m_nInfoBarH)), frame.height()));
     connect(m_webView, &QWebEngineView::loadFinished, this, &MapView::webLoadComplete);
+    keepKeyboardFocusOutOfPage();
 
     m_oFullMapBtn = MultiButtons::windowButtonWithSize(kFullMapBtnW, m_nInfoBarH, this);
     m_oFullMapBtn->setObjectName(QStringLiteral("fullMapButton"));
@@ -129,6 +132,36 @@ MapView::MapView(const QRect& frame, QWidget* parent) : QWidget(parent)
     enableJavaScript();
     LoadMap();
     EnableMap(m_nMapState);
+}
+
+// The page is looked at and dragged with the mouse, never typed into: with
+// the keyboard focus it would take the player's keys (arrows, Space) and
+// Ctrl+A would select its zoom buttons and attribution. Neither the view nor
+// the widget it draws through (created later, with the page) takes focus, a
+// load does not give it, and focus that arrives all the same (the engine sets
+// it on a click) goes back to where it came from.
+void MapView::keepKeyboardFocusOutOfPage()
+{
+    m_webView->setFocusPolicy(Qt::NoFocus);
+    m_webView->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    m_webView->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        if (!m_webView || !now || (now != m_webView && !m_webView->isAncestorOf(now)))
+            return;
+        now->clearFocus();
+        if (old && old != m_webView && !m_webView->isAncestorOf(old) && old->isVisible() && old->isEnabled())
+            old->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+bool MapView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_webView &&
+        (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished)) {
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
+            child->setFocusPolicy(Qt::NoFocus);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 MapView::~MapView()

@@ -136,7 +136,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void keepKeyboardFocusOutOfPage();
     void enableJavaScript();
     void webLoadComplete(bool ok);
     void runScript(const QString& script, const std::function<void(const QVariant&)>& done = {});

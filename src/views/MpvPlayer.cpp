@@ -332,6 +332,7 @@ void MpvPlayer::handleEvent(const mpv_event& event)
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
         m_state.seeksInFlight = 0; // mpv merges queued seeks into the one it just finished
+        sendFrameSteps();
         // The report of the new position may have come before this event and
         // been set aside; a paused player sends no other. Ask for it.
         mpv_get_property_async(m_mpv, kReplyTimePos, MpvProperty::kTimePos, MPV_FORMAT_DOUBLE);
@@ -376,8 +377,8 @@ void MpvPlayer::handleEvent(const mpv_event& event)
 void MpvPlayer::onCommandReply(const mpv_event& event)
 {
     if (event.reply_userdata == kReplySeek) {
-        if (event.error < 0 && m_state.seeksInFlight > 0)
-            --m_state.seeksInFlight; // refused: no restart will follow
+        if (event.error < 0 && m_state.seeksInFlight > 0 && --m_state.seeksInFlight == 0)
+            sendFrameSteps(); // refused: no restart will follow
         return;
     }
     auto grab = m_grabs.find(event.reply_userdata);
@@ -548,14 +549,30 @@ void MpvPlayer::seekRelative(double seconds)
 
 void MpvPlayer::frameStep()
 {
-    const char* args[] = {"frame-step", nullptr};
-    command(args);
+    if (!m_mpv)
+        return;
+    ++m_state.pendingFrameSteps;
+    if (m_state.seeksInFlight == 0)
+        sendFrameSteps();
 }
 
 void MpvPlayer::frameBackStep()
 {
-    const char* args[] = {"frame-back-step", nullptr};
-    command(args);
+    if (!m_mpv)
+        return;
+    --m_state.pendingFrameSteps;
+    if (m_state.seeksInFlight == 0)
+        sendFrameSteps();
+}
+
+void MpvPlayer::sendFrameSteps()
+{
+    const char* forward[] = {"frame-step", nullptr};
+    const char* back[] = {"frame-back-step", nullptr};
+    for (; m_state.pendingFrameSteps > 0; --m_state.pendingFrameSteps)
+        command(forward);
+    for (; m_state.pendingFrameSteps < 0; ++m_state.pendingFrameSteps)
+        command(back);
 }
 
 void MpvPlayer::stop()

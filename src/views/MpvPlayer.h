@@ -143,6 +143,8 @@ public:
     // and carried out when it is; a relative one is dropped.
     void seekAbsolute(double seconds);
     void seekRelative(double seconds);
+    // One frame forward or back; the player pauses there. A step given while
+    // a seek is on its way is carried out once the seek has landed.
     void frameStep();
     void frameBackStep();
     void stop();
@@ -216,11 +218,15 @@ private:
         int speedSetsInFlight = 0;
         bool hasPendingSeek = false;
         double pendingSeek = 0;
+        // Frame steps asked for while a seek was on its way (mpv drops a step
+        // that meets a seek); forward positive, back negative.
+        int pendingFrameSteps = 0;
     };
 
     static void onWakeup(void* context);
     static void onRenderUpdate(void* context);
     void drainEvents();
+    void sendFrameSteps();
     void handleEvent(const mpv_event& event);
     void onPropertyChange(quint64 id, const void* eventData);
     void onTimePosReport(const mpv_event_property* property);

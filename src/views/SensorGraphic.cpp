@@ -6,6 +6,7 @@
 
 #include <QPainter>
 #include <QPolygon>
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -91,4 +92,13 @@ SensorGraphic createSensorGraphic(const GpsList& list, int eventIndex, const GSe
     return createSensorGraphic(list, eventIndex,
                                pmLoadAppImage(QStringLiteral("GSensorGraphic.png")).toImage(),
                                view.getXAxisColor(), view.getYAxisColor(), view.getZAxisColor());
+}
+
+int sensorGraphicSampleAt(int x, int sampleCount)
+{
+    if (sampleCount <= 0)
+        return -1;
+    const double step = static_cast<double>(SensorGraphic::kWidth) / sampleCount;
+    const long sample = std::lround(std::clamp(x, 0, SensorGraphic::kWidth - 1) / step);
+    return static_cast<int>(std::min<long>(sample, sampleCount - 1));
 }

@@ -28,3 +28,7 @@ SensorGraphic createSensorGraphic(const GpsList& list, int eventIndex, const QIm
                                   const QColor& xColor, const QColor& yColor, const QColor& zColor);
 // The same with the application's backdrop and the panel's axis colours.
 SensorGraphic createSensorGraphic(const GpsList& list, int eventIndex, const GSensorView& view);
+
+// The sample drawn nearest the graph's column x (sample i sits at column
+// i * kWidth / sampleCount); -1 when the track has no samples.
+int sensorGraphicSampleAt(int x, int sampleCount);

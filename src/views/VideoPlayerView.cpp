@@ -417,6 +417,16 @@ void VideoPlayerView::advancePlaybackBySeconds(int seconds)
     m_player->seekRelative(seconds);
 }
 
+void VideoPlayerView::stepFrame(bool forward)
+{
+    if (!m_player->isOpen() || !m_bReadyPosted || m_bWantsPlay)
+        return;
+    if (forward)
+        m_player->frameStep();
+    else
+        m_player->frameBackStep();
+}
+
 double VideoPlayerView::getitemTime() const
 {
     return m_player->isOpen() && m_player->hasTimePos() ? m_player->timePos() : 0.0;

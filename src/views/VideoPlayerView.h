@@ -73,6 +73,9 @@ public:
     void seekToTime(double seconds);
     // Exact seek relative to the player's current time.
     void advancePlaybackBySeconds(int seconds);
+    // One video frame forward or back; the player stays paused. Does nothing
+    // while playing or without a recording.
+    void stepFrame(bool forward);
 
     double getitemTime() const;        // the player's position in seconds, 0 without one
     double getCurrentTime() const;     // mCurrentTime: the position in whole seconds

@@ -2,6 +2,7 @@
 // sliders clicked and dragged, checking the commands and slider notices.
 #include "ControlTestSupport.h"
 #include "base/QtFrame.h"
+#include "base/Services.h"
 #include "base/Skin.h"
 #include "controls/BitmapButton.h"
 #include "controls/MultiButtons.h"
@@ -42,15 +43,19 @@ TEST(PlayBarLayout, FramesForAWidthAndMirroredForRightToLeft)
     EXPECT_EQ(pmQtRect(PmFrameF{10, 0.4, 20, 30}, 100.0), QRect(10, 70, 20, 30));
 }
 
-TEST(PlayBarLayout, TimeTextDropsHoursAndShowsZeroForNoTime)
+TEST(PlayBarLayout, TimeTextShowsHoursFromAnHourOnAndZeroForNoTime)
 {
-    EXPECT_EQ(playBarTimeText(3725), "02:05");
     EXPECT_EQ(playBarTimeText(0), "00:00");
     EXPECT_EQ(playBarTimeText(-5), "00:00");
     EXPECT_EQ(playBarTimeText(59), "00:59");
     EXPECT_EQ(playBarTimeText(3599), "59:59");
-    EXPECT_EQ(playBarTimeText(3600), "00:00");
-    EXPECT_EQ(playBarTimeText(32767), "06:07");
+    // A 75-minute parking recording no longer reads 15:00.
+    EXPECT_EQ(playBarTimeText(3600), "1:00:00");
+    EXPECT_EQ(playBarTimeText(3725), "1:02:05");
+    EXPECT_EQ(playBarTimeText(4500), "1:15:00");
+    EXPECT_EQ(playBarTimeText(32767), "9:06:07");
+    EXPECT_EQ(playBarTimeText(36000), "10:00:00");
+    EXPECT_EQ(playBarTimeText(359999), "99:59:59");
 }
 
 namespace
@@ -197,6 +202,47 @@ TEST_F(PlayBar, TimeLabelsRedrawOnlyWhenTheirValueChanges)
         for (int x = 0; x < total.width() && !white; ++x)
             white = after.pixelColor(total.x() + x, total.y() + y).lightness() > 240;
     EXPECT_TRUE(white);
+}
+
+// The label's text is drawn whole: an hour-long time is narrower than the
+// label, not cut at its edges.
+TEST_F(PlayBar, LongTimesFitTheirLabel)
+{
+    const QRect position = pmQtRect(bar->frames().playTime, bar->height());
+    for (int seconds : {754, 3599, 4500, 36000}) {
+        bar->SetPlayTime(seconds, 0, true);
+        const QImage shown = bar->grab().toImage();
+        int left = position.right() + 1, right = position.left() - 1;
+        for (int y = position.top(); y <= position.bottom(); ++y)
+            for (int x = position.left(); x <= position.right(); ++x)
+                if (shown.pixelColor(x, y).lightness() > 200) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        ASSERT_LE(left, right) << seconds << ": no text drawn";
+        EXPECT_GT(left, position.left()) << seconds;
+        EXPECT_LT(right, position.right()) << seconds;
+    }
+}
+
+TEST_F(PlayBar, TooltipsNameTheKeys)
+{
+    EXPECT_TRUE(bar->poPrevBtn()->toolTip().endsWith(QStringLiteral("(PgUp)")))
+        << bar->poPrevBtn()->toolTip().toStdString();
+    EXPECT_TRUE(bar->poNextBtn()->toolTip().endsWith(QStringLiteral("(PgDown)")));
+    EXPECT_EQ(bar->poPlayBtn()->toolTipOf(0),
+              pmLoadString(QStringLiteral("IDS_PLAY")) + QStringLiteral(" (Space)"));
+    EXPECT_EQ(bar->poPlayBtn()->toolTipOf(1),
+              pmLoadString(QStringLiteral("IDS_PAUSE")) + QStringLiteral(" (Space)"));
+    EXPECT_TRUE(bar->poVolumeBtn()->toolTipOf(1).endsWith(QStringLiteral("(M)")));
+    EXPECT_TRUE(bar->poFullScreenBtn()->toolTipOf(0).endsWith(QStringLiteral("(F)")));
+    EXPECT_TRUE(bar->poFullScreenBtn()->toolTipOf(1).endsWith(QStringLiteral("(Esc)")));
+    // A skin change rebuilds the image sets; the keys stay in their tips.
+    Skin::saveId(1);
+    bar->loadSkinBitmap();
+    EXPECT_TRUE(bar->poPlayBtn()->toolTipOf(1).endsWith(QStringLiteral("(Space)")));
+    EXPECT_TRUE(bar->poPlayBtn()->toolTip().endsWith(QStringLiteral("(Space)")));
+    Skin::saveId(3);
 }
 
 TEST_F(PlayBar, SkinChangeKeepsEachButtonsImageIndex)

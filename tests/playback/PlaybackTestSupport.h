@@ -62,10 +62,13 @@ struct Controller {
     int removedCount = 0;
     std::unique_ptr<QObject> observer;
 
-    explicit Controller(const QStringList& files)
+    // With panels, the window's real panels are created and wired as at start-up.
+    explicit Controller(const QStringList& files, bool panels = false)
     {
         app = std::make_unique<AppDelegate>();
         app->awakeFromNib();
+        if (panels)
+            app->createPanels();
         app->window()->resize(980, 660);
         app->window()->playerView()->setGeometry(0, 0, 640, 480);
         app->window()->playerView2()->setGeometry(650, 0, 320, 240);
