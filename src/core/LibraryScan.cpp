@@ -377,7 +377,7 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
 
     if (!oneByOne) {
         std::size_t probed = 0;
-        for (const ProbePool::Slot& slot : pool.finish([&] {
+        for (ProbePool::Slot& slot : pool.finish([&] {
                  if (onProgress && ++probed % 64 == 0)
                      onProgress();
              })) {
@@ -385,7 +385,7 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
             if (slot.probe.tooShort)
                 pmLogTooShortRecording(slot.path);
             if (slot.probe.ready)
-                found.push_back(ScannedRecording{slot.path, slot.probe.mtimeMsecs});
+                found.push_back(ScannedRecording{std::move(slot.path), slot.probe.mtimeMsecs});
         }
     }
     return found;

@@ -125,13 +125,13 @@ int runScanCommand(const char* folder)
     scanner.onFolderListed = [&listings](const std::string& path, const std::vector<std::string>& names) {
         listings.add(path, names);
     };
-    const std::vector<ScannedRecording> library = scanner.scan(folder);
+    std::vector<ScannedRecording> library = scanner.scan(folder);
     const PathTest exists = [&listings](const std::string& p) { return listings.exists(p); };
     const PathTest isFolder = [&listings](const std::string& p) { return listings.isFolder(p); };
     std::vector<std::string> paths;
     paths.reserve(library.size());
-    for (const ScannedRecording& entry : library)
-        paths.push_back(entry.path);
+    for (ScannedRecording& entry : library)
+        paths.push_back(std::move(entry.path));
 
     // One listing line per recording, in playlist order.
     auto appendLine = [&](std::string& out, const std::string& path) {
