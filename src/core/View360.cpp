@@ -5,8 +5,19 @@
 
 namespace
 {
-constexpr double kPi = 3.141592653589793;
+
+// The columns and rings of pmMakeSphereMesh's grid.
+int aroundOf(int segments)
+{
+    return std::max(3, segments);
 }
+int ringsOf(int segments)
+{
+    return std::max(2, segments / 2);
+}
+
+constexpr double kPi = 3.141592653589793;
+} // namespace
 
 View360Matrix View360Matrix::operator*(const View360Matrix& o) const
 {
@@ -128,8 +139,8 @@ SphereMesh pmMakeSphereMesh(float radius, int segments)
     SphereMesh mesh;
     if (!(radius > 0) || segments <= 0)
         return mesh;
-    const int around = std::max(3, segments);
-    const int rings = std::max(2, segments / 2);
+    const int around = aroundOf(segments);
+    const int rings = ringsOf(segments);
     mesh.vertices.reserve(static_cast<size_t>(around + 1) * (rings + 1) * 5);
     for (int j = 0; j <= rings; ++j) {
         const double v = static_cast<double>(j) / rings;
@@ -144,15 +155,42 @@ SphereMesh pmMakeSphereMesh(float radius, int segments)
             mesh.vertices.push_back(static_cast<float>(v));
         }
     }
-    mesh.indices.reserve(static_cast<size_t>(around) * rings * 6);
-    const auto at = [around](int i, int j) { return static_cast<uint32_t>(j * (around + 1) + i); };
-    for (int j = 0; j < rings; ++j)
-        for (int i = 0; i < around; ++i) {
-            // Seen from outside, u grows to the right and v downwards.
-            const uint32_t a = at(i, j), b = at(i + 1, j), c = at(i, j + 1), d = at(i + 1, j + 1);
-            mesh.indices.insert(mesh.indices.end(), {a, c, d, a, d, b});
-        }
+    mesh.indices = pmSphereMeshIndices(segments, 1);
     return mesh;
+}
+
+std::vector<uint32_t> pmSphereMeshIndices(int segments, int step)
+{
+    std::vector<uint32_t> indices;
+    if (segments <= 0 || step <= 0)
+        return indices;
+    const int around = aroundOf(segments), rings = ringsOf(segments);
+    if (around % step != 0 || rings % step != 0)
+        return indices;
+    indices.reserve(static_cast<size_t>(around / step) * (rings / step) * 6);
+    const auto at = [around](int i, int j) { return static_cast<uint32_t>(j * (around + 1) + i); };
+    for (int j = 0; j < rings; j += step)
+        for (int i = 0; i < around; i += step) {
+            // Seen from outside, u grows to the right and v downwards.
+            const uint32_t a = at(i, j), b = at(i + step, j), c = at(i, j + step), d = at(i + step, j + step);
+            indices.insert(indices.end(), {a, c, d, a, d, b});
+        }
+    return indices;
+}
+
+int pmSphereMeshStep(int segments, double focalPixels, double maxPixels)
+{
+    if (segments <= 0 || !(focalPixels > 0) || !(maxPixels > 0))
+        return 1;
+    const int around = aroundOf(segments), rings = ringsOf(segments);
+    int step = 1;
+    for (int next = 2; around % next == 0 && rings % next == 0; next *= 2) {
+        const double angle = 2 * kPi * next / around;
+        if (angle * angle / 4 * focalPixels > maxPixels)
+            break;
+        step = next;
+    }
+    return step;
 }
 
 const char* pmProjectionName(View360Projection projection)

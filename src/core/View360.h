@@ -73,6 +73,17 @@ struct SphereMesh {
 // from pole to pole (at least 3 and 2). Null mesh for a radius or segment
 // count that is not positive.
 SphereMesh pmMakeSphereMesh(float radius, int segments);
+// The triangles of pmMakeSphereMesh(radius, segments) over every `step`-th
+// column and ring of its vertices: the same sphere in fewer, larger
+// triangles, wound the same way (step 1 gives the mesh's own). Empty unless
+// step divides both counts.
+std::vector<uint32_t> pmSphereMeshIndices(int segments, int step);
+// The coarsest such step (a power of two) with which the picture laid on the
+// sphere, seen from its centre by a camera of `focalPixels` pixels a radian,
+// lands at most maxPixels from where the true sphere would show it. A flat
+// triangle's texture coordinates stray most near the poles, by about a
+// quarter of the square of its side's angle. 1 for anything unusable.
+int pmSphereMeshStep(int segments, double focalPixels, double maxPixels);
 // The point of the unit sphere with texture coordinate (u, v).
 void pmSphereDirection(double u, double v, double out[3]);
 

@@ -116,7 +116,7 @@ void EyeView::releaseEye()
     m_mesh = SphereMesh();
     m_rotation.reset();
     applyCameraTransform();
-    m_indexCount = 0;
+    m_steps.clear();
 }
 
 QSize EyeView::frameSize(QSize targetPixels) const
@@ -167,6 +167,8 @@ bool EyeView::ensureGL()
         return false;
     }
     // The mesh's vertices fit 16-bit indices (241 x 121 at 240 segments).
+    // The index buffer holds the mesh's triangles over every vertex, then
+    // over every second, fourth... ring and column, for smaller views.
     std::vector<quint16> indices;
     const bool shortIndices = m_mesh.vertexCount() <= 65536;
     m_vertices = std::make_unique<QOpenGLBuffer>(QOpenGLBuffer::VertexBuffer);
@@ -178,14 +180,20 @@ bool EyeView::ensureGL()
         m_glFailed = true;
         return false;
     }
-    indices.assign(m_mesh.indices.begin(), m_mesh.indices.end());
+    m_steps.clear();
+    for (int step = 1;; step *= 2) {
+        const std::vector<uint32_t> part = step == 1 ? m_mesh.indices : pmSphereMeshIndices(kSegments, step);
+        if (part.empty())
+            break;
+        m_steps.push_back({step, static_cast<int>(indices.size()), static_cast<int>(part.size())});
+        indices.insert(indices.end(), part.begin(), part.end());
+    }
     m_vertices->bind();
     m_vertices->allocate(m_mesh.vertices.data(), static_cast<int>(m_mesh.vertices.size() * sizeof(float)));
     m_vertices->release();
     m_indices->bind();
     m_indices->allocate(indices.data(), static_cast<int>(indices.size() * sizeof(quint16)));
     m_indices->release();
-    m_indexCount = static_cast<int>(indices.size());
     m_program = std::move(program);
     return true;
 }
@@ -239,7 +247,16 @@ void EyeView::draw(unsigned int texture, QSize textureSize, unsigned int fbo, QS
     m_program->enableAttributeArray(1);
     m_program->setAttributeBuffer(0, GL_FLOAT, 0, 3, 5 * sizeof(float));
     m_program->setAttributeBuffer(1, GL_FLOAT, 3 * sizeof(float), 2, 5 * sizeof(float));
-    gl->glDrawElements(GL_TRIANGLES, m_indexCount, GL_UNSIGNED_SHORT, nullptr);
+    // Small triangles cost software OpenGL dearly: the coarsest triangles
+    // that put the picture within a quarter of a pixel of the true sphere.
+    const double focal = port.height() / 2.0 / std::tan(qDegreesToRadians(kFieldOfView) / 2);
+    const int step = pmSphereMeshStep(kSegments, focal, 0.25);
+    const auto drawn =
+        std::find_if(m_steps.begin(), m_steps.end(), [step](const Steps& s) { return s.step == step; });
+    const Steps& use = drawn != m_steps.end() ? *drawn : m_steps.front();
+    gl->glDrawElements(GL_TRIANGLES, use.count, GL_UNSIGNED_SHORT,
+                       reinterpret_cast<const void*>(static_cast<quintptr>(use.first) * sizeof(quint16)));
+    m_meshStep = use.step;
     m_program->disableAttributeArray(0);
     m_program->disableAttributeArray(1);
     m_indices->release();
@@ -284,7 +301,7 @@ void EyeView::releaseGL()
     m_vertices.reset();
     m_indices.reset();
     m_program.reset();
-    m_indexCount = 0;
+    m_steps.clear();
 }
 
 const std::vector<VideoPlayerViewProjectionMethod>& VideoPlayerViewProjectionMethod::allProjectionMethods()

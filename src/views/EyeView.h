@@ -15,6 +15,9 @@
 //   the middle of the view shows it (a 1920-pixel-wide picture seen 540
 //   pixels tall needs about 1700 texels around): mpv scales the picture down
 //   as it draws into it.
+// - A small view draws the sphere with every second (fourth...) ring and
+//   column of the mesh: software OpenGL pays for every small triangle, and
+//   the picture lands within a quarter of a pixel of where the full mesh puts it.
 // - Should the sphere's shader not build, the frame is drawn flat instead,
 //   with one log line.
 //
@@ -80,8 +83,10 @@ public:
     void draw(unsigned int texture, QSize textureSize, unsigned int fbo, QSize targetPixels) override;
     void releaseGL() override;
 
-    // Sphere draws since creation (tests).
+    // Sphere draws since creation, and the mesh's rings and columns the last
+    // one stepped over (tests).
     int sphereDraws() const { return m_sphereDraws; }
+    int meshStep() const { return m_meshStep; }
 
 private:
     bool ensureGL();
@@ -100,7 +105,13 @@ private:
     std::unique_ptr<QOpenGLShaderProgram> m_program;
     std::unique_ptr<QOpenGLBuffer> m_vertices;
     std::unique_ptr<QOpenGLBuffer> m_indices;
-    int m_indexCount = 0;
+    struct Steps {
+        int step = 1;  // every step-th ring and column of the mesh
+        int first = 0; // in the index buffer
+        int count = 0;
+    };
+    std::vector<Steps> m_steps; // finest first
+    int m_meshStep = 0;
     int m_maxTextureSize = 0; // read from GL on the first draw
     bool m_glFailed = false;
     int m_sphereDraws = 0;

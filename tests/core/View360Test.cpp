@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <tuple>
@@ -100,6 +101,76 @@ TEST(View360, SphereIsClosedAndSeenFromInsideWithThePictureUpright)
     EXPECT_NEAR(d[0], 1, 1e-12);
     seen(0.5, 0.0, d);
     EXPECT_NEAR(d[1], 1, 1e-12);
+}
+
+// The worst distance (radians, seen from the centre) between where a point of
+// a flat triangle shows and where its interpolated texture coordinate belongs
+// on the true sphere, over one column of quads from pole to pole.
+double worstStray(const SphereMesh& mesh, const std::vector<uint32_t>& indices)
+{
+    double worst = 0;
+    for (size_t t = 0; t + 2 < indices.size(); t += 3) {
+        const float* v[3] = {&mesh.vertices[indices[t] * 5], &mesh.vertices[indices[t + 1] * 5],
+                             &mesh.vertices[indices[t + 2] * 5]};
+        if (v[0][3] > 0.05f)
+            continue; // the first column of quads is enough: the sphere is the same all round
+        for (int a = 0; a <= 8; ++a)
+            for (int b = 0; a + b <= 8; ++b) {
+                const double w[3] = {a / 8.0, b / 8.0, (8 - a - b) / 8.0};
+                double p[3] = {}, uv[2] = {};
+                for (int k = 0; k < 3; ++k) {
+                    for (int x = 0; x < 3; ++x)
+                        p[x] += w[k] * v[k][x];
+                    uv[0] += w[k] * v[k][3];
+                    uv[1] += w[k] * v[k][4];
+                }
+                double d[3];
+                pmSphereDirection(uv[0], uv[1], d);
+                const double length = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+                const double c = (p[0] * d[0] + p[1] * d[1] + p[2] * d[2]) / length;
+                worst = std::max(worst, std::acos(std::clamp(c, -1.0, 1.0)));
+            }
+    }
+    return worst;
+}
+
+TEST(View360, CoarserTrianglesOfTheSameSphereStayWithinTheirBound)
+{
+    const SphereMesh mesh = pmMakeSphereMesh(60, 240);
+    EXPECT_EQ(pmSphereMeshIndices(240, 1), mesh.indices);
+    const std::vector<uint32_t> half = pmSphereMeshIndices(240, 2);
+    ASSERT_EQ(half.size(), mesh.indices.size() / 4);
+    for (uint32_t index : half) { // only every second column (of 241) and ring
+        ASSERT_EQ(index % 241 % 2, 0u) << index;
+        ASSERT_EQ(index / 241 % 2, 0u) << index;
+    }
+    // Wound like the mesh: the first quad's triangles are the mesh's, doubled.
+    EXPECT_EQ(std::vector<uint32_t>(half.begin(), half.begin() + 6),
+              (std::vector<uint32_t>{0, 2 * 241, 2 * 241 + 2, 0, 2 * 241 + 2, 2}));
+    EXPECT_EQ(pmSphereMeshIndices(240, 3).size(), 80u * 40u * 6u);
+    EXPECT_TRUE(pmSphereMeshIndices(240, 7).empty());
+    EXPECT_TRUE(pmSphereMeshIndices(240, 16).empty()); // 120 rings are not a multiple of 16
+    EXPECT_TRUE(pmSphereMeshIndices(240, 0).empty());
+    EXPECT_TRUE(pmSphereMeshIndices(0, 1).empty());
+
+    // The stray is about a quarter of the square of the triangles' angle.
+    for (int step : {1, 2, 4, 8}) {
+        const double angle = 2 * 3.141592653589793 * step / 240;
+        const double stray = worstStray(mesh, pmSphereMeshIndices(240, step));
+        EXPECT_LE(stray, angle * angle / 4 * 1.02) << step;
+        EXPECT_GE(stray, angle * angle / 4 * 0.8) << step;
+    }
+    // A 960 x 540 view (270 pixels a radian) takes every second ring and column,
+    // a full-screen one every one; a tiny one every eighth (never past what
+    // divides the mesh).
+    EXPECT_EQ(pmSphereMeshStep(240, 270, 0.25), 2);
+    EXPECT_LE(worstStray(mesh, pmSphereMeshIndices(240, 2)) * 270, 0.25);
+    EXPECT_EQ(pmSphereMeshStep(240, 540, 0.25), 1);
+    EXPECT_EQ(pmSphereMeshStep(240, 80, 0.25), 4);
+    EXPECT_EQ(pmSphereMeshStep(240, 1, 0.25), 8);
+    EXPECT_EQ(pmSphereMeshStep(240, 0, 0.25), 1);
+    EXPECT_EQ(pmSphereMeshStep(240, 270, 0), 1);
+    EXPECT_EQ(pmSphereMeshStep(0, 270, 0.25), 1);
 }
 
 TEST(View360, TurningRules)

@@ -147,6 +147,7 @@ TEST_F(View360Display, PadDragAndTrackerTurnTheSphere)
     // right, the left one on the left (the picture is not mirrored).
     expectView(p, Colour::Yellow, Colour::Red, Colour::Green, "yaw 0");
     EXPECT_GT(static_cast<EyeView*>(view->leftView)->sphereDraws(), 0);
+    EXPECT_EQ(static_cast<EyeView*>(view->leftView)->meshStep(), 2); // 320 pixels tall
 
     for (int i = 0; i < 3; ++i)
         view->doDpadRotate(22); // right: 60 degrees
@@ -205,8 +206,9 @@ TEST_F(View360Display, PadDragAndTrackerTurnTheSphere)
     view->releasePlayer();
 }
 
-// A small surface needs fewer texels than the picture has: the sphere is drawn
-// from a smaller texture and shows the same view.
+// A small surface needs fewer texels than the picture has and shows fewer
+// triangles: the sphere is drawn from a smaller texture, in larger triangles,
+// and shows the same view.
 TEST_F(View360Display, SmallSurfaceShowsTheSameViewFromASmallerTexture)
 {
     QWidget window;
@@ -225,6 +227,7 @@ TEST_F(View360Display, SmallSurfaceShowsTheSameViewFromASmallerTexture)
     EXPECT_EQ(colourOf(p.pixel(w * 24 / 639, 30)), Colour::Yellow);
     EXPECT_EQ(colourOf(p.pixel(w * 345 / 639, 72)), Colour::Red);
     EXPECT_EQ(colourOf(p.pixel(w * 615 / 639, 30)), Colour::Green);
+    EXPECT_EQ(static_cast<EyeView*>(view->leftView)->meshStep(), 4); // larger triangles too
     view->releasePlayer();
 }
 
