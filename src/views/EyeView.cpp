@@ -18,28 +18,30 @@ namespace
 // told its own limit.
 constexpr int kDefaultTextureLimit = 4096;
 
+// The picture is seen from inside the sphere, so it is mirrored (u -> 1 - u,
+// which over the mesh's 0..1 is u -> -u with the texture repeated); `window`
+// picks the part of the frame this eye sees. Both are linear in u and v, so
+// they are worked out per vertex: interpolated, they give each pixel what it
+// would compute itself, and software OpenGL saves that work on every pixel.
 const char* kVertexShader = R"(
 attribute highp vec3 position;
 attribute highp vec2 texcoord;
 uniform highp mat4 mvp;
-varying highp vec2 uv;
-void main()
-{
-    uv = texcoord;
-    gl_Position = mvp * vec4(position, 1.0);
-}
-)";
-
-// The picture is seen from inside the sphere, so it is mirrored (u -> -u) and
-// repeated around; `window` picks the part of the frame this eye sees.
-const char* kFragmentShader = R"(
-uniform sampler2D frame;
 uniform highp vec4 window;
 varying highp vec2 uv;
 void main()
 {
-    highp vec2 st = vec2(fract(-uv.x), uv.y);
-    gl_FragColor = texture2D(frame, window.xy + st * window.zw);
+    uv = window.xy + vec2(1.0 - texcoord.x, texcoord.y) * window.zw;
+    gl_Position = mvp * vec4(position, 1.0);
+}
+)";
+
+const char* kFragmentShader = R"(
+uniform sampler2D frame;
+varying highp vec2 uv;
+void main()
+{
+    gl_FragColor = texture2D(frame, uv);
 }
 )";
 
