@@ -4,11 +4,13 @@
 // server after the whole body, a recording deleted after it was chosen, and
 // the window closed while a request runs.
 #include "../app/AppTestSupport.h"
+#include "../playback/PlaybackTestSupport.h"
 #include "TestHttpServer.h"
 
 #include "base/SettingsKeys.h"
 #include "base/UploadRequest.h"
 #include "export/EditUploadDlg.h"
+#include "export/LoginDlg.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -230,7 +232,7 @@ TEST_F(EditUploadDlgTest, QuietServerAfterTheWholeBodyCountsAsDoneAndADeletedRec
     server.handler = [](const HttpRequest&) -> std::optional<QByteArray> { return std::nullopt; };
     const QList<AMediaFile> playlist = makePlaylist({"A.MP4", "B.MP4"});
     auto dlg = makeDialog(playlist, {0, 1});
-    dlg->setRequestTimeout(700);
+    dlg->setRequestTimeout(2000);
     ASSERT_TRUE(QFile::remove(playlist[1].path()));
     QTest::mouseClick(dlg->uploadButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.requests.empty(); }, 30000));
@@ -261,4 +263,18 @@ TEST_F(EditUploadDlgTest, ClosingTheWindowStopsTheRequestAndAnEmptyChoiceFinishe
     QTest::mouseClick(empty->uploadButton(), Qt::LeftButton);
     EXPECT_EQ(messages("IDS_UPLOAD_VIDEO_OK"), 1);
     EXPECT_FALSE(empty->isVisible());
+}
+
+TEST_F(EditUploadDlgTest, SignInNeedsAPlaylistAndTheInternet)
+{
+    // (The tests' internet counts as unreachable.)
+    playtest::Controller none(QStringList{});
+    none->doVideoUpload(1);
+    EXPECT_TRUE(dialogs.requests.empty());
+    const QList<AMediaFile> playlist = makePlaylist({"FILE210315-081000_M.MP4"});
+    playtest::Controller c(QStringList{playlist[0].path()});
+    ASSERT_EQ(c->playlist().size(), 1);
+    c->onButtonUploadFacebook();
+    EXPECT_EQ(messages("IDS_ERR_NO_INTERNET"), 1);
+    EXPECT_TRUE(c->mLoginDlg.isNull());
 }

@@ -201,7 +201,7 @@ TEST_F(SignInTest, RefusalsFailuresAndSilenceEndWithoutTheRight)
         results.clear();
         const int permissionsBefore = static_cast<int>(requestsTo("/me/permissions").size());
         LoginDlg dlg;
-        dlg.setPermissionTimeout(1500);
+        dlg.setPermissionTimeout(3000);
         dlg.show();
         if (m == Mode::Silent) {
             // The window keeps running its event loop while it waits.
