@@ -23,11 +23,16 @@ class HeaderFile
 public:
     // `readSize` is how much one system call fetches (at most kBlockSize).
     explicit HeaderFile(const std::string& path, std::size_t readSize = kBlockSize)
+        : HeaderFile(AT_FDCWD, path.c_str(), readSize)
+    {
+    }
+    // `name` relative to the open folder `dirFd` (or AT_FDCWD).
+    HeaderFile(int dirFd, const char* name, std::size_t readSize)
         : m_readSize(readSize < kBlockSize ? readSize : kBlockSize)
     {
-        if (path.empty())
+        if (!*name)
             return;
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        m_fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (m_fd < 0)
             return;
         struct stat st {
@@ -288,13 +293,21 @@ bool pmIsMovCodecReady(const std::string& path)
     return ready;
 }
 
-RecordingProbe pmProbeRecording(const std::string& path)
+RecordingProbe pmProbeRecording(const std::string& path, int dirFd)
 {
     RecordingProbe probe;
     const MediaContainerKind kind = pmGetMediaType(path);
     if (kind != kMediaAvi && kind != kMediaMov && kind != kMediaMp4)
         return probe;
-    HeaderFile file(path, kind == kMediaAvi ? 4 : 1024);
+    const char* name = path.c_str();
+    if (dirFd >= 0) {
+        const auto slash = path.find_last_of('/');
+        if (slash != std::string::npos)
+            name += slash + 1;
+    } else {
+        dirFd = AT_FDCWD;
+    }
+    HeaderFile file(dirFd, name, kind == kMediaAvi ? 4 : 1024);
     if (!file.isOpen())
         return probe;
     probe.opened = true;

@@ -28,7 +28,10 @@ struct RecordingProbe {
     bool tooShort = false;  // refused for its movie's length (the one case that is logged)
     int64_t mtimeMsecs = 0; // of the opened file, ms since the epoch
 };
-RecordingProbe pmProbeRecording(const std::string& path);
+// With `dirFd` (the open folder that holds the file) the file is opened by its
+// last path component in that folder: a scan that holds the folder open spares
+// the kernel the walk down the whole path.
+RecordingProbe pmProbeRecording(const std::string& path, int dirFd = -1);
 void pmLogTooShortRecording(const std::string& path);
 
 // The recording's duration in seconds as its container header states it, read

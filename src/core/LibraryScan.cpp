@@ -4,12 +4,14 @@
 #include "core/FileRules.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <ctime>
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <numeric>
 #include <set>
@@ -154,6 +156,30 @@ bool isCandidate(const std::string& path)
     return kind == kMediaAvi || kind == kMediaMov || kind == kMediaMp4;
 }
 
+// A folder of the walk held open, so its files are opened by name relative to
+// it. The count of open folders is bounded: past it (a very deep or very wide
+// walk) files are opened by their whole path instead.
+struct OpenFolder {
+    int fd = -1;
+    std::atomic<int>* count = nullptr;
+    OpenFolder(const std::string& path, std::atomic<int>& open) : count(&open)
+    {
+        fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0)
+            count->fetch_add(1);
+    }
+    ~OpenFolder()
+    {
+        if (fd >= 0) {
+            ::close(fd);
+            count->fetch_sub(1);
+        }
+    }
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+};
+constexpr int kMaxOpenFolders = 64;
+
 // Probes the candidate files of a scan while the walk goes on: the walk hands
 // in paths in scan order, a few threads (as many as the machine runs at once,
 // the calling thread among them) probe them, and each result lands in the
@@ -164,6 +190,7 @@ class ProbePool
 public:
     struct Slot {
         std::string path;
+        std::shared_ptr<const OpenFolder> folder; // the folder that holds it, while open
         RecordingProbe probe;
     };
 
@@ -173,9 +200,9 @@ public:
     ProbePool& operator=(const ProbePool&) = delete;
 
     // Queues a candidate; it is handed to the helpers with the next flush.
-    void add(std::string path)
+    void add(std::string path, std::shared_ptr<const OpenFolder> folder)
     {
-        m_batch.push_back(std::move(path));
+        m_batch.push_back(Slot{std::move(path), std::move(folder), RecordingProbe{}});
         if (m_batch.size() >= kBatch)
             flush();
     }
@@ -189,8 +216,8 @@ public:
         std::size_t queued = 0;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            for (std::string& path : m_batch)
-                m_slots.push_back(Slot{std::move(path), RecordingProbe{}});
+            for (Slot& slot : m_batch)
+                m_slots.push_back(std::move(slot));
             queued = m_slots.size();
         }
         m_batch.clear();
@@ -210,7 +237,7 @@ public:
         }
         m_wake.notify_all();
         while (Slot* slot = take()) {
-            slot->probe = pmProbeRecording(slot->path);
+            probe(*slot);
             if (tick)
                 tick();
         }
@@ -235,6 +262,12 @@ private:
         }
     }
 
+    static void probe(Slot& slot)
+    {
+        slot.probe = pmProbeRecording(slot.path, slot.folder ? slot.folder->fd : -1);
+        slot.folder.reset(); // the folder closes once its last candidate is probed
+    }
+
     // The next slot nobody probes yet, or null once the walk has ended and
     // every slot is taken. Slots live in a deque: adding one never moves
     // another, so a pointer taken here stays good while the walk goes on.
@@ -255,7 +288,7 @@ private:
                     return; // closed and nothing left
                 slot = &m_slots[m_next++];
             }
-            slot->probe = pmProbeRecording(slot->path);
+            probe(*slot);
         }
     }
 
@@ -266,7 +299,7 @@ private:
     std::size_t m_next = 0;
     bool m_closed = false;
     std::vector<std::thread> m_threads;
-    std::vector<std::string> m_batch; // the walk's candidates not handed over yet (walk thread only)
+    std::vector<Slot> m_batch; // the walk's candidates not handed over yet (walk thread only)
 };
 
 bool isContinuationByte(char c)
@@ -291,6 +324,8 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
     // run on the pool while the walk goes on.
     const bool oneByOne = bool(onFileOffered);
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    // Declared before the pool: folders still open in its slots count here.
+    std::atomic<int> openFolders{0};
     ProbePool pool(oneByOne ? 0 : std::min(threads, kMaxProbeThreads) - 1);
 
     // One frame per folder being walked: its listing and the next entry to
@@ -304,6 +339,7 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
         std::vector<unsigned char> kinds;
         std::size_t next = 0;
         dev_t device = 0;
+        std::shared_ptr<const OpenFolder> open; // null when too many are open
     };
     std::vector<Frame> stack;
     // Real folders already entered: a symlink back to an ancestor (or a
@@ -320,8 +356,13 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
             return;
         ++m_nCurFolderLevel;
         bool complete = false;
-        Frame frame{path, {}, {}, 0, st.st_dev};
+        Frame frame{path, {}, {}, 0, st.st_dev, nullptr};
         frame.names = listFolder(path, frame.kinds, complete);
+        if (!oneByOne && !frame.names.empty() && openFolders.load() < kMaxOpenFolders) {
+            auto folderOpen = std::make_shared<const OpenFolder>(path, openFolders);
+            if (folderOpen->fd >= 0)
+                frame.open = std::move(folderOpen);
+        }
         stack.push_back(std::move(frame));
         if (complete && onFolderListed)
             onFolderListed(path, stack.back().names);
@@ -370,7 +411,7 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
             if (probe.ready)
                 found.push_back(ScannedRecording{path, probe.mtimeMsecs});
         } else if (isCandidate(path)) {
-            pool.add(path);
+            pool.add(path, top.open);
         }
     }
     m_nCurFolderLevel = 0;
