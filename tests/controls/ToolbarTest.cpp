@@ -150,31 +150,6 @@ TEST_F(Toolbar, SettingsMenu360ItemFollowsTheSurfaceAndReportsItsChoice)
     EXPECT_EQ(toggled.count(), 2);
 }
 
-TEST_F(Toolbar, SettingsMenuNameTimeItemShowsTheSettingAndReportsTheNewState)
-{
-    pmInstallStringTables();
-    QSignalSpy toggled(bar.get(), &ToolbarView::placeByNameTimeToggled);
-    bool on = false;
-    bar->setPlaceByNameTimeStateProvider([&on] { return on; });
-    for (bool state : {false, true}) {
-        on = state;
-        click(bar->oSettingBtn());
-        QMenu* menu = bar->settingsMenu();
-        ASSERT_NE(menu, nullptr);
-        QAction* item = menu->findChild<QAction*>(QStringLiteral("placeByNameTimeItem"));
-        ASSERT_NE(item, nullptr);
-        EXPECT_TRUE(item->isEnabled());
-        EXPECT_EQ(item->isChecked(), state);
-        EXPECT_EQ(item->text(), pmLoadString(QStringLiteral("IDS_PLACE_BY_NAME_TIME")));
-        EXPECT_NE(item->text(), QStringLiteral("IDS_PLACE_BY_NAME_TIME")); // in the string table
-        item->trigger();
-        menu->hide();
-    }
-    ASSERT_EQ(toggled.count(), 2);
-    EXPECT_TRUE(toggled.at(0).at(0).toBool());  // was off: turned on
-    EXPECT_FALSE(toggled.at(1).at(0).toBool()); // was on: turned off
-}
-
 TEST_F(Toolbar, SkinChangeReloadsEveryButtonAndTheBackground)
 {
     bar->loadSkinBitmap(); // every button in its normal look, whatever the pointer did

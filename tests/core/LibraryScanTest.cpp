@@ -383,13 +383,12 @@ TEST_F(LibraryScanTest, ProbesSharedAmongThreadsKeepTheWalksOrderAndLogLines)
     }
     std::remove(logPath.c_str());
     std::vector<std::string> walkOrder;
-    std::vector<std::string> all;
     LibraryScanner everything;
-    everything.onFileOffered = [&](const std::string& path, bool) { all.push_back(path); };
-    everything.scan(root);
-    for (const std::string& path : all)
+    everything.onFileOffered = [&](const std::string& path, bool) {
         if (std::find(tooShort.begin(), tooShort.end(), path) != tooShort.end())
             walkOrder.push_back(path);
+    };
+    everything.scan(root);
     ASSERT_FALSE(walkOrder.empty());
     EXPECT_EQ(logged, walkOrder);
 }

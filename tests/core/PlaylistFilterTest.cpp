@@ -95,8 +95,6 @@ TEST(PlaylistFilter, DaysByTheTimeInTheNames)
     EXPECT_EQ(pmNameTimeMsecs(lib[2].path), std::nullopt);
     EXPECT_EQ(pmNameTimeMsecs(lib[3].path), std::nullopt);
     EXPECT_EQ(pmNameTimeMsecs("/x/FILE210306-246000F.MP4"), std::nullopt);
-    EXPECT_EQ(pmPlacementMsecs(lib[2].path, copied, true), std::optional<int64_t>(copied));
-    EXPECT_EQ(pmPlacementMsecs(lib[0].path, copied, false), std::optional<int64_t>(copied));
 
     PlaylistFilterOptions o;
     o.year = 2023;
