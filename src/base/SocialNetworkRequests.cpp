@@ -6,6 +6,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
 
@@ -162,7 +163,17 @@ bool VideoUploadRequest::start(const QUrl& url, const QString& filePath)
         // Certificates are checked as the system trusts them; a TLS error
         // ends the connection, it is never waved through.
         auto* ssl = new QSslSocket(this);
+        if (!m_extraCas.isEmpty()) {
+            QSslConfiguration config = ssl->sslConfiguration();
+            config.addCaCertificates(m_extraCas);
+            ssl->setSslConfiguration(config);
+        }
         connect(ssl, &QSslSocket::encrypted, this, &VideoUploadRequest::onConnected);
+        // Encrypted data leaves at the network's pace: refill only as it goes.
+        connect(ssl, &QSslSocket::encryptedBytesWritten, this, [this] {
+            m_timer.start(m_timeoutMs);
+            pump();
+        });
         connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
             QStringList texts;
             for (const QSslError& e : errors)
@@ -190,30 +201,48 @@ bool VideoUploadRequest::start(const QUrl& url, const QString& filePath)
 void VideoUploadRequest::onConnected()
 {
     m_timer.start(m_timeoutMs);
-    m_socket->write(m_head);
     m_queued = m_head.size();
+    m_socket->write(m_head);
     pump();
 }
 
 void VideoUploadRequest::pump()
 {
-    if (!m_socket || !m_device || m_headDone)
+    // Nothing before the request's head (a TLS socket reports its handshake
+    // as written too), and no nesting (it reports bytes written from inside
+    // write()).
+    if (!m_socket || !m_device || m_queued == 0 || m_headDone || m_pumping)
         return;
+    m_pumping = true;
     QByteArray block;
-    while (m_queued < m_head.size() + m_bodySize && m_socket->bytesToWrite() < 2 * kBlockSize) {
+    while (m_socket && m_queued < m_head.size() + m_bodySize && unsent() < 2 * kBlockSize) {
         block.resize(static_cast<int>(std::min(kBlockSize, m_head.size() + m_bodySize - m_queued)));
         const qint64 n = m_device->read(block.data(), block.size());
         if (n <= 0) {
+            m_pumping = false;
             m_errorCode = -1;
             m_errorText = QStringLiteral("cannot read the recording: %1").arg(m_device->errorString());
             finish(Failed);
             return;
         }
         block.resize(static_cast<int>(n));
-        m_socket->write(block);
         m_queued += n;
+        m_socket->write(block);
         block = QByteArray();
     }
+    m_pumping = false;
+}
+
+qint64 VideoUploadRequest::unsent() const
+{
+    if (!m_socket)
+        return 0;
+    qint64 waiting = m_socket->bytesToWrite();
+    // A TLS socket takes plain bytes as soon as it has encrypted them; what
+    // still waits for the network is its encrypted backlog.
+    if (m_secure)
+        waiting += static_cast<QSslSocket*>(m_socket.data())->encryptedBytesToWrite();
+    return waiting;
 }
 
 void VideoUploadRequest::onBytesWritten(qint64 bytes)
@@ -362,7 +391,7 @@ void VideoUploadRequest::onTimeout()
     m_timedOut = true;
     m_errorCode = QAbstractSocket::SocketTimeoutError;
     m_errorText = QStringLiteral("no progress for %1 ms").arg(m_timeoutMs);
-    finish(m_written >= m_bodySize ? DoneAfterTimeout : TimedOut);
+    finish(m_written >= m_bodySize && unsent() == 0 ? DoneAfterTimeout : TimedOut);
 }
 
 void VideoUploadRequest::finish(int outcome)
@@ -385,8 +414,15 @@ void VideoUploadRequest::dropSocket()
         QAbstractSocket* socket = m_socket;
         m_socket = nullptr;
         socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
+        // Closed from the event loop, not from inside one of the socket's own
+        // signals: a TLS socket still uses its session after it emits them.
+        QMetaObject::invokeMethod(
+            socket,
+            [socket] {
+                socket->abort();
+                socket->deleteLater();
+            },
+            Qt::QueuedConnection);
     }
     if (m_device) {
         m_device->close();

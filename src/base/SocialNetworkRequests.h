@@ -19,6 +19,7 @@
 #include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
@@ -79,6 +80,8 @@ public:
     ~VideoUploadRequest() override;
 
     void setTimeout(int ms) { m_timeoutMs = ms; }
+    // Certificate authorities trusted besides the system's (tests use their own).
+    void setTrustedCertificates(const QList<QSslCertificate>& certificates) { m_extraCas = certificates; }
     // Starts the post of the file to url (http or https); false (errorText()
     // says why) when the file cannot be opened or the address is not a web
     // address, and then nothing is sent.
@@ -103,6 +106,8 @@ Q_SIGNALS:
 private:
     void onConnected();
     void pump();
+    // Bytes handed to the socket that have not reached the network yet.
+    qint64 unsent() const;
     void onBytesWritten(qint64 bytes);
     void onReadyRead();
     void onSocketError();
@@ -118,6 +123,7 @@ private:
     MultipartFileDevice* m_device = nullptr;
     QTimer m_timer;
     QByteArray m_head;
+    QList<QSslCertificate> m_extraCas;
     int m_timeoutMs = kDefaultTimeoutMs;
     qint64 m_bodySize = 0;
     qint64 m_fileSize = 0;
@@ -125,6 +131,7 @@ private:
     qint64 m_sent = 0;   // head and body bytes the socket reports written
     qint64 m_written = 0;
     bool m_secure = false;
+    bool m_pumping = false;
     bool m_timedOut = false;
 
     // The answer as it arrives.

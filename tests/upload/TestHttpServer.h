@@ -8,6 +8,8 @@
 #include <QMap>
 #include <QObject>
 #include <QPointer>
+#include <QSslConfiguration>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
@@ -64,18 +66,31 @@ public:
     // Returns the response to send, or nullopt to leave the request unanswered.
     using Handler = std::function<std::optional<QByteArray>(const HttpRequest&)>;
 
-    TestHttpServer()
+    // With a TLS configuration the server speaks HTTPS.
+    explicit TestHttpServer(const std::optional<QSslConfiguration>& tls = std::nullopt)
     {
-        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection())
+        if (tls) {
+            auto* secure = new QSslServer(this);
+            secure->setSslConfiguration(*tls);
+            m_server = secure;
+        } else {
+            m_server = new QTcpServer(this);
+        }
+        QObject::connect(m_server, &QTcpServer::pendingConnectionAvailable, this, [this] {
+            while (QTcpSocket* socket = m_server->nextPendingConnection())
                 accept(socket);
         });
-        m_server.listen(QHostAddress::LocalHost, 0);
+        m_server->listen(QHostAddress::LocalHost, 0);
     }
 
-    bool isListening() const { return m_server.isListening(); }
-    quint16 port() const { return m_server.serverPort(); }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(port()); }
+    bool isListening() const { return m_server->isListening(); }
+    quint16 port() const { return m_server->serverPort(); }
+    QString base() const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2")
+            .arg(qobject_cast<QSslServer*>(m_server) ? "https" : "http")
+            .arg(port());
+    }
 
     Handler handler;
     QList<HttpRequest> requests;
@@ -136,7 +151,7 @@ private:
         socket->disconnectFromHost();
     }
 
-    QTcpServer m_server;
+    QTcpServer* m_server = nullptr;
 };
 
 } // namespace uploadtest
