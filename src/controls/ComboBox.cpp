@@ -146,6 +146,9 @@ void ComboBox::closeList()
     bShowListBox = false;
     if (m_listBox) {
         m_listBox->clearCaptureMouseEvent();
+        // The keyboard goes back to the box the list was opened from.
+        if (m_listBox->hasFocus() && isVisible())
+            setFocus(Qt::OtherFocusReason);
         m_listBox->hide();
     }
 }

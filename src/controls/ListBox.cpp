@@ -3,6 +3,7 @@
 #include "base/NotificationCenter.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -89,6 +90,34 @@ void ListBox::postChanged(int index)
     QVariantMap info;
     info.insert(QStringLiteral("PARENT_WINDOW"), strParentWindow);
     NotificationCenter::defaultCenter().post(Notifications::ListBoxChanged, index, info);
+}
+
+void ListBox::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        const int step = event->key() == Qt::Key_Up ? -1 : 1;
+        const int row = nCurSelectIndex + step;
+        if (row >= 0 && row < getCount()) {
+            setCurSel(row);
+            update();
+        }
+        break;
+    }
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (getCount() > 0)
+            postChanged(nCurSelectIndex);
+        break;
+    case Qt::Key_Escape:
+        postChanged(-1);
+        break;
+    default:
+        break;
+    }
+    event->accept();
 }
 
 void ListBox::rowClicked(int index, int clickCount)

@@ -3,7 +3,10 @@
 // rows and a scroll bar right of the row background. A click on a row posts
 // ListBoxChanged with the row; while it captures the mouse, a press anywhere
 // else in the window is swallowed and posts ListBoxChanged with -1, which
-// makes the owning box close it. Must run on the main thread.
+// makes the owning box close it. With the keyboard (it takes the focus when
+// it opens), Up and Down move the highlight, Return, Enter and Space choose
+// the highlighted row and Escape closes it unchanged; every key typed into it
+// stays there. Must run on the main thread.
 #include "controls/ListBoxBase.h"
 
 #include <QStringList>
@@ -26,6 +29,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void rowClicked(int index, int clickCount) override;
     void drawRow(QPainter& p, int k, int index, const QRect& rowRect) override;
     bool handlesWheel() const override { return false; }

@@ -250,12 +250,27 @@ TEST_F(PlayerKeysTest, KeysTypedIntoTheCalendarsComboBoxStayThere)
     EXPECT_EQ(year->getCurSel(), chosen);
     for (int key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_M, Qt::Key_F, Qt::Key_E, Qt::Key_PageDown})
         type(c, key);
-    // Space opens the list, which takes the keys while it is open.
+    // Space opens the list, which takes the keys while it is open: Down
+    // moves its highlight, Return chooses, Escape closes it unchanged, and
+    // the keyboard goes back to the box.
+    type(c, Qt::Key_Up);
+    ASSERT_EQ(year->getCurSel(), chosen - 1);
     type(c, Qt::Key_Space);
-    EXPECT_TRUE(year->isListShown());
-    type(c, Qt::Key_Space);
+    ASSERT_TRUE(year->isListShown());
+    EXPECT_EQ(QApplication::focusWidget(), year->listBox());
     type(c, Qt::Key_Down);
+    EXPECT_EQ(year->getCurSel(), chosen - 1);
+    type(c, Qt::Key_Return);
+    EXPECT_FALSE(year->isListShown());
+    EXPECT_EQ(year->getCurSel(), chosen);
+    EXPECT_EQ(QApplication::focusWidget(), year);
+    type(c, Qt::Key_Space);
+    ASSERT_TRUE(year->isListShown());
+    type(c, Qt::Key_Up);
     type(c, Qt::Key_Escape);
+    EXPECT_FALSE(year->isListShown());
+    EXPECT_EQ(year->getCurSel(), chosen);
+    EXPECT_EQ(QApplication::focusWidget(), year);
     QTest::qWait(200);
     EXPECT_EQ(c->volume(), volume);
     EXPECT_FALSE(c->isMuted());
@@ -265,7 +280,6 @@ TEST_F(PlayerKeysTest, KeysTypedIntoTheCalendarsComboBoxStayThere)
     EXPECT_EQ(c->videoPlayView()->getCurrentTime(), 0);
 
     // A click on the picture takes the keyboard back for the player.
-    year->spinButtonPressed(); // closes the list
     QTest::mouseClick(c->window()->playerView(), Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_FALSE(MainWindow::keepsKeys(QApplication::focusWidget()));
     type(c, Qt::Key_Space);
