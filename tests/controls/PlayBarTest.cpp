@@ -204,44 +204,35 @@ TEST_F(PlayBar, TimeLabelsRedrawOnlyWhenTheirValueChanges)
     EXPECT_TRUE(white);
 }
 
-// The label's text is drawn whole: an hour-long time is narrower than the
-// label, not cut at its edges.
+// An hour-long time is drawn whole, narrower than its label, not cut at its edges.
 TEST_F(PlayBar, LongTimesFitTheirLabel)
 {
-    const QRect position = pmQtRect(bar->frames().playTime, bar->height());
-    for (int seconds : {754, 3599, 4500, 36000}) {
+    const QRect label = pmQtRect(bar->frames().playTime, bar->height());
+    for (int seconds : {3599, 4500, 36000}) {
         bar->SetPlayTime(seconds, 0, true);
-        const QImage shown = bar->grab().toImage();
-        int left = position.right() + 1, right = position.left() - 1;
-        for (int y = position.top(); y <= position.bottom(); ++y)
-            for (int x = position.left(); x <= position.right(); ++x)
+        const QImage shown = bar->grab().toImage().copy(label);
+        int left = label.width(), right = -1;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
                 if (shown.pixelColor(x, y).lightness() > 200) {
                     left = std::min(left, x);
                     right = std::max(right, x);
                 }
-        ASSERT_LE(left, right) << seconds << ": no text drawn";
-        EXPECT_GT(left, position.left()) << seconds;
-        EXPECT_LT(right, position.right()) << seconds;
+        EXPECT_GT(left, 0) << seconds;
+        EXPECT_LT(right, label.width() - 1) << seconds;
+        EXPECT_GT(right - left, 20) << seconds;
     }
 }
 
-TEST_F(PlayBar, TooltipsNameTheKeys)
+TEST_F(PlayBar, TooltipsNameTheKeysAlsoAfterASkinChange)
 {
-    EXPECT_TRUE(bar->poPrevBtn()->toolTip().endsWith(QStringLiteral("(PgUp)")))
-        << bar->poPrevBtn()->toolTip().toStdString();
-    EXPECT_TRUE(bar->poNextBtn()->toolTip().endsWith(QStringLiteral("(PgDown)")));
-    EXPECT_EQ(bar->poPlayBtn()->toolTipOf(0),
-              pmLoadString(QStringLiteral("IDS_PLAY")) + QStringLiteral(" (Space)"));
+    Skin::saveId(1);
+    bar->loadSkinBitmap(); // rebuilds the image sets with their tips
     EXPECT_EQ(bar->poPlayBtn()->toolTipOf(1),
               pmLoadString(QStringLiteral("IDS_PAUSE")) + QStringLiteral(" (Space)"));
+    EXPECT_TRUE(bar->poPrevBtn()->toolTip().endsWith(QStringLiteral("(PgUp)")));
     EXPECT_TRUE(bar->poVolumeBtn()->toolTipOf(1).endsWith(QStringLiteral("(M)")));
-    EXPECT_TRUE(bar->poFullScreenBtn()->toolTipOf(0).endsWith(QStringLiteral("(F)")));
     EXPECT_TRUE(bar->poFullScreenBtn()->toolTipOf(1).endsWith(QStringLiteral("(Esc)")));
-    // A skin change rebuilds the image sets; the keys stay in their tips.
-    Skin::saveId(1);
-    bar->loadSkinBitmap();
-    EXPECT_TRUE(bar->poPlayBtn()->toolTipOf(1).endsWith(QStringLiteral("(Space)")));
-    EXPECT_TRUE(bar->poPlayBtn()->toolTip().endsWith(QStringLiteral("(Space)")));
     Skin::saveId(3);
 }
 
