@@ -4,7 +4,9 @@
 # 30 fps plays on a shown 960x540 surface for SECONDS_PLAY (30 s), drawn flat and
 # drawn on the sphere (the same surface, the same recording, the same run),
 # RUNS times each. Prints medians of frames drawn per second, mpv's dropped
-# frames and the process's CPU use for both, and the ratio sphere/flat.
+# frames, the process's CPU use and its CPU time per frame drawn for both, and
+# the ratios sphere/flat (per frame is the fairer one when a busy machine
+# makes one mode draw fewer frames).
 # Goal: no dropped frames, at most 1.3 times the flat CPU.
 #
 # Usage: bench/view360.sh [BUILD_DIR]   (default: build; builds bench_view360 and rovixmediagen)
