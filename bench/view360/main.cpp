@@ -6,6 +6,7 @@
 //   frames (video output and decoder), the process's CPU use (getrusage) and
 //   its CPU time per frame drawn, then the ratios sphere/flat of both. On a
 //   busy machine fewer frames are drawn: CPU per frame compares fairly then.
+#include "views/EyeView.h"
 #include "views/VideoPlayerView.h"
 
 #include <QApplication>
@@ -39,6 +40,7 @@ double cpuSeconds()
 
 struct Run {
     double fps = 0, cpuPercent = 0, cpuPerFrameMs = 0, dropped = 0, decoderDropped = 0;
+    double drawsPerFrame = 0; // sphere draws a frame drawn: more than 1 means wasted repaints
     bool ok = false;
 };
 
@@ -60,6 +62,7 @@ Run playOnce(const QString& file, bool sphere, int seconds)
     view->relayout(QRect(0, 0, 960, 540));
     QTest::qWait(1000); // past the start-up
     const qint64 frames0 = view->renderedFrameCount();
+    const int draws0 = view->leftView ? view->leftView->sphereDraws() : 0;
     const qint64 drop0 = view->droppedFrameCount(), dec0 = view->decoderDroppedFrameCount();
     const double cpu0 = cpuSeconds();
     QElapsedTimer clock;
@@ -70,6 +73,8 @@ Run playOnce(const QString& file, bool sphere, int seconds)
     const qint64 drawn = view->renderedFrameCount() - frames0;
     r.fps = drawn / wall;
     r.cpuPerFrameMs = drawn > 0 ? 1000 * (cpuSeconds() - cpu0) / drawn : 0;
+    if (view->leftView && drawn > 0)
+        r.drawsPerFrame = static_cast<double>(view->leftView->sphereDraws() - draws0) / drawn;
     r.dropped = static_cast<double>(view->droppedFrameCount() - drop0);
     r.decoderDropped = static_cast<double>(view->decoderDroppedFrameCount() - dec0);
     r.ok = true;
@@ -95,7 +100,7 @@ int main(int argc, char** argv)
     }
     const int seconds = static_cast<int>(option("--seconds", 30));
     const int runs = static_cast<int>(option("--runs", 3));
-    std::vector<double> fps[2], cpu[2], perFrame[2], drop[2], dec[2];
+    std::vector<double> fps[2], cpu[2], perFrame[2], drop[2], dec[2], draws;
     for (int i = 0; i < runs; ++i)
         for (int k = 0; k < 2; ++k) {
             const bool sphere = (i + k) % 2 == 1;
@@ -108,6 +113,8 @@ int main(int argc, char** argv)
             fps[m].push_back(r.fps);
             cpu[m].push_back(r.cpuPercent);
             perFrame[m].push_back(r.cpuPerFrameMs);
+            if (sphere)
+                draws.push_back(r.drawsPerFrame);
             drop[m].push_back(r.dropped);
             dec[m].push_back(r.decoderDropped);
         }
@@ -118,6 +125,7 @@ int main(int argc, char** argv)
                     "%.1f ms a frame\n",
                     names[m], median(fps[m]), median(drop[m]), median(dec[m]), median(cpu[m]),
                     median(perFrame[m]));
+    std::printf("  sphere draws a frame drawn %.2f\n", median(draws));
     const double flatCpu = median(cpu[0]), flatPerFrame = median(perFrame[0]);
     std::printf("  ratio CPU sphere/flat %.2f, per frame %.2f (goal <= 1.3; goal no dropped frames)\n",
                 flatCpu > 0 ? median(cpu[1]) / flatCpu : 0,
