@@ -17,7 +17,7 @@
 //   as it draws into it.
 // - A small view draws the sphere with every second (fourth...) ring and
 //   column of the mesh: software OpenGL pays for every small triangle, and
-//   the picture lands within a quarter of a pixel of where the full mesh puts it.
+//   the picture still lands within a quarter of a pixel of the true sphere.
 // - Should the sphere's shader not build, the frame is drawn flat instead,
 //   with one log line.
 //
@@ -83,8 +83,8 @@ public:
     void draw(unsigned int texture, QSize textureSize, unsigned int fbo, QSize targetPixels) override;
     void releaseGL() override;
 
-    // Sphere draws since creation, and the mesh's rings and columns the last
-    // one stepped over (tests).
+    // Sphere draws since creation, and the step between the mesh's rings and
+    // columns that the last one used (tests).
     int sphereDraws() const { return m_sphereDraws; }
     int meshStep() const { return m_meshStep; }
 
