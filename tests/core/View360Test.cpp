@@ -147,8 +147,6 @@ TEST(View360, CoarserTrianglesOfTheSameSphereStayWithinTheirBound)
     // Wound like the mesh: the first quad's triangles are the mesh's, doubled.
     EXPECT_EQ(std::vector<uint32_t>(half.begin(), half.begin() + 6),
               (std::vector<uint32_t>{0, 2 * 241, 2 * 241 + 2, 0, 2 * 241 + 2, 2}));
-    EXPECT_EQ(pmSphereMeshIndices(240, 3).size(), 80u * 40u * 6u);
-    EXPECT_TRUE(pmSphereMeshIndices(240, 7).empty());
     EXPECT_TRUE(pmSphereMeshIndices(240, 16).empty()); // 120 rings are not a multiple of 16
     EXPECT_TRUE(pmSphereMeshIndices(240, 0).empty());
     EXPECT_TRUE(pmSphereMeshIndices(0, 1).empty());
@@ -275,7 +273,6 @@ TEST(View360, SphereTextureFollowsTheViewport)
     pmSphereTextureSize(1920, 960, 1, 1, 540, 90, 4096, w, h);
     EXPECT_EQ(w, 1710); // 57/64 of the picture, the first step at or above 1696
     EXPECT_EQ(h, 855);
-    EXPECT_GE(w, 1696);
     // A little taller: the same step, the same texture.
     int w2 = 0, h2 = 0;
     pmSphereTextureSize(1920, 960, 1, 1, 541, 90, 4096, w2, h2);
@@ -301,8 +298,6 @@ TEST(View360, SphereTextureFollowsTheViewport)
     }
     // No picture: no texture.
     pmSphereTextureSize(0, 960, 1, 1, 540, 90, 4096, w, h);
-    EXPECT_EQ(std::pair(w, h), std::pair(0, 0));
-    pmSphereTextureSize(1920, -1, 1, 1, 540, 90, 4096, w, h);
     EXPECT_EQ(std::pair(w, h), std::pair(0, 0));
 }
 
