@@ -192,6 +192,12 @@ bool VideoPlayerView::createPlayer(const QString& path)
     settings.audioOutput = qgetenv("ROVIX_MPV_AO");
     if (settings.audioOutput.isEmpty() && (isHeadless() || envIs("ROVIX_TEST", "1")))
         settings.audioOutput = "null";
+    // mpv's own order would fall through to SDL audio on a machine without a sound
+    // server or card, and SDL's audio set-up is not safe from two players at once:
+    // opening a front/rear pair there crashed now and then. Such a machine plays
+    // the pictures silently instead.
+    if (settings.audioOutput.isEmpty())
+        settings.audioOutput = "pipewire,pulse,alsa,jack,null";
     // The volume, mute and rate already given; play at once, like a player told
     // to play before its item is ready (the rate is applied again when ready).
     settings.volume = static_cast<double>(m_fVolume) * 100.0;
