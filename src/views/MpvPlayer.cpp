@@ -33,7 +33,7 @@ enum ReplyId : uint64_t {
     kReplySeek,
     kReplySetPause,
     kReplySetSpeed,
-    kFirstGrab = 1000, // frame grabs count up from here
+    kFirstGrab = 1000, // frame grabs and video output switches count up from here
 };
 
 constexpr double kMinSpeed = 0.01; // mpv's own bounds for "speed"
@@ -103,8 +103,8 @@ struct MpvPlayer::Bridge : std::enable_shared_from_this<MpvPlayer::Bridge> {
     std::atomic<bool> renderQueued{false};
 };
 
-MpvRenderContext::MpvRenderContext(mpv_render_context* context, std::shared_ptr<void> bridge)
-    : m_context(context), m_bridge(std::move(bridge))
+MpvRenderContext::MpvRenderContext(mpv_render_context* context, std::shared_ptr<void> bridge, bool software)
+    : m_context(context), m_bridge(std::move(bridge)), m_software(software)
 {
 }
 
@@ -127,6 +127,32 @@ void MpvRenderContext::render(unsigned int fbo, QSize pixels, bool flipY, bool s
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_OPENGL_FBO, &target},
         {MPV_RENDER_PARAM_FLIP_Y, &flip},
+        {MPV_RENDER_PARAM_SKIP_RENDERING, &skipRendering},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_render(m_context, params);
+}
+
+void MpvRenderContext::renderSoftware(QSize size, void* pixels, size_t stride, bool skip)
+{
+    // mpv checks the target even when it only takes the frame. A skipped
+    // render names the size drawn last (a new size would make mpv's video
+    // output resize and wait for a redraw), and memory it never writes.
+    alignas(64) static unsigned char spare[64];
+    int skipRendering = skip || size.isEmpty() || !pixels ? 1 : 0;
+    if (skipRendering) {
+        size = m_lastSoftwareSize.isEmpty() ? QSize(1, 1) : m_lastSoftwareSize;
+        pixels = spare;
+        stride = static_cast<size_t>(size.width()) * 4;
+    } else {
+        m_lastSoftwareSize = size;
+    }
+    int target[2] = {size.width(), size.height()};
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, target},
+        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(kSoftwareFormat)},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, pixels},
         {MPV_RENDER_PARAM_SKIP_RENDERING, &skipRendering},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
@@ -220,6 +246,7 @@ void MpvPlayer::close()
     const std::shared_ptr<Bridge> bridge = std::move(m_bridge);
     auto grabs = std::move(m_grabs);
     m_grabs.clear();
+    m_outputSwitches.clear();
     m_state = Mirror();
     bridge->player = nullptr; // anything already queued finds nobody
     mpv_set_wakeup_callback(handle, nullptr, nullptr);
@@ -254,12 +281,28 @@ std::unique_ptr<MpvRenderContext> MpvPlayer::createRenderContext(GetProcAddress 
         {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
+    return makeRenderContext(params, false);
+}
+
+std::unique_ptr<MpvRenderContext> MpvPlayer::createSoftwareRenderContext()
+{
+    if (!m_mpv)
+        return nullptr;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    return makeRenderContext(params, true);
+}
+
+std::unique_ptr<MpvRenderContext> MpvPlayer::makeRenderContext(mpv_render_param* params, bool software)
+{
     mpv_render_context* render = nullptr;
     if (mpv_render_context_create(&render, m_mpv, params) < 0)
         return nullptr;
     mpv_render_context_set_update_callback(render, &MpvPlayer::onRenderUpdate, m_bridge.get());
     ++m_bridge->renderContexts;
-    return std::unique_ptr<MpvRenderContext>(new MpvRenderContext(render, m_bridge));
+    return std::unique_ptr<MpvRenderContext>(new MpvRenderContext(render, m_bridge, software));
 }
 
 void MpvPlayer::onWakeup(void* context)
@@ -316,6 +359,7 @@ void MpvPlayer::handleEvent(const mpv_event& event)
     switch (event.event_id) {
     case MPV_EVENT_FILE_LOADED:
         m_state.fileLoaded = true;
+        m_state.holdVideoSize = false;
         // Whether a video track was chosen; the answer comes back as an event.
         mpv_get_property_async(m_mpv, kReplyVideoTrack, MpvProperty::kVideoTrack, MPV_FORMAT_INT64);
         if (m_state.hasPendingSeek) {
@@ -345,6 +389,14 @@ void MpvPlayer::handleEvent(const mpv_event& event)
             --m_state.pauseSetsInFlight;
         else if (event.reply_userdata == kReplySetSpeed && m_state.speedSetsInFlight > 0)
             --m_state.speedSetsInFlight;
+        else if (auto output = m_outputSwitches.find(event.reply_userdata);
+                 output != m_outputSwitches.end()) {
+            --m_state.outputSwitchesInFlight;
+            std::function<void()> done = std::move(output->second);
+            m_outputSwitches.erase(output);
+            if (done)
+                done();
+        }
         break;
     case MPV_EVENT_GET_PROPERTY_REPLY:
         if (event.reply_userdata == kReplyVideoTrack) {
@@ -357,6 +409,7 @@ void MpvPlayer::handleEvent(const mpv_event& event)
         }
         break;
     case MPV_EVENT_END_FILE: {
+        m_state.holdVideoSize = false;
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
         if (end->reason == MPV_END_FILE_REASON_ERROR)
             Q_EMIT ended(EndReason::Error, QString::fromUtf8(mpv_error_string(end->error)));
@@ -409,6 +462,12 @@ void MpvPlayer::onPropertyChange(quint64 id, const void* eventData)
         break;
     case kObsWidth:
     case kObsHeight:
+        // While the video output is reopened mpv forgets the picture's size
+        // for a moment; the picture has not changed.
+        if (m_state.holdVideoSize && integer <= 0)
+            break;
+        if (integer > 0 && !m_state.videoOutputOff && m_state.outputSwitchesInFlight == 0)
+            m_state.holdVideoSize = false;
         (id == kObsWidth ? m_state.width : m_state.height) = integer;
         Q_EMIT videoSizeChanged(videoSize());
         break;
@@ -591,6 +650,20 @@ void MpvPlayer::disableVideoOutput()
 {
     const char* args[] = {"set", MpvProperty::kVo, "null", nullptr};
     command(args);
+}
+
+void MpvPlayer::setVideoOutput(bool on, std::function<void()> done)
+{
+    if (!m_mpv)
+        return;
+    const char* name = on ? "libmpv" : "null";
+    m_state.videoOutputOff = !on;
+    m_state.holdVideoSize = m_state.holdVideoSize || (!on && m_state.fileLoaded);
+    const quint64 id = kFirstGrab + m_nextGrabId++;
+    if (mpv_set_property_async(m_mpv, id, MpvProperty::kVo, MPV_FORMAT_STRING, &name) >= 0) {
+        m_outputSwitches.emplace(id, std::move(done));
+        ++m_state.outputSwitchesInFlight;
+    }
 }
 
 void MpvPlayer::pollEndOfFile()

@@ -35,6 +35,7 @@ struct mpv_handle;
 struct mpv_render_context;
 struct mpv_event;
 struct mpv_event_property;
+struct mpv_render_param;
 
 // mpv's names for the options and properties the program uses.
 namespace MpvProperty
@@ -68,10 +69,12 @@ inline constexpr const char* kFrameDrops = "frame-drop-count";
 inline constexpr const char* kDecoderFrameDrops = "decoder-frame-drop-count";
 } // namespace MpvProperty
 
-// The drawing side of a player's video output (mpv's OpenGL render context).
-// Created by MpvPlayer::createRenderContext in the GL context that draws it,
-// and destroyed with that GL context current, before the player closes (the
-// player emits closing() for that).
+// The drawing side of a player's video output: mpv's OpenGL renderer, or its
+// software renderer, which converts the frame on the CPU into memory. A
+// player has at most one at a time. An OpenGL one is created by
+// MpvPlayer::createRenderContext in the GL context that draws it, and
+// destroyed with that GL context current; either kind goes before the player
+// closes (the player emits closing() for that).
 class MpvRenderContext
 {
 public:
@@ -79,19 +82,31 @@ public:
     MpvRenderContext(const MpvRenderContext&) = delete;
     MpvRenderContext& operator=(const MpvRenderContext&) = delete;
 
+    bool isSoftware() const { return m_software; }
     // Whether mpv has a new frame to draw; call on each renderUpdate().
     bool takeNewFrame();
-    // Draws the current frame into the framebuffer object of the given size
-    // in device pixels, upside down as OpenGL framebuffers want it. With
-    // skip, mpv only takes the frame: it waits for each frame to be taken
-    // before it decodes the next.
+    // OpenGL only: draws the current frame into the framebuffer object of the
+    // given size in device pixels, upside down as OpenGL framebuffers want
+    // it. With skip, mpv only takes the frame: it waits for each frame to be
+    // taken before it decodes the next.
     void render(unsigned int fbo, QSize pixels, bool flipY, bool skip);
+    // Software only: converts the current frame into `pixels` (top row first,
+    // `stride` bytes a row, 4 bytes a pixel in kSoftwareFormat; pointer and
+    // stride multiples of 64 are fastest). With skip, or an empty size, the
+    // frame is only taken.
+    void renderSoftware(QSize size, void* pixels, size_t stride, bool skip);
+
+    // Blue, green, red, then a padding byte: OpenGL's GL_BGRA with
+    // GL_UNSIGNED_BYTE, which needs no swizzling on upload.
+    static constexpr const char* kSoftwareFormat = "bgr0";
 
 private:
     friend class MpvPlayer;
-    MpvRenderContext(mpv_render_context* context, std::shared_ptr<void> bridge);
+    MpvRenderContext(mpv_render_context* context, std::shared_ptr<void> bridge, bool software);
     mpv_render_context* m_context;
     std::shared_ptr<void> m_bridge;
+    bool m_software;
+    QSize m_lastSoftwareSize;
 };
 
 class MpvPlayer : public QObject
@@ -132,6 +147,9 @@ public:
     // With the GL context current that will draw; null on failure. The update
     // notices arrive as renderUpdate().
     std::unique_ptr<MpvRenderContext> createRenderContext(GetProcAddress getProcAddress, void* context);
+    // A renderer that draws into memory and needs no GL context; null on
+    // failure (an mpv without one).
+    std::unique_ptr<MpvRenderContext> createSoftwareRenderContext();
 
     // Typed commands; each does nothing while closed.
     void loadFile(const QString& absolutePath);
@@ -150,6 +168,11 @@ public:
     void stop();
     void reloadVideo();        // the video output opens again (after a new render context)
     void disableVideoOutput(); // vo=null, for a player whose render context failed
+    // Switches the video output between vo=libmpv (on) and vo=null while a
+    // file plays; `done`, if given, runs once mpv has carried it out (not if
+    // the player closes first). With vo=null no render context is in use: it
+    // can be replaced then without mpv dropping the video track.
+    void setVideoOutput(bool on, std::function<void()> done = {});
     // Asks mpv whether it is at the end: mpv does not always announce it.
     // The answer arrives as ended(EndOfFile) or endOfFileLeft().
     void pollEndOfFile();
@@ -210,6 +233,11 @@ private:
         double duration = 0;
         qint64 width = 0;
         qint64 height = 0;
+        // The video output is switched off (setVideoOutput), and the size is
+        // kept until it is reported again after the output came back.
+        bool videoOutputOff = false;
+        int outputSwitchesInFlight = 0;
+        bool holdVideoSize = false;
         qint64 frameDrops = 0;
         qint64 decoderFrameDrops = 0;
         // Commands sent and not yet carried out; reports older than them are stale.
@@ -223,6 +251,7 @@ private:
         int pendingFrameSteps = 0;
     };
 
+    std::unique_ptr<MpvRenderContext> makeRenderContext(mpv_render_param* params, bool software);
     static void onWakeup(void* context);
     static void onRenderUpdate(void* context);
     void drainEvents();
@@ -243,4 +272,5 @@ private:
     QString m_error;
     quint64 m_nextGrabId = 0;
     std::map<quint64, std::function<void(QImage)>> m_grabs;
+    std::map<quint64, std::function<void()>> m_outputSwitches;
 };

@@ -14,11 +14,18 @@
 // - Nobody paints a hidden widget, yet mpv waits for each frame to be drawn
 //   before it decodes the next: a frame that arrives while the widget is not
 //   shown is drawn into the framebuffer at once.
-// - A projection, when set, takes the frame from a texture that mpv drew into
-//   and draws it itself (the 360-degree sphere); without one the picture is
-//   flat, drawn by mpv straight into the framebuffer.
-//   mpv draws into that texture only when it has a new frame (or the texture
-//   is new): turning the sphere repaints from the texture as it is.
+// - A projection, when set, takes the frame from a texture and draws it
+//   itself (the 360-degree sphere); without one the picture is flat, drawn by
+//   mpv's OpenGL renderer straight into the framebuffer.
+//   For a projection mpv converts the frame on the CPU (its software
+//   renderer) into memory that is uploaded into the texture: with software
+//   OpenGL that costs about half of drawing the frame into a texture with
+//   mpv's OpenGL renderer. A player has one renderer at a time, so setting or
+//   dropping the projection replaces it, with mpv's video output switched off
+//   meanwhile and the texture keeping the last picture on the screen. Should
+//   mpv have no software renderer, its OpenGL one draws into the texture.
+//   The texture is filled only when there is a new frame (or the texture is
+//   new): turning the sphere repaints from the texture as it is.
 //
 // Must run on the main thread.
 #include <QOpenGLWidget>
@@ -28,7 +35,6 @@
 
 class MpvPlayer;
 class MpvRenderContext;
-class QOpenGLFramebufferObject;
 
 // Draws a decoded frame, given as a texture, into the widget's framebuffer.
 class VideoProjection
@@ -62,6 +68,8 @@ public:
     // Frees the render context; the widget then draws black.
     void detach();
     bool isAttached() const;
+    // Whether mpv converts the frames on the CPU (its software renderer).
+    bool isSoftwareRendered() const;
 
     void setProjection(std::unique_ptr<VideoProjection> projection);
     VideoProjection* projection() const;
@@ -80,7 +88,15 @@ protected:
 
 private:
     bool createRenderContext();
+    bool wantsSoftwareRenderer() const;
+    void requestRendererSwitch();
+    void replaceRenderContext();
     void freeRenderContext();
+    void freeFrameTexture();
+    bool prepareFrameTexture(QSize size);
+    bool fillFrameTexture();
+    void drawFrameTextureFlat(QSize target);
+    void takeFrame();
     void onContextLost();
     void onRenderUpdate();
     void drawFrame();
@@ -89,10 +105,20 @@ private:
     QPointer<MpvPlayer> m_player;
     std::unique_ptr<MpvRenderContext> m_render;
     std::unique_ptr<VideoProjection> m_projection;
-    std::unique_ptr<QOpenGLFramebufferObject> m_frameTarget; // the projection's texture
+    // The projection's texture: drawn into by mpv's OpenGL renderer through
+    // m_frameFbo, or uploaded from m_pixels, which mpv's software renderer
+    // fills.
+    unsigned int m_frameTexture = 0;
+    unsigned int m_frameFbo = 0;
+    QSize m_frameTextureSize;
+    std::unique_ptr<unsigned char[]> m_pixels;
+    size_t m_pixelsCapacity = 0;
     bool m_initialised = false;
     bool m_rendererLost = false; // the GL context went away under a live player
     bool m_framePending = false;
-    bool m_frameTargetFilled = false; // m_frameTarget holds mpv's latest frame
+    bool m_frameTargetFilled = false;  // m_frameTexture holds mpv's latest frame
+    bool m_softwareFailed = false;     // this mpv has no software renderer
+    bool m_switchRequested = false;    // mpv is switching its video output off
+    bool m_awaitingFirstFrame = false; // a new renderer has not drawn yet
     qint64 m_renderedFrames = 0;
 };

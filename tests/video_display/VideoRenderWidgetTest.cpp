@@ -170,6 +170,59 @@ TEST_F(VideoRenderWidgetTest, ProjectionDrawsTheFrameFromATexture)
     EXPECT_TRUE(isBlue(shown.pixel(160, 180)));
 }
 
+// The projection is drawn from frames mpv converts on the CPU, the flat
+// picture by mpv's OpenGL renderer; mpv has one renderer at a time, so each
+// switch replaces it. The recording has no sound: had mpv dropped its video
+// track on the way, the file would have ended.
+TEST_F(VideoRenderWidgetTest, SwitchingBetweenFlatAndProjectedReplacesTheRendererAndKeepsTheFile)
+{
+    QWidget window;
+    VideoRenderWidget* widget = nullptr;
+    MpvPlayer player;
+    ASSERT_TRUE(start(window, widget, player));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.videoSize() == QSize(320, 240); }, 10000));
+    QSignalSpy sizes(&player, &MpvPlayer::videoSizeChanged);
+    QSignalSpy ends(&player, &MpvPlayer::ended);
+    EXPECT_FALSE(widget->isSoftwareRendered());
+
+    // Switched on and off faster than mpv carries it out, ending projected.
+    ProbeProjection* projection = nullptr;
+    for (int i = 0; i < 7; ++i) {
+        auto probe = i % 2 == 0 ? std::make_unique<ProbeProjection>() : nullptr;
+        projection = probe.get();
+        widget->setProjection(std::move(probe));
+        QTest::qWait(i * 15);
+    }
+    ASSERT_NE(projection, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widget->isSoftwareRendered(); }, 10000));
+    qint64 frames = widget->renderedFrameCount();
+    player.seekAbsolute(1.2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widget->renderedFrameCount() > frames; }, 10000));
+    QTest::qWait(100);
+    EXPECT_TRUE(isRed(projection->firstRow)) << std::hex << projection->firstRow;
+    EXPECT_TRUE(isBlue(projection->lastRow)) << std::hex << projection->lastRow;
+
+    // Back to flat, while playing.
+    player.seekAbsolute(0);
+    player.setPaused(false);
+    widget->setProjection(nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !widget->isSoftwareRendered(); }, 10000));
+    frames = widget->renderedFrameCount();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widget->renderedFrameCount() > frames + 2; }, 10000));
+    const QImage shown = window.grab().toImage();
+    EXPECT_TRUE(isRed(shown.pixel(160, 60))) << std::hex << shown.pixel(160, 60);
+    EXPECT_TRUE(isBlue(shown.pixel(160, 180))) << std::hex << shown.pixel(160, 180);
+
+    EXPECT_TRUE(player.isFileLoaded());
+    EXPECT_EQ(player.stringProperty("current-tracks/video/id").value_or(QString()), QStringLiteral("1"));
+    for (const QList<QVariant>& size : sizes)
+        EXPECT_EQ(size.at(0).toSize(), QSize(320, 240)); // never forgotten on the way
+    EXPECT_EQ(player.videoSize(), QSize(320, 240));
+    for (const QList<QVariant>& end : ends)
+        EXPECT_EQ(end.at(0).value<MpvPlayer::EndReason>(), MpvPlayer::EndReason::EndOfFile);
+    player.close();
+}
+
 TEST_F(VideoRenderWidgetTest, ClosingThePlayerFreesTheRendererFirst)
 {
     QWidget window;
