@@ -135,9 +135,8 @@ void MpvRenderContext::render(unsigned int fbo, QSize pixels, bool flipY, bool s
 
 void MpvRenderContext::renderSoftware(QSize size, void* pixels, size_t stride, bool skip)
 {
-    // mpv checks the target even when it only takes the frame. A skipped
-    // render names the size drawn last (a new size would make mpv's video
-    // output resize and wait for a redraw), and memory it never writes.
+    // mpv reads no target when it only takes the frame; a valid one is named
+    // all the same: the size drawn last, over memory that is never written.
     alignas(64) static unsigned char spare[64];
     int skipRendering = skip || size.isEmpty() || !pixels ? 1 : 0;
     if (skipRendering) {
