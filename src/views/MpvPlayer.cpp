@@ -663,6 +663,14 @@ void MpvPlayer::setVideoOutput(bool on, std::function<void()> done)
         m_outputSwitches.emplace(id, std::move(done));
         ++m_state.outputSwitchesInFlight;
     }
+    // A new video output makes mpv reread the video track from where it is.
+    // Once mpv has read the file to its end, that rereading may give the
+    // decoder nothing, not even the end: no frame ever reaches the output, a
+    // playing picture freezes and a paused one is never drawn. A seek to
+    // where the player is reads the track afresh (a seek asked for before it
+    // keeps its target; one asked for after replaces it).
+    if (on && m_state.fileLoaded)
+        seekCommand(QByteArrayLiteral("0"), "relative+exact");
 }
 
 void MpvPlayer::pollEndOfFile()

@@ -171,7 +171,8 @@ public:
     // Switches the video output between vo=libmpv (on) and vo=null while a
     // file plays; `done`, if given, runs once mpv has carried it out (not if
     // the player closes first). With vo=null no render context is in use: it
-    // can be replaced then without mpv dropping the video track.
+    // can be replaced then without mpv dropping the video track. Switching it
+    // on seeks to where the player is, so that a frame is decoded again.
     void setVideoOutput(bool on, std::function<void()> done = {});
     // Asks mpv whether it is at the end: mpv does not always announce it.
     // The answer arrives as ended(EndOfFile) or endOfFileLeft().

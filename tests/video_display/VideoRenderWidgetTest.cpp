@@ -223,6 +223,42 @@ TEST_F(VideoRenderWidgetTest, SwitchingBetweenFlatAndProjectedReplacesTheRendere
     player.close();
 }
 
+// The video output goes off and comes back on right after a seek, as when
+// the renderer is replaced; mpv has often read the short recording to its
+// end by then. Each time a paused player draws its picture again where it
+// is, and a playing one goes on.
+TEST_F(VideoRenderWidgetTest, VideoOutputSwitchedOffAndOnAfterASeekDrawsAgain)
+{
+    QWidget window;
+    VideoRenderWidget* widget = nullptr;
+    MpvPlayer player;
+    ASSERT_TRUE(start(window, widget, player));
+    for (int round = 0; round < 16; ++round) {
+        const bool paused = round < 8;
+        SCOPED_TRACE(round);
+        player.setPaused(paused);
+        const double target = 0.4 + 0.3 * (round % 4);
+        player.seekAbsolute(target);
+        // Counted from when the output is off: later frames come from the new one.
+        qint64 frames = -1;
+        player.setVideoOutput(false, [&] {
+            frames = widget->renderedFrameCount();
+            player.setVideoOutput(true);
+        });
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return frames >= 0 && widget->renderedFrameCount() > frames; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !player.isSeeking(); }, 10000));
+        if (paused) {
+            EXPECT_NEAR(player.doubleProperty(MpvProperty::kTimePos).value_or(-1), target, 0.05);
+        }
+        const QImage shown = window.grab().toImage();
+        EXPECT_TRUE(isRed(shown.pixel(160, 60))) << std::hex << shown.pixel(160, 60);
+        EXPECT_TRUE(isBlue(shown.pixel(160, 180))) << std::hex << shown.pixel(160, 180);
+    }
+    EXPECT_TRUE(player.isFileLoaded());
+    player.close();
+}
+
 TEST_F(VideoRenderWidgetTest, ClosingThePlayerFreesTheRendererFirst)
 {
     QWidget window;
