@@ -113,12 +113,12 @@ int makeSparseAvi(const std::string& out, long long bytes, int seconds)
 
 int makeMp4(const std::string& out, long seconds)
 {
-    mediagen::RecordingSpec spec;
-    spec.container = mediagen::Container::Mp4;
-    spec.seconds = 2;
+    mediagen::RecordingSpec wanted;
+    wanted.container = mediagen::Container::Mp4;
+    wanted.seconds = 2;
     std::string error;
     // The pictures are two seconds long; only the stated length matters here.
-    if (seconds < 0 || seconds > 4000000 || !mediagen::writeRecording(out, spec, &error) ||
+    if (seconds < 0 || seconds > 4000000 || !mediagen::writeRecording(out, wanted, &error) ||
         !mediagen::patchMvhd(out, 1000, static_cast<uint32_t>(seconds * 1000), &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;

@@ -53,14 +53,14 @@ TEST(HeaderDuration, RecordingsStateTheirLengthAndTheToolLoadsFfmpegOnlyWithoutI
         {"e.AVI", mediagen::Container::Avi, 30, false, true},
     };
     for (const Case& c : cases) {
-        mediagen::RecordingSpec spec;
-        spec.container = c.container;
-        spec.seconds = 3;
-        spec.fps = c.fps;
-        spec.faststart = c.faststart;
-        spec.withAudio = c.audio;
+        mediagen::RecordingSpec wanted;
+        wanted.container = c.container;
+        wanted.seconds = 3;
+        wanted.fps = c.fps;
+        wanted.faststart = c.faststart;
+        wanted.withAudio = c.audio;
         const std::string path = (dir / c.name).string();
-        ASSERT_TRUE(mediagen::writeRecording(path, spec));
+        ASSERT_TRUE(mediagen::writeRecording(path, wanted));
         EXPECT_NEAR(pmGetContainerDurationSeconds(path), 3.0, 0.05) << c.name;
         EXPECT_EQ(pmWholeVideoSeconds(pmGetMediaDurationSeconds(path)), 3) << c.name;
     }
