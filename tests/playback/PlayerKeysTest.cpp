@@ -114,15 +114,17 @@ TEST_F(PlayerKeysTest, KeysDriveThePlayerInTheWindowAndInFullScreen)
     EXPECT_EQ(bar->poPlayBtn()->getCurButtonIndex(), 1);
     type(c, Qt::Key_Space);
 
-    // 5 s steps, never before the start; a frame step right after a seek still lands.
+    // 5 s steps, never before the start; frame steps move both cameras one frame.
     c->seekToSecond(7);
     type(c, Qt::Key_Left);
     type(c, Qt::Key_Left);
     EXPECT_TRUE(pausedAt(c, 0));
     type(c, Qt::Key_Right);
+    ASSERT_TRUE(pausedAt(c, 5));
     type(c, Qt::Key_Right, Qt::ShiftModifier);
     EXPECT_TRUE(pausedAt(c, 5.1));
     type(c, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_TRUE(pausedAt(c, 5.2));
     type(c, Qt::Key_Left, Qt::ShiftModifier);
     EXPECT_TRUE(pausedAt(c, 5.1));
 
