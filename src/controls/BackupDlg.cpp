@@ -1,4 +1,5 @@
 #include "controls/BackupDlg.h"
+#include "controls/StandardDialogs.h"
 
 #include "base/NotificationCenter.h"
 #include "base/Services.h"
@@ -159,8 +160,7 @@ void BackupDlg::showEvent(QShowEvent* event)
     if (m_bLoggedStart)
         return;
     m_bLoggedStart = true;
-    if (parentWidget())
-        move(parentWidget()->window()->geometry().center() - rect().center());
+    pmCentreOnParentWindow(this);
     setLayerString();
     pmWriteLogQ(QStringLiteral("BackupDlg Start"));
 }

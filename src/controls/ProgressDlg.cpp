@@ -1,4 +1,5 @@
 #include "controls/ProgressDlg.h"
+#include "controls/StandardDialogs.h"
 
 #include "base/Services.h"
 
@@ -83,8 +84,7 @@ void ProgressDlg::showEvent(QShowEvent* event)
     if (mUpdateProgressTimeTimer || m_bStopped)
         return;
     // As the window appears: centred on its parent, a fresh count and the refresh running.
-    if (parentWidget())
-        move(parentWidget()->window()->geometry().center() - rect().center());
+    pmCentreOnParentWindow(this);
     mCurrentlyTotalBytesWritten = 0;
     m_progressIndicator->setValue(0);
     startTimer();

@@ -69,3 +69,9 @@ QWidget* pmDialogParent()
 {
     return defaultParentSlot().data();
 }
+
+void pmCentreOnParentWindow(QWidget* dialog)
+{
+    if (QWidget* parent = dialog ? dialog->parentWidget() : nullptr)
+        dialog->move(parent->window()->geometry().center() - dialog->rect().center());
+}

@@ -7,3 +7,5 @@ class QWidget;
 void pmInstallStandardDialogs(QWidget* defaultParent);
 // The window dialogs and the busy window open over when their caller names none.
 QWidget* pmDialogParent();
+// Places a dialog over the middle of its parent's window (nothing without a parent).
+void pmCentreOnParentWindow(QWidget* dialog);

@@ -1,4 +1,5 @@
 #include "export/EditUploadDlg.h"
+#include "controls/StandardDialogs.h"
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/Services.h"
@@ -295,8 +296,7 @@ void EditUploadDlg::showEvent(QShowEvent* event)
     if (m_bStarted)
         return;
     m_bStarted = true;
-    if (parentWidget())
-        move(parentWidget()->window()->geometry().center() - rect().center());
+    pmCentreOnParentWindow(this);
     setLayerString();
     m_slots[0].editTitle->setFocus();
     pmWriteLogQ(QStringLiteral("EditUploadDlg Start"));

@@ -1,4 +1,5 @@
 #include "export/LoginDlg.h"
+#include "controls/StandardDialogs.h"
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/NotificationCenter.h"
@@ -113,8 +114,7 @@ void LoginDlg::showEvent(QShowEvent* event)
     if (m_bStarted)
         return;
     m_bStarted = true;
-    if (parentWidget())
-        move(parentWidget()->window()->geometry().center() - rect().center());
+    pmCentreOnParentWindow(this);
     pmWriteLogQ(QStringLiteral("LoginDlg Start"));
     if (isBrowserLogin())
         doLogin();
