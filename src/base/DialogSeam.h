@@ -39,13 +39,16 @@ struct DialogPresenter {
 };
 void pmSetDialogPresenter(DialogPresenter presenter);
 
-// Modal alert with one button; returns 1 when closed by its button, 2 otherwise.
+// Alert with one button. It opens application-modal and returns at once
+// (1 when shown, 2 when no dialog can be shown): no caller waits inside it, so
+// it is safe from any handler. A test hook answers it synchronously.
 // An empty title shows the application's name.
 int pmMessageBox(const QString& message, const QString& title = QString());
 
 // Window-modal choosers (sheets on the parent). `done` runs once, on the main
 // thread, with the chosen path, or with an empty string when the user
-// cancels; with a hook installed it runs before the call returns.
+// cancels; it runs queued, after the dialog has closed. With a hook
+// installed it runs before the call returns.
 void pmChooseFolder(QWidget* parent, const QString& title, const QString& startDir,
                     std::function<void(const QString&)> done);
 void pmChooseOpenFile(QWidget* parent, const QString& title, const QString& startDir,

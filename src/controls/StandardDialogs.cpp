@@ -3,6 +3,7 @@
 #include "base/DialogSeam.h"
 #include "base/Services.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -16,16 +17,21 @@ QPointer<QWidget>& defaultParentSlot()
     return parent;
 }
 
+// Opens the alert and returns at once: the box runs in the main loop, not in
+// a loop of its own, so whatever handler asked for it (a socket's, a
+// player's, a dialog's) can return and its object may go away safely.
 int showMessageBox(const DialogRequest& request)
 {
-    QMessageBox box(pmDialogParent());
-    box.setIcon(QMessageBox::Warning);
-    box.setWindowTitle(request.title);
-    box.setText(request.text);
-    QPushButton* ok = box.addButton(pmLoadString(QStringLiteral("IDS_OK")), QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
-    box.exec();
-    return box.clickedButton() == ok ? 1 : 2;
+    auto* box = new QMessageBox(pmDialogParent());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("pmMessageBox"));
+    box->setIcon(QMessageBox::Warning);
+    box->setWindowTitle(request.title);
+    box->setText(request.text);
+    QPushButton* ok = box->addButton(pmLoadString(QStringLiteral("IDS_OK")), QMessageBox::AcceptRole);
+    box->setDefaultButton(ok);
+    box->open(); // window-modal over the main window
+    return 1;
 }
 
 void showChooser(QWidget* parent, const DialogRequest& request, std::function<void(const QString&)> done)
@@ -48,12 +54,15 @@ void showChooser(QWidget* parent, const DialogRequest& request, std::function<vo
     if (save && !request.directory.isEmpty())
         dialog->selectFile(request.directory);
     // finished() comes exactly once, for OK and for cancel alike.
+    // The follow-up (a scan, an export with its messages) runs queued, once
+    // the dialog has finished closing: run inside finished() it would sit
+    // under QFileDialog::accept() while the dialog deletes itself.
     QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
         QString path;
         if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
             path = dialog->selectedFiles().first();
         if (done)
-            done(path);
+            QMetaObject::invokeMethod(qApp, [done, path] { done(path); }, Qt::QueuedConnection);
     });
     dialog->open();
 }
