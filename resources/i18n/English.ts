@@ -167,6 +167,10 @@
         <source>Cannot write %1.</source>
         <translation>Cannot write %1.</translation>
     </message>
+    <message id="IDS_ERR_SIGN_IN_FAILED">
+        <source>Signing in did not give the right to post videos: it was not granted, or the service did not answer as expected. Please try again.</source>
+        <translation>Signing in did not give the right to post videos: it was not granted, or the service did not answer as expected. Please try again.</translation>
+    </message>
     <message id="IDS_EVIDENCE_PACKAGE">
         <source>Evidence package</source>
         <translation>Evidence package</translation>
@@ -290,6 +294,10 @@
     <message id="IDS_TITLE">
         <source>Title</source>
         <translation>Title</translation>
+    </message>
+    <message id="IDS_TITLE_SHORTENED">
+        <source>The title is limited to %1 characters; the rest was left out.</source>
+        <translation>The title is limited to %1 characters; the rest was left out.</translation>
     </message>
     <message id="IDS_TOOLTIP_BACKUP">
         <source>Back up recordings to another folder</source>

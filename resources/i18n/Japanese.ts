@@ -167,6 +167,10 @@
         <source>Cannot write %1.</source>
         <translation>%1 を書き込めません。</translation>
     </message>
+    <message id="IDS_ERR_SIGN_IN_FAILED">
+        <source>Signing in did not give the right to post videos: it was not granted, or the service did not answer as expected. Please try again.</source>
+        <translation>サインインで動画を投稿する権限を得られませんでした。権限が許可されなかったか、サービスが正しく応答しませんでした。もう一度お試しください。</translation>
+    </message>
     <message id="IDS_EVIDENCE_PACKAGE">
         <source>Evidence package</source>
         <translation>証拠パッケージ</translation>
@@ -290,6 +294,10 @@
     <message id="IDS_TITLE">
         <source>Title</source>
         <translation>タイトル</translation>
+    </message>
+    <message id="IDS_TITLE_SHORTENED">
+        <source>The title is limited to %1 characters; the rest was left out.</source>
+        <translation>タイトルは %1 文字までです。超えた部分は省かれました。</translation>
     </message>
     <message id="IDS_TOOLTIP_BACKUP">
         <source>Back up recordings to another folder</source>

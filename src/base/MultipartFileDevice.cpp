@@ -1,11 +1,22 @@
 #include "base/MultipartFileDevice.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+MultipartFileDevice::MultipartFileDevice(QByteArray prefix, QByteArray nativePath, QByteArray suffix,
+                                         QObject* parent)
+    : QIODevice(parent), m_prefix(std::move(prefix)), m_suffix(std::move(suffix)),
+      m_nativePath(std::move(nativePath))
+{
+}
 
 MultipartFileDevice::MultipartFileDevice(QByteArray prefix, const QString& filePath, QByteArray suffix,
                                          QObject* parent)
-    : QIODevice(parent), m_prefix(std::move(prefix)), m_suffix(std::move(suffix)), m_file(filePath)
+    : MultipartFileDevice(std::move(prefix), QFile::encodeName(filePath), std::move(suffix), parent)
 {
 }
 
@@ -17,7 +28,24 @@ bool MultipartFileDevice::open(OpenMode mode)
         setErrorString(QStringLiteral("the body can only be read"));
         return false;
     }
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    // Opened by its bytes: a name that is not UTF-8 does not survive a
+    // QString. Non-blocking so that a FIFO under a recording's name cannot
+    // hang the open; it is refused below.
+    const int fd = ::open(m_nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        setErrorString(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    struct stat st {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        setErrorString(QStringLiteral("not a regular file"));
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!m_file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         setErrorString(m_file.errorString());
         return false;
     }

@@ -4,6 +4,8 @@
 // Only the block being read is in memory, whatever the file's size. The
 // file's length is taken when the device opens; a file that ends sooner
 // while it is read makes the read fail instead of sending a short body.
+// The file is named by the file system's own bytes, so a name that is not
+// UTF-8 opens too; only a regular file is read.
 #include <QByteArray>
 #include <QFile>
 #include <QIODevice>
@@ -13,6 +15,8 @@ class MultipartFileDevice : public QIODevice
 {
     Q_OBJECT
 public:
+    MultipartFileDevice(QByteArray prefix, QByteArray nativePath, QByteArray suffix,
+                        QObject* parent = nullptr);
     MultipartFileDevice(QByteArray prefix, const QString& filePath, QByteArray suffix,
                         QObject* parent = nullptr);
     ~MultipartFileDevice() override;
@@ -35,6 +39,7 @@ protected:
 private:
     QByteArray m_prefix;
     QByteArray m_suffix;
+    QByteArray m_nativePath;
     QFile m_file;
     qint64 m_fileSize = 0;
     qint64 m_position = 0; // bytes of the body handed out so far

@@ -3,6 +3,7 @@
 #include "base/MultipartFileDevice.h"
 #include "base/UploadRequest.h"
 
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -54,10 +55,16 @@ PermissionQuery::~PermissionQuery()
 void PermissionQuery::start(const QUrl& url, int timeoutMs)
 {
     discard(m_reply);
+    ++m_serial;
     m_body.clear();
     m_errorText.clear();
+    m_httpStatus = 0;
     m_timedOut = false;
+    m_tooLarge = false;
     m_reply = m_nam->get(plainRequest(url));
+    // The reply holds no more than a cap's worth unread; onReadyRead takes it.
+    m_reply->setReadBufferSize(kMaxAnswer);
+    connect(m_reply, &QNetworkReply::readyRead, this, &PermissionQuery::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &PermissionQuery::onFinished);
     m_timer.start(timeoutMs);
 }
@@ -65,6 +72,7 @@ void PermissionQuery::start(const QUrl& url, int timeoutMs)
 void PermissionQuery::cancel()
 {
     m_timer.stop();
+    ++m_serial;
     discard(m_reply);
 }
 
@@ -76,6 +84,18 @@ void PermissionQuery::onTimeout()
     m_reply->abort(); // finished() follows
 }
 
+void PermissionQuery::onReadyRead()
+{
+    if (!m_reply || m_tooLarge)
+        return;
+    m_body += m_reply->read(kMaxAnswer + 1 - m_body.size());
+    if (m_body.size() > kMaxAnswer) {
+        m_tooLarge = true;
+        m_body.truncate(static_cast<int>(kMaxAnswer));
+        m_reply->abort(); // finished() follows
+    }
+}
+
 void PermissionQuery::onFinished()
 {
     QNetworkReply* reply = m_reply;
@@ -83,20 +103,53 @@ void PermissionQuery::onFinished()
     m_timer.stop();
     if (!reply)
         return;
+    reply->disconnect(this);
     reply->deleteLater();
-    m_body = reply->readAll();
+    if (!m_tooLarge) {
+        m_body += reply->read(kMaxAnswer + 1 - m_body.size());
+        if (m_body.size() > kMaxAnswer) {
+            m_tooLarge = true;
+            m_body.truncate(static_cast<int>(kMaxAnswer));
+        }
+    }
+    m_httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_timedOut) {
         m_errorText = QStringLiteral("no answer in time");
-        Q_EMIT finished(TimedOut);
+        report(TimedOut);
         return;
     }
-    if (reply->error() != QNetworkReply::NoError || m_body.isEmpty()) {
-        m_errorText =
-            reply->error() != QNetworkReply::NoError ? reply->errorString() : QStringLiteral("empty answer");
-        Q_EMIT finished(Failed);
+    if (m_tooLarge) {
+        m_errorText = QStringLiteral("the answer is larger than %1 bytes").arg(kMaxAnswer);
+        report(Failed);
         return;
     }
-    Q_EMIT finished(SocialUpload::publishPermissionGranted(m_body) ? Granted : Declined);
+    // Only a 2xx answer speaks for the service: a redirect or an error page
+    // whose body happens to read "granted" grants nothing.
+    if (m_httpStatus != 0 && (m_httpStatus < 200 || m_httpStatus > 299)) {
+        m_errorText = QStringLiteral("HTTP status %1").arg(m_httpStatus);
+        report(Failed);
+        return;
+    }
+    if (reply->error() != QNetworkReply::NoError || m_httpStatus == 0 || m_body.isEmpty()) {
+        m_errorText = reply->error() != QNetworkReply::NoError ? reply->errorString()
+                      : m_httpStatus == 0                      ? QStringLiteral("not an HTTP answer")
+                                                               : QStringLiteral("empty answer");
+        report(Failed);
+        return;
+    }
+    report(SocialUpload::publishPermissionGranted(m_body) ? Granted : Declined);
+}
+
+void PermissionQuery::report(int outcome)
+{
+    const quint64 serial = m_serial;
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial, outcome] {
+            if (serial == m_serial)
+                Q_EMIT finished(outcome);
+        },
+        Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- video upload
@@ -114,9 +167,14 @@ VideoUploadRequest::~VideoUploadRequest()
 
 bool VideoUploadRequest::start(const QUrl& url, const QString& filePath)
 {
+    return start(url, QFile::encodeName(filePath));
+}
+
+bool VideoUploadRequest::start(const QUrl& url, const QByteArray& nativePath)
+{
     dropSocket();
+    ++m_serial;
     m_bodySize = m_fileSize = m_queued = m_sent = m_written = 0;
-    m_timedOut = false;
     m_in.clear();
     m_headDone = m_chunked = false;
     m_contentLength = m_chunkLeft = -1;
@@ -132,7 +190,7 @@ bool VideoUploadRequest::start(const QUrl& url, const QString& filePath)
         m_errorText = QStringLiteral("not a web address");
         return false;
     }
-    auto* body = new MultipartFileDevice(SocialUpload::multipartPrefix(filePath), filePath,
+    auto* body = new MultipartFileDevice(SocialUpload::multipartPrefix(nativePath), nativePath,
                                          SocialUpload::multipartSuffix(), this);
     if (!body->open(QIODevice::ReadOnly)) {
         m_errorText = body->errorString();
@@ -171,7 +229,7 @@ bool VideoUploadRequest::start(const QUrl& url, const QString& filePath)
         connect(ssl, &QSslSocket::encrypted, this, &VideoUploadRequest::onConnected);
         // Encrypted data leaves at the network's pace: refill only as it goes.
         connect(ssl, &QSslSocket::encryptedBytesWritten, this, [this] {
-            m_timer.start(m_timeoutMs);
+            progressed();
             pump();
         });
         connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
@@ -186,6 +244,8 @@ bool VideoUploadRequest::start(const QUrl& url, const QString& filePath)
         connect(socket, &QAbstractSocket::connected, this, &VideoUploadRequest::onConnected);
     }
     m_socket = socket;
+    // Qt keeps no more than this much of an answer unread; onReadyRead takes it.
+    socket->setReadBufferSize(kBlockSize);
     connect(socket, &QAbstractSocket::bytesWritten, this, &VideoUploadRequest::onBytesWritten);
     connect(socket, &QAbstractSocket::readyRead, this, &VideoUploadRequest::onReadyRead);
     connect(socket, &QAbstractSocket::errorOccurred, this, &VideoUploadRequest::onSocketError);
@@ -200,7 +260,7 @@ bool VideoUploadRequest::start(const QUrl& url, const QString& filePath)
 
 void VideoUploadRequest::onConnected()
 {
-    m_timer.start(m_timeoutMs);
+    progressed();
     m_queued = m_head.size();
     m_socket->write(m_head);
     pump();
@@ -245,9 +305,15 @@ qint64 VideoUploadRequest::unsent() const
     return waiting;
 }
 
+void VideoUploadRequest::progressed()
+{
+    if (!m_headDone)
+        m_timer.start(m_timeoutMs);
+}
+
 void VideoUploadRequest::onBytesWritten(qint64 bytes)
 {
-    m_timer.start(m_timeoutMs);
+    progressed();
     m_sent += bytes;
     const qint64 written = std::clamp<qint64>(m_sent - m_head.size(), 0, m_bodySize);
     if (written > m_written) {
@@ -261,10 +327,26 @@ void VideoUploadRequest::onReadyRead()
 {
     if (!m_socket)
         return;
-    m_timer.start(m_timeoutMs);
+    progressed();
+    const bool hadHead = m_headDone;
     m_in += m_socket->readAll();
-    if (parseAnswer(false))
-        finish(m_httpStatus >= 200 && m_httpStatus < 300 ? Done : Rejected);
+    const Parse state = parseAnswer(false);
+    if (state == Parse::Bad) {
+        finish(Failed);
+        return;
+    }
+    if (state == Parse::Complete || m_bodyRead >= kMaxAnswerRead) {
+        finish(verdict());
+        return;
+    }
+    // The head is in: the rest of the answer only adds to the log.
+    if (m_headDone && !hadHead)
+        m_timer.start(std::min(m_timeoutMs, kAnswerGraceMs));
+}
+
+int VideoUploadRequest::verdict() const
+{
+    return m_httpStatus >= 200 && m_httpStatus < 300 ? Done : Rejected;
 }
 
 void VideoUploadRequest::takeBody(const QByteArray& bytes)
@@ -275,16 +357,20 @@ void VideoUploadRequest::takeBody(const QByteArray& bytes)
     const qint64 room = kMaxAnswerKept - m_body.size();
     if (room > 0)
         m_body += bytes.left(static_cast<int>(std::min<qint64>(room, bytes.size())));
-    Q_EMIT dataReceived(bytes);
 }
 
-bool VideoUploadRequest::parseAnswer(bool closed)
+VideoUploadRequest::Parse VideoUploadRequest::parseAnswer(bool closed)
 {
     for (;;) {
         if (!m_headDone) {
             const int end = m_in.indexOf("\r\n\r\n");
-            if (end < 0)
-                return false;
+            if (end < 0) {
+                if (m_in.size() > kMaxAnswerHead || (closed && !m_in.isEmpty())) {
+                    m_errorText = QStringLiteral("not an HTTP answer");
+                    return Parse::Bad;
+                }
+                return Parse::NeedMore;
+            }
             const QList<QByteArray> lines = m_in.left(end).split('\n');
             m_in.remove(0, end + 4);
             const QList<QByteArray> status = lines.value(0).trimmed().split(' ');
@@ -292,7 +378,7 @@ bool VideoUploadRequest::parseAnswer(bool closed)
             if (!status.value(0).startsWith("HTTP/") || code < 100 || code > 999) {
                 m_httpStatus = 0;
                 m_errorText = QStringLiteral("not an HTTP answer");
-                return false;
+                return Parse::Bad;
             }
             if (code < 200)
                 continue; // an interim answer; the real one follows
@@ -318,25 +404,30 @@ bool VideoUploadRequest::parseAnswer(bool closed)
             for (;;) {
                 if (m_chunkLeft < 0) {
                     const int eol = m_in.indexOf("\r\n");
-                    if (eol < 0)
-                        return false;
+                    if (eol < 0) {
+                        if (m_in.size() > kMaxAnswerHead) {
+                            m_errorText = QStringLiteral("bad chunk in the answer");
+                            return Parse::Complete;
+                        }
+                        return Parse::NeedMore;
+                    }
                     bool ok = false;
                     const QByteArray sizeText = m_in.left(eol).split(';').value(0).trimmed();
                     m_chunkLeft = sizeText.toLongLong(&ok, 16);
                     m_in.remove(0, eol + 2);
                     if (!ok || m_chunkLeft < 0) {
                         m_errorText = QStringLiteral("bad chunk in the answer");
-                        return true;
+                        return Parse::Complete;
                     }
                     if (m_chunkLeft == 0)
-                        return true; // the last chunk; trailers are not needed
+                        return Parse::Complete; // the last chunk; trailers are not needed
                 }
                 const qint64 n = std::min<qint64>(m_chunkLeft, m_in.size());
                 takeBody(m_in.left(static_cast<int>(n)));
                 m_in.remove(0, static_cast<int>(n));
                 m_chunkLeft -= n;
                 if (m_chunkLeft > 0 || m_in.size() < 2)
-                    return false;
+                    return Parse::NeedMore;
                 m_in.remove(0, 2); // the chunk's CR LF
                 m_chunkLeft = -1;
             }
@@ -345,12 +436,12 @@ bool VideoUploadRequest::parseAnswer(bool closed)
             const qint64 n = std::min<qint64>(m_contentLength - m_bodyRead, m_in.size());
             takeBody(m_in.left(static_cast<int>(n)));
             m_in.clear();
-            return m_bodyRead >= m_contentLength;
+            return m_bodyRead >= m_contentLength ? Parse::Complete : Parse::NeedMore;
         }
         // No length given: the answer ends with the connection.
         takeBody(m_in);
         m_in.clear();
-        return closed;
+        return closed ? Parse::Complete : Parse::NeedMore;
     }
 }
 
@@ -374,8 +465,13 @@ void VideoUploadRequest::onDisconnected()
         return;
     m_in += m_socket->readAll();
     if (m_headDone || !m_in.isEmpty()) {
-        if (parseAnswer(true) && m_headDone) {
-            finish(m_httpStatus >= 200 && m_httpStatus < 300 ? Done : Rejected);
+        const Parse state = parseAnswer(true);
+        if (state == Parse::Complete && m_headDone) {
+            finish(verdict());
+            return;
+        }
+        if (state == Parse::Bad) {
+            finish(Failed);
             return;
         }
     }
@@ -388,10 +484,17 @@ void VideoUploadRequest::onTimeout()
 {
     if (!m_socket)
         return;
-    m_timedOut = true;
+    if (m_headDone) {
+        // The rest of an answer that has begun did not come in time: its status decides.
+        finish(verdict());
+        return;
+    }
     m_errorCode = QAbstractSocket::SocketTimeoutError;
-    m_errorText = QStringLiteral("no progress for %1 ms").arg(m_timeoutMs);
-    finish(m_written >= m_bodySize && unsent() == 0 ? DoneAfterTimeout : TimedOut);
+    m_errorText =
+        m_written >= m_bodySize
+            ? QStringLiteral("no answer for %1 ms after the whole video was handed over").arg(m_timeoutMs)
+            : QStringLiteral("no progress for %1 ms").arg(m_timeoutMs);
+    finish(TimedOut);
 }
 
 void VideoUploadRequest::finish(int outcome)
@@ -399,11 +502,22 @@ void VideoUploadRequest::finish(int outcome)
     if (!m_socket)
         return;
     dropSocket();
-    Q_EMIT finished(outcome);
+    // Reported from the event loop once the socket's handler that saw the
+    // end has returned: the receiver may open windows, start the next
+    // request or delete this object.
+    const quint64 serial = m_serial;
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial, outcome] {
+            if (serial == m_serial)
+                Q_EMIT finished(outcome);
+        },
+        Qt::QueuedConnection);
 }
 
 void VideoUploadRequest::cancel()
 {
+    ++m_serial;
     dropSocket();
 }
 

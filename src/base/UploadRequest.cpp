@@ -5,12 +5,12 @@
 #include "core/FileRules.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTextBoundaryFinder>
 
 #ifndef ROVIX_SOCIAL_APP_ID
 #define ROVIX_SOCIAL_APP_ID "0000000000000000"
@@ -51,6 +51,11 @@ QByteArray encodeBytes(const QByteArray& bytes, bool (*keep)(char), const char* 
         out.append(hexDigits[b & 0x0f]);
     }
     return out;
+}
+
+int defaultPort(const QString& scheme)
+{
+    return scheme == QLatin1String("https") ? 443 : scheme == QLatin1String("http") ? 80 : -1;
 }
 
 bool allDigits(const QString& text)
@@ -129,22 +134,41 @@ QByteArray oauthDialogAddress(const QString& webBase, const QString& appId)
     return endpoint + percentEncode(appId) + rest;
 }
 
-TokenResult tokenFromAddress(const QString& address)
+bool isRedirectAddress(const QUrl& address, const QUrl& redirect)
+{
+    if (!address.isValid() || !redirect.isValid() || !address.userInfo().isEmpty())
+        return false;
+    const QString scheme = address.scheme().toLower();
+    const QString wanted = redirect.scheme().toLower();
+    bool sameOrigin =
+        scheme == wanted && address.port(defaultPort(scheme)) == redirect.port(defaultPort(wanted));
+    if (!sameOrigin && wanted == QLatin1String("http") && scheme == QLatin1String("https"))
+        sameOrigin = redirect.port() < 0 && address.port(443) == 443;
+    return sameOrigin && address.host().compare(redirect.host(), Qt::CaseInsensitive) == 0 &&
+           address.path(QUrl::FullyDecoded) == redirect.path(QUrl::FullyDecoded);
+}
+
+TokenResult tokenFromAddress(const QString& address, const QString& redirect)
 {
     TokenResult result;
-    if (!address.contains(QLatin1String("login_success.html")))
+    const QUrl url(address);
+    if (!isRedirectAddress(url, QUrl(redirect)))
         return result;
-    const QLatin1String key("access_token=");
-    const int at = address.indexOf(key);
-    if (at >= 0) {
-        const int start = at + key.size();
-        const int end = address.indexOf(QLatin1Char('&'), start);
-        const QString raw = address.mid(start, end < 0 ? -1 : end - start);
-        result.token = QUrl::fromPercentEncoding(raw.toUtf8());
-        result.kind = result.token.isEmpty() ? TokenResult::NoToken : TokenResult::Token;
-        return result;
+    // The token comes in the fragment; a refusal in the query. Either is read from both.
+    bool sawError = false;
+    for (const QString& part : {url.fragment(QUrl::FullyEncoded), url.query(QUrl::FullyEncoded)}) {
+        for (const QString& pair : part.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
+            const int eq = pair.indexOf(QLatin1Char('='));
+            const QString name = eq < 0 ? pair : pair.left(eq);
+            if (name == QLatin1String("access_token")) {
+                result.token = QUrl::fromPercentEncoding(pair.mid(eq + 1).toUtf8());
+                result.kind = result.token.isEmpty() ? TokenResult::NoToken : TokenResult::Token;
+                return result;
+            }
+            sawError |= name == QLatin1String("error");
+        }
     }
-    result.kind = address.contains(QLatin1String("error=")) ? TokenResult::Error : TokenResult::NoToken;
+    result.kind = sawError ? TokenResult::Error : TokenResult::NoToken;
     return result;
 }
 
@@ -194,6 +218,36 @@ QString pmRedactToken(const QString& text, const QString& token)
     return out;
 }
 
+QString cutAtCharacter(const QString& text, qsizetype maxUnits)
+{
+    if (text.size() <= maxUnits)
+        return text;
+    if (maxUnits <= 0)
+        return QString();
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.setPosition(maxUnits);
+    if (!finder.isAtBoundary() && finder.toPreviousBoundary() < 0)
+        return QString();
+    return text.left(finder.position());
+}
+
+QString answerForLog(const QByteArray& kept, qint64 totalSize, const QString& token)
+{
+    QString text = pmRedactToken(QString::fromUtf8(kept), token);
+    for (QChar& c : text) {
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            c = QLatin1Char(' ');
+    }
+    bool cut = totalSize > kept.size();
+    if (text.size() > kLoggedAnswerChars) {
+        text = cutAtCharacter(text, kLoggedAnswerChars);
+        cut = true;
+    }
+    if (cut)
+        text += QStringLiteral(" ... (%1 bytes in all)").arg(totalSize);
+    return text;
+}
+
 QByteArray dispositionFileName(const QString& fileName)
 {
     QByteArray out;
@@ -225,11 +279,18 @@ QByteArray contentTypeHeader()
 
 QByteArray multipartPrefix(const QString& filePath)
 {
-    const MediaContainerKind kind = pmGetMediaType(QFile::encodeName(filePath).toStdString());
+    return multipartPrefix(QFile::encodeName(filePath));
+}
+
+QByteArray multipartPrefix(const QByteArray& nativePath)
+{
+    const MediaContainerKind kind = pmGetMediaType(nativePath.toStdString());
     const bool mov = kind == kMediaMov || kind == kMediaMp4;
+    const int slash = nativePath.lastIndexOf('/');
+    const QString fileName = QFile::decodeName(slash < 0 ? nativePath : nativePath.mid(slash + 1));
     QByteArray prefix = QByteArray("\r\n--") + kBoundary + "\r\n";
     prefix += "Content-Disposition: form-data; name=\"upload_field\"; filename=\"" +
-              dispositionFileName(QFileInfo(filePath).fileName()) + "\"\r\n";
+              dispositionFileName(fileName) + "\"\r\n";
     prefix += mov ? "Content-Type: video/mov\r\n\r\n" : "Content-Type: video/avi\r\n\r\n";
     return prefix;
 }

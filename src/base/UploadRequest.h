@@ -40,6 +40,12 @@ QByteArray percentEncodeLowerAll(const QString& text);
 
 // Where the sign-in ends: "http://" + the web host and port + "/connect/login_success.html".
 QString redirectUrl(const QString& webBase);
+// True when the address is the redirect address itself: the same host, port
+// and path, by the same scheme, or by https where the redirect names plain
+// http on its default port (the service may upgrade its own page). An
+// address that merely mentions the page in its query or fragment, or that
+// lies on another host, port or path, is not it.
+bool isRedirectAddress(const QUrl& address, const QUrl& redirect);
 // The sign-in page: webBase + "/v2.3/dialog/oauth" with its fixed query, as
 // bytes. (Loaded through QUrl, whose escapes are normalised: upper-case hex,
 // and "." and "_" unescaped, which RFC 3986 counts as the same address.)
@@ -56,7 +62,10 @@ struct TokenResult {
     Kind kind = NotSuccessPage;
     QString token;
 };
-TokenResult tokenFromAddress(const QString& address);
+// Reads the address the sign-in pages arrived at; only the redirect address
+// (isRedirectAddress) yields a token or an error, from its "access_token" or
+// "error" parameter in the fragment or the query.
+TokenResult tokenFromAddress(const QString& address, const QString& redirect);
 
 // The permission query for a token: graphBase + "/me/permissions?access_token=...".
 QUrl permissionsUrl(const QString& graphBase, const QString& token);
@@ -74,6 +83,19 @@ QUrl videoUploadUrl(const QString& videoBase, const QString& token, const QStrin
 // "access_token=" value replaced by kTokenMark.
 QString pmRedactToken(const QString& text, const QString& token);
 
+// The text cut to at most maxUnits UTF-16 units at a character boundary (a
+// grapheme cluster: never inside a surrogate pair or a combined character).
+QString cutAtCharacter(const QString& text, qsizetype maxUnits);
+
+// How much of a service's answer goes into the log, in UTF-16 units.
+inline constexpr qsizetype kLoggedAnswerChars = 4096;
+// A service's answer as one log line: the bytes kept of it (at least
+// kLoggedAnswerChars * 3 + some, so that a token that starts in the logged
+// part is masked whole), decoded, masked (pmRedactToken) and only then cut to
+// kLoggedAnswerChars; line breaks become blanks, and a cut answer says how
+// long it was (totalSize bytes).
+QString answerForLog(const QByteArray& kept, qint64 totalSize, const QString& token);
+
 // The file name as it goes into the Content-Disposition line: a double quote,
 // a backslash, CR and LF become %22, %5C, %0D and %0A, as browsers write them
 // in form uploads, so no name can end the quoted value or the header line.
@@ -82,6 +104,7 @@ QByteArray dispositionFileName(const QString& fileName);
 QByteArray contentTypeHeader();
 // The body before the file's bytes: the opening delimiter and the two header
 // lines ("video/mov" for MOV and MP4 recordings, "video/avi" for the rest).
+QByteArray multipartPrefix(const QByteArray& nativePath);
 QByteArray multipartPrefix(const QString& filePath);
 // The body after the file's bytes: the closing delimiter.
 QByteArray multipartSuffix();

@@ -1,14 +1,13 @@
 #include "export/EditUploadDlg.h"
 #include "controls/StandardDialogs.h"
 
-#include "WaitingWindow/WaitingWindow.h"
 #include "base/Services.h"
 #include "base/SocialNetworkRequests.h"
 #include "base/UploadRequest.h"
 #include "core/UploadScroll.h"
 
 #include <QDebug>
-#include <QFileInfo>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
 
 namespace
 {
@@ -48,6 +48,15 @@ EditUploadDlg::EditUploadDlg(const QList<AMediaFile>& playlist, QWidget* parent)
         slot.title->setObjectName(QStringLiteral("title") + suffix);
         slot.editTitle = new QLineEdit(this);
         slot.editTitle->setObjectName(QStringLiteral("editTitle") + suffix);
+        // The field's own limit cuts pasted text at any UTF-16 unit, even
+        // inside an emoji, and says nothing; limitTitle cuts instead.
+        slot.editTitle->setMaxLength(std::numeric_limits<int>::max());
+        connect(slot.editTitle, &QLineEdit::textChanged, this, [this, i] { limitTitle(i); });
+        slot.titleNote = new QLabel(this);
+        slot.titleNote->setObjectName(QStringLiteral("titleNote") + suffix);
+        slot.titleNote->setWordWrap(true);
+        slot.titleNote->setStyleSheet(QStringLiteral("color: #c0392b;"));
+        slot.titleNote->hide();
         slot.description = new QLabel(this);
         slot.description->setObjectName(QStringLiteral("description") + suffix);
         slot.editDescription = new QPlainTextEdit(this);
@@ -58,7 +67,11 @@ EditUploadDlg::EditUploadDlg(const QList<AMediaFile>& playlist, QWidget* parent)
         grid->addWidget(slot.fileName, row, 0, Qt::AlignRight);
         grid->addWidget(slot.fileNameValue, row, 1);
         grid->addWidget(slot.title, row + 1, 0, Qt::AlignRight);
-        grid->addWidget(slot.editTitle, row + 1, 1);
+        auto* titleColumn = new QVBoxLayout;
+        titleColumn->setSpacing(2);
+        titleColumn->addWidget(slot.editTitle);
+        titleColumn->addWidget(slot.titleNote);
+        grid->addLayout(titleColumn, row + 1, 1);
         grid->addWidget(slot.description, row + 2, 0, Qt::AlignRight | Qt::AlignTop);
         grid->addWidget(slot.editDescription, row + 2, 1);
     }
@@ -115,7 +128,8 @@ void EditUploadDlg::setSelectedFileIndexSet(const QList<int>& indexes)
     mTitlelist.clear();
     mDirectionslist.clear();
     for (int index : m_selFileIndexSet) {
-        mTitlelist.append(QFileInfo(getSelectedFilePath(index)).fileName());
+        mTitlelist.append(index >= 0 && index < mPlaylist.size() ? mPlaylist.at(index).localizedName()
+                                                                 : QString());
         mDirectionslist.append(QString());
     }
     m_nPageCount = count() - 1;
@@ -137,6 +151,14 @@ int EditUploadDlg::getselectedFileIndex(int n) const
 QString EditUploadDlg::getSelectedFilePath(int index) const
 {
     return index >= 0 && index < mPlaylist.size() ? mPlaylist.at(index).path() : QString();
+}
+
+QByteArray EditUploadDlg::getSelectedNativePath(int index) const
+{
+    if (index < 0 || index >= mPlaylist.size())
+        return QByteArray();
+    const AMediaFile& file = mPlaylist.at(index);
+    return file.nativePath().isEmpty() ? QFile::encodeName(file.path()) : file.nativePath();
 }
 
 QString EditUploadDlg::getTitlelist(int n) const
@@ -200,12 +222,32 @@ void EditUploadDlg::showSlot(int slotIndex, int n)
                        static_cast<QWidget*>(slot.title), static_cast<QWidget*>(slot.editTitle),
                        static_cast<QWidget*>(slot.description), static_cast<QWidget*>(slot.editDescription)})
         w->setVisible(shown);
+    slot.titleNote->hide();
     if (!shown)
         return;
-    slot.fileNameValue->setText(QFileInfo(getSelectedFilePath(getselectedFileIndex(n))).fileName());
+    const int index = getselectedFileIndex(n);
+    slot.fileNameValue->setText(index >= 0 && index < mPlaylist.size() ? mPlaylist.at(index).localizedName()
+                                                                       : QString());
     slot.editTitle->setText(getTitlelist(n));
     slot.editTitle->setCursorPosition(0);
     slot.editDescription->setPlainText(getDirectionslist(n));
+}
+
+void EditUploadDlg::limitTitle(int slotIndex)
+{
+    Slot& slot = m_slots[slotIndex];
+    const QString text = slot.editTitle->text();
+    if (text.size() <= kMaxTitleLength)
+        return;
+    const int cursor = slot.editTitle->cursorPosition();
+    const QString cut = SocialUpload::cutAtCharacter(text, kMaxTitleLength);
+    slot.editTitle->setText(cut); // comes back here, within the limit
+    slot.editTitle->setCursorPosition(std::min(cursor, static_cast<int>(cut.size())));
+    slot.titleNote->setText(pmLoadString(QStringLiteral("IDS_TITLE_SHORTENED")).arg(kMaxTitleLength));
+    slot.titleNote->setVisible(slot.editTitle->isVisible());
+    pmWriteLogQ(QStringLiteral("EditUploadDlg - a title of %1 characters was cut to %2")
+                    .arg(text.size())
+                    .arg(cut.size()));
 }
 
 void EditUploadDlg::scrollChanged(int position)
@@ -227,6 +269,8 @@ void EditUploadDlg::fileInfoHidden(bool hidden)
                        static_cast<QWidget*>(slot.title), static_cast<QWidget*>(slot.editTitle),
                        static_cast<QWidget*>(slot.description), static_cast<QWidget*>(slot.editDescription)})
         w->setVisible(!hidden);
+    if (hidden)
+        slot.titleNote->hide();
 }
 
 void EditUploadDlg::saveScrollData(int position)
@@ -313,10 +357,10 @@ void EditUploadDlg::upload()
     enableTextView(false);
     saveScrollData(m_nScrollPos);
     startTimer();
-    pmStartWait();
+    // No busy window here: starting a request takes no time (it runs in the
+    // event loop), and showing one would pump events inside this click.
     pmWriteLogQ(QStringLiteral("EditUploadDlg::upload() - Start upload thread for %1 videos").arg(count()));
     uploadThreadFunctionMain();
-    pmEndWait();
 }
 
 void EditUploadDlg::uploadThreadFunctionMain()
@@ -328,7 +372,8 @@ void EditUploadDlg::uploadThreadFunctionMain()
         return;
     }
     const int n = m_nCurrentlyUploadCount++;
-    const QString path = getSelectedFilePath(getselectedFileIndex(n));
+    const int index = getselectedFileIndex(n);
+    const QString path = getSelectedFilePath(index);
     pmWriteLogQ(QStringLiteral("EditUploadDlg::uploadThreadFunctionMain - upload video : %1").arg(path));
     if (path.isEmpty()) {
         pmWriteLogQ(
@@ -336,6 +381,7 @@ void EditUploadDlg::uploadThreadFunctionMain()
         failUpload();
         return;
     }
+    m_nativeUploadPath = getSelectedNativePath(index);
     facebookUpload(SocialUpload::videoBaseUrl(), path, getTitlelist(n), getDirectionslist(n));
 }
 
@@ -360,17 +406,19 @@ void EditUploadDlg::facebookUpload(const QString& endpoint, const QString& fileP
             pmWriteLogQ(QStringLiteral("EditUploadDlg connection Upload percent = %1").arg(m_nPercent));
         }
     });
-    connect(request, &VideoUploadRequest::dataReceived, this, [this](const QByteArray& received) {
-        const QString text = SocialUpload::pmRedactToken(QString::fromUtf8(received), mFBKey);
-        qDebug().noquote() << QStringLiteral("Received data : %1").arg(text);
-        pmWriteLogQ(QStringLiteral("EditUploadDlg::didReceiveData - Data : %1").arg(text));
-    });
     connect(request, &VideoUploadRequest::finished, this, &EditUploadDlg::onRequestFinished);
 
     m_bLoggedFull = false;
     mTotalBytesWritten = 0;
     m_nPercent = 0;
-    if (!request->start(url, filePath)) {
+    // The recording is opened by the path's own bytes, which also open a
+    // name that is not UTF-8; a caller that names only the path gets its bytes.
+    const QByteArray nativePath =
+        m_nativeUploadPath.isEmpty() || QFile::decodeName(m_nativeUploadPath) != filePath
+            ? QFile::encodeName(filePath)
+            : m_nativeUploadPath;
+    m_nativeUploadPath.clear();
+    if (!request->start(url, nativePath)) {
         pmWriteLogQ(QStringLiteral("EditUploadDlg::facebookUpload - cannot read %1 - %2")
                         .arg(filePath, request->errorText()));
         failUpload();
@@ -385,27 +433,31 @@ void EditUploadDlg::facebookUpload(const QString& endpoint, const QString& fileP
 
 void EditUploadDlg::onRequestFinished(int outcome)
 {
+    // Runs from the event loop, after the request's socket handling has
+    // returned: the message box, the next request and the window's end are
+    // all safe here.
     VideoUploadRequest* request = connection;
     if (!request)
         return;
+    // The answer is logged once, whole as far as it is kept, so that a token
+    // split across two reads is still masked.
+    QString answer;
+    if (request->responseSize() > 0) {
+        answer = SocialUpload::answerForLog(request->responseBody(), request->responseSize(), mFBKey);
+        qDebug("Received data : %lld bytes", static_cast<long long>(request->responseSize()));
+        pmWriteLogQ(QStringLiteral("EditUploadDlg::didReceiveData - Data : %1").arg(answer));
+    }
     switch (outcome) {
     case VideoUploadRequest::Done:
         pmWriteLogQ(QStringLiteral("EditUploadDlg::connectionDidFinishLoading - HTTP status %1")
                         .arg(request->httpStatus()));
         uploadThreadFunctionMain();
         return;
-    case VideoUploadRequest::DoneAfterTimeout:
-        pmWriteLogQ(
-            QStringLiteral("EditUploadDlg connection error code = -1001, %1").arg(request->errorText()));
-        pmWriteLogQ(QStringLiteral("EditUploadDlg - the whole video was sent and no answer came in time; "
-                                   "counted as uploaded"));
-        uploadThreadFunctionMain();
-        return;
     case VideoUploadRequest::Rejected:
         pmWriteLogQ(
             QStringLiteral("EditUploadDlg connection error code = %1, the service refused the video - %2")
                 .arg(request->httpStatus())
-                .arg(SocialUpload::pmRedactToken(QString::fromUtf8(request->responseBody()), mFBKey)));
+                .arg(answer));
         break;
     case VideoUploadRequest::TimedOut:
         pmWriteLogQ(

@@ -4,9 +4,11 @@
 // scroller for more, then Upload posts them one after another, in ascending
 // playlist order, with a progress bar for the one being sent. Cancel stops
 // the request in flight and returns to editing; a later Upload starts again
-// from the first recording. A rejected upload, a recording that can no longer
-// be read or a failed connection stops the run with a message; the remaining
-// recordings are not sent. Main thread only.
+// from the first recording. Only a 2xx answer counts as an uploaded
+// recording: a refusal, no answer in time, a recording that can no longer be
+// read or a failed connection stops the run with a message; the remaining
+// recordings are not sent. A title longer than kMaxTitleLength is cut at a
+// character boundary and the window says so under the field. Main thread only.
 #include "base/AMediaFile.h"
 #include "base/SocialNetworkRequests.h"
 
@@ -31,6 +33,8 @@ class EditUploadDlg : public QDialog
 public:
     // The scroller's integer range stands for values 0 .. 1.
     static constexpr int kScrollScale = 10000;
+    // The longest title, in UTF-16 units.
+    static constexpr int kMaxTitleLength = 32767;
 
     // playlist: the playlist the chosen indexes refer to.
     explicit EditUploadDlg(const QList<AMediaFile>& playlist, QWidget* parent = nullptr);
@@ -44,6 +48,8 @@ public:
     int getselectedFileIndex(int n) const;
     // The playlist entry's path, or an empty string when out of range.
     QString getSelectedFilePath(int index) const;
+    // The same path as the file system's own bytes (what is opened).
+    QByteArray getSelectedNativePath(int index) const;
     QString getTitlelist(int n) const;
     QString getDirectionslist(int n) const;
     void setTitlelist(int n, const QString& value);
@@ -79,6 +85,8 @@ public:
     QLineEdit* editTitle(int slot) const { return m_slots[slot].editTitle; }
     QPlainTextEdit* editDescription(int slot) const { return m_slots[slot].editDescription; }
     QLabel* fileNameValue(int slot) const { return m_slots[slot].fileNameValue; }
+    // The note under a title field that says the title was shortened.
+    QLabel* titleNote(int slot) const { return m_slots[slot].titleNote; }
     QScrollBar* scroller() const { return hScroller; }
     QProgressBar* progressIndicator() const { return m_progress; }
     QLabel* percentTextField() const { return m_percentText; }
@@ -93,11 +101,13 @@ private:
         QLabel* fileNameValue = nullptr;
         QLabel* title = nullptr;
         QLineEdit* editTitle = nullptr;
+        QLabel* titleNote = nullptr;
         QLabel* description = nullptr;
         QPlainTextEdit* editDescription = nullptr;
     };
     void setLayerString();
     void showSlot(int slot, int n);
+    void limitTitle(int slot);
     void onRequestFinished(int outcome);
     void failUpload();
     void endSession();
@@ -127,6 +137,7 @@ private:
     qint64 mTotalBytesWritten = 0;
     qint64 mCurrentlyTotalBytesWritten = 0;
     qint64 m_lBodySize = 0;
+    QByteArray m_nativeUploadPath; // the bytes of the path facebookUpload is about to open
     int m_nPercent = 0;
     bool m_bLoggedFull = false;
     QString mFBKey;

@@ -150,7 +150,10 @@ void LoginDlg::getFacebookKey(const QString& address)
     if (m_bPosted || m_permission->isRunning())
         return;
     qDebug("--- Start to parse facebook key ---");
-    const SocialUpload::TokenResult result = SocialUpload::tokenFromAddress(address);
+    // Only the redirect address itself ends the sign-in: a page elsewhere
+    // that merely names it in its own address gets nothing.
+    const SocialUpload::TokenResult result =
+        SocialUpload::tokenFromAddress(address, SocialUpload::redirectUrl(SocialUpload::webBaseUrl()));
     switch (result.kind) {
     case SocialUpload::TokenResult::NotSuccessPage:
         qDebug("--- End to parse facebook key : login success address not found! ---");
@@ -202,6 +205,10 @@ void LoginDlg::onPermissionAnswer(int outcome)
     case PermissionQuery::Failed:
         pmWriteLogQ(QStringLiteral("LoginDlg::CheckPermission - FB Permission API failed ! - ") +
                     SocialUpload::pmRedactToken(m_permission->errorText(), m_strFBKey));
+        if (!m_permission->body().isEmpty())
+            pmWriteLogQ(
+                QStringLiteral("LoginDlg::CheckPermission - FB Permission API result : ") +
+                SocialUpload::answerForLog(m_permission->body(), m_permission->body().size(), m_strFBKey));
         break;
     case PermissionQuery::TimedOut:
         pmWriteLogQ(
@@ -209,8 +216,9 @@ void LoginDlg::onPermissionAnswer(int outcome)
                 .arg(m_nPermissionTimeoutMs / 1000.0));
         break;
     default:
-        pmWriteLogQ(QStringLiteral("LoginDlg::CheckPermission - FB Permission API result : ") +
-                    SocialUpload::pmRedactToken(QString::fromUtf8(m_permission->body()), m_strFBKey));
+        pmWriteLogQ(
+            QStringLiteral("LoginDlg::CheckPermission - FB Permission API result : ") +
+            SocialUpload::answerForLog(m_permission->body(), m_permission->body().size(), m_strFBKey));
         result = outcome == PermissionQuery::Granted ? 1 : 0;
         break;
     }
@@ -218,6 +226,10 @@ void LoginDlg::onPermissionAnswer(int outcome)
     pmWriteLogQ(result == 1 ? QStringLiteral("LoginDlg::CheckPermission - End - granted")
                             : QStringLiteral("LoginDlg::CheckPermission - End - declined"));
     postNotification(result);
+    // The window has closed; without the right (refused, failed or silent)
+    // the user learns why nothing more happens.
+    if (result != 1)
+        pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_SIGN_IN_FAILED")));
 }
 
 void LoginDlg::postNotification(int result)

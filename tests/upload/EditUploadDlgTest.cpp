@@ -12,6 +12,8 @@
 #include "export/EditUploadDlg.h"
 #include "export/LoginDlg.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -20,7 +22,9 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QTest>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace uploadtest;
 
@@ -226,22 +230,37 @@ TEST_F(EditUploadDlgTest, CancelDuringTheSecondOfThreeThenUploadStartsOver)
     EXPECT_EQ(server.requests[4].param("title"), QStringLiteral("C.MP4"));
 }
 
-TEST_F(EditUploadDlgTest, QuietServerAfterTheWholeBodyCountsAsDoneAndADeletedRecordingFails)
+TEST_F(EditUploadDlgTest, QuietServerAfterTheWholeBodyIsAFailureAndSoIsADeletedRecording)
 {
     apptest::LogToDocuments log;
+    // The whole body is taken, then no answer comes: not uploaded.
     server.handler = [](const HttpRequest&) -> std::optional<QByteArray> { return std::nullopt; };
     const QList<AMediaFile> playlist = makePlaylist({"A.MP4", "B.MP4"});
     auto dlg = makeDialog(playlist, {0, 1});
     dlg->setRequestTimeout(2000);
-    ASSERT_TRUE(QFile::remove(playlist[1].path()));
     QTest::mouseClick(dlg->uploadButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.requests.empty(); }, 30000));
     EXPECT_EQ(server.requests.size(), 1);
     EXPECT_EQ(messages("IDS_UPLOAD_VIDEO_FAILED"), 1);
-    const QStringList lines = apptest::logMessages();
-    EXPECT_TRUE(lines.contains(QStringLiteral(
-        "EditUploadDlg - the whole video was sent and no answer came in time; counted as uploaded")));
-    EXPECT_TRUE(lines.filter(QStringLiteral("EditUploadDlg::facebookUpload - cannot read")).size() == 1);
+    EXPECT_EQ(messages("IDS_UPLOAD_VIDEO_OK"), 0);
+    EXPECT_EQ(
+        apptest::logMessages().filter(QStringLiteral("EditUploadDlg connection error code = -1001")).size(),
+        1);
+    QTest::mouseClick(dlg->cancelButton(), Qt::LeftButton);
+
+    // The second recording is gone by the time its turn comes.
+    server.handler = [](const HttpRequest&) -> std::optional<QByteArray> {
+        return httpResponse(200, R"({"id":"1"})", "application/json");
+    };
+    dialogs.requests.clear();
+    ASSERT_TRUE(QFile::remove(playlist[1].path()));
+    QTest::mouseClick(dlg->uploadButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.requests.empty(); }, 30000));
+    EXPECT_EQ(server.requests.size(), 2);
+    EXPECT_EQ(messages("IDS_UPLOAD_VIDEO_FAILED"), 1);
+    EXPECT_EQ(
+        apptest::logMessages().filter(QStringLiteral("EditUploadDlg::facebookUpload - cannot read")).size(),
+        1);
     EXPECT_TRUE(dlg->isVisible());
 }
 
@@ -277,4 +296,76 @@ TEST_F(EditUploadDlgTest, SignInNeedsAPlaylistAndTheInternet)
     c->onButtonUploadFacebook();
     EXPECT_EQ(messages("IDS_ERR_NO_INTERNET"), 1);
     EXPECT_TRUE(c->mLoginDlg.isNull());
+}
+
+TEST_F(EditUploadDlgTest, AnAnswerSplitAcrossReadsIsLoggedOnceMaskedAndNeverPrinted)
+{
+    apptest::LogToDocuments log;
+    // The service echoes the token, and its answer arrives in two reads that cut the token in two.
+    const QByteArray answer = httpResponse(200,
+                                           R"({"id":"1","echo":"access token )" + QByteArray(kToken) +
+                                               R"("})" + QByteArray(3 * 1024 * 1024, ' '),
+                                           "application/json");
+    server.splitAt = answer.indexOf(kToken) + 7;
+    server.handler = [&](const HttpRequest&) -> std::optional<QByteArray> { return answer; };
+    static QStringList console;
+    console.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { console << text; });
+    auto dlg = makeDialog(makePlaylist({"A.MP4"}), {0});
+    QTest::mouseClick(dlg->uploadButton(), Qt::LeftButton);
+    const bool ended = QTest::qWaitFor([&] { return !dialogs.requests.empty(); }, 30000);
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(messages("IDS_UPLOAD_VIDEO_OK"), 1);
+
+    const QString printed = console.join(QLatin1Char('\n'));
+    EXPECT_FALSE(printed.contains(QLatin1String("echo"))) << printed.toStdString();
+    const QStringList data = apptest::logMessages().filter(QStringLiteral("EditUploadDlg::didReceiveData"));
+    ASSERT_EQ(data.size(), 1);
+    EXPECT_TRUE(data[0].contains(QLatin1String("\"echo\":\"access token ********\"")));
+    const QByteArray token(kToken);
+    EXPECT_FALSE(data[0].contains(QLatin1String(token.left(7))) ||
+                 data[0].contains(QLatin1String(token.mid(7))));
+    EXPECT_LT(data[0].size(), 4096 + 200);
+}
+
+TEST_F(EditUploadDlgTest, ARecordingWhoseNameIsNotUtf8IsUploaded)
+{
+    const QByteArray native = QFile::encodeName(dir.path()) + "/REC_\xff\xfe_0001.MP4";
+    const QByteArray content(40000, 'n');
+    {
+        QFile f;
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(f.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        ASSERT_EQ(f.write(content), content.size());
+    }
+    const QList<AMediaFile> playlist{
+        AMediaFile::mediaFileWithNativePath(native, QDateTime::currentDateTime())};
+    ASSERT_FALSE(QFile::exists(playlist[0].path())); // the name does not survive a QString
+    auto dlg = makeDialog(playlist, {0});
+    QTest::mouseClick(dlg->uploadButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.requests.empty(); }, 30000));
+    EXPECT_EQ(messages("IDS_UPLOAD_VIDEO_OK"), 1);
+    ASSERT_EQ(server.requests.size(), 1);
+    EXPECT_EQ(server.requests[0].body, body(playlist[0].localizedName(), "mov", content));
+}
+
+TEST_F(EditUploadDlgTest, AnOverlongTitleIsCutAtACharacterAndTheWindowSaysSo)
+{
+    auto dlg = makeDialog(makePlaylist({"A.MP4"}), {0});
+    const QString emoji = QStringLiteral("\U0001F697");
+    const QString keep(EditUploadDlg::kMaxTitleLength - 1, QLatin1Char('t'));
+    // Pasted, as a user would: the emoji straddles the limit.
+    dlg->editTitle(0)->clear();
+    QApplication::clipboard()->setText(keep + emoji + QString(100000, QLatin1Char('x')));
+    dlg->editTitle(0)->setFocus();
+    dlg->editTitle(0)->paste();
+    EXPECT_EQ(dlg->editTitle(0)->text(), keep);
+    EXPECT_TRUE(dlg->titleNote(0)->isVisible());
+    EXPECT_TRUE(dlg->titleNote(0)->text().contains(QString::number(EditUploadDlg::kMaxTitleLength)));
+    // Typing inside the limit is untouched.
+    dlg->editTitle(0)->setText(QStringLiteral("short ") + emoji);
+    EXPECT_EQ(dlg->editTitle(0)->text(), QStringLiteral("short ") + emoji);
 }

@@ -2,19 +2,29 @@
 // A small HTTP/1.1 server on 127.0.0.1 for the sign-in and upload tests: it
 // reads each request whole (headers and Content-Length body), records it, and
 // answers what the test's handler says, or never answers when the handler
-// says so. One request per connection; the server closes after answering.
+// says so. One request per connection; the server closes after answering
+// unless told to hold the connection open. It can also reset connections
+// instead of answering, never read a request at all, or send its answer in
+// two writes with a pause between them.
 #include <QByteArray>
+#include <QFile>
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QPointer>
+#include <QProcess>
+#include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QSslKey>
 #include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <functional>
 #include <optional>
+#include <sys/socket.h>
 
 namespace uploadtest
 {
@@ -95,6 +105,15 @@ public:
     Handler handler;
     QList<HttpRequest> requests;
     int openConnections = 0;
+    // Connections are accepted and then never read.
+    bool readNothing = false;
+    // Each request is answered by a reset (RST) instead of a response.
+    bool resetConnections = false;
+    // The connection stays open after the answer.
+    bool holdOpen = false;
+    // The answer goes out as its first splitAt bytes, then the rest after splitDelayMs.
+    int splitAt = -1;
+    int splitDelayMs = 300;
 
 private:
     struct Conn {
@@ -112,6 +131,10 @@ private:
             --openConnections;
             socket->deleteLater();
         });
+        if (readNothing) {
+            socket->setReadBufferSize(1); // leaves the rest in the kernel, unread
+            return;
+        }
         QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket, conn] { read(socket, *conn); });
     }
 
@@ -145,13 +168,65 @@ private:
         requests.append(c.request);
         const std::optional<QByteArray> answer =
             handler ? handler(c.request) : std::optional<QByteArray>(httpResponse(404, ""));
+        if (resetConnections) {
+            const linger hard{1, 0}; // close with RST
+            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+            socket->abort();
+            return;
+        }
         if (!answer)
             return;
-        socket->write(*answer);
-        socket->disconnectFromHost();
+        if (splitAt < 0 || splitAt >= answer->size()) {
+            socket->write(*answer);
+            if (!holdOpen)
+                socket->disconnectFromHost();
+            return;
+        }
+        socket->write(answer->left(splitAt));
+        socket->flush();
+        const QByteArray rest = answer->mid(splitAt);
+        QPointer<QTcpSocket> guard(socket);
+        QTimer::singleShot(splitDelayMs, this, [this, guard, rest] {
+            if (!guard)
+                return;
+            guard->write(rest);
+            if (!holdOpen)
+                guard->disconnectFromHost();
+        });
     }
 
     QTcpServer* m_server = nullptr;
 };
+
+// A self-signed certificate for 127.0.0.1 and the server configuration that
+// presents it; nullopt when openssl cannot make one.
+struct TestTls {
+    QSslConfiguration server;
+    QSslCertificate certificate;
+};
+inline std::optional<TestTls> makeTestTls()
+{
+    QTemporaryDir dir;
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
+                   QStringLiteral("-keyout"), dir.filePath(QStringLiteral("k.pem")), QStringLiteral("-out"),
+                   dir.filePath(QStringLiteral("c.pem"))});
+    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
+        return std::nullopt;
+    QFile keyFile(dir.filePath(QStringLiteral("k.pem")));
+    QFile certFile(dir.filePath(QStringLiteral("c.pem")));
+    if (!keyFile.open(QIODevice::ReadOnly) || !certFile.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    TestTls tls;
+    tls.certificate = QSslCertificate(certFile.readAll());
+    tls.server = QSslConfiguration::defaultConfiguration();
+    tls.server.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+    tls.server.setLocalCertificate(tls.certificate);
+    return tls;
+}
 
 } // namespace uploadtest

@@ -50,7 +50,7 @@ const QByteArray kLoginPage = "<html><body><h1>Log in</h1><form><input name=emai
 class SignInTest : public ::testing::Test
 {
 protected:
-    enum class Mode { Granted, Silent, Denied };
+    enum class Mode { Granted, Silent, Denied, Declined, Redirected, Broken, Huge };
 
     void SetUp() override
     {
@@ -86,11 +86,25 @@ protected:
         if (path == "/connect/login_success.html")
             return httpResponse(200, "<html><body>Success</body></html>");
         if (path == "/me/permissions") {
-            if (mode == Mode::Silent)
+            const QByteArray granted = R"({"data":[{"permission":"publish_actions","status":"granted"}]})";
+            switch (mode) {
+            case Mode::Silent:
                 return std::nullopt;
-            return httpResponse(200, R"({"data":[{"permission":"publish_actions","status":"granted"}]})",
-                                "application/json");
+            case Mode::Declined:
+                return httpResponse(200, R"({"data":[{"permission":"publish_actions","status":"declined"}]})",
+                                    "application/json");
+            case Mode::Redirected:
+                return httpResponse(302, granted, "application/json", "Location: /elsewhere\r\n");
+            case Mode::Broken:
+                return httpResponse(500, granted, "application/json");
+            case Mode::Huge:
+                return httpResponse(200, granted + QByteArray(8 * 1024 * 1024, ' '), "application/json");
+            default:
+                return httpResponse(200, granted, "application/json");
+            }
         }
+        if (path.startsWith("/phish"))
+            return httpResponse(200, "<html><body>Not the network</body></html>");
         if (path == "/me/videos")
             return httpResponse(200, R"({"id":"10153"})", "application/json");
         return httpResponse(404, "");
@@ -187,11 +201,19 @@ TEST_F(SignInTest, TheNetworksPagesLeadToATokenWithThePublishRight)
 TEST_F(SignInTest, RefusalsFailuresAndSilenceEndWithoutTheRight)
 {
     apptest::LogToDocuments log;
+    apptest::DialogRecorder dialogs;
+    auto failures = [&] {
+        int n = 0;
+        for (const DialogRequest& r : dialogs.requests)
+            n += r.text == pmLoadString(QStringLiteral("IDS_ERR_SIGN_IN_FAILED"));
+        return n;
+    };
     directRedirect = true;
-    // (Declined and unreadable answers: UploadRequest.PermissionQueryOverTheNetwork.)
-    for (Mode m : {Mode::Denied, Mode::Silent}) {
+    // (Unreadable answers: UploadRequest.PermissionQueryOverTheNetwork.)
+    for (Mode m : {Mode::Denied, Mode::Silent, Mode::Declined, Mode::Redirected, Mode::Broken, Mode::Huge}) {
         mode = m;
         results.clear();
+        dialogs.requests.clear();
         const int permissionsBefore = static_cast<int>(requestsTo("/me/permissions").size());
         LoginDlg dlg;
         dlg.setPermissionTimeout(3000);
@@ -214,11 +236,15 @@ TEST_F(SignInTest, RefusalsFailuresAndSilenceEndWithoutTheRight)
         EXPECT_FALSE(pmIsWaiting());
         EXPECT_EQ(requestsTo("/me/permissions").size() - permissionsBefore, m == Mode::Denied ? 0 : 1)
             << int(m);
+        // The user's own refusal needs no message; every other end without the right says why.
+        EXPECT_EQ(failures(), m == Mode::Denied ? 0 : 1) << int(m);
     }
     const QStringList lines = apptest::logMessages();
-    EXPECT_EQ(lines.filter(QStringLiteral("LoginDlg::CheckPermission - End - declined")).size(), 1);
+    EXPECT_EQ(lines.filter(QStringLiteral("LoginDlg::CheckPermission - End - declined")).size(), 5);
     EXPECT_EQ(lines.filter(QStringLiteral("FB Permission API failed ! - no answer in")).size(), 1);
-    EXPECT_FALSE(lines.join(QLatin1Char('\n')).contains(QLatin1String(kToken)));
+    const QString all = lines.join(QLatin1Char('\n'));
+    EXPECT_FALSE(all.contains(QLatin1String(kToken)));
+    EXPECT_LT(all.size(), 64 * 1024); // the 8 MB answer is not logged
 
     // The close control ends the sign-in with no result.
     results.clear();
@@ -230,6 +256,33 @@ TEST_F(SignInTest, RefusalsFailuresAndSilenceEndWithoutTheRight)
     closed.close();
     QTest::qWait(200);
     EXPECT_TRUE(results.isEmpty());
+}
+
+TEST_F(SignInTest, OnlyTheRedirectAddressItselfGivesAToken)
+{
+    mode = Mode::Granted;
+    LoginDlg dlg;
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !requestsTo("/v2.3/dialog/oauth").isEmpty() && !pmIsWaiting(); },
+                                30000));
+    // A page on the same server that names the success page in its own address.
+    dlg.loginView()->load(
+        QUrl(server.base() + QStringLiteral("/phish/?next=login_success.html#access_token=stolen")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !requestsTo("/phish/").isEmpty(); }, 30000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return dlg.loginView()->url().path() == QLatin1String("/phish/"); }, 30000));
+    QTest::qWait(300);
+    // And one on another host, as the web view would report it.
+    dlg.getFacebookKey(
+        QStringLiteral("http://127.0.0.2:%1/phish/?next=login_success.html#access_token=stolen")
+            .arg(server.port()));
+    QTest::qWait(300);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(dlg.facebookKey().isEmpty());
+    EXPECT_TRUE(results.isEmpty());
+    EXPECT_TRUE(requestsTo("/me/permissions").isEmpty());
+    EXPECT_TRUE(pmGetStringSetting(SettingsKey::fbKey(), QString()).isEmpty());
+    dlg.close();
 }
 
 TEST_F(SignInTest, FromTheToolbarButtonToTheUploadedVideos)
