@@ -163,6 +163,14 @@
         <source>The copy of %1 does not match the original. The backup has stopped.</source>
         <translation>The copy of %1 does not match the original. The backup has stopped.</translation>
     </message>
+    <message id="IDS_ERR_BACKUP_IN_USE">
+        <source>The chosen folder is in use by another backup. Please try again when it has ended.</source>
+        <translation>The chosen folder is in use by another backup. Please try again when it has ended.</translation>
+    </message>
+    <message id="IDS_ERR_BACKUP_CHANGED">
+        <source>%1 changed while being copied. The backup has stopped.</source>
+        <translation>%1 changed while being copied. The backup has stopped.</translation>
+    </message>
     <message id="IDS_ERR_EXPORT_FAILED">
         <source>Cannot write %1.</source>
         <translation>Cannot write %1.</translation>

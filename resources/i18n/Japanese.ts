@@ -163,6 +163,14 @@
         <source>The copy of %1 does not match the original. The backup has stopped.</source>
         <translation>%1 のコピーが元のファイルと一致しません。バックアップを中止しました。</translation>
     </message>
+    <message id="IDS_ERR_BACKUP_IN_USE">
+        <source>The chosen folder is in use by another backup. Please try again when it has ended.</source>
+        <translation>選択したフォルダーには別のバックアップが書き込み中です。終了してからもう一度お試しください。</translation>
+    </message>
+    <message id="IDS_ERR_BACKUP_CHANGED">
+        <source>%1 changed while being copied. The backup has stopped.</source>
+        <translation>%1 がコピー中に変更されました。バックアップを中止しました。</translation>
+    </message>
     <message id="IDS_ERR_EXPORT_FAILED">
         <source>Cannot write %1.</source>
         <translation>%1 を書き込めません。</translation>

@@ -10,18 +10,26 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
+#include <map>
 #include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <system_error>
 #include <unistd.h>
 
+const char* const kBackupLockName = ".rovix-backup.lock";
+const char* const kBackupTemporaryPrefix = ".rovix-part-";
+
 namespace
 {
 
-// Room kept free on the destination beyond the recording itself.
+// Room kept free on the destination beyond the recording and its log.
 constexpr uint64_t kSpareBytes = 1048576;
 
 std::string errorText(int error)
@@ -36,6 +44,12 @@ std::string joinPath(const std::string& folder, const std::string& name)
     return folder + "/" + name;
 }
 
+std::string parentOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
 class FileDescriptor
 {
 public:
@@ -44,6 +58,12 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return m_fd; }
+    int take()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     void reset(int fd = -1)
     {
         if (m_fd >= 0)
@@ -63,18 +83,20 @@ private:
     int m_fd;
 };
 
-// A name for the copy in progress, unique in this process, never a recording's name.
+// A name for a file in progress, unique in this process, of the one pattern
+// a later run recognises as stale.
 std::string temporaryPath(const std::string& folder)
 {
     static std::atomic<unsigned> counter{0};
-    return joinPath(folder, ".rovix-part-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+    return joinPath(folder, kBackupTemporaryPrefix + std::to_string(::getpid()) + "-" +
+                                std::to_string(++counter));
 }
 
 void removeTemporary(const std::string& path)
 {
     struct stat st {
     };
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    if (!path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         ::unlink(path.c_str());
 }
 
@@ -127,7 +149,7 @@ bool writeBehind(int fd, uint64_t offset, std::size_t length)
                           SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER));
 }
 
-// The durable end of a rename: the folder entry itself reaches the disk.
+// The durable end of a link or rename: the folder entry itself reaches the disk.
 void syncFolder(const std::string& folder)
 {
     FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -147,53 +169,206 @@ bool renameNoReplace(const std::string& from, const std::string& to)
         ::unlink(from.c_str());
         return true;
     }
-    if (errno == EEXIST)
-        return false;
-    struct stat st {
-    };
-    if (::lstat(to.c_str(), &st) == 0) {
-        errno = EEXIST;
-        return false;
-    }
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    return false;
 }
 
-bool hashFile(const std::string& path, std::vector<char>& buffer, Sha256::Digest& digest, int& error)
+// A file being written for the destination. Where the file system allows it
+// the file has no name at all until it is complete (O_TMPFILE), so a run
+// killed in any way leaves nothing behind; elsewhere it is named by
+// temporaryPath() in the destination folder and removed on every way out.
+class StagedFile
 {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (fd.get() < 0) {
-        error = errno;
-        return false;
-    }
-    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    Sha256 hash;
-    for (;;) {
-        const ssize_t n = readSome(fd.get(), buffer.data(), buffer.size());
-        if (n < 0) {
-            error = errno;
+public:
+    StagedFile() = default;
+    ~StagedFile() { discard(); }
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // `folder` is where the file will live, `tempFolder` the destination
+    // folder that holds named temporary files.
+    bool open(const std::string& folder, const std::string& tempFolder)
+    {
+        m_fd.reset(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644));
+        if (m_fd.get() >= 0)
+            return true;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+            return false;
+        m_tempPath = temporaryPath(tempFolder);
+        m_fd.reset(::open(m_tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644));
+        if (m_fd.get() < 0) {
+            m_tempPath.clear();
             return false;
         }
-        if (n == 0)
-            break;
-        hash.update(buffer.data(), static_cast<std::size_t>(n));
+        return true;
     }
-    digest = hash.finish();
-    return true;
+    int fd() const { return m_fd.get(); }
+
+    // Gives the file its name. `replace`: an existing entry of that name is
+    // replaced at once (never a moment without either); otherwise false with
+    // EEXIST when the name is taken.
+    bool commit(const std::string& tempFolder, const std::string& path, bool replace)
+    {
+        if (m_tempPath.empty()) {
+            const std::string linkTarget = replace ? temporaryPath(tempFolder) : path;
+            if (!linkUnnamed(linkTarget))
+                return false;
+            if (replace && ::rename(linkTarget.c_str(), path.c_str()) != 0) {
+                const int error = errno;
+                ::unlink(linkTarget.c_str());
+                errno = error;
+                return false;
+            }
+        } else {
+            if (!(replace ? ::rename(m_tempPath.c_str(), path.c_str()) == 0 : renameNoReplace(m_tempPath, path)))
+                return false;
+            m_tempPath.clear();
+        }
+        m_fd.reset();
+        return true;
+    }
+
+    void discard()
+    {
+        m_fd.reset();
+        removeTemporary(m_tempPath);
+        m_tempPath.clear();
+    }
+
+private:
+    bool linkUnnamed(const std::string& path)
+    {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != ENOENT)
+            return false;
+        // No /proc: the direct form, which needs more privilege.
+        return ::linkat(m_fd.get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+    }
+
+    FileDescriptor m_fd;
+    std::string m_tempPath;
+};
+
+// Stale temporary files of earlier runs, of exactly the backup's pattern, in
+// the destination folder only. Called with the destination's lock held, so
+// none of them belongs to a run still going.
+int removeStaleTemporaries(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!pmIsBackupTemporaryName(entry->d_name))
+            continue;
+        const std::string path = joinPath(folder, entry->d_name);
+        struct stat st {
+        };
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    if (removed > 0)
+        pmWriteLog("Backup - removed " + std::to_string(removed) + " unfinished copies of an earlier run from " +
+                   folder);
+    return removed;
 }
 
-struct CopyRequest {
-    std::string source;
-    std::string destFolder;
-    std::string finalPath;
-    bool counted = false;  // a recording: free-space check, progress, cancel
-    bool evidence = false; // hash while reading, read the copy back and compare
-    bool replace = true;   // an existing file of that name is replaced (else left alone)
+// flock() on the lock file of a destination for one run. The file is removed
+// when the run ends; a run that opened the file just before it was removed
+// finds that out after its lock is granted and starts over.
+class DestinationLock
+{
+public:
+    ~DestinationLock() { release(); }
+    enum class Result { Locked, Busy, Canceled, Failed };
+    Result acquire(const std::string& folder, bool wait, const std::atomic<bool>& canceled, BackupProgress& progress)
+    {
+        m_path = joinPath(folder, kBackupLockName);
+        for (;;) {
+            FileDescriptor fd(::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0644));
+            if (fd.get() < 0) {
+                m_error = errno;
+                return Result::Failed;
+            }
+            if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+                if (errno != EWOULDBLOCK && errno != EINTR) {
+                    m_error = errno;
+                    return Result::Failed;
+                }
+                if (!wait)
+                    return Result::Busy;
+                progress.phase.store(static_cast<int>(BackupPhase::WaitingForDestination));
+                while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+                    if (canceled.load())
+                        return Result::Canceled;
+                    const struct timespec pause = {0, 100 * 1000 * 1000};
+                    ::nanosleep(&pause, nullptr);
+                }
+            }
+            struct stat held {
+            };
+            struct stat named {
+            };
+            if (::fstat(fd.get(), &held) == 0 && ::lstat(m_path.c_str(), &named) == 0 &&
+                held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+                m_fd.reset(fd.take());
+                return Result::Locked;
+            }
+            // The run before removed the file while this one waited on it.
+        }
+    }
+    void release()
+    {
+        if (m_fd.get() < 0)
+            return;
+        ::unlink(m_path.c_str());
+        m_fd.reset();
+    }
+    int error() const { return m_error; }
+
+private:
+    FileDescriptor m_fd;
+    std::string m_path;
+    int m_error = 0;
 };
+
+struct SourceState {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime {
+    };
+    struct timespec ctime {
+    };
+};
+
+bool sameTime(const struct timespec& a, const struct timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+SourceState stateOf(const struct stat& st)
+{
+    SourceState s;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = st.st_size;
+    s.mtime = st.st_mtim;
+    s.ctime = st.st_ctim;
+    return s;
+}
+
+bool unchanged(const SourceState& a, const SourceState& b)
+{
+    return a.dev == b.dev && a.ino == b.ino && a.size == b.size && sameTime(a.mtime, b.mtime) &&
+           sameTime(a.ctime, b.ctime);
+}
 
 struct CopyOutcome {
     BackupStatus status = BackupStatus::Done;
     std::string detail;
-    bool skipped = false; // not replaced: the destination already had that name
     Sha256::Digest digest{};
     uint64_t size = 0;
     struct timespec mtime {
@@ -208,11 +383,17 @@ CopyOutcome fail(BackupStatus status, const std::string& detail)
     return out;
 }
 
-CopyOutcome copyOne(const CopyRequest& request, const BackupOptions& options, BackupProgress& progress,
-                    std::vector<char>& buffer)
+const char* const kChanged = "changed while being copied";
+
+// Writes a complete, flushed copy of `source` into `staged` (not yet named):
+// hashed while read when `evidence`, then read back and compared. The source
+// must be the same file, of the same size and times, after the copy as before.
+CopyOutcome stageCopy(const std::string& source, const std::string& folder, const std::string& tempFolder,
+                      bool evidence, StagedFile& staged, const BackupOptions& options, BackupProgress& progress,
+                      std::vector<char>& buffer)
 {
     // Never block on a FIFO or a device that poses as a recording.
-    FileDescriptor src(::open(request.source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    FileDescriptor src(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (src.get() < 0)
         return fail(BackupStatus::ReadFailed, errorText(errno));
     struct stat st {
@@ -221,125 +402,153 @@ CopyOutcome copyOne(const CopyRequest& request, const BackupOptions& options, Ba
         return fail(BackupStatus::ReadFailed, errorText(errno));
     if (!S_ISREG(st.st_mode))
         return fail(BackupStatus::ReadFailed, "not a regular file");
+    const SourceState before = stateOf(st);
     const uint64_t size = static_cast<uint64_t>(st.st_size);
 
-    if (request.counted) {
-        struct statvfs vfs {
-        };
-        if (::statvfs(request.destFolder.c_str(), &vfs) != 0)
-            return fail(BackupStatus::WriteFailed, errorText(errno));
-        const uint64_t available = static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;
-        if (available < size + kSpareBytes)
-            return fail(BackupStatus::NoSpace, std::string());
-    }
-
-    const std::string temp = temporaryPath(request.destFolder);
-    FileDescriptor dst(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644));
-    if (dst.get() < 0)
+    if (!staged.open(folder, tempFolder))
         return fail(BackupStatus::WriteFailed, errorText(errno));
-    // From here on every failure removes the partial copy.
-    auto abandon = [&](BackupStatus status, const std::string& detail) {
-        dst.reset();
-        removeTemporary(temp);
-        return fail(status, detail);
-    };
-
+    const int dst = staged.fd();
     ::posix_fadvise(src.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     Sha256 hash;
     uint64_t copied = 0;
     for (;;) {
         const ssize_t n = readSome(src.get(), buffer.data(), buffer.size());
         if (n < 0)
-            return abandon(BackupStatus::ReadFailed, errorText(errno));
+            return fail(BackupStatus::ReadFailed, errorText(errno));
         if (n == 0)
             break;
         const auto length = static_cast<std::size_t>(n);
-        if (request.evidence)
+        if (evidence)
             hash.update(buffer.data(), length);
-        if (!writeAll(dst.get(), buffer.data(), length))
-            return abandon(BackupStatus::WriteFailed, errorText(errno));
+        if (!writeAll(dst, buffer.data(), length))
+            return fail(BackupStatus::WriteFailed, errorText(errno));
         copied += length;
-        if (request.counted) {
-            const uint64_t done = progress.bytesDone.fetch_add(length) + length;
-            if (options.onBlock)
-                options.onBlock(done);
-        }
+        const uint64_t done = progress.bytesDone.fetch_add(length) + length;
+        if (options.onBlock)
+            options.onBlock(done);
         // Cancel before waiting for the disk: a stopped copy has nothing to wait for.
         if (progress.canceled.load())
-            return abandon(BackupStatus::Canceled, std::string());
-        if (!writeBehind(dst.get(), copied - length, length))
-            return abandon(BackupStatus::WriteFailed, errorText(errno));
+            return fail(BackupStatus::Canceled, std::string());
+        if (!writeBehind(dst, copied - length, length))
+            return fail(BackupStatus::WriteFailed, errorText(errno));
     }
-    // A recording that shrank, grew or went away while it was read is not
-    // the file the user chose: its copy is not a backup of anything.
-    if (copied != size)
-        return abandon(BackupStatus::ReadFailed, "the file changed while it was copied");
-    struct stat now {
+    // A source rewritten, cut, grown, replaced or removed while it was read is
+    // not the file the user chose: its copy is not a backup of anything. The
+    // camera may rewrite a file in place at the same size, which only the
+    // times tell.
+    struct stat afterFd {
     };
-    if (::stat(request.source.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)
-        return abandon(BackupStatus::ReadFailed, "the file disappeared while it was copied");
+    struct stat afterPath {
+    };
+    if (::stat(source.c_str(), &afterPath) != 0)
+        return fail(BackupStatus::ReadFailed, "it disappeared while being copied (" + errorText(errno) + ")");
+    if (::fstat(src.get(), &afterFd) != 0 || copied != size || !unchanged(before, stateOf(afterFd)) ||
+        !unchanged(before, stateOf(afterPath)))
+        return fail(BackupStatus::SourceChanged, kChanged);
 
     // Keep the source's permission bits (a protected recording stays
     // read-only, which is how an event recording without a prefix is known)
     // and its modification time (the copy files under the same day).
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fsync(dst.get()) != 0 || ::fchmod(dst.get(), st.st_mode & 07777) != 0 ||
-        ::futimens(dst.get(), times) != 0)
-        return abandon(BackupStatus::WriteFailed, errorText(errno));
-    if (!dst.close()) {
-        const int error = errno;
-        removeTemporary(temp);
-        return fail(BackupStatus::WriteFailed, errorText(error));
-    }
+    if (::fsync(dst) != 0 || ::fchmod(dst, st.st_mode & 07777) != 0 || ::futimens(dst, times) != 0)
+        return fail(BackupStatus::WriteFailed, errorText(errno));
 
     CopyOutcome out;
     out.size = copied;
     out.mtime = st.st_mtim;
-    if (request.evidence) {
+    if (evidence) {
         out.digest = hash.finish();
-        Sha256::Digest readBack{};
-        int error = 0;
-        if (!hashFile(temp, buffer, readBack, error)) {
-            removeTemporary(temp);
-            return fail(BackupStatus::VerifyFailed, "cannot read the copy back: " + errorText(error));
+        Sha256 back;
+        for (uint64_t at = 0;;) {
+            const ssize_t n = ::pread(dst, buffer.data(), buffer.size(), static_cast<off_t>(at));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return fail(BackupStatus::VerifyFailed, "cannot read the copy back: " + errorText(errno));
+            }
+            if (n == 0)
+                break;
+            back.update(buffer.data(), static_cast<std::size_t>(n));
+            at += static_cast<uint64_t>(n);
         }
-        if (readBack != out.digest) {
-            removeTemporary(temp);
-            return fail(BackupStatus::VerifyFailed, "the copy read back differs from the recording");
-        }
+        if (back.finish() != out.digest)
+            return fail(BackupStatus::VerifyFailed, "the copy read back differs from the source");
     }
-
-    const bool renamed = request.replace ? ::rename(temp.c_str(), request.finalPath.c_str()) == 0
-                                         : renameNoReplace(temp, request.finalPath);
-    if (!renamed) {
-        const int error = errno;
-        removeTemporary(temp);
-        if (!request.replace && error == EEXIST) {
-            out.skipped = true;
-            return out;
-        }
-        return fail(BackupStatus::WriteFailed, errorText(error));
-    }
-    syncFolder(request.destFolder);
     return out;
 }
 
-// A package file made in memory: written under a temporary name, flushed, renamed.
-bool writeWholeFile(const std::string& folder, const std::string& path, const std::string& text,
-                    std::string& detail)
+// Whether a destination file already holds exactly the source's bytes.
+bool sameContent(const std::string& source, const std::string& dest, std::vector<char>& a, std::vector<char>& b)
 {
-    const std::string temp = temporaryPath(folder);
-    FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644));
-    bool ok = fd.get() >= 0 && writeAll(fd.get(), text.data(), text.size()) && ::fsync(fd.get()) == 0;
-    ok = fd.close() && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        detail = errorText(errno);
-        removeTemporary(temp);
+    struct stat ss {
+    };
+    struct stat ds {
+    };
+    if (::stat(source.c_str(), &ss) != 0 || ::lstat(dest.c_str(), &ds) != 0 || !S_ISREG(ss.st_mode) ||
+        !S_ISREG(ds.st_mode) || ss.st_size != ds.st_size)
         return false;
+    FileDescriptor fs(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    FileDescriptor fd(::open(dest.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fs.get() < 0 || fd.get() < 0)
+        return false;
+    for (;;) {
+        const ssize_t n = readSome(fs.get(), a.data(), a.size());
+        if (n < 0)
+            return false;
+        std::size_t got = 0;
+        while (got < static_cast<std::size_t>(n)) {
+            const ssize_t m = readSome(fd.get(), b.data() + got, static_cast<std::size_t>(n) - got);
+            if (m <= 0)
+                return false;
+            got += static_cast<std::size_t>(m);
+        }
+        if (std::memcmp(a.data(), b.data(), got) != 0)
+            return false;
+        if (n == 0)
+            return readSome(fd.get(), b.data(), 1) == 0;
     }
-    syncFolder(folder);
-    return true;
+}
+
+bool isFolder(const std::string& path)
+{
+    struct stat st {
+    };
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Logs in the destination that the application would read as the track of
+// `finalRecording` instead of `finalLog` (the log arriving with it, "" when
+// it has none) came with an older recording of that name: they go, so the
+// recording is never shown with another card's positions. Only files in the
+// destination folder itself, never one that this run places.
+void removeShadowingLogs(const std::string& finalRecording, const std::string& finalLog,
+                         const std::set<std::string>& placed)
+{
+    const std::string folder = parentOf(finalRecording);
+    for (int round = 0; round < 8; ++round) {
+        const std::string found = pmGetGpsLogFile(
+            finalRecording, [&](const std::string& p) { return p == finalLog || pmIsFileExist(p); }, isFolder);
+        if (found.empty() || found == finalLog || parentOf(found) != folder || placed.count(found))
+            return;
+        struct stat st {
+        };
+        if (::lstat(found.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::unlink(found.c_str()) != 0)
+            return;
+        pmWriteLog("Backup - removed " + found + ", the track log of the recording replaced");
+    }
+}
+
+// A file the package writes itself, under its final name in the package
+// folder (the folder is the package's own until SHA256SUMS is in it).
+bool writeWholeFile(const std::string& path, const std::string& text, std::string& detail)
+{
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644));
+    bool ok = fd.get() >= 0 && writeAll(fd.get(), text.data(), text.size()) && ::fsync(fd.get()) == 0;
+    const int error = errno;
+    ok = fd.close() && ok;
+    if (!ok)
+        detail = errorText(error);
+    return ok;
 }
 
 // Tabs, line breaks and backslashes in names, written so each file stays on one line.
@@ -355,13 +564,13 @@ std::string utcText(const struct timespec& when)
     return pmFormatUtcTime(std::chrono::system_clock::from_time_t(when.tv_sec));
 }
 
-std::string localText(std::chrono::system_clock::time_point when)
+std::string localText(std::chrono::system_clock::time_point when, const char* format)
 {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
     localtime_r(&t, &local);
     char text[80];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
+    std::strftime(text, sizeof text, format, &local);
     return text;
 }
 
@@ -382,6 +591,28 @@ BackupResult result(BackupStatus status, const std::string& file, const std::str
     r.detail = detail;
     r.copied = copied;
     return r;
+}
+
+bool hashFile(const std::string& path, std::vector<char>& buffer, Sha256::Digest& digest, int& error)
+{
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0) {
+        error = errno;
+        return false;
+    }
+    Sha256 hash;
+    for (;;) {
+        const ssize_t n = readSome(fd.get(), buffer.data(), buffer.size());
+        if (n < 0) {
+            error = errno;
+            return false;
+        }
+        if (n == 0)
+            break;
+        hash.update(buffer.data(), static_cast<std::size_t>(n));
+    }
+    digest = hash.finish();
+    return true;
 }
 
 // A file the package wrote itself: hashed from what is on disk.
@@ -406,16 +637,85 @@ bool addWrittenFile(const std::string& folder, const std::string& name, std::vec
     return true;
 }
 
+// A new package folder, made exclusively: never one that exists already.
+std::string makePackageFolder(const std::string& dest, int& error)
+{
+    const std::string base = "Evidence-" + localText(pmNow(), "%Y%m%d-%H%M%S");
+    for (int n = 1; n < 10000; ++n) {
+        const std::string path = joinPath(dest, n == 1 ? base : base + "-" + std::to_string(n));
+        if (::mkdir(path.c_str(), 0755) == 0)
+            return path;
+        if (errno != EEXIST) {
+            error = errno;
+            return std::string();
+        }
+    }
+    error = EEXIST;
+    return std::string();
+}
+
+void removePackageFolder(const std::string& folder)
+{
+    if (folder.empty())
+        return;
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    if (ec)
+        pmWriteLog("Backup - cannot remove the unfinished package " + folder + ": " + ec.message());
+    else
+        pmWriteLog("Backup - removed the unfinished package " + folder);
+    syncFolder(parentOf(folder));
+}
+
+// The recording's track log, unless the rules name the recording itself
+// (a recording called "X.txt").
+std::string companionLog(const std::string& recording)
+{
+    const std::string log = pmGetGpsLogFile(recording);
+    return log == recording ? std::string() : log;
+}
+
+std::string describeFailure(BackupStatus status, const std::string& file, const std::string& detail)
+{
+    return pmDescribeBackupResult(result(status, file, detail, 0));
+}
+
 } // namespace
+
+bool pmIsBackupTemporaryName(const std::string& name)
+{
+    // ".rovix-part-" <digits> "-" <digits>, nothing else.
+    const std::string prefix = kBackupTemporaryPrefix;
+    if (name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    std::size_t i = prefix.size();
+    const auto digits = [&] {
+        const std::size_t start = i;
+        while (i < name.size() && name[i] >= '0' && name[i] <= '9')
+            ++i;
+        return i > start;
+    };
+    if (!digits() || i >= name.size() || name[i] != '-')
+        return false;
+    ++i;
+    return digits() && i == name.size();
+}
 
 uint64_t pmBackupTotalSize(const std::vector<std::string>& recordings)
 {
     uint64_t total = 0;
+    std::set<std::string> logs;
     for (const std::string& path : recordings) {
-        struct stat st {
-        };
-        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            total += static_cast<uint64_t>(st.st_size);
+        std::vector<std::string> files{path};
+        const std::string log = companionLog(path);
+        if (!log.empty() && logs.insert(log).second)
+            files.push_back(log);
+        for (const std::string& file : files) {
+            struct stat st {
+            };
+            if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                total += static_cast<uint64_t>(st.st_size);
+        }
     }
     return total;
 }
@@ -432,24 +732,35 @@ BackupResult pmCheckBackupDestination(const std::string& destFolder,
         return result(BackupStatus::NoDestination, destFolder, "not a folder", 0);
     if (!pmIsWritable(destFolder) || ::access(destFolder.c_str(), W_OK | X_OK) != 0)
         return result(BackupStatus::NoDestination, destFolder, "the folder is read-only", 0);
-    std::set<std::string> names;
+    // Names in the destination: each recording's, and each log's (a log
+    // shared by two recordings is one file).
+    std::map<std::string, std::string> names;
     for (const std::string& recording : recordings) {
         const std::string name = pmGetFileName(recording, false);
-        const auto slash = recording.find_last_of('/');
-        const std::string parent = slash == std::string::npos ? "."
-                                   : slash == 0               ? "/"
-                                                              : recording.substr(0, slash);
         struct stat folder {
         };
-        if (::stat(parent.c_str(), &folder) == 0 && folder.st_dev == dest.st_dev &&
+        if (::stat(parentOf(recording).c_str(), &folder) == 0 && folder.st_dev == dest.st_dev &&
             folder.st_ino == dest.st_ino)
             return result(BackupStatus::SourceInDestination, recording, "the destination holds the recording",
                           0);
         if (pmIsSameFile(joinPath(destFolder, name), recording))
             return result(BackupStatus::SourceInDestination, recording, "the destination holds the recording",
                           0);
-        if (!names.insert(name).second)
+        if (!names.emplace(name, recording).second)
             return result(BackupStatus::DuplicateName, recording, "another recording has the same name", 0);
+        const std::string log = companionLog(recording);
+        if (!log.empty()) {
+            const std::string logName = pmGetFileName(log, false);
+            if (pmIsSameFile(joinPath(destFolder, logName), log))
+                return result(BackupStatus::SourceInDestination, log, "the destination holds the track log", 0);
+            const auto [at, added] = names.emplace(logName, log);
+            if (!added && at->second != log)
+                return result(BackupStatus::DuplicateName, log, "another file has the same name", 0);
+            if (logName == kBackupLockName || pmIsBackupTemporaryName(logName))
+                return result(BackupStatus::ReservedName, log, std::string(), 0);
+        }
+        if (name == kBackupLockName || pmIsBackupTemporaryName(name))
+            return result(BackupStatus::ReservedName, recording, std::string(), 0);
     }
     return result(BackupStatus::Done, std::string(), std::string(), 0);
 }
@@ -457,114 +768,209 @@ BackupResult pmCheckBackupDestination(const std::string& destFolder,
 BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::string>& recordings,
                          const BackupOptions& options, BackupProgress& progress)
 {
-    const BackupResult checked = pmCheckBackupDestination(destFolder, recordings);
+    BackupResult checked = pmCheckBackupDestination(destFolder, recordings);
     if (checked.status != BackupStatus::Done)
         return checked;
 
-    std::vector<char> buffer(std::max<std::size_t>(options.blockSize, 4096));
-    std::vector<PackageEntry> entries;
-    std::vector<std::string> notes;
+    DestinationLock lock;
+    switch (lock.acquire(destFolder, options.waitForDestination, progress.canceled, progress)) {
+    case DestinationLock::Result::Locked:
+        break;
+    case DestinationLock::Result::Busy:
+        return result(BackupStatus::Busy, destFolder, std::string(), 0);
+    case DestinationLock::Result::Canceled:
+        return result(BackupStatus::Canceled, std::string(), std::string(), 0);
+    case DestinationLock::Result::Failed:
+        return result(BackupStatus::NoDestination, destFolder, errorText(lock.error()), 0);
+    }
+    progress.phase.store(static_cast<int>(BackupPhase::Copying));
+    // Before anything is judged: the space they hold counts as free.
+    removeStaleTemporaries(destFolder);
+
+    std::vector<BackupItem> items;
+    for (const std::string& recording : recordings)
+        items.push_back({recording, BackupItemOutcome::NotReached, std::string()});
+    std::string package;
+    std::string recordingsFolder = destFolder;
+    if (options.evidence) {
+        int error = 0;
+        package = makePackageFolder(destFolder, error);
+        if (package.empty()) {
+            BackupResult r = result(BackupStatus::WriteFailed, destFolder, errorText(error), 0);
+            r.items = items;
+            return r;
+        }
+        recordingsFolder = joinPath(package, "recordings");
+        if (::mkdir(recordingsFolder.c_str(), 0755) != 0) {
+            BackupResult r = result(BackupStatus::WriteFailed, recordingsFolder, errorText(errno), 0);
+            removePackageFolder(package);
+            r.items = items;
+            return r;
+        }
+        pmWriteLog("Backup - evidence package " + package);
+    }
+    // Every way out after this point: the items, and no unfinished package.
     int copied = 0;
-    for (const std::string& recording : recordings) {
+    int identical = 0;
+    const auto finish = [&](BackupStatus status, const std::string& file, const std::string& detail) {
+        BackupResult r = result(status, file, detail, copied);
+        r.identical = identical;
+        r.items = items;
+        if (status != BackupStatus::Done)
+            removePackageFolder(package);
+        else
+            r.packageFolder = package;
+        progress.phase.store(static_cast<int>(BackupPhase::Finished));
+        return r;
+    };
+
+    std::vector<char> buffer(std::max<std::size_t>(options.blockSize, 4096));
+    std::vector<char> other(buffer.size());
+    std::vector<PackageEntry> entries;
+    std::set<std::string> placed; // paths this run has put in place
+    std::map<std::string, std::string> logsPlaced; // log source -> its copy
+    for (std::size_t index = 0; index < recordings.size(); ++index) {
+        const std::string& recording = recordings[index];
+        BackupItem& item = items[index];
+        progress.current.store(static_cast<int>(index));
         pmWriteLog("sourcePath : " + recording + " destFolderPath:" + destFolder);
         if (progress.canceled.load())
-            return result(BackupStatus::Canceled, recording, std::string(), copied);
-        CopyRequest request;
-        request.source = recording;
-        request.destFolder = destFolder;
-        request.finalPath = joinPath(destFolder, pmGetFileName(recording, false));
-        request.counted = true;
-        request.evidence = options.evidence;
-        const CopyOutcome out = copyOne(request, options, progress, buffer);
-        if (out.status != BackupStatus::Done) {
-            pmWriteLog("Backup - " + recording + " not copied: " +
-                       pmDescribeBackupResult(result(out.status, recording, out.detail, copied)));
-            return result(out.status, recording, out.detail, copied);
-        }
-        ++copied;
-        entries.push_back(
-            {pmGetFileName(recording, false), recording, out.size, out.mtime, Sha256::toHex(out.digest)});
+            return finish(BackupStatus::Canceled, recording, std::string());
 
-        // The companion log: not counted, its failure does not stop the job,
-        // and a log already in the destination is left as it is.
-        const std::string log = pmGetGpsLogFile(recording);
-        if (log.empty())
-            continue;
-        const std::string logName = pmGetFileName(log, false);
-        CopyRequest logRequest;
-        logRequest.source = log;
-        logRequest.destFolder = destFolder;
-        logRequest.finalPath = joinPath(destFolder, logName);
-        logRequest.evidence = options.evidence;
-        logRequest.replace = false;
-        struct stat existing {
+        const std::string name = pmGetFileName(recording, false);
+        const std::string finalPath = joinPath(recordingsFolder, name);
+        const std::string log = companionLog(recording);
+        const std::string logName = log.empty() ? std::string() : pmGetFileName(log, false);
+        const std::string finalLog = log.empty() ? std::string() : joinPath(recordingsFolder, logName);
+        const bool logDone = !log.empty() && logsPlaced.count(log);
+
+        // Already there with the very same bytes: nothing to copy (plain
+        // backup only; a package folder is always new).
+        struct stat sourceStat {
         };
+        struct stat logStat {
+        };
+        const uint64_t recordingSize =
+            ::stat(recording.c_str(), &sourceStat) == 0 ? static_cast<uint64_t>(sourceStat.st_size) : 0;
+        const uint64_t logSize =
+            !log.empty() && !logDone && ::stat(log.c_str(), &logStat) == 0 ? static_cast<uint64_t>(logStat.st_size) : 0;
+        const bool recordingSame = !options.evidence && sameContent(recording, finalPath, buffer, other);
+        const bool logSame = log.empty() || logDone || (!options.evidence && sameContent(log, finalLog, buffer, other));
+        if (recordingSame && logSame) {
+            progress.bytesDone.fetch_add(recordingSize + logSize);
+            item.outcome = BackupItemOutcome::Identical;
+            ++copied;
+            ++identical;
+            placed.insert(finalPath);
+            if (!log.empty()) {
+                logsPlaced.emplace(log, finalLog);
+                placed.insert(finalLog);
+            }
+            pmWriteLog("Backup - " + recording + " is already in " + destFolder + " with identical content");
+            continue;
+        }
+
+        const auto failed = [&](BackupStatus status, const std::string& file, const std::string& detail) {
+            const std::string why = describeFailure(status, file, detail);
+            item.outcome = status == BackupStatus::Canceled ? BackupItemOutcome::NotReached : BackupItemOutcome::Failed;
+            item.reason = why;
+            pmWriteLog("Backup - " + recording + " not copied: " + (why.empty() ? "canceled" : why));
+            return finish(status, file, detail);
+        };
+
+        struct statvfs vfs {
+        };
+        if (::statvfs(recordingsFolder.c_str(), &vfs) != 0)
+            return failed(BackupStatus::WriteFailed, recording, errorText(errno));
+        const uint64_t available = static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+        const uint64_t needed = (recordingSame ? 0 : recordingSize) + (logSame ? 0 : logSize);
+        if (available < needed + kSpareBytes)
+            return failed(BackupStatus::NoSpace, logSame ? recording : recording + " and its track log " + log,
+                          std::string());
+
+        StagedFile stagedRecording;
+        StagedFile stagedLog;
+        CopyOutcome recordingOut;
         CopyOutcome logOut;
-        if (::lstat(logRequest.finalPath.c_str(), &existing) == 0)
-            logOut.skipped = true;
-        else
-            logOut = copyOne(logRequest, options, progress, buffer);
-        if (logOut.status != BackupStatus::Done) {
-            pmWriteLog("Backup - track log " + log + " not copied: " + logOut.detail);
-            if (options.evidence)
-                notes.push_back(logName + ": not copied (" + logOut.detail + ")");
-            continue;
+        if (!recordingSame) {
+            recordingOut = stageCopy(recording, recordingsFolder, destFolder, options.evidence, stagedRecording,
+                                     options, progress, buffer);
+            if (recordingOut.status != BackupStatus::Done)
+                return failed(recordingOut.status, recording, recordingOut.detail);
+        } else {
+            progress.bytesDone.fetch_add(recordingSize);
         }
-        if (!options.evidence)
-            continue;
-        if (!logOut.skipped) {
-            entries.push_back({logName, log, logOut.size, logOut.mtime, Sha256::toHex(logOut.digest)});
-            continue;
+        if (!logSame) {
+            logOut = stageCopy(log, recordingsFolder, destFolder, options.evidence, stagedLog, options, progress,
+                               buffer);
+            if (logOut.status != BackupStatus::Done)
+                return failed(logOut.status, log, logOut.detail);
+        } else if (!log.empty() && !logDone) {
+            progress.bytesDone.fetch_add(logSize);
         }
-        // The destination had a log of that name before: it belongs in the
-        // package only when it holds the very bytes of the source's log.
-        Sha256::Digest source{};
-        Sha256::Digest there{};
-        int error = 0;
-        struct stat st {
-        };
-        if (hashFile(log, buffer, source, error) && hashFile(logRequest.finalPath, buffer, there, error) &&
-            source == there && ::stat(logRequest.finalPath.c_str(), &st) == 0)
-            entries.push_back(
-                {logName, log, static_cast<uint64_t>(st.st_size), st.st_mtim, Sha256::toHex(there)});
-        else
-            notes.push_back(logName + ": already in the folder and different from " + log +
-                            "; left untouched and not covered by SHA256SUMS");
-    }
-    if (!options.evidence)
-        return result(BackupStatus::Done, std::string(), std::string(), copied);
 
-    // The tracks, as the application loads them, in three formats.
-    const std::string tracksFolder = joinPath(destFolder, "tracks");
+        // Both complete: into place together. Logs that would be read as
+        // this recording's track go first, so that at no moment is the new
+        // recording shown with an older card's log.
+        if (!options.evidence)
+            removeShadowingLogs(finalPath, log.empty() ? std::string() : finalLog, placed);
+        if (!recordingSame && !stagedRecording.commit(destFolder, finalPath, !options.evidence))
+            return failed(BackupStatus::WriteFailed, recording, errorText(errno));
+        if (!logSame && !stagedLog.commit(destFolder, finalLog, !options.evidence)) {
+            const int error = errno;
+            if (!recordingSame)
+                ::unlink(finalPath.c_str());
+            return failed(BackupStatus::WriteFailed, log, errorText(error));
+        }
+        syncFolder(recordingsFolder);
+        ++copied;
+        item.outcome = BackupItemOutcome::Copied;
+        placed.insert(finalPath);
+        if (!log.empty()) {
+            logsPlaced.emplace(log, finalLog);
+            placed.insert(finalLog);
+        }
+        if (options.evidence) {
+            entries.push_back({"recordings/" + name, recording, recordingOut.size, recordingOut.mtime,
+                               Sha256::toHex(recordingOut.digest)});
+            if (!logSame)
+                entries.push_back({"recordings/" + logName, log, logOut.size, logOut.mtime,
+                                   Sha256::toHex(logOut.digest)});
+        }
+    }
+    progress.current.store(static_cast<int>(recordings.size()));
+    if (!options.evidence) {
+        lock.release();
+        return finish(BackupStatus::Done, std::string(), std::string());
+    }
+
+    // The tracks, as the application loads them, in three formats, each
+    // named after the recording's whole file name.
+    progress.phase.store(static_cast<int>(BackupPhase::Packaging));
+    const std::string tracksFolder = joinPath(package, "tracks");
+    if (::mkdir(tracksFolder.c_str(), 0755) != 0)
+        return finish(BackupStatus::WriteFailed, tracksFolder, errorText(errno));
     const std::string creator = options.application + (options.version.empty() ? "" : " " + options.version);
-    std::set<std::string> stems;
     std::string detail;
     for (const std::string& recording : recordings) {
+        if (progress.canceled.load())
+            return finish(BackupStatus::Canceled, std::string(), std::string());
         GpsList list;
         const TrackLoadResult loaded = loadTrack(
             recording, [&] { return options.videoSeconds ? options.videoSeconds(recording) : 0.0; }, list);
         if (!pmTrackHasPositions(list))
             continue;
-        if (::mkdir(tracksFolder.c_str(), 0755) != 0 && errno != EEXIST)
-            return result(BackupStatus::WriteFailed, tracksFolder, errorText(errno), copied);
-        std::string stem = pmGetFileName(recording, true);
-        if (!stems.insert(stem).second)
-            stem = pmGetFileName(recording, false);
+        const std::string name = pmGetFileName(recording, false);
         for (const auto& [format, ext] :
              {std::pair{TrackFormat::Kml, ".kml"}, std::pair{TrackFormat::Gpx, ".gpx"},
               std::pair{TrackFormat::Csv, ".csv"}}) {
-            const std::string name = "tracks/" + stem + ext;
-            const std::string path = joinPath(destFolder, name);
-            const std::string temp = temporaryPath(tracksFolder);
-            const TrackExportResult written =
-                pmExportTrack(format, temp, list, recording, loaded.sourcePath, creator);
-            if (written != TrackExportResult::Ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-                const int error = errno;
-                removeTemporary(temp);
-                return result(BackupStatus::WriteFailed, path, errorText(error), copied);
-            }
-            if (!addWrittenFile(destFolder, name, buffer, entries, detail))
-                return result(BackupStatus::WriteFailed, path, detail, copied);
+            const std::string relative = "tracks/" + name + ext;
+            const std::string path = joinPath(package, relative);
+            if (pmExportTrack(format, path, list, recording, loaded.sourcePath, creator, name) !=
+                TrackExportResult::Ok)
+                return finish(BackupStatus::WriteFailed, path, errorText(errno ? errno : EIO));
+            if (!addWrittenFile(package, relative, buffer, entries, detail))
+                return finish(BackupStatus::WriteFailed, path, detail);
         }
     }
     syncFolder(tracksFolder);
@@ -573,35 +979,35 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
     std::string text = creator + "\nEvidence package\n";
     text += "Source folder: " + escapeField(options.sourceFolder) + "\n";
     const auto now = pmNow();
-    text += "Packaged: " + pmFormatUtcTime(now) + " (local " + localText(now) + ")\n";
+    text += "Packaged: " + pmFormatUtcTime(now) + " (local " + localText(now, "%Y-%m-%d %H:%M:%S %z") + ")\n";
     text += "Files: " + std::to_string(entries.size()) + " (and this file; SHA256SUMS covers them all)\n\n";
     text += "size\tmodified (UTC)\tfile\tsource\n";
     for (const PackageEntry& e : entries)
         text += std::to_string(e.size) + "\t" + utcText(e.mtime) + "\t" + escapeField(e.name) + "\t" +
                 escapeField(e.source) + "\n";
-    if (!notes.empty()) {
-        text += "\nNotes\n";
-        for (const std::string& note : notes)
-            text += escapeField(note) + "\n";
-    }
-    const std::string packagePath = joinPath(destFolder, "package.txt");
-    if (!writeWholeFile(destFolder, packagePath, text, detail) ||
-        !addWrittenFile(destFolder, "package.txt", buffer, entries, detail))
-        return result(BackupStatus::WriteFailed, packagePath, detail, copied);
+    const std::string packagePath = joinPath(package, "package.txt");
+    if (!writeWholeFile(packagePath, text, detail) ||
+        !addWrittenFile(package, "package.txt", buffer, entries, detail))
+        return finish(BackupStatus::WriteFailed, packagePath, detail);
 
+    // Last: the checksums, complete before they have their name.
     std::string sums;
     for (const PackageEntry& e : entries)
         sums += pmSha256SumLine(e.digest, e.name);
-    const std::string sumsPath = joinPath(destFolder, "SHA256SUMS");
-    if (!writeWholeFile(destFolder, sumsPath, sums, detail))
-        return result(BackupStatus::WriteFailed, sumsPath, detail, copied);
-    return result(BackupStatus::Done, std::string(), std::string(), copied);
+    const std::string sumsPath = joinPath(package, "SHA256SUMS");
+    StagedFile stagedSums;
+    if (!stagedSums.open(package, destFolder) || !writeAll(stagedSums.fd(), sums.data(), sums.size()) ||
+        ::fsync(stagedSums.fd()) != 0 || !stagedSums.commit(destFolder, sumsPath, false))
+        return finish(BackupStatus::WriteFailed, sumsPath, errorText(errno));
+    syncFolder(package);
+    lock.release();
+    return finish(BackupStatus::Done, std::string(), std::string());
 }
 
 std::string pmSha256SumLine(const std::string& hexDigest, const std::string& name)
 {
     // sha256sum marks an escaped name with a leading backslash and then reads
-    // \\ and \n inside it.
+    // \\, \n and \r inside it.
     std::string escaped;
     bool needsEscape = false;
     for (char c : name) {
@@ -610,6 +1016,9 @@ std::string pmSha256SumLine(const std::string& hexDigest, const std::string& nam
             needsEscape = true;
         } else if (c == '\n') {
             escaped += "\\n";
+            needsEscape = true;
+        } else if (c == '\r') {
+            escaped += "\\r";
             needsEscape = true;
         } else {
             escaped += c;
@@ -631,11 +1040,17 @@ std::string pmDescribeBackupResult(const BackupResult& r)
     case BackupStatus::SourceInDestination:
         return r.file + " is in the destination folder; a backup must go to another folder";
     case BackupStatus::DuplicateName:
-        return r.file + " has the same name as another chosen recording";
+        return r.file + " has the same name as another chosen recording or its log";
+    case BackupStatus::ReservedName:
+        return r.file + " has a name the backup keeps for itself";
+    case BackupStatus::Busy:
+        return r.file + " is in use by another backup";
     case BackupStatus::NoSpace:
         return "not enough free space for " + r.file;
     case BackupStatus::ReadFailed:
         return with("cannot read " + r.file);
+    case BackupStatus::SourceChanged:
+        return r.file + " " + kChanged;
     case BackupStatus::WriteFailed:
         return with("cannot write the copy of " + r.file);
     case BackupStatus::VerifyFailed:

@@ -1,26 +1,52 @@
 #pragma once
 // The backup copy without any window: recordings copied one after another
-// into a folder, each followed by its companion track log, and optionally an
-// evidence package (the tracks as KML, GPX and CSV, a description of every
-// file, and SHA256SUMS for `sha256sum -c`).
+// into a folder, each together with its companion track log, and optionally
+// an evidence package.
 //
-// A copy is written under a temporary name beside its destination, flushed to
-// disk, given the source's modification time, then renamed into place: an
-// interrupted job never leaves a half file under a recording's name, and an
-// existing file of that name is replaced only by a complete copy. The job
-// runs on whatever thread calls pmRunBackup; the only state it shares is
-// BackupProgress, whose fields are atomics.
+// A recording and its log are one unit. Both are written first as unnamed
+// files (O_TMPFILE) in the destination, flushed, given the source's times and
+// mode, checked against the source's size, modification and change times,
+// and only then linked into place; an existing file of either name is
+// replaced by the pair together, so a recording and its log always come from
+// the same card. Where the file system has no unnamed files, the copy in
+// progress is named ".rovix-part-<pid>-<n>" in the destination folder itself;
+// files of exactly that pattern are removed at the start of every run. A
+// destination file with identical content counts as already copied.
+//
+// One run per destination: the run holds flock() on ".rovix-backup.lock" in
+// the destination (removed when the run ends).
+//
+// An evidence package is a new folder in the destination,
+// "Evidence-YYYYMMDD-HHMMSS" (then "-2", "-3", ...), made exclusively and
+// never reused: recordings/ (each recording and its log), tracks/ (KML, GPX
+// and CSV named after the recording's whole file name), package.txt, and
+// SHA256SUMS, written last, so a folder without it is visibly not a package.
+// A failed or canceled run removes its folder.
+//
+// The job runs on whatever thread calls pmRunBackup; the only state it shares
+// is BackupProgress, whose fields are atomics.
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+enum class BackupPhase : int {
+    Starting,
+    WaitingForDestination, // another backup holds the destination
+    Copying,
+    Packaging, // tracks, package.txt, SHA256SUMS
+    Finished,
+};
+
 struct BackupProgress {
-    // Bytes of recordings copied so far in the whole job (logs not counted).
+    // Bytes of recordings and logs copied (or found identical) so far.
     std::atomic<uint64_t> bytesDone{0};
     // Set by whoever wants the job to stop; read after every block.
     std::atomic<bool> canceled{false};
+    // Index of the recording being copied (-1 before the first).
+    std::atomic<int> current{-1};
+    std::atomic<int> phase{static_cast<int>(BackupPhase::Starting)};
 };
 
 struct BackupOptions {
@@ -34,8 +60,11 @@ struct BackupOptions {
     // Bytes read and written per block: large enough to run at the disk's
     // speed, small enough that Cancel is seen within a few milliseconds.
     std::size_t blockSize = 1 << 20;
-    // Called on the job's thread after each block of a recording (tests use
-    // it to change the world mid-copy).
+    // When another run holds the destination: wait (until it ends or the job
+    // is canceled) instead of returning Busy.
+    bool waitForDestination = false;
+    // Called on the job's thread after each block of a recording or log
+    // (tests use it to change the world mid-copy).
     std::function<void(uint64_t bytesDone)> onBlock;
 };
 
@@ -44,34 +73,58 @@ enum class BackupStatus {
     Canceled,
     NoDestination,       // missing, not a folder, or not writable
     SourceInDestination, // the destination holds a recording, or is one of them
-    DuplicateName,       // two recordings would land on the same name
+    DuplicateName,       // two recordings (or logs) would land on the same name
+    ReservedName,        // a recording or log has a name the backup uses itself
+    Busy,                // another backup is writing into the destination
     NoSpace,             // the free-space check failed before the copy
-    ReadFailed,          // the recording could not be opened or read, or changed or vanished while copied
-    WriteFailed,         // the copy could not be created, written, flushed or renamed
+    ReadFailed,          // the recording or its log could not be opened or read, or vanished
+    SourceChanged,       // the recording or its log changed while it was copied
+    WriteFailed,         // a copy could not be created, written, flushed or linked into place
     VerifyFailed,        // a copy read back differs from the bytes read from the source
+};
+
+enum class BackupItemOutcome { NotReached, Copied, Identical, Failed };
+
+struct BackupItem {
+    std::string recording;
+    BackupItemOutcome outcome = BackupItemOutcome::NotReached;
+    std::string reason; // for Failed: what went wrong, readable
 };
 
 struct BackupResult {
     BackupStatus status = BackupStatus::Done;
-    std::string file;   // the recording (or package file) concerned, when one is
+    std::string file;   // the recording (or log, or package file) concerned, when one is
     std::string detail; // the system's reason, when there is one
-    int copied = 0;     // recordings complete in the destination
+    int copied = 0;     // recordings complete in the destination (identical ones included)
+    int identical = 0;  // of those, the ones already there with identical content
+    std::vector<BackupItem> items; // one per recording, in the order given
+    std::string packageFolder;     // the evidence package made (empty when none is left)
 };
 
-// Bytes the job counts: the sizes of the recordings (a missing one counts 0).
+// The documented names the backup keeps for itself in a destination.
+extern const char* const kBackupLockName;       // ".rovix-backup.lock"
+extern const char* const kBackupTemporaryPrefix; // ".rovix-part-" then "<pid>-<n>"
+// Whether a file name is one of the backup's own temporary names.
+bool pmIsBackupTemporaryName(const std::string& name);
+
+// Bytes the job counts: the sizes of the recordings and their logs (a missing
+// file counts 0).
 uint64_t pmBackupTotalSize(const std::vector<std::string>& recordings);
 // The checks made before anything is written: the destination exists, is a
 // writable folder, is not the folder of any recording nor holds one of them
-// under its name, and no two recordings share a file name.
+// under its name, no two recordings share a file name, and no recording or
+// log uses a name the backup keeps for itself.
 BackupResult pmCheckBackupDestination(const std::string& destFolder,
                                       const std::vector<std::string>& recordings);
 // The whole job, in the order given. Stops at the first failure (the
-// recording concerned is removed from the destination, the ones before it
-// stay) or when canceled. Writes the log lines of each copy.
+// recording concerned and its log are removed from the destination, the ones
+// before it stay; an evidence package is removed whole) or when canceled.
+// Writes the log lines of each copy.
 BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::string>& recordings,
                          const BackupOptions& options, BackupProgress& progress);
 // One line of SHA256SUMS for a file name relative to the package, escaped as
-// sha256sum does for names holding a backslash or a line break.
+// GNU sha256sum does for names holding a backslash, a line feed or a carriage
+// return (a leading backslash, then \\, \n and \r in the name).
 std::string pmSha256SumLine(const std::string& hexDigest, const std::string& name);
 // A readable sentence for a result ("" for Done).
 std::string pmDescribeBackupResult(const BackupResult& result);

@@ -269,12 +269,13 @@ std::string pmFormatKmlTime(std::chrono::system_clock::time_point when)
     return text;
 }
 
-KmlResult pmOutputKML(const std::string& path, const GpsList* list)
+KmlResult pmOutputKML(const std::string& path, const GpsList* list, const std::string& documentName)
 {
     if (!list || list->GetDataCount() == 0)
         return KmlResult::NoTrack;
     const auto slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string name =
+        !documentName.empty() ? documentName : slash == std::string::npos ? path : path.substr(slash + 1);
     const std::string description = pmFormatKmlTime(kmlNow());
 
     KmlSave kml;

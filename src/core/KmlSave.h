@@ -59,8 +59,9 @@ private:
 std::string pmFormatKmlTime(std::chrono::system_clock::time_point when);
 
 enum class KmlResult { Ok, NoTrack, WriteFailed };
-// Writes the document of a track: name = last component of the path,
-// description = the export time. NoTrack (and no file) for a null or empty
-// track; WriteFailed when the file cannot be created or written, in which case
-// the partial file is removed.
-KmlResult pmOutputKML(const std::string& path, const GpsList* list);
+// Writes the document of a track: name = `documentName`, or the last
+// component of the path when that is empty; description = the export time.
+// NoTrack (and no file) for a null or empty track; WriteFailed when the file
+// cannot be created or written, in which case the partial file is removed.
+KmlResult pmOutputKML(const std::string& path, const GpsList* list,
+                      const std::string& documentName = std::string());

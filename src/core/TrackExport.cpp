@@ -215,7 +215,7 @@ TrackFormat pmTrackFormatForPath(const std::string& path)
 
 TrackExportResult pmExportTrack(TrackFormat format, const std::string& outputPath, const GpsList& list,
                                 const std::string& recordingPath, const std::string& trackSourcePath,
-                                const std::string& creator)
+                                const std::string& creator, const std::string& kmlName)
 {
     for (const std::string& source : {recordingPath, trackSourcePath, pmGetGpsLogFile(recordingPath)})
         if (pmIsSameFile(outputPath, source))
@@ -223,7 +223,7 @@ TrackExportResult pmExportTrack(TrackFormat format, const std::string& outputPat
     if (!pmTrackHasPositions(list))
         return TrackExportResult::NoTrack;
     if (format == TrackFormat::Kml) {
-        switch (pmOutputKML(outputPath, &list)) {
+        switch (pmOutputKML(outputPath, &list, kmlName)) {
         case KmlResult::Ok:
             return TrackExportResult::Ok;
         case KmlResult::NoTrack:

@@ -41,7 +41,8 @@ enum class TrackExportResult { Ok, NoTrack, WriteFailed, WouldOverwriteSource };
 // in `format`. NoTrack (and no file) without positions; WouldOverwriteSource
 // (and nothing touched) when the output is the recording or a track log it
 // reads, under whatever name; WriteFailed when the file cannot be created or
-// written, in which case nothing of it is left.
+// written, in which case nothing of it is left. `kmlName` is the KML
+// document's name (the output's file name when empty).
 TrackExportResult pmExportTrack(TrackFormat format, const std::string& outputPath, const GpsList& list,
                                 const std::string& recordingPath, const std::string& trackSourcePath,
-                                const std::string& creator);
+                                const std::string& creator, const std::string& kmlName = std::string());

@@ -209,6 +209,8 @@ void AppDelegate::startBackup(const QString& destFolder, bool evidence)
     options.version = pmGetVersionString().toStdString();
     options.sourceFolder = nativeOf(mCurFolder);
     options.videoSeconds = [](const std::string& path) { return pmGetMediaDurationSeconds(path); };
+    // Another backup into the same folder (the tool, or a second window): wait for it.
+    options.waitForDestination = true;
     if (m_backupOptionsHook)
         m_backupOptionsHook(options);
 
@@ -242,7 +244,14 @@ void AppDelegate::finishBackup(const BackupResult& result)
         message = pmLoadString(QStringLiteral("IDS_ERR_BACKUP_IN_SOURCE")).arg(name);
         break;
     case BackupStatus::DuplicateName:
+    case BackupStatus::ReservedName:
         message = pmLoadString(QStringLiteral("IDS_ERR_BACKUP_SAME_NAME")).arg(name);
+        break;
+    case BackupStatus::Busy:
+        message = pmLoadString(QStringLiteral("IDS_ERR_BACKUP_IN_USE"));
+        break;
+    case BackupStatus::SourceChanged:
+        message = pmLoadString(QStringLiteral("IDS_ERR_BACKUP_CHANGED")).arg(name);
         break;
     case BackupStatus::ReadFailed:
         message = pmLoadString(QStringLiteral("IDS_ERR_BACKUP_READ")).arg(name);

@@ -1,18 +1,37 @@
 // rovixtool backup: the application's backup copy on the command line, on the
 // same engine. Exit 0 when every recording was copied (and, with --evidence,
-// verified and packaged), 1 when one failed (named on stderr; its partial copy
-// is removed and the rest are not copied), 2 for bad arguments or a
-// destination that cannot be used.
+// verified and packaged; the package folder is printed), 1 when one failed
+// (named on stderr; its partial copies are removed and the rest are not
+// copied), 2 for bad arguments or a destination that cannot be used, at once
+// when another backup is writing into it. SIGINT, SIGTERM and SIGHUP stop
+// the copy as Cancel does (nothing unfinished is left), then end the process
+// by that signal.
 #include "tool/Commands.h"
 
 #include "core/BackupEngine.h"
 #include "library/MediaDuration.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+namespace
+{
+
+std::atomic<bool>* g_cancel = nullptr;
+volatile std::sig_atomic_t g_signal = 0;
+
+void onSignal(int signal)
+{
+    g_signal = signal;
+    if (g_cancel)
+        g_cancel->store(true);
+}
+
+} // namespace
 
 const char* toolCreator()
 {
@@ -42,13 +61,30 @@ int runBackupCommand(int argc, char** argv)
     options.videoSeconds = [](const std::string& path) { return pmGetMediaDurationSeconds(path); };
 
     BackupProgress progress;
+    g_cancel = &progress.canceled;
+    struct sigaction action {
+    };
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
     const BackupResult r = pmRunBackup(dest, recordings, options, progress);
+    if (const int signal = g_signal) {
+        std::fprintf(stderr, "rovixtool: backup: stopped by signal %d; nothing unfinished is left\n", signal);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return 1;
+    }
     switch (r.status) {
     case BackupStatus::Done:
+        if (!r.packageFolder.empty())
+            std::printf("%s\n", r.packageFolder.c_str());
         return 0;
     case BackupStatus::NoDestination:
     case BackupStatus::SourceInDestination:
     case BackupStatus::DuplicateName:
+    case BackupStatus::ReservedName:
+    case BackupStatus::Busy:
         std::fprintf(stderr, "rovixtool: backup: %s\n", pmDescribeBackupResult(r).c_str());
         return 2;
     default:

@@ -56,7 +56,7 @@ TEST_F(BackupEngineTest, CopiesEachRecordingWithItsLogByteForByteAndKeepsTimes)
     const std::string a = recording("FILE210315-081100_M.MP4", 3 * 1024 * 1024 + 17, ".log");
     const std::string empty = recording("FILE210315-081200_M.MP4", 0, ".txt");
     const std::string c = recording("FILE210315-081300_M.MP4", 70000, ".nmea");
-    // A log of that name is already there: it stays as it is, the recording is replaced.
+    // A log of that name is already there (another card's): it is replaced with the recording.
     writeFile(dest + "/FILE210315-081300_M.nmea", "older log");
     writeFile(dest + "/FILE210315-081300_M.MP4", "an older copy");
     ::chmod(c.c_str(), 0444); // a protected recording stays protected
@@ -79,18 +79,22 @@ TEST_F(BackupEngineTest, CopiesEachRecordingWithItsLogByteForByteAndKeepsTimes)
     EXPECT_EQ(fs::file_size(dest + "/FILE210315-081200_M.MP4"), 0u);
     EXPECT_EQ(readFile(dest + "/FILE210315-081100_M.log"), readFile(card + "/FILE210315-081100_M.log"));
     EXPECT_EQ(readFile(dest + "/FILE210315-081200_M.txt"), readFile(card + "/FILE210315-081200_M.txt"));
-    EXPECT_EQ(readFile(dest + "/FILE210315-081300_M.nmea"), "older log");
+    EXPECT_EQ(readFile(dest + "/FILE210315-081300_M.nmea"), readFile(card + "/FILE210315-081300_M.nmea"));
     EXPECT_EQ(fs::status(dest + "/FILE210315-081300_M.MP4").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 
-    // The count moves per block and ends at the recordings' total (logs not counted).
+    // The count moves per block and ends at the total of the recordings and their logs.
     const uint64_t total = pmBackupTotalSize({a, empty, c});
-    EXPECT_EQ(total, 3u * 1024 * 1024 + 17 + 70000);
+    uint64_t logs = 0;
+    for (const char* log : {"FILE210315-081100_M.log", "FILE210315-081200_M.txt", "FILE210315-081300_M.nmea"})
+        logs += fs::file_size(card + "/" + log);
+    EXPECT_EQ(total, 3u * 1024 * 1024 + 17 + 70000 + logs);
     EXPECT_EQ(progress.bytesDone.load(), total);
     ASSERT_GE(counts.size(), 13u);
     EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
     EXPECT_EQ(partialFiles(dest), 0);
-    EXPECT_EQ(pmBackupTotalSize({a, root + "/missing.MP4"}), fs::file_size(a));
+    EXPECT_EQ(pmBackupTotalSize({a, root + "/missing.MP4"}),
+              fs::file_size(a) + fs::file_size(card + "/FILE210315-081100_M.log"));
 }
 
 TEST_F(BackupEngineTest, CancelDuringTheSecondOfThreeKeepsTheFirstAndRemovesThePartial)
@@ -101,8 +105,9 @@ TEST_F(BackupEngineTest, CancelDuringTheSecondOfThreeKeepsTheFirstAndRemovesTheP
     BackupOptions options;
     options.blockSize = 64 * 1024;
     BackupProgress progress;
+    const uint64_t firstPair = pmBackupTotalSize({a});
     options.onBlock = [&](uint64_t done) {
-        if (done >= (1u << 20) + 5 * 64 * 1024)
+        if (done >= firstPair + 5 * 64 * 1024)
             progress.canceled.store(true);
     };
     const BackupResult r = pmRunBackup(dest, {a, b, c}, options, progress);
@@ -115,7 +120,7 @@ TEST_F(BackupEngineTest, CancelDuringTheSecondOfThreeKeepsTheFirstAndRemovesTheP
     EXPECT_FALSE(fs::exists(dest + "/FILE210315-081300_M.MP4"));
     EXPECT_EQ(partialFiles(dest), 0);
     // Cancel is seen after the block that set it, not at the end of the file.
-    EXPECT_EQ(progress.bytesDone.load(), (1u << 20) + 5 * 64 * 1024);
+    EXPECT_EQ(progress.bytesDone.load(), firstPair + 5 * 64 * 1024);
 }
 
 TEST_F(BackupEngineTest, RefusesDestinationsThatHoldARecordingBeforeWritingAnything)
@@ -153,8 +158,9 @@ TEST_F(BackupEngineTest, ASourceThatVanishesOrChangesMidCopyFailsAndLeavesNoCopy
     const std::string c = recording("FILE210315-081300_M.MP4", 1 << 20);
     BackupOptions options;
     options.blockSize = 64 * 1024;
+    const uint64_t firstPair = pmBackupTotalSize({a});
     options.onBlock = [&](uint64_t done) {
-        if (done == (1u << 20) + 64 * 1024)
+        if (done >= firstPair + 64 * 1024 && fs::exists(b))
             fs::remove(b);
     };
     BackupProgress progress;
@@ -177,7 +183,7 @@ TEST_F(BackupEngineTest, ASourceThatVanishesOrChangesMidCopyFailsAndLeavesNoCopy
     };
     BackupProgress again;
     r = pmRunBackup(dest, {c}, options, again);
-    EXPECT_EQ(r.status, BackupStatus::ReadFailed);
+    EXPECT_EQ(r.status, BackupStatus::SourceChanged);
     EXPECT_TRUE(fs::is_empty(dest));
 
     // Not a regular file at all: refused without waiting on it.
@@ -194,14 +200,19 @@ TEST_F(BackupEngineTest, ACopyThatDoesNotReadBackTheSameFailsVerification)
     BackupOptions options;
     options.evidence = true;
     options.blockSize = 200000;
-    // After the last block is written, one byte of the copy changes on its way to disk.
+    // After the last block is written, one byte of the copy changes on its
+    // way to disk (the copy has no name yet: reached through this process's
+    // open files).
     options.onBlock = [&](uint64_t) {
-        for (const auto& e : fs::directory_iterator(dest))
-            if (e.path().filename().string().rfind(".rovix-part-", 0) == 0) {
-                std::fstream f(e.path(), std::ios::in | std::ios::out | std::ios::binary);
-                f.seekp(1234);
-                f.put('\x5a' ^ readFile(a)[1234]);
-            }
+        for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code ec;
+            const std::string target = fs::read_symlink(e.path(), ec).string();
+            if (ec || target.rfind(dest + "/", 0) != 0 || target.find("/recordings/") == std::string::npos)
+                continue;
+            std::fstream f(e.path(), std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(1234);
+            f.put('\x5a' ^ readFile(a)[1234]);
+        }
     };
     BackupProgress progress;
     const BackupResult r = pmRunBackup(dest, {a}, options, progress);
@@ -213,13 +224,14 @@ TEST_F(BackupEngineTest, ACopyThatDoesNotReadBackTheSameFailsVerification)
 TEST_F(BackupEngineTest, EvidencePackageIsAccountedForBySha256sum)
 {
     // Two recordings with NMEA logs (tracks in three formats), one without a
-    // track, and one whose name sha256sum must escape.
+    // track, and one whose name sha256sum must escape (backslash, line feed,
+    // carriage return).
     mediagen::NmeaSpec wanted;
     wanted.drive.seconds = 12;
     const std::string a = recording("FILE210315-083000_M.MP4", 300000);
     ASSERT_TRUE(mediagen::writeNmeaLog(card + "/FILE210315-083000_M.NMEA", wanted));
-    const std::string odd = recording("FILE210315-083100_M\\odd\nname.MP4", 1000);
-    ASSERT_TRUE(mediagen::writeNmeaLog(card + "/FILE210315-083100_M\\odd\nname.log", wanted));
+    const std::string odd = recording("FILE210315-083100_M\\odd\nname\r.MP4", 1000);
+    ASSERT_TRUE(mediagen::writeNmeaLog(card + "/FILE210315-083100_M\\odd\nname\r.log", wanted));
     const std::string plain = recording("FILE210315-083200_M.MP4", 4096);
     BackupOptions options;
     options.evidence = true;
@@ -229,42 +241,52 @@ TEST_F(BackupEngineTest, EvidencePackageIsAccountedForBySha256sum)
     BackupProgress progress;
     const BackupResult r = pmRunBackup(dest, {a, odd, plain}, options, progress);
     ASSERT_EQ(r.status, BackupStatus::Done) << pmDescribeBackupResult(r);
+    // One folder of its own, named after the moment of packaging; nothing else in DEST.
+    const std::string pkg = r.packageFolder;
+    ASSERT_EQ(pkg.rfind(dest + "/Evidence-", 0), 0u) << pkg;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dest), fs::directory_iterator()), 1);
 
-    for (const char* name : {"tracks/FILE210315-083000_M.kml", "tracks/FILE210315-083000_M.gpx",
-                             "tracks/FILE210315-083000_M.csv", "package.txt", "SHA256SUMS"})
-        EXPECT_TRUE(fs::exists(dest + "/" + name)) << name;
-    EXPECT_FALSE(fs::exists(dest + "/tracks/FILE210315-083200_M.gpx"));
+    for (const char* name :
+         {"recordings/FILE210315-083000_M.MP4", "recordings/FILE210315-083000_M.NMEA",
+          "tracks/FILE210315-083000_M.MP4.kml", "tracks/FILE210315-083000_M.MP4.gpx",
+          "tracks/FILE210315-083000_M.MP4.csv", "package.txt", "SHA256SUMS"})
+        EXPECT_TRUE(fs::exists(pkg + "/" + name)) << name;
+    EXPECT_FALSE(fs::exists(pkg + "/tracks/FILE210315-083200_M.MP4.gpx"));
+    // The KML document is named after the recording.
+    EXPECT_NE(readFile(pkg + "/tracks/FILE210315-083000_M.MP4.kml").find("<name><![CDATA[FILE210315-083000_M.MP4]]>"),
+              std::string::npos);
 
-    const std::string package = readFile(dest + "/package.txt");
+    const std::string package = readFile(pkg + "/package.txt");
     EXPECT_EQ(package.rfind("Rovix Manager 9.8.7\n", 0), 0u) << package;
     EXPECT_NE(package.find("Source folder: " + card), std::string::npos);
-    EXPECT_NE(package.find("300000\t2021-03-15T08:11:00Z\tFILE210315-083000_M.MP4"), std::string::npos)
+    EXPECT_NE(package.find("300000\t2021-03-15T08:11:00Z\trecordings/FILE210315-083000_M.MP4"),
+              std::string::npos)
         << package;
-    EXPECT_NE(package.find("FILE210315-083100_M\\\\odd\\nname.MP4"), std::string::npos);
+    EXPECT_NE(package.find("FILE210315-083100_M\\\\odd\\nname\\r.MP4"), std::string::npos);
 
     // Every file of the package is listed, and sha256sum agrees with each line.
-    const std::string sums = readFile(dest + "/SHA256SUMS");
+    const std::string sums = readFile(pkg + "/SHA256SUMS");
     int lines = 0;
     for (char ch : sums)
         lines += ch == '\n';
     EXPECT_EQ(lines, 3 + 2 + 6 + 1); // recordings, logs, tracks, package.txt
-    Shell check = shell("cd '" + dest + "' && sha256sum --strict -c SHA256SUMS");
+    Shell check = shell("cd '" + pkg + "' && sha256sum --strict -c SHA256SUMS");
     EXPECT_EQ(check.status, 0) << check.out;
 
     // One byte of one copy changed: sha256sum names it.
     {
-        std::fstream f(dest + "/FILE210315-083000_M.MP4", std::ios::in | std::ios::out | std::ios::binary);
+        std::fstream f(pkg + "/recordings/FILE210315-083000_M.MP4", std::ios::in | std::ios::out | std::ios::binary);
         f.seekg(150000);
         const char old = static_cast<char>(f.get());
         f.seekp(150000);
         f.put(static_cast<char>(old ^ 1));
     }
-    check = shell("cd '" + dest + "' && sha256sum -c SHA256SUMS");
+    check = shell("cd '" + pkg + "' && sha256sum -c SHA256SUMS");
     EXPECT_NE(check.status, 0);
-    EXPECT_NE(check.out.find("FILE210315-083000_M.MP4: FAILED"), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("recordings/FILE210315-083000_M.MP4: FAILED"), std::string::npos) << check.out;
 
     // The GPX is well formed and gpsbabel reads back one point per sample with a position.
-    const std::string gpx = dest + "/tracks/FILE210315-083000_M.gpx";
+    const std::string gpx = pkg + "/tracks/FILE210315-083000_M.MP4.gpx";
     EXPECT_EQ(shell("xmllint --noout '" + gpx + "'").status, 0);
     const Shell points = shell("gpsbabel -t -i gpx -f '" + gpx + "' -o unicsv -F - | tail -n +2 | wc -l");
     ASSERT_EQ(points.status, 0) << points.out;
@@ -324,8 +346,11 @@ TEST_F(SmallMountTest, FullDiskReadOnlyVolumeAndPulledCard)
     const std::string second = recording("FILE210315-081300_M.MP4", 5 * 1024 * 1024);
     BackupOptions options;
     options.blockSize = 256 * 1024;
+    const uint64_t firstPair = pmBackupTotalSize({first});
+    bool filled = false;
     options.onBlock = [&](uint64_t done) {
-        if (done == 100000 + 256 * 1024) {
+        if (done >= firstPair + 256 * 1024 && !filled) {
+            filled = true;
             std::ofstream filler(small.dir + "/filler", std::ios::binary);
             const std::string chunk(64 * 1024, 'x');
             for (int i = 0; i < 200 && filler.write(chunk.data(), chunk.size()); ++i) {

@@ -102,10 +102,15 @@ TEST_F(ExportCommandsTest, BackupExitsByOutcome)
 {
     ToolResult r = tool("backup --evidence '" + root + "/out' '" + noLog + "' '" + withLog + "'", err);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(slurp(root + "/out/FILE210315-083000_M.MP4"), slurp(withLog));
-    EXPECT_TRUE(fs::exists(root + "/out/FILE210315-083000_M.log"));
-    EXPECT_TRUE(fs::exists(root + "/out/tracks/FILE210315-083000_M.gpx"));
-    EXPECT_EQ(std::system(("cd '" + root + "/out' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
+    // The package is a folder of its own in the destination.
+    std::string pkg;
+    for (const auto& e : fs::directory_iterator(root + "/out"))
+        pkg = e.path().string();
+    ASSERT_NE(pkg.find("/Evidence-"), std::string::npos) << pkg;
+    EXPECT_EQ(slurp(pkg + "/recordings/FILE210315-083000_M.MP4"), slurp(withLog));
+    EXPECT_TRUE(fs::exists(pkg + "/recordings/FILE210315-083000_M.log"));
+    EXPECT_TRUE(fs::exists(pkg + "/tracks/FILE210315-083000_M.MP4.gpx"));
+    EXPECT_EQ(std::system(("cd '" + pkg + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
 
     // A recording that cannot be read: 1, named, nothing after it copied.
     fs::create_directories(root + "/out2");
