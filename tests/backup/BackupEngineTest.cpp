@@ -9,7 +9,10 @@
 #include "core/Sha256.h"
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/statvfs.h>
+#include <thread>
 
 using namespace backuptest;
 
@@ -296,6 +299,91 @@ TEST_F(BackupEngineTest, EvidencePackageIsAccountedForBySha256sum)
         ++trkpt;
     EXPECT_EQ(trkpt, 12);
     EXPECT_EQ(std::stoi(points.out), trkpt);
+}
+
+TEST_F(BackupEngineTest, ASourceRewrittenInPlaceDuringItsCopyIsNotCertified)
+{
+    // The camera rewrites a recording in place at the same size: only the times tell.
+    const std::string a = recording("FILE210315-081100_M.MP4", 1 << 20, ".log");
+    const std::string log = card + "/FILE210315-081100_M.log";
+    for (bool evidence : {false, true}) {
+        for (const std::string& victim : {a, log}) {
+            // Times of their own from the past, as a card's files have.
+            mediagen::setFileTime(a, 1615795860);
+            mediagen::setFileTime(log, 1615795860);
+            BackupOptions options;
+            options.evidence = evidence;
+            options.blockSize = 64 * 1024;
+            bool done = false;
+            options.onBlock = [&](uint64_t bytes) {
+                // Mid-recording, or after the log's only block.
+                if (done || bytes < (victim == a ? 128u * 1024 : fs::file_size(a) + 1))
+                    return;
+                done = true;
+                std::fstream f(victim, std::ios::in | std::ios::out | std::ios::binary);
+                f.seekp(0);
+                f.put('#');
+            };
+            BackupProgress progress;
+            const BackupResult r = pmRunBackup(dest, {a}, options, progress);
+            EXPECT_EQ(r.status, BackupStatus::SourceChanged) << victim << " evidence " << evidence;
+            EXPECT_EQ(r.file, victim);
+            EXPECT_NE(pmDescribeBackupResult(r).find("changed while being copied"), std::string::npos);
+            ASSERT_EQ(r.items.size(), 1u);
+            EXPECT_EQ(r.items[0].outcome, BackupItemOutcome::Failed);
+            EXPECT_TRUE(r.packageFolder.empty());
+            // Nothing of it stays: not the recording, not its log, no package.
+            EXPECT_TRUE(fs::is_empty(dest)) << victim << " evidence " << evidence;
+        }
+    }
+}
+
+TEST_F(BackupEngineTest, OneRunPerDestinationTheOtherWaitsOrIsTurnedAway)
+{
+    const std::string a = recording("FILE210315-081100_M.MP4", 100000, ".log");
+    const int held = ::open((dest + "/.rovix-backup.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    BackupProgress busy;
+    BackupResult r = pmRunBackup(dest, {a}, BackupOptions(), busy);
+    EXPECT_EQ(r.status, BackupStatus::Busy);
+    EXPECT_EQ(pmDescribeBackupResult(r), dest + " is in use by another backup");
+
+    // The application's way: it waits, and can be canceled while it waits.
+    BackupOptions waiting;
+    waiting.waitForDestination = true;
+    BackupProgress progress;
+    std::thread job([&] { r = pmRunBackup(dest, {a}, waiting, progress); });
+    for (int i = 0; i < 2000 && progress.phase.load() != int(BackupPhase::WaitingForDestination); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(progress.phase.load(), int(BackupPhase::WaitingForDestination));
+    EXPECT_FALSE(fs::exists(dest + "/FILE210315-081100_M.MP4"));
+    ::close(held); // the other run ends (without removing its lock file)
+    job.join();
+    EXPECT_EQ(r.status, BackupStatus::Done) << pmDescribeBackupResult(r);
+    EXPECT_EQ(readFile(dest + "/FILE210315-081100_M.MP4"), readFile(a));
+    EXPECT_FALSE(fs::exists(dest + "/.rovix-backup.lock"));
+    // A copy already there byte for byte counts as copied without being written again.
+    BackupProgress again;
+    r = pmRunBackup(dest, {a}, BackupOptions(), again);
+    EXPECT_EQ(r.status, BackupStatus::Done);
+    EXPECT_EQ(r.identical, 1);
+    ASSERT_EQ(r.items.size(), 1u);
+    EXPECT_EQ(r.items[0].outcome, BackupItemOutcome::Identical);
+    EXPECT_EQ(again.bytesDone.load(), pmBackupTotalSize({a}));
+
+    const int again2 = ::open((dest + "/.rovix-backup.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_EQ(::flock(again2, LOCK_EX), 0);
+    BackupProgress canceled;
+    std::thread stopper([&] {
+        for (int i = 0; i < 2000 && canceled.phase.load() != int(BackupPhase::WaitingForDestination); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        canceled.canceled.store(true);
+    });
+    r = pmRunBackup(dest, {a}, waiting, canceled);
+    stopper.join();
+    EXPECT_EQ(r.status, BackupStatus::Canceled);
+    ::close(again2);
 }
 
 TEST(Sha256Test, MatchesSha256sumOnRealFilesWithAndWithoutTheCpuInstructions)
