@@ -48,9 +48,13 @@ bool parseWord(const std::string& word, double& value)
 float parseCoordinate(const std::string& word, std::size_t degreeDigits)
 {
     const char* p = word.data();
+    for (std::size_t i = 0; i < degreeDigits; ++i)
+        if (p[i] < '0' || p[i] > '9')
+            return 0;
     const long degrees = pmParseLeadingInt(p, p + degreeDigits);
     double minutes = 0;
-    if (!pmParseDecimal(p + degreeDigits, p + word.size(), minutes))
+    if (p[degreeDigits] == '+' || p[degreeDigits] == '-' ||
+        !pmParseDecimal(p + degreeDigits, p + word.size(), minutes) || minutes >= 60)
         return 0;
     const auto result = static_cast<float>(static_cast<double>(degrees) + minutes / 60.0);
     return std::isfinite(result) ? result : 0.0f;
@@ -63,14 +67,27 @@ bool pmParseDecimal(const char* begin, const char* end, double& value)
     const char* p = begin;
     while (p < end && isBlank(*p))
         ++p;
-    if (p < end && *p == '+') {
+    while (end > p && isBlank(end[-1]))
+        --end;
+    // Plain decimal only: a sign, digits, a point, digits. No hexadecimal,
+    // no exponent, no "inf" or "nan", nothing after the number.
+    const char* number = p;
+    if (p < end && (*p == '+' || *p == '-'))
         ++p;
-        if (p < end && *p == '-')
-            return false;
-    }
+    const char* digits = p;
+    int count = 0;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p)
+        ++count;
+    if (p < end && *p == '.')
+        for (++p; p < end && *p >= '0' && *p <= '9'; ++p)
+            ++count;
+    if (count == 0 || p != end || p - digits > 64)
+        return false;
     double parsed = 0;
-    const auto result = std::from_chars(p, end, parsed, std::chars_format::general);
-    if (result.ec != std::errc() || !std::isfinite(parsed))
+    // from_chars takes no "+".
+    const auto result = std::from_chars(*number == '+' ? number + 1 : number, end, parsed,
+                                        std::chars_format::fixed);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(parsed))
         return false;
     value = parsed;
     return true;
@@ -102,6 +119,7 @@ bool GpsParser::ParseFile(const std::string& path, GpsList* list)
     m_fLastValidLongitude = 0;
     m_bStartOfLine = false;
     m_nGpsDataCount = 0;
+    m_nBadChecksums = 0;
 
     // Only a regular file is read, and the open does not block: a FIFO or a
     // device named like a log would otherwise hang the caller for good.
@@ -154,6 +172,9 @@ bool GpsParser::ParseFile(const std::string& path, GpsList* list)
             break;
     }
     std::fclose(file);
+    if (m_nBadChecksums > 0)
+        pmWriteLog("GpsParser::ParseFile() - " + std::to_string(m_nBadChecksums) +
+                   " sentences with a wrong checksum skipped");
     return true;
 }
 
@@ -244,9 +265,41 @@ bool GpsParser::ParseGpsWords(const std::string& sentence)
     return true;
 }
 
-bool GpsParser::ParseSentence(const std::string& sentence)
+int GpsParser::hexDigit(char c)
 {
-    if (!m_poGpsList || !ParseGpsWords(sentence))
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool GpsParser::ParseSentence(const std::string& text)
+{
+    if (!m_poGpsList)
+        return false;
+    // A checksum ("*" and two hexadecimal digits after the last character
+    // summed) that is present must be right: a sentence damaged on the card
+    // would otherwise be read as a real fix somewhere else. It is taken off
+    // before the words are split. A sentence without one is read as it is.
+    std::string sentence = text;
+    const auto star = sentence.find('*');
+    if (star != std::string::npos) {
+        unsigned sum = 0;
+        for (std::size_t i = 1; i < star; ++i)
+            sum ^= static_cast<unsigned char>(sentence[i]);
+        const bool wellFormed = sentence.size() == star + 3 && hexDigit(sentence[star + 1]) >= 0 &&
+                                hexDigit(sentence[star + 2]) >= 0;
+        if (!wellFormed ||
+            static_cast<unsigned>(hexDigit(sentence[star + 1]) * 16 + hexDigit(sentence[star + 2])) != sum) {
+            ++m_nBadChecksums;
+            return false;
+        }
+        sentence.resize(star);
+    }
+    if (!ParseGpsWords(sentence))
         return false;
     const std::string& id = m_Words[0];
     if (id == "$GPRMC" || id == "$GNRMC") {
@@ -292,8 +345,9 @@ void GpsParser::ParseGPRMC()
     double knots = 0;
     if (!m_Words[7].empty() && parseWord(m_Words[7], knots)) {
         speed = static_cast<float>(knots * m_MPHPerKnot * 1.6);
-        if (!std::isfinite(speed))
-            speed = 0;
+        // No car drives faster: a corrupt value is no reading (-1), not a speed.
+        if (!std::isfinite(speed) || speed > kMaxSpeedKmh || speed < 0)
+            speed = -1;
     }
     float direction = -1;
     double course = 0;
@@ -333,7 +387,9 @@ void GpsParser::ParseGPGGA()
 {
     GpsData* last = m_poGpsList->GetLastData();
     double altitude = 0;
-    if (!m_Words[9].empty() && last && parseWord(m_Words[9], altitude))
+    // Outside what a road can be on, an altitude is no reading.
+    if (!m_Words[9].empty() && last && parseWord(m_Words[9], altitude) && altitude >= kMinAltitude &&
+        altitude <= kMaxAltitude)
         last->setDAltitude(altitude);
 }
 

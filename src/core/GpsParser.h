@@ -2,8 +2,11 @@
 // Reads a camera's NMEA track log into a track: one sample per position
 // sentence ($GPRMC/$GNRMC), with altitude ($GPGGA/$GNGGA) and G-sensor values
 // ($GSENSOR raw counts, $GSENSORD in g) attached to the sample last appended,
-// and the time-stamp preferences of $GTIMESTAMP. Checksums are not verified and
-// identifiers are compared exactly.
+// and the time-stamp preferences of $GTIMESTAMP. A sentence whose checksum is
+// present and wrong is skipped (the count goes to the log once per file); one
+// without a checksum is read. Identifiers are compared exactly. Numbers are
+// plain decimals; an altitude outside -500 to 10,000 m and a speed above
+// 500 km/h count as no reading of that field.
 //
 // The log is streamed in blocks through a one-sentence buffer of at most 200
 // characters, so any line length, NUL bytes or binary garbage cost linear time
@@ -24,6 +27,9 @@ public:
     static constexpr int kMaxWords = 24;
     static constexpr int kMaxWordLength = 20;
     static constexpr double kMPHPerKnot = 1.150779;
+    static constexpr float kMaxSpeedKmh = 500;
+    static constexpr double kMinAltitude = -500;
+    static constexpr double kMaxAltitude = 10000;
 
     GpsParser() = default;
 
@@ -35,7 +41,9 @@ public:
     static int64_t GetNmeaFileSize(std::FILE* file);
 
     void ProcessChar(unsigned char c);
-    bool ParseSentence(const std::string& sentence);
+    bool ParseSentence(const std::string& text);
+    // Sentences skipped so far for a wrong checksum.
+    int badChecksums() const { return m_nBadChecksums; }
     bool ParseGpsWords(const std::string& sentence);
 
     void ParseGPRMC();
@@ -61,6 +69,7 @@ private:
     // One sample per second: a log never makes a track longer than the
     // longest recording (GpsList::kMaxVideoSeconds); later samples are dropped.
     bool trackIsFull() const;
+    static int hexDigit(char c);
 
     GpsList* m_poGpsList = nullptr;
     bool m_bStartOfLine = false;
@@ -71,12 +80,12 @@ private:
     double m_MPHPerKnot = kMPHPerKnot;
     float m_fLastValidLatitude = 0;
     float m_fLastValidLongitude = 0;
+    int m_nBadChecksums = 0;
 };
 
-// Number parsing shared by the track readers: leading blanks and one sign, then
-// a decimal number in the C locale; trailing text is ignored. Text that is not
-// a number, and numbers that are not finite ("nan", "inf", "1e999"), give
-// false and leave the value alone.
+// Number parsing of the track readers: blanks around, one sign, digits with
+// at most one decimal point, nothing else (no hexadecimal, exponent, "inf" or
+// "nan"). Anything else gives false and leaves the value alone.
 bool pmParseDecimal(const char* begin, const char* end, double& value);
 // Leading blanks, a sign and decimal digits, like atoi; 0 when there are none.
 long pmParseLeadingInt(const char* begin, const char* end);

@@ -75,3 +75,18 @@ TEST(GpsGolden, AviChunks)
     EXPECT_FALSE(r.aviSensorFallback);
     expectGolden(pmFormatTrackCsv(list), "chunks.csv");
 }
+
+// Logs as the camera writes them (checksummed position sentences, its own
+// sentences without one, a header, $GSENSORD, a parked stretch without a
+// fix) read exactly as they did before checksums and number forms were checked.
+TEST(GpsGolden, GeneratedLogsReadAsBefore)
+{
+    for (const char* stem : {"FILE210315-083000_M", "FILE210315-083100_M", "FILE210315-083200_M"}) {
+        TempDir dir;
+        dir.write(std::string(stem) + ".log", readFile(kData + "generated/" + stem + ".log"));
+        GpsList list;
+        const TrackLoadResult r = loadTrack(dir.file(std::string(stem) + ".MP4"), 0.0, list);
+        EXPECT_TRUE(r.loaded) << stem;
+        EXPECT_EQ(pmFormatTrackCsv(list), readFile(kGolden + "generated/" + stem + ".csv")) << stem;
+    }
+}

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace gpstest;
@@ -12,7 +13,7 @@ namespace
 {
 
 const char kRmc[] = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
-const char kRmcV[] = "$GPRMC,123519,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
+const char kRmcV[] = "$GPRMC,123519,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*7D\r\n";
 const float kSpeed = static_cast<float>(22.4 * 1.150779 * 1.6);
 
 struct Parsed {
@@ -162,8 +163,8 @@ TEST(GpsParser, LinesWordsAndIdentifiers)
     EXPECT_EQ(p.list.GetDataCount(), 1);
 
     // "$" restarts a sentence; identifiers are exact; comments and other
-    // talkers are ignored; a checksum is not checked; no final line feed: unparsed.
-    p = parse("$GPRMC,1,A,48$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*00\n"
+    // talkers are ignored; no final line feed: unparsed.
+    p = parse("$GPRMC,1,A,48$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\n"
               "$gprmc,1,A,4807.038,N,01131.000,E,1,2\n$GLRMC,1,A,4807.038,N,01131.000,E,1,2\n"
               "$GARMC,1,A,4807.038,N,01131.000,E,1,2\n# a comment # $GPRMC,1,A,4807.038,N,01131.000,E,1,2\n"
               "$GPGSV,3,1,11\n$GPGSA,A,3\n$GPRMC,1,A,4807.038,N,01131.000,E,1,2");
@@ -243,4 +244,60 @@ TEST(GpsParser, HexConversion)
     EXPECT_EQ(v, 0xffffffffLL);
     EXPECT_FALSE(GpsParser::wxtoi(&tooLong, v));
     EXPECT_FALSE(GpsParser::wxtoi(&upper, v));
+}
+
+TEST(GpsParser, ChecksumsPlainNumbersAndPlausibleReadings)
+{
+    // Present and wrong: skipped (a damaged fix would be 444 km off), and
+    // counted once in the log. Lower-case digits are fine; no checksum is read.
+    const std::string damaged = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6B\r\n";
+    const std::string lower = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6a\r\n";
+    const std::string noSum = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W\r\n";
+    TempDir dir;
+    GpsList list;
+    GpsParser parser;
+    ASSERT_TRUE(parser.ParseFile(dir.write("t.log", damaged + kRmc + damaged + lower + noSum +
+                                                          "$GPRMC,1,A,4807.038,N,01131.000,E,1,2*\n" +
+                                                          "$GPRMC,1,A,4807.038,N,01131.000,E,1,2*6A6A\n"),
+                                 &list));
+    EXPECT_EQ(parser.badChecksums(), 4);
+    ASSERT_EQ(list.GetDataCount(), 3);
+    for (const GpsData& s : list.gpslist()) {
+        EXPECT_NEAR(s.fLatitude(), 48.1173, 1e-5);
+        EXPECT_FLOAT_EQ(s.fSpeed(), kSpeed);
+    }
+    // The checksum is not part of the last word: a camera sentence with one reads whole.
+    Parsed p = parse(std::string(kRmc) + "$GSENSOR,01,02,7f*2F\n");
+    EXPECT_EQ(p.list.GetGpsData(0)->GetSensorZ(), 127);
+
+    // Plain decimals only: hexadecimal floats, exponents, inf and nan are no numbers.
+    p = parse("$GPRMC,1,A,0x1p4,N,01131.000,E,1,2\n$GPRMC,1,A,4807.038,N,0x1p41.0,E,0x10,1e2\n"
+              "$GPRMC,1,A,48-7.038,N,01131.000,E,+1.5,inf\n$GPRMC,1,A,4807.038,N,01131.000,E,.5,90.\n");
+    ASSERT_EQ(p.list.GetDataCount(), 4);
+    EXPECT_NEAR(p.list.GetGpsData(0)->fLatitude(), 48.1173, 1e-5); // no fix of its own: back-filled
+    EXPECT_EQ(p.list.GetGpsData(0)->fSpeed(), -1.0f);
+    EXPECT_EQ(p.list.GetGpsData(1)->fSpeed(), -1.0f);
+    EXPECT_EQ(p.list.GetGpsData(1)->fDirection(), -1.0f);
+    EXPECT_EQ(p.list.GetGpsData(2)->fDirection(), -1.0f);
+    EXPECT_NEAR(p.list.GetGpsData(3)->fSpeed(), 0.5 * 1.150779 * 1.6, 1e-5);
+    EXPECT_FLOAT_EQ(p.list.GetGpsData(3)->fDirection(), 90.0f);
+    double value = 7;
+    for (const char* bad : {"1e308", "0x1p4", "nan", "-inf", "1.5.2", "", "-", "+-1", "12abc", "1 2"})
+        EXPECT_FALSE(pmParseDecimal(bad, bad + std::strlen(bad), value)) << bad;
+    EXPECT_EQ(value, 7.0);
+    for (const auto& [text, expected] : {std::pair{" -12.5 ", -12.5}, std::pair{"+3", 3.0}, std::pair{".25", 0.25}}) {
+        ASSERT_TRUE(pmParseDecimal(text, text + std::strlen(text), value)) << text;
+        EXPECT_EQ(value, expected);
+    }
+
+    // Altitudes outside -500 m to 10,000 m and speeds above 500 km/h are no readings.
+    p = parse(std::string(kRmc) + "$GPGGA,1,2,3,4,5,6,7,8,10000.5\n" + kRmc + "$GPGGA,1,2,3,4,5,6,7,8,-500\n" + kRmc +
+              "$GPGGA,1,2,3,4,5,6,7,8,99999999999999999999\n" +
+              "$GPRMC,1,A,4807.038,N,01131.000,E,270.0,1\n$GPRMC,1,A,4807.038,N,01131.000,E,272.0,1\n");
+    ASSERT_EQ(p.list.GetDataCount(), 5);
+    EXPECT_EQ(p.list.GetGpsData(0)->dAltitude(), 0.0);
+    EXPECT_EQ(p.list.GetGpsData(1)->dAltitude(), -500.0);
+    EXPECT_EQ(p.list.GetGpsData(2)->dAltitude(), 0.0);
+    EXPECT_NEAR(p.list.GetGpsData(3)->fSpeed(), 270 * 1.150779 * 1.6, 1e-3); // 497 km/h
+    EXPECT_EQ(p.list.GetGpsData(4)->fSpeed(), -1.0f);                       // 501 km/h
 }
