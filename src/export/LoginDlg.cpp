@@ -122,10 +122,7 @@ void LoginDlg::showEvent(QShowEvent* event)
 
 void LoginDlg::doLogin()
 {
-    if (!m_bWaiting) {
-        m_bWaiting = true;
-        pmStartWait();
-    }
+    startWaiting();
     const QByteArray address = SocialUpload::oauthDialogAddress(SocialUpload::webBaseUrl(), m_strFBClientID);
     pmWriteLogQ(QStringLiteral("LoginDlg::doLogin () - Address - ") + QString::fromUtf8(address));
     m_loginView->load(QUrl::fromEncoded(address, QUrl::StrictMode));
@@ -183,10 +180,7 @@ void LoginDlg::checkPermission()
 {
     pmWriteLogQ(QStringLiteral("LoginDlg::checkPermission () - start"));
     m_loginView->hide();
-    if (!m_bWaiting) {
-        m_bWaiting = true;
-        pmStartWait();
-    }
+    startWaiting();
     const QUrl url = SocialUpload::permissionsUrl(SocialUpload::graphBaseUrl(), m_strFBKey);
     pmWriteLogQ(QStringLiteral("LoginDlg::checkPermission () - query - ") +
                 SocialUpload::pmRedactToken(url.toString(QUrl::FullyEncoded), m_strFBKey));
@@ -261,12 +255,33 @@ void LoginDlg::endWaitingWindow()
     done(QDialog::Accepted);
 }
 
+void LoginDlg::startWaiting()
+{
+    if (m_bWaiting)
+        return;
+    m_bWaiting = true;
+    // The busy window pumps the window system once as it opens: it opens from
+    // the event loop, not inside the show or page-load handler that asks for it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_bWaiting && !m_bWaitShown) {
+                m_bWaitShown = true;
+                pmStartWait();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 void LoginDlg::stopWaiting()
 {
     if (!m_bWaiting)
         return;
     m_bWaiting = false;
-    pmEndWait();
+    if (m_bWaitShown) {
+        m_bWaitShown = false;
+        pmEndWait();
+    }
 }
 
 void LoginDlg::closeEvent(QCloseEvent* event)

@@ -62,6 +62,7 @@ protected:
 
 private:
     void onPermissionAnswer(int outcome);
+    void startWaiting();
     void stopWaiting();
 
     QWebEngineProfile* m_profile = nullptr;
@@ -78,7 +79,8 @@ private:
     QString mFBKeyProfile;
     int m_nPermissionTimeoutMs = kPermissionTimeoutMs;
     bool m_bStarted = false;
-    bool m_bWaiting = false;
+    bool m_bWaiting = false;   // the busy window is wanted
+    bool m_bWaitShown = false; // ... and has been opened
     bool m_bPosted = false;
     bool m_bEnded = false;
 };
