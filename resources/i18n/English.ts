@@ -171,6 +171,78 @@
         <source>%1 changed while being copied. The backup has stopped.</source>
         <translation>%1 changed while being copied. The backup has stopped.</translation>
     </message>
+    <message id="IDS_BACKUP_NOTHING_SELECTED">
+        <source>No file is selected. Please select the files to back up.</source>
+        <translation>No file is selected. Please select the files to back up.</translation>
+    </message>
+    <message id="IDS_BACKUP_N_OF_M">
+        <source>%1 of %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message id="IDS_BACKUP_BYTES">
+        <source>%1 of %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message id="IDS_BACKUP_TIME_LEFT">
+        <source>about %1 left</source>
+        <translation>about %1 left</translation>
+    </message>
+    <message id="IDS_DURATION_HOURS">
+        <source>%1 h %2 min</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+    <message id="IDS_DURATION_MINUTES">
+        <source>%1 min %2 s</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message id="IDS_DURATION_SECONDS">
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message id="IDS_BACKUP_STOPPING">
+        <source>Stopping...</source>
+        <translation>Stopping...</translation>
+    </message>
+    <message id="IDS_BACKUP_WAITING">
+        <source>Waiting for another backup into this folder to end...</source>
+        <translation>Waiting for another backup into this folder to end...</translation>
+    </message>
+    <message id="IDS_BACKUP_PACKAGING">
+        <source>Writing the evidence package...</source>
+        <translation>Writing the evidence package...</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_DONE">
+        <source>The backup is complete.</source>
+        <translation>The backup is complete.</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_CANCELED">
+        <source>The backup was canceled.</source>
+        <translation>The backup was canceled.</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_STOPPED">
+        <source>The backup has stopped.</source>
+        <translation>The backup has stopped.</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_COPIED">
+        <source>Copied: %1</source>
+        <translation>Copied: %1</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_IDENTICAL">
+        <source>Skipped as identical: %1</source>
+        <translation>Skipped as identical: %1</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_FAILED">
+        <source>Failed: %1 (%2)</source>
+        <translation>Failed: %1 (%2)</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_NOT_COPIED">
+        <source>Not copied: %1</source>
+        <translation>Not copied: %1</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_PACKAGE">
+        <source>Package folder: %1</source>
+        <translation>Package folder: %1</translation>
+    </message>
     <message id="IDS_ERR_EXPORT_FAILED">
         <source>Cannot write %1.</source>
         <translation>Cannot write %1.</translation>

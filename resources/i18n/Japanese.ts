@@ -171,6 +171,78 @@
         <source>%1 changed while being copied. The backup has stopped.</source>
         <translation>%1 がコピー中に変更されました。バックアップを中止しました。</translation>
     </message>
+    <message id="IDS_BACKUP_NOTHING_SELECTED">
+        <source>No file is selected. Please select the files to back up.</source>
+        <translation>ファイルが選択されていません。バックアップするファイルを選択してください。</translation>
+    </message>
+    <message id="IDS_BACKUP_N_OF_M">
+        <source>%1 of %2</source>
+        <translation>%1 / %2</translation>
+    </message>
+    <message id="IDS_BACKUP_BYTES">
+        <source>%1 of %2</source>
+        <translation>%1 / %2</translation>
+    </message>
+    <message id="IDS_BACKUP_TIME_LEFT">
+        <source>about %1 left</source>
+        <translation>残り約 %1</translation>
+    </message>
+    <message id="IDS_DURATION_HOURS">
+        <source>%1 h %2 min</source>
+        <translation>%1 時間 %2 分</translation>
+    </message>
+    <message id="IDS_DURATION_MINUTES">
+        <source>%1 min %2 s</source>
+        <translation>%1 分 %2 秒</translation>
+    </message>
+    <message id="IDS_DURATION_SECONDS">
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message id="IDS_BACKUP_STOPPING">
+        <source>Stopping...</source>
+        <translation>中止しています...</translation>
+    </message>
+    <message id="IDS_BACKUP_WAITING">
+        <source>Waiting for another backup into this folder to end...</source>
+        <translation>このフォルダーへの別のバックアップの終了を待っています...</translation>
+    </message>
+    <message id="IDS_BACKUP_PACKAGING">
+        <source>Writing the evidence package...</source>
+        <translation>証拠パッケージを書き込んでいます...</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_DONE">
+        <source>The backup is complete.</source>
+        <translation>バックアップが完了しました。</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_CANCELED">
+        <source>The backup was canceled.</source>
+        <translation>バックアップは中止されました。</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_STOPPED">
+        <source>The backup has stopped.</source>
+        <translation>バックアップを中止しました。</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_COPIED">
+        <source>Copied: %1</source>
+        <translation>コピー済み: %1</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_IDENTICAL">
+        <source>Skipped as identical: %1</source>
+        <translation>同一のためスキップ: %1</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_FAILED">
+        <source>Failed: %1 (%2)</source>
+        <translation>失敗: %1 (%2)</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_NOT_COPIED">
+        <source>Not copied: %1</source>
+        <translation>未コピー: %1</translation>
+    </message>
+    <message id="IDS_BACKUP_SUMMARY_PACKAGE">
+        <source>Package folder: %1</source>
+        <translation>パッケージのフォルダー: %1</translation>
+    </message>
     <message id="IDS_ERR_EXPORT_FAILED">
         <source>Cannot write %1.</source>
         <translation>%1 を書き込めません。</translation>

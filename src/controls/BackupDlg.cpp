@@ -121,6 +121,11 @@ void BackupDlg::okButtonAction()
 {
     const QList<int> rows = selectedRows();
     m_nSelCount = static_cast<int>(rows.size());
+    // Nothing chosen is a slip, not an answer: say so and stay open.
+    if (rows.isEmpty()) {
+        pmMessageBox(pmLoadString(QStringLiteral("IDS_BACKUP_NOTHING_SELECTED")));
+        return;
+    }
     if (m_nMaxSelFileCount > 0 && m_nSelCount > m_nMaxSelFileCount) {
         pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_OVER_MAX_UPLOAD")));
         return;

@@ -200,6 +200,10 @@ void AppDelegate::startBackup(const QString& destFolder, bool evidence)
         mProgressDlg->deleteLater();
     auto* progressDlg = new ProgressDlg(m_backupProgress, m_window);
     progressDlg->setLTotalSize(pmBackupTotalSize(recordings));
+    QStringList names;
+    for (const std::string& recording : recordings)
+        names << displayName(recording);
+    progressDlg->setFileNames(names);
     mProgressDlg = progressDlg;
     progressDlg->show();
 
@@ -224,8 +228,9 @@ void AppDelegate::startBackup(const QString& destFolder, bool evidence)
 void AppDelegate::finishBackup(const BackupResult& result)
 {
     m_lastBackupResult = result;
+    // The progress window stays with what became of each file until it is closed.
     if (mProgressDlg)
-        mProgressDlg->stopTimer();
+        mProgressDlg->showSummary(result);
     if (mBackupJob)
         mBackupJob->deleteLater();
     const QString name = displayName(result.file);

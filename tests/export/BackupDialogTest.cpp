@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -132,7 +133,13 @@ TEST_F(BackupDialogTest, BackupWalkFromTheButtonToFinishedCopies)
     ASSERT_TRUE(waitFor([&] { return finished.count() == 1; }));
     EXPECT_EQ(c->lastBackupResult().status, BackupStatus::Done);
     EXPECT_EQ(c->mSelFileIndexSet, (QList<int>{0, 2}));
-    EXPECT_FALSE(c->mProgressDlg && c->mProgressDlg->isVisible());
+    // The progress window stays with what became of the files, until Close.
+    ASSERT_TRUE(c->mProgressDlg && c->mProgressDlg->isVisible());
+    EXPECT_TRUE(c->mProgressDlg->summaryLabel()->text().contains(
+        pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_COPIED")).arg(2)));
+    EXPECT_EQ(c->mProgressDlg->cancelButton()->text(), pmLoadString(QStringLiteral("IDS_CLOSE")));
+    QTest::mouseClick(c->mProgressDlg->cancelButton(), Qt::LeftButton);
+    EXPECT_FALSE(c->mProgressDlg->isVisible());
     for (int i : {0, 2}) {
         const QFileInfo src(c->getFilePathInPlaylist(i));
         EXPECT_EQ(readAll(QDir(dest).filePath(src.fileName())), readAll(src.filePath()));
@@ -173,11 +180,15 @@ TEST_F(BackupDialogTest, CancelAtSelectionChooserAndEmptySelection)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(c->_backupDlg);
 
-    // OK with no row chosen ends the backup without a chooser.
+    // OK with no row chosen says so and leaves the window open; no chooser.
     c->onButtonBackup();
     ASSERT_TRUE(c->_backupDlg);
     QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
-    EXPECT_TRUE(dialogs.requests.empty());
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_EQ(dialogs.requests[0].kind, DialogRequest::Kind::MessageBox);
+    EXPECT_EQ(dialogs.requests[0].text, pmLoadString(QStringLiteral("IDS_BACKUP_NOTHING_SELECTED")));
+    EXPECT_TRUE(c->_backupDlg->isVisible());
+    QTest::mouseClick(c->_backupDlg->cancelButton(), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     // The chooser cancelled: no progress window, nothing written.
@@ -186,7 +197,7 @@ TEST_F(BackupDialogTest, CancelAtSelectionChooserAndEmptySelection)
     selectRows(c->_backupDlg, {0, 1});
     dialogs.answer.path.clear();
     QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
-    ASSERT_EQ(dialogs.requests.size(), 1u);
+    ASSERT_EQ(dialogs.requests.size(), 2u);
     EXPECT_FALSE(c->mProgressDlg);
     EXPECT_TRUE(QDir(dest).isEmpty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -197,9 +208,9 @@ TEST_F(BackupDialogTest, CancelAtSelectionChooserAndEmptySelection)
     dialogs.answer.path = card;
     const qint64 before = QFileInfo(c->getFilePathInPlaylist(1)).size();
     QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
-    ASSERT_EQ(dialogs.requests.size(), 3u);
-    EXPECT_EQ(dialogs.requests[2].kind, DialogRequest::Kind::MessageBox);
-    EXPECT_EQ(dialogs.requests[2].text, pmLoadString(QStringLiteral("IDS_ERR_BACKUP_IN_SOURCE"))
+    ASSERT_EQ(dialogs.requests.size(), 4u);
+    EXPECT_EQ(dialogs.requests[3].kind, DialogRequest::Kind::MessageBox);
+    EXPECT_EQ(dialogs.requests[3].text, pmLoadString(QStringLiteral("IDS_ERR_BACKUP_IN_SOURCE"))
                                             .arg(QStringLiteral("FILE210315-081002_M.MP4")));
     EXPECT_EQ(QFileInfo(c->getFilePathInPlaylist(1)).size(), before);
     EXPECT_FALSE(c->mProgressDlg);
@@ -239,12 +250,33 @@ TEST_F(BackupDialogTest, CancelInTheProgressWindowStopsDuringTheSecondRecording)
     ASSERT_TRUE(waitFor([&] { return progress->percent() > 0; }));
     EXPECT_EQ(progress->percentTextField()->text(), QStringLiteral("%1 %").arg(progress->percent()));
     EXPECT_GT(progress->progressIndicator()->value(), 0);
+    // Which file, how far in the job, and (once 2 s have given a rate) the time left.
+    EXPECT_EQ(progress->fileLabel()->text(), QFileInfo(files[1]).fileName());
+    EXPECT_EQ(progress->countLabel()->text(), pmLoadString(QStringLiteral("IDS_BACKUP_N_OF_M")).arg(2).arg(3));
+    const QString timeLeft = pmLoadString(QStringLiteral("IDS_BACKUP_TIME_LEFT")).section(QLatin1Char('%'), 0, 0);
+    ASSERT_TRUE(waitFor([&] { return progress->bytesLabel()->text().contains(timeLeft); }));
+    EXPECT_TRUE(progress->bytesLabel()->text().startsWith(
+        pmLoadString(QStringLiteral("IDS_BACKUP_BYTES"))
+            .arg(QLocale().formattedDataSize(qint64(progress->lCurrentSize())),
+                 QLocale().formattedDataSize(qint64(progress->lTotalSize())))));
     screenshot(progress, "backup-progress.png");
     EXPECT_TRUE(c->isBackupRunning());
     QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
     EXPECT_TRUE(progress->isCanceled());
+    // The window waits for the job to stop, then tells what it left.
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_FALSE(progress->cancelButton()->isEnabled());
     resume.store(true);
     ASSERT_TRUE(waitFor([&] { return finished.count() == 1; }));
+    ASSERT_TRUE(progress->isVisible());
+    const QString summary = progress->summaryLabel()->text();
+    EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_CANCELED")))) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_COPIED")).arg(1)));
+    EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_NOT_COPIED"))
+                                     .arg(QFileInfo(files[1]).fileName() + ", " + QFileInfo(files[2]).fileName())));
+    screenshot(progress, "backup-summary.png");
+    QTest::keyClick(progress, Qt::Key_Escape);
+    EXPECT_FALSE(progress->isVisible());
     EXPECT_EQ(c->lastBackupResult().status, BackupStatus::Canceled);
     EXPECT_TRUE(QFile::exists(QDir(dest).filePath(QFileInfo(files[0]).fileName())));
     EXPECT_TRUE(QFile::exists(QDir(dest).filePath(QFileInfo(files[0]).completeBaseName() + ".log")));
@@ -253,6 +285,66 @@ TEST_F(BackupDialogTest, CancelInTheProgressWindowStopsDuringTheSecondRecording)
     EXPECT_EQ(QDir(dest).entryList(QDir::Files | QDir::Hidden).size(), 2); // no partial file left
     EXPECT_EQ(dialogs.requests.size(), 1u);                                // Cancel shows no message
     EXPECT_FALSE(c->isBackupRunning());
+}
+
+TEST_F(BackupDialogTest, TheSummaryNamesThePackageAndEachFailureWithItsReason)
+{
+    QStringList files = makeCard(2);
+    Controller c(files);
+    apptest::DialogRecorder dialogs;
+    dialogs.answer.path = dest;
+    QSignalSpy finished(c.app.get(), &AppDelegate::backupFinished);
+    c->onButtonBackup();
+    selectRows(c->_backupDlg, {0, 1});
+    c->_backupDlg->evidenceCheckBox()->setChecked(true);
+    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return finished.count() == 1; }));
+    ASSERT_EQ(c->lastBackupResult().status, BackupStatus::Done);
+    const QStringList made = QDir(dest).entryList({QStringLiteral("Evidence-*")}, QDir::Dirs);
+    ASSERT_EQ(made.size(), 1);
+    const QString package = QDir(dest).filePath(made[0]);
+    QString summary = c->mProgressDlg->summaryLabel()->text();
+    EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_PACKAGE")).arg(package)))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_COPIED")).arg(2)));
+    QTest::mouseClick(c->mProgressDlg->cancelButton(), Qt::LeftButton);
+
+    // A plain backup of the same files, the second gone from the card by now:
+    // the first counts as copied before, the second fails with its reason.
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    QDir().mkpath(plain);
+    QFile::copy(files[0], QDir(plain).filePath(QFileInfo(files[0]).fileName()));
+    QFile::copy(QDir(card).filePath(QFileInfo(files[0]).completeBaseName() + ".log"),
+                QDir(plain).filePath(QFileInfo(files[0]).completeBaseName() + ".log"));
+    dialogs.answer.path = plain;
+    c->onButtonBackup();
+    selectRows(c->_backupDlg, {0, 1});
+    QFile::remove(files[1]);
+    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return finished.count() == 2; }));
+    EXPECT_EQ(c->lastBackupResult().status, BackupStatus::ReadFailed);
+    summary = c->mProgressDlg->summaryLabel()->text();
+    EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_IDENTICAL")).arg(1)))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_FAILED"))
+                                     .arg(QFileInfo(files[1]).fileName(), QStringLiteral("cannot read "))
+                                     .section(QStringLiteral("cannot read "), 0, 0) +
+                                 QStringLiteral("cannot read ")))
+        << summary.toStdString();
+    EXPECT_EQ(dialogs.requests.back().kind, DialogRequest::Kind::MessageBox);
+    EXPECT_EQ(dialogs.requests.back().text,
+              pmLoadString(QStringLiteral("IDS_ERR_BACKUP_READ")).arg(QFileInfo(files[1]).fileName()));
+}
+
+TEST(ProgressDlgText, TimeLeftFromTheRateSoFar)
+{
+    EXPECT_EQ(ProgressDlg::secondsLeft(0, 100, 5000), -1);
+    EXPECT_EQ(ProgressDlg::secondsLeft(25, 100, 1000), 3);
+    EXPECT_EQ(ProgressDlg::secondsLeft(100, 100, 1000), 0);
+    EXPECT_EQ(ProgressDlg::secondsLeft(1000000, 1000000000000ULL, 1000), 999999);
+    EXPECT_EQ(ProgressDlg::durationText(3725), pmLoadString(QStringLiteral("IDS_DURATION_HOURS")).arg(1).arg(2));
+    EXPECT_EQ(ProgressDlg::durationText(200), pmLoadString(QStringLiteral("IDS_DURATION_MINUTES")).arg(3).arg(20));
+    EXPECT_EQ(ProgressDlg::durationText(45), pmLoadString(QStringLiteral("IDS_DURATION_SECONDS")).arg(45));
 }
 
 TEST_F(BackupDialogTest, UploadModeAllowsTenRowsAndHidesTheEvidenceBox)
