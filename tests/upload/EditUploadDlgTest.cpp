@@ -253,6 +253,7 @@ TEST_F(EditUploadDlgTest, QuietServerAfterTheWholeBodyIsAFailureAndSoIsADeletedR
         return httpResponse(200, R"({"id":"1"})", "application/json");
     };
     dialogs.requests.clear();
+    dlg->setRequestTimeout(60000);
     ASSERT_TRUE(QFile::remove(playlist[1].path()));
     QTest::mouseClick(dlg->uploadButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.requests.empty(); }, 30000));
