@@ -2,17 +2,19 @@
 # Backup benchmarks, side by side with the shell doing the same work; prints medians and ratios.
 #   1. Backup of a 1 GB recording to another folder: rovixtool backup (every copy
 #      flushed to disk) against cp, and against cp followed by sync of the copy.
-#   2. Evidence package of the same file: rovixtool backup --evidence (hash while
-#      copying, copy read back and compared, tracks, package.txt, SHA256SUMS)
-#      against cp, sha256sum of the source, then sha256sum -c of the copy.
+#   2. Evidence package of the same file: rovixtool backup --evidence (a package
+#      folder; hash while copying, copy read back and compared, package.txt,
+#      SHA256SUMS) against cp, sha256sum of the source, then sha256sum -c of the copy.
 #   3. Cancel latency: the worst of 20 cancels, from the request to the last block written
 #      (copy stopped) and to the engine returned (partial copy removed).
-# Usage: bench/backup.sh [RUNS]   (BUILD=build-bench by default, Release; WORK= a folder
-#        on the disk to measure, /var/tmp by default)
+# Targets: backup >= 0.9x cp + sync; evidence package >= 2x the shell.
+# Usage: bench/backup.sh [RUNS]   (3 by default; BUILD=build-bench by default, Release;
+#        WORK= a folder on the disk to measure, /var/tmp by default; SIZE_MB=1024 by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
-RUNS=${1:-5}
+RUNS=${1:-3}
+SIZE_MB=${SIZE_MB:-1024}
 BUILD=${BUILD:-build-bench}
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -29,11 +31,11 @@ median() { # hyperfine JSON -> median seconds of each command, in order
 
 mkdir -p "$WORK/card" "$WORK/dest"
 src="$WORK/card/FILE210315-081100_M.MP4"
-head -c 1073741824 /dev/urandom >"$src"
+head -c $((SIZE_MB * 1048576)) /dev/urandom >"$src"
 size=$(stat -c %s "$src")
 clean="sh -c 'rm -rf $WORK/dest && mkdir $WORK/dest'"
 
-echo "== Backup of a 1 GB recording (median of $RUNS runs) =="
+echo "== Backup of a $SIZE_MB MB recording (median of $RUNS runs) =="
 hyperfine -N -w 1 -r "$RUNS" --prepare "$clean" --export-json "$WORK/copy.json" \
   "cp $src $WORK/dest/" \
   "sh -c 'cp $src $WORK/dest/ && sync $WORK/dest/FILE210315-081100_M.MP4'" \

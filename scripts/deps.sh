@@ -10,7 +10,7 @@ PACKAGES=(
   libgl-dev libmpv-dev mpv ffmpeg libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libhidapi-dev fonts-noto-cjk fonts-liberation2 xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
-  gpsbabel hyperfine strace poppler-utils libxml2-utils libxml2-dev
+  gpsbabel hyperfine strace poppler-utils libxml2-utils libxml2-dev libexiv2-dev exiv2
   nodejs npm
 )
 

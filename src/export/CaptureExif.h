@@ -1,0 +1,32 @@
+#pragma once
+// EXIF for a saved capture, so the picture carries its own evidence: the
+// moment of the frame (the recording's start from its name plus the frame's
+// second) as DateTimeOriginal, the camera's position, altitude, speed and
+// direction of that second when the track has them, the camera model as
+// Model and the application as Software. Written with libexiv2 into the JPEG
+// bytes before they are saved.
+#include <optional>
+#include <string>
+
+class GpsData;
+
+struct CaptureExif {
+    std::string dateTimeOriginal; // "YYYY:MM:DD HH:MM:SS", local time; empty when unknown
+    std::optional<double> latitude;  // degrees, south negative (with longitude)
+    std::optional<double> longitude; // degrees, west negative
+    std::optional<double> altitude;  // metres
+    std::optional<double> speedKmh;
+    std::optional<double> direction; // degrees from true north
+    std::string model;
+    std::string software;
+};
+
+// What a capture of `recordingPath` at `positionSeconds` into it carries:
+// the moment when the name holds a real date and time, and the readings of
+// `sample` (the track's sample of that second, or null) that are readings.
+CaptureExif pmCaptureExifFor(const std::string& recordingPath, double positionSeconds, const GpsData* sample,
+                             const std::string& model, const std::string& software);
+
+// Adds the tags to JPEG bytes in place. False (the bytes unchanged, a log
+// line written) when they are not a JPEG libexiv2 can write.
+bool pmAddCaptureExif(std::string& jpeg, const CaptureExif& exif);
