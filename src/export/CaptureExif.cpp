@@ -129,3 +129,14 @@ bool pmAddCaptureExif(std::string& jpeg, const CaptureExif& info)
         return false;
     }
 }
+
+std::function<void(QByteArray& jpeg, const QImage& picture)>
+pmCaptureExifWriter(const CaptureExif& camera1, const CaptureExif& camera2, const QImage& camera2Image)
+{
+    const qint64 second = camera2Image.isNull() ? 0 : camera2Image.cacheKey();
+    return [camera1, camera2, second](QByteArray& jpeg, const QImage& picture) {
+        std::string bytes = jpeg.toStdString();
+        if (pmAddCaptureExif(bytes, second != 0 && picture.cacheKey() == second ? camera2 : camera1))
+            jpeg = QByteArray::fromStdString(bytes);
+    };
+}

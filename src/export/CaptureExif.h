@@ -5,6 +5,10 @@
 // direction of that second when the track has them, the camera model as
 // Model and the application as Software. Written with libexiv2 into the JPEG
 // bytes before they are saved.
+#include <QByteArray>
+#include <QImage>
+
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -30,3 +34,9 @@ CaptureExif pmCaptureExifFor(const std::string& recordingPath, double positionSe
 // Adds the tags to JPEG bytes in place. False (the bytes unchanged, a log
 // line written) when they are not a JPEG libexiv2 can write.
 bool pmAddCaptureExif(std::string& jpeg, const CaptureExif& exif);
+
+// What the capture window calls with each picture's JPEG bytes before they
+// are saved: camera 2's picture (the image `camera2Image` shares its data
+// with) gets `camera2`, any other picture `camera1`.
+std::function<void(QByteArray& jpeg, const QImage& picture)>
+pmCaptureExifWriter(const CaptureExif& camera1, const CaptureExif& camera2, const QImage& camera2Image);
