@@ -12,6 +12,8 @@
 #include <mpv/client.h>
 #include <mpv/render.h>
 #include <mpv/render_gl.h>
+#include <new>
+#include <utility>
 
 namespace
 {
@@ -99,6 +101,9 @@ QImage imageFromScreenshot(const mpv_node& result)
 struct MpvPlayer::Bridge : std::enable_shared_from_this<MpvPlayer::Bridge> {
     MpvPlayer* player = nullptr;
     int renderContexts = 0;
+    // A closed player's core, kept until its last render context is freed:
+    // libmpv wants every render context gone before the core.
+    mpv_handle* orphanedCore = nullptr;
     std::atomic<bool> wakeupQueued{false};
     std::atomic<bool> renderQueued{false};
 };
@@ -111,7 +116,11 @@ MpvRenderContext::MpvRenderContext(mpv_render_context* context, std::shared_ptr<
 MpvRenderContext::~MpvRenderContext()
 {
     mpv_render_context_free(m_context);
-    --static_cast<MpvPlayer::Bridge*>(m_bridge.get())->renderContexts;
+    auto* bridge = static_cast<MpvPlayer::Bridge*>(m_bridge.get());
+    if (--bridge->renderContexts == 0 && bridge->orphanedCore) {
+        mpv_handle* core = std::exchange(bridge->orphanedCore, nullptr);
+        MpvPlayer::destroyCore(core);
+    }
 }
 
 bool MpvRenderContext::takeNewFrame()
@@ -135,14 +144,29 @@ void MpvRenderContext::render(unsigned int fbo, QSize pixels, bool flipY, bool s
 
 void MpvRenderContext::renderSoftware(QSize size, void* pixels, size_t stride, bool skip)
 {
-    // mpv reads no target when it only takes the frame; a valid one is named
-    // all the same: the size drawn last, over memory that is never written.
-    alignas(64) static unsigned char spare[64];
-    int skipRendering = skip || size.isEmpty() || !pixels ? 1 : 0;
+    const bool fits = !size.isEmpty() && pixels && stride >= static_cast<size_t>(size.width()) * 4;
+    int skipRendering = skip || !fits ? 1 : 0;
     if (skipRendering) {
+        // mpv converts nothing when it only takes the frame, but it checks
+        // the target as for a render, so a real one is named, as large as it
+        // is said to be: the size drawn last (the renderer keeps its set-up),
+        // over memory kept for that, or one pixel when that cannot be had.
         size = m_lastSoftwareSize.isEmpty() ? QSize(1, 1) : m_lastSoftwareSize;
-        pixels = spare;
         stride = static_cast<size_t>(size.width()) * 4;
+        const size_t bytes = stride * static_cast<size_t>(size.height());
+        if (bytes > sizeof m_onePixel && bytes > m_spareBytes) {
+            m_spare.reset(new (std::nothrow) unsigned char[bytes]);
+            m_spareBytes = m_spare ? bytes : 0;
+        }
+        if (bytes <= sizeof m_onePixel) {
+            pixels = m_onePixel;
+        } else if (m_spare) {
+            pixels = m_spare.get();
+        } else {
+            size = QSize(1, 1);
+            stride = 4;
+            pixels = m_onePixel;
+        }
     } else {
         m_lastSoftwareSize = size;
     }
@@ -158,7 +182,20 @@ void MpvRenderContext::renderSoftware(QSize size, void* pixels, size_t stride, b
     mpv_render_context_render(m_context, params);
 }
 
+std::atomic<int> MpvPlayer::s_liveCores{0};
+
 MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {}
+
+int MpvPlayer::liveCoreCount()
+{
+    return s_liveCores.load();
+}
+
+void MpvPlayer::destroyCore(mpv_handle* core)
+{
+    mpv_terminate_destroy(core);
+    --s_liveCores;
+}
 
 MpvPlayer::~MpvPlayer()
 {
@@ -185,6 +222,7 @@ bool MpvPlayer::open(const Settings& settings)
         m_error = QStringLiteral("the player could not be created");
         return false;
     }
+    ++s_liveCores;
     using namespace MpvProperty;
     mpv_set_option_string(handle, kVo, settings.videoOutput ? "libmpv" : "null");
     if (!settings.audioOutput.isEmpty())
@@ -209,7 +247,7 @@ bool MpvPlayer::open(const Settings& settings)
     mpv_set_option_string(handle, kSpeed, numberText(startSpeed).constData());
     mpv_set_option_string(handle, kPause, settings.paused ? "yes" : "no");
     if (mpv_initialize(handle) < 0) {
-        mpv_terminate_destroy(handle);
+        destroyCore(handle);
         m_error = QStringLiteral("the player could not be initialised");
         return false;
     }
@@ -252,9 +290,17 @@ void MpvPlayer::close()
 
     // Render contexts hold GL objects and must go before the core.
     Q_EMIT closing();
-    if (bridge->renderContexts > 0)
-        qWarning("MpvPlayer: a render context outlives its player");
-    mpv_terminate_destroy(handle);
+    if (bridge->renderContexts > 0) {
+        // Someone still holds one: the core waits for it, silent meanwhile.
+        qWarning("MpvPlayer: a render context outlives its player; its core goes when the context does");
+        int yes = 1;
+        mpv_set_property_async(handle, 0, MpvProperty::kPause, MPV_FORMAT_FLAG, &yes);
+        const char* stopArgs[] = {"stop", nullptr};
+        mpv_command_async(handle, 0, stopArgs);
+        bridge->orphanedCore = handle;
+    } else {
+        destroyCore(handle);
+    }
 
     for (auto& grab : grabs)
         grab.second(QImage());

@@ -26,6 +26,7 @@
 #include <QObject>
 #include <QSize>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -73,8 +74,10 @@ inline constexpr const char* kDecoderFrameDrops = "decoder-frame-drop-count";
 // software renderer, which converts the frame on the CPU into memory. A
 // player has at most one at a time. An OpenGL one is created by
 // MpvPlayer::createRenderContext in the GL context that draws it, and
-// destroyed with that GL context current; either kind goes before the player
-// closes (the player emits closing() for that).
+// destroyed with that GL context current. Either kind should go when the
+// player closes (the player emits closing() for that); one kept longer keeps
+// the player's mpv core with it, stopped, and the core goes with the last
+// such context, as libmpv requires.
 class MpvRenderContext
 {
 public:
@@ -92,8 +95,8 @@ public:
     void render(unsigned int fbo, QSize pixels, bool flipY, bool skip);
     // Software only: converts the current frame into `pixels` (top row first,
     // `stride` bytes a row, 4 bytes a pixel in kSoftwareFormat; pointer and
-    // stride multiples of 64 are fastest). With skip, or an empty size, the
-    // frame is only taken.
+    // stride multiples of 64 are fastest). With skip, an empty size, no
+    // pixels or a stride too short for a row, the frame is only taken.
     void renderSoftware(QSize size, void* pixels, size_t stride, bool skip);
 
     // Blue, green, red, then a padding byte: OpenGL's GL_BGRA with
@@ -107,6 +110,10 @@ private:
     std::shared_ptr<void> m_bridge;
     bool m_software;
     QSize m_lastSoftwareSize;
+    // The target named when a software frame is only taken.
+    std::unique_ptr<unsigned char[]> m_spare;
+    size_t m_spareBytes = 0;
+    alignas(64) unsigned char m_onePixel[64] = {};
 };
 
 class MpvPlayer : public QObject
@@ -204,6 +211,9 @@ public:
     std::optional<QString> stringProperty(const char* name) const;
 
     static double clampSpeed(double speed);
+    // mpv cores created and not yet destroyed, in this process; a closed
+    // player's core lives on while a render context of it is kept.
+    static int liveCoreCount();
 
 Q_SIGNALS:
     void fileLoaded();
@@ -253,6 +263,8 @@ private:
     };
 
     std::unique_ptr<MpvRenderContext> makeRenderContext(mpv_render_param* params, bool software);
+    static void destroyCore(mpv_handle* core);
+    static std::atomic<int> s_liveCores;
     static void onWakeup(void* context);
     static void onRenderUpdate(void* context);
     void drainEvents();

@@ -256,4 +256,78 @@ TEST_F(MpvPlayerTest, GrabTakesTheDecodedFrameAtThePosition)
     EXPECT_TRUE(grab(*player).isNull());
 }
 
+// mpv's software renderer without any window: frames only taken still let
+// the file play on, and a render context someone keeps past its player keeps
+// that player's core until it is freed (libmpv wants it gone first).
+TEST_F(MpvPlayerTest, SoftwareFramesTakenOrDrawnAndARenderContextOutlivingItsPlayer)
+{
+    const int coresBefore = MpvPlayer::liveCoreCount();
+    auto player = std::make_unique<MpvPlayer>();
+    MpvPlayer::Settings settings;
+    settings.videoOutput = true;
+    settings.audioOutput = "null";
+    settings.paused = true;
+    ASSERT_TRUE(player->open(settings)) << player->errorText().toStdString();
+    EXPECT_EQ(MpvPlayer::liveCoreCount(), coresBefore + 1);
+    std::unique_ptr<MpvRenderContext> render = player->createSoftwareRenderContext();
+    ASSERT_TRUE(render);
+    ASSERT_TRUE(render->isSoftware());
+
+    // A large target first, so that the frames only taken afterwards name
+    // the large size drawn last.
+    const QSize large(1280, 960);
+    std::vector<quint32> pixels(static_cast<size_t>(large.width() * large.height()));
+    bool draw = true;
+    int drawn = 0;
+    int taken = 0;
+    QObject::connect(player.get(), &MpvPlayer::renderUpdate, [&] {
+        if (!render || !render->takeNewFrame())
+            return;
+        if (draw) {
+            render->renderSoftware(large, pixels.data(), static_cast<size_t>(large.width()) * 4, false);
+            ++drawn;
+        } else {
+            render->renderSoftware(QSize(), nullptr, 0, true);
+            ++taken;
+        }
+    });
+    QSignalSpy ended(player.get(), &MpvPlayer::ended);
+    player->loadFile(media("red_then_green.mp4"));
+    ASSERT_TRUE(waitFor([&] { return drawn > 0; }));
+    EXPECT_TRUE(isRed(pixels[static_cast<size_t>(480 * large.width() + 640)] | 0xff000000u))
+        << std::hex << pixels[static_cast<size_t>(480 * large.width() + 640)];
+
+    // Only taken from now on (a hidden picture): it plays to its end all the same.
+    draw = false;
+    player->setPaused(false);
+    ASSERT_TRUE(waitFor([&] {
+        for (const QList<QVariant>& e : ended)
+            if (e.first().value<MpvPlayer::EndReason>() == Reason::EndOfFile)
+                return true;
+        return false;
+    }));
+    EXPECT_GT(taken, 5);
+    // Drawn again at the end: the last frame, green.
+    draw = true;
+    player->seekAbsolute(1.5);
+    const int drawnBefore = drawn;
+    ASSERT_TRUE(waitFor([&] { return drawn > drawnBefore && !player->isSeeking(); }));
+    EXPECT_TRUE(isGreen(pixels[static_cast<size_t>(480 * large.width() + 640)] | 0xff000000u));
+
+    // Nobody frees the context when the player goes: the core waits for it.
+    player.reset();
+    EXPECT_EQ(MpvPlayer::liveCoreCount(), coresBefore + 1);
+    render->takeNewFrame(); // still a live context
+    render->renderSoftware(QSize(), nullptr, 0, true);
+    QTest::qWait(100);
+    render.reset();
+    EXPECT_EQ(MpvPlayer::liveCoreCount(), coresBefore);
+
+    // Closed with no context kept, the core goes at once.
+    player = openPlayer();
+    EXPECT_EQ(MpvPlayer::liveCoreCount(), coresBefore + 1);
+    player->close();
+    EXPECT_EQ(MpvPlayer::liveCoreCount(), coresBefore);
+}
+
 } // namespace
