@@ -53,6 +53,19 @@ std::string realPathOf(const std::string& path)
     return path;
 }
 
+// The folder a path leads to now, links resolved; empty when it leads nowhere.
+std::string resolvedFolder(const std::string& path)
+{
+    char buf[PATH_MAX];
+    if (!::realpath(path.c_str(), buf))
+        return std::string();
+    struct stat st {
+    };
+    if (::stat(buf, &st) != 0 || !S_ISDIR(st.st_mode))
+        return std::string();
+    return buf;
+}
+
 bool isFolder(const std::string& path)
 {
     struct stat st {
@@ -197,7 +210,7 @@ bool SCEvents::startWatchingPaths(const QStringList& paths, QThread* runLoop)
             pmWriteLogQ(QStringLiteral("SCEvents - %1 is not a folder: not watched").arg(qpath(root.path)));
             continue;
         }
-        root.wd = root.recursive ? addTree(root.path, true) : addWatch(root.path, false, true);
+        armRoot(root);
     }
     m_mountPoll->start();
     m_isWatchingPaths = true;
@@ -363,9 +376,23 @@ SCEvents::Root* SCEvents::rootOfWatch(int wd)
     return nullptr;
 }
 
-void SCEvents::rootGone(Root& root)
+void SCEvents::armRoot(Root& root)
+{
+    root.present = true;
+    root.goneByUnmount = false;
+    root.mountsWhenGone.clear();
+    root.realPath = resolvedFolder(root.path);
+    if (const auto mount = pmMountOf(realPathOf(root.path), m_mounts)) {
+        root.mountId = mount->mountId;
+        root.mountPoint = mount->mountPoint;
+    }
+    root.wd = root.recursive ? addTree(root.path, true) : addWatch(root.path, false, true);
+}
+
+void SCEvents::rootGone(Root& root, bool byUnmount)
 {
     root.present = false;
+    root.goneByUnmount = byUnmount;
     root.mountsWhenGone.clear();
     for (const MountEntry& e : m_mounts)
         root.mountsWhenGone.insert(e.mountId);
@@ -473,7 +500,7 @@ void SCEvents::handleEvent(int wd, uint32_t mask, const std::string& name)
             for (Root& root : m_roots) {
                 if (root.present && pmPathIsWithin(dir, root.path)) {
                     queueEvent(root.path, WatchFlag::Unmount);
-                    rootGone(root);
+                    rootGone(root, true);
                     break;
                 }
             }
@@ -484,7 +511,7 @@ void SCEvents::handleEvent(int wd, uint32_t mask, const std::string& name)
         Root* root = rootOfWatch(wd);
         if (root && root->present) {
             queueEvent(root->path, WatchFlag::RootChanged);
-            rootGone(*root);
+            rootGone(*root, false);
         }
         return; // a folder inside the tree: its parent reports it
     }
@@ -504,8 +531,21 @@ void SCEvents::handleEvent(int wd, uint32_t mask, const std::string& name)
         if (isDir && !name.empty() && name[0] != '.') {
             queueEvent(path, WatchFlag::ItemCreated | WatchFlag::ItemIsDir);
             addTree(path);
+        } else if (!isDir) {
+            // A new file is reported when it is closed after writing. A link
+            // arrives whole and is never written through this name: a
+            // symbolic link, or a hard link (a second name of a file that
+            // already has one), is reported as it is made.
+            struct stat st {
+            };
+            if (::lstat(path.c_str(), &st) == 0) {
+                if (S_ISLNK(st.st_mode))
+                    queueEvent(path, WatchFlag::ItemCreated | WatchFlag::ItemIsSymlink);
+                else if (S_ISREG(st.st_mode) && st.st_nlink > 1)
+                    queueEvent(path,
+                               WatchFlag::ItemCreated | WatchFlag::ItemIsFile | WatchFlag::ItemIsHardlink);
+            }
         }
-        // A new file is reported when it is closed after writing.
     } else if (mask & IN_CLOSE_WRITE) {
         queueEvent(path, WatchFlag::ItemModified | WatchFlag::ItemIsFile);
     }
@@ -517,6 +557,12 @@ void SCEvents::onMountTableChanged()
 }
 
 void SCEvents::checkMountTable(bool force)
+{
+    readMountTable(force);
+    checkRoots();
+}
+
+void SCEvents::readMountTable(bool force)
 {
     if (m_mountFd < 0)
         return;
@@ -535,21 +581,43 @@ void SCEvents::checkMountTable(bool force)
         m_mountText = text;
         applyMountTable(pmParseMountInfo(text));
     }
+}
 
-    // A watched path that went away is back when it is a folder again on a
-    // mount that did not exist when it went (the card put in again; a folder
-    // merely made again where the old one was deleted is not the same card).
+// Looked at with the mount table (its change notices and the poll):
+// - a watched path that now leads to another folder than the one watched (a
+//   link re-pointed, the folder replaced, a link removed) has changed as if
+//   removed: inotify follows the folder it was given, not the name;
+// - a watched path that went is back when it leads to a folder again. After
+//   a removal or rename any folder there is taken (made again, copied back,
+//   a link put in its place); after an unmount only one on a mount that did
+//   not exist when it went (the card put in again), as the bare mount point
+//   left behind is not the card.
+// A path that is back is watched again and reported as a mount, which makes
+// the listener look at it afresh.
+void SCEvents::checkRoots()
+{
+    for (Root& root : m_roots) {
+        if (!root.present || root.realPath.empty())
+            continue;
+        if (resolvedFolder(root.path) == root.realPath)
+            continue;
+        // The path may have gone with its file system a moment ago: the
+        // table, read again after the look, tells an unmount from a removal.
+        readMountTable(false);
+        if (!root.present)
+            continue;
+        queueEvent(root.path, WatchFlag::RootChanged);
+        rootGone(root, false);
+    }
     for (Root& root : m_roots) {
         if (root.present || !isFolder(root.path))
             continue;
-        const auto mount = pmMountOf(realPathOf(root.path), m_mounts);
-        if (!mount || root.mountsWhenGone.count(mount->mountId))
-            continue;
-        root.present = true;
-        root.mountsWhenGone.clear();
-        root.mountId = mount->mountId;
-        root.mountPoint = mount->mountPoint;
-        root.wd = root.recursive ? addTree(root.path, true) : addWatch(root.path, false, true);
+        if (root.goneByUnmount) {
+            const auto mount = pmMountOf(realPathOf(root.path), m_mounts);
+            if (!mount || root.mountsWhenGone.count(mount->mountId))
+                continue;
+        }
+        armRoot(root);
         queueEvent(root.path, WatchFlag::Mount);
     }
 }
@@ -574,7 +642,7 @@ void SCEvents::applyMountTable(std::vector<MountEntry> table)
         for (Root& root : m_roots) {
             if (root.present && root.mountId == gone.mountId) {
                 queueEvent(root.path, WatchFlag::Unmount);
-                rootGone(root);
+                rootGone(root, true);
                 held = true;
             }
         }

@@ -15,6 +15,13 @@
 //   one latency period are delivered once, and a flood beyond the batch limit
 //   (or a kernel queue overflow) becomes one MustScanSubDirs event per
 //   watched path.
+// - inotify watches the folder a path led to when the watch was made, not
+//   the name: a watched path that is removed, replaced, or is a link that is
+//   re-pointed or removed is seen by looking at where the path leads (with
+//   the mount table, below). Such a path is reported as a root change; when
+//   it leads to a folder again it is watched anew and reported as a mount.
+// - A new file is reported once it is closed after writing; a link (symbolic
+//   or hard) is complete when it appears and is reported at once.
 // - inotify reports an unmount only when the file system really goes. A lazy
 //   unmount (umount -l) of a card whose recording is still open in a player
 //   leaves it alive but out of reach, so the mount table is watched too: a
@@ -140,8 +147,10 @@ private:
         bool recursive = true;
         bool present = true;
         int wd = -1;
+        std::string realPath;         // the folder the path led to when it was armed
         int mountId = -1;             // the mount holding the path when it was last present
         std::string mountPoint;       // ... and where that mount sits
+        bool goneByUnmount = false;   // it went with its file system, not by a removal
         std::set<int> mountsWhenGone; // the mounts there were when it went
     };
 
@@ -150,6 +159,7 @@ private:
     void handleEvent(int wd, uint32_t mask, const std::string& name);
     void onMountTableChanged();
     void checkMountTable(bool force);
+    void readMountTable(bool force);
     void applyMountTable(std::vector<MountEntry> table);
     void queueEvent(const std::string& path, uint32_t flags);
     void deliverBatch();
@@ -158,7 +168,9 @@ private:
     int addTree(const std::string& top, bool topIsRoot = false);
     void removeWatchesWithin(const std::string& path);
     Root* rootOfWatch(int wd);
-    void rootGone(Root& root);
+    void rootGone(Root& root, bool byUnmount);
+    void armRoot(Root& root);
+    void checkRoots();
     void logWatchFailure(const std::string& dir, int error);
     bool excluded(const std::string& path) const;
     void closeAll();

@@ -19,6 +19,8 @@ bool pmWatchMayAddFiles(uint32_t flags)
         return true;
     if (flags & (WatchFlag::RootChanged | WatchFlag::Unmount))
         return false;
+    if ((flags & WatchFlag::ItemCreated) && (flags & (WatchFlag::ItemIsSymlink | WatchFlag::ItemIsHardlink)))
+        return true;
     const bool file = flags & WatchFlag::ItemIsFile;
     const bool dir = flags & WatchFlag::ItemIsDir;
     if (file)

@@ -23,6 +23,8 @@ constexpr uint32_t ItemRenamed = 0x800;
 constexpr uint32_t ItemModified = 0x1000;
 constexpr uint32_t ItemIsFile = 0x10000;
 constexpr uint32_t ItemIsDir = 0x20000;
+constexpr uint32_t ItemIsSymlink = 0x40000;
+constexpr uint32_t ItemIsHardlink = 0x100000; // a further name of a file that had one
 } // namespace WatchFlag
 
 // What the controller does for an event's flags.
@@ -34,8 +36,9 @@ enum class WatchReaction {
 WatchReaction pmWatchReaction(uint32_t flags);
 
 // Whether the event may have brought a recording into the tree: a file closed
-// after writing, created or moved in, a folder created or moved in, or lost
-// events (look again).
+// after writing or moved in, a link (symbolic or hard) made, a folder created
+// or moved in, or lost events (look again). A file merely created is still
+// being written.
 bool pmWatchMayAddFiles(uint32_t flags);
 
 // An event path without its trailing "/" (one only); "/" and "" stay as they are.

@@ -18,6 +18,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <cstdio>
+#include <unistd.h>
 
 using namespace playtest;
 
@@ -253,6 +254,74 @@ TEST(FolderMonitor, DeletedFilesARenamedFolderAndARemovedFolder)
     ASSERT_TRUE(QDir(folder).removeRecursively());
     ASSERT_TRUE(waitFor([&] { return a->playlist().isEmpty() && a->videoLib().isEmpty(); }, 3000));
     EXPECT_EQ(focusDay(*a.app), kDayA);
+}
+
+// The opened folder removed and made again, replaced by a link, and that
+// link re-pointed: each time the library is built again from what the path
+// now holds, and the watch goes on. Recordings linked into the folder (a
+// symbolic link, a hard link) join as copied ones do.
+TEST(FolderMonitor, TheFolderMadeAgainOrRelinkedIsBuiltAgainAndLinkedRecordingsJoin)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.filePath("Videos");
+    ASSERT_TRUE(recording(folder, kDayA, QTime(8, 0), false));
+    const QString store = dir.filePath("store");
+    ASSERT_TRUE(recording(store, kDayA, QTime(9, 0), false));
+    ASSERT_TRUE(recording(store, kDayA, QTime(10, 0), false));
+
+    App a;
+    ASSERT_TRUE(a->buildVideoLibrary(folder));
+    ASSERT_TRUE(waitFor([&] { return a->videoLib().size() == 1; }, 5000));
+
+    auto names = [&] {
+        QStringList list;
+        for (const AMediaFile& f : a->videoLib())
+            list << f.path();
+        list.sort();
+        return list;
+    };
+    ASSERT_TRUE(QFile::link(store + "/FILE240601-090000_M.AVI", folder + "/FILE240601-090000_M.AVI"));
+    ASSERT_EQ(::link(QFile::encodeName(store + "/FILE240601-100000_M.AVI").constData(),
+                     QFile::encodeName(folder + "/FILE240601-100000_M.AVI").constData()),
+              0);
+    ASSERT_TRUE(waitFor([&] { return a->videoLib().size() == 3; }, 5000)) << names().join(",").toStdString();
+    EXPECT_EQ(names(), (QStringList{folder + "/FILE240601-080000_M.AVI", folder + "/FILE240601-090000_M.AVI",
+                                    folder + "/FILE240601-100000_M.AVI"}));
+
+    // Removed: nothing left. Made again with a recording: built again.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(waitFor([&] { return a->videoLib().isEmpty(); }, 5000));
+    ASSERT_TRUE(recording(folder, kDayB, QTime(8, 0), false));
+    ASSERT_TRUE(waitFor([&] { return a->videoLib().size() == 1; }, 5000));
+    ASSERT_TRUE(recording(folder, kDayB, QTime(9, 0), false)); // and watched again
+    ASSERT_TRUE(waitFor([&] { return a->videoLib().size() == 2; }, 5000));
+
+    // Replaced by a link to another card's copy.
+    const QString other = dir.filePath("other");
+    ASSERT_TRUE(recording(other, kDayA, QTime(11, 0), false));
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(QFile::link(other, folder));
+    ASSERT_TRUE(waitFor([&] { return names() == QStringList{folder + "/FILE240601-110000_M.AVI"}; }, 5000))
+        << names().join(",").toStdString();
+
+    // The link re-pointed at once to a third folder.
+    const QString third = dir.filePath("third");
+    ASSERT_TRUE(recording(third, kDayB, QTime(12, 0), false));
+    ASSERT_TRUE(recording(third, kDayB, QTime(13, 0), false));
+    ASSERT_TRUE(QFile::link(third, folder + ".new"));
+    ASSERT_EQ(::rename(QFile::encodeName(folder + ".new").constData(), QFile::encodeName(folder).constData()),
+              0);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return names() ==
+                   QStringList{folder + "/FILE240602-120000_M.AVI", folder + "/FILE240602-130000_M.AVI"};
+        },
+        5000))
+        << names().join(",").toStdString();
+    ASSERT_TRUE(recording(third, kDayB, QTime(14, 0), false));
+    ASSERT_TRUE(waitFor([&] { return a->videoLib().size() == 3; }, 5000));
+    EXPECT_TRUE(a->folderWatcher()->isWatchingPaths());
 }
 
 TEST(FolderMonitor, RecordingsArrivingJoinWithoutInterruptingPlayback)

@@ -186,6 +186,86 @@ TEST(SCEvents, TheWatchedFolderRemovedOrRenamedIsARootChange)
     }
 }
 
+// inotify holds on to folders, not names: a watched path made again,
+// replaced by a link, or reached through a link that is re-pointed (here to
+// another file system) is watched anew and reported as back; links made in
+// the tree are reported at once, as they are never written through.
+TEST(SCEvents, AWatchedPathMadeAgainOrRelinkedIsBackAndLinksArriveAtOnce)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString root = dir.filePath("card");
+    ASSERT_TRUE(QDir().mkpath(root + "/DCIM"));
+    Recorder rec;
+    SCEvents watcher;
+    watcher.setDelegate(&rec);
+    watcher.setNotificationLatency(0.2);
+    ASSERT_TRUE(watcher.startWatchingPaths({root}));
+
+    // Removed, then made again: back, and its new sub-folders are watched.
+    ASSERT_TRUE(QDir(root).removeRecursively());
+    ASSERT_TRUE(rec.waitFor(root, WatchFlag::RootChanged));
+    ASSERT_TRUE(QDir().mkpath(root + "/DCIM"));
+    ASSERT_TRUE(rec.waitFor(root, WatchFlag::Mount));
+    EXPECT_EQ(watcher.watchCount(), 2);
+    ASSERT_TRUE(writeFile(root + "/DCIM/A.MP4"));
+    ASSERT_TRUE(rec.waitFor(root + "/DCIM/A.MP4", WatchFlag::ItemModified | kFile));
+
+    // Links made in the tree: a symbolic link to a recording kept elsewhere,
+    // a hard link, a link to a folder. A file merely created is reported once
+    // written, as before.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("store/Sub")));
+    ASSERT_TRUE(writeFile(dir.filePath("store/B.MP4")));
+    ASSERT_TRUE(writeFile(dir.filePath("store/C.MP4")));
+    rec.events.clear();
+    ASSERT_TRUE(QFile::link(dir.filePath("store/B.MP4"), root + "/DCIM/B.MP4"));
+    ASSERT_EQ(::link(QFile::encodeName(dir.filePath("store/C.MP4")).constData(),
+                     QFile::encodeName(root + "/DCIM/C.MP4").constData()),
+              0);
+    ASSERT_TRUE(QFile::link(dir.filePath("store/Sub"), root + "/DCIM/Sub"));
+    ASSERT_TRUE(rec.waitFor(root + "/DCIM/Sub", WatchFlag::ItemCreated | WatchFlag::ItemIsSymlink));
+    EXPECT_EQ(rec.count(root + "/DCIM/B.MP4", WatchFlag::ItemCreated | WatchFlag::ItemIsSymlink), 1);
+    EXPECT_EQ(rec.count(root + "/DCIM/C.MP4", WatchFlag::ItemCreated | kFile | WatchFlag::ItemIsHardlink), 1);
+    for (const SCEvent& e : rec.events)
+        EXPECT_TRUE(pmWatchMayAddFiles(e.eventFlags())) << e.description().toStdString();
+
+    // Removed, and a link to another folder put in its place.
+    const QString other = dir.filePath("other");
+    ASSERT_TRUE(QDir().mkpath(other));
+    rec.events.clear();
+    ASSERT_TRUE(QDir(root).removeRecursively());
+    ASSERT_TRUE(rec.waitFor(root, WatchFlag::RootChanged));
+    ASSERT_TRUE(QFile::link(other, root));
+    ASSERT_TRUE(rec.waitFor(root, WatchFlag::Mount));
+    ASSERT_TRUE(writeFile(other + "/D.MP4"));
+    ASSERT_TRUE(rec.waitFor(root + "/D.MP4", WatchFlag::ItemModified | kFile));
+
+    // Watched through a link that is then re-pointed at once (a new link
+    // renamed over it), to a card of its own when one can be mounted.
+    const QString third = dir.filePath("third");
+    mounttest::Tmpfs card(third);
+    if (!card.mounted)
+        std::printf("no tmpfs (%s): the link is re-pointed to a plain folder\n", card.error.c_str());
+    rec.events.clear();
+    ASSERT_TRUE(QFile::link(third, root + ".new"));
+    ASSERT_EQ(::rename(QFile::encodeName(root + ".new").constData(), QFile::encodeName(root).constData()), 0);
+    ASSERT_TRUE(rec.waitFor(root, WatchFlag::Mount));
+    EXPECT_EQ(rec.count(root, WatchFlag::RootChanged), 1);
+    ASSERT_TRUE(writeFile(other + "/E.MP4")); // where it led before: no longer watched
+    ASSERT_TRUE(writeFile(third + "/F.MP4"));
+    ASSERT_TRUE(rec.waitFor(root + "/F.MP4", WatchFlag::ItemModified | kFile));
+    QTest::qWait(300);
+    EXPECT_EQ(rec.count(root + "/E.MP4", WatchFlag::ItemModified | kFile), 0);
+
+    // The link removed: gone, and nothing comes back while nothing is there.
+    rec.events.clear();
+    ASSERT_TRUE(QFile::remove(root));
+    ASSERT_TRUE(rec.waitFor(root, WatchFlag::RootChanged));
+    QTest::qWait(800);
+    EXPECT_EQ(rec.count(root, WatchFlag::Mount), 0);
+    EXPECT_EQ(watcher.watchCount(), 0);
+}
+
 TEST(SCEvents, APulledCardIsAnUnmountAndTheSameCardBackIsAMount)
 {
     QTemporaryDir dir;
