@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
+#include <QTimer>
 #include <clocale>
 #include <cstdio>
 #include <unistd.h>
@@ -39,6 +40,12 @@ void storeDemoFolderIfUnset()
 
 int main(int argc, char** argv)
 {
+    // Every standard folder (the log's, the settings') hangs off HOME.
+    QString homeError;
+    if (!pmEnsureHomeFolder(&homeError)) {
+        std::fprintf(stderr, "rovixmanager: %s\n", qPrintable(homeError));
+        return 2;
+    }
     // The web map's engine refuses to start as the superuser unless its
     // sandbox is off; an ordinary user keeps the sandbox.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
@@ -59,6 +66,15 @@ int main(int argc, char** argv)
     pmSetLogFilePath(
         QFile::encodeName(QDir(documents).filePath(QStringLiteral("RovixManagerLog_mac.txt"))).toStdString());
 
+    // A settings store that cannot be used would silently forget the folder
+    // given below and every choice made: the user is told, and the settings
+    // hold in memory until the program ends.
+    const QString settingsProblem = pmSettingsStoreProblem();
+    if (!settingsProblem.isEmpty())
+        std::fprintf(stderr,
+                     "rovixmanager: the settings cannot be kept (%s): changes hold until the program ends\n",
+                     qPrintable(settingsProblem));
+
     storeDemoFolderIfUnset();
 
     // "rovixmanager FOLDER" opens that folder and remembers it, as Browse
@@ -74,5 +90,12 @@ int main(int argc, char** argv)
     pmInstallStandardDialogs(nullptr);
     AppDelegate appDelegate;
     appDelegate.launch();
+    if (!settingsProblem.isEmpty()) {
+        // Once the window is up (the log was restarted by the launch).
+        QTimer::singleShot(0, &app, [settingsProblem] {
+            pmWriteLogQ(QStringLiteral("Settings cannot be kept - %1").arg(settingsProblem));
+            pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_SETTINGS_UNUSABLE")).arg(pmSettingsFileName()));
+        });
+    }
     return app.exec();
 }

@@ -119,6 +119,10 @@
         <source>There is not enough free space on the destination disk.</source>
         <translation>There is not enough free space on the destination disk.</translation>
     </message>
+    <message id="IDS_ERR_SETTINGS_UNUSABLE">
+        <source>The settings file %1 cannot be read or written. The folder opened and the settings changed now are kept only until the program ends.</source>
+        <translation>The settings file %1 cannot be read or written. The folder opened and the settings changed now are kept only until the program ends.</translation>
+    </message>
     <message id="IDS_ERR_NO_GPS_DATA">
         <source>No GPS data</source>
         <translation>No GPS data</translation>

@@ -119,6 +119,10 @@
         <source>There is not enough free space on the destination disk.</source>
         <translation>保存先のディスクの空き容量が不足しています。</translation>
     </message>
+    <message id="IDS_ERR_SETTINGS_UNUSABLE">
+        <source>The settings file %1 cannot be read or written. The folder opened and the settings changed now are kept only until the program ends.</source>
+        <translation>設定ファイル %1 を読み書きできません。開いたフォルダーと変更した設定は、プログラムを終了するまでしか保持されません。</translation>
+    </message>
     <message id="IDS_ERR_NO_GPS_DATA">
         <source>No GPS data</source>
         <translation>GPS データがありません</translation>

@@ -9,11 +9,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMap>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTranslator>
 #include <map>
 #include <memory>
+#include <optional>
+#include <pwd.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 void pmWriteLogQ(const QString& message)
 {
@@ -22,42 +27,124 @@ void pmWriteLogQ(const QString& message)
 
 // ---------------------------------------------------------------- settings
 
-int pmGetIntSetting(const QString& key, int defaultValue)
+namespace
+{
+// Values set while the store cannot be used (its file is a folder, cannot
+// be read or written): Qt drops them once the QSettings object that set them
+// is gone, so they are kept here for the rest of the run.
+QMap<QString, QVariant>& sessionSettings()
+{
+    static QMap<QString, QVariant> values;
+    return values;
+}
+
+bool storeUsable(const QSettings& settings)
+{
+    return settings.status() == QSettings::NoError && settings.isWritable();
+}
+
+// The value of a key: one set in this run while the store could not keep
+// it, else the stored one; none when absent.
+std::optional<QVariant> settingValue(const QString& key)
 {
     QSettings settings;
+    if (!storeUsable(settings)) {
+        const auto it = sessionSettings().constFind(key);
+        if (it != sessionSettings().constEnd())
+            return it.value();
+    }
     if (!settings.contains(key))
+        return std::nullopt;
+    return settings.value(key);
+}
+
+void setSettingValue(const QString& key, const QVariant& value, bool syncNow)
+{
+    QSettings settings;
+    settings.setValue(key, value);
+    if (syncNow)
+        settings.sync();
+    if (!storeUsable(settings))
+        sessionSettings().insert(key, value);
+}
+} // namespace
+
+int pmGetIntSetting(const QString& key, int defaultValue)
+{
+    const std::optional<QVariant> stored = settingValue(key);
+    if (!stored)
         return defaultValue;
     bool ok = false;
-    const int value = settings.value(key).toInt(&ok);
+    const int value = stored->toInt(&ok);
     return ok ? value : defaultValue;
 }
 
 void pmSetIntSetting(const QString& key, int value)
 {
-    QSettings settings;
-    settings.setValue(key, value);
     // The language and the skin must survive a crash right after the choice.
-    if (key == SettingsKey::languageId() || key == SettingsKey::skinId())
-        settings.sync();
+    setSettingValue(key, value, key == SettingsKey::languageId() || key == SettingsKey::skinId());
 }
 
 QString pmGetStringSetting(const QString& key, const QString& defaultValue)
 {
-    QSettings settings;
-    if (!settings.contains(key))
-        return defaultValue;
-    return settings.value(key).toString();
+    const std::optional<QVariant> stored = settingValue(key);
+    return stored ? stored->toString() : defaultValue;
 }
 
 void pmSetStringSetting(const QString& key, const QString& value)
 {
-    QSettings settings;
-    settings.setValue(key, value);
+    setSettingValue(key, value, false);
 }
 
 bool pmHasSetting(const QString& key)
 {
-    return QSettings().contains(key);
+    return settingValue(key).has_value();
+}
+
+QString pmSettingsFileName()
+{
+    return QSettings().fileName();
+}
+
+QString pmSettingsStoreProblem()
+{
+    QSettings settings;
+    const QFileInfo file(settings.fileName());
+    if (file.isDir())
+        return QStringLiteral("%1 is a folder").arg(settings.fileName());
+    if (settings.status() == QSettings::FormatError)
+        return QStringLiteral("%1 is not a settings file").arg(settings.fileName());
+    if (settings.status() != QSettings::NoError)
+        return QStringLiteral("%1 cannot be read").arg(settings.fileName());
+    if (!settings.isWritable())
+        return QStringLiteral("%1 cannot be written").arg(settings.fileName());
+    return QString();
+}
+
+// ---------------------------------------------------------------- home folder
+
+bool pmEnsureHomeFolder(QString* error)
+{
+    if (!qEnvironmentVariableIsEmpty("HOME"))
+        return true;
+    // Without HOME Qt takes "/" for the home folder: the log, the settings
+    // and the standard folders would be made at the top of the file system.
+    // The account's own home, from the password database, is what a login
+    // would have set.
+    const struct passwd* account = ::getpwuid(::getuid());
+    const QByteArray home = account && account->pw_dir ? QByteArray(account->pw_dir) : QByteArray();
+    const QFileInfo info(QFile::decodeName(home));
+    if (home.isEmpty() || !home.startsWith('/') || !info.isDir()) {
+        if (error)
+            *error = home.isEmpty()
+                         ? QStringLiteral("HOME is not set and this account has no home folder: set HOME")
+                         : QStringLiteral("HOME is not set and this account's home folder %1 is not there: "
+                                          "set HOME")
+                               .arg(QFile::decodeName(home));
+        return false;
+    }
+    qputenv("HOME", home);
+    return true;
 }
 
 // ---------------------------------------------------------------- folders

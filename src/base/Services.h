@@ -20,6 +20,17 @@ void pmSetIntSetting(const QString& key, int value);
 QString pmGetStringSetting(const QString& key, const QString& defaultValue);
 void pmSetStringSetting(const QString& key, const QString& value);
 bool pmHasSetting(const QString& key);
+// Where the settings are kept, and why they cannot be kept there (empty when
+// they can): a folder where the file should be, a file that cannot be read or
+// written. Settings made meanwhile hold until the program ends.
+QString pmSettingsFileName();
+QString pmSettingsStoreProblem();
+
+// Makes sure HOME names the account's home folder before anything asks for
+// a standard folder: when it is unset or empty it is taken from the password
+// database. False (and why, in `error`) when the account has none that exists.
+// Needs no QCoreApplication.
+bool pmEnsureHomeFolder(QString* error = nullptr);
 
 // The user's standard folders (created on demand by nobody: they may not exist).
 QString pmGetMoviesFolder();

@@ -2,9 +2,13 @@
 
 #include "core/Clock.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 std::mutex& configMutex()
@@ -16,6 +20,37 @@ std::filesystem::path& logPath()
 {
     static std::filesystem::path p;
     return p;
+}
+// Opens the log for appending. Its name is never followed: a link put where
+// the log goes would have the lines appended to whatever it points at, a
+// file of the user's or of the system's. A link there is replaced by a
+// fresh log (the log is thrown away at each launch anyway); anything else
+// that is not a plain file (a folder, a pipe) makes the line be dropped.
+int openLogFile(const std::filesystem::path& path)
+{
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd = ::open(path.c_str(), kFlags, 0644);
+        if (fd < 0 && errno == ELOOP) {
+            struct stat st {
+            };
+            if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || ::unlink(path.c_str()) != 0)
+                return -1;
+            fd = ::open(path.c_str(), kFlags | O_EXCL, 0644);
+            if (fd < 0 && errno == EEXIST)
+                continue; // something was put there meanwhile: look at it again
+        }
+        if (fd < 0)
+            return -1;
+        struct stat st {
+        };
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+    return -1;
 }
 } // namespace
 
@@ -61,11 +96,19 @@ void pmWriteLog(const std::string& message)
         return;
     const auto now = pmNow();
     const std::string line = pmFormatLogLine(now, message);
-    std::FILE* f = std::fopen(path.c_str(), "ab");
-    if (!f)
+    const int fd = openLogFile(path);
+    if (fd < 0)
         return;
-    std::fwrite(line.data(), 1, line.size(), f);
-    std::fclose(f);
+    std::size_t written = 0;
+    while (written < line.size()) {
+        const ssize_t n = ::write(fd, line.data() + written, line.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
 }
 
 void pmResetLog()

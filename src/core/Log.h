@@ -12,7 +12,9 @@
 
 // Appends "YYYY-MM-DD HH:MM:SS.<ms> message\n" (local time, milliseconds not
 // zero-padded). Drops the line silently when the file cannot be opened or no
-// log file has been chosen.
+// log file has been chosen. The log's own name is never followed: a symbolic
+// link there is replaced by a fresh log, and anything else that is no plain
+// file is left alone (the line is dropped).
 void pmWriteLog(const std::string& message);
 // Deletes the log file; called once at launch.
 void pmResetLog();

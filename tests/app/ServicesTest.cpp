@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QTranslator>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace
 {
@@ -70,6 +72,58 @@ TEST_F(ServicesTest, CurrentFolderIsStoredOnlyWhenItExistsAndFallsBackWhenGone)
     EXPECT_EQ(pmGetCaptureFolder(), dir.path());
     pmSetCaptureFolder(dir.filePath("missing"));
     EXPECT_EQ(pmGetCaptureFolder(), pmGetDocumentsFolder());
+}
+
+// A settings file that cannot be used (here a folder where it belongs) is
+// reported, and what is set meanwhile holds for the rest of the run instead
+// of being dropped at once.
+TEST_F(ServicesTest, AnUnusableSettingsFileIsReportedAndValuesHoldForTheRun)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = pmSettingsFileName();
+    EXPECT_EQ(pmSettingsStoreProblem(), QString());
+    pmSetIntSetting("Volume", 5);
+    QSettings().sync();
+    ASSERT_TRUE(QFile::remove(file));
+    ASSERT_TRUE(QDir().mkpath(file));
+
+    EXPECT_EQ(pmSettingsStoreProblem(), file + " is a folder");
+    EXPECT_FALSE(pmHasSetting("Volume"));
+    pmSetCurrentFolder(dir.path());
+    EXPECT_EQ(pmGetCurrentFolder(), dir.path());
+    pmSetIntSetting("Volume", 3);
+    pmSetIntSetting("SKIN_ID", 1); // synchronised at once: still kept
+    EXPECT_TRUE(pmHasSetting("Volume"));
+    EXPECT_EQ(pmGetIntSetting("Volume", 8), 3);
+    EXPECT_EQ(pmGetIntSetting("SKIN_ID", 3), 1);
+    EXPECT_TRUE(QFileInfo(file).isDir());
+
+    ASSERT_TRUE(QDir().rmdir(file));
+    EXPECT_EQ(pmSettingsStoreProblem(), QString());
+}
+
+// Without HOME (or with an empty one) the account's home folder from the
+// password database is used, so that nothing is made at the top of the file
+// system; a HOME that is set is left alone.
+TEST(HomeFolder, WithoutHomeTheAccountsOwnIsUsed)
+{
+    const QByteArray saved = qgetenv("HOME");
+    const struct passwd* account = ::getpwuid(::getuid());
+    ASSERT_TRUE(account && account->pw_dir);
+    for (bool empty : {false, true}) {
+        if (empty)
+            qputenv("HOME", "");
+        else
+            qunsetenv("HOME");
+        QString error;
+        EXPECT_TRUE(pmEnsureHomeFolder(&error)) << error.toStdString();
+        EXPECT_EQ(qgetenv("HOME"), QByteArray(account->pw_dir));
+        EXPECT_EQ(QDir::homePath(), QDir(QFile::decodeName(account->pw_dir)).absolutePath());
+    }
+    qputenv("HOME", saved);
+    EXPECT_TRUE(pmEnsureHomeFolder());
+    EXPECT_EQ(qgetenv("HOME"), saved);
 }
 
 TEST_F(ServicesTest, SkinIdIsCachedClampedAndPersisted)
@@ -138,6 +192,7 @@ TEST_F(ServicesTest, EveryIdentifierHasATextInBothTables)
                          "IDS_WEEK_1",
                          "IDS_WEEK_7",
                          "IDS_ERR_NO_DISK_SPACE",
+                         "IDS_ERR_SETTINGS_UNUSABLE",
                          "IDS_VERSION_COPYRIGHT",
                          "IDS_WINDOW_SWITCH"};
     for (const char* id : ids) {

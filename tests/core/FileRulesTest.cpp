@@ -177,3 +177,51 @@ TEST(Log, LineFormatAndReset)
     std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(all, "2026-12-07 09:05:03.0 second launch\n");
 }
+
+// The log's name is never followed: a link put there (before launch or
+// while the program runs) is replaced by a fresh log and what it pointed at
+// is left as it was; a folder or a pipe there makes the line be dropped.
+TEST(Log, ALinkWhereTheLogGoesIsReplacedNeverWrittenThrough)
+{
+    auto read = [](const fs::path& p) {
+        std::ifstream in(p);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    TempDir dir;
+    const fs::path log = dir.path / "RovixManagerLog_mac.txt";
+    const fs::path users = dir.path / "notes.txt";
+    std::ofstream(users) << "the user's own\n";
+    pmSetLogFilePath(log);
+
+    fs::create_symlink(users, log); // put there while the program runs
+    pmWriteLog("one");
+    EXPECT_EQ(read(users), "the user's own\n");
+    EXPECT_FALSE(fs::is_symlink(log));
+    pmWriteLog("two");
+    const std::string lines = read(log);
+    EXPECT_NE(lines.find(" one\n"), std::string::npos);
+    EXPECT_NE(lines.find(" two\n"), std::string::npos);
+
+    // At launch: the reset removes the link itself, never its target.
+    fs::remove(log);
+    fs::create_symlink(users, log);
+    pmResetLog();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(log)));
+    EXPECT_EQ(read(users), "the user's own\n");
+    // A dangling link would have made a file where it points.
+    fs::create_symlink(dir.path / "made-by-link.txt", log);
+    pmWriteLog("three");
+    EXPECT_FALSE(fs::exists(dir.path / "made-by-link.txt"));
+    EXPECT_NE(read(log).find(" three\n"), std::string::npos);
+
+    // A pipe (nobody reading) or a folder: the line is dropped, nothing waits.
+    fs::remove(log);
+    ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+    pmWriteLog("four");
+    EXPECT_TRUE(fs::is_fifo(log));
+    fs::remove(log);
+    fs::create_directory(log);
+    pmWriteLog("five");
+    EXPECT_TRUE(fs::is_directory(log));
+    pmSetLogFilePath({});
+}
