@@ -15,7 +15,9 @@
 #include "core/Log.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QImage>
 #include <algorithm>
 #include <cstdio>
@@ -80,6 +82,9 @@ int main(int argc, char** argv)
         QElapsedTimer t;
         t.start();
         d->buildVideoLibrary(card);
+        // The walk runs on a worker; the build ends from the event loop.
+        while (d->isBuildingLibrary())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         ready.push_back(msSince(t));
         recordings = int(d->videoLib().size());
 

@@ -17,8 +17,10 @@
 #include "core/Log.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
@@ -150,6 +152,9 @@ int main(int argc, char** argv)
     QElapsedTimer t;
     t.start();
     d->buildVideoLibrary(card + "/DCIM");
+    // The walk runs on a worker; the build ends from the event loop.
+    while (d->isBuildingLibrary())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const double buildMs = t.nsecsElapsed() / 1e6;
     std::vector<double> startMs;
     long rssBefore = 0, rssAfter = 0;
@@ -215,6 +220,8 @@ int main(int argc, char** argv)
         if (!mountTmpfs(point) || !fillCard(point, 2, 10, 8))
             return 1;
         d->buildVideoLibrary(lib);
+        while (d->isBuildingLibrary())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (d->playlist().size() < 2) {
             std::fprintf(stderr, "bench_monitor: the card's recordings are not listed\n");
             return 1;

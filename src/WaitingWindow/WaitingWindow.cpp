@@ -1,12 +1,10 @@
 #include "WaitingWindow/WaitingWindow.h"
 
 #include "WaitingWindow/YRKSpinningProgressIndicator.h"
-#include "base/EventHold.h"
 #include "controls/StandardDialogs.h"
 #include "core/Log.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -37,16 +35,11 @@ void WaitingWindow::showCentered()
     if (area.isValid())
         move(area.center() - rect().center());
     show();
+    // The indicator turns on the main thread's timer: the window is drawn by
+    // the main loop, which keeps running while the long work goes on
+    // elsewhere (a library scan runs on a worker thread). Nothing is pumped
+    // here, so no handler of the program runs inside the caller.
     m_indicator->startAnimation();
-    // Let the window system map the window once; the caller usually blocks the
-    // event loop next, and an unmapped window could not show the spinner.
-    // Only window-system work runs here: no input, timers or socket
-    // notifiers, and the program's own queued work (player events, monitor
-    // batches) is held until the caller is back in the event loop, so none
-    // of the controller's handlers runs in the middle of the caller's work.
-    EventHold hold;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
-                                    QEventLoop::X11ExcludeTimers);
 }
 
 void WaitingWindow::stopAnimation()

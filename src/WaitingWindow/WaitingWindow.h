@@ -1,8 +1,9 @@
 #pragma once
 // The busy window: a frameless, see-through window with a white spinning
-// indicator, shown over the main window while a long operation runs on the
-// main thread. Created by pmStartWait and closed by pmEndWait (below);
-// it deletes itself when closed. Main thread only.
+// indicator, shown over the main window while a long operation runs. It never
+// runs the event loop itself: work long enough to need the spinner runs on a
+// worker thread while the main loop draws it. Created by pmStartWait and
+// closed by pmEndWait (below); it deletes itself when closed. Main thread only.
 #include <QWidget>
 
 class YRKSpinningProgressIndicator;
@@ -32,6 +33,6 @@ private:
 void pmStartWait();
 void pmEndWait();
 bool pmIsWaiting();
-// Keeps the spinner turning during long synchronous work on the main thread:
-// repaints it when due (cheap to call often; no event processing).
+// Repaints the spinner when a frame is due, for short synchronous work that
+// holds the main thread (cheap to call often; no event processing).
 void pmWaitTick();

@@ -37,6 +37,7 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent)
 AppDelegate::~AppDelegate()
 {
     NotificationCenter::defaultCenter().removeObserver(this);
+    waitForLibraryScanToEnd();
     if (pmIsWaiting())
         pmEndWait();
     delete m_window;
@@ -313,8 +314,22 @@ void AppDelegate::languageMenuItemClicked(int tag)
 
 void AppDelegate::aboutMenuItemClicked()
 {
-    AboutDialog dialog(m_window);
-    dialog.exec();
+    // Opened and left to the main loop: the menu's handler returns at once,
+    // and the box deletes itself when closed. One box at a time.
+    if (m_aboutDialog) {
+        m_aboutDialog->raise();
+        m_aboutDialog->activateWindow();
+        return;
+    }
+    auto* dialog = new AboutDialog(m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_aboutDialog = dialog;
+    dialog->open();
+}
+
+QDialog* AppDelegate::aboutDialog() const
+{
+    return m_aboutDialog.data();
 }
 
 void AppDelegate::onMenuAbout()

@@ -37,15 +37,16 @@
 //   app/AppDelegateInput.cpp          the player's keys, seeking from the
 //                                     G-sensor graph, a folder named on the
 //                                     command line or dropped on the window
-// Everything here runs on the main thread.
+// Everything here runs on the main thread, except the library scan's walk,
+// which runs on a worker thread of its own (see buildVideoLibrary).
 #include "app/WindowLayout.h"
 #include "base/AMediaFile.h"
 #include "base/NotificationCenter.h"
 #include "base/PlayerKeys.h"
+#include "core/BackupEngine.h"
 #include "core/FileRules.h"
 #include "core/GpsData.h"
 #include "core/GpsList.h"
-#include "core/BackupEngine.h"
 #include "core/LibraryScan.h"
 
 #include <QImage>
@@ -66,6 +67,10 @@ class MainWindow;
 class QKeyEvent;
 class SleepWatcher;
 class QTimer;
+class QThread;
+class QDialog;
+class CapturePreviewDlg;
+class PrintWindowController;
 class QLabel;
 class PlayControlView;
 class ToolbarView;
@@ -127,14 +132,26 @@ public:
 
     void skinMenuItemClicked(int tag);
     void languageMenuItemClicked(int tag);
+    // Opens the About box window-modal over the main window and returns.
     void aboutMenuItemClicked();
     void onMenuAbout();
+    QDialog* aboutDialog() const;
 
     MainWindow* window() const { return m_window; }
 
     // ---- library (library/AppDelegateLibrary.cpp)
 
+    // Starts a build and returns at once: the folder is walked on a worker
+    // thread while the busy window shows and the main loop runs; the library,
+    // the monitor, the calendar and the playlist are updated on the main
+    // thread when the walk is done (videoLibraryBuilt() follows). The old
+    // library stays in place until then, and the main window takes no input
+    // meanwhile. Asked while a build runs, the folder is built after it (the
+    // last one asked for).
     bool buildVideoLibrary(const QString& folder);
+    // A build is running or waiting to run.
+    bool isBuildingLibrary() const;
+    // Scans in the calling thread and appends what it finds to the library.
     void searchFolder(const QString& folder);
     bool addVideoFile(const QString& path);
     void insertMediaToVideoLib(const AMediaFile& media, int insertIndex);
@@ -313,8 +330,18 @@ public:
     static constexpr double kCameraNudgeDeadband = 0.015;
 
     // Time-stamp overlay.
-    // The overlay text; none (and the overlay text set to " ") without a start date.
+    // The overlay text for the frame on screen; none (and the overlay text
+    // set to " ") without a start date.
     std::optional<QString> getTimeStampString();
+    // The text for a frame at this position (seconds): the whole second the
+    // frame is in, and that second's track sample. Changes nothing.
+    std::optional<QString> timeStampStringAt(double position) const;
+    // The position of the frame on screen, in seconds (the player's own, not
+    // rounded to a whole second).
+    double frameTime() const;
+    // The track sample of the whole second a frame at this position is in;
+    // null without one.
+    const GpsData* gpsDataOfFrame(double position) const;
     void showTimeStamp();
     void checkTimeStamp();
     void moveTimeStamp();
@@ -361,7 +388,7 @@ public:
     QPointer<QLabel> mTimeStamp;
     QPointer<DpadView> mDpadView;
     QPointer<PSVR> m_psvr;
-    bool m_bView360 = false; // the settings menu's 360-degree switch
+    bool m_bView360 = false;         // the settings menu's 360-degree switch
     bool m_bPlaceByNameTime = false; // the settings menu's name-time placement (setting PlaceByNameTime)
 
     bool m_bAllFile = false;
@@ -520,18 +547,33 @@ public:
     // Camera 2's frame at camera 1's time, always with the time stamp; null
     // without a second camera or when no frame can be taken.
     QImage getCurrentImage2();
-    // The time-stamp text drawn into a frame picture (nothing without a start date).
+    // The time-stamp text drawn into a frame picture (nothing without a start
+    // date): the text of the frame on screen, or of a frame taken at frameTime.
     QImage drawTimeStamp(const QImage& image);
+    QImage drawTimeStampAt(const QImage& image, double frameTime);
     // The image redrawn into exactly width x height pixels; null for a null image.
     static QImage resizedImage(const QImage& image, int width, int height);
     // The G-sensor panel's picture (null without the panel).
     QImage getGSensorBitmap() const;
     QString lastCaptureError() const { return m_strCaptureError; }
+    // The capture preview or the print window while one is open.
+    CapturePreviewDlg* captureDialog() const;
+    PrintWindowController* printWindow() const;
+    QPointer<CapturePreviewDlg> mCaptureDlg;
+    QPointer<PrintWindowController> mPrintWindow;
+
+Q_SIGNALS:
+    // The capture preview or the print window has closed, and what follows
+    // (resuming playback) has run.
+    void captureClosed();
+    void printClosed();
 
 private:
     // Both cameras' frames for a capture or a print, taken at once (camera 2
     // on a second thread); false, after telling the user, when they cannot be.
-    bool takeCaptureFrames(QImage& image1, QImage& image2);
+    // frameTime, when given, receives the position the frames were taken at.
+    bool takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime = nullptr);
+    QImage drawTimeStampText(const QImage& image, const std::optional<QString>& text);
     QByteArray currentNativePath(int camera) const;
     QString m_strCaptureError;
 
@@ -539,6 +581,9 @@ public:
 Q_SIGNALS:
     // The library was rebuilt (the calendar marks its days from it).
     void videoLibIsReady();
+    // A library build has ended: its last log line is written, the busy
+    // window closed, the playlist rebuilt.
+    void videoLibraryBuilt();
     // Move the calendar to this day (the newest recording's day).
     void activateDayRequested(int year, int month, int day);
 
@@ -599,10 +644,20 @@ private:
     void registerObservers();
     void scheduleRelayout(int msecs);
 
+    // The library build's worker (library/AppDelegateLibrary.cpp).
+    struct LibraryScanJob;
+    void finishVideoLibrary(const QString& folder, const LibraryScanJob& job);
+    void takeScannedRecordings(const std::vector<ScannedRecording>& found);
+    void waitForLibraryScanToEnd();
+    QThread* m_libraryScan = nullptr;
+    QString m_pendingLibraryFolder; // null when none waits
+    QObject* m_scanInputFilter = nullptr;
+
     MainWindow* m_window = nullptr;
     SleepWatcher* m_sleepWatcher = nullptr;
     QTimer* m_relayoutTimer = nullptr;
     bool m_bTerminated = false;
+    QPointer<QDialog> m_aboutDialog;
 };
 
 // The single live controller; null when none.

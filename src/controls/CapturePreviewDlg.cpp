@@ -6,6 +6,7 @@
 #include "controls/CameraChoiceRow.h"
 #include "core/Clock.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -225,29 +226,37 @@ void CapturePreviewDlg::finishSave(const QString& path, const QImage& picture, b
 
 bool CapturePreviewDlg::writeJpeg(const QImage& image, const QString& path, QString* error)
 {
-    if (image.isNull()) {
+    const auto fail = [error](const QString& reason) {
         if (error)
-            *error = QStringLiteral("no picture");
+            *error = reason;
         return false;
+    };
+    if (image.isNull())
+        return fail(QStringLiteral("no picture"));
+    // Encoded in memory first: the JPEG writer does not check every write it
+    // makes to a file. The bytes then go to a temporary file, each step
+    // checked, which replaces the target only when complete: a full disk
+    // leaves the old picture of that name as it was and no cut file.
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpg");
+        if (!writer.write(image))
+            return fail(writer.errorString());
     }
+    if (bytes.isEmpty())
+        return fail(QStringLiteral("the picture could not be encoded"));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    QImageWriter writer(&file, "jpg");
-    if (!writer.write(image)) {
-        if (error)
-            *error = writer.errorString();
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
+        const QString reason = file.errorString();
         file.cancelWriting();
-        return false;
+        return fail(reason);
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    if (!file.commit())
+        return fail(file.errorString());
     return true;
 }
 

@@ -9,8 +9,10 @@
 //
 // The pictures are taken by the caller once, before the dialog opens, so the
 // preview and the saved files show the moment of the capture whatever camera
-// is chosen afterwards. Run it modally (exec()); isOK() then says whether
-// anything was saved. Must run on the main thread.
+// is chosen afterwards. Open it with open(); when finished() comes, isOK()
+// says whether anything was saved. Its save panels open the same way and
+// each picture is written once its panel has closed. Must run on the main
+// thread.
 #include "core/CaptureLayout.h"
 
 #include <QDialog>
@@ -47,7 +49,8 @@ public:
 
     // Writes a picture as JPEG (default quality) through a temporary file that
     // replaces the target only when complete; false (and the reason) when it
-    // could not be written, with no file left behind.
+    // could not be written whole, with no file left behind and an older file
+    // of that name untouched.
     static bool writeJpeg(const QImage& image, const QString& path, QString* error = nullptr);
 
     int captureOptions() const { return m_nCaptureOptions; }

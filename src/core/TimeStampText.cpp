@@ -50,6 +50,14 @@ std::string pmFormatDegree(bool isLatitude, float value, const std::string& degr
     return hemisphere + " " + degrees + degreeText + minutes + "'" + seconds + "\"";
 }
 
+int pmFrameSecond(double position)
+{
+    if (!std::isfinite(position) || position <= 0)
+        return 0;
+    const double second = std::floor(position + 0.001);
+    return second > 1e9 ? 1000000000 : static_cast<int>(second);
+}
+
 std::optional<std::string> pmBuildTimeStampString(const TimeStampInputs& in)
 {
     if (in.rearCamTime.wYear == 0)
@@ -82,11 +90,7 @@ std::optional<std::string> pmBuildTimeStampString(const TimeStampInputs& in)
         tm.tm_sec = in.rearCamTime.wSecond;
         tm.tm_isdst = -1;
         std::time_t start = std::mktime(&tm);
-        double played =
-            std::isfinite(in.currentTime) && in.currentTime > 0 ? std::floor(in.currentTime) : 0.0;
-        if (played > 1e9)
-            played = 1e9;
-        const std::time_t frame = start + static_cast<std::time_t>(played);
+        const std::time_t frame = start + static_cast<std::time_t>(pmFrameSecond(in.currentTime));
         std::tm out{};
         localtime_r(&frame, &out);
         dateTime = format("%04d/%02d/%02d %02d:%02d:%02d ", out.tm_year + 1900, out.tm_mon + 1, out.tm_mday,

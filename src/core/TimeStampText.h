@@ -10,20 +10,26 @@
 
 struct TimeStampInputs {
     _SYSTEMTIME rearCamTime;      // start of the rear recording, from its name; year 0 = none
-    double currentTime = 0;       // playback position in seconds
+    double currentTime = 0;       // playback position in seconds (its whole second is used)
     std::string degreeText = "°"; // text of the degree unit
 
     bool hasTrack = false;
-    int speedUnit = 0;            // 0 km/h, otherwise mph
+    int speedUnit = 0; // 0 km/h, otherwise mph
     bool showSpeed = true;
-    int stampType = 0;            // 0 position line, otherwise the G line
-    std::string textStamp;        // free text, may be empty
-    std::string modelName;        // camera model, may be empty
+    int stampType = 0;     // 0 position line, otherwise the G line
+    std::string textStamp; // free text, may be empty
+    std::string modelName; // camera model, may be empty
 
     bool hasSample = false;
     float latitude = 0, longitude = 0, speed = 0;
     float gx = 0, gy = 0, gz = 0;
 };
+
+// The whole second a frame at this playback position (seconds) is in: the
+// position truncated, after a millisecond's allowance for a frame time that
+// lands a hair under its second in floating point. 0 for a negative or
+// unknown position.
+int pmFrameSecond(double position);
 
 // Degrees, minutes and seconds of one coordinate: "N 35°41'22.3\"".
 std::string pmFormatDegree(bool isLatitude, float value, const std::string& degreeText);
@@ -41,5 +47,5 @@ struct OverlayPoint {
 // Where the overlay of size (w, h) goes so that its lower right corner lies
 // 10 points inside the lower right corner of the picture fitted into the host
 // frame (x0, y0, W, H), bottom-left origin. A 0 video dimension uses the host's.
-OverlayPoint pmPlaceTimeStamp(float x0, float y0, float hostW, float hostH, float videoW, float videoH, float w,
-                              float h);
+OverlayPoint pmPlaceTimeStamp(float x0, float y0, float hostW, float hostH, float videoW, float videoH,
+                              float w, float h);

@@ -61,12 +61,22 @@ QImage AppDelegate::resizedImage(const QImage& image, int width, int height)
 
 QImage AppDelegate::drawTimeStamp(const QImage& image)
 {
+    return drawTimeStampText(image, getTimeStampString());
+}
+
+QImage AppDelegate::drawTimeStampAt(const QImage& image, double frameTime)
+{
+    return drawTimeStampText(image, timeStampStringAt(frameTime));
+}
+
+QImage AppDelegate::drawTimeStampText(const QImage& image, const std::optional<QString>& text)
+{
     if (image.isNull())
         return image;
     const int w = image.width();
     const int h = image.height();
     QImage drawn = image.convertToFormat(QImage::Format_RGB32);
-    if (const std::optional<QString> text = getTimeStampString()) {
+    if (text) {
         const TimeStampPlacement place = pmTimeStampPlacement(w);
         QPainter p(&drawn);
         p.setFont(pmMetricSansFont(place.fontSize));
@@ -91,13 +101,14 @@ QImage AppDelegate::getCurrentImage()
         m_strCaptureError = QStringLiteral("no recording is open");
         return QImage();
     }
-    const FrameGrab grab = pmGrabFrame(currentNativePath(1), _videoPlayView->getitemTime());
+    const double time = _videoPlayView->getitemTime();
+    const FrameGrab grab = pmGrabFrame(currentNativePath(1), time);
     if (grab.image.isNull()) {
         m_strCaptureError = grab.error;
         captureFailed(QStringLiteral("getCurrentImage"), grab.error);
         return QImage();
     }
-    return m_nShowTimeStamp == 1 ? drawTimeStamp(grab.image) : grab.image;
+    return m_nShowTimeStamp == 1 ? drawTimeStampAt(grab.image, time) : grab.image;
 }
 
 QImage AppDelegate::getCurrentImage2()
@@ -107,16 +118,17 @@ QImage AppDelegate::getCurrentImage2()
         m_strCaptureError = QStringLiteral("no second camera");
         return QImage();
     }
-    const FrameGrab grab = pmGrabFrame(currentNativePath(2), _videoPlayView->getitemTime());
+    const double time = _videoPlayView->getitemTime();
+    const FrameGrab grab = pmGrabFrame(currentNativePath(2), time);
     if (grab.image.isNull()) {
         m_strCaptureError = grab.error;
         captureFailed(QStringLiteral("getCurrentImage2"), grab.error);
         return QImage();
     }
-    return drawTimeStamp(grab.image);
+    return drawTimeStampAt(grab.image, time);
 }
 
-bool AppDelegate::takeCaptureFrames(QImage& image1, QImage& image2)
+bool AppDelegate::takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime)
 {
     image1 = QImage();
     image2 = QImage();
@@ -127,6 +139,8 @@ bool AppDelegate::takeCaptureFrames(QImage& image1, QImage& image2)
         m_strCaptureError = QStringLiteral("the recording is still opening");
     } else {
         const double time = _videoPlayView->getitemTime();
+        if (frameTime)
+            *frameTime = time;
         std::future<FrameGrab> second;
         if (two)
             second = std::async(std::launch::async, pmGrabFrame, currentNativePath(2), time);
@@ -137,9 +151,9 @@ bool AppDelegate::takeCaptureFrames(QImage& image1, QImage& image2)
         else if (two && rear.image.isNull())
             m_strCaptureError = QStringLiteral("camera 2: %1").arg(rear.error);
         else {
-            image1 = m_nShowTimeStamp == 1 ? drawTimeStamp(first.image) : first.image;
+            image1 = m_nShowTimeStamp == 1 ? drawTimeStampAt(first.image, time) : first.image;
             if (two)
-                image2 = drawTimeStamp(rear.image);
+                image2 = drawTimeStampAt(rear.image, time);
             return true;
         }
     }
@@ -153,38 +167,68 @@ QImage AppDelegate::getGSensorBitmap() const
     return mGSensorView ? mGSensorView->getGensorBitmap() : QImage();
 }
 
+CapturePreviewDlg* AppDelegate::captureDialog() const
+{
+    return mCaptureDlg.data();
+}
+
+PrintWindowController* AppDelegate::printWindow() const
+{
+    return mPrintWindow.data();
+}
+
 void AppDelegate::onButtonCapture()
 {
     pmWriteLog("AppDelegate::onButtonCapture");
     const int state = getState();
     if (state == PlayStateStopped)
         return;
+    if (mCaptureDlg || mPrintWindow)
+        return; // one capture or print window at a time
     pausePlayback();
     // The time stamp names the second on screen now that playback has stopped.
     drawTime();
     QImage image1, image2;
-    bool saved = false;
-    if (takeCaptureFrames(image1, image2)) {
-        CapturePreviewDlg dialog(image1, image2, m_window);
-        dialog.exec();
-        saved = dialog.isOK();
+    if (!takeCaptureFrames(image1, image2)) {
+        if (state == PlayStatePlaying)
+            onButtonPlay();
+        return;
     }
-    if (state == PlayStatePlaying && !saved)
-        onButtonPlay();
+    // The preview opens window-modal and this handler returns; what follows
+    // its closing runs from the main loop once it has closed.
+    auto* dialog = new CapturePreviewDlg(image1, image2, m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    mCaptureDlg = dialog;
+    connect(dialog, &QDialog::finished, this, [this, dialog, state](int) {
+        const bool saved = dialog->isOK();
+        QMetaObject::invokeMethod(
+            this,
+            [this, state, saved] {
+                if (state == PlayStatePlaying && !saved)
+                    onButtonPlay();
+                Q_EMIT captureClosed();
+            },
+            Qt::QueuedConnection);
+    });
+    dialog->open();
 }
 
 void AppDelegate::onButtonPrint()
 {
     if (getState() == PlayStateStopped)
         return;
+    if (mCaptureDlg || mPrintWindow)
+        return;
     pmWriteLog("printPreview Start");
     pausePlayback();
     drawTime();
     PrintPageData data;
-    if (!takeCaptureFrames(data.videoImage, data.videoImage2))
+    double frameTime = 0;
+    if (!takeCaptureFrames(data.videoImage, data.videoImage2, &frameTime))
         return;
     data.gsensorImage = getGSensorBitmap();
-    if (const GpsData* sample = getCurGpsData()) {
+    // The values of the second the printed frame is in.
+    if (const GpsData* sample = gpsDataOfFrame(frameTime)) {
         data.sample.direction = sample->fDirection();
         data.sample.longitude = sample->fLongitude();
         data.sample.latitude = sample->fLatitude();
@@ -200,6 +244,12 @@ void AppDelegate::onButtonPrint()
     }
     const CaptureDate today = pmCaptureDate(pmNow());
     data.printDate = QDate(today.year, today.month, today.day);
-    PrintWindowController window(data, m_window);
-    window.exec();
+    auto* window = new PrintWindowController(data, m_window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    mPrintWindow = window;
+    connect(window, &QDialog::finished, this, [this](int) {
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT printClosed(); }, Qt::QueuedConnection);
+    });
+    window->open();
 }

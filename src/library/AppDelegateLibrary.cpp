@@ -1,25 +1,28 @@
 // The controller's library: scanning a folder into AMediaFile entries, the
 // queries the calendar, playlist and folder monitor ask of it, and the Browse
 // button. The walk, the admission probes and the name order are the core
-// scanner's (core/LibraryScan.h); this side adds the busy window, the log
-// lines and the Qt entry objects. Paths cross the boundary as native bytes
+// scanner's (core/LibraryScan.h); this side runs the walk on a worker thread
+// and adds the busy window, the log lines and the Qt entry objects. Paths cross the boundary as native bytes
 // (QFile::encodeName/decodeName) so names that are not UTF-8 survive.
 #include "app/AppDelegate.h"
 
-#include "base/DialogSeam.h"
+#include "WaitingWindow/WaitingWindow.h"
 #include "app/MainWindow.h"
+#include "base/DialogSeam.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
-#include "WaitingWindow/WaitingWindow.h"
 #include "controls/FileListLayout.h"
 #include "core/FileRules.h"
 #include "core/LibraryScan.h"
 #include "core/Log.h"
 
+#include <QApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+
+#include <memory>
 
 namespace
 {
@@ -38,8 +41,69 @@ std::vector<std::string> nativePaths(const QList<AMediaFile>& list)
 }
 } // namespace
 
+// The scan's own state: written by the worker thread only, read by the main
+// thread only after the worker has finished (QThread::finished is queued to
+// the main thread, and the thread's end orders the memory).
+struct AppDelegate::LibraryScanJob {
+    std::string folder;                  // native path, a copy the worker owns
+    std::vector<ScannedRecording> found; // the worker's result
+};
+
+namespace
+{
+// While a scan runs the busy window stands for a modal state: the main window
+// takes no clicks, keys, wheel turns or drops, so nothing can open another
+// folder, play a recording or change the filter against a library that is
+// about to be replaced. The main loop keeps running (players, timers, the
+// spinner); only the user's input to the main window is held back.
+class ScanInputFilter : public QObject
+{
+public:
+    ScanInputFilter(QWidget* window, QObject* parent) : QObject(parent), m_window(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            break;
+        default:
+            return false;
+        }
+        auto* widget = qobject_cast<QWidget*>(watched);
+        return widget && m_window && widget->window() == m_window;
+    }
+
+private:
+    QPointer<QWidget> m_window;
+};
+} // namespace
+
 bool AppDelegate::buildVideoLibrary(const QString& folder)
 {
+    if (m_libraryScan) {
+        // One scan at a time. The folder asked for last is built as soon as
+        // the running scan has finished (a folder chosen while a scan runs,
+        // or the monitor's folder coming back).
+        m_pendingLibraryFolder = folder;
+        pmWriteLogQ(
+            QStringLiteral("AppDelegate::buildVideoLibrary - a scan is running, %1 follows it").arg(folder));
+        return true;
+    }
     pmWriteLogQ(QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(folder));
     m_nShowTimeStamp = 0;
     hideTimeStamp();
@@ -49,8 +113,39 @@ bool AppDelegate::buildVideoLibrary(const QString& folder)
     m_nCurFolderLevel = 0;
     pmStartWait();
 
+    // The walk and the header probes run on a worker while the main loop
+    // keeps running. The worker touches nothing but its job; the library,
+    // the playlist and every panel stay the main thread's, and the library
+    // keeps its old entries (which the playlist shows) until the scan is done.
+    ++m_nCurFolderLevel;
+    auto job = std::make_shared<LibraryScanJob>();
+    job->folder = nativePath(folder);
+    m_libraryScan = QThread::create([job] {
+        LibraryScanner scanner;
+        job->found = scanner.scan(job->folder);
+    });
+    m_libraryScan->setObjectName(QStringLiteral("LibraryScan"));
+    connect(m_libraryScan, &QThread::finished, this,
+            [this, folder, job] { finishVideoLibrary(folder, *job); });
+    if (m_window && !m_scanInputFilter) {
+        m_scanInputFilter = new ScanInputFilter(m_window, this);
+        qApp->installEventFilter(m_scanInputFilter);
+    }
+    m_libraryScan->start();
+    return true;
+}
+
+void AppDelegate::finishVideoLibrary(const QString& folder, const LibraryScanJob& job)
+{
+    if (m_libraryScan) {
+        m_libraryScan->wait(); // finished: returns at once
+        delete m_libraryScan;
+        m_libraryScan = nullptr;
+    }
     clearVideoLibrary();
-    searchFolder(folder);
+    takeScannedRecordings(job.found);
+    --m_nCurFolderLevel;
+
     startMonitorFolder(folder);
     pmWriteLogQ(QStringLiteral("AppDelegate::buildVideoLibrary - found video count = %1, bOK = %2")
                     .arg(mVideoLib.size())
@@ -59,23 +154,60 @@ bool AppDelegate::buildVideoLibrary(const QString& folder)
     checkLastVideoDate();
     rebuildPlaylist();
 
+    if (m_scanInputFilter) {
+        qApp->removeEventFilter(m_scanInputFilter);
+        delete m_scanInputFilter;
+        m_scanInputFilter = nullptr;
+    }
     pmEndWait();
     pmWriteLog("AppDelegate::buildVideoLibrary - End !");
-    return true;
+    Q_EMIT videoLibraryBuilt();
+
+    if (!m_pendingLibraryFolder.isNull()) {
+        const QString next = m_pendingLibraryFolder;
+        m_pendingLibraryFolder = QString();
+        buildVideoLibrary(next);
+    }
 }
 
-void AppDelegate::searchFolder(const QString& folder)
+bool AppDelegate::isBuildingLibrary() const
 {
-    ++m_nCurFolderLevel;
-    LibraryScanner scanner;
-    // The scan blocks the event loop; keep the busy window's spinner turning.
-    scanner.onProgress = [] { pmWaitTick(); };
-    const std::vector<ScannedRecording> found = scanner.scan(nativePath(folder));
+    return m_libraryScan != nullptr || !m_pendingLibraryFolder.isNull();
+}
+
+void AppDelegate::waitForLibraryScanToEnd()
+{
+    // Tear-down only. The worker writes to nothing but its shared job, but
+    // its thread object must not be destroyed while it runs, and the scan
+    // cannot be interrupted; its result is dropped.
+    if (!m_libraryScan)
+        return;
+    m_libraryScan->wait();
+    delete m_libraryScan;
+    m_libraryScan = nullptr;
+    m_pendingLibraryFolder = QString();
+    if (m_scanInputFilter) {
+        qApp->removeEventFilter(m_scanInputFilter);
+        delete m_scanInputFilter;
+        m_scanInputFilter = nullptr;
+    }
+}
+
+void AppDelegate::takeScannedRecordings(const std::vector<ScannedRecording>& found)
+{
     for (const ScannedRecording& r : found) {
         const QDateTime date = r.mtimeMsecs ? QDateTime::fromMSecsSinceEpoch(*r.mtimeMsecs) : QDateTime();
         insertMediaToVideoLib(AMediaFile::mediaFileWithNativePath(QByteArray::fromStdString(r.path), date),
                               static_cast<int>(mVideoLib.size()));
     }
+}
+
+void AppDelegate::searchFolder(const QString& folder)
+{
+    // The scan in the calling thread (the library build runs it on a worker).
+    ++m_nCurFolderLevel;
+    LibraryScanner scanner;
+    takeScannedRecordings(scanner.scan(nativePath(folder)));
     --m_nCurFolderLevel;
 }
 
@@ -206,6 +338,8 @@ QString AppDelegate::getModelName(const QString& folder) const
 void AppDelegate::onButtonBrowse()
 {
     pmWriteLog("AppDelegate - onButtonBrowse()");
+    if (m_libraryScan)
+        return; // no second folder chooser while a scan runs
     pmChooseFolder(m_window, QString(), pmGetCurrentFolder(), [this](const QString& chosen) {
         if (chosen.isEmpty())
             return; // cancelled: library, playlist and setting stay as they are

@@ -9,11 +9,14 @@
 #include "base/Services.h"
 #include "core/Log.h"
 #include "core/TimeStampText.h"
+#include "views/MpvPlayer.h"
 #include "views/VideoFit.h"
 #include "views/VideoPlayerView.h"
 
 #include <QFont>
 #include <QLabel>
+
+#include <cmath>
 
 namespace
 {
@@ -81,11 +84,39 @@ void AppDelegate::setTimeStampVisible(bool visible)
         label->raise();
 }
 
-std::optional<QString> AppDelegate::getTimeStampString()
+double AppDelegate::frameTime() const
+{
+    // The surface keeps its time as the nearest whole second, which names the
+    // next second for a frame in the second half of one. The player's own
+    // position says which second the frame on screen is in. While a seek is
+    // on its way, or the rewind after the end, the player still reports the
+    // old place: the surface's time (the seek's target) stands then.
+    if (_videoPlayView) {
+        const MpvPlayer* player = _videoPlayView->player();
+        if (player && player->isOpen() && player->hasTimePos() && !player->isSeeking()) {
+            const double position = player->timePos();
+            if (std::isfinite(position) && std::fabs(position - mSelectedMovieCurrentTime) <= 1.5)
+                return position;
+        }
+    }
+    return mSelectedMovieCurrentTime;
+}
+
+const GpsData* AppDelegate::gpsDataOfFrame(double position) const
+{
+    if (m_poGpsList.GetDataCount() == 0)
+        return nullptr;
+    const int second = pmFrameSecond(position);
+    if (second >= GpsList::kMaxVideoSeconds)
+        return nullptr;
+    return m_poGpsList.GetGpsData(second);
+}
+
+std::optional<QString> AppDelegate::timeStampStringAt(double position) const
 {
     TimeStampInputs in;
     in.rearCamTime = m_stRearCamTime;
-    in.currentTime = mSelectedMovieCurrentTime;
+    in.currentTime = position;
     in.degreeText = pmLoadString(QStringLiteral("IDS_UNIT_DEGREE")).toStdString();
     // A track is loaded once a recording has been opened; an empty one still
     // carries the camera's stamp preferences and model.
@@ -97,7 +128,8 @@ std::optional<QString> AppDelegate::getTimeStampString()
         in.textStamp = m_poGpsList.GetTextStamp();
         in.modelName = m_poGpsList.getModelName();
     }
-    if (const GpsData* sample = getCurGpsData()) {
+    // The sample of the second the frame is in, as the date and time are.
+    if (const GpsData* sample = gpsDataOfFrame(position)) {
         in.hasSample = true;
         in.latitude = sample->fLatitude();
         in.longitude = sample->fLongitude();
@@ -107,11 +139,17 @@ std::optional<QString> AppDelegate::getTimeStampString()
         in.gz = sample->fGSensorZ();
     }
     const std::optional<std::string> text = pmBuildTimeStampString(in);
-    if (!text) {
-        setTimeStampText(QStringLiteral(" "));
+    if (!text)
         return std::nullopt;
-    }
     return QString::fromStdString(*text);
+}
+
+std::optional<QString> AppDelegate::getTimeStampString()
+{
+    const std::optional<QString> text = timeStampStringAt(frameTime());
+    if (!text)
+        setTimeStampText(QStringLiteral(" "));
+    return text;
 }
 
 void AppDelegate::showTimeStamp()

@@ -5,11 +5,15 @@
 #include "controls/CameraChoiceRow.h"
 #include "core/Log.h"
 
+#include <QBuffer>
 #include <QDebug>
+#include <QDir>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSaveFile>
 
 namespace
 {
@@ -116,22 +120,60 @@ void PrintWindowController::onCamera12ButtonPressed()
 
 void PrintWindowController::printOnePage()
 {
-    QPrinter printer(QPrinter::HighResolution);
+    if (m_printDialog)
+        return; // its print dialog is already open
+    if (!thePrintInfo)
+        thePrintInfo = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrinter& printer = *thePrintInfo;
     // No top margin: the page starts at the top of the paper.
     const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Point);
     printer.setPageMargins(QMarginsF(margins.left(), 0, margins.right(), margins.bottom()),
                            QPageLayout::Point);
-    bool accepted = false;
     if (dialogHook()) {
-        accepted = dialogHook()(printer);
-    } else {
-        QPrintDialog dialog(&printer, this);
-        accepted = dialog.exec() == QDialog::Accepted;
-    }
-    if (!accepted)
+        if (dialogHook()(printer))
+            printAndReport(printer);
         return;
-    if (!printPage(printer))
-        pmWriteLog("PrintWindowController - the printer could not be started");
+    }
+    // The print dialog opens over this window and the Print button's handler
+    // returns; the page is printed from the main loop once the dialog has
+    // closed.
+    auto* dialog = new QPrintDialog(&printer, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_printDialog = dialog;
+    connect(dialog, &QDialog::finished, this, [this](int result) {
+        if (result != QDialog::Accepted)
+            return;
+        QMetaObject::invokeMethod(
+            this, [this] { printAndReport(*thePrintInfo); }, Qt::QueuedConnection);
+    });
+    dialog->open();
+}
+
+void PrintWindowController::printAndReport(QPrinter& printer)
+{
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+    if (!toFile) {
+        if (!printPage(printer))
+            pmWriteLog("PrintWindowController - the printer could not be started");
+        return;
+    }
+    const QString path = printer.outputFileName();
+    QString error;
+    if (printPdfFile(printer, path, &error)) {
+        pmWriteLogQ(QStringLiteral("PrintWindowController - printed to %1").arg(path));
+        return;
+    }
+    pmWriteLogQ(QStringLiteral("PrintWindowController - cannot write %1 : %2").arg(path, error));
+    pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_EXPORT_FAILED")).arg(QDir::toNativeSeparators(path)));
+}
+
+void PrintWindowController::drawFitted(QPainter& painter, const QRectF& area) const
+{
+    // The page's points onto the printable area, whole page visible, from its top-left corner.
+    const QSizeF page = m_canvasView->pageSize();
+    const double scale = std::min(area.width() / page.width(), area.height() / page.height());
+    painter.scale(scale, scale);
+    m_canvasView->drawPage(painter);
 }
 
 bool PrintWindowController::printPage(QPrinter& printer) const
@@ -139,13 +181,60 @@ bool PrintWindowController::printPage(QPrinter& printer) const
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
-    // The page's points onto the printable area, whole page visible, from its top-left corner.
-    const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
-    const QSizeF page = m_canvasView->pageSize();
-    const double scale = std::min(area.width() / page.width(), area.height() / page.height());
-    painter.scale(scale, scale);
-    m_canvasView->drawPage(painter);
-    painter.end();
+    drawFitted(painter, printer.pageLayout().paintRectPixels(printer.resolution()));
+    return painter.end();
+}
+
+bool PrintWindowController::printPdfFile(const QPrinter& printer, const QString& path, QString* error) const
+{
+    // The PDF writer does not report a file it could not finish: the
+    // document is made in memory, then written through a temporary file that
+    // replaces the target only when every byte reached the disk. A full disk
+    // leaves no cut file and an older file of that name as it was.
+    QBuffer document;
+    document.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&document);
+        pdf.setResolution(printer.resolution());
+        pdf.setPageLayout(printer.pageLayout());
+        pdf.setTitle(printer.docName());
+        pdf.setCreator(printer.creator());
+        QPainter painter;
+        if (!painter.begin(&pdf)) {
+            if (error)
+                *error = QStringLiteral("the page could not be drawn");
+            return false;
+        }
+        drawFitted(painter, pdf.pageLayout().paintRectPixels(pdf.resolution()));
+        if (!painter.end()) {
+            if (error)
+                *error = QStringLiteral("the page could not be drawn");
+            return false;
+        }
+    }
+    const QByteArray bytes = document.data();
+    if (bytes.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("the page could not be drawn");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
     return true;
 }
 

@@ -4,15 +4,21 @@
 // skinned buttons that choose camera 1, camera 2 or both. Print opens the
 // platform's print dialog (whose print-to-file makes a PDF with no printer
 // installed) and prints the page as one page, fitted to the paper with no top
-// margin; the window stays open for more copies or another camera. Run it
-// modally (exec()). Must run on the main thread.
+// margin; the window stays open for more copies or another camera. A page
+// printed to a PDF file is written whole or not at all: a file that cannot be
+// written is reported (message and log line) and an older file of that name
+// is left as it was. Open it with open(); its print dialog opens the same
+// way and the page is printed once that dialog has closed. Must run on the
+// main thread.
 #include "views/PrintCanvasView.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
 class BitmapButton;
+class QPainter;
 class QPrinter;
 class QPushButton;
 
@@ -33,6 +39,12 @@ public:
     // Prints the page on a printer that is already set up; false when the
     // printer could not be started.
     bool printPage(QPrinter& printer) const;
+    // Prints on a printer set up by the print dialog; a PDF file goes through
+    // printPdfFile. Failures are logged and, for a file, shown.
+    void printAndReport(QPrinter& printer);
+    // The page as a PDF file at `path`, in the printer's page layout; false
+    // (and the reason) when it could not be written whole.
+    bool printPdfFile(const QPrinter& printer, const QString& path, QString* error = nullptr) const;
 
     // Stands in for the print dialog: gets the printer, may set it up (a PDF
     // file, for example), and answers whether to print. Empty: the real dialog.
@@ -53,6 +65,7 @@ public:
 
 private:
     void chooseOption(int option);
+    void drawFitted(QPainter& painter, const QRectF& area) const;
 
     QPushButton* m_okButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
@@ -65,4 +78,5 @@ private:
     // The print settings of this window's run: a second Print starts from
     // the printer, file and options chosen for the first.
     std::unique_ptr<QPrinter> thePrintInfo;
+    QPointer<QDialog> m_printDialog;
 };

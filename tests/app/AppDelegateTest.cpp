@@ -1,11 +1,14 @@
 // The controller's life cycle and library: start-up order and log, state
 // reset, library scan, queries, Browse, busy window, sleep and termination.
 #include "AppTestSupport.h"
+#include "LibraryBuild.h"
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "app/AboutDialog.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
+#include "controls/BitmapButton.h"
+#include "controls/ToolbarView.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -108,6 +111,7 @@ TEST_F(AppDelegateTest, StartUpWritesItsLogInOrderAndASecondLaunchStartsAFreshLo
         AppDelegate delegate;
         EXPECT_EQ(pmGetAppDelegate(), &delegate);
         delegate.launch();
+        ASSERT_TRUE(librarytest::waitForLibrary(delegate));
         const QStringList lines = logMessages();
         ASSERT_GE(lines.size(), expected.size());
         EXPECT_EQ(lines.mid(0, expected.size()), expected) << "launch " << launch;
@@ -191,7 +195,7 @@ TEST_F(AppDelegateTest, BuildVideoLibraryScansLogsAndAnswersTheCalendar)
     AppDelegate d;
     QSignalSpy ready(&d, &AppDelegate::videoLibIsReady);
     QSignalSpy activate(&d, &AppDelegate::activateDayRequested);
-    EXPECT_TRUE(d.buildVideoLibrary(card));
+    EXPECT_TRUE(librarytest::buildLibrary(d, card));
 
     EXPECT_EQ(shellLogMessages(),
               (QStringList{
@@ -237,7 +241,7 @@ TEST_F(AppDelegateTest, BuildVideoLibraryScansLogsAndAnswersTheCalendar)
     // A rebuild starts from an empty library; an empty playlist is never "all present".
     // Without a DEVICE.XML there is no model name: not the previous card's.
     QTemporaryDir elsewhere;
-    d.buildVideoLibrary(elsewhere.filePath("nothing-here"));
+    EXPECT_TRUE(librarytest::buildLibrary(d, elsewhere.filePath("nothing-here")));
     EXPECT_TRUE(d.videoLib().isEmpty());
     EXPECT_FALSE(d.isAllMediaExist());
     EXPECT_FALSE(d.isMediaExistByDate(2020, 1, 2));
@@ -268,7 +272,7 @@ TEST_F(AppDelegateTest, BrowseCancelLeavesEverythingAndConfirmRebuildsAndRemembe
     AppDelegate d;
     d.awakeFromNib();
     d.initialData();
-    d.buildVideoLibrary(card);
+    ASSERT_TRUE(librarytest::buildLibrary(d, card));
     const QList<AMediaFile> before = d.playlist();
     const QString folderBefore = d.currentFolder();
 
@@ -286,6 +290,7 @@ TEST_F(AppDelegateTest, BrowseCancelLeavesEverythingAndConfirmRebuildsAndRemembe
 
     recorder.answer.path = card + "/sub";
     d.onButtonBrowse();
+    ASSERT_TRUE(librarytest::waitForLibrary(d));
     EXPECT_EQ(d.currentFolder(), card + "/sub");
     EXPECT_EQ(d.videoLib().size(), 1);
     EXPECT_EQ(pmGetStringSetting("CurrentFolder", ""), card + "/sub");
@@ -404,11 +409,75 @@ TEST_F(AppDelegateTest, NamesThatAreNotUtf8StayFindable)
     ASSERT_TRUE(apptest::writeAvi(dir.filePath("plain.tmp")));
     ASSERT_EQ(::rename((folder + "/plain.tmp").constData(), odd.constData()), 0);
     AppDelegate d;
-    d.buildVideoLibrary(dir.path());
+    ASSERT_TRUE(librarytest::buildLibrary(d, dir.path()));
     ASSERT_EQ(d.videoLib().size(), 1);
     EXPECT_EQ(d.videoLib().first().nativePath(), odd);
     EXPECT_TRUE(d.isAllMediaExist()); // a lossy name would read as "removed"
     EXPECT_TRUE(d.videoLib().first().fileDate().isValid());
     EXPECT_TRUE(d.videoLib().first().localizedName().startsWith("FILE200101-120000F"));
+}
+} // namespace
+
+namespace
+{
+// The walk runs on a worker: the call returns at once with the old library
+// still in place and the busy window up, the main window takes no input until
+// the build has ended, a build asked for meanwhile follows it, and a
+// controller destroyed in the middle of a scan waits for its worker.
+TEST_F(AppDelegateTest, TheScanRunsBesideTheMainLoopAndKeepsTheWindowStill)
+{
+    const QString card = makeCard();
+    const QString other = dir.filePath("other");
+    ASSERT_TRUE(apptest::writeAvi(other + "/FILE210101-120000F.AVI"));
+    AppDelegate d;
+    d.awakeFromNib();
+    d.createPanels();
+    d.initialData();
+    d.window()->show();
+    ASSERT_TRUE(librarytest::buildLibrary(d, other));
+    ASSERT_EQ(d.videoLib().size(), 1);
+
+    apptest::LogToDocuments log;
+    apptest::DialogRecorder recorder;
+    QSignalSpy built(&d, &AppDelegate::videoLibraryBuilt);
+    EXPECT_TRUE(d.buildVideoLibrary(card));
+    EXPECT_TRUE(d.isBuildingLibrary());
+    EXPECT_TRUE(pmIsWaiting());
+    EXPECT_EQ(d.videoLib().size(), 1); // the old library until the new one is whole
+    EXPECT_EQ(d.playlist().size(), 1);
+    // Clicks and keys to the main window are held back: no chooser opens.
+    QTest::mouseClick(d.toolbar()->oBrowseBtn(), Qt::LeftButton);
+    QTest::keyClick(d.window(), Qt::Key_Space);
+    d.onButtonBrowse();
+    EXPECT_TRUE(recorder.requests.empty());
+    // Asked for meanwhile: built after the running scan, the last one asked winning.
+    d.buildVideoLibrary(dir.filePath("nothing-here"));
+    d.buildVideoLibrary(other);
+    ASSERT_TRUE(librarytest::waitForLibrary(d));
+    EXPECT_EQ(built.count(), 2);
+    EXPECT_EQ(d.videoLib().size(), 1);
+    EXPECT_EQ(d.playlist().first().localizedName(), "FILE210101-120000F.AVI");
+    EXPECT_FALSE(pmIsWaiting());
+    const QStringList lines = shellLogMessages();
+    EXPECT_TRUE(inOrder(lines, {QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(card),
+                                "AppDelegate::buildVideoLibrary - found video count = 3, bOK = 1",
+                                "AppDelegate::buildVideoLibrary - End !",
+                                QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(other),
+                                "AppDelegate::buildVideoLibrary - found video count = 1, bOK = 1",
+                                "AppDelegate::buildVideoLibrary - End !"}));
+    EXPECT_EQ(
+        lines.count(
+            QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(dir.filePath("nothing-here"))),
+        0);
+    // With the scan over the window takes input again.
+    QTest::mouseClick(d.toolbar()->oBrowseBtn(), Qt::LeftButton);
+    EXPECT_EQ(recorder.requests.size(), 1u);
+
+    // Gone while its worker walks: the worker is waited for.
+    {
+        AppDelegate gone;
+        gone.buildVideoLibrary(card);
+    }
+    EXPECT_FALSE(pmIsWaiting());
 }
 } // namespace

@@ -2,6 +2,7 @@
 // library's days once per library build, however many months the calendar
 // shows, and a changed library is never answered from stale days.
 #include "AppTestSupport.h"
+#include "LibraryBuild.h"
 
 #include "app/AppDelegate.h"
 #include "base/Services.h"
@@ -59,7 +60,7 @@ TEST(CalendarDays, WorkedOutOncePerLibraryBuild)
     CalendarView* calendar = d->calendar();
     ASSERT_NE(calendar, nullptr);
 
-    ASSERT_TRUE(d->buildVideoLibrary(card));
+    ASSERT_TRUE(librarytest::buildLibrary(*d, card));
     ASSERT_EQ(d->videoLib().size(), 32);
     EXPECT_EQ(markCount(*calendar), 3);
     EXPECT_EQ(d->m_nMediaDaysBuilds, 1);
@@ -75,7 +76,7 @@ TEST(CalendarDays, WorkedOutOncePerLibraryBuild)
 
     // A new build works them out again, once.
     ASSERT_TRUE(writeDatedAvi(card + "/FILE240320-080000F.AVI", QDateTime(QDate(2024, 3, 20), QTime(8, 0))));
-    ASSERT_TRUE(d->buildVideoLibrary(card));
+    ASSERT_TRUE(librarytest::buildLibrary(*d, card));
     EXPECT_EQ(markCount(*calendar), 4);
     EXPECT_EQ(d->m_nMediaDaysBuilds, 2);
 

@@ -2,6 +2,7 @@
 // its command line, and a folder dropped onto the window. Both build the
 // library and remember the folder.
 #include "AppTestSupport.h"
+#include "LibraryBuild.h"
 
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
@@ -109,6 +110,7 @@ TEST(OpenFolder, AFolderDroppedOntoTheWindowOpensAsBrowseWouldOpenIt)
 
     // A folder, first among other things: the library, the playlist and the setting.
     EXPECT_TRUE(dropOnto(d.window(), {QUrl::fromLocalFile(card + "/DCIM"), QUrl::fromLocalFile(card)}));
+    ASSERT_TRUE(librarytest::waitForLibrary(d));
     EXPECT_EQ(d.videoLib().size(), 2);
     EXPECT_EQ(d.playlist().size(), 2);
     EXPECT_EQ(d.currentFolder(), card + "/DCIM");

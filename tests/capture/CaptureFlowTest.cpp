@@ -101,6 +101,20 @@ template <typename T> QTimer* whenModal(std::function<void(T*)> act, bool* seen 
     return timer;
 }
 
+// Runs a capture or print command and waits until its window (if it opened
+// one) has closed and what follows the closing has run.
+bool runCommand(Controller& c, const std::function<void()>& command)
+{
+    int closed = 0;
+    QObject context;
+    QObject::connect(c.app.get(), &AppDelegate::captureClosed, &context, [&] { ++closed; });
+    QObject::connect(c.app.get(), &AppDelegate::printClosed, &context, [&] { ++closed; });
+    command();
+    if (!c->captureDialog() && !c->printWindow())
+        return true;
+    return waitFor([&] { return closed > 0; }, 60000);
+}
+
 bool seekAndPause(Controller& c, int second)
 {
     c.slider(QStringLiteral("time"), second);
@@ -155,7 +169,7 @@ TEST(CaptureFlow, OneCameraPausedSavesTheStampedFrameUnderTheMomentsName)
             QTest::keyClick(d, Qt::Key_Return);
         },
         &seen);
-    c->toolbar()->onCaptureButtonPressed();
+    ASSERT_TRUE(runCommand(c, [&] { c->toolbar()->onCaptureButtonPressed(); }));
     EXPECT_TRUE(seen);
 
     const auto saves = answers.of(DialogRequest::Kind::SaveFile);
@@ -181,7 +195,7 @@ TEST(CaptureFlow, OneCameraPausedSavesTheStampedFrameUnderTheMomentsName)
     // The next capture proposes the folder of the last one.
     answers.savePaths.clear();
     whenModal<CapturePreviewDlg>([](CapturePreviewDlg* d) { d->saveAs(); });
-    c->onButtonCapture();
+    ASSERT_TRUE(runCommand(c, [&] { c->onButtonCapture(); }));
     ASSERT_EQ(answers.of(DialogRequest::Kind::SaveFile).size(), 2u);
     EXPECT_EQ(answers.of(DialogRequest::Kind::SaveFile)[1].directory,
               dir.filePath(QStringLiteral("shots/20240305-070809.jpg")));
@@ -232,7 +246,7 @@ TEST(CaptureFlow, TwoCamerasChooseAndSaveBothFramesOfOneMoment)
         EXPECT_EQ(d->captureOptions(), CapturePreviewDlg::BothCameras);
         QTest::mouseClick(d->okButton(), Qt::LeftButton);
     });
-    c->toolbar()->onCaptureButtonPressed();
+    ASSERT_TRUE(runCommand(c, [&] { c->toolbar()->onCaptureButtonPressed(); }));
 
     const auto saves = answers.of(DialogRequest::Kind::SaveFile);
     ASSERT_EQ(saves.size(), 2u);
@@ -266,14 +280,14 @@ TEST(CaptureFlow, CancelOrAFailedWriteResumesPlaybackAndLeavesNoFile)
         EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
         QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
     });
-    c->onButtonCapture();
+    ASSERT_TRUE(runCommand(c, [&] { c->onButtonCapture(); }));
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
 
     // The chosen folder vanished: a message, no file, and nothing counts as saved.
     const QString gone = dir.filePath(QStringLiteral("gone/shot.jpg"));
     answers.savePaths << gone;
     whenModal<CapturePreviewDlg>([](CapturePreviewDlg* d) { d->saveAs(); });
-    c->onButtonCapture();
+    ASSERT_TRUE(runCommand(c, [&] { c->onButtonCapture(); }));
     const auto boxes = answers.of(DialogRequest::Kind::MessageBox);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.startsWith(pmLoadString(QStringLiteral("IDS_ERR_SAVE_PICTURE"))));
@@ -284,7 +298,7 @@ TEST(CaptureFlow, CancelOrAFailedWriteResumesPlaybackAndLeavesNoFile)
     ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("taken.jpg")));
     answers.savePaths << dir.filePath(QStringLiteral("taken.jpg"));
     whenModal<CapturePreviewDlg>([](CapturePreviewDlg* d) { d->saveAs(); });
-    c->onButtonCapture();
+    ASSERT_TRUE(runCommand(c, [&] { c->onButtonCapture(); }));
     EXPECT_EQ(answers.of(DialogRequest::Kind::MessageBox).size(), 2u);
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("taken.jpg"))).isDir());
     EXPECT_EQ(QDir(dir.path()).entryList(QStringList{"*.jpg"}, QDir::Files).size(), 0);
@@ -385,7 +399,7 @@ TEST(CaptureFlow, PrintFromTheToolbarKeepsPlaybackPausedAndPrintsEachChoice)
         QTest::mouseClick(w->okButton(), Qt::LeftButton);
         QTest::mouseClick(w->cancelButton(), Qt::LeftButton);
     });
-    c->toolbar()->onPrintButtonPressed();
+    ASSERT_TRUE(runCommand(c, [&] { c->toolbar()->onPrintButtonPressed(); }));
     PrintWindowController::setPrintDialogHook({});
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
     ASSERT_EQ(printed.size(), 2);

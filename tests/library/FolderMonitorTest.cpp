@@ -5,6 +5,7 @@
 // breaks after it started).
 #include "../app/AppTestSupport.h"
 #include "../playback/PlaybackTestSupport.h"
+#include "LibraryBuild.h"
 #include "MountSupport.h"
 
 #include "Utility/SCEvents.h"
@@ -124,7 +125,7 @@ TEST(FolderMonitor, APulledCardStopsPlaybackAndLeavesWhatRemains)
     ASSERT_TRUE(recording(folder + "/card/DCIM", kDayB, QTime(11, 0), true, 12));
 
     App a;
-    ASSERT_TRUE(a->buildVideoLibrary(folder));
+    ASSERT_TRUE(librarytest::buildLibrary(*a.app, folder));
     ASSERT_EQ(a->videoLib().size(), 3);
     EXPECT_EQ(focusDay(*a.app), kDayB); // the newest day
     ASSERT_EQ(a->playlist().size(), 2);
@@ -197,7 +198,7 @@ TEST(FolderMonitor, TheFolderOnAPulledCardIsBuiltAgainWhenTheCardComesBack)
     ASSERT_TRUE(fill());
 
     App a;
-    ASSERT_TRUE(a->buildVideoLibrary(folder));
+    ASSERT_TRUE(librarytest::buildLibrary(*a.app, folder));
     // The card's own root is watched beside the folder.
     EXPECT_EQ(a->folderWatcher()->watchedPaths(), (QStringList{folder, point}));
     ASSERT_EQ(a->playlist().size(), 2);
@@ -230,7 +231,7 @@ TEST(FolderMonitor, DeletedFilesARenamedFolderAndARemovedFolder)
     ASSERT_TRUE(recording(folder + "/new", kDayB, QTime(10, 0), false));
 
     App a;
-    ASSERT_TRUE(a->buildVideoLibrary(folder));
+    ASSERT_TRUE(librarytest::buildLibrary(*a.app, folder));
     ASSERT_EQ(a->playlist().size(), 3);
 
     // One file deleted: the playlist is rebuilt without it.
@@ -334,7 +335,7 @@ TEST(FolderMonitor, RecordingsArrivingJoinWithoutInterruptingPlayback)
     ASSERT_TRUE(recording(folder, kDayA, QTime(11, 0), true, 20));
 
     App a;
-    ASSERT_TRUE(a->buildVideoLibrary(folder));
+    ASSERT_TRUE(librarytest::buildLibrary(*a.app, folder));
     ASSERT_EQ(a->playlist().size(), 2);
     a.doubleClick(1); // 11:00
     ASSERT_TRUE(a.waitPlaying());
@@ -389,7 +390,7 @@ TEST(FolderMonitor, ARecordingThatBreaksWhilePlayingIsReportedAndPlaybackMovesOn
     ASSERT_TRUE(recording(folder, kDayA, QTime(12, 0), true, 20));
 
     App a;
-    ASSERT_TRUE(a->buildVideoLibrary(folder));
+    ASSERT_TRUE(librarytest::buildLibrary(*a.app, folder));
     a.doubleClick(0);
     ASSERT_TRUE(a.waitPlaying());
 
@@ -426,7 +427,7 @@ TEST(FolderMonitor, TheCameraModelBelongsToTheFolderItCameFrom)
 
     App a;
     auto modelAfterTrackLoad = [&](const QString& folder) {
-        a->buildVideoLibrary(folder + "/DCIM");
+        EXPECT_TRUE(librarytest::buildLibrary(*a.app, folder + "/DCIM"));
         a->m_nCurPlayIndex = 0; // the recording made current; its track loads
         a->onOpenGPSFile();
         a->m_nCurPlayIndex = -1;

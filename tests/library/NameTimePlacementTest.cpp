@@ -3,6 +3,7 @@
 // list follow the names, also for recordings the folder monitor takes in
 // later. And the file list's type icon of a name that is not UTF-8.
 #include "../playback/PlaybackTestSupport.h"
+#include "LibraryBuild.h"
 
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
@@ -105,7 +106,7 @@ TEST(NameTimePlacement, ACardCopiedWithoutDatesIsPlacedByItsNamesAndSoAreRecordi
     ASSERT_GE(byDay.size(), 3) << "the card spans several days";
 
     App a;
-    ASSERT_TRUE(a->buildVideoLibrary(card));
+    ASSERT_TRUE(librarytest::buildLibrary(*a.app, card));
     // Off (the default): the file dates, a whole card on the copy's day.
     EXPECT_EQ(a.playlistOf(copied.date()).size(), named.size());
     for (auto it = byDay.cbegin(); it != byDay.cend(); ++it)
@@ -157,7 +158,7 @@ TEST(NameTimePlacement, TheFileListTypeOfANameThatIsNotUtf8IsThePlaylistsType)
     ASSERT_EQ(::rename(QFile::encodeName(made).constData(), odd.constData()), 0);
 
     App a;
-    ASSERT_TRUE(a->buildVideoLibrary(dir.path()));
+    ASSERT_TRUE(librarytest::buildLibrary(*a.app, dir.path()));
     a->showCalendar(false); // every day
     FileListView* list = a->fileList();
     auto tick = [](CheckBox* box, bool on) {

@@ -3,6 +3,7 @@
 // mode, full screen and back, skin changes, the calendar and list following
 // the library, and the texts.
 #include "../app/AppTestSupport.h"
+#include "LibraryBuild.h"
 
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
@@ -276,7 +277,7 @@ TEST_F(MainWindowTest, CalendarAndListFollowTheLibrary)
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
         ASSERT_TRUE(f.setFileTime(QDateTime(days[i], QTime(12, 0)), QFileDevice::FileModificationTime));
     }
-    ASSERT_TRUE(d->buildVideoLibrary(card));
+    ASSERT_TRUE(librarytest::buildLibrary(*d, card));
 
     // The newest recording's day is chosen, both days carry a mark.
     EXPECT_EQ(d->calendar()->focusDate().year, 2024);

@@ -3,6 +3,7 @@
 // direction pad, whose buttons turn it; a plain one opens flat, and the
 // settings menu's "360-degree view" switches it to the sphere and back. The
 // pictures go to <build>/window_screenshots/view360_*.png.
+#include "LibraryBuild.h"
 #include "MediaGen.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
@@ -139,6 +140,7 @@ TEST_F(View360Window, MetadataOpensTheSphereAndThePadTurnsIt)
     AppDelegate d;
     pmSetCurrentFolder(dir.path());
     d.launch();
+    ASSERT_TRUE(librarytest::waitForLibrary(d));
     MainWindow* w = d.window();
     w->setGeometry(40, 40, 1280, 800);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
@@ -174,6 +176,7 @@ TEST_F(View360Window, SettingsMenuSwitchesAPlainRecording)
     AppDelegate d;
     pmSetCurrentFolder(dir.path());
     d.launch();
+    ASSERT_TRUE(librarytest::waitForLibrary(d));
     MainWindow* w = d.window();
     w->setGeometry(40, 40, 1280, 800);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));

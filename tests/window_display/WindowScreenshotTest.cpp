@@ -5,6 +5,7 @@
 // person to look at; the test checks what a machine can: the window fills
 // the picture, the panels sit where the arrangement puts them, each skin
 // changes the chrome, and full screen comes back to the same frame.
+#include "LibraryBuild.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
 #include "base/Services.h"
@@ -170,6 +171,7 @@ TEST_F(WindowScreenshotTest, EverySkinInEveryArrangement)
     AppDelegate d;
     pmSetCurrentFolder(s_dir->filePath("single"));
     d.launch();
+    ASSERT_TRUE(librarytest::waitForLibrary(d));
     MainWindow* w = d.window();
     w->setGeometry(40, 40, 1280, 800);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
@@ -214,7 +216,7 @@ TEST_F(WindowScreenshotTest, EverySkinInEveryArrangement)
     }
 
     // Card A: pairs of front and rear recordings, so two-camera mode.
-    ASSERT_TRUE(d.buildVideoLibrary(s_dir->filePath("dual")));
+    ASSERT_TRUE(librarytest::buildLibrary(d, s_dir->filePath("dual")));
     ASSERT_TRUE(d.isDualCameraMode());
     openAndPause(d);
     ASSERT_TRUE(d.has2Videos());

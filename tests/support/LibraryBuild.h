@@ -1,0 +1,24 @@
+#pragma once
+// The library build runs its walk on a worker thread and finishes from the
+// event loop: a test that asks for a build waits here until it has ended.
+#include "app/AppDelegate.h"
+
+#include <QString>
+#include <QTest>
+
+namespace librarytest
+{
+
+// Waits (running the event loop) until no build runs or waits to run.
+inline bool waitForLibrary(const AppDelegate& d, int ms = 60000)
+{
+    return QTest::qWaitFor([&] { return !d.isBuildingLibrary(); }, ms);
+}
+
+// Builds the library from `folder` and waits until the build has ended.
+inline bool buildLibrary(AppDelegate& d, const QString& folder, int ms = 60000)
+{
+    return d.buildVideoLibrary(folder) && waitForLibrary(d, ms);
+}
+
+} // namespace librarytest
