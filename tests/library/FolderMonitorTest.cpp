@@ -272,7 +272,7 @@ TEST(FolderMonitor, TheFolderMadeAgainOrRelinkedIsBuiltAgainAndLinkedRecordingsJ
     ASSERT_TRUE(recording(store, kDayA, QTime(10, 0), false));
 
     App a;
-    ASSERT_TRUE(a->buildVideoLibrary(folder));
+    ASSERT_TRUE(librarytest::buildLibrary(*a.app, folder));
     ASSERT_TRUE(waitFor([&] { return a->videoLib().size() == 1; }, 5000));
 
     auto names = [&] {
