@@ -573,6 +573,8 @@ private:
     // on a second thread); false, after telling the user, when they cannot be.
     // frameTime, when given, receives the position the frames were taken at.
     bool takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime = nullptr);
+    // EXIF for the capture taken at frameTime (export/CaptureExif.cpp).
+    std::function<void(QByteArray&, const QImage&)> captureExifWriter(double frameTime, const QImage& image2) const;
     QImage drawTimeStampText(const QImage& image, const std::optional<QString>& text);
     QByteArray currentNativePath(int camera) const;
     QString m_strCaptureError;

@@ -206,7 +206,10 @@ void CapturePreviewDlg::finishSave(const QString& path, const QImage& picture, b
     if (!path.isEmpty()) {
         pmStartWait();
         QString error;
-        const bool written = writeJpeg(picture, path, &error);
+        const bool written = writeJpeg(picture, path, &error, [&](QByteArray& jpeg) {
+            if (jpegMetadata)
+                jpegMetadata(jpeg, picture);
+        });
         pmEndWait();
         if (written) {
             m_bOK = true;
@@ -224,7 +227,8 @@ void CapturePreviewDlg::finishSave(const QString& path, const QImage& picture, b
         then();
 }
 
-bool CapturePreviewDlg::writeJpeg(const QImage& image, const QString& path, QString* error)
+bool CapturePreviewDlg::writeJpeg(const QImage& image, const QString& path, QString* error,
+                                  const std::function<void(QByteArray&)>& addMetadata)
 {
     const auto fail = [error](const QString& reason) {
         if (error)
@@ -247,6 +251,8 @@ bool CapturePreviewDlg::writeJpeg(const QImage& image, const QString& path, QStr
     }
     if (bytes.isEmpty())
         return fail(QStringLiteral("the picture could not be encoded"));
+    if (addMetadata)
+        addMetadata(bytes);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());

@@ -51,7 +51,10 @@ public:
     // replaces the target only when complete; false (and the reason) when it
     // could not be written whole, with no file left behind and an older file
     // of that name untouched.
-    static bool writeJpeg(const QImage& image, const QString& path, QString* error = nullptr);
+    static bool writeJpeg(const QImage& image, const QString& path, QString* error = nullptr,
+                          const std::function<void(QByteArray&)>& addMetadata = {});
+    // Given each picture's JPEG bytes before they are written (EXIF).
+    std::function<void(QByteArray& jpeg, const QImage& picture)> jpegMetadata;
 
     int captureOptions() const { return m_nCaptureOptions; }
     const QImage& videoImage() const { return m_videoImage; }

@@ -189,7 +189,8 @@ void AppDelegate::onButtonCapture()
     // The time stamp names the second on screen now that playback has stopped.
     drawTime();
     QImage image1, image2;
-    if (!takeCaptureFrames(image1, image2)) {
+    double frame = 0;
+    if (!takeCaptureFrames(image1, image2, &frame)) {
         if (state == PlayStatePlaying)
             onButtonPlay();
         return;
@@ -197,6 +198,7 @@ void AppDelegate::onButtonCapture()
     // The preview opens window-modal and this handler returns; what follows
     // its closing runs from the main loop once it has closed.
     auto* dialog = new CapturePreviewDlg(image1, image2, m_window);
+    dialog->jpegMetadata = captureExifWriter(frame, image2);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     mCaptureDlg = dialog;
     connect(dialog, &QDialog::finished, this, [this, dialog, state](int) {

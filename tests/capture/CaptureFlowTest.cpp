@@ -24,6 +24,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <ctime>
 
@@ -180,6 +181,15 @@ TEST(CaptureFlow, OneCameraPausedSavesTheStampedFrameUnderTheMomentsName)
     ASSERT_FALSE(saved.isNull());
     EXPECT_EQ(saved.size(), QSize(640, 480));
     EXPECT_EQ(readFrameNumber(saved), 30);
+    // The picture says when it was taken: the recording's start plus the frame's second.
+    QProcess exiv2;
+    exiv2.start(QStringLiteral("exiv2"), {QStringLiteral("-pa"), target});
+    ASSERT_TRUE(exiv2.waitForFinished(30000));
+    const QString tags = QString::fromUtf8(exiv2.readAllStandardOutput());
+    EXPECT_TRUE(tags.contains(QRegularExpression(QStringLiteral("DateTimeOriginal +Ascii +20 +2024:03:05 07:00:03"))))
+        << tags.toStdString();
+    EXPECT_TRUE(tags.contains(QRegularExpression(QStringLiteral("Exif.Image.Software +Ascii +\\d+ +Rovix Manager "))))
+        << tags.toStdString();
     EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("shots"))).entryList(QDir::Files) ==
                 QStringList{"chosen.jpg"});
     EXPECT_EQ(pmGetStringSetting(SettingsKey::captureFolder(), QString()),
