@@ -505,6 +505,8 @@ void backup(Runner& r, const quint32* p, bool cancelCopy)
     r.answerFileDialog(cancelFolder ? QString() : dest);
     if (cancelFolder)
         return;
+    // The chooser's follow-up (the check of the folder, the progress window) has run.
+    r.settle();
     if (cancelCopy) {
         r.add(QStringLiteral("the copy is cancelled"), [&r](QString&) {
             QWidget* progress = topNamed("ProgressDlg");
@@ -606,7 +608,17 @@ void upload(Runner& r, const quint32* p)
         return visibleMessageBox() ? Res::Done : Res::Wait;
     });
     r.answerMessageBoxes();
-    awaitClosed(r, QStringLiteral("the upload window"), [] { return topNamed("EditUploadDlg"); });
+    // After a refusal the window stays in its uploading state: Cancel ends
+    // that, and the same button (now Close) closes the window.
+    r.add(QStringLiteral("the upload window is left"), [&r](QString&) {
+        QWidget* dlg = topNamed("EditUploadDlg");
+        if (!dlg)
+            return Res::Done;
+        auto* cancel = dlg->findChild<QWidget*>(QStringLiteral("cancelButton"));
+        if (!r.clicksPending() && !visibleMessageBox() && usable(cancel))
+            r.click(cancel);
+        return Res::Wait;
+    });
 }
 
 int lineCount(const QString& path)

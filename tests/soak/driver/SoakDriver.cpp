@@ -428,7 +428,7 @@ public:
     [[noreturn]] void fail(const QString& why)
     {
         const QString text = QStringLiteral("SOAK FAILURE in action %1 (%2), seed %3: %4")
-                                 .arg(m_done)
+                                 .arg(m_done + 1)
                                  .arg(m_action)
                                  .arg(m_seed)
                                  .arg(why);
