@@ -93,8 +93,7 @@ TEST(Soak, RandomUserActionsKeepTheApplicationAliveAndItsFilesValid)
         ASSERT_TRUE(QDir().mkpath(d));
 
     // Two cards: the one that opens at start-up and another the open button may choose.
-    for (const auto& [dir, count, cardSeed] :
-         {std::tuple{card, 8, seed}, std::tuple{card2, 3, seed + 1}}) {
+    for (const auto& [dir, count, cardSeed] : {std::tuple{card, 8, seed}, std::tuple{card2, 3, seed + 1}}) {
         QProcess gen;
         gen.start(mediagen, {QStringLiteral("card"), dir, QStringLiteral("--seed"), QString::number(cardSeed),
                              QStringLiteral("--count"), QString::number(count)});
@@ -113,17 +112,19 @@ TEST(Soak, RandomUserActionsKeepTheApplicationAliveAndItsFilesValid)
     server.handler = [&](const HttpRequest& r) -> std::optional<QByteArray> {
         const QByteArray path = r.path();
         if (path == "/v2.3/dialog/oauth")
-            return httpResponse(302, "", "text/html",
-                                "Location: " + server.base().toUtf8() +
-                                    "/connect/login_success.html#access_token=SOAKTOKEN123&expires_in=5183\r\n");
+            return httpResponse(
+                302, "", "text/html",
+                "Location: " + server.base().toUtf8() +
+                    "/connect/login_success.html#access_token=SOAKTOKEN123&expires_in=5183\r\n");
         if (path == "/connect/login_success.html")
             return httpResponse(200, "<html><body>Success</body></html>");
         if (path == "/me/permissions")
             return httpResponse(200, R"({"data":[{"permission":"publish_actions","status":"granted"}]})",
                                 "application/json");
         if (path == "/me/videos")
-            return ++uploads % 4 == 0 ? httpResponse(500, R"({"error":{"message":"busy"}})", "application/json")
-                                      : httpResponse(200, R"({"id":"10153"})", "application/json");
+            return ++uploads % 4 == 0
+                       ? httpResponse(500, R"({"error":{"message":"busy"}})", "application/json")
+                       : httpResponse(200, R"({"id":"10153"})", "application/json");
         return httpResponse(404, "");
     };
 
@@ -140,9 +141,10 @@ TEST(Soak, RandomUserActionsKeepTheApplicationAliveAndItsFilesValid)
         ASSERT_EQ(settings.status(), QSettings::NoError);
     }
     // The browser: notes the address it is asked to open.
-    ASSERT_TRUE(writeFile(bin + "/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$ROVIX_SOAK_BROWSER_LOG\"\n"));
-    QFile::setPermissions(bin + "/xdg-open", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                 QFileDevice::ExeOwner);
+    ASSERT_TRUE(
+        writeFile(bin + "/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$ROVIX_SOAK_BROWSER_LOG\"\n"));
+    QFile::setPermissions(bin + "/xdg-open",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home);
@@ -158,7 +160,8 @@ TEST(Soak, RandomUserActionsKeepTheApplicationAliveAndItsFilesValid)
     env.insert("ROVIX_SOAK_FOLDERS", folders.join(':'));
     env.insert("ROVIX_SOAK_BROWSER_LOG", browserLog);
     // Qt's own dialogs, not a desktop's: the driver answers their widgets.
-    for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "QT_QPA_PLATFORMTHEME", "ROVIX_DEMO_FOLDER"})
+    for (const char* name :
+         {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "QT_QPA_PLATFORMTHEME", "ROVIX_DEMO_FOLDER"})
         env.remove(QLatin1String(name));
 
     QProcess soak;
@@ -213,8 +216,9 @@ TEST(Soak, RandomUserActionsKeepTheApplicationAliveAndItsFilesValid)
 
     std::printf("soak: seed %u, %d actions, %lld s, %d files written, %lld requests to the stand-in network "
                 "(%d uploads), %s\n",
-                seed, actions, static_cast<long long>(seconds), files, static_cast<long long>(server.requests.size()),
-                uploads, problem.isEmpty() ? "passed" : "FAILED");
+                seed, actions, static_cast<long long>(seconds), files,
+                static_cast<long long>(server.requests.size()), uploads,
+                problem.isEmpty() ? "passed" : "FAILED");
     if (!problem.isEmpty()) {
         std::printf("soak: FAILED with seed %u: %s\n", seed, qPrintable(problem));
         std::printf("soak: the last 20 actions (number, name, the numbers drawn for it):\n");
@@ -226,8 +230,9 @@ TEST(Soak, RandomUserActionsKeepTheApplicationAliveAndItsFilesValid)
         std::printf("soak: the end of the application's error output:\n");
         for (const QString& line : lastLines(err, 120, false))
             std::printf("  %s\n", qPrintable(line));
-        std::printf("soak: rerun with ROVIX_SOAK_SEED=%u ROVIX_SOAK_ACTIONS=%d (ROVIX_SOAK_KEEP=1 keeps %s)\n",
-                    seed, actions, qPrintable(root.path()));
+        std::printf(
+            "soak: rerun with ROVIX_SOAK_SEED=%u ROVIX_SOAK_ACTIONS=%d (ROVIX_SOAK_KEEP=1 keeps %s)\n", seed,
+            actions, qPrintable(root.path()));
     }
     std::fflush(stdout);
     EXPECT_TRUE(problem.isEmpty()) << "seed " << seed << ": " << problem.toStdString();

@@ -9,13 +9,14 @@
 #include "WaitingWindow/WaitingWindow.h"
 #include "controls/CalendarView.h"
 #include "controls/FileListBox.h"
+#include "controls/ProgressDlg.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDialog>
 #include <QDateTime>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QDirIterator>
@@ -43,7 +44,8 @@ QString outPath(Runner& r, const QString& name)
 
 // One step: click a visible control of the main window (at a point chosen by
 // `where` from its size); the action ends when the control is not shown.
-void clickNamed(Runner& r, const QString& name, std::function<QPoint(QWidget*)> where = {}, bool twice = false)
+void clickNamed(Runner& r, const QString& name, std::function<QPoint(QWidget*)> where = {},
+                bool twice = false)
 {
     r.add(QStringLiteral("%1 can be clicked").arg(name), [&r, name, where, twice](QString& why) {
         QWidget* w = findInMain(name);
@@ -100,7 +102,8 @@ void clickChild(Runner& r, const char* window, const char* child)
                   return Res::Wait;
               auto* w = top->findChild<QWidget*>(QLatin1String(child));
               if (!usable(w)) {
-                  why = QStringLiteral("%1 has no usable %2").arg(QLatin1String(window), QLatin1String(child));
+                  why =
+                      QStringLiteral("%1 has no usable %2").arg(QLatin1String(window), QLatin1String(child));
                   return Res::Fail;
               }
               r.click(w);
@@ -155,14 +158,16 @@ void pause(Runner& r, int ms)
 
 void seek(Runner& r, const quint32* p)
 {
-    clickNamed(r, QStringLiteral("poTimeSlider"),
-               [x = p[0]](QWidget* w) { return QPoint(int(x % quint32(std::max(1, w->width()))), w->height() / 2); });
+    clickNamed(r, QStringLiteral("poTimeSlider"), [x = p[0]](QWidget* w) {
+        return QPoint(int(x % quint32(std::max(1, w->width()))), w->height() / 2);
+    });
 }
 
 void volume(Runner& r, const quint32* p)
 {
-    clickNamed(r, QStringLiteral("poVolumeSlider"),
-               [x = p[0]](QWidget* w) { return QPoint(int(x % quint32(std::max(1, w->width()))), w->height() / 2); });
+    clickNamed(r, QStringLiteral("poVolumeSlider"), [x = p[0]](QWidget* w) {
+        return QPoint(int(x % quint32(std::max(1, w->width()))), w->height() / 2);
+    });
 }
 
 void playerKey(Runner& r, const quint32* p)
@@ -171,11 +176,19 @@ void playerKey(Runner& r, const quint32* p)
         Qt::Key key;
         Qt::KeyboardModifiers mods;
     };
-    static const K keys[] = {{Qt::Key_Space, {}},          {Qt::Key_Left, {}},        {Qt::Key_Right, {}},
-                             {Qt::Key_Left, Qt::ShiftModifier}, {Qt::Key_Right, Qt::ShiftModifier},
-                             {Qt::Key_PageUp, {}},         {Qt::Key_PageDown, {}},    {Qt::Key_Up, {}},
-                             {Qt::Key_Down, {}},           {Qt::Key_M, {}},           {Qt::Key_F, {}},
-                             {Qt::Key_Escape, {}},         {Qt::Key_E, {}}};
+    static const K keys[] = {{Qt::Key_Space, {}},
+                             {Qt::Key_Left, {}},
+                             {Qt::Key_Right, {}},
+                             {Qt::Key_Left, Qt::ShiftModifier},
+                             {Qt::Key_Right, Qt::ShiftModifier},
+                             {Qt::Key_PageUp, {}},
+                             {Qt::Key_PageDown, {}},
+                             {Qt::Key_Up, {}},
+                             {Qt::Key_Down, {}},
+                             {Qt::Key_M, {}},
+                             {Qt::Key_F, {}},
+                             {Qt::Key_Escape, {}},
+                             {Qt::Key_E, {}}};
     const K k = keys[p[0] % (sizeof keys / sizeof keys[0])];
     r.add(QStringLiteral("key %1").arg(QKeySequence(k.key | k.mods).toString()), [&r, k](QString&) {
         QWidget* mw = mainWindow();
@@ -212,7 +225,8 @@ void calendarDay(Runner& r, const quint32* p)
         for (int cell = 0; cell < 42; ++cell)
             if (calendar->hasMark(cell))
                 marked.append(cell);
-        const int cell = (a % 4 != 0 && !marked.isEmpty()) ? marked.at(int(b % quint32(marked.size()))) : int(b % 42);
+        const int cell =
+            (a % 4 != 0 && !marked.isEmpty()) ? marked.at(int(b % quint32(marked.size()))) : int(b % 42);
         r.click(calendar, calendar->cellQtRect(cell / 7, cell % 7).center());
         return Res::Done;
     });
@@ -226,8 +240,8 @@ void listRow(Runner& r, const quint32* p, bool twice)
             why = QStringLiteral("the file list is empty");
             return Res::End;
         }
-        const int shown = std::max(1, std::min(list->geometryModel().visibleRows(),
-                                               list->getCount() - list->firstVisibleRow()));
+        const int shown = std::max(
+            1, std::min(list->geometryModel().visibleRows(), list->getCount() - list->firstVisibleRow()));
         const int k = int(a % quint32(shown));
         r.click(list, list->rowQtRect(k).center(), twice);
         return Res::Done;
@@ -256,11 +270,12 @@ void fullScreen(Runner& r, const quint32* p, const QString& button)
 
 void resizeWindow(Runner& r, const quint32* p)
 {
-    r.add(QStringLiteral("the window is resized"), [w = 980 + int(p[0] % 900), h = 660 + int(p[1] % 380)](QString&) {
-        if (QWidget* mw = mainWindow())
-            mw->resize(w, h);
-        return Res::Done;
-    });
+    r.add(QStringLiteral("the window is resized"),
+          [w = 980 + int(p[0] % 900), h = 660 + int(p[1] % 380)](QString&) {
+              if (QWidget* mw = mainWindow())
+                  mw->resize(w, h);
+              return Res::Done;
+          });
 }
 
 // ---- toolbar flows
@@ -451,7 +466,8 @@ void chooseRows(Runner& r, quint32 p, bool cancel, bool evidence)
         if (evidence)
             if (auto* box = top->findChild<QWidget*>(QStringLiteral("evidenceCheckBox")); usable(box))
                 r.click(box);
-        auto* button = top->findChild<QWidget*>(cancel ? QStringLiteral("cancelButton") : QStringLiteral("okButton"));
+        auto* button =
+            top->findChild<QWidget*>(cancel ? QStringLiteral("cancelButton") : QStringLiteral("okButton"));
         if (!usable(button)) {
             why = QStringLiteral("the selection window has no usable %1").arg(cancel ? "Cancel" : "OK");
             return Res::Fail;
@@ -482,7 +498,9 @@ QString checkBackup(const QString& dest, const QStringList& cards)
                 matched = QFileInfo(it.next()).size() == size;
         }
         if (!matched)
-            return QStringLiteral("the copy %1 (%2 bytes) matches no recording of that name").arg(name).arg(size);
+            return QStringLiteral("the copy %1 (%2 bytes) matches no recording of that name")
+                .arg(name)
+                .arg(size);
     }
     return {};
 }
@@ -509,16 +527,31 @@ void backup(Runner& r, const quint32* p, bool cancelCopy)
     r.settle();
     if (cancelCopy) {
         r.add(QStringLiteral("the copy is cancelled"), [&r](QString&) {
-            QWidget* progress = topNamed("ProgressDlg");
+            auto* progress = qobject_cast<ProgressDlg*>(topNamed("ProgressDlg"));
             if (!progress)
-                return r.clicksPending() ? Res::Wait : Res::Done; // already over
-            auto* cancel = progress->findChild<QWidget*>(QStringLiteral("cancelButton"));
-            if (usable(cancel))
-                r.click(cancel);
+                return Res::Done; // refused before it started
+            if (!progress->isFinished() && usable(progress->cancelButton()))
+                r.click(progress->cancelButton());
             return Res::Done;
         });
     }
-    awaitClosed(r, QStringLiteral("the progress window"), [] { return topNamed("ProgressDlg"); });
+    // The window stays with what became of each file until Close.
+    r.add(QStringLiteral("the backup is over and its window closed"), [&r](QString&) {
+        auto* progress = qobject_cast<ProgressDlg*>(topNamed("ProgressDlg"));
+        if (!progress)
+            return Res::Done;
+        if (QMessageBox* box = visibleMessageBox(); box && !r.clicksPending()) {
+            r.note(QStringLiteral("  message: %1").arg(box->text().left(200)));
+            r.click(box->buttons().value(0));
+            return Res::Wait;
+        }
+        if (progress->isFinished() && !r.clicksPending() && !visibleMessageBox() &&
+            usable(progress->cancelButton()) && !progress->property("soakLeaving").toBool()) {
+            progress->setProperty("soakLeaving", true);
+            r.click(progress->cancelButton());
+        }
+        return Res::Wait;
+    });
     r.settle();
     if (cancelCopy)
         return;
@@ -538,9 +571,8 @@ void upload(Runner& r, const quint32* p)
     clickNamed(r, QStringLiteral("oUploadFacebookBtn"));
     awaitWindow(r, QStringLiteral("the sign-in window"), [] { return topNamed("LoginDlg"); });
     if (stop == 0) {
-        r.add(QStringLiteral("the sign-in page has loaded"), [](QString&) {
-            return pmIsWaiting() ? Res::Wait : Res::Done;
-        });
+        r.add(QStringLiteral("the sign-in page has loaded"),
+              [](QString&) { return pmIsWaiting() ? Res::Wait : Res::Done; });
         r.add(QStringLiteral("the sign-in is left"), [&r](QString&) {
             QWidget* login = topNamed("LoginDlg");
             if (!login)
@@ -556,7 +588,8 @@ void upload(Runner& r, const quint32* p)
         r.settle();
         r.add(QStringLiteral("a selection window opened after the sign-in is left"), [&r](QString&) {
             if (QWidget* select = topNamed("BackupDlg")) {
-                if (auto* cancel = select->findChild<QWidget*>(QStringLiteral("cancelButton")); usable(cancel))
+                if (auto* cancel = select->findChild<QWidget*>(QStringLiteral("cancelButton"));
+                    usable(cancel))
                     r.click(cancel);
                 return Res::Wait;
             }
@@ -584,29 +617,29 @@ void upload(Runner& r, const quint32* p)
         why = QStringLiteral("no upload window after the choice");
         return Res::Wait;
     });
-    r.add(QStringLiteral("a title is typed and the upload starts"), [&r, stop, n = r.actionNumber()](QString&) {
-        QWidget* dlg = topNamed("EditUploadDlg");
-        if (!dlg)
-            return Res::Wait;
-        if (auto* title = dlg->findChild<QLineEdit*>(QStringLiteral("editTitle"))) {
-            if (title->isVisible())
-                r.type(title, QStringLiteral("Soak %1 ドライブ").arg(n));
-        }
-        auto* button =
-            dlg->findChild<QWidget*>(stop == 2 ? QStringLiteral("cancelButton") : QStringLiteral("uploadButton"));
-        if (!usable(button))
-            return Res::Wait;
-        r.click(button);
-        return Res::Done;
-    });
+    r.add(QStringLiteral("a title is typed and the upload starts"),
+          [&r, stop, n = r.actionNumber()](QString&) {
+              QWidget* dlg = topNamed("EditUploadDlg");
+              if (!dlg)
+                  return Res::Wait;
+              if (auto* title = dlg->findChild<QLineEdit*>(QStringLiteral("editTitle"))) {
+                  if (title->isVisible())
+                      r.type(title, QStringLiteral("Soak %1 ドライブ").arg(n));
+              }
+              auto* button = dlg->findChild<QWidget*>(stop == 2 ? QStringLiteral("cancelButton")
+                                                                : QStringLiteral("uploadButton"));
+              if (!usable(button))
+                  return Res::Wait;
+              r.click(button);
+              return Res::Done;
+          });
     if (stop == 2) {
         awaitClosed(r, QStringLiteral("the upload window"), [] { return topNamed("EditUploadDlg"); });
         return;
     }
     // The run ends with a message: uploaded, or why not.
-    r.add(QStringLiteral("the upload's result is told"), [](QString&) {
-        return visibleMessageBox() ? Res::Done : Res::Wait;
-    });
+    r.add(QStringLiteral("the upload's result is told"),
+          [](QString&) { return visibleMessageBox() ? Res::Done : Res::Wait; });
     r.answerMessageBoxes();
     // After a refusal the window stays in its uploading state: Cancel ends
     // that, and the same button (now Close) closes the window.
@@ -649,9 +682,8 @@ void videoSite(Runner& r, const quint32*)
 void settingsItem(Runner& r, const QString& item, int skinTag)
 {
     clickNamed(r, QStringLiteral("oSettingBtn"));
-    r.add(QStringLiteral("the settings menu opens"), [](QString&) {
-        return findVisible(QStringLiteral("settingsMenu")) ? Res::Done : Res::Wait;
-    });
+    r.add(QStringLiteral("the settings menu opens"),
+          [](QString&) { return findVisible(QStringLiteral("settingsMenu")) ? Res::Done : Res::Wait; });
     r.add(QStringLiteral("the item '%1' is clicked").arg(skinTag >= 0 ? QStringLiteral("skin") : item),
           [&r, item, skinTag](QString& why) {
               auto* menu = qobject_cast<QMenu*>(findVisible(QStringLiteral("settingsMenu")));

@@ -227,7 +227,8 @@ using SteadyClock = std::chrono::steady_clock;
 
 qint64 nowMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch())
+        .count();
 }
 
 int envInt(const char* name, int fallback)
@@ -572,7 +573,6 @@ private:
     std::atomic<qint64> m_lastBeat{0};
     std::atomic<bool> m_stop{false};
     std::thread m_watchdog;
-
 };
 
 void startSoak()
