@@ -27,9 +27,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
+#include <QTest>
+#include <QWindow>
 #include <memory>
 
 namespace soak
@@ -444,9 +447,10 @@ void print(Runner& r, const quint32* p)
 // The selection window (backup or upload): one to three rows, then OK or Cancel.
 void chooseRows(Runner& r, quint32 p, bool cancel, bool evidence)
 {
-    r.add(QStringLiteral("recordings are chosen"), [&r, p, cancel, evidence](QString& why) {
+    r.add(QStringLiteral("recordings are chosen"), [&r, p, evidence](QString& why) {
         QWidget* top = topNamed("BackupDlg");
-        if (!top)
+        // Clicked once the window is on screen and laid out.
+        if (!top || !top->windowHandle() || !top->windowHandle()->isExposed())
             return Res::Wait;
         auto* table = top->findChild<QTableWidget*>(QStringLiteral("mTableView"));
         if (!table || table->rowCount() == 0) {
@@ -456,16 +460,35 @@ void chooseRows(Runner& r, quint32 p, bool cancel, bool evidence)
         const int rows = std::min(table->rowCount(), 1 + int(p % 3));
         const int first = int((p / 3) % quint32(table->rowCount() - rows + 1));
         for (int i = 0; i < rows; ++i) {
-            QTableWidgetItem* item = table->item(first + i, 0);
-            if (!item)
-                continue;
-            table->scrollToItem(item);
-            r.click(table->viewport(), table->visualItemRect(item).center(), false,
-                    i == 0 ? Qt::NoModifier : Qt::ControlModifier);
+            QPointer<QTableWidget> guard(table);
+            const int row = first + i;
+            const Qt::KeyboardModifiers mods = i == 0 ? Qt::NoModifier : Qt::ControlModifier;
+            // Where the row is is worked out when the click is delivered.
+            r.post([guard, row, mods] {
+                QTableWidgetItem* item = guard ? guard->item(row, 0) : nullptr;
+                if (!item)
+                    return;
+                guard->scrollToItem(item);
+                QTest::mouseClick(guard->viewport(), Qt::LeftButton, mods,
+                                  guard->visualItemRect(item).center());
+            });
         }
         if (evidence)
             if (auto* box = top->findChild<QWidget*>(QStringLiteral("evidenceCheckBox")); usable(box))
                 r.click(box);
+        return Res::Done;
+    });
+    r.add(QStringLiteral("the choice is confirmed"), [&r, cancel](QString& why) {
+        if (r.clicksPending())
+            return Res::Wait;
+        QWidget* top = topNamed("BackupDlg");
+        if (!top)
+            return Res::Wait;
+        auto* table = top->findChild<QTableWidget*>(QStringLiteral("mTableView"));
+        if (!cancel && (!table || table->selectionModel()->selectedRows().isEmpty())) {
+            why = QStringLiteral("clicks on the rows chose none");
+            return Res::Fail;
+        }
         auto* button =
             top->findChild<QWidget*>(cancel ? QStringLiteral("cancelButton") : QStringLiteral("okButton"));
         if (!usable(button)) {
@@ -481,19 +504,21 @@ void chooseRows(Runner& r, quint32 p, bool cancel, bool evidence)
 // A copy in the backup folder matches a recording of that name on the card.
 QString checkBackup(const QString& dest, const QStringList& cards)
 {
+    // An evidence package puts the copies in a folder of its own.
     QStringList copied;
-    for (const QFileInfo& f : QDir(dest).entryInfoList(QDir::Files))
-        copied << f.fileName();
+    for (QDirIterator it(dest, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        copied << QDir(dest).relativeFilePath(it.next());
     if (copied.isEmpty())
         return QStringLiteral("the backup folder %1 is empty").arg(dest);
     for (const QString& name : copied) {
         const QString ext = QFileInfo(name).suffix().toUpper();
+        const QString base = QFileInfo(name).fileName();
         if (ext != QLatin1String("MP4") && ext != QLatin1String("MOV") && ext != QLatin1String("AVI"))
             continue;
         const qint64 size = QFileInfo(QDir(dest).filePath(name)).size();
         bool matched = false;
         for (const QString& card : cards) {
-            QDirIterator it(card, {name}, QDir::Files, QDirIterator::Subdirectories);
+            QDirIterator it(card, {base}, QDir::Files, QDirIterator::Subdirectories);
             while (it.hasNext() && !matched)
                 matched = QFileInfo(it.next()).size() == size;
         }

@@ -139,6 +139,8 @@ QString describe(const QWidget* w)
 {
     if (!w)
         return QStringLiteral("(none)");
+    if (auto* box = qobject_cast<const QMessageBox*>(w))
+        return QStringLiteral("message box \"%1\"").arg(box->text());
     return QStringLiteral("%1 '%2' \"%3\"")
         .arg(QLatin1String(w->metaObject()->className()), w->objectName(), w->windowTitle());
 }
