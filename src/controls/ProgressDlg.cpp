@@ -6,8 +6,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHBoxLayout>
-#include <QLocale>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -24,7 +24,8 @@ constexpr qint64 kTimeLeftAfterMs = 2000;
 QString nameOf(const std::string& path)
 {
     const auto slash = path.find_last_of('/');
-    return QFile::decodeName(QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
+    return QFile::decodeName(
+        QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
 }
 } // namespace
 
@@ -96,7 +97,9 @@ qint64 ProgressDlg::secondsLeft(quint64 current, quint64 total, qint64 elapsedMs
 QString ProgressDlg::durationText(qint64 seconds)
 {
     if (seconds >= 3600)
-        return pmLoadString(QStringLiteral("IDS_DURATION_HOURS")).arg(seconds / 3600).arg((seconds % 3600) / 60);
+        return pmLoadString(QStringLiteral("IDS_DURATION_HOURS"))
+            .arg(seconds / 3600)
+            .arg((seconds % 3600) / 60);
     if (seconds >= 60)
         return pmLoadString(QStringLiteral("IDS_DURATION_MINUTES")).arg(seconds / 60).arg(seconds % 60);
     return pmLoadString(QStringLiteral("IDS_DURATION_SECONDS")).arg(seconds);
@@ -280,7 +283,8 @@ void ProgressDlg::showSummary(const BackupResult& result)
     if (failed.isEmpty() && !canceled && result.status != BackupStatus::Done)
         lines << QString::fromStdString(pmDescribeBackupResult(result));
     if (!notCopied.isEmpty())
-        lines << pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_NOT_COPIED")).arg(notCopied.join(QStringLiteral(", ")));
+        lines << pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_NOT_COPIED"))
+                     .arg(notCopied.join(QStringLiteral(", ")));
     if (!result.packageFolder.empty())
         lines << pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_PACKAGE"))
                      .arg(QFile::decodeName(QByteArray::fromStdString(result.packageFolder)));

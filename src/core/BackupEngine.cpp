@@ -88,8 +88,8 @@ private:
 std::string temporaryPath(const std::string& folder)
 {
     static std::atomic<unsigned> counter{0};
-    return joinPath(folder, kBackupTemporaryPrefix + std::to_string(::getpid()) + "-" +
-                                std::to_string(++counter));
+    return joinPath(folder,
+                    kBackupTemporaryPrefix + std::to_string(::getpid()) + "-" + std::to_string(++counter));
 }
 
 void removeTemporary(const std::string& path)
@@ -219,7 +219,8 @@ public:
                 return false;
             }
         } else {
-            if (!(replace ? ::rename(m_tempPath.c_str(), path.c_str()) == 0 : renameNoReplace(m_tempPath, path)))
+            if (!(replace ? ::rename(m_tempPath.c_str(), path.c_str()) == 0
+                          : renameNoReplace(m_tempPath, path)))
                 return false;
             m_tempPath.clear();
         }
@@ -270,8 +271,8 @@ int removeStaleTemporaries(const std::string& folder)
     }
     ::closedir(dir);
     if (removed > 0)
-        pmWriteLog("Backup - removed " + std::to_string(removed) + " unfinished copies of an earlier run from " +
-                   folder);
+        pmWriteLog("Backup - removed " + std::to_string(removed) +
+                   " unfinished copies of an earlier run from " + folder);
     return removed;
 }
 
@@ -283,11 +284,13 @@ class DestinationLock
 public:
     ~DestinationLock() { release(); }
     enum class Result { Locked, Busy, Canceled, Failed };
-    Result acquire(const std::string& folder, bool wait, const std::atomic<bool>& canceled, BackupProgress& progress)
+    Result acquire(const std::string& folder, bool wait, const std::atomic<bool>& canceled,
+                   BackupProgress& progress)
     {
         m_path = joinPath(folder, kBackupLockName);
         for (;;) {
-            FileDescriptor fd(::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0644));
+            FileDescriptor fd(
+                ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0644));
             if (fd.get() < 0) {
                 m_error = errno;
                 return Result::Failed;
@@ -389,8 +392,8 @@ const char* const kChanged = "changed while being copied";
 // hashed while read when `evidence`, then read back and compared. The source
 // must be the same file, of the same size and times, after the copy as before.
 CopyOutcome stageCopy(const std::string& source, const std::string& folder, const std::string& tempFolder,
-                      bool evidence, StagedFile& staged, const BackupOptions& options, BackupProgress& progress,
-                      std::vector<char>& buffer)
+                      bool evidence, StagedFile& staged, const BackupOptions& options,
+                      BackupProgress& progress, std::vector<char>& buffer)
 {
     // Never block on a FIFO or a device that poses as a recording.
     FileDescriptor src(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -478,7 +481,8 @@ CopyOutcome stageCopy(const std::string& source, const std::string& folder, cons
 }
 
 // Whether a destination file already holds exactly the source's bytes.
-bool sameContent(const std::string& source, const std::string& dest, std::vector<char>& a, std::vector<char>& b)
+bool sameContent(const std::string& source, const std::string& dest, std::vector<char>& a,
+                 std::vector<char>& b)
 {
     struct stat ss {
     };
@@ -527,7 +531,8 @@ void removeShadowingLogs(const std::string& finalRecording, const std::string& f
     const std::string folder = parentOf(finalRecording);
     for (int round = 0; round < 8; ++round) {
         const std::string found = pmGetGpsLogFile(
-            finalRecording, [&](const std::string& p) { return p == finalLog || pmIsFileExist(p); }, isFolder);
+            finalRecording, [&](const std::string& p) { return p == finalLog || pmIsFileExist(p); },
+            isFolder);
         if (found.empty() || found == finalLog || parentOf(found) != folder || placed.count(found))
             return;
         struct stat st {
@@ -752,7 +757,8 @@ BackupResult pmCheckBackupDestination(const std::string& destFolder,
         if (!log.empty()) {
             const std::string logName = pmGetFileName(log, false);
             if (pmIsSameFile(joinPath(destFolder, logName), log))
-                return result(BackupStatus::SourceInDestination, log, "the destination holds the track log", 0);
+                return result(BackupStatus::SourceInDestination, log, "the destination holds the track log",
+                              0);
             const auto [at, added] = names.emplace(logName, log);
             if (!added && at->second != log)
                 return result(BackupStatus::DuplicateName, log, "another file has the same name", 0);
@@ -827,7 +833,7 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
     std::vector<char> buffer(std::max<std::size_t>(options.blockSize, 4096));
     std::vector<char> other(buffer.size());
     std::vector<PackageEntry> entries;
-    std::set<std::string> placed; // paths this run has put in place
+    std::set<std::string> placed;                  // paths this run has put in place
     std::map<std::string, std::string> logsPlaced; // log source -> its copy
     for (std::size_t index = 0; index < recordings.size(); ++index) {
         const std::string& recording = recordings[index];
@@ -852,10 +858,12 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         };
         const uint64_t recordingSize =
             ::stat(recording.c_str(), &sourceStat) == 0 ? static_cast<uint64_t>(sourceStat.st_size) : 0;
-        const uint64_t logSize =
-            !log.empty() && !logDone && ::stat(log.c_str(), &logStat) == 0 ? static_cast<uint64_t>(logStat.st_size) : 0;
+        const uint64_t logSize = !log.empty() && !logDone && ::stat(log.c_str(), &logStat) == 0
+                                     ? static_cast<uint64_t>(logStat.st_size)
+                                     : 0;
         const bool recordingSame = !options.evidence && sameContent(recording, finalPath, buffer, other);
-        const bool logSame = log.empty() || logDone || (!options.evidence && sameContent(log, finalLog, buffer, other));
+        const bool logSame =
+            log.empty() || logDone || (!options.evidence && sameContent(log, finalLog, buffer, other));
         if (recordingSame && logSame) {
             progress.bytesDone.fetch_add(recordingSize + logSize);
             item.outcome = BackupItemOutcome::Identical;
@@ -872,7 +880,8 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
 
         const auto failed = [&](BackupStatus status, const std::string& file, const std::string& detail) {
             const std::string why = describeFailure(status, file, detail);
-            item.outcome = status == BackupStatus::Canceled ? BackupItemOutcome::NotReached : BackupItemOutcome::Failed;
+            item.outcome =
+                status == BackupStatus::Canceled ? BackupItemOutcome::NotReached : BackupItemOutcome::Failed;
             item.reason = why;
             pmWriteLog("Backup - " + recording + " not copied: " + (why.empty() ? "canceled" : why));
             return finish(status, file, detail);
@@ -885,24 +894,24 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         const uint64_t available = static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;
         const uint64_t needed = (recordingSame ? 0 : recordingSize) + (logSame ? 0 : logSize);
         if (available < needed + kSpareBytes)
-            return failed(BackupStatus::NoSpace, logSame ? recording : recording + " and its track log " + log,
-                          std::string());
+            return failed(BackupStatus::NoSpace,
+                          logSame ? recording : recording + " and its track log " + log, std::string());
 
         StagedFile stagedRecording;
         StagedFile stagedLog;
         CopyOutcome recordingOut;
         CopyOutcome logOut;
         if (!recordingSame) {
-            recordingOut = stageCopy(recording, recordingsFolder, destFolder, options.evidence, stagedRecording,
-                                     options, progress, buffer);
+            recordingOut = stageCopy(recording, recordingsFolder, destFolder, options.evidence,
+                                     stagedRecording, options, progress, buffer);
             if (recordingOut.status != BackupStatus::Done)
                 return failed(recordingOut.status, recording, recordingOut.detail);
         } else {
             progress.bytesDone.fetch_add(recordingSize);
         }
         if (!logSame) {
-            logOut = stageCopy(log, recordingsFolder, destFolder, options.evidence, stagedLog, options, progress,
-                               buffer);
+            logOut = stageCopy(log, recordingsFolder, destFolder, options.evidence, stagedLog, options,
+                               progress, buffer);
             if (logOut.status != BackupStatus::Done)
                 return failed(logOut.status, log, logOut.detail);
         } else if (!log.empty() && !logDone) {
@@ -934,8 +943,8 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
             entries.push_back({"recordings/" + name, recording, recordingOut.size, recordingOut.mtime,
                                Sha256::toHex(recordingOut.digest)});
             if (!logSame)
-                entries.push_back({"recordings/" + logName, log, logOut.size, logOut.mtime,
-                                   Sha256::toHex(logOut.digest)});
+                entries.push_back(
+                    {"recordings/" + logName, log, logOut.size, logOut.mtime, Sha256::toHex(logOut.digest)});
         }
     }
     progress.current.store(static_cast<int>(recordings.size()));

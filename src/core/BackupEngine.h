@@ -93,16 +93,16 @@ struct BackupItem {
 
 struct BackupResult {
     BackupStatus status = BackupStatus::Done;
-    std::string file;   // the recording (or log, or package file) concerned, when one is
-    std::string detail; // the system's reason, when there is one
-    int copied = 0;     // recordings complete in the destination (identical ones included)
-    int identical = 0;  // of those, the ones already there with identical content
+    std::string file;              // the recording (or log, or package file) concerned, when one is
+    std::string detail;            // the system's reason, when there is one
+    int copied = 0;                // recordings complete in the destination (identical ones included)
+    int identical = 0;             // of those, the ones already there with identical content
     std::vector<BackupItem> items; // one per recording, in the order given
     std::string packageFolder;     // the evidence package made (empty when none is left)
 };
 
 // The documented names the backup keeps for itself in a destination.
-extern const char* const kBackupLockName;       // ".rovix-backup.lock"
+extern const char* const kBackupLockName;        // ".rovix-backup.lock"
 extern const char* const kBackupTemporaryPrefix; // ".rovix-part-" then "<pid>-<n>"
 // Whether a file name is one of the backup's own temporary names.
 bool pmIsBackupTemporaryName(const std::string& name);

@@ -85,8 +85,8 @@ bool pmParseDecimal(const char* begin, const char* end, double& value)
         return false;
     double parsed = 0;
     // from_chars takes no "+".
-    const auto result = std::from_chars(*number == '+' ? number + 1 : number, end, parsed,
-                                        std::chars_format::fixed);
+    const auto result =
+        std::from_chars(*number == '+' ? number + 1 : number, end, parsed, std::chars_format::fixed);
     if (result.ec != std::errc() || result.ptr != end || !std::isfinite(parsed))
         return false;
     value = parsed;

@@ -274,8 +274,9 @@ KmlResult pmOutputKML(const std::string& path, const GpsList* list, const std::s
     if (!list || list->GetDataCount() == 0)
         return KmlResult::NoTrack;
     const auto slash = path.find_last_of('/');
-    const std::string name =
-        !documentName.empty() ? documentName : slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string name = !documentName.empty()        ? documentName
+                             : slash == std::string::npos ? path
+                                                          : path.substr(slash + 1);
     const std::string description = pmFormatKmlTime(kmlNow());
 
     KmlSave kml;

@@ -77,8 +77,8 @@ CaptureExif pmCaptureExifFor(const std::string& recordingPath, double positionSe
 bool pmAddCaptureExif(std::string& jpeg, const CaptureExif& info)
 {
     try {
-        Exiv2::Image::AutoPtr image =
-            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.data()), static_cast<long>(jpeg.size()));
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
+            reinterpret_cast<const Exiv2::byte*>(jpeg.data()), static_cast<long>(jpeg.size()));
         if (!image.get() || image->imageType() != Exiv2::ImageType::jpeg) {
             pmWriteLog("CaptureExif - not a JPEG; saved without EXIF");
             return false;
@@ -145,7 +145,7 @@ pmCaptureExifWriter(const CaptureExif& camera1, const CaptureExif& camera2, cons
 }
 
 std::function<void(QByteArray&, const QImage&)> AppDelegate::captureExifWriter(double frameTime,
-                                                                            const QImage& image2) const
+                                                                               const QImage& image2) const
 {
     const GpsData* sample = gpsDataOfFrame(frameTime);
     const std::string model = m_strModelName.toStdString();

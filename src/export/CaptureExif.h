@@ -15,7 +15,7 @@
 class GpsData;
 
 struct CaptureExif {
-    std::string dateTimeOriginal; // "YYYY:MM:DD HH:MM:SS", local time; empty when unknown
+    std::string dateTimeOriginal;    // "YYYY:MM:DD HH:MM:SS", local time; empty when unknown
     std::optional<double> latitude;  // degrees, south negative (with longitude)
     std::optional<double> longitude; // degrees, west negative
     std::optional<double> altitude;  // metres

@@ -249,14 +249,14 @@ TEST_F(BackupEngineTest, EvidencePackageIsAccountedForBySha256sum)
     ASSERT_EQ(pkg.rfind(dest + "/Evidence-", 0), 0u) << pkg;
     EXPECT_EQ(std::distance(fs::directory_iterator(dest), fs::directory_iterator()), 1);
 
-    for (const char* name :
-         {"recordings/FILE210315-083000_M.MP4", "recordings/FILE210315-083000_M.NMEA",
-          "tracks/FILE210315-083000_M.MP4.kml", "tracks/FILE210315-083000_M.MP4.gpx",
-          "tracks/FILE210315-083000_M.MP4.csv", "package.txt", "SHA256SUMS"})
+    for (const char* name : {"recordings/FILE210315-083000_M.MP4", "recordings/FILE210315-083000_M.NMEA",
+                             "tracks/FILE210315-083000_M.MP4.kml", "tracks/FILE210315-083000_M.MP4.gpx",
+                             "tracks/FILE210315-083000_M.MP4.csv", "package.txt", "SHA256SUMS"})
         EXPECT_TRUE(fs::exists(pkg + "/" + name)) << name;
     EXPECT_FALSE(fs::exists(pkg + "/tracks/FILE210315-083200_M.MP4.gpx"));
     // The KML document is named after the recording.
-    EXPECT_NE(readFile(pkg + "/tracks/FILE210315-083000_M.MP4.kml").find("<name><![CDATA[FILE210315-083000_M.MP4]]>"),
+    EXPECT_NE(readFile(pkg + "/tracks/FILE210315-083000_M.MP4.kml")
+                  .find("<name><![CDATA[FILE210315-083000_M.MP4]]>"),
               std::string::npos);
 
     const std::string package = readFile(pkg + "/package.txt");
@@ -278,7 +278,8 @@ TEST_F(BackupEngineTest, EvidencePackageIsAccountedForBySha256sum)
 
     // One byte of one copy changed: sha256sum names it.
     {
-        std::fstream f(pkg + "/recordings/FILE210315-083000_M.MP4", std::ios::in | std::ios::out | std::ios::binary);
+        std::fstream f(pkg + "/recordings/FILE210315-083000_M.MP4",
+                       std::ios::in | std::ios::out | std::ios::binary);
         f.seekg(150000);
         const char old = static_cast<char>(f.get());
         f.seekp(150000);

@@ -1,7 +1,7 @@
 // EXIF of saved captures, read back by the exiv2 command-line tool: the
 // frame's moment, the position of that second, the camera and the program.
-#include "core/GpsData.h"
 #include "export/CaptureExif.h"
+#include "core/GpsData.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -64,8 +64,8 @@ TEST(CaptureExif, MomentPositionCameraAndProgramReadBack)
     sample.setFSpeed(41.25f);
     sample.setFDirection(84.4f);
     // 12.7 s into a recording that started 2021-03-15 08:30:00: the frame's second is 08:30:12.
-    const CaptureExif exif =
-        pmCaptureExifFor("/card/DCIM/FILE210315-083000_M.MP4", 12.7, &sample, "DC-200", "Rovix Manager 1.0.0");
+    const CaptureExif exif = pmCaptureExifFor("/card/DCIM/FILE210315-083000_M.MP4", 12.7, &sample, "DC-200",
+                                              "Rovix Manager 1.0.0");
     std::string jpeg = jpegOf(64, 48);
     ASSERT_TRUE(pmAddCaptureExif(jpeg, exif));
     const std::string tags = exivTags(jpeg);
@@ -89,7 +89,8 @@ TEST(CaptureExif, MomentPositionCameraAndProgramReadBack)
     // date: no GPS tags and no moment, the rest as before.
     GpsData noFix;
     noFix.setFSpeed(-1);
-    const CaptureExif bare = pmCaptureExifFor("/card/clip0001.MP4", 3, &noFix, "DC-200", "Rovix Manager 1.0.0");
+    const CaptureExif bare =
+        pmCaptureExifFor("/card/clip0001.MP4", 3, &noFix, "DC-200", "Rovix Manager 1.0.0");
     EXPECT_TRUE(bare.dateTimeOriginal.empty());
     EXPECT_FALSE(bare.latitude.has_value());
     std::string plain = jpegOf(32, 32);

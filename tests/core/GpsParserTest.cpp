@@ -257,8 +257,8 @@ TEST(GpsParser, ChecksumsPlainNumbersAndPlausibleReadings)
     GpsList list;
     GpsParser parser;
     ASSERT_TRUE(parser.ParseFile(dir.write("t.log", damaged + kRmc + damaged + lower + noSum +
-                                                          "$GPRMC,1,A,4807.038,N,01131.000,E,1,2*\n" +
-                                                          "$GPRMC,1,A,4807.038,N,01131.000,E,1,2*6A6A\n"),
+                                                        "$GPRMC,1,A,4807.038,N,01131.000,E,1,2*\n" +
+                                                        "$GPRMC,1,A,4807.038,N,01131.000,E,1,2*6A6A\n"),
                                  &list));
     EXPECT_EQ(parser.badChecksums(), 4);
     ASSERT_EQ(list.GetDataCount(), 3);
@@ -285,19 +285,20 @@ TEST(GpsParser, ChecksumsPlainNumbersAndPlausibleReadings)
     for (const char* bad : {"1e308", "0x1p4", "nan", "-inf", "1.5.2", "", "-", "+-1", "12abc", "1 2"})
         EXPECT_FALSE(pmParseDecimal(bad, bad + std::strlen(bad), value)) << bad;
     EXPECT_EQ(value, 7.0);
-    for (const auto& [text, expected] : {std::pair{" -12.5 ", -12.5}, std::pair{"+3", 3.0}, std::pair{".25", 0.25}}) {
+    for (const auto& [text, expected] :
+         {std::pair{" -12.5 ", -12.5}, std::pair{"+3", 3.0}, std::pair{".25", 0.25}}) {
         ASSERT_TRUE(pmParseDecimal(text, text + std::strlen(text), value)) << text;
         EXPECT_EQ(value, expected);
     }
 
     // Altitudes outside -500 m to 10,000 m and speeds above 500 km/h are no readings.
-    p = parse(std::string(kRmc) + "$GPGGA,1,2,3,4,5,6,7,8,10000.5\n" + kRmc + "$GPGGA,1,2,3,4,5,6,7,8,-500\n" + kRmc +
-              "$GPGGA,1,2,3,4,5,6,7,8,99999999999999999999\n" +
+    p = parse(std::string(kRmc) + "$GPGGA,1,2,3,4,5,6,7,8,10000.5\n" + kRmc +
+              "$GPGGA,1,2,3,4,5,6,7,8,-500\n" + kRmc + "$GPGGA,1,2,3,4,5,6,7,8,99999999999999999999\n" +
               "$GPRMC,1,A,4807.038,N,01131.000,E,270.0,1\n$GPRMC,1,A,4807.038,N,01131.000,E,272.0,1\n");
     ASSERT_EQ(p.list.GetDataCount(), 5);
     EXPECT_EQ(p.list.GetGpsData(0)->dAltitude(), 0.0);
     EXPECT_EQ(p.list.GetGpsData(1)->dAltitude(), -500.0);
     EXPECT_EQ(p.list.GetGpsData(2)->dAltitude(), 0.0);
     EXPECT_NEAR(p.list.GetGpsData(3)->fSpeed(), 270 * 1.150779 * 1.6, 1e-3); // 497 km/h
-    EXPECT_EQ(p.list.GetGpsData(4)->fSpeed(), -1.0f);                       // 501 km/h
+    EXPECT_EQ(p.list.GetGpsData(4)->fSpeed(), -1.0f);                        // 501 km/h
 }

@@ -252,8 +252,10 @@ TEST_F(BackupDialogTest, CancelInTheProgressWindowStopsDuringTheSecondRecording)
     EXPECT_GT(progress->progressIndicator()->value(), 0);
     // Which file, how far in the job, and (once 2 s have given a rate) the time left.
     EXPECT_EQ(progress->fileLabel()->text(), QFileInfo(files[1]).fileName());
-    EXPECT_EQ(progress->countLabel()->text(), pmLoadString(QStringLiteral("IDS_BACKUP_N_OF_M")).arg(2).arg(3));
-    const QString timeLeft = pmLoadString(QStringLiteral("IDS_BACKUP_TIME_LEFT")).section(QLatin1Char('%'), 0, 0);
+    EXPECT_EQ(progress->countLabel()->text(),
+              pmLoadString(QStringLiteral("IDS_BACKUP_N_OF_M")).arg(2).arg(3));
+    const QString timeLeft =
+        pmLoadString(QStringLiteral("IDS_BACKUP_TIME_LEFT")).section(QLatin1Char('%'), 0, 0);
     ASSERT_TRUE(waitFor([&] { return progress->bytesLabel()->text().contains(timeLeft); }));
     EXPECT_TRUE(progress->bytesLabel()->text().startsWith(
         pmLoadString(QStringLiteral("IDS_BACKUP_BYTES"))
@@ -270,10 +272,12 @@ TEST_F(BackupDialogTest, CancelInTheProgressWindowStopsDuringTheSecondRecording)
     ASSERT_TRUE(waitFor([&] { return finished.count() == 1; }));
     ASSERT_TRUE(progress->isVisible());
     const QString summary = progress->summaryLabel()->text();
-    EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_CANCELED")))) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_CANCELED"))))
+        << summary.toStdString();
     EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_COPIED")).arg(1)));
-    EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_NOT_COPIED"))
-                                     .arg(QFileInfo(files[1]).fileName() + ", " + QFileInfo(files[2]).fileName())));
+    EXPECT_TRUE(
+        summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_NOT_COPIED"))
+                             .arg(QFileInfo(files[1]).fileName() + ", " + QFileInfo(files[2]).fileName())));
     screenshot(progress, "backup-summary.png");
     QTest::keyClick(progress, Qt::Key_Escape);
     EXPECT_FALSE(progress->isVisible());
@@ -342,8 +346,10 @@ TEST(ProgressDlgText, TimeLeftFromTheRateSoFar)
     EXPECT_EQ(ProgressDlg::secondsLeft(25, 100, 1000), 3);
     EXPECT_EQ(ProgressDlg::secondsLeft(100, 100, 1000), 0);
     EXPECT_EQ(ProgressDlg::secondsLeft(1000000, 1000000000000ULL, 1000), 999999);
-    EXPECT_EQ(ProgressDlg::durationText(3725), pmLoadString(QStringLiteral("IDS_DURATION_HOURS")).arg(1).arg(2));
-    EXPECT_EQ(ProgressDlg::durationText(200), pmLoadString(QStringLiteral("IDS_DURATION_MINUTES")).arg(3).arg(20));
+    EXPECT_EQ(ProgressDlg::durationText(3725),
+              pmLoadString(QStringLiteral("IDS_DURATION_HOURS")).arg(1).arg(2));
+    EXPECT_EQ(ProgressDlg::durationText(200),
+              pmLoadString(QStringLiteral("IDS_DURATION_MINUTES")).arg(3).arg(20));
     EXPECT_EQ(ProgressDlg::durationText(45), pmLoadString(QStringLiteral("IDS_DURATION_SECONDS")).arg(45));
 }
 

@@ -77,7 +77,8 @@ int countLines(const std::string& text, const std::string& part)
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = text.find('\n', start);
-        const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string line =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         n += line.find(part) != std::string::npos;
         if (end == std::string::npos)
             break;
@@ -196,9 +197,9 @@ TEST_F(BackupCommandTest, EachPackageIsAFolderOfItsOwnThatVerifies)
     // Names whose tracks once collided, names the package uses for itself,
     // and a carriage return at the end of a name.
     std::vector<std::string> first;
-    first.push_back(recording("card", "X.MP4", 20000, 11));                  // log X.log
-    first.push_back(recording("card", "X.MOV", 20000, 0));                   // shares X.log
-    first.push_back(recording("card", "X.MOV.AVI", 20000, 12));              // log X.MOV.log
+    first.push_back(recording("card", "X.MP4", 20000, 11));     // log X.log
+    first.push_back(recording("card", "X.MOV", 20000, 0));      // shares X.log
+    first.push_back(recording("card", "X.MOV.AVI", 20000, 12)); // log X.MOV.log
     first.push_back(recording("card", "package.txt", 3000, 0));
     first.push_back(recording("card", "SHA256SUMS", 3000, 0));
     first.push_back(recording("card", "FILE210315-081100_M\r.MP4", 5000, 13)); // log ...\r.log
@@ -302,7 +303,8 @@ TEST_F(BackupCommandTest, KilledRunsLeaveNothingHiddenAndNoPackageThatFails)
             ::execv(kTool.c_str(), args.data());
             ::_exit(127);
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 60000)(rng)));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<int>(0, 60000)(rng)));
         ::kill(pid, signals[round]);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -328,9 +330,9 @@ TEST_F(BackupCommandTest, KilledRunsLeaveNothingHiddenAndNoPackageThatFails)
             }
         }
 
-        const BackupRun again = tool(std::string("backup ") + (evidence ? "--evidence " : "") + quote(dest) + " " +
-                                   quote(recs[0]) + " " + quote(recs[1]) + " " + quote(recs[2]),
-                               root);
+        const BackupRun again = tool(std::string("backup ") + (evidence ? "--evidence " : "") + quote(dest) +
+                                         " " + quote(recs[0]) + " " + quote(recs[1]) + " " + quote(recs[2]),
+                                     root);
         EXPECT_EQ(again.status, 0) << again.err;
         EXPECT_TRUE(hiddenFiles(dest).empty()) << "round " << round;
         for (const std::string& p : packages(dest)) {
