@@ -61,6 +61,10 @@ bool hasSanitizerReport(const QByteArray& err)
            err.contains("runtime error:") || err.contains("WARNING: ThreadSanitizer");
 }
 
+// Actions left out of every run while a fault they reach is being mended
+// elsewhere (names as in the driver's table; ROVIX_SOAK_SKIP adds more).
+const QStringList kLeftOutUntilMended = {};
+
 TEST(Soak, RandomUserActionsKeepTheApplicationAliveAndItsFilesValid)
 {
     const QString app = QStringLiteral(ROVIX_BINARY_DIR "/tests/soak/rovixsoakapp");
@@ -159,6 +163,11 @@ TEST(Soak, RandomUserActionsKeepTheApplicationAliveAndItsFilesValid)
     env.insert("ROVIX_SOAK_OUT", out);
     env.insert("ROVIX_SOAK_FOLDERS", folders.join(':'));
     env.insert("ROVIX_SOAK_BROWSER_LOG", browserLog);
+    QStringList skipped = kLeftOutUntilMended;
+    skipped += qEnvironmentVariable("ROVIX_SOAK_SKIP").split(',', Qt::SkipEmptyParts);
+    env.insert("ROVIX_SOAK_SKIP", skipped.join(','));
+    if (!skipped.isEmpty())
+        std::printf("soak: left out: %s\n", qPrintable(skipped.join(", ")));
     // Qt's own dialogs, not a desktop's: the driver answers their widgets.
     for (const char* name :
          {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "QT_QPA_PLATFORMTHEME", "ROVIX_DEMO_FOLDER"})
