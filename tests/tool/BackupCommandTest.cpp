@@ -109,12 +109,12 @@ protected:
         const std::string path = root + "/" + folder + "/" + name;
         writeFile(path, randomBytes(size, seed + static_cast<uint32_t>(size)));
         if (seed != 0) {
-            mediagen::NmeaSpec spec;
-            spec.drive.seconds = 5;
-            spec.drive.seed = seed;
-            spec.drive.originLat = 35.0 + seed;
+            mediagen::NmeaSpec nmea;
+            nmea.drive.seconds = 5;
+            nmea.drive.seed = seed;
+            nmea.drive.originLat = 35.0 + seed;
             const std::string stem = path.substr(0, path.find_last_of('.'));
-            EXPECT_TRUE(mediagen::writeNmeaLog(stem + logExt, spec));
+            EXPECT_TRUE(mediagen::writeNmeaLog(stem + logExt, nmea));
         }
         return path;
     }
