@@ -124,7 +124,6 @@ void AppDelegate::applicationDidFinishLaunching()
 void AppDelegate::initialData()
 {
     m_nCurPlayIndex = -1;
-    m_nPlayState = PlayStateStopped;
     m_bMute = false;
     m_nVolume = pmGetIntSetting(SettingsKey::volume(), 8);
     m_bPlaceByNameTime = pmGetIntSetting(SettingsKey::placeByNameTime(), 0) == 1;
@@ -255,7 +254,8 @@ void AppDelegate::applicationWillTerminate()
 void AppDelegate::makeSleep()
 {
     pmWriteLog("AppDelegate::makeSleep - MAC will make sleep!");
-    if (m_nPlayState != PlayStateStopped) {
+    // The front surface's player says whether anything plays now.
+    if (playState() != PlayStateStopped) {
         pausePlayback();
         pmWriteLog("AppDelegate::makeSleep - paused playback before sleep!");
     }

@@ -594,7 +594,6 @@ public:
 
     // Playback
     int m_nCurPlayIndex = -1;
-    int m_nPlayState = PlayStateStopped;
     bool m_bMute = false;
     int m_nVolume = 8;
     float m_fPlaySpeed = 1.0f;

@@ -144,7 +144,8 @@ bool AppDelegate::syncSecondCamera()
         return false;
     VideoPlayerView* front = _videoPlayView.data();
     VideoPlayerView* rear = _videoPlayView2.data();
-    if (front->getPlayerStatus() != 1 || rear->getPlayerStatus() != 1)
+    if (front->getPlayerStatus() != VideoPlayerView::StatusReadyToPlay ||
+        rear->getPlayerStatus() != VideoPlayerView::StatusReadyToPlay)
         return false;
     const double now =
         std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -159,7 +160,7 @@ bool AppDelegate::syncSecondCamera()
     const double rearDuration = rear->getDuration();
     if (rearDuration > 0 && frontTime >= rearDuration)
         return false;
-    const bool playing = front->getState() == PlayStatePlaying;
+    const bool playing = front->getState() == VideoPlayerView::StatePlaying;
     const double gap = frontTime - rearTime; // > 0: the rear is behind
     const double rate = m_fPlaySpeed > 0 ? m_fPlaySpeed : 1.0;
 

@@ -297,8 +297,7 @@ AppDelegate::PlayState AppDelegate::playState() const
 
 int AppDelegate::getState()
 {
-    m_nPlayState = _videoPlayView ? _videoPlayView->getState() : PlayStateStopped;
-    return m_nPlayState;
+    return playState();
 }
 
 void AppDelegate::onPlayBarButtonClicked(const Notification& n)

@@ -82,7 +82,6 @@ VideoPlayerView::VideoPlayerView(const QRect& frame, QWidget* parent, RenderMode
     // this port does not have; both stay off.
     m_bRender360 = false;
     m_bAdd360Offset = false;
-    m_fPlaySpeed = 1.0f;
 
     timeObserver = new QTimer(this);
     timeObserver->setInterval(qRound(timeObserverInterval() * 1000));
@@ -202,7 +201,7 @@ bool VideoPlayerView::createPlayer(const QString& path)
     // to play before its item is ready (the rate is applied again when ready).
     settings.volume = static_cast<double>(m_fVolume) * 100.0;
     settings.muted = m_bMuted;
-    settings.speed = m_fPlaySpeed > 0 ? static_cast<double>(m_fPlaySpeed) : 1.0;
+    settings.speed = m_fRate > 0 ? static_cast<double>(m_fRate) : 1.0;
     settings.paused = false;
     if (!m_player->open(settings)) {
         queueFailure(m_player->errorText());
@@ -262,15 +261,12 @@ void VideoPlayerView::tryReady()
     pmWriteLog(QString::asprintf("VideoPlayerView - AVPlayerStatusReadyToPlay -  %.1f x %.1f", size.width(),
                                  size.height())
                    .toStdString());
-    applyRate(m_fPlaySpeed);
+    applyRate(m_fRate);
     applyLayout();
     normalView->show();
 
-    QPointer<VideoPlayerView> self(this);
     NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
                                              QVariant::fromValue<QObject*>(this));
-    if (self)
-        Q_EMIT readyToPlay();
 }
 
 void VideoPlayerView::onEndReached()
@@ -281,14 +277,10 @@ void VideoPlayerView::onEndReached()
     m_bAtEnd = true;
     applyRate(0);
     m_player->seekAbsolute(0);
-    mCurrentTime = 0;
     qInfo("play end");
 
-    QPointer<VideoPlayerView> self(this);
     if (mEndNotice)
         NotificationCenter::defaultCenter().post(Notifications::VideoEnd);
-    if (self)
-        Q_EMIT playbackEnded();
 }
 
 void VideoPlayerView::fail(const QString& reason)
@@ -356,7 +348,6 @@ void VideoPlayerView::releasePlayer()
     timeObserver->stop();
     normalView->hide();
     normalView2->hide();
-    mCurrentTime = 0;
     mSelectedMovieDuration = 0;
     m_bReadyPosted = false;
     m_bAtEnd = false;
@@ -383,7 +374,7 @@ void VideoPlayerView::applyRate(float rate)
 
 void VideoPlayerView::onPlay()
 {
-    applyRate(m_fPlaySpeed);
+    applyRate(playRate());
 }
 
 void VideoPlayerView::onPause()
@@ -393,8 +384,13 @@ void VideoPlayerView::onPause()
 
 void VideoPlayerView::setRate(float rate)
 {
-    m_fPlaySpeed = rate;
+    m_fRate = rate;
     applyRate(rate);
+}
+
+float VideoPlayerView::playRate() const
+{
+    return m_player->isOpen() ? static_cast<float>(m_player->speed()) : m_fRate;
 }
 
 void VideoPlayerView::setMuted(bool muted)
@@ -414,7 +410,6 @@ void VideoPlayerView::seekToTime(double seconds)
     if (!m_player->isOpen() || !std::isfinite(seconds))
         return;
     seconds = std::max(0.0, seconds);
-    mCurrentTime = seconds;
     m_player->seekAbsolute(seconds);
 }
 
@@ -440,21 +435,28 @@ double VideoPlayerView::getitemTime() const
 
 double VideoPlayerView::getCurrentTime() const
 {
-    return mCurrentTime;
+    // The mirror takes a seek's target at once; mpv's reports of the old
+    // place are set aside until it has landed.
+    if (!m_player->isOpen() || !m_bReadyPosted || m_bAtEnd)
+        return 0;
+    const double position = m_player->timePos();
+    if (!std::isfinite(position) || position <= 0)
+        return 0;
+    return m_player->isSeeking() ? position : std::floor(position + 0.5);
 }
 
-int VideoPlayerView::getState() const
+VideoPlayerView::State VideoPlayerView::getState() const
 {
     if (!m_player->isOpen())
-        return 0;
-    return m_player->isPaused() ? 3 : 2;
+        return StateNoPlayer;
+    return m_player->isPaused() ? StatePaused : StatePlaying;
 }
 
-int VideoPlayerView::getPlayerStatus() const
+VideoPlayerView::PlayerStatus VideoPlayerView::getPlayerStatus() const
 {
     if (!m_player->isOpen() || m_bFailed)
-        return 2;
-    return m_bReadyPosted ? 1 : 0;
+        return StatusFailed;
+    return m_bReadyPosted ? StatusReadyToPlay : StatusUnknown;
 }
 
 QSizeF VideoPlayerView::getVideoResolution() const
@@ -491,14 +493,9 @@ void VideoPlayerView::onTimeObserver()
     // mpv does not always announce "eof-reached" (not when nothing else happens
     // at that moment, as with a stream that never decodes): ask for it too.
     m_player->pollEndOfFile();
-    if (!m_bReadyPosted) {
-        if (m_player->isFileLoaded() && m_player->hasTimePos() && m_player->timePos() > kNoPictureLimit)
-            fail(QStringLiteral("no picture could be decoded"));
-        return;
-    }
-    // While the rewind after the end is on its way mpv still reports the end.
-    if (m_player->hasTimePos() && !m_bAtEnd && !m_player->isSeeking())
-        mCurrentTime = std::floor(m_player->timePos() + 0.5);
+    if (!m_bReadyPosted && m_player->isFileLoaded() && m_player->hasTimePos() &&
+        m_player->timePos() > kNoPictureLimit)
+        fail(QStringLiteral("no picture could be decoded"));
 }
 
 void VideoPlayerView::relayout(const QRect& frame)

@@ -50,6 +50,10 @@ public:
     // otherwise OpenGL. Any mode becomes headless on the offscreen platform,
     // and a player falls back to vo=null when no OpenGL context can be made.
     enum class RenderMode { Automatic, OpenGL, Headless };
+    // What the player is doing (getState), as read from its mirror of mpv.
+    enum State : int { StateNoPlayer = 0, StatePlaying = 2, StatePaused = 3 };
+    // How far the recording's opening has come (getPlayerStatus).
+    enum PlayerStatus : int { StatusUnknown = 0, StatusReadyToPlay = 1, StatusFailed = 2 };
 
     explicit VideoPlayerView(const QRect& frame, QWidget* parent = nullptr,
                              RenderMode mode = RenderMode::Automatic);
@@ -63,13 +67,16 @@ public:
 
     void onPlay();
     void onPause();
-    // Stores the rate used when playing and applies it to the player: 0 pauses,
-    // any other value plays at that speed with pitch-corrected sound.
+    // Applies the rate to the player: 0 pauses, any other value plays at that
+    // speed with pitch-corrected sound. A player opened later starts with it.
     void setRate(float rate);
+    // The speed the player plays at (pausing keeps it): mpv's, or the rate
+    // given for the next player while there is none.
+    float playRate() const;
     void setMuted(bool muted);
     // 0.0 .. 1.0.
     void setVolume(float volume);
-    // Exact seek; mCurrentTime becomes the target.
+    // Exact seek; getCurrentTime() answers the target until it has landed.
     void seekToTime(double seconds);
     // Exact seek relative to the player's current time.
     void advancePlaybackBySeconds(int seconds);
@@ -77,13 +84,15 @@ public:
     // while playing or without a recording.
     void stepFrame(bool forward);
 
-    double getitemTime() const;        // the player's position in seconds, 0 without one
-    double getCurrentTime() const;     // mCurrentTime: the position in whole seconds
-    int getState() const;              // 0 no player, 2 playing, 3 paused
-    int getPlayerStatus() const;       // 0 unknown, 1 ready to play, 2 failed or no player
-    QSizeF getVideoResolution() const; // presentation size, (0, 0) without player or picture
-    double getDuration() const;        // seconds; known from the ready notification on
-    QWidget* getAVPlayerLayer() const; // the picture view
+    double getitemTime() const; // the player's position in seconds, 0 without one
+    // The player's position to the nearest whole second (a seek's target while
+    // it lands; 0 without a ready recording and during the rewind at the end).
+    double getCurrentTime() const;
+    State getState() const;
+    PlayerStatus getPlayerStatus() const; // failed also without a player
+    QSizeF getVideoResolution() const;    // presentation size, (0, 0) without player or picture
+    double getDuration() const;           // seconds; known from the ready notification on
+    QWidget* getAVPlayerLayer() const;    // the picture view
     // The player behind the surface; closed while there is no recording.
     MpvPlayer* player() const;
 
@@ -118,17 +127,15 @@ public:
     void syncRightCameraFromLeft();
     void psvrDataReceivedNotification(const Notification& notification);
 
-    // Seconds between two updates of mCurrentTime.
+    // Seconds between two looks at the player (end of file, a stream without picture).
     double timeObserverInterval() const;
 
 Q_SIGNALS:
-    // Emitted with the ready notification, once per load.
-    void readyToPlay();
-    // Emitted at the end of the recording, after the rewind to 0 (with or
-    // without the end notice).
-    void playbackEnded();
+    // Readiness and the end of a recording are announced by notification
+    // only (AVPlayerReadyToPlay with the surface as object; VideoEnd, when
+    // loaded with the end notice).
     // The recording cannot be played; emitted once per load, never together
-    // with readyToPlay.
+    // with the ready notification.
     void loadFailed(const QString& reason);
     // A recording that was ready stopped with an error (its file vanished or
     // broke while playing); the player is closed. Emitted at most once per load.
@@ -167,8 +174,6 @@ public:
     QWidget* normalView2 = nullptr;
 
     double mSelectedMovieDuration = 0;
-    double mCurrentTime = 0;
-    float m_fPlaySpeed = 1.0f;
     bool mEndNotice = false;
     bool m_b360Player = false;
     bool m_bRender360 = false;
@@ -194,7 +199,8 @@ private:
     QString m_strFailReason;
     quint64 m_loadSerial = 0;
 
-    // Applied to each new player.
+    // Applied to each new player (the rate also when it becomes ready).
+    float m_fRate = 1.0f;
     float m_fVolume = 1.0f;
     bool m_bMuted = false;
 };

@@ -104,7 +104,7 @@ TEST(CameraSync, RearStaysWithinATenthOfASecondAtEverySpeed)
                     rate, worst, minutes * 60, seeks, seeks / minutes, c->cameraNudgeCount());
         EXPECT_LE(worst, AppDelegate::kMaxCameraDrift);
         EXPECT_LE(seeks, static_cast<int>(minutes * 60 / AppDelegate::kCameraSeekInterval) + 1);
-        EXPECT_EQ(c->videoPlayView2()->getState(), AppDelegate::PlayStatePlaying);
+        EXPECT_EQ(c->videoPlayView2()->getState(), VideoPlayerView::StatePlaying);
         EXPECT_LT(c->videoPlayView()->getitemTime(), length - 0.5); // still inside the recording
     }
 
@@ -113,7 +113,7 @@ TEST(CameraSync, RearStaysWithinATenthOfASecondAtEverySpeed)
     const int corrections = c->cameraSyncCount();
     QTest::qWait(1200);
     EXPECT_EQ(c->cameraSyncCount(), corrections);
-    EXPECT_EQ(c->videoPlayView2()->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->videoPlayView2()->getState(), VideoPlayerView::StatePaused);
 }
 
 } // namespace

@@ -210,10 +210,10 @@ TEST_F(PlaybackControllerTest, TwoCameraPairsWalkSwitchAndStopAtLastFront)
 
     // Both surfaces take play, pause and speed.
     c.playBar(2);
-    EXPECT_EQ(c->videoPlayView2()->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->videoPlayView2()->getState(), VideoPlayerView::StatePaused);
     c.playBar(9);
     c.playBar(1);
-    EXPECT_EQ(c->videoPlayView2()->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_EQ(c->videoPlayView2()->getState(), VideoPlayerView::StatePlaying);
     EXPECT_TRUE(
         waitFor([&] { return std::abs(mpvDouble(c->videoPlayView2(), "speed") - (1.5)) < 1e-6; }, 2000));
 

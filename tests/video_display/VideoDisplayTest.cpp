@@ -2,6 +2,7 @@
 // picture reaches the framebuffer, upright, at the fitted place; hidden
 // surfaces keep playing; the renderer is torn down cleanly.
 #include "../video/VideoTestMedia.h"
+#include "base/NotificationCenter.h"
 #include "views/VideoPlayerView.h"
 
 #include <QElapsedTimer>
@@ -84,9 +85,13 @@ TEST_F(VideoDisplayTest, LargePictureIsShrunkCentredAndUpright)
     QWidget window;
     VideoPlayerView* view = showSurface(window);
     ASSERT_FALSE(view->isHeadless());
-    QSignalSpy ready(view, &VideoPlayerView::readyToPlay);
+    int ready = 0;
+    QObject readyObserver;
+    NotificationCenter::defaultCenter().addObserver(
+        &readyObserver, Notifications::AVPlayerReadyToPlay,
+        [&](const Notification& n) { ready += n.object.value<QObject*>() == view; });
     view->loadURL(url("hd.mp4"), false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 1; }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready == 1; }, 15000));
     view->relayout(QRect(0, 0, 640, 480));
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->renderedFrameCount() >= 2; }, 15000));
     view->onPause();
@@ -113,10 +118,13 @@ TEST_F(VideoDisplayTest, SmallPictureKeepsItsSizeInTheMiddle)
 {
     QWidget window;
     VideoPlayerView* view = showSurface(window);
-    QSignalSpy ready(view, &VideoPlayerView::readyToPlay);
+    int ready = 0;
+    QObject readyObserver;
+    NotificationCenter::defaultCenter().addObserver(
+        &readyObserver, Notifications::AVPlayerReadyToPlay,
+        [&](const Notification& n) { ready += n.object.value<QObject*>() == view; });
     view->loadURL(url("small.mp4"), false);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return ready.count() == 1 && view->renderedFrameCount() >= 2; }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready == 1 && view->renderedFrameCount() >= 2; }, 15000));
     view->onPause();
     EXPECT_EQ(view->normalView->geometry(), QRect(160, 120, 320, 240));
     const QImage shown = window.grab().toImage();
@@ -137,11 +145,14 @@ TEST_F(VideoDisplayTest, HiddenSurfaceStillDrawsEveryFrameAndPlaysThrough)
     // Never shown, and one of no size at all: mpv would stall on each frame nobody drew.
     for (QRect frame : {QRect(0, 0, 320, 240), QRect(0, 0, 0, 0)}) {
         VideoPlayerView view(frame, nullptr, Mode::OpenGL);
-        QSignalSpy ended(&view, &VideoPlayerView::playbackEnded);
+        int ended = 0;
+        QObject endObserver;
+        NotificationCenter::defaultCenter().addObserver(&endObserver, Notifications::VideoEnd,
+                                                        [&](const Notification&) { ++ended; });
         QElapsedTimer clock;
         clock.start();
         view.loadURL(url("moving.mp4"), true);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1; }, 10000));
         EXPECT_LT(clock.elapsed(), 1900); // a 1-second recording of 10 frames
         EXPECT_GE(view.renderedFrameCount(), 8);
         EXPECT_FALSE(view.isHeadless());
