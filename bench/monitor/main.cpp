@@ -11,10 +11,10 @@
 //     application's CPU time and how many library updates it made per latency
 //     period (goal: at most one).
 #include "BenchController.h"
-#include "Utility/SCEvents.h"
 #include "app/AppDelegate.h"
 #include "base/Services.h"
 #include "core/Log.h"
+#include "platform/SCEvents.h"
 
 #include <QApplication>
 #include <QCoreApplication>

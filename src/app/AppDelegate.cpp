@@ -3,13 +3,14 @@
 #include "app/AppDelegate.h"
 #include "base/SettingsKeys.h"
 
-#include "Utility/SleepWatcher.h"
 #include "WaitingWindow/WaitingWindow.h"
 #include "app/AboutDialog.h"
 #include "app/MainWindow.h"
 #include "base/Services.h"
 #include "controls/StandardDialogs.h"
 #include "core/Log.h"
+#include "platform/Reachability.h"
+#include "platform/SleepWatcher.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,6 +1,5 @@
 #include "base/Services.h"
 
-#include "base/Reachability.h"
 #include "base/SettingsKeys.h"
 #include "base/Skin.h"
 #include "core/Log.h"
@@ -367,16 +366,4 @@ int pmLanguageIdFromMenuTag(int tag)
 bool pmIsRightToLeft()
 {
     return pmGetLanguageId() == 13;
-}
-
-// ---------------------------------------------------------------- network
-
-bool pmIsInternetConnected()
-{
-    const bool reachable = Reachability::isInternetReachable();
-    if (reachable) {
-        pmWriteLog("pmIsInternetConnected() - check website - start !");
-        pmWriteLog("pmIsInternetConnected() - check website - end !");
-    }
-    return reachable;
 }

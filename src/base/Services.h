@@ -63,5 +63,3 @@ int pmLanguageIdForLocaleName(const QString& name);
 QString pmLanguageTableName(int languageId);
 int pmLanguageIdFromMenuTag(int tag);
 bool pmIsRightToLeft();
-
-bool pmIsInternetConnected();

@@ -15,6 +15,7 @@
 #include "core/Log.h"
 #include "export/EditUploadDlg.h"
 #include "export/LoginDlg.h"
+#include "platform/Reachability.h"
 
 #include <QDesktopServices>
 #include <QUrl>

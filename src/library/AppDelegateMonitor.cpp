@@ -11,7 +11,6 @@
 // the batch, so a burst of changes makes one library update.
 #include "app/AppDelegate.h"
 
-#include "Utility/SCEvents.h"
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/EventHold.h"
 #include "base/Services.h"
@@ -21,6 +20,7 @@
 #include "core/FolderWatch.h"
 #include "core/LibraryScan.h"
 #include "core/Log.h"
+#include "platform/SCEvents.h"
 
 #include <QDateTime>
 #include <QFile>

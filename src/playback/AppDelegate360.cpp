@@ -3,12 +3,12 @@
 // Main thread only.
 #include "app/AppDelegate.h"
 
-#include "Utility/PSVR.h"
 #include "base/Services.h"
 #include "controls/DpadView.h"
 #include "controls/PlayControlView.h"
 #include "core/Log.h"
 #include "core/SphericalProbe.h"
+#include "platform/PSVR.h"
 #include "views/VideoPlayerView.h"
 
 void AppDelegate::onMenu360View()

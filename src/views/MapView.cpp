@@ -7,6 +7,7 @@
 #include "controls/BitmapButton.h"
 #include "controls/MultiButtons.h"
 #include "core/GpsList.h"
+#include "platform/Reachability.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,13 +1,10 @@
 // Settings, folders, texts, language ids, skin images and the dialog seam.
 #include "AppTestSupport.h"
 
-#include "Utility/SleepWatcher.h"
 #include "app/AppDelegate.h"
-#include "base/Reachability.h"
 #include "base/Services.h"
 
 #include <QSettings>
-#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTranslator>
 #include <gtest/gtest.h>
@@ -254,34 +251,4 @@ TEST(MessageBox, TheSeamAnswersAndRecordsWithTheDefaultTitle)
     EXPECT_EQ(recorder.requests.back().directory, "/start");
 }
 
-TEST(Reachability, ForcedAnswersWinAndLogTheCheck)
-{
-    apptest::LogToDocuments log;
-    Reachability::setForced(false);
-    EXPECT_FALSE(pmIsInternetConnected());
-    EXPECT_TRUE(apptest::logMessages().isEmpty());
-    Reachability::setForced(true);
-    EXPECT_TRUE(pmIsInternetConnected());
-    EXPECT_EQ(apptest::logMessages(), (QStringList{"pmIsInternetConnected() - check website - start !",
-                                                   "pmIsInternetConnected() - check website - end !"}));
-    Reachability::setForced(std::nullopt);
-    // The test environment forces the network off.
-    EXPECT_FALSE(Reachability::isInternetReachable());
-}
-
-} // namespace
-
-namespace
-{
-TEST(SleepWatcher, PrepareForSleepMapsToSleepAndWake)
-{
-    SleepWatcher watcher; // without a system bus it just never hears anything
-    QSignalSpy sleep(&watcher, &SleepWatcher::willSleep);
-    QSignalSpy wake(&watcher, &SleepWatcher::didWake);
-    // The slot logind's signal is bound to: true before sleeping, false after waking.
-    ASSERT_TRUE(QMetaObject::invokeMethod(&watcher, "onPrepareForSleep", Q_ARG(bool, true)));
-    ASSERT_TRUE(QMetaObject::invokeMethod(&watcher, "onPrepareForSleep", Q_ARG(bool, false)));
-    EXPECT_EQ(sleep.count(), 1);
-    EXPECT_EQ(wake.count(), 1);
-}
 } // namespace

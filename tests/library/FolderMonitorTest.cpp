@@ -8,10 +8,10 @@
 #include "LibraryBuild.h"
 #include "MountSupport.h"
 
-#include "Utility/SCEvents.h"
 #include "WaitingWindow/WaitingWindow.h"
 #include "controls/CalendarView.h"
 #include "controls/FileListView.h"
+#include "platform/SCEvents.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "Utility/SleepWatcher.h"
+#include "platform/SleepWatcher.h"
 
 #include <QDBusConnection>
 

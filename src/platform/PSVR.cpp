@@ -1,4 +1,4 @@
-#include "Utility/PSVR.h"
+#include "platform/PSVR.h"
 
 #include "base/NotificationCenter.h"
 #include "base/PSVRDataVariant.h"

@@ -8,6 +8,10 @@
 // ROVIX_INTERNET ("on"/"1" or "off"/"0") or setForced(). Must run on the main thread.
 #include <optional>
 
+// The check every feature asks before going online; logs the two check lines
+// when a route exists.
+bool pmIsInternetConnected();
+
 class Reachability
 {
 public:

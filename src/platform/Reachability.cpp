@@ -1,4 +1,6 @@
-#include "base/Reachability.h"
+#include "platform/Reachability.h"
+
+#include "core/Log.h"
 
 #include <QHostAddress>
 #include <QNetworkInformation>
@@ -75,4 +77,14 @@ bool Reachability::isInternetReachable()
     if (const auto answer = platformAnswer())
         return *answer;
     return anyRoutableInterface();
+}
+
+bool pmIsInternetConnected()
+{
+    const bool reachable = Reachability::isInternetReachable();
+    if (reachable) {
+        pmWriteLog("pmIsInternetConnected() - check website - start !");
+        pmWriteLog("pmIsInternetConnected() - check website - end !");
+    }
+    return reachable;
 }

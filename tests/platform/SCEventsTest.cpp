@@ -2,8 +2,8 @@
 // removals, renames, the watched folder's own fate, a pulled card and one put
 // in again, new folders and files; how it coalesces and bounds bursts; and
 // its start/stop rules.
-#include "Utility/SCEvents.h"
-#include "MountSupport.h"
+#include "platform/SCEvents.h"
+#include "../library/MountSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // held to a small backlog, a vanished device ends the reader with one log
 // line, and no headset means one log line and nothing else. Where /dev/uhid
 // exists, a virtual headset goes through hidapi itself.
-#include "Utility/PSVR.h"
-#include "AppTestSupport.h"
+#include "platform/PSVR.h"
+#include "../app/AppTestSupport.h"
 #include "base/NotificationCenter.h"
 #include "base/PSVRDataVariant.h"
 

@@ -1,4 +1,4 @@
-#include "Utility/SCEvents.h"
+#include "platform/SCEvents.h"
 
 #include "base/EventHold.h"
 #include "base/Services.h"
