@@ -1,6 +1,6 @@
 // One upload as the upload window sends it, timed, with the process's peak
 // resident memory during the upload measured against its size just before.
-#include "base/SocialNetworkRequests.h"
+#include "upload/SocialNetworkRequests.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

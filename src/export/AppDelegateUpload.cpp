@@ -13,9 +13,9 @@
 #include "base/SettingsKeys.h"
 #include "controls/BackupDlg.h"
 #include "core/Log.h"
-#include "export/EditUploadDlg.h"
-#include "export/LoginDlg.h"
 #include "platform/Reachability.h"
+#include "upload/EditUploadDlg.h"
+#include "upload/LoginDlg.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -11,6 +11,7 @@
 #   platform                   core, base, platform
 #   controls, WaitingWindow    core, base, controls, WaitingWindow
 #   views                      core, base, platform, controls, WaitingWindow, views
+#   upload                     core, base, controls, WaitingWindow, upload
 if(NOT SRC)
     message(FATAL_ERROR "SRC not set")
 endif()
@@ -22,7 +23,8 @@ set(rules
     "platform:core|base|platform"
     "controls:core|base|${widgets}"
     "WaitingWindow:core|base|${widgets}"
-    "views:core|base|platform|${widgets}|views")
+    "views:core|base|platform|${widgets}|views"
+    "upload:core|base|${widgets}|upload")
 
 # Every folder of src is a candidate target of an include.
 file(GLOB entries LIST_DIRECTORIES true "${SRC}/*")

@@ -8,9 +8,9 @@
 #include "TestHttpServer.h"
 
 #include "base/SettingsKeys.h"
-#include "base/UploadRequest.h"
-#include "export/EditUploadDlg.h"
-#include "export/LoginDlg.h"
+#include "upload/EditUploadDlg.h"
+#include "upload/LoginDlg.h"
+#include "upload/UploadRequest.h"
 
 #include <QApplication>
 #include <QClipboard>

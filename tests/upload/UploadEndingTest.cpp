@@ -10,7 +10,7 @@
 
 #include "base/SettingsKeys.h"
 #include "controls/StandardDialogs.h"
-#include "export/EditUploadDlg.h"
+#include "upload/EditUploadDlg.h"
 
 #include <QAbstractButton>
 #include <QApplication>

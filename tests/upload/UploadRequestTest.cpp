@@ -5,11 +5,11 @@
 // multipart body byte for byte, and the token kept out of logged text.
 #include "TestHttpServer.h"
 
-#include "base/MultipartFileDevice.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
-#include "base/SocialNetworkRequests.h"
-#include "base/UploadRequest.h"
+#include "upload/MultipartFileDevice.h"
+#include "upload/SocialNetworkRequests.h"
+#include "upload/UploadRequest.h"
 
 #include <QDir>
 #include <QElapsedTimer>

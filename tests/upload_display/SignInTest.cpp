@@ -10,12 +10,12 @@
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/SettingsKeys.h"
-#include "base/UploadRequest.h"
 #include "controls/BackupDlg.h"
 #include "controls/BitmapButton.h"
 #include "controls/ToolbarView.h"
-#include "export/EditUploadDlg.h"
-#include "export/LoginDlg.h"
+#include "upload/EditUploadDlg.h"
+#include "upload/LoginDlg.h"
+#include "upload/UploadRequest.h"
 
 #include <QGuiApplication>
 #include <QItemSelectionModel>

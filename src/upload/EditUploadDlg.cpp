@@ -1,10 +1,10 @@
-#include "export/EditUploadDlg.h"
+#include "upload/EditUploadDlg.h"
 #include "controls/StandardDialogs.h"
 
 #include "base/Services.h"
-#include "base/SocialNetworkRequests.h"
-#include "base/UploadRequest.h"
 #include "core/UploadScroll.h"
+#include "upload/SocialNetworkRequests.h"
+#include "upload/UploadRequest.h"
 
 #include <QDebug>
 #include <QFile>

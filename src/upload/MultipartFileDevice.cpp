@@ -1,4 +1,4 @@
-#include "base/MultipartFileDevice.h"
+#include "upload/MultipartFileDevice.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -10,7 +10,7 @@
 // recordings are not sent. A title longer than kMaxTitleLength is cut at a
 // character boundary and the window says so under the field. Main thread only.
 #include "base/AMediaFile.h"
-#include "base/SocialNetworkRequests.h"
+#include "upload/SocialNetworkRequests.h"
 
 #include <QDialog>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "base/SocialNetworkRequests.h"
+#include "upload/SocialNetworkRequests.h"
 
-#include "base/MultipartFileDevice.h"
-#include "base/UploadRequest.h"
+#include "upload/MultipartFileDevice.h"
+#include "upload/UploadRequest.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>

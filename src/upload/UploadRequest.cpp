@@ -1,4 +1,4 @@
-#include "base/UploadRequest.h"
+#include "upload/UploadRequest.h"
 
 #include "base/Services.h"
 #include "base/SettingsKeys.h"

@@ -1,12 +1,12 @@
-#include "export/LoginDlg.h"
+#include "upload/LoginDlg.h"
 #include "controls/StandardDialogs.h"
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/NotificationCenter.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
-#include "base/SocialNetworkRequests.h"
-#include "base/UploadRequest.h"
+#include "upload/SocialNetworkRequests.h"
+#include "upload/UploadRequest.h"
 
 #include <QCloseEvent>
 #include <QDebug>
