@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "base/AMediaFile.h"
 #include "controls/CapturePreviewDlg.h"
+#include "export/CaptureService.h"
 #include "export/FrameGrabber.h"
 #include "views/VideoPlayerView.h"
 
@@ -116,7 +117,8 @@ int preview(int runs, double at, const QStringList& files)
         app.onButtonCapture();
         delete poll;
         if (shown < 0) {
-            std::fprintf(stderr, "no preview: %s\n", qUtf8Printable(app.lastCaptureError()));
+            std::fprintf(stderr, "no preview: %s\n",
+                         qUtf8Printable(app.captureService()->lastCaptureError()));
             return 1;
         }
         ms.push_back(shown);

@@ -33,6 +33,7 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent)
     m_relayoutTimer = new QTimer(this);
     m_relayoutTimer->setSingleShot(true);
     connect(m_relayoutTimer, &QTimer::timeout, this, &AppDelegate::relayoutContents);
+    wireExportFeatures();
 }
 
 AppDelegate::~AppDelegate()

@@ -19,17 +19,13 @@
 //                                     volume, end of a recording
 //   playback/AppDelegateDualCamera.cpp  two cameras in step
 //   playback/AppDelegateTimeStamp.cpp   the time-stamp overlay
-//   export/AppDelegateCapture.cpp     frame capture and printing: the
-//                                     frames of both cameras, the time
-//                                     stamp drawn into them, the commands
 //   library/AppDelegateMonitor.cpp    folder monitor: the watch, its check,
 //                                     recordings that arrive or come back
-//   export/AppDelegateExport.cpp      backup copy (selection, destination,
-//                                     progress, worker), track export
-//   export/AppDelegateUpload.cpp      the video-site button; the social
-//                                     network's sign-in and the upload
-//                                     window (export/LoginDlg,
-//                                     export/EditUploadDlg)
+//   export/AppDelegateExport.cpp      wiring and forwards of the export
+//                                     features: BackupController (backup,
+//                                     track export), UploadController
+//                                     (video site, sign-in, upload),
+//                                     CaptureService (capture, printing)
 //   playback/AppDelegate360.cpp       360-degree view: the settings menu's
 //                                     switch, recordings that say they are
 //                                     spherical, the direction pad, the
@@ -48,6 +44,9 @@
 #include "core/GpsData.h"
 #include "core/GpsList.h"
 #include "core/LibraryScan.h"
+#include "export/BackupController.h"
+#include "export/CaptureService.h"
+#include "export/UploadController.h"
 
 #include <QImage>
 #include <QList>
@@ -69,8 +68,6 @@ class SleepWatcher;
 class QTimer;
 class QThread;
 class QDialog;
-class CapturePreviewDlg;
-class PrintWindowController;
 class QLabel;
 class PlayControlView;
 class ToolbarView;
@@ -80,10 +77,6 @@ class MapView;
 class GSensorView;
 class VideoPlayerView;
 struct FileListRow;
-class BackupDlg;
-class EditUploadDlg;
-class LoginDlg;
-class ProgressDlg;
 class SCEvents;
 class SCEvent;
 class DpadView;
@@ -467,117 +460,68 @@ public:
     // empty answer and the reason in `error`.
     static QString folderFromArguments(const QStringList& arguments, QString* error = nullptr);
 
-    // ==== the video-site button, sign-in and upload (export/AppDelegateUpload.cpp)
+    // ==== backup, track export, upload, capture and printing: forwards to the
+    // feature objects of src/export, wired in export/AppDelegateExport.cpp
 
-    // Opens the video-hosting service's home page in the user's browser.
-    void onButtonUploadYouTube();
-    // "VideoSiteHomeURL", or the service's own page when that is not a web address.
-    static QUrl videoSiteHomeUrl();
+    BackupController* backupController() const { return m_backup; }
+    UploadController* uploadController() const { return m_upload; }
+    CaptureService* captureService() const { return m_capture; }
+
+    void onButtonUploadYouTube() { m_upload->onButtonUploadYouTube(); }
+    static QUrl videoSiteHomeUrl() { return UploadController::videoSiteHomeUrl(); }
     // The toolbar's social-network button: doVideoUpload(1).
-    void onButtonUploadFacebook();
-    // Nothing without a playlist; a message without the internet; otherwise
-    // playback pauses and the sign-in window opens.
-    void doVideoUpload(int16_t website);
-    // Listens for the sign-in's result and opens the sign-in window.
-    void doLogin();
-    // The rows chosen for upload: the upload window over them.
-    void editUploadVideos(const QList<int>& indexes);
-    QPointer<LoginDlg> mLoginDlg;
-    QPointer<EditUploadDlg> mEditUploadDlg;
+    void onButtonUploadFacebook() { doVideoUpload(1); }
+    void doVideoUpload(int16_t website) { m_upload->doVideoUpload(website); }
+    void doLogin() { m_upload->doLogin(); }
+    void editUploadVideos(const QList<int>& indexes) { m_upload->editUploadVideos(indexes); }
 
-    // ==== backup copy and track export (export/AppDelegateExport.cpp)
-
-    // Toolbar Backup: the selection window over the playlist (nothing without one).
-    void onButtonBackup();
-    // Opens the selection window: no limit for backup, 10 rows for upload.
+    void onButtonBackup() { m_backup->onButtonBackup(); }
+    // The selection window for backup (true) or for upload (false, 10 rows at most).
     void openBackupDlg(const QString& title, bool backupButton);
-    // The selection window's result (also the sign-in's, for upload).
-    void UploadVideoChanged(const Notification& n);
-    // The chosen rows: asks for the destination folder.
-    void doBackup(const QList<int>& indexes, bool evidence = false);
-    // The destination is known: checks it, then starts the progress window and the worker.
-    void startBackup(const QString& destFolder, bool evidence);
-    bool isBackupRunning() const;
-    // Bytes copied so far in the current (or last) job.
-    quint64 backupBytesDone() const;
-    const BackupResult& lastBackupResult() const { return m_lastBackupResult; }
+    // The sign-in's result notification (the selections report by signal).
+    void UploadVideoChanged(const Notification& n) { m_upload->UploadVideoChanged(n); }
+    void doBackup(const QList<int>& indexes, bool evidence = false)
+    {
+        m_backup->doBackup({indexes, evidence});
+    }
+    bool isBackupRunning() const { return m_backup->isBackupRunning(); }
+    quint64 backupBytesDone() const { return m_backup->backupBytesDone(); }
+    const BackupResult& lastBackupResult() const { return m_backup->lastBackupResult(); }
 
-    // Toolbar export: the current recording's track as KML, GPX or CSV.
-    void onButtonExport();
-    QString getExportFolder() const;
-    void saveExportFolder(const QString& path);
+    void onButtonExport() { m_backup->onButtonExport(); }
+    QString getExportFolder() const { return BackupController::getExportFolder(); }
+    void saveExportFolder(const QString& path) { BackupController::saveExportFolder(path); }
     bool outputKML(const QString& path, const GpsList& list);
 
-    QPointer<BackupDlg> _backupDlg;
-    QPointer<ProgressDlg> mProgressDlg;
-    QList<int> mSelFileIndexSet;
-    bool m_bBackupButton = false;
-    QString mFBKey;
-    QString mYouTubeKey;
-    int16_t m_nVideoWebsite = 1;
-    // Lets a test adjust a job's options (block size, a call per block) before it starts.
-    std::function<void(BackupOptions&)> m_backupOptionsHook;
+    void onButtonCapture() { m_capture->onButtonCapture(); }
+    void onButtonPrint() { m_capture->onButtonPrint(); }
+    QImage getCurrentImage() { return m_capture->getCurrentImage(); }
+    QImage getCurrentImage2() { return m_capture->getCurrentImage2(); }
+    QImage drawTimeStamp(const QImage& image) { return m_capture->drawTimeStamp(image); }
+    QImage drawTimeStampAt(const QImage& image, double at) { return m_capture->drawTimeStampAt(image, at); }
+    static QImage resizedImage(const QImage& image, int w, int h)
+    {
+        return CaptureService::resizedImage(image, w, h);
+    }
+    // The G-sensor panel's picture (null without the panel).
+    QImage getGSensorBitmap() const;
 
 Q_SIGNALS:
     // Rows chosen in the selection window opened for upload.
     void uploadVideosChosen(const QList<int>& indexes);
     // A backup job ended (its result in lastBackupResult()).
     void backupFinished();
-
-private:
-    void finishBackup(const BackupResult& result);
-    std::shared_ptr<BackupProgress> m_backupProgress;
-    QPointer<QObject> mBackupJob;
-    BackupResult m_lastBackupResult;
-
-public:
-    // ==== end of backup copy and track export
-
-    // ==== frame capture and printing (export/AppDelegateCapture.cpp)
-
-    // The toolbar's capture and print commands. Both pause playback and open
-    // their modal window; capture resumes playback afterwards when it was
-    // playing and nothing was saved, print leaves it paused.
-    void onButtonCapture();
-    void onButtonPrint();
-    // Camera 1's frame at its current time, at the file's full resolution,
-    // with the time stamp while the overlay belongs to it; null when no frame
-    // can be taken (lastCaptureError() says why).
-    QImage getCurrentImage();
-    // Camera 2's frame at camera 1's time, always with the time stamp; null
-    // without a second camera or when no frame can be taken.
-    QImage getCurrentImage2();
-    // The time-stamp text drawn into a frame picture (nothing without a start
-    // date): the text of the frame on screen, or of a frame taken at frameTime.
-    QImage drawTimeStamp(const QImage& image);
-    QImage drawTimeStampAt(const QImage& image, double frameTime);
-    // The image redrawn into exactly width x height pixels; null for a null image.
-    static QImage resizedImage(const QImage& image, int width, int height);
-    // The G-sensor panel's picture (null without the panel).
-    QImage getGSensorBitmap() const;
-    QString lastCaptureError() const { return m_strCaptureError; }
-    // The capture preview or the print window while one is open.
-    CapturePreviewDlg* captureDialog() const;
-    PrintWindowController* printWindow() const;
-    QPointer<CapturePreviewDlg> mCaptureDlg;
-    QPointer<PrintWindowController> mPrintWindow;
-
-Q_SIGNALS:
     // The capture preview or the print window has closed, and what follows
     // (resuming playback) has run.
     void captureClosed();
     void printClosed();
 
 private:
-    // Both cameras' frames for a capture or a print, taken at once (camera 2
-    // on a second thread); false, after telling the user, when they cannot be.
-    // frameTime, when given, receives the position the frames were taken at.
-    bool takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime = nullptr);
-    // EXIF for the capture taken at frameTime (export/CaptureExif.cpp).
-    std::function<void(QByteArray&, const QImage&)> captureExifWriter(double frameTime, const QImage& image2) const;
-    QImage drawTimeStampText(const QImage& image, const std::optional<QString>& text);
+    void wireExportFeatures();
     QByteArray currentNativePath(int camera) const;
-    QString m_strCaptureError;
+    BackupController* m_backup = nullptr;
+    UploadController* m_upload = nullptr;
+    CaptureService* m_capture = nullptr;
 
 public:
 Q_SIGNALS:

@@ -151,6 +151,8 @@ void BackupDlg::postNotification(int type, const QList<int>& selectedFile)
         info.insert(QStringLiteral("EVIDENCE_PACKAGE"), evidence);
     NotificationCenter::defaultCenter().post(
         Notifications::UploadVideoChanged, type == 2 ? QVariant::fromValue(selectedFile) : QVariant(), info);
+    if (type == 2)
+        Q_EMIT rowsChosen(selectedFile, evidence);
 }
 
 void BackupDlg::endWaitingWindow()

@@ -5,8 +5,9 @@
 // (0 or less: no limit; upload allows 10). The result goes out as the
 // "UploadVideoChanged" notification: UPLOAD_TYPE 2 with the chosen playlist
 // indexes, or 0 for Cancel; the backup also gets EVIDENCE_PACKAGE, the state
-// of the evidence-package box, which only the backup shows. A row number is a
-// playlist index. Must run on the main thread.
+// of the evidence-package box, which only the backup shows. The window that
+// opened it takes OK's rows from rowsChosen, which follows the notification.
+// A row number is a playlist index. Must run on the main thread.
 #include "base/AMediaFile.h"
 
 #include <QDialog>
@@ -48,6 +49,10 @@ public:
     QLabel* selFileTitleLab() const { return m_selFileTitleLab; }
     QTableWidget* tableView() const { return mTableView; }
     QCheckBox* evidenceCheckBox() const { return m_evidenceCheck; }
+
+Q_SIGNALS:
+    // OK with these rows (ascending) and the evidence-package box's state.
+    void rowsChosen(const QList<int>& rows, bool evidence);
 
 protected:
     void showEvent(QShowEvent* event) override;

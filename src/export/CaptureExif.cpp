@@ -1,6 +1,5 @@
 #include "export/CaptureExif.h"
 
-#include "app/AppDelegate.h"
 #include "base/Services.h"
 
 #include "core/GpsData.h"
@@ -142,15 +141,4 @@ pmCaptureExifWriter(const CaptureExif& camera1, const CaptureExif& camera2, cons
         if (pmAddCaptureExif(bytes, second != 0 && picture.cacheKey() == second ? camera2 : camera1))
             jpeg = QByteArray::fromStdString(bytes);
     };
-}
-
-std::function<void(QByteArray&, const QImage&)> AppDelegate::captureExifWriter(double frameTime,
-                                                                               const QImage& image2) const
-{
-    const GpsData* sample = gpsDataOfFrame(frameTime);
-    const std::string model = m_strModelName.toStdString();
-    const std::string software = "Rovix Manager " + pmGetVersionString().toStdString();
-    return pmCaptureExifWriter(
-        pmCaptureExifFor(currentNativePath(1).toStdString(), frameTime, sample, model, software),
-        pmCaptureExifFor(currentNativePath(2).toStdString(), frameTime, sample, model, software), image2);
 }

@@ -6,6 +6,7 @@
 #include "../playback/PlaybackTestSupport.h"
 #include "CaptureTestSupport.h"
 #include "controls/CapturePreviewDlg.h"
+#include "export/CaptureService.h"
 #include "export/FrameGrabber.h"
 #include "views/PrintWindowController.h"
 
@@ -298,11 +299,11 @@ TEST(CaptureFaults, AFrameIsStampedAndPrintedWithTheSecondItIsIn)
 
         // The print page: that second's speed.
         c->onButtonPrint();
-        ASSERT_NE(c->printWindow(), nullptr);
+        ASSERT_NE(c->captureService()->printWindow(), nullptr);
         EXPECT_EQ(
-            c->printWindow()->canvasView()->strSpeed,
+            c->captureService()->printWindow()->canvasView()->strSpeed,
             QString::asprintf("%.0f km/h", static_cast<double>(c->gpsList().GetGpsData(k.second)->fSpeed())));
-        QPointer<PrintWindowController> print = c->printWindow();
+        QPointer<PrintWindowController> print = c->captureService()->printWindow();
         print->reject();
         ASSERT_TRUE(waitFor([&] { return print.isNull(); }));
     }

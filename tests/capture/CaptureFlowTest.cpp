@@ -13,6 +13,7 @@
 #include "controls/CapturePreviewDlg.h"
 #include "controls/ToolbarView.h"
 #include "core/Clock.h"
+#include "export/CaptureService.h"
 #include "export/FrameGrabber.h"
 #include "views/PrintWindowController.h"
 
@@ -111,7 +112,7 @@ bool runCommand(Controller& c, const std::function<void()>& command)
     QObject::connect(c.app.get(), &AppDelegate::captureClosed, &context, [&] { ++closed; });
     QObject::connect(c.app.get(), &AppDelegate::printClosed, &context, [&] { ++closed; });
     command();
-    if (!c->captureDialog() && !c->printWindow())
+    if (!c->captureService()->captureDialog() && !c->captureService()->printWindow())
         return true;
     return waitFor([&] { return closed > 0; }, 60000);
 }
@@ -186,9 +187,11 @@ TEST(CaptureFlow, OneCameraPausedSavesTheStampedFrameUnderTheMomentsName)
     exiv2.start(QStringLiteral("exiv2"), {QStringLiteral("-pa"), target});
     ASSERT_TRUE(exiv2.waitForFinished(30000));
     const QString tags = QString::fromUtf8(exiv2.readAllStandardOutput());
-    EXPECT_TRUE(tags.contains(QRegularExpression(QStringLiteral("DateTimeOriginal +Ascii +20 +2024:03:05 07:00:03"))))
+    EXPECT_TRUE(
+        tags.contains(QRegularExpression(QStringLiteral("DateTimeOriginal +Ascii +20 +2024:03:05 07:00:03"))))
         << tags.toStdString();
-    EXPECT_TRUE(tags.contains(QRegularExpression(QStringLiteral("Exif.Image.Software +Ascii +\\d+ +Rovix Manager "))))
+    EXPECT_TRUE(
+        tags.contains(QRegularExpression(QStringLiteral("Exif.Image.Software +Ascii +\\d+ +Rovix Manager "))))
         << tags.toStdString();
     EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("shots"))).entryList(QDir::Files) ==
                 QStringList{"chosen.jpg"});
@@ -354,7 +357,7 @@ TEST(CaptureFlow, NothingToTakeIsReportedAndNoWindowOpens)
     auto boxes = answers.of(DialogRequest::Kind::MessageBox);
     ASSERT_EQ(boxes.size(), before + 2);
     EXPECT_EQ(boxes.back().text, pmLoadString(QStringLiteral("IDS_ERR_CAPTURE_FRAME")));
-    EXPECT_FALSE(c->lastCaptureError().isEmpty());
+    EXPECT_FALSE(c->captureService()->lastCaptureError().isEmpty());
 
     // The front file damaged under the open player: the same.
     QFile f(front);

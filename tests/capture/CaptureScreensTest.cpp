@@ -7,6 +7,7 @@
 #include "controls/BitmapButton.h"
 #include "controls/CapturePreviewDlg.h"
 #include "controls/ToolbarView.h"
+#include "export/CaptureService.h"
 #include "views/PrintWindowController.h"
 
 #include <QApplication>
@@ -60,9 +61,9 @@ TEST(CaptureScreens, PreviewWithTwoCamerasAndThePrintWindow)
     });
     poll->start();
     c->toolbar()->onCaptureButtonPressed();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return step == 1 && !c->captureDialog(); }, 60000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return step == 1 && !c->captureService()->captureDialog(); }, 60000));
     c->toolbar()->onPrintButtonPressed();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return step == 2 && !c->printWindow(); }, 60000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return step == 2 && !c->captureService()->printWindow(); }, 60000));
     delete poll;
     EXPECT_EQ(step, 2);
     shoot(c->window(), QStringLiteral("main_window_after.png"));

@@ -10,6 +10,8 @@
 #include "controls/BitmapButton.h"
 #include "controls/ProgressDlg.h"
 #include "controls/ToolbarView.h"
+#include "export/BackupController.h"
+#include "export/UploadController.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -112,7 +114,7 @@ TEST_F(BackupDialogTest, BackupWalkFromTheButtonToFinishedCopies)
     ASSERT_TRUE(c->toolbar() && c->toolbar()->oBackupBtn());
     c->toolbar()->oBackupBtn()->setEnabled(true);
     QTest::mouseClick(c->toolbar()->oBackupBtn(), Qt::LeftButton);
-    BackupDlg* dlg = c->_backupDlg;
+    BackupDlg* dlg = c->backupController()->selectionDialog();
     ASSERT_TRUE(dlg);
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_EQ(dlg->windowTitle(), pmLoadString(QStringLiteral("IDS_BACKUP")));
@@ -132,14 +134,16 @@ TEST_F(BackupDialogTest, BackupWalkFromTheButtonToFinishedCopies)
     EXPECT_EQ(dialogs.requests[0].directory, pmGetDocumentsFolder());
     ASSERT_TRUE(waitFor([&] { return finished.count() == 1; }));
     EXPECT_EQ(c->lastBackupResult().status, BackupStatus::Done);
-    EXPECT_EQ(c->mSelFileIndexSet, (QList<int>{0, 2}));
+    EXPECT_EQ(c->backupController()->selectedIndexes(), (QList<int>{0, 2}));
     // The progress window stays with what became of the files, until Close.
-    ASSERT_TRUE(c->mProgressDlg && c->mProgressDlg->isVisible());
-    EXPECT_TRUE(c->mProgressDlg->summaryLabel()->text().contains(
+    ASSERT_TRUE(c->backupController()->progressDialog() &&
+                c->backupController()->progressDialog()->isVisible());
+    EXPECT_TRUE(c->backupController()->progressDialog()->summaryLabel()->text().contains(
         pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_COPIED")).arg(2)));
-    EXPECT_EQ(c->mProgressDlg->cancelButton()->text(), pmLoadString(QStringLiteral("IDS_CLOSE")));
-    QTest::mouseClick(c->mProgressDlg->cancelButton(), Qt::LeftButton);
-    EXPECT_FALSE(c->mProgressDlg->isVisible());
+    EXPECT_EQ(c->backupController()->progressDialog()->cancelButton()->text(),
+              pmLoadString(QStringLiteral("IDS_CLOSE")));
+    QTest::mouseClick(c->backupController()->progressDialog()->cancelButton(), Qt::LeftButton);
+    EXPECT_FALSE(c->backupController()->progressDialog()->isVisible());
     for (int i : {0, 2}) {
         const QFileInfo src(c->getFilePathInPlaylist(i));
         EXPECT_EQ(readAll(QDir(dest).filePath(src.fileName())), readAll(src.filePath()));
@@ -164,7 +168,7 @@ TEST_F(BackupDialogTest, AnEmptyPlaylistOpensNoSelectionWindow)
 {
     Controller empty(QStringList{});
     empty->onButtonBackup();
-    EXPECT_FALSE(empty->_backupDlg);
+    EXPECT_FALSE(empty->backupController()->selectionDialog());
 }
 
 TEST_F(BackupDialogTest, CancelAtSelectionChooserAndEmptySelection)
@@ -173,47 +177,47 @@ TEST_F(BackupDialogTest, CancelAtSelectionChooserAndEmptySelection)
     apptest::DialogRecorder dialogs;
 
     c->onButtonBackup();
-    ASSERT_TRUE(c->_backupDlg);
-    QTest::mouseClick(c->_backupDlg->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(c->backupController()->selectionDialog());
+    QTest::mouseClick(c->backupController()->selectionDialog()->cancelButton(), Qt::LeftButton);
     EXPECT_TRUE(dialogs.requests.empty());
     EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(Notifications::UploadVideoChanged), 0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(c->_backupDlg);
+    EXPECT_FALSE(c->backupController()->selectionDialog());
 
     // OK with no row chosen says so and leaves the window open; no chooser.
     c->onButtonBackup();
-    ASSERT_TRUE(c->_backupDlg);
-    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    ASSERT_TRUE(c->backupController()->selectionDialog());
+    QTest::mouseClick(c->backupController()->selectionDialog()->okButton(), Qt::LeftButton);
     ASSERT_EQ(dialogs.requests.size(), 1u);
     EXPECT_EQ(dialogs.requests[0].kind, DialogRequest::Kind::MessageBox);
     EXPECT_EQ(dialogs.requests[0].text, pmLoadString(QStringLiteral("IDS_BACKUP_NOTHING_SELECTED")));
-    EXPECT_TRUE(c->_backupDlg->isVisible());
-    QTest::mouseClick(c->_backupDlg->cancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(c->backupController()->selectionDialog()->isVisible());
+    QTest::mouseClick(c->backupController()->selectionDialog()->cancelButton(), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     // The chooser cancelled: no progress window, nothing written.
     c->onButtonBackup();
-    ASSERT_TRUE(c->_backupDlg);
-    selectRows(c->_backupDlg, {0, 1});
+    ASSERT_TRUE(c->backupController()->selectionDialog());
+    selectRows(c->backupController()->selectionDialog(), {0, 1});
     dialogs.answer.path.clear();
-    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    QTest::mouseClick(c->backupController()->selectionDialog()->okButton(), Qt::LeftButton);
     ASSERT_EQ(dialogs.requests.size(), 2u);
-    EXPECT_FALSE(c->mProgressDlg);
+    EXPECT_FALSE(c->backupController()->progressDialog());
     EXPECT_TRUE(QDir(dest).isEmpty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     // The recordings' own folder: refused with a message naming one, nothing written.
     c->onButtonBackup();
-    selectRows(c->_backupDlg, {1});
+    selectRows(c->backupController()->selectionDialog(), {1});
     dialogs.answer.path = card;
     const qint64 before = QFileInfo(c->getFilePathInPlaylist(1)).size();
-    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    QTest::mouseClick(c->backupController()->selectionDialog()->okButton(), Qt::LeftButton);
     ASSERT_EQ(dialogs.requests.size(), 4u);
     EXPECT_EQ(dialogs.requests[3].kind, DialogRequest::Kind::MessageBox);
     EXPECT_EQ(dialogs.requests[3].text, pmLoadString(QStringLiteral("IDS_ERR_BACKUP_IN_SOURCE"))
                                             .arg(QStringLiteral("FILE210315-081002_M.MP4")));
     EXPECT_EQ(QFileInfo(c->getFilePathInPlaylist(1)).size(), before);
-    EXPECT_FALSE(c->mProgressDlg);
+    EXPECT_FALSE(c->backupController()->progressDialog());
 }
 
 TEST_F(BackupDialogTest, CancelInTheProgressWindowStopsDuringTheSecondRecording)
@@ -225,7 +229,7 @@ TEST_F(BackupDialogTest, CancelInTheProgressWindowStopsDuringTheSecondRecording)
     const quint64 first = pmBackupTotalSize({QFile::encodeName(files[0]).toStdString()});
     std::atomic<bool> reached{false};
     std::atomic<bool> resume{false};
-    c->m_backupOptionsHook = [&](BackupOptions& options) {
+    c->backupController()->setOptionsHook([&](BackupOptions& options) {
         options.blockSize = 4096;
         options.onBlock = [&, first](uint64_t done) {
             // Hold the worker inside the second recording until the test has pressed Cancel.
@@ -234,15 +238,15 @@ TEST_F(BackupDialogTest, CancelInTheProgressWindowStopsDuringTheSecondRecording)
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
         };
-    };
+    });
     c->createPanels();
     c->window()->show();
     c->onButtonBackup();
-    selectRows(c->_backupDlg, {0, 1, 2});
+    selectRows(c->backupController()->selectionDialog(), {0, 1, 2});
     dialogs.answer.path = dest;
     QSignalSpy finished(c.app.get(), &AppDelegate::backupFinished);
-    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
-    ProgressDlg* progress = c->mProgressDlg;
+    QTest::mouseClick(c->backupController()->selectionDialog()->okButton(), Qt::LeftButton);
+    ProgressDlg* progress = c->backupController()->progressDialog();
     ASSERT_TRUE(progress);
     EXPECT_TRUE(progress->isVisible());
     ASSERT_TRUE(waitFor([&] { return reached.load(); }));
@@ -299,19 +303,19 @@ TEST_F(BackupDialogTest, TheSummaryNamesThePackageAndEachFailureWithItsReason)
     dialogs.answer.path = dest;
     QSignalSpy finished(c.app.get(), &AppDelegate::backupFinished);
     c->onButtonBackup();
-    selectRows(c->_backupDlg, {0, 1});
-    c->_backupDlg->evidenceCheckBox()->setChecked(true);
-    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    selectRows(c->backupController()->selectionDialog(), {0, 1});
+    c->backupController()->selectionDialog()->evidenceCheckBox()->setChecked(true);
+    QTest::mouseClick(c->backupController()->selectionDialog()->okButton(), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return finished.count() == 1; }));
     ASSERT_EQ(c->lastBackupResult().status, BackupStatus::Done);
     const QStringList made = QDir(dest).entryList({QStringLiteral("Evidence-*")}, QDir::Dirs);
     ASSERT_EQ(made.size(), 1);
     const QString package = QDir(dest).filePath(made[0]);
-    QString summary = c->mProgressDlg->summaryLabel()->text();
+    QString summary = c->backupController()->progressDialog()->summaryLabel()->text();
     EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_PACKAGE")).arg(package)))
         << summary.toStdString();
     EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_COPIED")).arg(2)));
-    QTest::mouseClick(c->mProgressDlg->cancelButton(), Qt::LeftButton);
+    QTest::mouseClick(c->backupController()->progressDialog()->cancelButton(), Qt::LeftButton);
 
     // A plain backup of the same files, the second gone from the card by now:
     // the first counts as copied before, the second fails with its reason.
@@ -322,12 +326,12 @@ TEST_F(BackupDialogTest, TheSummaryNamesThePackageAndEachFailureWithItsReason)
                 QDir(plain).filePath(QFileInfo(files[0]).completeBaseName() + ".log"));
     dialogs.answer.path = plain;
     c->onButtonBackup();
-    selectRows(c->_backupDlg, {0, 1});
+    selectRows(c->backupController()->selectionDialog(), {0, 1});
     QFile::remove(files[1]);
-    QTest::mouseClick(c->_backupDlg->okButton(), Qt::LeftButton);
+    QTest::mouseClick(c->backupController()->selectionDialog()->okButton(), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return finished.count() == 2; }));
     EXPECT_EQ(c->lastBackupResult().status, BackupStatus::ReadFailed);
-    summary = c->mProgressDlg->summaryLabel()->text();
+    summary = c->backupController()->progressDialog()->summaryLabel()->text();
     EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_IDENTICAL")).arg(1)))
         << summary.toStdString();
     EXPECT_TRUE(summary.contains(pmLoadString(QStringLiteral("IDS_BACKUP_SUMMARY_FAILED"))
@@ -360,7 +364,7 @@ TEST_F(BackupDialogTest, UploadModeAllowsTenRowsAndHidesTheEvidenceBox)
     NotificationCenter::defaultCenter().addObserver(c.app.get(), Notifications::UploadVideoChanged,
                                                     [&](const Notification& n) { c->UploadVideoChanged(n); });
     c->openBackupDlg(QStringLiteral("Upload title"), false);
-    BackupDlg* dlg = c->_backupDlg;
+    BackupDlg* dlg = c->uploadController()->selectionDialog();
     ASSERT_TRUE(dlg);
     EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Upload title"));
     EXPECT_EQ(dlg->nMaxSelFileCount(), 10);

@@ -6,6 +6,7 @@
 #include "../app/AppTestSupport.h"
 #include "../playback/PlaybackTestSupport.h"
 #include "TestHttpServer.h"
+#include "export/UploadController.h"
 
 #include "base/SettingsKeys.h"
 #include "upload/EditUploadDlg.h"
@@ -296,7 +297,7 @@ TEST_F(EditUploadDlgTest, SignInNeedsAPlaylistAndTheInternet)
     ASSERT_EQ(c->playlist().size(), 1);
     c->onButtonUploadFacebook();
     EXPECT_EQ(messages("IDS_ERR_NO_INTERNET"), 1);
-    EXPECT_TRUE(c->mLoginDlg.isNull());
+    EXPECT_EQ(c->uploadController()->loginDialog(), nullptr);
 }
 
 TEST_F(EditUploadDlgTest, AnAnswerSplitAcrossReadsIsLoggedOnceMaskedAndNeverPrinted)

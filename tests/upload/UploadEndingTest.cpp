@@ -7,6 +7,7 @@
 #include "../app/AppTestSupport.h"
 #include "../playback/PlaybackTestSupport.h"
 #include "TestHttpServer.h"
+#include "export/UploadController.h"
 
 #include "base/SettingsKeys.h"
 #include "controls/StandardDialogs.h"
@@ -125,7 +126,7 @@ TEST(UploadEnding, EveryEndingIsAnsweredThroughTheRealMessageBox)
             pmSetStringSetting(SettingsKey::socialNetworkVideoUrl(), server.base());
 
             c->editUploadVideos({0});
-            QPointer<EditUploadDlg> dlg = c->mEditUploadDlg;
+            QPointer<EditUploadDlg> dlg = c->uploadController()->uploadDialog();
             ASSERT_TRUE(dlg);
             // Short only where no answer is the point; the rest must not race a busy machine.
             dlg->setRequestTimeout(QByteArray(e.name) == "quiet" ? 2000 : 60000);

@@ -7,6 +7,7 @@
 #include "../app/AppTestSupport.h"
 #include "../playback/PlaybackTestSupport.h"
 #include "../upload/TestHttpServer.h"
+#include "export/UploadController.h"
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/SettingsKeys.h"
@@ -308,14 +309,19 @@ TEST_F(SignInTest, FromTheToolbarButtonToTheUploadedVideos)
     EXPECT_EQ(button->geometry().left(), c->toolbar()->oSettingBtn()->geometry().right() + 1);
     button->setEnabled(true);
     QTest::mouseClick(button, Qt::LeftButton);
-    ASSERT_TRUE(c->mLoginDlg);
+    ASSERT_TRUE(c->uploadController()->loginDialog());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !requestsTo("/v2.3/dialog/oauth").isEmpty() && !pmIsWaiting(); },
                                 30000));
-    clickLink(*c->mLoginDlg);
+    clickLink(*c->uploadController()->loginDialog());
 
     // Signed in: the selection window for upload, where Ctrl+A and Return choose every recording.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return c->_backupDlg && c->_backupDlg->isVisible(); }, 30000));
-    BackupDlg* select = c->_backupDlg;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return c->uploadController()->selectionDialog() &&
+                   c->uploadController()->selectionDialog()->isVisible();
+        },
+        30000));
+    BackupDlg* select = c->uploadController()->selectionDialog();
     EXPECT_EQ(select->windowTitle(), pmLoadString(QStringLiteral("IDS_UPLOAD_FACEBOOK")));
     EXPECT_EQ(select->nMaxSelFileCount(), 10);
     EXPECT_TRUE(select->okButton()->isDefault());
@@ -324,8 +330,13 @@ TEST_F(SignInTest, FromTheToolbarButtonToTheUploadedVideos)
     QTest::keyClick(select->tableView(), Qt::Key_Return);
 
     // The upload window over the three.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return c->mEditUploadDlg && c->mEditUploadDlg->isVisible(); }, 10000));
-    EditUploadDlg* upload = c->mEditUploadDlg;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return c->uploadController()->uploadDialog() &&
+                   c->uploadController()->uploadDialog()->isVisible();
+        },
+        10000));
+    EditUploadDlg* upload = c->uploadController()->uploadDialog();
     EXPECT_EQ(upload->count(), 3);
     ASSERT_NE(upload->scroller(), nullptr);
     upload->editTitle(0)->setText(QStringLiteral("Morning drive"));
@@ -349,5 +360,5 @@ TEST_F(SignInTest, FromTheToolbarButtonToTheUploadedVideos)
     EXPECT_EQ(videos[2].param("title"), QStringLiteral("FILE210315-081004_M.MP4"));
     for (const HttpRequest& r : videos)
         EXPECT_EQ(r.param("access_token"), QLatin1String(kToken));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return c->mEditUploadDlg.isNull(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !c->uploadController()->uploadDialog(); }, 5000));
 }

@@ -1,50 +1,61 @@
-// Frame capture and printing: the toolbar's capture and print commands, the
-// frames of camera 1 and camera 2 at camera 1's current time (read from the
-// recording files at full resolution, export/FrameGrabber.h), and the time
-// stamp drawn into them. The dialogs are widgets that get the pictures ready
-// made (controls/CapturePreviewDlg.h, views/PrintWindowController.h).
-#include "app/AppDelegate.h"
+#include "export/CaptureService.h"
 
-#include "app/MainWindow.h"
 #include "base/MetricFont.h"
 #include "base/Services.h"
 #include "controls/CapturePreviewDlg.h"
 #include "core/CaptureLayout.h"
 #include "core/Clock.h"
+#include "core/GpsData.h"
 #include "core/Log.h"
+#include "export/CaptureExif.h"
 #include "export/FrameGrabber.h"
-#include "views/GSensorView.h"
 #include "views/MapLogic.h"
 #include "views/MapView.h"
 #include "views/PrintWindowController.h"
-#include "views/VideoPlayerView.h"
 
-#include <QFile>
 #include <QPainter>
 #include <future>
 
 namespace
 {
+// The play states the hooks report.
+constexpr int kStopped = 0;
+constexpr int kPlaying = 2;
+
 void captureFailed(const QString& where, const QString& reason)
 {
     pmWriteLogQ(QStringLiteral("AppDelegate::%1 - %2").arg(where, reason));
 }
 } // namespace
 
-QByteArray AppDelegate::currentNativePath(int camera) const
+CaptureService::CaptureService(QObject* parent) : QObject(parent) {}
+
+CapturePreviewDlg* CaptureService::captureDialog() const
 {
-    const int index = camera == 1 ? m_nCurPlayIndex : m_nCurPlayIndex2;
-    const QUrl& asset = camera == 1 ? _currectasset : _currectasset2;
-    if (asset.isEmpty())
-        return QByteArray();
-    // The playlist keeps the name's own bytes, which a URL cannot carry for
-    // every name; it still holds the entry unless the folder check rebuilt it.
-    if (index >= 0 && index < mPlaylist.size() && mPlaylist.at(index).URL() == asset)
-        return mPlaylist.at(index).nativePath();
-    return QFile::encodeName(asset.toLocalFile());
+    return mCaptureDlg.data();
 }
 
-QImage AppDelegate::resizedImage(const QImage& image, int width, int height)
+PrintWindowController* CaptureService::printWindow() const
+{
+    return mPrintWindow.data();
+}
+
+QWidget* CaptureService::window() const
+{
+    return m_hooks.window ? m_hooks.window() : nullptr;
+}
+
+int CaptureService::playState() const
+{
+    return m_hooks.playState ? m_hooks.playState() : kStopped;
+}
+
+QByteArray CaptureService::recordingPath(int camera) const
+{
+    return m_hooks.recordingPath ? m_hooks.recordingPath(camera) : QByteArray();
+}
+
+QImage CaptureService::resizedImage(const QImage& image, int width, int height)
 {
     if (image.isNull() || width <= 0 || height <= 0)
         return QImage();
@@ -59,17 +70,18 @@ QImage AppDelegate::resizedImage(const QImage& image, int width, int height)
     return out;
 }
 
-QImage AppDelegate::drawTimeStamp(const QImage& image)
+QImage CaptureService::drawTimeStamp(const QImage& image)
 {
-    return drawTimeStampText(image, getTimeStampString());
+    return drawTimeStampText(image, m_hooks.timeStampText ? m_hooks.timeStampText() : std::nullopt);
 }
 
-QImage AppDelegate::drawTimeStampAt(const QImage& image, double frameTime)
+QImage CaptureService::drawTimeStampAt(const QImage& image, double frameTime)
 {
-    return drawTimeStampText(image, timeStampStringAt(frameTime));
+    return drawTimeStampText(image,
+                             m_hooks.timeStampTextAt ? m_hooks.timeStampTextAt(frameTime) : std::nullopt);
 }
 
-QImage AppDelegate::drawTimeStampText(const QImage& image, const std::optional<QString>& text)
+QImage CaptureService::drawTimeStampText(const QImage& image, const std::optional<QString>& text)
 {
     if (image.isNull())
         return image;
@@ -94,32 +106,36 @@ QImage AppDelegate::drawTimeStampText(const QImage& image, const std::optional<Q
     return resized.isNull() ? drawn : resized;
 }
 
-QImage AppDelegate::getCurrentImage()
+QImage CaptureService::getCurrentImage()
 {
     m_strCaptureError.clear();
-    if (!_videoPlayView || _currectasset.isEmpty()) {
+    const QByteArray path = recordingPath(1);
+    if (path.isEmpty() || !m_hooks.position) {
         m_strCaptureError = QStringLiteral("no recording is open");
         return QImage();
     }
-    const double time = _videoPlayView->getitemTime();
-    const FrameGrab grab = pmGrabFrame(currentNativePath(1), time);
+    const double time = m_hooks.position();
+    const FrameGrab grab = pmGrabFrame(path, time);
     if (grab.image.isNull()) {
         m_strCaptureError = grab.error;
         captureFailed(QStringLiteral("getCurrentImage"), grab.error);
         return QImage();
     }
-    return m_nShowTimeStamp == 1 ? drawTimeStampAt(grab.image, time) : grab.image;
+    const bool stamped = m_hooks.timeStampShown && m_hooks.timeStampShown();
+    return stamped ? drawTimeStampAt(grab.image, time) : grab.image;
 }
 
-QImage AppDelegate::getCurrentImage2()
+QImage CaptureService::getCurrentImage2()
 {
     m_strCaptureError.clear();
-    if (!has2Videos() || !_videoPlayView || _currectasset2.isEmpty()) {
+    const QByteArray path = recordingPath(2);
+    const bool two = m_hooks.hasSecondCamera && m_hooks.hasSecondCamera();
+    if (!two || path.isEmpty() || !m_hooks.position) {
         m_strCaptureError = QStringLiteral("no second camera");
         return QImage();
     }
-    const double time = _videoPlayView->getitemTime();
-    const FrameGrab grab = pmGrabFrame(currentNativePath(2), time);
+    const double time = m_hooks.position();
+    const FrameGrab grab = pmGrabFrame(path, time);
     if (grab.image.isNull()) {
         m_strCaptureError = grab.error;
         captureFailed(QStringLiteral("getCurrentImage2"), grab.error);
@@ -128,30 +144,31 @@ QImage AppDelegate::getCurrentImage2()
     return drawTimeStampAt(grab.image, time);
 }
 
-bool AppDelegate::takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime)
+bool CaptureService::takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime)
 {
     image1 = QImage();
     image2 = QImage();
     m_strCaptureError.clear();
-    const bool two = has2Videos();
+    const bool two = m_hooks.hasSecondCamera && m_hooks.hasSecondCamera();
     // A surface still opening has no current time to take a frame at.
-    if (!_videoPlayView || m_bVideoLoading || _videoPlayView->getPlayerStatus() != 1) {
+    if (!m_hooks.surfaceReady || !m_hooks.surfaceReady() || !m_hooks.position) {
         m_strCaptureError = QStringLiteral("the recording is still opening");
     } else {
-        const double time = _videoPlayView->getitemTime();
+        const double time = m_hooks.position();
         if (frameTime)
             *frameTime = time;
         std::future<FrameGrab> second;
         if (two)
-            second = std::async(std::launch::async, pmGrabFrame, currentNativePath(2), time);
-        const FrameGrab first = pmGrabFrame(currentNativePath(1), time);
+            second = std::async(std::launch::async, pmGrabFrame, recordingPath(2), time);
+        const FrameGrab first = pmGrabFrame(recordingPath(1), time);
         const FrameGrab rear = two ? second.get() : FrameGrab();
         if (first.image.isNull())
             m_strCaptureError = QStringLiteral("camera 1: %1").arg(first.error);
         else if (two && rear.image.isNull())
             m_strCaptureError = QStringLiteral("camera 2: %1").arg(rear.error);
         else {
-            image1 = m_nShowTimeStamp == 1 ? drawTimeStampAt(first.image, time) : first.image;
+            const bool stamped = m_hooks.timeStampShown && m_hooks.timeStampShown();
+            image1 = stamped ? drawTimeStampAt(first.image, time) : first.image;
             if (two)
                 image2 = drawTimeStampAt(rear.image, time);
             return true;
@@ -162,52 +179,50 @@ bool AppDelegate::takeCaptureFrames(QImage& image1, QImage& image2, double* fram
     return false;
 }
 
-QImage AppDelegate::getGSensorBitmap() const
+std::function<void(QByteArray&, const QImage&)> CaptureService::captureExifWriter(double frameTime,
+                                                                                  const QImage& image2) const
 {
-    return mGSensorView ? mGSensorView->getGensorBitmap() : QImage();
+    const GpsData* sample = m_hooks.sampleAt ? m_hooks.sampleAt(frameTime) : nullptr;
+    const std::string model = m_hooks.modelName ? m_hooks.modelName().toStdString() : std::string();
+    const std::string software = "Rovix Manager " + pmGetVersionString().toStdString();
+    return pmCaptureExifWriter(
+        pmCaptureExifFor(recordingPath(1).toStdString(), frameTime, sample, model, software),
+        pmCaptureExifFor(recordingPath(2).toStdString(), frameTime, sample, model, software), image2);
 }
 
-CapturePreviewDlg* AppDelegate::captureDialog() const
-{
-    return mCaptureDlg.data();
-}
-
-PrintWindowController* AppDelegate::printWindow() const
-{
-    return mPrintWindow.data();
-}
-
-void AppDelegate::onButtonCapture()
+void CaptureService::onButtonCapture()
 {
     pmWriteLog("AppDelegate::onButtonCapture");
-    const int state = getState();
-    if (state == PlayStateStopped)
+    const int state = playState();
+    if (state == kStopped)
         return;
     if (mCaptureDlg || mPrintWindow)
         return; // one capture or print window at a time
-    pausePlayback();
-    // The time stamp names the second on screen now that playback has stopped.
-    drawTime();
+    if (m_hooks.pauseForFrame)
+        m_hooks.pauseForFrame();
+    auto resume = [this, state] {
+        if (state == kPlaying && m_hooks.resumePlayback)
+            m_hooks.resumePlayback();
+    };
     QImage image1, image2;
     double frame = 0;
     if (!takeCaptureFrames(image1, image2, &frame)) {
-        if (state == PlayStatePlaying)
-            onButtonPlay();
+        resume();
         return;
     }
     // The preview opens window-modal and this handler returns; what follows
     // its closing runs from the main loop once it has closed.
-    auto* dialog = new CapturePreviewDlg(image1, image2, m_window);
+    auto* dialog = new CapturePreviewDlg(image1, image2, window());
     dialog->jpegMetadata = captureExifWriter(frame, image2);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     mCaptureDlg = dialog;
-    connect(dialog, &QDialog::finished, this, [this, dialog, state](int) {
+    connect(dialog, &QDialog::finished, this, [this, dialog, resume](int) {
         const bool saved = dialog->isOK();
         QMetaObject::invokeMethod(
             this,
-            [this, state, saved] {
-                if (state == PlayStatePlaying && !saved)
-                    onButtonPlay();
+            [this, resume, saved] {
+                if (!saved)
+                    resume();
                 Q_EMIT captureClosed();
             },
             Qt::QueuedConnection);
@@ -215,43 +230,43 @@ void AppDelegate::onButtonCapture()
     dialog->open();
 }
 
-void AppDelegate::onButtonPrint()
+void CaptureService::onButtonPrint()
 {
-    if (getState() == PlayStateStopped)
+    if (playState() == kStopped)
         return;
     if (mCaptureDlg || mPrintWindow)
         return;
     pmWriteLog("printPreview Start");
-    pausePlayback();
-    drawTime();
+    if (m_hooks.pauseForFrame)
+        m_hooks.pauseForFrame();
     PrintPageData data;
     double frameTime = 0;
     if (!takeCaptureFrames(data.videoImage, data.videoImage2, &frameTime))
         return;
-    data.gsensorImage = getGSensorBitmap();
+    data.gsensorImage = m_hooks.gsensorBitmap ? m_hooks.gsensorBitmap() : QImage();
     // The values of the second the printed frame is in.
-    if (const GpsData* sample = gpsDataOfFrame(frameTime)) {
+    if (const GpsData* sample = m_hooks.sampleAt ? m_hooks.sampleAt(frameTime) : nullptr) {
         data.sample.direction = sample->fDirection();
         data.sample.longitude = sample->fLongitude();
         data.sample.latitude = sample->fLatitude();
         data.sample.altitude = static_cast<float>(sample->dAltitude());
         data.sample.speed = sample->fSpeed();
     }
-    if (mMapView) {
-        data.directionText = mMapView->GetDirectionString(data.sample.direction);
-        data.speedUnit = mMapView->getSpeedUnit();
+    if (MapView* map = m_hooks.mapView ? m_hooks.mapView() : nullptr) {
+        data.directionText = map->GetDirectionString(data.sample.direction);
+        data.speedUnit = map->getSpeedUnit();
     } else {
         data.directionText =
             MapLogic::directionString(data.sample.direction, pmLoadString(QStringLiteral("IDS_UNIT_DEGREE")));
     }
     const CaptureDate today = pmCaptureDate(pmNow());
     data.printDate = QDate(today.year, today.month, today.day);
-    auto* window = new PrintWindowController(data, m_window);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    mPrintWindow = window;
-    connect(window, &QDialog::finished, this, [this](int) {
+    auto* printWindow = new PrintWindowController(data, window());
+    printWindow->setAttribute(Qt::WA_DeleteOnClose);
+    mPrintWindow = printWindow;
+    connect(printWindow, &QDialog::finished, this, [this](int) {
         QMetaObject::invokeMethod(
             this, [this] { Q_EMIT printClosed(); }, Qt::QueuedConnection);
     });
-    window->open();
+    printWindow->open();
 }

@@ -1,0 +1,96 @@
+#pragma once
+// Frame capture and printing: the toolbar's capture and print commands, the
+// frames of camera 1 and camera 2 at camera 1's current time (read from the
+// recording files at full resolution, export/FrameGrabber.h), and the time
+// stamp drawn into them. The dialogs are widgets that get the pictures ready
+// made (controls/CapturePreviewDlg.h, views/PrintWindowController.h). What it
+// needs from playback comes in through Hooks.
+#include <QByteArray>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class CapturePreviewDlg;
+class GpsData;
+class MapView;
+class PrintWindowController;
+class QWidget;
+
+class CaptureService : public QObject
+{
+    Q_OBJECT
+public:
+    struct Hooks {
+        std::function<QWidget*()> window; // parent of the windows; may give null
+        std::function<int()> playState;   // 0 stopped, 2 playing, 3 paused
+        // Pauses playback and brings the time stamp to the second on screen.
+        std::function<void()> pauseForFrame;
+        std::function<void()> resumePlayback; // the play button's action
+        std::function<bool()> surfaceReady;   // camera 1's surface is open and not loading
+        std::function<double()> position;     // camera 1's current time, seconds
+        std::function<bool()> hasSecondCamera;
+        // A camera's (1 or 2) open recording as the file system names it; empty when none.
+        std::function<QByteArray(int)> recordingPath;
+        std::function<bool()> timeStampShown;                  // the overlay belongs to camera 1's frame
+        std::function<std::optional<QString>()> timeStampText; // of the frame on screen
+        std::function<std::optional<QString>(double)> timeStampTextAt; // of a frame at this time
+        std::function<const GpsData*(double)> sampleAt; // the track sample of that second, or null
+        std::function<QString()> modelName;             // the camera model, for EXIF
+        std::function<QImage()> gsensorBitmap;          // the G-sensor panel's picture
+        std::function<MapView*()> mapView;              // may give null
+    };
+
+    explicit CaptureService(QObject* parent = nullptr);
+    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+
+    // The toolbar's capture and print commands. Both pause playback and open
+    // their modal window; capture resumes playback afterwards when it was
+    // playing and nothing was saved, print leaves it paused.
+    void onButtonCapture();
+    void onButtonPrint();
+    // Camera 1's frame at its current time, at the file's full resolution,
+    // with the time stamp while the overlay belongs to it; null when no frame
+    // can be taken (lastCaptureError() says why).
+    QImage getCurrentImage();
+    // Camera 2's frame at camera 1's time, always with the time stamp; null
+    // without a second camera or when no frame can be taken.
+    QImage getCurrentImage2();
+    // The time-stamp text drawn into a frame picture (nothing without a start
+    // date): the text of the frame on screen, or of a frame taken at frameTime.
+    QImage drawTimeStamp(const QImage& image);
+    QImage drawTimeStampAt(const QImage& image, double frameTime);
+    // The image redrawn into exactly width x height pixels; null for a null image.
+    static QImage resizedImage(const QImage& image, int width, int height);
+    QString lastCaptureError() const { return m_strCaptureError; }
+    // The capture preview or the print window while one is open.
+    CapturePreviewDlg* captureDialog() const;
+    PrintWindowController* printWindow() const;
+
+Q_SIGNALS:
+    // The capture preview or the print window has closed, and what follows
+    // (resuming playback) has run.
+    void captureClosed();
+    void printClosed();
+
+private:
+    // Both cameras' frames for a capture or a print, taken at once (camera 2
+    // on a second thread); false, after telling the user, when they cannot be.
+    // frameTime, when given, receives the position the frames were taken at.
+    bool takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime = nullptr);
+    // EXIF for the capture taken at frameTime (export/CaptureExif.h).
+    std::function<void(QByteArray&, const QImage&)> captureExifWriter(double frameTime,
+                                                                      const QImage& image2) const;
+    QImage drawTimeStampText(const QImage& image, const std::optional<QString>& text);
+    QByteArray recordingPath(int camera) const;
+    int playState() const;
+    QWidget* window() const;
+
+    Hooks m_hooks;
+    QPointer<CapturePreviewDlg> mCaptureDlg;
+    QPointer<PrintWindowController> mPrintWindow;
+    QString m_strCaptureError;
+};

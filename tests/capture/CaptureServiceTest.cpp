@@ -1,0 +1,118 @@
+// The capture service on its own: frames of generated recordings taken
+// through its hooks (no surface, no controller), the time stamp drawn into
+// them, and the capture command's ending with a failure and with Cancel.
+#include "../app/AppTestSupport.h"
+#include "CaptureTestSupport.h"
+
+#include "controls/CapturePreviewDlg.h"
+#include "export/CaptureService.h"
+#include "export/FrameGrabber.h"
+
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace capturetest;
+
+namespace
+{
+
+TEST(CaptureServiceTest, FramesAtThePositionWithTheTimeStampOfThatSecond)
+{
+    QTemporaryDir dir;
+    const QString front = dir.filePath(QStringLiteral("FILE210315-081000_F.MP4"));
+    const QString rear = dir.filePath(QStringLiteral("FILE210315-081000_R.MP4"));
+    ASSERT_TRUE(makeNumberedRecording(front, mediagen::Container::Mp4, 3, 320, 240, 10));
+    ASSERT_TRUE(makeNumberedRecording(rear, mediagen::Container::Mp4, 3, 320, 240, 10, true));
+    double position = 1.5;
+    bool stamped = true;
+    bool two = false;
+    QList<double> asked;
+    CaptureService capture;
+    CaptureService::Hooks hooks;
+    hooks.position = [&] { return position; };
+    hooks.hasSecondCamera = [&] { return two; };
+    hooks.recordingPath = [&](int camera) { return QFile::encodeName(camera == 1 ? front : rear); };
+    hooks.timeStampShown = [&] { return stamped; };
+    hooks.timeStampTextAt = [&](double at) -> std::optional<QString> {
+        asked << at;
+        return QStringLiteral("2021/03/15 08:10:%1").arg(int(at), 2, 10, QLatin1Char('0'));
+    };
+    capture.setHooks(hooks);
+
+    const QImage raw = pmGrabFrame(QFile::encodeName(front), position).image;
+    ASSERT_FALSE(raw.isNull());
+    const QImage image = capture.getCurrentImage();
+    ASSERT_EQ(image.size(), QSize(320, 240));
+    EXPECT_EQ(readFrameNumber(image), 15); // the frame on screen, not the second's first
+    EXPECT_EQ(asked, QList<double>{1.5});
+    EXPECT_NE(image, raw.convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(image, capture.drawTimeStampAt(raw, 1.5));
+    EXPECT_NE(image, capture.drawTimeStampAt(raw, 2.0)); // another second, another text
+
+    // The overlay off: camera 1's frame as it is; camera 2's is always stamped.
+    stamped = false;
+    EXPECT_EQ(capture.getCurrentImage(), raw);
+    EXPECT_TRUE(capture.getCurrentImage2().isNull());
+    EXPECT_EQ(capture.lastCaptureError(), QStringLiteral("no second camera"));
+    two = true;
+    const QImage second = capture.getCurrentImage2();
+    EXPECT_EQ(readFrameNumber(second), 15);
+    EXPECT_EQ(second, capture.drawTimeStampAt(pmGrabFrame(QFile::encodeName(rear), 1.5).image, 1.5));
+
+    // No recording open: nothing, and why.
+    hooks.recordingPath = [](int) { return QByteArray(); };
+    capture.setHooks(hooks);
+    EXPECT_TRUE(capture.getCurrentImage().isNull());
+    EXPECT_EQ(capture.lastCaptureError(), QStringLiteral("no recording is open"));
+}
+
+TEST(CaptureServiceTest, TheCommandResumesPlaybackAfterAFailureAndAfterCancel)
+{
+    QTemporaryDir dir;
+    const QString front = dir.filePath(QStringLiteral("FILE210315-081000_F.MP4"));
+    ASSERT_TRUE(makeNumberedRecording(front, mediagen::Container::Mp4, 2, 160, 120, 10));
+    int state = 2; // playing
+    bool ready = false;
+    int pauses = 0, resumes = 0, closed = 0;
+    CaptureService capture;
+    CaptureService::Hooks hooks;
+    hooks.playState = [&] { return state; };
+    hooks.pauseForFrame = [&] { ++pauses; };
+    hooks.resumePlayback = [&] { ++resumes; };
+    hooks.surfaceReady = [&] { return ready; };
+    hooks.position = [] { return 0.5; };
+    hooks.recordingPath = [&](int camera) { return camera == 1 ? QFile::encodeName(front) : QByteArray(); };
+    capture.setHooks(hooks);
+    QObject::connect(&capture, &CaptureService::captureClosed, [&] { ++closed; });
+    apptest::DialogRecorder dialogs;
+
+    // Nothing open: nothing at all.
+    state = 0;
+    capture.onButtonCapture();
+    EXPECT_EQ(pauses, 0);
+
+    // Still opening: a message, and playback goes on.
+    state = 2;
+    capture.onButtonCapture();
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_EQ(dialogs.requests[0].text, pmLoadString(QStringLiteral("IDS_ERR_CAPTURE_FRAME")));
+    EXPECT_EQ(pauses, 1);
+    EXPECT_EQ(resumes, 1);
+    EXPECT_EQ(capture.captureDialog(), nullptr);
+
+    // The preview over the frame; Cancel resumes once it has closed.
+    ready = true;
+    capture.onButtonCapture();
+    CapturePreviewDlg* preview = capture.captureDialog();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(readFrameNumber(preview->videoImage()), 5);
+    capture.onButtonCapture(); // one window at a time
+    EXPECT_EQ(pauses, 2);
+    QTest::mouseClick(preview->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed == 1; }, 10000));
+    EXPECT_EQ(resumes, 2);
+}
+
+} // namespace
