@@ -35,7 +35,10 @@ void AppDelegate::wireExportFeatures()
             drawTime();
         },
         [this] { onButtonPlay(); },
-        [this] { return videoPlayView() && !isVideoLoading() && videoPlayView()->getPlayerStatus() == 1; },
+        [this] {
+            return videoPlayView() && !isVideoLoading() &&
+                   videoPlayView()->getPlayerStatus() == VideoPlayerView::StatusReadyToPlay;
+        },
         [this] { return videoPlayView() ? videoPlayView()->getitemTime() : 0.0; },
         [this] { return has2Videos(); },
         [this](int camera) { return videoPlayView() ? currentNativePath(camera) : QByteArray(); },
