@@ -14,7 +14,7 @@
 #include "core/GpsList.h"
 #include "core/Log.h"
 #include "core/TrackExport.h"
-#include "library/MediaDuration.h"
+#include "media/MediaDuration.h"
 
 #include <QDir>
 #include <QFile>

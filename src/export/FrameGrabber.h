@@ -13,6 +13,9 @@
 // input (not a regular file, no video stream, damaged or truncated data) gives
 // a null image and a reason; reading is bounded by the file, and decoding by a
 // fixed number of packets past the seek.
+//
+// The decoding is media/FrameGrabber.h's, free of Qt; this wraps its pixels
+// in a QImage without copying them.
 #include <QByteArray>
 #include <QImage>
 #include <QString>

@@ -12,9 +12,9 @@
 #include "base/EventHold.h"
 #include "base/SettingsKeys.h"
 
+#include "WaitingWindow/WaitingWindow.h"
 #include "app/MainWindow.h"
 #include "base/Services.h"
-#include "WaitingWindow/WaitingWindow.h"
 #include "controls/BitmapButton.h"
 #include "controls/FileListView.h"
 #include "controls/MultiButtons.h"
@@ -23,7 +23,7 @@
 #include "controls/ToolbarView.h"
 
 #include "core/Log.h"
-#include "library/MediaDuration.h"
+#include "media/MediaDuration.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 #include "views/VideoPlayerView.h"

@@ -9,7 +9,7 @@
 #include "tool/Commands.h"
 
 #include "core/BackupEngine.h"
-#include "library/MediaDuration.h"
+#include "media/MediaDuration.h"
 
 #include <csignal>
 #include <cstdio>

@@ -10,7 +10,7 @@
 #include "core/KmlSave.h"
 #include "core/TrackExport.h"
 #include "core/TrackLoader.h"
-#include "library/MediaDuration.h"
+#include "media/MediaDuration.h"
 
 #include <cerrno>
 #include <chrono>

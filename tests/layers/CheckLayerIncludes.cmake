@@ -7,6 +7,8 @@
 # named here. The folders of rovixapp (app, library, playback, export) sit on
 # top and may include everything.
 #   core                       core only (standard library)
+#   media                      core, media (FFmpeg, no Qt)
+#   tool                       core, media, tool (the command-line tool, no Qt)
 #   base                       core, base
 #   platform                   core, base, platform
 #   controls, WaitingWindow    core, base, controls, WaitingWindow
@@ -19,6 +21,8 @@ endif()
 set(widgets "controls|WaitingWindow")
 set(rules
     "core:core"
+    "media:core|media"
+    "tool:core|media|tool"
     "base:core|base"
     "platform:core|base|platform"
     "controls:core|base|${widgets}"

@@ -6,7 +6,7 @@
 #include "core/GpsList.h"
 #include "core/KmlSave.h"
 #include "core/TrackLoader.h"
-#include "library/MediaDuration.h"
+#include "media/MediaDuration.h"
 
 #include <array>
 #include <cstdio>

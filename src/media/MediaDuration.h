@@ -4,11 +4,8 @@
 // (pmGetContainerDurationSeconds: the MOV/MP4 movie header, the AVI stream
 // and main headers) answers for the camera's recordings; FFmpeg (libavformat)
 // is asked only when the header states no duration. Probing is capped in bytes
-// and time, so a hostile file cannot hang it.
-//
-// libavformat is loaded on first use (dlopen), not at program start: a
-// command-line run whose recording's header states its duration never pays
-// for loading the codec libraries (about ten times the cost of the track).
+// and time, and limited to local files, so a hostile file cannot hang it or
+// send it elsewhere.
 #include <string>
 
 // Seconds, or 0 when the file does not exist, cannot be opened or states no
