@@ -6,7 +6,7 @@
 #      of each (/usr/bin/time -v) against the goal of 3x the log + 20 MB. The
 #      G-sensor data pads the track to the recording's length, which the tool
 #      reads from the movie header; the same run beside an MP4 whose header
-#      states no length shows what asking FFmpeg for it costs.
+#      states no length shows what loading FFmpeg for it costs.
 #   2. The embedded track of a 1 GB AVI (sparse file, track chunks after the
 #      index): bytes read and time of the chunk readers against cat FILE.
 # Usage: bench/track.sh [RUNS]   (BUILD=build-bench by default, Release)

@@ -9,7 +9,7 @@
 #include "tool/Commands.h"
 
 #include "core/BackupEngine.h"
-#include "media/MediaDuration.h"
+#include "tool/MediaDurationProbe.h"
 
 #include <csignal>
 #include <cstdio>
@@ -58,7 +58,7 @@ int runBackupCommand(int argc, char** argv)
     char* resolved = ::realpath(folder.c_str(), nullptr);
     options.sourceFolder = resolved ? resolved : folder;
     std::free(resolved);
-    options.videoSeconds = [](const std::string& path) { return pmGetMediaDurationSeconds(path); };
+    options.videoSeconds = [](const std::string& path) { return toolMediaDurationSeconds(path); };
 
     BackupProgress progress;
     g_cancel = &progress.canceled;

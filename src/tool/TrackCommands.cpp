@@ -10,7 +10,7 @@
 #include "core/KmlSave.h"
 #include "core/TrackExport.h"
 #include "core/TrackLoader.h"
-#include "media/MediaDuration.h"
+#include "tool/MediaDurationProbe.h"
 
 #include <cerrno>
 #include <chrono>
@@ -56,7 +56,7 @@ TrackLoadResult loadFor(const char* recording, GpsList& list)
 {
     const std::string path = recording;
     return loadTrack(
-        path, [&path] { return pmGetMediaDurationSeconds(path); }, list);
+        path, [&path] { return toolMediaDurationSeconds(path); }, list);
 }
 
 // A reproducible build or test may fix the export time in the document.
