@@ -27,9 +27,12 @@ constexpr int kTitleBarHeight = 22;
 
 bool AppDelegate::bFirstTimeActive = true;
 
-AppDelegate::AppDelegate(QObject* parent) : QObject(parent)
+AppDelegate::AppDelegate(QObject* parent)
+    : QObject(parent), m_library(new LibraryModel(this)), mPlaylist(m_library->playlist()),
+      mCurFolder(m_library->currentFolder()), m_strModelName(m_library->modelName())
 {
     g_instance = this;
+    wireLibrary();
     m_relayoutTimer = new QTimer(this);
     m_relayoutTimer->setSingleShot(true);
     connect(m_relayoutTimer, &QTimer::timeout, this, &AppDelegate::relayoutContents);
@@ -39,7 +42,7 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent)
 AppDelegate::~AppDelegate()
 {
     NotificationCenter::defaultCenter().removeObserver(this);
-    waitForLibraryScanToEnd();
+    m_library->waitForScanToEnd();
     if (pmIsWaiting())
         pmEndWait();
     delete m_window;
@@ -83,6 +86,7 @@ void AppDelegate::awakeFromNib()
 {
     if (!m_window) {
         m_window = new MainWindow();
+        m_library->setInputWindow(m_window);
         connect(m_window, &MainWindow::resized, this, [this](const QSize& content) {
             // Full screen has no title bar: the frame is the content.
             const int titleBar = m_nScreenMode == ScreenNormal ? kTitleBarHeight : 0;
@@ -128,7 +132,7 @@ void AppDelegate::initialData()
     m_nCurPlayIndex = -1;
     m_bMute = false;
     m_nVolume = pmGetIntSetting(SettingsKey::volume(), 8);
-    m_bPlaceByNameTime = pmGetIntSetting(SettingsKey::placeByNameTime(), 0) == 1;
+    m_library->restorePlaceByNameTime(pmGetIntSetting(SettingsKey::placeByNameTime(), 0) == 1);
     m_fPlaySpeed = 1.0f;
     m_nSpeedStep = 0;
     mSelectedMovieCurrentTime = 0.0;
@@ -145,7 +149,7 @@ void AppDelegate::initialData()
     m_stRearCamTime = _SYSTEMTIME{};
     m_sizeWindow = QSizeF(0, 0);
 
-    mCurFolder = pmGetCurrentFolder();
+    m_library->setCurrentFolder(pmGetCurrentFolder());
     m_bEnableDpad = false;
     registerObservers();
 }

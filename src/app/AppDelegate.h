@@ -10,17 +10,15 @@
 //                                     menus, window events, sleep and wake
 //   app/AppDelegateWindow.cpp         panels of the main window, layout,
 //                                     full screen, skin and text reloads
-//   library/AppDelegateLibrary.cpp    library scan and queries, Browse
-//   library/AppDelegatePlaylist.cpp   playlist filter, calendar and file list
-//                                     events, camera pairs
+//   library/AppDelegateLibrary.cpp    the library (library/LibraryModel)
+//                                     wired to panels and playback; calendar
+//                                     and file list events
 //   library/AppDelegateTrack.cpp      track of the current recording, map and
 //                                     G-sensor graph
 //   playback/AppDelegatePlayback.cpp  surfaces, play bar, play state, speed,
 //                                     volume, end of a recording
 //   playback/AppDelegateDualCamera.cpp  two cameras in step
 //   playback/AppDelegateTimeStamp.cpp   the time-stamp overlay
-//   library/AppDelegateMonitor.cpp    folder monitor: the watch, its check,
-//                                     recordings that arrive or come back
 //   export/AppDelegateExport.cpp      wiring and forwards of the export
 //                                     features: BackupController (backup,
 //                                     track export), UploadController
@@ -34,7 +32,7 @@
 //                                     G-sensor graph, a folder named on the
 //                                     command line or dropped on the window
 // Everything here runs on the main thread, except the library scan's walk,
-// which runs on a worker thread of its own (see buildVideoLibrary).
+// which runs on a worker thread of its own (see LibraryModel::buildVideoLibrary).
 #include "app/WindowLayout.h"
 #include "base/AMediaFile.h"
 #include "base/NotificationCenter.h"
@@ -47,6 +45,7 @@
 #include "export/BackupController.h"
 #include "export/CaptureService.h"
 #include "export/UploadController.h"
+#include "library/LibraryModel.h"
 
 #include <QImage>
 #include <QList>
@@ -66,7 +65,6 @@ class MainWindow;
 class QKeyEvent;
 class SleepWatcher;
 class QTimer;
-class QThread;
 class QDialog;
 class QLabel;
 class PlayControlView;
@@ -132,90 +130,63 @@ public:
 
     MainWindow* window() const { return m_window; }
 
-    // ---- library (library/AppDelegateLibrary.cpp)
+    // ---- library: the scan, the day cache, the playlist and the folder
+    // monitor live in LibraryModel (library/LibraryModel.h); the names below
+    // forward to it, and library/AppDelegateLibrary.cpp wires it to the panels.
 
-    // Starts a build and returns at once: the folder is walked on a worker
-    // thread while the busy window shows and the main loop runs; the library,
-    // the monitor, the calendar and the playlist are updated on the main
-    // thread when the walk is done (videoLibraryBuilt() follows). The old
-    // library stays in place until then, and the main window takes no input
-    // meanwhile. Asked while a build runs, the folder is built after it (the
-    // last one asked for).
-    bool buildVideoLibrary(const QString& folder);
-    // A build is running or waiting to run.
-    bool isBuildingLibrary() const;
-    // Scans in the calling thread and appends what it finds to the library.
-    void searchFolder(const QString& folder);
-    bool addVideoFile(const QString& path);
-    void insertMediaToVideoLib(const AMediaFile& media, int insertIndex);
-    void clearVideoLibrary();
-    // A copy of the library in playlist order (by name; see pmLessByFileDate).
-    QList<AMediaFile> sortByFileDate() const;
-    void checkLastVideoDate();
-    bool isMediaExistByDate(qint16 year, qint16 month, qint16 day) const;
-    // The date that places an entry on the calendar, in the day's playlist
-    // and in the file list: the time in its name while the settings menu's
-    // "Place recordings by the time in their names" is on and the name
-    // states a real moment, its file date otherwise.
-    QDateTime placementDate(const AMediaFile& media) const;
-    // The file list's row for an entry: its raw path bytes (for the type
-    // test) and its placement date.
+    LibraryModel* library() const { return m_library; }
+
+    bool buildVideoLibrary(const QString& folder) { return m_library->buildVideoLibrary(folder); }
+    bool isBuildingLibrary() const { return m_library->isBuildingLibrary(); }
+    void searchFolder(const QString& folder) { m_library->searchFolder(folder); }
+    bool addVideoFile(const QString& path) { return m_library->addVideoFile(path); }
+    void insertMediaToVideoLib(const AMediaFile& media, int index) { m_library->insertMediaToVideoLib(media, index); }
+    void clearVideoLibrary() { m_library->clearVideoLibrary(); }
+    QList<AMediaFile> sortByFileDate() const { return m_library->sortByFileDate(); }
+    void checkLastVideoDate() { m_library->checkLastVideoDate(); }
+    bool isMediaExistByDate(qint16 y, qint16 m, qint16 d) const { return m_library->isMediaExistByDate(y, m, d); }
+    QDateTime placementDate(const AMediaFile& media) const { return m_library->placementDate(media); }
     FileListRow fileListRow(const AMediaFile& media) const;
-    bool isPlaceByNameTime() const { return m_bPlaceByNameTime; }
-    // The settings menu's switch: stores the choice, marks the calendar's days
-    // again, moves it to the newest recording's day and rebuilds the playlist.
-    void setPlaceByNameTime(bool on);
-    bool isAllMediaExist() const;
-    // Path of a playlist entry; a null string when the index is out of range.
-    QString getFilePathInPlaylist(int index) const;
-    // The camera's product name from DEVICE.XML at or above the folder; null when none.
-    QString getModelName(const QString& folder) const;
-    void onButtonBrowse();
-
-    const QList<AMediaFile>& videoLib() const { return mVideoLib; }
-    void setVideoLib(const QList<AMediaFile>& library)
+    bool isPlaceByNameTime() const { return m_library->isPlaceByNameTime(); }
+    void setPlaceByNameTime(bool on) { m_library->setPlaceByNameTime(on); }
+    bool isAllMediaExist() const { return m_library->isAllMediaExist(); }
+    QString getFilePathInPlaylist(int index) const { return m_library->getFilePathInPlaylist(index); }
+    QString getModelName(const QString& folder) const { return m_library->getModelName(folder); }
+    void onButtonBrowse() { m_library->browse(); }
+    const QList<AMediaFile>& videoLib() const { return m_library->videoLib(); }
+    void setVideoLib(const QList<AMediaFile>& list) { m_library->setVideoLib(list); }
+    const QList<AMediaFile>& playlist() const { return m_library->playlist(); }
+    const QString& currentFolder() const { return m_library->currentFolder(); }
+    void startMonitorFolder(const QString& folder) { m_library->startMonitorFolder(folder); }
+    void stopMonitorFolder() { m_library->stopMonitorFolder(); }
+    void onMonitorFolder() { m_library->onMonitorFolder(); }
+    void pathWatcher(SCEvents* watcher, const SCEvent& event) { m_library->pathWatcher(watcher, event); }
+    void syncLibraryWithFolder() { m_library->syncLibraryWithFolder(); }
+    bool pruneVanishedRecordings() { return m_library->pruneVanishedRecordings(); }
+    void refreshPlaylistKeepingCurrent() { m_library->refreshPlaylistKeepingCurrent(); }
+    QList<AMediaFile> filteredPlaylist(const QList<AMediaFile>& sorted) const
     {
-        mVideoLib = library;
-        m_mediaDays.reset();
+        return m_library->filteredPlaylist(sorted);
     }
-    const QList<AMediaFile>& playlist() const { return mPlaylist; }
+    SCEvents* folderWatcher() const { return m_library->folderWatcher(); }
+    void rebuildPlaylist() { m_library->rebuildPlaylist(); }
+    void clearPlayList() { m_library->clearPlayList(); }
+    void setPlaylist(const QList<AMediaFile>& list) { m_library->setPlaylist(list); }
+    // The calendar shown in full (day filter on) or shrunk (every day).
+    void showCalendar(bool show);
+    int checkDualCameraFileType(int index) const { return m_library->checkDualCameraFileType(index); }
+    int getAnotherCameraFile(int index) const { return m_library->getAnotherCameraFile(index); }
+    // Shows the second camera's window when the playlist holds a pair.
+    bool checkDualCameraFolder();
 
-    // ---- playlist index, folder monitor and window hooks (library/AppDelegatePlaylist.cpp,
-    // playback/AppDelegatePlayback.cpp; the monitor in library/AppDelegateMonitor.cpp)
-
-    void rebuildPlaylist();
     void setCurPlaylistIndex(int index, bool autoPlay);
     bool pausePlayback();
-    void startMonitorFolder(const QString& folder);
-    void stopMonitorFolder();
     void relayout(double width, double height);
     void hideTimeStamp();
     void setTimeStampText(const QString& text);
     void reloadSkinImages();
     void reloadLanguageTexts();
     void onButtonPlayFullScreen();
-    // The folder check: rebuilds the playlist when a listed recording has gone.
-    void onMonitorFolder();
-    // The watcher's listener: logs the event and runs the check for removals,
-    // unmounts and renames; queues the library's follow-up (below).
-    void pathWatcher(SCEvents* watcher, const SCEvent& event);
-    // After a batch of events, once: drops recordings that are gone from the
-    // library, takes in recordings that arrived (the playlist keeps what
-    // plays), or builds the library again when the watched folder came back.
-    void syncLibraryWithFolder();
-    // Removes library entries whose files no longer exist; true when any went.
-    bool pruneVanishedRecordings();
-    // The playlist the filter gives now, taken over without deselecting the
-    // current recording (which keeps playing at its new row).
-    void refreshPlaylistKeepingCurrent();
-    // The library's entries that pass the playlist filter, in playlist order.
-    QList<AMediaFile> filteredPlaylist(const QList<AMediaFile>& sorted) const;
-    SCEvents* folderWatcher() const { return events; }
-    const QString& monitoredFolder() const { return m_strMonitorFolder; }
-
-    // Folder monitor state: the watcher (created on first use), a check running.
-    SCEvents* events = nullptr;
-    bool m_bCheckFolder = false;
 
     void onPlayBarButtonClicked(const Notification& n);
     void onSliderChanged(const Notification& n);
@@ -230,16 +201,7 @@ public:
     // ==== playlist, track and playback (library/AppDelegatePlaylist.cpp,
     // library/AppDelegateTrack.cpp, playback/AppDelegate{Playback,DualCamera,TimeStamp}.cpp)
 
-    // Playlist filter and camera pairs.
-    void clearPlayList();
-    void insertObject(const AMediaFile& media, int index);
-    void setPlaylist(const QList<AMediaFile>& list) { mPlaylist = list; }
-    // The calendar shown in full (day filter on) or shrunk (every day).
-    void showCalendar(bool show);
     void dblClickFile(int index);
-    int checkDualCameraFileType(int index) const;
-    int getAnotherCameraFile(int index) const;
-    bool checkDualCameraFolder();
 
     // Track of the current recording.
     void onOpenGPSFile();
@@ -368,7 +330,6 @@ public:
     float playSpeed() const { return m_fPlaySpeed; }
     bool isMuted() const { return m_bMute; }
     int volume() const { return m_nVolume; }
-    const QString& currentFolder() const { return mCurFolder; }
 
     // Panels the controller calls; each may be null until the window creates
     // it, and every call checks.
@@ -382,9 +343,6 @@ public:
     QPointer<DpadView> mDpadView;
     QPointer<PSVR> m_psvr;
     bool m_bView360 = false;         // the settings menu's 360-degree switch
-    bool m_bPlaceByNameTime = false; // the settings menu's name-time placement (setting PlaceByNameTime)
-
-    bool m_bAllFile = false;
     int m_nCurPlayIndex2 = -1;
     int16_t m_nMotorType = 0;
     GpsList m_poGpsList;
@@ -565,38 +523,19 @@ public:
     QSizeF m_sizeWindow; // remembered window frame size; 0 x 0 until known
     static bool bFirstTimeActive;
 
-    // Library
-    QList<AMediaFile> mVideoLib;
-    // The local days that hold a recording, worked out at the calendar's first
-    // question after the library changed and answered by look-up from then on
-    // (the calendar asks 42 days of every month it shows). Every change to
-    // mVideoLib resets it; m_nMediaDaysBuilds counts how often it was built.
-    mutable std::optional<MediaDays> m_mediaDays;
-    mutable int m_nMediaDaysBuilds = 0;
-    QList<AMediaFile> mPlaylist;
-    QString mCurFolder;
-    int m_nCurFolderLevel = 0;
-    // The camera model of the current folder, kept until the track takes it.
-    QString m_strModelName;
-    // The folder the monitor watches, and the follow-up its events queued.
-    QString m_strMonitorFolder;
-    QStringList m_pendingAddPaths;
-    bool m_bLibrarySyncQueued = false;
-    bool m_bPruneQueued = false;
-    bool m_bRebuildQueued = false;
-
 private:
     void registerObservers();
     void scheduleRelayout(int msecs);
 
-    // The library build's worker (library/AppDelegateLibrary.cpp).
-    struct LibraryScanJob;
-    void finishVideoLibrary(const QString& folder, const LibraryScanJob& job);
-    void takeScannedRecordings(const std::vector<ScannedRecording>& found);
-    void waitForLibraryScanToEnd();
-    QThread* m_libraryScan = nullptr;
-    QString m_pendingLibraryFolder; // null when none waits
-    QObject* m_scanInputFilter = nullptr;
+    // The library's signals and hooks to the panels and playback
+    // (library/AppDelegateLibrary.cpp).
+    void wireLibrary();
+    LibraryModel* const m_library;
+    // Read-only views of the library's state for the parts of the controller
+    // that still read it by these names.
+    const QList<AMediaFile>& mPlaylist;
+    const QString& mCurFolder;
+    const QString& m_strModelName;
 
     MainWindow* m_window = nullptr;
     SleepWatcher* m_sleepWatcher = nullptr;

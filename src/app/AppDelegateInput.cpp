@@ -192,7 +192,7 @@ void AppDelegate::openFolder(const QString& folder)
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return;
     pmWriteLogQ(QStringLiteral("AppDelegate - openFolder() - %1").arg(folder));
-    mCurFolder = folder;
+    m_library->setCurrentFolder(folder);
     buildVideoLibrary(folder);
     pmSetCurrentFolder(folder);
 }

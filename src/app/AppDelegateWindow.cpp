@@ -70,7 +70,7 @@ void AppDelegate::createPanels()
     connect(toolbar, &ToolbarView::aboutChosen, this, &AppDelegate::aboutMenuItemClicked);
     toolbar->setView360StateProvider([this] { return view360State(); });
     connect(toolbar, &ToolbarView::view360Toggled, this, &AppDelegate::onMenu360View);
-    toolbar->setPlaceByNameTimeStateProvider([this] { return m_bPlaceByNameTime; });
+    toolbar->setPlaceByNameTimeStateProvider([this] { return isPlaceByNameTime(); });
     connect(toolbar, &ToolbarView::placeByNameTimeToggled, this, &AppDelegate::setPlaceByNameTime);
     mToolbar = toolbar;
     if (BitmapButton* sw = toolbar->oWindowSwitchBtn())
@@ -99,6 +99,7 @@ void AppDelegate::createPanels()
     auto* fileList = new FileListView(content);
     fileList->resize(static_cast<int>(winlayout::kSmallVideoWidth), fileList->height());
     mFileList = fileList;
+    m_library->setPanels(fileList, calendar);
 
     auto* gsensor = new GSensorView(content);
     connect(gsensor, &GSensorView::graphClicked, this, &AppDelegate::onGSensorGraphClicked);

@@ -204,8 +204,8 @@ TEST_F(AppDelegateTest, BuildVideoLibraryScansLogsAndAnswersTheCalendar)
                   "AppDelegate::buildVideoLibrary - found video count = 3, bOK = 1",
                   "WaitingWindow will be closed!", "pmEndWait()", "AppDelegate::buildVideoLibrary - End !"}));
     EXPECT_FALSE(pmIsWaiting());
-    EXPECT_EQ(d.m_nCurFolderLevel, 0);
-    EXPECT_EQ(d.m_strModelName, "RX-900 Dual");
+    EXPECT_EQ(d.library()->curFolderLevel(), 0);
+    EXPECT_EQ(d.library()->modelName(), "RX-900 Dual");
     ASSERT_EQ(d.videoLib().size(), 3);
     QStringList playlist;
     for (const AMediaFile& f : d.playlist())
@@ -245,7 +245,7 @@ TEST_F(AppDelegateTest, BuildVideoLibraryScansLogsAndAnswersTheCalendar)
     EXPECT_TRUE(d.videoLib().isEmpty());
     EXPECT_FALSE(d.isAllMediaExist());
     EXPECT_FALSE(d.isMediaExistByDate(2020, 1, 2));
-    EXPECT_TRUE(d.m_strModelName.isEmpty());
+    EXPECT_TRUE(d.library()->modelName().isEmpty());
 }
 
 TEST_F(AppDelegateTest, AddVideoFileAdmitsOnlyPlayableRecordings)

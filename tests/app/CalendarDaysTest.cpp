@@ -63,7 +63,7 @@ TEST(CalendarDays, WorkedOutOncePerLibraryBuild)
     ASSERT_TRUE(librarytest::buildLibrary(*d, card));
     ASSERT_EQ(d->videoLib().size(), 32);
     EXPECT_EQ(markCount(*calendar), 3);
-    EXPECT_EQ(d->m_nMediaDaysBuilds, 1);
+    EXPECT_EQ(d->library()->mediaDaysBuilds(), 1);
 
     // A year of month changes asks about 42 days each, from the same days.
     for (int i = 0; i < 12; ++i)
@@ -72,18 +72,18 @@ TEST(CalendarDays, WorkedOutOncePerLibraryBuild)
     for (int i = 0; i < 12; ++i)
         calendar->prevButtonPressed();
     EXPECT_EQ(markCount(*calendar), 3);
-    EXPECT_EQ(d->m_nMediaDaysBuilds, 1);
+    EXPECT_EQ(d->library()->mediaDaysBuilds(), 1);
 
     // A new build works them out again, once.
     ASSERT_TRUE(writeDatedAvi(card + "/FILE240320-080000F.AVI", QDateTime(QDate(2024, 3, 20), QTime(8, 0))));
     ASSERT_TRUE(librarytest::buildLibrary(*d, card));
     EXPECT_EQ(markCount(*calendar), 4);
-    EXPECT_EQ(d->m_nMediaDaysBuilds, 2);
+    EXPECT_EQ(d->library()->mediaDaysBuilds(), 2);
 
     // A library changed in any other way is not answered from the old days.
     d->addVideoFile(card + "/FILE240320-080000F.AVI");
     EXPECT_TRUE(d->isMediaExistByDate(2024, 3, 20));
-    EXPECT_EQ(d->m_nMediaDaysBuilds, 3);
+    EXPECT_EQ(d->library()->mediaDaysBuilds(), 3);
     QList<AMediaFile> one;
     for (const AMediaFile& f : d->videoLib()) {
         if (f.localizedName() == QLatin1String("FILE240301-080000F.AVI"))

@@ -65,6 +65,7 @@ TEST(PlaylistFilter, DayAndTypeBoxesChooseTheEntriesAndARebuildDeselects)
     auto* bar = new PlayControlView(c->window()->contentView());
     c->mFileList = list;
     c->mCalendar = calendar;
+    c->library()->setPanels(list, calendar);
     c->mPlayBar = bar;
     calendar->SetActivateDay(2024, 5, 17);
     QList<AMediaFile> lib;

@@ -2,6 +2,7 @@
 // The library build runs its walk on a worker thread and finishes from the
 // event loop: a test that asks for a build waits here until it has ended.
 #include "app/AppDelegate.h"
+#include "library/LibraryModel.h"
 
 #include <QString>
 #include <QTest>
@@ -10,15 +11,25 @@ namespace librarytest
 {
 
 // Waits (running the event loop) until no build runs or waits to run.
-inline bool waitForLibrary(const AppDelegate& d, int ms = 60000)
+inline bool waitForLibrary(const LibraryModel& library, int ms = 60000)
 {
-    return QTest::qWaitFor([&] { return !d.isBuildingLibrary(); }, ms);
+    return QTest::qWaitFor([&] { return !library.isBuildingLibrary(); }, ms);
 }
 
 // Builds the library from `folder` and waits until the build has ended.
+inline bool buildLibrary(LibraryModel& library, const QString& folder, int ms = 60000)
+{
+    return library.buildVideoLibrary(folder) && waitForLibrary(library, ms);
+}
+
+inline bool waitForLibrary(const AppDelegate& d, int ms = 60000)
+{
+    return waitForLibrary(*d.library(), ms);
+}
+
 inline bool buildLibrary(AppDelegate& d, const QString& folder, int ms = 60000)
 {
-    return d.buildVideoLibrary(folder) && waitForLibrary(d, ms);
+    return buildLibrary(*d.library(), folder, ms);
 }
 
 } // namespace librarytest

@@ -137,7 +137,7 @@ TEST_F(MainWindowTest, AllModeShrinksTheCalendarToItsTabsAndGrowsTheList)
     EXPECT_EQ(D, 239);
 
     d->calendar()->allTabButtonPressed(); // the panel asks the controller
-    EXPECT_TRUE(d->m_bAllFile);
+    EXPECT_TRUE(d->library()->allFiles());
     EXPECT_TRUE(d->calendar()->isShrunk());
     EXPECT_EQ(d->calendar()->geometry(), QRect(cal.x(), cal.y(), cal.width(), cal.height() - D));
     EXPECT_EQ(d->fileList()->geometry(), QRect(list.x(), list.y() - D, list.width(), list.height() + D));
@@ -150,7 +150,7 @@ TEST_F(MainWindowTest, AllModeShrinksTheCalendarToItsTabsAndGrowsTheList)
     EXPECT_EQ(d->fileList()->geometry().top(), d->calendar()->geometry().bottom() + 1);
 
     d->calendar()->calendarTabButtonPressed();
-    EXPECT_FALSE(d->m_bAllFile);
+    EXPECT_FALSE(d->library()->allFiles());
     EXPECT_FALSE(d->calendar()->isShrunk());
     EXPECT_EQ(d->calendar()->geometry(), cal);
     EXPECT_EQ(d->fileList()->geometry(), list);

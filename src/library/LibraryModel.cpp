@@ -1,0 +1,774 @@
+// The walk, the admission probes and the name order are the core scanner's
+// (core/LibraryScan.h), the filter is core/PlaylistFilter.h; this side runs
+// the walk on a worker thread and adds the busy window, the log lines and the
+// Qt entry objects. Paths cross the boundary as native bytes
+// (QFile::encodeName/decodeName) so names that are not UTF-8 survive.
+//
+// The log lines keep the controller's names: logs of earlier versions and the
+// tools that read them know the lines by these prefixes.
+#include "library/LibraryModel.h"
+
+#include "WaitingWindow/WaitingWindow.h"
+#include "base/DialogSeam.h"
+#include "base/EventHold.h"
+#include "base/Services.h"
+#include "base/SettingsKeys.h"
+#include "controls/CalendarView.h"
+#include "controls/FileListLayout.h"
+#include "controls/FileListView.h"
+#include "core/FileRules.h"
+#include "core/FolderWatch.h"
+#include "core/Log.h"
+#include "core/PlaylistFilter.h"
+#include "core/TrackLoader.h"
+#include "platform/SCEvents.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+
+#include <sys/stat.h>
+
+namespace
+{
+std::string nativePath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+std::vector<std::string> nativePaths(const QList<AMediaFile>& list)
+{
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(list.size()));
+    for (const AMediaFile& f : list)
+        paths.push_back(f.nativePath().toStdString());
+    return paths;
+}
+
+// While a scan runs the busy window stands for a modal state: the main window
+// takes no clicks, keys, wheel turns or drops, so nothing can open another
+// folder, play a recording or change the filter against a library that is
+// about to be replaced. The main loop keeps running (players, timers, the
+// spinner); only the user's input to the main window is held back.
+class ScanInputFilter : public QObject
+{
+public:
+    ScanInputFilter(QWidget* window, QObject* parent) : QObject(parent), m_window(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            break;
+        default:
+            return false;
+        }
+        auto* widget = qobject_cast<QWidget*>(watched);
+        return widget && m_window && widget->window() == m_window;
+    }
+
+private:
+    QPointer<QWidget> m_window;
+};
+
+// Hands the watcher's events to the library; owned by the watcher.
+class MonitorListener : public QObject, public SCEventListenerProtocol
+{
+public:
+    MonitorListener(LibraryModel* library, QObject* parent) : QObject(parent), m_library(library) {}
+    void pathWatcher(SCEvents* watcher, const SCEvent& event) override
+    {
+        if (m_library)
+            m_library->pathWatcher(watcher, event);
+    }
+
+private:
+    QPointer<LibraryModel> m_library;
+};
+
+QString mountPointOf(const QString& folder)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty())
+        return QString();
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    if (!table.open(QIODevice::ReadOnly))
+        return QString();
+    const auto mount = pmMountOf(nativePath(canonical), pmParseMountInfo(table.readAll().toStdString()));
+    return mount ? QFile::decodeName(QByteArray::fromStdString(mount->mountPoint)) : QString();
+}
+
+// Hidden names below the folder are never part of the library.
+bool hasHiddenPart(const std::string& path, const std::string& folder)
+{
+    std::size_t pos = folder.size();
+    while (pos < path.size()) {
+        while (pos < path.size() && path[pos] == '/')
+            ++pos;
+        if (pos < path.size() && path[pos] == '.')
+            return true;
+        pos = path.find('/', pos);
+        if (pos == std::string::npos)
+            break;
+    }
+    return false;
+}
+} // namespace
+
+// The scan's own state: written by the worker thread only, read by the main
+// thread only after the worker has finished (QThread::finished is queued to
+// the main thread, and the thread's end orders the memory).
+struct LibraryModel::ScanJob {
+    std::string folder;                  // native path, a copy the worker owns
+    std::vector<ScannedRecording> found; // the worker's result
+};
+
+LibraryModel::LibraryModel(QObject* parent) : QObject(parent) {}
+
+LibraryModel::~LibraryModel()
+{
+    waitForScanToEnd();
+}
+
+void LibraryModel::setPanels(FileListView* fileList, CalendarView* calendar)
+{
+    mFileList = fileList;
+    mCalendar = calendar;
+}
+
+void LibraryModel::setInputWindow(QWidget* window)
+{
+    m_inputWindow = window;
+}
+
+void LibraryModel::setPlayRowsSource(std::function<PlayRows()> source)
+{
+    m_playRows = std::move(source);
+}
+
+// ---------------------------------------------------------------- the build
+
+bool LibraryModel::buildVideoLibrary(const QString& folder)
+{
+    if (m_libraryScan) {
+        // One scan at a time. The folder asked for last is built as soon as
+        // the running scan has finished (a folder chosen while a scan runs,
+        // or the monitor's folder coming back).
+        m_pendingLibraryFolder = folder;
+        pmWriteLogQ(
+            QStringLiteral("AppDelegate::buildVideoLibrary - a scan is running, %1 follows it").arg(folder));
+        return true;
+    }
+    pmWriteLogQ(QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(folder));
+    Q_EMIT buildStarted(folder);
+    // The model belongs to this folder's camera: a card without DEVICE.XML
+    // has none, rather than the model of the card browsed before it.
+    m_strModelName = getModelName(folder);
+    m_nCurFolderLevel = 0;
+    pmStartWait();
+
+    // The walk and the header probes run on a worker while the main loop
+    // keeps running. The worker touches nothing but its job; the library,
+    // the playlist and every panel stay the main thread's, and the library
+    // keeps its old entries (which the playlist shows) until the scan is done.
+    ++m_nCurFolderLevel;
+    auto job = std::make_shared<ScanJob>();
+    job->folder = nativePath(folder);
+    m_libraryScan = QThread::create([job] {
+        LibraryScanner scanner;
+        job->found = scanner.scan(job->folder);
+    });
+    m_libraryScan->setObjectName(QStringLiteral("LibraryScan"));
+    connect(m_libraryScan, &QThread::finished, this,
+            [this, folder, job] { finishVideoLibrary(folder, *job); });
+    if (m_inputWindow && !m_scanInputFilter) {
+        m_scanInputFilter = new ScanInputFilter(m_inputWindow, this);
+        qApp->installEventFilter(m_scanInputFilter);
+    }
+    m_libraryScan->start();
+    return true;
+}
+
+void LibraryModel::finishVideoLibrary(const QString& folder, const ScanJob& job)
+{
+    if (m_libraryScan) {
+        m_libraryScan->wait(); // finished: returns at once
+        delete m_libraryScan;
+        m_libraryScan = nullptr;
+    }
+    clearVideoLibrary();
+    takeScannedRecordings(job.found);
+    --m_nCurFolderLevel;
+
+    startMonitorFolder(folder);
+    pmWriteLogQ(QStringLiteral("AppDelegate::buildVideoLibrary - found video count = %1, bOK = %2")
+                    .arg(mVideoLib.size())
+                    .arg(1));
+    Q_EMIT videoLibIsReady();
+    checkLastVideoDate();
+    rebuildPlaylist();
+
+    removeInputFilter();
+    pmEndWait();
+    pmWriteLog("AppDelegate::buildVideoLibrary - End !");
+    Q_EMIT libraryBuilt();
+
+    if (!m_pendingLibraryFolder.isNull()) {
+        const QString next = m_pendingLibraryFolder;
+        m_pendingLibraryFolder = QString();
+        buildVideoLibrary(next);
+    }
+}
+
+bool LibraryModel::isBuildingLibrary() const
+{
+    return m_libraryScan != nullptr || !m_pendingLibraryFolder.isNull();
+}
+
+void LibraryModel::waitForScanToEnd()
+{
+    // The worker writes to nothing but its shared job, but its thread object
+    // must not be destroyed while it runs, and the scan cannot be
+    // interrupted; its result is dropped.
+    if (!m_libraryScan)
+        return;
+    m_libraryScan->wait();
+    delete m_libraryScan;
+    m_libraryScan = nullptr;
+    m_pendingLibraryFolder = QString();
+    removeInputFilter();
+}
+
+void LibraryModel::removeInputFilter()
+{
+    if (!m_scanInputFilter)
+        return;
+    qApp->removeEventFilter(m_scanInputFilter);
+    delete m_scanInputFilter;
+    m_scanInputFilter = nullptr;
+}
+
+void LibraryModel::takeScannedRecordings(const std::vector<ScannedRecording>& found)
+{
+    for (const ScannedRecording& r : found) {
+        const QDateTime date = r.mtimeMsecs ? QDateTime::fromMSecsSinceEpoch(*r.mtimeMsecs) : QDateTime();
+        insertMediaToVideoLib(AMediaFile::mediaFileWithNativePath(QByteArray::fromStdString(r.path), date),
+                              static_cast<int>(mVideoLib.size()));
+    }
+}
+
+void LibraryModel::searchFolder(const QString& folder)
+{
+    ++m_nCurFolderLevel;
+    LibraryScanner scanner;
+    takeScannedRecordings(scanner.scan(nativePath(folder)));
+    --m_nCurFolderLevel;
+}
+
+bool LibraryModel::addVideoFile(const QString& path)
+{
+    if (!LibraryScanner::admit(nativePath(path)))
+        return false;
+    const QFileInfo info(path);
+    const QDateTime date = info.exists() ? info.lastModified() : QDateTime();
+    insertMediaToVideoLib(AMediaFile::mediaFileWithURLDate(QUrl::fromLocalFile(path), date),
+                          static_cast<int>(mVideoLib.size()));
+    return true;
+}
+
+void LibraryModel::insertMediaToVideoLib(const AMediaFile& media, int insertIndex)
+{
+    const int index = qBound(0, insertIndex, static_cast<int>(mVideoLib.size()));
+    mVideoLib.insert(index, media);
+    m_mediaDays.reset();
+}
+
+void LibraryModel::clearVideoLibrary()
+{
+    mVideoLib.clear();
+    m_mediaDays.reset();
+}
+
+void LibraryModel::setVideoLib(const QList<AMediaFile>& library)
+{
+    mVideoLib = library;
+    m_mediaDays.reset();
+}
+
+QList<AMediaFile> LibraryModel::sortByFileDate() const
+{
+    const std::vector<std::size_t> order = pmSortByFileDate(nativePaths(mVideoLib));
+    QList<AMediaFile> sorted;
+    sorted.reserve(mVideoLib.size());
+    for (std::size_t i : order)
+        sorted.append(mVideoLib.at(static_cast<qsizetype>(i)));
+    return sorted;
+}
+
+void LibraryModel::checkLastVideoDate()
+{
+    const QList<AMediaFile> sorted = sortByFileDate();
+    const auto newest = pmNewestExistingRecording(nativePaths(sorted));
+    if (!newest)
+        return;
+    const QDateTime date = placementDate(sorted.at(static_cast<qsizetype>(*newest)));
+    if (!date.isValid())
+        return; // no date to move the calendar to
+    const QDate day = date.toLocalTime().date();
+    Q_EMIT activateDayRequested(day.year(), day.month(), day.day());
+}
+
+bool LibraryModel::isMediaExistByDate(qint16 year, qint16 month, qint16 day) const
+{
+    if (year <= 0 || month <= 0 || day <= 0)
+        return false;
+    if (!m_mediaDays) {
+        std::vector<std::optional<int64_t>> dates;
+        dates.reserve(static_cast<std::size_t>(mVideoLib.size()));
+        for (const AMediaFile& f : mVideoLib) {
+            const QDateTime placed = placementDate(f);
+            if (placed.isValid())
+                dates.emplace_back(placed.toMSecsSinceEpoch());
+            else
+                dates.emplace_back(std::nullopt);
+        }
+        m_mediaDays.emplace(dates);
+        ++m_nMediaDaysBuilds;
+    }
+    return m_mediaDays->contains(static_cast<uint16_t>(year), static_cast<uint16_t>(month),
+                                 static_cast<uint16_t>(day));
+}
+
+QDateTime LibraryModel::placementDate(const AMediaFile& media) const
+{
+    if (!m_bPlaceByNameTime)
+        return media.fileDate();
+    const std::optional<int64_t> named = pmNameTimeMsecs(media.nativePath().toStdString());
+    return named ? QDateTime::fromMSecsSinceEpoch(*named) : media.fileDate();
+}
+
+FileListRow LibraryModel::fileListRow(const AMediaFile& media) const
+{
+    FileListRow row = makeFileListRow(media.path(), placementDate(media));
+    // The type test must see the name as the file system spells it: a name
+    // that is not UTF-8 does not survive the trip through QString.
+    row.nativePath = media.nativePath();
+    return row;
+}
+
+void LibraryModel::setPlaceByNameTime(bool on)
+{
+    pmWriteLogQ(QStringLiteral("AppDelegate::setPlaceByNameTime - %1").arg(on ? 1 : 0));
+    pmSetIntSetting(SettingsKey::placeByNameTime(), on ? 1 : 0);
+    if (m_bPlaceByNameTime == on)
+        return;
+    m_bPlaceByNameTime = on;
+    m_mediaDays.reset();
+    Q_EMIT videoLibIsReady(); // the calendar marks its days again
+    checkLastVideoDate();
+    rebuildPlaylist();
+}
+
+bool LibraryModel::isAllMediaExist() const
+{
+    if (mPlaylist.isEmpty())
+        return false;
+    for (const AMediaFile& f : mPlaylist) {
+        if (!pmIsFileExist(f.nativePath().toStdString()))
+            return false;
+    }
+    return true;
+}
+
+QString LibraryModel::getModelName(const QString& folder) const
+{
+    const std::string name = pmGetModelName(nativePath(folder));
+    if (name.empty())
+        return QString();
+    return QString::fromStdString(name);
+}
+
+void LibraryModel::browse()
+{
+    pmWriteLog("AppDelegate - onButtonBrowse()");
+    if (m_libraryScan)
+        return; // no second folder chooser while a scan runs
+    pmChooseFolder(m_inputWindow, QString(), pmGetCurrentFolder(), [this](const QString& chosen) {
+        if (chosen.isEmpty())
+            return; // cancelled: library, playlist and setting stay as they are
+        mCurFolder = chosen;
+        buildVideoLibrary(chosen);
+        pmSetCurrentFolder(chosen);
+    });
+}
+
+// ---------------------------------------------------------------- the playlist
+
+QString LibraryModel::getFilePathInPlaylist(int index) const
+{
+    if (index < 0 || index >= mPlaylist.size())
+        return QString();
+    return mPlaylist.at(index).path();
+}
+
+QList<AMediaFile> LibraryModel::filteredPlaylist(const QList<AMediaFile>& sorted) const
+{
+    PlaylistFilterOptions options;
+    if (mFileList) {
+        options.showNormal = mFileList->isShowNormalFile();
+        options.showEvent = mFileList->isShowEventFile();
+        options.showParking = mFileList->isShowParkingFile();
+    }
+    options.allFiles = m_bAllFile;
+    options.byNameTime = m_bPlaceByNameTime;
+    if (mCalendar) {
+        short year = 0, month = 0, day = 0;
+        mCalendar->GetSelectDay(year, month, day);
+        options.year = year;
+        options.month = month;
+        options.day = day;
+    } else {
+        options.allFiles = true; // no calendar to choose a day with
+    }
+
+    std::vector<ScannedRecording> library;
+    library.reserve(static_cast<std::size_t>(sorted.size()));
+    for (const AMediaFile& f : sorted) {
+        ScannedRecording r;
+        r.path = f.nativePath().toStdString();
+        if (f.fileDate().isValid())
+            r.mtimeMsecs = f.fileDate().toMSecsSinceEpoch();
+        library.push_back(std::move(r));
+    }
+    QList<AMediaFile> list;
+    for (std::size_t i : pmFilterPlaylist(library, options))
+        list.append(sorted.at(static_cast<qsizetype>(i)));
+    return list;
+}
+
+void LibraryModel::fillFileList()
+{
+    if (!mFileList)
+        return;
+    std::vector<FileListRow> rows;
+    rows.reserve(static_cast<std::size_t>(mPlaylist.size()));
+    for (const AMediaFile& f : mPlaylist)
+        rows.push_back(fileListRow(f));
+    mFileList->buildFileList(std::move(rows));
+}
+
+void LibraryModel::rebuildPlaylist()
+{
+    const QList<AMediaFile> sorted = sortByFileDate();
+    clearPlayList();
+    pmWriteLog("AppDelegate::rebuildPlaylist - Start - Ready to call setCurPlaylistIndex:-1");
+    Q_EMIT playlistClearing();
+    pmWriteLog("AppDelegate::rebuildPlaylist - Ready to check if a video exist");
+
+    mPlaylist = filteredPlaylist(sorted);
+    fillFileList();
+    Q_EMIT playlistRebuilt();
+    pmWriteLogQ(QStringLiteral("AppDelegate::rebuildPlaylist - video count = %1").arg(mPlaylist.size()));
+}
+
+void LibraryModel::setAllFiles(bool all)
+{
+    m_bAllFile = all;
+    rebuildPlaylist();
+}
+
+void LibraryModel::refreshPlaylistKeepingCurrent()
+{
+    const QList<AMediaFile> fresh = filteredPlaylist(sortByFileDate());
+    bool same = fresh.size() == mPlaylist.size();
+    for (qsizetype i = 0; same && i < fresh.size(); ++i)
+        same = fresh.at(i).URL() == mPlaylist.at(i).URL();
+    if (same)
+        return;
+    auto urlAt = [this](int index) {
+        return index >= 0 && index < mPlaylist.size() ? mPlaylist.at(index).URL() : QUrl();
+    };
+    auto indexIn = [&fresh](const QUrl& url) {
+        for (qsizetype i = 0; i < fresh.size(); ++i)
+            if (fresh.at(i).URL() == url)
+                return static_cast<int>(i);
+        return -1;
+    };
+    const PlayRows playing = m_playRows ? m_playRows() : PlayRows(-1, -1);
+    const QUrl current = urlAt(playing.first);
+    const QUrl current2 = urlAt(playing.second);
+    const QUrl selected = mFileList ? urlAt(mFileList->getCurSel()) : QUrl();
+    const int index = current.isEmpty() ? playing.first : indexIn(current);
+    const int index2 = current2.isEmpty() ? playing.second : indexIn(current2);
+    if ((!current.isEmpty() && index < 0) || (!current2.isEmpty() && index2 < 0)) {
+        rebuildPlaylist(); // what plays is no longer listed
+        return;
+    }
+    const bool wasEmpty = mPlaylist.isEmpty();
+    setPlaylist(fresh);
+    Q_EMIT playRowsMoved(index, index2);
+    if (mFileList) {
+        fillFileList();
+        // The play mark and the selection stay on their recordings.
+        if (index >= 0)
+            mFileList->showPlayMark(index);
+        if (!selected.isEmpty())
+            mFileList->setCurSel(indexIn(selected), false);
+    }
+    Q_EMIT playlistChanged(wasEmpty);
+    pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - playlist updated, video count = %1")
+                    .arg(mPlaylist.size()));
+}
+
+// ---------------------------------------------------------------- camera pairs
+
+int LibraryModel::checkDualCameraFileType(int index) const
+{
+    if (index < 0 || index >= mPlaylist.size())
+        return kCameraNone;
+    return pmGetCameraType(mPlaylist.at(index).nativePath().toStdString());
+}
+
+int LibraryModel::getAnotherCameraFile(int index) const
+{
+    if (index < 0 || index >= mPlaylist.size())
+        return -1;
+    const std::string path = mPlaylist.at(index).nativePath().toStdString();
+    if (path.empty() || pmGetCameraType(path) == kCameraNone)
+        return -1;
+    const std::string partner = pmGetAnotherCameraPath(path);
+    if (partner.empty())
+        return -1;
+    if (index + 1 < mPlaylist.size() && mPlaylist.at(index + 1).nativePath().toStdString() == partner)
+        return index + 1;
+    if (index >= 1 && mPlaylist.at(index - 1).nativePath().toStdString() == partner)
+        return index - 1;
+    return -1;
+}
+
+bool LibraryModel::hasCameraPair() const
+{
+    for (int i = 0; i < mPlaylist.size(); ++i) {
+        if (checkDualCameraFileType(i) != kCameraNone && getAnotherCameraFile(i) >= 0)
+            return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- the folder monitor
+//
+// Beyond the check, the library follows the folder while the program runs:
+// recordings that vanished leave it (so the calendar no longer marks their
+// days), recordings that arrive join it and the playlist without stopping
+// what plays, and the library is built again when the folder comes back on
+// a card put in again. That follow-up runs once per batch of events, after
+// the batch, so a burst of changes makes one library update.
+
+void LibraryModel::startMonitorFolder(const QString& folder)
+{
+    pmWriteLogQ(QStringLiteral("AppDelegate::startMonitorFolder() - %1").arg(folder));
+    if (events) {
+        events->stopWatchingPaths();
+    } else {
+        events = new SCEvents(this);
+        events->setDelegate(new MonitorListener(this, events));
+    }
+    m_strMonitorFolder = folder;
+    m_pendingAddPaths.clear();
+    m_bPruneQueued = false;
+    m_bRebuildQueued = false;
+
+    QStringList paths;
+    for (const std::string& p : pmMonitorWatchList(nativePath(folder), nativePath(mountPointOf(folder))))
+        paths.append(QFile::decodeName(QByteArray::fromStdString(p)));
+    if (!events->startWatchingPaths(paths))
+        pmWriteLogQ(QStringLiteral("AppDelegate::startMonitorFolder() - not watching %1").arg(folder));
+}
+
+void LibraryModel::stopMonitorFolder()
+{
+    if (events)
+        events->stopWatchingPaths();
+}
+
+void LibraryModel::pathWatcher(SCEvents*, const SCEvent& event)
+{
+    pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - %1").arg(event.description()));
+    const uint32_t flags = event.eventFlags();
+    const QString path = event.eventPath();
+    const WatchReaction reaction = pmWatchReaction(flags);
+    if (reaction == WatchReaction::RemovedOrUnmounted)
+        pmWriteLogQ(QStringLiteral("Folder is removed or unmounted - %1").arg(path));
+    else if (reaction == WatchReaction::ItemRemovedOrRenamed)
+        pmWriteLogQ(QStringLiteral("Folder is removed or rename - %1").arg(path));
+    if (reaction != WatchReaction::None)
+        onMonitorFolder();
+
+    if (m_strMonitorFolder.isEmpty())
+        return;
+    const std::string folder = pmTrimEventPath(nativePath(m_strMonitorFolder));
+    const std::string where = nativePath(path);
+    bool follow = false;
+    if ((flags & WatchFlag::Mount) && pmPathIsWithin(folder, where)) {
+        m_bRebuildQueued = true; // the folder itself (or the volume holding it) is back
+        follow = true;
+    } else if ((flags & WatchFlag::MustScanSubDirs) && pmPathIsWithin(folder, where)) {
+        m_pendingAddPaths.append(m_strMonitorFolder);
+        m_bPruneQueued = true;
+        follow = true;
+    } else if ((pmWatchMayAddFiles(flags) || (flags & WatchFlag::Mount)) && pmPathIsWithin(where, folder)) {
+        m_pendingAddPaths.append(path);
+        follow = true;
+    }
+    if (reaction != WatchReaction::None) {
+        m_bPruneQueued = true;
+        follow = true;
+    }
+    if (!follow || m_bLibrarySyncQueued)
+        return;
+    m_bLibrarySyncQueued = true;
+    QTimer::singleShot(0, this, [this] { pmRunUnlessHeld(this, [this] { syncLibraryWithFolder(); }); });
+}
+
+void LibraryModel::onMonitorFolder()
+{
+    if (m_bCheckFolder)
+        pmWriteLog("AppDelegate::OnMonitorFolder() - Rentry, it is checking...");
+    m_bCheckFolder = true;
+    pmWriteLog("AppDelegate::OnMonitorFolder() - start");
+    if (!mPlaylist.isEmpty() && !isAllMediaExist()) {
+        pmWriteLog("AppDelegate::OnMonitorFolder() - Ready to VideoLibIsReady()");
+        Q_EMIT recordingsVanished();
+        // The calendar marks its days from the library: without the vanished
+        // recordings it no longer marks days that have nothing to play.
+        pruneVanishedRecordings();
+        Q_EMIT videoLibIsReady();
+        pmWriteLog("AppDelegate::OnMonitorFolder() - Ready to CheckLastVideoDate");
+        checkLastVideoDate();
+        pmWriteLog("AppDelegate::OnMonitorFolder() - Ready to RebuildPlayList");
+        // Inside a library build the busy window is already up and stays up.
+        const bool ownWait = !pmIsWaiting();
+        if (ownWait)
+            pmStartWait();
+        rebuildPlaylist();
+        if (ownWait)
+            pmEndWait();
+    }
+    m_bCheckFolder = false;
+    pmWriteLog("AppDelegate::OnMonitorFolder() - end");
+}
+
+bool LibraryModel::pruneVanishedRecordings()
+{
+    QList<AMediaFile> kept;
+    kept.reserve(mVideoLib.size());
+    for (const AMediaFile& f : mVideoLib)
+        if (pmIsFileExist(f.nativePath().toStdString()))
+            kept.append(f);
+    const qsizetype gone = mVideoLib.size() - kept.size();
+    if (gone == 0)
+        return false;
+    setVideoLib(kept);
+    pmWriteLogQ(QStringLiteral("AppDelegate::OnMonitorFolder() - %1 recordings are gone, library count = %2")
+                    .arg(gone)
+                    .arg(mVideoLib.size()));
+    return true;
+}
+
+void LibraryModel::syncLibraryWithFolder()
+{
+    m_bLibrarySyncQueued = false;
+    const QString folder = m_strMonitorFolder;
+    if (folder.isEmpty())
+        return;
+    if (m_bRebuildQueued) {
+        m_bRebuildQueued = false;
+        m_pendingAddPaths.clear();
+        m_bPruneQueued = false;
+        if (QFileInfo(folder).isDir()) {
+            pmWriteLogQ(
+                QStringLiteral(
+                    "AppDelegate::pathWatcher() - the folder is back, building the library again - %1")
+                    .arg(folder));
+            buildVideoLibrary(folder);
+            return;
+        }
+    }
+
+    bool libraryChanged = false;
+    if (m_bPruneQueued) {
+        m_bPruneQueued = false;
+        libraryChanged = pruneVanishedRecordings();
+        // Events may have been lost on the way: a listed recording that went
+        // meanwhile still gets the check.
+        if (!mPlaylist.isEmpty() && !isAllMediaExist())
+            onMonitorFolder();
+    }
+
+    QStringList candidates;
+    candidates.swap(m_pendingAddPaths);
+    candidates.removeDuplicates();
+    const std::string root = pmTrimEventPath(nativePath(folder));
+    QSet<QByteArray> known;
+    for (const AMediaFile& f : mVideoLib)
+        known.insert(f.nativePath());
+    QList<AMediaFile> added;
+    auto take = [&](const std::string& path, std::optional<int64_t> mtime) {
+        const QByteArray key = QByteArray::fromStdString(path);
+        if (known.contains(key))
+            return;
+        known.insert(key);
+        added.append(AMediaFile::mediaFileWithNativePath(key, mtime ? QDateTime::fromMSecsSinceEpoch(*mtime)
+                                                                    : QDateTime()));
+    };
+    for (const QString& candidate : candidates) {
+        const std::string path = pmTrimEventPath(nativePath(candidate));
+        if (!pmPathIsWithin(path, root) || hasHiddenPart(path, root))
+            continue;
+        struct stat st {
+        };
+        if (::stat(path.c_str(), &st) != 0)
+            continue; // gone again already
+        if (S_ISDIR(st.st_mode)) {
+            LibraryScanner scanner;
+            for (const ScannedRecording& r : scanner.scan(path))
+                take(r.path, r.mtimeMsecs);
+        } else if (S_ISREG(st.st_mode) && LibraryScanner::admit(path)) {
+            take(path, int64_t(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
+        }
+    }
+    for (const AMediaFile& f : added) {
+        insertMediaToVideoLib(f, static_cast<int>(mVideoLib.size()));
+        pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - new video - %1").arg(f.path()));
+    }
+    if (!added.isEmpty()) {
+        pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - %1 new videos, library count = %2")
+                        .arg(added.size())
+                        .arg(mVideoLib.size()));
+        libraryChanged = true;
+    }
+    if (libraryChanged)
+        Q_EMIT videoLibIsReady(); // the calendar marks its days again
+    if (!added.isEmpty())
+        refreshPlaylistKeepingCurrent();
+}

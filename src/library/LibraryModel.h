@@ -1,0 +1,206 @@
+#pragma once
+// The library of one folder and what is made of it: the scan that fills it
+// (walked on a worker thread while the main loop runs), the days that hold a
+// recording, the playlist the file list and calendar choose from it, the
+// camera pairs within the playlist, and the folder monitor that keeps the
+// library in step with the folder while the program runs.
+//
+// It knows nothing of playback: what a change means for the recording on
+// screen is told through signals (playlistClearing, playlistRebuilt,
+// playlistChanged, recordingsVanished), and the rows that play are read
+// through a function its owner sets. Main thread only, except the scan's walk.
+#include "base/AMediaFile.h"
+#include "core/LibraryScan.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <utility>
+
+class CalendarView;
+class FileListView;
+class QThread;
+class QWidget;
+class SCEvent;
+class SCEvents;
+struct FileListRow;
+
+class LibraryModel : public QObject
+{
+    Q_OBJECT
+public:
+    explicit LibraryModel(QObject* parent = nullptr);
+    ~LibraryModel() override;
+
+    // ---- what the owner sets
+
+    // The panels the playlist is chosen with and shown in; either may be null
+    // (no file list: every type; no calendar: every day).
+    void setPanels(FileListView* fileList, CalendarView* calendar);
+    // The window that takes no input while a scan runs (none: nothing held back).
+    void setInputWindow(QWidget* window);
+    // The front and rear playlist rows that play now (-1 when none).
+    using PlayRows = std::pair<int, int>;
+    void setPlayRowsSource(std::function<PlayRows()> source);
+
+    // ---- the build
+
+    // Starts a build and returns at once: the folder is walked on a worker
+    // thread while the busy window shows; the library, the monitor, the
+    // calendar and the playlist are updated on the main thread when the walk
+    // is done (libraryBuilt() follows). The old library stays until then.
+    // Asked while a build runs, the folder is built after it (the last asked).
+    bool buildVideoLibrary(const QString& folder);
+    // A build is running or waiting to run.
+    bool isBuildingLibrary() const;
+    // A scan's worker is running now.
+    bool isScanning() const { return m_libraryScan != nullptr; }
+    // Tear-down: waits for a running walk and drops its result and any queued build.
+    void waitForScanToEnd();
+    // Scans in the calling thread and appends what it finds to the library.
+    void searchFolder(const QString& folder);
+    bool addVideoFile(const QString& path);
+    void insertMediaToVideoLib(const AMediaFile& media, int insertIndex);
+    void clearVideoLibrary();
+    // A copy of the library in playlist order (by name; see pmLessByFileDate).
+    QList<AMediaFile> sortByFileDate() const;
+    // Asks the calendar to show the newest recording still on disk.
+    void checkLastVideoDate();
+    // Answered from a day table built at the first question after a change.
+    bool isMediaExistByDate(qint16 year, qint16 month, qint16 day) const;
+    // How often that day table was built (it must not be per question).
+    int mediaDaysBuilds() const { return m_nMediaDaysBuilds; }
+    // The time in the name while name-time placement is on and the name states
+    // a real moment, the file date otherwise.
+    QDateTime placementDate(const AMediaFile& media) const;
+    FileListRow fileListRow(const AMediaFile& media) const;
+    bool isPlaceByNameTime() const { return m_bPlaceByNameTime; }
+    // The settings menu's switch: stores it, marks the days again, moves the
+    // calendar to the newest day and rebuilds the playlist.
+    void setPlaceByNameTime(bool on);
+    // The stored choice taken at start-up; nothing is rebuilt.
+    void restorePlaceByNameTime(bool on) { m_bPlaceByNameTime = on; }
+    // Every playlist entry's file is there (false for an empty playlist).
+    bool isAllMediaExist() const;
+    // The camera's product name from DEVICE.XML at or above the folder; null when none.
+    QString getModelName(const QString& folder) const;
+
+    const QList<AMediaFile>& videoLib() const { return mVideoLib; }
+    void setVideoLib(const QList<AMediaFile>& library);
+
+    // ---- the folder
+
+    const QString& currentFolder() const { return mCurFolder; }
+    void setCurrentFolder(const QString& folder) { mCurFolder = folder; }
+    // Depth of the scan under way (0 when none).
+    int curFolderLevel() const { return m_nCurFolderLevel; }
+    // The model of the folder last built; the track takes it from here.
+    const QString& modelName() const { return m_strModelName; }
+    // Browse: a folder chooser over the input window; a chosen folder becomes
+    // the current one, is built and remembered. Nothing while a scan runs.
+    void browse();
+
+    // ---- the playlist
+
+    const QList<AMediaFile>& playlist() const { return mPlaylist; }
+    void setPlaylist(const QList<AMediaFile>& list) { mPlaylist = list; }
+    void clearPlayList() { mPlaylist.clear(); }
+    // Path of an entry; a null string when the index is out of range.
+    QString getFilePathInPlaylist(int index) const;
+    // Rebuilt from scratch: what played is deselected (playlistClearing), the
+    // file list filled, then playlistRebuilt for the views that follow.
+    void rebuildPlaylist();
+    // The library's entries that pass the filter, in playlist order.
+    QList<AMediaFile> filteredPlaylist(const QList<AMediaFile>& sorted) const;
+    // The playlist the filter gives now, taken over without deselecting the
+    // recordings that play (they keep playing at their new rows).
+    void refreshPlaylistKeepingCurrent();
+    // Every day (the calendar shrunk) or the calendar's day; rebuilds.
+    bool allFiles() const { return m_bAllFile; }
+    void setAllFiles(bool all);
+    int checkDualCameraFileType(int index) const;
+    int getAnotherCameraFile(int index) const;
+    // Some playlist entry has its other camera's recording next to it.
+    bool hasCameraPair() const;
+
+    // ---- the folder monitor
+
+    void startMonitorFolder(const QString& folder);
+    void stopMonitorFolder();
+    SCEvents* folderWatcher() const { return events; }
+    const QString& monitoredFolder() const { return m_strMonitorFolder; }
+    // The check: when a listed recording has gone, playback pauses, the
+    // vanished entries leave the library and the playlist is rebuilt.
+    void onMonitorFolder();
+    // The watcher's listener: logs the event, runs the check for removals,
+    // unmounts and renames, and queues the follow-up (below) once per batch.
+    void pathWatcher(SCEvents* watcher, const SCEvent& event);
+    // Drops recordings gone from the library, takes in those that arrived
+    // (the playlist keeps what plays), or builds again when the folder is back.
+    void syncLibraryWithFolder();
+    // Removes library entries whose files no longer exist; true when any went.
+    bool pruneVanishedRecordings();
+
+Q_SIGNALS:
+    // A build has begun for this folder.
+    void buildStarted(const QString& folder);
+    // The library changed: the calendar marks its days again.
+    void videoLibIsReady();
+    // Move the calendar to this day (the newest recording's day).
+    void activateDayRequested(int year, int month, int day);
+    // A build has ended: its last log line written, the busy window closed.
+    void libraryBuilt();
+    // A rebuild is about to fill the playlist: nothing may stay selected.
+    void playlistClearing();
+    // A rebuild has filled the playlist and the file list.
+    void playlistRebuilt();
+    // The playlist changed under the recordings that play; they moved to
+    // these rows (or stay -1), and the file list shows the new list.
+    void playRowsMoved(int front, int rear);
+    void playlistChanged(bool wasEmpty);
+    // The check found a listed recording gone, before anything is rebuilt.
+    void recordingsVanished();
+
+private:
+    struct ScanJob;
+    void finishVideoLibrary(const QString& folder, const ScanJob& job);
+    void takeScannedRecordings(const std::vector<ScannedRecording>& found);
+    void removeInputFilter();
+    void fillFileList();
+
+    QList<AMediaFile> mVideoLib;
+    // The local days that hold a recording, worked out at the calendar's first
+    // question after the library changed (it asks 42 days of every month it
+    // shows). Every change to mVideoLib resets it.
+    mutable std::optional<MediaDays> m_mediaDays;
+    mutable int m_nMediaDaysBuilds = 0;
+    QList<AMediaFile> mPlaylist;
+    bool m_bAllFile = false;
+    bool m_bPlaceByNameTime = false;
+    QString mCurFolder;
+    int m_nCurFolderLevel = 0;
+    QString m_strModelName;
+
+    QThread* m_libraryScan = nullptr;
+    QString m_pendingLibraryFolder; // null when none waits
+    QObject* m_scanInputFilter = nullptr;
+
+    SCEvents* events = nullptr; // created on first use
+    bool m_bCheckFolder = false;
+    QString m_strMonitorFolder;
+    QStringList m_pendingAddPaths;
+    bool m_bLibrarySyncQueued = false;
+    bool m_bPruneQueued = false;
+    bool m_bRebuildQueued = false;
+
+    QPointer<FileListView> mFileList;
+    QPointer<CalendarView> mCalendar;
+    QPointer<QWidget> m_inputWindow;
+    std::function<PlayRows()> m_playRows;
+};
