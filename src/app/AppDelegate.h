@@ -140,11 +140,17 @@ public:
     bool isBuildingLibrary() const { return m_library->isBuildingLibrary(); }
     void searchFolder(const QString& folder) { m_library->searchFolder(folder); }
     bool addVideoFile(const QString& path) { return m_library->addVideoFile(path); }
-    void insertMediaToVideoLib(const AMediaFile& media, int index) { m_library->insertMediaToVideoLib(media, index); }
+    void insertMediaToVideoLib(const AMediaFile& media, int at)
+    {
+        m_library->insertMediaToVideoLib(media, at);
+    }
     void clearVideoLibrary() { m_library->clearVideoLibrary(); }
     QList<AMediaFile> sortByFileDate() const { return m_library->sortByFileDate(); }
     void checkLastVideoDate() { m_library->checkLastVideoDate(); }
-    bool isMediaExistByDate(qint16 y, qint16 m, qint16 d) const { return m_library->isMediaExistByDate(y, m, d); }
+    bool isMediaExistByDate(qint16 y, qint16 m, qint16 d) const
+    {
+        return m_library->isMediaExistByDate(y, m, d);
+    }
     QDateTime placementDate(const AMediaFile& media) const { return m_library->placementDate(media); }
     FileListRow fileListRow(const AMediaFile& media) const;
     bool isPlaceByNameTime() const { return m_library->isPlaceByNameTime(); }
@@ -342,7 +348,7 @@ public:
     QPointer<QLabel> mTimeStamp;
     QPointer<DpadView> mDpadView;
     QPointer<PSVR> m_psvr;
-    bool m_bView360 = false;         // the settings menu's 360-degree switch
+    bool m_bView360 = false; // the settings menu's 360-degree switch
     int m_nCurPlayIndex2 = -1;
     int16_t m_nMotorType = 0;
     GpsList m_poGpsList;
