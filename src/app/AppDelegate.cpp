@@ -29,7 +29,7 @@ bool AppDelegate::bFirstTimeActive = true;
 
 AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent), m_library(new LibraryModel(this)), mPlaylist(m_library->playlist()),
-      mCurFolder(m_library->currentFolder()), m_strModelName(m_library->modelName())
+      m_strModelName(m_library->modelName())
 {
     g_instance = this;
     wireLibrary();

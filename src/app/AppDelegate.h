@@ -540,7 +540,6 @@ private:
     // Read-only views of the library's state for the parts of the controller
     // that still read it by these names.
     const QList<AMediaFile>& mPlaylist;
-    const QString& mCurFolder;
     const QString& m_strModelName;
 
     MainWindow* m_window = nullptr;
