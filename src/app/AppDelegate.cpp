@@ -11,6 +11,7 @@
 #include "core/Log.h"
 #include "platform/Reachability.h"
 #include "platform/SleepWatcher.h"
+#include "playback/PlaybackSession.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -36,6 +37,23 @@ AppDelegate::AppDelegate(QObject* parent)
     m_relayoutTimer = new QTimer(this);
     m_relayoutTimer->setSingleShot(true);
     connect(m_relayoutTimer, &QTimer::timeout, this, &AppDelegate::relayoutContents);
+
+    m_playback = new PlaybackSession(this);
+    PlaybackSession::Sources sources;
+    sources.playlist = [this] { return playlist(); };
+    sources.partnerOf = [this](int index) { return getAnotherCameraFile(index); };
+    sources.cameraTypeOf = [this](int index) { return checkDualCameraFileType(index); };
+    sources.modelName = [this] { return m_strModelName; };
+    sources.mapFullScreen = [this] { return m_nScreenMode == ScreenFullMap; };
+    m_playback->setSources(std::move(sources));
+    connect(m_playback, &PlaybackSession::openRowRequested, this, &AppDelegate::dblClickFile);
+    connect(m_playback, &PlaybackSession::folderCheckRequested, this, &AppDelegate::onMonitorFolder);
+    connect(m_playback, &PlaybackSession::dualCameraChanged, this, [this] {
+        const int width = static_cast<int>(m_sizeWindow.width());
+        const int height = static_cast<int>(m_sizeWindow.height());
+        if (width != 0 && height != 0)
+            relayout(m_sizeWindow.width(), m_sizeWindow.height());
+    });
     wireExportFeatures();
 }
 
@@ -97,6 +115,8 @@ void AppDelegate::awakeFromNib()
         connect(m_window, &MainWindow::folderDropped, this, &AppDelegate::openFolder);
         // Every dialog and the busy window open over the main window.
         pmInstallStandardDialogs(m_window);
+        m_playback->setPlayerHosts(m_window->playerView(), m_window->playerView2());
+        m_playback->setOverlayHost(m_window->contentView());
     }
     m_window->setMinimumSize(980, 660);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -129,28 +149,13 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::initialData()
 {
-    m_nCurPlayIndex = -1;
-    m_bMute = false;
-    m_nVolume = pmGetIntSetting(SettingsKey::volume(), 8);
+    m_playback->resetState(pmGetIntSetting(SettingsKey::volume(), 8));
     m_library->restorePlaceByNameTime(pmGetIntSetting(SettingsKey::placeByNameTime(), 0) == 1);
-    m_fPlaySpeed = 1.0f;
-    m_nSpeedStep = 0;
-    mSelectedMovieCurrentTime = 0.0;
-    mSelectedMovieDuration = 0.0;
-    mSelectedMovieIsPlaying = false;
-    m_nEventTime = -1;
-    m_nSensorX = m_nSensorY = m_nSensorZ = 0;
     m_nScreenMode = ScreenNormal;
     m_rectNormalScreen = QRectF();
-    m_bVideoLoading = false;
-    m_b2VideoWindowEnable = false;
-    m_bSwitchVideo = false;
-    m_nShowTimeStamp = 0;
-    m_stRearCamTime = _SYSTEMTIME{};
     m_sizeWindow = QSizeF(0, 0);
 
     m_library->setCurrentFolder(pmGetCurrentFolder());
-    m_bEnableDpad = false;
     registerObservers();
 }
 
@@ -199,7 +204,7 @@ void AppDelegate::applicationDidBecomeActive()
     pmWriteLogQ(QStringLiteral(
                     "AppDelegate::applicationDidBecomeActive, bFirstTimeActive = %1, isDualCameraMode = %2")
                     .arg(first ? 1 : 0)
-                    .arg(m_b2VideoWindowEnable ? 1 : 0));
+                    .arg(isDualCameraMode() ? 1 : 0));
     if (first) {
         if (pmIsRightToLeft())
             bR2L = true;

@@ -1,6 +1,6 @@
 #pragma once
 // The application controller: the hub that owns the library, the playlist,
-// the playback state, the track and the panels of the main window. Panels
+// the playback session and the panels of the main window. Panels
 // report to it by notification (base/NotificationCenter.h) and reach it through
 // pmGetAppDelegate(); it calls the panels directly. There is one instance.
 //
@@ -13,21 +13,16 @@
 //   library/AppDelegateLibrary.cpp    the library (library/LibraryModel)
 //                                     wired to panels and playback; calendar
 //                                     and file list events
-//   library/AppDelegateTrack.cpp      track of the current recording, map and
-//                                     G-sensor graph
-//   playback/AppDelegatePlayback.cpp  surfaces, play bar, play state, speed,
-//                                     volume, end of a recording
-//   playback/AppDelegateDualCamera.cpp  two cameras in step
-//   playback/AppDelegateTimeStamp.cpp   the time-stamp overlay
+//   app/AppDelegatePlayback.cpp       the playback names, handed to the
+//                                     playback session (playback/
+//                                     PlaybackSession.h: surfaces, play
+//                                     state, two cameras, time stamp,
+//                                     track, 360-degree view)
 //   export/AppDelegateExport.cpp      wiring and forwards of the export
 //                                     features: BackupController (backup,
 //                                     track export), UploadController
 //                                     (video site, sign-in, upload),
 //                                     CaptureService (capture, printing)
-//   playback/AppDelegate360.cpp       360-degree view: the settings menu's
-//                                     switch, recordings that say they are
-//                                     spherical, the direction pad, the
-//                                     head tracker
 //   app/AppDelegateInput.cpp          the player's keys, seeking from the
 //                                     G-sensor graph, a folder named on the
 //                                     command line or dropped on the window
@@ -78,7 +73,7 @@ struct FileListRow;
 class SCEvents;
 class SCEvent;
 class DpadView;
-class PSVR;
+class PlaybackSession;
 
 class AppDelegate : public QObject
 {
@@ -204,23 +199,23 @@ public:
     void onVideoFileRemoved(const Notification& n);
     void movieLoadStateChanged(const Notification& n);
 
-    // ==== playlist, track and playback (library/AppDelegatePlaylist.cpp,
-    // library/AppDelegateTrack.cpp, playback/AppDelegate{Playback,DualCamera,TimeStamp}.cpp)
+    // ==== playlist (library/AppDelegatePlaylist.cpp) and playback (app/AppDelegatePlayback.cpp)
 
     void dblClickFile(int index);
 
     // Track of the current recording.
     void onOpenGPSFile();
     void onUpdateTitle(int flag);
-    // Builds m_oSensorBitmap for the track; returns its scale in g (0 without a graph).
+    // Builds the G-sensor bitmap for the track; returns its scale in g (0 without a graph).
     float xCreateSensorGraphic(int eventIndex);
     const GpsData* getCurGpsData() const;
     void mapGoTo();
     void onPlayTimerChange();
 
-    // Playback.
+    // Playback: forwards to playback() (playback/PlaybackSession.h).
+    PlaybackSession* playback() const { return m_playback; }
     int getState();
-    int getCurPlayIndex() const { return m_nCurPlayIndex; }
+    int getCurPlayIndex() const;
     void onPlay();
     void onPause();
     void onStop();
@@ -246,28 +241,18 @@ public:
     void checkMovieTime();
     void checkDpadButtons();
 
-    // ---- 360-degree view (playback/AppDelegate360.cpp)
-
-    // The settings menu's switch: the current surface becomes a 360-degree
-    // player with the regular projection, or flat again. Recordings opened
-    // afterwards follow the choice; those that say they are spherical open as
-    // 360-degree players anyway.
+    // ---- 360-degree view
     void onMenu360View();
     // -1 without a surface, 0 flat, 1 360-degree (the menu item's state).
     int view360State() const;
-    // Sets a new surface up for its recording: 360-degree when switched on or
-    // when the recording carries spherical-video metadata.
     void apply360Mode(VideoPlayerView* view, const std::string& path);
-    // The head tracker runs only while the pad is active and a headset is connected.
     void updateHeadTracker();
-    // The tracker to use instead of the process's hidapi one (tests).
-    void setHeadTracker(PSVR* tracker);
     DpadView* dpadView() const;
     // The play bar's speed button image index to a rate (1.0 for unknown indexes).
     static float speedForStep(int step);
 
     // Two cameras.
-    bool isDualCameraMode() const { return m_b2VideoWindowEnable; }
+    bool isDualCameraMode() const;
     bool has2Videos() const;
     void enable2VideoWindow(bool enable);
     void dualSelectFile(int index, bool switchFlag);
@@ -276,45 +261,24 @@ public:
     void switchVideoWindow(bool switchVideo);
     void onButtonWindowSwitch();
     int getSwitchButtonPosition() const;
-    // Keeps the rear surface on the front one's time: a gap above
-    // kCameraSeekGap is sought away (at most once per kCameraSeekInterval
-    // while playing, unless it exceeds kCameraBreakGap), a smaller one is
-    // closed by running the rear up to kCameraMaxNudge faster or slower.
-    // True when it sought.
+    // Keeps the rear surface on the front one's time (playback/CameraSync.h).
     bool syncSecondCamera();
-    static constexpr double kMaxCameraDrift = 0.1;
-    static constexpr double kCameraSeekGap = 0.1;
-    static constexpr double kCameraBreakGap = 0.5;
-    static constexpr double kCameraSeekInterval = 10.0;
-    static constexpr double kCameraSeekSettle = 1.0;
-    static constexpr double kCameraMaxNudge = 0.05;
-    static constexpr double kCameraNudgeDeadband = 0.015;
 
     // Time-stamp overlay.
-    // The overlay text for the frame on screen; none (and the overlay text
-    // set to " ") without a start date.
     std::optional<QString> getTimeStampString();
-    // The text for a frame at this position (seconds): the whole second the
-    // frame is in, and that second's track sample. Changes nothing.
     std::optional<QString> timeStampStringAt(double position) const;
-    // The position of the frame on screen, in seconds (the player's own, not
-    // rounded to a whole second).
     double frameTime() const;
-    // The track sample of the whole second a frame at this position is in;
-    // null without one.
     const GpsData* gpsDataOfFrame(double position) const;
     void showTimeStamp();
     void checkTimeStamp();
     void moveTimeStamp();
-    // The overlay label, created on first use over the window's content.
     QLabel* timeStampLabel();
 
     VideoPlayerView* videoPlayView() const;
     VideoPlayerView* videoPlayView2() const;
 
     // The panels (null until the window creates them) and the state the rest
-    // of the program and the tests read. The fields below keep the names the
-    // controller's own code uses; outside it, read them through these.
+    // of the program and the tests read.
     PlayControlView* playBar() const;
     ToolbarView* toolbar() const;
     FileListView* fileList() const;
@@ -324,18 +288,16 @@ public:
     QLabel* timeStamp() const;
     // The play state as the front surface reports it (mpv holds the truth).
     PlayState playState() const;
-    int getCurPlayIndex2() const { return m_nCurPlayIndex2; }
+    int getCurPlayIndex2() const;
     int screenMode() const { return m_nScreenMode; }
     QSizeF windowSize() const { return m_sizeWindow; }
-    bool isVideoLoading() const { return m_bVideoLoading; }
-    bool isSwitchVideo() const { return m_bSwitchVideo; }
-    int timeStampMode() const { return m_nShowTimeStamp; }
-    const GpsList& gpsList() const { return m_poGpsList; }
-    int cameraSyncCount() const { return m_nCameraSyncCount; }
-    int cameraNudgeCount() const { return m_nCameraNudgeCount; }
-    float playSpeed() const { return m_fPlaySpeed; }
-    bool isMuted() const { return m_bMute; }
-    int volume() const { return m_nVolume; }
+    bool isVideoLoading() const;
+    bool isSwitchVideo() const;
+    int timeStampMode() const;
+    const GpsList& gpsList() const;
+    float playSpeed() const;
+    bool isMuted() const;
+    int volume() const;
 
     // Panels the controller calls; each may be null until the window creates
     // it, and every call checks.
@@ -345,38 +307,10 @@ public:
     QPointer<CalendarView> mCalendar;
     QPointer<MapView> mMapView;
     QPointer<GSensorView> mGSensorView;
-    QPointer<QLabel> mTimeStamp;
     QPointer<DpadView> mDpadView;
-    QPointer<PSVR> m_psvr;
-    bool m_bView360 = false; // the settings menu's 360-degree switch
-    int m_nCurPlayIndex2 = -1;
-    int16_t m_nMotorType = 0;
-    GpsList m_poGpsList;
-    GpsData m_poGpsTempData;
-    QImage m_oSensorBitmap;
-    QUrl _currectasset;
-    QUrl _currectasset2;
-    QPointer<VideoPlayerView> _videoPlayView;
-    QPointer<VideoPlayerView> _videoPlayView2;
-    QTimer* mCheckMovieTimeTimer = nullptr;
-    // Seeks and speed changes syncSecondCamera made since the pair was opened,
-    // the rear's speed offset now (a fraction of the rate), when it last
-    // sought, and until when a seek is still landing (steady clock, seconds).
-    int m_nCameraSyncCount = 0;
-    int m_nCameraNudgeCount = 0;
-    double m_fRearNudge = 0;
-    double m_dLastCameraSeek = -1e9;
-    double m_dCameraQuietUntil = 0;
-    // The speed step in force when there is no play bar to hold it.
-    int m_nSpeedStep = 0;
 
 private:
-    VideoPlayerView* makeSurface(QWidget* host);
-    void dropSurface(QPointer<VideoPlayerView>& surface);
-    void onSurfaceLoadFailed(VideoPlayerView* surface, const QString& reason);
-    void onSurfacePlaybackFailed(VideoPlayerView* surface, const QString& reason);
-    QWidget* playerHost(int which) const;
-    void setTimeStampVisible(bool visible);
+    PlaybackSession* m_playback = nullptr;
 
 public:
     // ==== end of playlist, track and playback
@@ -499,27 +433,6 @@ Q_SIGNALS:
 
 public:
     // ---- state (fields keep the names the rest of the application uses)
-
-    // Playback
-    int m_nCurPlayIndex = -1;
-    bool m_bMute = false;
-    int m_nVolume = 8;
-    float m_fPlaySpeed = 1.0f;
-    double mSelectedMovieCurrentTime = 0.0;
-    double mSelectedMovieDuration = 0.0;
-    bool mSelectedMovieIsPlaying = false;
-    bool m_bVideoLoading = false;
-    int m_nEventTime = -1;
-    int m_nSensorX = 0;
-    int m_nSensorY = 0;
-    int m_nSensorZ = 0;
-    bool m_bEnableDpad = false;
-
-    // Two cameras and the time-stamp overlay
-    bool m_b2VideoWindowEnable = false;
-    bool m_bSwitchVideo = false;
-    int m_nShowTimeStamp = 0;
-    _SYSTEMTIME m_stRearCamTime{};
 
     // Window
     int m_nScreenMode = ScreenNormal;

@@ -15,6 +15,7 @@
 #include "controls/Slider.h"
 #include "core/Log.h"
 #include "core/TrackLoader.h"
+#include "playback/PlaybackSession.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 #include "views/SensorGraphic.h"
@@ -26,17 +27,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <cmath>
-
-namespace
-{
-// A frame step lands a moment later; the labels, slider and map look again then.
-constexpr int kFrameStepRefreshMsecs = 600;
-
-int wholeSecondsOf(double seconds)
-{
-    return std::isfinite(seconds) && seconds > 0 ? pmWholeVideoSeconds(seconds) : 0;
-}
-} // namespace
 
 // ---------------------------------------------------------------- keys
 
@@ -54,7 +44,7 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
 {
     switch (command) {
     case PlayerKey::PlayPause:
-        if (_videoPlayView && getState() == PlayStatePlaying) {
+        if (getState() == PlayStatePlaying) {
             onButtonPause();
             checkPlayButtonState(true);
         } else {
@@ -63,11 +53,8 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
         return true;
     case PlayerKey::SeekBack:
     case PlayerKey::SeekForward:
-        if (!_videoPlayView)
-            return false;
-        seekToSecond(wholeSecondsOf(_videoPlayView->getCurrentTime()) +
-                     (command == PlayerKey::SeekForward ? kPlayerKeySeekSeconds : -kPlayerKeySeekSeconds));
-        return true;
+        return m_playback->seekBySeconds(command == PlayerKey::SeekForward ? kPlayerKeySeekSeconds
+                                                                           : -kPlayerKeySeekSeconds);
     case PlayerKey::FrameBack:
     case PlayerKey::FrameForward:
         return stepFrame(command == PlayerKey::FrameForward);
@@ -86,7 +73,7 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
     case PlayerKey::Mute:
         onButtonMute();
         if (mPlayBar)
-            mPlayBar->SetMute(m_bMute);
+            mPlayBar->SetMute(isMuted());
         return true;
     case PlayerKey::FullScreen:
         if (m_nScreenMode == ScreenFullMap)
@@ -98,59 +85,11 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
     case PlayerKey::LeaveFullScreen:
         return leaveFullScreen();
     case PlayerKey::EventMark:
-        if (!_videoPlayView || m_nEventTime < 0)
-            return false;
-        seekToSecond(m_nEventTime);
-        return true;
+        return m_playback->seekToEventMark();
     case PlayerKey::None:
         break;
     }
     return false;
-}
-
-void AppDelegate::seekToSecond(int seconds)
-{
-    if (!_videoPlayView)
-        return;
-    const int last = wholeSecondsOf(mSelectedMovieDuration);
-    const int target = last > 0 ? qBound(0, seconds, last) : qMax(0, seconds);
-    setCurrentMovieTime(target);
-    if (Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr)
-        slider->setCurrentValue(target);
-    drawTime();
-    mapGoTo(); // also moves the G-sensor cursor
-}
-
-bool AppDelegate::stepFrame(bool forward)
-{
-    if (!_videoPlayView || getState() != PlayStatePaused)
-        return false;
-    _videoPlayView->stepFrame(forward);
-    if (has2Videos())
-        _videoPlayView2->stepFrame(forward);
-    // Paused, the tick does not run: show where the step landed once it has.
-    QPointer<VideoPlayerView> stepped(_videoPlayView);
-    QTimer::singleShot(kFrameStepRefreshMsecs, this, [this, stepped] {
-        if (!stepped || stepped != _videoPlayView || getState() != PlayStatePaused)
-            return;
-        const int now = wholeSecondsOf(_videoPlayView->getCurrentTime());
-        if (Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr)
-            slider->setCurrentValue(now);
-        drawTime();
-        mapGoTo();
-    });
-    return true;
-}
-
-void AppDelegate::stepVolume(int delta)
-{
-    const int step = qBound(0, m_nVolume + delta, 10);
-    if (step == m_nVolume)
-        return;
-    pmSetIntSetting(SettingsKey::volume(), step);
-    setVolume(step);
-    if (mPlayBar)
-        mPlayBar->SetVolume(step);
 }
 
 bool AppDelegate::leaveFullScreen()
@@ -169,20 +108,6 @@ bool AppDelegate::leaveFullScreen()
     if (mPlayBar && mPlayBar->poFullScreenBtn())
         mPlayBar->poFullScreenBtn()->setButtonIndex(0);
     return true;
-}
-
-// ---------------------------------------------------------------- G-sensor graph
-
-void AppDelegate::onGSensorGraphClicked(int graphX)
-{
-    if (!_videoPlayView || !m_poGpsList.IsGSensorReady())
-        return;
-    const int sample = sensorGraphicSampleAt(graphX, m_poGpsList.GetDataCount());
-    if (sample < 0)
-        return;
-    pmWriteLogQ(
-        QStringLiteral("AppDelegate - G-sensor graph clicked at %1: second %2").arg(graphX).arg(sample));
-    seekToSecond(sample);
 }
 
 // ---------------------------------------------------------------- folders

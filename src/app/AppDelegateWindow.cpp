@@ -15,6 +15,7 @@
 #include "controls/Slider.h"
 #include "controls/ToolbarView.h"
 #include "core/Log.h"
+#include "playback/PlaybackSession.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 #include "views/VideoPlayerView.h"
@@ -24,22 +25,22 @@
 #include <QTimer>
 #include <cmath>
 
-namespace
+    namespace
 {
-constexpr int kTitleBar = static_cast<int>(winlayout::kTitleBarHeight);
-// The toolbar's frame is two points taller than its buttons: the panels below
-// reach up over those two rows (the arrangement leaves them a two-point
-// overlap), so they meet the buttons' lower edge exactly.
-constexpr int kToolbarHeight = 31;
-constexpr QSize kMinimumWindowSize(980, 660);
+    constexpr int kTitleBar = static_cast<int>(winlayout::kTitleBarHeight);
+    // The toolbar's frame is two points taller than its buttons: the panels below
+    // reach up over those two rows (the arrangement leaves them a two-point
+    // overlap), so they meet the buttons' lower edge exactly.
+    constexpr int kToolbarHeight = 31;
+    constexpr QSize kMinimumWindowSize(980, 660);
 
-// A bottom-left frame in a content of this height, as Qt places it.
+    // A bottom-left frame in a content of this height, as Qt places it.
 
-void setVisibleIf(QWidget* w, bool visible)
-{
-    if (w)
-        w->setVisible(visible);
-}
+    void setVisibleIf(QWidget * w, bool visible)
+    {
+        if (w)
+            w->setVisible(visible);
+    }
 } // namespace
 
 // ---------------------------------------------------------------- panels
@@ -74,7 +75,7 @@ void AppDelegate::createPanels()
     connect(toolbar, &ToolbarView::placeByNameTimeToggled, this, &AppDelegate::setPlaceByNameTime);
     mToolbar = toolbar;
     if (BitmapButton* sw = toolbar->oWindowSwitchBtn())
-        sw->setVisible(m_b2VideoWindowEnable);
+        sw->setVisible(isDualCameraMode());
 
     mPlayBar = new PlayControlView(content);
 
@@ -110,6 +111,9 @@ void AppDelegate::createPanels()
     connect(map, &MapView::mapFullScreenToggled, this, &AppDelegate::onButtonMapFullScreen);
     mMapView = map;
 
+    m_playback->setPanels(mPlayBar, mToolbar, mFileList, mMapView, mGSensorView);
+    m_playback->setDpadView(mDpadView);
+
     connect(m_window, &MainWindow::zoomed, this, [this](const QSize& contentSize) {
         windowDidZoom(QSizeF(contentSize.width(), contentSize.height() + kTitleBar));
     });
@@ -122,8 +126,8 @@ WindowLayoutInput AppDelegate::windowLayoutInput(double width, double height) co
     in.height = height;
     in.screenMode = m_nScreenMode;
     in.rightToLeft = bR2L;
-    in.dualCamera = m_b2VideoWindowEnable;
-    in.switchVideo = m_bSwitchVideo;
+    in.dualCamera = isDualCameraMode();
+    in.switchVideo = isSwitchVideo();
     PanelSizes& s = in.sizes;
     if (mToolbar)
         s.toolbarHeight = mToolbar->height();
@@ -198,13 +202,13 @@ void AppDelegate::relayout(double width, double height)
             checkTimeStamp();
         moveTimeStamp();
     }
-    if (_videoPlayView && host1)
-        _videoPlayView->relayout(host1->rect());
+    if (VideoPlayerView* view = videoPlayView(); view && host1)
+        view->relayout(host1->rect());
     if (mDpadView && host1)
         mDpadView->move(std::max(0, host1->width() - mDpadView->width()),
                         std::max(0, host1->height() - mDpadView->height()));
-    if (_videoPlayView2 && host2)
-        _videoPlayView2->relayout(host2->rect());
+    if (VideoPlayerView* view = videoPlayView2(); view && host2)
+        view->relayout(host2->rect());
 }
 
 void AppDelegate::windowDidZoom(const QSizeF& frameSize)
@@ -265,8 +269,8 @@ void AppDelegate::onButtonMapFullScreen()
     showFullScreen(true);
     if (paused)
         QTimer::singleShot(200, this, &AppDelegate::onCenterMap);
-    if (getState() == PlayStatePlaying && _videoPlayView && !m_bMute)
-        _videoPlayView->setMuted(false);
+    if (getState() == PlayStatePlaying && !isMuted())
+        videoPlayView()->setMuted(false);
 }
 
 void AppDelegate::onCenterMap()
@@ -325,22 +329,6 @@ void AppDelegate::showFullScreen(bool show)
 
 // ---------------------------------------------------------------- skin and language
 
-namespace
-{
-// Reloading the G-sensor panel's images drops the installed graph: build it
-// again for the current track and put the cursor back where it was.
-void redrawSensorGraph(AppDelegate& d)
-{
-    if (!d.mGSensorView || !d.m_poGpsList.IsGSensorReady())
-        return;
-    const float scale = d.xCreateSensorGraphic(d.m_nEventTime);
-    d.mGSensorView->setGensorGraphic(d.m_oSensorBitmap, d.m_nMotorType, scale);
-    Slider* slider = d.mPlayBar ? d.mPlayBar->poTimeSlider() : nullptr;
-    d.mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, d.m_nSensorX, d.m_nSensorY,
-                                  d.m_nSensorZ);
-}
-} // namespace
-
 void AppDelegate::reloadSkinImages()
 {
     if (mToolbar)
@@ -359,7 +347,7 @@ void AppDelegate::reloadSkinImages()
         mMapView->loadSkinBitmap();
     if (mGSensorView)
         mGSensorView->loadSkinBitmap();
-    redrawSensorGraph(*this);
+    m_playback->redrawSensorGraph();
     if (m_window)
         m_window->update();
 }
@@ -378,7 +366,7 @@ void AppDelegate::reloadLanguageTexts()
         mPlayBar->changeLanguage();
     if (mGSensorView) {
         mGSensorView->loadSkinBitmap();
-        redrawSensorGraph(*this);
+        m_playback->redrawSensorGraph();
     }
 }
 
@@ -414,5 +402,5 @@ GSensorView* AppDelegate::gsensorView() const
 
 QLabel* AppDelegate::timeStamp() const
 {
-    return mTimeStamp.data();
+    return m_playback->timeStamp();
 }

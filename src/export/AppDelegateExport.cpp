@@ -6,6 +6,7 @@
 
 #include "app/MainWindow.h"
 #include "core/KmlSave.h"
+#include "playback/PlaybackSession.h"
 #include "views/GSensorView.h"
 #include "views/VideoPlayerView.h"
 
@@ -59,8 +60,8 @@ void AppDelegate::wireExportFeatures()
 
 QByteArray AppDelegate::currentNativePath(int camera) const
 {
-    const int index = camera == 1 ? m_nCurPlayIndex : m_nCurPlayIndex2;
-    const QUrl& asset = camera == 1 ? _currectasset : _currectasset2;
+    const int index = camera == 1 ? getCurPlayIndex() : getCurPlayIndex2();
+    const QUrl asset = m_playback->currentAsset(camera);
     if (asset.isEmpty())
         return QByteArray();
     // The playlist keeps the name's own bytes, which a URL cannot carry for

@@ -10,6 +10,7 @@
 #include "controls/PlayControlView.h"
 #include "controls/Slider.h"
 #include "core/Log.h"
+#include "playback/PlaybackSession.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 
@@ -22,16 +23,16 @@ void AppDelegate::wireLibrary()
     connect(lib, &LibraryModel::activateDayRequested, this, &AppDelegate::activateDayRequested);
     connect(lib, &LibraryModel::libraryBuilt, this, &AppDelegate::videoLibraryBuilt);
     connect(lib, &LibraryModel::buildStarted, this, [this] {
-        m_nShowTimeStamp = 0;
+        m_playback->setTimeStampMode(0);
         hideTimeStamp();
     });
     connect(lib, &LibraryModel::recordingsVanished, this, [this] { pausePlayback(); });
-    lib->setPlayRowsSource([this] { return LibraryModel::PlayRows(m_nCurPlayIndex, m_nCurPlayIndex2); });
+    lib->setPlayRowsSource([this] { return LibraryModel::PlayRows(getCurPlayIndex(), getCurPlayIndex2()); });
 
     // A rebuild deselects what played and returns every view that described
     // it to its idle state.
     connect(lib, &LibraryModel::playlistClearing, this, [this] {
-        m_nShowTimeStamp = 0;
+        m_playback->setTimeStampMode(0);
         hideTimeStamp();
         setCurPlaylistIndex(-1, false);
         if (isDualCameraMode())
@@ -39,16 +40,7 @@ void AppDelegate::wireLibrary()
     });
     connect(lib, &LibraryModel::playlistRebuilt, this, [this] {
         checkDualCameraFolder();
-        if (mMapView)
-            mMapView->SetPosition(0, 0, 0, 65535.0f, -1.0f);
-        m_poGpsList.ClearAllData();
-        m_poGpsTempData.ResetData();
-        resetCtrl();
-        drawTime();
-        m_nMotorType = 0;
-        m_oSensorBitmap = QImage();
-        if (mGSensorView)
-            mGSensorView->setGensorGraphic(QImage(), 0, 0);
+        m_playback->clearTrack();
         enableMediaButton(!mPlaylist.isEmpty());
         if (mPlayBar && mPlayBar->poTimeSlider())
             mPlayBar->poTimeSlider()->setEnabled(false);
@@ -56,12 +48,10 @@ void AppDelegate::wireLibrary()
     });
 
     // Recordings that arrived: what plays keeps playing at its new row.
-    connect(lib, &LibraryModel::playRowsMoved, this, [this](int front, int rear) {
-        m_nCurPlayIndex = front;
-        m_nCurPlayIndex2 = rear;
-    });
+    connect(lib, &LibraryModel::playRowsMoved, this,
+            [this](int front, int rear) { m_playback->setPlayRows(front, rear); });
     connect(lib, &LibraryModel::playlistChanged, this, [this](bool wasEmpty) {
-        if (m_nCurPlayIndex < 0)
+        if (getCurPlayIndex() < 0)
             checkDualCameraFolder(); // nothing plays: the second window may come or go
         if (wasEmpty)
             enableMediaButton(!mPlaylist.isEmpty());

@@ -10,6 +10,7 @@
 #include "app/MainWindow.h"
 #include "controls/BitmapButton.h"
 #include "controls/ToolbarView.h"
+#include "playback/PlaybackSession.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -132,17 +133,16 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
 {
     pmSetIntSetting("Volume", 5);
     AppDelegate d;
-    d.m_nCurPlayIndex = 4;
-    d.m_bMute = true;
-    d.m_fPlaySpeed = 2.0f;
-    d.mSelectedMovieDuration = 60;
-    d.m_nEventTime = 3;
-    d.m_nSensorY = 10;
+    d.onButtonMute();
+    d.setPlaySpeed(2.0f);
     d.m_nScreenMode = AppDelegate::ScreenFullMap;
     d.m_rectNormalScreen = QRectF(1, 2, 3, 4);
-    d.m_bVideoLoading = d.m_b2VideoWindowEnable = d.m_bSwitchVideo = d.m_bEnableDpad = true;
-    d.m_nShowTimeStamp = 2;
-    d.m_stRearCamTime.wYear = 2020;
+    d.enable2VideoWindow(true);
+    d.switchVideoWindow(true);
+    d.playback()->setTimeStampMode(2);
+    _SYSTEMTIME start{};
+    start.wYear = 2020;
+    d.playback()->setRearCamTime(start);
     d.m_sizeWindow = QSizeF(5, 5);
     d.initialData();
     d.initialData();
@@ -151,15 +151,17 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     EXPECT_FALSE(d.isMuted());
     EXPECT_EQ(d.volume(), 5);
     EXPECT_FLOAT_EQ(d.playSpeed(), 1.0f);
-    EXPECT_EQ(d.mSelectedMovieDuration, 0.0);
-    EXPECT_EQ(d.mSelectedMovieCurrentTime, 0.0);
-    EXPECT_EQ(d.m_nEventTime, -1);
-    EXPECT_EQ(d.m_nSensorY, 0);
+    EXPECT_EQ(d.playback()->duration(), 0.0);
+    EXPECT_EQ(d.playback()->currentTime(), 0.0);
+    EXPECT_EQ(d.playback()->eventTime(), -1);
+    EXPECT_EQ(d.playback()->sensorY(), 0);
     EXPECT_EQ(d.screenMode(), AppDelegate::ScreenNormal);
     EXPECT_TRUE(d.m_rectNormalScreen.isNull());
-    EXPECT_FALSE(d.isVideoLoading() || d.m_b2VideoWindowEnable || d.isSwitchVideo() || d.m_bEnableDpad);
+    EXPECT_FALSE(d.isVideoLoading() || d.isDualCameraMode() || d.isSwitchVideo() ||
+                 d.playback()->isDpadEnabled());
     EXPECT_EQ(d.timeStampMode(), 0);
-    EXPECT_EQ(d.m_stRearCamTime.wYear, 0);
+    EXPECT_EQ(d.timeStampMode(), 0);
+    EXPECT_EQ(d.playback()->rearCamTime().wYear, 0);
     EXPECT_EQ(d.windowSize(), QSizeF(0, 0));
     for (const QString& name :
          {Notifications::PlayBarButtonClicked, Notifications::DoSliderChanged,
@@ -380,7 +382,6 @@ TEST_F(AppDelegateTest, SleepWakeCloseAndTerminationLog)
     d.makeWake();
     d.setCurPlaylistIndex(-1, false);
     d.windowWillClose();
-    d.m_nCurPlayIndex = 2;
     d.applicationWillTerminate();
     d.applicationWillTerminate();
     EXPECT_EQ(d.getCurPlayIndex(), -1);

@@ -428,9 +428,9 @@ TEST(FolderMonitor, TheCameraModelBelongsToTheFolderItCameFrom)
     App a;
     auto modelAfterTrackLoad = [&](const QString& folder) {
         EXPECT_TRUE(librarytest::buildLibrary(*a.app, folder + "/DCIM"));
-        a->m_nCurPlayIndex = 0; // the recording made current; its track loads
+        a->playback()->renumberCurrent(0, -1); // the recording made current; its track loads
         a->onOpenGPSFile();
-        a->m_nCurPlayIndex = -1;
+        a->playback()->forgetCurPlayIndex();
         return a->gpsList().getModelName();
     };
     EXPECT_EQ(modelAfterTrackLoad(cardA), "CAM-ALPHA");

@@ -78,41 +78,42 @@ TEST(CameraSync, RearStaysWithinATenthOfASecondAtEverySpeed)
         EXPECT_TRUE(waitFor(
             [&] {
                 const double speed = mpvDouble(c->videoPlayView2(), "speed");
-                return std::fabs(speed / rate - 1) <= 2 * AppDelegate::kCameraMaxNudge + 1e-6;
+                return std::fabs(speed / rate - 1) <= 2 * CameraSync::kCameraMaxNudge + 1e-6;
             },
             2000));
 
         const qint64 runMs = seconds * 1000;
-        const int seeksBefore = c->cameraSyncCount();
+        const int seeksBefore = c->playback()->cameraSync().seekCount();
         QElapsedTimer run;
         run.start();
         QTest::qWait(kSettleMs);
         double worst = maxDifference(*c.app, runMs / 2 - kSettleMs);
 
         // Throw the rear off by 0.8 s; a seek must bring it back.
-        const int beforeOffset = c->cameraSyncCount();
+        const int beforeOffset = c->playback()->cameraSync().seekCount();
         c->videoPlayView2()->seekToTime(c->videoPlayView()->getitemTime() + 0.8);
-        ASSERT_TRUE(waitFor([&] { return c->cameraSyncCount() > beforeOffset; }, 3000));
+        ASSERT_TRUE(waitFor([&] { return c->playback()->cameraSync().seekCount() > beforeOffset; }, 3000));
         QTest::qWait(kSettleMs);
         worst = std::max(worst, maxDifference(*c.app, runMs - run.elapsed()));
         const double minutes = run.elapsed() / 60000.0;
 
         // Seeks of its own, besides the one that undid the deliberate offset.
-        const int seeks = c->cameraSyncCount() - seeksBefore - 1;
+        const int seeks = c->playback()->cameraSync().seekCount() - seeksBefore - 1;
         std::printf("rate %.2f: largest front/rear difference %.3f s over %.1f s, %d seeks besides the "
                     "deliberate one (%.1f per minute), %d speed nudges so far\n",
-                    rate, worst, minutes * 60, seeks, seeks / minutes, c->cameraNudgeCount());
-        EXPECT_LE(worst, AppDelegate::kMaxCameraDrift);
-        EXPECT_LE(seeks, static_cast<int>(minutes * 60 / AppDelegate::kCameraSeekInterval) + 1);
+                    rate, worst, minutes * 60, seeks, seeks / minutes,
+                    c->playback()->cameraSync().nudgeCount());
+        EXPECT_LE(worst, CameraSync::kMaxCameraDrift);
+        EXPECT_LE(seeks, static_cast<int>(minutes * 60 / CameraSync::kCameraSeekInterval) + 1);
         EXPECT_EQ(c->videoPlayView2()->getState(), VideoPlayerView::StatePlaying);
         EXPECT_LT(c->videoPlayView()->getitemTime(), length - 0.5); // still inside the recording
     }
 
     // Paused, neither moves and nothing is corrected.
     c.playBar(2);
-    const int corrections = c->cameraSyncCount();
+    const int corrections = c->playback()->cameraSync().seekCount();
     QTest::qWait(1200);
-    EXPECT_EQ(c->cameraSyncCount(), corrections);
+    EXPECT_EQ(c->playback()->cameraSync().seekCount(), corrections);
     EXPECT_EQ(c->videoPlayView2()->getState(), VideoPlayerView::StatePaused);
 }
 

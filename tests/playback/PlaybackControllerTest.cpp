@@ -3,8 +3,8 @@
 // end of the last entry, two-camera pairs, broken and vanished recordings, and
 // commands given with no recording open.
 #include "PlaybackTestSupport.h"
-#include "base/Services.h"
 #include "WaitingWindow/WaitingWindow.h"
+#include "base/Services.h"
 
 #include <QLabel>
 
@@ -84,7 +84,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     ASSERT_TRUE(c.waitOpened());
     EXPECT_EQ(c.readyCount, 1);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
-    EXPECT_NEAR(c->mSelectedMovieDuration, 3.0, 0.2);
+    EXPECT_NEAR(c->playback()->duration(), 3.0, 0.2);
     EXPECT_EQ(c->timeStampMode(), 0);
     EXPECT_EQ(c.entryOf(c->videoPlayView()), 1);
     EXPECT_EQ(c->videoPlayView()->parentWidget(), c->window()->playerView());
@@ -115,7 +115,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     c.playBar(2);
     c.slider(QStringLiteral("time"), 2);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
-    EXPECT_DOUBLE_EQ(c->mSelectedMovieCurrentTime, 2.0);
+    EXPECT_DOUBLE_EQ(c->playback()->currentTime(), 2.0);
     EXPECT_TRUE(waitFor([&] { return std::abs(c->videoPlayView()->getitemTime() - 2.0) < 0.15; }, 5000));
     QTest::qWait(600);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
@@ -125,7 +125,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
     EXPECT_TRUE(
         waitFor([&] { return std::abs(mpvDouble(c->videoPlayView(), "speed") - (1.5)) < 1e-6; }, 2000));
-    EXPECT_TRUE(c->mSelectedMovieIsPlaying);
+    EXPECT_TRUE(c->playback()->isMoviePlaying());
 
     // Volume steps and mute act on the player.
     c.slider(QStringLiteral("volume"), 3);
@@ -160,7 +160,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     ASSERT_TRUE(waitFor([&] { return c.endCount > ends; }, 10000));
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
-    EXPECT_DOUBLE_EQ(c->mSelectedMovieCurrentTime, 0.0);
+    EXPECT_DOUBLE_EQ(c->playback()->currentTime(), 0.0);
 
     // The end of an entry that is not the last opens the next one.
     c.doubleClick(0);
@@ -176,7 +176,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     EXPECT_EQ(c->getCurPlayIndex(), -1);
     EXPECT_EQ(c->videoPlayView(), nullptr);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
-    EXPECT_EQ(c->mCheckMovieTimeTimer, nullptr);
+    EXPECT_FALSE(c->playback()->hasTickTimer());
     EXPECT_EQ(c->gpsList().GetDataCount(), 0);
 }
 
@@ -243,7 +243,7 @@ TEST_F(PlaybackControllerTest, TwoCameraPairsWalkSwitchAndStopAtLastFront)
     ASSERT_TRUE(c.waitOpened());
     ASSERT_NE(c->timeStamp(), nullptr);
     EXPECT_FALSE(c->timeStamp()->isHidden()); // the rear is large: its stamp shows
-    c->switchVideoWindow(true);              // the same direction again changes nothing
+    c->switchVideoWindow(true);               // the same direction again changes nothing
     EXPECT_EQ(c->window()->playerView2()->width(), 640);
     c.doubleClick(0);
     EXPECT_FALSE(c->isSwitchVideo());
@@ -279,7 +279,8 @@ TEST_F(PlaybackControllerTest, UndecodableRecordingEndsLoadingAndNextStillPlays)
         ASSERT_TRUE(waitFor([&] { return !c->isVideoLoading(); }, 15000)) << "row " << row;
         EXPECT_TRUE(c->videoPlayView()->hasFailed());
         // What the surface shows instead of a picture comes from the string table.
-        EXPECT_NE(pmLoadString(QStringLiteral("IDS_ERR_VIDEO_DECODE")), QStringLiteral("IDS_ERR_VIDEO_DECODE"));
+        EXPECT_NE(pmLoadString(QStringLiteral("IDS_ERR_VIDEO_DECODE")),
+                  QStringLiteral("IDS_ERR_VIDEO_DECODE"));
         EXPECT_FALSE(pmIsWaiting());
         EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
         EXPECT_EQ(c.readyCount, 0);

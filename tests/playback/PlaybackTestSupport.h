@@ -4,6 +4,7 @@
 #include "MediaGen.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
+#include "playback/PlaybackSession.h"
 #include "views/VideoPlayerView.h"
 
 #include <QDir>
@@ -113,8 +114,8 @@ struct Controller {
     bool waitOpened()
     {
         return waitFor([this] {
-            const bool first =
-                app->videoPlayView() && app->videoPlayView()->getPlayerStatus() == 1 && !app->isVideoLoading();
+            const bool first = app->videoPlayView() && app->videoPlayView()->getPlayerStatus() == 1 &&
+                               !app->isVideoLoading();
             const bool second = !app->has2Videos() || app->videoPlayView2()->getPlayerStatus() == 1;
             return first && second;
         });

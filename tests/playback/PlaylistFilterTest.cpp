@@ -67,6 +67,7 @@ TEST(PlaylistFilter, DayAndTypeBoxesChooseTheEntriesAndARebuildDeselects)
     c->mCalendar = calendar;
     c->library()->setPanels(list, calendar);
     c->mPlayBar = bar;
+    c->playback()->setPanels(bar, nullptr, list, nullptr, nullptr);
     calendar->SetActivateDay(2024, 5, 17);
     QList<AMediaFile> lib;
     for (const QString& f : files)

@@ -89,15 +89,16 @@ TEST(TimeStampTrack, RearRecordingShowsTheFrontTrackAndItsEventMark)
     Controller c({rear});
     auto* bar = new PlayControlView(c->window()->contentView());
     c->mPlayBar = bar;
+    c->playback()->setPanels(bar, nullptr, nullptr, nullptr, nullptr);
     c.doubleClick(0);
     ASSERT_TRUE(c.waitOpened());
 
     EXPECT_TRUE(c->gpsList().IsGPSReady());
     EXPECT_TRUE(c->gpsList().IsGSensorReady());
-    EXPECT_EQ(c->m_nEventTime, 5);
+    EXPECT_EQ(c->playback()->eventTime(), 5);
     EXPECT_NE(bar->poTimeSlider()->eventPos(), -1); // a pixel position on the slider
     EXPECT_EQ(bar->poTimeSlider()->maxValue(), 8);
-    EXPECT_FALSE(c->m_oSensorBitmap.isNull());
+    EXPECT_FALSE(c->playback()->sensorBitmap().isNull());
 
     // The stamp carries the camera's free text, the speed and the position.
     c.playBar(2);

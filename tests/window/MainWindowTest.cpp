@@ -116,11 +116,11 @@ TEST_F(MainWindowTest, TwoCameraModeShowsTheSmallWindowAndShortensTheList)
     // The rear camera's host takes the large place and back.
     const QRect large = w()->playerView()->geometry();
     const QRect small = w()->playerView2()->geometry();
-    d->m_bSwitchVideo = true;
+    d->switchVideoWindow(true);
     d->relayout(1280, 800);
     EXPECT_EQ(w()->playerView()->geometry(), small);
     EXPECT_EQ(w()->playerView2()->geometry(), large);
-    d->m_bSwitchVideo = false;
+    d->switchVideoWindow(false);
 
     d->enable2VideoWindow(false);
     EXPECT_TRUE(w()->playerView2()->isHidden());

@@ -3,19 +3,16 @@
 // surface is the large one; it sits in the lower right corner of the picture
 // as fitted into its host. The text and the placement arithmetic are the
 // core's (core/TimeStampText.h); this side gathers their inputs.
-#include "app/AppDelegate.h"
+#include "playback/PlaybackSession.h"
 
-#include "app/MainWindow.h"
 #include "base/Services.h"
 #include "core/Log.h"
 #include "core/TimeStampText.h"
 #include "views/MpvPlayer.h"
 #include "views/VideoFit.h"
-#include "views/VideoPlayerView.h"
 
 #include <QFont>
 #include <QLabel>
-
 #include <cmath>
 
 namespace
@@ -31,11 +28,11 @@ QSize overlaySize(const QLabel& label)
 }
 } // namespace
 
-QLabel* AppDelegate::timeStampLabel()
+QLabel* PlaybackSession::timeStampLabel()
 {
     if (mTimeStamp)
         return mTimeStamp.data();
-    QWidget* parent = m_window ? m_window->contentView() : nullptr;
+    QWidget* parent = m_overlayHost.data();
     if (!parent)
         return nullptr;
     auto* label = new QLabel(parent);
@@ -54,7 +51,7 @@ QLabel* AppDelegate::timeStampLabel()
     return label;
 }
 
-void AppDelegate::setTimeStampText(const QString& text)
+void PlaybackSession::setTimeStampText(const QString& text)
 {
     QLabel* label = timeStampLabel();
     if (!label)
@@ -69,12 +66,12 @@ void AppDelegate::setTimeStampText(const QString& text)
                            size.height());
 }
 
-void AppDelegate::hideTimeStamp()
+void PlaybackSession::hideTimeStamp()
 {
     setTimeStampVisible(false);
 }
 
-void AppDelegate::setTimeStampVisible(bool visible)
+void PlaybackSession::setTimeStampVisible(bool visible)
 {
     QLabel* label = timeStampLabel();
     if (!label)
@@ -84,7 +81,7 @@ void AppDelegate::setTimeStampVisible(bool visible)
         label->raise();
 }
 
-double AppDelegate::frameTime() const
+double PlaybackSession::frameTime() const
 {
     // The surface keeps its time as the nearest whole second, which names the
     // next second for a frame in the second half of one. The player's own
@@ -102,7 +99,7 @@ double AppDelegate::frameTime() const
     return mSelectedMovieCurrentTime;
 }
 
-const GpsData* AppDelegate::gpsDataOfFrame(double position) const
+const GpsData* PlaybackSession::gpsDataOfFrame(double position) const
 {
     if (m_poGpsList.GetDataCount() == 0)
         return nullptr;
@@ -112,7 +109,7 @@ const GpsData* AppDelegate::gpsDataOfFrame(double position) const
     return m_poGpsList.GetGpsData(second);
 }
 
-std::optional<QString> AppDelegate::timeStampStringAt(double position) const
+std::optional<QString> PlaybackSession::timeStampStringAt(double position) const
 {
     TimeStampInputs in;
     in.rearCamTime = m_stRearCamTime;
@@ -144,7 +141,7 @@ std::optional<QString> AppDelegate::timeStampStringAt(double position) const
     return QString::fromStdString(*text);
 }
 
-std::optional<QString> AppDelegate::getTimeStampString()
+std::optional<QString> PlaybackSession::getTimeStampString()
 {
     const std::optional<QString> text = timeStampStringAt(frameTime());
     if (!text)
@@ -152,13 +149,13 @@ std::optional<QString> AppDelegate::getTimeStampString()
     return text;
 }
 
-void AppDelegate::showTimeStamp()
+void PlaybackSession::showTimeStamp()
 {
     const std::optional<QString> text = getTimeStampString();
     setTimeStampText(text ? *text : QStringLiteral(" "));
 }
 
-void AppDelegate::checkTimeStamp()
+void PlaybackSession::checkTimeStamp()
 {
     const bool visible = (m_nShowTimeStamp == 1 && !m_bSwitchVideo) ||
                          (m_nShowTimeStamp == 2 && has2Videos() && m_bSwitchVideo);
@@ -167,7 +164,7 @@ void AppDelegate::checkTimeStamp()
         showTimeStamp();
 }
 
-void AppDelegate::moveTimeStamp()
+void PlaybackSession::moveTimeStamp()
 {
     pmWriteLogQ(QStringLiteral("AppDelegate - moveTimeStamp - timestamp = %1").arg(m_nShowTimeStamp));
     if (m_nShowTimeStamp == 0)
@@ -208,4 +205,9 @@ void AppDelegate::moveTimeStamp()
     label->raise();
     pmWriteLogQ(QString::asprintf("AppDelegate - moveTimeStamp - W = %f, H = %f",
                                   static_cast<double>(own.width()), static_cast<double>(own.height())));
+}
+
+QLabel* PlaybackSession::timeStamp() const
+{
+    return mTimeStamp.data();
 }

@@ -4,16 +4,13 @@
 // partner's log for a rear recording, AVI chunks) is the core's loadTrack;
 // this side updates the panels. Also the per-second lookup that the map and
 // the G-sensor cursor follow during playback.
-#include "app/AppDelegate.h"
+#include "playback/PlaybackSession.h"
 
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
-#include "controls/FileListView.h"
-#include "controls/MultiButtons.h"
 #include "controls/PlayControlView.h"
 #include "controls/Slider.h"
 #include "controls/ToolbarView.h"
-
 #include "core/Log.h"
 #include "core/TrackLoader.h"
 #include "views/GSensorView.h"
@@ -24,10 +21,10 @@
 
 namespace
 {
-void enableButton(QWidget* button, bool enable)
+void enableWidget(QWidget* w, bool enable)
 {
-    if (button)
-        button->setEnabled(enable);
+    if (w)
+        w->setEnabled(enable);
 }
 
 // Thousandths of g, rounded half away from zero.
@@ -41,7 +38,21 @@ int thousandths(float g)
 }
 } // namespace
 
-void AppDelegate::onOpenGPSFile()
+void PlaybackSession::clearTrack()
+{
+    if (mMapView)
+        mMapView->SetPosition(0, 0, 0, 65535.0f, -1.0f);
+    m_poGpsList.ClearAllData();
+    m_poGpsTempData.ResetData();
+    resetCtrl();
+    drawTime();
+    m_nMotorType = 0;
+    m_oSensorBitmap = QImage();
+    if (mGSensorView)
+        mGSensorView->setGensorGraphic(QImage(), 0, 0);
+}
+
+void PlaybackSession::onOpenGPSFile()
 {
     pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - Start !");
     Slider* timeSlider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
@@ -56,23 +67,25 @@ void AppDelegate::onOpenGPSFile()
         timeSlider->setCurrentValue(0);
     }
     if (mToolbar) {
-        enableButton(mToolbar->oPrintBtn(), true);
-        enableButton(mToolbar->oCaptureBtn(), true);
+        enableWidget(mToolbar->oPrintBtn(), true);
+        enableWidget(mToolbar->oCaptureBtn(), true);
     }
 
     m_nEventTime = -1;
     m_poGpsList.ClearAllData();
     m_poGpsTempData.ResetData();
 
-    if (m_nCurPlayIndex < 0 || m_nCurPlayIndex >= mPlaylist.size())
+    const QList<AMediaFile> list = playlist();
+    if (m_nCurPlayIndex < 0 || m_nCurPlayIndex >= list.size())
         return;
-    const std::string path = mPlaylist.at(m_nCurPlayIndex).nativePath().toStdString();
+    const std::string path = list.at(m_nCurPlayIndex).nativePath().toStdString();
     if (path.empty())
         return;
 
     const RecordingType type = pmGetFileType(path);
     m_nMotorType = static_cast<int16_t>(pmGetMotorType(path));
-    m_poGpsList.setModelName(m_strModelName.toStdString()); // the current folder's camera, or none
+    m_poGpsList.setModelName(m_sources.modelName ? m_sources.modelName().toStdString()
+                                                 : std::string()); // the current folder's camera, or none
     const double duration = mSelectedMovieDuration;
     const TrackLoadResult result = loadTrack(
         path, [duration] { return duration; }, m_poGpsList);
@@ -125,41 +138,16 @@ void AppDelegate::onOpenGPSFile()
     }
 
     if (mToolbar)
-        enableButton(mToolbar->oExportBtn(), m_poGpsList.IsGPSReady());
+        enableWidget(mToolbar->oExportBtn(), m_poGpsList.IsGPSReady());
     if (!eventMarked && timeSlider)
         timeSlider->setEventMarkPos(-1);
-    if (mMapView && mMapView->GetMapState() != 1 && m_nScreenMode == ScreenFullMap)
+    if (mMapView && mMapView->GetMapState() != 1 && m_sources.mapFullScreen && m_sources.mapFullScreen())
         mMapView->OnButtonFullMap();
     pmWriteLogQ(QStringLiteral("OnOpenGpsFile() - timestamp = %1").arg(m_nShowTimeStamp));
     pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - End !");
 }
 
-void AppDelegate::onUpdateTitle(int flag)
-{
-    if (m_nCurPlayIndex == -1)
-        return;
-    const int state = getState();
-    MultiButtons* playButton = mPlayBar ? mPlayBar->poPlayBtn() : nullptr;
-    if (state == PlayStatePlaying) {
-        if (mFileList)
-            mFileList->setCurSel(m_nCurPlayIndex, true);
-        if (playButton)
-            playButton->setButtonIndex(1);
-    } else if (state == PlayStatePaused) {
-        if (mFileList)
-            mFileList->setCurSel(m_nCurPlayIndex, true);
-        drawTime();
-        if (playButton)
-            playButton->setButtonIndex(0);
-    } else {
-        if (mFileList)
-            mFileList->setCurSel(m_nCurPlayIndex, flag == 1);
-        if (playButton)
-            playButton->setButtonIndex(0);
-    }
-}
-
-float AppDelegate::xCreateSensorGraphic(int eventIndex)
+float PlaybackSession::xCreateSensorGraphic(int eventIndex)
 {
     m_oSensorBitmap = QImage();
     if (m_poGpsList.GetDataCount() == 0 || !m_poGpsList.IsGSensorReady())
@@ -176,7 +164,7 @@ float AppDelegate::xCreateSensorGraphic(int eventIndex)
     return graphic.scale;
 }
 
-const GpsData* AppDelegate::getCurGpsData() const
+const GpsData* PlaybackSession::getCurGpsData() const
 {
     if (m_poGpsList.GetDataCount() == 0 || !std::isfinite(mSelectedMovieCurrentTime) ||
         mSelectedMovieCurrentTime < 0 || mSelectedMovieCurrentTime >= GpsList::kMaxVideoSeconds)
@@ -185,7 +173,7 @@ const GpsData* AppDelegate::getCurGpsData() const
 }
 
 // The map page finished loading: give it the current track, or an empty map.
-void AppDelegate::onMapViewReady(const Notification&)
+void PlaybackSession::onMapViewReady()
 {
     pmWriteLog("AppDelegate - onMapViewReady()");
     if (!mMapView)
@@ -201,7 +189,7 @@ void AppDelegate::onMapViewReady(const Notification&)
     }
 }
 
-void AppDelegate::mapGoTo()
+void PlaybackSession::mapGoTo()
 {
     m_nSensorX = m_nSensorY = m_nSensorZ = 0;
     const GpsData* sample = getCurGpsData();
@@ -238,4 +226,29 @@ void AppDelegate::mapGoTo()
         mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
                                     m_nSensorZ);
     }
+}
+
+void PlaybackSession::onGSensorGraphClicked(int graphX)
+{
+    if (!_videoPlayView || !m_poGpsList.IsGSensorReady())
+        return;
+    const int sample = sensorGraphicSampleAt(graphX, m_poGpsList.GetDataCount());
+    if (sample < 0)
+        return;
+    pmWriteLogQ(
+        QStringLiteral("AppDelegate - G-sensor graph clicked at %1: second %2").arg(graphX).arg(sample));
+    seekToSecond(sample);
+}
+
+// Reloading the G-sensor panel's images drops the installed graph: build it
+// again for the current track and put the cursor back where it was.
+void PlaybackSession::redrawSensorGraph()
+{
+    if (!mGSensorView || !m_poGpsList.IsGSensorReady())
+        return;
+    const float scale = xCreateSensorGraphic(m_nEventTime);
+    mGSensorView->setGensorGraphic(m_oSensorBitmap, m_nMotorType, scale);
+    Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
+    mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
+                                m_nSensorZ);
 }

@@ -1,0 +1,133 @@
+// The controller's playback names, each handed to the playback session
+// (playback/PlaybackSession.h), and the play bar's command dispatch.
+#include "app/AppDelegate.h"
+
+#include "controls/FileListView.h"
+#include "controls/PlayControlView.h"
+#include "playback/PlaybackSession.h"
+
+// clang-format off
+void AppDelegate::setCurPlaylistIndex(int index, bool autoPlay) { m_playback->setCurPlaylistIndex(index, autoPlay); }
+void AppDelegate::setCurPlaylistIndex2(int index, bool autoPlay) { m_playback->setCurPlaylistIndex2(index, autoPlay); }
+bool AppDelegate::pausePlayback() { return m_playback->pausePlayback(); }
+void AppDelegate::hideTimeStamp() { m_playback->hideTimeStamp(); }
+void AppDelegate::setTimeStampText(const QString& text) { m_playback->setTimeStampText(text); }
+void AppDelegate::onSliderChanged(const Notification& n) { m_playback->onSliderChanged(n); }
+void AppDelegate::onMapViewReady(const Notification&) { m_playback->onMapViewReady(); }
+void AppDelegate::onVideoEnd(const Notification&) { m_playback->movieDidEnd(); }
+void AppDelegate::movieLoadStateChanged(const Notification& n) { m_playback->movieLoadStateChanged(n); }
+void AppDelegate::onOpenGPSFile() { m_playback->onOpenGPSFile(); }
+void AppDelegate::onUpdateTitle(int flag) { m_playback->onUpdateTitle(flag); }
+float AppDelegate::xCreateSensorGraphic(int eventIndex) { return m_playback->xCreateSensorGraphic(eventIndex); }
+const GpsData* AppDelegate::getCurGpsData() const { return m_playback->getCurGpsData(); }
+void AppDelegate::mapGoTo() { m_playback->mapGoTo(); }
+void AppDelegate::onPlayTimerChange() { m_playback->onPlayTimerChange(); }
+int AppDelegate::getState() { return playState(); }
+AppDelegate::PlayState AppDelegate::playState() const { return static_cast<PlayState>(m_playback->state()); }
+int AppDelegate::getCurPlayIndex() const { return m_playback->curPlayIndex(); }
+int AppDelegate::getCurPlayIndex2() const { return m_playback->curPlayIndex2(); }
+void AppDelegate::onPlay() { m_playback->onPlay(); }
+void AppDelegate::onPause() { m_playback->onPause(); }
+void AppDelegate::onStop() { m_playback->onStop(); }
+void AppDelegate::onButtonPlay() { m_playback->onButtonPlay(); }
+void AppDelegate::onButtonPause() { m_playback->onButtonPause(); }
+void AppDelegate::onButtonNext(int wrap) { m_playback->onButtonNext(wrap); }
+void AppDelegate::onButtonPrev() { m_playback->onButtonPrev(); }
+void AppDelegate::onButtonMute() { m_playback->onButtonMute(); }
+void AppDelegate::onButtonSpeed() { m_playback->onButtonSpeed(); }
+void AppDelegate::onButtonDpad(int command) { m_playback->onButtonDpad(command); }
+void AppDelegate::setPlaySpeed(float speed) { m_playback->setPlaySpeed(speed); }
+void AppDelegate::setVolume(int step) { m_playback->setVolume(step); }
+void AppDelegate::checkMute() { m_playback->checkMute(); }
+void AppDelegate::setCurrentMovieTime(int seconds) { m_playback->setCurrentMovieTime(seconds); }
+void AppDelegate::movieDidEnd() { m_playback->movieDidEnd(); }
+void AppDelegate::drawTime() { m_playback->drawTime(); }
+void AppDelegate::resetCtrl() { m_playback->resetCtrl(); }
+void AppDelegate::onStopMessage() { m_playback->onStopMessage(); }
+void AppDelegate::checkPlayButtonState(bool showPlay) { m_playback->checkPlayButtonState(showPlay); }
+void AppDelegate::enableMediaButton(bool enable) { m_playback->enableMediaButton(enable); }
+void AppDelegate::handleLoadStateChanged() { m_playback->handleLoadStateChanged(); }
+void AppDelegate::handleLoadStateChanged2() { m_playback->handleLoadStateChanged2(); }
+void AppDelegate::checkMovieTime() { m_playback->checkMovieTime(); }
+void AppDelegate::checkDpadButtons() { m_playback->checkDpadButtons(); }
+void AppDelegate::onMenu360View() { m_playback->onMenu360View(); }
+int AppDelegate::view360State() const { return m_playback->view360State(); }
+void AppDelegate::apply360Mode(VideoPlayerView* view, const std::string& path) { m_playback->apply360Mode(view, path); }
+void AppDelegate::updateHeadTracker() { m_playback->updateHeadTracker(); }
+DpadView* AppDelegate::dpadView() const { return m_playback->dpadView(); }
+float AppDelegate::speedForStep(int step) { return PlaybackSession::speedForStep(step); }
+bool AppDelegate::isDualCameraMode() const { return m_playback->isDualCameraMode(); }
+bool AppDelegate::has2Videos() const { return m_playback->has2Videos(); }
+void AppDelegate::enable2VideoWindow(bool enable) { m_playback->enable2VideoWindow(enable); }
+void AppDelegate::dualSelectFile(int index, bool switchFlag) { m_playback->dualSelectFile(index, switchFlag); }
+bool AppDelegate::dualNextFile(bool forward, bool wrap) { return m_playback->dualNextFile(forward, wrap); }
+void AppDelegate::switchVideoWindow(bool switchVideo) { m_playback->switchVideoWindow(switchVideo); }
+void AppDelegate::onButtonWindowSwitch() { m_playback->onButtonWindowSwitch(); }
+bool AppDelegate::syncSecondCamera() { return m_playback->syncSecondCamera(); }
+std::optional<QString> AppDelegate::getTimeStampString() { return m_playback->getTimeStampString(); }
+std::optional<QString> AppDelegate::timeStampStringAt(double position) const { return m_playback->timeStampStringAt(position); }
+double AppDelegate::frameTime() const { return m_playback->frameTime(); }
+const GpsData* AppDelegate::gpsDataOfFrame(double position) const { return m_playback->gpsDataOfFrame(position); }
+void AppDelegate::showTimeStamp() { m_playback->showTimeStamp(); }
+void AppDelegate::checkTimeStamp() { m_playback->checkTimeStamp(); }
+void AppDelegate::moveTimeStamp() { m_playback->moveTimeStamp(); }
+QLabel* AppDelegate::timeStampLabel() { return m_playback->timeStampLabel(); }
+VideoPlayerView* AppDelegate::videoPlayView() const { return m_playback->videoPlayView(); }
+VideoPlayerView* AppDelegate::videoPlayView2() const { return m_playback->videoPlayView2(); }
+bool AppDelegate::isVideoLoading() const { return m_playback->isVideoLoading(); }
+bool AppDelegate::isSwitchVideo() const { return m_playback->isSwitchVideo(); }
+int AppDelegate::timeStampMode() const { return m_playback->timeStampMode(); }
+const GpsList& AppDelegate::gpsList() const { return m_playback->gpsList(); }
+float AppDelegate::playSpeed() const { return m_playback->playSpeed(); }
+bool AppDelegate::isMuted() const { return m_playback->isMuted(); }
+int AppDelegate::volume() const { return m_playback->volume(); }
+void AppDelegate::seekToSecond(int seconds) { m_playback->seekToSecond(seconds); }
+bool AppDelegate::stepFrame(bool forward) { return m_playback->stepFrame(forward); }
+void AppDelegate::stepVolume(int delta) { m_playback->stepVolume(delta); }
+void AppDelegate::onGSensorGraphClicked(int graphX) { m_playback->onGSensorGraphClicked(graphX); }
+// clang-format on
+
+int AppDelegate::getSwitchButtonPosition() const
+{
+    if (!mFileList)
+        return 668;
+    const QRect frame = mFileList->geometry();
+    return frame.x() + (bR2L ? frame.width() : 0) - 18;
+}
+
+void AppDelegate::onPlayBarButtonClicked(const Notification& n)
+{
+    const int code = n.object.toInt();
+    switch (code) {
+    case PlayControlView::CmdPlay:
+        onButtonPlay();
+        break;
+    case PlayControlView::CmdPause:
+        onButtonPause();
+        break;
+    case PlayControlView::CmdNext:
+        onButtonNext(1);
+        break;
+    case PlayControlView::CmdPrevious:
+        onButtonPrev();
+        break;
+    case PlayControlView::CmdMute:
+        onButtonMute();
+        break;
+    case PlayControlView::CmdSpeed:
+        onButtonSpeed();
+        break;
+    case PlayControlView::CmdFullScreen:
+        onButtonPlayFullScreen();
+        break;
+    case PlayControlView::CmdDpadUp:
+    case PlayControlView::CmdDpadDown:
+    case PlayControlView::CmdDpadLeft:
+    case PlayControlView::CmdDpadRight:
+    case PlayControlView::CmdDpadReset:
+        onButtonDpad(code);
+        break;
+    default:
+        break;
+    }
+}

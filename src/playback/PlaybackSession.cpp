@@ -1,0 +1,1003 @@
+// The playback session (see PlaybackSession.h): surfaces, the play state and
+// the play bar's commands, the tick, two cameras, the 360-degree view and the
+// player's keys. The time-stamp overlay is in TimeStampOverlay.cpp, the
+// track of the current recording in RecordingTrack.cpp.
+#include "playback/PlaybackSession.h"
+
+#include "WaitingWindow/WaitingWindow.h"
+#include "base/EventHold.h"
+#include "base/Services.h"
+#include "base/SettingsKeys.h"
+#include "controls/BitmapButton.h"
+#include "controls/DpadView.h"
+#include "controls/FileListView.h"
+#include "controls/MultiButtons.h"
+#include "controls/PlayControlView.h"
+#include "controls/Slider.h"
+#include "controls/ToolbarView.h"
+#include "core/Log.h"
+#include "core/SphericalProbe.h"
+#include "core/TimeStampText.h"
+#include "core/TrackLoader.h"
+#include "media/MediaDuration.h"
+#include "platform/PSVR.h"
+#include "views/GSensorView.h"
+#include "views/MapView.h"
+#include "views/MpvPlayer.h"
+#include "views/SensorGraphic.h"
+#include "views/VideoFit.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QLayout>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace
+{
+constexpr int kTickMsecs = 500;
+constexpr int kSpeedSteps = 5;
+// A frame step lands a moment later; the labels, slider and map look again then.
+constexpr int kFrameStepRefreshMsecs = 600;
+
+void enableWidget(QWidget* w, bool enable)
+{
+    if (w)
+        w->setEnabled(enable);
+}
+
+int wholeSeconds(double seconds)
+{
+    if (!std::isfinite(seconds) || seconds <= 0)
+        return 0;
+    return seconds >= 2147483647.0 ? 2147483647 : static_cast<int>(seconds);
+}
+
+int wholeSecondsOf(double seconds)
+{
+    return std::isfinite(seconds) && seconds > 0 ? pmWholeVideoSeconds(seconds) : 0;
+}
+
+} // namespace
+
+PlaybackSession::PlaybackSession(QObject* parent) : QObject(parent) {}
+
+PlaybackSession::~PlaybackSession()
+{
+    if (m_psvr)
+        m_psvr->stop();
+}
+
+// ---------------------------------------------------------------- wiring
+
+void PlaybackSession::setSources(Sources sources)
+{
+    m_sources = std::move(sources);
+}
+
+void PlaybackSession::setPanels(PlayControlView* playBar, ToolbarView* toolbar, FileListView* fileList,
+                                MapView* map, GSensorView* gsensor)
+{
+    mPlayBar = playBar;
+    mToolbar = toolbar;
+    mFileList = fileList;
+    mMapView = map;
+    mGSensorView = gsensor;
+}
+
+void PlaybackSession::setDpadView(DpadView* dpad)
+{
+    mDpadView = dpad;
+}
+
+void PlaybackSession::setPlayerHosts(QWidget* host1, QWidget* host2)
+{
+    m_host1 = host1;
+    m_host2 = host2;
+}
+
+void PlaybackSession::setOverlayHost(QWidget* content)
+{
+    m_overlayHost = content;
+}
+
+void PlaybackSession::resetState(int volume)
+{
+    m_nCurPlayIndex = -1;
+    m_bMute = false;
+    m_nVolume = volume;
+    m_fPlaySpeed = 1.0f;
+    m_nSpeedStep = 0;
+    mSelectedMovieCurrentTime = 0.0;
+    mSelectedMovieDuration = 0.0;
+    mSelectedMovieIsPlaying = false;
+    m_nEventTime = -1;
+    m_nSensorX = m_nSensorY = m_nSensorZ = 0;
+    m_bVideoLoading = false;
+    m_b2VideoWindowEnable = false;
+    m_bSwitchVideo = false;
+    m_nShowTimeStamp = 0;
+    m_stRearCamTime = _SYSTEMTIME{};
+    m_bEnableDpad = false;
+}
+
+QList<AMediaFile> PlaybackSession::playlist() const
+{
+    return m_sources.playlist ? m_sources.playlist() : QList<AMediaFile>();
+}
+
+int PlaybackSession::partnerOf(int index) const
+{
+    return m_sources.partnerOf ? m_sources.partnerOf(index) : -1;
+}
+
+int PlaybackSession::cameraTypeOf(int index) const
+{
+    return m_sources.cameraTypeOf ? m_sources.cameraTypeOf(index) : kCameraMain;
+}
+
+VideoPlayerView* PlaybackSession::videoPlayView() const
+{
+    return _videoPlayView.data();
+}
+
+VideoPlayerView* PlaybackSession::videoPlayView2() const
+{
+    return _videoPlayView2.data();
+}
+
+float PlaybackSession::speedForStep(int step)
+{
+    switch (step) {
+    case 1:
+        return 1.5f;
+    case 2:
+        return 2.0f;
+    case 3:
+        return 0.25f;
+    case 4:
+        return 0.5f;
+    default:
+        return 1.0f;
+    }
+}
+
+// ---------------------------------------------------------------- surfaces
+
+QWidget* PlaybackSession::playerHost(int which) const
+{
+    return which == 1 ? m_host1.data() : m_host2.data();
+}
+
+VideoPlayerView* PlaybackSession::makeSurface(QWidget* host)
+{
+    const QRect frame = host ? host->rect() : QRect(0, 0, 640, 480);
+    auto* view = new VideoPlayerView(frame, host);
+    if (host) {
+        // The surface fills its host and follows it when the window is laid out again.
+        if (!host->layout()) {
+            auto* layout = new QVBoxLayout(host);
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->setSpacing(0);
+        }
+        host->layout()->addWidget(view);
+        view->show();
+    }
+    QPointer<VideoPlayerView> guard(view);
+    connect(view, &VideoPlayerView::loadFailed, this, [this, guard](const QString& reason) {
+        if (guard)
+            onSurfaceLoadFailed(guard.data(), reason);
+    });
+    // Handled from the event loop: the surface is still inside its player's
+    // event handling when it reports.
+    connect(view, &VideoPlayerView::playbackFailed, this, [this, guard](const QString& reason) {
+        QTimer::singleShot(0, this, [this, guard, reason] {
+            pmRunUnlessHeld(this, [this, guard, reason] {
+                if (guard)
+                    onSurfacePlaybackFailed(guard.data(), reason);
+            });
+        });
+    });
+    return view;
+}
+
+void PlaybackSession::dropSurface(QPointer<VideoPlayerView>& surface)
+{
+    if (!surface)
+        return;
+    VideoPlayerView* view = surface.data();
+    surface = nullptr;
+    view->releasePlayer();
+    view->hide();
+    if (QWidget* host = view->parentWidget(); host && host->layout())
+        host->layout()->removeWidget(view);
+    view->disconnect(this);
+    view->deleteLater();
+}
+
+// A recording that cannot be played ends its opening here: nothing will report
+// it ready, so the controller must not keep waiting for that. The surface
+// itself shows the reason over its black area.
+void PlaybackSession::onSurfaceLoadFailed(VideoPlayerView* surface, const QString& reason)
+{
+    if (surface == _videoPlayView.data()) {
+        pmWriteLogQ(QStringLiteral("AppDelegate - open video failed : %1 - %2")
+                        .arg(reason, _currectasset.toString()));
+        m_bVideoLoading = false;
+        mSelectedMovieIsPlaying = false;
+        if (pmIsWaiting())
+            pmEndWait();
+        checkPlayButtonState(true);
+        if (mPlayBar && mPlayBar->poTimeSlider())
+            mPlayBar->poTimeSlider()->setEnabled(false);
+        drawTime();
+    } else if (surface == _videoPlayView2.data()) {
+        pmWriteLogQ(QStringLiteral("AppDelegate - open video 2 failed : %1 - %2")
+                        .arg(reason, _currectasset2.toString()));
+    }
+}
+
+// A recording that stopped with an error while playing: when its file has
+// gone, the folder check rebuilds the playlist; otherwise playback moves on as
+// at the recording's end, instead of staying "playing" on a frozen clock.
+void PlaybackSession::onSurfacePlaybackFailed(VideoPlayerView* surface, const QString& reason)
+{
+    const bool front = surface == _videoPlayView.data();
+    if (!front && surface != _videoPlayView2.data())
+        return; // a surface already released
+    pmWriteLogQ(QStringLiteral("AppDelegate - video failed while playing : %1 - %2")
+                    .arg(reason, (front ? _currectasset : _currectasset2).toString()));
+    const int failed = m_nCurPlayIndex;
+    Q_EMIT folderCheckRequested();
+    if (!front || m_nCurPlayIndex != failed || _videoPlayView.data() != surface)
+        return; // the playlist was rebuilt, or only the rear stopped
+    mSelectedMovieIsPlaying = false;
+    movieDidEnd();
+}
+
+// ---------------------------------------------------------------- making an entry current
+
+void PlaybackSession::setCurPlaylistIndex(int index, bool)
+{
+    const QList<AMediaFile> list = playlist();
+    const int count = static_cast<int>(list.size());
+    mSelectedMovieCurrentTime = 0;
+    if (index < 0) {
+        m_nShowTimeStamp = 0;
+        mSelectedMovieDuration = 0;
+    }
+    if (_videoPlayView) {
+        dropSurface(_videoPlayView);
+        _currectasset = QUrl();
+        // A released surface never reports ready; waiting for it would keep
+        // speed changes from applying to the next recording.
+        m_bVideoLoading = false;
+    }
+    _currectasset = QUrl();
+
+    pmWriteLogQ(QStringLiteral("setCurPlaylistIndex() - index = %1").arg(index));
+    m_nCurPlayIndex = index;
+
+    if (index >= 0 && index < count && !list.at(index).URL().isEmpty()) {
+        const AMediaFile& entry = list.at(index);
+        const std::string native = entry.nativePath().toStdString();
+        if (!pmIsFileExist(native)) {
+            NotificationCenter::defaultCenter().post(Notifications::VideoFileIsRemoved);
+            return;
+        }
+        if (pmGetCameraType(native) == kCameraRear) {
+            pmGetFileDateTime(native, m_stRearCamTime);
+            m_nShowTimeStamp = 1;
+        } else {
+            m_nShowTimeStamp = 0;
+        }
+        pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video : %1").arg(entry.path()));
+        m_bVideoLoading = true;
+
+        VideoPlayerView* view = makeSurface(playerHost(1));
+        _videoPlayView = view;
+        view->setRate(m_fPlaySpeed);
+        view->setVolume(static_cast<float>(m_nVolume) / 10.0f);
+        view->setMuted(m_bMute);
+        _currectasset = entry.URL();
+        view->loadURL(_currectasset, true);
+        apply360Mode(view, native);
+        mSelectedMovieDuration = pmGetMediaDurationSeconds(native);
+        mSelectedMovieIsPlaying = true;
+    }
+
+    if (_currectasset.isEmpty()) {
+        if (m_tickTimer) {
+            m_tickTimer->stop();
+            m_tickTimer->deleteLater();
+            m_tickTimer = nullptr;
+        }
+    } else if (!m_tickTimer) {
+        m_tickTimer = new QTimer(this);
+        m_tickTimer->setInterval(kTickMsecs);
+        connect(m_tickTimer, &QTimer::timeout, this, &PlaybackSession::checkMovieTime);
+        m_tickTimer->start();
+    }
+
+    setVolume(m_nVolume);
+    checkMute();
+    checkDpadButtons(); // the pad and the head tracker follow the new surface, or its absence
+    pmWriteLog("Set movie to movie view !");
+    pmWriteLog("setCurPlaylistIndex() - end !");
+    pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_nShowTimeStamp));
+}
+
+void PlaybackSession::movieLoadStateChanged(const Notification& n)
+{
+    QObject* object = n.object.value<QObject*>();
+    if (!object)
+        return;
+    if (object == _videoPlayView.data()) {
+        handleLoadStateChanged();
+        if (_videoPlayView)
+            _videoPlayView->relayout(_videoPlayView->rect());
+    } else if (object == _videoPlayView2.data()) {
+        handleLoadStateChanged2();
+        if (_videoPlayView2)
+            _videoPlayView2->relayout(_videoPlayView2->rect());
+    }
+}
+
+void PlaybackSession::handleLoadStateChanged()
+{
+    if (_currectasset.isEmpty())
+        return;
+    if (!m_bVideoLoading) {
+        pmWriteLog("PlaybackSession::handleLoadStateChanged - twice open video OK, then pass it.");
+        return;
+    }
+    m_bVideoLoading = false;
+    pmWriteLog("PlaybackSession::handleLoadStateChanged - open video OK!");
+    // The container may state no duration that the probe could read; the player knows it now.
+    if (mSelectedMovieDuration <= 0 && _videoPlayView)
+        mSelectedMovieDuration = _videoPlayView->getDuration();
+    onOpenGPSFile();
+    moveTimeStamp();
+    checkTimeStamp();
+    checkDpadButtons();
+    if (mPlayBar)
+        enableWidget(mPlayBar->poSpeedBtn(), true);
+    onButtonPlay();
+    if (pmIsWaiting())
+        pmEndWait();
+}
+
+// ---------------------------------------------------------------- state
+
+VideoPlayerView::State PlaybackSession::state() const
+{
+    return _videoPlayView ? _videoPlayView->getState() : VideoPlayerView::StateNoPlayer;
+}
+
+void PlaybackSession::onPlay()
+{
+    if (isPlaying())
+        return;
+    if (_videoPlayView)
+        _videoPlayView->setRate(m_fPlaySpeed);
+    if (has2Videos()) {
+        _videoPlayView2->setRate(m_fPlaySpeed);
+        m_sync.rateApplied();
+    }
+}
+
+void PlaybackSession::onPause()
+{
+    if (state() == VideoPlayerView::StateNoPlayer)
+        return;
+    if (_videoPlayView)
+        _videoPlayView->onPause();
+    if (has2Videos())
+        _videoPlayView2->onPause();
+}
+
+void PlaybackSession::onButtonPlay()
+{
+    pmWriteLog("AppDelegate - onButtonPlay()");
+    const int rows = static_cast<int>(playlist().size());
+    if (state() == VideoPlayerView::StateNoPlayer && rows > 0 && mFileList) {
+        const int selection = mFileList->getCurSel();
+        if (selection >= 0 && selection < rows) {
+            Q_EMIT openRowRequested(selection);
+            return;
+        }
+    }
+    checkPlayButtonState(false);
+    onPlay();
+}
+
+void PlaybackSession::onButtonPause()
+{
+    pmWriteLog("AppDelegate - onButtonPause()");
+    onPause();
+}
+
+bool PlaybackSession::pausePlayback()
+{
+    bool paused = false;
+    if (isPlaying()) {
+        onButtonPause();
+        paused = true;
+    }
+    if (mPlayBar && mPlayBar->poPlayBtn() && mPlayBar->poPlayBtn()->getCurButtonIndex() != 0)
+        mPlayBar->poPlayBtn()->setButtonIndex(0);
+    return paused;
+}
+
+void PlaybackSession::onStop()
+{
+    if (_videoPlayView)
+        _videoPlayView->onPause();
+    if (has2Videos())
+        _videoPlayView2->onPause();
+    mSelectedMovieCurrentTime = 0;
+    onStopMessage();
+}
+
+void PlaybackSession::onStopMessage()
+{
+    Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
+    if (mPlayBar && mPlayBar->poPlayBtn())
+        mPlayBar->poPlayBtn()->resetButtonState();
+    if (slider)
+        slider->setCurrentValue(0);
+    drawTime();
+    mapGoTo();
+    if (mGSensorView)
+        mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
+                                    m_nSensorZ);
+}
+
+void PlaybackSession::onButtonNext(int wrap)
+{
+    const int count = static_cast<int>(playlist().size());
+    if (count < 2)
+        return;
+    int base = m_nCurPlayIndex;
+    if (base < 0)
+        base = mFileList ? mFileList->getCurSel() : -1;
+    int target = base + 1;
+    if (target >= count)
+        target = 0;
+    if (target < 0 || target >= count)
+        return;
+    resetCtrl();
+    mSelectedMovieCurrentTime = 0;
+    if (isDualCameraMode())
+        dualNextFile(true, wrap != 0);
+    else
+        setCurPlaylistIndex(target, true);
+    onUpdateTitle(0);
+}
+
+void PlaybackSession::onButtonPrev()
+{
+    const int count = static_cast<int>(playlist().size());
+    if (count < 2)
+        return;
+    int base = m_nCurPlayIndex;
+    if (base < 0)
+        base = mFileList ? mFileList->getCurSel() : -1;
+    const int target = base <= 0 ? count - 1 : base - 1;
+    if (target >= count)
+        return;
+    resetCtrl();
+    if (isDualCameraMode())
+        dualNextFile(false, true);
+    else
+        setCurPlaylistIndex(target, true);
+    onUpdateTitle(0);
+}
+
+void PlaybackSession::movieDidEnd()
+{
+    pmWriteLog("PlaybackSession::movieDidEnd");
+    if (m_nCurPlayIndex + 1 < playlist().size())
+        onButtonNext(0);
+    else
+        onStop();
+}
+
+void PlaybackSession::onButtonMute()
+{
+    m_bMute = !m_bMute;
+    checkMute();
+}
+
+void PlaybackSession::checkMute()
+{
+    if (_videoPlayView)
+        _videoPlayView->setMuted(m_bMute);
+    // The rear camera never plays sound.
+    if (_videoPlayView2)
+        _videoPlayView2->setMuted(true);
+}
+
+void PlaybackSession::setVolume(int step)
+{
+    m_nVolume = qBound(0, step, 10);
+    if (_videoPlayView)
+        _videoPlayView->setVolume(static_cast<float>(m_nVolume) / 10.0f);
+}
+
+void PlaybackSession::onButtonSpeed()
+{
+    MultiButtons* button = mPlayBar ? mPlayBar->poSpeedBtn() : nullptr;
+    // Without a play bar the controller keeps the step itself.
+    m_nSpeedStep = button ? button->getCurButtonIndex() : (m_nSpeedStep + 1) % kSpeedSteps;
+    setPlaySpeed(speedForStep(m_nSpeedStep));
+}
+
+void PlaybackSession::setPlaySpeed(float speed)
+{
+    m_fPlaySpeed = speed;
+    if (m_bVideoLoading) {
+        pmWriteLog("AppDelegate - setPlaySpeed() - Video is loading, then pass it.");
+        return;
+    }
+    if (isPlaying()) {
+        _videoPlayView->setRate(m_fPlaySpeed);
+        if (has2Videos()) {
+            _videoPlayView2->setRate(m_fPlaySpeed);
+            m_sync.rateApplied();
+        }
+    }
+}
+
+void PlaybackSession::onSliderChanged(const Notification& n)
+{
+    const QString type = n.userInfo.value(QStringLiteral("SLIDER_TYPE")).toString();
+    const int value = n.object.toInt();
+    if (type == QLatin1String("volume")) {
+        pmSetIntSetting(SettingsKey::volume(), value);
+        setVolume(value);
+    } else if (type == QLatin1String("time")) {
+        setCurrentMovieTime(value);
+        Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
+        if (mGSensorView)
+            mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
+                                        m_nSensorZ);
+        drawTime();
+        mapGoTo();
+    }
+}
+
+void PlaybackSession::setCurrentMovieTime(int seconds)
+{
+    const bool wasPlaying = isPlaying();
+    if (wasPlaying) {
+        mSelectedMovieIsPlaying = false;
+        _videoPlayView->onPause();
+        if (has2Videos())
+            _videoPlayView2->onPause();
+    }
+    const double target = std::max(0, seconds);
+    if (_videoPlayView)
+        _videoPlayView->seekToTime(target);
+    if (has2Videos()) {
+        _videoPlayView2->seekToTime(target);
+        m_sync.bothSought();
+    }
+    mSelectedMovieCurrentTime = target;
+    if (wasPlaying) {
+        if (_videoPlayView)
+            _videoPlayView->setRate(m_fPlaySpeed);
+        if (has2Videos()) {
+            _videoPlayView2->setRate(m_fPlaySpeed);
+            m_sync.rateApplied();
+        }
+        mSelectedMovieIsPlaying = true;
+    }
+}
+
+// ---------------------------------------------------------------- tick and time display
+
+void PlaybackSession::checkMovieTime()
+{
+    if (!isPlaying())
+        return;
+    onPlayTimerChange();
+    syncSecondCamera();
+}
+
+void PlaybackSession::onPlayTimerChange()
+{
+    drawTime();
+    double position = mSelectedMovieCurrentTime;
+    if (position > mSelectedMovieDuration)
+        position = mSelectedMovieDuration;
+    if (!(position >= 0))
+        position = 0;
+    Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
+    if (slider)
+        slider->setCurrentValue(wholeSeconds(position));
+    if (mGSensorView)
+        mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
+                                    m_nSensorZ);
+    mapGoTo();
+}
+
+void PlaybackSession::drawTime()
+{
+    if (_videoPlayView) {
+        mSelectedMovieCurrentTime = _videoPlayView->getCurrentTime();
+    } else {
+        mSelectedMovieCurrentTime = 0;
+        mSelectedMovieDuration = 0;
+    }
+    if (mPlayBar)
+        mPlayBar->SetPlayTime(wholeSeconds(mSelectedMovieCurrentTime), wholeSeconds(mSelectedMovieDuration),
+                              true);
+    if (mTimeStamp && !mTimeStamp->isHidden())
+        showTimeStamp();
+}
+
+// ---------------------------------------------------------------- play bar upkeep
+
+void PlaybackSession::checkPlayButtonState(bool showPlay)
+{
+    MultiButtons* button = mPlayBar ? mPlayBar->poPlayBtn() : nullptr;
+    if (!button)
+        return;
+    const int index = showPlay ? 0 : 1;
+    if (button->getCurButtonIndex() != index)
+        button->setButtonIndex(index);
+}
+
+void PlaybackSession::resetCtrl()
+{
+    if (!mPlayBar)
+        return;
+    if (Slider* slider = mPlayBar->poTimeSlider()) {
+        slider->setCurrentValue(0);
+        slider->setEventMarkPos(-1);
+    }
+    if (mPlayBar->poPlayBtn())
+        mPlayBar->poPlayBtn()->resetButtonState();
+    if (mPlayBar->poPlayRevBtn())
+        mPlayBar->poPlayRevBtn()->resetButtonState();
+}
+
+void PlaybackSession::enableMediaButton(bool enable)
+{
+    if (mPlayBar) {
+        enableWidget(mPlayBar->poPlayBtn(), enable);
+        enableWidget(mPlayBar->poPrevBtn(), enable);
+        enableWidget(mPlayBar->poNextBtn(), enable);
+        enableWidget(mPlayBar->poPlayRevBtn(), enable);
+        enableWidget(mPlayBar->poSpeedBtn(), enable);
+        enableWidget(mPlayBar->poTimeSlider(), enable);
+        if (enable)
+            enableWidget(mPlayBar->poFullScreenBtn(), true);
+    }
+    if (mToolbar) {
+        enableWidget(mToolbar->oBackupBtn(), enable);
+        enableWidget(mToolbar->oUploadYouTubeBtn(), enable);
+        enableWidget(mToolbar->oUploadFacebookBtn(), enable);
+        const bool open = enable && state() != VideoPlayerView::StateNoPlayer;
+        enableWidget(mToolbar->oPrintBtn(), open);
+        enableWidget(mToolbar->oCaptureBtn(), open);
+        enableWidget(mToolbar->oExportBtn(), enable && m_poGpsList.IsGPSReady());
+    }
+}
+
+bool PlaybackSession::has2Videos() const
+{
+    return m_b2VideoWindowEnable && _videoPlayView2;
+}
+
+void PlaybackSession::enable2VideoWindow(bool enable)
+{
+    pmWriteLogQ(QStringLiteral("PlaybackSession::enable2VideoWindow = %1").arg(enable ? 1 : 0));
+    if (m_bSwitchVideo)
+        switchVideoWindow(false);
+    const bool changed = enable != m_b2VideoWindowEnable;
+    m_b2VideoWindowEnable = enable;
+    if (mToolbar && mToolbar->oWindowSwitchBtn())
+        mToolbar->oWindowSwitchBtn()->setVisible(enable);
+    if (changed)
+        Q_EMIT dualCameraChanged();
+}
+
+void PlaybackSession::dualSelectFile(int index, bool switchFlag)
+{
+    const int partner = partnerOf(index);
+    if (partner < 0) {
+        switchVideoWindow(false);
+        if (_videoPlayView2)
+            setCurPlaylistIndex2(-1, false);
+        setCurPlaylistIndex(index, true);
+        return;
+    }
+    int first = index;
+    int second = partner;
+    if (cameraTypeOf(index) == kCameraMain) {
+        if (switchFlag && m_bSwitchVideo)
+            switchVideoWindow(false);
+    } else {
+        if (switchFlag && !m_bSwitchVideo)
+            switchVideoWindow(true);
+        if (mFileList)
+            mFileList->setCurSel(partner, true);
+        first = partner;
+        second = index;
+    }
+    setCurPlaylistIndex(first, true);
+    setCurPlaylistIndex2(second, true);
+}
+
+bool PlaybackSession::dualNextFile(bool forward, bool wrap)
+{
+    const int current = m_nCurPlayIndex;
+    const int count = static_cast<int>(playlist().size());
+    int target;
+    if (forward) {
+        target = _videoPlayView2 ? current + 2 : current + 1;
+        if (target >= count)
+            target = wrap ? 0 : current;
+    } else if (current < 1) {
+        target = wrap ? count - 1 : current;
+    } else {
+        target = current - 1;
+        if (cameraTypeOf(target) == kCameraRear) {
+            const int partner = partnerOf(target);
+            if (partner >= 0)
+                target = partner;
+        }
+    }
+    if (target == current) {
+        onStop();
+        return false;
+    }
+    dualSelectFile(target, false);
+    return true;
+}
+
+void PlaybackSession::setCurPlaylistIndex2(int index, bool)
+{
+    if (_videoPlayView2) {
+        dropSurface(_videoPlayView2);
+        _currectasset2 = QUrl();
+    }
+    m_nCurPlayIndex2 = index;
+    m_sync.reset();
+    const QList<AMediaFile> list = playlist();
+    if (index < 0 || index >= list.size() || list.at(index).URL().isEmpty())
+        return;
+    const AMediaFile& entry = list.at(index);
+    const std::string native = entry.nativePath().toStdString();
+    if (!pmIsFileExist(native))
+        return;
+    pmGetFileDateTime(native, m_stRearCamTime);
+    m_nShowTimeStamp = 2;
+    pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video 2 : %1").arg(entry.path()));
+
+    VideoPlayerView* view = makeSurface(playerHost(2));
+    _videoPlayView2 = view;
+    view->setRate(m_fPlaySpeed);
+    view->setMuted(true); // before the player exists, so not even its first moment is heard
+    _currectasset2 = entry.URL();
+    view->loadURL(_currectasset2, false);
+    view->setMuted(true);
+}
+
+void PlaybackSession::handleLoadStateChanged2()
+{
+    moveTimeStamp();
+    checkTimeStamp();
+    // The rear started later than the front: bring it onto the front's time now
+    // rather than a tick later.
+    syncSecondCamera();
+}
+
+bool PlaybackSession::syncSecondCamera()
+{
+    if (!has2Videos() || !_videoPlayView || m_bVideoLoading)
+        return false;
+    if (_videoPlayView->getPlayerStatus() != VideoPlayerView::StatusReadyToPlay ||
+        _videoPlayView2->getPlayerStatus() != VideoPlayerView::StatusReadyToPlay)
+        return false;
+    return m_sync.sync(*_videoPlayView, *_videoPlayView2, m_fPlaySpeed);
+}
+
+void PlaybackSession::switchVideoWindow(bool switchVideo)
+{
+    m_bSwitchVideo = switchVideo;
+    QWidget* host1 = playerHost(1);
+    QWidget* host2 = playerHost(2);
+    const QRect f1 = host1 ? host1->geometry() : QRect();
+    const QRect f2 = host2 ? host2->geometry() : QRect();
+    pmWriteLogQ(QStringLiteral("AppDelegate - switchVideoWindow for timestamp - switch = %1")
+                    .arg(switchVideo ? 1 : 0));
+    const bool exchange =
+        (switchVideo && f1.width() > f2.width()) || (!switchVideo && f2.width() > f1.width());
+    checkTimeStamp();
+    checkDpadButtons();
+    if (!exchange || !host1 || !host2)
+        return;
+    host1->setGeometry(f2);
+    if (m_sources.mapFullScreen && m_sources.mapFullScreen())
+        host1->hide();
+    host2->setGeometry(f1);
+    if (!m_b2VideoWindowEnable)
+        host2->hide();
+    if (_videoPlayView)
+        _videoPlayView->relayout(QRect(QPoint(0, 0), f2.size()));
+    if (_videoPlayView2)
+        _videoPlayView2->relayout(QRect(QPoint(0, 0), f1.size()));
+    moveTimeStamp();
+    showTimeStamp();
+}
+
+void PlaybackSession::onButtonWindowSwitch()
+{
+    if (!playlist().isEmpty() && has2Videos())
+        switchVideoWindow(!m_bSwitchVideo);
+}
+
+void PlaybackSession::onMenu360View()
+{
+    if (!_videoPlayView)
+        return;
+    const bool on = !_videoPlayView->is360Player();
+    m_bView360 = on;
+    if (!_videoPlayView->set360Player(on))
+        m_bView360 = false; // no OpenGL here: the picture stays flat
+    pmWriteLog(m_bView360 ? "AppDelegate - 360-degree view on" : "AppDelegate - 360-degree view off");
+    checkDpadButtons();
+}
+
+int PlaybackSession::view360State() const
+{
+    if (!_videoPlayView)
+        return -1;
+    return _videoPlayView->is360Player() ? 1 : 0;
+}
+
+void PlaybackSession::apply360Mode(VideoPlayerView* view, const std::string& path)
+{
+    if (!view)
+        return;
+    // The container probe reads box headers only: cheap enough for every
+    // recording opened.
+    const bool spherical = pmIsSphericalVideo(path);
+    if (spherical)
+        pmWriteLogQ(QStringLiteral("AppDelegate - spherical video : %1").arg(QString::fromStdString(path)));
+    if (m_bView360 || spherical)
+        view->set360Player(true);
+    checkDpadButtons();
+}
+
+void PlaybackSession::onButtonDpad(int command)
+{
+    if (_videoPlayView && _videoPlayView->is360Player())
+        _videoPlayView->doDpadRotate(command);
+}
+
+void PlaybackSession::checkDpadButtons()
+{
+    m_bEnableDpad = _videoPlayView && _videoPlayView->is360Player() && !m_bSwitchVideo;
+    if (mPlayBar)
+        mPlayBar->checkDpadButtons();
+    if (mDpadView) {
+        mDpadView->checkDpadButtons(m_bEnableDpad);
+        mDpadView->setVisible(m_bEnableDpad);
+        if (m_bEnableDpad)
+            mDpadView->raise();
+    }
+    updateHeadTracker();
+}
+
+void PlaybackSession::updateHeadTracker()
+{
+    if (!m_bEnableDpad) {
+        if (m_psvr)
+            m_psvr->stop();
+        return;
+    }
+    // Made on the first 360-degree picture only: a flat-only session never
+    // touches the HID devices.
+    if (!m_psvr)
+        m_psvr = PSVR::sharedInstance();
+    if (m_psvr)
+        m_psvr->start(); // without a headset: one log line, nothing else
+}
+
+DpadView* PlaybackSession::dpadView() const
+{
+    return mDpadView.data();
+}
+
+void PlaybackSession::onUpdateTitle(int flag)
+{
+    if (m_nCurPlayIndex == -1)
+        return;
+    const VideoPlayerView::State state = this->state();
+    MultiButtons* playButton = mPlayBar ? mPlayBar->poPlayBtn() : nullptr;
+    if (state == VideoPlayerView::StatePlaying) {
+        if (mFileList)
+            mFileList->setCurSel(m_nCurPlayIndex, true);
+        if (playButton)
+            playButton->setButtonIndex(1);
+    } else if (state == VideoPlayerView::StatePaused) {
+        if (mFileList)
+            mFileList->setCurSel(m_nCurPlayIndex, true);
+        drawTime();
+        if (playButton)
+            playButton->setButtonIndex(0);
+    } else {
+        if (mFileList)
+            mFileList->setCurSel(m_nCurPlayIndex, flag == 1);
+        if (playButton)
+            playButton->setButtonIndex(0);
+    }
+}
+
+// ---------------------------------------------------------------- keys and the G-sensor graph
+
+bool PlaybackSession::seekBySeconds(int delta)
+{
+    if (!_videoPlayView)
+        return false;
+    seekToSecond(wholeSecondsOf(_videoPlayView->getCurrentTime()) + delta);
+    return true;
+}
+
+bool PlaybackSession::seekToEventMark()
+{
+    if (!_videoPlayView || m_nEventTime < 0)
+        return false;
+    seekToSecond(m_nEventTime);
+    return true;
+}
+
+void PlaybackSession::seekToSecond(int seconds)
+{
+    if (!_videoPlayView)
+        return;
+    const int last = wholeSecondsOf(mSelectedMovieDuration);
+    const int target = last > 0 ? qBound(0, seconds, last) : qMax(0, seconds);
+    setCurrentMovieTime(target);
+    if (Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr)
+        slider->setCurrentValue(target);
+    drawTime();
+    mapGoTo(); // also moves the G-sensor cursor
+}
+
+bool PlaybackSession::stepFrame(bool forward)
+{
+    if (!_videoPlayView || state() != VideoPlayerView::StatePaused)
+        return false;
+    _videoPlayView->stepFrame(forward);
+    if (has2Videos())
+        _videoPlayView2->stepFrame(forward);
+    // Paused, the tick does not run: show where the step landed once it has.
+    QPointer<VideoPlayerView> stepped(_videoPlayView);
+    QTimer::singleShot(kFrameStepRefreshMsecs, this, [this, stepped] {
+        if (!stepped || stepped != _videoPlayView || state() != VideoPlayerView::StatePaused)
+            return;
+        const int now = wholeSecondsOf(_videoPlayView->getCurrentTime());
+        if (Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr)
+            slider->setCurrentValue(now);
+        drawTime();
+        mapGoTo();
+    });
+    return true;
+}
+
+void PlaybackSession::stepVolume(int delta)
+{
+    const int step = qBound(0, m_nVolume + delta, 10);
+    if (step == m_nVolume)
+        return;
+    pmSetIntSetting(SettingsKey::volume(), step);
+    setVolume(step);
+    if (mPlayBar)
+        mPlayBar->SetVolume(step);
+}

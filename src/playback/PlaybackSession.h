@@ -1,0 +1,294 @@
+#pragma once
+// The playback of the current recording, or of a front/rear pair: the two
+// video surfaces, the play state, speed, volume and mute, the end of a
+// recording, the rear camera kept on the front one's time, the time-stamp
+// overlay, the event mark and the track the map and the G-sensor graph
+// follow, and the 360-degree view.
+//
+// The front surface's player is the one holder of the play state (state());
+// nothing here keeps a copy of it. Surfaces are created per recording; a
+// released one is torn down at once and deleted from the event loop, because
+// a release can happen inside one of the surface's own notifications (the end
+// of a recording opens the next one).
+//
+// The session knows neither the library nor the window: the playlist and the
+// camera pairs are asked through the functions given to setSources, panels
+// and hosts are given by setters (each may be null, and every use checks),
+// and what the session cannot do itself it asks for by signal.
+// Main thread only.
+#include "base/AMediaFile.h"
+#include "base/NotificationCenter.h"
+#include "core/FileRules.h"
+#include "core/GpsData.h"
+#include "core/GpsList.h"
+#include "playback/CameraSync.h"
+#include "views/VideoPlayerView.h"
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class DpadView;
+class FileListView;
+class GSensorView;
+class MapView;
+class PlayControlView;
+class PSVR;
+class QLabel;
+class QTimer;
+class ToolbarView;
+
+class PlaybackSession : public QObject
+{
+    Q_OBJECT
+public:
+    // What the session needs to know from the library and the window.
+    struct Sources {
+        // The playlist in its order (the rows of the file list).
+        std::function<QList<AMediaFile>()> playlist;
+        // The other camera's row of a pair, or -1; the camera type of a row.
+        std::function<int(int)> partnerOf;
+        std::function<int(int)> cameraTypeOf;
+        // The camera model of the current folder, given to each track.
+        std::function<QString()> modelName;
+        // The map fills the window (the map's own full-size state follows it).
+        std::function<bool()> mapFullScreen;
+    };
+
+    explicit PlaybackSession(QObject* parent = nullptr);
+    ~PlaybackSession() override;
+
+    // ---- wiring
+    void setSources(Sources sources);
+    void setPanels(PlayControlView* playBar, ToolbarView* toolbar, FileListView* fileList, MapView* map,
+                   GSensorView* gsensor);
+    void setDpadView(DpadView* dpad);
+    // The widgets the two surfaces fill (camera 1, camera 2).
+    void setPlayerHosts(QWidget* host1, QWidget* host2);
+    // The widget the time-stamp overlay is laid over.
+    void setOverlayHost(QWidget* content);
+    // Everything back to the start: nothing open, 1x speed, sound on at `volume`.
+    void resetState(int volume);
+
+    // ---- making an entry current
+    void setCurPlaylistIndex(int index, bool autoPlay);
+    void setCurPlaylistIndex2(int index, bool autoPlay);
+    void dualSelectFile(int index, bool switchFlag);
+    bool dualNextFile(bool forward, bool wrap);
+    // The AVPlayerReadyToPlay notification of one of the surfaces.
+    void movieLoadStateChanged(const Notification& n);
+    void handleLoadStateChanged();
+    void handleLoadStateChanged2();
+
+    // ---- play state and commands
+    VideoPlayerView::State state() const;
+    void onPlay();
+    void onPause();
+    void onStop();
+    void onButtonPlay();
+    void onButtonPause();
+    // Pauses when playing (true then) and shows the play button.
+    bool pausePlayback();
+    void onButtonNext(int wrap);
+    void onButtonPrev();
+    void movieDidEnd();
+    void onButtonMute();
+    void checkMute();
+    void setVolume(int step);
+    // The volume a step up or down, stored as the volume slider stores it.
+    void stepVolume(int delta);
+    void onButtonSpeed();
+    void setPlaySpeed(float speed);
+    // The play bar's speed button image index to a rate (1.0 for unknown indexes).
+    static float speedForStep(int step);
+    void setCurrentMovieTime(int seconds);
+    // Moves both cameras to this second (clamped to the recording), with the
+    // slider, the G-sensor cursor, the time labels and the map following.
+    void seekToSecond(int seconds);
+    // The current position, seconds forward or back (the player's keys).
+    bool seekBySeconds(int delta);
+    // To the event mark; false without one.
+    bool seekToEventMark();
+    // One frame back or forward on both cameras; only while paused.
+    bool stepFrame(bool forward);
+    // A click on the G-sensor graph at this column: playback moves to the
+    // second whose sample is drawn there.
+    void onGSensorGraphClicked(int graphX);
+    // The play bar's time or volume slider moved.
+    void onSliderChanged(const Notification& n);
+
+    // ---- the tick, the time and the play bar
+    void checkMovieTime();
+    void onPlayTimerChange();
+    void drawTime();
+    void onStopMessage();
+    void resetCtrl();
+    void checkPlayButtonState(bool showPlay);
+    void enableMediaButton(bool enable);
+    void onUpdateTitle(int flag);
+
+    // ---- two cameras
+    bool isDualCameraMode() const { return m_b2VideoWindowEnable; }
+    bool has2Videos() const;
+    void enable2VideoWindow(bool enable);
+    void switchVideoWindow(bool switchVideo);
+    void onButtonWindowSwitch();
+    bool syncSecondCamera();
+    const CameraSync& cameraSync() const { return m_sync; }
+
+    // ---- the track of the current recording
+    void onOpenGPSFile();
+    float xCreateSensorGraphic(int eventIndex);
+    const GpsData* getCurGpsData() const;
+    void mapGoTo();
+    // The map page finished loading: give it the current track, or an empty map.
+    void onMapViewReady();
+    // The G-sensor panel's graph again, after its images were reloaded.
+    void redrawSensorGraph();
+
+    // ---- the time-stamp overlay
+    std::optional<QString> getTimeStampString();
+    std::optional<QString> timeStampStringAt(double position) const;
+    double frameTime() const;
+    const GpsData* gpsDataOfFrame(double position) const;
+    void showTimeStamp();
+    void checkTimeStamp();
+    void moveTimeStamp();
+    void hideTimeStamp();
+    void setTimeStampText(const QString& text);
+    QLabel* timeStampLabel();
+    QLabel* timeStamp() const;
+
+    // ---- 360-degree view
+    void onMenu360View();
+    int view360State() const;
+    void apply360Mode(VideoPlayerView* view, const std::string& path);
+    void onButtonDpad(int command);
+    void checkDpadButtons();
+    void updateHeadTracker();
+    DpadView* dpadView() const;
+
+    // ---- state the rest of the program reads
+    VideoPlayerView* videoPlayView() const;
+    VideoPlayerView* videoPlayView2() const;
+    int curPlayIndex() const { return m_nCurPlayIndex; }
+    int curPlayIndex2() const { return m_nCurPlayIndex2; }
+    // Forgets the current entry without touching the surfaces (the
+    // playlist it pointed into has gone).
+    void forgetCurPlayIndex() { m_nCurPlayIndex = -1; }
+    // The playlist changed around what plays: the recordings now stand at
+    // these rows (-1 leaves a camera's row as it is).
+    void setPlayRows(int index, int index2)
+    {
+        m_nCurPlayIndex = index;
+        m_nCurPlayIndex2 = index2;
+    }
+    void renumberCurrent(int index, int index2)
+    {
+        if (index >= 0)
+            m_nCurPlayIndex = index;
+        if (index2 >= 0)
+            m_nCurPlayIndex2 = index2;
+    }
+    QUrl currentAsset(int camera) const { return camera == 2 ? _currectasset2 : _currectasset; }
+    bool isVideoLoading() const { return m_bVideoLoading; }
+    bool isSwitchVideo() const { return m_bSwitchVideo; }
+    int timeStampMode() const { return m_nShowTimeStamp; }
+    void setTimeStampMode(int mode) { m_nShowTimeStamp = mode; }
+    const _SYSTEMTIME& rearCamTime() const { return m_stRearCamTime; }
+    // The start the stamp counts from; set from the name when a recording opens.
+    void setRearCamTime(const _SYSTEMTIME& start) { m_stRearCamTime = start; }
+    float playSpeed() const { return m_fPlaySpeed; }
+    bool isMuted() const { return m_bMute; }
+    int volume() const { return m_nVolume; }
+    // The position and length of the current recording, seconds.
+    double currentTime() const { return mSelectedMovieCurrentTime; }
+    double duration() const { return mSelectedMovieDuration; }
+    bool isMoviePlaying() const { return mSelectedMovieIsPlaying; }
+    bool hasTickTimer() const { return m_tickTimer != nullptr; }
+    int eventTime() const { return m_nEventTime; }
+    int sensorX() const { return m_nSensorX; }
+    int sensorY() const { return m_nSensorY; }
+    int sensorZ() const { return m_nSensorZ; }
+    bool isDpadEnabled() const { return m_bEnableDpad; }
+    const GpsList& gpsList() const { return m_poGpsList; }
+    // The track emptied (the playlist it belonged to has gone).
+    void clearTrack();
+    const QImage& sensorBitmap() const { return m_oSensorBitmap; }
+    int16_t motorType() const { return m_nMotorType; }
+
+Q_SIGNALS:
+    // The row to open as a double click would (play pressed with nothing open).
+    void openRowRequested(int row);
+    // A playing recording stopped with an error: is its file still there?
+    void folderCheckRequested();
+    // The second camera's window was switched on or off: lay the window out again.
+    void dualCameraChanged();
+
+private:
+    QWidget* playerHost(int which) const;
+    VideoPlayerView* makeSurface(QWidget* host);
+    void dropSurface(QPointer<VideoPlayerView>& surface);
+    void onSurfaceLoadFailed(VideoPlayerView* surface, const QString& reason);
+    void onSurfacePlaybackFailed(VideoPlayerView* surface, const QString& reason);
+    void setTimeStampVisible(bool visible);
+    QList<AMediaFile> playlist() const;
+    int partnerOf(int index) const;
+    int cameraTypeOf(int index) const;
+    bool isPlaying() const { return state() == VideoPlayerView::StatePlaying; }
+
+    Sources m_sources;
+    QPointer<PlayControlView> mPlayBar;
+    QPointer<ToolbarView> mToolbar;
+    QPointer<FileListView> mFileList;
+    QPointer<MapView> mMapView;
+    QPointer<GSensorView> mGSensorView;
+    QPointer<DpadView> mDpadView;
+    QPointer<QLabel> mTimeStamp;
+    QPointer<QWidget> m_host1;
+    QPointer<QWidget> m_host2;
+    QPointer<QWidget> m_overlayHost;
+    QPointer<PSVR> m_psvr;
+
+    QPointer<VideoPlayerView> _videoPlayView;
+    QPointer<VideoPlayerView> _videoPlayView2;
+    QUrl _currectasset;
+    QUrl _currectasset2;
+    QTimer* m_tickTimer = nullptr;
+    CameraSync m_sync;
+
+    int m_nCurPlayIndex = -1;
+    int m_nCurPlayIndex2 = -1;
+    bool m_bMute = false;
+    int m_nVolume = 8;
+    float m_fPlaySpeed = 1.0f;
+    // The speed step in force when there is no play bar to hold it.
+    int m_nSpeedStep = 0;
+    double mSelectedMovieCurrentTime = 0.0;
+    double mSelectedMovieDuration = 0.0;
+    bool mSelectedMovieIsPlaying = false;
+    bool m_bVideoLoading = false;
+    bool m_b2VideoWindowEnable = false;
+    bool m_bSwitchVideo = false;
+    int m_nShowTimeStamp = 0;
+    _SYSTEMTIME m_stRearCamTime{};
+    bool m_bView360 = false; // the settings menu's 360-degree switch
+    bool m_bEnableDpad = false;
+
+    // The track and the event mark.
+    int m_nEventTime = -1;
+    int m_nSensorX = 0;
+    int m_nSensorY = 0;
+    int m_nSensorZ = 0;
+    int16_t m_nMotorType = 0;
+    GpsList m_poGpsList;
+    GpsData m_poGpsTempData;
+    QImage m_oSensorBitmap;
+};

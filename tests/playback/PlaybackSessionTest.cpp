@@ -1,0 +1,257 @@
+// The playback session on its own, without the controller: the test plays the
+// owner's part (the playlist, the camera pairs, the two hosts and the two
+// notifications the owner forwards) over generated recordings on headless
+// surfaces. The play state is read from mpv itself, not from the session.
+#include "playback/PlaybackSession.h"
+#include "MediaGen.h"
+#include "base/NotificationCenter.h"
+#include "views/MpvPlayer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace
+{
+
+bool makeRecording(const QString& path, double seconds, bool rear = false)
+{
+    mediagen::RecordingSpec spec;
+    spec.seconds = seconds;
+    spec.rear = rear;
+    spec.faststart = true;
+    return mediagen::writeRecording(QFile::encodeName(path).toStdString(), spec);
+}
+
+bool waitFor(const std::function<bool()>& condition, int ms = 15000)
+{
+    return QTest::qWaitFor(condition, ms);
+}
+
+// mpv's own answer, read with a blocking call (not the mirror).
+std::optional<bool> mpvPaused(const VideoPlayerView* view)
+{
+    return view ? view->player()->flagProperty(MpvProperty::kPause) : std::nullopt;
+}
+
+double mpvSpeed(const VideoPlayerView* view)
+{
+    return view ? view->player()->doubleProperty(MpvProperty::kSpeed).value_or(-1) : -1;
+}
+
+// The owner's part: hosts, sources and the forwarded notifications.
+struct Owner {
+    QWidget window;
+    QWidget* host1 = nullptr;
+    QWidget* host2 = nullptr;
+    QList<AMediaFile> playlist;
+    std::unique_ptr<PlaybackSession> session;
+    QObject observer;
+    int ends = 0;
+
+    // With pairs, rows come as front/rear pairs: 0 with 1, 2 with 3.
+    explicit Owner(const QStringList& files, bool pairs = false)
+    {
+        window.resize(980, 500);
+        host1 = new QWidget(&window);
+        host1->setGeometry(0, 0, 640, 480);
+        host2 = new QWidget(&window);
+        host2->setGeometry(650, 0, 320, 240);
+        for (const QString& f : files)
+            playlist.append(
+                AMediaFile::mediaFileWithNativePath(QFile::encodeName(f), QFileInfo(f).lastModified()));
+        session = std::make_unique<PlaybackSession>();
+        PlaybackSession::Sources sources;
+        sources.playlist = [this] { return playlist; };
+        sources.partnerOf = [this, pairs](int row) {
+            return pairs && (row ^ 1) < playlist.size() ? row ^ 1 : -1;
+        };
+        sources.cameraTypeOf = [](int row) { return row % 2 ? kCameraRear : kCameraMain; };
+        session->setSources(std::move(sources));
+        session->setPlayerHosts(host1, host2);
+        session->setOverlayHost(&window);
+        session->resetState(8);
+        auto& nc = NotificationCenter::defaultCenter();
+        nc.addObserver(&observer, Notifications::AVPlayerReadyToPlay,
+                       [this](const Notification& n) { session->movieLoadStateChanged(n); });
+        nc.addObserver(&observer, Notifications::VideoEnd, [this](const Notification&) {
+            ++ends;
+            session->movieDidEnd();
+        });
+    }
+    ~Owner()
+    {
+        NotificationCenter::defaultCenter().removeObserver(&observer);
+        session->setCurPlaylistIndex(-1, false);
+        session->setCurPlaylistIndex2(-1, false);
+        session.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    PlaybackSession* operator->() const { return session.get(); }
+
+    bool waitOpened()
+    {
+        return waitFor([this] {
+            const VideoPlayerView* front = session->videoPlayView();
+            const bool first = front && front->getPlayerStatus() == VideoPlayerView::StatusReadyToPlay &&
+                               !session->isVideoLoading();
+            const bool second = !session->has2Videos() || session->videoPlayView2()->getPlayerStatus() ==
+                                                              VideoPlayerView::StatusReadyToPlay;
+            return first && second;
+        });
+    }
+};
+
+class PlaybackSessionTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir();
+        ASSERT_TRUE(s_dir->isValid());
+        ASSERT_TRUE(makeRecording(path(QStringLiteral("FILE240517-081200.MP4")), 3.0));
+        ASSERT_TRUE(makeRecording(path(QStringLiteral("FILE240517-081210.MP4")), 4.0));
+        QFile garbage(path(QStringLiteral("FILE240517-081220.MP4")));
+        ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(40000, '\x5a'));
+        garbage.close();
+        ASSERT_TRUE(makeRecording(path(QStringLiteral("FILE240517-090000_M.MP4")), 12.0));
+        ASSERT_TRUE(makeRecording(path(QStringLiteral("FILE240517-090000_2.MP4")), 12.0, true));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static QString path(const QString& name) { return s_dir->filePath(name); }
+    static QTemporaryDir* s_dir;
+};
+
+QTemporaryDir* PlaybackSessionTest::s_dir = nullptr;
+
+TEST_F(PlaybackSessionTest, OpensPlaysPausesFromMpvAndMovesOnAtTheEnd)
+{
+    Owner o({path("FILE240517-081200.MP4"), path("FILE240517-081220.MP4"), path("FILE240517-081210.MP4")});
+    EXPECT_EQ(o->state(), VideoPlayerView::StateNoPlayer);
+    EXPECT_FALSE(o->pausePlayback()); // nothing open: nothing to pause
+
+    o->setCurPlaylistIndex(0, true);
+    EXPECT_TRUE(o->isVideoLoading());
+    ASSERT_TRUE(o.waitOpened());
+    VideoPlayerView* first = o->videoPlayView();
+    EXPECT_EQ(first->parentWidget(), o.host1);
+    EXPECT_NEAR(o->duration(), 3.0, 0.2);
+    EXPECT_TRUE(o->hasTickTimer());
+    EXPECT_EQ(o->state(), VideoPlayerView::StatePlaying);
+    EXPECT_EQ(mpvPaused(first), std::optional<bool>(false));
+
+    // Pause and play: the session's answer is the player's.
+    EXPECT_TRUE(o->pausePlayback());
+    EXPECT_EQ(o->state(), VideoPlayerView::StatePaused);
+    EXPECT_TRUE(waitFor([&] { return mpvPaused(first) == std::optional<bool>(true); }, 3000));
+    o->onPlay();
+    EXPECT_EQ(o->state(), VideoPlayerView::StatePlaying);
+    EXPECT_TRUE(waitFor([&] { return mpvPaused(first) == std::optional<bool>(false); }, 3000));
+
+    // Speed and mute reach mpv.
+    o->setPlaySpeed(2.0f);
+    EXPECT_TRUE(waitFor([&] { return std::fabs(mpvSpeed(first) - 2.0) < 1e-6; }, 3000));
+    o->onButtonMute();
+    EXPECT_TRUE(o->isMuted());
+    EXPECT_TRUE(waitFor([&] { return first->player()->flagProperty(MpvProperty::kMute) == true; }, 3000));
+
+    // The end opens the next entry, which cannot be decoded: its opening ends
+    // (nothing waits for it) and nothing plays.
+    ASSERT_TRUE(waitFor([&] { return o->curPlayIndex() == 1 && !o->isVideoLoading(); }));
+    EXPECT_EQ(o.ends, 1);
+    EXPECT_TRUE(waitFor([&] { return o->videoPlayView() && o->videoPlayView()->hasFailed(); }, 5000));
+    EXPECT_EQ(o->state(), VideoPlayerView::StateNoPlayer);
+
+    // The last entry plays at the speed chosen and, at its end, stops on its
+    // first frame.
+    o->setCurPlaylistIndex(2, true);
+    ASSERT_TRUE(o.waitOpened());
+    VideoPlayerView* last = o->videoPlayView();
+    EXPECT_TRUE(waitFor([&] { return std::fabs(mpvSpeed(last) - 2.0) < 1e-6; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return o.ends == 2; }));
+    EXPECT_EQ(o->curPlayIndex(), 2);
+    EXPECT_EQ(o->videoPlayView(), last);
+    EXPECT_EQ(o->state(), VideoPlayerView::StatePaused);
+    EXPECT_TRUE(
+        waitFor([&] { return mpvPaused(last) == std::optional<bool>(true) && last->getitemTime() < 0.2; }));
+    EXPECT_DOUBLE_EQ(o->currentTime(), 0);
+
+    o->setCurPlaylistIndex(-1, false);
+    EXPECT_EQ(o->videoPlayView(), nullptr);
+    EXPECT_EQ(o->state(), VideoPlayerView::StateNoPlayer);
+    EXPECT_FALSE(o->hasTickTimer());
+}
+
+TEST_F(PlaybackSessionTest, FrontAndRearArePlayedAndKeptInStep)
+{
+    Owner o({path("FILE240517-090000_M.MP4"), path("FILE240517-090000_2.MP4")}, true);
+    QSignalSpy dualChanged(o.session.get(), &PlaybackSession::dualCameraChanged);
+    o->enable2VideoWindow(true);
+    o->enable2VideoWindow(true);
+    EXPECT_EQ(dualChanged.count(), 1);
+
+    // Choosing the rear row plays the pair with the rear shown large.
+    o->dualSelectFile(1, true);
+    EXPECT_EQ(o->curPlayIndex(), 0);
+    EXPECT_EQ(o->curPlayIndex2(), 1);
+    EXPECT_TRUE(o->isSwitchVideo());
+    ASSERT_TRUE(o.waitOpened());
+    VideoPlayerView* front = o->videoPlayView();
+    VideoPlayerView* rear = o->videoPlayView2();
+    EXPECT_EQ(rear->parentWidget(), o.host2);
+    EXPECT_EQ(o->timeStampMode(), 2);
+    EXPECT_EQ(rear->player()->flagProperty(MpvProperty::kMute), std::optional<bool>(true));
+    EXPECT_EQ(o->state(), VideoPlayerView::StatePlaying);
+    EXPECT_EQ(rear->getState(), VideoPlayerView::StatePlaying);
+
+    // Both pause and play together.
+    o->onPause();
+    EXPECT_EQ(rear->getState(), VideoPlayerView::StatePaused);
+    EXPECT_TRUE(waitFor([&] { return mpvPaused(rear) == std::optional<bool>(true); }, 3000));
+
+    // Paused, a rear pushed 1.5 s off is sought back onto the front. A seek
+    // lands when it lands: keep looking until it has, without a time limit
+    // a loaded machine could miss.
+    const int seeks = o->cameraSync().seekCount();
+    rear->seekToTime(front->getitemTime() + 1.5);
+    ASSERT_TRUE(waitFor([&] {
+        o->syncSecondCamera();
+        return !rear->player()->isSeeking() && !front->player()->isSeeking() &&
+               std::fabs(front->getitemTime() - rear->getitemTime()) < 0.15 &&
+               o->cameraSync().seekCount() > seeks;
+    }));
+    EXPECT_EQ(rear->getState(), VideoPlayerView::StatePaused); // a seek does not start it
+
+    // Playing on, the pair stays together (the tick keeps it there).
+    o->onPlay();
+    EXPECT_EQ(rear->getState(), VideoPlayerView::StatePlaying);
+    QTest::qWait(2000);
+    ASSERT_EQ(o->state(), VideoPlayerView::StatePlaying);
+    o->onPause();
+    ASSERT_TRUE(waitFor([&] { return !rear->player()->isSeeking() && !front->player()->isSeeking(); }));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            o->syncSecondCamera();
+            return std::fabs(front->getitemTime() - rear->getitemTime()) < 0.15;
+        },
+        10000));
+
+    // Leaving the pair: the rear surface goes, the overlay's camera with it.
+    o->setCurPlaylistIndex2(-1, false);
+    EXPECT_EQ(o->videoPlayView2(), nullptr);
+    EXPECT_FALSE(o->has2Videos());
+    EXPECT_EQ(o->cameraSync().seekCount(), 0);
+}
+
+} // namespace
