@@ -349,11 +349,11 @@ void PlaybackSession::handleLoadStateChanged()
     if (_currectasset.isEmpty())
         return;
     if (!m_bVideoLoading) {
-        pmWriteLog("PlaybackSession::handleLoadStateChanged - twice open video OK, then pass it.");
+        pmWriteLog("AppDelegate::handleLoadStateChanged - twice open video OK, then pass it.");
         return;
     }
     m_bVideoLoading = false;
-    pmWriteLog("PlaybackSession::handleLoadStateChanged - open video OK!");
+    pmWriteLog("AppDelegate::handleLoadStateChanged - open video OK!");
     // The container may state no duration that the probe could read; the player knows it now.
     if (mSelectedMovieDuration <= 0 && _videoPlayView)
         mSelectedMovieDuration = _videoPlayView->getDuration();
@@ -497,7 +497,7 @@ void PlaybackSession::onButtonPrev()
 
 void PlaybackSession::movieDidEnd()
 {
-    pmWriteLog("PlaybackSession::movieDidEnd");
+    pmWriteLog("AppDelegate::movieDidEnd");
     if (m_nCurPlayIndex + 1 < playlist().size())
         onButtonNext(0);
     else
@@ -694,7 +694,7 @@ bool PlaybackSession::has2Videos() const
 
 void PlaybackSession::enable2VideoWindow(bool enable)
 {
-    pmWriteLogQ(QStringLiteral("PlaybackSession::enable2VideoWindow = %1").arg(enable ? 1 : 0));
+    pmWriteLogQ(QStringLiteral("AppDelegate::enable2VideoWindow = %1").arg(enable ? 1 : 0));
     if (m_bSwitchVideo)
         switchVideoWindow(false);
     const bool changed = enable != m_b2VideoWindowEnable;
