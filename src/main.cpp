@@ -33,7 +33,7 @@ void useJapaneseFont(QApplication& app)
 void storeDemoFolderIfUnset()
 {
     const QString demo = qEnvironmentVariable("ROVIX_DEMO_FOLDER");
-    if (!demo.isEmpty() && !pmHasSetting(SettingsKey::currentFolder()))
+    if (!demo.isEmpty() && !pmHasSetting(SettingsKeys::currentFolder))
         pmSetCurrentFolder(demo);
 }
 } // namespace

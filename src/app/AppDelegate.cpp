@@ -149,8 +149,8 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::initialData()
 {
-    m_playback->resetState(pmGetIntSetting(SettingsKey::volume(), 8));
-    m_library->restorePlaceByNameTime(pmGetIntSetting(SettingsKey::placeByNameTime(), 0) == 1);
+    m_playback->resetState(pmReadSetting(SettingsKeys::volume));
+    m_library->restorePlaceByNameTime(pmReadSetting(SettingsKeys::placeByNameTime));
     m_nScreenMode = ScreenNormal;
     m_rectNormalScreen = QRectF();
     m_sizeWindow = QSizeF(0, 0);
@@ -211,16 +211,6 @@ void AppDelegate::applicationDidBecomeActive()
         scheduleRelayout(100);
     }
     bFirstTimeActive = false;
-}
-
-bool AppDelegate::applicationShouldHandleReopen(bool)
-{
-    if (m_window) {
-        m_window->show();
-        m_window->raise();
-        m_window->activateWindow();
-    }
-    return true;
 }
 
 void AppDelegate::windowWillClose()
@@ -343,12 +333,4 @@ QDialog* AppDelegate::aboutDialog() const
     return m_aboutDialog.data();
 }
 
-void AppDelegate::onMenuAbout()
-{
-    aboutMenuItemClicked();
-}
 
-AppDelegate* pmGetAppDelegate()
-{
-    return AppDelegate::instance();
-}

@@ -1,8 +1,9 @@
 #pragma once
 // The application controller: the hub that owns the library, the playlist,
-// the playback session and the panels of the main window. Panels
-// report to it by notification (base/NotificationCenter.h) and reach it through
-// pmGetAppDelegate(); it calls the panels directly. There is one instance.
+// the playback state, the track and the panels of the main window. Panels
+// report to it by notification (base/NotificationCenter.h) or by their own
+// signals, and never reach it themselves: it creates them, wires them and
+// calls them directly. There is one instance.
 //
 // The class is declared here once; its methods are defined in the folder of
 // the subsystem they belong to:
@@ -98,7 +99,6 @@ public:
     void applicationDidFinishLaunching();
     void initialData();
     void applicationDidBecomeActive();
-    bool applicationShouldHandleReopen(bool hasVisibleWindows);
     void windowWillClose();
     // The window's frame got this size (content height + the 22-point title bar).
     void windowDidResize(const QSizeF& frameSize);
@@ -120,7 +120,6 @@ public:
     void languageMenuItemClicked(int tag);
     // Opens the About box window-modal over the main window and returns.
     void aboutMenuItemClicked();
-    void onMenuAbout();
     QDialog* aboutDialog() const;
 
     MainWindow* window() const { return m_window; }
@@ -389,7 +388,6 @@ public:
     void onButtonExport() { m_backup->onButtonExport(); }
     QString getExportFolder() const { return BackupController::getExportFolder(); }
     void saveExportFolder(const QString& path) { BackupController::saveExportFolder(path); }
-    bool outputKML(const QString& path, const GpsList& list);
 
     void onButtonCapture() { m_capture->onButtonCapture(); }
     void onButtonPrint() { m_capture->onButtonPrint(); }
@@ -462,5 +460,10 @@ private:
     QPointer<QDialog> m_aboutDialog;
 };
 
-// The single live controller; null when none.
-AppDelegate* pmGetAppDelegate();
+// The single live controller; null when none. Kept for code written against
+// the shared services; the program itself reaches the controller only where
+// it is created, and tests use AppDelegate::instance().
+inline AppDelegate* pmGetAppDelegate()
+{
+    return AppDelegate::instance();
+}

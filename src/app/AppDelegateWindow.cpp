@@ -78,6 +78,7 @@ void AppDelegate::createPanels()
         sw->setVisible(isDualCameraMode());
 
     mPlayBar = new PlayControlView(content);
+    mPlayBar->SetVolume(pmReadSetting(SettingsKeys::volume));
 
     // Over the first camera's picture, in its lower right corner; hidden
     // until that picture is a 360-degree one.
@@ -107,8 +108,13 @@ void AppDelegate::createPanels()
     mGSensorView = gsensor;
 
     const int mapHeight = static_cast<int>(winlayout::kMapHeight);
-    auto* map = new MapView(QRect(0, contentHeight - mapHeight, 350, mapHeight), content);
+    auto* map = new MapView(QRect(0, contentHeight - mapHeight, 350, mapHeight),
+                            pmReadSetting(SettingsKeys::mapPageUrl), content);
+    map->setSkinId(Skin::currentId());
+    map->setSpeedUnit(static_cast<int16_t>(pmReadSetting(SettingsKeys::speedUnit)));
     connect(map, &MapView::mapFullScreenToggled, this, &AppDelegate::onButtonMapFullScreen);
+    connect(map, &MapView::unitMenuItemClicked, this,
+            [](int tag) { pmWriteSetting(SettingsKeys::speedUnit, tag); });
     mMapView = map;
 
     m_playback->setPanels(mPlayBar, mToolbar, mFileList, mMapView, mGSensorView);
@@ -343,8 +349,10 @@ void AppDelegate::reloadSkinImages()
     }
     if (mFileList)
         mFileList->loadSkinBitmap();
-    if (mMapView)
+    if (mMapView) {
+        mMapView->setSkinId(Skin::currentId());
         mMapView->loadSkinBitmap();
+    }
     if (mGSensorView)
         mGSensorView->loadSkinBitmap();
     m_playback->redrawSensorGraph();

@@ -68,6 +68,37 @@ void setSettingValue(const QString& key, const QVariant& value, bool syncNow)
 }
 } // namespace
 
+int pmReadSetting(const SettingKey<int>& key)
+{
+    const int value = pmGetIntSetting(key.key(), key.def);
+    return key.holds(value) ? value : key.def;
+}
+
+bool pmReadSetting(const SettingKey<bool>& key)
+{
+    return pmGetIntSetting(key.key(), key.def ? 1 : 0) == 1;
+}
+
+QString pmReadSetting(const SettingKey<QString>& key)
+{
+    return pmGetStringSetting(key.key(), key.defaultValue());
+}
+
+void pmWriteSetting(const SettingKey<int>& key, int value)
+{
+    setSettingValue(key.key(), value, key.syncAtOnce);
+}
+
+void pmWriteSetting(const SettingKey<bool>& key, bool on)
+{
+    setSettingValue(key.key(), on ? 1 : 0, false);
+}
+
+void pmWriteSetting(const SettingKey<QString>& key, const QString& value)
+{
+    setSettingValue(key.key(), value, false);
+}
+
 int pmGetIntSetting(const QString& key, int defaultValue)
 {
     const std::optional<QVariant> stored = settingValue(key);
@@ -80,8 +111,12 @@ int pmGetIntSetting(const QString& key, int defaultValue)
 
 void pmSetIntSetting(const QString& key, int value)
 {
-    // The language and the skin must survive a crash right after the choice.
-    setSettingValue(key, value, key == SettingsKey::languageId() || key == SettingsKey::skinId());
+    // The keys the table marks (the language and the skin) reach the file at once.
+    bool syncNow = false;
+    for (const SettingKey<int>* k : SettingsKeys::kIntKeys)
+        if (key == k->key())
+            syncNow = k->syncAtOnce;
+    setSettingValue(key, value, syncNow);
 }
 
 QString pmGetStringSetting(const QString& key, const QString& defaultValue)
@@ -161,7 +196,7 @@ QString pmGetDocumentsFolder()
 QString pmGetCurrentFolder()
 {
     const QString movies = pmGetMoviesFolder();
-    const QString folder = pmGetStringSetting(SettingsKey::currentFolder(), movies);
+    const QString folder = pmReadSetting(SettingsKeys::currentFolder);
     // An unmounted card must not leave the application pointing at nothing.
     if (folder.isEmpty() || !QFileInfo::exists(folder))
         return movies;
@@ -171,12 +206,12 @@ QString pmGetCurrentFolder()
 void pmSetCurrentFolder(const QString& path)
 {
     if (!path.isEmpty() && QFileInfo::exists(path))
-        pmSetStringSetting(SettingsKey::currentFolder(), path);
+        pmWriteSetting(SettingsKeys::currentFolder, path);
 }
 
 QString pmGetCaptureFolder()
 {
-    const QString folder = pmGetStringSetting(SettingsKey::captureFolder(), QString());
+    const QString folder = pmReadSetting(SettingsKeys::captureFolder);
     if (folder.isEmpty() || !QFileInfo::exists(folder))
         return pmGetDocumentsFolder();
     return folder;
@@ -184,7 +219,7 @@ QString pmGetCaptureFolder()
 
 void pmSetCaptureFolder(const QString& path)
 {
-    pmSetStringSetting(SettingsKey::captureFolder(), path);
+    pmWriteSetting(SettingsKeys::captureFolder, path);
 }
 
 // ---------------------------------------------------------------- texts
@@ -290,7 +325,7 @@ int pmGetLanguageId()
 
 void pmSaveLanguageId(int languageId)
 {
-    pmSetIntSetting(SettingsKey::languageId(), languageId);
+    pmWriteSetting(SettingsKeys::languageId, languageId);
 }
 
 QString pmGetVersionString()

@@ -4,6 +4,7 @@
 // nothing of the controller or of any window, so every widget and feature can
 // use them. All must run on the main thread.
 #include "base/DialogSeam.h"
+#include "base/SettingsKeys.h"
 #include "base/Skin.h"
 
 #include <QImage>
@@ -14,12 +15,26 @@
 void pmWriteLogQ(const QString& message);
 
 // Settings (per-user QSettings). Absence, not a zero value, selects the default.
-// The keys are in base/SettingsKeys.h.
+// The application reads and writes its settings through the typed helpers
+// over the table of base/SettingsKeys.h; the keyed functions below them take
+// any name and the caller's default.
+int pmReadSetting(const SettingKey<int>& key);
+bool pmReadSetting(const SettingKey<bool>& key);
+QString pmReadSetting(const SettingKey<QString>& key);
+void pmWriteSetting(const SettingKey<int>& key, int value);
+void pmWriteSetting(const SettingKey<bool>& key, bool on);
+void pmWriteSetting(const SettingKey<QString>& key, const QString& value);
+
 int pmGetIntSetting(const QString& key, int defaultValue);
 void pmSetIntSetting(const QString& key, int value);
 QString pmGetStringSetting(const QString& key, const QString& defaultValue);
 void pmSetStringSetting(const QString& key, const QString& value);
 bool pmHasSetting(const QString& key);
+template <class T>
+bool pmHasSetting(const SettingKey<T>& key)
+{
+    return pmHasSetting(key.key());
+}
 // Where the settings are kept, and why they cannot be kept there (empty when
 // they can): a folder where the file should be, a file that cannot be read or
 // written. Settings made meanwhile hold until the program ends.

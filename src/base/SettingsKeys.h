@@ -1,73 +1,91 @@
 #pragma once
-// Every key the application stores in its settings, in one place, so a
-// misspelt key cannot silently read the default.
+// Every setting the application stores, in one table: its key, its type and
+// the value it reads as while the store holds none (absence, not a zero
+// value, selects the default). Reads and writes go through the typed helpers
+// of base/Services.h (pmReadSetting, pmWriteSetting), so a misspelt key or a
+// second default at some use cannot happen.
+//
+// The stored names and formats are those of every earlier version: integers
+// (and the switches, as 0/1) with the integer setter, texts with the string
+// setter.
 #include <QString>
 
-namespace SettingsKey
+#include <climits>
+
+// An integer setting; `min`..`max` are the values it can hold: a stored value
+// outside them (a hand-edited file) reads as the default. `syncAtOnce`: a
+// write reaches the file at once, so the choice survives a crash right after.
+template <class T>
+struct SettingKey;
+
+template <>
+struct SettingKey<int> {
+    const char* name;
+    int def;
+    int min = INT_MIN;
+    int max = INT_MAX;
+    bool syncAtOnce = false;
+
+    QString key() const { return QString::fromLatin1(name); }
+    bool holds(int value) const { return value >= min && value <= max; }
+};
+
+// A switch, stored as the integer 1 (on) or 0 (off); any other stored value reads as off.
+template <>
+struct SettingKey<bool> {
+    const char* name;
+    bool def;
+
+    QString key() const { return QString::fromLatin1(name); }
+};
+
+// A text (UTF-8 default).
+template <>
+struct SettingKey<QString> {
+    const char* name;
+    const char* def;
+
+    QString key() const { return QString::fromLatin1(name); }
+    QString defaultValue() const { return QString::fromUtf8(def); }
+};
+
+namespace SettingsKeys
 {
-inline QString currentFolder()
-{
-    return QStringLiteral("CurrentFolder");
-}
-inline QString captureFolder()
-{
-    return QStringLiteral("CaptureFolder");
-}
-inline QString exportFolder()
-{
-    return QStringLiteral("ExportFolder");
-}
-inline QString languageId()
-{
-    return QStringLiteral("LANGUAGE_ID");
-}
-inline QString skinId()
-{
-    return QStringLiteral("SKIN_ID");
-}
-inline QString speedUnit()
-{
-    return QStringLiteral("SpeedUnit");
-}
-inline QString volume()
-{
-    return QStringLiteral("Volume");
-}
-inline QString videoSiteHomeUrl()
-{
-    return QStringLiteral("VideoSiteHomeURL");
-}
-inline QString mapPageUrl()
-{
-    return QStringLiteral("MapPageUrl");
-}
+// The folder scanned at start-up; a stored path that is gone (or none) reads
+// as the Movies folder (pmGetCurrentFolder).
+inline constexpr SettingKey<QString> currentFolder{"CurrentFolder", ""};
+// The folder of the last captured picture; none or gone reads as the
+// Documents folder (pmGetCaptureFolder).
+inline constexpr SettingKey<QString> captureFolder{"CaptureFolder", ""};
+// The folder last chosen for a track export or a backup copy.
+inline constexpr SettingKey<QString> exportFolder{"ExportFolder", ""};
+// The language chosen in a language menu. Stored, never consulted: this
+// edition always shows the Japanese table (19).
+inline constexpr SettingKey<int> languageId{"LANGUAGE_ID", 19, INT_MIN, INT_MAX, true};
+// The skin in force (0..3); images of skin 3 are named skin_04_*.
+inline constexpr SettingKey<int> skinId{"SKIN_ID", 3, 0, 3, true};
+// The map panel's speed unit: 0 km/h, 1 mph.
+inline constexpr SettingKey<int> speedUnit{"SpeedUnit", 0};
+// The playback volume step (0..10; the player's volume is step / 10). Not
+// bounded here: the controller bounds whatever is stored when it applies it.
+inline constexpr SettingKey<int> volume{"Volume", 8};
+// The video-site button's home page.
+inline constexpr SettingKey<QString> videoSiteHomeUrl{"VideoSiteHomeURL", "https://www.youtube.com"};
+// The map panel's page.
+inline constexpr SettingKey<QString> mapPageUrl{"MapPageUrl", "qrc:/map/map.html"};
 // The social network's addresses ("scheme://host[:port]"): its web site
 // (sign-in pages), its Graph API and its video upload host; the application
 // id that overrides the one fixed at build time; the access token of the
 // last sign-in.
-inline QString socialNetworkWebUrl()
-{
-    return QStringLiteral("SocialNetworkWebURL");
-}
-inline QString socialNetworkGraphUrl()
-{
-    return QStringLiteral("SocialNetworkGraphURL");
-}
-inline QString socialNetworkVideoUrl()
-{
-    return QStringLiteral("SocialNetworkVideoURL");
-}
-inline QString socialNetworkAppId()
-{
-    return QStringLiteral("SocialNetworkAppID");
-}
-inline QString fbKey()
-{
-    return QStringLiteral("FB_KEY");
-}
-// 1: recordings are placed on the calendar by the time in their names.
-inline QString placeByNameTime()
-{
-    return QStringLiteral("PlaceByNameTime");
-}
-} // namespace SettingsKey
+inline constexpr SettingKey<QString> socialNetworkWebUrl{"SocialNetworkWebURL", "https://www.facebook.com"};
+inline constexpr SettingKey<QString> socialNetworkGraphUrl{"SocialNetworkGraphURL", "https://graph.facebook.com"};
+inline constexpr SettingKey<QString> socialNetworkVideoUrl{"SocialNetworkVideoURL",
+                                                           "https://graph-video.facebook.com"};
+inline constexpr SettingKey<QString> socialNetworkAppId{"SocialNetworkAppID", ""};
+inline constexpr SettingKey<QString> fbKey{"FB_KEY", ""};
+// On: recordings are placed on the calendar by the time in their names.
+inline constexpr SettingKey<bool> placeByNameTime{"PlaceByNameTime", false};
+
+// The integer keys, for the keyed setter (it syncs those that say so).
+inline constexpr const SettingKey<int>* kIntKeys[] = {&languageId, &skinId, &speedUnit, &volume};
+} // namespace SettingsKeys

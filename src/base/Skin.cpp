@@ -23,10 +23,9 @@ bool isSkin(int id)
 
 int Skin::readId()
 {
-    int skin = pmGetIntSetting(SettingsKey::skinId(), kDefaultId);
-    // A hand-edited value outside the four skins would leave every control without images.
-    if (!isSkin(skin))
-        skin = kDefaultId;
+    // A hand-edited value outside the four skins reads as the default: it
+    // would leave every control without images.
+    const int skin = pmReadSetting(SettingsKeys::skinId);
     g_skinId = skin;
     return skin;
 }
@@ -41,7 +40,7 @@ void Skin::saveId(int skinId)
     if (!isSkin(skinId))
         return;
     g_skinId = skinId;
-    pmSetIntSetting(SettingsKey::skinId(), skinId);
+    pmWriteSetting(SettingsKeys::skinId, skinId);
 }
 
 QString Skin::stateImageName(const QString& baseName, State state)

@@ -2,6 +2,8 @@
 // The skin in force and its images. Every skinned control asks here, so a
 // skin chosen from the menu (or a test) changes every picture at once.
 // Must run on the main thread.
+#include "base/SettingsKeys.h"
+
 #include <QPixmap>
 #include <QString>
 
@@ -11,8 +13,8 @@
 class Skin
 {
 public:
-    static constexpr int kCount = 4;
-    static constexpr int kDefaultId = 3;
+    static constexpr int kCount = SettingsKeys::skinId.max + 1;
+    static constexpr int kDefaultId = SettingsKeys::skinId.def;
 
     // Reads SKIN_ID (default 3; out-of-range values read as 3), caches and returns it.
     static int readId();

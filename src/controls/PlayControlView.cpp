@@ -1,5 +1,4 @@
 #include "controls/PlayControlView.h"
-#include "base/SettingsKeys.h"
 
 #include "base/NotificationCenter.h"
 #include "base/PlayerKeys.h"
@@ -55,7 +54,6 @@ QFont labelFontFitting(const QString& text, int width)
 
 PlayControlView::PlayControlView(QWidget* parent) : QWidget(parent), m_frames(playBarInitialLayout())
 {
-    nVolume = pmGetIntSetting(SettingsKey::volume(), 8);
     // Sized for its controls until the window lays it out.
     resize(m_frames.remainTime.right(), kPlayBarHeight);
     setupButtons();

@@ -6,6 +6,7 @@
 // slider's type; the controller drives the buttons' images and the sliders'
 // values through the accessors.
 // Must run on the main thread.
+#include "base/SettingsKeys.h"
 #include "controls/PanelLayout.h"
 
 #include <QPixmap>
@@ -64,6 +65,8 @@ public:
     int playTime() const { return m_nPlayTime; }
     int remainTime() const { return m_nRemainTime; }
     bool IsReversePlay() const { return bReversePlay; }
+    // The volume step the slider shows; the controller sets it from the
+    // settings when it creates the bar.
     void SetVolume(int volume);
     int GetVolume() const { return nVolume; }
     void SetMute(bool mute);
@@ -118,7 +121,7 @@ private:
     bool bPausePlay = false;
     bool bMute = false;
     bool m_bR2L = false;
-    int nVolume = 8;
+    int nVolume = SettingsKeys::volume.def; // the controller sets the stored step (SetVolume)
     int m_nPlayTime = 0;
     int m_nRemainTime = 0;
 };

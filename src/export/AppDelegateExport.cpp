@@ -71,12 +71,7 @@ QByteArray AppDelegate::currentNativePath(int camera) const
     return QFile::encodeName(asset.toLocalFile());
 }
 
-// ---- what stays here: the track writer and the G-sensor panel's picture
-
-bool AppDelegate::outputKML(const QString& path, const GpsList& list)
-{
-    return pmOutputKML(QFile::encodeName(path).toStdString(), &list) == KmlResult::Ok;
-}
+// ---- what stays here: the G-sensor panel's picture
 
 QImage AppDelegate::getGSensorBitmap() const
 {

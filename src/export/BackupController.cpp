@@ -275,7 +275,7 @@ quint64 BackupController::backupBytesDone() const
 
 QString BackupController::getExportFolder()
 {
-    const QString folder = pmGetStringSetting(SettingsKey::exportFolder(), QString());
+    const QString folder = pmReadSetting(SettingsKeys::exportFolder);
     if (!folder.isEmpty() && QFileInfo::exists(folder))
         return folder;
     return pmGetDocumentsFolder();
@@ -284,7 +284,7 @@ QString BackupController::getExportFolder()
 void BackupController::saveExportFolder(const QString& path)
 {
     if (!path.isEmpty() && QFileInfo::exists(path))
-        pmSetStringSetting(SettingsKey::exportFolder(), path);
+        pmWriteSetting(SettingsKeys::exportFolder, path);
 }
 
 void BackupController::onButtonExport()

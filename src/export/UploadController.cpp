@@ -11,12 +11,6 @@
 
 #include <QDesktopServices>
 
-namespace
-{
-// Where the button leads unless the settings name another home page.
-const char* const kDefaultVideoSiteHome = "https://www.youtube.com";
-} // namespace
-
 UploadController::UploadController(QObject* parent) : QObject(parent)
 {
     connect(this, &UploadController::selectionChosen, this,
@@ -60,13 +54,13 @@ QList<AMediaFile> UploadController::playlist() const
 
 QUrl UploadController::videoSiteHomeUrl()
 {
-    const QUrl url(pmGetStringSetting(SettingsKey::videoSiteHomeUrl(), QLatin1String(kDefaultVideoSiteHome)));
+    const QUrl url(pmReadSetting(SettingsKeys::videoSiteHomeUrl));
     // Only a web address goes to the browser: a hand-edited setting must not
     // make the button open a local file or run a handler for another scheme.
     if (url.isValid() && (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")) &&
         !url.host().isEmpty())
         return url;
-    return QUrl(QLatin1String(kDefaultVideoSiteHome));
+    return QUrl(SettingsKeys::videoSiteHomeUrl.defaultValue());
 }
 
 void UploadController::onButtonUploadYouTube()

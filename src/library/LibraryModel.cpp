@@ -379,7 +379,7 @@ FileListRow LibraryModel::fileListRow(const AMediaFile& media) const
 void LibraryModel::setPlaceByNameTime(bool on)
 {
     pmWriteLogQ(QStringLiteral("AppDelegate::setPlaceByNameTime - %1").arg(on ? 1 : 0));
-    pmSetIntSetting(SettingsKey::placeByNameTime(), on ? 1 : 0);
+    pmWriteSetting(SettingsKeys::placeByNameTime, on);
     if (m_bPlaceByNameTime == on)
         return;
     m_bPlaceByNameTime = on;

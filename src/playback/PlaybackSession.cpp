@@ -555,7 +555,7 @@ void PlaybackSession::onSliderChanged(const Notification& n)
     const QString type = n.userInfo.value(QStringLiteral("SLIDER_TYPE")).toString();
     const int value = n.object.toInt();
     if (type == QLatin1String("volume")) {
-        pmSetIntSetting(SettingsKey::volume(), value);
+        pmWriteSetting(SettingsKeys::volume, value);
         setVolume(value);
     } else if (type == QLatin1String("time")) {
         setCurrentMovieTime(value);
@@ -996,7 +996,7 @@ void PlaybackSession::stepVolume(int delta)
     const int step = qBound(0, m_nVolume + delta, 10);
     if (step == m_nVolume)
         return;
-    pmSetIntSetting(SettingsKey::volume(), step);
+    pmWriteSetting(SettingsKeys::volume, step);
     setVolume(step);
     if (mPlayBar)
         mPlayBar->SetVolume(step);

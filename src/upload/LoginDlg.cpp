@@ -41,7 +41,7 @@ LoginDlg::LoginDlg(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("LoginDlg"));
     setWindowModality(Qt::ApplicationModal);
-    mFBKeyProfile = SettingsKey::fbKey();
+    mFBKeyProfile = SettingsKeys::fbKey.key();
     m_strFBClientID = SocialUpload::applicationId();
     m_strYouTubeKey = QString();
 

@@ -21,10 +21,6 @@ namespace SocialUpload
 
 namespace
 {
-const char* const kDefaultWebBase = "https://www.facebook.com";
-const char* const kDefaultGraphBase = "https://graph.facebook.com";
-const char* const kDefaultVideoBase = "https://graph-video.facebook.com";
-
 bool isUnreserved(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -85,25 +81,25 @@ QString baseUrlFrom(const QString& setting, const QString& fallback)
 
 QString webBaseUrl()
 {
-    const QString fallback = QLatin1String(kDefaultWebBase);
-    return baseUrlFrom(pmGetStringSetting(SettingsKey::socialNetworkWebUrl(), fallback), fallback);
+    return baseUrlFrom(pmReadSetting(SettingsKeys::socialNetworkWebUrl),
+                       SettingsKeys::socialNetworkWebUrl.defaultValue());
 }
 
 QString graphBaseUrl()
 {
-    const QString fallback = QLatin1String(kDefaultGraphBase);
-    return baseUrlFrom(pmGetStringSetting(SettingsKey::socialNetworkGraphUrl(), fallback), fallback);
+    return baseUrlFrom(pmReadSetting(SettingsKeys::socialNetworkGraphUrl),
+                       SettingsKeys::socialNetworkGraphUrl.defaultValue());
 }
 
 QString videoBaseUrl()
 {
-    const QString fallback = QLatin1String(kDefaultVideoBase);
-    return baseUrlFrom(pmGetStringSetting(SettingsKey::socialNetworkVideoUrl(), fallback), fallback);
+    return baseUrlFrom(pmReadSetting(SettingsKeys::socialNetworkVideoUrl),
+                       SettingsKeys::socialNetworkVideoUrl.defaultValue());
 }
 
 QString applicationId()
 {
-    const QString configured = pmGetStringSetting(SettingsKey::socialNetworkAppId(), QString()).trimmed();
+    const QString configured = pmReadSetting(SettingsKeys::socialNetworkAppId).trimmed();
     return allDigits(configured) ? configured : QStringLiteral(ROVIX_SOCIAL_APP_ID);
 }
 
@@ -302,7 +298,7 @@ QByteArray multipartSuffix()
 
 void saveAccessToken(const QString& token)
 {
-    pmSetStringSetting(SettingsKey::fbKey(), token);
+    pmWriteSetting(SettingsKeys::fbKey, token);
     QSettings settings;
     settings.sync();
     // Later writes replace the file through a save-and-rename that keeps these permissions.

@@ -24,8 +24,6 @@
 #include <QWebEngineView>
 #include <cmath>
 
-const char* const MapView::kPageUrlSetting = "MapPageUrl";
-const char* const MapView::kDefaultPageUrl = "qrc:/map/map.html";
 
 namespace
 {
@@ -53,9 +51,9 @@ QRect vCentered(const QRect& r, const QFont& font)
     return QRect(r.x(), r.y() + (r.height() - lineH) / 2, r.width(), lineH);
 }
 
-QColor panelCaptionColor()
+QColor panelCaptionColor(int skinId)
 {
-    switch (pmGetIntSetting(SettingsKey::skinId(), 3)) {
+    switch (skinId) {
     case 1:
         return QColor(155, 198, 56);
     case 2:
@@ -85,13 +83,16 @@ protected:
 
 } // namespace
 
-MapView::MapView(const QRect& frame, QWidget* parent) : QWidget(parent)
+MapView::MapView(const QRect& frame, QWidget* parent) : MapView(frame, defaultPageUrl(), parent)
+{
+}
+
+MapView::MapView(const QRect& frame, const QString& pageUrl, QWidget* parent) : QWidget(parent), m_pageUrl(pageUrl)
 {
     setObjectName(QStringLiteral("mapView"));
     setGeometry(frame);
     nBackgroundWidth = frame.width();
     m_rectGpsPanel = frame;
-    m_nSpeedUnit = static_cast<int16_t>(pmGetIntSetting(SettingsKey::speedUnit(), 0));
 
     m_webView = new QWebEngineView(this);
     m_webView->setObjectName(QStringLiteral("mainFrame"));
@@ -174,9 +175,9 @@ MapView::~MapView()
     m_webView = nullptr;
 }
 
-QString MapView::pageUrl()
+QString MapView::defaultPageUrl()
 {
-    return pmGetStringSetting(QLatin1String(kPageUrlSetting), QLatin1String(kDefaultPageUrl));
+    return SettingsKeys::mapPageUrl.defaultValue();
 }
 
 QString MapView::degreeUnit() const
@@ -226,7 +227,7 @@ void MapView::WebLoadMap(bool enable)
         return;
     if (m_bOnLine) {
         pmWriteLogQ(QStringLiteral("MapView - WebLoadMap()"));
-        m_webView->load(QUrl(pageUrl()));
+        m_webView->load(QUrl(m_pageUrl));
     }
     if (enable)
         EnableMap(m_bOnLine ? MapEnabled : MapDisabled);
@@ -462,7 +463,14 @@ void MapView::setSpeedUnit(int16_t unit)
     m_nSpeedUnit = unit;
     applyUnitButtons();
     update();
-    pmSetIntSetting(SettingsKey::speedUnit(), unit);
+}
+
+void MapView::setSkinId(int skinId)
+{
+    if (m_nSkinId == skinId)
+        return;
+    m_nSkinId = skinId;
+    update();
 }
 
 void MapView::popUpUnitMenu(QWidget* anchor)
@@ -675,7 +683,7 @@ void MapView::drawPanelMode(QPainter& p)
     };
     const int rowH = std::max(24, (height() - 40) / 5);
     int y = 6;
-    const QColor caption = panelCaptionColor();
+    const QColor caption = panelCaptionColor(m_nSkinId);
     for (const Row& r : rows) {
         p.setPen(caption);
         p.setFont(helvetica(14));

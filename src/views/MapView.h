@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/SettingsKeys.h"
 #include "views/MapLogic.h"
 
 class BitmapButton;
@@ -38,16 +39,17 @@ class MapView : public QWidget
 public:
     // State of the map (m_nMapState).
     enum MapState : int16_t { MapNoGps = -1, MapDisabled = 0, MapEnabled = 1 };
-    // The setting that holds the page's address, and its default: the page
-    // shipped in the resources.
-    static const char* const kPageUrlSetting;
-    static const char* const kDefaultPageUrl;
+    // The page shipped in the resources.
+    static QString defaultPageUrl();
     // addPathPoint calls per script evaluation.
     static constexpr int kPathBatchSize = 4000;
     static constexpr int kInfoBarHeight = 20;
 
-    // initWithFrame: `frame` is the panel's geometry in its parent (Qt coordinates).
+    // initWithFrame: `frame` is the panel's geometry in its parent (Qt
+    // coordinates). The page at `pageUrl` (the shipped one by default) starts
+    // loading at once.
     explicit MapView(const QRect& frame, QWidget* parent = nullptr);
+    MapView(const QRect& frame, const QString& pageUrl, QWidget* parent = nullptr);
     ~MapView() override;
 
     void LoadMap();
@@ -73,8 +75,15 @@ public:
     QString GetDirectionString(float direction) const;
     QString GetLocationString(bool isLatitude, float value) const;
 
+    // The settings this panel shows, pushed in by the controller; the panel
+    // never reads or writes the settings store. A unit chosen in its own menu
+    // is applied here and reported (unitMenuItemClicked) for the controller
+    // to store.
     int16_t getSpeedUnit() const { return m_nSpeedUnit; }
     void setSpeedUnit(int16_t unit);
+    // The skin in force: it picks the info panel's caption colour.
+    int skinId() const { return m_nSkinId; }
+    void setSkinId(int skinId);
     static QString getSpeedUnitString(int16_t unit) { return MapLogic::speedUnitString(unit); }
     QString getCurSpeedUnitString() const { return getSpeedUnitString(m_nSpeedUnit); }
 
@@ -120,8 +129,8 @@ public:
     int scriptEvaluationCount() const { return m_nScriptEvaluations; }
     // True while a track is still being sent in batches.
     bool isPathPending() const { return m_pathBatch.active; }
-    // The page's address: the setting, or the shipped page.
-    static QString pageUrl();
+    // The page's address, as given at creation.
+    QString pageUrl() const { return m_pageUrl; }
 
 Q_SIGNALS:
     // The full-map button was pressed: the controller switches the map's full
@@ -165,7 +174,9 @@ private:
     float m_fSpeed = 0;
     float m_fAltitude = MapLogic::kNoAltitude;
     float m_fDirection = 0;
+    QString m_pageUrl;
     int16_t m_nSpeedUnit = 0;
+    int m_nSkinId = SettingsKeys::skinId.def;
     BitmapButton* m_oSpeedUnitBtn = nullptr;
     int m_nSpeedFontSize = 10;
     int nBackgroundWidth = 0;

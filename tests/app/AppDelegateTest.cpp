@@ -111,7 +111,7 @@ TEST_F(AppDelegateTest, StartUpWritesItsLogInOrderAndASecondLaunchStartsAFreshLo
     };
     for (int launch = 0; launch < 2; ++launch) {
         AppDelegate delegate;
-        EXPECT_EQ(pmGetAppDelegate(), &delegate);
+        EXPECT_EQ(AppDelegate::instance(), &delegate);
         delegate.launch();
         ASSERT_TRUE(librarytest::waitForLibrary(delegate));
         const QStringList lines = logMessages();
@@ -126,7 +126,7 @@ TEST_F(AppDelegateTest, StartUpWritesItsLogInOrderAndASecondLaunchStartsAFreshLo
         EXPECT_EQ(delegate.currentFolder(), pmGetMoviesFolder());
         EXPECT_FALSE(pmIsWaiting());
     }
-    EXPECT_EQ(pmGetAppDelegate(), nullptr);
+    EXPECT_EQ(AppDelegate::instance(), nullptr);
 }
 
 TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)

@@ -195,7 +195,7 @@ TEST(CaptureFlow, OneCameraPausedSavesTheStampedFrameUnderTheMomentsName)
         << tags.toStdString();
     EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("shots"))).entryList(QDir::Files) ==
                 QStringList{"chosen.jpg"});
-    EXPECT_EQ(pmGetStringSetting(SettingsKey::captureFolder(), QString()),
+    EXPECT_EQ(pmGetStringSetting(SettingsKeys::captureFolder.key(), QString()),
               dir.filePath(QStringLiteral("shots")));
     // The stamp is in the lower right (x from 440, 12-point lines ending 10
     // above the bottom); the rest of the picture is the frame as it is.

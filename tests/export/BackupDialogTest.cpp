@@ -71,7 +71,7 @@ protected:
         dest = dir.filePath(QStringLiteral("dest"));
         QDir().mkpath(card);
         QDir().mkpath(dest);
-        pmSetStringSetting(SettingsKey::exportFolder(), QString());
+        pmSetStringSetting(SettingsKeys::exportFolder.key(), QString());
     }
     // Small playable recordings with a track log each, in playlist order.
     QStringList makeCard(int count)
@@ -425,7 +425,7 @@ TEST_F(BackupDialogTest, ExportSaveDialogWritesEachFormatAndReportsFailures)
         else
             EXPECT_TRUE(
                 text.startsWith("time,latitude,longitude,speed_kmh,direction_deg,altitude_m,gx,gy,gz\n"));
-        EXPECT_EQ(pmGetStringSetting(SettingsKey::exportFolder(), QString()), out);
+        EXPECT_EQ(pmGetStringSetting(SettingsKeys::exportFolder.key(), QString()), out);
         EXPECT_EQ(c->playState(), AppDelegate::PlayStatePaused);
     }
 
@@ -447,14 +447,14 @@ TEST_F(BackupDialogTest, ExportSaveDialogWritesEachFormatAndReportsFailures)
     EXPECT_EQ(readAll(recording), before);
 
     // The folder chosen is remembered even when the file could not be written there.
-    EXPECT_EQ(pmGetStringSetting(SettingsKey::exportFolder(), QString()), card);
+    EXPECT_EQ(pmGetStringSetting(SettingsKeys::exportFolder.key(), QString()), card);
 
     // Cancel writes nothing and keeps the export folder.
     dialogs.answer.path.clear();
     const int count = int(dialogs.requests.size());
     c->onButtonExport();
     EXPECT_EQ(int(dialogs.requests.size()), count + 1);
-    EXPECT_EQ(pmGetStringSetting(SettingsKey::exportFolder(), QString()), card);
+    EXPECT_EQ(pmGetStringSetting(SettingsKeys::exportFolder.key(), QString()), card);
 }
 
 } // namespace

@@ -45,21 +45,21 @@ TEST(VideoSiteButton, OpensTheConfiguredWebPageAndOnlyAWebPage)
     BitmapButton* button = c->toolbar()->oUploadYouTubeBtn();
     ASSERT_TRUE(button->isEnabled());
 
-    pmSetStringSetting(SettingsKey::videoSiteHomeUrl(), QStringLiteral("http://127.0.0.1:8123/home"));
+    pmSetStringSetting(SettingsKeys::videoSiteHomeUrl.key(), QStringLiteral("http://127.0.0.1:8123/home"));
     QTest::mouseClick(button, Qt::LeftButton);
     ASSERT_EQ(browser.opened.size(), 1);
     EXPECT_EQ(browser.opened.at(0), QUrl(QStringLiteral("http://127.0.0.1:8123/home")));
 
     // A hand-edited setting that is no web address falls back to the service's page.
     for (const char* bad : {"file:///etc/passwd", "mailto:someone@example.com", "not a url", "https://"}) {
-        pmSetStringSetting(SettingsKey::videoSiteHomeUrl(), QLatin1String(bad));
+        pmSetStringSetting(SettingsKeys::videoSiteHomeUrl.key(), QLatin1String(bad));
         QTest::mouseClick(button, Qt::LeftButton);
         ASSERT_FALSE(browser.opened.isEmpty());
         EXPECT_EQ(browser.opened.last().scheme(), QStringLiteral("https")) << bad;
         EXPECT_FALSE(browser.opened.last().host().isEmpty()) << bad;
     }
     EXPECT_EQ(browser.opened.size(), 5);
-    QSettings().remove(SettingsKey::videoSiteHomeUrl());
+    QSettings().remove(SettingsKeys::videoSiteHomeUrl.key());
 }
 
 #include "VideoSiteButtonTest.moc"

@@ -151,7 +151,7 @@ TEST(LibraryModel, TheDayTableIsBuiltOnceAndAgainAfterEveryChange)
     EXPECT_TRUE(lib.isMediaExistByDate(2024, 3, 5));
     EXPECT_FALSE(lib.isMediaExistByDate(2024, 3, 9));
     EXPECT_EQ(lib.mediaDaysBuilds(), 3);
-    EXPECT_EQ(QSettings().value(SettingsKey::placeByNameTime()).toInt(), 1);
+    EXPECT_EQ(QSettings().value(SettingsKeys::placeByNameTime.key()).toInt(), 1);
     lib.setPlaceByNameTime(true); // no change: nothing marked again
     EXPECT_EQ(ready.count(), 1);
     EXPECT_TRUE(lib.isMediaExistByDate(2024, 3, 5));

@@ -115,7 +115,7 @@ TEST(NameTimePlacement, ACardCopiedWithoutDatesIsPlacedByItsNamesAndSoAreRecordi
     // On: stored, every day marked and listed by the names; rows show the
     // name's date and time. Names without a real moment keep the file date.
     ASSERT_TRUE(a.chooseNameTimeItem());
-    EXPECT_EQ(QSettings().value(SettingsKey::placeByNameTime()).toInt(), 1);
+    EXPECT_EQ(QSettings().value(SettingsKeys::placeByNameTime.key()).toInt(), 1);
     for (auto it = byDay.cbegin(); it != byDay.cend(); ++it) {
         EXPECT_TRUE(a.hasDay(it.key()));
         EXPECT_EQ(a.playlistOf(it.key()), it.value()) << it.key().toString(Qt::ISODate).toStdString();
@@ -140,8 +140,8 @@ TEST(NameTimePlacement, ACardCopiedWithoutDatesIsPlacedByItsNamesAndSoAreRecordi
     // Off again: back on the file dates; the choice is read at start-up.
     ASSERT_TRUE(a.chooseNameTimeItem());
     EXPECT_FALSE(a.hasDay(arrivalDay));
-    EXPECT_EQ(QSettings().value(SettingsKey::placeByNameTime()).toInt(), 0);
-    pmSetIntSetting(SettingsKey::placeByNameTime(), 1);
+    EXPECT_EQ(QSettings().value(SettingsKeys::placeByNameTime.key()).toInt(), 0);
+    pmSetIntSetting(SettingsKeys::placeByNameTime.key(), 1);
     a->initialData();
     EXPECT_TRUE(a->isPlaceByNameTime());
 }

@@ -48,14 +48,13 @@ protected:
     void SetUp() override
     {
         qputenv("ROVIX_INTERNET", "on");
-        pmSetStringSetting(QLatin1String(MapView::kPageUrlSetting), QLatin1String(kTestPage));
         pmSetIntSetting(QStringLiteral("SpeedUnit"), 0);
     }
     void TearDown() override { qputenv("ROVIX_INTERNET", "on"); }
 
     static std::unique_ptr<MapView> readyView(int w = 420, int h = 212)
     {
-        auto v = std::make_unique<MapView>(QRect(0, 0, w, h));
+        auto v = std::make_unique<MapView>(QRect(0, 0, w, h), QLatin1String(kTestPage));
         v->show();
         EXPECT_TRUE(QTest::qWaitFor([&] { return v->IsMapDocReady(); }, 30000)) << "page did not load";
         return v;
@@ -176,7 +175,8 @@ TEST_F(MapViewTest, ButtonsUnitMenuAndResize)
     v->SetPosition(43.0f, 5.0f, 100, 65535, 200);
     EXPECT_EQ(v->speedText(), "100");
 
-    // The unit menu marks the unit in force; choosing mph applies and stores it.
+    // The unit menu marks the unit in force; choosing mph applies it and
+    // reports it for the controller to store: the panel leaves the store alone.
     QSignalSpy chosen(v.get(), &MapView::unitMenuItemClicked);
     v->OnButtonSpeedUnit();
     QMenu* menu = v->speedUnitMenu();
@@ -187,7 +187,8 @@ TEST_F(MapViewTest, ButtonsUnitMenuAndResize)
     menu->actions()[1]->trigger();
     EXPECT_EQ(chosen.count(), 1);
     EXPECT_EQ(v->getSpeedUnit(), 1);
-    EXPECT_EQ(pmGetIntSetting(QStringLiteral("SpeedUnit"), 0), 1);
+    EXPECT_EQ(chosen.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(pmGetIntSetting(QStringLiteral("SpeedUnit"), 0), 0);
     EXPECT_EQ(v->speedUnitButton()->bitmapTitle(), "mph");
     EXPECT_EQ(v->speedText(), "62");
 
@@ -258,7 +259,7 @@ TEST_F(MapViewTest, LongTrackKeepsTheWindowResponsive)
 TEST_F(MapViewTest, OfflineShowsDisabledStateAndRecovers)
 {
     qputenv("ROVIX_INTERNET", "off");
-    MapView v(QRect(0, 0, 420, 212));
+    MapView v(QRect(0, 0, 420, 212), QLatin1String(kTestPage));
     v.show();
     EXPECT_FALSE(v.IsOnLine());
     EXPECT_EQ(v.GetMapState(), MapView::MapDisabled);
@@ -295,10 +296,8 @@ TEST_F(MapViewTest, PageThatNeverLoadsLeavesThePanelUsable)
         while (QTcpSocket* s = server.nextPendingConnection())
             held.push_back(s);
     });
-    pmSetStringSetting(QLatin1String(MapView::kPageUrlSetting),
-                       QStringLiteral("http://127.0.0.1:%1/map.html").arg(server.serverPort()));
     {
-        MapView v(QRect(0, 0, 420, 212));
+        MapView v(QRect(0, 0, 420, 212), QStringLiteral("http://127.0.0.1:%1/map.html").arg(server.serverPort()));
         v.show();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !held.empty(); }, 10000));
         GpsList list;
@@ -326,7 +325,7 @@ TEST_F(MapViewTest, PageNeverTakesTheKeyboardFocus)
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
     auto* field = new QLineEdit(&window);
-    auto* v = new MapView(QRect(0, 0, 420, 212), &window);
+    auto* v = new MapView(QRect(0, 0, 420, 212), QLatin1String(kTestPage), &window);
     v->setMinimumSize(420, 212);
     layout->addWidget(field);
     layout->addWidget(v);

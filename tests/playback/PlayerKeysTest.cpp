@@ -101,7 +101,7 @@ bool pausedAt(Controller& c, double second)
 
 TEST_F(PlayerKeysTest, KeysDriveThePlayerInTheWindowAndInFullScreen)
 {
-    QSettings().remove(SettingsKey::volume());
+    QSettings().remove(SettingsKeys::volume.key());
     Controller c(files("keys"), true);
     open(c);
     PlayControlView* bar = c->playBar();
@@ -132,7 +132,7 @@ TEST_F(PlayerKeysTest, KeysDriveThePlayerInTheWindowAndInFullScreen)
     type(c, Qt::Key_Up);
     EXPECT_EQ(c->volume(), 9);
     EXPECT_EQ(bar->poVolumeSlider()->getCurrentValue(), 9);
-    EXPECT_EQ(pmGetIntSetting(SettingsKey::volume(), -1), 9);
+    EXPECT_EQ(pmGetIntSetting(SettingsKeys::volume.key(), -1), 9);
     for (int i = 0; i < 12; ++i)
         type(c, Qt::Key_Down);
     type(c, Qt::Key_Up);

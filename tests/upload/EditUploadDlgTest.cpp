@@ -40,12 +40,12 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(server.isListening());
-        pmSetStringSetting(SettingsKey::socialNetworkVideoUrl(), server.base());
+        pmSetStringSetting(SettingsKeys::socialNetworkVideoUrl.key(), server.base());
         server.handler = [](const HttpRequest&) -> std::optional<QByteArray> {
             return httpResponse(200, R"({"id":"10153"})", "application/json");
         };
     }
-    void TearDown() override { QSettings().remove(SettingsKey::socialNetworkVideoUrl()); }
+    void TearDown() override { QSettings().remove(SettingsKeys::socialNetworkVideoUrl.key()); }
 
     // Recordings of distinct contents, listed in this order in the playlist.
     QList<AMediaFile> makePlaylist(const QStringList& names)

@@ -30,7 +30,7 @@ TEST(UploadControllerTest, TheSelectionReachesTheUploadWindowWithTheSignInsKey)
     QTemporaryDir dir;
     TestHttpServer server;
     ASSERT_TRUE(server.isListening());
-    pmSetStringSetting(SettingsKey::socialNetworkVideoUrl(), server.base());
+    pmSetStringSetting(SettingsKeys::socialNetworkVideoUrl.key(), server.base());
     server.handler = [](const HttpRequest&) -> std::optional<QByteArray> {
         return httpResponse(200, R"({"id":"7"})", "application/json");
     };
@@ -104,7 +104,7 @@ TEST(UploadControllerTest, TheSelectionReachesTheUploadWindowWithTheSignInsKey)
     EXPECT_EQ(server.requests[1].param("title"), QStringLiteral("C.MP4"));
     for (const HttpRequest& r : server.requests)
         EXPECT_EQ(r.param("access_token"), QStringLiteral("tok-42"));
-    QSettings().remove(SettingsKey::socialNetworkVideoUrl());
+    QSettings().remove(SettingsKeys::socialNetworkVideoUrl.key());
 }
 
 } // namespace

@@ -123,7 +123,7 @@ TEST(UploadEnding, EveryEndingIsAnsweredThroughTheRealMessageBox)
                 return answer.isEmpty() ? std::nullopt : std::optional<QByteArray>(answer);
             };
             server.resetConnections = QByteArray(e.name) == "reset";
-            pmSetStringSetting(SettingsKey::socialNetworkVideoUrl(), server.base());
+            pmSetStringSetting(SettingsKeys::socialNetworkVideoUrl.key(), server.base());
 
             c->editUploadVideos({0});
             QPointer<EditUploadDlg> dlg = c->uploadController()->uploadDialog();
@@ -152,5 +152,5 @@ TEST(UploadEnding, EveryEndingIsAnsweredThroughTheRealMessageBox)
             EXPECT_TRUE(QTest::qWaitFor([&] { return dlg.isNull(); }, 5000));
         }
     pmSetDialogPresenter({});
-    QSettings().remove(SettingsKey::socialNetworkVideoUrl());
+    QSettings().remove(SettingsKeys::socialNetworkVideoUrl.key());
 }

@@ -66,19 +66,19 @@ TEST(UploadRequest, SignInAddressAndTheSettingsBehindIt)
                    "&type=user_agent&display=popup&scope=user_videos%2Cpublish_actions"));
     // Addresses: scheme, host and port only; anything else falls back to the service.
     EXPECT_EQ(graphBaseUrl(), QStringLiteral("https://graph.facebook.com"));
-    pmSetStringSetting(SettingsKey::socialNetworkGraphUrl(), QStringLiteral("http://127.0.0.1:9000/x?y=1"));
+    pmSetStringSetting(SettingsKeys::socialNetworkGraphUrl.key(), QStringLiteral("http://127.0.0.1:9000/x?y=1"));
     EXPECT_EQ(graphBaseUrl(), QStringLiteral("http://127.0.0.1:9000"));
     for (const char* bad : {"file:///etc/passwd", "not a url", "http://", "https://user:pw@host"}) {
-        pmSetStringSetting(SettingsKey::socialNetworkGraphUrl(), QLatin1String(bad));
+        pmSetStringSetting(SettingsKeys::socialNetworkGraphUrl.key(), QLatin1String(bad));
         EXPECT_EQ(graphBaseUrl(), QStringLiteral("https://graph.facebook.com")) << bad;
     }
-    QSettings().remove(SettingsKey::socialNetworkGraphUrl());
+    QSettings().remove(SettingsKeys::socialNetworkGraphUrl.key());
     // The application id: the build's, unless the setting holds digits only.
     const QString built = applicationId();
     EXPECT_EQ(built.size(), 16);
-    pmSetStringSetting(SettingsKey::socialNetworkAppId(), QStringLiteral("12&scope=all"));
+    pmSetStringSetting(SettingsKeys::socialNetworkAppId.key(), QStringLiteral("12&scope=all"));
     EXPECT_EQ(applicationId(), built);
-    QSettings().remove(SettingsKey::socialNetworkAppId());
+    QSettings().remove(SettingsKeys::socialNetworkAppId.key());
 }
 
 TEST(UploadRequest, TokenIsReadFromTheSuccessPageOnlyAndNeverShown)

@@ -57,9 +57,9 @@ protected:
     {
         qputenv("ROVIX_INTERNET", "on");
         ASSERT_TRUE(server.isListening());
-        pmSetStringSetting(SettingsKey::socialNetworkWebUrl(), server.base());
-        pmSetStringSetting(SettingsKey::socialNetworkGraphUrl(), server.base());
-        pmSetStringSetting(SettingsKey::socialNetworkVideoUrl(), server.base());
+        pmSetStringSetting(SettingsKeys::socialNetworkWebUrl.key(), server.base());
+        pmSetStringSetting(SettingsKeys::socialNetworkGraphUrl.key(), server.base());
+        pmSetStringSetting(SettingsKeys::socialNetworkVideoUrl.key(), server.base());
         server.handler = [this](const HttpRequest& r) { return answer(r); };
         observer = std::make_unique<QObject>();
         NotificationCenter::defaultCenter().addObserver(
@@ -69,8 +69,8 @@ protected:
     void TearDown() override
     {
         observer.reset();
-        for (const QString& key : {SettingsKey::socialNetworkWebUrl(), SettingsKey::socialNetworkGraphUrl(),
-                                   SettingsKey::socialNetworkVideoUrl(), SettingsKey::fbKey()})
+        for (const QString& key : {SettingsKeys::socialNetworkWebUrl.key(), SettingsKeys::socialNetworkGraphUrl.key(),
+                                   SettingsKeys::socialNetworkVideoUrl.key(), SettingsKeys::fbKey.key()})
             QSettings().remove(key);
     }
 
@@ -181,7 +181,7 @@ TEST_F(SignInTest, TheNetworksPagesLeadToATokenWithThePublishRight)
     const QList<HttpRequest> permissions = requestsTo("/me/permissions");
     ASSERT_EQ(permissions.size(), 1);
     EXPECT_EQ(permissions[0].param("access_token"), QLatin1String(kToken));
-    EXPECT_EQ(pmGetStringSetting(SettingsKey::fbKey(), QString()), QLatin1String(kToken));
+    EXPECT_EQ(pmGetStringSetting(SettingsKeys::fbKey.key(), QString()), QLatin1String(kToken));
     EXPECT_EQ(QFile::permissions(QSettings().fileName()) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
               QFileDevice::Permissions());
 
@@ -282,7 +282,7 @@ TEST_F(SignInTest, OnlyTheRedirectAddressItselfGivesAToken)
     EXPECT_TRUE(dlg.facebookKey().isEmpty());
     EXPECT_TRUE(results.isEmpty());
     EXPECT_TRUE(requestsTo("/me/permissions").isEmpty());
-    EXPECT_TRUE(pmGetStringSetting(SettingsKey::fbKey(), QString()).isEmpty());
+    EXPECT_TRUE(pmGetStringSetting(SettingsKeys::fbKey.key(), QString()).isEmpty());
     dlg.close();
 }
 

@@ -77,7 +77,7 @@ protected:
 
         QSettings().clear();
         qputenv("ROVIX_INTERNET", "on");
-        pmSetStringSetting(QLatin1String(MapView::kPageUrlSetting),
+        pmSetStringSetting(SettingsKeys::mapPageUrl.key(),
                            QStringLiteral("qrc:/map/map.html?tiles=none"));
         pmInstallStringTables();
         QDir().mkpath(shotDir());
