@@ -78,9 +78,7 @@ int main(int argc, char** argv)
         if (QByteArray(argv[i]) == "--runs")
             runs = std::max(1, atoi(argv[i + 1]));
 
-    pmSetStringSetting(QLatin1String(MapView::kPageUrlSetting),
-                       QStringLiteral("qrc:/map/map.html?tiles=none"));
-    MapView view(QRect(0, 0, 420, 212));
+    MapView view(QRect(0, 0, 420, 212), QStringLiteral("qrc:/map/map.html?tiles=none"));
     view.show();
     if (!QTest::qWaitFor([&] { return view.IsMapDocReady(); }, 60000)) {
         std::fprintf(stderr, "bench_map: the map page did not load\n");
