@@ -363,9 +363,9 @@ TEST_F(AppDelegateTest, SleepWakeCloseAndTerminationLog)
     // Sleep pauses what the player is doing at that moment: nothing at first,
     // then a recording that plays.
     const QString file = dir.filePath(QStringLiteral("FILE240517-081200.MP4"));
-    mediagen::RecordingSpec spec;
-    spec.seconds = 20;
-    ASSERT_TRUE(mediagen::writeRecording(QFile::encodeName(file).toStdString(), spec));
+    mediagen::RecordingSpec recording;
+    recording.seconds = 20;
+    ASSERT_TRUE(mediagen::writeRecording(QFile::encodeName(file).toStdString(), recording));
     apptest::LogToDocuments log;
     AppDelegate d;
     d.awakeFromNib();

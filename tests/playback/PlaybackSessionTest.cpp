@@ -22,11 +22,11 @@ namespace
 
 bool makeRecording(const QString& path, double seconds, bool rear = false)
 {
-    mediagen::RecordingSpec spec;
-    spec.seconds = seconds;
-    spec.rear = rear;
-    spec.faststart = true;
-    return mediagen::writeRecording(QFile::encodeName(path).toStdString(), spec);
+    mediagen::RecordingSpec recording;
+    recording.seconds = seconds;
+    recording.rear = rear;
+    recording.faststart = true;
+    return mediagen::writeRecording(QFile::encodeName(path).toStdString(), recording);
 }
 
 bool waitFor(const std::function<bool()>& condition, int ms = 15000)
