@@ -16,11 +16,13 @@
 #include "controls/CalendarView.h"
 #include "controls/FileListLayout.h"
 #include "controls/FileListView.h"
+#include "core/ContainerProbe.h"
 #include "core/FileRules.h"
 #include "core/FolderWatch.h"
 #include "core/Log.h"
 #include "core/PlaylistFilter.h"
 #include "core/TrackLoader.h"
+#include "core/Trips.h"
 #include "platform/SCEvents.h"
 
 #include <QApplication>
@@ -30,6 +32,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 #include <sys/stat.h>
@@ -564,6 +567,94 @@ int LibraryModel::getAnotherCameraFile(int index) const
     if (index >= 1 && mPlaylist.at(index - 1).nativePath().toStdString() == partner)
         return index - 1;
     return -1;
+}
+
+std::vector<int> LibraryModel::tripMembers(int playlistIndex) const
+{
+    const int count = static_cast<int>(mPlaylist.size());
+    if (playlistIndex < 0 || playlistIndex >= count)
+        return {};
+    auto entryOf = [this](int row) {
+        const AMediaFile& media = mPlaylist.at(row);
+        const std::string path = media.nativePath().toStdString();
+        TripEntry e;
+        const QDateTime date = media.fileDate();
+        const std::optional<int64_t> named = pmNameTimeMsecs(path);
+        e.startMs = named ? *named : (date.isValid() ? date.toMSecsSinceEpoch() : 0);
+        const QByteArray key = media.nativePath() + '\n' + QByteArray::number(date.toMSecsSinceEpoch());
+        auto cached = m_durationCache.constFind(key);
+        if (cached == m_durationCache.constEnd())
+            cached = m_durationCache.insert(
+                key, static_cast<qint64>(pmGetContainerDurationSeconds(path) * 1000.0));
+        e.durationMs = *cached;
+        e.camera = pmGetCameraType(path);
+        e.type = pmGetFileType(path);
+        return e;
+    };
+
+    // A window of the playlist around the index, widened until the trip found
+    // in it is closed on both sides by a recording of its kind that does not
+    // chain (or by the playlist's ends). Rear partners sit next to their fronts.
+    int lo = std::max(0, playlistIndex - 8), hi = std::min(count - 1, playlistIndex + 8);
+    std::vector<TripEntry> entries;
+    std::vector<int> rows;
+    for (;;) {
+        entries.clear();
+        rows.clear();
+        for (int row = lo; row <= hi; ++row) {
+            entries.push_back(entryOf(row));
+            rows.push_back(row);
+        }
+        for (int row = lo; row <= hi; ++row) {
+            TripEntry& e = entries[static_cast<std::size_t>(row - lo)];
+            if (e.camera != kCameraRear)
+                continue;
+            const int partner = getAnotherCameraFile(row);
+            if (partner >= lo && partner <= hi &&
+                entries[static_cast<std::size_t>(partner - lo)].camera == kCameraMain)
+                e.frontPartner = partner - lo;
+        }
+        const std::vector<Trip> trips = pmDetectTrips(entries);
+        const Trip* mine = nullptr;
+        for (const Trip& t : trips) {
+            if (std::binary_search(t.members.begin(), t.members.end(), playlistIndex - lo))
+                mine = &t;
+        }
+        if (!mine)
+            return {playlistIndex};
+        // The kind that chains: the camera and type of a member without a partner.
+        std::pair<int, int> kind{-1, -1};
+        for (int m : mine->members) {
+            const TripEntry& e = entries[static_cast<std::size_t>(m)];
+            if (e.frontPartner < 0) {
+                kind = {e.camera, e.type};
+                break;
+            }
+        }
+        auto sameKind = [&](int i) {
+            const TripEntry& e = entries[static_cast<std::size_t>(i)];
+            return e.camera == kind.first && e.type == kind.second;
+        };
+        bool closedBefore = lo == 0, closedAfter = hi == count - 1;
+        for (int i = 0; i < mine->members.front() && !closedBefore; ++i)
+            closedBefore = sameKind(i);
+        for (int i = mine->members.back() + 1; i <= hi - lo && !closedAfter; ++i)
+            closedAfter = sameKind(i);
+        if (closedBefore && closedAfter) {
+            const int camera = entries[static_cast<std::size_t>(playlistIndex - lo)].camera;
+            std::vector<int> out;
+            for (int m : mine->members) {
+                if (entries[static_cast<std::size_t>(m)].camera == camera)
+                    out.push_back(m + lo);
+            }
+            return out;
+        }
+        const int widen = std::max(8, hi - lo);
+        if (!closedBefore)
+            lo = std::max(0, lo - widen);
+        if (!closedAfter)
+            hi = std::min(count - 1, hi + widen);
+    }
 }
 
 bool LibraryModel::hasCameraPair() const

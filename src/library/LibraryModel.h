@@ -13,6 +13,7 @@
 #include "core/LibraryScan.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -22,6 +23,7 @@
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class CalendarView;
 class FileListView;
@@ -128,6 +130,12 @@ public:
     int getAnotherCameraFile(int index) const;
     // Some playlist entry has its other camera's recording next to it.
     bool hasCameraPair() const;
+    // Playlist indexes of the trip (core/Trips.h) holding `playlistIndex`, in
+    // play order, of that recording's camera: {playlistIndex} when it stands
+    // alone, empty for an invalid index. Starts come from the names (the file
+    // date where a name states none), durations from the container headers,
+    // read once per file and kept; only the playlist around the index is read.
+    std::vector<int> tripMembers(int playlistIndex) const;
 
     // ---- the folder monitor
 
@@ -180,6 +188,8 @@ private:
     // shows). Every change to mVideoLib resets it.
     mutable std::optional<MediaDays> m_mediaDays;
     mutable int m_nMediaDaysBuilds = 0;
+    // Container durations in ms by path and modification time (tripMembers).
+    mutable QHash<QByteArray, qint64> m_durationCache;
     QList<AMediaFile> mPlaylist;
     bool m_bAllFile = false;
     bool m_bPlaceByNameTime = false;
