@@ -32,6 +32,7 @@
 #include <QLayout>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -379,6 +380,7 @@ void PlaybackSession::onPlay()
 {
     if (isPlaying())
         return;
+    rewindFromLastFrames();
     if (_videoPlayView)
         _videoPlayView->setRate(m_fPlaySpeed);
     if (has2Videos()) {
@@ -498,10 +500,63 @@ void PlaybackSession::onButtonPrev()
 void PlaybackSession::movieDidEnd()
 {
     pmWriteLog("AppDelegate::movieDidEnd");
+    if (isLastRecordingEnded()) {
+        stopOnLastFrames();
+        return;
+    }
     if (m_nCurPlayIndex + 1 < playlist().size())
         onButtonNext(0);
     else
         onStop();
+}
+
+// Nothing follows the recording that ended: auto-advance does not wrap, and
+// with two cameras the open rear partner is not a next recording.
+bool PlaybackSession::isLastRecordingEnded() const
+{
+    const int count = static_cast<int>(playlist().size());
+    const int next = isDualCameraMode() && _videoPlayView2 ? m_nCurPlayIndex + 2 : m_nCurPlayIndex + 1;
+    return next >= count;
+}
+
+// The last recording has ended: both cameras stay paused on their last
+// frames, with the slider, time and map at the end. The rear may have started
+// a moment after the front and not reached its own end yet when the front's
+// end arrives, so it is moved there rather than left wherever the pause
+// caught it.
+void PlaybackSession::stopOnLastFrames()
+{
+    if (_videoPlayView)
+        _videoPlayView->onPause();
+    if (has2Videos()) {
+        _videoPlayView2->onPause();
+        const double rearEnd = _videoPlayView2->getDuration();
+        if (rearEnd > 0)
+            _videoPlayView2->seekToTime(rearEnd); // keep-open shows the last frame
+        m_sync.bothSought();
+    }
+    mSelectedMovieIsPlaying = false;
+    checkPlayButtonState(true);
+    drawTime();
+    Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
+    if (slider)
+        slider->setCurrentValue(wholeSeconds(std::min(mSelectedMovieCurrentTime, mSelectedMovieDuration)));
+    mapGoTo();
+    if (mGSensorView)
+        mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
+                                    m_nSensorZ);
+}
+
+// Play from the end of a recording starts both cameras from the beginning.
+void PlaybackSession::rewindFromLastFrames()
+{
+    if (!_videoPlayView || !_videoPlayView->rewindIfAtEnd())
+        return;
+    if (has2Videos()) {
+        _videoPlayView2->seekToTime(0);
+        m_sync.bothSought();
+    }
+    mSelectedMovieCurrentTime = 0;
 }
 
 void PlaybackSession::onButtonMute()

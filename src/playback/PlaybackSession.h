@@ -243,6 +243,9 @@ private:
     int partnerOf(int index) const;
     int cameraTypeOf(int index) const;
     bool isPlaying() const { return state() == VideoPlayerView::StatePlaying; }
+    bool isLastRecordingEnded() const;
+    void stopOnLastFrames();
+    void rewindFromLastFrames();
 
     Sources m_sources;
     QPointer<PlayControlView> mPlayBar;

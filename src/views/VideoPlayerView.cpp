@@ -274,9 +274,11 @@ void VideoPlayerView::onEndReached()
     // Only playing into the end is an end; a paused seek onto the last frame is not.
     if (!m_bReadyPosted || !m_bWantsPlay)
         return;
+    // The picture stays on the last frame (keep-open): the controller decides
+    // what comes next, and a surface that moved by itself here would race the
+    // other camera's end.
     m_bAtEnd = true;
     applyRate(0);
-    m_player->seekAbsolute(0);
     qInfo("play end");
 
     if (mEndNotice)
@@ -374,7 +376,22 @@ void VideoPlayerView::applyRate(float rate)
 
 void VideoPlayerView::onPlay()
 {
+    rewindIfAtEnd();
     applyRate(playRate());
+}
+
+bool VideoPlayerView::rewindIfAtEnd()
+{
+    if (!m_player->isOpen() || !m_bAtEnd)
+        return false;
+    m_bAtEnd = false;
+    m_player->seekAbsolute(0);
+    return true;
+}
+
+bool VideoPlayerView::isAtEnd() const
+{
+    return m_player->isOpen() && m_bAtEnd;
 }
 
 void VideoPlayerView::onPause()
@@ -437,7 +454,7 @@ double VideoPlayerView::getCurrentTime() const
 {
     // The mirror takes a seek's target at once; mpv's reports of the old
     // place are set aside until it has landed.
-    if (!m_player->isOpen() || !m_bReadyPosted || m_bAtEnd)
+    if (!m_player->isOpen() || !m_bReadyPosted)
         return 0;
     const double position = m_player->timePos();
     if (!std::isfinite(position) || position <= 0)

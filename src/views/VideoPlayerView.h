@@ -13,9 +13,10 @@
 //   device-pixel size. Headless surfaces (tests, machines without OpenGL) use
 //   vo=null and never touch OpenGL.
 // - End of a recording: mpv runs with keep-open, so at the end the file stays
-//   loaded and paused. The surface then seeks back to 0 and stays paused (rate
-//   0), as the controller expects: it opens the next recording in a new
-//   surface, or stops at the last one with the first frame showing.
+//   loaded and paused on its last frame, and the surface leaves it there (rate
+//   0): the controller opens the next recording in a new surface, or stops at
+//   the last one with both cameras on their last frames. Playing again from
+//   the end (onPlay, rewindIfAtEnd) starts from 0.
 // - A recording that cannot be decoded (unknown format, damaged stream, no
 //   video track) ends the load: the player is closed, loadFailed() is
 //   emitted once, hasFailed() answers true, no ready notification is posted,
@@ -65,8 +66,13 @@ public:
     // Fits the picture into the rectangle (the surface's own coordinates).
     void relayout(const QRect& frame);
 
+    // Plays at the player's rate; from the end of the recording, from its start.
     void onPlay();
     void onPause();
+    // Played to the end and still there (the last frame showing).
+    bool isAtEnd() const;
+    // From the end back to 0 (true then); anywhere else nothing.
+    bool rewindIfAtEnd();
     // Applies the rate to the player: 0 pauses, any other value plays at that
     // speed with pitch-corrected sound. A player opened later starts with it.
     void setRate(float rate);
@@ -86,7 +92,7 @@ public:
 
     double getitemTime() const; // the player's position in seconds, 0 without one
     // The player's position to the nearest whole second (a seek's target while
-    // it lands; 0 without a ready recording and during the rewind at the end).
+    // it lands; 0 without a ready recording).
     double getCurrentTime() const;
     State getState() const;
     PlayerStatus getPlayerStatus() const; // failed also without a player
@@ -194,7 +200,7 @@ private:
     // Per load.
     bool m_bReadyPosted = false;
     bool m_bWantsPlay = false; // the last rate asked for was not 0
-    bool m_bAtEnd = false;     // eof seen, rewind not yet confirmed by mpv
+    bool m_bAtEnd = false;     // played to the end, not moved off it since
     bool m_bFailed = false;
     QString m_strFailReason;
     quint64 m_loadSerial = 0;

@@ -154,13 +154,13 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     ASSERT_TRUE(c.waitOpened());
 
-    // The end of the last entry stops on its first frame instead of wrapping.
+    // The end of the last entry stops on its last frame instead of wrapping.
     c->setPlaySpeed(2.0f);
     const int ends = c.endCount;
     ASSERT_TRUE(waitFor([&] { return c.endCount > ends; }, 10000));
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
-    EXPECT_DOUBLE_EQ(c->playback()->currentTime(), 0.0);
+    EXPECT_GT(c->playback()->currentTime(), 0.0);
 
     // The end of an entry that is not the last opens the next one.
     c.doubleClick(0);

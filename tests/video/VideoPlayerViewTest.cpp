@@ -134,7 +134,7 @@ TEST_F(VideoPlayerViewTest, ReadyOnceWithDurationSizeAndFittedPicture)
     EXPECT_FALSE(view->normalView->isVisibleTo(view.get()));
 }
 
-TEST_F(VideoPlayerViewTest, EndRewindsToZeroPausedAndPostsOnlyWithEndNotice)
+TEST_F(VideoPlayerViewTest, EndStaysOnTheLastFramePausedAndPostsOnlyWithEndNotice)
 {
     for (bool notice : {true, false}) {
         SCOPED_TRACE(notice);
@@ -146,23 +146,27 @@ TEST_F(VideoPlayerViewTest, EndRewindsToZeroPausedAndPostsOnlyWithEndNotice)
         ASSERT_TRUE(waitFor([&] { return m_ready > 0; }));
         ASSERT_TRUE(waitFor(ended));
         EXPECT_EQ(m_ends, notice ? 1 : 0);
-        EXPECT_DOUBLE_EQ(view->getCurrentTime(), 0);
         EXPECT_EQ(view->getState(), VideoPlayerView::StatePaused);
-        ASSERT_TRUE(waitFor([&] { return view->getitemTime() < 0.05; }));
-        // The end time does not come back while rewinding.
+        EXPECT_TRUE(view->isAtEnd());
+        // The last frame (0.9 s of a 1-second, 10-frame recording) stays, and
+        // nothing moves it back to the start later.
         QTest::qWait(700);
-        EXPECT_DOUBLE_EQ(view->getCurrentTime(), 0);
+        EXPECT_GT(view->getitemTime(), 0.85);
+        EXPECT_DOUBLE_EQ(view->getCurrentTime(), 1);
         EXPECT_EQ(view->getState(), VideoPlayerView::StatePaused);
         EXPECT_EQ(m_ends, notice ? 1 : 0);
 
-        // Playing again reaches the end again.
+        // Playing again starts from the beginning and reaches the end again.
         m_ends = 0;
         m_ready = 0;
         view->onPlay();
+        EXPECT_FALSE(view->isAtEnd());
         EXPECT_EQ(view->getState(), VideoPlayerView::StatePlaying);
+        ASSERT_TRUE(waitFor([&] { return view->getitemTime() < 0.5; }, 3000));
         ASSERT_TRUE(waitFor(ended));
         EXPECT_EQ(m_ends, notice ? 1 : 0);
         EXPECT_EQ(m_ready, 0);
+        EXPECT_TRUE(view->isAtEnd());
     }
 }
 
