@@ -8,8 +8,8 @@
         <translation>Rovix Manager</translation>
     </message>
     <message id="IDS_360_VIEW">
-        <source>360-degree view</source>
-        <translation>360度ビュー</translation>
+        <source>360-degree view for flat recordings</source>
+        <translation>平面の録画を360度ビューで表示</translation>
     </message>
     <message id="IDS_PLACE_BY_NAME_TIME">
         <source>Place recordings by the time in their names</source>
