@@ -457,5 +457,9 @@ Copyright © %2 Rovix. All rights reserved.</translation>
         <source>Switch the front and rear windows</source>
         <translation>Switch the front and rear windows</translation>
     </message>
+    <message id="IDS_MAP_TILES_OFFLINE">
+        <source>Map tiles unavailable offline: the route and position are still drawn</source>
+        <translation>Map tiles unavailable offline: the route and position are still drawn</translation>
+    </message>
 </context>
 </TS>

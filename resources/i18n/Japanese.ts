@@ -453,5 +453,9 @@ Copyright © %2 Rovix. All rights reserved.</translation>
         <source>Switch the front and rear windows</source>
         <translation>フロントとリアの画面を入れ替え</translation>
     </message>
+    <message id="IDS_MAP_TILES_OFFLINE">
+        <source>Map tiles unavailable offline: the route and position are still drawn</source>
+        <translation>オフラインのため地図タイルを表示できません。ルートと現在位置は表示されます</translation>
+    </message>
 </context>
 </TS>
