@@ -255,6 +255,12 @@
         <source>Signing in did not give the right to post videos: it was not granted, or the service did not answer as expected. Please try again.</source>
         <translation>Signing in did not give the right to post videos: it was not granted, or the service did not answer as expected. Please try again.</translation>
     </message>
+    <message id="IDS_ERR_NO_BROWSER">
+        <source>No web browser could open the page. Copy this address into a browser:
+%1</source>
+        <translation>No web browser could open the page. Copy this address into a browser:
+%1</translation>
+    </message>
     <message id="IDS_EVIDENCE_PACKAGE">
         <source>Evidence package</source>
         <translation>Evidence package</translation>
@@ -454,8 +460,8 @@ Copyright © %2 Rovix. All rights reserved.</translation>
         <translation>Sat</translation>
     </message>
     <message id="IDS_WINDOW_SWITCH">
-        <source>Switch the front and rear windows</source>
-        <translation>Switch the front and rear windows</translation>
+        <source>Swap cameras: show the other camera in the large picture</source>
+        <translation>Swap cameras: show the other camera in the large picture</translation>
     </message>
     <message id="IDS_MAP_TILES_OFFLINE">
         <source>Map tiles unavailable offline: the route and position are still drawn</source>

@@ -255,6 +255,12 @@
         <source>Signing in did not give the right to post videos: it was not granted, or the service did not answer as expected. Please try again.</source>
         <translation>サインインで動画を投稿する権限を得られませんでした。権限が許可されなかったか、サービスが正しく応答しませんでした。もう一度お試しください。</translation>
     </message>
+    <message id="IDS_ERR_NO_BROWSER">
+        <source>No web browser could open the page. Copy this address into a browser:
+%1</source>
+        <translation>ページを開けるブラウザーがありません。次のアドレスをブラウザーにコピーしてください：
+%1</translation>
+    </message>
     <message id="IDS_EVIDENCE_PACKAGE">
         <source>Evidence package</source>
         <translation>証拠パッケージ</translation>
@@ -450,8 +456,8 @@ Copyright © %2 Rovix. All rights reserved.</translation>
         <translation>土</translation>
     </message>
     <message id="IDS_WINDOW_SWITCH">
-        <source>Switch the front and rear windows</source>
-        <translation>フロントとリアの画面を入れ替え</translation>
+        <source>Swap cameras: show the other camera in the large picture</source>
+        <translation>カメラ切替：もう一方のカメラを大きい画面に表示</translation>
     </message>
     <message id="IDS_MAP_TILES_OFFLINE">
         <source>Map tiles unavailable offline: the route and position are still drawn</source>

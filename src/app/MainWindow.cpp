@@ -49,6 +49,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     // box or a list (the skinned buttons never take it themselves), so the
     // player's keys work again after the user has used one.
     m_contentView->setFocusPolicy(Qt::ClickFocus);
+    // The bars' buttons explain themselves on hover even while another
+    // window has the focus (a file manager the user dragged a card from).
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setAcceptDrops(true);
     setBlackBackground();
 }

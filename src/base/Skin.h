@@ -4,6 +4,7 @@
 // Must run on the main thread.
 #include "base/SettingsKeys.h"
 
+#include <QPalette>
 #include <QPixmap>
 #include <QString>
 
@@ -36,6 +37,11 @@ public:
     // The image the skin itself holds, whatever loader a test installed.
     static QPixmap storedImage(const QString& baseName);
     static std::array<QPixmap, 4> stateImages(const QString& baseName);
+
+    // The colours of the program's own dialogs in a skin: the dark chrome of
+    // its bars as the window, light text, and the skin's accent as the
+    // selection, so a dialog looks like part of the main window.
+    static QPalette dialogPalette(int skinId);
 
     // Replaces where images come from (a test draws the panels as a skin
     // lacking images would); an empty loader restores the skin.

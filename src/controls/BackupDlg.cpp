@@ -20,6 +20,7 @@ BackupDlg::BackupDlg(const QList<AMediaFile>& playlist, QWidget* parent)
     : QDialog(parent), mBackupFilelist(playlist)
 {
     setObjectName(QStringLiteral("BackupDlg"));
+    pmApplySkinPalette(this);
     setWindowModality(Qt::ApplicationModal);
     m_selFileTitleLab = new QLabel(this);
     m_selFileTitleLab->setObjectName(QStringLiteral("SelFileTitleLab"));

@@ -318,9 +318,9 @@ void CalendarView::paintEvent(QPaintEvent*)
         p.drawPixmap(0, h - m_backgroundPatternImage.height(), m_backgroundPatternImage);
 
     // The strip is 12 points high. A Japanese glyph fills its whole em, so at
-    // 12 pixels it would spill onto the light day grid below (white on light:
-    // cut off to the eye); 10 pixels is as tall as a Latin face's 12.
-    p.setFont(listskin::uiFont(10));
+    // 10 pixels or more it touches the strip's edges and looks cut off at the
+    // top and bottom; 9 pixels leaves a clear row above and below.
+    p.setFont(listskin::uiFont(9));
     for (int d = 1; d <= 7; ++d) {
         p.setPen(d == 1 || d == 7 ? QColor(125, 15, 15) : QColor(Qt::white));
         p.drawText(pmQtRect(m_layout.weekLabels[size_t(d - 1)], h), Qt::AlignCenter | Qt::TextDontClip,

@@ -1,4 +1,5 @@
 #include "controls/CapturePreviewDlg.h"
+#include "controls/StandardDialogs.h"
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/Services.h"
@@ -27,6 +28,7 @@ CapturePreviewDlg::CapturePreviewDlg(const QImage& image, const QImage& subImage
     : QDialog(parent), m_videoImage(image), m_videoSubImage(subImage)
 {
     setObjectName(QStringLiteral("CapturePreviewDlg"));
+    pmApplySkinPalette(this);
     setModal(true);
     setFixedSize(kWindowWidth, kWindowHeight);
     m_imageView = new QLabel(this);

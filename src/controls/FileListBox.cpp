@@ -5,7 +5,10 @@
 #include "controls/ListBoxBase.h"
 #include "core/FileRules.h"
 
+#include <QKeyEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 FileListBox::FileListBox(QWidget* parent) : ListBoxBase(ListGeometry::Kind::FileList, parent)
 {
@@ -15,7 +18,54 @@ FileListBox::FileListBox(QWidget* parent) : ListBoxBase(ListGeometry::Kind::File
             pmGetFileType(row.nativePath.isEmpty() ? row.path.toStdString() : row.nativePath.toStdString()));
     };
     m_font = listskin::uiFont(11);
+    // A click on a row gives the list the keyboard (and Tab reaches it).
+    setFocusPolicy(Qt::StrongFocus);
     loadSkinBitmap();
+}
+
+void FileListBox::keyPressEvent(QKeyEvent* event)
+{
+    // Shift+Up and the like stay the player's.
+    if (event->modifiers() & ~Qt::KeypadModifier) {
+        event->ignore();
+        return;
+    }
+    const int count = getCount();
+    const int current = std::clamp(nCurSelectIndex, 0, std::max(0, count - 1));
+    int row = current;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        row = current - 1;
+        break;
+    case Qt::Key_Down:
+        row = current + 1;
+        break;
+    case Qt::Key_Home:
+        row = 0;
+        break;
+    case Qt::Key_End:
+        row = count - 1;
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        if (nCurSelectIndex >= 0 && nCurSelectIndex < count)
+            rowClicked(nCurSelectIndex, 2);
+        return;
+    default:
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (count == 0)
+        return;
+    row = std::clamp(row, 0, count - 1);
+    if (row == nCurSelectIndex) {
+        setCurSel(row); // scrolled away from it: show it again
+        return;
+    }
+    setCurSel(row);
+    rowClicked(row, 1);
 }
 
 void FileListBox::loadSkinBitmap()

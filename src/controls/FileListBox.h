@@ -40,6 +40,10 @@ public:
     int recordingType(int index) const { return index >= 0 && index < getCount() ? rowType(index) : -1; }
 
 protected:
+    // With the list focused: Up and Down move the selection, Home and End go
+    // to the ends (each as a click on the row), Enter plays the selected row
+    // (as a double click). Other keys go on to the window (the player's keys).
+    void keyPressEvent(QKeyEvent* event) override;
     void rowClicked(int index, int clickCount) override;
     void drawRow(QPainter& p, int k, int index, const QRect& rowRect) override;
     bool handlesWheel() const override { return true; }

@@ -33,6 +33,7 @@ ProgressDlg::ProgressDlg(std::shared_ptr<BackupProgress> progress, QWidget* pare
     : QDialog(parent), m_progress(progress ? std::move(progress) : std::make_shared<BackupProgress>())
 {
     setObjectName(QStringLiteral("ProgressDlg"));
+    pmApplySkinPalette(this);
     setWindowTitle(pmLoadString(QStringLiteral("IDS_BACKUP")));
     setWindowModality(Qt::ApplicationModal);
     m_fileLabel = new QLabel(this);

@@ -2,6 +2,7 @@
 
 #include "base/DialogSeam.h"
 #include "base/Services.h"
+#include "base/Skin.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -28,6 +29,8 @@ int showMessageBox(const DialogRequest& request)
     box->setIcon(QMessageBox::Warning);
     box->setWindowTitle(request.title);
     box->setText(request.text);
+    // An address or a path in a message can be copied from it.
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     QPushButton* ok = box->addButton(pmLoadString(QStringLiteral("IDS_OK")), QMessageBox::AcceptRole);
     box->setDefaultButton(ok);
     box->open(); // window-modal over the main window
@@ -62,7 +65,8 @@ void showChooser(QWidget* parent, const DialogRequest& request, std::function<vo
         if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
             path = dialog->selectedFiles().first();
         if (done)
-            QMetaObject::invokeMethod(qApp, [done, path] { done(path); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                qApp, [done, path] { done(path); }, Qt::QueuedConnection);
     });
     dialog->open();
 }
@@ -83,4 +87,12 @@ void pmCentreOnParentWindow(QWidget* dialog)
 {
     if (QWidget* parent = dialog ? dialog->parentWidget() : nullptr)
         dialog->move(parent->window()->geometry().center() - dialog->rect().center());
+}
+
+void pmApplySkinPalette(QWidget* dialog)
+{
+    if (!dialog)
+        return;
+    dialog->setPalette(Skin::dialogPalette(Skin::currentId()));
+    dialog->setAutoFillBackground(true);
 }

@@ -9,3 +9,6 @@ void pmInstallStandardDialogs(QWidget* defaultParent);
 QWidget* pmDialogParent();
 // Places a dialog over the middle of its parent's window (nothing without a parent).
 void pmCentreOnParentWindow(QWidget* dialog);
+// Gives one of the program's own dialogs the dark colours of the skin in
+// force (Skin::dialogPalette), as the main window has them.
+void pmApplySkinPalette(QWidget* dialog);

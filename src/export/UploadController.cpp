@@ -67,8 +67,12 @@ void UploadController::onButtonUploadYouTube()
 {
     const QUrl url = videoSiteHomeUrl();
     pmWriteLogQ(QStringLiteral("AppDelegate - onButtonUploadYouTube() - %1").arg(url.toString()));
-    if (!QDesktopServices::openUrl(url))
-        pmWriteLog("AppDelegate - onButtonUploadYouTube() - no browser could open the page");
+    if (QDesktopServices::openUrl(url))
+        return;
+    pmWriteLog("AppDelegate - onButtonUploadYouTube() - no browser could open the page");
+    // Without a browser the click would do nothing visible: give the address
+    // in a message whose text can be selected and copied.
+    pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_NO_BROWSER")).arg(url.toString()));
 }
 
 void UploadController::doVideoUpload(int16_t website)

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -33,6 +34,7 @@ EditUploadDlg::EditUploadDlg(const QList<AMediaFile>& playlist, QWidget* parent)
     : QDialog(parent), mPlaylist(playlist), m_nRequestTimeoutMs(VideoUploadRequest::kDefaultTimeoutMs)
 {
     setObjectName(QStringLiteral("EditUploadDlg"));
+    pmApplySkinPalette(this);
     setWindowModality(Qt::ApplicationModal);
 
     auto* grid = new QGridLayout;
@@ -531,6 +533,16 @@ void EditUploadDlg::closeDialog()
         connection->deleteLater();
         connection = nullptr;
     }
+}
+
+void EditUploadDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        closeDialog();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void EditUploadDlg::postNotification()

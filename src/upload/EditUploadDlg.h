@@ -94,6 +94,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Escape is the Close/Cancel button: it cancels a running upload and
+    // closes the window otherwise.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     struct Slot {

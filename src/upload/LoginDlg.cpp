@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -40,6 +41,7 @@ protected:
 LoginDlg::LoginDlg(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("LoginDlg"));
+    pmApplySkinPalette(this);
     setWindowModality(Qt::ApplicationModal);
     mFBKeyProfile = SettingsKeys::fbKey.key();
     m_strFBClientID = SocialUpload::applicationId();
@@ -66,8 +68,16 @@ LoginDlg::LoginDlg(QWidget* parent) : QDialog(parent)
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
     connect(m_okButton, &QPushButton::clicked, this, &LoginDlg::okButtonAction);
     connect(m_cancelButton, &QPushButton::clicked, this, &LoginDlg::cancelButtonAction);
+    m_okButton->setAutoDefault(false);
+    m_cancelButton->setAutoDefault(false);
+    // The web page has the keyboard and keeps Escape from the dialog: a
+    // shortcut of the window sees the key first.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &LoginDlg::cancelButtonAction);
 
     auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(8, 6, 8, 8);
     buttons->addWidget(m_loginTitleLab);
     buttons->addStretch(1);
     buttons->addWidget(m_cancelButton);
@@ -103,8 +113,9 @@ LoginDlg::~LoginDlg()
 void LoginDlg::setLayerString()
 {
     setWindowTitle(pmLoadString(QStringLiteral("IDS_UPLOAD_FACEBOOK")));
+    // The network's pages take the sign-in, so the form's own button stays
+    // hidden; Cancel stays, or a page that never loads would leave no way out.
     m_okButton->hide();
-    m_cancelButton->hide();
     m_loginTitleLab->hide();
 }
 
@@ -293,6 +304,6 @@ void LoginDlg::closeEvent(QCloseEvent* event)
 
 void LoginDlg::reject()
 {
-    m_bPosted = true;
-    QDialog::reject();
+    // Escape is the Cancel button.
+    cancelButtonAction();
 }

@@ -8,8 +8,8 @@
 //
 // The web view has a profile of its own that keeps nothing on disk, so the
 // sign-in pages never see another site's cookies and leave none behind.
-// Closing the window by its close control (or Escape) ends the sign-in with
-// no result. The token never reaches the log or the console. Main thread only.
+// Closing the window by its close control ends the sign-in with no result;
+// Cancel and Escape end it with result 0. The token never reaches the log or the console. Main thread only.
 #include <QDialog>
 #include <QPointer>
 #include <QString>

@@ -33,6 +33,7 @@ constexpr int kFullMapBtnW = 34;
 constexpr int kSpeedBtnW = 42;
 constexpr int kPanelSpeedBtnW = 48;
 constexpr int kMapLinkBtnW = 42, kMapLinkBtnH = 28;
+constexpr int kInfoTextMargin = 8;
 const QColor kBackground(55, 55, 55);
 const QColor kPanelBackground(26, 26, 26);
 const QColor kNoDataText(103, 103, 103);
@@ -567,8 +568,10 @@ QRect MapView::getSpeedUnitBtnRect() const
 
 QRect MapView::getSpeedUnitTextRect() const
 {
+    // A gap between the figure and the unit's pill keeps "120" from touching it.
+    constexpr int kGap = 6;
     const QRect b = getSpeedUnitBtnRect();
-    return QRect(m_bR2L ? b.x() + 40 : b.x() - 40, 0, 40, m_nInfoBarH);
+    return QRect(m_bR2L ? b.right() + 1 + kGap : b.x() - 40 - kGap, 0, 40, m_nInfoBarH);
 }
 
 void MapView::relayoutContents(bool rightToLeft, double width, double height)
@@ -647,8 +650,9 @@ void MapView::drawInfoBar(QPainter& p)
     p.setPen(Qt::white);
     const QFont infoFont = helvetica(10);
     p.setFont(infoFont);
-    p.drawText(vCentered(bar, infoFont), (m_bR2L ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
-               infoText());
+    // The text keeps a margin from the bar's edge.
+    p.drawText(vCentered(bar.adjusted(kInfoTextMargin, 0, -kInfoTextMargin, 0), infoFont),
+               (m_bR2L ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, infoText());
     const QFont speedFont = helvetica(m_nSpeedFontSize);
     p.setFont(speedFont);
     p.drawText(vCentered(pmQtRect(getSpeedUnitTextRect(), height()), speedFont),

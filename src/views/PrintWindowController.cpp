@@ -1,4 +1,5 @@
 #include "views/PrintWindowController.h"
+#include "controls/StandardDialogs.h"
 
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
@@ -36,6 +37,7 @@ PrintWindowController::PrintWindowController(const PrintPageData& page, QWidget*
     : QDialog(parent), m_bTwoCameras(!page.videoImage2.isNull())
 {
     setObjectName(QStringLiteral("PrintWindow"));
+    pmApplySkinPalette(this);
     setModal(true);
     m_canvasView = new PrintCanvasView(QRect(kMargin, kMargin, kPageWidth, kPageHeight), page, this);
     m_cancelButton = new QPushButton(this);
@@ -56,10 +58,6 @@ PrintWindowController::~PrintWindowController() = default;
 void PrintWindowController::windowDidLoad()
 {
     setWindowTitle(pmLoadString(QStringLiteral("IDS_PRINT_PREVIEW")));
-    setAutoFillBackground(true);
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
-    setPalette(grey);
     m_okButton->setText(pmLoadString(QStringLiteral("IDS_PRINT")));
     m_cancelButton->setText(pmLoadString(QStringLiteral("IDS_CANCEL")));
 

@@ -135,6 +135,26 @@ TEST(SkinSet, EveryImageExistsInEverySkinAndState)
     EXPECT_EQ(pmLoadAppImage("GSensorGraphic.png").size(), QSize(238, 63));
 }
 
+// The controls ask for their four images by the names Skin::stateImageNames
+// makes from a base name given with or without ".png"; a dot inside a base
+// name ("button_playback1.5") is part of the name.
+TEST(SkinSet, TheStateNamesTheControlsAskForAllExist)
+{
+    QStringList missing;
+    for (int skin = 0; skin < 4; ++skin)
+        for (const char* base : kSkinBases)
+            for (const QString& given :
+                 {QString::fromLatin1(base), QLatin1String(base) + QStringLiteral(".png")})
+                for (const QString& name : Skin::stateImageNames(given))
+                    if (!QFile::exists(skinPath(skin, name)))
+                        missing << given + QStringLiteral(" -> ") + name;
+    EXPECT_TRUE(missing.isEmpty()) << missing.join('\n').toStdString();
+    EXPECT_EQ(Skin::stateImageName(QStringLiteral("button_playback1.5"), Skin::Pressed),
+              QStringLiteral("button_playback1.5_d.png"));
+    EXPECT_EQ(Skin::stateImageName(QStringLiteral("bg_map_info.bmp"), Skin::Disabled),
+              QStringLiteral("bg_map_info_g.bmp"));
+}
+
 TEST(SkinSet, ImagesHaveTheSizesTheLayoutsUse)
 {
     struct Expect {

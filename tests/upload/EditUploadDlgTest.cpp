@@ -286,6 +286,24 @@ TEST_F(EditUploadDlgTest, ClosingTheWindowStopsTheRequestAndAnEmptyChoiceFinishe
     EXPECT_FALSE(empty->isVisible());
 }
 
+TEST_F(EditUploadDlgTest, EscapeCancelsARunningUploadAndThenClosesTheWindow)
+{
+    server.handler = [](const HttpRequest&) -> std::optional<QByteArray> { return std::nullopt; };
+    auto dlg = makeDialog(makePlaylist({"A.MP4"}), {0});
+    QTest::mouseClick(dlg->uploadButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests.size() == 1; }, 30000));
+    // Typed into the description, as a user would.
+    QTest::keyClick(dlg->editDescription(0), Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isUploading());
+    EXPECT_EQ(dlg->request(), nullptr);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->uploadButton()->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.openConnections == 0; }, 10000));
+    QTest::keyClick(dlg->editTitle(0), Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_TRUE(dialogs.requests.empty());
+}
+
 TEST_F(EditUploadDlgTest, SignInNeedsAPlaylistAndTheInternet)
 {
     // (The tests' internet counts as unreachable.)

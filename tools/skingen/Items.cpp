@@ -336,8 +336,9 @@ Draw calendarBackground()
         p.fillRect(QRectF(0, 31, kCalW, 13), week);
         // Sunday and Saturday titles are dark red: give them a light, weekend-tinted ground.
         const QColor weekend = mix(pal.cellBg, QColor(0xff, 0xd8, 0xd8), 0.55);
-        p.fillRect(QRectF(kGridLeft + 1, 32, kCellW - 2, 11), weekend);
-        p.fillRect(QRectF(kGridLeft + 6 * kCellW + 1, 32, kCellW - 2, 11), weekend);
+        // The whole height of the strip, so the names have room above and below.
+        p.fillRect(QRectF(kGridLeft + 1, 31, kCellW - 2, 13), weekend);
+        p.fillRect(QRectF(kGridLeft + 6 * kCellW + 1, 31, kCellW - 2, 13), weekend);
         p.fillRect(QRectF(0, kCalGridTop, kCalW, h - kCalGridTop), pal.gridBg);
         p.setRenderHint(QPainter::Antialiasing, true);
         for (int r = 0; r < 6; ++r) {
