@@ -5,6 +5,7 @@
 #include "base/Skin.h"
 #include "controls/BitmapButton.h"
 
+#include <QPainter>
 #include <QtDebug>
 
 namespace
@@ -23,9 +24,7 @@ void setSkinImages(BitmapButton* button, const QString& base)
 DpadView::DpadView(const QRect& frame, QWidget* parent) : QWidget(parent)
 {
     setGeometry(frame);
-    // Only the buttons are drawn: the picture stays visible around them.
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAutoFillBackground(false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setupButtons();
     relayoutContents(width());
     checkDpadButtons(false);
@@ -126,7 +125,10 @@ void DpadView::onDpadResetButtonPressed()
     post(23, "Dpad reset button pressed !");
 }
 
-void DpadView::paintEvent(QPaintEvent*) {}
+void DpadView::paintEvent(QPaintEvent*)
+{
+    QPainter(this).fillRect(rect(), Qt::black);
+}
 
 void DpadView::mouseReleaseEvent(QMouseEvent* event)
 {

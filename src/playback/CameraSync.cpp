@@ -35,6 +35,10 @@ bool CameraSync::sync(VideoPlayerView& front, VideoPlayerView& rear, float playS
     // A seek takes a moment to land; positions read meanwhile say nothing.
     if (now < m_dCameraQuietUntil)
         return false;
+    // Around a join of a trip one camera is in the next recording a moment
+    // before the other: their times are of different recordings.
+    if (front.chainIndex() != rear.chainIndex())
+        return false;
     const double frontTime = front.getitemTime();
     const double rearTime = rear.getitemTime();
     if (!std::isfinite(frontTime) || !std::isfinite(rearTime))

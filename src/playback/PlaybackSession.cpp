@@ -41,6 +41,9 @@ constexpr int kTickMsecs = 500;
 constexpr int kSpeedSteps = 5;
 // A frame step lands a moment later; the labels, slider and map look again then.
 constexpr int kFrameStepRefreshMsecs = 600;
+// Recordings opened in one go at most: mpv reads every header of a chain when
+// it opens it. A longer trip goes on with the next chain from there.
+constexpr int kMaxChainRecordings = 16;
 
 void enableWidget(QWidget* w, bool enable)
 {
@@ -190,6 +193,10 @@ VideoPlayerView* PlaybackSession::makeSurface(QWidget* host)
         if (guard)
             onSurfaceLoadFailed(guard.data(), reason);
     });
+    connect(view, &VideoPlayerView::recordingEntered, this, [this, guard](int index) {
+        if (guard)
+            onRecordingEntered(guard.data(), index);
+    });
     // Handled from the event loop: the surface is still inside its player's
     // event handling when it reports.
     connect(view, &VideoPlayerView::playbackFailed, this, [this, guard](const QString& reason) {
@@ -279,6 +286,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
 
     pmWriteLogQ(QStringLiteral("setCurPlaylistIndex() - index = %1").arg(index));
     m_nCurPlayIndex = index;
+    m_chainRows.clear();
 
     if (index >= 0 && index < count && !list.at(index).URL().isEmpty()) {
         const AMediaFile& entry = list.at(index);
@@ -302,7 +310,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
         view->setVolume(static_cast<float>(m_nVolume) / 10.0f);
         view->setMuted(m_bMute);
         _currectasset = entry.URL();
-        view->loadURL(_currectasset, true);
+        loadRows(view, chainFrom(index, list), list, true, m_chainRows);
         apply360Mode(view, native);
         mSelectedMovieDuration = pmGetMediaDurationSeconds(native);
         mSelectedMovieIsPlaying = true;
@@ -822,6 +830,7 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
     }
     m_nCurPlayIndex2 = index;
     m_sync.reset();
+    m_chainRows2.clear();
     const QList<AMediaFile> list = playlist();
     if (index < 0 || index >= list.size() || list.at(index).URL().isEmpty())
         return;
@@ -838,7 +847,18 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
     view->setRate(m_fPlaySpeed);
     view->setMuted(true); // before the player exists, so not even its first moment is heard
     _currectasset2 = entry.URL();
-    view->loadURL(_currectasset2, false);
+    // The rear plays the partners of the front's chain, as far as each front
+    // recording has one.
+    QList<int> rows{index};
+    if (m_chainRows.size() > 1 && partnerOf(m_chainRows.first()) == index) {
+        for (int i = 1; i < m_chainRows.size(); ++i) {
+            const int partner = partnerOf(m_chainRows.at(i));
+            if (partner < 0 || partner >= list.size())
+                break;
+            rows.append(partner);
+        }
+    }
+    loadRows(view, rows, list, false, m_chainRows2);
     view->setMuted(true);
 }
 
@@ -896,12 +916,9 @@ void PlaybackSession::onButtonWindowSwitch()
         switchVideoWindow(!m_bSwitchVideo);
 }
 
-// The settings menu's switch: a flat recording shown on the sphere, for the
-// current recording only (the next one opens flat again). A recording tagged
-// spherical is a sphere by itself and the switch does not apply to it.
 void PlaybackSession::onMenu360View()
 {
-    if (!_videoPlayView || m_bCurrentSpherical)
+    if (!_videoPlayView)
         return;
     const bool on = !_videoPlayView->is360Player();
     m_bView360 = on;
@@ -913,7 +930,7 @@ void PlaybackSession::onMenu360View()
 
 int PlaybackSession::view360State() const
 {
-    if (!_videoPlayView || m_bCurrentSpherical)
+    if (!_videoPlayView)
         return -1;
     return _videoPlayView->is360Player() ? 1 : 0;
 }
@@ -927,11 +944,7 @@ void PlaybackSession::apply360Mode(VideoPlayerView* view, const std::string& pat
     const bool spherical = pmIsSphericalVideo(path);
     if (spherical)
         pmWriteLogQ(QStringLiteral("AppDelegate - spherical video : %1").arg(QString::fromStdString(path)));
-    if (view == _videoPlayView.data()) {
-        m_bCurrentSpherical = spherical;
-        m_bView360 = false; // the menu's choice was for the recording before
-    }
-    if (spherical)
+    if (m_bView360 || spherical)
         view->set360Player(true);
     checkDpadButtons();
 }
@@ -1062,4 +1075,128 @@ void PlaybackSession::stepVolume(int delta)
     setVolume(step);
     if (mPlayBar)
         mPlayBar->SetVolume(step);
+}
+
+// ---------------------------------------------------------------- trips
+
+std::vector<int> PlaybackSession::currentTrip() const
+{
+    if (m_nCurPlayIndex < 0)
+        return {};
+    std::vector<int> trip =
+        m_tripMembers ? m_tripMembers(m_nCurPlayIndex) : std::vector<int>();
+    if (trip.empty())
+        trip.push_back(m_nCurPlayIndex);
+    return trip;
+}
+
+QList<int> PlaybackSession::chainFrom(int index, const QList<AMediaFile>& list) const
+{
+    QList<int> rows{index};
+    if (!m_bGaplessTrips || !m_tripMembers)
+        return rows;
+    const std::vector<int> trip = m_tripMembers(index);
+    auto at = std::find(trip.begin(), trip.end(), index);
+    if (at == trip.end())
+        return rows;
+    for (++at; at != trip.end() && rows.size() < kMaxChainRecordings; ++at) {
+        if (*at < 0 || *at >= list.size() || list.at(*at).URL().isEmpty())
+            break;
+        rows.append(*at);
+    }
+    return rows;
+}
+
+void PlaybackSession::loadRows(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list,
+                               bool endNotice, QList<int>& chained)
+{
+    chained = {rows.first()};
+    if (rows.size() < 2) {
+        view->loadURL(list.at(rows.first()).URL(), endNotice);
+        return;
+    }
+    QList<QUrl> urls;
+    QList<double> lengths;
+    for (int row : rows) {
+        const std::string native = list.at(row).nativePath().toStdString();
+        // A recording gone from the card ends the chain there; the ordinary
+        // end of the one before finds it missing.
+        if (!pmIsFileExist(native))
+            break;
+        urls.append(list.at(row).URL());
+        lengths.append(pmGetMediaDurationSeconds(native));
+    }
+    view->loadChain(urls, lengths, endNotice);
+    chained = rows.mid(0, view->chainLength());
+    if (chained.size() > 1)
+        pmWriteLogQ(
+            QStringLiteral("AppDelegate - trip of %1 recordings played in one go").arg(chained.size()));
+}
+
+// Playback ran from one recording of a chain into the next (or a frame step
+// went back into the one before): the application follows as if that
+// recording had been opened at the end of the other one, without touching
+// the surfaces. The rear camera's chain carries on by itself; where it holds
+// no partner for the new recording, the rear is opened (or released) the
+// ordinary way.
+void PlaybackSession::onRecordingEntered(VideoPlayerView* surface, int chainIndex)
+{
+    if (surface != _videoPlayView.data())
+        return; // the rear follows the front
+    const QList<AMediaFile> list = playlist();
+    const int row = m_chainRows.value(chainIndex, -1);
+    if (row < 0 || row >= list.size() || row == m_nCurPlayIndex)
+        return;
+    pmWriteLog("AppDelegate::movieDidEnd");
+    resetCtrl();
+    mSelectedMovieCurrentTime = 0;
+    pmWriteLogQ(QStringLiteral("setCurPlaylistIndex() - index = %1").arg(row));
+    m_nCurPlayIndex = row;
+    const AMediaFile& entry = list.at(row);
+    const std::string native = entry.nativePath().toStdString();
+    if (pmGetCameraType(native) == kCameraRear) {
+        pmGetFileDateTime(native, m_stRearCamTime);
+        m_nShowTimeStamp = 1;
+    } else {
+        m_nShowTimeStamp = 0;
+    }
+    pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video : %1").arg(entry.path()));
+    _currectasset = entry.URL();
+    mSelectedMovieDuration = _videoPlayView->getDuration();
+    m_bVideoLoading = true;
+    pmWriteLog("Set movie to movie view !");
+    pmWriteLog("setCurPlaylistIndex() - end !");
+    pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_nShowTimeStamp));
+
+    bool rearFollows = false;
+    if (isDualCameraMode()) {
+        const int partner = partnerOf(row);
+        if (partner >= 0 && _videoPlayView2 && m_chainRows2.value(chainIndex, -1) == partner) {
+            m_nCurPlayIndex2 = partner;
+            const AMediaFile& rear = list.at(partner);
+            _currectasset2 = rear.URL();
+            pmGetFileDateTime(rear.nativePath().toStdString(), m_stRearCamTime);
+            m_nShowTimeStamp = 2;
+            pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video 2 : %1").arg(rear.path()));
+            m_sync.reset();
+            rearFollows = true;
+        } else if (partner >= 0) {
+            setCurPlaylistIndex2(partner, true);
+        } else {
+            switchVideoWindow(false);
+            if (_videoPlayView2)
+                setCurPlaylistIndex2(-1, false);
+        }
+    }
+
+    // The ready notice of the new recording, as its own surface would post
+    // it: the track, the slider's range, the map and the graph follow.
+    QPointer<VideoPlayerView> front(_videoPlayView);
+    QPointer<VideoPlayerView> rear(_videoPlayView2);
+    NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
+                                             QVariant::fromValue<QObject*>(front.data()));
+    if (rearFollows && rear && rear == _videoPlayView2)
+        NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
+                                                 QVariant::fromValue<QObject*>(rear.data()));
+    onUpdateTitle(0);
 }

@@ -34,6 +34,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class DpadView;
 class FileListView;
@@ -76,6 +77,23 @@ public:
     void setOverlayHost(QWidget* content);
     // Everything back to the start: nothing open, 1x speed, sound on at `volume`.
     void resetState(int volume);
+    // The rows of the trip holding a row, in play order (the row alone when
+    // it starts no trip; empty for an unknown row). Without it every
+    // recording plays alone.
+    void setTripMembers(std::function<std::vector<int>(int)> tripMembers)
+    {
+        m_tripMembers = std::move(tripMembers);
+    }
+    // Whether the recordings of a trip play into each other without a gap
+    // (on by default); off, each is opened at the end of the one before.
+    void setGaplessTrips(bool on) { m_bGaplessTrips = on; }
+    bool gaplessTrips() const { return m_bGaplessTrips; }
+    // The rows the surfaces play in one go from the current one on (the
+    // current row alone outside a trip); for the rear camera with 2.
+    const QList<int>& chainRows(int camera = 1) const { return camera == 2 ? m_chainRows2 : m_chainRows; }
+    // The rows of the current recording's trip, in play order (the current
+    // row alone outside a trip; empty with nothing current).
+    std::vector<int> currentTrip() const;
 
     // ---- making an entry current
     void setCurPlaylistIndex(int index, bool autoPlay);
@@ -167,8 +185,6 @@ public:
     QLabel* timeStamp() const;
 
     // ---- 360-degree view
-    // The menu's switch for a flat recording: -1 when it does not apply (no
-    // recording, or one tagged spherical), else whether it is on.
     void onMenu360View();
     int view360State() const;
     void apply360Mode(VideoPlayerView* view, const std::string& path);
@@ -233,6 +249,9 @@ Q_SIGNALS:
     void folderCheckRequested();
     // The second camera's window was switched on or off: lay the window out again.
     void dualCameraChanged();
+    // The current recording's track was loaded (or emptied); the map's trip
+    // route follows.
+    void trackLoaded();
 
 private:
     QWidget* playerHost(int which) const;
@@ -240,6 +259,12 @@ private:
     void dropSurface(QPointer<VideoPlayerView>& surface);
     void onSurfaceLoadFailed(VideoPlayerView* surface, const QString& reason);
     void onSurfacePlaybackFailed(VideoPlayerView* surface, const QString& reason);
+    // The rows a surface opened at `index` plays in one go (see chainRows).
+    QList<int> chainFrom(int index, const QList<AMediaFile>& list) const;
+    // Opens `rows` in the surface: one recording, or a trip's chain.
+    void loadRows(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list,
+                  bool endNotice, QList<int>& chained);
+    void onRecordingEntered(VideoPlayerView* surface, int chainIndex);
     void setTimeStampVisible(bool visible);
     QList<AMediaFile> playlist() const;
     int partnerOf(int index) const;
@@ -268,6 +293,10 @@ private:
     QUrl _currectasset2;
     QTimer* m_tickTimer = nullptr;
     CameraSync m_sync;
+    bool m_bGaplessTrips = true;
+    std::function<std::vector<int>(int)> m_tripMembers;
+    QList<int> m_chainRows;
+    QList<int> m_chainRows2;
 
     int m_nCurPlayIndex = -1;
     int m_nCurPlayIndex2 = -1;
@@ -284,8 +313,7 @@ private:
     bool m_bSwitchVideo = false;
     int m_nShowTimeStamp = 0;
     _SYSTEMTIME m_stRearCamTime{};
-    bool m_bView360 = false;          // the settings menu's switch, for the current recording
-    bool m_bCurrentSpherical = false; // the current recording is tagged spherical
+    bool m_bView360 = false; // the settings menu's 360-degree switch
     bool m_bEnableDpad = false;
 
     // The track and the event mark.

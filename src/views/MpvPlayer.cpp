@@ -182,6 +182,19 @@ void MpvRenderContext::renderSoftware(QSize size, void* pixels, size_t stride, b
     mpv_render_context_render(m_context, params);
 }
 
+qint64 MpvRenderContext::nextFrameTargetUs() const
+{
+    mpv_render_frame_info info{};
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_NEXT_FRAME_INFO, &info},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_get_info(m_context, params[0]) < 0 ||
+        !(info.flags & MPV_RENDER_FRAME_INFO_PRESENT))
+        return -1;
+    return info.target_time;
+}
+
 std::atomic<int> MpvPlayer::s_liveCores{0};
 
 MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {}
@@ -246,6 +259,8 @@ bool MpvPlayer::open(const Settings& settings)
     mpv_set_option_string(handle, kMute, settings.muted ? "yes" : "no");
     mpv_set_option_string(handle, kSpeed, numberText(startSpeed).constData());
     mpv_set_option_string(handle, kPause, settings.paused ? "yes" : "no");
+    if (!settings.dropLateFrames)
+        mpv_set_option_string(handle, kFrameDrop, "no");
     if (mpv_initialize(handle) < 0) {
         destroyCore(handle);
         m_error = QStringLiteral("the player could not be initialised");
@@ -548,8 +563,10 @@ void MpvPlayer::onTimePosReport(const mpv_event_property* property)
     const bool isDouble = property->format == MPV_FORMAT_DOUBLE;
     const double number = isDouble ? *static_cast<const double*>(property->data) : 0.0;
     m_state.hasTimePos = isDouble && std::isfinite(number);
-    if (m_state.hasTimePos)
+    if (m_state.hasTimePos) {
         m_state.timePos = number;
+        Q_EMIT positionChanged(number);
+    }
 }
 
 void MpvPlayer::onEofReport(bool eof)

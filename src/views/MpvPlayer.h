@@ -68,6 +68,7 @@ inline constexpr const char* kEofReached = "eof-reached";
 inline constexpr const char* kVideoTrack = "current-tracks/video/id";
 inline constexpr const char* kFrameDrops = "frame-drop-count";
 inline constexpr const char* kDecoderFrameDrops = "decoder-frame-drop-count";
+inline constexpr const char* kFrameDrop = "framedrop";
 } // namespace MpvProperty
 
 // The drawing side of a player's video output: mpv's OpenGL renderer, or its
@@ -98,6 +99,10 @@ public:
     // stride multiples of 64 are fastest). With skip, an empty size, no
     // pixels or a stride too short for a row, the frame is only taken.
     void renderSoftware(QSize size, void* pixels, size_t stride, bool skip);
+    // When mpv means the frame it has to draw now to be shown, in mpv's
+    // clock (microseconds, the same clock for every player of the process);
+    // -1 when it does not say.
+    qint64 nextFrameTargetUs() const;
 
     // Blue, green, red, then a padding byte: OpenGL's GL_BGRA with
     // GL_UNSIGNED_BYTE, which needs no swizzling on upload.
@@ -135,6 +140,9 @@ public:
         bool muted = false;
         double speed = 1.0;
         bool paused = false;
+        // Whether mpv may drop a frame it would show late. A player whose
+        // every frame is looked at (a frame tap) keeps them all.
+        bool dropLateFrames = true;
     };
 
     using GetProcAddress = void* (*)(void* context, const char* name);
@@ -227,6 +235,8 @@ Q_SIGNALS:
     void ended(MpvPlayer::EndReason reason, const QString& detail);
     // mpv says the position is no longer at the end.
     void endOfFileLeft();
+    // mpv reported a new position (seconds), not one from before a seek.
+    void positionChanged(double seconds);
     // The render context has something new (call takeNewFrame).
     void renderUpdate();
     // The handle is about to go: free render contexts now.

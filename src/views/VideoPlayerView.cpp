@@ -77,6 +77,9 @@ VideoPlayerView::VideoPlayerView(const QRect& frame, QWidget* parent, RenderMode
             [this](double seconds) { mSelectedMovieDuration = seconds; });
     connect(m_player, &MpvPlayer::ended, this, &VideoPlayerView::onEnded);
     connect(m_player, &MpvPlayer::endOfFileLeft, this, [this] { m_bAtEnd = false; });
+    connect(m_player, &MpvPlayer::positionChanged, this, &VideoPlayerView::onPositionChanged);
+    connect(m_player, &MpvPlayer::renderUpdate, this, &VideoPlayerView::drawTappedFrame);
+    connect(m_player, &MpvPlayer::closing, this, [this] { m_tapRender.reset(); });
 
     // The faster observer and the redraw nudge belong to a platform release
     // this port does not have; both stay off.
@@ -138,10 +141,120 @@ MpvPlayer* VideoPlayerView::player() const
     return m_player;
 }
 
+namespace
+{
+// A recording's absolute local path, or empty: recordings are files on a
+// disk or card, and mpv is never handed a network or protocol address. An
+// absolute path also keeps mpv from reading a name as an option or a
+// protocol prefix.
+QString localRecordingPath(const QUrl& asset)
+{
+    QString local;
+    if (asset.isLocalFile())
+        local = asset.toLocalFile();
+    else if (asset.scheme().isEmpty())
+        local = asset.path();
+    return local.isEmpty() ? QString() : QFileInfo(local).absoluteFilePath();
+}
+} // namespace
+
+void VideoPlayerView::loadChain(const QList<QUrl>& assets, const QList<double>& lengths, bool endNotice)
+{
+    if (m_player->isOpen() || assets.isEmpty())
+        return;
+    QList<ChainPart> chain;
+    QByteArray edl = "edl://";
+    double start = 0;
+    for (int i = 0; i < assets.size() && i < lengths.size(); ++i) {
+        const double length = lengths.at(i);
+        const QString path = localRecordingPath(assets.at(i));
+        if (!std::isfinite(length) || length <= 0 || path.isEmpty())
+            break;
+        // Each name is given with its length in bytes ("%n%"), so no character
+        // of it (';', ',', '%') is read as the list's own syntax.
+        const QByteArray name = path.toUtf8();
+        if (!chain.isEmpty())
+            edl += ';';
+        edl +=
+            '%' + QByteArray::number(name.size()) + '%' + name + ",0," + QByteArray::number(length, 'f', 6);
+        chain.append({assets.at(i), start, length});
+        start += length;
+    }
+    if (chain.size() < 2) {
+        loadURL(assets.first(), endNotice);
+        return;
+    }
+    loadTarget(assets.first(), QString::fromUtf8(edl), endNotice);
+    m_chain = chain;
+}
+
+int VideoPlayerView::chainLength() const
+{
+    return m_chain.isEmpty() ? 1 : static_cast<int>(m_chain.size());
+}
+
+QUrl VideoPlayerView::chainURL(int index) const
+{
+    if (m_chain.isEmpty())
+        return index == 0 ? m_url : QUrl();
+    return index >= 0 && index < m_chain.size() ? m_chain.at(index).url : QUrl();
+}
+
+double VideoPlayerView::chainStart() const
+{
+    return m_chain.isEmpty() ? 0.0 : m_chain.at(m_chainIndex).start;
+}
+
+void VideoPlayerView::onPositionChanged(double timelineSeconds)
+{
+    if (m_chain.isEmpty())
+        return;
+    // A frame's time may read a hair before the place the timeline gives its
+    // recording.
+    constexpr double kSlack = 0.001;
+    int index = 0;
+    while (index + 1 < m_chain.size() && timelineSeconds >= m_chain.at(index + 1).start - kSlack)
+        ++index;
+    if (index == m_chainIndex)
+        return;
+    m_chainIndex = index;
+    m_url = m_chain.at(index).url;
+    Q_EMIT recordingEntered(index);
+}
+
+void VideoPlayerView::setFrameTap(FrameTap tap)
+{
+    m_frameTap = std::move(tap);
+}
+
+void VideoPlayerView::drawTappedFrame()
+{
+    if (!m_tapRender || !m_tapRender->takeNewFrame())
+        return;
+    const qint64 target = m_tapRender->nextFrameTargetUs();
+    const QSize size = m_player->videoSize();
+    if (size.isEmpty() || !m_frameTap) {
+        m_tapRender->renderSoftware(QSize(), nullptr, 0, true);
+        return;
+    }
+    const int stride = size.width() * 4;
+    m_tapPixels.resize(static_cast<size_t>(stride) * static_cast<size_t>(size.height()));
+    m_tapRender->renderSoftware(size, m_tapPixels.data(), static_cast<size_t>(stride), false);
+    m_frameTap(m_tapPixels.data(), size, stride, target);
+}
+
 void VideoPlayerView::loadURL(const QUrl& asset, bool endNotice)
 {
     if (m_player->isOpen())
         return;
+    const QString path = localRecordingPath(asset);
+    loadTarget(asset, path, endNotice);
+}
+
+void VideoPlayerView::loadTarget(const QUrl& asset, const QString& target, bool endNotice)
+{
+    m_chain.clear();
+    m_chainIndex = 0;
 
     mEndNotice = endNotice;
     m_url = asset;
@@ -154,20 +267,11 @@ void VideoPlayerView::loadURL(const QUrl& asset, bool endNotice)
     ++m_loadSerial;
     update();
 
-    // Recordings are files on a disk or card; mpv is never handed a network or
-    // protocol address. An absolute path also keeps mpv from reading a name as
-    // an option or a protocol prefix.
-    QString local;
-    if (asset.isLocalFile())
-        local = asset.toLocalFile();
-    else if (asset.scheme().isEmpty())
-        local = asset.path();
-    if (local.isEmpty()) {
+    if (target.isEmpty()) {
         queueFailure(QStringLiteral("not a local file"));
         return;
     }
-    const QString path = QFileInfo(local).absoluteFilePath();
-    if (!createPlayer(path))
+    if (!createPlayer(target))
         return;
 
     timeObserver->start();
@@ -203,11 +307,21 @@ bool VideoPlayerView::createPlayer(const QString& path)
     settings.muted = m_bMuted;
     settings.speed = m_fRate > 0 ? static_cast<double>(m_fRate) : 1.0;
     settings.paused = false;
+    const bool tapped = m_frameTap && !m_renderWidget;
+    if (tapped) {
+        settings.videoOutput = true;
+        settings.dropLateFrames = false;
+    }
     if (!m_player->open(settings)) {
         queueFailure(m_player->errorText());
         return false;
     }
     m_bWantsPlay = true;
+    if (tapped) {
+        m_tapRender = m_player->createSoftwareRenderContext();
+        if (!m_tapRender)
+            m_player->disableVideoOutput();
+    }
 
     if (withPicture && !m_renderWidget->attach(m_player)) {
         qWarning("VideoPlayerView: mpv render context failed, playing without picture");
@@ -343,6 +457,8 @@ void VideoPlayerView::tearDownPlayer()
 void VideoPlayerView::releasePlayer()
 {
     ++m_loadSerial;
+    m_chain.clear();
+    m_chainIndex = 0;
     if (m_player->isOpen()) {
         applyRate(0);
         tearDownPlayer();
@@ -385,7 +501,7 @@ bool VideoPlayerView::rewindIfAtEnd()
     if (!m_player->isOpen() || !m_bAtEnd)
         return false;
     m_bAtEnd = false;
-    m_player->seekAbsolute(0);
+    m_player->seekAbsolute(chainStart());
     return true;
 }
 
@@ -426,7 +542,7 @@ void VideoPlayerView::seekToTime(double seconds)
 {
     if (!m_player->isOpen() || !std::isfinite(seconds))
         return;
-    seconds = std::max(0.0, seconds);
+    seconds = std::max(0.0, seconds) + chainStart();
     m_player->seekAbsolute(seconds);
 }
 
@@ -447,7 +563,7 @@ void VideoPlayerView::stepFrame(bool forward)
 
 double VideoPlayerView::getitemTime() const
 {
-    return m_player->isOpen() && m_player->hasTimePos() ? m_player->timePos() : 0.0;
+    return m_player->isOpen() && m_player->hasTimePos() ? m_player->timePos() - chainStart() : 0.0;
 }
 
 double VideoPlayerView::getCurrentTime() const
@@ -456,7 +572,7 @@ double VideoPlayerView::getCurrentTime() const
     // place are set aside until it has landed.
     if (!m_player->isOpen() || !m_bReadyPosted)
         return 0;
-    const double position = m_player->timePos();
+    const double position = m_player->timePos() - chainStart();
     if (!std::isfinite(position) || position <= 0)
         return 0;
     return m_player->isSeeking() ? position : std::floor(position + 0.5);
@@ -485,6 +601,8 @@ QSizeF VideoPlayerView::getVideoResolution() const
 
 double VideoPlayerView::getDuration() const
 {
+    if (!m_chain.isEmpty())
+        return m_chain.at(m_chainIndex).length;
     return m_player->isOpen() ? m_player->duration() : mSelectedMovieDuration;
 }
 

@@ -33,7 +33,9 @@
 #include <QString>
 #include <QUrl>
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class EyeView;
 class QTimer;
@@ -63,6 +65,20 @@ public:
     // Opens the recording and starts playing at once. Does nothing while a
     // player exists: the caller releases the old one first.
     void loadURL(const QUrl& asset, bool endNotice);
+    // Opens recordings that follow each other as one timeline (mpv's EDL), so
+    // that each runs into the next without a gap: the next one's first frame
+    // is decoded while the last frames of the current one are shown. The
+    // surface still answers for one recording at a time (its time, length,
+    // seeks and URL are the current recording's) and reports the step to
+    // another one by recordingEntered(). `lengths` are the recordings' lengths
+    // in seconds; the chain stops before the first one of unknown length.
+    // With one recording this is loadURL.
+    void loadChain(const QList<QUrl>& assets, const QList<double>& lengths, bool endNotice);
+    // The place of the current recording in the chain (0 without one) and
+    // how many recordings the chain holds (1 for a single recording).
+    int chainIndex() const { return m_chainIndex; }
+    int chainLength() const;
+    QUrl chainURL(int index) const;
     // Fits the picture into the rectangle (the surface's own coordinates).
     void relayout(const QRect& frame);
 
@@ -136,6 +152,14 @@ public:
     // Seconds between two looks at the player (end of file, a stream without picture).
     double timeObserverInterval() const;
 
+    // A test's look at every frame a headless surface shows: set before
+    // loadURL, it gives the surface a software renderer that converts each
+    // frame (at the video's size, 4 bytes a pixel, blue, green, red, pad) and
+    // hands it over with the time mpv meant it to be shown (mpv's clock,
+    // microseconds, -1 unknown). Such a player drops no late frame.
+    using FrameTap = std::function<void(const uchar* pixels, QSize size, int stride, qint64 targetUs)>;
+    void setFrameTap(FrameTap tap);
+
 Q_SIGNALS:
     // Readiness and the end of a recording are announced by notification
     // only (AVPlayerReadyToPlay with the surface as object; VideoEnd, when
@@ -148,6 +172,10 @@ Q_SIGNALS:
     void playbackFailed(const QString& reason);
     // A new video frame was drawn into the framebuffer (OpenGL surfaces only).
     void frameRendered();
+    // Playback ran (or was stepped) from one recording of the chain into
+    // another: `index` is its place in the chain. Time, length and URL now
+    // answer for it.
+    void recordingEntered(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -156,6 +184,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    // Opens `target` (the recording's path, or a chain's timeline) for `asset`.
+    void loadTarget(const QUrl& asset, const QString& target, bool endNotice);
     bool createPlayer(const QString& path);
     void tearDownPlayer();
     void onVideoTrackChecked(bool present);
@@ -168,6 +198,9 @@ private:
     void onTimeObserver();
     void applyLayout();
     void queueFailure(const QString& reason);
+    void onPositionChanged(double timelineSeconds);
+    double chainStart() const;
+    void drawTappedFrame();
 
 public:
     // 360-degree eye views (left or only eye; right eye), owned by the render
@@ -204,6 +237,19 @@ private:
     bool m_bFailed = false;
     QString m_strFailReason;
     quint64 m_loadSerial = 0;
+
+    // The recordings of a chain: where each starts on the timeline, its length.
+    struct ChainPart {
+        QUrl url;
+        double start = 0;
+        double length = 0;
+    };
+    QList<ChainPart> m_chain; // empty for a single recording
+    int m_chainIndex = 0;
+
+    FrameTap m_frameTap;
+    std::unique_ptr<MpvRenderContext> m_tapRender;
+    std::vector<uchar> m_tapPixels;
 
     // Applied to each new player (the rate also when it becomes ready).
     float m_fRate = 1.0f;

@@ -66,7 +66,19 @@ struct RecordingSpec {
     // (front red in the middle, right green, back blue at both edges, left
     // yellow) and a white cross marking the front.
     bool equirect = false;
+    // A row of 24 black or white blocks along the bottom edge giving, in
+    // binary (most significant first), the frame's place in the day:
+    // seconds of the camera clock times fps plus the frame within the
+    // second. Recordings that follow each other on the clock continue the
+    // count, so a test reading rendered pixels sees a lost or repeated frame
+    // across a join (frameCodeAt reads it back).
+    bool frameCode = false;
 };
+
+// The frame code in a picture drawn with RecordingSpec::frameCode, read from
+// 8-bit luma (or any one 8-bit channel) of the picture at its own size; -1
+// when the blocks are not clearly black and white.
+long frameCodeAt(const uint8_t* pixels, int width, int height, int stride, int bytesPerPixel);
 
 // The spherical-video metadata a 360-degree recording can carry.
 enum class SphericalTag {

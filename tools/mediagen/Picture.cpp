@@ -155,6 +155,42 @@ void drawFrame(const FrameInfo& info, Plane& y, Plane& u, Plane& v)
     }
     drawText(y, margin, margin, cell, clock, 235);
     drawText(y, margin, 2 * margin + glyphH, cell, frame, 235);
+
+    if (info.frameCode) {
+        const long code = static_cast<long>((info.hour * 3600 + info.minute * 60 + info.second) % 86400) *
+                              std::max(1, info.fps) +
+                          (info.fps > 0 ? info.frame % info.fps : 0);
+        const int blockW = W / kFrameCodeBits;
+        const int blockH = std::max(4, H / 8);
+        for (int bit = 0; bit < kFrameCodeBits; ++bit) {
+            const bool one = (code >> (kFrameCodeBits - 1 - bit)) & 1;
+            fillRect(y, bit * blockW, H - blockH, blockW, blockH, one ? 235 : 16);
+        }
+        // Grey chroma under the blocks, so they read the same in any channel.
+        const int rows = (blockH + 1) / 2 + 1;
+        for (int row = std::max(0, u.height - rows); row < u.height; ++row) {
+            std::fill_n(u.data + static_cast<std::ptrdiff_t>(row) * u.stride, u.width, 128);
+            std::fill_n(v.data + static_cast<std::ptrdiff_t>(row) * v.stride, v.width, 128);
+        }
+    }
+}
+
+long frameCodeAt(const uint8_t* pixels, int width, int height, int stride, int bytesPerPixel)
+{
+    if (!pixels || width < kFrameCodeBits || height < 8 || bytesPerPixel < 1)
+        return -1;
+    const int blockW = width / kFrameCodeBits;
+    const int blockH = std::max(4, height / 8);
+    const int row = height - blockH / 2 - 1;
+    long code = 0;
+    for (int bit = 0; bit < kFrameCodeBits; ++bit) {
+        const int col = bit * blockW + blockW / 2;
+        const uint8_t value = pixels[static_cast<std::ptrdiff_t>(row) * stride + col * bytesPerPixel];
+        if (value > 96 && value < 160)
+            return -1;
+        code = (code << 1) | (value >= 160 ? 1 : 0);
+    }
+    return code;
 }
 
 } // namespace mediagen

@@ -9,6 +9,9 @@
 namespace mediagen
 {
 
+// Blocks in the frame code row (RecordingSpec::frameCode).
+constexpr int kFrameCodeBits = 24;
+
 struct Plane {
     uint8_t* data = nullptr;
     int stride = 0;
@@ -22,6 +25,7 @@ struct FrameInfo {
     int hour = 0, minute = 0, second = 0; // camera clock at this frame
     bool rear = false;
     uint32_t seed = 0;
+    bool frameCode = false; // draw RecordingSpec::frameCode's blocks
 };
 
 // Width in pixels of a text drawn with the given digit cell.

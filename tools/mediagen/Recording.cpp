@@ -253,6 +253,7 @@ bool Muxer::sendVideo(int index, std::string* error)
     info.second = now.second;
     info.rear = cfg.rear;
     info.seed = cfg.seed;
+    info.frameCode = cfg.frameCode;
     AVFrame* f = video.frame;
     Plane y{f->data[0], f->linesize[0], f->width, f->height};
     Plane u{f->data[1], f->linesize[1], (f->width + 1) / 2, (f->height + 1) / 2};

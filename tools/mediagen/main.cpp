@@ -21,7 +21,7 @@ int usage()
                "  rovixmediagen recording OUT.{mov,mp4,avi} [--seconds S] [--width W --height H --fps F]\n"
                "                [--rear] [--seed N] [--audio] [--audio-first] [--faststart] [--start "
                "YYMMDD-HHMMSS]\n"
-               "                [--equirect [--sv3d | --xmp]]\n"
+               "                [--equirect [--sv3d | --xmp]] [--frame-code]\n"
                "  rovixmediagen nmea OUT [--seconds S] [--seed N] [--start YYMMDD-HHMMSS] [--event SEC]\n"
                "                [--talker GP|GN] [--gsensord] [--header] [--parked]\n"
                "  rovixmediagen avi-track OUT.avi [--seconds S] [--variant 1..5] [--seed N]\n",
@@ -189,6 +189,7 @@ int main(int argc, char** argv)
         cfg.audioFirst = a.flag("--audio-first");
         cfg.faststart = a.flag("--faststart");
         cfg.equirect = a.flag("--equirect");
+        cfg.frameCode = a.flag("--frame-code");
         bool ok = writeRecording(out, cfg, &error);
         if (ok && a.flag("--sv3d"))
             ok = addSphericalMetadata(out, SphericalTag::Sv3d, &error);
