@@ -23,37 +23,25 @@
 namespace
 {
 AppDelegate* g_instance = nullptr;
-constexpr int kTitleBarHeight = 22;
 } // namespace
-
-bool AppDelegate::bFirstTimeActive = true;
 
 AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent), m_library(new LibraryModel(this)), mPlaylist(m_library->playlist()),
-      m_strModelName(m_library->modelName())
+      m_strModelName(m_library->modelName()), m_playback(new PlaybackSession(this)),
+      m_windows(new WindowController(m_playback, this))
 {
     g_instance = this;
     wireLibrary();
-    m_relayoutTimer = new QTimer(this);
-    m_relayoutTimer->setSingleShot(true);
-    connect(m_relayoutTimer, &QTimer::timeout, this, &AppDelegate::relayoutContents);
-
-    m_playback = new PlaybackSession(this);
     PlaybackSession::Sources sources;
     sources.playlist = [this] { return playlist(); };
     sources.partnerOf = [this](int index) { return getAnotherCameraFile(index); };
     sources.cameraTypeOf = [this](int index) { return checkDualCameraFileType(index); };
     sources.modelName = [this] { return m_strModelName; };
-    sources.mapFullScreen = [this] { return m_nScreenMode == ScreenFullMap; };
+    sources.mapFullScreen = [this] { return screenMode() == ScreenFullMap; };
     m_playback->setSources(std::move(sources));
     connect(m_playback, &PlaybackSession::openRowRequested, this, &AppDelegate::dblClickFile);
     connect(m_playback, &PlaybackSession::folderCheckRequested, this, &AppDelegate::onMonitorFolder);
-    connect(m_playback, &PlaybackSession::dualCameraChanged, this, [this] {
-        const int width = static_cast<int>(m_sizeWindow.width());
-        const int height = static_cast<int>(m_sizeWindow.height());
-        if (width != 0 && height != 0)
-            relayout(m_sizeWindow.width(), m_sizeWindow.height());
-    });
+    connect(m_playback, &PlaybackSession::dualCameraChanged, m_windows, &WindowController::relayoutIfSized);
     wireExportFeatures();
 }
 
@@ -63,7 +51,8 @@ AppDelegate::~AppDelegate()
     m_library->waitForScanToEnd();
     if (pmIsWaiting())
         pmEndWait();
-    delete m_window;
+    // The window goes before the feature objects whose views live in it.
+    delete m_windows;
     if (g_instance == this)
         g_instance = nullptr;
 }
@@ -80,7 +69,7 @@ void AppDelegate::launch()
     awakeFromNib();
     createPanels();
     applicationWillFinishLaunching();
-    m_window->show();
+    window()->show();
     applicationDidFinishLaunching();
 
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -102,35 +91,23 @@ void AppDelegate::launch()
 
 void AppDelegate::awakeFromNib()
 {
-    if (!m_window) {
-        m_window = new MainWindow();
-        m_library->setInputWindow(m_window);
-        connect(m_window, &MainWindow::resized, this, [this](const QSize& content) {
-            // Full screen has no title bar: the frame is the content.
-            const int titleBar = m_nScreenMode == ScreenNormal ? kTitleBarHeight : 0;
-            windowDidResize(QSizeF(content.width(), content.height() + titleBar));
-        });
-        connect(m_window, &MainWindow::closing, this, &AppDelegate::windowWillClose);
-        m_window->setKeyHandler([this](const QKeyEvent& event) { return handlePlayerKey(event); });
-        connect(m_window, &MainWindow::folderDropped, this, &AppDelegate::openFolder);
+    const bool created = !window();
+    MainWindow* w = m_windows->createWindow();
+    if (created) {
+        m_library->setInputWindow(w);
+        connect(w, &MainWindow::closing, this, &AppDelegate::windowWillClose);
+        w->setKeyHandler([this](const QKeyEvent& event) { return handlePlayerKey(event); });
+        connect(w, &MainWindow::folderDropped, this, &AppDelegate::openFolder);
         // Every dialog and the busy window open over the main window.
-        pmInstallStandardDialogs(m_window);
-        m_playback->setPlayerHosts(m_window->playerView(), m_window->playerView2());
-        m_playback->setOverlayHost(m_window->contentView());
-    }
-    m_window->setMinimumSize(980, 660);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = m_window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        m_window->move(frame.topLeft());
+        pmInstallStandardDialogs(w);
     }
 }
 
 void AppDelegate::applicationWillFinishLaunching()
 {
     getSkinId();
-    if (m_window)
-        m_window->setBlackBackground();
+    if (window())
+        window()->setBlackBackground();
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -151,9 +128,9 @@ void AppDelegate::initialData()
 {
     m_playback->resetState(pmReadSetting(SettingsKeys::volume));
     m_library->restorePlaceByNameTime(pmReadSetting(SettingsKeys::placeByNameTime));
-    m_nScreenMode = ScreenNormal;
-    m_rectNormalScreen = QRectF();
-    m_sizeWindow = QSizeF(0, 0);
+    m_windows->setScreenMode(ScreenNormal);
+    m_windows->setNormalFrame(QRectF());
+    m_windows->setWindowSize(QSizeF(0, 0));
 
     m_library->setCurrentFolder(pmGetCurrentFolder());
     registerObservers();
@@ -197,18 +174,16 @@ void AppDelegate::applicationDidBecomeActive()
 {
     pmWriteLog("Application DidBecomeActive !");
     const bool first = bFirstTimeActive;
-    if (first && m_window) {
-        const QSize content = m_window->contentSize();
-        m_sizeWindow = QSizeF(content.width(), content.height() + kTitleBarHeight);
-    }
+    if (first)
+        m_windows->rememberContentSize();
     pmWriteLogQ(QStringLiteral(
                     "AppDelegate::applicationDidBecomeActive, bFirstTimeActive = %1, isDualCameraMode = %2")
                     .arg(first ? 1 : 0)
                     .arg(isDualCameraMode() ? 1 : 0));
     if (first) {
         if (pmIsRightToLeft())
-            bR2L = true;
-        scheduleRelayout(100);
+            m_windows->setRightToLeft(true);
+        m_windows->scheduleRelayout(100);
     }
     bFirstTimeActive = false;
 }
@@ -217,29 +192,6 @@ void AppDelegate::windowWillClose()
 {
     pmWriteLog("Window will be closed!!");
     pausePlayback();
-}
-
-void AppDelegate::windowDidResize(const QSizeF& frameSize)
-{
-    relayout(frameSize.width(), frameSize.height());
-    m_sizeWindow = frameSize;
-    scheduleRelayout(500);
-}
-
-void AppDelegate::scheduleRelayout(int msecs)
-{
-    m_relayoutTimer->start(msecs);
-}
-
-void AppDelegate::relayoutContents()
-{
-    if (m_sizeWindow.width() == 0 || m_sizeWindow.height() == 0) {
-        pmWriteLog("AppDelegate::relayoutContents () frame size is 0");
-        m_sizeWindow = QSizeF(977, 642);
-    }
-    relayout(m_sizeWindow.width(), m_sizeWindow.height());
-    pmWriteLogQ(QString::asprintf("AppDelegate::relayoutContents () %fx%f OK!", m_sizeWindow.width(),
-                                  m_sizeWindow.height()));
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -305,12 +257,7 @@ void AppDelegate::languageMenuItemClicked(int tag)
     const int languageId = pmLanguageIdFromMenuTag(tag);
     saveLanguageId(languageId);
     reloadLanguageTexts();
-    const bool r2l = (languageId == 13);
-    if (r2l != bR2L) {
-        bR2L = r2l;
-        pmWriteLog("AppDelegate - ready to relayout for language changed.");
-        scheduleRelayout(500);
-    }
+    m_windows->setRightToLeft(languageId == 13);
 }
 
 void AppDelegate::aboutMenuItemClicked()
@@ -322,7 +269,7 @@ void AppDelegate::aboutMenuItemClicked()
         m_aboutDialog->activateWindow();
         return;
     }
-    auto* dialog = new AboutDialog(m_window);
+    auto* dialog = new AboutDialog(window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_aboutDialog = dialog;
     dialog->open();
@@ -332,5 +279,3 @@ QDialog* AppDelegate::aboutDialog() const
 {
     return m_aboutDialog.data();
 }
-
-

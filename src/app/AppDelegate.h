@@ -9,8 +9,9 @@
 // the subsystem they belong to:
 //   app/AppDelegate.cpp               start-up, settings, skin and language
 //                                     menus, window events, sleep and wake
-//   app/AppDelegateWindow.cpp         panels of the main window, layout,
-//                                     full screen, skin and text reloads
+//   app/AppDelegateWindow.cpp         the panels' wiring; the window, its
+//                                     layout, full screen and reloads are
+//                                     app/WindowController
 //   library/AppDelegateLibrary.cpp    the library (library/LibraryModel)
 //                                     wired to panels and playback; calendar
 //                                     and file list events
@@ -29,7 +30,7 @@
 //                                     command line or dropped on the window
 // Everything here runs on the main thread, except the library scan's walk,
 // which runs on a worker thread of its own (see LibraryModel::buildVideoLibrary).
-#include "app/WindowLayout.h"
+#include "app/WindowController.h"
 #include "base/AMediaFile.h"
 #include "base/NotificationCenter.h"
 #include "base/PlayerKeys.h"
@@ -81,7 +82,10 @@ class AppDelegate : public QObject
     Q_OBJECT
 public:
     enum PlayState : int { PlayStateStopped = 0, PlayStatePlaying = 2, PlayStatePaused = 3 };
-    enum ScreenMode : int { ScreenNormal = 0, ScreenFullVideo = 1, ScreenFullMap = 2 };
+    using ScreenMode = WindowController::ScreenMode;
+    static constexpr ScreenMode ScreenNormal = WindowController::ScreenNormal;
+    static constexpr ScreenMode ScreenFullVideo = WindowController::ScreenFullVideo;
+    static constexpr ScreenMode ScreenFullMap = WindowController::ScreenFullMap;
 
     explicit AppDelegate(QObject* parent = nullptr);
     ~AppDelegate() override;
@@ -101,12 +105,12 @@ public:
     void applicationDidBecomeActive();
     void windowWillClose();
     // The window's frame got this size (content height + the 22-point title bar).
-    void windowDidResize(const QSizeF& frameSize);
+    void windowDidResize(const QSizeF& frameSize) { m_windows->windowDidResize(frameSize); }
     void applicationWillTerminate();
     void makeSleep();
     void makeWake();
     // Lays out for the remembered window size (977 x 642 while none is known).
-    void relayoutContents();
+    void relayoutContents() { m_windows->relayoutContents(); }
 
     static int getLanguageId();
     static void saveLanguageId(int languageId);
@@ -122,7 +126,9 @@ public:
     void aboutMenuItemClicked();
     QDialog* aboutDialog() const;
 
-    MainWindow* window() const { return m_window; }
+    MainWindow* window() const { return m_windows->window(); }
+    // The window, its panels and their layout.
+    WindowController* windows() const { return m_windows; }
 
     // ---- library: the scan, the day cache, the playlist and the folder
     // monitor live in LibraryModel (library/LibraryModel.h); the names below
@@ -181,12 +187,12 @@ public:
 
     void setCurPlaylistIndex(int index, bool autoPlay);
     bool pausePlayback();
-    void relayout(double width, double height);
+    void relayout(double width, double height) { m_windows->relayout(width, height); }
     void hideTimeStamp();
     void setTimeStampText(const QString& text);
-    void reloadSkinImages();
-    void reloadLanguageTexts();
-    void onButtonPlayFullScreen();
+    void reloadSkinImages() { m_windows->reloadSkinImages(); }
+    void reloadLanguageTexts() { m_windows->reloadLanguageTexts(); }
+    void onButtonPlayFullScreen() { m_windows->onButtonPlayFullScreen(); }
 
     void onPlayBarButtonClicked(const Notification& n);
     void onSliderChanged(const Notification& n);
@@ -259,7 +265,7 @@ public:
     void setCurPlaylistIndex2(int index, bool autoPlay);
     void switchVideoWindow(bool switchVideo);
     void onButtonWindowSwitch();
-    int getSwitchButtonPosition() const;
+    int getSwitchButtonPosition() const { return m_windows->getSwitchButtonPosition(); }
     // Keeps the rear surface on the front one's time (playback/CameraSync.h).
     bool syncSecondCamera();
 
@@ -288,8 +294,8 @@ public:
     // The play state as the front surface reports it (mpv holds the truth).
     PlayState playState() const;
     int getCurPlayIndex2() const;
-    int screenMode() const { return m_nScreenMode; }
-    QSizeF windowSize() const { return m_sizeWindow; }
+    int screenMode() const { return m_windows->screenMode(); }
+    QSizeF windowSize() const { return m_windows->windowSize(); }
     bool isVideoLoading() const;
     bool isSwitchVideo() const;
     int timeStampMode() const;
@@ -298,40 +304,21 @@ public:
     bool isMuted() const;
     int volume() const;
 
-    // Panels the controller calls; each may be null until the window creates
-    // it, and every call checks.
-    QPointer<PlayControlView> mPlayBar;
-    QPointer<ToolbarView> mToolbar;
-    QPointer<FileListView> mFileList;
-    QPointer<CalendarView> mCalendar;
-    QPointer<MapView> mMapView;
-    QPointer<GSensorView> mGSensorView;
-    QPointer<DpadView> mDpadView;
-
-private:
-    PlaybackSession* m_playback = nullptr;
-
-public:
-    // ==== end of playlist, track and playback
-
-    // ==== main window: panels, layout, full screen, skins (app/AppDelegateWindow.cpp)
+    // ==== main window (app/WindowController), its panels wired in
+    // app/AppDelegateWindow.cpp
 
     // Creates every panel of the main window and wires it to the controller
     // (run by launch() right after awakeFromNib()).
     void createPanels();
-    // The arrangement's inputs for a window frame of this size, from the
-    // panels as they are now.
-    WindowLayoutInput windowLayoutInput(double width, double height) const;
-    // The calendar's and file list's frames for calendar mode (true) or
-    // "all" mode (false); part of showCalendar.
-    void relayoutCalendarMode(bool show);
-    void onButtonMapFullScreen();
-    void showFullScreen(bool show);
-    void onCenterMap();
-    // The window was maximised or restored to this frame size.
-    void windowDidZoom(const QSizeF& frameSize);
-
-    // ==== end of main window
+    WindowLayoutInput windowLayoutInput(double width, double height) const
+    {
+        return m_windows->windowLayoutInput(width, height);
+    }
+    void relayoutCalendarMode(bool show) { m_windows->relayoutCalendarMode(show); }
+    void onButtonMapFullScreen() { m_windows->onButtonMapFullScreen(); }
+    void showFullScreen(bool show) { m_windows->showFullScreen(show); }
+    void onCenterMap() { m_windows->onCenterMap(); }
+    void windowDidZoom(const QSizeF& frameSize) { m_windows->windowDidZoom(frameSize); }
 
     // ==== keys, graph seek, folders opened without Browse (app/AppDelegateInput.cpp)
 
@@ -346,7 +333,7 @@ public:
     // The volume a step up or down, stored as the volume slider stores it.
     void stepVolume(int delta);
     // Leaves full-screen video or the full-size map; false when neither is on.
-    bool leaveFullScreen();
+    bool leaveFullScreen() { return m_windows->leaveFullScreen(); }
     // A click on the G-sensor graph at this column (0 .. 237): playback moves
     // to the second whose sample is drawn there.
     void onGSensorGraphClicked(int graphX);
@@ -429,20 +416,8 @@ Q_SIGNALS:
     // Move the calendar to this day (the newest recording's day).
     void activateDayRequested(int year, int month, int day);
 
-public:
-    // ---- state (fields keep the names the rest of the application uses)
-
-    // Window
-    int m_nScreenMode = ScreenNormal;
-    QRectF m_rectNormalScreen;
-    quint32 m_styleMask = 0;
-    bool bR2L = false;
-    QSizeF m_sizeWindow; // remembered window frame size; 0 x 0 until known
-    static bool bFirstTimeActive;
-
 private:
     void registerObservers();
-    void scheduleRelayout(int msecs);
 
     // The library's signals and hooks to the panels and playback
     // (library/AppDelegateLibrary.cpp).
@@ -453,10 +428,12 @@ private:
     const QList<AMediaFile>& mPlaylist;
     const QString& m_strModelName;
 
-    MainWindow* m_window = nullptr;
+    PlaybackSession* const m_playback;
+    WindowController* const m_windows;
     SleepWatcher* m_sleepWatcher = nullptr;
-    QTimer* m_relayoutTimer = nullptr;
     bool m_bTerminated = false;
+    // The first activation remembers the window's size and lays it out.
+    bool bFirstTimeActive = true;
     QPointer<QDialog> m_aboutDialog;
 };
 

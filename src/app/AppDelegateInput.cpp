@@ -72,15 +72,15 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
         return true;
     case PlayerKey::Mute:
         onButtonMute();
-        if (mPlayBar)
-            mPlayBar->SetMute(isMuted());
+        if (playBar())
+            playBar()->SetMute(isMuted());
         return true;
     case PlayerKey::FullScreen:
-        if (m_nScreenMode == ScreenFullMap)
+        if (screenMode() == ScreenFullMap)
             return leaveFullScreen();
         onButtonPlayFullScreen();
-        if (mPlayBar && mPlayBar->poFullScreenBtn())
-            mPlayBar->poFullScreenBtn()->setButtonIndex(m_nScreenMode == ScreenFullVideo ? 1 : 0);
+        if (playBar() && playBar()->poFullScreenBtn())
+            playBar()->poFullScreenBtn()->setButtonIndex(screenMode() == ScreenFullVideo ? 1 : 0);
         return true;
     case PlayerKey::LeaveFullScreen:
         return leaveFullScreen();
@@ -90,24 +90,6 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
         break;
     }
     return false;
-}
-
-bool AppDelegate::leaveFullScreen()
-{
-    if (m_nScreenMode == ScreenFullMap) {
-        // Through the map's own button, so its image and state come back too.
-        if (mMapView)
-            mMapView->OnButtonFullMap();
-        else
-            onButtonMapFullScreen();
-    } else if (m_nScreenMode == ScreenFullVideo) {
-        onButtonPlayFullScreen();
-    } else {
-        return false;
-    }
-    if (mPlayBar && mPlayBar->poFullScreenBtn())
-        mPlayBar->poFullScreenBtn()->setButtonIndex(0);
-    return true;
 }
 
 // ---------------------------------------------------------------- folders

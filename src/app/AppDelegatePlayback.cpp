@@ -87,14 +87,6 @@ void AppDelegate::stepVolume(int delta) { m_playback->stepVolume(delta); }
 void AppDelegate::onGSensorGraphClicked(int graphX) { m_playback->onGSensorGraphClicked(graphX); }
 // clang-format on
 
-int AppDelegate::getSwitchButtonPosition() const
-{
-    if (!mFileList)
-        return 668;
-    const QRect frame = mFileList->geometry();
-    return frame.x() + (bR2L ? frame.width() : 0) - 18;
-}
-
 void AppDelegate::onPlayBarButtonClicked(const Notification& n)
 {
     const int code = n.object.toInt();

@@ -14,7 +14,7 @@
 
 void AppDelegate::wireExportFeatures()
 {
-    auto window = [this]() -> QWidget* { return m_window; };
+    auto window = [this]() -> QWidget* { return this->window(); };
     auto playlistNow = [this] { return playlist(); };
     auto pause = [this] { pausePlayback(); };
 
@@ -75,7 +75,7 @@ QByteArray AppDelegate::currentNativePath(int camera) const
 
 QImage AppDelegate::getGSensorBitmap() const
 {
-    return mGSensorView ? mGSensorView->getGensorBitmap() : QImage();
+    return gsensorView() ? gsensorView()->getGensorBitmap() : QImage();
 }
 
 void AppDelegate::openBackupDlg(const QString& title, bool backupButton)

@@ -42,8 +42,8 @@ void AppDelegate::wireLibrary()
         checkDualCameraFolder();
         m_playback->clearTrack();
         enableMediaButton(!mPlaylist.isEmpty());
-        if (mPlayBar && mPlayBar->poTimeSlider())
-            mPlayBar->poTimeSlider()->setEnabled(false);
+        if (playBar() && playBar()->poTimeSlider())
+            playBar()->poTimeSlider()->setEnabled(false);
         checkDpadButtons();
     });
 
@@ -100,10 +100,10 @@ void AppDelegate::dblClickFile(int index)
         dualSelectFile(index, true);
     else
         setCurPlaylistIndex(index, true);
-    if (mFileList)
-        mFileList->showPlayMark(index);
-    if (getState() == PlayStatePlaying && mPlayBar && mPlayBar->poPlayBtn())
-        mPlayBar->poPlayBtn()->setButtonIndex(1);
+    if (fileList())
+        fileList()->showPlayMark(index);
+    if (getState() == PlayStatePlaying && playBar() && playBar()->poPlayBtn())
+        playBar()->poPlayBtn()->setButtonIndex(1);
 }
 
 // The check runs once the command that found the file missing has finished:

@@ -135,15 +135,15 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     AppDelegate d;
     d.onButtonMute();
     d.setPlaySpeed(2.0f);
-    d.m_nScreenMode = AppDelegate::ScreenFullMap;
-    d.m_rectNormalScreen = QRectF(1, 2, 3, 4);
+    d.windows()->setScreenMode(AppDelegate::ScreenFullMap);
+    d.windows()->setNormalFrame(QRectF(1, 2, 3, 4));
     d.enable2VideoWindow(true);
     d.switchVideoWindow(true);
     d.playback()->setTimeStampMode(2);
     _SYSTEMTIME start{};
     start.wYear = 2020;
     d.playback()->setRearCamTime(start);
-    d.m_sizeWindow = QSizeF(5, 5);
+    d.windows()->setWindowSize(QSizeF(5, 5));
     d.initialData();
     d.initialData();
     EXPECT_EQ(d.getCurPlayIndex(), -1);
@@ -156,7 +156,7 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     EXPECT_EQ(d.playback()->eventTime(), -1);
     EXPECT_EQ(d.playback()->sensorY(), 0);
     EXPECT_EQ(d.screenMode(), AppDelegate::ScreenNormal);
-    EXPECT_TRUE(d.m_rectNormalScreen.isNull());
+    EXPECT_TRUE(d.windows()->normalFrame().isNull());
     EXPECT_FALSE(d.isVideoLoading() || d.isDualCameraMode() || d.isSwitchVideo() ||
                  d.playback()->isDpadEnabled());
     EXPECT_EQ(d.timeStampMode(), 0);
@@ -332,7 +332,6 @@ TEST_F(AppDelegateTest, ActivationRemembersTheSizeOnceAndLaysOut)
     d.awakeFromNib();
     d.window()->resize(1200, 800);
     d.initialData();
-    AppDelegate::bFirstTimeActive = true;
     d.applicationDidBecomeActive();
     const QSize content = d.window()->contentSize();
     EXPECT_EQ(d.windowSize(), QSizeF(content.width(), content.height() + 22));
@@ -350,7 +349,7 @@ TEST_F(AppDelegateTest, ActivationRemembersTheSizeOnceAndLaysOut)
 
     // Before any size is known the layout uses 977 x 642.
     apptest::LogToDocuments fresh;
-    d.m_sizeWindow = QSizeF(0, 0);
+    d.windows()->setWindowSize(QSizeF(0, 0));
     d.relayoutContents();
     EXPECT_EQ(logWithoutOverlayLines(),
               (QStringList{"AppDelegate::relayoutContents () frame size is 0",
@@ -410,7 +409,7 @@ TEST_F(AppDelegateTest, MenusStoreTheChoiceAndTheAboutBoxShowsTheVersion)
 
     d.languageMenuItemClicked(1);
     EXPECT_EQ(QSettings().value("LANGUAGE_ID").toInt(), 7);
-    EXPECT_FALSE(d.bR2L);
+    EXPECT_FALSE(d.windows()->rightToLeft());
     EXPECT_TRUE(logMessages().isEmpty());
     EXPECT_EQ(pmLoadString("IDS_PLAY"), QString::fromUtf8("再生")); // still the fixed table
 

@@ -63,10 +63,12 @@ TEST(PlaylistFilter, DayAndTypeBoxesChooseTheEntriesAndARebuildDeselects)
     auto* list = new FileListView(c->window()->contentView());
     auto* calendar = new CalendarView(c->window()->contentView());
     auto* bar = new PlayControlView(c->window()->contentView());
-    c->mFileList = list;
-    c->mCalendar = calendar;
+    WindowController::Panels panels;
+    panels.fileList = list;
+    panels.calendar = calendar;
+    panels.playBar = bar;
+    c->windows()->adoptPanels(panels);
     c->library()->setPanels(list, calendar);
-    c->mPlayBar = bar;
     c->playback()->setPanels(bar, nullptr, list, nullptr, nullptr);
     calendar->SetActivateDay(2024, 5, 17);
     QList<AMediaFile> lib;

@@ -88,7 +88,9 @@ TEST(TimeStampTrack, RearRecordingShowsTheFrontTrackAndItsEventMark)
 
     Controller c({rear});
     auto* bar = new PlayControlView(c->window()->contentView());
-    c->mPlayBar = bar;
+    WindowController::Panels panels;
+    panels.playBar = bar;
+    c->windows()->adoptPanels(panels);
     c->playback()->setPanels(bar, nullptr, nullptr, nullptr, nullptr);
     c.doubleClick(0);
     ASSERT_TRUE(c.waitOpened());

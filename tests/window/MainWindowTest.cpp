@@ -83,7 +83,7 @@ TEST_F(MainWindowTest, PanelsTakeTheirFramesAtEverySizeAndMirrored)
         EXPECT_EQ(d->fileList()->fileListBox()->height(), list - 31);
     }
 
-    d->bR2L = true;
+    d->windows()->setRightToLeft(true);
     d->relayout(1280, 800);
     EXPECT_EQ(d->playBar()->geometry().x(), 291);
     EXPECT_EQ(w()->playerView()->geometry().x(), 291);
@@ -99,7 +99,7 @@ TEST_F(MainWindowTest, PanelsTakeTheirFramesAtEverySizeAndMirrored)
 
 TEST_F(MainWindowTest, TwoCameraModeShowsTheSmallWindowAndShortensTheList)
 {
-    d->m_sizeWindow = QSizeF(1280, 800);
+    d->windows()->setWindowSize(QSizeF(1280, 800));
     d->relayout(1280, 800);
     const QRect list = d->fileList()->geometry();
     BitmapButton* switchButton = d->toolbar()->oWindowSwitchBtn();
@@ -170,7 +170,7 @@ TEST_F(MainWindowTest, FullScreenReturnsToTheSameFrameAndState)
         // Video full screen: only the play bar and the large video remain.
         d->onButtonPlayFullScreen();
         EXPECT_EQ(d->screenMode(), AppDelegate::ScreenFullVideo);
-        EXPECT_EQ(d->m_rectNormalScreen, QRectF(before));
+        EXPECT_EQ(d->windows()->normalFrame(), QRectF(before));
         EXPECT_EQ(d->windowSize(), QSizeF(screen.size()));
         QApplication::processEvents();
         d->relayoutContents();
@@ -236,7 +236,7 @@ TEST_F(MainWindowTest, AMaximisedWindowIsRememberedAndComesBackMaximised)
 
     d->onButtonPlayFullScreen();
     QApplication::processEvents();
-    EXPECT_TRUE(d->m_styleMask & Qt::WindowMaximized);
+    EXPECT_TRUE(d->windows()->styleMask() & Qt::WindowMaximized);
     d->onButtonPlayFullScreen();
     QApplication::processEvents();
     EXPECT_TRUE(w()->isMaximized());
