@@ -2,6 +2,7 @@
 
 #include "base/PlayerKeys.h"
 #include "base/Services.h"
+#include "controls/StandardDialogs.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -18,6 +19,7 @@ constexpr int kCopyrightYear = 2020;
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("AboutDialog"));
+    pmApplySkinPalette(this);
     setWindowTitle(pmLoadString(QStringLiteral("IDS_ABOUT")));
 
     auto* layout = new QVBoxLayout(this);

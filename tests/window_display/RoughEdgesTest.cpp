@@ -7,6 +7,7 @@
 // checks to ROVIX_EDGES_SHOT_DIR (default <build>/edges_screenshots), named
 // item<N>-<ROVIX_EDGES_SHOT_TAG>.png (tag "after" unless set).
 #include "LibraryBuild.h"
+#include "app/AboutDialog.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
 #include "base/DialogSeam.h"
@@ -259,7 +260,7 @@ TEST_F(RoughEdgesTest, Item2_EveryBarButtonShowsItsTooltipWithItsKey)
             QTest::qWait(400); // the tip's window repainted with its new text
             const QImage screen = screenShot();
             const QPoint at = c.button->mapToGlobal(QPoint(0, 0));
-            saveShot(screen.copy(QRect(at.x() - 460, at.y() - 10, 560, 90)), 2);
+            saveShot(screen.copy(QRect(at.x() - 300, at.y() - 10, 700, 90)), 2);
         }
     }
     QToolTip::hideText();
@@ -504,6 +505,7 @@ TEST_F(RoughEdgesTest, Item11_TheProgramsDialogsAreDarkLikeTheWindow)
         new CapturePreviewDlg(frame, QImage(), parent),
         new PrintWindowController(page, parent),
         new EditUploadDlg(d->playlist(), parent),
+        new AboutDialog(parent),
     };
     pmSetStringSetting(SettingsKeys::socialNetworkWebUrl.key(), QStringLiteral("http://127.0.0.1:9"));
     dialogs.push_back(new LoginDlg(parent));
