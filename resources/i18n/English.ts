@@ -8,8 +8,8 @@
         <translation>Rovix Manager</translation>
     </message>
     <message id="IDS_360_VIEW">
-        <source>360-degree view</source>
-        <translation>360-degree view</translation>
+        <source>360-degree view for flat recordings</source>
+        <translation>360-degree view for flat recordings</translation>
     </message>
     <message id="IDS_PLACE_BY_NAME_TIME">
         <source>Place recordings by the time in their names</source>
@@ -462,6 +462,10 @@ Copyright © %2 Rovix. All rights reserved.</translation>
     <message id="IDS_WINDOW_SWITCH">
         <source>Swap cameras: show the other camera in the large picture</source>
         <translation>Swap cameras: show the other camera in the large picture</translation>
+    </message>
+    <message id="IDS_MAP_TILES_OFFLINE">
+        <source>Map tiles unavailable offline: the route and position are still drawn</source>
+        <translation>Map tiles unavailable offline: the route and position are still drawn</translation>
     </message>
 </context>
 </TS>

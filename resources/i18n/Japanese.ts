@@ -8,8 +8,8 @@
         <translation>Rovix Manager</translation>
     </message>
     <message id="IDS_360_VIEW">
-        <source>360-degree view</source>
-        <translation>360度ビュー</translation>
+        <source>360-degree view for flat recordings</source>
+        <translation>平面の録画を360度ビューで表示</translation>
     </message>
     <message id="IDS_PLACE_BY_NAME_TIME">
         <source>Place recordings by the time in their names</source>
@@ -458,6 +458,10 @@ Copyright © %2 Rovix. All rights reserved.</translation>
     <message id="IDS_WINDOW_SWITCH">
         <source>Swap cameras: show the other camera in the large picture</source>
         <translation>カメラ切替：もう一方のカメラを大きい画面に表示</translation>
+    </message>
+    <message id="IDS_MAP_TILES_OFFLINE">
+        <source>Map tiles unavailable offline: the route and position are still drawn</source>
+        <translation>オフラインのため地図タイルを表示できません。ルートと現在位置は表示されます</translation>
     </message>
 </context>
 </TS>

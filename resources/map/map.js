@@ -10,6 +10,11 @@
 //
 // Query parameters: tiles=<URL template> chooses the tile server, tiles=none
 // loads no tiles at all (tests, demos without a network).
+//
+// When tiles fail to load (no network, the server unreachable) a notice over
+// the map says so; the route and the vehicle are drawn all the same. The panel
+// gives the notice's text in the language in force (setTilesNotice); it goes
+// away as soon as a tile loads again.
 (function () {
   'use strict';
 
@@ -89,6 +94,25 @@
       map.setView(marker.getLatLng(), map.getZoom(), { reset: true });
   });
 
+  var noticeText = 'Map tiles unavailable offline: the route and position are still drawn';
+  var notice = document.createElement('div');
+  notice.id = 'tilesNotice';
+  notice.style.cssText = 'position:absolute; z-index:1000; left:50%; top:12px; transform:translateX(-50%);' +
+    'max-width:90%; padding:6px 12px; border-radius:4px; background:rgba(20,20,20,0.8); color:#f0f0f0;' +
+    'font:13px sans-serif; text-align:center; pointer-events:none; display:none;';
+  document.getElementById('map').appendChild(notice);
+  var tilesFailing = false;
+  function showNotice(on) {
+    tilesFailing = on;
+    notice.textContent = noticeText;
+    notice.style.display = on ? 'block' : 'none';
+  }
+  window.setTilesNotice = function (text) {
+    if (typeof text === 'string' && text.length > 0)
+      noticeText = text;
+    showNotice(tilesFailing);
+  };
+
   // Read-back for the tests: the state of the map as JSON.
   window.__rovixState = function () {
     var c = map.getCenter();
@@ -107,6 +131,7 @@
       routeLast: last,
       pendingPoints: pending.length,
       drawCount: drawCount,
+      tilesNotice: tilesFailing ? notice.textContent : '',
       size: [map.getSize().x, map.getSize().y]
     });
   };
@@ -119,7 +144,9 @@
     L.tileLayer(tileUrl, {
       maxZoom: 19,
       attribution: '&copy; <a href="https://www.openstreetmap.org/copyright">OpenStreetMap</a> contributors'
-    }).addTo(map);
+    }).on('tileerror', function () { showNotice(true); })
+      .on('tileload', function () { showNotice(false); })
+      .addTo(map);
   }
   if (document.readyState === 'complete')
     addTiles();

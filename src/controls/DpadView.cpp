@@ -5,7 +5,6 @@
 #include "base/Skin.h"
 #include "controls/BitmapButton.h"
 
-#include <QPainter>
 #include <QtDebug>
 
 namespace
@@ -24,7 +23,9 @@ void setSkinImages(BitmapButton* button, const QString& base)
 DpadView::DpadView(const QRect& frame, QWidget* parent) : QWidget(parent)
 {
     setGeometry(frame);
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Only the buttons are drawn: the picture stays visible around them.
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAutoFillBackground(false);
     setupButtons();
     relayoutContents(width());
     checkDpadButtons(false);
@@ -125,10 +126,7 @@ void DpadView::onDpadResetButtonPressed()
     post(23, "Dpad reset button pressed !");
 }
 
-void DpadView::paintEvent(QPaintEvent*)
-{
-    QPainter(this).fillRect(rect(), Qt::black);
-}
+void DpadView::paintEvent(QPaintEvent*) {}
 
 void DpadView::mouseReleaseEvent(QMouseEvent* event)
 {

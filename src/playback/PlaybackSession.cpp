@@ -916,9 +916,12 @@ void PlaybackSession::onButtonWindowSwitch()
         switchVideoWindow(!m_bSwitchVideo);
 }
 
+// The settings menu's switch: a flat recording shown on the sphere, for the
+// current recording only (the next one opens flat again). A recording tagged
+// spherical is a sphere by itself and the switch does not apply to it.
 void PlaybackSession::onMenu360View()
 {
-    if (!_videoPlayView)
+    if (!_videoPlayView || m_bCurrentSpherical)
         return;
     const bool on = !_videoPlayView->is360Player();
     m_bView360 = on;
@@ -930,7 +933,7 @@ void PlaybackSession::onMenu360View()
 
 int PlaybackSession::view360State() const
 {
-    if (!_videoPlayView)
+    if (!_videoPlayView || m_bCurrentSpherical)
         return -1;
     return _videoPlayView->is360Player() ? 1 : 0;
 }
@@ -944,7 +947,11 @@ void PlaybackSession::apply360Mode(VideoPlayerView* view, const std::string& pat
     const bool spherical = pmIsSphericalVideo(path);
     if (spherical)
         pmWriteLogQ(QStringLiteral("AppDelegate - spherical video : %1").arg(QString::fromStdString(path)));
-    if (m_bView360 || spherical)
+    if (view == _videoPlayView.data()) {
+        m_bCurrentSpherical = spherical;
+        m_bView360 = false; // the menu's choice was for the recording before
+    }
+    if (spherical)
         view->set360Player(true);
     checkDpadButtons();
 }

@@ -185,6 +185,8 @@ public:
     QLabel* timeStamp() const;
 
     // ---- 360-degree view
+    // The menu's switch for a flat recording: -1 when it does not apply (no
+    // recording, or one tagged spherical), else whether it is on.
     void onMenu360View();
     int view360State() const;
     void apply360Mode(VideoPlayerView* view, const std::string& path);
@@ -313,7 +315,8 @@ private:
     bool m_bSwitchVideo = false;
     int m_nShowTimeStamp = 0;
     _SYSTEMTIME m_stRearCamTime{};
-    bool m_bView360 = false; // the settings menu's 360-degree switch
+    bool m_bView360 = false;          // the settings menu's switch, for the current recording
+    bool m_bCurrentSpherical = false; // the current recording is tagged spherical
     bool m_bEnableDpad = false;
 
     // The track and the event mark.

@@ -14,6 +14,8 @@
 #include <QChildEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
@@ -23,7 +25,6 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <cmath>
-
 
 namespace
 {
@@ -84,11 +85,10 @@ protected:
 
 } // namespace
 
-MapView::MapView(const QRect& frame, QWidget* parent) : MapView(frame, defaultPageUrl(), parent)
-{
-}
+MapView::MapView(const QRect& frame, QWidget* parent) : MapView(frame, defaultPageUrl(), parent) {}
 
-MapView::MapView(const QRect& frame, const QString& pageUrl, QWidget* parent) : QWidget(parent), m_pageUrl(pageUrl)
+MapView::MapView(const QRect& frame, const QString& pageUrl, QWidget* parent)
+    : QWidget(parent), m_pageUrl(pageUrl)
 {
     setObjectName(QStringLiteral("mapView"));
     setGeometry(frame);
@@ -99,8 +99,8 @@ MapView::MapView(const QRect& frame, const QString& pageUrl, QWidget* parent) : 
     m_webView->setObjectName(QStringLiteral("mainFrame"));
     m_webView->setPage(new QuietMapPage(m_webView));
     m_webView->page()->setBackgroundColor(kBackground);
-    m_webView->setGeometry(
-        pmQtRect(QRect(0, m_nInfoBarH, frame.width(), std::max(0, frame.height() - m_nInfoBarH)), frame.height()));
+    m_webView->setGeometry(pmQtRect(
+        QRect(0, m_nInfoBarH, frame.width(), std::max(0, frame.height() - m_nInfoBarH)), frame.height()));
     connect(m_webView, &QWebEngineView::loadFinished, this, &MapView::webLoadComplete);
     keepKeyboardFocusOutOfPage();
 
@@ -243,6 +243,7 @@ void MapView::webLoadComplete(bool ok)
         return;
     }
     m_bMapDocReady = true;
+    sendTilesNotice();
     NotificationCenter::defaultCenter().post(Notifications::MapViewReady);
     const QWebEngineSettings* s = m_webView ? m_webView->settings() : nullptr;
     const int js = s && s->testAttribute(QWebEngineSettings::JavascriptEnabled) ? 1 : 0;
@@ -534,8 +535,21 @@ void MapView::loadSkinBitmap()
     update();
 }
 
+// The page's notice for tiles that cannot load, in the language in force.
+// Not one of the panel's counted evaluations: it draws nothing of the track.
+void MapView::sendTilesNotice()
+{
+    if (!m_webView || !m_bMapDocReady)
+        return;
+    const QString text = pmLoadString(QStringLiteral("IDS_MAP_TILES_OFFLINE"));
+    const QString quoted = QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact));
+    m_webView->page()->runJavaScript(
+        QStringLiteral("window.setTilesNotice && window.setTilesNotice(%1[0]);").arg(quoted));
+}
+
 void MapView::changeLanguage()
 {
+    sendTilesNotice();
     m_oFullMapBtn->changeToolTips(pmLoadString(QStringLiteral("IDS_FULL_SCREEN")),
                                   pmLoadString(QStringLiteral("IDS_NORMAL_SCREEN")));
     const QString tip = pmLoadString(QStringLiteral("IDS_CHANGE_SPEED_UNIT"));

@@ -151,6 +151,7 @@ private:
     void keepKeyboardFocusOutOfPage();
     void enableJavaScript();
     void webLoadComplete(bool ok);
+    void sendTilesNotice();
     void runScript(const QString& script, const std::function<void(const QVariant&)>& done = {});
     void sendNextPathBatch();
     void popUpUnitMenu(QWidget* anchor);

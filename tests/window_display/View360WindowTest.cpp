@@ -77,8 +77,7 @@ protected:
 
         QSettings().clear();
         qputenv("ROVIX_INTERNET", "on");
-        pmSetStringSetting(SettingsKeys::mapPageUrl.key(),
-                           QStringLiteral("qrc:/map/map.html?tiles=none"));
+        pmSetStringSetting(SettingsKeys::mapPageUrl.key(), QStringLiteral("qrc:/map/map.html?tiles=none"));
         pmInstallStringTables();
         QDir().mkpath(shotDir());
     }
@@ -207,13 +206,29 @@ TEST_F(View360Window, SettingsMenuSwitchesAPlainRecording)
     shoot(d, "menu_right1");
     click(d.dpadView()->poDpadResetBtn());
 
-    // The next recording opens as a sphere too, while the switch is on.
-    openAndPause(d, indexOf(d, spherical));
-    EXPECT_TRUE(d.videoPlayView()->is360Player());
-    openAndPause(d, flat);
-    EXPECT_TRUE(d.videoPlayView()->is360Player());
     toggle();
     EXPECT_FALSE(d.videoPlayView()->is360Player());
     EXPECT_FALSE(d.dpadView()->isVisible());
     EXPECT_EQ(view(d), (QStringList{"blue", "red", "blue"}));
+
+    // The switch is for the recording it was turned on for: the next flat
+    // one opens flat. A recording tagged spherical is a sphere by itself,
+    // and the switch (for flat recordings) does not apply to it.
+    toggle();
+    ASSERT_TRUE(d.videoPlayView()->is360Player());
+    openAndPause(d, indexOf(d, spherical));
+    EXPECT_TRUE(d.videoPlayView()->is360Player());
+    EXPECT_EQ(d.view360State(), -1);
+    click(d.toolbar()->oSettingBtn());
+    QMenu* menu = d.toolbar()->settingsMenu();
+    ASSERT_NE(menu, nullptr);
+    QAction* item = menu->findChild<QAction*>(QStringLiteral("view360Item"));
+    ASSERT_NE(item, nullptr);
+    EXPECT_FALSE(item->isEnabled());
+    EXPECT_EQ(item->text(), pmLoadString(QStringLiteral("IDS_360_VIEW")));
+    menu->hide();
+    openAndPause(d, flat);
+    EXPECT_FALSE(d.videoPlayView()->is360Player());
+    EXPECT_EQ(d.view360State(), 0);
+    EXPECT_FALSE(d.dpadView()->isVisible());
 }
