@@ -109,7 +109,14 @@ std::string pmFormatUtcTime(std::chrono::system_clock::time_point when)
 bool pmWriteTrackGpx(const GpsList& list, const std::string& recordingPath, const std::string& creator,
                      const TextSink& sink)
 {
-    const auto start = pmRecordingStart(recordingPath);
+    return pmWriteTrackGpx(list, pmGetFileName(recordingPath, true), pmRecordingStart(recordingPath), creator,
+                           sink);
+}
+
+bool pmWriteTrackGpx(const GpsList& list, const std::string& trackName,
+                     std::optional<std::chrono::system_clock::time_point> start, const std::string& creator,
+                     const TextSink& sink)
+{
     const bool altitude = trackHasAltitude(list);
     // The creator is an attribute: keep it to characters that need no escaping.
     std::string safeCreator;
@@ -124,7 +131,7 @@ bool pmWriteTrackGpx(const GpsList& list, const std::string& recordingPath, cons
                        "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
                        "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n"
                        "<trk>\n<name>" +
-                       KmlSave::StringAsCData(pmGetFileName(recordingPath, true)) + "</name>\n<trkseg>\n";
+                       KmlSave::StringAsCData(trackName) + "</name>\n<trkseg>\n";
     if (!emit(sink, text))
         return false;
     int second = 0;
@@ -156,7 +163,12 @@ bool pmWriteTrackGpx(const GpsList& list, const std::string& recordingPath, cons
 
 bool pmWriteTrackTable(const GpsList& list, const std::string& recordingPath, const TextSink& sink)
 {
-    const auto start = pmRecordingStart(recordingPath);
+    return pmWriteTrackTable(list, pmRecordingStart(recordingPath), sink);
+}
+
+bool pmWriteTrackTable(const GpsList& list, std::optional<std::chrono::system_clock::time_point> start,
+                       const TextSink& sink)
+{
     const bool altitude = trackHasAltitude(list);
     const bool gsensor = list.IsGSensorReady();
     if (!emit(sink, "time,latitude,longitude,speed_kmh,direction_deg,altitude_m,gx,gy,gz\n"))

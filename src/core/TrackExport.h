@@ -31,6 +31,13 @@ bool pmWriteTrackGpx(const GpsList& list, const std::string& recordingPath, cons
 // "time,latitude,longitude,speed_kmh,direction_deg,altitude_m,gx,gy,gz", one
 // row per sample, empty fields where the sample has no reading.
 bool pmWriteTrackTable(const GpsList& list, const std::string& recordingPath, const TextSink& sink);
+// The same for a track that is not one recording's (a clip across several):
+// the track's name and the moment of its sample 0 are given.
+bool pmWriteTrackGpx(const GpsList& list, const std::string& trackName,
+                     std::optional<std::chrono::system_clock::time_point> start, const std::string& creator,
+                     const TextSink& sink);
+bool pmWriteTrackTable(const GpsList& list, std::optional<std::chrono::system_clock::time_point> start,
+                       const TextSink& sink);
 
 enum class TrackFormat { Kml, Gpx, Csv };
 // The format of an output by its extension (case-insensitive): .gpx, .csv, else KML.

@@ -8,5 +8,7 @@ int runKmlCommand(const char* recording, const char* outputPath);
 int runTrackExportCommand(const char* command, const char* recording, const char* outputPath);
 // backup [--evidence] DEST RECORDING...
 int runBackupCommand(int argc, char** argv);
+// clip [--before S] [--after S] DEST RECORDING TIME (run by the rovixprobe helper)
+int runClipCommand(int argc, char** argv);
 // "Rovix Manager <version>", the creator named in the documents the tool writes.
 const char* toolCreator();

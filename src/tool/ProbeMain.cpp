@@ -2,13 +2,79 @@
 // application's own answer: the container header, else FFmpeg), exactly
 // enough to read back the same number; exit 1 when none is known. rovixtool
 // runs it for a recording whose header states no duration.
+//
+// rovixprobe clip BEFORE AFTER DEST RECORDING TIME: the incident clip of
+// `rovixtool clip` (media/ClipExport.h), which checked the arguments' form;
+// prints the clip's folder. Exit 0 written, 1 failed or stopped by a signal
+// (nothing left behind), 2 a request or destination that cannot be used.
+#include "media/ClipExport.h"
 #include "media/MediaDuration.h"
 
 #include <charconv>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace
+{
+
+std::atomic<bool>* g_cancel = nullptr;
+volatile std::sig_atomic_t g_signal = 0;
+
+void onSignal(int signal)
+{
+    g_signal = signal;
+    if (g_cancel)
+        g_cancel->store(true);
+}
+
+int runClip(char** argv)
+{
+    ClipRequest request;
+    char* end = nullptr;
+    request.before = std::strtod(argv[0], &end);
+    request.after = std::strtod(argv[1], &end);
+    request.dest = argv[2];
+    request.recording = argv[3];
+    request.seconds = std::strtod(argv[4], &end);
+    request.creator = "Rovix Manager " ROVIX_VERSION;
+
+    ClipJobState state;
+    g_cancel = &state.cancel;
+    struct sigaction action {
+    };
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+    const ClipResult r = pmExportClip(request, state);
+    if (const int signal = g_signal) {
+        std::fprintf(stderr, "rovixtool: clip: stopped by signal %d; nothing unfinished is left\n", signal);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return 1;
+    }
+    switch (r.status) {
+    case ClipStatus::Done:
+        std::printf("%s\n", r.folder.c_str());
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    case ClipStatus::BadRequest:
+        std::fprintf(stderr, "rovixtool: clip: %s\n", r.message.c_str());
+        return 2;
+    default:
+        std::fprintf(stderr, "rovixtool: clip: %s\n", r.message.c_str());
+        return 1;
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 7 && std::strcmp(argv[1], "clip") == 0)
+        return runClip(argv + 2);
     if (argc != 2) {
         std::fprintf(stderr, "usage: rovixprobe FILE\n");
         return 2;

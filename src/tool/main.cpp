@@ -8,13 +8,13 @@
 
 static int usage()
 {
-    std::fprintf(stderr,
-                 "usage: rovixtool scan FOLDER\n"
-                 "       rovixtool track RECORDING\n"
-                 "       rovixtool kml RECORDING OUT.kml\n"
-                 "       rovixtool gpx RECORDING OUT.gpx\n"
-                 "       rovixtool csv RECORDING OUT.csv\n"
-                 "       rovixtool backup [--evidence] DEST RECORDING...\n");
+    std::fprintf(stderr, "usage: rovixtool scan FOLDER\n"
+                         "       rovixtool track RECORDING\n"
+                         "       rovixtool kml RECORDING OUT.kml\n"
+                         "       rovixtool gpx RECORDING OUT.gpx\n"
+                         "       rovixtool csv RECORDING OUT.csv\n"
+                         "       rovixtool backup [--evidence] DEST RECORDING...\n"
+                         "       rovixtool clip [--before S] [--after S] DEST RECORDING TIME\n");
     return 2;
 }
 
@@ -33,5 +33,7 @@ int main(int argc, char** argv)
         return runTrackExportCommand(argv[1], argv[2], argv[3]);
     if (command == "backup")
         return runBackupCommand(argc - 2, argv + 2);
+    if (command == "clip")
+        return runClipCommand(argc - 2, argv + 2);
     return usage();
 }

@@ -1,0 +1,77 @@
+#pragma once
+// The parts of an incident clip that need no media library: which stretch of
+// which recording of a trip a moment's window covers, the clip's folder, its
+// track (one sample per second across the recordings), its description
+// "clip.txt" and its "SHA256SUMS". The joining of the video itself lives in
+// rovixmedia (media/ClipExport.h), which drives these.
+#include "core/GpsList.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// One recording of a trip, in play order.
+struct ClipSource {
+    std::string path;
+    int64_t startMs = 0;    // the name's time (the file date where the name states none)
+    int64_t durationMs = 0; // container duration
+    int64_t sizeBytes = 0;  // the file's size when planned
+};
+
+// The stretch of one source inside a window.
+struct ClipPiece {
+    std::size_t source = 0;
+    double fromSeconds = 0; // into the recording
+    double toSeconds = 0;
+};
+
+// A recording's start as trips measure it: the time in its name, else its
+// modification time; nullopt when neither can be read.
+std::optional<int64_t> pmClipStartMs(const std::string& path);
+
+// The stretches of the trip inside [fromMs, toMs), in order; recordings the
+// window misses are left out, as are stretches shorter than a millisecond.
+std::vector<ClipPiece> pmPlanClipPieces(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs);
+
+// The trip that holds `recording`, found from its folder (and the folder of
+// its other camera's recording): per camera, the recordings in play order.
+// `durationSeconds` answers a recording's length (header or media library).
+// The recording's own camera list always holds it, alone when nothing chains.
+struct ClipTrip {
+    std::vector<ClipSource> front; // main camera, or the only camera
+    std::vector<ClipSource> rear;
+    bool momentIsRear = false; // the recording asked for is a rear one
+};
+ClipTrip pmFindClipTrip(const std::string& recording,
+                        const std::function<double(const std::string&)>& durationSeconds);
+
+// "Clip-YYYYMMDD-HHMMSS" of a moment, local time.
+std::string pmClipFolderName(int64_t momentMs);
+// Makes DEST/Clip-... (then -2, -3, ...), never one that exists; "" and
+// `error` (errno) on failure.
+std::string pmMakeClipFolder(const std::string& dest, int64_t momentMs, int& error);
+
+// The clip's track from the window's first whole second on: sample k is the
+// second fromMs + k s of the recording that covers it (a second no recording
+// covers, or whose recording has no track there, carries no position).
+// `load` fills a source's track (the application's loader by default).
+void pmBuildClipTrack(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs, GpsList& out,
+                      const std::function<bool(const ClipSource&, GpsList&)>& load = {});
+
+// Writes `base`.gpx, .kml and .csv of the track into the folder; false when
+// one cannot be written. Nothing is written for a track without positions
+// (and true is returned); `written` gets the names written.
+bool pmWriteClipTracks(const std::string& folder, const std::string& base, const GpsList& track,
+                       int64_t startMs, const std::string& creator, std::vector<std::string>& written);
+
+// SHA256SUMS over the files named (relative to the folder), in sha256sum's
+// format, written last under a temporary name and renamed.
+bool pmWriteSha256Sums(const std::string& folder, const std::vector<std::string>& names);
+
+// Writes `text` to the file, flushed; false on any failure (the file is then removed).
+bool pmWriteWholeFile(const std::string& path, const std::string& text);
+
+// True when `inner` is `outer` or lies inside it (after resolving links).
+bool pmIsInsideFolder(const std::string& inner, const std::string& outer);

@@ -1,0 +1,54 @@
+#pragma once
+// An incident clip, whole: around a moment of a recording, from `before`
+// seconds before to `after` seconds after, within the recording's trip, into
+// a new folder "Clip-YYYYMMDD-HHMMSS" (the moment's local time) of the
+// destination holding one MP4 per camera joined without re-encoding
+// (ClipCutter.h), the clip's track as GPX, KML and CSV, "clip.txt" (the
+// source recordings with their stretches and sizes, the moment, the
+// application) and, written last, "SHA256SUMS" for `sha256sum -c`.
+// A failed or canceled job removes its folder; the sources are only read.
+// Runs on the calling thread; only ClipJobState is shared with other threads.
+#include "core/ClipPackage.h"
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+struct ClipRequest {
+    std::string dest;
+    std::string recording; // the moment's recording
+    double seconds = 0;    // the moment, into that recording
+    double before = 30;
+    double after = 30;
+    // The trip per camera in play order (the moment's recording among its
+    // camera's); both empty: found from the recording's folder.
+    std::vector<std::string> front;
+    std::vector<std::string> rear;
+    // Folders the clip must not go into (the card being shown).
+    std::vector<std::string> forbidden;
+    std::string creator; // "Rovix Manager <version>"
+};
+
+enum class ClipStatus { Done, Failed, Canceled, BadRequest };
+
+struct ClipResult {
+    ClipStatus status = ClipStatus::Failed;
+    std::string folder;             // the clip's folder (Done only)
+    std::string message;            // why, when not Done
+    std::vector<std::string> files; // names in the folder, SHA256SUMS last
+    double seconds = 0;             // length of the longest video written
+};
+
+struct ClipJobState {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> permille{0}; // progress of the whole job
+};
+
+// Seconds a recording lasts: the header's answer, else FFmpeg's.
+double pmClipDurationSeconds(const std::string& path);
+
+ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state);
+
+// Output names per camera: "clip-front.mp4", "clip-rear.mp4" ("clip.mp4" for
+// a recording of a single-camera name).
+std::string pmClipVideoName(bool rear, bool singleCamera);

@@ -1,0 +1,261 @@
+// rovixtool clip on generated trips: a minute cut across two one-minute
+// recordings of two cameras, checked with ffprobe, ffmpeg, sha256sum -c and
+// the source tracks; then the requests it must refuse and a recording cut
+// short on the card, which must fail without leaving anything behind.
+#include "MediaGen.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+const std::string kTool = ROVIX_BINARY_DIR "/src/rovixtool";
+
+struct Shell {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+Shell shell(const std::string& command, const std::string& scratch)
+{
+    Shell r;
+    const std::string out = scratch + "/.out", err = scratch + "/.err";
+    const int raw = std::system((command + " >" + quote(out) + " 2>" + quote(err)).c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
+
+struct Scratch {
+    fs::path dir;
+    Scratch()
+    {
+        char tmpl[] = "/tmp/rovix-clip-XXXXXX";
+        dir = ::mkdtemp(tmpl);
+        fs::create_directories(dir / "card/DCIM");
+        fs::create_directories(dir / "out");
+    }
+    ~Scratch() { fs::remove_all(dir); }
+    std::string str(const char* rel) const { return (dir / rel).string(); }
+};
+
+// A one-minute front/rear pair at 30 fps starting at `t`, the front with its log.
+void writePair(const fs::path& folder, const mediagen::StartTime& t, uint32_t seed, bool faststart = false)
+{
+    for (bool rear : {false, true}) {
+        mediagen::RecordingSpec spec;
+        spec.seconds = 60;
+        spec.fps = 30;
+        spec.rear = rear;
+        spec.seed = seed;
+        spec.clock = t;
+        spec.faststart = faststart;
+        const std::string base = "FILE" + t.nameStamp() + (rear ? "_2" : "_M");
+        ASSERT_TRUE(mediagen::writeRecording((folder / (base + ".MP4")).string(), spec));
+        if (!rear) {
+            mediagen::NmeaSpec log;
+            log.start = t;
+            log.drive.seconds = 60;
+            log.drive.seed = seed;
+            log.drive.originLat = 35.0 + seed * 0.01; // each recording its own stretch of road
+            ASSERT_TRUE(mediagen::writeNmeaLog((folder / (base + ".NMEA")).string(), log));
+        }
+        ASSERT_TRUE(mediagen::setFileTime((folder / (base + ".MP4")).string(), t.toLocalEpoch() + 60));
+    }
+}
+
+std::vector<std::pair<std::string, std::string>> trackPoints(const std::string& gpx)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    const std::regex point("<trkpt lat=\"([-0-9.]+)\" lon=\"([-0-9.]+)\"");
+    for (auto it = std::sregex_iterator(gpx.begin(), gpx.end(), point); it != std::sregex_iterator(); ++it)
+        out.emplace_back((*it)[1], (*it)[2]);
+    return out;
+}
+
+// "lat,lon" of each second of a recording's track, as rovixtool track prints it.
+std::vector<std::pair<std::string, std::string>> sourceTrack(const std::string& recording,
+                                                             const std::string& scratch)
+{
+    const Shell r = shell(kTool + " track " + quote(recording), scratch);
+    std::vector<std::pair<std::string, std::string>> out;
+    std::istringstream in(r.out);
+    std::string line;
+    std::getline(in, line); // header
+    while (std::getline(in, line) && line[0] != '#') {
+        std::vector<std::string> f;
+        std::stringstream ls(line);
+        for (std::string x; std::getline(ls, x, ',');)
+            f.push_back(x);
+        // Both print 6 decimals; GPX drops nothing.
+        out.emplace_back(f.at(1), f.at(2));
+    }
+    return out;
+}
+
+double probeNumber(const std::string& args, const std::string& file, const std::string& scratch)
+{
+    const Shell r = shell("ffprobe -v error " + args + " -of default=nw=1:nk=1 " + quote(file), scratch);
+    return std::atof(r.out.c_str());
+}
+
+} // namespace
+
+TEST(ClipCommand, AMinuteAcrossTwoRecordingsIsOneContinuousVerifiedClip)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    writePair(card, t0, 3);
+    writePair(card, t0.plusSeconds(60), 4);
+    // A recording of another drive an hour later stays out of the trip.
+    writePair(card, t0.plusSeconds(3600), 5);
+    const std::string first = (card / ("FILE" + t0.nameStamp() + "_M.MP4")).string();
+    const std::string second = (card / ("FILE" + t0.plusSeconds(60).nameStamp() + "_M.MP4")).string();
+
+    const Shell r =
+        shell(kTool + " clip " + quote(s.str("out")) + " " + quote(first) + " 45", s.dir.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string folder = s.str("out") + "/Clip-20210315-083045";
+    EXPECT_EQ(r.out, folder + "\n");
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"clip-front.mp4", "clip-rear.mp4", "clip.gpx", "clip.kml",
+                                            "clip.csv", "clip.txt", "SHA256SUMS"}));
+
+    for (const char* video : {"clip-front.mp4", "clip-rear.mp4"}) {
+        const std::string path = folder + "/" + video;
+        EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + quote(path),
+                        s.dir.string())
+                      .out,
+                  "video\n");
+        const double seconds =
+            probeNumber("-select_streams v -show_entries stream=duration", path, s.dir.string());
+        EXPECT_GE(seconds, 60.0 - 0.01) << video;
+        EXPECT_LE(seconds, 61.0 + 0.01) << video; // at most one key-frame interval more at the start
+        EXPECT_NEAR(probeNumber("-select_streams v -show_entries stream=nb_frames", path, s.dir.string()),
+                    seconds * 30, 1.0);
+        // Frame times step by one frame interval everywhere, across the join too.
+        const Shell packets = shell(
+            "ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 " + quote(path),
+            s.dir.string());
+        std::istringstream in(packets.out);
+        double previous = -1, t = 0, worst = 0;
+        int count = 0;
+        while (in >> t) {
+            if (previous >= 0)
+                worst = std::max(worst, std::fabs(t - previous - 1.0 / 30));
+            previous = t;
+            ++count;
+        }
+        EXPECT_LT(worst, 0.002) << video;
+        EXPECT_GE(count, 1800);
+        const Shell decode = shell("ffmpeg -v error -i " + quote(path) + " -f null -", s.dir.string());
+        EXPECT_EQ(decode.status, 0);
+        EXPECT_EQ(decode.err, "") << video;
+    }
+    const Shell check = shell("cd " + quote(folder) + " && sha256sum -c SHA256SUMS", s.dir.string());
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+    EXPECT_NE(check.out.find("clip-rear.mp4: OK"), std::string::npos);
+
+    // The track: sample k is second 15 + k of the first recording, then the second's.
+    const auto points = trackPoints(slurp(folder + "/clip.gpx"));
+    ASSERT_GE(points.size(), 60u);
+    ASSERT_LE(points.size(), 61u);
+    const auto a = sourceTrack(first, s.dir.string());
+    const auto b = sourceTrack(second, s.dir.string());
+    ASSERT_EQ(a.size(), 60u);
+    for (std::size_t k = 0; k < points.size(); ++k)
+        EXPECT_EQ(points[k], k < 45 ? a[15 + k] : b[k - 45]) << "second " << k;
+    EXPECT_NE(slurp(folder + "/clip.gpx").find("<time>"), std::string::npos);
+
+    const std::string text = slurp(folder + "/clip.txt");
+    EXPECT_NE(text.find("Moment: 2021-03-15 08:30:45"), std::string::npos) << text;
+    EXPECT_NE(text.find(first + "\t15.000 s to 60.000 s\t" + std::to_string(fs::file_size(first)) + " bytes"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(second + "\t0.000 s to 15.000 s"), std::string::npos) << text;
+    EXPECT_NE(text.find("Rovix Manager "), std::string::npos);
+
+    // The same moment again gets a folder of its own; a window that reaches
+    // past the trip's start is cut at it; the rear recording names the moment too.
+    const std::string rear = (card / ("FILE" + t0.nameStamp() + "_2.MP4")).string();
+    const Shell again =
+        shell(kTool + " clip --before 50 --after 5 " + quote(s.str("out")) + " " + quote(rear) + " 10",
+              s.dir.string());
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, s.str("out") + "/Clip-20210315-083010\n");
+    EXPECT_NEAR(probeNumber("-show_entries format=duration",
+                            s.str("out") + "/Clip-20210315-083010/clip-rear.mp4", s.dir.string()),
+                15.0, 0.05);
+    const Shell same =
+        shell(kTool + " clip " + quote(s.str("out")) + " " + quote(first) + " 45", s.dir.string());
+    ASSERT_EQ(same.status, 0) << same.err;
+    EXPECT_EQ(same.out, folder + "-2\n");
+}
+
+TEST(ClipCommand, RefusesUnusableRequestsAndLeavesNothingOfAFailedOne)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    writePair(card, t0, 3, true);
+    writePair(card, t0.plusSeconds(60), 4, true);
+    const std::string first = (card / ("FILE" + t0.nameStamp() + "_M.MP4")).string();
+    const std::string out = s.str("out");
+    for (const std::string& args :
+         {std::string("clip ") + quote(out) + " " + quote(first) + " 61",           // past the end
+          std::string("clip ") + quote(out) + " " + quote(first) + " -1",           // not a time
+          std::string("clip --before x ") + quote(out) + " " + quote(first) + " 1", // not a length
+          std::string("clip --before 0 --after 0 ") + quote(out) + " " + quote(first) + " 1",
+          std::string("clip ") + quote(s.str("missing")) + " " + quote(first) + " 1", // no such folder
+          std::string("clip ") + quote(card.string()) + " " + quote(first) + " 1",    // the card's own folder
+          std::string("clip ") + quote(s.str("out")) + " " + quote(s.str("nothing.MP4")) + " 1",
+          std::string("clip ") + quote(out) + " " + quote(first)}) {
+        const Shell r = shell(kTool + " " + args, s.dir.string());
+        EXPECT_EQ(r.status, 2) << args << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty());
+    }
+    EXPECT_TRUE(fs::is_empty(out));
+    EXPECT_EQ(std::distance(fs::directory_iterator(card), fs::directory_iterator()), 6);
+
+    // The second recording cut short on the card (its header still states a
+    // minute): the clip fails, and neither a folder nor a file is left.
+    const fs::path second = card / ("FILE" + t0.plusSeconds(60).nameStamp() + "_M.MP4");
+    const auto size = fs::file_size(second);
+    fs::resize_file(second, size / 6);
+    const Shell r = shell(kTool + " clip " + quote(out) + " " + quote(first) + " 45", s.dir.string());
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(second.filename().string()), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_empty(out));
+    EXPECT_EQ(fs::file_size(second), size / 6);
+}
