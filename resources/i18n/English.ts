@@ -15,6 +15,42 @@
         <source>Place recordings by the time in their names</source>
         <translation>Place recordings by the time in their names</translation>
     </message>
+    <message id="IDS_SAVE_CLIP">
+        <source>Save clip...</source>
+        <translation>Save clip...</translation>
+    </message>
+    <message id="IDS_KEY_SAVE_CLIP">
+        <source>Save a clip around this moment</source>
+        <translation>Save a clip around this moment</translation>
+    </message>
+    <message id="IDS_CLIP_TITLE">
+        <source>Save clip</source>
+        <translation>Save clip</translation>
+    </message>
+    <message id="IDS_CLIP_BEFORE">
+        <source>Seconds before the moment</source>
+        <translation>Seconds before the moment</translation>
+    </message>
+    <message id="IDS_CLIP_AFTER">
+        <source>Seconds after the moment</source>
+        <translation>Seconds after the moment</translation>
+    </message>
+    <message id="IDS_CLIP_CHOOSE_FOLDER">
+        <source>Choose the folder for the clip</source>
+        <translation>Choose the folder for the clip</translation>
+    </message>
+    <message id="IDS_CLIP_NO_RECORDING">
+        <source>Open a recording first.</source>
+        <translation>Open a recording first.</translation>
+    </message>
+    <message id="IDS_CLIP_SAVED">
+        <source>The clip was saved in %1</source>
+        <translation>The clip was saved in %1</translation>
+    </message>
+    <message id="IDS_CLIP_FAILED">
+        <source>The clip could not be saved: %1</source>
+        <translation>The clip could not be saved: %1</translation>
+    </message>
     <message id="IDS_ABOUT">
         <source>About Rovix Manager</source>
         <translation>About Rovix Manager</translation>

@@ -15,6 +15,42 @@
         <source>Place recordings by the time in their names</source>
         <translation>ファイル名の日時で録画を並べる</translation>
     </message>
+    <message id="IDS_SAVE_CLIP">
+        <source>Save clip...</source>
+        <translation>クリップを保存...</translation>
+    </message>
+    <message id="IDS_KEY_SAVE_CLIP">
+        <source>Save a clip around this moment</source>
+        <translation>この時点の前後をクリップとして保存</translation>
+    </message>
+    <message id="IDS_CLIP_TITLE">
+        <source>Save clip</source>
+        <translation>クリップを保存</translation>
+    </message>
+    <message id="IDS_CLIP_BEFORE">
+        <source>Seconds before the moment</source>
+        <translation>この時点より前（秒）</translation>
+    </message>
+    <message id="IDS_CLIP_AFTER">
+        <source>Seconds after the moment</source>
+        <translation>この時点より後（秒）</translation>
+    </message>
+    <message id="IDS_CLIP_CHOOSE_FOLDER">
+        <source>Choose the folder for the clip</source>
+        <translation>クリップの保存先フォルダを選択</translation>
+    </message>
+    <message id="IDS_CLIP_NO_RECORDING">
+        <source>Open a recording first.</source>
+        <translation>先に録画を開いてください。</translation>
+    </message>
+    <message id="IDS_CLIP_SAVED">
+        <source>The clip was saved in %1</source>
+        <translation>クリップを %1 に保存しました</translation>
+    </message>
+    <message id="IDS_CLIP_FAILED">
+        <source>The clip could not be saved: %1</source>
+        <translation>クリップを保存できませんでした: %1</translation>
+    </message>
     <message id="IDS_ABOUT">
         <source>About Rovix Manager</source>
         <translation>Rovix Manager について</translation>

@@ -41,6 +41,7 @@
 #include "core/LibraryScan.h"
 #include "export/BackupController.h"
 #include "export/CaptureService.h"
+#include "export/ClipController.h"
 #include "export/UploadController.h"
 #include "library/LibraryModel.h"
 
@@ -348,6 +349,7 @@ public:
     // feature objects of src/export, wired in export/AppDelegateExport.cpp
 
     BackupController* backupController() const { return m_backup; }
+    ClipController* clipController() const { return m_clip; }
     UploadController* uploadController() const { return m_upload; }
     CaptureService* captureService() const { return m_capture; }
 
@@ -373,6 +375,7 @@ public:
     const BackupResult& lastBackupResult() const { return m_backup->lastBackupResult(); }
 
     void onButtonExport() { m_backup->onButtonExport(); }
+    void onSaveClip() { m_clip->onSaveClip(); }
     QString getExportFolder() const { return BackupController::getExportFolder(); }
     void saveExportFolder(const QString& path) { BackupController::saveExportFolder(path); }
 
@@ -403,6 +406,7 @@ private:
     void wireExportFeatures();
     QByteArray currentNativePath(int camera) const;
     BackupController* m_backup = nullptr;
+    ClipController* m_clip = nullptr;
     UploadController* m_upload = nullptr;
     CaptureService* m_capture = nullptr;
 

@@ -86,6 +86,9 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
         return leaveFullScreen();
     case PlayerKey::EventMark:
         return m_playback->seekToEventMark();
+    case PlayerKey::SaveClip:
+        onSaveClip();
+        return true;
     case PlayerKey::None:
         break;
     }

@@ -38,6 +38,7 @@ void AppDelegate::createPanels()
     connect(toolbar, &ToolbarView::view360Toggled, this, &AppDelegate::onMenu360View);
     toolbar->setPlaceByNameTimeStateProvider([this] { return isPlaceByNameTime(); });
     connect(toolbar, &ToolbarView::placeByNameTimeToggled, this, &AppDelegate::setPlaceByNameTime);
+    connect(toolbar, &ToolbarView::saveClipChosen, this, &AppDelegate::onSaveClip);
 
     CalendarView* calendar = this->calendar();
     calendar->setDayHasMedia([this](int y, int m, int d) {

@@ -33,6 +33,8 @@ QKeySequence sequenceOf(PlayerKey command)
         return QKeySequence(Qt::Key_Escape);
     case PlayerKey::EventMark:
         return QKeySequence(Qt::Key_E);
+    case PlayerKey::SaveClip:
+        return QKeySequence(Qt::Key_C);
     case PlayerKey::None:
         break;
     }
@@ -76,6 +78,8 @@ PlayerKey pmPlayerKeyFor(int key, Qt::KeyboardModifiers modifiers)
         return PlayerKey::LeaveFullScreen;
     case Qt::Key_E:
         return PlayerKey::EventMark;
+    case Qt::Key_C:
+        return PlayerKey::SaveClip;
     default:
         return PlayerKey::None;
     }
@@ -124,5 +128,6 @@ QList<PlayerShortcutRow> pmPlayerShortcutRows()
         {pmPlayerKeyText(PlayerKey::LeaveFullScreen),
          pmLoadString(QStringLiteral("IDS_KEY_LEAVE_FULL_SCREEN"))},
         {pmPlayerKeyText(PlayerKey::EventMark), pmLoadString(QStringLiteral("IDS_KEY_EVENT"))},
+        {pmPlayerKeyText(PlayerKey::SaveClip), pmLoadString(QStringLiteral("IDS_KEY_SAVE_CLIP"))},
     };
 }

@@ -23,6 +23,7 @@ enum class PlayerKey {
     FullScreen,      // full-screen video, and back
     LeaveFullScreen, // any full screen back to the window
     EventMark,       // jump to the recording's event mark
+    SaveClip,        // "Save clip..." around the moment on screen
 };
 
 // Seconds one press of Left or Right moves playback.

@@ -85,7 +85,13 @@ inline constexpr SettingKey<QString> socialNetworkAppId{"SocialNetworkAppID", ""
 inline constexpr SettingKey<QString> fbKey{"FB_KEY", ""};
 // On: recordings are placed on the calendar by the time in their names.
 inline constexpr SettingKey<bool> placeByNameTime{"PlaceByNameTime", false};
+// "Save clip...": seconds of the trip taken before and after the moment, and
+// the folder last chosen for clips.
+inline constexpr SettingKey<int> clipSecondsBefore{"ClipSecondsBefore", 30, 0, 600};
+inline constexpr SettingKey<int> clipSecondsAfter{"ClipSecondsAfter", 30, 0, 600};
+inline constexpr SettingKey<QString> clipFolder{"ClipFolder", ""};
 
 // The integer keys, for the keyed setter (it syncs those that say so).
-inline constexpr const SettingKey<int>* kIntKeys[] = {&languageId, &skinId, &speedUnit, &volume};
+inline constexpr const SettingKey<int>* kIntKeys[] = {&languageId, &skinId,           &speedUnit,
+                                                      &volume,     &clipSecondsBefore, &clipSecondsAfter};
 } // namespace SettingsKeys

@@ -205,6 +205,9 @@ void ToolbarView::onSettingButtonPressed()
     byName->setCheckable(true);
     byName->setChecked(m_placeByNameTimeState && m_placeByNameTimeState());
     connect(byName, &QAction::triggered, this, [this](bool on) { Q_EMIT placeByNameTimeToggled(on); });
+    QAction* clip = menu->addAction(pmLoadString(QStringLiteral("IDS_SAVE_CLIP")));
+    clip->setObjectName(QStringLiteral("saveClipItem"));
+    connect(clip, &QAction::triggered, this, [this] { Q_EMIT saveClipChosen(); });
     QAction* about = menu->addAction(pmLoadString(QStringLiteral("IDS_ABOUT")));
     about->setObjectName(QStringLiteral("aboutItem"));
     connect(about, &QAction::triggered, this, [this] { Q_EMIT aboutChosen(); });

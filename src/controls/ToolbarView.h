@@ -84,6 +84,8 @@ Q_SIGNALS:
     void view360Toggled();
     // The name-time placement item was chosen; `on` is its new state.
     void placeByNameTimeToggled(bool on);
+    // "Save clip..." was chosen.
+    void saveClipChosen();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

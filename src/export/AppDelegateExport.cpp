@@ -51,6 +51,15 @@ void AppDelegate::wireExportFeatures()
         [this] { return getGSensorBitmap(); },
         [this] { return mapView(); },
     });
+    m_clip = new ClipController(this);
+    m_clip->setHooks({window, [this] { return currentFolder(); }, pause, [this] { return getCurPlayIndex(); },
+                      [this] { return videoPlayView() ? videoPlayView()->getitemTime() : 0.0; },
+                      [this](int row) {
+                          return row >= 0 && row < mPlaylist.size() ? mPlaylist.at(row).nativePath()
+                                                                    : QByteArray();
+                      },
+                      [this](int row) { return m_library->tripMembers(row); },
+                      [this](int row) { return m_library->getAnotherCameraFile(row); }});
     connect(m_backup, &BackupController::finished, this, &AppDelegate::backupFinished);
     connect(m_upload, &UploadController::selectionChosen, this,
             [this](const UploadSelection& selection) { Q_EMIT uploadVideosChosen(selection.rows); });

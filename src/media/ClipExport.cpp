@@ -165,9 +165,21 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     };
 
     double plannedSeconds = 0;
-    for (const Camera& c : cameras)
-        for (const ClipPiece& p : c.pieces)
+    int64_t plannedBytes = 0;
+    std::vector<int64_t> cameraBytes;
+    for (const Camera& c : cameras) {
+        int64_t bytes = 0;
+        for (const ClipPiece& p : c.pieces) {
             plannedSeconds += p.toSeconds - p.fromSeconds;
+            const ClipSource& s = (*c.trip)[p.source];
+            bytes += static_cast<int64_t>(static_cast<double>(s.sizeBytes) * (p.toSeconds - p.fromSeconds) /
+                                          (static_cast<double>(s.durationMs) / 1000.0));
+        }
+        cameraBytes.push_back(bytes);
+        plannedBytes += bytes;
+    }
+    state.totalBytes.store(plannedBytes);
+    int64_t bytesBefore = 0;
     double doneSeconds = 0;
     std::string description = request.creator + "\nIncident clip\n";
     description += "Moment: " + localTime(momentMs) + " (" + pmGetFileName(request.recording, false) +
@@ -187,13 +199,19 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
         for (const ClipPiece& p : c.pieces)
             cameraSeconds += p.toSeconds - p.fromSeconds;
         const double before = doneSeconds;
+        const std::size_t index = static_cast<std::size_t>(&c - cameras.data());
+        state.camera.store(static_cast<int>(index));
         const ClipCutResult cut = pmCutClip(
             stretches, folder + "/" + name,
             [&](double share) {
                 state.permille.store(static_cast<int>(std::min(
                     950.0, 950.0 * (before + share * cameraSeconds) / std::max(plannedSeconds, 1e-9))));
+                state.bytesDone.store(bytesBefore +
+                                      static_cast<int64_t>(share * static_cast<double>(cameraBytes[index])));
             },
             &state.cancel);
+        bytesBefore += cameraBytes[index];
+        state.bytesDone.store(bytesBefore);
         if (cut.canceled || state.cancel.load())
             return failed(ClipStatus::Canceled, {});
         if (!cut.ok)
@@ -213,6 +231,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
         }
     }
 
+    state.packaging.store(true);
     // The track follows the front camera (a rear recording carries its front's log).
     GpsList track;
     const std::vector<ClipSource>& trackTrip = !front.empty() ? front : rear;

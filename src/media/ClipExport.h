@@ -11,6 +11,7 @@
 #include "core/ClipPackage.h"
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,11 @@ struct ClipResult {
 
 struct ClipJobState {
     std::atomic<bool> cancel{false};
-    std::atomic<int> permille{0}; // progress of the whole job
+    std::atomic<int> permille{0};       // progress of the whole job
+    std::atomic<int64_t> totalBytes{0}; // of the recordings' stretches, known once planned
+    std::atomic<int64_t> bytesDone{0};  // of those, read so far (estimated by time)
+    std::atomic<int> camera{-1};        // index of the MP4 being written
+    std::atomic<bool> packaging{false}; // the track, clip.txt and SHA256SUMS
 };
 
 // Seconds a recording lasts: the header's answer, else FFmpeg's.

@@ -6,17 +6,22 @@
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
 #include "controls/CalendarView.h"
+#include "controls/ClipDlg.h"
 #include "controls/ComboBox.h"
 #include "controls/MultiButtons.h"
 #include "controls/PlayControlView.h"
 #include "controls/Slider.h"
+#include "controls/ToolbarView.h"
+#include "export/ClipController.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 #include "views/SensorGraphic.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QScreen>
 #include <QSettings>
+#include <QSpinBox>
 #include <cmath>
 
 using namespace playtest;
@@ -272,3 +277,34 @@ TEST_F(PlayerKeysTest, AClickOnTheGraphSeeksToItsSecondWithOneAndTwoCameras)
 }
 
 } // namespace
+
+TEST_F(PlayerKeysTest, KeyCAndTheSettingsMenuOpenTheClipWindowAtTheMomentOnScreen)
+{
+    QSettings().remove(SettingsKeys::clipSecondsBefore.key());
+    QSettings().remove(SettingsKeys::clipSecondsAfter.key());
+    Controller c(files("pair"), true);
+    open(c);
+    ClipController* clip = c->clipController();
+    ASSERT_NE(clip, nullptr);
+    type(c, Qt::Key_C);
+    ClipDlg* dlg = clip->lengthsDialog();
+    ASSERT_NE(dlg, nullptr);
+    // Playback pauses under the window; the stored lengths start at 30 s each.
+    EXPECT_TRUE(playing(c, false));
+    EXPECT_EQ(dlg->beforeBox()->value(), 30);
+    EXPECT_EQ(dlg->afterBox()->value(), 30);
+    dlg->reject();
+    QTRY_VERIFY(clip->lengthsDialog() == nullptr);
+
+    c->toolbar()->onSettingButtonPressed();
+    QMenu* menu = c->toolbar()->settingsMenu();
+    QAction* item = menu ? menu->findChild<QAction*>(QStringLiteral("saveClipItem")) : nullptr;
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), pmLoadString(QStringLiteral("IDS_SAVE_CLIP")));
+    item->trigger();
+    menu->close();
+    ASSERT_NE(clip->lengthsDialog(), nullptr);
+    clip->lengthsDialog()->reject();
+    EXPECT_EQ(pmPlayerKeyFor(Qt::Key_C, Qt::NoModifier), PlayerKey::SaveClip);
+    EXPECT_EQ(pmPlayerKeyFor(Qt::Key_C, Qt::ControlModifier), PlayerKey::None);
+}

@@ -1,0 +1,49 @@
+#include "controls/ClipDlg.h"
+
+#include "base/Services.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+ClipDlg::ClipDlg(int beforeSeconds, int afterSeconds, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("clipDialog"));
+    setWindowTitle(pmLoadString(QStringLiteral("IDS_CLIP_TITLE")));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* form = new QFormLayout;
+    auto makeBox = [this](const char* name, int value) {
+        auto* box = new QSpinBox(this);
+        box->setObjectName(QLatin1String(name));
+        box->setRange(0, kMaxSeconds);
+        box->setValue(value);
+        box->setSuffix(QStringLiteral(" s"));
+        return box;
+    };
+    m_before = makeBox("clipBefore", beforeSeconds);
+    m_after = makeBox("clipAfter", afterSeconds);
+    form->addRow(pmLoadString(QStringLiteral("IDS_CLIP_BEFORE")), m_before);
+    form->addRow(pmLoadString(QStringLiteral("IDS_CLIP_AFTER")), m_after);
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* save =
+        buttons->addButton(pmLoadString(QStringLiteral("IDS_OK")), QDialogButtonBox::AcceptRole);
+    save->setObjectName(QStringLiteral("clipSave"));
+    save->setDefault(true);
+    QPushButton* cancel =
+        buttons->addButton(pmLoadString(QStringLiteral("IDS_CANCEL")), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("clipCancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        // Nothing to cut: both lengths 0.
+        if (m_before->value() + m_after->value() <= 0)
+            return;
+        const int before = m_before->value(), after = m_after->value();
+        accept();
+        Q_EMIT chosen(before, after);
+    });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}

@@ -1,0 +1,242 @@
+#include "export/ClipController.h"
+
+#include "base/DialogSeam.h"
+#include "base/Services.h"
+#include "base/SettingsKeys.h"
+#include "controls/ClipDlg.h"
+#include "controls/ProgressDlg.h"
+#include "core/BackupEngine.h"
+#include "core/FileRules.h"
+#include "core/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <thread>
+
+namespace
+{
+
+// One job on its own thread; its end comes back to the main thread, and is
+// dropped when the controller is gone by then (the job is canceled first).
+class ClipJob : public QObject
+{
+public:
+    ClipJob(QObject* parent, std::shared_ptr<ClipJobState> state) : QObject(parent), m_state(std::move(state))
+    {
+    }
+    ~ClipJob() override
+    {
+        m_state->cancel.store(true);
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    void start(ClipRequest request, std::function<void(const ClipResult&)> finished)
+    {
+        m_running = true;
+        m_thread = std::thread([this, request = std::move(request), finished = std::move(finished)] {
+            const ClipResult result = pmExportClip(request, *m_state);
+            QMetaObject::invokeMethod(
+                this,
+                [this, result, finished] {
+                    if (m_thread.joinable())
+                        m_thread.join();
+                    m_running = false;
+                    finished(result);
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    bool isRunning() const { return m_running; }
+
+private:
+    std::shared_ptr<ClipJobState> m_state;
+    std::thread m_thread;
+    bool m_running = false;
+};
+
+std::vector<std::string> pathsOf(const ClipController::Hooks& hooks, const std::vector<int>& rows)
+{
+    std::vector<std::string> out;
+    for (int row : rows) {
+        const QByteArray path = hooks.playlistPath ? hooks.playlistPath(row) : QByteArray();
+        if (!path.isEmpty())
+            out.push_back(path.toStdString());
+    }
+    return out;
+}
+
+} // namespace
+
+ClipController::ClipController(QObject* parent) : QObject(parent)
+{
+    qRegisterMetaType<ClipResult>();
+}
+
+ClipController::~ClipController()
+{
+    delete m_job; // cancels and waits for a running job
+}
+
+QWidget* ClipController::window() const
+{
+    return m_hooks.window ? m_hooks.window() : nullptr;
+}
+
+bool ClipController::isRunning() const
+{
+    const auto* job = static_cast<const ClipJob*>(m_job.data());
+    return job && job->isRunning();
+}
+
+ClipDlg* ClipController::lengthsDialog() const
+{
+    return m_dialog.data();
+}
+
+ProgressDlg* ClipController::progressDialog() const
+{
+    return m_progressDlg.data();
+}
+
+void ClipController::onSaveClip()
+{
+    if (isRunning() || m_dialog)
+        return;
+    const int index = m_hooks.currentIndex ? m_hooks.currentIndex() : -1;
+    const QByteArray recording =
+        index >= 0 && m_hooks.playlistPath ? m_hooks.playlistPath(index) : QByteArray();
+    if (recording.isEmpty()) {
+        pmMessageBox(pmLoadString(QStringLiteral("IDS_CLIP_NO_RECORDING")));
+        return;
+    }
+    if (m_hooks.pausePlayback)
+        m_hooks.pausePlayback();
+
+    // The moment is taken now, while the picture the user means is on screen.
+    m_request = ClipRequest();
+    m_request.recording = recording.toStdString();
+    m_request.seconds = m_hooks.currentSeconds ? std::max(0.0, m_hooks.currentSeconds()) : 0.0;
+    const std::vector<int> trip = m_hooks.tripMembers ? m_hooks.tripMembers(index) : std::vector<int>{index};
+    const int partner = m_hooks.partnerIndex ? m_hooks.partnerIndex(index) : -1;
+    const std::vector<int> partnerTrip =
+        partner >= 0 && m_hooks.tripMembers ? m_hooks.tripMembers(partner) : std::vector<int>();
+    const bool rear = pmGetCameraType(m_request.recording) == kCameraRear;
+    m_request.front = pathsOf(m_hooks, rear ? partnerTrip : trip);
+    m_request.rear = pathsOf(m_hooks, rear ? trip : partnerTrip);
+    if (m_request.front.empty() && m_request.rear.empty())
+        m_request.front = {m_request.recording};
+
+    auto* dialog = new ClipDlg(pmReadSetting(SettingsKeys::clipSecondsBefore),
+                               pmReadSetting(SettingsKeys::clipSecondsAfter), window());
+    m_dialog = dialog;
+    connect(dialog, &ClipDlg::chosen, this, &ClipController::chooseDestination);
+    dialog->open();
+}
+
+void ClipController::chooseDestination(int beforeSeconds, int afterSeconds)
+{
+    pmWriteSetting(SettingsKeys::clipSecondsBefore, beforeSeconds);
+    pmWriteSetting(SettingsKeys::clipSecondsAfter, afterSeconds);
+    m_request.before = beforeSeconds;
+    m_request.after = afterSeconds;
+    QString start = pmReadSetting(SettingsKeys::clipFolder);
+    if (start.isEmpty() || !QDir(start).exists())
+        start = QDir::homePath();
+    QPointer<ClipController> self(this);
+    pmChooseFolder(window(), pmLoadString(QStringLiteral("IDS_CLIP_CHOOSE_FOLDER")), start,
+                   [self](const QString& folder) {
+                       if (self && !folder.isEmpty())
+                           self->startClip(folder);
+                   });
+}
+
+void ClipController::startClip(const QString& destFolder)
+{
+    if (isRunning() || m_request.recording.empty())
+        return;
+    pmWriteSetting(SettingsKeys::clipFolder, destFolder);
+    m_request.dest = QFile::encodeName(destFolder).toStdString();
+    const QString card = m_hooks.sourceFolder ? m_hooks.sourceFolder() : QString();
+    m_request.forbidden = {QFile::encodeName(card).toStdString()};
+    m_request.creator = "Rovix Manager " + pmGetVersionString().toStdString();
+    pmWriteLog("ClipController - clip of " + m_request.recording + " at " +
+               std::to_string(m_request.seconds) + " s into " + m_request.dest);
+
+    m_state = std::make_shared<ClipJobState>();
+    m_progress = std::make_shared<BackupProgress>();
+    m_lastResult = ClipResult();
+    if (m_progressDlg)
+        m_progressDlg->deleteLater();
+    auto* progressDlg = new ProgressDlg(m_progress, window());
+    progressDlg->setObjectName(QStringLiteral("clipProgress"));
+    progressDlg->setWindowTitle(pmLoadString(QStringLiteral("IDS_CLIP_TITLE")));
+    const bool single = pmGetCameraType(m_request.recording) == kCameraNone;
+    progressDlg->setFileNames({QString::fromStdString(pmClipVideoName(false, single)),
+                               QString::fromStdString(pmClipVideoName(true, single))});
+    m_progressDlg = progressDlg;
+    // Cancel reaches the job at once; the job stops after the packet it copies.
+    std::weak_ptr<ClipJobState> state = m_state;
+    connect(progressDlg, &ProgressDlg::canceled, this, [state] {
+        if (auto s = state.lock())
+            s->cancel.store(true);
+    });
+    progressDlg->show();
+
+    // The window reads BackupProgress; the job writes ClipJobState. A short
+    // timer carries the counts over, and Cancel the other way.
+    if (m_poll)
+        m_poll->deleteLater();
+    auto* poll = new QTimer(this);
+    m_poll = poll;
+    poll->setInterval(100);
+    connect(poll, &QTimer::timeout, this, [this] {
+        if (!m_state || !m_progress)
+            return;
+        if (m_progress->canceled.load())
+            m_state->cancel.store(true);
+        if (m_progressDlg && m_progressDlg->lTotalSize() != static_cast<quint64>(m_state->totalBytes.load()))
+            m_progressDlg->setLTotalSize(static_cast<quint64>(m_state->totalBytes.load()));
+        m_progress->bytesDone.store(static_cast<uint64_t>(m_state->bytesDone.load()));
+        m_progress->current.store(m_state->camera.load());
+        m_progress->phase.store(
+            static_cast<int>(m_state->packaging.load() ? BackupPhase::Packaging : BackupPhase::Copying));
+    });
+    poll->start();
+
+    if (m_job)
+        delete m_job;
+    if (m_stateHook)
+        m_stateHook(*m_state);
+    auto* job = new ClipJob(this, m_state);
+    m_job = job;
+    job->start(m_request, [this](const ClipResult& result) { finishClip(result); });
+}
+
+void ClipController::finishClip(const ClipResult& result)
+{
+    m_lastResult = result;
+    if (m_poll) {
+        m_poll->stop();
+        m_poll->deleteLater();
+    }
+    if (m_progressDlg)
+        m_progressDlg->stopTimer();
+    if (m_job)
+        m_job->deleteLater();
+    switch (result.status) {
+    case ClipStatus::Done:
+        pmMessageBox(
+            pmLoadString(QStringLiteral("IDS_CLIP_SAVED")).arg(QFile::decodeName(result.folder.c_str())));
+        break;
+    case ClipStatus::Canceled:
+        break;
+    case ClipStatus::Failed:
+    case ClipStatus::BadRequest:
+        pmMessageBox(
+            pmLoadString(QStringLiteral("IDS_CLIP_FAILED")).arg(QString::fromStdString(result.message)));
+        break;
+    }
+    Q_EMIT finished(result);
+}
