@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,6 +59,18 @@ std::vector<ClipSource> sourcesOf(const std::vector<std::string>& paths)
         out.push_back(s);
     }
     return out;
+}
+
+// Flushes a written file (or folder) to the disk: a clip said to be saved
+// must survive a pulled plug.
+bool syncPath(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 ClipResult refused(const std::string& why)
@@ -216,6 +229,8 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
             return failed(ClipStatus::Canceled, {});
         if (!cut.ok)
             return failed(ClipStatus::Failed, cut.error);
+        if (!syncPath(folder + "/" + name))
+            return failed(ClipStatus::Failed, folder + "/" + name + ": cannot be written to the disk");
         doneSeconds += cameraSeconds;
         result.files.push_back(name);
         result.seconds = std::max(result.seconds, cut.durationSeconds);
@@ -252,7 +267,8 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     if (!pmWriteSha256Sums(folder, result.files))
         return failed(ClipStatus::Failed, folder + ": SHA256SUMS cannot be written");
     result.files.push_back("SHA256SUMS");
-    ::sync();
+    syncPath(folder);
+    syncPath(request.dest);
     state.permille.store(1000);
     result.status = ClipStatus::Done;
     result.folder = folder;
