@@ -47,6 +47,10 @@
         <source>The clip was saved in %1</source>
         <translation>The clip was saved in %1</translation>
     </message>
+    <message id="IDS_CLIP_OVERLAY">
+        <source>Draw the time, speed and position in (re-encodes; much slower)</source>
+        <translation>Draw the time, speed and position in (re-encodes; much slower)</translation>
+    </message>
     <message id="IDS_CLIP_FAILED">
         <source>The clip could not be saved: %1</source>
         <translation>The clip could not be saved: %1</translation>

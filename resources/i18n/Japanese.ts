@@ -47,6 +47,10 @@
         <source>The clip was saved in %1</source>
         <translation>クリップを %1 に保存しました</translation>
     </message>
+    <message id="IDS_CLIP_OVERLAY">
+        <source>Draw the time, speed and position in (re-encodes; much slower)</source>
+        <translation>日時・速度・位置を映像に描き込む（再エンコードのため時間がかかります）</translation>
+    </message>
     <message id="IDS_CLIP_FAILED">
         <source>The clip could not be saved: %1</source>
         <translation>クリップを保存できませんでした: %1</translation>

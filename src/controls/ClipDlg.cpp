@@ -2,6 +2,7 @@
 
 #include "base/Services.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QPushButton>
@@ -26,6 +27,9 @@ ClipDlg::ClipDlg(int beforeSeconds, int afterSeconds, QWidget* parent) : QDialog
     m_after = makeBox("clipAfter", afterSeconds);
     form->addRow(pmLoadString(QStringLiteral("IDS_CLIP_BEFORE")), m_before);
     form->addRow(pmLoadString(QStringLiteral("IDS_CLIP_AFTER")), m_after);
+    m_overlay = new QCheckBox(pmLoadString(QStringLiteral("IDS_CLIP_OVERLAY")), this);
+    m_overlay->setObjectName(QStringLiteral("clipOverlay"));
+    form->addRow(m_overlay);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* save =
         buttons->addButton(pmLoadString(QStringLiteral("IDS_OK")), QDialogButtonBox::AcceptRole);
@@ -39,8 +43,9 @@ ClipDlg::ClipDlg(int beforeSeconds, int afterSeconds, QWidget* parent) : QDialog
         if (m_before->value() + m_after->value() <= 0)
             return;
         const int before = m_before->value(), after = m_after->value();
+        const bool overlay = m_overlay->isChecked();
         accept();
-        Q_EMIT chosen(before, after);
+        Q_EMIT chosen(before, after, overlay);
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);

@@ -1,9 +1,11 @@
 #pragma once
 // The incident clip's window: how many seconds before and after the moment
 // the clip takes (the stored lengths to start with), then Save or Cancel.
+// Optionally the caption drawn in (a re-encode, much slower than the copy).
 // Opened with open(); the choice comes back through chosen(). Main thread only.
 #include <QDialog>
 
+class QCheckBox;
 class QSpinBox;
 
 class ClipDlg : public QDialog
@@ -14,12 +16,14 @@ public:
 
     QSpinBox* beforeBox() const { return m_before; }
     QSpinBox* afterBox() const { return m_after; }
+    QCheckBox* overlayBox() const { return m_overlay; }
     static constexpr int kMaxSeconds = 600;
 
 Q_SIGNALS:
-    void chosen(int beforeSeconds, int afterSeconds);
+    void chosen(int beforeSeconds, int afterSeconds, bool overlay);
 
 private:
     QSpinBox* m_before = nullptr;
     QSpinBox* m_after = nullptr;
+    QCheckBox* m_overlay = nullptr;
 };

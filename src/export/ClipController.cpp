@@ -135,8 +135,9 @@ void ClipController::onSaveClip()
     dialog->open();
 }
 
-void ClipController::chooseDestination(int beforeSeconds, int afterSeconds)
+void ClipController::chooseDestination(int beforeSeconds, int afterSeconds, bool overlay)
 {
+    m_request.overlay = overlay;
     pmWriteSetting(SettingsKeys::clipSecondsBefore, beforeSeconds);
     pmWriteSetting(SettingsKeys::clipSecondsAfter, afterSeconds);
     m_request.before = beforeSeconds;

@@ -47,7 +47,8 @@ public:
     // recording is open).
     void onSaveClip();
     // The lengths are chosen: stores them, then asks for the destination.
-    void chooseDestination(int beforeSeconds, int afterSeconds);
+    // `overlay`: re-encode with the time, speed and position drawn in.
+    void chooseDestination(int beforeSeconds, int afterSeconds, bool overlay = false);
     // The destination is known: the progress window and the worker.
     void startClip(const QString& destFolder);
     bool isRunning() const;

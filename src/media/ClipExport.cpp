@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "core/TrackExport.h"
 #include "media/ClipCutter.h"
+#include "media/ClipOverlay.h"
 #include "media/MediaDuration.h"
 
 #include <algorithm>
@@ -203,6 +204,26 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
         "Made: " +
         localTime(std::chrono::duration_cast<std::chrono::milliseconds>(pmNow().time_since_epoch()).count()) +
         "\n";
+    // The track follows the front camera (a rear recording carries its front's log).
+    GpsList track;
+    const std::vector<ClipSource>& trackTrip = !front.empty() ? front : rear;
+    pmBuildClipTrack(trackTrip, fromMs, toMs, track);
+    const int64_t trackStartMs = (fromMs >= 0 ? fromMs / 1000 : (fromMs - 999) / 1000) * 1000;
+    // The overlay's caption of the clip's second k: its time, and the speed
+    // and position of the track's sample of that second.
+    auto caption = [&](int k) {
+        const int64_t at = fromMs + int64_t{k} * 1000;
+        std::string text = localTime(at);
+        const int64_t index = (at >= 0 ? at / 1000 : (at - 999) / 1000) - trackStartMs / 1000;
+        const GpsData* sample = index >= 0 ? track.GetGpsData(static_cast<int>(index)) : nullptr;
+        if (sample && pmHasPosition(*sample)) {
+            if (sample->fSpeed() >= 0)
+                text += "  " + fixed(static_cast<double>(sample->fSpeed()), 0) + " km/h";
+            text += "  " + fixed(static_cast<double>(sample->fLatitude()), 5) + ", " +
+                    fixed(static_cast<double>(sample->fLongitude()), 5);
+        }
+        return text;
+    };
     for (const Camera& c : cameras) {
         const std::string name = pmClipVideoName(c.rear, singleCamera);
         std::vector<ClipStretch> stretches;
@@ -214,7 +235,16 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
         const double before = doneSeconds;
         const std::size_t index = static_cast<std::size_t>(&c - cameras.data());
         state.camera.store(static_cast<int>(index));
-        const ClipCutResult cut = pmCutClip(
+        using Cutter =
+            std::function<ClipCutResult(const std::vector<ClipStretch>&, const std::string&,
+                                        const std::function<void(double)>&, const std::atomic<bool>*)>;
+        const Cutter cutter =
+            request.overlay ? Cutter([&](const std::vector<ClipStretch>& parts, const std::string& out,
+                                         const std::function<void(double)>& pr, const std::atomic<bool>* ca) {
+                return pmRenderOverlayClip(parts, caption, out, pr, ca);
+            })
+                            : Cutter(pmCutClip);
+        const ClipCutResult cut = cutter(
             stretches, folder + "/" + name,
             [&](double share) {
                 state.permille.store(static_cast<int>(std::min(
@@ -234,9 +264,13 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
         doneSeconds += cameraSeconds;
         result.files.push_back(name);
         result.seconds = std::max(result.seconds, cut.durationSeconds);
-        description += "\n" + std::string(c.rear ? "Rear" : (singleCamera ? "Camera" : "Front")) +
-                       " camera: " + name + ", " + fixed(cut.durationSeconds, 3) +
-                       " s, begins at the key frame " + fixed(cut.leadSeconds, 3) + " s before the window\n";
+        description +=
+            "\n" + std::string(c.rear ? "Rear" : (singleCamera ? "Camera" : "Front")) + " camera: " + name +
+            ", " + fixed(cut.durationSeconds, 3) +
+            (request.overlay
+                 ? std::string(" s, re-encoded (H.264) with the time, speed and position "
+                               "drawn in, from the window's start\n")
+                 : " s, begins at the key frame " + fixed(cut.leadSeconds, 3) + " s before the window\n");
         for (const ClipPiece& p : c.pieces) {
             const ClipSource& s = (*c.trip)[p.source];
             std::error_code ec;
@@ -247,11 +281,6 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     }
 
     state.packaging.store(true);
-    // The track follows the front camera (a rear recording carries its front's log).
-    GpsList track;
-    const std::vector<ClipSource>& trackTrip = !front.empty() ? front : rear;
-    pmBuildClipTrack(trackTrip, fromMs, toMs, track);
-    const int64_t trackStartMs = (fromMs >= 0 ? fromMs / 1000 : (fromMs - 999) / 1000) * 1000;
     if (!pmWriteClipTracks(folder, "clip", track, trackStartMs, request.creator, result.files))
         return failed(ClipStatus::Failed, folder + ": the clip's track cannot be written");
     if (state.cancel.load())

@@ -28,6 +28,9 @@ struct ClipRequest {
     // Folders the clip must not go into (the card being shown).
     std::vector<std::string> forbidden;
     std::string creator; // "Rovix Manager <version>"
+    // Re-encode with the time, speed and position drawn in (ClipOverlay.h)
+    // instead of joining the camera's own pictures.
+    bool overlay = false;
 };
 
 enum class ClipStatus { Done, Failed, Canceled, BadRequest };

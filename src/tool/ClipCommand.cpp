@@ -1,4 +1,4 @@
-// rovixtool clip [--before S] [--after S] DEST RECORDING TIME: checks the
+// rovixtool clip [--before S] [--after S] [--overlay] DEST RECORDING TIME: checks the
 // arguments' form here, then becomes the rovixprobe helper (next to the tool)
 // that joins the video with FFmpeg; the tool itself loads no FFmpeg. The
 // helper keeps the process, so signals, output and exit status are its own.
@@ -18,7 +18,7 @@ namespace
 
 int usage()
 {
-    std::fprintf(stderr, "usage: rovixtool clip [--before S] [--after S] DEST RECORDING TIME\n");
+    std::fprintf(stderr, "usage: rovixtool clip [--before S] [--after S] [--overlay] DEST RECORDING TIME\n");
     return 2;
 }
 
@@ -35,7 +35,12 @@ bool seconds(const char* text, double limit, double& out)
 int runClipCommand(int argc, char** argv)
 {
     double before = 30, after = 30;
+    bool overlay = false;
     int i = 0;
+    while (i < argc && std::strcmp(argv[i], "--overlay") == 0) {
+        overlay = true;
+        ++i;
+    }
     while (i + 1 < argc && (std::strcmp(argv[i], "--before") == 0 || std::strcmp(argv[i], "--after") == 0)) {
         double& target = argv[i][2] == 'b' ? before : after;
         if (!seconds(argv[i + 1], 3600, target)) {
@@ -43,6 +48,10 @@ int runClipCommand(int argc, char** argv)
             return 2;
         }
         i += 2;
+        while (i < argc && std::strcmp(argv[i], "--overlay") == 0) {
+            overlay = true;
+            ++i;
+        }
     }
     if (argc - i != 3)
         return usage();
@@ -67,8 +76,10 @@ int runClipCommand(int argc, char** argv)
     char b[64], a[64];
     std::snprintf(b, sizeof b, "%.17g", before);
     std::snprintf(a, sizeof a, "%.17g", after);
-    std::string name = "rovixprobe", mode = "clip";
-    char* args[] = {name.data(), mode.data(), b, a, argv[i], argv[i + 1], argv[i + 2], nullptr};
+    std::string name = "rovixprobe", mode = "clip", drawn = "overlay";
+    char* args[] = {name.data(), mode.data(), b,           a,
+                    argv[i],     argv[i + 1], argv[i + 2], overlay ? drawn.data() : nullptr,
+                    nullptr};
     ::execv(helper.c_str(), args);
     std::fprintf(stderr, "rovixtool: clip: cannot run %s: %s\n", helper.c_str(), std::strerror(errno));
     return 1;

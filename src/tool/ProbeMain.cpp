@@ -3,7 +3,7 @@
 // enough to read back the same number; exit 1 when none is known. rovixtool
 // runs it for a recording whose header states no duration.
 //
-// rovixprobe clip BEFORE AFTER DEST RECORDING TIME: the incident clip of
+// rovixprobe clip BEFORE AFTER DEST RECORDING TIME [overlay]: the incident clip of
 // `rovixtool clip` (media/ClipExport.h), which checked the arguments' form;
 // prints the clip's folder. Exit 0 written, 1 failed or stopped by a signal
 // (nothing left behind), 2 a request or destination that cannot be used.
@@ -30,9 +30,10 @@ void onSignal(int signal)
         g_cancel->store(true);
 }
 
-int runClip(char** argv)
+int runClip(char** argv, bool overlay)
 {
     ClipRequest request;
+    request.overlay = overlay;
     char* end = nullptr;
     request.before = std::strtod(argv[0], &end);
     request.after = std::strtod(argv[1], &end);
@@ -73,8 +74,9 @@ int runClip(char** argv)
 
 int main(int argc, char** argv)
 {
-    if (argc == 7 && std::strcmp(argv[1], "clip") == 0)
-        return runClip(argv + 2);
+    if ((argc == 7 || (argc == 8 && std::strcmp(argv[7], "overlay") == 0)) &&
+        std::strcmp(argv[1], "clip") == 0)
+        return runClip(argv + 2, argc == 8);
     if (argc != 2) {
         std::fprintf(stderr, "usage: rovixprobe FILE\n");
         return 2;

@@ -14,7 +14,7 @@ static int usage()
                          "       rovixtool gpx RECORDING OUT.gpx\n"
                          "       rovixtool csv RECORDING OUT.csv\n"
                          "       rovixtool backup [--evidence] DEST RECORDING...\n"
-                         "       rovixtool clip [--before S] [--after S] DEST RECORDING TIME\n");
+                         "       rovixtool clip [--before S] [--after S] [--overlay] DEST RECORDING TIME\n");
     return 2;
 }
 

@@ -25,7 +25,7 @@ TEST(PlayerKeys, TheAboutBoxListsEveryKeyWithItsTextInBothTables)
          {"IDS_KEYBOARD", "IDS_KEY_PLAY_PAUSE", "IDS_KEY_SEEK", "IDS_KEY_FRAME_STEP", "IDS_KEY_PREV_NEXT",
           "IDS_KEY_VOLUME", "IDS_KEY_FULL_SCREEN", "IDS_KEY_LEAVE_FULL_SCREEN", "IDS_KEY_EVENT",
           "IDS_KEY_SAVE_CLIP", "IDS_SAVE_CLIP", "IDS_CLIP_TITLE", "IDS_CLIP_BEFORE", "IDS_CLIP_AFTER",
-          "IDS_CLIP_CHOOSE_FOLDER", "IDS_CLIP_NO_RECORDING", "IDS_CLIP_SAVED", "IDS_CLIP_FAILED"})
+          "IDS_CLIP_CHOOSE_FOLDER", "IDS_CLIP_NO_RECORDING", "IDS_CLIP_SAVED", "IDS_CLIP_FAILED", "IDS_CLIP_OVERLAY"})
         EXPECT_FALSE(en.translate(nullptr, id).isEmpty() || ja.translate(nullptr, id).isEmpty()) << id;
     // Ctrl, Alt or Meta with a key is never the player's (Ctrl+A stays the page's or the field's).
     EXPECT_EQ(pmPlayerKeyFor(Qt::Key_Left, Qt::KeypadModifier | Qt::ShiftModifier), PlayerKey::FrameBack);

@@ -21,10 +21,10 @@ bool pairMember(const QString& folder, const mediagen::StartTime& t, bool rear, 
         QStringLiteral("FILE%1_%2.MP4")
             .arg(QString::fromStdString(t.nameStamp()), rear ? QStringLiteral("2") : QStringLiteral("M"));
     const QString path = QDir(folder).filePath(name);
-    mediagen::RecordingSpec spec;
-    spec.seconds = seconds;
-    spec.rear = rear;
-    if (!mediagen::writeRecording(path.toStdString(), spec))
+    mediagen::RecordingSpec recording;
+    recording.seconds = seconds;
+    recording.rear = rear;
+    if (!mediagen::writeRecording(path.toStdString(), recording))
         return false;
     out << AMediaFile(QUrl::fromLocalFile(path), QDateTime::fromSecsSinceEpoch(t.toLocalEpoch()));
     return true;

@@ -71,15 +71,15 @@ struct Scratch {
 void writePair(const fs::path& folder, const mediagen::StartTime& t, uint32_t seed, bool faststart = false)
 {
     for (bool rear : {false, true}) {
-        mediagen::RecordingSpec spec;
-        spec.seconds = 60;
-        spec.fps = 30;
-        spec.rear = rear;
-        spec.seed = seed;
-        spec.clock = t;
-        spec.faststart = faststart;
+        mediagen::RecordingSpec recording;
+        recording.seconds = 60;
+        recording.fps = 30;
+        recording.rear = rear;
+        recording.seed = seed;
+        recording.clock = t;
+        recording.faststart = faststart;
         const std::string base = "FILE" + t.nameStamp() + (rear ? "_2" : "_M");
-        ASSERT_TRUE(mediagen::writeRecording((folder / (base + ".MP4")).string(), spec));
+        ASSERT_TRUE(mediagen::writeRecording((folder / (base + ".MP4")).string(), recording));
         if (!rear) {
             mediagen::NmeaSpec log;
             log.start = t;
@@ -258,4 +258,54 @@ TEST(ClipCommand, RefusesUnusableRequestsAndLeavesNothingOfAFailedOne)
     EXPECT_NE(r.err.find(second.filename().string()), std::string::npos) << r.err;
     EXPECT_TRUE(fs::is_empty(out));
     EXPECT_EQ(fs::file_size(second), size / 6);
+}
+
+TEST(ClipCommand, OverlayReencodesFromTheExactStartWithTheCaptionDrawnIn)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    for (long at : {0L, 10L}) {
+        mediagen::RecordingSpec recording;
+        recording.seconds = 10;
+        recording.fps = 30;
+        recording.width = 320;
+        recording.height = 192;
+        recording.clock = t0.plusSeconds(at);
+        ASSERT_TRUE(mediagen::writeRecording(
+            (card / ("FILE" + t0.plusSeconds(at).nameStamp() + ".MP4")).string(), recording));
+    }
+    const std::string first = (card / ("FILE" + t0.nameStamp() + ".MP4")).string();
+    const Shell r = shell(kTool + " clip --before 2.5 --overlay --after 3 " + quote(s.str("out")) + " " +
+                              quote(first) + " 8.5",
+                          s.dir.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string folder = s.str("out") + "/Clip-20210315-083008";
+    const std::string video = folder + "/clip.mp4"; // a name without a camera letter
+    // Re-encoded: the window exactly (6.5 s and 3 s at 30 fps = 165 frames), not from a key frame.
+    EXPECT_EQ(probeNumber("-select_streams v -show_entries stream=nb_frames", video, s.dir.string()), 165);
+    const Shell decode = shell("ffmpeg -v error -i " + quote(video) + " -f null -", s.dir.string());
+    EXPECT_EQ(decode.err, "");
+    EXPECT_EQ(shell("cd " + quote(folder) + " && sha256sum -c SHA256SUMS", s.dir.string()).status, 0);
+    EXPECT_NE(slurp(folder + "/clip.txt").find("drawn in"), std::string::npos);
+    // The caption's band at the bottom differs from the same frame of the copy.
+    const Shell copy =
+        shell(kTool + " clip --before 2.5 --after 3 " + quote(s.str("out")) + " " + quote(first) + " 8.5",
+              s.dir.string());
+    ASSERT_EQ(copy.status, 0) << copy.err;
+    auto band = [&](const std::string& file, double at) {
+        return shell("ffmpeg -v error -ss " + std::to_string(at) + " -i " + quote(file) +
+                         " -frames:v 1 -vf crop=320:24:0:168,format=gray -f rawvideo -",
+                     s.dir.string())
+            .out;
+    };
+    const std::string drawn = band(video, 1.0);
+    const std::string plain = band(folder + "-2/clip.mp4", 1.5); // the copy starts at the key frame at 6 s
+    ASSERT_EQ(drawn.size(), 320u * 24u);
+    ASSERT_EQ(plain.size(), drawn.size());
+    int differing = 0;
+    for (std::size_t i = 0; i < drawn.size(); ++i)
+        differing += std::abs(static_cast<int>(static_cast<unsigned char>(drawn[i])) -
+                              static_cast<unsigned char>(plain[i])) > 40;
+    EXPECT_GT(differing, 300);
 }
