@@ -1,4 +1,5 @@
 #include "controls/ClipDlg.h"
+#include "controls/StandardDialogs.h"
 
 #include "base/Services.h"
 
@@ -14,6 +15,7 @@ ClipDlg::ClipDlg(int beforeSeconds, int afterSeconds, QWidget* parent) : QDialog
     setObjectName(QStringLiteral("clipDialog"));
     setWindowTitle(pmLoadString(QStringLiteral("IDS_CLIP_TITLE")));
     setAttribute(Qt::WA_DeleteOnClose);
+    pmApplySkinPalette(this);
     auto* form = new QFormLayout;
     auto makeBox = [this](const char* name, int value) {
         auto* box = new QSpinBox(this);

@@ -167,6 +167,9 @@ void ClipController::startClip(const QString& destFolder)
 
     m_state = std::make_shared<ClipJobState>();
     m_progress = std::make_shared<BackupProgress>();
+    // The first camera's file is named from the start.
+    m_progress->current.store(0);
+    m_progress->phase.store(static_cast<int>(BackupPhase::Copying));
     m_lastResult = ClipResult();
     if (m_progressDlg)
         m_progressDlg->deleteLater();
@@ -174,8 +177,13 @@ void ClipController::startClip(const QString& destFolder)
     progressDlg->setObjectName(QStringLiteral("clipProgress"));
     progressDlg->setWindowTitle(pmLoadString(QStringLiteral("IDS_CLIP_TITLE")));
     const bool single = pmGetCameraType(m_request.recording) == kCameraNone;
-    progressDlg->setFileNames({QString::fromStdString(pmClipVideoName(false, single)),
-                               QString::fromStdString(pmClipVideoName(true, single))});
+    // One line per camera the clip is cut from, in the job's order.
+    QStringList names;
+    if (!m_request.front.empty())
+        names << QString::fromStdString(pmClipVideoName(false, single));
+    if (!m_request.rear.empty())
+        names << QString::fromStdString(pmClipVideoName(true, single));
+    progressDlg->setFileNames(names);
     m_progressDlg = progressDlg;
     // Cancel reaches the job at once; the job stops after the packet it copies.
     std::weak_ptr<ClipJobState> state = m_state;

@@ -98,8 +98,14 @@ TEST(ClipControllerTest, TheLengthsWindowTheFolderAndTheWorkerMakeAVerifiedClip)
     EXPECT_EQ(f.clip.lengthsDialog(), dlg);
     dlg->beforeBox()->setValue(5);
     dlg->afterBox()->setValue(6);
+    // ROVIX_SHOT_DIR: the windows as PNG, for a person to look at.
+    const QString shots = qEnvironmentVariable("ROVIX_SHOT_DIR");
+    if (!shots.isEmpty())
+        dlg->grab().save(QDir(shots).filePath(QStringLiteral("clip-window.png")));
     QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("clipSave")), Qt::LeftButton);
 
+    if (!shots.isEmpty() && f.clip.progressDialog())
+        f.clip.progressDialog()->grab().save(QDir(shots).filePath(QStringLiteral("clip-progress.png")));
     ASSERT_TRUE(finished.wait(20000));
     const ClipResult result = f.clip.lastResult();
     ASSERT_EQ(result.status, ClipStatus::Done) << result.message;
