@@ -11,6 +11,10 @@
         <source>360-degree view for flat recordings</source>
         <translation>360-degree view for flat recordings</translation>
     </message>
+    <message id="IDS_SHOW_WHOLE_TRIP">
+        <source>Show the whole trip on the map</source>
+        <translation>Show the whole trip on the map</translation>
+    </message>
     <message id="IDS_PLACE_BY_NAME_TIME">
         <source>Place recordings by the time in their names</source>
         <translation>Place recordings by the time in their names</translation>

@@ -11,6 +11,10 @@
         <source>360-degree view for flat recordings</source>
         <translation>平面の録画を360度ビューで表示</translation>
     </message>
+    <message id="IDS_SHOW_WHOLE_TRIP">
+        <source>Show the whole trip on the map</source>
+        <translation>走行全体のルートを地図に表示</translation>
+    </message>
     <message id="IDS_PLACE_BY_NAME_TIME">
         <source>Place recordings by the time in their names</source>
         <translation>ファイル名の日時で録画を並べる</translation>

@@ -4,6 +4,11 @@
 //   addPathPoint(lat, lon)  append one point to the pending path
 //   drawPath()              replace the drawn route by the pending points
 //   setZoom(z)              set the zoom level
+// and, for a trip of several recordings,
+//   setTripRoute(driven, ahead)  the rest of the trip's route: the stretch
+//                                already driven (fainter) and the one still
+//                                ahead, each an array of [lat, lon]; empty
+//                                arrays remove it
 // Samples without a position arrive as (0, 0); they stay in the pending path
 // (the panel sends every sample in order) but are never drawn, so the route
 // does not jump to the Gulf of Guinea.
@@ -21,6 +26,7 @@
   var params = new URLSearchParams(window.location.search);
   var tileUrl = params.has('tiles') ? params.get('tiles') : 'https://tile.openstreetmap.org/{z}/{x}/{y}.png';
 
+  var ROUTE_COLOUR = '#e8402e';
   var map = L.map('map', { zoomControl: true, attributionControl: true, fadeAnimation: false });
   map.setView([35.681, 139.767], 3, { reset: true });
 
@@ -29,6 +35,9 @@
   var route = null;
   var routePoints = 0;
   var drawCount = 0;
+  var tripDriven = null;
+  var tripAhead = null;
+  var tripCounts = [0, 0];
 
   function toNumber(v) {
     return typeof v === 'number' ? v : parseFloat(v);
@@ -71,9 +80,41 @@
       route = null;
     }
     if (points.length > 0)
-      route = L.polyline(points, { color: '#e8402e', weight: 4, opacity: 0.85, interactive: false }).addTo(map);
+      route = L.polyline(points, { color: ROUTE_COLOUR, weight: 4, opacity: 0.85, interactive: false }).addTo(map);
     routePoints = points.length;
     drawCount++;
+  };
+
+  // The rest of a trip lies under the current recording's route: the part
+  // still ahead in the route's colour but lighter, the part already driven
+  // fainter still, so the current stretch and the marker stand out.
+  function tripLine(points, opacity) {
+    var valid = [];
+    for (var i = 0; i < (points || []).length; ++i) {
+      var lat = toNumber(points[i][0]), lon = toNumber(points[i][1]);
+      if (isValid(lat, lon) && hasPosition([lat, lon]))
+        valid.push([lat, lon]);
+    }
+    if (valid.length === 0)
+      return { layer: null, count: 0 };
+    var layer = L.polyline(valid, {
+      color: ROUTE_COLOUR, weight: 4, opacity: opacity, interactive: false
+    }).addTo(map);
+    layer.bringToBack();
+    return { layer: layer, count: valid.length };
+  }
+
+  window.setTripRoute = function (driven, ahead) {
+    if (tripDriven)
+      map.removeLayer(tripDriven);
+    if (tripAhead)
+      map.removeLayer(tripAhead);
+    var a = tripLine(ahead, 0.45);
+    var d = tripLine(driven, 0.3);
+    tripAhead = a.layer;
+    tripDriven = d.layer;
+    tripCounts = [d.count, a.count];
+    return '1';
   };
 
   window.setZoom = function (z) {
@@ -132,6 +173,10 @@
       pendingPoints: pending.length,
       drawCount: drawCount,
       tilesNotice: tilesFailing ? notice.textContent : '',
+      tripDriven: tripCounts[0],
+      tripAhead: tripCounts[1],
+      tripOpacity: [tripDriven ? tripDriven.options.opacity : null, tripAhead ? tripAhead.options.opacity : null,
+                    route ? route.options.opacity : null],
       size: [map.getSize().x, map.getSize().y]
     });
   };

@@ -39,6 +39,7 @@ AppDelegate::AppDelegate(QObject* parent)
     sources.modelName = [this] { return m_strModelName; };
     sources.mapFullScreen = [this] { return screenMode() == ScreenFullMap; };
     m_playback->setSources(std::move(sources));
+    m_playback->setTripMembers([this](int index) { return library()->tripMembers(index); });
     connect(m_playback, &PlaybackSession::openRowRequested, this, &AppDelegate::dblClickFile);
     connect(m_playback, &PlaybackSession::folderCheckRequested, this, &AppDelegate::onMonitorFolder);
     connect(m_playback, &PlaybackSession::dualCameraChanged, m_windows, &WindowController::relayoutIfSized);

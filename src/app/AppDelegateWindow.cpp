@@ -39,6 +39,8 @@ void AppDelegate::createPanels()
     toolbar->setPlaceByNameTimeStateProvider([this] { return isPlaceByNameTime(); });
     connect(toolbar, &ToolbarView::placeByNameTimeToggled, this, &AppDelegate::setPlaceByNameTime);
     connect(toolbar, &ToolbarView::saveClipChosen, this, &AppDelegate::onSaveClip);
+    toolbar->setShowWholeTripStateProvider([this] { return m_playback->showWholeTrip(); });
+    connect(toolbar, &ToolbarView::showWholeTripToggled, m_playback, &PlaybackSession::setShowWholeTrip);
 
     CalendarView* calendar = this->calendar();
     calendar->setDayHasMedia([this](int y, int m, int d) {

@@ -90,6 +90,8 @@ inline constexpr SettingKey<bool> placeByNameTime{"PlaceByNameTime", false};
 inline constexpr SettingKey<int> clipSecondsBefore{"ClipSecondsBefore", 30, 0, 600};
 inline constexpr SettingKey<int> clipSecondsAfter{"ClipSecondsAfter", 30, 0, 600};
 inline constexpr SettingKey<QString> clipFolder{"ClipFolder", ""};
+// On: the map draws the whole trip the current recording belongs to.
+inline constexpr SettingKey<bool> showWholeTrip{"ShowWholeTrip", true};
 
 // The integer keys, for the keyed setter (it syncs those that say so).
 inline constexpr const SettingKey<int>* kIntKeys[] = {&languageId, &skinId,           &speedUnit,

@@ -208,6 +208,11 @@ void ToolbarView::onSettingButtonPressed()
     QAction* clip = menu->addAction(pmLoadString(QStringLiteral("IDS_SAVE_CLIP")));
     clip->setObjectName(QStringLiteral("saveClipItem"));
     connect(clip, &QAction::triggered, this, [this] { Q_EMIT saveClipChosen(); });
+    QAction* wholeTrip = menu->addAction(pmLoadString(QStringLiteral("IDS_SHOW_WHOLE_TRIP")));
+    wholeTrip->setObjectName(QStringLiteral("showWholeTripItem"));
+    wholeTrip->setCheckable(true);
+    wholeTrip->setChecked(m_showWholeTripState && m_showWholeTripState());
+    connect(wholeTrip, &QAction::triggered, this, [this](bool on) { Q_EMIT showWholeTripToggled(on); });
     QAction* about = menu->addAction(pmLoadString(QStringLiteral("IDS_ABOUT")));
     about->setObjectName(QStringLiteral("aboutItem"));
     connect(about, &QAction::triggered, this, [this] { Q_EMIT aboutChosen(); });
@@ -223,6 +228,11 @@ void ToolbarView::setView360StateProvider(std::function<int()> provider)
 void ToolbarView::setPlaceByNameTimeStateProvider(std::function<bool()> provider)
 {
     m_placeByNameTimeState = std::move(provider);
+}
+
+void ToolbarView::setShowWholeTripStateProvider(std::function<bool()> provider)
+{
+    m_showWholeTripState = std::move(provider);
 }
 
 QMenu* ToolbarView::settingsMenu() const

@@ -39,6 +39,7 @@ public:
     // Whether the settings menu's "Place recordings by the time in their
     // names" item shows its check mark; without a provider it is off.
     void setPlaceByNameTimeStateProvider(std::function<bool()> provider);
+    void setShowWholeTripStateProvider(std::function<bool()> provider);
 
     void onBrowseButtonPressed();
     void onPrintButtonPressed();
@@ -86,6 +87,8 @@ Q_SIGNALS:
     void placeByNameTimeToggled(bool on);
     // "Save clip..." was chosen.
     void saveClipChosen();
+    // The "Show the whole trip on the map" item was chosen; `on` is its new state.
+    void showWholeTripToggled(bool on);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -116,5 +119,6 @@ private:
     std::function<int()> m_switchPosition;
     std::function<int()> m_view360State;
     std::function<bool()> m_placeByNameTimeState;
+    std::function<bool()> m_showWholeTripState;
     QPointer<QMenu> m_settingsMenu;
 };

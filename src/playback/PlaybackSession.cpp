@@ -65,7 +65,10 @@ int wholeSecondsOf(double seconds)
 
 } // namespace
 
-PlaybackSession::PlaybackSession(QObject* parent) : QObject(parent) {}
+PlaybackSession::PlaybackSession(QObject* parent)
+    : QObject(parent), m_bShowWholeTrip(pmReadSetting(SettingsKeys::showWholeTrip))
+{
+}
 
 PlaybackSession::~PlaybackSession()
 {
@@ -1090,8 +1093,7 @@ std::vector<int> PlaybackSession::currentTrip() const
 {
     if (m_nCurPlayIndex < 0)
         return {};
-    std::vector<int> trip =
-        m_tripMembers ? m_tripMembers(m_nCurPlayIndex) : std::vector<int>();
+    std::vector<int> trip = m_tripMembers ? m_tripMembers(m_nCurPlayIndex) : std::vector<int>();
     if (trip.empty())
         trip.push_back(m_nCurPlayIndex);
     return trip;

@@ -24,6 +24,7 @@
 #include "playback/CameraSync.h"
 #include "views/VideoPlayerView.h"
 
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QObject>
@@ -88,6 +89,12 @@ public:
     // (on by default); off, each is opened at the end of the one before.
     void setGaplessTrips(bool on) { m_bGaplessTrips = on; }
     bool gaplessTrips() const { return m_bGaplessTrips; }
+    // The settings menu's "Show the whole trip on the map" (stored).
+    bool showWholeTrip() const { return m_bShowWholeTrip; }
+    void setShowWholeTrip(bool on);
+    // Gives the map the rest of the current recording's trip (or takes it
+    // away: off, outside a trip, without a track).
+    void updateTripRoute();
     // The rows the surfaces play in one go from the current one on (the
     // current row alone outside a trip); for the rear camera with 2.
     const QList<int>& chainRows(int camera = 1) const { return camera == 2 ? m_chainRows2 : m_chainRows; }
@@ -297,6 +304,10 @@ private:
     CameraSync m_sync;
     bool m_bGaplessTrips = true;
     std::function<std::vector<int>(int)> m_tripMembers;
+    bool m_bShowWholeTrip = true;
+    // The positions of each recording of the trip last drawn, by path, so
+    // that stepping through a trip reads each track once.
+    QHash<QString, std::vector<std::pair<float, float>>> m_tripRouteCache;
     QList<int> m_chainRows;
     QList<int> m_chainRows2;
 

@@ -7,12 +7,14 @@
 #include "playback/PlaybackSession.h"
 
 #include "base/Services.h"
+#include "base/SettingsKeys.h"
 #include "controls/BitmapButton.h"
 #include "controls/PlayControlView.h"
 #include "controls/Slider.h"
 #include "controls/ToolbarView.h"
 #include "core/Log.h"
 #include "core/TrackLoader.h"
+#include "media/MediaDuration.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 #include "views/SensorGraphic.h"
@@ -114,6 +116,7 @@ void PlaybackSession::onOpenGPSFile()
             mGSensorView->setGensorGraphic(m_oSensorBitmap, m_nMotorType, scale);
         if (mMapView)
             mMapView->DrawPath(&m_poGpsList);
+        updateTripRoute();
         mapGoTo();
     } else {
         if (mMapView) {
@@ -135,6 +138,7 @@ void PlaybackSession::onOpenGPSFile()
             mMapView->SetPosition(0, 0, 0, 0, -1);
             mMapView->DrawPath(nullptr);
         }
+        updateTripRoute();
     }
 
     if (mToolbar)
@@ -187,6 +191,63 @@ void PlaybackSession::onMapViewReady()
         mMapView->SetPosition(0, 0, 0, 0, -1);
         mMapView->DrawPath(nullptr);
     }
+    updateTripRoute();
+}
+
+void PlaybackSession::setShowWholeTrip(bool on)
+{
+    m_bShowWholeTrip = on;
+    pmWriteSetting(SettingsKeys::showWholeTrip, on);
+    updateTripRoute();
+}
+
+// The other recordings of the trip, read with the same track rules as the
+// current one; those before it are the stretch already driven.
+void PlaybackSession::updateTripRoute()
+{
+    if (!mMapView)
+        return;
+    const std::vector<int> trip = currentTrip();
+    const QList<AMediaFile> list = playlist();
+    const bool show = m_bShowWholeTrip && trip.size() > 1 && m_poGpsList.IsGPSReady();
+    if (!show) {
+        m_tripRouteCache.clear();
+        mMapView->DrawTripRoute({}, {});
+        return;
+    }
+    QHash<QString, std::vector<std::pair<float, float>>> cache;
+    MapView::RoutePoints driven, ahead;
+    bool before = true;
+    for (int row : trip) {
+        if (row == m_nCurPlayIndex) {
+            before = false;
+            continue;
+        }
+        if (row < 0 || row >= list.size())
+            continue;
+        const QString path = list.at(row).path();
+        auto cached = m_tripRouteCache.constFind(path);
+        std::vector<std::pair<float, float>> points;
+        if (cached != m_tripRouteCache.constEnd()) {
+            points = *cached;
+        } else {
+            GpsList track;
+            const std::string native = list.at(row).nativePath().toStdString();
+            if (loadTrack(
+                    native, [native] { return pmGetMediaDurationSeconds(native); }, track)
+                    .loaded &&
+                track.IsGPSReady()) {
+                for (int i = 0; i < track.GetDataCount(); ++i)
+                    if (const GpsData* sample = track.GetGpsData(i))
+                        points.emplace_back(sample->fLatitude(), sample->fLongitude());
+            }
+        }
+        MapView::RoutePoints& part = before ? driven : ahead;
+        part.insert(part.end(), points.begin(), points.end());
+        cache.insert(path, std::move(points));
+    }
+    m_tripRouteCache = std::move(cache);
+    mMapView->DrawTripRoute(driven, ahead);
 }
 
 void PlaybackSession::mapGoTo()

@@ -378,6 +378,26 @@ void MapView::DrawPath(const GpsList* list)
     sendNextPathBatch();
 }
 
+void MapView::DrawTripRoute(const RoutePoints& driven, const RoutePoints& ahead)
+{
+    auto array = [](const RoutePoints& points) {
+        QString text = QStringLiteral("[");
+        text.reserve(static_cast<int>(points.size()) * 24 + 2);
+        bool first = true;
+        for (const auto& [latitude, longitude] : points) {
+            if (!std::isfinite(latitude) || !std::isfinite(longitude))
+                continue;
+            if (!first)
+                text += QLatin1Char(',');
+            first = false;
+            text += QLatin1Char('[') + QString::number(latitude, 'f', 6) + QLatin1Char(',') +
+                    QString::number(longitude, 'f', 6) + QLatin1Char(']');
+        }
+        return text + QLatin1Char(']');
+    };
+    runScript(QStringLiteral("setTripRoute(%1, %2)").arg(array(driven), array(ahead)));
+}
+
 void MapView::sendNextPathBatch()
 {
     if (!m_pathBatch.active)

@@ -24,6 +24,8 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "base/SettingsKeys.h"
 #include "views/MapLogic.h"
@@ -64,6 +66,12 @@ public:
     void CenterLastLocation();
     // Sends the track to the page (nullptr: no route).
     void DrawPath(const GpsList* list);
+    // The rest of the trip the current recording belongs to, under its
+    // route: the stretch already driven (drawn fainter) and the one still
+    // ahead, as latitude/longitude pairs; both empty remove it. Samples
+    // without a position are left out by the page.
+    using RoutePoints = std::vector<std::pair<float, float>>;
+    void DrawTripRoute(const RoutePoints& driven, const RoutePoints& ahead);
 
     bool ScriptSetPosition(float latitude, float longitude);
     bool ScriptAddPathPoint(float latitude, float longitude);

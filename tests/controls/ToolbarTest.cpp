@@ -111,7 +111,7 @@ TEST_F(Toolbar, SettingsMenuChecksTheSkinInForceAndReportsChoices)
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(menu->title(), "Settings");
         const QList<QAction*> items = menu->actions();
-        ASSERT_EQ(items.size(), 4); // skins, 360-degree view, name-time placement, About
+        ASSERT_EQ(items.size(), 6); // skins, 360-degree view, name-time placement, clip, whole trip, About
         QMenu* skins = items[0]->menu();
         ASSERT_NE(skins, nullptr);
         const QList<QAction*> styles = skins->actions();

@@ -9,12 +9,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -297,7 +299,8 @@ TEST_F(MapViewTest, PageThatNeverLoadsLeavesThePanelUsable)
             held.push_back(s);
     });
     {
-        MapView v(QRect(0, 0, 420, 212), QStringLiteral("http://127.0.0.1:%1/map.html").arg(server.serverPort()));
+        MapView v(QRect(0, 0, 420, 212),
+                  QStringLiteral("http://127.0.0.1:%1/map.html").arg(server.serverPort()));
         v.show();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !held.empty(); }, 10000));
         GpsList list;
@@ -345,4 +348,55 @@ TEST_F(MapViewTest, PageNeverTakesTheKeyboardFocus)
     QTest::keyClick(&window, Qt::Key_A, Qt::ControlModifier);
     QTest::qWait(200);
     EXPECT_EQ(evaluate(*v, QStringLiteral("String(window.getSelection())")).toString(), QString());
+}
+
+// A trip of three recordings: the current one's route in the usual colour
+// over the rest of the trip, the stretch already driven fainter than the one
+// ahead; samples without a position or with damaged numbers never reach the
+// map; an empty trip takes it away again.
+TEST_F(MapViewTest, WholeTripRouteLiesUnderTheCurrentStretch)
+{
+    auto v = readyView(640, 420);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    MapView::RoutePoints driven, ahead;
+    for (int i = 0; i < 60; ++i)
+        driven.push_back(north(i * 20.0));
+    driven.push_back({0.0f, 0.0f});
+    driven.push_back({nan, 139.0f});
+    std::vector<std::pair<float, float>> current;
+    for (int i = 60; i < 120; ++i)
+        current.push_back(north(i * 20.0));
+    for (int i = 0; i < 60; ++i)
+        ahead.push_back({north(2400.0).first, static_cast<float>(139.0 + i * 0.00025)});
+
+    v->DrawTripRoute(driven, ahead);
+    const GpsList t = track(current);
+    drawAndWait(*v, &t);
+    v->SetPosition(current[30].first, current[30].second, 40, 10, 0);
+    QTest::qWait(100);
+    QJsonObject s = pageState(*v);
+    EXPECT_EQ(s["tripDriven"].toInt(), 60);
+    EXPECT_EQ(s["tripAhead"].toInt(), 60);
+    EXPECT_EQ(s["routePoints"].toInt(), 60);
+    const QJsonArray opacity = s["tripOpacity"].toArray();
+    EXPECT_LT(opacity[0].toDouble(), opacity[1].toDouble()); // driven fainter than ahead
+    EXPECT_LT(opacity[1].toDouble(), opacity[2].toDouble()); // the current stretch strongest
+    EXPECT_NEAR(s["marker"].toArray()[0].toDouble(), current[30].first, 1e-5);
+
+    const QString dir = qEnvironmentVariable("ROVIX_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        evaluate(*v, QStringLiteral("setZoom(14)"));
+        QTest::qWait(300);
+        v->screen()->grabWindow(v->winId()).save(QDir(dir).filePath(QStringLiteral("whole-trip-route.png")));
+    }
+
+    // A new current recording replaces the trip's parts; none removes them.
+    v->DrawTripRoute(MapView::RoutePoints(driven.begin(), driven.begin() + 10), {});
+    s = pageState(*v);
+    EXPECT_EQ(s["tripDriven"].toInt(), 10);
+    EXPECT_EQ(s["tripAhead"].toInt(), 0);
+    v->DrawTripRoute({}, {});
+    s = pageState(*v);
+    EXPECT_EQ(s["tripDriven"].toInt(), 0);
+    EXPECT_EQ(s["routePoints"].toInt(), 60);
 }

@@ -5,11 +5,18 @@
 // goes on to the next trip the ordinary way, and with gapless trips off every
 // recording is opened at the end of the one before.
 #include "PlaybackTestSupport.h"
+#include "base/Services.h"
+#include "base/SettingsKeys.h"
+#include "controls/BitmapButton.h"
 #include "controls/FileListView.h"
 #include "controls/PlayControlView.h"
 #include "controls/Slider.h"
+#include "controls/ToolbarView.h"
 #include "core/Log.h"
 
+#include <QAction>
+#include <QMenu>
+#include <QSettings>
 #include <QTextStream>
 
 using namespace playtest;
@@ -128,3 +135,28 @@ TEST_F(TripPlaybackTest, TripPlaysAsOneChainAndTheControllerFollowsEachRecording
 }
 
 } // namespace
+
+// The settings menu's "Show the whole trip on the map": on by default, a
+// check item that the session follows and stores.
+TEST_F(TripPlaybackTest, WholeTripMenuItemIsOnByDefaultAndStored)
+{
+    QSettings().remove(SettingsKeys::showWholeTrip.key());
+    Controller c(files(), true);
+    PlaybackSession* session = c->playback();
+    EXPECT_TRUE(session->showWholeTrip());
+    for (bool expected : {true, false}) {
+        QTest::mouseClick(c->toolbar()->oSettingBtn(), Qt::LeftButton);
+        QMenu* menu = c->toolbar()->settingsMenu();
+        ASSERT_NE(menu, nullptr);
+        QAction* item = menu->findChild<QAction*>(QStringLiteral("showWholeTripItem"));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->text(), pmLoadString(QStringLiteral("IDS_SHOW_WHOLE_TRIP")));
+        EXPECT_TRUE(item->isCheckable());
+        EXPECT_EQ(item->isChecked(), expected);
+        item->trigger();
+        menu->hide();
+        EXPECT_EQ(session->showWholeTrip(), !expected);
+        EXPECT_EQ(pmReadSetting(SettingsKeys::showWholeTrip), !expected);
+    }
+    QSettings().remove(SettingsKeys::showWholeTrip.key());
+}
