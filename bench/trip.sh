@@ -8,7 +8,9 @@
 #              opened in a new one (the road before trips, still taken across
 #              trips and with gapless trips off);
 # against the limit of one frame interval (33.3 ms at 30 fps and 1x, 16.7 ms
-# at 2x). The two 1-minute 640x360 30 fps recordings are made once into $WORK.
+# at 2x), beside the ordinary frame-to-frame times inside the first recording
+# (median, 90th percentile, worst), which show the same machine's jitter away
+# from any join. The two 1-minute 640x360 30 fps recordings are made once into $WORK.
 #
 # Usage: bench/trip.sh [BUILD_DIR]   (default: build; builds bench_trip and rovixmediagen)
 # Env:   RUNS=10 WORK=/tmp/rovix_bench_trip
@@ -37,6 +39,6 @@ for speed in 1 2; do
   limit=$(awk -v s="$speed" 'BEGIN { printf "%.1f", 1000 / 30 / s }')
   echo "== ${speed}x (limit: one frame interval, $limit ms) =="
   for mode in chain advance; do
-    "$BIN" "$WORK/a.mp4" "$WORK/b.mp4" --mode $mode --runs "$RUNS" --speed $speed 2>/dev/null | tail -1
+    "$BIN" "$WORK/a.mp4" "$WORK/b.mp4" --mode $mode --runs "$RUNS" --speed $speed 2>/dev/null | grep -E "^median|frames before" | tail -2
   done
 done

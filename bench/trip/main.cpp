@@ -130,6 +130,15 @@ int main(int argc, char** argv)
                 firstB = f.wallUs;
         }
         const double gap = (firstB - lastA) / 1000.0;
+        // The ordinary frame-to-frame times inside the first recording, for comparison.
+        std::vector<double> steps;
+        for (size_t i = 1; i < log.size(); ++i)
+            if (log[i].code > 0 && log[i].code < firstOfB && log[i - 1].code == log[i].code - 1)
+                steps.push_back((log[i].wallUs - log[i - 1].wallUs) / 1000.0);
+        std::sort(steps.begin(), steps.end());
+        if (!steps.empty())
+            std::printf("  frames before the join: median %.1f ms, 90th %.1f ms, max %.1f ms\n",
+                        steps[steps.size() / 2], steps[steps.size() * 9 / 10], steps.back());
         gaps.push_back(gap);
         std::printf("run %d: %.1f ms\n", run + 1, gap);
         NotificationCenter::defaultCenter().removeObserver(&observer);
