@@ -8,6 +8,8 @@
 #include "controls/CalendarView.h"
 #include "controls/ClipDlg.h"
 #include "controls/ComboBox.h"
+#include "controls/FileListBox.h"
+#include "controls/FileListView.h"
 #include "controls/MultiButtons.h"
 #include "controls/PlayControlView.h"
 #include "controls/Slider.h"
@@ -134,6 +136,9 @@ TEST_F(PlayerKeysTest, KeysDriveThePlayerInTheWindowAndInFullScreen)
     EXPECT_TRUE(pausedAt(c, 5.1));
 
     // Volume steps as the slider's (stored, within 0..10; 0 is silent, not muted); M mutes.
+    // Up and Down are the list's while it has the keyboard: the user clicks the picture first.
+    QTest::mouseClick(c->videoPlayView(), Qt::LeftButton, {}, c->videoPlayView()->rect().center());
+    ASSERT_NE(QApplication::focusWidget(), c->fileList()->fileListBox());
     type(c, Qt::Key_Up);
     EXPECT_EQ(c->volume(), 9);
     EXPECT_EQ(bar->poVolumeSlider()->getCurrentValue(), 9);
