@@ -511,5 +511,17 @@ Copyright © %2 Rovix. All rights reserved.</translation>
         <source>Map tiles unavailable offline: the route and position are still drawn</source>
         <translation>Map tiles unavailable offline: the route and position are still drawn</translation>
     </message>
+    <message id="IDS_OFFER_PLACE_BY_NAME_TIME">
+        <source>Most recordings in this folder carry a recording time in their names that is more than a day away from their file dates, as when a card is copied without its dates. Place them on the calendar by the times in their names?</source>
+        <translation>Most recordings in this folder carry a recording time in their names that is more than a day away from their file dates, as when a card is copied without its dates. Place them on the calendar by the times in their names?</translation>
+    </message>
+    <message id="IDS_PLACE_BY_NAMES">
+        <source>Place by names</source>
+        <translation>Place by names</translation>
+    </message>
+    <message id="IDS_KEEP_FILE_DATES">
+        <source>Keep file dates</source>
+        <translation>Keep file dates</translation>
+    </message>
 </context>
 </TS>

@@ -507,5 +507,17 @@ Copyright © %2 Rovix. All rights reserved.</translation>
         <source>Map tiles unavailable offline: the route and position are still drawn</source>
         <translation>オフラインのため地図タイルを表示できません。ルートと現在位置は表示されます</translation>
     </message>
+    <message id="IDS_OFFER_PLACE_BY_NAME_TIME">
+        <source>Most recordings in this folder carry a recording time in their names that is more than a day away from their file dates, as when a card is copied without its dates. Place them on the calendar by the times in their names?</source>
+        <translation>このフォルダーのほとんどの録画は、ファイル名の録画時刻とファイルの日付が1日以上離れています（日付を保たずにコピーされたカードなど）。ファイル名の時刻でカレンダーに配置しますか？</translation>
+    </message>
+    <message id="IDS_PLACE_BY_NAMES">
+        <source>Place by names</source>
+        <translation>ファイル名の時刻で配置</translation>
+    </message>
+    <message id="IDS_KEEP_FILE_DATES">
+        <source>Keep file dates</source>
+        <translation>ファイルの日付のまま</translation>
+    </message>
 </context>
 </TS>

@@ -95,3 +95,27 @@ int pmMessageBox(const QString& message, const QString& title)
     pmWriteLogQ(QStringLiteral("pmMessageBox - no dialog can be shown: ") + message);
     return 2;
 }
+
+void pmAskQuestion(QWidget* parent, const QString& title, const QString& text, const QString& yesText,
+                   const QString& noText, std::function<void(bool)> done)
+{
+    DialogRequest r;
+    r.kind = DialogRequest::Kind::Question;
+    r.title = title.isEmpty() ? pmLoadString(QStringLiteral("IDR_MAINFRAME")) : title;
+    r.text = text;
+    r.yesText = yesText;
+    r.noText = noText;
+    if (dialogHook()) {
+        const bool yes = dialogHook()(r).result == 1;
+        if (done)
+            done(yes);
+        return;
+    }
+    if (presenter().question) {
+        presenter().question(parent, r, std::move(done));
+        return;
+    }
+    pmWriteLogQ(QStringLiteral("pmAskQuestion - no dialog can be shown: ") + text);
+    if (done)
+        done(false);
+}

@@ -9,16 +9,18 @@
 class QWidget;
 
 struct DialogRequest {
-    enum class Kind { MessageBox, ChooseFolder, OpenFile, SaveFile };
+    enum class Kind { MessageBox, ChooseFolder, OpenFile, SaveFile, Question };
     Kind kind = Kind::MessageBox;
     QString title;      // window title
     QString text;       // message box text
     QString directory;  // where a chooser opens (or the suggested file path for SaveFile)
     QString nameFilter; // chooser filter, for example "KML (*.kml)"
+    QString yesText;    // question: the button that answers yes
+    QString noText;     // question: the button that answers no
 };
 
 struct DialogAnswer {
-    int result = 1; // message box: 1 closed by its button, 2 otherwise
+    int result = 1; // message box: 1 closed by its button, 2 otherwise; question: 1 yes, else no
     QString path;   // chooser: the chosen path; empty means cancelled
 };
 
@@ -36,6 +38,7 @@ struct DialogPresenter {
     std::function<int(const DialogRequest&)> messageBox;
     std::function<void(QWidget* parent, const DialogRequest&, std::function<void(const QString&)> done)>
         chooser;
+    std::function<void(QWidget* parent, const DialogRequest&, std::function<void(bool)> done)> question;
 };
 void pmSetDialogPresenter(DialogPresenter presenter);
 
@@ -44,6 +47,14 @@ void pmSetDialogPresenter(DialogPresenter presenter);
 // it is safe from any handler. A test hook answers it synchronously.
 // An empty title shows the application's name.
 int pmMessageBox(const QString& message, const QString& title = QString());
+
+// A question with a yes and a no button, window-modal on the parent (the main
+// window when none), opened with open(): it returns at once, and `done` runs
+// once, queued, after the box has closed, with true for yes. Closed any
+// other way, or with no dialog to show, the answer is no. With a hook
+// installed `done` runs before the call returns.
+void pmAskQuestion(QWidget* parent, const QString& title, const QString& text, const QString& yesText,
+                   const QString& noText, std::function<void(bool)> done);
 
 // Window-modal choosers (sheets on the parent). `done` runs once, on the main
 // thread, with the chosen path, or with an empty string when the user

@@ -92,6 +92,9 @@ inline constexpr SettingKey<int> clipSecondsAfter{"ClipSecondsAfter", 30, 0, 600
 inline constexpr SettingKey<QString> clipFolder{"ClipFolder", ""};
 // On: the map draws the whole trip the current recording belongs to.
 inline constexpr SettingKey<bool> showWholeTrip{"ShowWholeTrip", true};
+// On once the user has answered the offer to place a card copied without its
+// dates by the names (either way): the offer is not made again.
+inline constexpr SettingKey<bool> nameTimeOfferAnswered{"NameTimeOfferAnswered", false};
 
 // The integer keys, for the keyed setter (it syncs those that say so).
 inline constexpr const SettingKey<int>* kIntKeys[] = {&languageId, &skinId,           &speedUnit,

@@ -168,6 +168,7 @@ void FileListView::fileListBoxSelectChanged(const Notification& n)
     if (n.userInfo.value(QStringLiteral("PARENT_WINDOW")).toString() != pmIdentityString(this))
         return;
     pmWriteLog("FileListView::fileListBoxSelectChanged - row = " + std::to_string(n.object.toInt()));
+    Q_EMIT rowClicked(n.object.toInt());
 }
 
 void FileListView::fileListBoxDoubleClick(const Notification& n)

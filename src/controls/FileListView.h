@@ -48,6 +48,10 @@ public:
     CheckBox* parkingCheckBox() const { return oParkingCheckBox; }
     const FileListLayout& layoutModel() const { return m_layout; }
 
+Q_SIGNALS:
+    // A single click chose this row (a double click also posts FileListViewDoubleClick).
+    void rowClicked(int row);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

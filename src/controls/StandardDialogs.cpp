@@ -70,12 +70,35 @@ void showChooser(QWidget* parent, const DialogRequest& request, std::function<vo
     });
     dialog->open();
 }
+void showQuestion(QWidget* parent, const DialogRequest& request, std::function<void(bool)> done)
+{
+    if (!parent)
+        parent = pmDialogParent();
+    auto* box = new QMessageBox(parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("pmQuestionBox"));
+    box->setIcon(QMessageBox::Question);
+    box->setWindowTitle(request.title);
+    box->setText(request.text);
+    box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    QPushButton* yes = box->addButton(request.yesText, QMessageBox::YesRole);
+    QPushButton* no = box->addButton(request.noText, QMessageBox::NoRole);
+    box->setDefaultButton(yes);
+    box->setEscapeButton(no);
+    // As for the choosers: the follow-up runs queued, after the box has closed.
+    QObject::connect(box, &QMessageBox::finished, box, [box, yes, done](int) {
+        const bool answer = box->clickedButton() == yes;
+        if (done)
+            QMetaObject::invokeMethod(qApp, [done, answer] { done(answer); }, Qt::QueuedConnection);
+    });
+    box->open();
+}
 } // namespace
 
 void pmInstallStandardDialogs(QWidget* defaultParent)
 {
     defaultParentSlot() = defaultParent;
-    pmSetDialogPresenter({&showMessageBox, &showChooser});
+    pmSetDialogPresenter({&showMessageBox, &showChooser, &showQuestion});
 }
 
 QWidget* pmDialogParent()

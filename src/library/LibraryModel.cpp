@@ -20,6 +20,7 @@
 #include "core/FileRules.h"
 #include "core/FolderWatch.h"
 #include "core/Log.h"
+#include "core/NameTimeOffer.h"
 #include "core/PlaylistFilter.h"
 #include "core/TrackLoader.h"
 #include "core/Trips.h"
@@ -235,6 +236,7 @@ void LibraryModel::finishVideoLibrary(const QString& folder, const ScanJob& job)
     pmEndWait();
     pmWriteLog("AppDelegate::buildVideoLibrary - End !");
     Q_EMIT libraryBuilt();
+    offerPlacementByNames();
 
     if (!m_pendingLibraryFolder.isNull()) {
         const QString next = m_pendingLibraryFolder;
@@ -390,6 +392,46 @@ void LibraryModel::setPlaceByNameTime(bool on)
     Q_EMIT videoLibIsReady(); // the calendar marks its days again
     checkLastVideoDate();
     rebuildPlaylist();
+}
+
+// A card copied by a tool that keeps no dates puts every recording on the
+// copy's day. When the names of most recordings say otherwise, the user is
+// asked once whether to place them by their names; the answer is stored
+// either way, and the settings menu's item changes it later.
+void LibraryModel::offerPlacementByNames()
+{
+    if (m_bNameTimeOfferOpen || m_bPlaceByNameTime || pmReadSetting(SettingsKeys::nameTimeOfferAnswered))
+        return;
+    std::vector<NameAndFileTime> times;
+    times.reserve(static_cast<std::size_t>(mVideoLib.size()));
+    for (const AMediaFile& f : mVideoLib) {
+        NameAndFileTime t;
+        t.nameMsecs = pmNameTimeMsecs(f.nativePath().toStdString());
+        if (f.fileDate().isValid())
+            t.fileMsecs = f.fileDate().toMSecsSinceEpoch();
+        times.push_back(t);
+    }
+    if (!pmShouldOfferNameTimePlacement(false, m_bPlaceByNameTime, times))
+        return;
+    pmWriteLog("AppDelegate - names and file dates disagree: placement by names offered");
+    m_bNameTimeOfferOpen = true;
+    QPointer<LibraryModel> self(this);
+    pmAskQuestion(
+        m_inputWindow, QString(), pmLoadString(QStringLiteral("IDS_OFFER_PLACE_BY_NAME_TIME")),
+        pmLoadString(QStringLiteral("IDS_PLACE_BY_NAMES")),
+        pmLoadString(QStringLiteral("IDS_KEEP_FILE_DATES")), [self](bool yes) {
+            // Queued also when a test answers at once: never inside the build's end.
+            QTimer::singleShot(0, self, [self, yes] {
+                if (!self)
+                    return;
+                self->m_bNameTimeOfferOpen = false;
+                pmWriteSetting(SettingsKeys::nameTimeOfferAnswered, true);
+                pmWriteLogQ(
+                    QStringLiteral("AppDelegate - placement by names answered : %1").arg(yes ? 1 : 0));
+                if (yes)
+                    self->setPlaceByNameTime(true);
+            });
+        });
 }
 
 bool LibraryModel::isAllMediaExist() const

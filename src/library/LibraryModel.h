@@ -88,6 +88,9 @@ public:
     void setPlaceByNameTime(bool on);
     // The stored choice taken at start-up; nothing is rebuilt.
     void restorePlaceByNameTime(bool on) { m_bPlaceByNameTime = on; }
+    // After a build: offer once to place a card copied without its dates by
+    // the times in the names (core/NameTimeOffer.h).
+    void offerPlacementByNames();
     // Every playlist entry's file is there (false for an empty playlist).
     bool isAllMediaExist() const;
     // The camera's product name from DEVICE.XML at or above the folder; null when none.
@@ -193,6 +196,7 @@ private:
     QList<AMediaFile> mPlaylist;
     bool m_bAllFile = false;
     bool m_bPlaceByNameTime = false;
+    bool m_bNameTimeOfferOpen = false; // the offer to place by names is on screen
     QString mCurFolder;
     int m_nCurFolderLevel = 0;
     QString m_strModelName;

@@ -91,6 +91,9 @@ void PlaybackSession::setPanels(PlayControlView* playBar, ToolbarView* toolbar, 
     mFileList = fileList;
     mMapView = map;
     mGSensorView = gsensor;
+    if (fileList)
+        connect(fileList, &FileListView::rowClicked, this, &PlaybackSession::previewRow,
+                Qt::UniqueConnection);
 }
 
 void PlaybackSession::setDpadView(DpadView* dpad)
@@ -290,6 +293,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
     pmWriteLogQ(QStringLiteral("setCurPlaylistIndex() - index = %1").arg(index));
     m_nCurPlayIndex = index;
     m_chainRows.clear();
+    m_bPreviewing = false;
 
     if (index >= 0 && index < count && !list.at(index).URL().isEmpty()) {
         const AMediaFile& entry = list.at(index);
@@ -309,7 +313,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
 
         VideoPlayerView* view = makeSurface(playerHost(1));
         _videoPlayView = view;
-        view->setRate(m_fPlaySpeed);
+        view->setRate(m_bOpenPaused ? 0.0f : m_fPlaySpeed);
         view->setVolume(static_cast<float>(m_nVolume) / 10.0f);
         view->setMuted(m_bMute);
         _currectasset = entry.URL();
@@ -375,7 +379,10 @@ void PlaybackSession::handleLoadStateChanged()
     checkDpadButtons();
     if (mPlayBar)
         enableWidget(mPlayBar->poSpeedBtn(), true);
-    onButtonPlay();
+    if (m_bPreviewing)
+        showPreview();
+    else
+        onButtonPlay();
     if (pmIsWaiting())
         pmEndWait();
 }
@@ -391,6 +398,7 @@ void PlaybackSession::onPlay()
 {
     if (isPlaying())
         return;
+    m_bPreviewing = false; // Play before a preview was ready: it plays
     rewindFromLastFrames();
     if (_videoPlayView)
         _videoPlayView->setRate(m_fPlaySpeed);
@@ -519,6 +527,41 @@ void PlaybackSession::movieDidEnd()
         onButtonNext(0);
     else
         onStop();
+}
+
+// A single click in the file list: the recording (with its partner) opens
+// paused on its first frames, with its track on the map and the graph, as a
+// preview; Play plays it from there. While a recording plays the click only
+// selects (playing goes on), and a click on what is open already does nothing.
+void PlaybackSession::previewRow(int row)
+{
+    const int count = static_cast<int>(playlist().size());
+    if (row < 0 || row >= count || isPlaying())
+        return;
+    if (_videoPlayView && (row == m_nCurPlayIndex || (has2Videos() && row == m_nCurPlayIndex2)))
+        return;
+    pmWriteLogQ(QStringLiteral("AppDelegate - preview : %1").arg(row));
+    resetCtrl();
+    m_bOpenPaused = true;
+    if (isDualCameraMode())
+        dualSelectFile(row, true);
+    else
+        setCurPlaylistIndex(row, true);
+    m_bOpenPaused = false;
+    m_bPreviewing = _videoPlayView != nullptr;
+}
+
+// The previewed recording is ready: it stays paused on its first frame, with
+// the play button showing Play and the slider, time, map and graph at 0.
+void PlaybackSession::showPreview()
+{
+    m_bPreviewing = false;
+    mSelectedMovieIsPlaying = false;
+    checkPlayButtonState(true);
+    if (Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr)
+        slider->setCurrentValue(0);
+    drawTime();
+    mapGoTo();
 }
 
 // Nothing follows the recording that ended: auto-advance does not wrap, and
@@ -847,7 +890,7 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
 
     VideoPlayerView* view = makeSurface(playerHost(2));
     _videoPlayView2 = view;
-    view->setRate(m_fPlaySpeed);
+    view->setRate(m_bOpenPaused ? 0.0f : m_fPlaySpeed);
     view->setMuted(true); // before the player exists, so not even its first moment is heard
     _currectasset2 = entry.URL();
     // The rear plays the partners of the front's chain, as far as each front

@@ -106,6 +106,10 @@ public:
     void setCurPlaylistIndex(int index, bool autoPlay);
     void setCurPlaylistIndex2(int index, bool autoPlay);
     void dualSelectFile(int index, bool switchFlag);
+    // The file list's single click: open the row paused on its first frame
+    // (with its partner), unless a recording is playing.
+    void previewRow(int row);
+    bool isPreviewing() const { return m_bPreviewing; }
     bool dualNextFile(bool forward, bool wrap);
     // The AVPlayerReadyToPlay notification of one of the surfaces.
     void movieLoadStateChanged(const Notification& n);
@@ -279,6 +283,7 @@ private:
     int partnerOf(int index) const;
     int cameraTypeOf(int index) const;
     bool isPlaying() const { return state() == VideoPlayerView::StatePlaying; }
+    void showPreview();
     bool isLastRecordingEnded() const;
     void stopOnLastFrames();
     void rewindFromLastFrames();
@@ -328,6 +333,8 @@ private:
     _SYSTEMTIME m_stRearCamTime{};
     bool m_bView360 = false;          // the settings menu's switch, for the current recording
     bool m_bCurrentSpherical = false; // the current recording is tagged spherical
+    bool m_bOpenPaused = false;       // recordings opened now open paused (a preview)
+    bool m_bPreviewing = false;       // the current recording opened as a preview, not yet ready
     bool m_bEnableDpad = false;
 
     // The track and the event mark.

@@ -305,8 +305,10 @@ bool VideoPlayerView::createPlayer(const QString& path)
     // to play before its item is ready (the rate is applied again when ready).
     settings.volume = static_cast<double>(m_fVolume) * 100.0;
     settings.muted = m_bMuted;
+    // A rate of 0 given before the load opens the recording paused on its
+    // first frame (a preview).
     settings.speed = m_fRate > 0 ? static_cast<double>(m_fRate) : 1.0;
-    settings.paused = false;
+    settings.paused = !(m_fRate > 0);
     const bool tapped = m_frameTap && !m_renderWidget;
     if (tapped) {
         settings.videoOutput = true;
@@ -316,7 +318,7 @@ bool VideoPlayerView::createPlayer(const QString& path)
         queueFailure(m_player->errorText());
         return false;
     }
-    m_bWantsPlay = true;
+    m_bWantsPlay = m_fRate > 0;
     if (tapped) {
         m_tapRender = m_player->createSoftwareRenderContext();
         if (!m_tapRender)

@@ -62,8 +62,9 @@ public:
                              RenderMode mode = RenderMode::Automatic);
     ~VideoPlayerView() override;
 
-    // Opens the recording and starts playing at once. Does nothing while a
-    // player exists: the caller releases the old one first.
+    // Opens the recording and starts playing at once (paused on the first
+    // frame when the rate given last is 0). Does nothing while a player
+    // exists: the caller releases the old one first.
     void loadURL(const QUrl& asset, bool endNotice);
     // Opens recordings that follow each other as one timeline (mpv's EDL), so
     // that each runs into the next without a gap: the next one's first frame

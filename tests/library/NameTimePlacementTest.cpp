@@ -13,7 +13,10 @@
 #include "controls/FileListView.h"
 #include "controls/ToolbarView.h"
 
+#include "base/DialogSeam.h"
+
 #include <QAction>
+#include <QDirIterator>
 #include <QMenu>
 #include <QSet>
 #include <QSettings>
@@ -176,4 +179,51 @@ TEST(NameTimePlacement, TheFileListTypeOfANameThatIsNotUtf8IsThePlaylistsType)
     tick(list->normalCheckBox(), false);
     tick(list->eventCheckBox(), true);
     EXPECT_TRUE(a->playlist().isEmpty());
+}
+
+TEST(NameTimePlacement, ACardCopiedWithoutDatesBringsOneOfferWhoseAnswerIsStored)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString card = dir.filePath(QStringLiteral("card"));
+    ASSERT_TRUE(mediagen::makeCard(card.toStdString(), mediagen::CardSpec{}));
+    const QString kept = dir.filePath(QStringLiteral("kept"));
+    ASSERT_TRUE(mediagen::makeCard(kept.toStdString(), mediagen::CardSpec{}));
+    const QDateTime copied = QDateTime::currentDateTime().addSecs(-600);
+    QDirIterator files(card, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile f(files.next());
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(copied, QFileDevice::FileModificationTime));
+    }
+
+    for (const bool yes : {true, false}) {
+        SCOPED_TRACE(yes);
+        App a;
+        QList<DialogRequest> asked;
+        pmSetDialogHook([&](const DialogRequest& r) {
+            asked.append(r);
+            return DialogAnswer{yes ? 1 : 2, QString()};
+        });
+        // A card whose files kept their dates is not asked about.
+        ASSERT_TRUE(librarytest::buildLibrary(*a.app, kept));
+        QTest::qWait(50);
+        EXPECT_TRUE(asked.isEmpty());
+
+        ASSERT_TRUE(librarytest::buildLibrary(*a.app, card));
+        ASSERT_EQ(asked.size(), 1);
+        EXPECT_EQ(asked.at(0).kind, DialogRequest::Kind::Question);
+        EXPECT_EQ(asked.at(0).text, pmLoadString(QStringLiteral("IDS_OFFER_PLACE_BY_NAME_TIME")));
+        EXPECT_EQ(asked.at(0).yesText, pmLoadString(QStringLiteral("IDS_PLACE_BY_NAMES")));
+        // The answer is applied from the event loop, after the build has ended.
+        EXPECT_FALSE(a->isPlaceByNameTime());
+        EXPECT_TRUE(waitFor([&] { return pmReadSetting(SettingsKeys::nameTimeOfferAnswered); }, 5000));
+        EXPECT_EQ(a->isPlaceByNameTime(), yes);
+        EXPECT_EQ(pmReadSetting(SettingsKeys::placeByNameTime), yes);
+
+        // Once answered, never again: not for the next build of the same card.
+        ASSERT_TRUE(librarytest::buildLibrary(*a.app, card));
+        QTest::qWait(50);
+        EXPECT_EQ(asked.size(), 1);
+        pmSetDialogHook({});
+    }
 }

@@ -310,3 +310,60 @@ TEST_F(PlaybackSessionTest, LastPairEndsOnBothLastFramesEveryTime)
         }
     }
 }
+
+// A single click previews: the row opens paused on its first frame and Play
+// plays it from there; while a recording plays a click changes nothing, and
+// a paused one gives way to the clicked row.
+TEST_F(PlaybackSessionTest, PreviewOpensPausedAndPlayPlaysIt)
+{
+    Owner o({path("FILE240517-081200.MP4"), path("FILE240517-081210.MP4"), path("FILE240517-090000_M.MP4"),
+             path("FILE240517-090000_2.MP4")},
+            true);
+    o->previewRow(0);
+    EXPECT_EQ(o->curPlayIndex(), 0);
+    EXPECT_TRUE(o->isPreviewing());
+    ASSERT_TRUE(o.waitOpened());
+    VideoPlayerView* first = o->videoPlayView();
+    EXPECT_FALSE(o->isPreviewing());
+    EXPECT_EQ(o->state(), VideoPlayerView::StatePaused);
+    EXPECT_EQ(mpvPaused(first), std::optional<bool>(true));
+    QTest::qWait(400); // nothing starts it later
+    EXPECT_LT(first->getitemTime(), 0.05);
+    EXPECT_EQ(o.ends, 0);
+
+    // The same row again: nothing reopens.
+    o->previewRow(0);
+    EXPECT_EQ(o->videoPlayView(), first);
+
+    // Play plays the previewed recording from its start.
+    o->onButtonPlay();
+    EXPECT_EQ(o->state(), VideoPlayerView::StatePlaying);
+    EXPECT_TRUE(waitFor([&] { return first->getitemTime() > 0.3; }, 5000));
+
+    // While it plays a click on another row opens nothing.
+    o->previewRow(1);
+    EXPECT_EQ(o->videoPlayView(), first);
+    EXPECT_EQ(o->curPlayIndex(), 0);
+    EXPECT_EQ(o->state(), VideoPlayerView::StatePlaying);
+
+    // Paused, it gives way; a pair opens with both cameras paused at 0.
+    o->onButtonPause();
+    o->enable2VideoWindow(true);
+    o->previewRow(3); // the rear row opens its pair
+    EXPECT_EQ(o->curPlayIndex(), 2);
+    EXPECT_EQ(o->curPlayIndex2(), 3);
+    ASSERT_TRUE(o.waitOpened());
+    ASSERT_TRUE(o->has2Videos());
+    EXPECT_EQ(o->state(), VideoPlayerView::StatePaused);
+    EXPECT_EQ(mpvPaused(o->videoPlayView2()), std::optional<bool>(true));
+    QTest::qWait(400);
+    EXPECT_LT(o->videoPlayView()->getitemTime(), 0.05);
+    EXPECT_LT(o->videoPlayView2()->getitemTime(), 0.05);
+
+    // Play pressed before a preview is ready plays it once it is.
+    o->previewRow(0);
+    o->onButtonPlay();
+    ASSERT_TRUE(o.waitOpened());
+    EXPECT_EQ(o->state(), VideoPlayerView::StatePlaying);
+    EXPECT_TRUE(waitFor([&] { return o->videoPlayView()->getitemTime() > 0.3; }, 5000));
+}

@@ -116,7 +116,7 @@ TEST(UploadEnding, EveryEndingIsAnsweredThroughTheRealMessageBox)
             SCOPED_TRACE(e.name);
             SCOPED_TRACE(blocking ? "box with a loop of its own" : "standard box");
             if (blocking)
-                pmSetDialogPresenter({&blockingMessageBox, {}});
+                pmSetDialogPresenter({&blockingMessageBox, {}, {}});
             TestHttpServer& server = *e.server;
             const QByteArray answer = e.answer;
             server.handler = [answer](const HttpRequest&) -> std::optional<QByteArray> {
