@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libqt6svg6-dev
   qt6-webengine-dev qt6-webengine-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libgl-dev libmpv-dev mpv ffmpeg libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  libhidapi-dev fonts-noto-cjk fonts-liberation2 xvfb xauth
+  libhidapi-dev fonts-noto-cjk fonts-liberation2 qt6-translations-l10n xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   gpsbabel hyperfine strace poppler-utils libxml2-utils libxml2-dev libexiv2-dev exiv2
   nodejs npm

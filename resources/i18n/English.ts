@@ -135,6 +135,14 @@
         <source>Change the speed unit</source>
         <translation>Change the speed unit</translation>
     </message>
+    <message id="IDS_LANGUAGE">
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message id="IDS_SPEED_UNIT">
+        <source>Speed unit</source>
+        <translation>Speed unit</translation>
+    </message>
     <message id="IDS_CLOSE">
         <source>Close</source>
         <translation>Close</translation>

@@ -135,6 +135,14 @@
         <source>Change the speed unit</source>
         <translation>速度の単位を切り替え</translation>
     </message>
+    <message id="IDS_LANGUAGE">
+        <source>Language</source>
+        <translation>言語</translation>
+    </message>
+    <message id="IDS_SPEED_UNIT">
+        <source>Speed unit</source>
+        <translation>速度の単位</translation>
+    </message>
     <message id="IDS_CLOSE">
         <source>Close</source>
         <translation>閉じる</translation>

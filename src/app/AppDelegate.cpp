@@ -5,6 +5,7 @@
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "app/AboutDialog.h"
+#include "app/LanguageSwitch.h"
 #include "app/MainWindow.h"
 #include "base/Services.h"
 #include "controls/StandardDialogs.h"
@@ -44,6 +45,9 @@ AppDelegate::AppDelegate(QObject* parent)
     connect(m_playback, &PlaybackSession::folderCheckRequested, this, &AppDelegate::onMonitorFolder);
     connect(m_playback, &PlaybackSession::dualCameraChanged, m_windows, &WindowController::relayoutIfSized);
     wireExportFeatures();
+    m_languageSwitch = new LanguageSwitch(this);
+    connect(m_languageSwitch, &LanguageSwitch::languageChanged, this,
+            [this](int, bool rightToLeft) { onLanguageChanged(rightToLeft); });
 }
 
 AppDelegate::~AppDelegate()
@@ -255,10 +259,13 @@ void AppDelegate::skinMenuItemClicked(int tag)
 
 void AppDelegate::languageMenuItemClicked(int tag)
 {
-    const int languageId = pmLanguageIdFromMenuTag(tag);
-    saveLanguageId(languageId);
+    m_languageSwitch->choose(pmLanguageIdFromMenuTag(tag));
+}
+
+void AppDelegate::onLanguageChanged(bool r2l)
+{
     reloadLanguageTexts();
-    m_windows->setRightToLeft(languageId == 13);
+    m_windows->setRightToLeft(r2l);
 }
 
 void AppDelegate::aboutMenuItemClicked()

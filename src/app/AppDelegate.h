@@ -77,6 +77,7 @@ class SCEvents;
 class SCEvent;
 class DpadView;
 class PlaybackSession;
+class LanguageSwitch;
 
 class AppDelegate : public QObject
 {
@@ -123,6 +124,8 @@ public:
 
     void skinMenuItemClicked(int tag);
     void languageMenuItemClicked(int tag);
+    // The language and speed unit in force, and their changes (app/LanguageSwitch.h).
+    LanguageSwitch* languageSwitch() const { return m_languageSwitch; }
     // Opens the About box window-modal over the main window and returns.
     void aboutMenuItemClicked();
     QDialog* aboutDialog() const;
@@ -439,6 +442,8 @@ private:
     // The first activation remembers the window's size and lays it out.
     bool bFirstTimeActive = true;
     QPointer<QDialog> m_aboutDialog;
+    LanguageSwitch* m_languageSwitch = nullptr;
+    void onLanguageChanged(bool rightToLeft);
 };
 
 // The single live controller; null when none. Kept for code written against

@@ -2,6 +2,7 @@
 // objects. WindowController creates and lays them out; every connection
 // between a panel and the rest of the program is made here.
 #include "app/AppDelegate.h"
+#include "app/LanguageSwitch.h"
 
 #include "app/MainWindow.h"
 #include "base/Services.h"
@@ -34,6 +35,8 @@ void AppDelegate::createPanels()
     connect(toolbar, &ToolbarView::windowSwitchRequested, this, &AppDelegate::onButtonWindowSwitch);
     connect(toolbar, &ToolbarView::skinChosen, this, &AppDelegate::skinMenuItemClicked);
     connect(toolbar, &ToolbarView::aboutChosen, this, &AppDelegate::aboutMenuItemClicked);
+    connect(toolbar, &ToolbarView::languageChosen, this, &AppDelegate::languageMenuItemClicked);
+    connect(toolbar, &ToolbarView::speedUnitChosen, m_languageSwitch, &LanguageSwitch::chooseSpeedUnit);
     toolbar->setView360StateProvider([this] { return view360State(); });
     connect(toolbar, &ToolbarView::view360Toggled, this, &AppDelegate::onMenu360View);
     toolbar->setPlaceByNameTimeStateProvider([this] { return isPlaceByNameTime(); });
@@ -52,8 +55,11 @@ void AppDelegate::createPanels()
     m_library->setPanels(fileList(), calendar);
 
     connect(gsensorView(), &GSensorView::graphClicked, this, &AppDelegate::onGSensorGraphClicked);
-    connect(mapView(), &MapView::unitMenuItemClicked, this,
-            [](int tag) { pmWriteSetting(SettingsKeys::speedUnit, tag); });
+    connect(mapView(), &MapView::unitMenuItemClicked, m_languageSwitch, &LanguageSwitch::chooseSpeedUnit);
+    connect(m_languageSwitch, &LanguageSwitch::speedUnitChanged, this, [this](int unit) {
+        mapView()->setSpeedUnit(static_cast<int16_t>(unit));
+        m_playback->checkTimeStamp(); // the overlay's speed in the new unit, also while paused
+    });
 }
 
 PlayControlView* AppDelegate::playBar() const

@@ -370,6 +370,9 @@ void WindowController::reloadSkinImages()
 
 void WindowController::reloadLanguageTexts()
 {
+    if (m_window)
+        m_window->setWindowTitle(pmLoadString(QStringLiteral("IDR_MAINFRAME")));
+    m_playback->checkTimeStamp();
     if (m_panels.calendar)
         m_panels.calendar->changeLanguage();
     if (m_panels.toolbar)

@@ -2,22 +2,25 @@
 
 #include "base/SettingsKeys.h"
 #include "base/Skin.h"
+#include "core/Language.h"
 #include "core/Log.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
+#include <QLibraryInfo>
 #include <QMap>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTranslator>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <optional>
 #include <pwd.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <vector>
 
 void pmWriteLogQ(const QString& message)
 {
@@ -228,7 +231,10 @@ namespace
 {
 struct StringTables {
     std::map<QString, std::unique_ptr<QTranslator>> tables; // by table name; only loaded ones
-    bool installed = false;
+    // What pmInstallStringTables put into the application, to take out again
+    // when the language changes.
+    std::vector<QTranslator*> installed;
+    std::unique_ptr<QTranslator> qtOwn; // Qt's own texts (dialogs) in the language in force
 };
 
 StringTables& stringTables()
@@ -258,23 +264,58 @@ QString lookUp(const QString& tableName, const QByteArray& id)
         return QString();
     return tr->translate(nullptr, id.constData());
 }
+
+QString tableInForce()
+{
+    return pmLanguageTableName(pmGetLanguageId());
+}
 } // namespace
+
+QString pmQtTranslationsFolder()
+{
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+}
 
 void pmInstallStringTables()
 {
     StringTables& t = stringTables();
-    if (t.installed || !QCoreApplication::instance())
+    if (!QCoreApplication::instance())
         return;
-    t.installed = true;
-    // The translator installed last is asked first: English answers what the
-    // table in force lacks.
-    if (QTranslator* en = table(QStringLiteral("English")))
-        QCoreApplication::installTranslator(en);
-    const QString inForce = pmLanguageTableName(pmGetLanguageId());
-    if (inForce != QLatin1String("English")) {
-        if (QTranslator* tr = table(inForce))
-            QCoreApplication::installTranslator(tr);
+    for (QTranslator* tr : t.installed)
+        QCoreApplication::removeTranslator(tr);
+    t.installed.clear();
+    // Qt's own dialogs (file, print, message) speak the language whose texts
+    // the program shows: a language without a table of its own reads English,
+    // so its dialogs stay in Qt's English too.
+    const int textLanguage = language::textLanguage(pmGetLanguageId());
+    const QString iso = QString::fromStdString(language::isoCode(textLanguage));
+    auto qtOwn = std::make_unique<QTranslator>();
+    if (textLanguage == language::kEnglish || iso.isEmpty() ||
+        !qtOwn->load(QStringLiteral("qt_") + iso, pmQtTranslationsFolder()))
+        qtOwn.reset();
+    // The translator installed last is asked first: the table in force, then
+    // English for what it lacks, then Qt's own texts.
+    if (qtOwn) {
+        QCoreApplication::installTranslator(qtOwn.get());
+        t.installed.push_back(qtOwn.get());
     }
+    if (QTranslator* en = table(QStringLiteral("English"))) {
+        QCoreApplication::installTranslator(en);
+        t.installed.push_back(en);
+    }
+    const QString inForce = tableInForce();
+    if (inForce != QLatin1String("English")) {
+        if (QTranslator* tr = table(inForce)) {
+            QCoreApplication::installTranslator(tr);
+            t.installed.push_back(tr);
+        }
+    }
+    t.qtOwn = std::move(qtOwn); // the previous one goes once it is out of the application
+}
+
+bool pmQtDialogsTranslated()
+{
+    return stringTables().qtOwn != nullptr;
 }
 
 QString pmLoadString(const QString& identifier)
@@ -282,7 +323,7 @@ QString pmLoadString(const QString& identifier)
     if (identifier.isEmpty())
         return identifier;
     const QByteArray id = identifier.toUtf8();
-    const QString inForce = pmLanguageTableName(pmGetLanguageId());
+    const QString inForce = tableInForce();
     QString text = lookUp(inForce, id);
     if (text.isEmpty() && inForce != QLatin1String("English"))
         text = lookUp(QStringLiteral("English"), id);
@@ -313,14 +354,13 @@ QPixmap pmLoadAppImage(const QString& name)
 
 // ---------------------------------------------------------------- language
 
-namespace
-{
-constexpr int kFixedLanguageId = 19; // this edition always shows the Japanese table
-} // namespace
-
 int pmGetLanguageId()
 {
-    return kFixedLanguageId;
+    // The choice made in the language menu; with none, the session's language.
+    std::optional<int> stored;
+    if (pmHasSetting(SettingsKeys::languageId))
+        stored = pmReadSetting(SettingsKeys::languageId);
+    return language::idInForce(stored, stored ? 0 : pmGetSystemLanguageId());
 }
 
 void pmSaveLanguageId(int languageId)
@@ -335,70 +375,25 @@ QString pmGetVersionString()
 
 int pmLanguageIdForLocaleName(const QString& name)
 {
-    // First match wins, so the order matters: "jp" and "ja" come after "th"
-    // and "tr"; Arabic is recognised by "sa".
-    static const struct {
-        const char* prefix;
-        int id;
-    } kPrefixes[] = {{"en", 0},  {"zh-Hant", 1}, {"zh-Hans", 2}, {"ru", 3},  {"ko", 4},  {"cs", 5},
-                     {"nl", 6},  {"fr", 7},      {"de", 8},      {"hu", 9},  {"it", 10}, {"pl", 11},
-                     {"es", 12}, {"sa", 13},     {"lt", 14},     {"ro", 15}, {"sk", 16}, {"pt", 17},
-                     {"sl", 18}, {"th", 20},     {"tr", 21},     {"jp", 19}, {"ja", 19}};
-    for (const auto& p : kPrefixes) {
-        if (name.startsWith(QLatin1String(p.prefix)))
-            return p.id;
-    }
-    return 0;
+    return language::idForLocaleName(name.toStdString());
 }
 
 int pmGetSystemLanguageId()
 {
-    const QStringList languages = QLocale::system().uiLanguages();
-    if (languages.isEmpty())
-        return 0;
-    return pmLanguageIdForLocaleName(languages.first());
+    return language::idFromEnvironment([](const char* name) { return std::getenv(name); });
 }
 
 QString pmLanguageTableName(int languageId)
 {
-    static const char* const kTables[] = {"English",
-                                          "TraditionalChinese",
-                                          "SimplifiedChinese",
-                                          "Russian",
-                                          "Korean",
-                                          "Czech",
-                                          "Dutch",
-                                          "French",
-                                          "German",
-                                          "Hungarian",
-                                          "Italian",
-                                          "Polish",
-                                          "Spanish",
-                                          "Arabic",
-                                          "Lithuanian",
-                                          "Romanian",
-                                          "Slovakian",
-                                          "Portuguese",
-                                          "Slovinian",
-                                          "Japanese"};
-    if (languageId >= 0 && languageId < static_cast<int>(sizeof kTables / sizeof kTables[0]))
-        return QString::fromLatin1(kTables[languageId]);
-    return QStringLiteral("English");
+    return QString::fromStdString(language::tableName(languageId));
 }
 
 int pmLanguageIdFromMenuTag(int tag)
 {
-    switch (tag) {
-    case 1:
-        return 7;
-    case 2:
-        return 12;
-    default:
-        return 0;
-    }
+    return language::idFromMenuTag(tag);
 }
 
 bool pmIsRightToLeft()
 {
-    return pmGetLanguageId() == 13;
+    return language::isRightToLeft(pmGetLanguageId());
 }

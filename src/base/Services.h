@@ -56,21 +56,31 @@ void pmSetCurrentFolder(const QString& path);
 QString pmGetCaptureFolder();
 void pmSetCaptureFolder(const QString& path);
 
-// Texts by identifier from the string table in force ("Japanese"); the
-// "English" table serves every id the Japanese one lacks; a missing id shows the id.
+// Texts by identifier from the string table of the language in force; the
+// "English" table serves every id that table lacks (and every language without
+// a table of its own); a missing id shows the id.
 QString pmLoadString(const QString& identifier);
-// Installs the two string tables as application translators (done on first use
-// of pmLoadString; main calls it early so qtTrId works everywhere).
+// Installs the string tables of the language in force, and Qt's own
+// translations for it (file, print and message dialogs), as application
+// translators, replacing those installed before: main calls it at start, and
+// a language change again. Qt then sends every widget a LanguageChange event.
 void pmInstallStringTables();
+// Whether Qt's own texts are translated now (false for English and for a
+// language Qt's translations lack, or when they are not installed).
+bool pmQtDialogsTranslated();
+// Where Qt's own translations are installed (qt_ja.qm, qtbase_ja.qm, ...).
+QString pmQtTranslationsFolder();
 // Skin image by base name ("button_play.png" -> ":/images/skin_04_button_play.png"); null when absent.
 QPixmap pmLoadSkinImage(const QString& baseName);
 // An application image by its own name ("GSensorGraphic.png"); null when absent.
 QPixmap pmLoadAppImage(const QString& name);
 
 QString pmGetVersionString();
-// The language in force (this edition always shows the Japanese table: 19).
+// The language in force: the one stored in LANGUAGE_ID by the language menu,
+// else the session's (pmGetSystemLanguageId). Rules in core/Language.h.
 int pmGetLanguageId();
 void pmSaveLanguageId(int languageId);
+// The session's language: LANGUAGE, LC_ALL, LC_MESSAGES, then LANG.
 int pmGetSystemLanguageId();
 // The language id for one preferred-language name ("ja-JP" -> 19); 0 when none matches.
 int pmLanguageIdForLocaleName(const QString& name);

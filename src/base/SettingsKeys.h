@@ -59,9 +59,10 @@ inline constexpr SettingKey<QString> currentFolder{"CurrentFolder", ""};
 inline constexpr SettingKey<QString> captureFolder{"CaptureFolder", ""};
 // The folder last chosen for a track export or a backup copy.
 inline constexpr SettingKey<QString> exportFolder{"ExportFolder", ""};
-// The language chosen in a language menu. Stored, never consulted: this
-// edition always shows the Japanese table (19).
-inline constexpr SettingKey<int> languageId{"LANGUAGE_ID", 19, INT_MIN, INT_MAX, true};
+// The language chosen in the language menu. While none is stored the
+// session's language is in force (pmGetLanguageId), so the default here is
+// only what a read without that check answers.
+inline constexpr SettingKey<int> languageId{"LANGUAGE_ID", 0, INT_MIN, INT_MAX, true};
 // The skin in force (0..3); images of skin 3 are named skin_04_*.
 inline constexpr SettingKey<int> skinId{"SKIN_ID", 3, 0, 3, true};
 // The map panel's speed unit: 0 km/h, 1 mph.

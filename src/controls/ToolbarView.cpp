@@ -3,6 +3,7 @@
 #include "base/QtFrame.h"
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
+#include "core/Language.h"
 
 #include <QActionGroup>
 #include <QDebug>
@@ -213,11 +214,45 @@ void ToolbarView::onSettingButtonPressed()
     wholeTrip->setCheckable(true);
     wholeTrip->setChecked(m_showWholeTripState && m_showWholeTripState());
     connect(wholeTrip, &QAction::triggered, this, [this](bool on) { Q_EMIT showWholeTripToggled(on); });
+    addLanguageAndUnitMenus(menu);
     QAction* about = menu->addAction(pmLoadString(QStringLiteral("IDS_ABOUT")));
     about->setObjectName(QStringLiteral("aboutItem"));
     connect(about, &QAction::triggered, this, [this] { Q_EMIT aboutChosen(); });
     m_settingsMenu = menu;
     menu->popup(m_oSettingBtn->mapToGlobal(QPoint(0, kToolButtonHeight)));
+}
+
+void ToolbarView::addLanguageAndUnitMenus(QMenu* menu)
+{
+    // Each language is named in itself, so a reader finds theirs whatever the
+    // window speaks now. Only languages with a complete table are offered.
+    QMenu* languages = menu->addMenu(pmLoadString(QStringLiteral("IDS_LANGUAGE")));
+    languages->setObjectName(QStringLiteral("languageMenu"));
+    auto* languageGroup = new QActionGroup(languages);
+    const int inForce = pmGetLanguageId();
+    for (int id : language::idsWithTable()) {
+        const int tag = language::menuTagOfId(id);
+        QAction* item = languages->addAction(QString::fromStdString(language::nativeName(id)));
+        item->setObjectName(QStringLiteral("languageItem%1").arg(id));
+        item->setData(tag);
+        item->setCheckable(true);
+        item->setChecked(id == inForce);
+        languageGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, tag] { Q_EMIT languageChosen(tag); });
+    }
+    // The map's info bar has the same choice; here it is at hand while no map is shown.
+    QMenu* units = menu->addMenu(pmLoadString(QStringLiteral("IDS_SPEED_UNIT")));
+    units->setObjectName(QStringLiteral("speedUnitSettingsMenu"));
+    auto* unitGroup = new QActionGroup(units);
+    const int unitInForce = pmReadSetting(SettingsKeys::speedUnit);
+    for (int unit = 0; unit < 2; ++unit) {
+        QAction* item = units->addAction(unit == 1 ? QStringLiteral("mph") : QStringLiteral("km/h"));
+        item->setObjectName(QStringLiteral("speedUnitItem%1").arg(unit));
+        item->setCheckable(true);
+        item->setChecked(unit == unitInForce);
+        unitGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, unit] { Q_EMIT speedUnitChosen(unit); });
+    }
 }
 
 void ToolbarView::setView360StateProvider(std::function<int()> provider)

@@ -4,7 +4,8 @@
 // 37 x 29 skinned button along the top edge. Clicks are reported as Qt
 // signals that the application controller connects to its commands, so the
 // toolbar needs no controller to be built or tested. The settings button
-// pops up a menu built afresh on each press: the skin submenu and About.
+// pops up a menu built afresh on each press: the skin, language and speed
+// unit submenus and About.
 // Must run on the main thread.
 #include "controls/PanelLayout.h"
 
@@ -81,6 +82,10 @@ Q_SIGNALS:
     // Settings menu choices: skinMenuItemClicked(tag) and aboutMenuItemClicked.
     void skinChosen(int tag);
     void aboutChosen();
+    // The language menu's item of that tag (languageMenuItemClicked), and the
+    // speed unit chosen in the settings menu (0 km/h, 1 mph).
+    void languageChosen(int tag);
+    void speedUnitChosen(int unit);
     // The settings menu's "360-degree view" item was chosen (it toggles).
     void view360Toggled();
     // The name-time placement item was chosen; `on` is its new state.
@@ -97,6 +102,7 @@ protected:
 private:
     BitmapButton* makeButton(const QString& base, const char* objectName);
     void applyFrames();
+    void addLanguageAndUnitMenus(QMenu* menu);
 
     int nBackgroundWidth = 0;
     int nBackgroundHeight = 0;

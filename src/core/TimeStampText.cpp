@@ -63,13 +63,13 @@ std::optional<std::string> pmBuildTimeStampString(const TimeStampInputs& in)
     if (in.rearCamTime.wYear == 0)
         return std::nullopt;
 
-    std::string unit = "km/h";
+    // The unit is the one the user chose, with or without a track.
+    const std::string unit = in.speedUnit != 0 ? "mph" : "km/h";
     bool showSpeed = true;
     int stampType = 0;
     std::string freeText = " ";
     bool freeTextPresent = false;
     if (in.hasTrack) {
-        unit = in.speedUnit != 0 ? "mph" : "km/h";
         showSpeed = in.showSpeed;
         stampType = in.stampType;
         if (!in.textStamp.empty()) {

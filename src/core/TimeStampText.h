@@ -13,8 +13,8 @@ struct TimeStampInputs {
     double currentTime = 0;       // playback position in seconds (its whole second is used)
     std::string degreeText = "°"; // text of the degree unit
 
+    int speedUnit = 0; // the unit the user chose: 0 km/h, otherwise mph (with or without a track)
     bool hasTrack = false;
-    int speedUnit = 0; // 0 km/h, otherwise mph
     bool showSpeed = true;
     int stampType = 0;     // 0 position line, otherwise the G line
     std::string textStamp; // free text, may be empty

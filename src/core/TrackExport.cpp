@@ -15,6 +15,8 @@
 
 namespace
 {
+// Miles per kilometre, as every speed shown in mph is converted.
+constexpr double kMilesPerKm = 0.62137;
 
 // Fixed-point text of a number whatever the locale; not finite reads as 0.
 void appendNumber(std::string& out, double v, int decimals)
@@ -161,17 +163,21 @@ bool pmWriteTrackGpx(const GpsList& list, const std::string& trackName,
     return emit(sink, "</trkseg>\n</trk>\n</gpx>\n");
 }
 
-bool pmWriteTrackTable(const GpsList& list, const std::string& recordingPath, const TextSink& sink)
+bool pmWriteTrackTable(const GpsList& list, const std::string& recordingPath, const TextSink& sink,
+                       int speedUnit)
 {
-    return pmWriteTrackTable(list, pmRecordingStart(recordingPath), sink);
+    return pmWriteTrackTable(list, pmRecordingStart(recordingPath), sink, speedUnit);
 }
 
 bool pmWriteTrackTable(const GpsList& list, std::optional<std::chrono::system_clock::time_point> start,
-                       const TextSink& sink)
+                       const TextSink& sink, int speedUnit)
 {
     const bool altitude = trackHasAltitude(list);
     const bool gsensor = list.IsGSensorReady();
-    if (!emit(sink, "time,latitude,longitude,speed_kmh,direction_deg,altitude_m,gx,gy,gz\n"))
+    // The header names the unit the speeds are written in.
+    const bool mph = speedUnit != 0;
+    if (!emit(sink, mph ? "time,latitude,longitude,speed_mph,direction_deg,altitude_m,gx,gy,gz\n"
+                        : "time,latitude,longitude,speed_kmh,direction_deg,altitude_m,gx,gy,gz\n"))
         return false;
     std::string row;
     int second = 0;
@@ -191,7 +197,7 @@ bool pmWriteTrackTable(const GpsList& list, std::optional<std::chrono::system_cl
         }
         row += ',';
         if (position && s.fSpeed() >= 0)
-            appendNumber(row, static_cast<double>(s.fSpeed()), 2);
+            appendNumber(row, static_cast<double>(s.fSpeed()) * (mph ? kMilesPerKm : 1.0), 2);
         row += ',';
         if (position && s.fDirection() >= 0)
             appendNumber(row, static_cast<double>(s.fDirection()), 2);
@@ -227,7 +233,7 @@ TrackFormat pmTrackFormatForPath(const std::string& path)
 
 TrackExportResult pmExportTrack(TrackFormat format, const std::string& outputPath, const GpsList& list,
                                 const std::string& recordingPath, const std::string& trackSourcePath,
-                                const std::string& creator, const std::string& kmlName)
+                                const std::string& creator, const std::string& kmlName, int speedUnit)
 {
     for (const std::string& source : {recordingPath, trackSourcePath, pmGetGpsLogFile(recordingPath)})
         if (pmIsSameFile(outputPath, source))
@@ -252,7 +258,7 @@ TrackExportResult pmExportTrack(TrackFormat format, const std::string& outputPat
         return std::fwrite(text, 1, size, f) == size;
     };
     bool ok = format == TrackFormat::Gpx ? pmWriteTrackGpx(list, recordingPath, creator, sink)
-                                         : pmWriteTrackTable(list, recordingPath, sink);
+                                         : pmWriteTrackTable(list, recordingPath, sink, speedUnit);
     ok = std::fflush(f) == 0 && ok;
     ok = std::fclose(f) == 0 && ok;
     if (!ok) {

@@ -29,15 +29,18 @@ std::string pmFormatUtcTime(std::chrono::system_clock::time_point when);
 bool pmWriteTrackGpx(const GpsList& list, const std::string& recordingPath, const std::string& creator,
                      const TextSink& sink);
 // "time,latitude,longitude,speed_kmh,direction_deg,altitude_m,gx,gy,gz", one
-// row per sample, empty fields where the sample has no reading.
-bool pmWriteTrackTable(const GpsList& list, const std::string& recordingPath, const TextSink& sink);
+// row per sample, empty fields where the sample has no reading. With
+// `speedUnit` 1 (the speed unit the user chose is mph) the speeds are in miles
+// per hour and the header says "speed_mph".
+bool pmWriteTrackTable(const GpsList& list, const std::string& recordingPath, const TextSink& sink,
+                       int speedUnit = 0);
 // The same for a track that is not one recording's (a clip across several):
 // the track's name and the moment of its sample 0 are given.
 bool pmWriteTrackGpx(const GpsList& list, const std::string& trackName,
                      std::optional<std::chrono::system_clock::time_point> start, const std::string& creator,
                      const TextSink& sink);
 bool pmWriteTrackTable(const GpsList& list, std::optional<std::chrono::system_clock::time_point> start,
-                       const TextSink& sink);
+                       const TextSink& sink, int speedUnit = 0);
 
 enum class TrackFormat { Kml, Gpx, Csv };
 // The format of an output by its extension (case-insensitive): .gpx, .csv, else KML.
@@ -49,7 +52,9 @@ enum class TrackExportResult { Ok, NoTrack, WriteFailed, WouldOverwriteSource };
 // (and nothing touched) when the output is the recording or a track log it
 // reads, under whatever name; WriteFailed when the file cannot be created or
 // written, in which case nothing of it is left. `kmlName` is the KML
-// document's name (the output's file name when empty).
+// document's name (the output's file name when empty). `speedUnit`: the
+// CSV table's speeds in km/h (0) or mph (1).
 TrackExportResult pmExportTrack(TrackFormat format, const std::string& outputPath, const GpsList& list,
                                 const std::string& recordingPath, const std::string& trackSourcePath,
-                                const std::string& creator, const std::string& kmlName = std::string());
+                                const std::string& creator, const std::string& kmlName = std::string(),
+                                int speedUnit = 0);

@@ -319,7 +319,8 @@ void BackupController::onButtonExport()
             pmStartWait();
             const TrackExportResult result =
                 pmExportTrack(pmTrackFormatForPath(nativeOf(path)), nativeOf(path), now ? *now : empty,
-                              recording, source, "Rovix Manager " + pmGetVersionString().toStdString());
+                              recording, source, "Rovix Manager " + pmGetVersionString().toStdString(),
+                              std::string(), pmReadSetting(SettingsKeys::speedUnit));
             pmEndWait();
             if (result == TrackExportResult::WriteFailed ||
                 result == TrackExportResult::WouldOverwriteSource) {

@@ -252,9 +252,10 @@ void CaptureService::onButtonPrint()
         data.sample.altitude = static_cast<float>(sample->dAltitude());
         data.sample.speed = sample->fSpeed();
     }
+    // The unit chosen on the map's info bar, whether or not a map is shown.
+    data.speedUnit = pmReadSetting(SettingsKeys::speedUnit);
     if (MapView* map = m_hooks.mapView ? m_hooks.mapView() : nullptr) {
         data.directionText = map->GetDirectionString(data.sample.direction);
-        data.speedUnit = map->getSpeedUnit();
     } else {
         data.directionText =
             MapLogic::directionString(data.sample.direction, pmLoadString(QStringLiteral("IDS_UNIT_DEGREE")));

@@ -115,11 +115,13 @@ std::optional<QString> PlaybackSession::timeStampStringAt(double position) const
     in.rearCamTime = m_stRearCamTime;
     in.currentTime = position;
     in.degreeText = pmLoadString(QStringLiteral("IDS_UNIT_DEGREE")).toStdString();
+    // The unit the user chose on the map's info bar, as every speed the
+    // program shows; the camera's own preference in its log does not override it.
+    in.speedUnit = pmReadSetting(SettingsKeys::speedUnit);
     // A track is loaded once a recording has been opened; an empty one still
     // carries the camera's stamp preferences and model.
     if (!_currectasset.isEmpty() || !_currectasset2.isEmpty()) {
         in.hasTrack = true;
-        in.speedUnit = m_poGpsList.GetSpeedUnit();
         in.showSpeed = m_poGpsList.IsShowSpeed();
         in.stampType = m_poGpsList.GetStampType();
         in.textStamp = m_poGpsList.GetTextStamp();

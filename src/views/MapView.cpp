@@ -575,6 +575,7 @@ void MapView::changeLanguage()
     const QString tip = pmLoadString(QStringLiteral("IDS_CHANGE_SPEED_UNIT"));
     m_oSpeedUnitBtn->setToolTip(tip);
     m_oPanelSpeedUnitBtn->setToolTip(tip);
+    update(); // the info bar's texts are drawn in the language in force
 }
 
 // ---------------------------------------------------------------- layout

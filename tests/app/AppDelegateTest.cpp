@@ -411,7 +411,11 @@ TEST_F(AppDelegateTest, MenusStoreTheChoiceAndTheAboutBoxShowsTheVersion)
     EXPECT_EQ(QSettings().value("LANGUAGE_ID").toInt(), 7);
     EXPECT_FALSE(d.windows()->rightToLeft());
     EXPECT_TRUE(logMessages().isEmpty());
-    EXPECT_EQ(pmLoadString("IDS_PLAY"), QString::fromUtf8("再生")); // still the fixed table
+    EXPECT_EQ(AppDelegate::getLanguageId(), 7); // in force at once
+    EXPECT_EQ(pmLoadString("IDS_PLAY"), QStringLiteral("Play")); // French has no table: English
+    d.languageMenuItemClicked(3);
+    EXPECT_EQ(QSettings().value("LANGUAGE_ID").toInt(), 19);
+    EXPECT_EQ(pmLoadString("IDS_PLAY"), QString::fromUtf8("再生"));
 
     AboutDialog about;
     EXPECT_EQ(about.windowTitle(), pmLoadString("IDS_ABOUT"));

@@ -152,19 +152,25 @@ TEST_F(ServicesTest, SkinImagesAreLookedUpWithTheSkinPrefix)
     EXPECT_EQ(pmLoadSkinImage("button_play.png").toImage(), skin1);
 }
 
-TEST_F(ServicesTest, TextsComeFromTheJapaneseTableWithEnglishAndIdFallbacks)
+TEST_F(ServicesTest, TextsComeFromTheTableInForceWithEnglishAndIdFallbacks)
 {
+    AppDelegate::saveLanguageId(19);
     EXPECT_EQ(pmLoadString("IDS_PLAY"), QString::fromUtf8("再生"));
     EXPECT_EQ(pmLoadString("IDR_MAINFRAME"), QStringLiteral("Rovix Manager"));
     // Only the English table has the degree sign.
     EXPECT_EQ(pmLoadString("IDS_UNIT_DEGREE"), QString::fromUtf8("°"));
     EXPECT_EQ(pmLoadString("IDS_NO_SUCH_TEXT"), QStringLiteral("IDS_NO_SUCH_TEXT"));
-    // The stored language is not consulted by this edition.
+    // The stored language is the one in force (this used to be fixed to Japanese).
     AppDelegate::saveLanguageId(0);
     EXPECT_EQ(QSettings().value("LANGUAGE_ID").toInt(), 0);
-    EXPECT_EQ(AppDelegate::getLanguageId(), 19);
-    EXPECT_EQ(pmLoadString("IDS_PLAY"), QString::fromUtf8("再生"));
+    EXPECT_EQ(AppDelegate::getLanguageId(), 0);
+    EXPECT_EQ(pmLoadString("IDS_PLAY"), QStringLiteral("Play"));
+    // A language without a table reads English.
+    AppDelegate::saveLanguageId(7);
+    EXPECT_EQ(AppDelegate::getLanguageId(), 7);
+    EXPECT_EQ(pmLoadString("IDS_PLAY"), QStringLiteral("Play"));
     // qtTrId answers the same once the tables are installed.
+    AppDelegate::saveLanguageId(19);
     pmInstallStringTables();
     EXPECT_EQ(qtTrId("IDS_PAUSE"), QString::fromUtf8("一時停止"));
     EXPECT_EQ(qtTrId("IDS_UNIT_DEGREE"), QString::fromUtf8("°"));
@@ -209,7 +215,7 @@ TEST(LanguageIds, PrefixesAreTestedInTableOrder)
     EXPECT_EQ(pmLanguageIdForLocaleName("zh-Hans-CN"), 2);
     EXPECT_EQ(pmLanguageIdForLocaleName("zh-CN"), 0); // no script: no row matches
     EXPECT_EQ(pmLanguageIdForLocaleName("sa"), 13);
-    EXPECT_EQ(pmLanguageIdForLocaleName("ar-SA"), 0);
+    EXPECT_EQ(pmLanguageIdForLocaleName("ar-SA"), 13);
     EXPECT_EQ(pmLanguageIdForLocaleName("sl-SI"), 18);
     EXPECT_EQ(pmLanguageIdForLocaleName("sk"), 16);
     EXPECT_EQ(pmLanguageIdForLocaleName(""), 0);
@@ -225,7 +231,7 @@ TEST(LanguageIds, PrefixesAreTestedInTableOrder)
     EXPECT_EQ(pmLanguageIdFromMenuTag(0), 0);
     EXPECT_EQ(pmLanguageIdFromMenuTag(1), 7);
     EXPECT_EQ(pmLanguageIdFromMenuTag(2), 12);
-    EXPECT_EQ(pmLanguageIdFromMenuTag(3), 0);
+    EXPECT_EQ(pmLanguageIdFromMenuTag(3), 19);
     EXPECT_EQ(pmLanguageIdFromMenuTag(-5), 0);
     EXPECT_FALSE(pmIsRightToLeft());
 }

@@ -113,6 +113,32 @@ TEST(TrackExportTest, CsvAndGpxTextWithTimesInUtc)
     EXPECT_NE(noTime.find("<trkpt lat=\"1.000000\" lon=\"2.000000\"></trkpt>"), std::string::npos);
 }
 
+TEST(TrackExportTest, CsvInMilesPerHourSaysSoInItsHeader)
+{
+    // The speed unit the user chose applies to the table: the header names it,
+    // speeds are converted, missing speeds stay empty.
+    Zone zone("JST-9");
+    std::string out;
+    const TextSink sink = [&out](const char* text, std::size_t size) {
+        out.append(text, size);
+        return true;
+    };
+    ASSERT_TRUE(pmWriteTrackTable(threeSamples(), "/card/FILE210315-081100_M.MP4", sink, 1));
+    EXPECT_EQ(out, "time,latitude,longitude,speed_mph,direction_deg,altitude_m,gx,gy,gz\n"
+                   "2021-03-14T23:11:00Z,35.500000,-139.250000,7.77,90.00,40.0,-0.800,0.000,0.992\n"
+                   "2021-03-14T23:11:01Z,,,,,,0.000,0.000,0.000\n"
+                   "2021-03-14T23:11:02Z,35.500000,-139.250000,,,,-0.800,0.000,0.992\n");
+    // Through the export as the application calls it.
+    const std::string dir = makeTempDir("export_mph");
+    ASSERT_FALSE(dir.empty());
+    const std::string path = dir + "/track.csv";
+    ASSERT_EQ(pmExportTrack(TrackFormat::Csv, path, threeSamples(), "/card/FILE210315-081100_M.MP4", "", "x",
+                            std::string(), 1),
+              TrackExportResult::Ok);
+    EXPECT_EQ(readFile(path), out);
+    fs::remove_all(dir);
+}
+
 TEST(TrackExportTest, ExportsThatCannotBeWrittenLeaveNothing)
 {
     const std::string dir = makeTempDir("export");

@@ -145,7 +145,7 @@ TEST_F(SettingsTableTest, AFileFromEarlierVersionsReadsTheSameAndIsWrittenBackAl
     EXPECT_TRUE(pmReadSetting(SettingsKeys::placeByNameTime));
     EXPECT_EQ(pmReadSetting(SettingsKeys::fbKey), "EAAB0token");
     EXPECT_EQ(pmReadSetting(SettingsKeys::languageId), 7);
-    EXPECT_EQ(pmGetLanguageId(), 19); // stored, not consulted
+    EXPECT_EQ(pmGetLanguageId(), 7); // the stored choice is in force
     EXPECT_EQ(pmGetCurrentFolder(), card);
     EXPECT_EQ(pmGetCaptureFolder(), dir.path());
     // The keyed functions read the same file the same way.

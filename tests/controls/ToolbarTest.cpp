@@ -111,7 +111,8 @@ TEST_F(Toolbar, SettingsMenuChecksTheSkinInForceAndReportsChoices)
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(menu->title(), "Settings");
         const QList<QAction*> items = menu->actions();
-        ASSERT_EQ(items.size(), 6); // skins, 360-degree view, name-time placement, clip, whole trip, About
+        // skins, 360-degree view, name-time placement, clip, whole trip, language, speed unit, About
+        ASSERT_EQ(items.size(), 8);
         QMenu* skins = items[0]->menu();
         ASSERT_NE(skins, nullptr);
         const QList<QAction*> styles = skins->actions();
@@ -127,6 +128,25 @@ TEST_F(Toolbar, SettingsMenuChecksTheSkinInForceAndReportsChoices)
     EXPECT_EQ(skin.count(), 2);
     EXPECT_EQ(skin.at(0).at(0).toInt(), 2);
     EXPECT_EQ(about.count(), 2);
+
+    // The language items report the menu's tags (Japanese is tag 3), the unit items their unit.
+    QSignalSpy language(bar.get(), &ToolbarView::languageChosen);
+    QSignalSpy unit(bar.get(), &ToolbarView::speedUnitChosen);
+    click(bar->oSettingBtn());
+    QMenu* menu = bar->settingsMenu();
+    ASSERT_NE(menu, nullptr);
+    QMenu* languages = menu->findChild<QMenu*>("languageMenu");
+    QMenu* units = menu->findChild<QMenu*>("speedUnitSettingsMenu");
+    ASSERT_TRUE(languages && units);
+    ASSERT_EQ(languages->actions().size(), 2);
+    ASSERT_EQ(units->actions().size(), 2);
+    languages->actions()[1]->trigger();
+    units->actions()[1]->trigger();
+    menu->hide();
+    ASSERT_EQ(language.count(), 1);
+    EXPECT_EQ(language.at(0).at(0).toInt(), 3);
+    ASSERT_EQ(unit.count(), 1);
+    EXPECT_EQ(unit.at(0).at(0).toInt(), 1);
 }
 
 TEST_F(Toolbar, SettingsMenu360ItemFollowsTheSurfaceAndReportsItsChoice)

@@ -32,6 +32,9 @@ TEST(TimeStampText, NoStartDateAndNoTrack)
     in.rearCamTime = at(2021, 3, 5, 14, 22, 33);
     in.currentTime = 2.9;
     EXPECT_EQ(*pmBuildTimeStampString(in), " \n \n2021/03/05 14:22:35 0 km/h\n- --° --' ----\" - --° --' ----\"");
+    // The user's unit holds without a track too.
+    in.speedUnit = 1;
+    EXPECT_EQ(*pmBuildTimeStampString(in), " \n \n2021/03/05 14:22:35 0 mph\n- --° --' ----\" - --° --' ----\"");
 }
 
 TEST(TimeStampText, RollsOverMidnightAndYear)

@@ -296,6 +296,7 @@ TEST_F(MainWindowTest, CalendarAndListFollowTheLibrary)
 
 TEST_F(MainWindowTest, EveryTextOfTheWindowIsJapaneseAndHasGlyphs)
 {
+    d->languageMenuItemClicked(3);
     QStringList ids{"IDR_MAINFRAME", "IDS_CALENDAR",    "IDS_ALL",         "IDS_EVENT",        "IDS_NORMAL",
                     "IDS_PARKING",   "IDS_CHANGE_SKIN", "IDS_ABOUT",       "IDS_OPEN",         "IDS_SETTINGS",
                     "IDS_PLAY",      "IDS_PAUSE",       "IDS_FULL_SCREEN", "IDS_NORMAL_SCREEN"};
