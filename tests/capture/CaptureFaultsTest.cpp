@@ -5,6 +5,7 @@
 #include "../app/AppTestSupport.h"
 #include "../playback/PlaybackTestSupport.h"
 #include "CaptureTestSupport.h"
+#include "app/LanguageSwitch.h"
 #include "controls/CapturePreviewDlg.h"
 #include "export/CaptureService.h"
 #include "export/FrameGrabber.h"
@@ -307,4 +308,19 @@ TEST(CaptureFaults, AFrameIsStampedAndPrintedWithTheSecondItIsIn)
         print->reject();
         ASSERT_TRUE(waitFor([&] { return print.isNull(); }));
     }
+
+    // Miles per hour chosen while paused: the overlay follows at once, and the print page too.
+    const float kmh = c->gpsList().GetGpsData(3)->fSpeed();
+    c->languageSwitch()->chooseSpeedUnit(1);
+    const QString mph = QStringLiteral("2024/06/01 08:12:05 %1 mph").arg(static_cast<int>(kmh * 0.62137f + 0.5f));
+    EXPECT_TRUE(c->timeStamp()->text().contains(mph)) << c->timeStamp()->text().toStdString();
+    c->onButtonPrint();
+    ASSERT_NE(c->captureService()->printWindow(), nullptr);
+    EXPECT_EQ(c->captureService()->printWindow()->canvasView()->strSpeed,
+              QString::asprintf("%.0f mph", static_cast<double>(kmh) * 0.62137));
+    QPointer<PrintWindowController> print = c->captureService()->printWindow();
+    print->reject();
+    ASSERT_TRUE(waitFor([&] { return print.isNull(); }));
+    c->languageSwitch()->chooseSpeedUnit(0);
+    EXPECT_TRUE(c->timeStamp()->text().contains(QStringLiteral(" km/h")));
 }
