@@ -225,6 +225,29 @@ void pmSetCaptureFolder(const QString& path)
     pmWriteSetting(SettingsKeys::captureFolder, path);
 }
 
+// ---------------------------------------------------------------- language in force
+
+namespace
+{
+// The language in force, read when the tables are installed and set when a
+// language is saved. Texts are looked up often (every paint of a panel), and
+// they must come from the language whose translators are installed.
+std::optional<int>& languageInForce()
+{
+    static std::optional<int> id;
+    return id;
+}
+
+int readLanguageInForce()
+{
+    // The choice made in the language menu; with none, the session's language.
+    const std::optional<QVariant> stored = settingValue(SettingsKeys::languageId.key());
+    bool ok = false;
+    const int id = stored ? stored->toInt(&ok) : 0;
+    return language::idInForce(ok ? std::optional<int>(id) : std::nullopt, ok ? 0 : pmGetSystemLanguageId());
+}
+} // namespace
+
 // ---------------------------------------------------------------- texts
 
 namespace
@@ -278,6 +301,7 @@ QString pmQtTranslationsFolder()
 
 void pmInstallStringTables()
 {
+    languageInForce() = readLanguageInForce();
     StringTables& t = stringTables();
     if (!QCoreApplication::instance())
         return;
@@ -354,18 +378,19 @@ QPixmap pmLoadAppImage(const QString& name)
 
 // ---------------------------------------------------------------- language
 
+
 int pmGetLanguageId()
 {
-    // The choice made in the language menu; with none, the session's language.
-    std::optional<int> stored;
-    if (pmHasSetting(SettingsKeys::languageId))
-        stored = pmReadSetting(SettingsKeys::languageId);
-    return language::idInForce(stored, stored ? 0 : pmGetSystemLanguageId());
+    std::optional<int>& id = languageInForce();
+    if (!id)
+        id = readLanguageInForce();
+    return *id;
 }
 
 void pmSaveLanguageId(int languageId)
 {
     pmWriteSetting(SettingsKeys::languageId, languageId);
+    languageInForce() = languageId;
 }
 
 QString pmGetVersionString()

@@ -77,7 +77,9 @@ QPixmap pmLoadAppImage(const QString& name);
 
 QString pmGetVersionString();
 // The language in force: the one stored in LANGUAGE_ID by the language menu,
-// else the session's (pmGetSystemLanguageId). Rules in core/Language.h.
+// else the session's (pmGetSystemLanguageId). Rules in core/Language.h. It is
+// read when the tables are installed (pmInstallStringTables) and set by
+// pmSaveLanguageId, so texts and installed translators always agree.
 int pmGetLanguageId();
 void pmSaveLanguageId(int languageId);
 // The session's language: LANGUAGE, LC_ALL, LC_MESSAGES, then LANG.

@@ -70,9 +70,14 @@ protected:
     {
         QSettings().clear();
         AppDelegate::getSkinId();
+        pmInstallStringTables(); // the language in force, as at start-up
         ASSERT_TRUE(dir.isValid());
     }
-    void TearDown() override { QSettings().clear(); }
+    void TearDown() override
+    {
+        QSettings().clear();
+        pmInstallStringTables();
+    }
 
     // A card: three recordings on three days (one in a sub-folder), and files
     // that must never enter the library.

@@ -17,11 +17,16 @@ namespace
 class ServicesTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { QSettings().clear(); }
+    void SetUp() override
+    {
+        QSettings().clear();
+        pmInstallStringTables(); // the language in force, as at start-up
+    }
     void TearDown() override
     {
         QSettings().clear();
         AppDelegate::getSkinId(); // reset the cache to the (now default) setting
+        pmInstallStringTables();
     }
 };
 

@@ -145,6 +145,7 @@ TEST_F(SettingsTableTest, AFileFromEarlierVersionsReadsTheSameAndIsWrittenBackAl
     EXPECT_TRUE(pmReadSetting(SettingsKeys::placeByNameTime));
     EXPECT_EQ(pmReadSetting(SettingsKeys::fbKey), "EAAB0token");
     EXPECT_EQ(pmReadSetting(SettingsKeys::languageId), 7);
+    pmInstallStringTables(); // as at start-up
     EXPECT_EQ(pmGetLanguageId(), 7); // the stored choice is in force
     EXPECT_EQ(pmGetCurrentFolder(), card);
     EXPECT_EQ(pmGetCaptureFolder(), dir.path());
