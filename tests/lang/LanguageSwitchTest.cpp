@@ -7,6 +7,7 @@
 #include "app/AppDelegate.h"
 #include "app/LanguageSwitch.h"
 #include "app/MainWindow.h"
+#include "app/WindowController.h"
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/CalendarView.h"
@@ -161,7 +162,7 @@ TEST_F(LanguageSwitchTest, ChosenLanguageIsInForceAtOnceEverywhere)
     // Qt's own dialogs speak Japanese now.
     EXPECT_TRUE(pmQtDialogsTranslated());
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QString::fromUtf8("アドレス:"));
-    EXPECT_FALSE(d->bR2L);
+    EXPECT_FALSE(d->windows()->rightToLeft());
 
     // And back, still without a restart.
     chooseFromSettings("languageMenu", "languageItem0");
@@ -212,7 +213,7 @@ TEST_F(LanguageSwitchTest, RightToLeftLanguageMirrorsTheWindow)
     // Arabic has no menu item (no table); it is reached by the session's
     // language or a stored LANGUAGE_ID, here as the switch stores it.
     d->languageSwitch()->choose(13);
-    EXPECT_TRUE(d->bR2L);
+    EXPECT_TRUE(d->windows()->rightToLeft());
     EXPECT_EQ(pmGetLanguageId(), 13);
     EXPECT_EQ(pmLoadString("IDS_PLAY"), "Play"); // no table: English texts
     EXPECT_TRUE(apptest::logMessages().contains("AppDelegate - ready to relayout for language changed."));
@@ -228,7 +229,7 @@ TEST_F(LanguageSwitchTest, RightToLeftLanguageMirrorsTheWindow)
 
     // Back to a left-to-right language.
     d->languageMenuItemClicked(3);
-    EXPECT_FALSE(d->bR2L);
+    EXPECT_FALSE(d->windows()->rightToLeft());
     ASSERT_TRUE(QTest::qWaitFor([&] { return d->playBar()->geometry().x() == 0; }, 3000));
     EXPECT_EQ(d->fileList()->geometry().x(), W - 291);
     EXPECT_FALSE(d->playBar()->poPrevBtn()->isButtonFlipped());
@@ -242,9 +243,8 @@ TEST_F(LanguageSwitchTest, ArabicSessionStartsMirrored)
     EnvVar lang("LANG", "ar_SA.UTF-8");
     pmInstallStringTables(); // as at start-up
     ASSERT_EQ(pmGetLanguageId(), 13);
-    AppDelegate::bFirstTimeActive = true;
     d->applicationDidBecomeActive();
-    EXPECT_TRUE(d->bR2L);
+    EXPECT_TRUE(d->windows()->rightToLeft());
     ASSERT_TRUE(QTest::qWaitFor([&] { return d->fileList()->geometry().x() == 0; }, 3000));
     EXPECT_EQ(d->playBar()->geometry().x(), 291);
 }

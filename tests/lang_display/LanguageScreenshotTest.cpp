@@ -8,6 +8,7 @@
 #include "app/AppDelegate.h"
 #include "app/LanguageSwitch.h"
 #include "app/MainWindow.h"
+#include "app/WindowController.h"
 #include "base/Services.h"
 #include "controls/BitmapButton.h"
 #include "controls/CalendarView.h"
@@ -191,7 +192,7 @@ TEST_F(LanguageScreenshotTest, EnglishJapaneseAndMirroredWindows)
             EXPECT_FALSE(child->toolTip().startsWith("IDS_")) << child->objectName().toStdString();
         // The arrangement: file list and calendar on the right, or mirrored to the left.
         const bool mirrored = c.id == 13;
-        EXPECT_EQ(d.bR2L, mirrored);
+        EXPECT_EQ(d.windows()->rightToLeft(), mirrored);
         const int fw = d.fileList()->width();
         EXPECT_EQ(d.fileList()->geometry().x(), mirrored ? 0 : w->contentView()->width() - fw);
         EXPECT_EQ(d.calendar()->geometry().x(), mirrored ? 0 : w->contentView()->width() - fw);
