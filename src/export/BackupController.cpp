@@ -3,6 +3,7 @@
 // per job, which shares only the job's BackupProgress (atomics) with the main
 // thread and hands its result back to it.
 #include "export/BackupController.h"
+#include "export/WorkerJob.h"
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/DialogSeam.h"
@@ -24,6 +25,7 @@
 
 namespace
 {
+using BackupJobThread = WorkerJob<BackupResult>;
 
 std::string nativeOf(const QString& path)
 {
@@ -34,50 +36,6 @@ QString displayName(const std::string& path)
 {
     return QFile::decodeName(QByteArray::fromStdString(pmGetFileName(path, false)));
 }
-
-// One backup job's worker thread. Owned by the controller as a child object:
-// destroying it (a new job, or the application going away) cancels the copy
-// and waits for the thread, so no thread outlives what it reports to.
-class BackupJob : public QObject
-{
-public:
-    BackupJob(QObject* parent, std::shared_ptr<BackupProgress> progress)
-        : QObject(parent), m_progress(progress)
-    {
-    }
-    ~BackupJob() override
-    {
-        m_progress->canceled.store(true);
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-    void start(std::string dest, std::vector<std::string> recordings, BackupOptions options,
-               std::function<void(const BackupResult&)> finished)
-    {
-        m_running = true;
-        m_thread = std::thread([this, dest = std::move(dest), recordings = std::move(recordings),
-                                options = std::move(options), finished = std::move(finished)] {
-            const BackupResult result = pmRunBackup(dest, recordings, options, *m_progress);
-            // The end goes back to the main thread; dropped if this job is gone by then.
-            QMetaObject::invokeMethod(
-                this,
-                [this, result, finished] {
-                    if (m_thread.joinable())
-                        m_thread.join();
-                    m_running = false;
-                    finished(result);
-                },
-                Qt::QueuedConnection);
-        });
-    }
-    bool isRunning() const { return m_running; }
-
-private:
-    std::shared_ptr<BackupProgress> m_progress;
-    std::thread m_thread;
-    bool m_running = false;
-};
 
 } // namespace
 
@@ -207,9 +165,13 @@ void BackupController::startBackup(const QString& destFolder, bool evidence)
 
     if (m_job)
         delete m_job;
-    auto* job = new BackupJob(this, m_progress);
+    // The job is a child: destroying it (a new job, or the application going
+    // away) cancels the copy and waits for the thread.
+    auto* job = new BackupJobThread(this, [progress = m_progress] { progress->canceled.store(true); });
     m_job = job;
-    job->start(dest, recordings, options, [this](const BackupResult& result) { finishBackup(result); });
+    job->start([dest, recordings, options,
+                progress = m_progress] { return pmRunBackup(dest, recordings, options, *progress); },
+               [this](const BackupResult& result) { finishBackup(result); });
 }
 
 void BackupController::finishBackup(const BackupResult& result)
@@ -262,7 +224,7 @@ void BackupController::finishBackup(const BackupResult& result)
 
 bool BackupController::isBackupRunning() const
 {
-    const auto* job = static_cast<const BackupJob*>(m_job.data());
+    const auto* job = static_cast<const BackupJobThread*>(m_job.data());
     return job && job->isRunning();
 }
 

@@ -1,4 +1,5 @@
 #include "export/ClipController.h"
+#include "export/WorkerJob.h"
 
 #include "base/DialogSeam.h"
 #include "base/Services.h"
@@ -18,43 +19,7 @@
 namespace
 {
 
-// One job on its own thread; its end comes back to the main thread, and is
-// dropped when the controller is gone by then (the job is canceled first).
-class ClipJob : public QObject
-{
-public:
-    ClipJob(QObject* parent, std::shared_ptr<ClipJobState> state) : QObject(parent), m_state(std::move(state))
-    {
-    }
-    ~ClipJob() override
-    {
-        m_state->cancel.store(true);
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    void start(ClipRequest request, std::function<void(const ClipResult&)> finished)
-    {
-        m_running = true;
-        m_thread = std::thread([this, request = std::move(request), finished = std::move(finished)] {
-            const ClipResult result = pmExportClip(request, *m_state);
-            QMetaObject::invokeMethod(
-                this,
-                [this, result, finished] {
-                    if (m_thread.joinable())
-                        m_thread.join();
-                    m_running = false;
-                    finished(result);
-                },
-                Qt::QueuedConnection);
-        });
-    }
-    bool isRunning() const { return m_running; }
-
-private:
-    std::shared_ptr<ClipJobState> m_state;
-    std::thread m_thread;
-    bool m_running = false;
-};
+using ClipJob = WorkerJob<ClipResult>;
 
 std::vector<std::string> pathsOf(const ClipController::Hooks& hooks, const std::vector<int>& rows)
 {
@@ -218,9 +183,10 @@ void ClipController::startClip(const QString& destFolder)
         delete m_job;
     if (m_stateHook)
         m_stateHook(*m_state);
-    auto* job = new ClipJob(this, m_state);
+    auto* job = new ClipJob(this, [state = m_state] { state->cancel.store(true); });
     m_job = job;
-    job->start(m_request, [this](const ClipResult& result) { finishClip(result); });
+    job->start([request = m_request, state = m_state] { return pmExportClip(request, *state); },
+               [this](const ClipResult& result) { finishClip(result); });
 }
 
 void ClipController::finishClip(const ClipResult& result)
