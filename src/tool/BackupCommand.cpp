@@ -7,6 +7,7 @@
 // the copy as Cancel does (nothing unfinished is left), then end the process
 // by that signal.
 #include "tool/Commands.h"
+#include "tool/StopSignals.h"
 
 #include "core/BackupEngine.h"
 #include "tool/MediaDurationProbe.h"
@@ -17,21 +18,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-namespace
-{
-
-std::atomic<bool>* g_cancel = nullptr;
-volatile std::sig_atomic_t g_signal = 0;
-
-void onSignal(int signal)
-{
-    g_signal = signal;
-    if (g_cancel)
-        g_cancel->store(true);
-}
-
-} // namespace
 
 const char* toolCreator()
 {
@@ -61,20 +47,10 @@ int runBackupCommand(int argc, char** argv)
     options.videoSeconds = [](const std::string& path) { return toolMediaDurationSeconds(path); };
 
     BackupProgress progress;
-    g_cancel = &progress.canceled;
-    struct sigaction action {
-    };
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+    pmCancelOnStopSignals(progress.canceled);
     const BackupResult r = pmRunBackup(dest, recordings, options, progress);
-    if (const int signal = g_signal) {
-        std::fprintf(stderr, "rovixtool: backup: stopped by signal %d; nothing unfinished is left\n", signal);
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
+    if (pmStoppedBySignal("backup"))
         return 1;
-    }
     switch (r.status) {
     case BackupStatus::Done:
         if (!r.packageFolder.empty())

@@ -9,6 +9,7 @@
 // (nothing left behind), 2 a request or destination that cannot be used.
 #include "media/ClipExport.h"
 #include "media/MediaDuration.h"
+#include "tool/StopSignals.h"
 
 #include <charconv>
 #include <csignal>
@@ -19,16 +20,6 @@
 
 namespace
 {
-
-std::atomic<bool>* g_cancel = nullptr;
-volatile std::sig_atomic_t g_signal = 0;
-
-void onSignal(int signal)
-{
-    g_signal = signal;
-    if (g_cancel)
-        g_cancel->store(true);
-}
 
 int runClip(char** argv, bool overlay)
 {
@@ -43,20 +34,10 @@ int runClip(char** argv, bool overlay)
     request.creator = "Rovix Manager " ROVIX_VERSION;
 
     ClipJobState state;
-    g_cancel = &state.cancel;
-    struct sigaction action {
-    };
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+    pmCancelOnStopSignals(state.cancel);
     const ClipResult r = pmExportClip(request, state);
-    if (const int signal = g_signal) {
-        std::fprintf(stderr, "rovixtool: clip: stopped by signal %d; nothing unfinished is left\n", signal);
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
+    if (pmStoppedBySignal("clip"))
         return 1;
-    }
     switch (r.status) {
     case ClipStatus::Done:
         std::printf("%s\n", r.folder.c_str());
