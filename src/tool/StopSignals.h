@@ -5,6 +5,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <initializer_list>
 
 namespace stopsignals
 {
