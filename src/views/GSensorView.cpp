@@ -80,8 +80,9 @@ QImage GSensorView::sized(const QImage& image) const
 
 bool GSensorView::IsShowNoSensorMsg() const
 {
-    // This edition's language is fixed (never Korean); Arabic is the only
-    // right-to-left language.
+    // Korean has no table of its own, so its texts (this one too) are the
+    // English ones and the message is shown; Arabic, the one right-to-left
+    // language, leaves it out.
     return !pmIsRightToLeft();
 }
 
