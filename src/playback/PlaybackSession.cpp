@@ -832,7 +832,9 @@ void PlaybackSession::dualSelectFile(int index, bool switchFlag)
     } else {
         if (switchFlag && !m_bSwitchVideo)
             switchVideoWindow(true);
-        if (mFileList)
+        // A preview follows the user's selection (keys walk the list row by
+        // row); only opening a pair moves the selection to its front row.
+        if (mFileList && !m_bOpenPaused)
             mFileList->setCurSel(partner, true);
         first = partner;
         second = index;
