@@ -184,14 +184,20 @@ ClipTrip pmFindClipTrip(const std::string& recording,
     return trip;
 }
 
-std::string pmClipFolderName(int64_t momentMs)
+std::string pmFormatLocalTime(int64_t ms, const char* format)
 {
-    const std::time_t t = static_cast<std::time_t>(momentMs >= 0 ? momentMs / 1000 : (momentMs - 999) / 1000);
+    const std::time_t t = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
     std::tm local{};
     localtime_r(&t, &local);
     char text[64];
-    std::strftime(text, sizeof text, "Clip-%Y%m%d-%H%M%S", &local);
+    if (std::strftime(text, sizeof text, format, &local) == 0)
+        return {};
     return text;
+}
+
+std::string pmClipFolderName(int64_t momentMs)
+{
+    return pmFormatLocalTime(momentMs, "Clip-%Y%m%d-%H%M%S");
 }
 
 std::string pmMakeClipFolder(const std::string& dest, int64_t momentMs, int& error)

@@ -49,6 +49,8 @@ ClipTrip pmFindClipTrip(const std::string& recording,
 
 // "Clip-YYYYMMDD-HHMMSS" of a moment, local time.
 std::string pmClipFolderName(int64_t momentMs);
+// Milliseconds since the epoch in local time, through a strftime format.
+std::string pmFormatLocalTime(int64_t ms, const char* format);
 // Makes DEST/Clip-... (then -2, -3, ...), never one that exists; "" and
 // `error` (errno) on failure.
 std::string pmMakeClipFolder(const std::string& dest, int64_t momentMs, int& error);

@@ -38,12 +38,7 @@ std::string fixed(double v, int decimals)
 
 std::string localTime(int64_t ms)
 {
-    const std::time_t t = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[64];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
+    return pmFormatLocalTime(ms, "%Y-%m-%d %H:%M:%S");
 }
 
 std::vector<ClipSource> sourcesOf(const std::vector<std::string>& paths)
