@@ -645,18 +645,7 @@ bool addWrittenFile(const std::string& folder, const std::string& name, std::vec
 // A new package folder, made exclusively: never one that exists already.
 std::string makePackageFolder(const std::string& dest, int& error)
 {
-    const std::string base = "Evidence-" + localText(pmNow(), "%Y%m%d-%H%M%S");
-    for (int n = 1; n < 10000; ++n) {
-        const std::string path = joinPath(dest, n == 1 ? base : base + "-" + std::to_string(n));
-        if (::mkdir(path.c_str(), 0755) == 0)
-            return path;
-        if (errno != EEXIST) {
-            error = errno;
-            return std::string();
-        }
-    }
-    error = EEXIST;
-    return std::string();
+    return pmMakeNewFolder(dest, "Evidence-" + localText(pmNow(), "%Y%m%d-%H%M%S"), error);
 }
 
 void removePackageFolder(const std::string& folder)
@@ -1065,5 +1054,20 @@ std::string pmDescribeBackupResult(const BackupResult& r)
     case BackupStatus::VerifyFailed:
         return with("the copy of " + r.file + " does not verify");
     }
+    return std::string();
+}
+
+std::string pmMakeNewFolder(const std::string& dest, const std::string& base, int& error)
+{
+    for (int n = 1; n < 10000; ++n) {
+        const std::string path = joinPath(dest, n == 1 ? base : base + "-" + std::to_string(n));
+        if (::mkdir(path.c_str(), 0755) == 0)
+            return path;
+        if (errno != EEXIST) {
+            error = errno;
+            return std::string();
+        }
+    }
+    error = EEXIST;
     return std::string();
 }

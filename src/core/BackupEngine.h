@@ -126,5 +126,9 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
 // GNU sha256sum does for names holding a backslash, a line feed or a carriage
 // return (a leading backslash, then \\, \n and \r in the name).
 std::string pmSha256SumLine(const std::string& hexDigest, const std::string& name);
+// A new folder `base` in `dest`, made exclusively: "base-2", "base-3", ...
+// when it exists already, never an existing one. Empty with `error` set
+// (an errno value) when none could be made.
+std::string pmMakeNewFolder(const std::string& dest, const std::string& base, int& error);
 // A readable sentence for a result ("" for Done).
 std::string pmDescribeBackupResult(const BackupResult& result);

@@ -202,18 +202,7 @@ std::string pmClipFolderName(int64_t momentMs)
 
 std::string pmMakeClipFolder(const std::string& dest, int64_t momentMs, int& error)
 {
-    const std::string base = pmClipFolderName(momentMs);
-    for (int n = 1; n < 10000; ++n) {
-        const std::string path = join(dest, n == 1 ? base : base + "-" + std::to_string(n));
-        if (::mkdir(path.c_str(), 0755) == 0)
-            return path;
-        if (errno != EEXIST) {
-            error = errno;
-            return std::string();
-        }
-    }
-    error = EEXIST;
-    return std::string();
+    return pmMakeNewFolder(dest, pmClipFolderName(momentMs), error);
 }
 
 void pmBuildClipTrack(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs, GpsList& out,
