@@ -276,6 +276,23 @@ int GpsParser::hexDigit(char c)
     return -1;
 }
 
+bool GpsParser::stripChecksum(std::string& sentence)
+{
+    const auto star = sentence.find('*');
+    if (star == std::string::npos)
+        return true;
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < star; ++i)
+        sum ^= static_cast<unsigned char>(sentence[i]);
+    const bool wellFormed =
+        sentence.size() == star + 3 && hexDigit(sentence[star + 1]) >= 0 && hexDigit(sentence[star + 2]) >= 0;
+    if (!wellFormed ||
+        static_cast<unsigned>(hexDigit(sentence[star + 1]) * 16 + hexDigit(sentence[star + 2])) != sum)
+        return false;
+    sentence.resize(star);
+    return true;
+}
+
 bool GpsParser::ParseSentence(const std::string& text)
 {
     if (!m_poGpsList)
@@ -285,19 +302,9 @@ bool GpsParser::ParseSentence(const std::string& text)
     // would otherwise be read as a real fix somewhere else. It is taken off
     // before the words are split. A sentence without one is read as it is.
     std::string sentence = text;
-    const auto star = sentence.find('*');
-    if (star != std::string::npos) {
-        unsigned sum = 0;
-        for (std::size_t i = 1; i < star; ++i)
-            sum ^= static_cast<unsigned char>(sentence[i]);
-        const bool wellFormed = sentence.size() == star + 3 && hexDigit(sentence[star + 1]) >= 0 &&
-                                hexDigit(sentence[star + 2]) >= 0;
-        if (!wellFormed ||
-            static_cast<unsigned>(hexDigit(sentence[star + 1]) * 16 + hexDigit(sentence[star + 2])) != sum) {
-            ++m_nBadChecksums;
-            return false;
-        }
-        sentence.resize(star);
+    if (!stripChecksum(sentence)) {
+        ++m_nBadChecksums;
+        return false;
     }
     if (!ParseGpsWords(sentence))
         return false;

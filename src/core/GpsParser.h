@@ -42,6 +42,11 @@ public:
 
     void ProcessChar(unsigned char c);
     bool ParseSentence(const std::string& text);
+    // The checksum rule of ParseSentence on its own: a "*" must be followed
+    // by exactly the two hexadecimal digits of the XOR of the characters
+    // between "$" and "*" (then it is taken off); a sentence without one is
+    // kept as it is. False when the checksum is present and wrong.
+    static bool stripChecksum(std::string& sentence);
     // Sentences skipped so far for a wrong checksum.
     int badChecksums() const { return m_nBadChecksums; }
     bool ParseGpsWords(const std::string& sentence);
