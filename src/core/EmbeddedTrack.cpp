@@ -30,7 +30,8 @@ void EmbeddedTrack::addFix(const EmbeddedFix& fix)
 
 void EmbeddedTrack::addG(const EmbeddedG& g)
 {
-    if (gFull() || !std::isfinite(g.time) || !std::isfinite(g.x) || !std::isfinite(g.y) || !std::isfinite(g.z))
+    if (gFull() || !std::isfinite(g.time) || !std::isfinite(g.x) || !std::isfinite(g.y) ||
+        !std::isfinite(g.z))
         return;
     gs.push_back(g);
 }
@@ -168,7 +169,8 @@ bool pmFillGpsList(const EmbeddedTrack& track, GpsList& list)
             if (speed > kMaxSpeedKmh)
                 speed = -1;
             sample->setFSpeed(static_cast<float>(speed));
-            sample->setFDirection(fix->course < 0 ? -1.0f : static_cast<float>(std::fmod(fix->course, 360.0)));
+            sample->setFDirection(fix->course < 0 ? -1.0f
+                                                  : static_cast<float>(std::fmod(fix->course, 360.0)));
             if (fix->hasAltitude && fix->altitude >= GpsParser::kMinAltitude &&
                 fix->altitude <= GpsParser::kMaxAltitude)
                 sample->setDAltitude(fix->altitude);
@@ -190,12 +192,13 @@ bool pmFillGpsList(const EmbeddedTrack& track, GpsList& list)
             for (; i < gs.size() && static_cast<int>(gs[i]->time) == second; ++i) {
                 if (magnitude(*gs[i]) > magnitude(*strongest))
                     strongest = gs[i];
-                list.UpdateGExtremes(static_cast<float>(clampG(gs[i]->x)), static_cast<float>(clampG(gs[i]->y)),
+                list.UpdateGExtremes(static_cast<float>(clampG(gs[i]->x)),
+                                     static_cast<float>(clampG(gs[i]->y)),
                                      static_cast<float>(clampG(gs[i]->z)), second);
             }
             list.GetGpsData(second)->setSensorValue(static_cast<float>(clampG(strongest->x)),
-                                                     static_cast<float>(clampG(strongest->y)),
-                                                     static_cast<float>(clampG(strongest->z)));
+                                                    static_cast<float>(clampG(strongest->y)),
+                                                    static_cast<float>(clampG(strongest->z)));
         }
         list.setBSenser(true);
     }
@@ -238,8 +241,8 @@ int64_t pmDaysFromCivil(int year, unsigned month, unsigned day)
 
 int64_t pmUtcMs(int year, int month, int day, int hour, int minute, double second)
 {
-    if (year < 1970 || year > 2200 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
-        minute < 0 || minute > 59 || !(second >= 0) || !(second < 61))
+    if (year < 1970 || year > 2200 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
+        hour > 23 || minute < 0 || minute > 59 || !(second >= 0) || !(second < 61))
         return EmbeddedFix::kNoTime;
     const int64_t days = pmDaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
     return ((days * 24 + hour) * 60 + minute) * 60000 + static_cast<int64_t>(std::llround(second * 1000));
@@ -272,7 +275,8 @@ bool pmAddNmeaSentence(const char* begin, const char* end, double time, Embedded
     if (!begin || end <= begin || *begin != '$' || end - begin > GpsParser::kMaxSentence)
         return false;
     std::string sentence(begin, end);
-    while (!sentence.empty() && (sentence.back() == '\r' || sentence.back() == '\n' || sentence.back() == ' '))
+    while (!sentence.empty() &&
+           (sentence.back() == '\r' || sentence.back() == '\n' || sentence.back() == ' '))
         sentence.pop_back();
     if (!GpsParser::stripChecksum(sentence))
         return false;

@@ -18,14 +18,14 @@ class GpsList;
 struct EmbeddedFix {
     static constexpr int64_t kNoTime = std::numeric_limits<int64_t>::min();
 
-    double time = 0;       // seconds into the recording
-    bool valid = false;    // a real fix; a void one ("V", no satellites) carries no position
-    double latitude = 0;   // degrees, south negative (only when valid)
-    double longitude = 0;  // degrees, west negative (only when valid)
-    double speedKmh = -1;  // below 0: not given
-    double course = -1;    // degrees from north; below 0: not given
+    double time = 0;      // seconds into the recording
+    bool valid = false;   // a real fix; a void one ("V", no satellites) carries no position
+    double latitude = 0;  // degrees, south negative (only when valid)
+    double longitude = 0; // degrees, west negative (only when valid)
+    double speedKmh = -1; // below 0: not given
+    double course = -1;   // degrees from north; below 0: not given
     bool hasAltitude = false;
-    double altitude = 0;   // metres, when hasAltitude
+    double altitude = 0;     // metres, when hasAltitude
     int64_t utcMs = kNoTime; // the fix's own UTC time, ms since 1970, when the layout gives one
 };
 
