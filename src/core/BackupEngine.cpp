@@ -520,20 +520,74 @@ bool isFolder(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Whether `log`, in the destination, is the track of a recording there other
+// than `recording` (which is being replaced): the application reads a
+// recording's own log, and for a rear recording its front partner's. A rear
+// recording whose partner is `recording` itself claims nothing of its own.
+// Only names that can share a log are looked at: those whose stem differs
+// from the recording's in its last character at most.
+bool isLogOfAnotherRecording(const std::string& log, const std::string& recording, const PathTest& exists)
+{
+    const std::string folder = parentOf(recording);
+    const std::string name = pmGetFileName(recording, false);
+    const std::string stem = pmGetFileName(recording, true);
+    if (stem.empty())
+        return false;
+    const std::string prefix = stem.substr(0, stem.size() - 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return true; // cannot tell: keep it
+    bool claimed = false;
+    while (!claimed) {
+        const dirent* entry = ::readdir(dir);
+        if (!entry)
+            break;
+        const std::string other = entry->d_name;
+        if (other == name || other.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string otherPath = joinPath(folder, other);
+        if (pmGetFileName(other, true).size() != stem.size() || pmGetMediaType(otherPath) == kMediaUnknown)
+            continue;
+        struct stat st {
+        };
+        if (::lstat(otherPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        std::string trackPath = otherPath;
+        if (pmGetCameraType(otherPath) == kCameraRear) {
+            std::string partnerName = other;
+            if (partnerName.size() >= 5)
+                partnerName[partnerName.size() - 5] = 'M';
+            if (partnerName == name)
+                continue;
+            trackPath = pmGetAnotherCameraPath(otherPath);
+        }
+        claimed = !trackPath.empty() && pmGetGpsLogFile(trackPath, exists, isFolder) == log;
+    }
+    ::closedir(dir);
+    return claimed;
+}
+
 // Logs in the destination that the application would read as the track of
 // `finalRecording` instead of `finalLog` (the log arriving with it, "" when
 // it has none) came with an older recording of that name: they go, so the
 // recording is never shown with another card's positions. Only files in the
-// destination folder itself, never one that this run places.
+// destination folder itself, never one that this run places, and never the
+// log of another recording there.
 void removeShadowingLogs(const std::string& finalRecording, const std::string& finalLog,
                          const std::set<std::string>& placed)
 {
+    // A rear recording is shown with its front partner's track, never with a
+    // log found by its own name: nothing found for it shadows anything, and
+    // the log shared by the pair is the front's.
+    if (pmGetCameraType(finalRecording) == kCameraRear)
+        return;
     const std::string folder = parentOf(finalRecording);
+    const PathTest exists = [&](const std::string& p) { return p == finalLog || pmIsFileExist(p); };
     for (int round = 0; round < 8; ++round) {
-        const std::string found = pmGetGpsLogFile(
-            finalRecording, [&](const std::string& p) { return p == finalLog || pmIsFileExist(p); },
-            isFolder);
+        const std::string found = pmGetGpsLogFile(finalRecording, exists, isFolder);
         if (found.empty() || found == finalLog || parentOf(found) != folder || placed.count(found))
+            return;
+        if (isLogOfAnotherRecording(found, finalRecording, exists))
             return;
         struct stat st {
         };

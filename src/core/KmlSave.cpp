@@ -4,9 +4,11 @@
 
 #include "core/GpsList.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <ctime>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -103,12 +105,39 @@ KmlSave::~KmlSave()
         std::fclose(m_myFile);
 }
 
+std::FILE* pmCreateOutputFile(const std::string& path)
+{
+    // Opened without blocking and without truncating: a FIFO with no reader
+    // fails here instead of waiting forever, and one with a reader, or a
+    // device, is recognised before anything is written to it.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE* f = nullptr;
+    if (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 && ::ftruncate(fd, 0) == 0)
+        f = ::fdopen(fd, "w");
+    if (!f) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return f;
+}
+
 bool KmlSave::CreateFile(const std::string& path)
 {
     if (m_myFile)
         std::fclose(m_myFile);
     m_bFailed = false;
-    m_myFile = std::fopen(path.c_str(), "w");
+    m_myFile = pmCreateOutputFile(path);
     if (!m_myFile) {
         m_bFailed = true;
         return false;

@@ -13,6 +13,12 @@
 
 class GpsList;
 
+// Opens an export's output for writing, truncated, created when missing. Only
+// a regular file (or a link to one) is used: a FIFO, device, socket or folder
+// is refused at once, with errno EINVAL (or the open's own errno), and is never
+// written or waited on. Null on failure.
+std::FILE* pmCreateOutputFile(const std::string& path);
+
 class KmlSave
 {
 public:
@@ -27,7 +33,8 @@ public:
     KmlSave(const KmlSave&) = delete;
     KmlSave& operator=(const KmlSave&) = delete;
 
-    // Opens (truncating) the file for writing.
+    // Opens (truncating) the file for writing; only a regular file (see
+    // pmCreateOutputFile).
     bool CreateFile(const std::string& path);
     void WriteHeader(const std::string& name, const std::string& description);
     void WriteStyles();

@@ -251,7 +251,7 @@ TrackExportResult pmExportTrack(TrackFormat format, const std::string& outputPat
         }
         return TrackExportResult::WriteFailed;
     }
-    std::FILE* f = std::fopen(outputPath.c_str(), "we");
+    std::FILE* f = pmCreateOutputFile(outputPath);
     if (!f)
         return TrackExportResult::WriteFailed;
     const TextSink sink = [f](const char* text, std::size_t size) {

@@ -4,8 +4,7 @@
 // (named on stderr; its partial copies are removed and the rest are not
 // copied), 2 for bad arguments or a destination that cannot be used, at once
 // when another backup is writing into it. SIGINT, SIGTERM and SIGHUP stop
-// the copy as Cancel does (nothing unfinished is left), then end the process
-// by that signal.
+// the copy as Cancel does (nothing unfinished is left); the run then exits 1.
 #include "tool/Commands.h"
 #include "tool/StopSignals.h"
 
@@ -49,7 +48,8 @@ int runBackupCommand(int argc, char** argv)
     BackupProgress progress;
     pmCancelOnStopSignals(progress.canceled);
     const BackupResult r = pmRunBackup(dest, recordings, options, progress);
-    if (pmStoppedBySignal("backup"))
+    // A signal that came after the work was complete stops nothing.
+    if (r.status != BackupStatus::Done && pmStoppedBySignal("backup"))
         return 1;
     switch (r.status) {
     case BackupStatus::Done:

@@ -36,7 +36,8 @@ int runClip(char** argv, bool overlay)
     ClipJobState state;
     pmCancelOnStopSignals(state.cancel);
     const ClipResult r = pmExportClip(request, state);
-    if (pmStoppedBySignal("clip"))
+    // A signal that came after the work was complete stops nothing.
+    if (r.status != ClipStatus::Done && pmStoppedBySignal("clip"))
         return 1;
     switch (r.status) {
     case ClipStatus::Done:

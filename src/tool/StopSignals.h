@@ -1,7 +1,8 @@
 #pragma once
 // SIGINT, SIGTERM and SIGHUP during a long command: the work is asked to stop
-// through its cancel flag and cleans up after itself; then the process ends
-// by the same signal, so a shell or a supervisor sees what stopped it.
+// through its cancel flag and cleans up after itself; then the command exits
+// with 1, its documented status for work that did not complete, and says on
+// stderr which signal stopped it.
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -32,8 +33,9 @@ inline void pmCancelOnStopSignals(std::atomic<bool>& cancel)
         ::sigaction(signal, &action, nullptr);
 }
 
-// After the work: when a signal stopped it, says so and ends the process by
-// that signal (true is answered only if the signal did not end it).
+// After the work: true (and a line on stderr) when a signal stopped it; the
+// caller then exits with 1. Dying by the signal instead would contradict the
+// documented statuses that scripts test for.
 inline bool pmStoppedBySignal(const char* command)
 {
     const int signal = stopsignals::g_signal;
@@ -41,7 +43,5 @@ inline bool pmStoppedBySignal(const char* command)
         return false;
     std::fprintf(stderr, "rovixtool: %s: stopped by signal %d; nothing unfinished is left\n", command,
                  signal);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
     return true;
 }

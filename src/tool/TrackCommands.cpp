@@ -52,6 +52,26 @@ bool checkRecording(const char* command, const char* recording)
     return false;
 }
 
+// An output the commands may write: a regular file, or a name not taken yet.
+// A FIFO, device, socket or folder is refused before the track is read (the
+// writers, which open without blocking, would refuse it too, less plainly).
+bool checkOutput(const char* command, const char* output)
+{
+    struct stat st {
+    };
+    const char* why = nullptr;
+    if (!output || !*output)
+        why = "no output given";
+    else if (::stat(output, &st) == 0 && S_ISDIR(st.st_mode))
+        why = "is a folder, not a file";
+    else if (::stat(output, &st) == 0 && !S_ISREG(st.st_mode))
+        why = "is not a regular file";
+    if (!why)
+        return true;
+    std::fprintf(stderr, "rovixtool: %s: %s: %s\n", command, output ? output : "", why);
+    return false;
+}
+
 TrackLoadResult loadFor(const char* recording, GpsList& list)
 {
     const std::string path = recording;
@@ -94,7 +114,7 @@ int runTrackCommand(const char* recording)
 
 int runKmlCommand(const char* recording, const char* outputPath)
 {
-    if (!checkRecording("kml", recording))
+    if (!checkRecording("kml", recording) || !checkOutput("kml", outputPath))
         return 2;
     GpsList list;
     const TrackLoadResult loaded = loadFor(recording, list);
@@ -128,7 +148,7 @@ int runKmlCommand(const char* recording, const char* outputPath)
 
 int runTrackExportCommand(const char* command, const char* recording, const char* outputPath)
 {
-    if (!checkRecording(command, recording))
+    if (!checkRecording(command, recording) || !checkOutput(command, outputPath))
         return 2;
     GpsList list;
     const TrackLoadResult loaded = loadFor(recording, list);

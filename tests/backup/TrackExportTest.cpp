@@ -146,8 +146,11 @@ TEST(TrackExportTest, ExportsThatCannotBeWrittenLeaveNothing)
     writeFile(rec, "recording bytes");
     writeFile(dir + "/FILE210315-081100_M.log", "log bytes");
     const GpsList list = threeSamples();
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0644), 0);
 
     for (TrackFormat f : {TrackFormat::Kml, TrackFormat::Gpx, TrackFormat::Csv}) {
+        // A FIFO nobody reads is refused at once, never waited on.
+        EXPECT_EQ(pmExportTrack(f, dir + "/fifo", list, rec, "", "c"), TrackExportResult::WriteFailed);
         EXPECT_EQ(pmExportTrack(f, dir + "/missing/out.x", list, rec, "", "c"),
                   TrackExportResult::WriteFailed);
         EXPECT_FALSE(fs::exists(dir + "/missing"));

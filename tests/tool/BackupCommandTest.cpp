@@ -4,6 +4,7 @@
 // mid-copy. Every package left behind must pass sha256sum -c.
 #include "../backup/BackupTestSupport.h"
 #include "MediaGen.h"
+#include "StopSignalsWait.h"
 
 #include <csignal>
 #include <set>
@@ -191,6 +192,39 @@ TEST_F(BackupCommandTest, ASecondCardReplacesRecordingAndLogTogetherAndIdentical
     EXPECT_TRUE(hiddenFiles(dest).empty());
 }
 
+// Clearing an older card's log never reaches a log that another recording in
+// the destination reads: the front's log shared by its rear partner, or the
+// log of a recording of the same stem in another container.
+TEST_F(BackupCommandTest, ClearingStaleLogsSparesTheLogsOfOtherRecordings)
+{
+    const std::string dest = root + "/dest";
+    const std::string front = recording("card/100MEDIA_M", "FILE210315-083000_M.MP4", 20000, 0);
+    const std::string rear = recording("card/100MEDIA_2", "FILE210315-083000_2.MP4", 20000, 0);
+    mediagen::NmeaSpec nmea;
+    nmea.drive.seconds = 5;
+    ASSERT_TRUE(mediagen::writeNmeaLog(root + "/card/100MEDIA_M/FILE210315-083000_N.NMEA", nmea));
+    const std::string frontTrack = tool("track " + quote(front), root).out;
+    ASSERT_NE(frontTrack.find("#gps=1"), std::string::npos);
+    ASSERT_EQ(tool("backup " + quote(dest) + " " + quote(front), root).status, 0);
+    // The rear in either order with the front, alone or together.
+    for (const std::string& args :
+         {quote(rear), quote(rear) + " " + quote(front), quote(front) + " " + quote(rear)}) {
+        const BackupRun r = tool("backup " + quote(dest) + " " + args, root);
+        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_TRUE(fs::exists(dest + "/FILE210315-083000_N.NMEA")) << args;
+        EXPECT_EQ(tool("track " + quote(dest + "/FILE210315-083000_M.MP4"), root).out, frontTrack);
+        EXPECT_EQ(tool("track " + quote(dest + "/FILE210315-083000_2.MP4"), root).out, frontTrack);
+    }
+
+    // X.MOV came with X.log; X.MP4 from another card has no log of its own.
+    const std::string mov = recording("cardA", "X.MOV", 20000, 5);
+    const std::string mp4 = recording("cardB", "X.MP4", 20000, 0);
+    ASSERT_EQ(tool("backup " + quote(dest) + " " + quote(mov), root).status, 0);
+    ASSERT_EQ(tool("backup " + quote(dest) + " " + quote(mp4), root).status, 0);
+    EXPECT_EQ(readFile(dest + "/X.log"), readFile(root + "/cardA/X.log"));
+    EXPECT_EQ(tool("track " + quote(dest + "/X.MOV"), root).out, tool("track " + quote(mov), root).out);
+}
+
 TEST_F(BackupCommandTest, EachPackageIsAFolderOfItsOwnThatVerifies)
 {
     const std::string dest = root + "/dest";
@@ -272,7 +306,7 @@ TEST_F(BackupCommandTest, ADestinationInUseIsRefusedAtOnce)
 
 // Killed at whatever moment the signal lands (the outcome varies, what is
 // left must not): with Ctrl+C, SIGTERM or SIGHUP the run removes what is
-// unfinished; with SIGKILL nothing of an unfinished copy has a name. A second
+// unfinished and exits 1; with SIGKILL nothing of an unfinished copy has a name. A second
 // run then succeeds, and every package that has SHA256SUMS verifies.
 TEST_F(BackupCommandTest, KilledRunsLeaveNothingHiddenAndNoPackageThatFails)
 {
@@ -303,16 +337,21 @@ TEST_F(BackupCommandTest, KilledRunsLeaveNothingHiddenAndNoPackageThatFails)
             ::execv(kTool.c_str(), args.data());
             ::_exit(127);
         }
+        if (signals[round] != SIGKILL) {
+            ASSERT_TRUE(stopsignalswait::catchesStopSignals(pid)) << "round " << round;
+        }
         std::this_thread::sleep_for(
             std::chrono::microseconds(std::uniform_int_distribution<int>(0, 60000)(rng)));
         ::kill(pid, signals[round]);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        // Ended by the signal, or finished before it came.
-        if (WIFSIGNALED(status)) {
-            EXPECT_EQ(WTERMSIG(status), signals[round]);
+        // SIGKILL ends it; the others stop it with exit 1 (0 when it finished first).
+        if (signals[round] == SIGKILL && WIFSIGNALED(status)) {
+            EXPECT_EQ(WTERMSIG(status), SIGKILL);
         } else {
-            EXPECT_EQ(WEXITSTATUS(status), 0);
+            ASSERT_TRUE(WIFEXITED(status)) << "round " << round << " died by signal " << WTERMSIG(status);
+            EXPECT_TRUE(WEXITSTATUS(status) == 0 || (signals[round] != SIGKILL && WEXITSTATUS(status) == 1))
+                << "round " << round << " exit " << WEXITSTATUS(status);
         }
         if (signals[round] != SIGKILL) {
             EXPECT_TRUE(hiddenFiles(dest).empty()) << "round " << round;

@@ -3,8 +3,11 @@
 // the source tracks; then the requests it must refuse and a recording cut
 // short on the card, which must fail without leaving anything behind.
 #include "MediaGen.h"
+#include "StopSignalsWait.h"
 
 #include <cmath>
+#include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +16,8 @@
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -308,4 +313,42 @@ TEST(ClipCommand, OverlayReencodesFromTheExactStartWithTheCaptionDrawnIn)
         differing += std::abs(static_cast<int>(static_cast<unsigned char>(drawn[i])) -
                               static_cast<unsigned char>(plain[i])) > 40;
     EXPECT_GT(differing, 300);
+}
+
+// Ctrl+C, SIGTERM or SIGHUP while a clip is made: its folder is removed and
+// the command exits 1, as for any clip that was not made.
+TEST(ClipCommand, AStopSignalRemovesTheClipAndExitsOne)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    writePair(card, t0, 3);
+    std::string first = (card / ("FILE" + t0.nameStamp() + "_M.MP4")).string();
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        std::string tool = kTool, clip = "clip", overlay = "--overlay", out = s.str("out"), at = "30";
+        char* argv[] = {tool.data(),  clip.data(), overlay.data(), out.data(),
+                        first.data(), at.data(),   nullptr};
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execv(kTool.c_str(), argv);
+            ::_exit(127);
+        }
+        ASSERT_TRUE(stopsignalswait::catchesStopSignals(pid));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << "died by signal " << WTERMSIG(status);
+        if (WEXITSTATUS(status) == 0) { // finished before the signal came
+            fs::remove_all(out);
+            fs::create_directories(out);
+            continue;
+        }
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_TRUE(fs::is_empty(out)) << signal;
+    }
 }

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,11 +33,13 @@ std::string slurp(const std::string& path)
     return s.str();
 }
 
-ToolResult tool(const std::string& args, const std::string& errFile)
+ToolResult tool(const std::string& args, const std::string& errFile, bool prefixTool = true)
 {
     ToolResult r;
-    const int raw = std::system(
-        (std::string(ROVIX_BINARY_DIR "/src/rovixtool ") + args + " 2>'" + errFile + "'").c_str());
+    const int raw =
+        std::system(((prefixTool ? std::string(ROVIX_BINARY_DIR "/src/rovixtool ") : std::string()) + args +
+                     " 2>'" + errFile + "'")
+                        .c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     r.err = slurp(errFile);
     return r;
@@ -94,6 +97,18 @@ TEST_F(ExportCommandsTest, GpxAndCsvWriteTheTrackOrExplainWhyNot)
     r = tool("csv '" + withLog + "' '" + root + "/card/FILE210315-083000_M.log'", err);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(slurp(root + "/card/FILE210315-083000_M.log"), log);
+    // A FIFO or a folder as the output: refused at once (the timeout would
+    // end a command that waits for a reader).
+    ASSERT_EQ(::mkfifo((root + "/out/fifo").c_str(), 0644), 0);
+    for (const char* command : {"gpx", "csv", "kml"}) {
+        for (const std::string& out : {root + "/out/fifo", root + "/out"}) {
+            r = tool(std::string("timeout 20 ") + ROVIX_BINARY_DIR "/src/rovixtool " + command + " '" +
+                         withLog + "' '" + out + "'",
+                     err, false);
+            EXPECT_EQ(r.status, 2) << command << " " << out << ": " << r.err;
+            EXPECT_NE(r.err.find(out + ": is "), std::string::npos) << r.err;
+        }
+    }
     EXPECT_EQ(tool("gpx '" + root + "/card' x.gpx", err).status, 2);
     EXPECT_EQ(tool("gpx only-one-argument", err).status, 2);
 }
