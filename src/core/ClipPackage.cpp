@@ -156,6 +156,7 @@ ClipTrip pmFindClipTrip(const std::string& recording,
         sources.push_back(source(p));
         TripEntry e;
         e.startMs = sources.back().startMs;
+        e.startKnown = pmNameTimeMsecs(p).has_value(); // a file date never chains
         e.durationMs = sources.back().durationMs;
         e.camera = chainCamera;
         e.type = type;

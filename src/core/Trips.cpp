@@ -37,6 +37,12 @@ std::vector<Trip> pmDetectTrips(const std::vector<TripEntry>& entries, int64_t m
             lastOfKind[kind] = -1;
             continue;
         }
+        if (!e.startKnown) {
+            // When it was recorded is unknown, so nothing can chain to it.
+            tripOf[i] = static_cast<int>(trips.size());
+            trips.push_back({{static_cast<int>(i)}});
+            continue;
+        }
         auto last = lastOfKind.find(kind);
         bool chained = false;
         if (last != lastOfKind.end() && last->second >= 0) {

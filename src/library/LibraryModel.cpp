@@ -622,7 +622,8 @@ std::vector<int> LibraryModel::tripMembers(int playlistIndex) const
         TripEntry e;
         const QDateTime date = media.fileDate();
         const std::optional<int64_t> named = pmNameTimeMsecs(path);
-        e.startMs = named ? *named : (date.isValid() ? date.toMSecsSinceEpoch() : 0);
+        e.startMs = named.value_or(0);
+        e.startKnown = named.has_value();
         const QByteArray key = media.nativePath() + '\n' + QByteArray::number(date.toMSecsSinceEpoch());
         auto cached = m_durationCache.constFind(key);
         if (cached == m_durationCache.constEnd())
@@ -666,18 +667,22 @@ std::vector<int> LibraryModel::tripMembers(int playlistIndex) const
             return {playlistIndex};
         // The kind that chains: the camera and type of a member without a partner.
         std::pair<int, int> kind{-1, -1};
+        bool chains = true;
         for (int m : mine->members) {
             const TripEntry& e = entries[static_cast<std::size_t>(m)];
             if (e.frontPartner < 0) {
                 kind = {e.camera, e.type};
+                chains = e.startKnown;
                 break;
             }
         }
+        // One that chains, that is: a recording of unknown start closes nothing.
         auto sameKind = [&](int i) {
             const TripEntry& e = entries[static_cast<std::size_t>(i)];
-            return e.camera == kind.first && e.type == kind.second;
+            return e.startKnown && e.camera == kind.first && e.type == kind.second;
         };
-        bool closedBefore = lo == 0, closedAfter = hi == count - 1;
+        // A trip of a recording of unknown start is that recording (and its partner).
+        bool closedBefore = lo == 0 || !chains, closedAfter = hi == count - 1 || !chains;
         for (int i = 0; i < mine->members.front() && !closedBefore; ++i)
             closedBefore = sameKind(i);
         for (int i = mine->members.back() + 1; i <= hi - lo && !closedAfter; ++i)

@@ -44,6 +44,8 @@ constexpr int kFrameStepRefreshMsecs = 600;
 // Recordings opened in one go at most: mpv reads every header of a chain when
 // it opens it. A longer trip goes on with the next chain from there.
 constexpr int kMaxChainRecordings = 16;
+// One frame at the highest rate a camera records.
+constexpr double kShortestFrameSeconds = 1.0 / 60.0;
 
 void enableWidget(QWidget* w, bool enable)
 {
@@ -1156,6 +1158,16 @@ QList<int> PlaybackSession::chainFrom(int index, const QList<AMediaFile>& list) 
     for (++at; at != trip.end() && rows.size() < kMaxChainRecordings; ++at) {
         if (*at < 0 || *at >= list.size() || list.at(*at).URL().isEmpty())
             break;
+        // Only the next recording of the playlist may follow: a row of another
+        // type or camera between two members (an event inside a drive) ends
+        // the chain and plays in its turn. The rear partners beside their
+        // fronts are no such rows; they play alongside.
+        const int before = rows.last();
+        bool next = *at > before;
+        for (int row = before + 1; row < *at && next; ++row)
+            next = row == partnerOf(before) || row == partnerOf(*at);
+        if (!next)
+            break;
         rows.append(*at);
     }
     return rows;
@@ -1177,8 +1189,18 @@ void PlaybackSession::loadRows(VideoPlayerView* view, const QList<int>& rows, co
         // end of the one before finds it missing.
         if (!pmIsFileExist(native))
             break;
+        // A header stating less than one frame places nothing on the
+        // timeline: the chain ends before it, and the recording is opened on
+        // its own like any damaged one.
+        const double length = pmGetMediaDurationSeconds(native);
+        if (!(length >= kShortestFrameSeconds))
+            break;
         urls.append(list.at(row).URL());
-        lengths.append(pmGetMediaDurationSeconds(native));
+        lengths.append(length);
+    }
+    if (urls.size() < 2) {
+        view->loadURL(list.at(rows.first()).URL(), endNotice);
+        return;
     }
     view->loadChain(urls, lengths, endNotice);
     chained = rows.mid(0, view->chainLength());

@@ -15,6 +15,15 @@ TripEntry rec(int64_t startS, int64_t durS, int camera = kFront, int type = kNor
     e.camera = camera;
     e.type = type;
     e.frontPartner = partner;
+    e.startKnown = true;
+    return e;
+}
+
+// A recording whose name states no time: its start is only a file date.
+TripEntry timeless(int64_t fileDateS, int64_t durS, int camera = kFront, int partner = -1)
+{
+    TripEntry e = rec(fileDateS, durS, camera, kNormal, partner);
+    e.startKnown = false;
     return e;
 }
 
@@ -87,4 +96,16 @@ TEST(Trips, RearsFollowTheirFrontPartners)
               (M{{0, 1}}));
     std::vector<TripEntry> chain{rec(0, 60), rec(0, 60, kRear, kNormal, 0), rec(60, 60, kRear, kNormal, 1)};
     EXPECT_EQ(members(pmDetectTrips(chain)), (M{{0, 1}, {2}}));
+}
+
+TEST(Trips, RecordingsWithoutATimeInTheirNameNeverChain)
+{
+    // Three copies with one file date, each 20 s: three trips, not one.
+    EXPECT_EQ(members(pmDetectTrips({timeless(0, 20), timeless(0, 20), timeless(0, 20)})),
+              (M{{0}, {1}, {2}}));
+    // Between two recordings of a drive it neither joins nor ends their trip.
+    EXPECT_EQ(members(pmDetectTrips({rec(0, 60), timeless(60, 60), rec(60, 60)})), (M{{0, 2}, {1}}));
+    // Its rear partner still goes with it.
+    EXPECT_EQ(members(pmDetectTrips({timeless(0, 60), timeless(0, 60, kRear, 0), rec(60, 60)})),
+              (M{{0, 1}, {2}}));
 }

@@ -15,9 +15,11 @@
 #include "core/Log.h"
 
 #include <QAction>
+#include <QMap>
 #include <QMenu>
 #include <QSettings>
 #include <QTextStream>
+#include <filesystem>
 
 using namespace playtest;
 
@@ -132,6 +134,82 @@ TEST_F(TripPlaybackTest, TripPlaysAsOneChainAndTheControllerFollowsEachRecording
     ASSERT_TRUE(waitFor([&] { return c->getCurPlayIndex() == 2 && c.waitOpened(); }));
     EXPECT_EQ(c.endCount, endsBefore + 1);
     EXPECT_EQ(c.entryOf(c->videoPlayView2()), 3);
+}
+
+// Continuous play of a drive whose recordings hold an event pair, a parking
+// recording and a front whose header states 0.01 s, then recordings whose
+// names hold no time (one file date): every row is opened, in playlist order,
+// each rear beside its front. A chain only joins rows next to each other, ends
+// before the damaged header, and never takes a recording without a time.
+TEST_F(TripPlaybackTest, ContinuousPlayOpensEveryRowInOrder)
+{
+    QTemporaryDir card;
+    ASSERT_TRUE(card.isValid());
+    constexpr double kShort = 0.5; // each starts 0.5 s after the one before ends: one drive
+    QStringList rows;              // in the playlist's order
+    auto add = [&](const QString& name, bool rear) {
+        rows << card.filePath(name);
+        return makeRecording(rows.last(), kShort, rear, false, 160, 96);
+    };
+    const std::vector<std::pair<const char*, bool>> drive = {
+        {"FILE240517-120000", true}, {"FILE240517-120001", true},  {"EMER240517-120002", true},
+        {"FILE240517-120003", true}, {"PARK240517-120004", false}, {"FILE240517-120005", true},
+        {"FILE240517-120006", true}};
+    for (const auto& [stamp, paired] : drive) {
+        ASSERT_TRUE(add(QStringLiteral("%1_M.MP4").arg(stamp), false));
+        if (paired) {
+            ASSERT_TRUE(add(QStringLiteral("%1_2.MP4").arg(stamp), true));
+        }
+    }
+    const int damaged = 9;
+    ASSERT_TRUE(rows.at(damaged).endsWith(QLatin1String("120005_M.MP4")));
+    ASSERT_TRUE(mediagen::patchMvhd(QFile::encodeName(rows.at(damaged)).toStdString(), 100, 1));
+    for (const char* name : {"EMERGENCY.MP4", "FILE0001.MP4", "FILE0002.MP4"})
+        ASSERT_TRUE(add(QString::fromLatin1(name), false));
+    const auto date = std::filesystem::file_time_type::clock::now();
+    for (const QString& row : rows)
+        std::filesystem::last_write_time(QFile::encodeName(row).toStdString(), date);
+
+    Controller c(rows, true);
+    ASSERT_EQ(c->playlist().size(), rows.size());
+    for (int i = 0; i < rows.size(); ++i)
+        ASSERT_EQ(c->playlist().at(i).path(), rows.at(i));
+    ASSERT_TRUE(c->isDualCameraMode());
+    PlaybackSession* session = c->playback();
+    QMap<int, QList<int>> chains; // the front camera's chain when each row is ready
+    QObject watcher;
+    NotificationCenter::defaultCenter().addObserver(
+        &watcher, Notifications::AVPlayerReadyToPlay, [&](const Notification& n) {
+            if (n.object.value<QObject*>() == c->videoPlayView())
+                chains.insert(c->getCurPlayIndex(), session->chainRows(1));
+        });
+    const qint64 logBefore = logText().size();
+    c.doubleClick(0);
+    const int last = static_cast<int>(rows.size()) - 1;
+    ASSERT_TRUE(waitFor(
+        [&] { return c->getCurPlayIndex() == last && c->videoPlayView() && c->videoPlayView()->isAtEnd(); },
+        60000));
+    NotificationCenter::defaultCenter().removeObserver(&watcher);
+
+    // What each camera was given, in order, from the log.
+    QList<int> opened;
+    const QString front = QStringLiteral("AppDelegate - ready to open video : ");
+    const QString rear = QStringLiteral("AppDelegate - ready to open video 2 : ");
+    for (const QString& line : logText().mid(logBefore).split(QLatin1Char('\n'))) {
+        for (const QString& marker : {front, rear}) {
+            const int at = line.indexOf(marker);
+            if (at >= 0)
+                opened << static_cast<int>(rows.indexOf(line.mid(at + marker.size())));
+        }
+    }
+    QList<int> everyRow;
+    for (int i = 0; i <= last; ++i)
+        everyRow << i;
+    EXPECT_EQ(opened, everyRow);
+    EXPECT_EQ(chains.value(0), (QList<int>{0, 2}));          // the drive's first two play as one
+    EXPECT_EQ(chains.value(6), (QList<int>{6}));             // the parking row follows
+    EXPECT_EQ(chains.value(damaged), (QList<int>{damaged})); // opened on its own
+    EXPECT_EQ(chains.value(last - 1), (QList<int>{last - 1}));
 }
 
 } // namespace
