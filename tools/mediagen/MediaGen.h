@@ -198,6 +198,34 @@ bool addAviTrackChunks(const std::string& path, const AviTrackSpec& track, std::
 bool writeAviWithTrackChunks(const std::string& path, const RecordingSpec& cfg, const AviTrackSpec& track,
                              std::string* error = nullptr);
 
+// ---------------------------------------------------------------- tracks in the movie structure
+
+enum class Mp4Telemetry {
+    NmeaText,    // a "text" track of "tx3g" samples: 16-bit length, $GPRMC and $GPGGA lines
+    Gpmf,        // a "meta" track of "gpmd" samples: DEVC with GPS5 (GPSF, GPSU, SCAL) and ACCL streams
+    GpmfGps9,    // the same with GPS9 entries (TYPE lllllllSS), each with its own time and fix
+    ForeignGpmd, // a "gpmd" track whose samples are not telemetry (a bare STRM, no DEVC)
+    Garmin,      // the 20-byte records of the position uuid box, last in the movie header
+};
+
+struct Mp4TelemetrySpec {
+    Mp4Telemetry kind = Mp4Telemetry::NmeaText;
+    std::vector<TrackSample> samples; // one per second; fix = false writes a void fix
+    StartTime utcStart;               // UTC of the first sample
+    int gpsPerSecond = 1;             // GPMF: GPS entries per sample, spread over its second
+    int badChecksumSecond = -1;       // NMEA text: this second's RMC carries a wrong checksum
+    // Counts that lie: the sample table claims about a billion samples, chunks
+    // and times (the first text sample a 0xffff length); the uuid box a size
+    // far beyond the file.
+    bool lyingCounts = false;
+    // The second sample's chunk offset lies past the end of the file, the
+    // third's size is larger than the file.
+    bool offsetPastEnd = false;
+};
+// Adds the track (or box) to an MP4 made by writeRecording (movie header
+// after the media data): the samples go into a new mdat in front of it.
+bool addMp4Telemetry(const std::string& path, const Mp4TelemetrySpec& cfg, std::string* error = nullptr);
+
 // ---------------------------------------------------------------- DEVICE.XML
 
 bool writeDeviceXml(const std::string& folder, const std::string& productName, std::string* error = nullptr);

@@ -15,17 +15,20 @@ namespace
 
 int usage()
 {
-    std::fputs("usage:\n"
-               "  rovixmediagen card DIR [--seed N] [--count N] [--hd] [--seconds S]\n"
-               "  rovixmediagen demo DIR\n"
-               "  rovixmediagen recording OUT.{mov,mp4,avi} [--seconds S] [--width W --height H --fps F]\n"
-               "                [--rear] [--seed N] [--audio] [--audio-first] [--faststart] [--start "
-               "YYMMDD-HHMMSS]\n"
-               "                [--equirect [--sv3d | --xmp]] [--frame-code]\n"
-               "  rovixmediagen nmea OUT [--seconds S] [--seed N] [--start YYMMDD-HHMMSS] [--event SEC]\n"
-               "                [--talker GP|GN] [--gsensord] [--header] [--parked]\n"
-               "  rovixmediagen avi-track OUT.avi [--seconds S] [--variant 1..5] [--seed N]\n",
-               stderr);
+    std::fputs(
+        "usage:\n"
+        "  rovixmediagen card DIR [--seed N] [--count N] [--hd] [--seconds S]\n"
+        "  rovixmediagen demo DIR\n"
+        "  rovixmediagen recording OUT.{mov,mp4,avi} [--seconds S] [--width W --height H --fps F]\n"
+        "                [--rear] [--seed N] [--audio] [--audio-first] [--faststart] [--start "
+        "YYMMDD-HHMMSS]\n"
+        "                [--equirect [--sv3d | --xmp]] [--frame-code]\n"
+        "  rovixmediagen nmea OUT [--seconds S] [--seed N] [--start YYMMDD-HHMMSS] [--event SEC]\n"
+        "                [--talker GP|GN] [--gsensord] [--header] [--parked]\n"
+        "  rovixmediagen avi-track OUT.avi [--seconds S] [--variant 1..5] [--seed N]\n"
+        "  rovixmediagen telemetry OUT.mp4 --kind nmea-text|gpmf|gps9|foreign-gpmd|garmin [--seconds S]\n"
+        "                [--seed N] [--hd] [--lying-counts] [--past-end]\n",
+        stderr);
     return 2;
 }
 
@@ -53,8 +56,8 @@ struct Args {
 // Options that take a value; everything else starting with "--" is a flag.
 bool takesValue(const std::string& name)
 {
-    static const char* names[] = {"--seed", "--count", "--seconds", "--width", "--height",
-                                  "--fps",  "--start", "--variant", "--event", "--talker"};
+    static const char* names[] = {"--seed",  "--count",   "--seconds", "--width",  "--height", "--fps",
+                                  "--start", "--variant", "--event",   "--talker", "--kind"};
     for (const char* n : names)
         if (name == n)
             return true;
@@ -231,6 +234,44 @@ int main(int argc, char** argv)
         track.positions = makeDrive(drive);
         track.sensor = track.positions;
         return done(writeAviWithTrackChunks(out, cfg, track, &error), error, out);
+    }
+    if (cmd == "telemetry") {
+        RecordingSpec cfg;
+        cfg.container = Container::Mp4;
+        cfg.seed = static_cast<uint32_t>(seed);
+        if (!number(a, "--seconds", cfg.seconds) || !startTime(a, cfg.clock))
+            return 2;
+        if (a.flag("--hd"))
+            cfg = hdRecording(cfg);
+        static const std::pair<const char*, Mp4Telemetry> kinds[] = {
+            {"nmea-text", Mp4Telemetry::NmeaText},
+            {"gpmf", Mp4Telemetry::Gpmf},
+            {"gps9", Mp4Telemetry::GpmfGps9},
+            {"foreign-gpmd", Mp4Telemetry::ForeignGpmd},
+            {"garmin", Mp4Telemetry::Garmin}};
+        const std::string* kind = a.value("--kind");
+        Mp4TelemetrySpec track;
+        bool known = false;
+        for (const auto& k : kinds)
+            if (kind && *kind == k.first) {
+                track.kind = k.second;
+                known = true;
+            }
+        if (!known) {
+            std::fprintf(stderr, "rovixmediagen: --kind is nmea-text, gpmf, gps9, foreign-gpmd or garmin\n");
+            return 2;
+        }
+        DriveSpec drive;
+        drive.seed = cfg.seed;
+        drive.seconds = std::max(1, static_cast<int>(cfg.seconds + 0.999));
+        track.samples = makeDrive(drive);
+        track.gpsPerSecond =
+            track.kind == Mp4Telemetry::NmeaText || track.kind == Mp4Telemetry::Garmin ? 1 : 18;
+        track.lyingCounts = a.flag("--lying-counts");
+        track.offsetPastEnd = a.flag("--past-end");
+        if (!writeRecording(out, cfg, &error))
+            return done(false, error, out);
+        return done(addMp4Telemetry(out, track, &error), error, out);
     }
     return usage();
 }
