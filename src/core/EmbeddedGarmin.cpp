@@ -1,5 +1,6 @@
 // Position records in a uuid box of the movie header.
 #include "core/EmbeddedMp4Tracks.h"
+#include "core/GpsList.h"
 
 #include <cstring>
 
@@ -28,8 +29,9 @@ bool pmDecodeGarminRecords(const unsigned char* data, std::size_t size, Embedded
             first = seconds;
         any = true;
         EmbeddedFix fix;
-        // A clock that steps back cannot be put on the recording's seconds.
-        if (seconds < first)
+        // A clock that steps back, or leaps beyond the longest recording,
+        // cannot be put on the recording's seconds.
+        if (seconds < first || seconds - first >= uint32_t(GpsList::kMaxVideoSeconds))
             continue;
         fix.time = seconds - first;
         const auto lat = static_cast<int32_t>(mp4Be32(r + 12));

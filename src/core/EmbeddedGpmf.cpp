@@ -352,10 +352,15 @@ bool pmReadGpmfTrack(EmbeddedInput& input, EmbeddedTrack& track)
         return false;
     bool gpmf = false;
     std::vector<unsigned char> bytes;
+    // Samples of a sound file do not overlap, so together they are never
+    // more than the file: a table that points many samples at the same bytes
+    // is stopped there instead of reading them again and again.
+    uint64_t budget = input.file.size();
     for (const Mp4Track& t : pmMp4ReadTracks(input.file, *moov, isGpmfTrack)) {
         for (const Mp4Sample& s : t.samples) {
-            if (track.full())
+            if (track.full() || s.size > budget)
                 break;
+            budget -= s.size;
             if (s.size > kMaxGpmfSample || !input.file.readBlock(s.offset, s.size, bytes, kMaxGpmfSample))
                 continue;
             if (pmDecodeGpmfSample(bytes.data(), bytes.size(), s.time, s.duration, track))

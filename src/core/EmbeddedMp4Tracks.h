@@ -37,7 +37,8 @@ constexpr unsigned char kGarminGpsUuid[16] = {0x9b, 0x63, 0x0f, 0x8d, 0x63, 0x74
 // The box's contents after the 16-byte identity: a 17-byte header, then
 // 20-byte big-endian records: seconds since 1904 (UTC), speed in mph, 6 bytes
 // not used, latitude and longitude as signed 32-bit fractions of 180 degrees.
-// Times count from the first record; a record earlier than that, or a
-// position of exactly 0,0, gives no position. True when a record was read.
+// Times count from the first record: a record earlier than that, or a day or
+// more later, is left out; a position of exactly 0,0 is a void fix. True when
+// a record was read.
 bool pmDecodeGarminRecords(const unsigned char* data, std::size_t size, EmbeddedTrack& track);
 bool pmReadGarminTrack(EmbeddedInput& input, EmbeddedTrack& track);

@@ -12,7 +12,8 @@ constexpr std::size_t kMaxTextSample = 64 * 1024;
 
 bool isTextTrack(uint32_t handler, uint32_t entry)
 {
-    const bool textHandler = handler == mp4Type("text") || handler == mp4Type("sbtl") || handler == mp4Type("subt");
+    const bool textHandler =
+        handler == mp4Type("text") || handler == mp4Type("sbtl") || handler == mp4Type("subt");
     return textHandler && (entry == mp4Type("tx3g") || entry == mp4Type("text"));
 }
 
@@ -51,10 +52,15 @@ bool pmReadNmeaTextTrack(EmbeddedInput& input, EmbeddedTrack& track)
         return false;
     bool any = false;
     std::vector<unsigned char> bytes;
+    // Samples of a sound file do not overlap, so together they are never
+    // more than the file: a table that points many samples at the same bytes
+    // is stopped there instead of reading them again and again.
+    uint64_t budget = input.file.size();
     for (const Mp4Track& t : pmMp4ReadTracks(input.file, *moov, isTextTrack)) {
         for (const Mp4Sample& s : t.samples) {
-            if (track.full())
+            if (track.full() || s.size > budget)
                 break;
+            budget -= s.size;
             if (s.size > kMaxTextSample || !input.file.readBlock(s.offset, s.size, bytes, kMaxTextSample))
                 continue;
             if (pmDecodeNmeaTextSample(bytes.data(), bytes.size(), s.time, track))

@@ -1,6 +1,7 @@
 #include "core/EmbeddedTrack.h"
 
 #include "core/BlackVueGps.h"
+#include "core/EmbeddedMp4Tracks.h"
 #include "core/GpsList.h"
 #include "core/GpsParser.h"
 #include "core/NovatekGps.h"
@@ -43,6 +44,10 @@ const std::vector<EmbeddedReaderEntry>& pmEmbeddedReaders()
     static const std::vector<EmbeddedReaderEntry> readers = {
         {"novatek", pmReadNovatekGps},
         {"blackvue", pmReadBlackVueGps},
+        // These walk the movie's tracks: a few small header reads each.
+        {"nmea-text", pmReadNmeaTextTrack}, // NMEA in a timed text track
+        {"gpmf", pmReadGpmfTrack},          // telemetry in a gpmd metadata track
+        {"garmin", pmReadGarminTrack},      // position records in a uuid box
     };
     return readers;
 }

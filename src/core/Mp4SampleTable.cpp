@@ -141,7 +141,8 @@ std::vector<Mp4Sample> pmMp4BuildSamples(const Mp4TableBoxes& boxes, uint32_t ti
     const std::size_t offsetSize = boxes.wide ? 8 : 4;
     const std::size_t chunks =
         boxes.stco.size >= 8 ? entriesHeld(boxes.stco, 8, offsetSize, mp4Be32(boxes.stco.data + 4)) : 0;
-    const std::size_t runs = boxes.stsc.size >= 8 ? entriesHeld(boxes.stsc, 8, 12, mp4Be32(boxes.stsc.data + 4)) : 0;
+    const std::size_t runs =
+        boxes.stsc.size >= 8 ? entriesHeld(boxes.stsc, 8, 12, mp4Be32(boxes.stsc.data + 4)) : 0;
     if (timescale == 0 || sizes.count() == 0 || chunks == 0 || runs == 0)
         return samples;
     auto chunkOffset = [&](std::size_t chunk) {

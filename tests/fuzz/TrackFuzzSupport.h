@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the track fuzz targets: a per-process scratch file and a check
 // that a track holds only finite values and consistent extremes.
+#include "core/EmbeddedTrack.h"
 #include "core/GpsList.h"
 
 #include <cmath>
@@ -38,6 +39,20 @@ inline void checkTrack(const GpsList& list)
         list.GetMaxGIndex() >= list.GetDataCount() + 1 || list.GetMinGIndex() >= list.GetDataCount() + 1 ||
         list.GetDataCount() > 20 * GpsList::kMaxVideoSeconds)
         std::abort();
+}
+
+// An embedded track: within its caps, finite times, valid fixes on the globe.
+inline void checkEmbedded(const EmbeddedTrack& track)
+{
+    if (track.fixes.size() > EmbeddedTrack::kMaxItems || track.gs.size() > EmbeddedTrack::kMaxItems)
+        std::abort();
+    for (const EmbeddedFix& f : track.fixes)
+        if (!std::isfinite(f.time) ||
+            (f.valid && !(std::fabs(f.latitude) <= 90 && std::fabs(f.longitude) <= 180)))
+            std::abort();
+    for (const EmbeddedG& g : track.gs)
+        if (!std::isfinite(g.time) || !std::isfinite(g.x) || !std::isfinite(g.y) || !std::isfinite(g.z))
+            std::abort();
 }
 
 // Video length taken from the first two bytes of the input, so the fuzzer
