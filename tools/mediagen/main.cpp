@@ -15,20 +15,19 @@ namespace
 
 int usage()
 {
-    std::fputs(
-        "usage:\n"
-        "  rovixmediagen card DIR [--seed N] [--count N] [--hd] [--seconds S]\n"
-        "  rovixmediagen demo DIR\n"
-        "  rovixmediagen recording OUT.{mov,mp4,avi} [--seconds S] [--width W --height H --fps F]\n"
-        "                [--rear] [--seed N] [--audio] [--audio-first] [--faststart] [--start "
-        "YYMMDD-HHMMSS]\n"
-        "                [--equirect [--sv3d | --xmp]] [--frame-code]\n"
-        "  rovixmediagen nmea OUT [--seconds S] [--seed N] [--start YYMMDD-HHMMSS] [--event SEC]\n"
-        "                [--talker GP|GN] [--gsensord] [--header] [--parked]\n"
-        "  rovixmediagen avi-track OUT.avi [--seconds S] [--variant 1..5] [--seed N]\n"
-        "  rovixmediagen telemetry OUT.mp4 --kind nmea-text|gpmf|gps9|foreign-gpmd|garmin [--seconds S]\n"
-        "                [--seed N] [--hd] [--lying-counts] [--past-end]\n",
-        stderr);
+    std::fputs("usage:\n"
+               "  rovixmediagen card DIR [--seed N] [--count N] [--hd] [--seconds S]\n"
+               "  rovixmediagen demo DIR\n"
+               "  rovixmediagen recording OUT.{mov,mp4,avi} [--seconds S] [--width W --height H --fps F]\n"
+               "                [--rear] [--seed N] [--audio] [--audio-first] [--faststart] [--start "
+               "YYMMDD-HHMMSS]\n"
+               "                [--equirect [--sv3d | --xmp]] [--frame-code]\n"
+               "  rovixmediagen nmea OUT [--seconds S] [--seed N] [--start YYMMDD-HHMMSS] [--event SEC]\n"
+               "                [--talker GP|GN] [--gsensord] [--header] [--parked]\n"
+               "  rovixmediagen avi-track OUT.avi [--seconds S] [--variant 1..5] [--seed N]\n"
+               "  rovixmediagen telemetry OUT.mp4 --kind nmea-text|gpmf|gps9|foreign-gpmd|garmin\n"
+               "                [--seconds S] [--seed N] [--hd] [--lying-counts] [--past-end]\n",
+               stderr);
     return 2;
 }
 
