@@ -206,24 +206,39 @@ std::string pmMakeClipFolder(const std::string& dest, int64_t momentMs, int& err
     return pmMakeNewFolder(dest, pmClipFolderName(momentMs), error);
 }
 
-void pmBuildClipTrack(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs, GpsList& out,
-                      const std::function<bool(const ClipSource&, GpsList&)>& load)
+int64_t pmBuildClipTrack(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs, GpsList& out,
+                         const std::function<bool(const ClipSource&, GpsList&)>& load)
 {
     out.ClearAllData();
-    if (toMs <= fromMs)
-        return;
     const int64_t firstSecond = fromMs >= 0 ? fromMs / 1000 : (fromMs - 999) / 1000;
+    if (toMs <= fromMs)
+        return firstSecond * 1000;
     const int64_t seconds =
         std::min<int64_t>((toMs - firstSecond * 1000 + 999) / 1000, GpsList::kMaxVideoSeconds);
+    const auto covers = [](const ClipSource& s, int64_t t) {
+        return t >= s.startMs - 999 && t < s.startMs + s.durationMs;
+    };
+    // The track runs from the first to the last second a recording covers:
+    // the window's seconds before and after the video are no part of it.
+    int64_t first = seconds, last = -1;
+    for (int64_t k = 0; k < seconds; ++k) {
+        const int64_t t = (firstSecond + k) * 1000;
+        if (std::any_of(trip.begin(), trip.end(), [&](const ClipSource& s) { return covers(s, t); })) {
+            first = std::min(first, k);
+            last = k;
+        }
+    }
+    if (last < 0)
+        return firstSecond * 1000;
     std::vector<GpsList> tracks(trip.size());
     std::vector<bool> loaded(trip.size(), false);
     bool anyGps = false, anySensor = false;
-    for (int64_t k = 0; k < seconds; ++k) {
+    for (int64_t k = first; k <= last; ++k) {
         const int64_t t = (firstSecond + k) * 1000;
         const GpsData* sample = nullptr;
         for (std::size_t i = 0; i < trip.size() && !sample; ++i) {
             const ClipSource& s = trip[i];
-            if (t < s.startMs - 999 || t >= s.startMs + s.durationMs)
+            if (!covers(s, t))
                 continue;
             if (!loaded[i]) {
                 loaded[i] = true;
@@ -241,12 +256,14 @@ void pmBuildClipTrack(const std::vector<ClipSource>& trip, int64_t fromMs, int64
         if (sample) {
             out.Append(*sample);
         } else {
-            GpsData none;
+            GpsData none; // a gap between recordings, or past a recording's track
+            none.setReading(false);
             out.Append(none);
         }
     }
     out.setBGps(anyGps);
     out.setBSenser(anySensor);
+    return (firstSecond + first) * 1000;
 }
 
 bool pmWriteClipTracks(const std::string& folder, const std::string& base, const GpsList& track,

@@ -55,12 +55,14 @@ std::string pmFormatLocalTime(int64_t ms, const char* format);
 // `error` (errno) on failure.
 std::string pmMakeClipFolder(const std::string& dest, int64_t momentMs, int& error);
 
-// The clip's track from the window's first whole second on: sample k is the
-// second fromMs + k s of the recording that covers it (a second no recording
-// covers, or whose recording has no track there, carries no position).
-// `load` fills a source's track (the application's loader by default).
-void pmBuildClipTrack(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs, GpsList& out,
-                      const std::function<bool(const ClipSource&, GpsList&)>& load = {});
+// The clip's track, one sample per whole second of the window from the first
+// second a recording of the trip covers to the last: sample k is that second
+// plus k s of the recording that covers it (a second between recordings, or
+// past its recording's track, is a sample that is no reading). Returns the
+// moment of sample 0 in ms. `load` fills a source's track (the application's
+// loader by default).
+int64_t pmBuildClipTrack(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs, GpsList& out,
+                         const std::function<bool(const ClipSource&, GpsList&)>& load = {});
 
 // Writes `base`.gpx, .kml and .csv of the track into the folder; false when
 // one cannot be written. Nothing is written for a track without positions

@@ -56,6 +56,12 @@ public:
     void setFGSensorZ(float v) { m_fGSensorZ = finiteOr(v, 0.0f); }
     void setDAltitude(double v) { m_dAltitude = finiteOr(v, 0.0); }
 
+    // False for a sample the track made up to fill a second no source read
+    // (the padding to the video's length, a clip's second outside every
+    // recording). Displays may show it; exports never present it as a reading.
+    bool isReading() const { return m_bReading; }
+    void setReading(bool reading) { m_bReading = reading; }
+
 private:
     template <typename T> static T finiteOr(T v, T neutral) { return std::isfinite(v) ? v : neutral; }
 
@@ -66,6 +72,7 @@ private:
     int16_t m_nSensorX = 0;
     int16_t m_nSensorY = 0;
     int16_t m_nSensorZ = 0;
+    bool m_bReading = true;
     float m_fGSensorX = 0;
     float m_fGSensorY = 0;
     float m_fGSensorZ = 0;

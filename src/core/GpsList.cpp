@@ -79,6 +79,7 @@ void GpsList::SyncVideoDuration(int seconds)
     }
     pad.setFSpeed(-1);
     pad.setFDirection(-1);
+    pad.setReading(false);
     while (GetDataCount() < seconds)
         mGpslist.push_back(pad);
 }

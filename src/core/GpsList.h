@@ -37,7 +37,8 @@ public:
     const GpsData* GetLastData() const;
     // Empties the track and resets every field except the model name.
     void ClearAllData();
-    // Pads a track with G-sensor data to the video length (see the .cpp).
+    // Pads a track with G-sensor data to the video length (see the .cpp); the
+    // samples added are not readings (GpsData::isReading).
     void SyncVideoDuration(int seconds);
 
     bool IsGPSReady() const { return m_bGps; }

@@ -35,14 +35,14 @@ void appendNumber(std::string& out, double v, int decimals)
 bool trackHasAltitude(const GpsList& list)
 {
     for (const GpsData& s : list.gpslist())
-        if (s.dAltitude() != 0 && s.dAltitude() != GpsData::kNoAltitude)
+        if (s.isReading() && s.dAltitude() != 0 && s.dAltitude() != GpsData::kNoAltitude)
             return true;
     return false;
 }
 
 bool isAltitudeReading(const GpsData& s, bool trackHasAltitude)
 {
-    return trackHasAltitude && s.dAltitude() != GpsData::kNoAltitude;
+    return trackHasAltitude && s.isReading() && s.dAltitude() != GpsData::kNoAltitude;
 }
 
 std::string sampleTime(const std::optional<std::chrono::system_clock::time_point>& start, int second)
@@ -139,7 +139,9 @@ bool pmWriteTrackGpx(const GpsList& list, const std::string& trackName,
     int second = 0;
     for (const GpsData& s : list.gpslist()) {
         const int index = second++;
-        if (!pmHasPosition(s))
+        // A second the track only filled in (its last position repeated) is
+        // no point of the route.
+        if (!s.isReading() || !pmHasPosition(s))
             continue;
         text = "<trkpt lat=\"";
         appendNumber(text, static_cast<double>(s.fLatitude()), 6);
@@ -184,6 +186,14 @@ bool pmWriteTrackTable(const GpsList& list, std::optional<std::chrono::system_cl
     for (const GpsData& s : list.gpslist()) {
         row = sampleTime(start, second++);
         row += ',';
+        // A second without a reading keeps its row (the rows stay the
+        // video's seconds) but claims nothing: every value is empty.
+        if (!s.isReading()) {
+            row += ",,,,,,,\n";
+            if (!emit(sink, row))
+                return false;
+            continue;
+        }
         // Speed and course come with the fix: without a position they mean
         // nothing, and a speed of -1 marks a position carried over from
         // another second.

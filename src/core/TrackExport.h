@@ -24,12 +24,13 @@ std::optional<std::chrono::system_clock::time_point> pmRecordingStart(const std:
 // "YYYY-MM-DDTHH:MM:SSZ" of a moment.
 std::string pmFormatUtcTime(std::chrono::system_clock::time_point when);
 
-// One trk, one trkseg, a trkpt per sample with a position; `creator` names the
-// program (name and version).
+// One trk, one trkseg, a trkpt per sample that is a reading with a position;
+// `creator` names the program (name and version).
 bool pmWriteTrackGpx(const GpsList& list, const std::string& recordingPath, const std::string& creator,
                      const TextSink& sink);
 // "time,latitude,longitude,speed_kmh,direction_deg,altitude_m,gx,gy,gz", one
-// row per sample, empty fields where the sample has no reading. With
+// row per sample, empty fields where the sample has no reading (all of them
+// for a sample that is not a reading at all, GpsData::isReading). With
 // `speedUnit` 1 (the speed unit the user chose is mph) the speeds are in miles
 // per hour and the header says "speed_mph".
 bool pmWriteTrackTable(const GpsList& list, const std::string& recordingPath, const TextSink& sink,

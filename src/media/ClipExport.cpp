@@ -202,8 +202,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     // The track follows the front camera (a rear recording carries its front's log).
     GpsList track;
     const std::vector<ClipSource>& trackTrip = !front.empty() ? front : rear;
-    pmBuildClipTrack(trackTrip, fromMs, toMs, track);
-    const int64_t trackStartMs = (fromMs >= 0 ? fromMs / 1000 : (fromMs - 999) / 1000) * 1000;
+    const int64_t trackStartMs = pmBuildClipTrack(trackTrip, fromMs, toMs, track);
     // The overlay's caption of the clip's second k: its time, and the speed
     // and position of the track's sample of that second.
     auto caption = [&](int k) {

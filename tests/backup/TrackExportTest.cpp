@@ -97,6 +97,15 @@ TEST(TrackExportTest, CsvAndGpxTextWithTimesInUtc)
         std::string::npos)
         << gpx;
 
+    // Padded to a 5 s video: the seconds filled in keep their rows, empty,
+    // and are no points of the route.
+    GpsList padded = threeSamples();
+    padded.SyncVideoDuration(5);
+    ASSERT_EQ(padded.GetDataCount(), 5);
+    EXPECT_EQ(render(false, padded, rec).substr(render(false, list, rec).size()),
+              "2021-03-14T23:11:03Z,,,,,,,,\n2021-03-14T23:11:04Z,,,,,,,,\n");
+    EXPECT_EQ(render(true, padded, rec), gpx);
+
     // No real date in the name: no times at all. No G-sensor data: empty G fields.
     // Altitudes that are all 0 come from a log without altitude sentences.
     GpsList plain;

@@ -34,15 +34,22 @@ TEST(ClipPackage, WindowsSplitIntoStretchesAndTheTrackFollowsTheClock)
         return true;
     };
     GpsList track;
-    pmBuildClipTrack(trip, 58500, 124000, track, load);
+    EXPECT_EQ(pmBuildClipTrack(trip, 58500, 124000, track, load), 58000);
     ASSERT_EQ(track.GetDataCount(), 66); // 58 .. 123
     EXPECT_FLOAT_EQ(track.GetGpsData(0)->fLatitude(), 1.0f);
     EXPECT_FLOAT_EQ(track.GetGpsData(0)->fLongitude(), 58.0f);
     EXPECT_FLOAT_EQ(track.GetGpsData(2)->fLatitude(), 2.0f);
     EXPECT_FLOAT_EQ(track.GetGpsData(2)->fLongitude(), 0.0f);
     EXPECT_FLOAT_EQ(track.GetGpsData(63)->fLatitude(), 0.0f); // second 121: between b and c
+    EXPECT_FALSE(track.GetGpsData(63)->isReading());
     EXPECT_FLOAT_EQ(track.GetGpsData(65)->fLatitude(), 3.0f);
+    EXPECT_TRUE(track.GetGpsData(65)->isReading());
     EXPECT_TRUE(track.IsGPSReady());
+    // An hour either side: the track is the trip's seconds only, from its first.
+    EXPECT_EQ(pmBuildClipTrack(trip, -3600000, 3700000, track, load), 0);
+    EXPECT_EQ(track.GetDataCount(), 183);
+    EXPECT_EQ(pmBuildClipTrack(trip, -3600000, -1000, track, load), -3600000);
+    EXPECT_EQ(track.GetDataCount(), 0);
 }
 
 TEST(ClipPackage, FoldersAreNamedByTheMomentAndNeverReused)

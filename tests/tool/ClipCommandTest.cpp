@@ -7,8 +7,8 @@
 
 #include <cmath>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -351,4 +351,59 @@ TEST(ClipCommand, AStopSignalRemovesTheClipAndExitsOne)
         EXPECT_EQ(WEXITSTATUS(status), 1);
         EXPECT_TRUE(fs::is_empty(out)) << signal;
     }
+}
+
+// A 20 s recording whose log covers 10 s: the track is padded to 20 s in
+// memory, but no export presents the padded seconds as readings, and a clip's
+// track ends where its video does, however wide the window.
+TEST(ClipCommand, ExportsNeverPresentFilledInSecondsAsReadings)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    mediagen::RecordingSpec video;
+    video.seconds = 20;
+    video.clock = t0;
+    const std::string rec = s.str("card/DCIM") + "/FILE" + t0.nameStamp() + "_M.MP4";
+    ASSERT_TRUE(mediagen::writeRecording(rec, video));
+    mediagen::NmeaSpec log;
+    log.start = t0;
+    log.drive.seconds = 10; // with G-sensor lines
+    ASSERT_TRUE(mediagen::writeNmeaLog(rec.substr(0, rec.size() - 4) + ".NMEA", log));
+    const std::string dir = s.dir.string();
+    ASSERT_NE(shell(kTool + " track " + quote(rec), dir).out.find("\n19,"), std::string::npos); // padded
+
+    const auto rows = [](const std::string& csv) {
+        std::vector<std::string> out;
+        std::istringstream in(csv);
+        std::string line;
+        std::getline(in, line); // header
+        while (std::getline(in, line))
+            out.push_back(line);
+        return out;
+    };
+    const auto checkTrack = [&](const std::string& gpx, const std::string& csv, std::size_t seconds) {
+        EXPECT_EQ(trackPoints(gpx).size(), 10u);
+        EXPECT_EQ(gpx.find("<ele>0.0</ele>"), std::string::npos);
+        const std::vector<std::string> r = rows(csv);
+        ASSERT_EQ(r.size(), seconds);
+        for (std::size_t i = 0; i < r.size(); ++i) {
+            const std::string values = r[i].substr(r[i].find(','));
+            if (i < 10)
+                EXPECT_EQ(values.find(",,"), std::string::npos) << i << ": " << r[i];
+            else
+                EXPECT_EQ(values, ",,,,,,,,") << i; // a time, and no reading
+        }
+    };
+    ASSERT_EQ(shell(kTool + " gpx " + quote(rec) + " " + quote(s.str("out/a.gpx")), dir).status, 0);
+    ASSERT_EQ(shell(kTool + " csv " + quote(rec) + " " + quote(s.str("out/a.csv")), dir).status, 0);
+    checkTrack(slurp(s.str("out/a.gpx")), slurp(s.str("out/a.csv")), 20);
+
+    const Shell r = shell(
+        kTool + " clip --before 3600 --after 3600 " + quote(s.str("out")) + " " + quote(rec) + " 10", dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string folder = r.out.substr(0, r.out.size() - 1);
+    checkTrack(slurp(folder + "/clip.gpx"), slurp(folder + "/clip.csv"), 20);
+    // Sample 0 is the video's first second, not the window's.
+    EXPECT_NE(slurp(folder + "/clip.txt").find("one sample per second from 2021-03-15 08:30:00\n"),
+              std::string::npos);
 }
