@@ -125,14 +125,21 @@ bool readSideFiles(const std::string& path, int64_t startMs, EmbeddedTrack& trac
         for (const char* ext : {".gps", ".GPS"}) {
             Mp4File side(stem + ext);
             if (side.isOpen() && readWhole(side, 0, side.size(), bytes)) {
-                found = pmParseBlackVueNmea(bytes.data(), bytes.size(), startMs, track) || found;
+                if (pmParseBlackVueNmea(bytes.data(), bytes.size(), startMs, track)) {
+                    found = true;
+                    track.sourceFile = side.path();
+                }
                 break;
             }
         }
         for (const char* ext : {".3gf", ".3GF"}) {
             Mp4File side(stem + ext);
             if (side.isOpen() && readWhole(side, 0, side.size(), bytes)) {
-                found = pmParseBlackVue3gf(bytes.data(), bytes.size(), startMs, track) || found;
+                if (pmParseBlackVue3gf(bytes.data(), bytes.size(), startMs, track)) {
+                    if (!found)
+                        track.sourceFile = side.path();
+                    found = true;
+                }
                 break;
             }
         }

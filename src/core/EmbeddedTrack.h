@@ -44,7 +44,8 @@ struct EmbeddedTrack {
 
     std::vector<EmbeddedFix> fixes;
     std::vector<EmbeddedG> gs;
-    std::string format; // the layout it was read from ("novatek", "blackvue", ...)
+    std::string format;     // the layout it was read from ("novatek", "blackvue", ...)
+    std::string sourceFile; // the file beside the recording it came from; empty when from the recording
 
     bool empty() const { return fixes.empty() && gs.empty(); }
     bool full() const { return fixes.size() >= kMaxItems; }

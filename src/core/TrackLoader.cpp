@@ -1,6 +1,7 @@
 #include "core/TrackLoader.h"
 
 #include "core/AviTrack.h"
+#include "core/EmbeddedTrack.h"
 #include "core/GpsList.h"
 #include "core/GpsParser.h"
 #include "core/Log.h"
@@ -95,6 +96,18 @@ TrackLoadResult loadTrack(const std::string& recordingPath, const std::function<
             if (!result.loaded) {
                 result.aviSensorFallback = true;
                 result.loaded = pmGetAviSensorData(recordingPath, list);
+            }
+        } else if (pmGetMediaType(recordingPath) != kMediaUnknown) {
+            // MOV/MP4: the track the camera wrote into the recording (or
+            // beside it, in its own layout).
+            EmbeddedTrack embedded;
+            if (pmReadEmbeddedTrack(recordingPath, embedded) && pmFillGpsList(embedded, list)) {
+                pmWriteLog("OnOpenGpsFile() - Embedded track (" + embedded.format + ") - " +
+                           (embedded.sourceFile.empty() ? recordingPath : embedded.sourceFile));
+                result.source = TrackSource::Embedded;
+                result.sourcePath = embedded.sourceFile.empty() ? recordingPath : embedded.sourceFile;
+                result.embeddedFormat = embedded.format;
+                result.loaded = true;
             }
         }
     }

@@ -1,8 +1,9 @@
 #pragma once
 // Which track belongs to a recording, decided the same way for the application
 // and the command-line tool: the companion NMEA log (a rear-camera recording
-// takes its front partner's log), else the AVI's embedded chunks; a track with
-// G-sensor data is then padded to the video length.
+// takes its front partner's log), else the AVI's embedded chunks or the track
+// a MOV/MP4 carries in its own layout (EmbeddedTrack.h); a track with G-sensor
+// data is then padded to the video length.
 #include "core/FileRules.h"
 
 #include <functional>
@@ -15,12 +16,13 @@ class GpsList;
 // whether or not it exists). "" when the path is not a two-camera name.
 std::string pmGetAnotherCameraPath(const std::string& path);
 
-enum class TrackSource { None, NmeaLog, AviChunks };
+enum class TrackSource { None, NmeaLog, AviChunks, Embedded };
 
 struct TrackLoadResult {
     bool loaded = false;                    // the load result (the last reader's answer)
     TrackSource source = TrackSource::None; // where the samples came from
-    std::string sourcePath;                 // the log, or the AVI whose chunks were read
+    std::string sourcePath;                 // the log, the AVI whose chunks were read, or the file the embedded track came from
+    std::string embeddedFormat;             // the embedded track's layout ("novatek", ...); empty otherwise
     bool aviSensorFallback = false;         // the plain G-sensor reader ran
     int videoSeconds = 0;                   // whole seconds used for alignment and padding; 0 when not needed
 };

@@ -226,6 +226,52 @@ struct Mp4TelemetrySpec {
 // after the media data): the samples go into a new mdat in front of it.
 bool addMp4Telemetry(const std::string& path, const Mp4TelemetrySpec& cfg, std::string* error = nullptr);
 
+// ---------------------------------------------------------------- tracks inside MP4 recordings
+
+enum class EmbeddedLayout {
+    NovatekIndexed,        // "freeGPS" blocks in the media data, listed by a "gps " box in moov
+    NovatekUnindexed,      // the same blocks, no "gps " box
+    NovatekIntegerDegrees, // blocks with degrees x 1e7 (firmware tag "IQS"), no index
+    NovatekNmea,           // blocks holding RMC/GGA text, indexed
+    BlackVueFree,          // a top-level "free" box with "sttm", "gps " and "3gf "
+    BlackVueSideFiles,     // NAME.gps and NAME.3gf beside the recording
+};
+
+struct EmbeddedHostile {
+    bool indexPastEnd = false;   // one index entry points past the end of the file
+    bool lyingCount = false;     // the index claims 0xfffffff0 entries
+    bool lyingBlockSize = false; // one index entry states a size larger than the file
+    bool noSignature = false;    // one block (still listed) lacks "GPS " but holds a plausible record
+    bool dropMoov = false;       // the movie box is left out (a camera that lost power)
+    bool voidFixes = false;      // the samples without a fix are written as void ("V") records
+    bool badChecksum = false;    // BlackVue: one RMC line with a wrong checksum
+    bool lyingChildSize = false; // BlackVue: the "gps " child states a size beyond its parent
+};
+
+struct EmbeddedSpec {
+    EmbeddedLayout layout = EmbeddedLayout::NovatekIndexed;
+    std::vector<TrackSample> samples;     // one per second; fix = false gives a void record
+    StartTime utc;                        // UTC of the first sample (the GPS clock)
+    uint32_t blockSize = 0x8000;          // Novatek block size
+    int gPerSecond = 10;                  // BlackVue G records per second
+    bool sideWithoutCameraLetter = false; // BlackVue side files named ..._N.gps for ..._NF.mp4
+    EmbeddedHostile hostile;
+};
+
+// Puts the track into a MOV/MP4 made by writeRecording (either layout): the
+// blocks go between the media data's chunks, spread over it, with every
+// chunk offset moved to match, so the file still plays.
+bool addEmbeddedTrack(const std::string& path, const EmbeddedSpec& spec, std::string* error = nullptr);
+bool writeRecordingWithEmbeddedTrack(const std::string& path, const RecordingSpec& cfg,
+                                     const EmbeddedSpec& spec, std::string* error = nullptr);
+// One Novatek block of `size` bytes for the sample (second `index` after `utc`).
+std::string makeNovatekBlock(const TrackSample& s, const StartTime& utc, int index, uint32_t size,
+                             EmbeddedLayout layout);
+// The BlackVue NMEA text and 3gf records for the samples, from `startMs`.
+std::string makeBlackVueNmea(const std::vector<TrackSample>& samples, const StartTime& utc, int64_t startMs,
+                             bool badChecksum);
+std::string makeBlackVue3gf(const std::vector<TrackSample>& samples, int perSecond);
+
 // ---------------------------------------------------------------- DEVICE.XML
 
 bool writeDeviceXml(const std::string& folder, const std::string& productName, std::string* error = nullptr);

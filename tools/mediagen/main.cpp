@@ -26,7 +26,11 @@ int usage()
                "                [--talker GP|GN] [--gsensord] [--header] [--parked]\n"
                "  rovixmediagen avi-track OUT.avi [--seconds S] [--variant 1..5] [--seed N]\n"
                "  rovixmediagen telemetry OUT.mp4 --kind nmea-text|gpmf|gps9|foreign-gpmd|garmin\n"
-               "                [--seconds S] [--seed N] [--hd] [--lying-counts] [--past-end]\n",
+               "                [--seconds S] [--seed N] [--hd] [--lying-counts] [--past-end]\n"
+               "  rovixmediagen embedded OUT.{mov,mp4} --layout "
+               "novatek|novatek-unindexed|novatek-int|novatek-nmea|\n"
+               "                blackvue|blackvue-side [--seconds S] [--hd] [--seed N] [--block-size B] "
+               "[--no-moov]\n",
                stderr);
     return 2;
 }
@@ -55,8 +59,9 @@ struct Args {
 // Options that take a value; everything else starting with "--" is a flag.
 bool takesValue(const std::string& name)
 {
-    static const char* names[] = {"--seed",  "--count",   "--seconds", "--width",  "--height", "--fps",
-                                  "--start", "--variant", "--event",   "--talker", "--kind"};
+    static const char* names[] = {"--seed", "--count",  "--seconds",   "--width", "--height",
+                                  "--fps",  "--start",  "--variant",   "--event", "--talker",
+                                  "--kind", "--layout", "--block-size"};
     for (const char* n : names)
         if (name == n)
             return true;
@@ -271,6 +276,46 @@ int main(int argc, char** argv)
         if (!writeRecording(out, cfg, &error))
             return done(false, error, out);
         return done(addMp4Telemetry(out, track, &error), error, out);
+    }
+    if (cmd == "embedded") {
+        RecordingSpec cfg;
+        if (!containerOf(out, cfg.container) || cfg.container == Container::Avi) {
+            std::fprintf(stderr, "rovixmediagen: the output must end in .mov or .mp4\n");
+            return 2;
+        }
+        cfg.seed = static_cast<uint32_t>(seed);
+        if (a.flag("--hd"))
+            cfg = hdRecording(cfg);
+        int blockSize = 0x8000;
+        if (!number(a, "--seconds", cfg.seconds) || !startTime(a, cfg.clock) ||
+            !integer(a, "--block-size", blockSize))
+            return 2;
+        static const std::pair<const char*, EmbeddedLayout> kLayouts[] = {
+            {"novatek", EmbeddedLayout::NovatekIndexed},
+            {"novatek-unindexed", EmbeddedLayout::NovatekUnindexed},
+            {"novatek-int", EmbeddedLayout::NovatekIntegerDegrees},
+            {"novatek-nmea", EmbeddedLayout::NovatekNmea},
+            {"blackvue", EmbeddedLayout::BlackVueFree},
+            {"blackvue-side", EmbeddedLayout::BlackVueSideFiles},
+        };
+        EmbeddedSpec spec;
+        const std::string* layout = a.value("--layout");
+        bool known = false;
+        for (const auto& l : kLayouts)
+            if (layout && *layout == l.first) {
+                spec.layout = l.second;
+                known = true;
+            }
+        if (!known)
+            return usage();
+        DriveSpec drive;
+        drive.seed = cfg.seed;
+        drive.seconds = std::max(1, static_cast<int>(cfg.seconds + 0.999));
+        spec.samples = makeDrive(drive);
+        spec.utc = cfg.clock;
+        spec.blockSize = static_cast<uint32_t>(std::max(0x100, blockSize));
+        spec.hostile.dropMoov = a.flag("--no-moov");
+        return done(writeRecordingWithEmbeddedTrack(out, cfg, spec, &error), error, out);
     }
     return usage();
 }
