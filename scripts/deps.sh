@@ -11,6 +11,7 @@ PACKAGES=(
   libhidapi-dev fonts-noto-cjk fonts-liberation2 qt6-translations-l10n xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   gpsbabel hyperfine strace poppler-utils libxml2-utils libxml2-dev libexiv2-dev exiv2
+  libimage-exiftool-perl
   nodejs npm
 )
 

@@ -145,22 +145,30 @@ bool pmDecodeNovatekBlock(const unsigned char* block, std::size_t size, double t
 namespace
 {
 
+// An entry that points past the end, or whose block would not fit in the
+// file, is not a block: it is skipped.
+bool blockFits(const Mp4File& file, uint64_t offset, uint64_t size)
+{
+    return size >= kMinBlock && size <= kMaxBlock && offset < file.size() && size <= file.size() - offset;
+}
+
 bool readBlock(Mp4File& file, uint64_t offset, uint64_t size, double time, std::vector<unsigned char>& buffer,
                EmbeddedTrack& track)
 {
-    // An entry that points past the end, or whose block would not fit in
-    // the file, is not a block: skip it.
-    if (size < kMinBlock || size > kMaxBlock || offset >= file.size() || size > file.size() - offset)
+    if (!blockFits(file, offset, size))
         return false;
     if (!file.readBlock(offset, std::min<uint64_t>(size, kBlockRead), buffer, kBlockRead))
         return false;
     return pmDecodeNovatekBlock(buffer.data(), buffer.size(), time, track);
 }
 
-bool readIndexed(EmbeddedInput& input, const Mp4Box& index, EmbeddedTrack& track)
+// `complete` is false when the index states more pairs than it holds (cut
+// short, or a lying count).
+bool readIndexed(EmbeddedInput& input, const Mp4Box& index, EmbeddedTrack& track, bool& complete)
 {
     // Version, count, then (offset, size) pairs, all big-endian. The count
     // is only believed as far as the box holds pairs.
+    complete = false;
     if (index.contentSize() < 8)
         return false;
     std::vector<unsigned char> table;
@@ -171,6 +179,7 @@ bool readIndexed(EmbeddedInput& input, const Mp4Box& index, EmbeddedTrack& track
         return false;
     const uint64_t stated = mp4Be32(table.data() + 4);
     const uint64_t count = std::min<uint64_t>(stated, (table.size() - 8) / 8);
+    complete = count == stated;
     std::vector<unsigned char> buffer;
     bool any = false;
     for (uint64_t i = 0; i < count && !track.full(); ++i) {
@@ -206,8 +215,16 @@ bool searchMediaData(EmbeddedInput& input, uint64_t begin, uint64_t end, Embedde
             const auto sig = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - piece.data());
             const std::size_t start = sig - 4;
             const uint32_t size = mp4Be32(piece.data() + start);
-            if (piece[start] == 0 &&
-                readBlock(input.file, pos + start, size, static_cast<double>(blocks), buffer, track)) {
+            // A block already in the piece is decoded where it lies.
+            const std::size_t head = std::min<std::size_t>(size, kBlockRead);
+            const bool found =
+                piece[start] == 0 &&
+                (start + head <= got
+                     ? blockFits(input.file, pos + start, size) &&
+                           pmDecodeNovatekBlock(piece.data() + start, head, static_cast<double>(blocks),
+                                                track)
+                     : readBlock(input.file, pos + start, size, static_cast<double>(blocks), buffer, track));
+            if (found) {
                 ++blocks;
                 // Blocks do not overlap: the search goes on after this one.
                 if (start + size + 12 > got) {
@@ -226,6 +243,17 @@ bool searchMediaData(EmbeddedInput& input, uint64_t begin, uint64_t end, Embedde
     return blocks > 0;
 }
 
+// No index: the blocks may still be in the media data (a recording cut
+// before its index was written has a media box that runs to the end).
+bool searchAll(EmbeddedInput& input, EmbeddedTrack& track)
+{
+    for (const Mp4Box& box : input.top) {
+        if (box.is(mp4Type("mdat")) && searchMediaData(input, box.contentOffset(), box.end(), track))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool pmReadNovatekGps(EmbeddedInput& input, EmbeddedTrack& track)
@@ -235,14 +263,16 @@ bool pmReadNovatekGps(EmbeddedInput& input, EmbeddedTrack& track)
     if (const Mp4Box* movie = input.find(mp4Type("moov"))) {
         Mp4BoxWalker walker(input.file, *movie);
         Mp4Box index;
-        if (walker.find(mp4Type("gps "), index))
-            return readIndexed(input, index, track);
+        if (walker.find(mp4Type("gps "), index)) {
+            bool complete = false;
+            if (readIndexed(input, index, track, complete) && complete)
+                return true;
+            // A damaged index: the media data may hold more of the blocks.
+            EmbeddedTrack searched;
+            if (searchAll(input, searched) && searched.fixes.size() > track.fixes.size())
+                track = std::move(searched);
+            return !track.empty();
+        }
     }
-    // No index: the blocks may still be in the media data (a recording cut
-    // before its index was written has a media box that runs to the end).
-    for (const Mp4Box& box : input.top) {
-        if (box.is(mp4Type("mdat")) && searchMediaData(input, box.contentOffset(), box.end(), track))
-            return true;
-    }
-    return false;
+    return searchAll(input, track);
 }

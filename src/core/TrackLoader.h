@@ -21,10 +21,11 @@ enum class TrackSource { None, NmeaLog, AviChunks, Embedded };
 struct TrackLoadResult {
     bool loaded = false;                    // the load result (the last reader's answer)
     TrackSource source = TrackSource::None; // where the samples came from
-    std::string sourcePath;                 // the log, the AVI whose chunks were read, or the file the embedded track came from
-    std::string embeddedFormat;             // the embedded track's layout ("novatek", ...); empty otherwise
-    bool aviSensorFallback = false;         // the plain G-sensor reader ran
-    int videoSeconds = 0;                   // whole seconds used for alignment and padding; 0 when not needed
+    std::string
+        sourcePath; // the log, the AVI whose chunks were read, or the file the embedded track came from
+    std::string embeddedFormat;     // the embedded track's layout ("novatek", ...); empty otherwise
+    bool aviSensorFallback = false; // the plain G-sensor reader ran
+    int videoSeconds = 0;           // whole seconds used for alignment and padding; 0 when not needed
 };
 
 // Whole seconds of a duration as the track readers use them: truncated, 0 for
