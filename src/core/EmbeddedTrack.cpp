@@ -40,7 +40,8 @@ void EmbeddedTrack::addG(const EmbeddedG& g)
 const std::vector<EmbeddedReaderEntry>& pmEmbeddedReaders()
 {
     // Cheapest signature checks first: each reader gives up at once on a
-    // file that is not its layout.
+    // file that is not its layout, and the search of the media data comes
+    // last, so a recording with an index never pays for it.
     static const std::vector<EmbeddedReaderEntry> readers = {
         {"novatek", pmReadNovatekGps},
         {"blackvue", pmReadBlackVueGps},
@@ -48,6 +49,8 @@ const std::vector<EmbeddedReaderEntry>& pmEmbeddedReaders()
         {"nmea-text", pmReadNmeaTextTrack}, // NMEA in a timed text track
         {"gpmf", pmReadGpmfTrack},          // telemetry in a gpmd metadata track
         {"garmin", pmReadGarminTrack},      // position records in a uuid box
+        // Reads the whole media data: only when no layout above was found.
+        {"novatek", pmSearchNovatekGps},
     };
     return readers;
 }

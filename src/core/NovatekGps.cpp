@@ -256,23 +256,42 @@ bool searchAll(EmbeddedInput& input, EmbeddedTrack& track)
 
 } // namespace
 
+namespace
+{
+
+bool findIndex(EmbeddedInput& input, Mp4Box& index)
+{
+    const Mp4Box* movie = input.find(mp4Type("moov"));
+    if (!movie)
+        return false;
+    Mp4BoxWalker walker(input.file, *movie);
+    return walker.find(mp4Type("gps "), index);
+}
+
+} // namespace
+
 bool pmReadNovatekGps(EmbeddedInput& input, EmbeddedTrack& track)
 {
-    if (input.top.empty())
+    Mp4Box index;
+    if (input.top.empty() || !findIndex(input, index))
         return false;
-    if (const Mp4Box* movie = input.find(mp4Type("moov"))) {
-        Mp4BoxWalker walker(input.file, *movie);
-        Mp4Box index;
-        if (walker.find(mp4Type("gps "), index)) {
-            bool complete = false;
-            if (readIndexed(input, index, track, complete) && complete)
-                return true;
-            // A damaged index: the media data may hold more of the blocks.
-            EmbeddedTrack searched;
-            if (searchAll(input, searched) && searched.fixes.size() > track.fixes.size())
-                track = std::move(searched);
-            return !track.empty();
-        }
-    }
-    return searchAll(input, track);
+    bool complete = false;
+    if (readIndexed(input, index, track, complete) && complete)
+        return true;
+    // A damaged index: the media data may hold more of the blocks.
+    EmbeddedTrack searched;
+    if (searchAll(input, searched) && searched.fixes.size() > track.fixes.size())
+        track = std::move(searched);
+    return !track.empty();
+}
+
+bool pmSearchNovatekGps(EmbeddedInput& input, EmbeddedTrack& track)
+{
+    Mp4Box index;
+    if (input.top.empty() || findIndex(input, index))
+        return false;
+    if (!searchAll(input, track))
+        return false;
+    track.format = "novatek";
+    return true;
 }
