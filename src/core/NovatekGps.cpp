@@ -182,9 +182,21 @@ bool readIndexed(EmbeddedInput& input, const Mp4Box& index, EmbeddedTrack& track
     complete = count == stated;
     std::vector<unsigned char> buffer;
     bool any = false;
+    // Blocks follow each other through the file: an entry that points back
+    // into a block already read (a hostile index could list one block a
+    // million times) is skipped, so the reads never add up to more than the
+    // file.
+    uint64_t readUpTo = 0;
     for (uint64_t i = 0; i < count && !track.full(); ++i) {
         const unsigned char* pair = table.data() + 8 + i * 8;
-        any |= readBlock(input.file, mp4Be32(pair), mp4Be32(pair + 4), static_cast<double>(i), buffer, track);
+        const uint64_t offset = mp4Be32(pair);
+        const uint64_t size = mp4Be32(pair + 4);
+        if (offset < readUpTo)
+            continue;
+        if (readBlock(input.file, offset, size, static_cast<double>(i), buffer, track)) {
+            any = true;
+            readUpTo = offset + size;
+        }
     }
     return any;
 }
@@ -195,7 +207,9 @@ bool readIndexed(EmbeddedInput& input, const Mp4Box& index, EmbeddedTrack& track
 // straddles two pieces is still seen.
 bool searchMediaData(EmbeddedInput& input, uint64_t begin, uint64_t end, EmbeddedTrack& track)
 {
-    std::vector<unsigned char> piece(kSearchPiece);
+    if (end <= begin)
+        return false;
+    std::vector<unsigned char> piece(static_cast<std::size_t>(std::min<uint64_t>(kSearchPiece, end - begin)));
     std::vector<unsigned char> buffer;
     uint64_t pos = begin;
     uint64_t blocks = 0;
