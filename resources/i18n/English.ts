@@ -55,6 +55,10 @@
         <source>Draw the time, speed and position in (re-encodes; much slower)</source>
         <translation>Draw the time, speed and position in (re-encodes; much slower)</translation>
     </message>
+    <message id="IDS_CLIP_EMPTY">
+        <source>Choose at least one second before or after the moment.</source>
+        <translation>Choose at least one second before or after the moment.</translation>
+    </message>
     <message id="IDS_CLIP_FAILED">
         <source>The clip could not be saved: %1</source>
         <translation>The clip could not be saved: %1</translation>

@@ -55,6 +55,10 @@
         <source>Draw the time, speed and position in (re-encodes; much slower)</source>
         <translation>日時・速度・位置を映像に描き込む（再エンコードのため時間がかかります）</translation>
     </message>
+    <message id="IDS_CLIP_EMPTY">
+        <source>Choose at least one second before or after the moment.</source>
+        <translation>この時点の前または後に 1 秒以上を指定してください。</translation>
+    </message>
     <message id="IDS_CLIP_FAILED">
         <source>The clip could not be saved: %1</source>
         <translation>クリップを保存できませんでした: %1</translation>

@@ -82,18 +82,32 @@ void pmChooseSaveFile(QWidget* parent, const QString& title, const QString& sugg
     runChooser(parent, r, std::move(done));
 }
 
-int pmMessageBox(const QString& message, const QString& title)
+namespace
+{
+int showMessageBox(const QString& message, const QString& title, DialogRequest::Icon icon)
 {
     DialogRequest r;
     r.kind = DialogRequest::Kind::MessageBox;
     r.title = title.isEmpty() ? pmLoadString(QStringLiteral("IDR_MAINFRAME")) : title;
     r.text = message;
+    r.icon = icon;
     if (dialogHook())
         return dialogHook()(r).result;
     if (presenter().messageBox)
         return presenter().messageBox(r);
     pmWriteLogQ(QStringLiteral("pmMessageBox - no dialog can be shown: ") + message);
     return 2;
+}
+} // namespace
+
+int pmMessageBox(const QString& message, const QString& title)
+{
+    return showMessageBox(message, title, DialogRequest::Icon::Warning);
+}
+
+int pmInformationBox(const QString& message, const QString& title)
+{
+    return showMessageBox(message, title, DialogRequest::Icon::Information);
 }
 
 void pmAskQuestion(QWidget* parent, const QString& title, const QString& text, const QString& yesText,

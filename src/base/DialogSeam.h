@@ -17,6 +17,10 @@ struct DialogRequest {
     QString nameFilter; // chooser filter, for example "KML (*.kml)"
     QString yesText;    // question: the button that answers yes
     QString noText;     // question: the button that answers no
+    // Message box: a warning (something went wrong or needs a look) or a
+    // plain piece of information (a job done as asked).
+    enum class Icon { Warning, Information };
+    Icon icon = Icon::Warning;
 };
 
 struct DialogAnswer {
@@ -47,6 +51,8 @@ void pmSetDialogPresenter(DialogPresenter presenter);
 // it is safe from any handler. A test hook answers it synchronously.
 // An empty title shows the application's name.
 int pmMessageBox(const QString& message, const QString& title = QString());
+// The same box with the information icon: the news that something asked for is done.
+int pmInformationBox(const QString& message, const QString& title = QString());
 
 // A question with a yes and a no button, window-modal on the parent (the main
 // window when none), opened with open(): it returns at once, and `done` runs

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLabel;
 class QSpinBox;
 
 class ClipDlg : public QDialog
@@ -17,6 +18,8 @@ public:
     QSpinBox* beforeBox() const { return m_before; }
     QSpinBox* afterBox() const { return m_after; }
     QCheckBox* overlayBox() const { return m_overlay; }
+    // Says why OK did nothing (both lengths 0); hidden otherwise.
+    QLabel* noteLabel() const { return m_note; }
     static constexpr int kMaxSeconds = 600;
 
 Q_SIGNALS:
@@ -26,4 +29,5 @@ private:
     QSpinBox* m_before = nullptr;
     QSpinBox* m_after = nullptr;
     QCheckBox* m_overlay = nullptr;
+    QLabel* m_note = nullptr;
 };

@@ -26,7 +26,8 @@ int showMessageBox(const DialogRequest& request)
     auto* box = new QMessageBox(pmDialogParent());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName(QStringLiteral("pmMessageBox"));
-    box->setIcon(QMessageBox::Warning);
+    box->setIcon(request.icon == DialogRequest::Icon::Information ? QMessageBox::Information
+                                                                  : QMessageBox::Warning);
     box->setWindowTitle(request.title);
     box->setText(request.text);
     // An address or a path in a message can be copied from it.
@@ -89,16 +90,22 @@ void showQuestion(QWidget* parent, const DialogRequest& request, std::function<v
     QObject::connect(box, &QMessageBox::finished, box, [box, yes, done](int) {
         const bool answer = box->clickedButton() == yes;
         if (done)
-            QMetaObject::invokeMethod(qApp, [done, answer] { done(answer); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                qApp, [done, answer] { done(answer); }, Qt::QueuedConnection);
     });
     box->open();
 }
 } // namespace
 
+DialogPresenter pmStandardDialogPresenter()
+{
+    return {&showMessageBox, &showChooser, &showQuestion};
+}
+
 void pmInstallStandardDialogs(QWidget* defaultParent)
 {
     defaultParentSlot() = defaultParent;
-    pmSetDialogPresenter({&showMessageBox, &showChooser, &showQuestion});
+    pmSetDialogPresenter(pmStandardDialogPresenter());
 }
 
 QWidget* pmDialogParent()

@@ -15,6 +15,7 @@
 #include "core/GpsList.h"
 #include "core/Log.h"
 #include "core/TrackExport.h"
+#include "core/Version.h"
 #include "media/MediaDuration.h"
 
 #include <QDir>
@@ -155,7 +156,7 @@ void BackupController::startBackup(const QString& destFolder, bool evidence)
     BackupOptions options;
     options.evidence = evidence;
     options.application = "Rovix Manager";
-    options.version = pmGetVersionString().toStdString();
+    options.version = pmProductVersion();
     options.sourceFolder = nativeOf(m_hooks.sourceFolder ? m_hooks.sourceFolder() : QString());
     options.videoSeconds = [](const std::string& path) { return pmGetMediaDurationSeconds(path); };
     // Another backup into the same folder (the tool, or a second window): wait for it.
@@ -279,10 +280,9 @@ void BackupController::onButtonExport()
             const GpsList* now = m_hooks.currentTrack ? m_hooks.currentTrack() : nullptr;
             const GpsList empty;
             pmStartWait();
-            const TrackExportResult result =
-                pmExportTrack(pmTrackFormatForPath(nativeOf(path)), nativeOf(path), now ? *now : empty,
-                              recording, source, "Rovix Manager " + pmGetVersionString().toStdString(),
-                              std::string(), pmReadSetting(SettingsKeys::speedUnit));
+            const TrackExportResult result = pmExportTrack(
+                pmTrackFormatForPath(nativeOf(path)), nativeOf(path), now ? *now : empty, recording, source,
+                pmProductCreator(), std::string(), pmReadSetting(SettingsKeys::speedUnit));
             pmEndWait();
             if (result == TrackExportResult::WriteFailed ||
                 result == TrackExportResult::WouldOverwriteSource) {

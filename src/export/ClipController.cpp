@@ -9,6 +9,7 @@
 #include "core/BackupEngine.h"
 #include "core/FileRules.h"
 #include "core/Log.h"
+#include "core/Version.h"
 
 #include <QDir>
 #include <QFile>
@@ -126,7 +127,7 @@ void ClipController::startClip(const QString& destFolder)
     m_request.dest = QFile::encodeName(destFolder).toStdString();
     const QString card = m_hooks.sourceFolder ? m_hooks.sourceFolder() : QString();
     m_request.forbidden = {QFile::encodeName(card).toStdString()};
-    m_request.creator = "Rovix Manager " + pmGetVersionString().toStdString();
+    m_request.creator = pmProductCreator();
     pmWriteLog("ClipController - clip of " + m_request.recording + " at " +
                std::to_string(m_request.seconds) + " s into " + m_request.dest);
 
@@ -202,7 +203,7 @@ void ClipController::finishClip(const ClipResult& result)
         m_job->deleteLater();
     switch (result.status) {
     case ClipStatus::Done:
-        pmMessageBox(
+        pmInformationBox(
             pmLoadString(QStringLiteral("IDS_CLIP_SAVED")).arg(QFile::decodeName(result.folder.c_str())));
         break;
     case ClipStatus::Canceled:

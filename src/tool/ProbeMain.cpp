@@ -7,6 +7,7 @@
 // `rovixtool clip` (media/ClipExport.h), which checked the arguments' form;
 // prints the clip's folder. Exit 0 written, 1 failed or stopped by a signal
 // (nothing left behind), 2 a request or destination that cannot be used.
+#include "core/Version.h"
 #include "media/ClipExport.h"
 #include "media/MediaDuration.h"
 #include "tool/StopSignals.h"
@@ -31,7 +32,7 @@ int runClip(char** argv, bool overlay)
     request.dest = argv[2];
     request.recording = argv[3];
     request.seconds = std::strtod(argv[4], &end);
-    request.creator = "Rovix Manager " ROVIX_VERSION;
+    request.creator = pmProductCreator();
 
     ClipJobState state;
     pmCancelOnStopSignals(state.cancel);

@@ -10,8 +10,12 @@
 #include "base/SettingsKeys.h"
 #include "controls/ClipDlg.h"
 #include "controls/ProgressDlg.h"
+#include "controls/StandardDialogs.h"
 #include "export/ClipController.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -193,4 +197,57 @@ TEST(ClipControllerTest, CancelAndRefusalsLeaveNothingBehind)
         EXPECT_TRUE(QDir(f.dest).isEmpty());
     else
         EXPECT_EQ(f.clip.lastResult().status, ClipStatus::Done); // it was quicker than the click
+}
+
+// Both lengths 0: OK keeps the window open and says why. A saved clip is
+// news, not a warning: the real box shows the information icon and closes
+// by a click on its button. The clip.txt the window writes names the
+// version the command line names.
+TEST(ClipControllerTest, ZeroLengthsAreExplainedAndASavedClipIsReportedAsNews)
+{
+    Fixture f;
+    DialogPresenter real = pmStandardDialogPresenter();
+    real.chooser = [&f](QWidget*, const DialogRequest&, std::function<void(const QString&)> done) {
+        done(f.dest);
+    };
+    pmSetDialogPresenter(real);
+    auto visibleBox = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                return box;
+        return static_cast<QMessageBox*>(nullptr);
+    };
+    QSignalSpy finished(&f.clip, &ClipController::finished);
+
+    f.clip.onSaveClip();
+    ClipDlg* dlg = f.clip.lengthsDialog();
+    ASSERT_NE(dlg, nullptr);
+    dlg->beforeBox()->setValue(0);
+    dlg->afterBox()->setValue(0);
+    EXPECT_FALSE(dlg->noteLabel()->isVisible());
+    QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("clipSave")), Qt::LeftButton);
+    EXPECT_EQ(f.clip.lengthsDialog(), dlg);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->noteLabel()->isVisible());
+    EXPECT_EQ(dlg->noteLabel()->text(), pmLoadString(QStringLiteral("IDS_CLIP_EMPTY")));
+    EXPECT_NE(dlg->noteLabel()->text(), QStringLiteral("IDS_CLIP_EMPTY")); // the table has the text
+    EXPECT_EQ(f.clip.jobState(), nullptr);
+    dlg->afterBox()->setValue(2);
+    EXPECT_FALSE(dlg->noteLabel()->isVisible());
+
+    QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("clipSave")), Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(20000));
+    ASSERT_EQ(f.clip.lastResult().status, ClipStatus::Done) << f.clip.lastResult().message;
+    QMessageBox* box = nullptr;
+    QTRY_VERIFY((box = visibleBox()) != nullptr);
+    EXPECT_EQ(box->icon(), QMessageBox::Information);
+    EXPECT_TRUE(box->text().contains(QString::fromStdString(f.clip.lastResult().folder)));
+    ASSERT_FALSE(box->buttons().isEmpty());
+    QTest::mouseClick(box->buttons().first(), Qt::LeftButton);
+    QTRY_VERIFY(visibleBox() == nullptr);
+
+    QFile text(QString::fromStdString(f.clip.lastResult().folder + "/clip.txt"));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(text.readLine()), QStringLiteral("Rovix Manager " ROVIX_VERSION "\n"));
+    pmSetDialogPresenter({});
 }
