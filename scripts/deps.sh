@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libqt6svg6-dev
   qt6-webengine-dev qt6-webengine-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  libgl-dev libmpv-dev mpv ffmpeg libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libgl-dev libmpv-dev mpv ffmpeg libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libhidapi-dev fonts-noto-cjk fonts-liberation2 qt6-translations-l10n xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   gpsbabel hyperfine strace poppler-utils libxml2-utils libxml2-dev libexiv2-dev exiv2

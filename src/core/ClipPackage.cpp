@@ -121,6 +121,78 @@ std::vector<ClipPiece> pmPlanClipPieces(const std::vector<ClipSource>& trip, int
     return pieces;
 }
 
+namespace
+{
+
+std::string shownName(const std::string& path)
+{
+    std::string out;
+    pmAppendEscapedField(out, pmGetFileName(path, false));
+    return out;
+}
+
+// Why the trip holds nothing in [fromMs, toMs): the recordings around it, and
+// any that lie in it but cannot be read.
+std::string holeReason(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs)
+{
+    std::string unreadable;
+    const ClipSource* before = nullptr;
+    const ClipSource* after = nullptr;
+    for (const ClipSource& s : trip) {
+        if (s.durationMs <= 0) {
+            if (s.startMs < toMs && s.startMs + kClipJoinToleranceMs > fromMs)
+                unreadable += (unreadable.empty() ? "" : ", ") + shownName(s.path);
+            continue;
+        }
+        const int64_t end = s.startMs + s.durationMs;
+        if (end <= fromMs + kClipJoinToleranceMs && (!before || end > before->startMs + before->durationMs))
+            before = &s;
+        if (s.startMs >= toMs - kClipJoinToleranceMs && (!after || s.startMs < after->startMs))
+            after = &s;
+    }
+    if (!unreadable.empty())
+        return unreadable + " cannot be read (no length in its header)" +
+               (after ? "" : "; the trip ends with it");
+    if (before && after)
+        return "no recording between the end of " + shownName(before->path) + " and the start of " +
+               shownName(after->path);
+    if (after)
+        return "the trip begins with " + shownName(after->path);
+    if (before)
+        return "the trip ends with " + shownName(before->path);
+    return "no recording";
+}
+
+} // namespace
+
+ClipPlan pmPlanClipParts(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs)
+{
+    ClipPlan plan;
+    if (toMs <= fromMs)
+        return plan;
+    auto hole = [&](int64_t a, int64_t b) {
+        if (b - a >= 1)
+            plan.holes.push_back({a, b, holeReason(trip, a, b)});
+    };
+    int64_t covered = fromMs; // the end of what the parts hold so far
+    for (const ClipPiece& p : pmPlanClipPieces(trip, fromMs, toMs)) {
+        const ClipSource& s = trip[p.source];
+        const int64_t a = s.startMs + static_cast<int64_t>(std::llround(p.fromSeconds * 1000.0));
+        const int64_t b = s.startMs + static_cast<int64_t>(std::llround(p.toSeconds * 1000.0));
+        const bool joins = !plan.parts.empty() && std::llabs(a - covered) <= kClipJoinToleranceMs;
+        if (!joins) {
+            hole(covered, a);
+            plan.parts.push_back({{}, a, b});
+        }
+        ClipPart& part = plan.parts.back();
+        part.pieces.push_back(p);
+        part.endMs = std::max(part.endMs, b);
+        covered = std::max(covered, b);
+    }
+    hole(covered, toMs);
+    return plan;
+}
+
 ClipTrip pmFindClipTrip(const std::string& recording,
                         const std::function<double(const std::string&)>& durationSeconds)
 {

@@ -27,6 +27,35 @@ struct ClipPiece {
     double toSeconds = 0;
 };
 
+// What one camera of a clip holds of the window. Pieces whose recordings
+// follow each other on the clock (within kClipJoinToleranceMs, the names'
+// one-second resolution) join into one part, one continuous video; where the
+// recordings leave a stretch of the window uncovered, or overlap, a new part
+// begins, so no video ever presents a jump in time as continuous. Every
+// uncovered stretch of the window is a hole, with the reason.
+constexpr int64_t kClipJoinToleranceMs = 1000;
+
+struct ClipPart {
+    std::vector<ClipPiece> pieces;
+    int64_t startMs = 0; // on the clock of the names: where its first piece begins
+    int64_t endMs = 0;
+};
+
+struct ClipHole {
+    int64_t fromMs = 0;
+    int64_t toMs = 0;
+    std::string why; // a phrase: "FILE_B.MP4 cannot be read (no length in its header)"
+};
+
+struct ClipPlan {
+    std::vector<ClipPart> parts;
+    std::vector<ClipHole> holes; // in time order
+};
+
+// The parts and holes of the trip in [fromMs, toMs). A recording whose length
+// is unknown holds nothing and is named in the hole it leaves.
+ClipPlan pmPlanClipParts(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs);
+
 // A recording's start as trips measure it: the time in its name, else its
 // modification time; nullopt when neither can be read.
 std::optional<int64_t> pmClipStartMs(const std::string& path);

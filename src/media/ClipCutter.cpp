@@ -1,6 +1,7 @@
 #include "media/ClipCutter.h"
 
 #include "media/AvOpen.h"
+#include "media/ClipAudio.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -51,10 +52,33 @@ long long fileSize(const std::string& path)
     return static_cast<long long>(st.st_size);
 }
 
-bool sameVideoFormat(const AVCodecParameters* a, const AVCodecParameters* b)
+// Everything a decoder is told before the first picture: the codec, the
+// picture's size and format, and the codec's own set-up (the avcC or hvcC
+// record with its parameter sets, or those FFmpeg found in the stream). A
+// stream copied on under another stream's set-up decodes as garbage.
+std::string videoSetup(const AVCodecParameters* p)
 {
-    return a->codec_id == b->codec_id && a->width == b->width && a->height == b->height &&
-           a->format == b->format && a->profile == b->profile;
+    std::string key = std::to_string(p->codec_id) + "/" + std::to_string(p->width) + "x" +
+                      std::to_string(p->height) + "/" + std::to_string(p->format) + "/" +
+                      std::to_string(p->profile) + "/";
+    if (p->extradata && p->extradata_size > 0)
+        key.append(reinterpret_cast<const char*>(p->extradata), static_cast<std::size_t>(p->extradata_size));
+    return key;
+}
+
+// True when some sample of the stream that plays before `untilTs` lies,
+// by the file's own index, past the file's end: the file was cut short.
+bool indexReachesPast(AVStream* stream, int64_t untilTs, long long fileSize)
+{
+    const int count = avformat_index_get_entries_count(stream);
+    for (int i = 0; i < count; ++i) {
+        const AVIndexEntry* e = avformat_index_get_entry(stream, i);
+        if (!e || e->timestamp >= untilTs)
+            continue;
+        if (e->pos < 0 || e->pos + e->size > fileSize)
+            return true;
+    }
+    return false;
 }
 
 // The stretch's packets land after everything written so far, per stream.
@@ -66,6 +90,15 @@ struct StreamMap {
 };
 
 } // namespace
+
+std::string pmClipVideoSetup(const std::string& path)
+{
+    media::OpenedFormat opened = media::openLocalFile(path, std::chrono::milliseconds(0));
+    if (!opened.context || avformat_find_stream_info(opened.context.get(), nullptr) < 0)
+        return {};
+    const int v = av_find_best_stream(opened.context.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    return v < 0 ? std::string() : videoSetup(opened.context->streams[v]->codecpar);
+}
 
 ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::string& outputPath,
                         const std::function<void(double)>& progress, const std::atomic<bool>* cancel)
@@ -98,7 +131,9 @@ ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::st
         out.reset(raw);
     }
     StreamMap video, audio;
-    AVCodecParameters* firstVideo = nullptr;
+    std::string firstSetup;
+    // Sound the MP4 cannot hold as it is becomes AAC.
+    std::unique_ptr<ClipAacEncoder> aac;
     double doneBefore = 0; // seconds of stretches finished
     std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
     if (!packet)
@@ -130,8 +165,17 @@ ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::st
             vs->codecpar->codec_tag = 0;
             vs->time_base = vin->time_base;
             video.out = vs->index;
-            firstVideo = vs->codecpar;
-            if (a >= 0) {
+            firstSetup = videoSetup(vin->codecpar);
+            if (a >= 0 && !ClipAacEncoder::fits(out->oformat, in->streams[a]->codecpar->codec_id)) {
+                aac = std::make_unique<ClipAacEncoder>();
+                const std::string why = aac->open(in->streams[a]->codecpar, out.get());
+                if (!why.empty())
+                    return fail(stretch.path + ": its sound (" +
+                                avcodec_get_name(in->streams[a]->codecpar->codec_id) +
+                                ") cannot go into an MP4 as it is, and converting it to AAC failed: " + why);
+                audio.out = aac->streamIndex();
+                result.soundConvertedFrom = avcodec_get_name(in->streams[a]->codecpar->codec_id);
+            } else if (a >= 0) {
                 AVStream* as = avformat_new_stream(out.get(), nullptr);
                 if (!as || avcodec_parameters_copy(as->codecpar, in->streams[a]->codecpar) < 0)
                     return fail("cannot set up the audio stream");
@@ -142,13 +186,18 @@ ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::st
             if (avio_open(&out->pb, outputPath.c_str(), AVIO_FLAG_WRITE) < 0)
                 return fail(outputPath + ": cannot be created");
             created = true;
-            if (avformat_write_header(out.get(), nullptr) < 0)
-                return fail(outputPath + ": cannot be written");
-        } else if (!sameVideoFormat(firstVideo, vin->codecpar)) {
+            if (const int rc = avformat_write_header(out.get(), nullptr); rc < 0)
+                return fail(outputPath + ": cannot be written (" + avText(rc) + ")");
+        } else if (videoSetup(vin->codecpar) != firstSetup) {
             return fail(stretch.path + ": its video differs from the clip's first recording");
         }
         video.in = v;
         audio.in = audio.out >= 0 ? a : -1;
+        if (aac && audio.in >= 0) {
+            const std::string why = aac->beginSource(in->streams[a]->codecpar);
+            if (!why.empty())
+                return fail(stretch.path + ": " + why);
+        }
 
         // Where this stretch begins in the source: the key frame at or before
         // the start for the first one, the source's own start for the others
@@ -161,6 +210,17 @@ ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::st
         const int64_t toTs =
             sourceStart +
             av_rescale_q(static_cast<int64_t>(std::llround(stretch.toSeconds * 1e6)), kMicro, vin->time_base);
+        // A recording cut short while its index still states the whole
+        // length: the pictures past the cut cannot be read, so the clip would
+        // hold less than it says, or a last picture that fails to decode.
+        if (indexReachesPast(vin, toTs, size) ||
+            (audio.in >= 0 &&
+             indexReachesPast(
+                 in->streams[a],
+                 av_rescale_q(toTs - sourceStart, vin->time_base, in->streams[a]->time_base) +
+                     (in->streams[a]->start_time != AV_NOPTS_VALUE ? in->streams[a]->start_time : 0),
+                 size)))
+            return fail(stretch.path + ": cut short (its data ends before the stretch the clip needs)");
         if (stretch.fromSeconds > 0 && av_seek_frame(in, v, fromTs, AVSEEK_FLAG_BACKWARD) < 0)
             return fail(stretch.path + ": cannot seek to the clip's start");
 
@@ -190,6 +250,9 @@ ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::st
             bytes += packet->size;
             if (bytes > size || ++packets > size)
                 return fail(stretch.path + ": states more data than the file holds");
+            if ((packet->flags & AV_PKT_FLAG_CORRUPT) ||
+                (packet->pos >= 0 && packet->pos + packet->size > size))
+                return fail(stretch.path + ": cut short (a picture or sound lies past the file's end)");
             AVStream* is = in->streams[packet->stream_index];
             if (packet->dts == AV_NOPTS_VALUE)
                 packet->dts = packet->pts;
@@ -229,6 +292,18 @@ ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::st
                     continue;
                 }
             }
+            if (isAudio && aac) {
+                // Heard where it lies against this stretch's first picture.
+                const int64_t audioStart = is->start_time != AV_NOPTS_VALUE ? is->start_time : 0;
+                const int64_t relUs = av_rescale_q(packet->pts - audioStart, is->time_base, kMicro);
+                const int64_t atUs =
+                    av_rescale_q(video.nextDts, out->streams[video.out]->time_base, kMicro) + relUs - baseUs;
+                result.bytesRead += packet->size;
+                const std::string why = aac->add(packet.get(), atUs);
+                if (!why.empty())
+                    return fail((aac->writeFailed() ? outputPath : stretch.path) + ": " + why);
+                continue;
+            }
             StreamMap& map = isVideo ? video : audio;
             AVStream* os = out->streams[map.out];
             const int64_t srcStart =
@@ -265,7 +340,7 @@ ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::st
                                                                 out->streams[video.out]->time_base, kMicro)) /
                                1e6;
         const double wanted = stretch.toSeconds - stretch.fromSeconds + result.leadSeconds * (k == 0 ? 1 : 0);
-        if (!videoDone && reached + 1.0 < wanted)
+        if (!videoDone && reached + 0.5 < wanted)
             return fail(stretch.path + ": ends before the recording's stated length (cut short?)");
         video.nextDts = endOut[0];
         if (audio.out >= 0) {
@@ -275,6 +350,11 @@ ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::st
             audio.lastDts = std::min(audio.lastDts, audio.nextDts - 1);
         }
         doneBefore += stretch.toSeconds - stretch.fromSeconds;
+    }
+    if (aac) {
+        const std::string why = aac->finish();
+        if (!why.empty())
+            return fail(outputPath + ": the sound " + why);
     }
     if (av_write_trailer(out.get()) < 0)
         return fail(outputPath + ": cannot be finished (disk full?)");

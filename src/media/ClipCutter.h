@@ -4,11 +4,13 @@
 // at the key frame at or before its start (a picture cannot begin elsewhere
 // without decoding), each later stretch is appended with its timestamps moved
 // to follow the previous one's end, so the output plays as one continuous
-// stream. Video and the first audio stream are kept; every stretch must carry
-// the same video format as the first.
+// stream. Video and the first audio stream are kept (sound an MP4 cannot hold
+// is encoded to AAC); every stretch must carry the same video set-up as the
+// first (pmClipVideoSetup).
 //
-// Nothing is trusted: a stretch whose file ends early, reads more bytes than
-// the file holds, or yields no packets fails the job. On failure or cancel
+// Nothing is trusted: a stretch whose file ends early (or whose index points
+// past the file's end), reads more bytes than the file holds, or yields no
+// packets fails the job. On failure or cancel
 // the output file is removed; the sources are only ever read.
 #include <atomic>
 #include <functional>
@@ -28,7 +30,16 @@ struct ClipCutResult {
     double leadSeconds = 0;     // how far before the first stretch's start the key frame lies
     double durationSeconds = 0; // of the written video stream
     long long bytesRead = 0;    // packet bytes copied
+    // The sound's codec ("pcm_s16le") when it was encoded to AAC because an
+    // MP4 cannot hold it as it is; "" when copied (or there is none).
+    std::string soundConvertedFrom;
 };
+
+// What a decoder is told of a recording's video before its first picture
+// (codec, size, pixel format, and the avcC/hvcC record or in-band parameter
+// sets): stretches are joined into one video only where this is the same.
+// "" when the video cannot be read.
+std::string pmClipVideoSetup(const std::string& path);
 
 // `progress` gets the share done (0..1) now and then; `cancel` is polled per
 // packet. Runs on the calling thread.

@@ -2,8 +2,10 @@
 
 #include "core/Clock.h"
 #include "core/FileRules.h"
+#include "core/LibraryScan.h"
 #include "core/Log.h"
 #include "core/TrackExport.h"
+#include "core/TrackLoader.h"
 #include "media/ClipCutter.h"
 #include "media/ClipOverlay.h"
 #include "media/MediaDuration.h"
@@ -39,6 +41,15 @@ std::string fixed(double v, int decimals)
 std::string localTime(int64_t ms)
 {
     return pmFormatLocalTime(ms, "%Y-%m-%d %H:%M:%S");
+}
+
+// With the milliseconds: the bounds of a hole need not fall on a second.
+std::string localTimeMs(int64_t ms)
+{
+    const int64_t part = ((ms % 1000) + 1000) % 1000;
+    char text[8];
+    std::snprintf(text, sizeof text, ".%03d", static_cast<int>(part));
+    return localTime(ms) + text;
 }
 
 std::vector<ClipSource> sourcesOf(const std::vector<std::string>& paths)
@@ -91,6 +102,13 @@ std::string pmClipVideoName(bool rear, bool singleCamera)
     return rear ? "clip-rear.mp4" : "clip-front.mp4";
 }
 
+std::string pmClipPartName(bool rear, bool singleCamera, int64_t startMs)
+{
+    std::string name = pmClipVideoName(rear, singleCamera);
+    name.erase(name.size() - 4);
+    return name + "-" + pmFormatLocalTime(startMs, "%H%M%S") + ".mp4";
+}
+
 ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
 {
     // ---- the checks made before anything is written
@@ -139,21 +157,95 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     const int64_t fromMs = momentMs - static_cast<int64_t>(std::llround(request.before * 1000.0));
     const int64_t toMs = momentMs + static_cast<int64_t>(std::llround(request.after * 1000.0));
 
+    // Per camera, the parts it holds of the window (each one continuous
+    // video) and the holes it leaves. A part splits again where the video's
+    // set-up changes: pictures of another profile or other parameter sets
+    // cannot be copied on under the first recording's.
+    struct Part {
+        std::vector<ClipPiece> pieces;
+        int64_t startMs = 0;
+        int64_t endMs = 0;
+        bool newSetup = false; // begins where the video's set-up changes
+        std::string name;
+    };
     struct Camera {
         bool rear;
         const std::vector<ClipSource>* trip;
-        std::vector<ClipPiece> pieces;
+        std::vector<Part> parts;
+        std::vector<ClipHole> holes;
     };
+    const bool singleCamera = pmGetCameraType(request.recording) == kCameraNone;
     std::vector<Camera> cameras;
+    std::vector<std::string> emptyCameras; // of a two-camera name: cameras with nothing in the window
     for (bool isRear : {false, true}) {
         const std::vector<ClipSource>& trip = isRear ? rear : front;
-        std::vector<ClipPiece> pieces = pmPlanClipPieces(trip, fromMs, toMs);
-        if (!pieces.empty())
-            cameras.push_back({isRear, &trip, pieces});
+        ClipPlan plan = pmPlanClipParts(trip, fromMs, toMs);
+        if (plan.parts.empty()) {
+            if (!singleCamera)
+                emptyCameras.push_back(isRear ? "Rear" : "Front");
+            continue;
+        }
+        Camera camera{isRear, &trip, {}, std::move(plan.holes)};
+        std::vector<std::string> setups(trip.size());
+        std::vector<bool> probed(trip.size(), false);
+        auto setupOf = [&](std::size_t source) -> const std::string& {
+            if (!probed[source]) {
+                probed[source] = true;
+                setups[source] = pmClipVideoSetup(trip[source].path);
+            }
+            return setups[source];
+        };
+        for (const ClipPart& planned : plan.parts) {
+            Part part;
+            part.startMs = planned.startMs;
+            const std::string* setup = nullptr;
+            for (const ClipPiece& p : planned.pieces) {
+                const std::string& mine = setupOf(p.source);
+                const int64_t at =
+                    trip[p.source].startMs + static_cast<int64_t>(std::llround(p.fromSeconds * 1000.0));
+                // A video that cannot be probed stays in its part: the cut names what is wrong with it.
+                if (setup && !setup->empty() && !mine.empty() && mine != *setup) {
+                    camera.parts.push_back(part);
+                    part = Part();
+                    part.startMs = at;
+                    part.newSetup = true;
+                }
+                if (!mine.empty())
+                    setup = &mine;
+                part.pieces.push_back(p);
+                part.endMs =
+                    trip[p.source].startMs + static_cast<int64_t>(std::llround(p.toSeconds * 1000.0));
+            }
+            camera.parts.push_back(part);
+        }
+        // A rear hole left by a front recording without its partner names the missing file.
+        if (isRear) {
+            for (ClipHole& h : camera.holes) {
+                for (const ClipSource& f : front) {
+                    if (f.durationMs <= 0 || f.startMs >= h.toMs || f.startMs + f.durationMs <= h.fromMs)
+                        continue;
+                    const std::string partner = pmGetAnotherCameraPath(f.path);
+                    if (!partner.empty() && !pmIsFileExist(partner)) {
+                        std::string name;
+                        pmAppendEscapedField(name, pmGetFileName(partner, false));
+                        h.why += "; " + name + " is not on the card";
+                    }
+                }
+            }
+        }
+        std::vector<std::string> names;
+        for (Part& part : camera.parts) {
+            part.name = pmClipVideoName(isRear, singleCamera);
+            if (camera.parts.size() > 1)
+                part.name = pmClipPartName(isRear, singleCamera, part.startMs);
+            for (int n = 2; std::find(names.begin(), names.end(), part.name) != names.end(); ++n)
+                part.name = pmClipPartName(isRear, singleCamera, part.startMs) + "-" + std::to_string(n);
+            names.push_back(part.name);
+        }
+        cameras.push_back(std::move(camera));
     }
     if (cameras.empty())
         return refused("the window holds no recording");
-    const bool singleCamera = pmGetCameraType(request.recording) == kCameraNone;
 
     // ---- the folder and its files
     int error = 0;
@@ -173,28 +265,38 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
         return r;
     };
 
+    auto pieceBytes = [](const ClipSource& s, const ClipPiece& p) {
+        return static_cast<int64_t>(static_cast<double>(s.sizeBytes) * (p.toSeconds - p.fromSeconds) /
+                                    (static_cast<double>(s.durationMs) / 1000.0));
+    };
     double plannedSeconds = 0;
     int64_t plannedBytes = 0;
-    std::vector<int64_t> cameraBytes;
-    for (const Camera& c : cameras) {
-        int64_t bytes = 0;
-        for (const ClipPiece& p : c.pieces) {
-            plannedSeconds += p.toSeconds - p.fromSeconds;
-            const ClipSource& s = (*c.trip)[p.source];
-            bytes += static_cast<int64_t>(static_cast<double>(s.sizeBytes) * (p.toSeconds - p.fromSeconds) /
-                                          (static_cast<double>(s.durationMs) / 1000.0));
-        }
-        cameraBytes.push_back(bytes);
-        plannedBytes += bytes;
-    }
+    for (const Camera& c : cameras)
+        for (const Part& part : c.parts)
+            for (const ClipPiece& p : part.pieces) {
+                plannedSeconds += p.toSeconds - p.fromSeconds;
+                plannedBytes += pieceBytes((*c.trip)[p.source], p);
+            }
     state.totalBytes.store(plannedBytes);
     int64_t bytesBefore = 0;
     double doneSeconds = 0;
+    bool anyHole = !emptyCameras.empty();
+    for (const Camera& c : cameras)
+        anyHole = anyHole || !c.holes.empty();
     std::string description = request.creator + "\nIncident clip\n";
     description += "Moment: " + localTime(momentMs) + " (" + pmGetFileName(request.recording, false) +
-                   " at " + fixed(request.seconds, 3) + " s)\n";
+                   " at " + fixed(request.seconds, 3) + " s)" +
+                   (pmNameTimeMsecs(request.recording)
+                        ? std::string()
+                        : std::string("; its name holds no time, so its start is taken from its file date "
+                                      "and no other recording is joined to it")) +
+                   "\n";
     description +=
         "Window: " + fixed(request.before, 3) + " s before, " + fixed(request.after, 3) + " s after\n";
+    description += anyHole
+                       ? std::string("Holds: not all of the window; each stretch it lacks is listed below "
+                                     "as \"Not in the clip\"\n")
+                       : std::string("Holds: the whole window, for every camera\n");
     description +=
         "Made: " +
         localTime(std::chrono::duration_cast<std::chrono::milliseconds>(pmNow().time_since_epoch()).count()) +
@@ -203,75 +305,115 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     GpsList track;
     const std::vector<ClipSource>& trackTrip = !front.empty() ? front : rear;
     const int64_t trackStartMs = pmBuildClipTrack(trackTrip, fromMs, toMs, track);
-    // The overlay's caption of the clip's second k: its time, and the speed
-    // and position of the track's sample of that second.
-    auto caption = [&](int k) {
-        const int64_t at = fromMs + int64_t{k} * 1000;
-        std::string text = localTime(at);
-        const int64_t index = (at >= 0 ? at / 1000 : (at - 999) / 1000) - trackStartMs / 1000;
-        const GpsData* sample = index >= 0 ? track.GetGpsData(static_cast<int>(index)) : nullptr;
-        if (sample && pmHasPosition(*sample)) {
-            if (sample->fSpeed() >= 0)
-                text += "  " + fixed(static_cast<double>(sample->fSpeed()), 0) + " km/h";
-            text += "  " + fixed(static_cast<double>(sample->fLatitude()), 5) + ", " +
-                    fixed(static_cast<double>(sample->fLongitude()), 5);
+    // The overlay's caption of second k of a video starting at startMs: its
+    // time, and the speed and position of the track's sample of that second.
+    auto captionFrom = [&](int64_t startMs) {
+        return [&, startMs](int k) {
+            const int64_t at = startMs + int64_t{k} * 1000;
+            std::string text = localTime(at);
+            const int64_t index = (at >= 0 ? at / 1000 : (at - 999) / 1000) - trackStartMs / 1000;
+            const GpsData* sample = index >= 0 ? track.GetGpsData(static_cast<int>(index)) : nullptr;
+            if (sample && pmHasPosition(*sample)) {
+                if (sample->fSpeed() >= 0)
+                    text += "  " + fixed(static_cast<double>(sample->fSpeed()), 0) + " km/h";
+                text += "  " + fixed(static_cast<double>(sample->fLatitude()), 5) + ", " +
+                        fixed(static_cast<double>(sample->fLongitude()), 5);
+            }
+            return text;
+        };
+    };
+    auto stretchLines = [&](const Camera& c, const Part& part, const std::string& indent) {
+        std::string text;
+        for (const ClipPiece& p : part.pieces) {
+            const ClipSource& s = (*c.trip)[p.source];
+            std::error_code ec;
+            const std::string shown = std::filesystem::absolute(s.path, ec).lexically_normal().string();
+            text += indent + (ec ? s.path : shown) + "\t" + fixed(p.fromSeconds, 3) + " s to " +
+                    fixed(p.toSeconds, 3) + " s\t" + std::to_string(s.sizeBytes) + " bytes\n";
         }
         return text;
     };
     for (const Camera& c : cameras) {
-        const std::string name = pmClipVideoName(c.rear, singleCamera);
-        std::vector<ClipStretch> stretches;
-        for (const ClipPiece& p : c.pieces)
-            stretches.push_back({(*c.trip)[p.source].path, p.fromSeconds, p.toSeconds});
-        double cameraSeconds = 0;
-        for (const ClipPiece& p : c.pieces)
-            cameraSeconds += p.toSeconds - p.fromSeconds;
-        const double before = doneSeconds;
         const std::size_t index = static_cast<std::size_t>(&c - cameras.data());
         state.camera.store(static_cast<int>(index));
-        using Cutter =
-            std::function<ClipCutResult(const std::vector<ClipStretch>&, const std::string&,
-                                        const std::function<void(double)>&, const std::atomic<bool>*)>;
-        const Cutter cutter =
-            request.overlay ? Cutter([&](const std::vector<ClipStretch>& parts, const std::string& out,
-                                         const std::function<void(double)>& pr, const std::atomic<bool>* ca) {
-                return pmRenderOverlayClip(parts, caption, out, pr, ca);
-            })
-                            : Cutter(pmCutClip);
-        const ClipCutResult cut = cutter(
-            stretches, folder + "/" + name,
-            [&](double share) {
-                state.permille.store(static_cast<int>(std::min(
-                    950.0, 950.0 * (before + share * cameraSeconds) / std::max(plannedSeconds, 1e-9))));
-                state.bytesDone.store(bytesBefore +
-                                      static_cast<int64_t>(share * static_cast<double>(cameraBytes[index])));
-            },
-            &state.cancel);
-        bytesBefore += cameraBytes[index];
-        state.bytesDone.store(bytesBefore);
-        if (cut.canceled || state.cancel.load())
-            return failed(ClipStatus::Canceled, {});
-        if (!cut.ok)
-            return failed(ClipStatus::Failed, cut.error);
-        if (!syncPath(folder + "/" + name))
-            return failed(ClipStatus::Failed, folder + "/" + name + ": cannot be written to the disk");
-        doneSeconds += cameraSeconds;
-        result.files.push_back(name);
-        result.seconds = std::max(result.seconds, cut.durationSeconds);
-        description +=
-            "\n" + std::string(c.rear ? "Rear" : (singleCamera ? "Camera" : "Front")) + " camera: " + name +
-            ", " + fixed(cut.durationSeconds, 3) +
-            (request.overlay
-                 ? std::string(" s, re-encoded (H.264) with the time, speed and position "
-                               "drawn in, from the window's start\n")
-                 : " s, begins at the key frame " + fixed(cut.leadSeconds, 3) + " s before the window\n");
-        for (const ClipPiece& p : c.pieces) {
-            const ClipSource& s = (*c.trip)[p.source];
-            std::error_code ec;
-            const std::string shown = std::filesystem::absolute(s.path, ec).lexically_normal().string();
-            description += "  " + (ec ? s.path : shown) + "\t" + fixed(p.fromSeconds, 3) + " s to " +
-                           fixed(p.toSeconds, 3) + " s\t" + std::to_string(s.sizeBytes) + " bytes\n";
+        const std::string cameraName = c.rear ? "Rear" : (singleCamera ? "Camera" : "Front");
+        const bool parted = c.parts.size() > 1;
+        if (parted)
+            description += "\n" + cameraName + " camera: " + std::to_string(c.parts.size()) +
+                           " parts, a new one wherever the recordings break off or their video changes\n";
+        for (const Part& part : c.parts) {
+            std::vector<ClipStretch> stretches;
+            double partSeconds = 0;
+            int64_t partBytes = 0;
+            for (const ClipPiece& p : part.pieces) {
+                stretches.push_back({(*c.trip)[p.source].path, p.fromSeconds, p.toSeconds});
+                partSeconds += p.toSeconds - p.fromSeconds;
+                partBytes += pieceBytes((*c.trip)[p.source], p);
+            }
+            const double before = doneSeconds;
+            using Cutter =
+                std::function<ClipCutResult(const std::vector<ClipStretch>&, const std::string&,
+                                            const std::function<void(double)>&, const std::atomic<bool>*)>;
+            const auto caption = captionFrom(part.startMs);
+            const Cutter cutter =
+                request.overlay
+                    ? Cutter([&](const std::vector<ClipStretch>& parts, const std::string& out,
+                                 const std::function<void(double)>& pr, const std::atomic<bool>* ca) {
+                          return pmRenderOverlayClip(parts, caption, out, pr, ca);
+                      })
+                    : Cutter(pmCutClip);
+            const std::string path = folder + "/" + part.name;
+            const ClipCutResult cut = cutter(
+                stretches, path,
+                [&](double share) {
+                    state.permille.store(static_cast<int>(std::min(
+                        950.0, 950.0 * (before + share * partSeconds) / std::max(plannedSeconds, 1e-9))));
+                    state.bytesDone.store(bytesBefore +
+                                          static_cast<int64_t>(share * static_cast<double>(partBytes)));
+                },
+                &state.cancel);
+            bytesBefore += partBytes;
+            state.bytesDone.store(bytesBefore);
+            if (cut.canceled || state.cancel.load())
+                return failed(ClipStatus::Canceled, {});
+            if (!cut.ok)
+                return failed(ClipStatus::Failed, cut.error);
+            if (!syncPath(path))
+                return failed(ClipStatus::Failed, path + ": cannot be written to the disk");
+            doneSeconds += partSeconds;
+            result.files.push_back(part.name);
+            result.seconds = std::max(result.seconds, cut.durationSeconds);
+            const std::string how =
+                request.overlay
+                    ? std::string(" s, re-encoded (H.264) with the time, speed and position drawn "
+                                  "in, from ") +
+                          (parted ? "its start" : "the window's start")
+                    : " s, begins at the key frame " + fixed(cut.leadSeconds, 3) + " s before " +
+                          (parted ? "its start" : "the window");
+            std::string line = part.name + ", " + fixed(cut.durationSeconds, 3) + how;
+            if (parted)
+                line = "  " + part.name + ", " + localTimeMs(part.startMs) + " to " +
+                       localTimeMs(part.endMs) + ", " + fixed(cut.durationSeconds, 3) + how +
+                       (part.newSetup ? "; its video's set-up (profile or parameter sets) differs from the "
+                                        "part before, so it is not joined to it"
+                                      : "");
+            description += parted ? line + "\n" : "\n" + cameraName + " camera: " + line + "\n";
+            if (!cut.soundConvertedFrom.empty())
+                description += std::string(parted ? "    " : "  ") + "Sound: " + cut.soundConvertedFrom +
+                               " encoded to AAC, which an MP4 can hold\n";
+            description += stretchLines(c, part, parted ? "    " : "  ");
         }
+        for (const ClipHole& h : c.holes) {
+            const std::string line =
+                "Not in the clip: " + localTimeMs(h.fromMs) + " to " + localTimeMs(h.toMs) + " (" +
+                fixed(static_cast<double>(h.toMs - h.fromMs) / 1000.0, 3) + " s): " + h.why;
+            description += "  " + line + "\n";
+            result.holes.push_back(cameraName + " camera: " + line);
+        }
+    }
+    for (const std::string& name : emptyCameras) {
+        description += "\n" + name + " camera: nothing; no recording of this camera covers the window\n";
+        result.holes.push_back(name + " camera: no recording covers the window");
     }
 
     state.packaging.store(true);

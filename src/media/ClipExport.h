@@ -41,6 +41,9 @@ struct ClipResult {
     std::string message;            // why, when not Done
     std::vector<std::string> files; // names in the folder, SHA256SUMS last
     double seconds = 0;             // length of the longest video written
+    // Done: each stretch of the window a camera lacks, as clip.txt states it
+    // ("Rear camera: Not in the clip: ... to ... (20.000 s): ...").
+    std::vector<std::string> holes;
 };
 
 struct ClipJobState {
@@ -60,3 +63,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state);
 // Output names per camera: "clip-front.mp4", "clip-rear.mp4" ("clip.mp4" for
 // a recording of a single-camera name).
 std::string pmClipVideoName(bool rear, bool singleCamera);
+// A camera whose recordings break off in the window (or change their video's
+// set-up) gets one video per unbroken stretch, named by the local time it
+// starts: "clip-front-083040.mp4".
+std::string pmClipPartName(bool rear, bool singleCamera, int64_t startMs);

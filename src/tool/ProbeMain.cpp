@@ -42,6 +42,9 @@ int runClip(char** argv, bool overlay)
         return 1;
     switch (r.status) {
     case ClipStatus::Done:
+        // A clip that lacks part of the window says so here too, not only in clip.txt.
+        for (const std::string& hole : r.holes)
+            std::fprintf(stderr, "rovixtool: clip: %s\n", hole.c_str());
         std::printf("%s\n", r.folder.c_str());
         return std::fflush(stdout) == 0 ? 0 : 1;
     case ClipStatus::BadRequest:

@@ -80,3 +80,37 @@ TEST(ClipPackage, FoldersAreNamedByTheMomentAndNeverReused)
     EXPECT_FALSE(pmWriteSha256Sums(dir.string(), {"missing"}));
     fs::remove_all(dir);
 }
+
+TEST(ClipPackage, PartsBreakWhereRecordingsBreakOffAndEveryHoleHasItsReason)
+{
+    // a and b follow within the names' second; c starts 3 s after b's end;
+    // d's length is unknown; e overlaps c by 10 s.
+    const std::vector<ClipSource> trip{{"/x/a.MP4", 0, 59600, 0},
+                                       {"/x/b.MP4", 60000, 60000, 0},
+                                       {"/x/c.MP4", 123000, 30000, 0},
+                                       {"/x/d.MP4", 153000, 0, 0},
+                                       {"/x/e.MP4", 143000, 20000, 0}};
+    const ClipPlan plan = pmPlanClipParts(trip, -2000, 170000);
+    ASSERT_EQ(plan.parts.size(), 3u);
+    ASSERT_EQ(plan.parts[0].pieces.size(), 2u); // a and b join
+    EXPECT_EQ(plan.parts[0].startMs, 0);
+    EXPECT_EQ(plan.parts[0].endMs, 120000);
+    EXPECT_EQ(plan.parts[1].startMs, 123000);
+    EXPECT_EQ(plan.parts[2].startMs, 143000); // an overlap starts a part of its own, leaving no hole
+    EXPECT_EQ(plan.parts[2].pieces.at(0).source, 4u);
+    ASSERT_EQ(plan.holes.size(), 3u);
+    EXPECT_EQ(plan.holes[0].fromMs, -2000);
+    EXPECT_EQ(plan.holes[0].toMs, 0);
+    EXPECT_EQ(plan.holes[0].why, "the trip begins with a.MP4");
+    EXPECT_EQ(plan.holes[1].fromMs, 120000);
+    EXPECT_EQ(plan.holes[1].toMs, 123000);
+    EXPECT_EQ(plan.holes[1].why, "no recording between the end of b.MP4 and the start of c.MP4");
+    EXPECT_EQ(plan.holes[2].fromMs, 163000);
+    EXPECT_EQ(plan.holes[2].toMs, 170000);
+    EXPECT_EQ(plan.holes[2].why, "the trip ends with e.MP4");
+    // The unreadable recording is named where it leaves the window uncovered.
+    const ClipPlan cut = pmPlanClipParts({trip[0], {"/x/d\tx.MP4", 59600, 0, 0}}, 50000, 70000);
+    ASSERT_EQ(cut.holes.size(), 1u);
+    EXPECT_EQ(cut.holes[0].why, "d\\tx.MP4 cannot be read (no length in its header); the trip ends with it");
+    EXPECT_TRUE(pmPlanClipParts(trip, 10000, 10000).parts.empty());
+}

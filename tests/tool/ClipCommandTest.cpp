@@ -407,3 +407,270 @@ TEST(ClipCommand, ExportsNeverPresentFilledInSecondsAsReadings)
     EXPECT_NE(slurp(folder + "/clip.txt").find("one sample per second from 2021-03-15 08:30:00\n"),
               std::string::npos);
 }
+
+namespace
+{
+
+// A short front/rear pair (320x192, 10 fps) of `seconds` starting at `t`, without logs.
+struct ShortPair {
+    double seconds = 5;
+    bool faststart = false;
+    bool withAudio = false;
+    mediagen::Container container = mediagen::Container::Mp4;
+    std::string frontX264; // other libx264 options for the front recording
+};
+
+std::string pairPath(const fs::path& folder, const mediagen::StartTime& t, bool rear,
+                     const char* ext = ".MP4")
+{
+    return (folder / ("FILE" + t.nameStamp() + (rear ? "_2" : "_M") + ext)).string();
+}
+
+void writeShortPair(const fs::path& folder, const mediagen::StartTime& t, uint32_t seed, const ShortPair& how)
+{
+    for (bool rear : {false, true}) {
+        mediagen::RecordingSpec recording;
+        recording.container = how.container;
+        recording.seconds = how.seconds;
+        recording.width = 320;
+        recording.height = 192;
+        recording.fps = 10;
+        recording.rear = rear;
+        recording.seed = seed + (rear ? 100 : 0);
+        recording.clock = t;
+        recording.faststart = how.faststart;
+        recording.withAudio = how.withAudio;
+        if (!rear)
+            recording.x264Params = how.frontX264;
+        const std::string path =
+            pairPath(folder, t, rear, how.container == mediagen::Container::Avi ? ".AVI" : ".MP4");
+        ASSERT_TRUE(mediagen::writeRecording(path, recording));
+        ASSERT_TRUE(mediagen::setFileTime(path, t.toLocalEpoch() + static_cast<long>(how.seconds)));
+    }
+}
+
+std::set<std::string> videosIn(const std::string& folder)
+{
+    std::set<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().extension() == ".mp4")
+            out.insert(e.path().filename().string());
+    return out;
+}
+
+// Every video of a finished clip decodes without a single complaint, and the
+// folder verifies.
+void expectSoundClip(const std::string& folder, const std::string& scratch)
+{
+    for (const std::string& video : videosIn(folder)) {
+        const Shell decode =
+            shell("ffmpeg -v error -i " + quote(folder + "/" + video) + " -f null -", scratch);
+        EXPECT_EQ(decode.status, 0) << video;
+        EXPECT_EQ(decode.err, "") << video;
+    }
+    const Shell check = shell("cd " + quote(folder) + " && sha256sum -c SHA256SUMS", scratch);
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+} // namespace
+
+// Trips as cards really hold them: a gap between recordings, a missing rear
+// recording, a recording cut short, one whose movie header is lost, one of
+// another encoder set-up, and names without a time. No clip may present a
+// jump in time as continuous video, decode with errors, or claim more than it
+// holds; clip.txt names every stretch of the window it lacks.
+TEST(ClipCommand, HostileTripsGiveClipsThatDecodeAndStateEveryHole)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const std::string scratch = s.dir.string();
+    int cardNo = 0;
+    auto newCard = [&] {
+        const fs::path card = s.dir / ("card" + std::to_string(++cardNo)) / "DCIM";
+        fs::create_directories(card);
+        return card;
+    };
+    auto clip = [&](const std::string& recording, const std::string& options, const char* time) {
+        const std::string out = s.str("out") + "/" + std::to_string(cardNo);
+        fs::create_directories(out);
+        Shell r = shell(kTool + " clip " + options + " " + quote(out) + " " + quote(recording) + " " + time,
+                        scratch);
+        if (!r.out.empty() && r.out.back() == '\n')
+            r.out.pop_back();
+        return r;
+    };
+    auto seconds = [&](const std::string& video) {
+        return probeNumber("-select_streams v -show_entries stream=duration", video, scratch);
+    };
+
+    {
+        SCOPED_TRACE("a 2 s gap between two recordings");
+        const fs::path card = newCard();
+        writeShortPair(card, t0, 1, {});
+        writeShortPair(card, t0.plusSeconds(7), 2, {});
+        const Shell r = clip(pairPath(card, t0, false), "--before 3 --after 9", "3");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(videosIn(r.out), (std::set<std::string>{"clip-front-083000.mp4", "clip-front-083007.mp4",
+                                                          "clip-rear-083000.mp4", "clip-rear-083007.mp4"}));
+        for (const std::string& v : videosIn(r.out))
+            EXPECT_NEAR(seconds(r.out + "/" + v), 5.0, 0.05) << v;
+        const std::string text = slurp(r.out + "/clip.txt");
+        const std::string hole =
+            "Not in the clip: 2021-03-15 08:30:05.000 to 2021-03-15 08:30:07.000 (2.000 s): "
+            "no recording between the end of FILE210315-083000_";
+        EXPECT_NE(text.find(hole + "M.MP4 and the start of FILE210315-083007_M.MP4"), std::string::npos)
+            << text;
+        EXPECT_NE(text.find(hole + "2.MP4 and the start of FILE210315-083007_2.MP4"), std::string::npos)
+            << text;
+        EXPECT_NE(text.find("Holds: not all of the window"), std::string::npos);
+        EXPECT_NE(r.err.find("Not in the clip: 2021-03-15 08:30:05.000"), std::string::npos) << r.err;
+        expectSoundClip(r.out, scratch);
+    }
+    {
+        SCOPED_TRACE("the middle rear recording missing");
+        const fs::path card = newCard();
+        for (int k = 0; k < 3; ++k)
+            writeShortPair(card, t0.plusSeconds(5 * k), 10 + k, {});
+        fs::remove(pairPath(card, t0.plusSeconds(5), true));
+        const Shell r = clip(pairPath(card, t0.plusSeconds(5), false), "--before 7 --after 8", "2");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(videosIn(r.out),
+                  (std::set<std::string>{"clip-front.mp4", "clip-rear-083000.mp4", "clip-rear-083010.mp4"}));
+        EXPECT_NEAR(seconds(r.out + "/clip-front.mp4"), 15.0, 0.05);
+        EXPECT_NEAR(seconds(r.out + "/clip-rear-083010.mp4"), 5.0, 0.05);
+        const std::string text = slurp(r.out + "/clip.txt");
+        EXPECT_NE(text.find("Not in the clip: 2021-03-15 08:30:05.000 to 2021-03-15 08:30:10.000 (5.000 s): "
+                            "no recording between the end of FILE210315-083000_2.MP4 and the start of "
+                            "FILE210315-083010_2.MP4; FILE210315-083005_2.MP4 is not on the card"),
+                  std::string::npos)
+            << text;
+        EXPECT_EQ(text.find("Not in the clip: 2021-03-15 08:30:05.000 to 2021-03-15 08:30:10.000 (5.000 s): "
+                            "no recording between the end of FILE210315-083000_M"),
+                  std::string::npos);
+        expectSoundClip(r.out, scratch);
+    }
+    {
+        SCOPED_TRACE("the middle front cut short, its header still stating the whole length");
+        const fs::path card = newCard();
+        ShortPair faststart;
+        faststart.faststart = true;
+        for (int k = 0; k < 3; ++k)
+            writeShortPair(card, t0.plusSeconds(5 * k), 20 + k, faststart);
+        const std::string middle = pairPath(card, t0.plusSeconds(5), false);
+        const auto size = fs::file_size(middle);
+        fs::resize_file(middle, size * 96 / 100);
+        const Shell r = clip(pairPath(card, t0, false), "--before 3 --after 12", "3");
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.err.find(middle + ": cut short"), std::string::npos) << r.err;
+        EXPECT_TRUE(fs::is_empty(s.str("out") + "/3"));
+        EXPECT_EQ(fs::file_size(middle), size * 96 / 100);
+        // A window that ends before the cut needs nothing past it.
+        const Shell early = clip(middle, "--before 7 --after 1", "1");
+        EXPECT_EQ(early.status, 0) << early.err;
+        expectSoundClip(early.out, scratch);
+    }
+    {
+        SCOPED_TRACE("the middle front's movie header lost");
+        const fs::path card = newCard();
+        for (int k = 0; k < 3; ++k)
+            writeShortPair(card, t0.plusSeconds(5 * k), 30 + k, {});
+        const std::string middle = pairPath(card, t0.plusSeconds(5), false);
+        fs::resize_file(middle, fs::file_size(middle) / 2);
+        const Shell r = clip(pairPath(card, t0, false), "--before 3 --after 12", "3");
+        ASSERT_EQ(r.status, 0) << r.err;
+        // The trip ends at the recording whose length is unknown.
+        EXPECT_EQ(videosIn(r.out), (std::set<std::string>{"clip-front.mp4", "clip-rear.mp4"}));
+        EXPECT_NEAR(seconds(r.out + "/clip-front.mp4"), 5.0, 0.05);
+        EXPECT_NEAR(seconds(r.out + "/clip-rear.mp4"), 10.0, 0.05);
+        const std::string text = slurp(r.out + "/clip.txt");
+        EXPECT_NE(text.find("Not in the clip: 2021-03-15 08:30:05.000 to 2021-03-15 08:30:15.000 (10.000 s): "
+                            "FILE210315-083005_M.MP4 cannot be read (no length in its header); the trip ends "
+                            "with it"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("Not in the clip: 2021-03-15 08:30:10.000 to 2021-03-15 08:30:15.000 (5.000 s): "
+                            "the trip ends with FILE210315-083005_2.MP4"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(r.err.find("cannot be read"), std::string::npos) << r.err;
+        expectSoundClip(r.out, scratch);
+    }
+    {
+        SCOPED_TRACE("the middle front encoded with other parameter sets");
+        const fs::path card = newCard();
+        writeShortPair(card, t0, 40, {});
+        ShortPair other;
+        other.frontX264 = "ref=3";
+        writeShortPair(card, t0.plusSeconds(5), 41, other);
+        writeShortPair(card, t0.plusSeconds(10), 42, {});
+        const Shell r = clip(pairPath(card, t0, false), "--before 3 --after 12", "3");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(videosIn(r.out), (std::set<std::string>{"clip-front-083000.mp4", "clip-front-083005.mp4",
+                                                          "clip-front-083010.mp4", "clip-rear.mp4"}));
+        const std::string text = slurp(r.out + "/clip.txt");
+        EXPECT_NE(text.find("Holds: the whole window, for every camera"), std::string::npos) << text;
+        EXPECT_NE(text.find("clip-front-083005.mp4, 2021-03-15 08:30:05.000 to 2021-03-15 08:30:10.000"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("differs from the part before"), std::string::npos) << text;
+        expectSoundClip(r.out, scratch);
+    }
+    {
+        SCOPED_TRACE("names without a time, one file date");
+        const fs::path card = newCard();
+        writeShortPair(card, t0, 50, {});
+        for (const char* name : {"A_M.MP4", "B_M.MP4", "C_M.MP4"}) {
+            fs::copy_file(pairPath(card, t0, false), card / name);
+            ASSERT_TRUE(mediagen::setFileTime((card / name).string(), t0.toLocalEpoch()));
+        }
+        fs::remove(pairPath(card, t0, false));
+        fs::remove(pairPath(card, t0, true));
+        const Shell r = clip((card / "A_M.MP4").string(), "--before 2 --after 2", "2");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(videosIn(r.out), (std::set<std::string>{"clip.mp4"}));
+        EXPECT_LE(seconds(r.out + "/clip.mp4"), 4.0 + 1.0 + 0.05); // at most one key-frame interval more
+        const std::string text = slurp(r.out + "/clip.txt");
+        EXPECT_NE(text.find("A_M.MP4\t0.000 s to 4.000 s"), std::string::npos) << text;
+        EXPECT_EQ(text.find("B_M.MP4"), std::string::npos) << text;
+        EXPECT_EQ(text.find("C_M.MP4"), std::string::npos) << text;
+        EXPECT_NE(text.find("its name holds no time"), std::string::npos) << text;
+        expectSoundClip(r.out, scratch);
+    }
+}
+
+// The sound of AVI recordings (PCM) cannot go into an MP4 as it is: the clip
+// carries it as AAC, in step with the pictures across a join.
+TEST(ClipCommand, PcmSoundIsEncodedToAacInStepWithThePictures)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    ShortPair avi;
+    avi.seconds = 3;
+    avi.withAudio = true;
+    avi.container = mediagen::Container::Avi;
+    writeShortPair(card, t0, 1, avi);
+    writeShortPair(card, t0.plusSeconds(3), 2, avi);
+    const Shell r = shell(kTool + " clip --before 2 --after 2 " + quote(s.str("out")) + " " +
+                              quote(pairPath(card, t0, false, ".AVI")) + " 2",
+                          s.dir.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string folder = s.str("out") + "/Clip-20210315-083002";
+    EXPECT_EQ(videosIn(folder), (std::set<std::string>{"clip-front.mp4", "clip-rear.mp4"}));
+    for (const char* name : {"clip-front.mp4", "clip-rear.mp4"}) {
+        const std::string video = folder + "/" + name;
+        EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quote(video),
+                        s.dir.string())
+                      .out,
+                  "h264\naac\n")
+            << name;
+        const double pictures =
+            probeNumber("-select_streams v -show_entries stream=duration", video, s.dir.string());
+        const double sound =
+            probeNumber("-select_streams a -show_entries stream=duration", video, s.dir.string());
+        EXPECT_NEAR(pictures, 4.0, 0.05) << name;
+        EXPECT_NEAR(sound, pictures, 0.05) << name;
+    }
+    expectSoundClip(folder, s.dir.string());
+    EXPECT_NE(slurp(folder + "/clip.txt").find("Sound: pcm_s16le encoded to AAC"), std::string::npos);
+}

@@ -109,8 +109,9 @@ AVCodecContext* openVideoEncoder(const AVCodec* codec, const RecordingSpec& cfg,
         av_opt_set(c->priv_data, "tune", "zerolatency", 0);
         av_opt_set(c->priv_data, "crf", std::to_string(cfg.crf).c_str(), 0);
         // A fixed GOP (no scene cuts) and one thread keep the bytes identical run to run.
-        av_opt_set(c->priv_data, "x264-params", "scenecut=0:sliced-threads=0:threads=1:lookahead-threads=1",
-                   0);
+        const std::string params = "scenecut=0:sliced-threads=0:threads=1:lookahead-threads=1" +
+                                   (cfg.x264Params.empty() ? std::string() : ":" + cfg.x264Params);
+        av_opt_set(c->priv_data, "x264-params", params.c_str(), 0);
     } else {
         c->bit_rate = static_cast<int64_t>(cfg.width) * cfg.height * cfg.fps / 8;
     }
