@@ -33,6 +33,9 @@ struct ClipCutResult {
     // The sound's codec ("pcm_s16le") when it was encoded to AAC because an
     // MP4 cannot hold it as it is; "" when copied (or there is none).
     std::string soundConvertedFrom;
+    // The sound: empty when the recordings carry none; else what became of
+    // it, in words for clip.txt ("AAC, copied", or why it was left out).
+    std::string sound;
 };
 
 // What a decoder is told of a recording's video before its first picture

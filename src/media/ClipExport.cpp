@@ -4,6 +4,7 @@
 #include "core/FileRules.h"
 #include "core/LibraryScan.h"
 #include "core/Log.h"
+#include "core/TimeStampText.h"
 #include "core/TrackExport.h"
 #include "core/TrackLoader.h"
 #include "media/ClipCutter.h"
@@ -31,11 +32,20 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// A number as clip.txt writes it; a negative zero reads as the zero it is.
 std::string fixed(double v, int decimals)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, v);
+    std::snprintf(text, sizeof text, "%.*f", decimals, v == 0 ? 0.0 : v);
     return text;
+}
+
+// Paths and names in clip.txt stay on their line, as in package.txt.
+std::string escapedField(const std::string& text)
+{
+    std::string out;
+    pmAppendEscapedField(out, text);
+    return out;
 }
 
 std::string localTime(int64_t ms)
@@ -114,8 +124,10 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     // ---- the checks made before anything is written
     struct stat st {
     };
-    if (request.dest.empty() || ::stat(request.dest.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (request.dest.empty() || ::stat(request.dest.c_str(), &st) != 0)
         return refused(request.dest + ": no such folder");
+    if (!S_ISDIR(st.st_mode))
+        return refused(request.dest + ": not a folder");
     if (::access(request.dest.c_str(), W_OK | X_OK) != 0)
         return refused(request.dest + ": cannot be written");
     if (::stat(request.recording.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -284,8 +296,9 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     for (const Camera& c : cameras)
         anyHole = anyHole || !c.holes.empty();
     std::string description = request.creator + "\nIncident clip\n";
-    description += "Moment: " + localTime(momentMs) + " (" + pmGetFileName(request.recording, false) +
-                   " at " + fixed(request.seconds, 3) + " s)" +
+    description += "Moment: " + localTime(momentMs) + " (" +
+                   escapedField(pmGetFileName(request.recording, false)) + " at " +
+                   fixed(request.seconds, 3) + " s)" +
                    (pmNameTimeMsecs(request.recording)
                         ? std::string()
                         : std::string("; its name holds no time, so its start is taken from its file date "
@@ -305,30 +318,35 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     GpsList track;
     const std::vector<ClipSource>& trackTrip = !front.empty() ? front : rear;
     const int64_t trackStartMs = pmBuildClipTrack(trackTrip, fromMs, toMs, track);
-    // The overlay's caption of second k of a video starting at startMs: its
-    // time, and the speed and position of the track's sample of that second.
-    auto captionFrom = [&](int64_t startMs) {
-        return [&, startMs](int k) {
-            const int64_t at = startMs + int64_t{k} * 1000;
-            std::string text = localTime(at);
-            const int64_t index = (at >= 0 ? at / 1000 : (at - 999) / 1000) - trackStartMs / 1000;
-            const GpsData* sample = index >= 0 ? track.GetGpsData(static_cast<int>(index)) : nullptr;
-            if (sample && pmHasPosition(*sample)) {
-                if (sample->fSpeed() >= 0)
-                    text += "  " + fixed(static_cast<double>(sample->fSpeed()), 0) + " km/h";
-                text += "  " + fixed(static_cast<double>(sample->fLatitude()), 5) + ", " +
-                        fixed(static_cast<double>(sample->fLongitude()), 5);
-            }
-            return text;
-        };
+    // The overlay's caption of a frame: the camera's clock at that frame
+    // (its recording's start and the whole second the frame is in there,
+    // so a hole between recordings cannot shift it), and the speed and
+    // position of the track's sample of that second.
+    auto caption = [&](const ClipSource& source, double secondsIntoRecording) {
+        const int64_t at = source.startMs + int64_t{pmFrameSecond(secondsIntoRecording)} * 1000;
+        std::string text = localTime(at);
+        const int64_t index = (at >= 0 ? at / 1000 : (at - 999) / 1000) - trackStartMs / 1000;
+        const GpsData* sample = index >= 0 && index <= GpsList::kMaxVideoSeconds
+                                    ? track.GetGpsData(static_cast<int>(index))
+                                    : nullptr;
+        if (sample && pmHasPosition(*sample)) {
+            if (sample->fSpeed() >= 0)
+                text += "\n" + fixed(static_cast<double>(sample->fSpeed()), 0) + " km/h";
+            text += "\n" + fixed(static_cast<double>(sample->fLatitude()), 5) + ", " +
+                    fixed(static_cast<double>(sample->fLongitude()), 5);
+        }
+        return text;
     };
+    const std::string widestCaption =
+        "0000-00-00 00:00:00" +
+        std::string(pmTrackHasPositions(track) ? "\n999 km/h\n-89.99999, -179.99999" : "");
     auto stretchLines = [&](const Camera& c, const Part& part, const std::string& indent) {
         std::string text;
         for (const ClipPiece& p : part.pieces) {
             const ClipSource& s = (*c.trip)[p.source];
             std::error_code ec;
             const std::string shown = std::filesystem::absolute(s.path, ec).lexically_normal().string();
-            text += indent + (ec ? s.path : shown) + "\t" + fixed(p.fromSeconds, 3) + " s to " +
+            text += indent + escapedField(ec ? s.path : shown) + "\t" + fixed(p.fromSeconds, 3) + " s to " +
                     fixed(p.toSeconds, 3) + " s\t" + std::to_string(s.sizeBytes) + " bytes\n";
         }
         return text;
@@ -336,10 +354,10 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     for (const Camera& c : cameras) {
         const std::size_t index = static_cast<std::size_t>(&c - cameras.data());
         state.camera.store(static_cast<int>(index));
-        const std::string cameraName = c.rear ? "Rear" : (singleCamera ? "Camera" : "Front");
+        const std::string cameraName = c.rear ? "Rear camera" : (singleCamera ? "Camera" : "Front camera");
         const bool parted = c.parts.size() > 1;
         if (parted)
-            description += "\n" + cameraName + " camera: " + std::to_string(c.parts.size()) +
+            description += "\n" + cameraName + ": " + std::to_string(c.parts.size()) +
                            " parts, a new one wherever the recordings break off or their video changes\n";
         for (const Part& part : c.parts) {
             std::vector<ClipStretch> stretches;
@@ -354,12 +372,16 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
             using Cutter =
                 std::function<ClipCutResult(const std::vector<ClipStretch>&, const std::string&,
                                             const std::function<void(double)>&, const std::atomic<bool>*)>;
-            const auto caption = captionFrom(part.startMs);
             const Cutter cutter =
                 request.overlay
                     ? Cutter([&](const std::vector<ClipStretch>& parts, const std::string& out,
                                  const std::function<void(double)>& pr, const std::atomic<bool>* ca) {
-                          return pmRenderOverlayClip(parts, caption, out, pr, ca);
+                          OverlayCaption words;
+                          words.widest = widestCaption;
+                          words.text = [&](std::size_t stretch, double seconds) {
+                              return caption((*c.trip)[part.pieces.at(stretch).source], seconds);
+                          };
+                          return pmRenderOverlayClip(parts, words, out, pr, ca);
                       })
                     : Cutter(pmCutClip);
             const std::string path = folder + "/" + part.name;
@@ -397,10 +419,13 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                        (part.newSetup ? "; its video's set-up (profile or parameter sets) differs from the "
                                         "part before, so it is not joined to it"
                                       : "");
-            description += parted ? line + "\n" : "\n" + cameraName + " camera: " + line + "\n";
+            description += parted ? line + "\n" : "\n" + cameraName + ": " + line + "\n";
             if (!cut.soundConvertedFrom.empty())
                 description += std::string(parted ? "    " : "  ") + "Sound: " + cut.soundConvertedFrom +
                                " encoded to AAC, which an MP4 can hold\n";
+            if (!cut.sound.empty())
+                description +=
+                    std::string(parted ? "    " : "  ") + "Sound: " + escapedField(cut.sound) + "\n";
             description += stretchLines(c, part, parted ? "    " : "  ");
         }
         for (const ClipHole& h : c.holes) {
@@ -408,7 +433,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                 "Not in the clip: " + localTimeMs(h.fromMs) + " to " + localTimeMs(h.toMs) + " (" +
                 fixed(static_cast<double>(h.toMs - h.fromMs) / 1000.0, 3) + " s): " + h.why;
             description += "  " + line + "\n";
-            result.holes.push_back(cameraName + " camera: " + line);
+            result.holes.push_back(cameraName + ": " + line);
         }
     }
     for (const std::string& name : emptyCameras) {

@@ -11,9 +11,14 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -56,22 +61,212 @@ std::string fontFile()
 }
 
 // A value inside a filter option string: the separators and quotes escaped.
+// A line feed stays: drawtext breaks the line there.
 std::string escaped(const std::string& text)
 {
     std::string out;
     for (char c : text) {
         if (c == ':' || c == '\\' || c == '\'' || c == ',' || c == ';' || c == '[' || c == ']' || c == '=')
             out += '\\';
-        if (static_cast<unsigned char>(c) >= 0x20)
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\n')
             out += c;
     }
     return out;
 }
 
+std::vector<std::string> partsOf(const std::string& caption)
+{
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = caption.find('\n', from);
+        parts.push_back(caption.substr(from, at == std::string::npos ? std::string::npos : at - from));
+        if (at == std::string::npos)
+            return parts;
+        from = at + 1;
+    }
+}
+
+// Characters as drawn (UTF-8 continuation bytes add none).
+int widthOf(const std::string& text)
+{
+    int n = 0;
+    for (char c : text)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+// A glyph's advance and a line's height in pixels for a font size, both on
+// the generous side: the font is monospaced with an advance of 0.6 of its
+// size, rounded to whole pixels by the renderer.
+int advanceOf(int fontSize)
+{
+    return fontSize * 61 / 100 + 1;
+}
+int lineHeightOf(int fontSize)
+{
+    return fontSize * 5 / 4 + 1;
+}
+int borderOf(int fontSize)
+{
+    return std::clamp(fontSize / 2, 1, 6);
+}
+
+// How a caption is drawn into a picture: on one line at the picture's usual
+// size when that fits; else one line per part, or for a narrow picture one
+// line per word, whichever allows the larger font, shrunk until every line
+// fits. Each line is laid out at least as wide as the same line of the
+// clip's widest caption, so the size holds still from frame to frame.
+struct CaptionFit {
+    std::string text;
+    int fontSize = 12;
+    int margin = 12;
+    int border = 6;
+};
+
+std::vector<std::string> wordsOf(const std::vector<std::string>& parts)
+{
+    std::vector<std::string> words;
+    for (const std::string& part : parts) {
+        std::size_t from = 0;
+        while (from < part.size()) {
+            const std::size_t at = part.find(' ', from);
+            const std::size_t end = at == std::string::npos ? part.size() : at;
+            if (end > from)
+                words.push_back(part.substr(from, end - from));
+            from = end + 1;
+        }
+    }
+    return words;
+}
+
+std::string joined(const std::vector<std::string>& lines, const char* between)
+{
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        text += (i > 0 ? between : "") + lines[i];
+    return text;
+}
+
+CaptionFit fitCaption(const std::string& caption, const std::string& widest, int width, int height)
+{
+    CaptionFit fit;
+    fit.margin = std::clamp(std::min(width, height) / 24, 2, 12);
+    const int base = std::max(12, height / 22);
+    // The largest size up to `base` at which the lines fit; 0 when none does.
+    const auto sizeFor = [&](const std::vector<std::string>& lines, const std::vector<std::string>& wide) {
+        int chars = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            chars = std::max({chars, widthOf(lines[i]), i < wide.size() ? widthOf(wide[i]) : 0});
+        const int count = static_cast<int>(lines.size());
+        for (int size = base; size >= 1; --size) {
+            const int border = borderOf(size);
+            if (chars * advanceOf(size) + 2 * border <= width - 2 * fit.margin &&
+                count * lineHeightOf(size) + 2 * border <= height - 2 * fit.margin)
+                return size;
+        }
+        return 0;
+    };
+    const std::vector<std::string> parts = partsOf(caption), wideParts = partsOf(widest);
+    const std::vector<std::string> oneLine = {joined(parts, "  ")}, wideLine = {joined(wideParts, "  ")};
+    const std::vector<std::string> words = wordsOf(parts), wideWords = wordsOf(wideParts);
+    if (sizeFor(oneLine, wideLine) == base) {
+        fit.text = oneLine.front();
+        fit.fontSize = base;
+    } else {
+        const int byPart = sizeFor(parts, wideParts), byWord = sizeFor(words, wideWords);
+        fit.text = joined(byWord > byPart ? words : parts, "\n");
+        fit.fontSize = std::max(1, std::max(byPart, byWord));
+    }
+    fit.border = borderOf(fit.fontSize);
+    return fit;
+}
+
+std::string drawCommand(const CaptionFit& fit)
+{
+    return "fontsize=" + std::to_string(fit.fontSize) + ":boxborderw=" + std::to_string(fit.border) +
+           ":x=" + std::to_string(fit.margin) + ":y=h-th-" + std::to_string(fit.margin) +
+           ":text=" + escaped(fit.text);
+}
+
+struct ParametersFree {
+    void operator()(AVCodecParameters* p) const { avcodec_parameters_free(&p); }
+};
+
+bool sameSound(const AVCodecParameters* a, const AVCodecParameters* b)
+{
+    return a->codec_id == b->codec_id && a->sample_rate == b->sample_rate &&
+           a->ch_layout.nb_channels == b->ch_layout.nb_channels && a->extradata_size == b->extradata_size &&
+           (a->extradata_size == 0 || std::memcmp(a->extradata, b->extradata, a->extradata_size) == 0);
+}
+
+std::string soundName(AVCodecID id)
+{
+    const AVCodecDescriptor* d = avcodec_descriptor_get(id);
+    std::string name = d ? d->name : "unknown";
+    for (char& c : name)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
+// Whether the clip keeps the recordings' sound: only when MP4 can hold it
+// as it is and every stretch carries the same, so one stream runs through
+// the clip in step with the pictures. `note` says what became of it.
+struct SoundPlan {
+    std::unique_ptr<AVCodecParameters, ParametersFree> parameters; // kept: the stream's
+    std::string note;
+};
+
+SoundPlan planSound(const std::vector<ClipStretch>& stretches)
+{
+    SoundPlan plan;
+    const AVOutputFormat* mp4 = av_guess_format("mp4", nullptr, nullptr);
+    std::string lacking, differing;
+    bool any = false;
+    for (const ClipStretch& stretch : stretches) {
+        media::OpenedFormat opened = media::openLocalFile(stretch.path, std::chrono::milliseconds(0));
+        if (!opened.context)
+            continue; // the pictures' pass says why
+        AVFormatContext* in = opened.context.get();
+        const int v = av_find_best_stream(in, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        const int a = av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, v, nullptr, 0);
+        if (a < 0) {
+            if (lacking.empty())
+                lacking = stretch.path;
+            continue;
+        }
+        any = true;
+        const AVCodecParameters* par = in->streams[a]->codecpar;
+        if (!plan.parameters) {
+            plan.parameters.reset(avcodec_parameters_alloc());
+            if (!plan.parameters || avcodec_parameters_copy(plan.parameters.get(), par) < 0) {
+                plan.parameters.reset();
+                plan.note = "left out (out of memory)";
+                return plan;
+            }
+        } else if (!sameSound(plan.parameters.get(), par) && differing.empty()) {
+            differing = stretch.path;
+        }
+    }
+    if (!any)
+        return plan;
+    const std::string name = soundName(plan.parameters->codec_id);
+    if (!mp4 || avformat_query_codec(mp4, plan.parameters->codec_id, FF_COMPLIANCE_NORMAL) != 1)
+        plan.note = "left out: MP4 cannot hold " + name + " sound";
+    else if (!lacking.empty())
+        plan.note = "left out: " + lacking + " has none";
+    else if (!differing.empty())
+        plan.note = "left out: " + differing + " carries other sound than the first recording";
+    else
+        plan.note = name + ", copied";
+    if (plan.note.rfind("left out", 0) == 0)
+        plan.parameters.reset();
+    return plan;
+}
+
 } // namespace
 
-ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
-                                  const std::function<std::string(int)>& caption,
+ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, const OverlayCaption& caption,
                                   const std::string& outputPath, const std::function<void(double)>& progress,
                                   const std::atomic<bool>* cancel)
 {
@@ -102,10 +297,13 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
     std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc()), filtered(av_frame_alloc());
     if (!packet || !frame || !filtered)
         return fail("out of memory");
+    SoundPlan sound = planSound(stretches);
+    result.sound = sound.note;
     AVStream* os = nullptr;
+    AVStream* soundOut = nullptr;
+    int64_t soundLastDts = std::numeric_limits<int64_t>::min();
     int64_t frameCount = 0;
     double doneBefore = 0;
-    int shownSecond = -1;
     double lastShare = -1;
 
     auto writePackets = [&]() -> bool {
@@ -123,7 +321,8 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
         }
     };
 
-    for (const ClipStretch& stretch : stretches) {
+    for (std::size_t k = 0; k < stretches.size(); ++k) {
+        const ClipStretch& stretch = stretches[k];
         media::OpenedFormat opened = media::openLocalFile(stretch.path, std::chrono::milliseconds(0));
         if (!opened.context)
             return fail(stretch.path + ": cannot be opened");
@@ -135,6 +334,8 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
         if (v < 0 || !decoder)
             return fail(stretch.path + ": no video stream");
         AVStream* vin = in->streams[v];
+        const int a = soundOut ? av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, v, nullptr, 0) : -1;
+        AVStream* ain = a >= 0 ? in->streams[a] : nullptr;
         std::unique_ptr<AVCodecContext, CodecFree> dec(avcodec_alloc_context3(decoder));
         if (!dec || avcodec_parameters_to_context(dec.get(), vin->codecpar) < 0 ||
             avcodec_open2(dec.get(), decoder, nullptr) < 0)
@@ -162,20 +363,41 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
                 enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
             av_opt_set(enc->priv_data, "preset", "veryfast", 0);
             av_opt_set(enc->priv_data, "crf", "23", 0);
+            // Memory: x264 holds a picture (about 13 MB at 1080p) for every
+            // frame in flight, and by default that is a lookahead of 10,
+            // three B-frames and one frame per thread, threads counted from
+            // the cores: 300 MB at 1080p, more on a bigger machine. Threads
+            // that share one frame's slices, no B-frames and a short
+            // lookahead keep it near 150 MB whatever the machine.
+            enc->thread_count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+            enc->max_b_frames = 0;
+            av_opt_set(enc->priv_data, "x264-params", "sliced-threads=1:rc-lookahead=5", 0);
             if (avcodec_open2(enc.get(), x264, nullptr) < 0)
                 return fail("the H.264 encoder cannot start");
             os = avformat_new_stream(out.get(), nullptr);
             if (!os || avcodec_parameters_from_context(os->codecpar, enc.get()) < 0)
                 return fail("cannot set up the video stream");
             os->time_base = enc->time_base;
+            if (sound.parameters) {
+                soundOut = avformat_new_stream(out.get(), nullptr);
+                if (!soundOut || avcodec_parameters_copy(soundOut->codecpar, sound.parameters.get()) < 0)
+                    return fail("cannot set up the sound stream");
+                soundOut->codecpar->codec_tag = 0;
+                soundOut->time_base = {1, std::max(1, sound.parameters->sample_rate)};
+            }
             if (avio_open(&out->pb, outputPath.c_str(), AVIO_FLAG_WRITE) < 0)
                 return fail(outputPath + ": cannot be created");
             created = true;
             if (avformat_write_header(out.get(), nullptr) < 0)
                 return fail(outputPath + ": cannot be written");
+            if (soundOut) {
+                const int sa = av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, v, nullptr, 0);
+                ain = sa >= 0 ? in->streams[sa] : nullptr;
+            }
         } else if (dec->width != enc->width || dec->height != enc->height) {
             return fail(stretch.path + ": its picture size differs from the clip's first recording");
         }
+        const int soundIn = ain ? ain->index : -1;
 
         // buffer -> drawtext -> format -> buffersink
         std::unique_ptr<AVFilterGraph, GraphFree> graph(avfilter_graph_alloc());
@@ -185,9 +407,9 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
                       dec->width, dec->height, dec->pix_fmt, vin->time_base.num, vin->time_base.den,
                       std::max(1, dec->sample_aspect_ratio.num), std::max(1, dec->sample_aspect_ratio.den));
         const std::string drawArgs = "fontfile=" + escaped(font) +
-                                     ":fontsize=" + std::to_string(std::max(12, dec->height / 22)) +
-                                     ":fontcolor=white:box=1:boxcolor=black@0.55:boxborderw=6:x=12:y=h-th-14"
-                                     ":expansion=none:text=.";
+                                     ":fontcolor=white:box=1:boxcolor=black@0.55"
+                                     ":expansion=none:" +
+                                     drawCommand(fitCaption(".", caption.widest, dec->width, dec->height));
         if (!graph ||
             avfilter_graph_create_filter(&src, avfilter_get_by_name("buffer"), "in", args, nullptr,
                                          graph.get()) < 0 ||
@@ -200,7 +422,8 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
             avfilter_link(src, 0, text, 0) < 0 || avfilter_link(text, 0, format, 0) < 0 ||
             avfilter_link(format, 0, sink, 0) < 0 || avfilter_graph_config(graph.get(), nullptr) < 0)
             return fail("the caption cannot be drawn (drawtext)");
-        shownSecond = -1;
+        std::string shownCaption;
+        bool captionSet = false;
 
         const int64_t start = vin->start_time != AV_NOPTS_VALUE ? vin->start_time : 0;
         const int64_t fromTs =
@@ -210,9 +433,16 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
                                                   {1, 1000000}, vin->time_base);
         if (stretch.fromSeconds > 0 && av_seek_frame(in, v, fromTs, AVSEEK_FLAG_BACKWARD) < 0)
             return fail(stretch.path + ": cannot seek to the clip's start");
+        // The sound is measured on the recording's own clock, as the pictures
+        // are, and lands where this stretch's pictures land in the clip.
+        const AVRational micro{1, 1000000};
+        const int64_t fromUs = av_rescale_q(fromTs, vin->time_base, micro);
+        const int64_t toUs = av_rescale_q(toTs, vin->time_base, micro);
+        const int64_t stretchOutUs = av_rescale_q(frameCount, enc->time_base, micro);
+        const int64_t framesBefore = frameCount;
 
-        bool done = false, draining = false;
-        while (!done) {
+        bool videoDone = false, soundDone = soundIn < 0, draining = false;
+        while (!videoDone || !soundDone) {
             if (cancel && cancel->load()) {
                 result.canceled = true;
                 return fail("canceled");
@@ -221,27 +451,50 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
                 const int rc = av_read_frame(in, packet.get());
                 if (rc == AVERROR_EOF) {
                     draining = true;
-                    avcodec_send_packet(dec.get(), nullptr);
+                    soundDone = true;
+                    if (!videoDone)
+                        avcodec_send_packet(dec.get(), nullptr);
                 } else if (rc < 0) {
                     return fail(stretch.path + ": damaged");
-                } else {
-                    const bool mine = packet->stream_index == v;
-                    if (mine && avcodec_send_packet(dec.get(), packet.get()) < 0 &&
-                        !(packet->flags & AV_PKT_FLAG_CORRUPT)) {
-                        av_packet_unref(packet.get());
+                } else if (packet->stream_index == v && !videoDone) {
+                    const bool corrupt = packet->flags & AV_PKT_FLAG_CORRUPT;
+                    const int sent = avcodec_send_packet(dec.get(), packet.get());
+                    av_packet_unref(packet.get());
+                    if (sent < 0 && !corrupt)
                         return fail(stretch.path + ": damaged picture data");
+                } else if (packet->stream_index == soundIn && !soundDone) {
+                    const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+                    const int64_t atUs = pts != AV_NOPTS_VALUE ? av_rescale_q(pts, ain->time_base, micro)
+                                                               : std::numeric_limits<int64_t>::min();
+                    if (atUs >= toUs) {
+                        soundDone = true;
+                    } else if (atUs >= fromUs) {
+                        const int64_t outPts =
+                            av_rescale_q(stretchOutUs + atUs - fromUs, micro, soundOut->time_base);
+                        packet->duration =
+                            av_rescale_q(packet->duration, ain->time_base, soundOut->time_base);
+                        packet->pts = packet->dts = outPts;
+                        packet->stream_index = soundOut->index;
+                        packet->pos = -1;
+                        // A packet that would overlap the one before (a join
+                        // a hair early) is left out rather than moved.
+                        if (outPts > soundLastDts) {
+                            soundLastDts = outPts;
+                            if (av_interleaved_write_frame(out.get(), packet.get()) < 0)
+                                return fail(outputPath + ": cannot be written (disk full?)");
+                        }
                     }
                     av_packet_unref(packet.get());
-                    if (!mine)
-                        continue;
+                } else {
+                    av_packet_unref(packet.get());
                 }
             }
-            for (;;) {
+            while (!videoDone) {
                 const int rc = avcodec_receive_frame(dec.get(), frame.get());
                 if (rc == AVERROR(EAGAIN))
                     break;
                 if (rc == AVERROR_EOF) {
-                    done = true;
+                    videoDone = true;
                     break;
                 }
                 if (rc < 0)
@@ -253,14 +506,18 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
                 }
                 if (pts >= toTs) {
                     av_frame_unref(frame.get());
-                    done = true;
+                    videoDone = true;
                     break;
                 }
-                const double inStretch = static_cast<double>(pts - fromTs) * av_q2d(vin->time_base);
-                const int second = static_cast<int>(std::floor(doneBefore + inStretch + 1e-6));
-                if (second != shownSecond) {
-                    shownSecond = second;
-                    const std::string command = "text=" + escaped(caption ? caption(second) : std::string());
+                // The caption is the frame's own: its recording and its time
+                // there, whatever lies between the stretches.
+                const double inRecording = static_cast<double>(pts - start) * av_q2d(vin->time_base);
+                const std::string words = caption.text ? caption.text(k, inRecording) : std::string();
+                if (!captionSet || words != shownCaption) {
+                    captionSet = true;
+                    shownCaption = words;
+                    const std::string command =
+                        drawCommand(fitCaption(words, caption.widest, dec->width, dec->height));
                     avfilter_graph_send_command(graph.get(), "caption", "reinit", command.c_str(), nullptr, 0,
                                                 0);
                 }
@@ -275,6 +532,7 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
                         return fail(outputPath + ": cannot be written (disk full?)");
                 }
                 if (progress) {
+                    const double inStretch = static_cast<double>(pts - fromTs) * av_q2d(vin->time_base);
                     const double share = std::min(1.0, (doneBefore + inStretch) / total);
                     if (share - lastShare >= 0.01) {
                         lastShare = share;
@@ -282,9 +540,12 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches,
                     }
                 }
             }
-            if (draining && !done)
-                done = true;
         }
+        // A recording that ends well before its stretch does is cut short:
+        // the clip would hold less than it says.
+        const double reached = static_cast<double>(frameCount - framesBefore) * av_q2d(enc->time_base);
+        if (reached + 1.0 < stretch.toSeconds - stretch.fromSeconds)
+            return fail(stretch.path + ": ends before the recording's stated length (cut short?)");
         doneBefore += stretch.toSeconds - stretch.fromSeconds;
     }
     if (!enc || frameCount == 0)

@@ -674,3 +674,113 @@ TEST(ClipCommand, PcmSoundIsEncodedToAacInStepWithThePictures)
     expectSoundClip(folder, s.dir.string());
     EXPECT_NE(slurp(folder + "/clip.txt").find("Sound: pcm_s16le encoded to AAC"), std::string::npos);
 }
+
+namespace
+{
+
+// Luma of frame `n` of a video, cropped to `crop` (ffmpeg's w:h:x:y).
+std::string lumaOf(const std::string& video, int n, const std::string& crop, const std::string& scratch)
+{
+    return shell("ffmpeg -v error -i " + quote(video) + " -vf 'select=eq(n\\," + std::to_string(n) +
+                     "),crop=" + crop + ",format=gray' -frames:v 1 -f rawvideo -",
+                 scratch)
+        .out;
+}
+
+// Pixels that differ by more than the coding noise.
+int differing(const std::string& a, const std::string& b)
+{
+    int n = 0;
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        n += std::abs(static_cast<int>(static_cast<unsigned char>(a[i])) - static_cast<unsigned char>(b[i])) >
+             40;
+    return n;
+}
+
+} // namespace
+
+// The caption of every frame is that frame's own camera clock: its
+// recording's start and its time in that recording. A 9.5 s recording
+// followed by one named 10 s after it leaves half a second between them, so
+// from the join on the window's time runs half a second behind the pictures.
+TEST(ClipCommand, OverlayCaptionIsEachFramesOwnClockAcrossAJoin)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    for (long at : {0L, 10L}) {
+        mediagen::RecordingSpec recording;
+        recording.seconds = at == 0 ? 9.5 : 10;
+        recording.fps = 10;
+        recording.width = 320;
+        recording.height = 192;
+        recording.clock = t0.plusSeconds(at);
+        ASSERT_TRUE(mediagen::writeRecording(
+            (card / ("FILE" + t0.plusSeconds(at).nameStamp() + ".MP4")).string(), recording));
+    }
+    const std::string first = (card / ("FILE" + t0.nameStamp() + ".MP4")).string();
+    const std::string second = (card / ("FILE" + t0.plusSeconds(10).nameStamp() + ".MP4")).string();
+    const std::string out = s.str("out");
+    // 08:30:04 to 08:30:14: 5.5 s of the first recording, then the second from its start.
+    const Shell joined =
+        shell(kTool + " clip --overlay --before 5 --after 5 " + quote(out) + " " + quote(first) + " 9", out);
+    ASSERT_EQ(joined.status, 0) << joined.err;
+    // The second recording alone from its start: its frames captioned 08:30:10 either way.
+    const Shell alone =
+        shell(kTool + " clip --overlay --before 0 --after 2 " + quote(out) + " " + quote(second) + " 0", out);
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    const std::string a = out + "/Clip-20210315-083009/clip.mp4", b = out + "/Clip-20210315-083010/clip.mp4";
+    EXPECT_EQ(probeNumber("-select_streams v -show_entries stream=nb_frames", a, out), 95);
+    // The second recording's frames 2 and 7 (08:30:10.2 and 08:30:10.7) in
+    // both clips: the same picture under the same caption.
+    for (int frame : {2, 7}) {
+        const std::string band = "320:48:0:144";
+        const std::string there = lumaOf(a, 55 + frame, band, out), here = lumaOf(b, frame, band, out);
+        ASSERT_EQ(there.size(), 320u * 48u);
+        ASSERT_EQ(here.size(), there.size());
+        EXPECT_LT(differing(there, here), 8) << "frame " << frame;
+    }
+}
+
+// A 64x48 recording with AAC sound: the overlay keeps the sound, copied,
+// and draws the whole caption inside the picture.
+TEST(ClipCommand, OverlayOfATinyPictureKeepsItsSoundAndTheWholeCaption)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    mediagen::RecordingSpec recording;
+    recording.seconds = 3;
+    recording.fps = 10;
+    recording.width = 64;
+    recording.height = 48;
+    recording.withAudio = true;
+    recording.clock = t0;
+    const std::string source = (card / ("FILE" + t0.nameStamp() + ".MP4")).string();
+    ASSERT_TRUE(mediagen::writeRecording(source, recording));
+    const std::string out = s.str("out");
+    const Shell r =
+        shell(kTool + " clip --overlay --before 1 --after 1 " + quote(out) + " " + quote(source) + " 1", out);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string folder = out + "/Clip-20210315-083001", video = folder + "/clip.mp4";
+    EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quote(video), out).out,
+              "h264\naac\n");
+    EXPECT_NEAR(probeNumber("-select_streams a -show_entries stream=duration", video, out), 2.0, 0.1);
+    EXPECT_EQ(shell("ffmpeg -v error -i " + quote(video) + " -f null -", out).err, "");
+    EXPECT_NE(slurp(folder + "/clip.txt").find("  Sound: AAC, copied\n"), std::string::npos)
+        << slurp(folder + "/clip.txt");
+    EXPECT_EQ(shell("cd " + quote(folder) + " && sha256sum -c SHA256SUMS", out).status, 0);
+    // Against the recording's own picture of the same frame (the window
+    // starts with the recording): the caption is there, and it stops short
+    // of the right edge, where a caption cut off would run on.
+    const std::string drawn = lumaOf(video, 5, "64:48:0:0", out), plain = lumaOf(source, 5, "64:48:0:0", out);
+    ASSERT_EQ(drawn.size(), 64u * 48u);
+    ASSERT_EQ(plain.size(), drawn.size());
+    EXPECT_GT(differing(drawn, plain), 40);
+    std::string drawnEdge, plainEdge;
+    for (int y = 0; y < 48; ++y) {
+        drawnEdge += drawn.substr(y * 64 + 60, 4);
+        plainEdge += plain.substr(y * 64 + 60, 4);
+    }
+    EXPECT_LE(differing(drawnEdge, plainEdge), 2);
+}
