@@ -784,3 +784,40 @@ TEST(ClipCommand, OverlayOfATinyPictureKeepsItsSoundAndTheWholeCaption)
     }
     EXPECT_LE(differing(drawnEdge, plainEdge), 2);
 }
+
+// What clip.txt and the messages say, read as a user reads them: a folder
+// whose name holds a line feed, a tab and a backslash stays on its line, as
+// in package.txt; a single camera is "Camera:"; "--before -0" is the zero it
+// means; a file given as DEST is named as not a folder.
+TEST(ClipCommand, ClipTextKeepsOneLinePerFileAndSaysWhatItMeans)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/a\nb\tc\\d";
+    fs::create_directories(card);
+    mediagen::RecordingSpec recording;
+    recording.seconds = 2;
+    recording.clock = t0;
+    const std::string source = (card / ("FILE" + t0.nameStamp() + ".MP4")).string();
+    ASSERT_TRUE(mediagen::writeRecording(source, recording));
+    const std::string out = s.str("out");
+
+    const Shell r =
+        shell(kTool + " clip --before -0 --after 1 " + quote(out) + " " + quote(source) + " 1", out);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = slurp(out + "/Clip-20210315-083001/clip.txt");
+    EXPECT_NE(text.find("Window: 0.000 s before, 1.000 s after\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("-0.000"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nCamera: clip.mp4, "), std::string::npos) << text;
+    EXPECT_EQ(text.find("Camera camera"), std::string::npos) << text;
+    const std::string escaped =
+        (s.dir / "card").string() + "/a\\nb\\tc\\\\d/FILE" + t0.nameStamp() + ".MP4\t";
+    EXPECT_NE(text.find("\n  " + escaped + "1.000 s to 2.000 s\t"), std::string::npos) << text;
+    EXPECT_EQ(text.find("a\nb"), std::string::npos) << text;
+
+    const std::string file = s.str("out/plain-file");
+    std::ofstream(file) << "not a folder";
+    const Shell bad = shell(kTool + " clip " + quote(file) + " " + quote(source) + " 1", out);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err, "rovixtool: clip: " + file + ": not a folder\n");
+}
