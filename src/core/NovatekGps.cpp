@@ -17,9 +17,11 @@ constexpr uint32_t kMinBlock = 0x40;
 constexpr uint32_t kMaxBlock = 1u << 20;
 // Without an index, the media data is searched in pieces of this size, and
 // given up when the first block is not found within kFirstBlockWindow bytes
-// of its start (cameras write the first one within the first seconds).
+// of its start. Cameras write a block every second, the first within the
+// first second or two (a few MB even at high bit rates); the window is what
+// opening a recording without any track costs, so it is kept small.
 constexpr std::size_t kSearchPiece = 1u << 20;
-constexpr uint64_t kFirstBlockWindow = 20u << 20;
+constexpr uint64_t kFirstBlockWindow = 8u << 20;
 
 constexpr double kKnotsToKmh = 1.852;
 
