@@ -59,6 +59,10 @@
         <source>Choose at least one second before or after the moment.</source>
         <translation>Choose at least one second before or after the moment.</translation>
     </message>
+    <message id="IDS_CLIP_HOLES">
+        <source>The clip lacks part of the window (clip.txt lists each stretch and why):</source>
+        <translation>The clip lacks part of the window (clip.txt lists each stretch and why):</translation>
+    </message>
     <message id="IDS_CLIP_FAILED">
         <source>The clip could not be saved: %1</source>
         <translation>The clip could not be saved: %1</translation>

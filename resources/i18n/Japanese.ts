@@ -59,6 +59,10 @@
         <source>Choose at least one second before or after the moment.</source>
         <translation>この時点の前または後に 1 秒以上を指定してください。</translation>
     </message>
+    <message id="IDS_CLIP_HOLES">
+        <source>The clip lacks part of the window (clip.txt lists each stretch and why):</source>
+        <translation>クリップには指定した範囲の一部が含まれていません（各区間と理由は clip.txt に記載）:</translation>
+    </message>
     <message id="IDS_CLIP_FAILED">
         <source>The clip could not be saved: %1</source>
         <translation>クリップを保存できませんでした: %1</translation>

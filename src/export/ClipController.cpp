@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <thread>
 
 namespace
@@ -202,10 +203,21 @@ void ClipController::finishClip(const ClipResult& result)
     if (m_job)
         m_job->deleteLater();
     switch (result.status) {
-    case ClipStatus::Done:
-        pmInformationBox(
-            pmLoadString(QStringLiteral("IDS_CLIP_SAVED")).arg(QFile::decodeName(result.folder.c_str())));
+    case ClipStatus::Done: {
+        QString text =
+            pmLoadString(QStringLiteral("IDS_CLIP_SAVED")).arg(QFile::decodeName(result.folder.c_str()));
+        // A clip that lacks part of the window must not read as whole.
+        if (!result.holes.empty()) {
+            text += QStringLiteral("\n\n") + pmLoadString(QStringLiteral("IDS_CLIP_HOLES"));
+            const std::size_t shown = std::min<std::size_t>(result.holes.size(), 6);
+            for (std::size_t i = 0; i < shown; ++i)
+                text += QStringLiteral("\n") + QString::fromStdString(result.holes[i]);
+            if (shown < result.holes.size())
+                text += QStringLiteral("\n...");
+        }
+        pmInformationBox(text);
         break;
+    }
     case ClipStatus::Canceled:
         break;
     case ClipStatus::Failed:

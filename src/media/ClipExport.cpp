@@ -188,13 +188,20 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     };
     const bool singleCamera = pmGetCameraType(request.recording) == kCameraNone;
     std::vector<Camera> cameras;
-    std::vector<std::string> emptyCameras; // of a two-camera name: cameras with nothing in the window
+    // Of a two-camera name, the cameras with nothing in the window: a hole
+    // where the camera has recordings in the trip, a note where it has none.
+    struct EmptyCamera {
+        std::string name;
+        std::vector<ClipHole> holes;
+    };
+    std::vector<EmptyCamera> emptyCameras;
     for (bool isRear : {false, true}) {
         const std::vector<ClipSource>& trip = isRear ? rear : front;
         ClipPlan plan = pmPlanClipParts(trip, fromMs, toMs);
         if (plan.parts.empty()) {
             if (!singleCamera)
-                emptyCameras.push_back(isRear ? "Rear" : "Front");
+                emptyCameras.push_back({isRear ? "Rear camera" : "Front camera",
+                                        trip.empty() ? std::vector<ClipHole>() : plan.holes});
             continue;
         }
         Camera camera{isRear, &trip, {}, std::move(plan.holes)};
@@ -292,8 +299,10 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     state.totalBytes.store(plannedBytes);
     int64_t bytesBefore = 0;
     double doneSeconds = 0;
-    bool anyHole = !emptyCameras.empty();
+    bool anyHole = false;
     for (const Camera& c : cameras)
+        anyHole = anyHole || !c.holes.empty();
+    for (const EmptyCamera& c : emptyCameras)
         anyHole = anyHole || !c.holes.empty();
     std::string description = request.creator + "\nIncident clip\n";
     description += "Moment: " + localTime(momentMs) + " (" +
@@ -309,7 +318,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     description += anyHole
                        ? std::string("Holds: not all of the window; each stretch it lacks is listed below "
                                      "as \"Not in the clip\"\n")
-                       : std::string("Holds: the whole window, for every camera\n");
+                       : std::string("Holds: the whole window, for each camera it holds\n");
     description +=
         "Made: " +
         localTime(std::chrono::duration_cast<std::chrono::milliseconds>(pmNow().time_since_epoch()).count()) +
@@ -350,6 +359,15 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                     fixed(p.toSeconds, 3) + " s\t" + std::to_string(s.sizeBytes) + " bytes\n";
         }
         return text;
+    };
+    auto addHoles = [&](const std::string& cameraName, const std::vector<ClipHole>& holes) {
+        for (const ClipHole& h : holes) {
+            const std::string line =
+                "Not in the clip: " + localTimeMs(h.fromMs) + " to " + localTimeMs(h.toMs) + " (" +
+                fixed(static_cast<double>(h.toMs - h.fromMs) / 1000.0, 3) + " s): " + h.why;
+            description += "  " + line + "\n";
+            result.holes.push_back(cameraName + ": " + line);
+        }
     };
     for (const Camera& c : cameras) {
         const std::size_t index = static_cast<std::size_t>(&c - cameras.data());
@@ -428,17 +446,13 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                     std::string(parted ? "    " : "  ") + "Sound: " + escapedField(cut.sound) + "\n";
             description += stretchLines(c, part, parted ? "    " : "  ");
         }
-        for (const ClipHole& h : c.holes) {
-            const std::string line =
-                "Not in the clip: " + localTimeMs(h.fromMs) + " to " + localTimeMs(h.toMs) + " (" +
-                fixed(static_cast<double>(h.toMs - h.fromMs) / 1000.0, 3) + " s): " + h.why;
-            description += "  " + line + "\n";
-            result.holes.push_back(cameraName + ": " + line);
-        }
+        addHoles(cameraName, c.holes);
     }
-    for (const std::string& name : emptyCameras) {
-        description += "\n" + name + " camera: nothing; no recording of this camera covers the window\n";
-        result.holes.push_back(name + " camera: no recording covers the window");
+    for (const EmptyCamera& c : emptyCameras) {
+        description += "\n" + c.name + ": nothing; " +
+                       (c.holes.empty() ? "none of the clip's recordings has its recording on the card\n"
+                                        : "no recording of this camera covers the window\n");
+        addHoles(c.name, c.holes);
     }
 
     state.packaging.store(true);

@@ -128,9 +128,25 @@ TEST(ClipControllerTest, TheLengthsWindowTheFolderAndTheWorkerMakeAVerifiedClip)
     EXPECT_EQ(dialogs.requests[0].kind, DialogRequest::Kind::ChooseFolder);
     EXPECT_EQ(dialogs.requests[1].kind, DialogRequest::Kind::MessageBox);
     EXPECT_TRUE(dialogs.requests[1].text.contains(folder)) << dialogs.requests[1].text.toStdString();
+    EXPECT_FALSE(dialogs.requests[1].text.contains(QStringLiteral("lacks")))
+        << dialogs.requests[1].text.toStdString();
     EXPECT_FALSE(f.clip.isRunning());
     ASSERT_NE(f.clip.progressDialog(), nullptr);
     EXPECT_TRUE(f.clip.progressDialog()->isHidden());
+
+    // A window reaching 4 s before the trip's start: the message says the clip lacks them.
+    f.seconds = 1;
+    QTRY_VERIFY(f.clip.lengthsDialog() == nullptr);
+    f.clip.onSaveClip();
+    ASSERT_NE(f.clip.lengthsDialog(), nullptr);
+    QTest::mouseClick(f.clip.lengthsDialog()->findChild<QPushButton*>(QStringLiteral("clipSave")),
+                      Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(20000));
+    ASSERT_EQ(f.clip.lastResult().status, ClipStatus::Done) << f.clip.lastResult().message;
+    ASSERT_EQ(dialogs.requests.size(), 4u);
+    EXPECT_TRUE(dialogs.requests[3].text.contains(
+        QStringLiteral("Front camera: Not in the clip: 2021-03-15 08:29:56.000 to 2021-03-15 08:30:00.000")))
+        << dialogs.requests[3].text.toStdString();
 }
 
 TEST(ClipControllerTest, CancelAndRefusalsLeaveNothingBehind)

@@ -608,7 +608,7 @@ TEST(ClipCommand, HostileTripsGiveClipsThatDecodeAndStateEveryHole)
         EXPECT_EQ(videosIn(r.out), (std::set<std::string>{"clip-front-083000.mp4", "clip-front-083005.mp4",
                                                           "clip-front-083010.mp4", "clip-rear.mp4"}));
         const std::string text = slurp(r.out + "/clip.txt");
-        EXPECT_NE(text.find("Holds: the whole window, for every camera"), std::string::npos) << text;
+        EXPECT_NE(text.find("Holds: the whole window, for each camera it holds"), std::string::npos) << text;
         EXPECT_NE(text.find("clip-front-083005.mp4, 2021-03-15 08:30:05.000 to 2021-03-15 08:30:10.000"),
                   std::string::npos)
             << text;
