@@ -264,6 +264,26 @@ SoundPlan planSound(const std::vector<ClipStretch>& stretches)
     return plan;
 }
 
+long long fileSize(const std::string& path)
+{
+    struct stat st {
+    };
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : -1;
+}
+
+// True when some sample of the stream that plays before `untilTs` lies, by
+// the file's own index, past the file's end.
+bool indexReachesPast(AVStream* stream, int64_t untilTs, long long size)
+{
+    const int count = avformat_index_get_entries_count(stream);
+    for (int i = 0; i < count; ++i) {
+        const AVIndexEntry* e = avformat_index_get_entry(stream, i);
+        if (e && e->timestamp < untilTs && (e->pos < 0 || e->pos + e->size > size))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, const OverlayCaption& caption,
@@ -431,6 +451,12 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
                                  vin->time_base);
         const int64_t toTs = start + av_rescale_q(static_cast<int64_t>(std::llround(stretch.toSeconds * 1e6)),
                                                   {1, 1000000}, vin->time_base);
+        // A recording cut short while its index still states the whole
+        // length: what lies past the cut cannot be read.
+        const long long size = fileSize(stretch.path);
+        if (indexReachesPast(vin, toTs, size) ||
+            (ain && indexReachesPast(ain, av_rescale_q(toTs, vin->time_base, ain->time_base), size)))
+            return fail(stretch.path + ": cut short (its data ends before the stretch the clip needs)");
         if (stretch.fromSeconds > 0 && av_seek_frame(in, v, fromTs, AVSEEK_FLAG_BACKWARD) < 0)
             return fail(stretch.path + ": cannot seek to the clip's start");
         // The sound is measured on the recording's own clock, as the pictures
@@ -439,7 +465,9 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
         const int64_t fromUs = av_rescale_q(fromTs, vin->time_base, micro);
         const int64_t toUs = av_rescale_q(toTs, vin->time_base, micro);
         const int64_t stretchOutUs = av_rescale_q(frameCount, enc->time_base, micro);
-        const int64_t framesBefore = frameCount;
+        const int64_t frameTs = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), vin->time_base));
+        int64_t reachedTs = fromTs; // the end of the last picture drawn
+        bool reachedEnd = false;
 
         bool videoDone = false, soundDone = soundIn < 0, draining = false;
         while (!videoDone || !soundDone) {
@@ -507,8 +535,10 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
                 if (pts >= toTs) {
                     av_frame_unref(frame.get());
                     videoDone = true;
+                    reachedEnd = true;
                     break;
                 }
+                reachedTs = std::max(reachedTs, pts + frameTs);
                 // The caption is the frame's own: its recording and its time
                 // there, whatever lies between the stretches.
                 const double inRecording = static_cast<double>(pts - start) * av_q2d(vin->time_base);
@@ -543,8 +573,10 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
         }
         // A recording that ends well before its stretch does is cut short:
         // the clip would hold less than it says.
-        const double reached = static_cast<double>(frameCount - framesBefore) * av_q2d(enc->time_base);
-        if (reached + 1.0 < stretch.toSeconds - stretch.fromSeconds)
+        // Its last pictures may end a little before the stated length (the
+        // sound may run longer); a quarter of a second more is missing data.
+        const int64_t allowance = std::max(2 * frameTs, av_rescale_q(250000, micro, vin->time_base));
+        if (!reachedEnd && reachedTs + allowance < toTs)
             return fail(stretch.path + ": ends before the recording's stated length (cut short?)");
         doneBefore += stretch.toSeconds - stretch.fromSeconds;
     }

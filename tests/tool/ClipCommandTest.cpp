@@ -743,7 +743,8 @@ TEST(ClipCommand, OverlayCaptionIsEachFramesOwnClockAcrossAJoin)
 }
 
 // A 64x48 recording with AAC sound: the overlay keeps the sound, copied,
-// and draws the whole caption inside the picture.
+// and draws the whole caption inside the picture. Cut short on the card
+// (its header before the data still states 3 s), it fails the clip.
 TEST(ClipCommand, OverlayOfATinyPictureKeepsItsSoundAndTheWholeCaption)
 {
     Scratch s;
@@ -755,6 +756,7 @@ TEST(ClipCommand, OverlayOfATinyPictureKeepsItsSoundAndTheWholeCaption)
     recording.width = 64;
     recording.height = 48;
     recording.withAudio = true;
+    recording.faststart = true;
     recording.clock = t0;
     const std::string source = (card / ("FILE" + t0.nameStamp() + ".MP4")).string();
     ASSERT_TRUE(mediagen::writeRecording(source, recording));
@@ -783,6 +785,15 @@ TEST(ClipCommand, OverlayOfATinyPictureKeepsItsSoundAndTheWholeCaption)
         plainEdge += plain.substr(y * 64 + 60, 4);
     }
     EXPECT_LE(differing(drawnEdge, plainEdge), 2);
+
+    fs::remove_all(folder);
+    fs::resize_file(source, fs::file_size(source) * 96 / 100);
+    const Shell cut =
+        shell(kTool + " clip --overlay --before 1 --after 2 " + quote(out) + " " + quote(source) + " 1", out);
+    EXPECT_EQ(cut.status, 1) << cut.err;
+    EXPECT_NE(cut.err.find("cut short"), std::string::npos) << cut.err;
+    for (const auto& e : fs::directory_iterator(out))
+        EXPECT_FALSE(e.is_directory()) << e.path(); // no clip folder left behind
 }
 
 // What clip.txt and the messages say, read as a user reads them: a folder
