@@ -175,15 +175,22 @@ ClipPlan pmPlanClipParts(const std::vector<ClipSource>& trip, int64_t fromMs, in
             plan.holes.push_back({a, b, holeReason(trip, a, b)});
     };
     int64_t covered = fromMs; // the end of what the parts hold so far
+    // Where the current part's video has got to: its start plus the lengths
+    // of its pieces. Small gaps add up over many joins; a part ends before
+    // its pictures fall more than the tolerance behind the names' clock.
+    int64_t videoAt = fromMs;
     for (const ClipPiece& p : pmPlanClipPieces(trip, fromMs, toMs)) {
         const ClipSource& s = trip[p.source];
         const int64_t a = s.startMs + static_cast<int64_t>(std::llround(p.fromSeconds * 1000.0));
         const int64_t b = s.startMs + static_cast<int64_t>(std::llround(p.toSeconds * 1000.0));
-        const bool joins = !plan.parts.empty() && std::llabs(a - covered) <= kClipJoinToleranceMs;
+        const bool joins = !plan.parts.empty() && std::llabs(a - covered) <= kClipJoinToleranceMs &&
+                           std::llabs(a - videoAt) <= kClipJoinToleranceMs;
         if (!joins) {
             hole(covered, a);
             plan.parts.push_back({{}, a, b});
+            videoAt = a;
         }
+        videoAt += b - a;
         ClipPart& part = plan.parts.back();
         part.pieces.push_back(p);
         part.endMs = std::max(part.endMs, b);

@@ -113,4 +113,13 @@ TEST(ClipPackage, PartsBreakWhereRecordingsBreakOffAndEveryHoleHasItsReason)
     ASSERT_EQ(cut.holes.size(), 1u);
     EXPECT_EQ(cut.holes[0].why, "d\\tx.MP4 cannot be read (no length in its header); the trip ends with it");
     EXPECT_TRUE(pmPlanClipParts(trip, 10000, 10000).parts.empty());
+
+    // Gaps under the tolerance join, but never add up to more than it within a part.
+    std::vector<ClipSource> minutes;
+    for (int k = 0; k < 4; ++k)
+        minutes.push_back({"/x/m" + std::to_string(k), 60000 * k, 59600, 0});
+    const ClipPlan drift = pmPlanClipParts(minutes, 0, 240000);
+    ASSERT_EQ(drift.parts.size(), 2u);
+    EXPECT_EQ(drift.parts[0].pieces.size(), 3u); // 0.8 s behind the names at the third join
+    EXPECT_EQ(drift.parts[1].startMs, 180000);   // 1.2 s at the fourth
 }
