@@ -728,6 +728,129 @@ std::string describeFailure(BackupStatus status, const std::string& file, const 
     return pmDescribeBackupResult(result(status, file, detail, 0));
 }
 
+// A recording and the files that travel with it, each with its path relative
+// to the folder the copies go into.
+struct BackupUnit {
+    std::string recording, recordingRel;
+    std::string log, logRel;           // its companion log, "" when none
+    std::string trackLog, trackLogRel; // evidence: another log its track is read from (a rear's front log)
+    std::string trackSource;           // evidence: the file its track is read from ("" for its own chunks)
+};
+
+std::string absoluteNormal(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::absolute(path, ec);
+    return (ec ? std::filesystem::path(path) : p).lexically_normal().string();
+}
+
+// Where each file goes. Flat (each under its own name) unless two different
+// files share a name, as a card's Front/ and Rear/ folders often do: then
+// every file keeps its path below the deepest folder that holds them all, so
+// none is dropped and none is refused.
+std::vector<BackupUnit> planBackup(const std::vector<std::string>& recordings, bool evidence)
+{
+    std::vector<BackupUnit> units;
+    for (const std::string& recording : recordings) {
+        BackupUnit u;
+        u.recording = recording;
+        u.log = companionLog(recording);
+        if (evidence) {
+            u.trackSource = pmTrackLogFile(recording);
+            if (u.trackSource != u.log && u.trackSource != recording)
+                u.trackLog = u.trackSource;
+        }
+        units.push_back(u);
+    }
+    std::map<std::string, std::string> byName;
+    bool clash = false;
+    const auto note = [&](const std::string& file) {
+        if (file.empty())
+            return;
+        const auto [at, added] = byName.emplace(pmGetFileName(file, false), file);
+        clash = clash || (!added && at->second != file);
+    };
+    for (const BackupUnit& u : units) {
+        note(u.recording);
+        note(u.log);
+        note(u.trackLog);
+    }
+    std::string base;
+    bool first = true;
+    if (clash) {
+        const auto widen = [&](const std::string& file) {
+            if (file.empty())
+                return;
+            const std::string path = absoluteNormal(file);
+            const std::string folder = path.substr(0, std::min(path.size(), path.find_last_of('/')));
+            if (first) {
+                base = folder;
+                first = false;
+            }
+            while (!base.empty() && folder != base && folder.compare(0, base.size() + 1, base + "/") != 0)
+                base = base.substr(0, base.find_last_of('/'));
+        };
+        for (const BackupUnit& u : units) {
+            widen(u.recording);
+            widen(u.log);
+            widen(u.trackLog);
+        }
+    }
+    const auto relative = [&](const std::string& file) {
+        if (file.empty())
+            return std::string();
+        if (!clash)
+            return pmGetFileName(file, false);
+        const std::string path = absoluteNormal(file);
+        return path.size() > base.size() + 1 ? path.substr(base.size() + 1) : pmGetFileName(file, false);
+    };
+    for (BackupUnit& u : units) {
+        u.recordingRel = relative(u.recording);
+        u.logRel = relative(u.log);
+        u.trackLogRel = relative(u.trackLog);
+    }
+    return units;
+}
+
+// Whether any component of a relative path is a name the backup keeps for itself.
+bool isReservedPath(const std::string& relative)
+{
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = relative.find('/', start);
+        const std::string part = relative.substr(start, slash == std::string::npos ? slash : slash - start);
+        if (part == kBackupLockName || pmIsBackupTemporaryName(part))
+            return true;
+        if (slash == std::string::npos)
+            return false;
+        start = slash + 1;
+    }
+}
+
+// Makes the folders of a relative path below `root` (an existing folder),
+// noting each one made. False (errno set) when one cannot be made or a name
+// on the way is not a folder.
+bool makeParents(const std::string& root, const std::string& relative, std::vector<std::string>& made)
+{
+    for (std::size_t slash = relative.find('/'); slash != std::string::npos;
+         slash = relative.find('/', slash + 1)) {
+        const std::string folder = joinPath(root, relative.substr(0, slash));
+        if (::mkdir(folder.c_str(), 0755) == 0) {
+            made.push_back(folder);
+            continue;
+        }
+        struct stat st {
+        };
+        if (errno != EEXIST)
+            return false;
+        if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            errno = ENOTDIR;
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool pmIsBackupTemporaryName(const std::string& name)
@@ -749,15 +872,15 @@ bool pmIsBackupTemporaryName(const std::string& name)
     return digits() && i == name.size();
 }
 
-uint64_t pmBackupTotalSize(const std::vector<std::string>& recordings)
+uint64_t pmBackupTotalSize(const std::vector<std::string>& recordings, bool evidence)
 {
     uint64_t total = 0;
     std::set<std::string> logs;
-    for (const std::string& path : recordings) {
-        std::vector<std::string> files{path};
-        const std::string log = companionLog(path);
-        if (!log.empty() && logs.insert(log).second)
-            files.push_back(log);
+    for (const BackupUnit& u : planBackup(recordings, evidence)) {
+        std::vector<std::string> files{u.recording};
+        for (const std::string& log : {u.log, u.trackLog})
+            if (!log.empty() && logs.insert(log).second)
+                files.push_back(log);
         for (const std::string& file : files) {
             struct stat st {
             };
@@ -768,8 +891,10 @@ uint64_t pmBackupTotalSize(const std::vector<std::string>& recordings)
     return total;
 }
 
-BackupResult pmCheckBackupDestination(const std::string& destFolder,
-                                      const std::vector<std::string>& recordings)
+namespace
+{
+
+BackupResult checkPlan(const std::string& destFolder, const std::vector<BackupUnit>& units)
 {
     struct stat dest {
     };
@@ -780,44 +905,53 @@ BackupResult pmCheckBackupDestination(const std::string& destFolder,
         return result(BackupStatus::NoDestination, destFolder, "not a folder", 0);
     if (!pmIsWritable(destFolder) || ::access(destFolder.c_str(), W_OK | X_OK) != 0)
         return result(BackupStatus::NoDestination, destFolder, "the folder is read-only", 0);
-    // Names in the destination: each recording's, and each log's (a log
+    // Paths in the destination: each recording's, and each log's (a log
     // shared by two recordings is one file).
-    std::map<std::string, std::string> names;
-    for (const std::string& recording : recordings) {
-        const std::string name = pmGetFileName(recording, false);
+    std::map<std::string, std::string> paths;
+    for (const BackupUnit& u : units) {
+        const std::string& recording = u.recording;
         struct stat folder {
         };
         if (::stat(parentOf(recording).c_str(), &folder) == 0 && folder.st_dev == dest.st_dev &&
             folder.st_ino == dest.st_ino)
             return result(BackupStatus::SourceInDestination, recording, "the destination holds the recording",
                           0);
-        if (pmIsSameFile(joinPath(destFolder, name), recording))
+        if (pmIsSameFile(joinPath(destFolder, u.recordingRel), recording))
             return result(BackupStatus::SourceInDestination, recording, "the destination holds the recording",
                           0);
-        if (!names.emplace(name, recording).second)
+        if (!paths.emplace(u.recordingRel, recording).second)
             return result(BackupStatus::DuplicateName, recording, "another recording has the same name", 0);
-        const std::string log = companionLog(recording);
-        if (!log.empty()) {
-            const std::string logName = pmGetFileName(log, false);
-            if (pmIsSameFile(joinPath(destFolder, logName), log))
+        for (const auto& [log, logRel] : {std::pair{u.log, u.logRel}, std::pair{u.trackLog, u.trackLogRel}}) {
+            if (log.empty())
+                continue;
+            if (pmIsSameFile(joinPath(destFolder, logRel), log))
                 return result(BackupStatus::SourceInDestination, log, "the destination holds the track log",
                               0);
-            const auto [at, added] = names.emplace(logName, log);
+            const auto [at, added] = paths.emplace(logRel, log);
             if (!added && at->second != log)
                 return result(BackupStatus::DuplicateName, log, "another file has the same name", 0);
-            if (logName == kBackupLockName || pmIsBackupTemporaryName(logName))
+            if (isReservedPath(logRel))
                 return result(BackupStatus::ReservedName, log, std::string(), 0);
         }
-        if (name == kBackupLockName || pmIsBackupTemporaryName(name))
+        if (isReservedPath(u.recordingRel))
             return result(BackupStatus::ReservedName, recording, std::string(), 0);
     }
     return result(BackupStatus::Done, std::string(), std::string(), 0);
 }
 
+} // namespace
+
+BackupResult pmCheckBackupDestination(const std::string& destFolder,
+                                      const std::vector<std::string>& recordings, bool evidence)
+{
+    return checkPlan(destFolder, planBackup(recordings, evidence));
+}
+
 BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::string>& recordings,
                          const BackupOptions& options, BackupProgress& progress)
 {
-    BackupResult checked = pmCheckBackupDestination(destFolder, recordings);
+    const std::vector<BackupUnit> units = planBackup(recordings, options.evidence);
+    BackupResult checked = checkPlan(destFolder, units);
     if (checked.status != BackupStatus::Done)
         return checked;
 
@@ -861,14 +995,19 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
     // Every way out after this point: the items, and no unfinished package.
     int copied = 0;
     int identical = 0;
+    std::vector<std::string> madeFolders; // in the destination, by this run
     const auto finish = [&](BackupStatus status, const std::string& file, const std::string& detail) {
         BackupResult r = result(status, file, detail, copied);
         r.identical = identical;
         r.items = items;
-        if (status != BackupStatus::Done)
+        if (status != BackupStatus::Done) {
             removePackageFolder(package);
-        else
+            // Folders made for copies that did not get there (only when empty).
+            for (auto it = madeFolders.rbegin(); package.empty() && it != madeFolders.rend(); ++it)
+                ::rmdir(it->c_str());
+        } else {
             r.packageFolder = package;
+        }
         progress.phase.store(static_cast<int>(BackupPhase::Finished));
         return r;
     };
@@ -878,20 +1017,26 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
     std::vector<PackageEntry> entries;
     std::set<std::string> placed;                  // paths this run has put in place
     std::map<std::string, std::string> logsPlaced; // log source -> its copy
-    for (std::size_t index = 0; index < recordings.size(); ++index) {
-        const std::string& recording = recordings[index];
+    for (std::size_t index = 0; index < units.size(); ++index) {
+        const BackupUnit& unit = units[index];
+        const std::string& recording = unit.recording;
         BackupItem& item = items[index];
         progress.current.store(static_cast<int>(index));
         pmWriteLog("sourcePath : " + recording + " destFolderPath:" + destFolder);
         if (progress.canceled.load())
             return finish(BackupStatus::Canceled, recording, std::string());
 
-        const std::string name = pmGetFileName(recording, false);
-        const std::string finalPath = joinPath(recordingsFolder, name);
-        const std::string log = companionLog(recording);
-        const std::string logName = log.empty() ? std::string() : pmGetFileName(log, false);
-        const std::string finalLog = log.empty() ? std::string() : joinPath(recordingsFolder, logName);
+        const std::string finalPath = joinPath(recordingsFolder, unit.recordingRel);
+        const std::string& log = unit.log;
+        const std::string finalLog = log.empty() ? std::string() : joinPath(recordingsFolder, unit.logRel);
         const bool logDone = !log.empty() && logsPlaced.count(log);
+        // Evidence only: the log the recording's track comes from, when it is
+        // not its own (a rear recording's front log), so the package holds
+        // the source of every track it shows.
+        const std::string& trackLog = unit.trackLog;
+        const std::string finalTrackLog =
+            trackLog.empty() ? std::string() : joinPath(recordingsFolder, unit.trackLogRel);
+        const bool trackLogDone = trackLog.empty() || logsPlaced.count(trackLog);
 
         // Already there with the very same bytes: nothing to copy (plain
         // backup only; a package folder is always new).
@@ -899,11 +1044,16 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         };
         struct stat logStat {
         };
+        struct stat trackLogStat {
+        };
         const uint64_t recordingSize =
             ::stat(recording.c_str(), &sourceStat) == 0 ? static_cast<uint64_t>(sourceStat.st_size) : 0;
         const uint64_t logSize = !log.empty() && !logDone && ::stat(log.c_str(), &logStat) == 0
                                      ? static_cast<uint64_t>(logStat.st_size)
                                      : 0;
+        const uint64_t trackLogSize = !trackLogDone && ::stat(trackLog.c_str(), &trackLogStat) == 0
+                                          ? static_cast<uint64_t>(trackLogStat.st_size)
+                                          : 0;
         const bool recordingSame = !options.evidence && sameContent(recording, finalPath, buffer, other);
         const bool logSame =
             log.empty() || logDone || (!options.evidence && sameContent(log, finalLog, buffer, other));
@@ -935,17 +1085,22 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         if (::statvfs(recordingsFolder.c_str(), &vfs) != 0)
             return failed(BackupStatus::WriteFailed, recording, errorText(errno));
         const uint64_t available = static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;
-        const uint64_t needed = (recordingSame ? 0 : recordingSize) + (logSame ? 0 : logSize);
+        const uint64_t needed = (recordingSame ? 0 : recordingSize) + (logSame ? 0 : logSize) + trackLogSize;
         if (available < needed + kSpareBytes)
             return failed(BackupStatus::NoSpace,
                           logSame ? recording : recording + " and its track log " + log, std::string());
+        for (const std::string* rel : {&unit.recordingRel, &unit.logRel, &unit.trackLogRel})
+            if (!makeParents(recordingsFolder, *rel, madeFolders))
+                return failed(BackupStatus::WriteFailed, joinPath(recordingsFolder, *rel), errorText(errno));
 
         StagedFile stagedRecording;
         StagedFile stagedLog;
+        StagedFile stagedTrackLog;
         CopyOutcome recordingOut;
         CopyOutcome logOut;
+        CopyOutcome trackLogOut;
         if (!recordingSame) {
-            recordingOut = stageCopy(recording, recordingsFolder, destFolder, options.evidence,
+            recordingOut = stageCopy(recording, parentOf(finalPath), destFolder, options.evidence,
                                      stagedRecording, options, progress, buffer);
             if (recordingOut.status != BackupStatus::Done)
                 return failed(recordingOut.status, recording, recordingOut.detail);
@@ -953,12 +1108,18 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
             progress.bytesDone.fetch_add(recordingSize);
         }
         if (!logSame) {
-            logOut = stageCopy(log, recordingsFolder, destFolder, options.evidence, stagedLog, options,
+            logOut = stageCopy(log, parentOf(finalLog), destFolder, options.evidence, stagedLog, options,
                                progress, buffer);
             if (logOut.status != BackupStatus::Done)
                 return failed(logOut.status, log, logOut.detail);
         } else if (!log.empty() && !logDone) {
             progress.bytesDone.fetch_add(logSize);
+        }
+        if (!trackLogDone) {
+            trackLogOut = stageCopy(trackLog, parentOf(finalTrackLog), destFolder, options.evidence,
+                                    stagedTrackLog, options, progress, buffer);
+            if (trackLogOut.status != BackupStatus::Done)
+                return failed(trackLogOut.status, trackLog, trackLogOut.detail);
         }
 
         // Both complete: into place together. Logs that would be read as
@@ -974,7 +1135,15 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
                 ::unlink(finalPath.c_str());
             return failed(BackupStatus::WriteFailed, log, errorText(error));
         }
-        syncFolder(recordingsFolder);
+        // (Evidence only, and the package goes whole on failure.)
+        if (!trackLogDone && !stagedTrackLog.commit(destFolder, finalTrackLog, false))
+            return failed(BackupStatus::WriteFailed, trackLog, errorText(errno));
+        std::set<std::string> folders{recordingsFolder, parentOf(finalPath)};
+        for (const std::string& file : {finalLog, finalTrackLog})
+            if (!file.empty())
+                folders.insert(parentOf(file));
+        for (const std::string& folder : folders)
+            syncFolder(folder);
         ++copied;
         item.outcome = BackupItemOutcome::Copied;
         placed.insert(finalPath);
@@ -982,12 +1151,17 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
             logsPlaced.emplace(log, finalLog);
             placed.insert(finalLog);
         }
+        if (!trackLog.empty())
+            logsPlaced.emplace(trackLog, finalTrackLog);
         if (options.evidence) {
-            entries.push_back({"recordings/" + name, recording, recordingOut.size, recordingOut.mtime,
-                               Sha256::toHex(recordingOut.digest)});
+            entries.push_back({"recordings/" + unit.recordingRel, recording, recordingOut.size,
+                               recordingOut.mtime, Sha256::toHex(recordingOut.digest)});
             if (!logSame)
-                entries.push_back(
-                    {"recordings/" + logName, log, logOut.size, logOut.mtime, Sha256::toHex(logOut.digest)});
+                entries.push_back({"recordings/" + unit.logRel, log, logOut.size, logOut.mtime,
+                                   Sha256::toHex(logOut.digest)});
+            if (!trackLogDone)
+                entries.push_back({"recordings/" + unit.trackLogRel, trackLog, trackLogOut.size,
+                                   trackLogOut.mtime, Sha256::toHex(trackLogOut.digest)});
         }
     }
     progress.current.store(static_cast<int>(recordings.size()));
@@ -997,26 +1171,41 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
     }
 
     // The tracks, as the application loads them, in three formats, each
-    // named after the recording's whole file name.
+    // named after the recording's whole file name (its path, where the
+    // recordings keep theirs). They are read from the verified copies in the
+    // package, never from the card again: what the tracks show is what the
+    // package holds.
     progress.phase.store(static_cast<int>(BackupPhase::Packaging));
     const std::string tracksFolder = joinPath(package, "tracks");
     if (::mkdir(tracksFolder.c_str(), 0755) != 0)
         return finish(BackupStatus::WriteFailed, tracksFolder, errorText(errno));
     const std::string creator = options.application + (options.version.empty() ? "" : " " + options.version);
     std::string detail;
-    for (const std::string& recording : recordings) {
+    for (const BackupUnit& unit : units) {
         if (progress.canceled.load())
             return finish(BackupStatus::Canceled, std::string(), std::string());
+        const std::string& recording = unit.recording;
+        const std::string copy = joinPath(recordingsFolder, unit.recordingRel);
+        std::string logCopy;
+        if (!unit.trackSource.empty()) {
+            const auto at = logsPlaced.find(unit.trackSource);
+            logCopy = at != logsPlaced.end() ? at->second : copy; // else the recording itself
+        }
         GpsList list;
-        const TrackLoadResult loaded = loadTrack(
-            recording, [&] { return options.videoSeconds ? options.videoSeconds(recording) : 0.0; }, list);
+        const TrackLoadResult loaded = loadTrackFrom(
+            recording, logCopy, copy, [&] { return options.videoSeconds ? options.videoSeconds(copy) : 0.0; },
+            list);
         if (!pmTrackHasPositions(list))
             continue;
         const std::string name = pmGetFileName(recording, false);
+        std::vector<std::string> made;
+        if (!makeParents(tracksFolder, unit.recordingRel, made))
+            return finish(BackupStatus::WriteFailed, joinPath(tracksFolder, unit.recordingRel),
+                          errorText(errno));
         for (const auto& [format, ext] :
              {std::pair{TrackFormat::Kml, ".kml"}, std::pair{TrackFormat::Gpx, ".gpx"},
               std::pair{TrackFormat::Csv, ".csv"}}) {
-            const std::string relative = "tracks/" + name + ext;
+            const std::string relative = "tracks/" + unit.recordingRel + ext;
             const std::string path = joinPath(package, relative);
             if (pmExportTrack(format, path, list, recording, loaded.sourcePath, creator, name) !=
                 TrackExportResult::Ok)
@@ -1024,6 +1213,8 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
             if (!addWrittenFile(package, relative, buffer, entries, detail))
                 return finish(BackupStatus::WriteFailed, path, detail);
         }
+        if (!made.empty())
+            syncFolder(parentOf(joinPath(tracksFolder, unit.recordingRel)));
     }
     syncFolder(tracksFolder);
 

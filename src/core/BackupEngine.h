@@ -11,16 +11,21 @@
 // the same card. Where the file system has no unnamed files, the copy in
 // progress is named ".rovix-part-<pid>-<n>" in the destination folder itself;
 // files of exactly that pattern are removed at the start of every run. A
-// destination file with identical content counts as already copied.
+// destination file with identical content counts as already copied. Each
+// file goes in under its own name, unless two chosen files of different
+// folders share one: then every file of the run keeps its path below the
+// deepest folder that holds them all.
 //
 // One run per destination: the run holds flock() on ".rovix-backup.lock" in
 // the destination (removed when the run ends).
 //
 // An evidence package is a new folder in the destination,
 // "Evidence-YYYYMMDD-HHMMSS" (then "-2", "-3", ...), made exclusively and
-// never reused: recordings/ (each recording and its log), tracks/ (KML, GPX
-// and CSV named after the recording's whole file name), package.txt, and
-// SHA256SUMS, written last, so a folder without it is visibly not a package.
+// never reused: recordings/ (each recording and its log, and the log its
+// track is read from when that is another's, as a rear recording's front
+// log), tracks/ (KML, GPX and CSV named after the recording's whole file
+// name, read from the verified copies), package.txt, and SHA256SUMS, written
+// last, so a folder without it is visibly not a package.
 // A failed or canceled run removes its folder.
 //
 // The job runs on whatever thread calls pmRunBackup; the only state it shares
@@ -73,7 +78,7 @@ enum class BackupStatus {
     Canceled,
     NoDestination,       // missing, not a folder, or not writable
     SourceInDestination, // the destination holds a recording, or is one of them
-    DuplicateName,       // two recordings (or logs) would land on the same name
+    DuplicateName,       // a recording chosen twice (two would land on one path)
     ReservedName,        // a recording or log has a name the backup uses itself
     Busy,                // another backup is writing into the destination
     NoSpace,             // the free-space check failed before the copy
@@ -108,14 +113,14 @@ extern const char* const kBackupTemporaryPrefix; // ".rovix-part-" then "<pid>-<
 bool pmIsBackupTemporaryName(const std::string& name);
 
 // Bytes the job counts: the sizes of the recordings and their logs (a missing
-// file counts 0).
-uint64_t pmBackupTotalSize(const std::vector<std::string>& recordings);
+// file counts 0); with `evidence` also the logs their tracks are read from.
+uint64_t pmBackupTotalSize(const std::vector<std::string>& recordings, bool evidence = false);
 // The checks made before anything is written: the destination exists, is a
 // writable folder, is not the folder of any recording nor holds one of them
-// under its name, no two recordings share a file name, and no recording or
+// where its copy would go, no recording is chosen twice, and no recording or
 // log uses a name the backup keeps for itself.
 BackupResult pmCheckBackupDestination(const std::string& destFolder,
-                                      const std::vector<std::string>& recordings);
+                                      const std::vector<std::string>& recordings, bool evidence = false);
 // The whole job, in the order given. Stops at the first failure (the
 // recording concerned and its log are removed from the destination, the ones
 // before it stay; an evidence package is removed whole) or when canceled.

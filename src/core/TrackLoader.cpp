@@ -54,8 +54,29 @@ TrackLoadResult loadTrack(const std::string& recordingPath, double videoSeconds,
         recordingPath, [videoSeconds] { return videoSeconds; }, list);
 }
 
+std::string pmTrackLogFile(const std::string& recordingPath)
+{
+    if (recordingPath.empty())
+        return std::string();
+    // The rear camera shows the front camera's track.
+    std::string trackPath = recordingPath;
+    if (pmGetCameraType(recordingPath) == kCameraRear) {
+        const std::string partner = pmGetAnotherCameraPath(recordingPath);
+        if (!partner.empty())
+            trackPath = partner;
+    }
+    return pmGetGpsLogFile(trackPath);
+}
+
 TrackLoadResult loadTrack(const std::string& recordingPath, const std::function<double()>& videoSeconds,
                           GpsList& list)
+{
+    return loadTrackFrom(recordingPath, pmTrackLogFile(recordingPath), recordingPath, videoSeconds, list);
+}
+
+TrackLoadResult loadTrackFrom(const std::string& recordingPath, const std::string& log,
+                              const std::string& recordingFile, const std::function<double()>& videoSeconds,
+                              GpsList& list)
 {
     TrackLoadResult result;
     bool known = false;
@@ -71,15 +92,6 @@ TrackLoadResult loadTrack(const std::string& recordingPath, const std::function<
         return result;
 
     GpsParser parser;
-    // The rear camera shows the front camera's track.
-    std::string trackPath = recordingPath;
-    if (pmGetCameraType(recordingPath) == kCameraRear) {
-        const std::string partner = pmGetAnotherCameraPath(recordingPath);
-        if (!partner.empty())
-            trackPath = partner;
-    }
-
-    const std::string log = pmGetGpsLogFile(trackPath);
     if (!log.empty()) {
         pmWriteLog("OnOpenGpsFile() - Found GPS file  - " + log);
         result.source = TrackSource::NmeaLog;
@@ -91,11 +103,11 @@ TrackLoadResult loadTrack(const std::string& recordingPath, const std::function<
         // Without a log, a rear recording reads its own chunks, not its partner's.
         if (pmGetMediaType(recordingPath) == kMediaAvi) {
             result.source = TrackSource::AviChunks;
-            result.sourcePath = recordingPath;
-            result.loaded = pmGetAviGpsData(recordingPath, list, std::function<int()>(seconds));
+            result.sourcePath = recordingFile;
+            result.loaded = pmGetAviGpsData(recordingFile, list, std::function<int()>(seconds));
             if (!result.loaded) {
                 result.aviSensorFallback = true;
-                result.loaded = pmGetAviSensorData(recordingPath, list);
+                result.loaded = pmGetAviSensorData(recordingFile, list);
             }
         } else if (pmGetMediaType(recordingPath) != kMediaUnknown) {
             // MOV/MP4: the track the camera wrote into the recording (or

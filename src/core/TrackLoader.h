@@ -40,6 +40,16 @@ TrackLoadResult loadTrack(const std::string& recordingPath, double videoSeconds,
 // dearest step for a caller that does not know the duration yet.
 TrackLoadResult loadTrack(const std::string& recordingPath, const std::function<double()>& videoSeconds,
                           GpsList& list);
+// The log loadTrack reads for a recording (a rear recording's front
+// partner's), "" when there is none.
+std::string pmTrackLogFile(const std::string& recordingPath);
+// loadTrack from files chosen beforehand, for a copy that must show what was
+// copied: `log` is the log to read ("" for none: then the recording's own
+// chunks), `recordingFile` the file to read those chunks from; the rules that
+// depend on names still see `recordingPath`.
+TrackLoadResult loadTrackFrom(const std::string& recordingPath, const std::string& log,
+                              const std::string& recordingFile, const std::function<double()>& videoSeconds,
+                              GpsList& list);
 
 // The track as text: "index,lat,lon,speed,direction,altitude,gx,gy,gz", one
 // line per sample with 6 decimals, then

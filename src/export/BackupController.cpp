@@ -125,7 +125,7 @@ void BackupController::startBackup(const QString& destFolder, bool evidence)
 
     // Refused before anything is written: a destination that holds one of the
     // recordings, or two recordings that would land on one name.
-    const BackupResult checked = pmCheckBackupDestination(dest, recordings);
+    const BackupResult checked = pmCheckBackupDestination(dest, recordings, evidence);
     switch (checked.status) {
     case BackupStatus::Done:
         break;
@@ -145,7 +145,7 @@ void BackupController::startBackup(const QString& destFolder, bool evidence)
     if (m_progressDlg)
         m_progressDlg->deleteLater();
     auto* progressDlg = new ProgressDlg(m_progress, window());
-    progressDlg->setLTotalSize(pmBackupTotalSize(recordings));
+    progressDlg->setLTotalSize(pmBackupTotalSize(recordings, evidence));
     QStringList names;
     for (const std::string& recording : recordings)
         names << displayName(recording);

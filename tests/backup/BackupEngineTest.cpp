@@ -144,11 +144,13 @@ TEST_F(BackupEngineTest, RefusesDestinationsThatHoldARecordingBeforeWritingAnyth
     EXPECT_EQ(readFile(a), before);
     EXPECT_EQ(fs::file_size(a), 5000u);
 
-    // Two recordings that would land on one name, a missing destination, a file as destination.
+    // A recording chosen twice, a missing destination, a file as destination.
+    // (Two recordings of one name from two folders both go: see the tool's tests.)
     const std::string twin = recording("FILE210315-081100_M.MP4", 10, nullptr, root + "/other");
     EXPECT_EQ(pmCheckBackupDestination(root + "/d2", {a}).status, BackupStatus::NoDestination);
     fs::create_directory(root + "/d2");
-    EXPECT_EQ(pmCheckBackupDestination(root + "/d2", {a, twin}).status, BackupStatus::DuplicateName);
+    EXPECT_EQ(pmCheckBackupDestination(root + "/d2", {a, a}).status, BackupStatus::DuplicateName);
+    EXPECT_EQ(pmCheckBackupDestination(root + "/d2", {a, twin}).status, BackupStatus::Done);
     EXPECT_EQ(pmCheckBackupDestination(a, {twin}).status, BackupStatus::NoDestination);
     EXPECT_TRUE(fs::is_empty(root + "/d2"));
     EXPECT_EQ(progress.bytesDone.load(), 0u);
@@ -300,6 +302,42 @@ TEST_F(BackupEngineTest, EvidencePackageIsAccountedForBySha256sum)
         ++trkpt;
     EXPECT_EQ(trkpt, 12);
     EXPECT_EQ(std::stoi(points.out), trkpt);
+}
+
+// A log rewritten on the card after its copy was verified, while a later
+// recording is still being copied: the package's tracks show the log the
+// package holds, not the one on the card.
+TEST_F(BackupEngineTest, EvidenceTracksAreReadFromTheVerifiedCopies)
+{
+    mediagen::NmeaSpec original;
+    original.drive.seconds = 8;
+    original.drive.originLat = 35.25;
+    const std::string a = recording("FILE210315-083000_M.MP4", 4096);
+    const std::string log = card + "/FILE210315-083000_M.NMEA";
+    ASSERT_TRUE(mediagen::writeNmeaLog(log, original));
+    const std::string originalLog = readFile(log);
+    const std::string b = recording("FILE210315-083100_M.MP4", 3 << 20);
+    BackupOptions options;
+    options.evidence = true;
+    options.blockSize = 65536;
+    bool rewritten = false;
+    options.onBlock = [&](uint64_t done) {
+        if (!rewritten && done > (1u << 20)) {
+            mediagen::NmeaSpec other = original;
+            other.drive.originLat = 51.75;
+            rewritten = mediagen::writeNmeaLog(log, other);
+        }
+    };
+    BackupProgress progress;
+    const BackupResult r = pmRunBackup(dest, {a, b}, options, progress);
+    ASSERT_EQ(r.status, BackupStatus::Done) << pmDescribeBackupResult(r);
+    ASSERT_TRUE(rewritten);
+    EXPECT_EQ(readFile(r.packageFolder + "/recordings/FILE210315-083000_M.NMEA"), originalLog);
+    for (const char* ext : {".gpx", ".csv", ".kml"}) {
+        const std::string track = readFile(r.packageFolder + "/tracks/FILE210315-083000_M.MP4" + ext);
+        EXPECT_NE(track.find("35.25"), std::string::npos) << ext;
+        EXPECT_EQ(track.find("51.7"), std::string::npos) << ext;
+    }
 }
 
 TEST_F(BackupEngineTest, ASourceRewrittenInPlaceDuringItsCopyIsNotCertified)

@@ -225,6 +225,61 @@ TEST_F(BackupCommandTest, ClearingStaleLogsSparesTheLogsOfOtherRecordings)
     EXPECT_EQ(tool("track " + quote(dest + "/X.MOV"), root).out, tool("track " + quote(mov), root).out);
 }
 
+// A package holds the log every track it shows was read from (a rear
+// recording's is its front's), and recordings or logs of one name from two
+// folders both go, in a package and in a plain backup, each in its folder.
+TEST_F(BackupCommandTest, PackagesHoldEachTracksLogAndKeepFoldersApart)
+{
+    const std::string dest = root + "/dest";
+    recording("card/100MEDIA_M", "FILE210315-083000_M.MP4", 20000, 0);
+    const std::string rear = recording("card/100MEDIA_2", "FILE210315-083000_2.MP4", 20000, 0);
+    mediagen::NmeaSpec nmea;
+    nmea.drive.seconds = 5;
+    const std::string frontLog = root + "/card/100MEDIA_M/FILE210315-083000_N.NMEA";
+    ASSERT_TRUE(mediagen::writeNmeaLog(frontLog, nmea));
+    BackupRun r = tool("backup --evidence " + quote(dest) + " " + quote(rear), root);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string pkg = r.out.substr(0, r.out.size() - 1);
+    EXPECT_EQ(verify(pkg).status, 0) << verify(pkg).out;
+    EXPECT_EQ(readFile(pkg + "/recordings/FILE210315-083000_N.NMEA"), readFile(frontLog));
+    EXPECT_EQ(countLines(readFile(pkg + "/SHA256SUMS"), "  recordings/FILE210315-083000_N.NMEA"), 1);
+    EXPECT_EQ(
+        countLines(readFile(pkg + "/package.txt"), "\trecordings/FILE210315-083000_N.NMEA\t" + frontLog), 1);
+    EXPECT_NE(readFile(pkg + "/tracks/FILE210315-083000_2.MP4.csv").find("35.6"), std::string::npos);
+
+    // Front/ and Rear/ of one card, same names, each recording with its own log.
+    std::vector<std::string> chosen;
+    for (const char* folder : {"card2/Front", "card2/Rear"})
+        chosen.push_back(recording(folder, "FILE210315-090000.MP4", 30000, folder[6] == 'F' ? 7 : 8));
+    std::string args = quote(chosen[0]) + " " + quote(chosen[1]);
+    r = tool("backup --evidence " + quote(dest) + " " + args, root);
+    ASSERT_EQ(r.status, 0) << r.err;
+    pkg = r.out.substr(0, r.out.size() - 1);
+    EXPECT_EQ(verify(pkg).status, 0) << verify(pkg).out;
+    const std::string sums = readFile(pkg + "/SHA256SUMS");
+    for (const char* folder : {"Front", "Rear"}) {
+        const std::string card = root + "/card2/" + folder;
+        for (const char* file : {"FILE210315-090000.MP4", "FILE210315-090000.log"}) {
+            const std::string copy = std::string("recordings/") + folder + "/" + file;
+            EXPECT_EQ(readFile(pkg + "/" + copy), readFile(card + "/" + file)) << copy;
+            EXPECT_EQ(countLines(sums, "  " + copy), 1) << copy;
+        }
+        EXPECT_EQ(readFile(pkg + "/tracks/" + folder + "/FILE210315-090000.MP4.gpx").size() > 0, true);
+    }
+    EXPECT_NE(readFile(pkg + "/tracks/Front/FILE210315-090000.MP4.csv"),
+              readFile(pkg + "/tracks/Rear/FILE210315-090000.MP4.csv"));
+    const std::string dest2 = root + "/dest2";
+    fs::create_directories(dest2);
+    r = tool("backup " + quote(dest2) + " " + args, root);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const std::string copy = dest2 + (i == 0 ? "/Front" : "/Rear") + "/FILE210315-090000.MP4";
+        EXPECT_EQ(readFile(copy), readFile(chosen[i]));
+        EXPECT_EQ(tool("track " + quote(copy), root).out, tool("track " + quote(chosen[i]), root).out);
+    }
+    EXPECT_TRUE(hiddenFiles(dest2).empty());
+}
+
 TEST_F(BackupCommandTest, EachPackageIsAFolderOfItsOwnThatVerifies)
 {
     const std::string dest = root + "/dest";
