@@ -1,6 +1,7 @@
 #include "core/BackupEngine.h"
 
 #include "core/Clock.h"
+#include "core/EmbeddedTrack.h"
 #include "core/FileRules.h"
 #include "core/GpsList.h"
 #include "core/Log.h"
@@ -732,9 +733,11 @@ std::string describeFailure(BackupStatus status, const std::string& file, const 
 // to the folder the copies go into.
 struct BackupUnit {
     std::string recording, recordingRel;
-    std::string log, logRel;           // its companion log, "" when none
-    std::string trackLog, trackLogRel; // evidence: another log its track is read from (a rear's front log)
-    std::string trackSource;           // evidence: the file its track is read from ("" for its own chunks)
+    std::string log, logRel; // its companion log, "" when none
+    // Evidence: other files its track is read from (a rear's front log, the
+    // files its camera writes beside it).
+    std::vector<std::string> extras, extrasRel;
+    std::string trackSource; // evidence: the file its track is read from ("" for its own chunks)
 };
 
 std::string absoluteNormal(const std::string& path)
@@ -742,6 +745,31 @@ std::string absoluteNormal(const std::string& path)
     std::error_code ec;
     const std::filesystem::path p = std::filesystem::absolute(path, ec);
     return (ec ? std::filesystem::path(path) : p).lexically_normal().string();
+}
+
+// A side file and the others of its stem beside it (a camera writing its
+// positions and its G values into two files), the recordings excepted.
+std::vector<std::string> sideFilesOf(const std::string& file)
+{
+    std::vector<std::string> files{file};
+    const std::string folder = parentOf(file);
+    const std::string stem = pmGetFileName(file, true) + ".";
+    const std::string name = pmGetFileName(file, false);
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string other = entry->d_name;
+            const std::string path = joinPath(folder, other);
+            struct stat st {
+            };
+            if (other != name && other.compare(0, stem.size(), stem) == 0 &&
+                other.find('.', stem.size()) == std::string::npos && pmGetMediaType(path) == kMediaUnknown &&
+                ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                files.push_back(path);
+        }
+        ::closedir(dir);
+    }
+    std::sort(files.begin() + 1, files.end());
+    return files;
 }
 
 // Where each file goes. Flat (each under its own name) unless two different
@@ -757,8 +785,17 @@ std::vector<BackupUnit> planBackup(const std::vector<std::string>& recordings, b
         u.log = companionLog(recording);
         if (evidence) {
             u.trackSource = pmTrackLogFile(recording);
-            if (u.trackSource != u.log && u.trackSource != recording)
-                u.trackLog = u.trackSource;
+            if (!u.trackSource.empty() && u.trackSource != u.log && u.trackSource != recording)
+                u.extras.push_back(u.trackSource);
+            // No log: a track inside the recording, or in a file its camera
+            // writes beside it, which then travels with it.
+            EmbeddedTrack embedded;
+            if (u.trackSource.empty() && pmGetMediaType(recording) != kMediaAvi &&
+                pmGetMediaType(recording) != kMediaUnknown && pmReadEmbeddedTrack(recording, embedded) &&
+                !embedded.sourceFile.empty())
+                for (const std::string& side : sideFilesOf(embedded.sourceFile))
+                    if (side != u.log && side != recording)
+                        u.extras.push_back(side);
         }
         units.push_back(u);
     }
@@ -773,7 +810,8 @@ std::vector<BackupUnit> planBackup(const std::vector<std::string>& recordings, b
     for (const BackupUnit& u : units) {
         note(u.recording);
         note(u.log);
-        note(u.trackLog);
+        for (const std::string& extra : u.extras)
+            note(extra);
     }
     std::string base;
     bool first = true;
@@ -793,7 +831,8 @@ std::vector<BackupUnit> planBackup(const std::vector<std::string>& recordings, b
         for (const BackupUnit& u : units) {
             widen(u.recording);
             widen(u.log);
-            widen(u.trackLog);
+            for (const std::string& extra : u.extras)
+                widen(extra);
         }
     }
     const auto relative = [&](const std::string& file) {
@@ -807,7 +846,8 @@ std::vector<BackupUnit> planBackup(const std::vector<std::string>& recordings, b
     for (BackupUnit& u : units) {
         u.recordingRel = relative(u.recording);
         u.logRel = relative(u.log);
-        u.trackLogRel = relative(u.trackLog);
+        for (const std::string& extra : u.extras)
+            u.extrasRel.push_back(relative(extra));
     }
     return units;
 }
@@ -878,7 +918,9 @@ uint64_t pmBackupTotalSize(const std::vector<std::string>& recordings, bool evid
     std::set<std::string> logs;
     for (const BackupUnit& u : planBackup(recordings, evidence)) {
         std::vector<std::string> files{u.recording};
-        for (const std::string& log : {u.log, u.trackLog})
+        std::vector<std::string> unitLogs{u.log};
+        unitLogs.insert(unitLogs.end(), u.extras.begin(), u.extras.end());
+        for (const std::string& log : unitLogs)
             if (!log.empty() && logs.insert(log).second)
                 files.push_back(log);
         for (const std::string& file : files) {
@@ -921,7 +963,10 @@ BackupResult checkPlan(const std::string& destFolder, const std::vector<BackupUn
                           0);
         if (!paths.emplace(u.recordingRel, recording).second)
             return result(BackupStatus::DuplicateName, recording, "another recording has the same name", 0);
-        for (const auto& [log, logRel] : {std::pair{u.log, u.logRel}, std::pair{u.trackLog, u.trackLogRel}}) {
+        std::vector<std::pair<std::string, std::string>> logs{{u.log, u.logRel}};
+        for (std::size_t i = 0; i < u.extras.size(); ++i)
+            logs.emplace_back(u.extras[i], u.extrasRel[i]);
+        for (const auto& [log, logRel] : logs) {
             if (log.empty())
                 continue;
             if (pmIsSameFile(joinPath(destFolder, logRel), log))
@@ -1030,13 +1075,13 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         const std::string& log = unit.log;
         const std::string finalLog = log.empty() ? std::string() : joinPath(recordingsFolder, unit.logRel);
         const bool logDone = !log.empty() && logsPlaced.count(log);
-        // Evidence only: the log the recording's track comes from, when it is
-        // not its own (a rear recording's front log), so the package holds
-        // the source of every track it shows.
-        const std::string& trackLog = unit.trackLog;
-        const std::string finalTrackLog =
-            trackLog.empty() ? std::string() : joinPath(recordingsFolder, unit.trackLogRel);
-        const bool trackLogDone = trackLog.empty() || logsPlaced.count(trackLog);
+        // Evidence only: the files the recording's track comes from when they
+        // are not its own log (a rear recording's front log, its camera's side
+        // files), so the package holds the source of every track it shows.
+        std::vector<std::size_t> extras; // those not in place yet
+        for (std::size_t i = 0; i < unit.extras.size(); ++i)
+            if (!logsPlaced.count(unit.extras[i]) && unit.extras[i] != log)
+                extras.push_back(i);
 
         // Already there with the very same bytes: nothing to copy (plain
         // backup only; a package folder is always new).
@@ -1044,16 +1089,18 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         };
         struct stat logStat {
         };
-        struct stat trackLogStat {
-        };
         const uint64_t recordingSize =
             ::stat(recording.c_str(), &sourceStat) == 0 ? static_cast<uint64_t>(sourceStat.st_size) : 0;
         const uint64_t logSize = !log.empty() && !logDone && ::stat(log.c_str(), &logStat) == 0
                                      ? static_cast<uint64_t>(logStat.st_size)
                                      : 0;
-        const uint64_t trackLogSize = !trackLogDone && ::stat(trackLog.c_str(), &trackLogStat) == 0
-                                          ? static_cast<uint64_t>(trackLogStat.st_size)
-                                          : 0;
+        uint64_t extrasSize = 0;
+        for (std::size_t i : extras) {
+            struct stat st {
+            };
+            if (::stat(unit.extras[i].c_str(), &st) == 0)
+                extrasSize += static_cast<uint64_t>(st.st_size);
+        }
         const bool recordingSame = !options.evidence && sameContent(recording, finalPath, buffer, other);
         const bool logSame =
             log.empty() || logDone || (!options.evidence && sameContent(log, finalLog, buffer, other));
@@ -1085,20 +1132,23 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         if (::statvfs(recordingsFolder.c_str(), &vfs) != 0)
             return failed(BackupStatus::WriteFailed, recording, errorText(errno));
         const uint64_t available = static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;
-        const uint64_t needed = (recordingSame ? 0 : recordingSize) + (logSame ? 0 : logSize) + trackLogSize;
+        const uint64_t needed = (recordingSame ? 0 : recordingSize) + (logSame ? 0 : logSize) + extrasSize;
         if (available < needed + kSpareBytes)
             return failed(BackupStatus::NoSpace,
                           logSame ? recording : recording + " and its track log " + log, std::string());
-        for (const std::string* rel : {&unit.recordingRel, &unit.logRel, &unit.trackLogRel})
+        std::vector<const std::string*> rels{&unit.recordingRel, &unit.logRel};
+        for (std::size_t i : extras)
+            rels.push_back(&unit.extrasRel[i]);
+        for (const std::string* rel : rels)
             if (!makeParents(recordingsFolder, *rel, madeFolders))
                 return failed(BackupStatus::WriteFailed, joinPath(recordingsFolder, *rel), errorText(errno));
 
         StagedFile stagedRecording;
         StagedFile stagedLog;
-        StagedFile stagedTrackLog;
+        std::vector<StagedFile> stagedExtras(extras.size());
         CopyOutcome recordingOut;
         CopyOutcome logOut;
-        CopyOutcome trackLogOut;
+        std::vector<CopyOutcome> extrasOut(extras.size());
         if (!recordingSame) {
             recordingOut = stageCopy(recording, parentOf(finalPath), destFolder, options.evidence,
                                      stagedRecording, options, progress, buffer);
@@ -1115,11 +1165,13 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         } else if (!log.empty() && !logDone) {
             progress.bytesDone.fetch_add(logSize);
         }
-        if (!trackLogDone) {
-            trackLogOut = stageCopy(trackLog, parentOf(finalTrackLog), destFolder, options.evidence,
-                                    stagedTrackLog, options, progress, buffer);
-            if (trackLogOut.status != BackupStatus::Done)
-                return failed(trackLogOut.status, trackLog, trackLogOut.detail);
+        for (std::size_t k = 0; k < extras.size(); ++k) {
+            const std::string& extra = unit.extras[extras[k]];
+            extrasOut[k] =
+                stageCopy(extra, parentOf(joinPath(recordingsFolder, unit.extrasRel[extras[k]])), destFolder,
+                          options.evidence, stagedExtras[k], options, progress, buffer);
+            if (extrasOut[k].status != BackupStatus::Done)
+                return failed(extrasOut[k].status, extra, extrasOut[k].detail);
         }
 
         // Both complete: into place together. Logs that would be read as
@@ -1136,12 +1188,15 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
             return failed(BackupStatus::WriteFailed, log, errorText(error));
         }
         // (Evidence only, and the package goes whole on failure.)
-        if (!trackLogDone && !stagedTrackLog.commit(destFolder, finalTrackLog, false))
-            return failed(BackupStatus::WriteFailed, trackLog, errorText(errno));
+        for (std::size_t k = 0; k < extras.size(); ++k)
+            if (!stagedExtras[k].commit(destFolder, joinPath(recordingsFolder, unit.extrasRel[extras[k]]),
+                                        false))
+                return failed(BackupStatus::WriteFailed, unit.extras[extras[k]], errorText(errno));
         std::set<std::string> folders{recordingsFolder, parentOf(finalPath)};
-        for (const std::string& file : {finalLog, finalTrackLog})
-            if (!file.empty())
-                folders.insert(parentOf(file));
+        if (!finalLog.empty())
+            folders.insert(parentOf(finalLog));
+        for (std::size_t i : extras)
+            folders.insert(parentOf(joinPath(recordingsFolder, unit.extrasRel[i])));
         for (const std::string& folder : folders)
             syncFolder(folder);
         ++copied;
@@ -1151,17 +1206,18 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
             logsPlaced.emplace(log, finalLog);
             placed.insert(finalLog);
         }
-        if (!trackLog.empty())
-            logsPlaced.emplace(trackLog, finalTrackLog);
+        for (std::size_t i : extras)
+            logsPlaced.emplace(unit.extras[i], joinPath(recordingsFolder, unit.extrasRel[i]));
         if (options.evidence) {
             entries.push_back({"recordings/" + unit.recordingRel, recording, recordingOut.size,
                                recordingOut.mtime, Sha256::toHex(recordingOut.digest)});
             if (!logSame)
                 entries.push_back({"recordings/" + unit.logRel, log, logOut.size, logOut.mtime,
                                    Sha256::toHex(logOut.digest)});
-            if (!trackLogDone)
-                entries.push_back({"recordings/" + unit.trackLogRel, trackLog, trackLogOut.size,
-                                   trackLogOut.mtime, Sha256::toHex(trackLogOut.digest)});
+            for (std::size_t k = 0; k < extras.size(); ++k)
+                entries.push_back({"recordings/" + unit.extrasRel[extras[k]], unit.extras[extras[k]],
+                                   extrasOut[k].size, extrasOut[k].mtime,
+                                   Sha256::toHex(extrasOut[k].digest)});
         }
     }
     progress.current.store(static_cast<int>(recordings.size()));

@@ -113,11 +113,11 @@ TrackLoadResult loadTrackFrom(const std::string& recordingPath, const std::strin
             // MOV/MP4: the track the camera wrote into the recording (or
             // beside it, in its own layout).
             EmbeddedTrack embedded;
-            if (pmReadEmbeddedTrack(recordingPath, embedded) && pmFillGpsList(embedded, list)) {
+            if (pmReadEmbeddedTrack(recordingFile, embedded) && pmFillGpsList(embedded, list)) {
                 pmWriteLog("OnOpenGpsFile() - Embedded track (" + embedded.format + ") - " +
-                           (embedded.sourceFile.empty() ? recordingPath : embedded.sourceFile));
+                           (embedded.sourceFile.empty() ? recordingFile : embedded.sourceFile));
                 result.source = TrackSource::Embedded;
-                result.sourcePath = embedded.sourceFile.empty() ? recordingPath : embedded.sourceFile;
+                result.sourcePath = embedded.sourceFile.empty() ? recordingFile : embedded.sourceFile;
                 result.embeddedFormat = embedded.format;
                 result.loaded = true;
             }

@@ -44,8 +44,9 @@ TrackLoadResult loadTrack(const std::string& recordingPath, const std::function<
 // partner's), "" when there is none.
 std::string pmTrackLogFile(const std::string& recordingPath);
 // loadTrack from files chosen beforehand, for a copy that must show what was
-// copied: `log` is the log to read ("" for none: then the recording's own
-// chunks), `recordingFile` the file to read those chunks from; the rules that
+// copied: `log` is the log to read ("" for none: then the track inside the
+// recording, or in the files its camera writes beside it), `recordingFile`
+// the file to read that from (its side files beside it); the rules that
 // depend on names still see `recordingPath`.
 TrackLoadResult loadTrackFrom(const std::string& recordingPath, const std::string& log,
                               const std::string& recordingFile, const std::function<double()>& videoSeconds,

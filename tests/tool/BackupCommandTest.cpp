@@ -247,6 +247,34 @@ TEST_F(BackupCommandTest, PackagesHoldEachTracksLogAndKeepFoldersApart)
         countLines(readFile(pkg + "/package.txt"), "\trecordings/FILE210315-083000_N.NMEA\t" + frontLog), 1);
     EXPECT_NE(readFile(pkg + "/tracks/FILE210315-083000_2.MP4.csv").find("35.6"), std::string::npos);
 
+    // Tracks inside the recording, and in the two files its camera writes beside it.
+    mediagen::RecordingSpec video;
+    video.seconds = 5;
+    mediagen::EmbeddedSpec inside;
+    mediagen::DriveSpec drive;
+    drive.seconds = 5;
+    drive.originLat = 48.5;
+    inside.samples = mediagen::makeDrive(drive);
+    mediagen::EmbeddedSpec beside = inside;
+    beside.layout = mediagen::EmbeddedLayout::BlackVueSideFiles;
+    const std::string novatek = root + "/card3/NOVATEK.MP4",
+                      blackvue = root + "/card3/20210315_083100_NF.mp4";
+    fs::create_directories(root + "/card3");
+    ASSERT_TRUE(mediagen::writeRecordingWithEmbeddedTrack(novatek, video, inside));
+    ASSERT_TRUE(mediagen::writeRecordingWithEmbeddedTrack(blackvue, video, beside));
+    r = tool("backup --evidence " + quote(dest) + " " + quote(novatek) + " " + quote(blackvue), root);
+    ASSERT_EQ(r.status, 0) << r.err;
+    pkg = r.out.substr(0, r.out.size() - 1);
+    EXPECT_EQ(verify(pkg).status, 0) << verify(pkg).out;
+    for (const char* side : {"20210315_083100_NF.gps", "20210315_083100_NF.3gf"})
+        EXPECT_EQ(readFile(pkg + "/recordings/" + side), readFile(root + "/card3/" + side)) << side;
+    for (const char* name : {"NOVATEK.MP4", "20210315_083100_NF.mp4"}) {
+        const std::string csv = readFile(pkg + "/tracks/" + name + ".csv");
+        EXPECT_NE(csv.find(",48.5"), std::string::npos) << name << csv;
+    }
+    // The G values of the side file came along too.
+    EXPECT_EQ(readFile(pkg + "/tracks/20210315_083100_NF.mp4.csv").find(",,,\n"), std::string::npos);
+
     // Front/ and Rear/ of one card, same names, each recording with its own log.
     std::vector<std::string> chosen;
     for (const char* folder : {"card2/Front", "card2/Rear"})
