@@ -1,6 +1,7 @@
 #include "media/ClipOverlay.h"
 
 #include "media/AvOpen.h"
+#include "media/ClipAudio.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -209,11 +210,13 @@ std::string soundName(AVCodecID id)
     return name;
 }
 
-// Whether the clip keeps the recordings' sound: only when MP4 can hold it
-// as it is and every stretch carries the same, so one stream runs through
-// the clip in step with the pictures. `note` says what became of it.
+// Whether the clip keeps the recordings' sound: only when every stretch
+// carries the same, so one stream runs through the clip in step with the
+// pictures; copied when MP4 can hold it as it is, else encoded to AAC.
+// `note` says what became of it.
 struct SoundPlan {
     std::unique_ptr<AVCodecParameters, ParametersFree> parameters; // kept: the stream's
+    bool encode = false;                                           // to AAC
     std::string note;
 };
 
@@ -251,14 +254,17 @@ SoundPlan planSound(const std::vector<ClipStretch>& stretches)
     if (!any)
         return plan;
     const std::string name = soundName(plan.parameters->codec_id);
-    if (!mp4 || avformat_query_codec(mp4, plan.parameters->codec_id, FF_COMPLIANCE_NORMAL) != 1)
-        plan.note = "left out: MP4 cannot hold " + name + " sound";
-    else if (!lacking.empty())
+    const bool fits = mp4 && ClipAacEncoder::fits(mp4, plan.parameters->codec_id);
+    if (!lacking.empty())
         plan.note = "left out: " + lacking + " has none";
     else if (!differing.empty())
         plan.note = "left out: " + differing + " carries other sound than the first recording";
-    else
+    else if (fits)
         plan.note = name + ", copied";
+    else if (avcodec_find_decoder(plan.parameters->codec_id))
+        plan.encode = true; // the caller names the conversion
+    else
+        plan.note = "left out: MP4 cannot hold " + name + " sound, and it cannot be decoded";
     if (plan.note.rfind("left out", 0) == 0)
         plan.parameters.reset();
     return plan;
@@ -319,6 +325,9 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
         return fail("out of memory");
     SoundPlan sound = planSound(stretches);
     result.sound = sound.note;
+    if (sound.encode)
+        result.soundConvertedFrom = avcodec_get_name(sound.parameters->codec_id);
+    std::unique_ptr<ClipAacEncoder> aac;
     AVStream* os = nullptr;
     AVStream* soundOut = nullptr;
     int64_t soundLastDts = std::numeric_limits<int64_t>::min();
@@ -373,6 +382,8 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
             if (!x264)
                 return fail("no H.264 encoder");
             enc.reset(avcodec_alloc_context3(x264));
+            if (!enc)
+                return fail("out of memory");
             enc->width = dec->width;
             enc->height = dec->height;
             enc->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -398,7 +409,14 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
             if (!os || avcodec_parameters_from_context(os->codecpar, enc.get()) < 0)
                 return fail("cannot set up the video stream");
             os->time_base = enc->time_base;
-            if (sound.parameters) {
+            if (sound.encode) {
+                aac = std::make_unique<ClipAacEncoder>();
+                const std::string why = aac->open(sound.parameters.get(), out.get());
+                if (!why.empty())
+                    return fail(stretch.path + ": its sound (" + result.soundConvertedFrom +
+                                ") cannot go into an MP4 as it is, and converting it to AAC failed: " + why);
+                soundOut = out->streams[aac->streamIndex()];
+            } else if (sound.parameters) {
                 soundOut = avformat_new_stream(out.get(), nullptr);
                 if (!soundOut || avcodec_parameters_copy(soundOut->codecpar, sound.parameters.get()) < 0)
                     return fail("cannot set up the sound stream");
@@ -418,6 +436,11 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
             return fail(stretch.path + ": its picture size differs from the clip's first recording");
         }
         const int soundIn = ain ? ain->index : -1;
+        if (aac && ain) {
+            const std::string why = aac->beginSource(ain->codecpar);
+            if (!why.empty())
+                return fail(stretch.path + ": " + why);
+        }
 
         // buffer -> drawtext -> format -> buffersink
         std::unique_ptr<AVFilterGraph, GraphFree> graph(avfilter_graph_alloc());
@@ -496,6 +519,12 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
                                                                : std::numeric_limits<int64_t>::min();
                     if (atUs >= toUs) {
                         soundDone = true;
+                    } else if (atUs >= fromUs && aac) {
+                        const std::string why = aac->add(packet.get(), stretchOutUs + atUs - fromUs);
+                        if (!why.empty()) {
+                            av_packet_unref(packet.get());
+                            return fail((aac->writeFailed() ? outputPath : stretch.path) + ": " + why);
+                        }
                     } else if (atUs >= fromUs) {
                         const int64_t outPts =
                             av_rescale_q(stretchOutUs + atUs - fromUs, micro, soundOut->time_base);
@@ -583,7 +612,14 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
     if (!enc || frameCount == 0)
         return fail("no picture in the clip");
     avcodec_send_frame(enc.get(), nullptr);
-    if (!writePackets() || av_write_trailer(out.get()) < 0)
+    if (!writePackets())
+        return fail(outputPath + ": cannot be finished (disk full?)");
+    if (aac) {
+        const std::string why = aac->finish();
+        if (!why.empty())
+            return fail(outputPath + ": the sound " + why);
+    }
+    if (av_write_trailer(out.get()) < 0)
         return fail(outputPath + ": cannot be finished (disk full?)");
     result.durationSeconds = static_cast<double>(frameCount) * av_q2d(enc->time_base);
     if (avio_closep(&out->pb) < 0)

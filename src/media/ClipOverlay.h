@@ -2,9 +2,10 @@
 // The clip re-encoded with a caption drawn in (time, speed, position): each
 // stretch decoded from the key frame before it, its frames from the exact
 // start on passed through FFmpeg's drawtext and encoded with libx264 into one
-// MP4 with one frame counter across the joins. The sound is copied as it is
-// when MP4 can hold it and every stretch carries the same; otherwise the
-// clip has none and ClipCutResult::sound says why. Slower than the copy of
+// MP4 with one frame counter across the joins. When every stretch carries
+// the same sound it is kept: copied as it is when MP4 can hold it, else
+// encoded to AAC (ClipCutResult::soundConvertedFrom); otherwise the clip has
+// none and ClipCutResult::sound says why. Slower than the copy of
 // ClipCutter.h, and a new picture rather than the camera's own; on failure
 // or cancel the output is removed. The encoder is held to a few frames in
 // flight, so a 1080p clip stays well under 200 MB.

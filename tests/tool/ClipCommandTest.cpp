@@ -744,7 +744,8 @@ TEST(ClipCommand, OverlayCaptionIsEachFramesOwnClockAcrossAJoin)
 
 // A 64x48 recording with AAC sound: the overlay keeps the sound, copied,
 // and draws the whole caption inside the picture. Cut short on the card
-// (its header before the data still states 3 s), it fails the clip.
+// (its header before the data still states 3 s), it fails the clip. The PCM
+// sound of an AVI recording is kept too, encoded to AAC.
 TEST(ClipCommand, OverlayOfATinyPictureKeepsItsSoundAndTheWholeCaption)
 {
     Scratch s;
@@ -794,6 +795,26 @@ TEST(ClipCommand, OverlayOfATinyPictureKeepsItsSoundAndTheWholeCaption)
     EXPECT_NE(cut.err.find("cut short"), std::string::npos) << cut.err;
     for (const auto& e : fs::directory_iterator(out))
         EXPECT_FALSE(e.is_directory()) << e.path(); // no clip folder left behind
+
+    recording.container = mediagen::Container::Avi;
+    recording.faststart = false;
+    const std::string avi = (card / ("FILE" + t0.plusSeconds(60).nameStamp() + ".AVI")).string();
+    recording.clock = t0.plusSeconds(60);
+    ASSERT_TRUE(mediagen::writeRecording(avi, recording));
+    const Shell pcm =
+        shell(kTool + " clip --overlay --before 1 --after 1 " + quote(out) + " " + quote(avi) + " 1", out);
+    ASSERT_EQ(pcm.status, 0) << pcm.err;
+    const std::string aviFolder = out + "/Clip-20210315-083101";
+    EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " +
+                        quote(aviFolder + "/clip.mp4"),
+                    out)
+                  .out,
+              "h264\naac\n");
+    EXPECT_NEAR(probeNumber("-select_streams a -show_entries stream=duration", aviFolder + "/clip.mp4", out),
+                2.0, 0.1);
+    EXPECT_EQ(shell("ffmpeg -v error -i " + quote(aviFolder + "/clip.mp4") + " -f null -", out).err, "");
+    EXPECT_NE(slurp(aviFolder + "/clip.txt").find("Sound: pcm_s16le encoded to AAC"), std::string::npos)
+        << slurp(aviFolder + "/clip.txt");
 }
 
 // What clip.txt and the messages say, read as a user reads them: a folder
