@@ -151,7 +151,7 @@ bool aviReady(HeaderFile& file)
 }
 
 // The MOV/MP4 walk; `tooShort` tells the caller to write the log line.
-bool movReady(HeaderFile& file, bool& tooShort)
+bool movReady(HeaderFile& file, bool& tooShort, VideoCodec* codec = nullptr)
 {
     tooShort = false;
     if (!file.isOpen())
@@ -258,7 +258,14 @@ bool movReady(HeaderFile& file, bool& tooShort)
                 unsigned char entry[8];
                 if (!file.readAt(contents + 8, entry, sizeof entry))
                     return false;
-                return typeIs(entry + 4, "AVC1");
+                VideoCodec found = kCodecUnknown;
+                if (typeIs(entry + 4, "AVC1"))
+                    found = kCodecH264;
+                else if (typeIs(entry + 4, "HVC1") || typeIs(entry + 4, "HEV1"))
+                    found = kCodecH265;
+                if (codec)
+                    *codec = found;
+                return found != kCodecUnknown;
             }
             if (!skipAtom())
                 return false;
@@ -312,8 +319,31 @@ RecordingProbe pmProbeRecording(const std::string& path, int dirFd)
         return probe;
     probe.opened = true;
     probe.mtimeMsecs = file.mtimeMsecs();
-    probe.ready = kind == kMediaAvi ? aviReady(file) : movReady(file, probe.tooShort);
+    if (kind == kMediaAvi) {
+        probe.ready = aviReady(file);
+        probe.codec = probe.ready ? kCodecH264 : kCodecUnknown;
+    } else {
+        probe.ready = movReady(file, probe.tooShort, &probe.codec);
+    }
     return probe;
+}
+
+VideoCodec pmGetRecordingCodec(const std::string& path)
+{
+    const RecordingProbe probe = pmProbeRecording(path);
+    return probe.ready ? probe.codec : kCodecUnknown;
+}
+
+const char* pmVideoCodecName(VideoCodec codec)
+{
+    switch (codec) {
+    case kCodecH264:
+        return "h264";
+    case kCodecH265:
+        return "h265";
+    default:
+        return "";
+    }
 }
 
 void pmLogTooShortRecording(const std::string& path)

@@ -7,13 +7,19 @@
 #include <cstdint>
 #include <string>
 
+// The video codec of an admitted recording.
+enum VideoCodec : uint8_t { kCodecUnknown = 0, kCodecH264 = 1, kCodecH265 = 2 };
+// "h264", "h265", or "" for unknown.
+const char* pmVideoCodecName(VideoCodec codec);
+
 // True when the AVI's first stream handler (at byte 112, where the camera's
 // fixed layout puts it) is "H264", the first letter in either case.
 bool pmIsAviCodecReady(const std::string& path);
 
 // True when the QuickTime/MP4 file starts with "ftyp", the first track's first
-// sample entry is "avc1", and the movie is not too short (below about 0.2 s at
-// a 1000-unit time scale). The too-short case writes one log line.
+// sample entry is H.264 ("avc1") or H.265 ("hvc1" or "hev1"), and the movie is
+// not too short (below about 0.2 s at a 1000-unit time scale). The too-short
+// case writes one log line.
 bool pmIsMovCodecReady(const std::string& path);
 
 // The probe a library scan runs on each candidate, on one open of the file:
@@ -23,16 +29,21 @@ bool pmIsMovCodecReady(const std::string& path);
 // keep the log in scan order: a caller writes the too-short line with
 // pmLogTooShortRecording. Safe to call from any thread.
 struct RecordingProbe {
-    bool ready = false;     // a recording we can play
-    bool opened = false;    // a regular file that could be opened
-    bool tooShort = false;  // refused for its movie's length (the one case that is logged)
-    int64_t mtimeMsecs = 0; // of the opened file, ms since the epoch
+    bool ready = false;               // a recording we can play
+    bool opened = false;              // a regular file that could be opened
+    bool tooShort = false;            // refused for its movie's length (the one case that is logged)
+    int64_t mtimeMsecs = 0;           // of the opened file, ms since the epoch
+    VideoCodec codec = kCodecUnknown; // of a ready recording
 };
 // With `dirFd` (the open folder that holds the file) the file is opened by its
 // last path component in that folder: a scan that holds the folder open spares
 // the kernel the walk down the whole path.
 RecordingProbe pmProbeRecording(const std::string& path, int dirFd = -1);
 void pmLogTooShortRecording(const std::string& path);
+
+// The codec of a recording the probe admits; kCodecUnknown for anything it
+// refuses. The same header reads as the probe.
+VideoCodec pmGetRecordingCodec(const std::string& path);
 
 // The recording's duration in seconds as its container header states it, read
 // with the same few small header reads as the probes: the movie header

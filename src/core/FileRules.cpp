@@ -1,5 +1,6 @@
 #include "core/FileRules.h"
 
+#include "core/CameraFamilies.h"
 #include "core/Log.h"
 
 #include <cctype>
@@ -160,40 +161,114 @@ bool pmIsEventByAttribute(const std::string& path)
     return upper(pmGetFileName(path, false)).find("EMER") != std::string::npos;
 }
 
+namespace
+{
+
+std::string_view baseNameView(std::string_view path)
+{
+    const auto slash = path.find_last_of('/');
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const auto dot = name.find_last_of('.');
+    if (dot != std::string_view::npos)
+        name = name.substr(0, dot);
+    return name;
+}
+
+bool digitRunAt(std::string_view name, std::size_t start)
+{
+    if (name.size() < start + 4)
+        return false;
+    for (std::size_t i = start; i < start + 4; ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+    }
+    return true;
+}
+
+bool headIs(std::string_view base, const char* text, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i) {
+        if (std::toupper(static_cast<unsigned char>(base[i])) != text[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<RecordingType> pmOwnTypeByName(std::string_view path)
+{
+    const std::string_view base = baseNameView(path);
+    if (base.size() >= 5) {
+        std::optional<RecordingType> type;
+        if (headIs(base, "FILE", 4))
+            type = kRecordingNormal;
+        else if (headIs(base, "EMER", 4) || headIs(base, "EVEN", 4))
+            type = kRecordingEvent;
+        else if (headIs(base, "PARK", 4))
+            type = kRecordingParking;
+        // A four-letter prefix without its digits goes to the fallback, never
+        // to the two-letter prefixes.
+        if (type)
+            return digitRunAt(base, 4) ? type : std::nullopt;
+    }
+    if (base.size() >= 2 && digitRunAt(base, 2)) {
+        if (headIs(base, "BN", 2))
+            return kRecordingNormal;
+        if (headIs(base, "BE", 2))
+            return kRecordingEvent;
+        if (headIs(base, "BP", 2))
+            return kRecordingParking;
+    }
+    return std::nullopt;
+}
+
+CameraCode pmOwnCameraType(std::string_view path)
+{
+    if (path.empty())
+        return kCameraNone;
+    const std::string_view base = baseNameView(path);
+    if (base.size() <= 18)
+        return kCameraNone;
+    // The four characters just before the last two are digits (a digit run
+    // at position 2 of the reversed name).
+    for (std::size_t i = base.size() - 6; i < base.size() - 2; ++i) {
+        if (base[i] < '0' || base[i] > '9')
+            return kCameraNone;
+    }
+    const char last = base.back();
+    if (last == 'M' || last == 'm')
+        return kCameraMain;
+    if (last == '2')
+        return kCameraRear;
+    return kCameraNone;
+}
+
+bool pmOwnFileDateTime(std::string_view path, _SYSTEMTIME& time)
+{
+    time = _SYSTEMTIME{};
+    const std::string base(baseNameView(path));
+    if (base.size() < 17)
+        return false;
+    time.wYear = static_cast<uint16_t>(2000 + twoDigitField(base, 4));
+    time.wMonth = twoDigitField(base, 6);
+    time.wDay = twoDigitField(base, 8);
+    time.wHour = twoDigitField(base, 11);
+    time.wMinute = twoDigitField(base, 13);
+    time.wSecond = twoDigitField(base, 15);
+    return true;
+}
+
+bool pmOwnRulesRecognise(std::string_view path)
+{
+    return pmOwnTypeByName(path) || pmOwnCameraType(path) != kCameraNone;
+}
+
 RecordingType pmGetFileType(const std::string& path)
 {
-    const std::string base = upper(pmGetFileName(path, true));
-    bool fourMatched = false;
-    if (base.size() >= 5) {
-        const std::string head = base.substr(0, 4);
-        RecordingType type = kRecordingNormal;
-        if (head == "FILE") {
-            fourMatched = true;
-        } else if (head == "EMER" || head == "EVEN") {
-            fourMatched = true;
-            type = kRecordingEvent;
-        } else if (head == "PARK") {
-            fourMatched = true;
-            type = kRecordingParking;
-        }
-        if (fourMatched && pmIsDigitRun(base, 4))
-            return type;
-    }
-    if (!fourMatched && base.size() >= 2) {
-        const std::string head = base.substr(0, 2);
-        RecordingType type = kRecordingNormal;
-        bool matched = true;
-        if (head == "BN")
-            type = kRecordingNormal;
-        else if (head == "BE")
-            type = kRecordingEvent;
-        else if (head == "BP")
-            type = kRecordingParking;
-        else
-            matched = false;
-        if (matched && pmIsDigitRun(base, 2))
-            return type;
-    }
+    const NameFacts facts = pmReadNameFacts(path);
+    if (facts.typeKnown)
+        return facts.type;
     return pmIsEventByAttribute(path) ? kRecordingEvent : kRecordingNormal;
 }
 
@@ -214,32 +289,14 @@ CameraCode pmGetCameraType(const std::string& path)
 {
     if (path.empty())
         return kCameraNone;
-    const std::string base = pmGetFileName(path, true);
-    if (base.size() <= 18)
-        return kCameraNone;
-    if (!pmIsDigitRun(pmReverseString(base), 2))
-        return kCameraNone;
-    const char last = base.back();
-    if (last == 'M' || last == 'm')
-        return kCameraMain;
-    if (last == '2')
-        return kCameraRear;
-    return kCameraNone;
+    return pmReadNameFacts(path).camera;
 }
 
 bool pmGetFileDateTime(const std::string& path, _SYSTEMTIME& time)
 {
-    time = _SYSTEMTIME{};
-    const std::string base = pmGetFileName(path, true);
-    if (base.size() < 17)
-        return false;
-    time.wYear = static_cast<uint16_t>(2000 + twoDigitField(base, 4));
-    time.wMonth = twoDigitField(base, 6);
-    time.wDay = twoDigitField(base, 8);
-    time.wHour = twoDigitField(base, 11);
-    time.wMinute = twoDigitField(base, 13);
-    time.wSecond = twoDigitField(base, 15);
-    return true;
+    const NameFacts facts = pmReadNameFacts(path);
+    time = facts.start;
+    return facts.hasTime;
 }
 
 bool pmIsRealDateTime(const _SYSTEMTIME& t)
@@ -328,4 +385,92 @@ void pmAppendEscapedField(std::string& out, const std::string& text)
             out += c;
         }
     }
+}
+
+namespace
+{
+
+// Length of the valid UTF-8 sequence at `at` (shortest form, no surrogates,
+// at most U+10FFFF), or 0 when the byte there does not start one.
+std::size_t utf8SequenceAt(const std::string& text, std::size_t at)
+{
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0; // shorter forms exist
+        else if (lead == 0xED)
+            high = 0x9F; // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F; // past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[at + i]);
+        if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF))
+            return 0;
+    }
+    return length;
+}
+
+} // namespace
+
+void pmAppendJsonString(std::string& out, const std::string& text)
+{
+    static const char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    out += "\\u00";
+                    out += kHex[c >> 4];
+                    out += kHex[c & 0xF];
+                } else {
+                    out += static_cast<char>(c);
+                }
+            }
+            ++i;
+            continue;
+        }
+        const std::size_t length = utf8SequenceAt(text, i);
+        if (length > 0) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += "\\udc";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+            ++i;
+        }
+    }
+    out += '"';
 }

@@ -1,5 +1,6 @@
 #include "core/LibraryScan.h"
 
+#include "core/CameraFamilies.h"
 #include "core/ContainerProbe.h"
 #include "core/FileRules.h"
 
@@ -409,7 +410,7 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
                 pmLogTooShortRecording(path);
             onFileOffered(path, probe.ready);
             if (probe.ready)
-                found.push_back(ScannedRecording{path, probe.mtimeMsecs});
+                found.push_back(ScannedRecording{path, probe.mtimeMsecs, probe.codec});
         } else if (isCandidate(path)) {
             pool.add(path, top.open);
         }
@@ -426,7 +427,8 @@ std::vector<ScannedRecording> LibraryScanner::scan(const std::string& folder)
             if (slot.probe.tooShort)
                 pmLogTooShortRecording(slot.path);
             if (slot.probe.ready)
-                found.push_back(ScannedRecording{std::move(slot.path), slot.probe.mtimeMsecs});
+                found.push_back(
+                    ScannedRecording{std::move(slot.path), slot.probe.mtimeMsecs, slot.probe.codec});
         }
     }
     return found;
@@ -471,12 +473,16 @@ bool lessByKeyThenName(std::string_view keyA, std::string_view nameA, std::strin
 
 std::string pmFileDateSortKey(const std::string& name)
 {
-    return std::string(fileDateKey(name));
+    std::string familyKey = pmFamilySortKey(name);
+    return familyKey.empty() ? std::string(fileDateKey(name)) : familyKey;
 }
 
 bool pmLessByFileDate(const std::string& nameA, const std::string& nameB)
 {
-    return lessByKeyThenName(fileDateKey(nameA), nameA, fileDateKey(nameB), nameB);
+    const std::string familyA = pmFamilySortKey(nameA);
+    const std::string familyB = pmFamilySortKey(nameB);
+    return lessByKeyThenName(familyA.empty() ? fileDateKey(nameA) : std::string_view(familyA), nameA,
+                             familyB.empty() ? fileDateKey(nameB) : std::string_view(familyB), nameB);
 }
 
 std::vector<std::size_t> pmSortByFileDate(const std::vector<std::string>& paths)
@@ -486,10 +492,20 @@ std::vector<std::size_t> pmSortByFileDate(const std::vector<std::string>& paths)
     std::vector<std::string_view> keys;
     names.reserve(paths.size());
     keys.reserve(paths.size());
+    // Other families' names get their time as a key of our names' layout;
+    // those keys live here, reserved whole so the views stay put.
+    std::vector<std::string> familyKeys;
+    familyKeys.reserve(paths.size());
     for (const std::string& path : paths) {
         const std::size_t slash = path.find_last_of('/');
         names.push_back(std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1));
-        keys.push_back(fileDateKey(names.back()));
+        std::string familyKey = pmFamilySortKey(names.back());
+        if (familyKey.empty()) {
+            keys.push_back(fileDateKey(names.back()));
+        } else {
+            familyKeys.push_back(std::move(familyKey));
+            keys.push_back(familyKeys.back());
+        }
     }
     std::vector<std::size_t> order(paths.size());
     std::iota(order.begin(), order.end(), std::size_t(0));

@@ -2,6 +2,8 @@
 // The library scan without a window: walking a folder at any depth, admitting
 // playable recordings, and the name-based playlist order. The controller wraps
 // this with the busy window, log lines and its own entry objects.
+#include "core/ContainerProbe.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -11,6 +13,7 @@
 struct ScannedRecording {
     std::string path;                  // full path as listed (native bytes, usually UTF-8)
     std::optional<int64_t> mtimeMsecs; // modification time, ms since the epoch; none when unreadable
+    VideoCodec codec = kCodecUnknown;  // the video codec the probe admitted
 };
 
 class LibraryScanner
@@ -60,7 +63,9 @@ private:
 
 // Playlist order on display names: characters 4..17 of names of 19 or more
 // characters (the whole name otherwise), ascending; equal keys order by the
-// full name descending. Returns true when a sorts before b.
+// full name descending. Another family's name with a time is keyed by that
+// time in the same layout ("YYMMDD-HHMMSS_"). Returns true when a sorts
+// before b.
 bool pmLessByFileDate(const std::string& nameA, const std::string& nameB);
 
 // Camera product name from the first "DEVICE.XML" found in the folder or one

@@ -1,6 +1,7 @@
 #include "core/TrackLoader.h"
 
 #include "core/AviTrack.h"
+#include "core/CameraFamilies.h"
 #include "core/EmbeddedTrack.h"
 #include "core/GpsList.h"
 #include "core/GpsParser.h"
@@ -12,31 +13,7 @@
 
 std::string pmGetAnotherCameraPath(const std::string& path)
 {
-    if (path.empty())
-        return std::string();
-    const CameraCode camera = pmGetCameraType(path);
-    if (camera != kCameraMain && camera != kCameraRear)
-        return std::string();
-    const char swap = camera == kCameraMain ? '2' : 'M';
-
-    const auto slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
-    if (name.size() < 5)
-        return std::string();
-    name[name.size() - 5] = swap;
-
-    auto join = [](const std::string& dir, const std::string& file) {
-        if (dir.empty())
-            return file;
-        return dir.back() == '/' ? dir + file : dir + "/" + file;
-    };
-    const std::string beside = slash == 0 ? "/" + name : join(folder, name);
-    if (pmIsFileExist(beside))
-        return beside;
-    if (!folder.empty())
-        folder.back() = swap;
-    return join(folder, name);
+    return pmGetAnotherCameraPath(path, pmIsFileExist);
 }
 
 int pmWholeVideoSeconds(double seconds)

@@ -1,7 +1,8 @@
 #pragma once
 // Entry points of rovixtool's commands; each returns the process exit status.
 
-int runScanCommand(const char* folder);
+// scan [--json] FOLDER
+int runScanCommand(const char* folder, bool json = false);
 int runTrackCommand(const char* recording);
 int runKmlCommand(const char* recording, const char* outputPath);
 // gpx and csv: the track as GPX 1.1 or as a CSV table (exit codes as kml).

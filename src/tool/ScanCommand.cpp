@@ -6,8 +6,17 @@
 // too. File names may hold any byte but "/" and NUL, so in the two path fields
 // a backslash is written "\\", a tab "\t", a newline "\n" and a carriage
 // return "\r": every recording stays one line of six fields.
+//
+// rovixtool scan --json FOLDER: the same recordings in the same order as JSON
+// Lines, one object per recording:
+//   {"path":..,"type":0,"camera":1,"kind":5,"codec":"h264",
+//    "start":"YYYY-MM-DD HH:MM:SS"|null,"log":..|null,"partner":..|null,"family":"rovix"}
+// type, camera and kind are the numbers of the plain listing; partner is the
+// other camera's recording of the same moment when the scan admitted it.
+// Strings are JSON with the bytes that are not UTF-8 kept (pmAppendJsonString).
 #include "tool/Commands.h"
 
+#include "core/CameraFamilies.h"
 #include "core/FileRules.h"
 #include "core/LibraryScan.h"
 
@@ -111,7 +120,7 @@ void appendDigits(std::string& out, unsigned value, int width)
 
 } // namespace
 
-int runScanCommand(const char* folder)
+int runScanCommand(const char* folder, bool json)
 {
     struct stat st {
     };
@@ -129,26 +138,25 @@ int runScanCommand(const char* folder)
     const PathTest exists = [&listings](const std::string& p) { return listings.exists(p); };
     const PathTest isFolder = [&listings](const std::string& p) { return listings.isFolder(p); };
     std::vector<std::string> paths;
+    std::vector<VideoCodec> codecs;
     paths.reserve(library.size());
-    for (ScannedRecording& entry : library)
+    codecs.reserve(library.size());
+    for (ScannedRecording& entry : library) {
         paths.push_back(std::move(entry.path));
+        codecs.push_back(entry.codec);
+    }
+    // The admitted recordings, for the partner field: a partner the scan did
+    // not admit (missing, not playable) is no partner.
+    std::unordered_set<std::string_view> admitted;
+    if (json) {
+        admitted.reserve(paths.size());
+        for (const std::string& path : paths)
+            admitted.insert(path);
+    }
 
-    // One listing line per recording, in playlist order.
-    auto appendLine = [&](std::string& out, const std::string& path) {
-        const std::string log = pmGetGpsLogFile(path, exists, isFolder);
-        // Type and camera are single digits and the container kind is -1, 1,
-        // 3 or 5: written by hand, a line costs no formatting pass.
-        out += char('0' + unsigned(pmGetFileType(path)) % 10);
-        out += '\t';
-        out += char('0' + unsigned(pmGetCameraType(path)) % 10);
-        out += '\t';
-        const int kind = int(pmGetMediaType(path));
-        if (kind < 0)
-            out += '-';
-        out += char('0' + (kind < 0 ? -kind : kind) % 10);
-        out += '\t';
-        _SYSTEMTIME start;
-        if (pmGetFileDateTime(path, start) && pmIsRealDateTime(start)) {
+    auto appendStart = [](std::string& out, const NameFacts& facts) {
+        if (facts.hasTime && pmIsRealDateTime(facts.start)) {
+            const _SYSTEMTIME& start = facts.start;
             appendDigits(out, start.wYear, 4);
             out += '-';
             appendDigits(out, start.wMonth, 2);
@@ -160,9 +168,68 @@ int runScanCommand(const char* folder)
             appendDigits(out, start.wMinute, 2);
             out += ':';
             appendDigits(out, start.wSecond, 2);
-        } else {
-            out += '-';
+            return true;
         }
+        return false;
+    };
+
+    // One listing line per recording, in playlist order.
+    auto appendLine = [&](std::string& out, std::size_t index) {
+        const std::string& path = paths[index];
+        const std::string log = pmGetGpsLogFile(path, exists, isFolder);
+        const NameFacts facts = pmReadNameFacts(path);
+        const RecordingType type =
+            facts.typeKnown ? facts.type : (pmIsEventByAttribute(path) ? kRecordingEvent : kRecordingNormal);
+        const int kind = int(pmGetMediaType(path));
+        if (json) {
+            out += "{\"path\":";
+            pmAppendJsonString(out, path);
+            out += ",\"type\":";
+            out += char('0' + unsigned(type) % 10);
+            out += ",\"camera\":";
+            out += char('0' + unsigned(facts.camera) % 10);
+            out += ",\"kind\":";
+            out += std::to_string(kind);
+            out += ",\"codec\":";
+            const char* codec = pmVideoCodecName(codecs[index]);
+            if (*codec)
+                pmAppendJsonString(out, codec);
+            else
+                out += "null";
+            out += ",\"start\":";
+            std::string start;
+            if (appendStart(start, facts))
+                pmAppendJsonString(out, start);
+            else
+                out += "null";
+            out += ",\"log\":";
+            if (log.empty())
+                out += "null";
+            else
+                pmAppendJsonString(out, log);
+            out += ",\"partner\":";
+            const std::string partner = pmGetAnotherCameraPath(path, exists);
+            if (!partner.empty() && partner != path && admitted.count(partner))
+                pmAppendJsonString(out, partner);
+            else
+                out += "null";
+            out += ",\"family\":";
+            pmAppendJsonString(out, std::string(facts.family->id));
+            out += "}\n";
+            return;
+        }
+        // Type and camera are single digits and the container kind is -1, 1,
+        // 3 or 5: written by hand, a line costs no formatting pass.
+        out += char('0' + unsigned(type) % 10);
+        out += '\t';
+        out += char('0' + unsigned(facts.camera) % 10);
+        out += '\t';
+        if (kind < 0)
+            out += '-';
+        out += char('0' + (kind < 0 ? -kind : kind) % 10);
+        out += '\t';
+        if (!appendStart(out, facts))
+            out += '-';
         out += '\t';
         if (log.empty())
             out += '-';
@@ -191,7 +258,7 @@ int runScanCommand(const char* folder)
             const std::size_t from = block + count * part / parts;
             const std::size_t to = block + count * (part + 1) / parts;
             for (std::size_t i = from; i < to; ++i)
-                appendLine(texts[part], paths[order[i]]);
+                appendLine(texts[part], order[i]);
         };
         std::vector<std::thread> helpers;
         for (std::size_t part = 1; part < parts; ++part) {

@@ -8,7 +8,7 @@
 
 static int usage()
 {
-    std::fprintf(stderr, "usage: rovixtool scan FOLDER\n"
+    std::fprintf(stderr, "usage: rovixtool scan [--json] FOLDER\n"
                          "       rovixtool track RECORDING\n"
                          "       rovixtool kml RECORDING OUT.kml\n"
                          "       rovixtool gpx RECORDING OUT.gpx\n"
@@ -25,6 +25,8 @@ int main(int argc, char** argv)
     const std::string command = argv[1];
     if (command == "scan" && argc == 3)
         return runScanCommand(argv[2]);
+    if (command == "scan" && argc == 4 && std::strcmp(argv[2], "--json") == 0)
+        return runScanCommand(argv[3], true);
     if (command == "track" && argc == 3)
         return runTrackCommand(argv[2]);
     if (command == "kml" && argc == 4)

@@ -143,7 +143,23 @@ TEST_F(ContainerProbeTest, MovFirstTrackDecidesTheCodec)
     const std::string tail = atom("mdat", std::string(3000, '\0'));
     EXPECT_FALSE(mov(ftyp() + moov(mvhd(1000, 5000) + trak("mp4a") + trak("avc1")) + tail));
     EXPECT_TRUE(mov(ftyp() + moov(mvhd(1000, 5000) + trak("avc1") + trak("mp4a")) + tail));
-    EXPECT_FALSE(mov(ftyp() + moov(mvhd(1000, 5000) + trak("hvc1")) + tail));
+    // H.265 in either sample entry is admitted like H.264, and the probe says which.
+    const struct {
+        const char* entry;
+        VideoCodec codec;
+    } codecs[] = {{"avc1", kCodecH264},   {"AVC1", kCodecH264},    {"hvc1", kCodecH265},
+                  {"hev1", kCodecH265},   {"hvc2", kCodecUnknown}, {"mp4v", kCodecUnknown},
+                  {"avc3", kCodecUnknown}};
+    for (const auto& c : codecs) {
+        const std::string path = put(std::string("codec-") + c.entry + ".mp4",
+                                     ftyp() + moov(mvhd(1000, 5000) + trak(c.entry) + trak("mp4a")) + tail);
+        const RecordingProbe probe = pmProbeRecording(path);
+        EXPECT_EQ(probe.ready, c.codec != kCodecUnknown) << c.entry;
+        EXPECT_EQ(probe.codec, c.codec) << c.entry;
+        EXPECT_EQ(pmGetRecordingCodec(path), c.codec) << c.entry;
+        EXPECT_EQ(pmIsMovCodecReady(path), c.codec != kCodecUnknown) << c.entry;
+    }
+    EXPECT_FALSE(mov(ftyp() + moov(mvhd(1000, 5000) + trak("mp4a") + trak("hvc1")) + tail));
     // No track at all: end of file without a decision.
     EXPECT_FALSE(mov(ftyp() + moov(mvhd(1000, 5000)) + tail));
 }

@@ -140,3 +140,109 @@ TEST_F(ScanCommandTest, CompanionLogsMatchAGeneratedCard)
     EXPECT_GT(checked, 20u);
     EXPECT_GT(withLog, 8u);
 }
+
+namespace
+{
+
+// The raw text of one field of a JSON Lines object written by the tool (a
+// string keeps its quotes); "" when the key is missing.
+std::string jsonField(const std::string& line, const std::string& key)
+{
+    const std::string marker = "\"" + key + "\":";
+    const std::size_t at = line.find(marker);
+    if (at == std::string::npos)
+        return std::string();
+    std::size_t end = at + marker.size();
+    if (end < line.size() && line[end] == '"') {
+        for (++end; end < line.size() && line[end] != '"'; ++end) {
+            if (line[end] == '\\')
+                ++end;
+        }
+        ++end;
+    } else {
+        end = line.find_first_of(",}", end);
+    }
+    return line.substr(at + marker.size(), end - at - marker.size());
+}
+
+std::string quoted(const std::string& s)
+{
+    return "\"" + s + "\"";
+}
+
+} // namespace
+
+// Every family's card read back through scan --json: names, types, cameras,
+// pairs and codecs as the card was made; the plain listing keeps its order.
+TEST_F(ScanCommandTest, JsonLinesMatchAFamilyCard)
+{
+    const std::string card = root + "/card";
+    std::vector<mediagen::ManifestEntry> manifest;
+    std::string error;
+    ASSERT_TRUE(mediagen::makeFamilyCard(card, &manifest, &error)) << error;
+
+    const ToolRun json = runTool("scan --json " + card);
+    const ToolRun plain = runTool("scan " + card);
+    ASSERT_EQ(json.status, 0);
+    ASSERT_EQ(plain.status, 0);
+    std::map<std::string, std::string> lines; // path -> JSON line
+    std::vector<std::string> jsonOrder, plainOrder;
+    for (std::size_t start = 0, end; start < json.out.size(); start = end + 1) {
+        end = json.out.find('\n', start);
+        const std::string line = json.out.substr(start, end - start);
+        const std::string path = jsonField(line, "path");
+        lines[path.substr(1, path.size() - 2)] = line;
+        jsonOrder.push_back(path.substr(1, path.size() - 2));
+    }
+    for (std::size_t start = 0, end; start < plain.out.size(); start = end + 1) {
+        end = plain.out.find('\n', start);
+        const std::string line = plain.out.substr(start, end - start);
+        plainOrder.push_back(line.substr(line.rfind('\t') + 1));
+    }
+    EXPECT_EQ(jsonOrder, plainOrder);
+    ASSERT_EQ(lines.size(), manifest.size());
+    for (const mediagen::ManifestEntry& e : manifest) {
+        const std::string path = card + "/" + e.path;
+        ASSERT_TRUE(lines.count(path)) << path;
+        const std::string& line = lines[path];
+        SCOPED_TRACE(line);
+        EXPECT_EQ(jsonField(line, "family"), quoted(e.family));
+        EXPECT_EQ(jsonField(line, "type"), std::to_string(e.type));
+        EXPECT_EQ(jsonField(line, "camera"), std::to_string(e.camera));
+        EXPECT_EQ(jsonField(line, "kind"), e.container == "MOV" ? "3" : "5");
+        EXPECT_EQ(jsonField(line, "codec"), quoted(e.codec));
+        EXPECT_EQ(jsonField(line, "log"), "null");
+        EXPECT_EQ(jsonField(line, "partner"), e.partner.empty() ? "null" : quoted(card + "/" + e.partner));
+        if (e.start.empty()) {
+            EXPECT_EQ(jsonField(line, "start"), "null");
+        } else {
+            const std::string s = e.start; // YYMMDD-HHMMSS
+            EXPECT_EQ(jsonField(line, "start"),
+                      quoted("20" + s.substr(0, 2) + "-" + s.substr(2, 2) + "-" + s.substr(4, 2) + " " +
+                             s.substr(7, 2) + ":" + s.substr(9, 2) + ":" + s.substr(11, 2)));
+        }
+    }
+}
+
+// Any byte a file name may hold comes out as JSON a reader can take back to
+// the same bytes; a partner that was not admitted is none.
+TEST_F(ScanCommandTest, JsonKeepsEveryByteOfAName)
+{
+    put(std::string("DCIM/a\"b\\c\td\xff\xc3\xa9.MP4"), goodMov());
+    const std::string front = put("Record/20240315_090000_NF.mp4", goodMov());
+    put("Record/20240315_090000_NR.mp4", "not a recording");
+    const ToolRun run = runTool("scan --json " + root);
+    ASSERT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("{\"path\":\"" + root +
+                           "/DCIM/a\\\"b\\\\c\\td\\udcff\xc3\xa9.MP4\",\"type\":0,"
+                           "\"camera\":0,\"kind\":5,\"codec\":\"h264\",\"start\":null,\"log\":null,"
+                           "\"partner\":null,\"family\":\"timeless\"}\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("{\"path\":\"" + front +
+                           "\",\"type\":0,\"camera\":1,\"kind\":5,\"codec\":\"h264\","
+                           "\"start\":\"2024-03-15 09:00:00\",\"log\":null,\"partner\":null,"
+                           "\"family\":\"blackvue\"}\n"),
+              std::string::npos)
+        << run.out;
+}

@@ -25,7 +25,8 @@ std::string fromDash(const std::string& s)
 
 std::string manifestHeader()
 {
-    return "path\tcontainer\ttype\tcamera\tkind\tadmitted\tlog\tlog_rule\tpartner\tstart\tseconds\tmtime";
+    return "path\tcontainer\ttype\tcamera\tkind\tadmitted\tlog\tlog_"
+           "rule\tpartner\tstart\tseconds\tmtime\tfamily\tcodec";
 }
 
 std::string manifestLine(const ManifestEntry& e)
@@ -35,7 +36,8 @@ std::string manifestLine(const ManifestEntry& e)
     std::ostringstream o;
     o << e.path << '\t' << orDash(e.container) << '\t' << e.type << '\t' << e.camera << '\t' << orDash(e.kind)
       << '\t' << e.admitted << '\t' << orDash(e.log) << '\t' << orDash(e.logRule) << '\t' << orDash(e.partner)
-      << '\t' << orDash(e.start) << '\t' << seconds << '\t' << static_cast<long long>(e.mtime);
+      << '\t' << orDash(e.start) << '\t' << seconds << '\t' << static_cast<long long>(e.mtime) << '\t'
+      << orDash(e.family) << '\t' << orDash(e.codec);
     return o.str();
 }
 
@@ -65,7 +67,7 @@ bool readManifest(const std::string& path, std::vector<ManifestEntry>& out)
                 break;
             start = tab + 1;
         }
-        if (f.size() != 12)
+        if (f.size() != 14)
             return false;
         ManifestEntry e;
         e.path = f[0];
@@ -80,6 +82,8 @@ bool readManifest(const std::string& path, std::vector<ManifestEntry>& out)
         e.start = fromDash(f[9]);
         e.seconds = std::stod(f[10]);
         e.mtime = static_cast<std::time_t>(std::stoll(f[11]));
+        e.family = fromDash(f[12]);
+        e.codec = fromDash(f[13]);
         out.push_back(e);
     }
     return !header;

@@ -76,6 +76,10 @@ struct RecordingSpec {
     // count, so a test reading rendered pixels sees a lost or repeated frame
     // across a join (frameCodeAt reads it back).
     bool frameCode = false;
+    // H.265 (libx265) instead of H.264, MOV/MP4 only; the sample entry is
+    // "hvc1", or "hev1" with hev1Entry (parameter sets in the stream too).
+    bool h265 = false;
+    bool hev1Entry = false;
 };
 
 // The frame code in a picture drawn with RecordingSpec::frameCode, read from
@@ -337,12 +341,19 @@ struct ManifestEntry {
     std::string start;     // YYMMDD-HHMMSS from the name, or -
     double seconds = 0;
     std::time_t mtime = 0;
+    std::string family; // naming family of a recording (as rovixtool scan --json names it), or -
+    std::string codec;  // h264 or h265 of a recording, or -
 };
 
 // Fails on a folder that is not empty. The demo preset ignores count and seconds.
 bool makeCard(const std::string& dir, const CardSpec& cfg, std::vector<ManifestEntry>* manifest = nullptr,
               std::string* error = nullptr);
 bool makeDemoCard(const std::string& dir, std::string* error = nullptr);
+// A card of other cameras' naming families (Novatek, BlackVue, Thinkware,
+// 70mai, names without time, and ours), pairs in their folders, some H.265;
+// every recording 1 s. Fails on a folder that is not empty.
+bool makeFamilyCard(const std::string& dir, std::vector<ManifestEntry>* manifest = nullptr,
+                    std::string* error = nullptr);
 
 constexpr const char* kManifestName = "card-manifest.tsv";
 std::string manifestHeader();

@@ -84,7 +84,7 @@ private:
     bool drain(Stream& s, std::string* error);
 };
 
-// Opens an H.264 encoder context for the picture, or returns none.
+// Opens an H.264 or H.265 encoder context for the picture, or returns none.
 AVCodecContext* openVideoEncoder(const AVCodec* codec, const RecordingSpec& cfg, bool globalHeader, int& rc)
 {
     AVCodecContext* c = avcodec_alloc_context3(codec);
@@ -112,6 +112,16 @@ AVCodecContext* openVideoEncoder(const AVCodec* codec, const RecordingSpec& cfg,
         const std::string params = "scenecut=0:sliced-threads=0:threads=1:lookahead-threads=1" +
                                    (cfg.x264Params.empty() ? std::string() : ":" + cfg.x264Params);
         av_opt_set(c->priv_data, "x264-params", params.c_str(), 0);
+    } else if (std::string(codec->name) == "libx265") {
+        av_opt_set(c->priv_data, "preset", "ultrafast", 0);
+        av_opt_set(c->priv_data, "tune", "zerolatency", 0);
+        av_opt_set(c->priv_data, "crf", std::to_string(cfg.crf).c_str(), 0);
+        // No thread pool, one frame thread, no wavefronts: the same bytes every run.
+        std::string params = "pools=none:frame-threads=1:wpp=0:scenecut=0:log-level=none:keyint=" +
+                             std::to_string(c->gop_size) + ":min-keyint=" + std::to_string(c->gop_size);
+        if (cfg.hev1Entry)
+            params += ":repeat-headers=1";
+        av_opt_set(c->priv_data, "x265-params", params.c_str(), 0);
     } else {
         c->bit_rate = static_cast<int64_t>(cfg.width) * cfg.height * cfg.fps / 8;
     }
@@ -128,8 +138,19 @@ bool Muxer::addVideo(std::string* error)
         return fail(error, "out of memory");
     const bool globalHeader = (oc->oformat->flags & AVFMT_GLOBALHEADER) != 0;
     int rc = AVERROR_ENCODER_NOT_FOUND;
+    if (cfg.h265) {
+        if (cfg.container != Container::Mov && cfg.container != Container::Mp4)
+            return fail(error, "H.265 recordings are MOV or MP4");
+        const AVCodec* x265 = avcodec_find_encoder_by_name("libx265");
+        if (!x265)
+            return fail(error, "libx265 is not available");
+        video.ctx = openVideoEncoder(x265, cfg, globalHeader, rc);
+        if (!video.ctx)
+            return fail(error, "the H.265 encoder could not be opened: " + averr(rc));
+    }
     // libx264 first; without it, the first other H.264 encoder that opens here.
-    if (const AVCodec* x264 = avcodec_find_encoder_by_name("libx264"))
+    const AVCodec* x264 = video.ctx ? nullptr : avcodec_find_encoder_by_name("libx264");
+    if (x264)
         video.ctx = openVideoEncoder(x264, cfg, globalHeader, rc);
     void* it = nullptr;
     while (!video.ctx) {
@@ -144,6 +165,8 @@ bool Muxer::addVideo(std::string* error)
         return fail(error, "no H.264 encoder could be opened: " + averr(rc));
     AVCodecContext* c = video.ctx;
     avcodec_parameters_from_context(video.st->codecpar, c);
+    if (cfg.h265)
+        video.st->codecpar->codec_tag = cfg.hev1Entry ? MKTAG('h', 'e', 'v', '1') : MKTAG('h', 'v', 'c', '1');
     video.st->time_base = c->time_base;
     video.st->avg_frame_rate = c->framerate;
     video.frame = av_frame_alloc();

@@ -18,10 +18,11 @@ int usage()
     std::fputs("usage:\n"
                "  rovixmediagen card DIR [--seed N] [--count N] [--hd] [--seconds S]\n"
                "  rovixmediagen demo DIR\n"
+               "  rovixmediagen families DIR\n"
                "  rovixmediagen recording OUT.{mov,mp4,avi} [--seconds S] [--width W --height H --fps F]\n"
                "                [--rear] [--seed N] [--audio] [--audio-first] [--faststart] [--start "
                "YYMMDD-HHMMSS]\n"
-               "                [--equirect [--sv3d | --xmp]] [--frame-code]\n"
+               "                [--equirect [--sv3d | --xmp]] [--frame-code] [--h265 | --hev1]\n"
                "  rovixmediagen nmea OUT [--seconds S] [--seed N] [--start YYMMDD-HHMMSS] [--event SEC]\n"
                "                [--talker GP|GN] [--gsensord] [--header] [--parked]\n"
                "  rovixmediagen avi-track OUT.avi [--seconds S] [--variant 1..5] [--seed N]\n"
@@ -181,6 +182,10 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "rovixmediagen: %zu files in %.2f s\n", manifest.size(), secs);
         return done(ok, error, out + "/" + kManifestName);
     }
+    if (cmd == "families") {
+        std::vector<ManifestEntry> manifest;
+        return done(makeFamilyCard(out, &manifest, &error), error, out + "/" + kManifestName);
+    }
     if (cmd == "recording") {
         RecordingSpec cfg;
         if (!containerOf(out, cfg.container)) {
@@ -197,6 +202,8 @@ int main(int argc, char** argv)
         cfg.faststart = a.flag("--faststart");
         cfg.equirect = a.flag("--equirect");
         cfg.frameCode = a.flag("--frame-code");
+        cfg.hev1Entry = a.flag("--hev1");
+        cfg.h265 = a.flag("--h265") || cfg.hev1Entry;
         bool ok = writeRecording(out, cfg, &error);
         if (ok && a.flag("--sv3d"))
             ok = addSphericalMetadata(out, SphericalTag::Sv3d, &error);
