@@ -47,7 +47,9 @@ std::vector<Trip> pmDetectTrips(const std::vector<TripEntry>& entries, int64_t m
         bool chained = false;
         if (last != lastOfKind.end() && last->second >= 0) {
             const TripEntry& prev = entries[static_cast<std::size_t>(last->second)];
-            if (prev.durationMs > 0 && e.startMs >= prev.startMs) {
+            // An unknown codec (a header cut short) decides nothing.
+            const bool sameCodec = prev.codec == 0 || e.codec == 0 || prev.codec == e.codec;
+            if (prev.durationMs > 0 && sameCodec && e.startMs >= prev.startMs) {
                 // Saturating sum: a hostile duration must not wrap to the past.
                 const int64_t limit = prev.startMs + std::min<int64_t>(prev.durationMs, INT64_MAX / 4) +
                                       std::max<int64_t>(maxGapMs, 0);

@@ -14,6 +14,7 @@ struct TripEntry {
     int camera = 0;          // camera code the playlist uses
     int type = 0;            // recording type code the playlist uses
     int frontPartner = -1;   // for a rear recording: index of its front partner in the same vector, else -1
+    int codec = 0;           // video codec (VideoCodec; 0 unknown): a trip never changes codec
 };
 
 struct Trip {
@@ -23,9 +24,10 @@ struct Trip {
 // Trips in playlist order (by their first member); each trip lists member
 // indexes in order. A recording without a partner chains to the previous one
 // of its camera and type in the vector when that one is also without a partner,
-// has a known duration, and this one starts no earlier than it and no later
-// than maxGapMs after its end. A recording whose start is not known stands
-// alone: it neither joins a trip nor ends one. A recording with a front
-// partner joins the partner's trip; a partner index that is out of range,
+// has a known duration, has the same codec where both are known (one player
+// timeline, one stream copy, one decoder setup), and this one starts no
+// earlier than it and no later than maxGapMs after its end. A recording whose
+// start is not known stands alone: it neither joins a trip nor ends one. A
+// recording with a front partner joins the partner's trip; a partner index that is out of range,
 // itself, or a recording that has a partner of its own is ignored.
 std::vector<Trip> pmDetectTrips(const std::vector<TripEntry>& entries, int64_t maxGapMs = 5000);

@@ -143,7 +143,8 @@ void ClipController::startClip(const QString& destFolder)
     auto* progressDlg = new ProgressDlg(m_progress, window());
     progressDlg->setObjectName(QStringLiteral("clipProgress"));
     progressDlg->setWindowTitle(pmLoadString(QStringLiteral("IDS_CLIP_TITLE")));
-    const bool single = pmGetCameraType(m_request.recording) == kCameraNone;
+    const CameraCode camera = pmGetCameraType(m_request.recording);
+    const bool single = camera != kCameraMain && camera != kCameraRear;
     // One line per camera the clip is cut from, in the job's order.
     QStringList names;
     if (!m_request.front.empty())

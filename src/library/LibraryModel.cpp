@@ -630,6 +630,10 @@ std::vector<int> LibraryModel::tripMembers(int playlistIndex) const
             cached = m_durationCache.insert(
                 key, static_cast<qint64>(pmGetContainerDurationSeconds(path) * 1000.0));
         e.durationMs = *cached;
+        auto codec = m_codecCache.constFind(key);
+        if (codec == m_codecCache.constEnd())
+            codec = m_codecCache.insert(key, static_cast<int>(pmGetRecordingCodec(path)));
+        e.codec = *codec;
         e.camera = pmGetCameraType(path);
         e.type = pmGetFileType(path);
         return e;

@@ -193,6 +193,8 @@ private:
     mutable int m_nMediaDaysBuilds = 0;
     // Container durations in ms by path and modification time (tripMembers).
     mutable QHash<QByteArray, qint64> m_durationCache;
+    // Video codecs by the same key: a trip never joins H.264 and H.265.
+    mutable QHash<QByteArray, int> m_codecCache;
     QList<AMediaFile> mPlaylist;
     bool m_bAllFile = false;
     bool m_bPlaceByNameTime = false;

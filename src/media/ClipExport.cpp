@@ -186,7 +186,10 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
         std::vector<Part> parts;
         std::vector<ClipHole> holes;
     };
-    const bool singleCamera = pmGetCameraType(request.recording) == kCameraNone;
+    // Only the two cameras of a pair name their files apart; an interior or
+    // telephoto camera has no partner.
+    const CameraCode momentCamera = pmGetCameraType(request.recording);
+    const bool singleCamera = momentCamera != kCameraMain && momentCamera != kCameraRear;
     std::vector<Camera> cameras;
     // Of a two-camera name, the cameras with nothing in the window: a hole
     // where the camera has recordings in the trip, a note where it has none.

@@ -71,6 +71,13 @@ TEST(Trips, CamerasAndTypesChainApartAndInterleave)
     // A second camera without partners forms trips among its own recordings.
     std::vector<TripEntry> rearsOnly{rec(0, 60, kRear), rec(0, 60), rec(60, 60, kRear), rec(200, 60, kRear)};
     EXPECT_EQ(members(pmDetectTrips(rearsOnly)), (M{{0, 2}, {1}, {3}}));
+    // A change of codec (H.264 to H.265) ends the trip: one timeline, one decoder.
+    std::vector<TripEntry> codecs{rec(0, 60), rec(60, 60), rec(120, 60), rec(180, 60)};
+    codecs[0].codec = codecs[1].codec = 1;
+    codecs[2].codec = codecs[3].codec = 2;
+    EXPECT_EQ(members(pmDetectTrips(codecs)), (M{{0, 1}, {2, 3}}));
+    codecs[1].codec = 0; // unknown: decides nothing
+    EXPECT_EQ(members(pmDetectTrips(codecs)), (M{{0, 1, 2, 3}}));
 }
 
 TEST(Trips, RearsFollowTheirFrontPartners)

@@ -91,3 +91,29 @@ TEST(TripMembers, LongPlaylistsAreReadOnlyAroundTheTrip)
     EXPECT_EQ(trip.front(), 0);
     EXPECT_EQ(trip.back(), 39);
 }
+
+// Another family's names chain by the time in them, and a change from H.264
+// to H.265 starts a new trip (one timeline plays one codec).
+TEST(TripMembers, FamilyNamesChainAndACodecChangeSplits)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QList<AMediaFile> list;
+    const mediagen::StartTime t0;
+    for (int i = 0; i < 4; ++i) {
+        const mediagen::StartTime t = t0.plusSeconds(2L * i);
+        const QString path = QDir(dir.path())
+                                 .filePath(QString::asprintf("%04d%02d%02d_%02d%02d%02d_NF.mp4", t.year,
+                                                             t.month, t.day, t.hour, t.minute, t.second));
+        mediagen::RecordingSpec recording;
+        recording.seconds = 2.0;
+        recording.h265 = i >= 2;
+        ASSERT_TRUE(mediagen::writeRecording(path.toStdString(), recording));
+        // The file dates say nothing: all the same moment.
+        list << AMediaFile(QUrl::fromLocalFile(path), QDateTime::fromSecsSinceEpoch(t0.toLocalEpoch()));
+    }
+    LibraryModel lib;
+    lib.setPlaylist(list);
+    EXPECT_EQ(lib.tripMembers(0), (std::vector<int>{0, 1}));
+    EXPECT_EQ(lib.tripMembers(3), (std::vector<int>{2, 3}));
+}
