@@ -442,29 +442,33 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
                 return fail(stretch.path + ": " + why);
         }
 
-        // buffer -> drawtext -> format -> buffersink
-        std::unique_ptr<AVFilterGraph, GraphFree> graph(avfilter_graph_alloc());
-        AVFilterContext *src = nullptr, *sink = nullptr, *text = nullptr, *format = nullptr;
-        char args[512];
-        std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
-                      dec->width, dec->height, dec->pix_fmt, vin->time_base.num, vin->time_base.den,
-                      std::max(1, dec->sample_aspect_ratio.num), std::max(1, dec->sample_aspect_ratio.den));
-        const std::string drawArgs = "fontfile=" + escaped(font) +
-                                     ":fontcolor=white:box=1:boxcolor=black@0.55"
-                                     ":expansion=none:" +
-                                     drawCommand(fitCaption(".", caption.widest, dec->width, dec->height));
-        if (!graph ||
-            avfilter_graph_create_filter(&src, avfilter_get_by_name("buffer"), "in", args, nullptr,
-                                         graph.get()) < 0 ||
-            avfilter_graph_create_filter(&text, avfilter_get_by_name("drawtext"), "caption", drawArgs.c_str(),
-                                         nullptr, graph.get()) < 0 ||
-            avfilter_graph_create_filter(&format, avfilter_get_by_name("format"), "fmt", "pix_fmts=yuv420p",
-                                         nullptr, graph.get()) < 0 ||
-            avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
-                                         graph.get()) < 0 ||
-            avfilter_link(src, 0, text, 0) < 0 || avfilter_link(text, 0, format, 0) < 0 ||
-            avfilter_link(format, 0, sink, 0) < 0 || avfilter_graph_config(graph.get(), nullptr) < 0)
-            return fail("the caption cannot be drawn (drawtext)");
+        // buffer -> drawtext -> format -> buffersink, made again for each
+        // new caption: drawtext's own way of changing its text (reinit)
+        // leaks a little every time. It holds no frame between pictures.
+        std::unique_ptr<AVFilterGraph, GraphFree> graph;
+        AVFilterContext *src = nullptr, *sink = nullptr;
+        auto makeGraph = [&](const AVFrame& picture, const std::string& draw) {
+            graph.reset(avfilter_graph_alloc());
+            AVFilterContext *text = nullptr, *format = nullptr;
+            char args[512];
+            std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
+                          picture.width, picture.height, picture.format, vin->time_base.num,
+                          vin->time_base.den, std::max(1, picture.sample_aspect_ratio.num),
+                          std::max(1, picture.sample_aspect_ratio.den));
+            const std::string drawArgs = "fontfile=" + escaped(font) +
+                                         ":fontcolor=white:box=1:boxcolor=black@0.55:expansion=none:" + draw;
+            return graph &&
+                   avfilter_graph_create_filter(&src, avfilter_get_by_name("buffer"), "in", args, nullptr,
+                                                graph.get()) >= 0 &&
+                   avfilter_graph_create_filter(&text, avfilter_get_by_name("drawtext"), "caption",
+                                                drawArgs.c_str(), nullptr, graph.get()) >= 0 &&
+                   avfilter_graph_create_filter(&format, avfilter_get_by_name("format"), "fmt",
+                                                "pix_fmts=yuv420p", nullptr, graph.get()) >= 0 &&
+                   avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr,
+                                                nullptr, graph.get()) >= 0 &&
+                   avfilter_link(src, 0, text, 0) >= 0 && avfilter_link(text, 0, format, 0) >= 0 &&
+                   avfilter_link(format, 0, sink, 0) >= 0 && avfilter_graph_config(graph.get(), nullptr) >= 0;
+        };
         std::string shownCaption;
         bool captionSet = false;
 
@@ -571,14 +575,15 @@ ClipCutResult pmRenderOverlayClip(const std::vector<ClipStretch>& stretches, con
                 // The caption is the frame's own: its recording and its time
                 // there, whatever lies between the stretches.
                 const double inRecording = static_cast<double>(pts - start) * av_q2d(vin->time_base);
+                if (frame->width != enc->width || frame->height != enc->height)
+                    return fail(stretch.path + ": its picture size changes inside the recording");
                 const std::string words = caption.text ? caption.text(k, inRecording) : std::string();
                 if (!captionSet || words != shownCaption) {
                     captionSet = true;
                     shownCaption = words;
-                    const std::string command =
-                        drawCommand(fitCaption(words, caption.widest, dec->width, dec->height));
-                    avfilter_graph_send_command(graph.get(), "caption", "reinit", command.c_str(), nullptr, 0,
-                                                0);
+                    if (!makeGraph(*frame, drawCommand(fitCaption(words, caption.widest, frame->width,
+                                                                  frame->height))))
+                        return fail("the caption cannot be drawn (drawtext)");
                 }
                 if (av_buffersrc_add_frame(src, frame.get()) < 0)
                     return fail("the caption cannot be drawn");
