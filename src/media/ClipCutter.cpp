@@ -53,14 +53,13 @@ long long fileSize(const std::string& path)
 }
 
 // Everything a decoder is told before the first picture: the codec, the
-// picture's size and format, and the codec's own set-up (the avcC or hvcC
-// record with its parameter sets, or those FFmpeg found in the stream). A
-// stream copied on under another stream's set-up decodes as garbage.
+// picture's size and the codec's own set-up (the avcC or hvcC record with its
+// parameter sets, profile and sample format, or those FFmpeg found in the
+// stream). A stream copied on under another stream's set-up decodes as garbage.
 std::string videoSetup(const AVCodecParameters* p)
 {
-    std::string key = std::to_string(p->codec_id) + "/" + std::to_string(p->width) + "x" +
-                      std::to_string(p->height) + "/" + std::to_string(p->format) + "/" +
-                      std::to_string(p->profile) + "/";
+    std::string key =
+        std::to_string(p->codec_id) + "/" + std::to_string(p->width) + "x" + std::to_string(p->height) + "/";
     if (p->extradata && p->extradata_size > 0)
         key.append(reinterpret_cast<const char*>(p->extradata), static_cast<std::size_t>(p->extradata_size));
     return key;
@@ -94,10 +93,18 @@ struct StreamMap {
 std::string pmClipVideoSetup(const std::string& path)
 {
     media::OpenedFormat opened = media::openLocalFile(path, std::chrono::milliseconds(0));
-    if (!opened.context || avformat_find_stream_info(opened.context.get(), nullptr) < 0)
+    if (!opened.context)
         return {};
-    const int v = av_find_best_stream(opened.context.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    return v < 0 ? std::string() : videoSetup(opened.context->streams[v]->codecpar);
+    AVFormatContext* in = opened.context.get();
+    int v = av_find_best_stream(in, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    // A container that states the set-up (MP4, MOV) needs no decoding; one
+    // that carries it in the stream (AVI) is read until FFmpeg finds it.
+    if (v < 0 || !in->streams[v]->codecpar->extradata_size || in->streams[v]->codecpar->width <= 0) {
+        if (avformat_find_stream_info(in, nullptr) < 0)
+            return {};
+        v = av_find_best_stream(in, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    }
+    return v < 0 ? std::string() : videoSetup(in->streams[v]->codecpar);
 }
 
 ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::string& outputPath,
