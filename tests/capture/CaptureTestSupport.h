@@ -13,7 +13,8 @@ namespace capturetest
 {
 
 inline bool makeNumberedRecording(const QString& path, mediagen::Container container, double seconds,
-                                  int width, int height, int fps, bool rear = false, int gopSeconds = 2)
+                                  int width, int height, int fps, bool rear = false, int gopSeconds = 2,
+                                  bool h265 = false)
 {
     mediagen::RecordingSpec wanted;
     wanted.container = container;
@@ -25,6 +26,7 @@ inline bool makeNumberedRecording(const QString& path, mediagen::Container conta
     wanted.gopSeconds = gopSeconds;
     wanted.faststart = true;
     wanted.crf = 23;
+    wanted.h265 = h265;
     return mediagen::writeRecording(QFile::encodeName(path).toStdString(), wanted);
 }
 

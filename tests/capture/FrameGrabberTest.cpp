@@ -29,18 +29,21 @@ TEST(FrameGrabber, TheFrameShownAtATimeInEveryContainerFrontAndRear)
         const char* name;
         mediagen::Container container;
         bool rear;
+        bool h265;
     } files[] = {
-        {"FILE240601-120000_M.MP4", mediagen::Container::Mp4, false},
-        {"FILE240601-120000_2.MOV", mediagen::Container::Mov, true},
-        {"FILE240601-120000_M.AVI", mediagen::Container::Avi, false},
-        {"FILE240601-120000_2.AVI", mediagen::Container::Avi, true},
+        {"FILE240601-120000_M.MP4", mediagen::Container::Mp4, false, false},
+        {"FILE240601-120000_2.MOV", mediagen::Container::Mov, true, false},
+        {"FILE240601-120000_M.AVI", mediagen::Container::Avi, false, false},
+        {"FILE240601-120000_2.AVI", mediagen::Container::Avi, true, false},
+        {"20240601_120000_NF.mp4", mediagen::Container::Mp4, false, true},
+        {"20240601_120000_NR.mov", mediagen::Container::Mov, true, true},
     };
     const int fps = 10;
     for (const auto& f : files) {
         SCOPED_TRACE(f.name);
         const QString path = dir.filePath(QLatin1String(f.name));
         // A key frame every 2 s: most times need frames decoded past the key frame.
-        ASSERT_TRUE(makeNumberedRecording(path, f.container, 6.0, 320, 240, fps, f.rear, 2));
+        ASSERT_TRUE(makeNumberedRecording(path, f.container, 6.0, 320, 240, fps, f.rear, 2, f.h265));
         // Between frames, on a frame's start, just before the next, on a key
         // frame, just after it, the first and the last frame.
         for (double t : {0.0, 0.05, 1.35, 1.7, 1.99, 2.0, 2.04, 3.95, 5.9}) {

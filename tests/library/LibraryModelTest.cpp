@@ -117,6 +117,44 @@ TEST(LibraryModel, BuildsAGeneratedCardOnAWorkerWhileTheWindowTakesNoInput)
     EXPECT_TRUE(lib.hasCameraPair());
 }
 
+// Every naming family's pairs, in the same folder or in sibling folders, stand
+// next to each other in the playlist and are found there; interior cameras
+// and names without time have no partner.
+TEST(LibraryModel, EveryFamilysPairsAreFoundInThePlaylist)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString card = dir.filePath("card");
+    std::vector<mediagen::ManifestEntry> manifest;
+    ASSERT_TRUE(mediagen::makeFamilyCard(card.toStdString(), &manifest));
+    LibraryModel lib;
+    lib.searchFolder(card);
+    ASSERT_EQ(lib.videoLib().size(), static_cast<int>(manifest.size()));
+    lib.setPlaylist(lib.sortByFileDate());
+    int pairs = 0, expectedPairs = 0;
+    for (const mediagen::ManifestEntry& e : manifest)
+        expectedPairs += !e.partner.empty();
+    for (int i = 0; i < lib.playlist().size(); ++i) {
+        const QString path = lib.playlist().at(i).path();
+        for (const mediagen::ManifestEntry& e : manifest) {
+            if (card + "/" + QString::fromStdString(e.path) != path)
+                continue;
+            SCOPED_TRACE(e.path);
+            EXPECT_EQ(lib.checkDualCameraFileType(i), e.camera);
+            const int partner = lib.getAnotherCameraFile(i);
+            if (e.partner.empty()) {
+                EXPECT_EQ(partner, -1);
+            } else {
+                EXPECT_EQ(lib.getFilePathInPlaylist(partner), card + "/" + QString::fromStdString(e.partner));
+                ++pairs;
+            }
+        }
+    }
+    EXPECT_EQ(pairs, expectedPairs);
+    EXPECT_GE(pairs, 10);
+    EXPECT_TRUE(lib.hasCameraPair());
+}
+
 TEST(LibraryModel, TheDayTableIsBuiltOnceAndAgainAfterEveryChange)
 {
     QSettings().clear();
