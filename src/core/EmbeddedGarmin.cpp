@@ -65,6 +65,7 @@ bool pmReadGarminTrack(EmbeddedInput& input, EmbeddedTrack& track)
         input.file.readBlock(box.contentOffset() + sizeof id, box.contentSize() - sizeof id, bytes,
                              kHeaderBytes + kRecordBytes * EmbeddedTrack::kMaxItems);
         if (pmDecodeGarminRecords(bytes.data(), bytes.size(), track)) {
+            pmCourseFromMotion(track, 0);
             track.format = "garmin";
             return true;
         }

@@ -2,6 +2,7 @@
 #include "core/EmbeddedMp4Tracks.h"
 #include "core/Mp4SampleTable.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -319,6 +320,39 @@ constexpr std::size_t kMaxGpmfSample = 4 * 1024 * 1024;
 
 } // namespace
 
+void pmCourseFromMotion(EmbeddedTrack& track, std::size_t first)
+{
+    constexpr double kMetresPerDegree = 111320.0;
+    constexpr double kMinMetres = 3.0;
+    constexpr double kDegreesPerRadian = 57.29577951308232;
+    std::vector<EmbeddedFix>& f = track.fixes;
+    std::size_t j = first;
+    for (std::size_t i = first; i < f.size(); ++i) {
+        if (!f[i].valid || f[i].course >= 0)
+            continue;
+        // The next fix a second on; j only moves forward, so the pass stays
+        // linear whatever the times are.
+        j = std::max(j, i + 1);
+        while (j < f.size() && (!f[j].valid || f[j].time < f[i].time + 0.9))
+            ++j;
+        if (j >= f.size())
+            break;
+        if (f[j].time > f[i].time + 5.0)
+            continue;
+        double east = f[j].longitude - f[i].longitude;
+        if (east > 180)
+            east -= 360;
+        else if (east < -180)
+            east += 360;
+        east *= kMetresPerDegree * std::cos(f[i].latitude / kDegreesPerRadian);
+        const double north = (f[j].latitude - f[i].latitude) * kMetresPerDegree;
+        if (std::hypot(east, north) < kMinMetres)
+            continue;
+        const double course = std::atan2(east, north) * kDegreesPerRadian;
+        f[i].course = course < 0 ? course + 360 : course;
+    }
+}
+
 bool pmDecodeGpmfSample(const unsigned char* data, std::size_t size, double time, double duration,
                         EmbeddedTrack& track)
 {
@@ -370,6 +404,7 @@ bool pmReadGpmfTrack(EmbeddedInput& input, EmbeddedTrack& track)
             break;
     }
     if (gpmf && !track.empty()) {
+        pmCourseFromMotion(track, 0);
         track.format = "gpmf";
         return true;
     }

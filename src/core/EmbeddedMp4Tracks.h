@@ -25,11 +25,18 @@ bool pmReadNmeaTextTrack(EmbeddedInput& input, EmbeddedTrack& track);
 // A stream's GPS5 (or GPS9) entries are scaled by its SCAL, void without a
 // fix (GPSF 0, GPS9's own fix field 0), timed by GPSU, and spread evenly over
 // the sample's [time, time + duration). ACCL (m/s^2, axes per ORIN) gives G
-// readings. A payload that does not start with a "DEVC" container is not
+// readings (the reader adds the course from motion). A payload that does
+// not start with a "DEVC" container is not
 // GPMF and gives nothing. True when the payload was GPMF.
 bool pmDecodeGpmfSample(const unsigned char* data, std::size_t size, double time, double duration,
                         EmbeddedTrack& track);
 bool pmReadGpmfTrack(EmbeddedInput& input, EmbeddedTrack& track);
+
+// Layouts that give no course (GPMF, the uuid records) get the course over
+// ground from their own motion: for each valid fix from `first` on without
+// one, the bearing to the next valid fix 0.9 to 5 seconds later, when the two
+// lie at least 3 m apart (closer, the bearing is only the receiver's noise).
+void pmCourseFromMotion(EmbeddedTrack& track, std::size_t first);
 
 // --- Position records in the movie header's uuid box of this identity.
 constexpr unsigned char kGarminGpsUuid[16] = {0x9b, 0x63, 0x0f, 0x8d, 0x63, 0x74, 0x40, 0xec,

@@ -159,7 +159,7 @@ TEST_F(EmbeddedMp4Tracks, NmeaTextTrackReadsRmcAndGgaAndSurvivesLyingTables)
 
 TEST_F(EmbeddedMp4Tracks, GpmfGps5AndGps9WithScaleTimeFixAndAccelerometer)
 {
-    std::vector<TrackSample> samples = drive(5);
+    std::vector<TrackSample> samples = drive(7);
     samples[2].fix = false; // GPSF 0: no lock
     Mp4TelemetrySpec gps5 = spec(Mp4Telemetry::Gpmf, samples);
     gps5.gpsPerSecond = 18;
@@ -168,17 +168,20 @@ TEST_F(EmbeddedMp4Tracks, GpmfGps5AndGps9WithScaleTimeFixAndAccelerometer)
     EmbeddedTrack track;
     ASSERT_TRUE(pmReadEmbeddedTrack(path, track));
     EXPECT_EQ(track.format, "gpmf");
-    ASSERT_EQ(track.fixes.size(), 5u * 18);
+    ASSERT_EQ(track.fixes.size(), 7u * 18);
     EXPECT_NEAR(track.fixes[9].time, 0.5, 1e-9); // entries spread over their second
     EXPECT_EQ(track.fixes[18].utcMs, pmUtcMs(2022, 7, 1, 23, 59, 58));
     EXPECT_FALSE(track.fixes[2 * 18].valid);
-    ASSERT_EQ(track.gs.size(), 5u * 10);
+    ASSERT_EQ(track.gs.size(), 7u * 10);
     const GpsList list = filled(track);
-    ASSERT_EQ(list.GetDataCount(), 5);
+    ASSERT_EQ(list.GetDataCount(), 7);
     expectAt(list, 0, samples[0]);
     EXPECT_NEAR(list.GetGpsData(0)->dAltitude(), samples[0].altitude, 1e-3);
     expectCarried(list, 2, samples[1]);
     expectAt(list, 4, samples[4]);
+    // No course in GPS5: it comes from the motion, and not from a standstill.
+    EXPECT_FLOAT_EQ(list.GetGpsData(0)->fDirection(), -1.0f);
+    EXPECT_NEAR(list.GetGpsData(4)->fDirection(), samples[4].course, 2.0);
     // Stored Z, X, Y in m/s^2 at 418 counts each; read back in g on the right axes.
     EXPECT_NEAR(list.GetGpsData(0)->GetGValueZ(), samples[0].gz, 0.01);
     EXPECT_NEAR(list.GetGpsData(0)->GetGValueX(), samples[0].gx, 0.01);
@@ -189,7 +192,7 @@ TEST_F(EmbeddedMp4Tracks, GpmfGps5AndGps9WithScaleTimeFixAndAccelerometer)
     gps9.gpsPerSecond = 10;
     EmbeddedTrack nine;
     ASSERT_TRUE(pmReadEmbeddedTrack(make("gps9.mp4", gps9), nine));
-    ASSERT_EQ(nine.fixes.size(), 50u);
+    ASSERT_EQ(nine.fixes.size(), 70u);
     EXPECT_EQ(nine.fixes[35].utcMs, pmUtcMs(2022, 7, 2, 0, 0, 0.5));
     EXPECT_FALSE(nine.fixes[25].valid);
     const GpsList nineList = filled(nine);
@@ -237,6 +240,9 @@ TEST_F(EmbeddedMp4Tracks, GarminUuidRecordsAndHostileBoxes)
     EXPECT_NEAR(list.GetGpsData(0)->fSpeed(), samples[0].speedKmh, 1.0); // whole mph
     expectCarried(list, 4, samples[3]);
     expectAt(list, 5, samples[5]);
+    // From the motion (over the void second to the next fix), not from a standstill.
+    EXPECT_NEAR(list.GetGpsData(3)->fDirection(), samples[3].course, 2.0);
+    EXPECT_FLOAT_EQ(list.GetGpsData(0)->fDirection(), -1.0f);
 
     // A box claiming more than the file: the records really there are read.
     Mp4TelemetrySpec lying = spec(Mp4Telemetry::Garmin, drive(6));
