@@ -386,7 +386,7 @@ bool pmReadGpmfTrack(EmbeddedInput& input, EmbeddedTrack& track)
         return false;
     bool gpmf = false;
     std::vector<unsigned char> bytes;
-    // Samples of a sound file do not overlap, so together they are never
+    // Samples of an undamaged file do not overlap, so together they are never
     // more than the file: a table that points many samples at the same bytes
     // is stopped there instead of reading them again and again.
     uint64_t budget = input.file.size();
