@@ -616,6 +616,37 @@ TEST(ClipCommand, HostileTripsGiveClipsThatDecodeAndStateEveryHole)
         expectSoundClip(r.out, scratch);
     }
     {
+        SCOPED_TRACE("another family's pairs, H.265 then H.264");
+        const fs::path card = newCard();
+        for (int k = 0; k < 3; ++k) {
+            for (const char camera : {'F', 'R'}) {
+                const mediagen::StartTime t = t0.plusSeconds(5 * k);
+                char name[64];
+                std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d%02d_N%c.mp4", t.year, t.month, t.day,
+                              t.hour, t.minute, t.second, camera);
+                mediagen::RecordingSpec recording;
+                recording.seconds = 5;
+                recording.rear = camera == 'R';
+                recording.seed = static_cast<uint32_t>(60 + k);
+                recording.h265 = k < 2;
+                ASSERT_TRUE(mediagen::writeRecording((card / name).string(), recording));
+            }
+        }
+        const Shell r = clip((card / "20210315_083005_NR.mp4").string(), "--before 7 --after 8", "2");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(videosIn(r.out), (std::set<std::string>{"clip-front-083000.mp4", "clip-front-083010.mp4",
+                                                          "clip-rear-083000.mp4", "clip-rear-083010.mp4"}));
+        EXPECT_NEAR(seconds(r.out + "/clip-front-083000.mp4"), 10.0, 0.05);
+        EXPECT_NEAR(seconds(r.out + "/clip-rear-083010.mp4"), 5.0, 0.05);
+        const std::string codec =
+            shell("ffprobe -v error -select_streams v -show_entries stream=codec_name -of csv=p=0 " +
+                      quote(r.out + "/clip-front-083000.mp4"),
+                  scratch)
+                .out;
+        EXPECT_EQ(codec, "hevc\n");
+        expectSoundClip(r.out, scratch);
+    }
+    {
         SCOPED_TRACE("names without a time, one file date");
         const fs::path card = newCard();
         writeShortPair(card, t0, 50, {});
