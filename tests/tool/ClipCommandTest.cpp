@@ -417,7 +417,8 @@ struct ShortPair {
     bool faststart = false;
     bool withAudio = false;
     mediagen::Container container = mediagen::Container::Mp4;
-    std::string frontX264; // other libx264 options for the front recording
+    std::string frontParams; // other encoder options for the front recording
+    bool h265 = false;
 };
 
 std::string pairPath(const fs::path& folder, const mediagen::StartTime& t, bool rear,
@@ -441,7 +442,8 @@ void writeShortPair(const fs::path& folder, const mediagen::StartTime& t, uint32
         recording.faststart = how.faststart;
         recording.withAudio = how.withAudio;
         if (!rear)
-            recording.x264Params = how.frontX264;
+            recording.encoderParams = how.frontParams;
+        recording.h265 = how.h265;
         const std::string path =
             pairPath(folder, t, rear, how.container == mediagen::Container::Avi ? ".AVI" : ".MP4");
         ASSERT_TRUE(mediagen::writeRecording(path, recording));
@@ -595,14 +597,16 @@ TEST(ClipCommand, HostileTripsGiveClipsThatDecodeAndStateEveryHole)
         EXPECT_NE(r.err.find("cannot be read"), std::string::npos) << r.err;
         expectSoundClip(r.out, scratch);
     }
-    {
-        SCOPED_TRACE("the middle front encoded with other parameter sets");
+    for (bool h265 : {false, true}) {
+        SCOPED_TRACE(h265 ? "the middle front's H.265 of other parameter sets"
+                          : "the middle front's H.264 of other parameter sets");
         const fs::path card = newCard();
-        writeShortPair(card, t0, 40, {});
-        ShortPair other;
-        other.frontX264 = "ref=3";
+        ShortPair usual, other;
+        usual.h265 = other.h265 = h265;
+        other.frontParams = "ref=3";
+        writeShortPair(card, t0, 40, usual);
         writeShortPair(card, t0.plusSeconds(5), 41, other);
-        writeShortPair(card, t0.plusSeconds(10), 42, {});
+        writeShortPair(card, t0.plusSeconds(10), 42, usual);
         const Shell r = clip(pairPath(card, t0, false), "--before 3 --after 12", "3");
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(videosIn(r.out), (std::set<std::string>{"clip-front-083000.mp4", "clip-front-083005.mp4",

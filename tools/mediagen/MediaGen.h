@@ -60,9 +60,9 @@ struct RecordingSpec {
     int frames = 0;          // when > 0, overrides seconds
     int gopSeconds = 1;      // a key frame every this many seconds
     int crf = 30;
-    // More libx264 options, ':'-separated ("cabac=1:ref=3"): a camera whose
-    // recordings change their profile or parameter sets mid-trip.
-    std::string x264Params;
+    // More encoder options (libx264's or libx265's), ':'-separated
+    // ("ref=3"): a camera whose recordings change their parameter sets mid-trip.
+    std::string encoderParams;
     StartTime clock; // the time of day drawn into the picture
     // An equirectangular 360-degree picture instead of the stripes: a
     // latitude-longitude grid every 15 degrees over four coloured quadrants

@@ -110,7 +110,7 @@ AVCodecContext* openVideoEncoder(const AVCodec* codec, const RecordingSpec& cfg,
         av_opt_set(c->priv_data, "crf", std::to_string(cfg.crf).c_str(), 0);
         // A fixed GOP (no scene cuts) and one thread keep the bytes identical run to run.
         const std::string params = "scenecut=0:sliced-threads=0:threads=1:lookahead-threads=1" +
-                                   (cfg.x264Params.empty() ? std::string() : ":" + cfg.x264Params);
+                                   (cfg.encoderParams.empty() ? std::string() : ":" + cfg.encoderParams);
         av_opt_set(c->priv_data, "x264-params", params.c_str(), 0);
     } else if (std::string(codec->name) == "libx265") {
         av_opt_set(c->priv_data, "preset", "ultrafast", 0);
@@ -121,6 +121,8 @@ AVCodecContext* openVideoEncoder(const AVCodec* codec, const RecordingSpec& cfg,
                              std::to_string(c->gop_size) + ":min-keyint=" + std::to_string(c->gop_size);
         if (cfg.hev1Entry)
             params += ":repeat-headers=1";
+        if (!cfg.encoderParams.empty())
+            params += ":" + cfg.encoderParams;
         av_opt_set(c->priv_data, "x265-params", params.c_str(), 0);
     } else {
         c->bit_rate = static_cast<int64_t>(cfg.width) * cfg.height * cfg.fps / 8;
