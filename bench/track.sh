@@ -7,7 +7,9 @@
 #      G-sensor data pads the track to the recording's length, which the tool
 #      reads from the movie header; the same run beside an MP4 whose header
 #      states no length shows what loading FFmpeg for it costs.
-#   2. The embedded track of a 1 GB AVI (sparse file, track chunks after the
+#   2. Harsh-driving detection over the 10-hour log against its parse
+#      (goal: under 5 % of the parse).
+#   3. The embedded track of a 1 GB AVI (sparse file, track chunks after the
 #      index): bytes read and time of the chunk readers against cat FILE.
 # Usage: bench/track.sh [RUNS]   (BUILD=build-bench by default, Release)
 set -euo pipefail
@@ -64,6 +66,18 @@ print('%-8s %10d %12.1f %12.1f %8.1fx %6s %14.1f %12.1f %12.1f %12.1f' % (
 PY
   echo "         track points read back by gpsbabel: gpsbabel's KML $points_gb, rovixtool's KML $points_rv"
 done
+
+echo
+echo "== Harsh-driving marks over a 10-hour log (median of $RUNS runs) =="
+"$GEN" log "$WORK/events.log" 36000
+events=$("$GEN" events "$WORK/events.log" "$RUNS")
+echo "$events"
+python3 - "$events" <<'PY'
+import sys
+f = dict(kv.split('=') for kv in sys.argv[1].split())
+r = float(f['ratio'])
+print('detection %.2f %% of the parse (goal < 5 %%): %s' % (r * 100, 'met' if r < 0.05 else 'NOT'))
+PY
 
 echo
 echo "== Embedded track of a 1 GB AVI =="

@@ -7,12 +7,17 @@
 //   rovixtrackbench mp4 OUT SECONDS
 //       a small MP4 recording whose movie header states SECONDS (0: states no
 //       duration, so a reader must ask the media framework)
+//   rovixtrackbench events LOG RUNS
+//       parses the log and finds its harsh-driving marks, RUNS times each;
+//       prints the marks and both median times
 //   rovixtrackbench read-avi FILE SECONDS RUNS
 //       runs the AVI readers as the track loader does, RUNS times; prints the
 //       samples, the bytes read per run (from /proc/self/io) and the median time
 #include "MediaGen.h"
 #include "core/AviTrack.h"
 #include "core/GpsList.h"
+#include "core/GpsParser.h"
+#include "core/HarshEvents.h"
 
 #include <algorithm>
 #include <chrono>
@@ -149,6 +154,32 @@ int readAvi(const std::string& file, int seconds, int runs)
 
 } // namespace
 
+int parseAndDetect(const std::string& log, int runs)
+{
+    using Clock = std::chrono::steady_clock;
+    std::vector<double> parse, detect;
+    std::size_t marks = 0;
+    int samples = 0;
+    for (int r = 0; r < std::max(1, runs); ++r) {
+        GpsList list;
+        GpsParser parser;
+        auto t0 = Clock::now();
+        parser.ParseFile(log, &list);
+        auto t1 = Clock::now();
+        marks = findHarshMarks(list).size();
+        auto t2 = Clock::now();
+        samples = list.GetDataCount();
+        parse.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        detect.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+    }
+    std::sort(parse.begin(), parse.end());
+    std::sort(detect.begin(), detect.end());
+    const double p = parse[parse.size() / 2], d = detect[detect.size() / 2];
+    std::printf("samples=%d marks=%zu parse_ms=%.3f detect_ms=%.3f ratio=%.4f\n", samples, marks, p, d,
+                p > 0 ? d / p : 0);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     const std::string cmd = argc > 1 ? argv[1] : "";
@@ -158,9 +189,11 @@ int main(int argc, char** argv)
         return makeSparseAvi(argv[2], std::atoll(argv[3]), std::atoi(argv[4]));
     if (cmd == "mp4" && argc == 4)
         return makeMp4(argv[2], std::atol(argv[3]));
+    if (cmd == "events" && argc == 4)
+        return parseAndDetect(argv[2], std::atoi(argv[3]));
     if (cmd == "read-avi" && argc == 5)
         return readAvi(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     std::fprintf(stderr, "usage: rovixtrackbench log OUT SECONDS | sparse-avi OUT BYTES SECONDS | "
-                         "mp4 OUT SECONDS | read-avi FILE SECONDS RUNS\n");
+                         "mp4 OUT SECONDS | events LOG RUNS | read-avi FILE SECONDS RUNS\n");
     return 2;
 }

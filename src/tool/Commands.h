@@ -7,6 +7,8 @@ int runTrackCommand(const char* recording);
 int runKmlCommand(const char* recording, const char* outputPath);
 // gpx and csv: the track as GPX 1.1 or as a CSV table (exit codes as kml).
 int runTrackExportCommand(const char* command, const char* recording, const char* outputPath);
+// events [--threshold G] RECORDING: one line per harsh-driving mark.
+int runEventsCommand(int argc, char** argv);
 // backup [--evidence] DEST RECORDING...
 int runBackupCommand(int argc, char** argv);
 // clip [--before S] [--after S] DEST RECORDING TIME (run by the rovixprobe helper)

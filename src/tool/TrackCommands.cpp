@@ -1,4 +1,4 @@
-// rovixtool track / kml / gpx / csv: the track the application would load for
+// rovixtool track / kml / gpx / csv / events: the track the application would load for
 // a recording, printed as CSV or written as a KML, GPX or CSV document. A recording that is missing, a
 // folder, not a regular file or unreadable is an error (exit 2), as is a KML
 // output that is the recording itself or the log its track comes from: writing
@@ -7,6 +7,7 @@
 
 #include "core/FileRules.h"
 #include "core/GpsList.h"
+#include "core/HarshEvents.h"
 #include "core/KmlSave.h"
 #include "core/TrackExport.h"
 #include "core/TrackLoader.h"
@@ -170,4 +171,39 @@ int runTrackExportCommand(const char* command, const char* recording, const char
     }
     std::fprintf(stderr, "rovixtool: cannot write %s\n", outputPath);
     return 2;
+}
+
+int runEventsCommand(int argc, char** argv)
+{
+    double threshold = harsh::kDefaultThresholdG;
+    const char* recording = nullptr;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--threshold") == 0) {
+            std::string why;
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "rovixtool: events: --threshold needs a value in g\n");
+                return 2;
+            }
+            if (!parseHarshThreshold(argv[++i], threshold, why)) {
+                std::fprintf(stderr, "rovixtool: events: %s\n", why.c_str());
+                return 2;
+            }
+        } else if (!recording && argv[i][0] != '-') {
+            recording = argv[i];
+        } else {
+            std::fprintf(stderr, "rovixtool: events: unexpected argument %s\n", argv[i]);
+            return 2;
+        }
+    }
+    if (!checkRecording("events", recording))
+        return 2;
+    GpsList list;
+    loadFor(recording, list);
+    for (const HarshMark& mark : findHarshMarks(list, threshold))
+        std::printf("%s\n", formatHarshMark(mark).c_str());
+    if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "rovixtool: cannot write the events\n");
+        return 2;
+    }
+    return 0;
 }

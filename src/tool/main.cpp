@@ -13,6 +13,7 @@ static int usage()
                          "       rovixtool kml RECORDING OUT.kml\n"
                          "       rovixtool gpx RECORDING OUT.gpx\n"
                          "       rovixtool csv RECORDING OUT.csv\n"
+                         "       rovixtool events [--threshold G] RECORDING\n"
                          "       rovixtool backup [--evidence] DEST RECORDING...\n"
                          "       rovixtool clip [--before S] [--after S] [--overlay] DEST RECORDING TIME\n");
     return 2;
@@ -33,6 +34,8 @@ int main(int argc, char** argv)
         return runKmlCommand(argv[2], argv[3]);
     if ((command == "gpx" || command == "csv") && argc == 4)
         return runTrackExportCommand(argv[1], argv[2], argv[3]);
+    if (command == "events")
+        return runEventsCommand(argc - 2, argv + 2);
     if (command == "backup")
         return runBackupCommand(argc - 2, argv + 2);
     if (command == "clip")

@@ -118,6 +118,17 @@ struct TrackSample {
 
 enum class SpeedProfile { Drive, Parked, Constant };
 
+// A harsh manoeuvre written into a drive: for `seconds` seconds from `second`
+// the car brakes, speeds up or turns at `peakG` (the G values and the speeds
+// and courses agree, so both the G-sensor and the positions show it).
+enum class HarshKindSpec { Brake, Accel, Turn };
+struct HarshMomentSpec {
+    int second = 0;
+    HarshKindSpec kind = HarshKindSpec::Brake;
+    double peakG = 0.7;
+    int seconds = 1;
+};
+
 struct DriveSpec {
     int seconds = 10;
     uint32_t seed = 1;
@@ -129,6 +140,10 @@ struct DriveSpec {
     int eventSecond = -1;      // a sharp G spike at this second
     double eventPeakG = 1.8;
     int noFixSeconds = 0; // the first seconds have no fix
+    // Gentle driving: speed changes of at most 3 km/h per second and turns
+    // kept under 0.2 g of lateral acceleration.
+    bool calm = false;
+    std::vector<HarshMomentSpec> harsh;
 };
 
 // A plausible road-like path: straight stretches and gentle turns, speeds

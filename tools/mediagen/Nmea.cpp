@@ -93,10 +93,27 @@ std::vector<TrackSample> makeDrive(const DriveSpec& cfg)
                     target *= 0.6;
                 target += rng.uniform(-3, 3);
                 target = std::clamp(target, 0.0, top);
-                accel = std::clamp(target - speed, -8.0, 6.0);
+                accel =
+                    cfg.calm ? std::clamp(target - speed, -3.0, 3.0) : std::clamp(target - speed, -8.0, 6.0);
                 if (i == 0)
                     accel = 0;
             }
+            if (cfg.calm && speed > 1.0) {
+                // At most 0.2 g across the car (v x yaw rate).
+                const double limit = 0.2 * 9.81 / (speed / 3.6) / kDegToRad;
+                yawRate = std::clamp(yawRate, -limit, limit);
+            }
+        }
+        for (const HarshMomentSpec& h : cfg.harsh) {
+            if (i < h.second || i >= h.second + std::max(1, h.seconds))
+                continue;
+            const double kmhPerSecond = h.peakG * 9.81 * 3.6;
+            if (h.kind == HarshKindSpec::Brake)
+                accel = -std::min(kmhPerSecond, speed);
+            else if (h.kind == HarshKindSpec::Accel)
+                accel = kmhPerSecond;
+            else if (speed > 1.0)
+                yawRate = h.peakG * 9.81 / (speed / 3.6) / kDegToRad;
         }
         TrackSample s;
         s.fix = i >= cfg.noFixSeconds;
@@ -106,7 +123,13 @@ std::vector<TrackSample> makeDrive(const DriveSpec& cfg)
         s.course = std::fmod(course + 360.0, 360.0);
         s.altitude = 35.0 + 12.0 * std::sin(distance / 1500.0) + (cfg.seed % 10);
         const double v = s.speedKmh / 3.6;
-        s.gx = accel / 3.6 / 9.81 + rng.uniform(-0.03, 0.03);
+        // A brake that runs out of speed still pushed the sensor at its peak.
+        double longitudinal = accel / 3.6 / 9.81;
+        for (const HarshMomentSpec& h : cfg.harsh) {
+            if (h.kind == HarshKindSpec::Brake && i >= h.second && i < h.second + std::max(1, h.seconds))
+                longitudinal = -h.peakG;
+        }
+        s.gx = longitudinal + rng.uniform(-0.03, 0.03);
         s.gy = v * yawRate * kDegToRad / 9.81 + rng.uniform(-0.03, 0.03);
         s.gz = 1.0 + rng.uniform(-0.04, 0.04);
         if (i == cfg.eventSecond) {

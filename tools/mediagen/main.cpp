@@ -24,7 +24,8 @@ int usage()
                "YYMMDD-HHMMSS]\n"
                "                [--equirect [--sv3d | --xmp]] [--frame-code] [--h265 | --hev1]\n"
                "  rovixmediagen nmea OUT [--seconds S] [--seed N] [--start YYMMDD-HHMMSS] [--event SEC]\n"
-               "                [--talker GP|GN] [--gsensord] [--header] [--parked]\n"
+               "                [--talker GP|GN] [--gsensord] [--header] [--parked] [--calm] [--no-gsensor]\n"
+               "                [--harsh SEC:brake|accel|turn:G[:SECONDS],...]\n"
                "  rovixmediagen avi-track OUT.avi [--seconds S] [--variant 1..5] [--seed N]\n"
                "  rovixmediagen telemetry OUT.mp4 --kind nmea-text|gpmf|gps9|foreign-gpmd|garmin\n"
                "                [--seconds S] [--seed N] [--hd] [--lying-counts] [--past-end]\n"
@@ -60,13 +61,45 @@ struct Args {
 // Options that take a value; everything else starting with "--" is a flag.
 bool takesValue(const std::string& name)
 {
-    static const char* names[] = {"--seed", "--count",  "--seconds",   "--width", "--height",
-                                  "--fps",  "--start",  "--variant",   "--event", "--talker",
-                                  "--kind", "--layout", "--block-size"};
+    static const char* names[] = {"--seed", "--count",  "--seconds",    "--width", "--height",
+                                  "--fps",  "--start",  "--variant",    "--event", "--talker",
+                                  "--kind", "--layout", "--block-size", "--harsh"};
     for (const char* n : names)
         if (name == n)
             return true;
     return false;
+}
+
+// "SEC:KIND:G[:SECONDS]" items separated by commas.
+bool harshMoments(const std::string& text, std::vector<HarshMomentSpec>& out)
+{
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        std::size_t end = text.find(',', at);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string item = text.substr(at, end - at);
+        HarshMomentSpec h;
+        char kind[16] = {};
+        int used = 0;
+        if (std::sscanf(item.c_str(), "%d:%15[a-z]:%lf%n", &h.second, kind, &h.peakG, &used) != 3)
+            return false;
+        if (item[static_cast<std::size_t>(used)] == ':' &&
+            std::sscanf(item.c_str() + used + 1, "%d", &h.seconds) != 1)
+            return false;
+        const std::string k = kind;
+        if (k == "brake")
+            h.kind = HarshKindSpec::Brake;
+        else if (k == "accel")
+            h.kind = HarshKindSpec::Accel;
+        else if (k == "turn")
+            h.kind = HarshKindSpec::Turn;
+        else
+            return false;
+        out.push_back(h);
+        at = end + 1;
+    }
+    return !out.empty();
 }
 
 bool parseArgs(int argc, char** argv, int from, Args& out)
@@ -223,6 +256,14 @@ int main(int argc, char** argv)
         cfg.withHeader = a.flag("--header");
         if (a.flag("--parked"))
             cfg.drive.profile = SpeedProfile::Parked;
+        cfg.drive.calm = a.flag("--calm");
+        cfg.withGSensor = !a.flag("--no-gsensor");
+        if (const std::string* list = a.value("--harsh")) {
+            if (!harshMoments(*list, cfg.drive.harsh)) {
+                std::fprintf(stderr, "rovixmediagen: --harsh takes SEC:brake|accel|turn:G[:SECONDS],...\n");
+                return 2;
+            }
+        }
         return done(writeNmeaLog(out, cfg, &error), error, out);
     }
     if (cmd == "avi-track") {
