@@ -275,6 +275,14 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     if (folder.empty())
         return refused(request.dest + ": cannot make the clip's folder (" + std::strerror(error) + ")");
     pmWriteLog("Clip - writing " + folder);
+    const bool reencoded = request.overlay;
+    if (reencoded && ::mkdir((folder + "/" + kClipOriginalsFolder).c_str(), 0777) != 0) {
+        const int why = errno;
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+        return refused(folder + ": cannot make its " + kClipOriginalsFolder + " folder (" +
+                       std::strerror(why) + ")");
+    }
     ClipResult result;
     auto failed = [&](ClipStatus status, const std::string& why) {
         std::error_code ec;
@@ -308,6 +316,9 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     for (const EmptyCamera& c : emptyCameras)
         anyHole = anyHole || !c.holes.empty();
     std::string description = request.creator + "\nIncident clip\n";
+    if (reencoded)
+        description += std::string("Re-encoded copy: the time, speed and position drawn in; beside it, in ") +
+                       kClipOriginalsFolder + "/, each camera's pictures as recorded, not re-encoded\n";
     description += "Moment: " + localTime(momentMs) + " (" +
                    escapedField(pmGetFileName(request.recording, false)) + " at " +
                    fixed(request.seconds, 3) + " s)" +
@@ -405,16 +416,34 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                           return pmRenderOverlayClip(parts, words, out, pr, ca);
                       })
                     : Cutter(pmCutClip);
-            const std::string path = folder + "/" + part.name;
-            const ClipCutResult cut = cutter(
-                stretches, path,
-                [&](double share) {
+            // The progress of a part: a re-encoded copy spends a tenth of it
+            // on the stream-copied original kept beside it.
+            auto progressOf = [&](double from, double span) {
+                return [&, from, span](double share) {
+                    const double done = from + span * share;
                     state.permille.store(static_cast<int>(std::min(
-                        950.0, 950.0 * (before + share * partSeconds) / std::max(plannedSeconds, 1e-9))));
+                        950.0, 950.0 * (before + done * partSeconds) / std::max(plannedSeconds, 1e-9))));
                     state.bytesDone.store(bytesBefore +
-                                          static_cast<int64_t>(share * static_cast<double>(partBytes)));
-                },
-                &state.cancel);
+                                          static_cast<int64_t>(done * static_cast<double>(partBytes)));
+                };
+            };
+            // A re-encoded copy is not the evidence itself: the camera's own
+            // pictures of the same stretch go beside it, cut without re-encoding.
+            ClipCutResult original;
+            const std::string originalName = std::string(kClipOriginalsFolder) + "/" + part.name;
+            if (reencoded) {
+                const std::string originalPath = folder + "/" + originalName;
+                original = pmCutClip(stretches, originalPath, progressOf(0, 0.1), &state.cancel);
+                if (original.canceled || state.cancel.load())
+                    return failed(ClipStatus::Canceled, {});
+                if (!original.ok)
+                    return failed(ClipStatus::Failed, original.error);
+                if (!syncPath(originalPath))
+                    return failed(ClipStatus::Failed, originalPath + ": cannot be written to the disk");
+            }
+            const std::string path = folder + "/" + part.name;
+            const ClipCutResult cut =
+                cutter(stretches, path, reencoded ? progressOf(0.1, 0.9) : progressOf(0, 1), &state.cancel);
             bytesBefore += partBytes;
             state.bytesDone.store(bytesBefore);
             if (cut.canceled || state.cancel.load())
@@ -425,12 +454,17 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                 return failed(ClipStatus::Failed, path + ": cannot be written to the disk");
             doneSeconds += partSeconds;
             result.files.push_back(part.name);
+            if (reencoded)
+                result.files.push_back(originalName);
             result.seconds = std::max(result.seconds, cut.durationSeconds);
             const std::string how =
                 request.overlay
-                    ? std::string(" s, re-encoded (H.264) with the time, speed and position drawn "
+                    ? std::string(" s, re-encoded copy (H.264) with the time, speed and position drawn "
                                   "in, from ") +
-                          (parted ? "its start" : "the window's start")
+                          (parted ? "its start" : "the window's start") + "; the original: " + originalName +
+                          ", " + fixed(original.durationSeconds, 3) +
+                          " s, not re-encoded, begins at the key frame " + fixed(original.leadSeconds, 3) +
+                          " s before " + (parted ? "its start" : "the window")
                     : " s, begins at the key frame " + fixed(cut.leadSeconds, 3) + " s before " +
                           (parted ? "its start" : "the window");
             std::string line = part.name + ", " + fixed(cut.durationSeconds, 3) + how;

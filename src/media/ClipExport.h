@@ -5,7 +5,10 @@
 // destination holding one MP4 per camera joined without re-encoding
 // (ClipCutter.h), the clip's track as GPX, KML and CSV, "clip.txt" (the
 // source recordings with their stretches and sizes, the moment, the
-// application) and, written last, "SHA256SUMS" for `sha256sum -c`.
+// application) and, written last, "SHA256SUMS" for `sha256sum -c`. A
+// re-encoded clip (the overlay) lies at the top as a copy, with each
+// camera's stream-copied original in "originals/" beside it, all covered by
+// the one SHA256SUMS.
 // A failed or canceled job removes its folder; the sources are only read.
 // Runs on the calling thread; only ClipJobState is shared with other threads.
 #include "core/ClipPackage.h"
@@ -32,6 +35,11 @@ struct ClipRequest {
     // instead of joining the camera's own pictures.
     bool overlay = false;
 };
+
+// A re-encoded clip keeps, in this folder of the clip, each camera's
+// stretch as the camera recorded it (cut without re-encoding), under the
+// same name as its copy at the top.
+constexpr const char* kClipOriginalsFolder = "originals";
 
 enum class ClipStatus { Done, Failed, Canceled, BadRequest };
 

@@ -292,7 +292,16 @@ TEST(ClipCommand, OverlayReencodesFromTheExactStartWithTheCaptionDrawnIn)
     const Shell decode = shell("ffmpeg -v error -i " + quote(video) + " -f null -", s.dir.string());
     EXPECT_EQ(decode.err, "");
     EXPECT_EQ(shell("cd " + quote(folder) + " && sha256sum -c SHA256SUMS", s.dir.string()).status, 0);
-    EXPECT_NE(slurp(folder + "/clip.txt").find("drawn in"), std::string::npos);
+    const std::string text = slurp(folder + "/clip.txt");
+    EXPECT_NE(text.find("re-encoded copy (H.264) with the time, speed and position drawn in"),
+              std::string::npos)
+        << text;
+    // The copy is not the evidence: the camera's own pictures lie beside it,
+    // stream-copied, and SHA256SUMS covers both.
+    const std::string sums = slurp(folder + "/SHA256SUMS");
+    EXPECT_NE(sums.find("  clip.mp4\n"), std::string::npos) << sums;
+    EXPECT_NE(sums.find("  originals/clip.mp4\n"), std::string::npos) << sums;
+    EXPECT_NE(text.find("the original: originals/clip.mp4"), std::string::npos) << text;
     // The caption's band at the bottom differs from the same frame of the copy.
     const Shell copy =
         shell(kTool + " clip --before 2.5 --after 3 " + quote(s.str("out")) + " " + quote(first) + " 8.5",
@@ -313,6 +322,9 @@ TEST(ClipCommand, OverlayReencodesFromTheExactStartWithTheCaptionDrawnIn)
         differing += std::abs(static_cast<int>(static_cast<unsigned char>(drawn[i])) -
                               static_cast<unsigned char>(plain[i])) > 40;
     EXPECT_GT(differing, 300);
+    // The original is the very cut a plain clip makes.
+    EXPECT_EQ(slurp(folder + "/originals/clip.mp4"), slurp(folder + "-2/clip.mp4"));
+    EXPECT_FALSE(fs::exists(folder + "-2/originals"));
 }
 
 // Ctrl+C, SIGTERM or SIGHUP while a clip is made: its folder is removed and
