@@ -169,7 +169,12 @@ ClipCutResult pmCutClip(const std::vector<ClipStretch>& stretches, const std::st
             AVStream* vs = avformat_new_stream(out.get(), nullptr);
             if (!vs || avcodec_parameters_copy(vs->codecpar, vin->codecpar) < 0)
                 return fail("cannot set up the video stream");
-            vs->codecpar->codec_tag = 0;
+            // Keep the source's sample entry where the MP4 knows it: left at 0 the muxer tags H.265 as
+            // hev1, which some players refuse, though an hvc1 source never needed in-band parameter sets.
+            vs->codecpar->codec_tag =
+                av_codec_get_id(out->oformat->codec_tag, vin->codecpar->codec_tag) == vin->codecpar->codec_id
+                    ? vin->codecpar->codec_tag
+                    : 0;
             vs->time_base = vin->time_base;
             video.out = vs->index;
             firstSetup = videoSetup(vin->codecpar);
