@@ -7,8 +7,11 @@ int runTrackCommand(const char* recording);
 int runKmlCommand(const char* recording, const char* outputPath);
 // gpx and csv: the track as GPX 1.1 or as a CSV table (exit codes as kml).
 int runTrackExportCommand(const char* command, const char* recording, const char* outputPath);
-// events [--threshold G] RECORDING: one line per harsh-driving mark.
-int runEventsCommand(int argc, char** argv);
+// events RECORDING: one line per harsh-driving mark.
+int runEventsCommand(const char* recording, double thresholdG);
+// track, kml, gpx, csv and events with their options ([--with FILE] [--offset
+// SECONDS], events also [--threshold G]); argv[0] is the command.
+int runTrackFamilyCommand(int argc, char** argv);
 // backup [--evidence] DEST RECORDING...
 int runBackupCommand(int argc, char** argv);
 // clip [--before S] [--after S] DEST RECORDING TIME (run by the rovixprobe helper)

@@ -1,11 +1,12 @@
 // rovixtool track / kml / gpx / csv / events: the track the application would load for
-// a recording, printed as CSV or written as a KML, GPX or CSV document. A recording that is missing, a
-// folder, not a regular file or unreadable is an error (exit 2), as is a KML
-// output that is the recording itself or the log its track comes from: writing
+// a recording (or one from another device, --with FILE [--offset SECONDS]), printed as CSV or written as a
+// KML, GPX or CSV document. A recording that is missing, a folder, not a regular file or unreadable is an
+// error (exit 2), as is a KML output that is the recording itself or the log its track comes from: writing
 // there would destroy the very data being exported.
 #include "tool/Commands.h"
 
 #include "core/FileRules.h"
+#include "core/ForeignTrack.h"
 #include "core/GpsList.h"
 #include "core/HarshEvents.h"
 #include "core/KmlSave.h"
@@ -23,6 +24,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -73,11 +75,48 @@ bool checkOutput(const char* command, const char* output)
     return false;
 }
 
-TrackLoadResult loadFor(const char* recording, GpsList& list)
+// A track from another device (--with FILE [--offset SECONDS]) replaces the
+// one the recording brings.
+const char* g_withTrack = nullptr;
+int g_offsetSeconds = 0;
+
+// The track for the recording; false (said on stderr) when an attached track
+// cannot be read or does not cover the recording.
+bool loadFor(const char* recording, GpsList& list, TrackLoadResult& result)
 {
     const std::string path = recording;
-    return loadTrack(
-        path, [&path] { return toolMediaDurationSeconds(path); }, list);
+    if (!g_withTrack) {
+        result = loadTrack(
+            path, [&path] { return toolMediaDurationSeconds(path); }, list);
+        return true;
+    }
+    result = TrackLoadResult();
+    ForeignTrack track;
+    std::string error;
+    int64_t start = 0;
+    int seconds = 0;
+    if (!readForeignTrack(g_withTrack, track, error)) {
+        std::fprintf(stderr, "rovixtool: %s: %s\n", g_withTrack, error.c_str());
+        return false;
+    }
+    if (!recordingStartUtcMs(path, start)) {
+        std::fprintf(stderr, "rovixtool: %s: the name holds no start time to line the track up with\n",
+                     recording);
+        return false;
+    }
+    seconds = pmWholeVideoSeconds(toolMediaDurationSeconds(path));
+    if (seconds <= 0) {
+        std::fprintf(stderr, "rovixtool: %s: cannot tell the recording's length\n", recording);
+        return false;
+    }
+    if (!alignForeignTrack(track, start, seconds, g_offsetSeconds, list, error)) {
+        std::fprintf(stderr, "rovixtool: %s: %s\n", g_withTrack, error.c_str());
+        return false;
+    }
+    result.loaded = true;
+    result.sourcePath = g_withTrack;
+    result.videoSeconds = seconds;
+    return true;
 }
 
 // A reproducible build or test may fix the export time in the document.
@@ -101,7 +140,9 @@ int runTrackCommand(const char* recording)
     if (!checkRecording("track", recording))
         return 2;
     GpsList list;
-    loadFor(recording, list);
+    TrackLoadResult loaded;
+    if (!loadFor(recording, list, loaded))
+        return 1;
 
     // Line by line through stdio's buffer: the text of a long track is never held whole.
     const bool written = pmWriteTrackCsv(
@@ -118,7 +159,9 @@ int runKmlCommand(const char* recording, const char* outputPath)
     if (!checkRecording("kml", recording) || !checkOutput("kml", outputPath))
         return 2;
     GpsList list;
-    const TrackLoadResult loaded = loadFor(recording, list);
+    TrackLoadResult loaded;
+    if (!loadFor(recording, list, loaded))
+        return 1;
     // The recording, the log the track was read from, and the recording's own
     // log (a rear recording reads its partner's) are never overwritten.
     for (const std::string& source :
@@ -152,7 +195,9 @@ int runTrackExportCommand(const char* command, const char* recording, const char
     if (!checkRecording(command, recording) || !checkOutput(command, outputPath))
         return 2;
     GpsList list;
-    const TrackLoadResult loaded = loadFor(recording, list);
+    TrackLoadResult loaded;
+    if (!loadFor(recording, list, loaded))
+        return 1;
     const TrackFormat format = std::strcmp(command, "gpx") == 0 ? TrackFormat::Gpx : TrackFormat::Csv;
     switch (pmExportTrack(format, outputPath, list, recording, loaded.sourcePath, toolCreator())) {
     case TrackExportResult::Ok:
@@ -173,32 +218,63 @@ int runTrackExportCommand(const char* command, const char* recording, const char
     return 2;
 }
 
-int runEventsCommand(int argc, char** argv)
+int runTrackFamilyCommand(int argc, char** argv)
 {
+    const std::string command = argc > 0 ? argv[0] : "";
     double threshold = harsh::kDefaultThresholdG;
-    const char* recording = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--threshold") == 0) {
-            std::string why;
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "rovixtool: events: --threshold needs a value in g\n");
+    std::vector<const char*> rest;
+    for (int i = 1; i < argc; ++i) {
+        const bool withValue = std::strcmp(argv[i], "--with") == 0 || std::strcmp(argv[i], "--offset") == 0 ||
+                               (command == "events" && std::strcmp(argv[i], "--threshold") == 0);
+        if (!withValue) {
+            if (argv[i][0] == '-' && argv[i][1] == '-') {
+                std::fprintf(stderr, "rovixtool: %s: unknown option %s\n", command.c_str(), argv[i]);
                 return 2;
             }
-            if (!parseHarshThreshold(argv[++i], threshold, why)) {
-                std::fprintf(stderr, "rovixtool: events: %s\n", why.c_str());
+            rest.push_back(argv[i]);
+            continue;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "rovixtool: %s: %s needs a value\n", command.c_str(), argv[i]);
+            return 2;
+        }
+        const std::string option = argv[i++];
+        std::string why;
+        if (option == "--with") {
+            g_withTrack = argv[i];
+        } else if (option == "--offset") {
+            if (!parseTrackOffset(argv[i], g_offsetSeconds, why)) {
+                std::fprintf(stderr, "rovixtool: %s: %s\n", command.c_str(), why.c_str());
                 return 2;
             }
-        } else if (!recording && argv[i][0] != '-') {
-            recording = argv[i];
-        } else {
-            std::fprintf(stderr, "rovixtool: events: unexpected argument %s\n", argv[i]);
+        } else if (!parseHarshThreshold(argv[i], threshold, why)) {
+            std::fprintf(stderr, "rovixtool: %s: %s\n", command.c_str(), why.c_str());
             return 2;
         }
     }
+    const std::size_t wanted = command == "track" || command == "events" ? 1 : 2;
+    if (rest.size() != wanted) {
+        std::fprintf(stderr, "rovixtool: %s: expected %s\n", command.c_str(),
+                     wanted == 1 ? "one recording" : "a recording and an output file");
+        return 2;
+    }
+    if (command == "track")
+        return runTrackCommand(rest[0]);
+    if (command == "kml")
+        return runKmlCommand(rest[0], rest[1]);
+    if (command == "events")
+        return runEventsCommand(rest[0], threshold);
+    return runTrackExportCommand(command.c_str(), rest[0], rest[1]);
+}
+
+int runEventsCommand(const char* recording, double threshold)
+{
     if (!checkRecording("events", recording))
         return 2;
     GpsList list;
-    loadFor(recording, list);
+    TrackLoadResult loaded;
+    if (!loadFor(recording, list, loaded))
+        return 1;
     for (const HarshMark& mark : findHarshMarks(list, threshold))
         std::printf("%s\n", formatHarshMark(mark).c_str());
     if (std::fflush(stdout) != 0) {

@@ -9,11 +9,12 @@
 static int usage()
 {
     std::fprintf(stderr, "usage: rovixtool scan [--json] FOLDER\n"
-                         "       rovixtool track RECORDING\n"
-                         "       rovixtool kml RECORDING OUT.kml\n"
-                         "       rovixtool gpx RECORDING OUT.gpx\n"
-                         "       rovixtool csv RECORDING OUT.csv\n"
-                         "       rovixtool events [--threshold G] RECORDING\n"
+                         "       rovixtool track [TRACK] RECORDING\n"
+                         "       rovixtool kml [TRACK] RECORDING OUT.kml\n"
+                         "       rovixtool gpx [TRACK] RECORDING OUT.gpx\n"
+                         "       rovixtool csv [TRACK] RECORDING OUT.csv\n"
+                         "       rovixtool events [--threshold G] [TRACK] RECORDING\n"
+                         "         TRACK: --with FILE [--offset SECONDS] (a GPX, KML, NMEA or CSV track)\n"
                          "       rovixtool backup [--evidence] DEST RECORDING...\n"
                          "       rovixtool clip [--before S] [--after S] [--overlay] DEST RECORDING TIME\n");
     return 2;
@@ -28,14 +29,8 @@ int main(int argc, char** argv)
         return runScanCommand(argv[2]);
     if (command == "scan" && argc == 4 && std::strcmp(argv[2], "--json") == 0)
         return runScanCommand(argv[3], true);
-    if (command == "track" && argc == 3)
-        return runTrackCommand(argv[2]);
-    if (command == "kml" && argc == 4)
-        return runKmlCommand(argv[2], argv[3]);
-    if ((command == "gpx" || command == "csv") && argc == 4)
-        return runTrackExportCommand(argv[1], argv[2], argv[3]);
-    if (command == "events")
-        return runEventsCommand(argc - 2, argv + 2);
+    if (command == "track" || command == "kml" || command == "gpx" || command == "csv" || command == "events")
+        return runTrackFamilyCommand(argc - 1, argv + 1);
     if (command == "backup")
         return runBackupCommand(argc - 2, argv + 2);
     if (command == "clip")
