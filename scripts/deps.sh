@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   gpsbabel hyperfine strace poppler-utils libxml2-utils libxml2-dev libexiv2-dev exiv2
   libimage-exiftool-perl
+  libsqlite3-dev sqlite3
   nodejs npm
 )
 

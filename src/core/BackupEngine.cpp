@@ -390,11 +390,12 @@ CopyOutcome fail(BackupStatus status, const std::string& detail)
 const char* const kChanged = "changed while being copied";
 
 // Writes a complete, flushed copy of `source` into `staged` (not yet named):
-// hashed while read when `evidence`, then read back and compared. The source
-// must be the same file, of the same size and times, after the copy as before.
+// hashed while read when `evidence` or `hashOnly`, then (evidence only) read
+// back and compared. The source must be the same file, of the same size and
+// times, after the copy as before.
 CopyOutcome stageCopy(const std::string& source, const std::string& folder, const std::string& tempFolder,
                       bool evidence, StagedFile& staged, const BackupOptions& options,
-                      BackupProgress& progress, std::vector<char>& buffer)
+                      BackupProgress& progress, std::vector<char>& buffer, bool hashOnly = false)
 {
     // Never block on a FIFO or a device that poses as a recording.
     FileDescriptor src(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -422,7 +423,7 @@ CopyOutcome stageCopy(const std::string& source, const std::string& folder, cons
         if (n == 0)
             break;
         const auto length = static_cast<std::size_t>(n);
-        if (evidence)
+        if (evidence || hashOnly)
             hash.update(buffer.data(), length);
         if (!writeAll(dst, buffer.data(), length))
             return fail(BackupStatus::WriteFailed, errorText(errno));
@@ -460,6 +461,8 @@ CopyOutcome stageCopy(const std::string& source, const std::string& folder, cons
     CopyOutcome out;
     out.size = copied;
     out.mtime = st.st_mtim;
+    if (hashOnly && !evidence)
+        out.digest = hash.finish();
     if (evidence) {
         out.digest = hash.finish();
         Sha256 back;
@@ -1371,4 +1374,66 @@ std::string pmMakeNewFolder(const std::string& dest, const std::string& base, in
     }
     error = EEXIST;
     return std::string();
+}
+
+struct StagedCopy::Impl {
+    StagedFile staged;
+    std::string folder;
+};
+
+StagedCopy::StagedCopy() : m_impl(new Impl) {}
+
+StagedCopy::~StagedCopy() = default;
+
+BackupStatus StagedCopy::stage(const std::string& source, const std::string& folder,
+                               const BackupOptions& options, BackupProgress& progress, std::string& detail)
+{
+    m_impl->staged.discard();
+    m_impl->folder = folder;
+    m_sha256.clear();
+    m_size = 0;
+    std::vector<char> buffer(std::max<std::size_t>(options.blockSize, 4096));
+    const CopyOutcome out =
+        stageCopy(source, folder, folder, options.evidence, m_impl->staged, options, progress, buffer, true);
+    detail = out.detail;
+    if (out.status != BackupStatus::Done) {
+        m_impl->staged.discard();
+        return out.status;
+    }
+    m_sha256 = Sha256::toHex(out.digest);
+    m_size = out.size;
+    return BackupStatus::Done;
+}
+
+bool StagedCopy::place(const std::string& path)
+{
+    if (m_sha256.empty()) {
+        errno = EINVAL;
+        return false;
+    }
+    if (!m_impl->staged.commit(m_impl->folder, path, false))
+        return false;
+    // The name must outlive a power cut before anyone is told the file is kept.
+    syncFolder(parentOf(path));
+    m_sha256.clear();
+    return true;
+}
+
+void StagedCopy::discard()
+{
+    m_impl->staged.discard();
+    m_sha256.clear();
+}
+
+bool pmHashFileSha256(const std::string& path, std::string& hexDigest, std::string& detail)
+{
+    std::vector<char> buffer(1 << 20);
+    Sha256::Digest digest{};
+    int error = 0;
+    if (!hashFile(path, buffer, digest, error)) {
+        detail = errorText(error);
+        return false;
+    }
+    hexDigest = Sha256::toHex(digest);
+    return true;
 }

@@ -33,6 +33,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -137,3 +138,38 @@ std::string pmSha256SumLine(const std::string& hexDigest, const std::string& nam
 std::string pmMakeNewFolder(const std::string& dest, const std::string& base, int& error);
 // A readable sentence for a result ("" for Done).
 std::string pmDescribeBackupResult(const BackupResult& result);
+
+// One file copied the backup's way for a caller that decides afterwards
+// whether and under which name to keep it: stage() writes the whole copy,
+// hashed as it is read, flushed and checked against the source, into
+// `folder` without a name (or under the backup's temporary name where the
+// file system has no unnamed files); place() then gives it a name that must
+// not exist yet, and flushes the folder; a copy never placed is gone when the
+// object is.
+class StagedCopy
+{
+public:
+    StagedCopy();
+    ~StagedCopy();
+    StagedCopy(const StagedCopy&) = delete;
+    StagedCopy& operator=(const StagedCopy&) = delete;
+
+    // ReadFailed, SourceChanged, WriteFailed or Canceled with `detail`, or Done.
+    BackupStatus stage(const std::string& source, const std::string& folder, const BackupOptions& options,
+                       BackupProgress& progress, std::string& detail);
+    // Lower-case hex SHA-256 and size of the staged copy (after a Done stage).
+    const std::string& sha256() const { return m_sha256; }
+    uint64_t size() const { return m_size; }
+    // False with errno (EEXIST when the name is taken); the copy stays staged.
+    bool place(const std::string& path);
+    void discard();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    std::string m_sha256;
+    uint64_t m_size = 0;
+};
+
+// Lower-case hex SHA-256 of a file's content; false with a readable `detail`.
+bool pmHashFileSha256(const std::string& path, std::string& hexDigest, std::string& detail);

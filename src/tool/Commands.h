@@ -16,5 +16,11 @@ int runTrackFamilyCommand(int argc, char** argv);
 int runBackupCommand(int argc, char** argv);
 // clip [--before S] [--after S] DEST RECORDING TIME (run by the rovixprobe helper)
 int runClipCommand(int argc, char** argv);
+// ingest --archive DIR --vehicle NAME CARD...
+int runIngestCommand(int argc, char** argv);
+// find --archive DIR --near LAT,LON --radius METRES [--from T] [--to T] [--vehicle V] [--json]
+int runFindCommand(int argc, char** argv);
+// report --archive DIR --from DAY --to DAY [--vehicle V] [--format csv] [--json]
+int runReportCommand(int argc, char** argv);
 // "Rovix Manager <version>", the creator named in the documents the tool writes.
 const char* toolCreator();

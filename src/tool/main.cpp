@@ -16,7 +16,12 @@ static int usage()
                          "       rovixtool events [--threshold G] [TRACK] RECORDING\n"
                          "         TRACK: --with FILE [--offset SECONDS] (a GPX, KML, NMEA or CSV track)\n"
                          "       rovixtool backup [--evidence] DEST RECORDING...\n"
-                         "       rovixtool clip [--before S] [--after S] [--overlay] DEST RECORDING TIME\n");
+                         "       rovixtool clip [--before S] [--after S] [--overlay] DEST RECORDING TIME\n"
+                         "       rovixtool ingest --archive DIR --vehicle NAME CARD...\n"
+                         "       rovixtool find --archive DIR --near LAT,LON --radius METRES\n"
+                         "                      [--from T] [--to T] [--vehicle V] [--json]\n"
+                         "       rovixtool report --archive DIR --from DAY --to DAY [--vehicle V]\n"
+                         "                        [--format csv] [--json]\n");
     return 2;
 }
 
@@ -35,5 +40,11 @@ int main(int argc, char** argv)
         return runBackupCommand(argc - 2, argv + 2);
     if (command == "clip")
         return runClipCommand(argc - 2, argv + 2);
+    if (command == "ingest")
+        return runIngestCommand(argc - 2, argv + 2);
+    if (command == "find")
+        return runFindCommand(argc - 2, argv + 2);
+    if (command == "report")
+        return runReportCommand(argc - 2, argv + 2);
     return usage();
 }

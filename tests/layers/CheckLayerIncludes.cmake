@@ -8,7 +8,8 @@
 # top and may include everything.
 #   core                       core only (standard library)
 #   media                      core, media (FFmpeg, no Qt)
-#   tool                       core, media, tool (the command-line tool, no Qt)
+#   fleet                      core, fleet (the fleet archive, SQLite, no Qt)
+#   tool                       core, media, fleet, tool (the command-line tool, no Qt)
 #   base                       core, base
 #   platform                   core, base, platform
 #   controls, WaitingWindow    core, base, controls, WaitingWindow
@@ -22,7 +23,8 @@ set(widgets "controls|WaitingWindow")
 set(rules
     "core:core"
     "media:core|media"
-    "tool:core|media|tool"
+    "fleet:core|fleet"
+    "tool:core|media|fleet|tool"
     "base:core|base"
     "platform:core|base|platform"
     "controls:core|base|${widgets}"
