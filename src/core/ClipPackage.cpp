@@ -97,6 +97,8 @@ std::optional<int64_t> pmClipStartMs(const std::string& path)
 {
     if (const std::optional<int64_t> named = pmNameTimeMsecs(path))
         return named;
+    if (const std::optional<int64_t> fixed = pmTrackStartMs(path))
+        return fixed;
     struct stat st {
     };
     if (::stat(path.c_str(), &st) != 0)

@@ -56,8 +56,9 @@ struct ClipPlan {
 // is unknown holds nothing and is named in the hole it leaves.
 ClipPlan pmPlanClipParts(const std::vector<ClipSource>& trip, int64_t fromMs, int64_t toMs);
 
-// A recording's start as trips measure it: the time in its name, else its
-// modification time; nullopt when neither can be read.
+// A recording's start as trips measure it: the time in its name, else (a name
+// with no time) its embedded track's first fix, else its modification time;
+// nullopt when none can be read.
 std::optional<int64_t> pmClipStartMs(const std::string& path);
 
 // The stretches of the trip inside [fromMs, toMs), in order; recordings the

@@ -81,7 +81,13 @@ bool pmTrackHasPositions(const GpsList& list)
 std::optional<std::chrono::system_clock::time_point> pmRecordingStart(const std::string& recordingPath)
 {
     _SYSTEMTIME st;
-    if (!pmGetFileDateTime(recordingPath, st) || !pmIsRealDateTime(st))
+    if (!pmGetFileDateTime(recordingPath, st)) {
+        // A name without a time: the camera's first fix says when it started.
+        if (const std::optional<int64_t> fixed = pmTrackStartMs(recordingPath))
+            return std::chrono::system_clock::time_point(std::chrono::milliseconds(*fixed));
+        return std::nullopt;
+    }
+    if (!pmIsRealDateTime(st))
         return std::nullopt;
     std::tm local{};
     local.tm_year = st.wYear - 1900;

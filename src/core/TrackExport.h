@@ -3,7 +3,8 @@
 // document of KmlSave.h, for people who hand tracks to map tools, insurers
 // and spreadsheets. Both writers put a sample's time as the recording's start
 // (read from its name, taken as this computer's local time) plus the sample's
-// second, written in UTC; without a real date in the name there is no time.
+// second, written in UTC; without a real date in the name (or, for a name
+// with no time, a first fix with a time) there is no time.
 // Numbers never depend on the process's locale.
 #include "core/TrackLoader.h"
 
@@ -19,7 +20,9 @@ bool pmHasPosition(const GpsData& sample);
 // Whether the track came with position sentences (what the KML export asks too).
 bool pmTrackHasPositions(const GpsList& list);
 
-// The recording's start from its name as a moment, when the name holds a real date and time.
+// The recording's start from its name as a moment, when the name holds a real
+// date and time; for a name without a time, its embedded track's first fix
+// (pmTrackStartMs).
 std::optional<std::chrono::system_clock::time_point> pmRecordingStart(const std::string& recordingPath);
 // "YYYY-MM-DDTHH:MM:SSZ" of a moment.
 std::string pmFormatUtcTime(std::chrono::system_clock::time_point when);

@@ -106,6 +106,20 @@ TrackLoadResult loadTrackFrom(const std::string& recordingPath, const std::strin
     return result;
 }
 
+std::optional<int64_t> pmTrackStartMs(const std::string& recordingPath)
+{
+    _SYSTEMTIME named;
+    const MediaContainerKind media = pmGetMediaType(recordingPath);
+    if (recordingPath.empty() || pmGetFileDateTime(recordingPath, named) || media == kMediaAvi ||
+        media == kMediaUnknown || !pmTrackLogFile(recordingPath).empty())
+        return std::nullopt;
+    EmbeddedTrack embedded;
+    int64_t startMs = 0;
+    if (!pmReadEmbeddedTrack(recordingPath, embedded) || !pmEmbeddedStartUtc(embedded, startMs))
+        return std::nullopt;
+    return startMs;
+}
+
 int chooseEventMark(RecordingType type, bool hasGSensor, float maxG, int maxIndex, float minG, int minIndex)
 {
     if (type != kRecordingEvent || !hasGSensor)

@@ -6,7 +6,9 @@
 // data is then padded to the video length.
 #include "core/FileRules.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class GpsList;
@@ -51,6 +53,12 @@ std::string pmTrackLogFile(const std::string& recordingPath);
 TrackLoadResult loadTrackFrom(const std::string& recordingPath, const std::string& log,
                               const std::string& recordingFile, const std::function<double()>& videoSeconds,
                               GpsList& list);
+
+// The moment (ms since 1970) a recording whose name holds no time starts, by
+// the first fix of its embedded track that carries a UTC time; nullopt for a
+// name with a time (the name decides then), for a recording with a companion
+// log, and without such a fix. Reads the track: never part of a scan.
+std::optional<int64_t> pmTrackStartMs(const std::string& recordingPath);
 
 // The track as text: "index,lat,lon,speed,direction,altitude,gx,gy,gz", one
 // line per sample with 6 decimals, then

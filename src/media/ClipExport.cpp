@@ -319,14 +319,16 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     if (reencoded)
         description += std::string("Re-encoded copy: the time, speed and position drawn in; beside it, in ") +
                        kClipOriginalsFolder + "/, each camera's pictures as recorded, not re-encoded\n";
-    description += "Moment: " + localTime(momentMs) + " (" +
-                   escapedField(pmGetFileName(request.recording, false)) + " at " +
-                   fixed(request.seconds, 3) + " s)" +
-                   (pmNameTimeMsecs(request.recording)
-                        ? std::string()
-                        : std::string("; its name holds no time, so its start is taken from its file date "
-                                      "and no other recording is joined to it")) +
-                   "\n";
+    description +=
+        "Moment: " + localTime(momentMs) + " (" + escapedField(pmGetFileName(request.recording, false)) +
+        " at " + fixed(request.seconds, 3) + " s)" +
+        (pmNameTimeMsecs(request.recording) ? std::string()
+         : pmTrackStartMs(request.recording)
+             ? std::string("; its name holds no time, so its start is taken from its first GPS fix "
+                           "and no other recording is joined to it")
+             : std::string("; its name holds no time, so its start is taken from its file date "
+                           "and no other recording is joined to it")) +
+        "\n";
     description +=
         "Window: " + fixed(request.before, 3) + " s before, " + fixed(request.after, 3) + " s after\n";
     description += anyHole

@@ -4,6 +4,7 @@
 // hold, never more and never a crash.
 #include "core/EmbeddedTrack.h"
 #include "MediaGen.h"
+#include "core/ClipPackage.h"
 #include "core/GpsList.h"
 #include "core/TrackLoader.h"
 
@@ -231,6 +232,23 @@ TEST_F(Embedded, EveryLayoutReadsTheGeneratedTrackAsExifToolDoes)
     std::ifstream in(gpx);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("-33.86"), std::string::npos);
+
+    // A name with no time starts at the first fix's UTC time, not at its file
+    // date: the GPX times and the clip's placement say when it was recorded.
+    EmbeddedSpec timeless = spec(EmbeddedLayout::NovatekIndexed);
+    timeless.utc = StartTime{2024, 6, 1, 10, 0, 0};
+    const std::string garmin = make("GRMN0001.MP4", timeless);
+    ASSERT_TRUE(setFileTime(garmin, StartTime{2020, 1, 1, 0, 0, 0}.toLocalEpoch()));
+    const int64_t firstFixMs = (pmDaysFromCivil(2024, 6, 1) * 86400 + 10 * 3600) * 1000;
+    EXPECT_EQ(pmTrackStartMs(garmin), std::optional<int64_t>(firstFixMs));
+    EXPECT_EQ(pmClipStartMs(garmin), std::optional<int64_t>(firstFixMs));
+    EXPECT_EQ(pmTrackStartMs(dir->file("20210315_083000_NF.mp4")), std::nullopt) << "the name decides";
+    const std::string timelessGpx = dir->file("garmin.gpx");
+    run(kTool + " gpx '" + garmin + "' '" + timelessGpx + "'", &status);
+    EXPECT_EQ(status, 0);
+    std::ifstream timedIn(timelessGpx);
+    const std::string timed((std::istreambuf_iterator<char>(timedIn)), std::istreambuf_iterator<char>());
+    EXPECT_NE(timed.find("<time>2024-06-01T10:00:02Z</time>"), std::string::npos) << timed; // second 2's fix
 }
 
 TEST_F(Embedded, LyingAndDamagedFilesGiveOnlyWhatTheyHold)
