@@ -56,6 +56,8 @@ struct CatalogueRecording {
     int drivingSeconds = 0;
     double topSpeedKmh = 0;
     std::vector<CatalogueSecond> track; // the seconds with a fix
+    // Harsh-driving marks ("brake", "accel", "turn"; the peak in g, or in
+    // km/h per second for a track without G-sensor data).
     std::vector<CatalogueMark> marks;
 };
 
@@ -83,6 +85,22 @@ struct ReportQuery {
     std::string fromDay; // "YYYY-MM-DD", inclusive
     std::string toDay;
     std::string vehicle;
+};
+
+struct EventQuery {
+    std::optional<int64_t> from; // camera clock, inclusive
+    std::optional<int64_t> to;
+    std::string vehicle;
+    std::string kind; // "" for every kind
+};
+
+struct ArchiveEvent {
+    std::string vehicle;
+    std::string archivePath;
+    int second = 0;
+    int64_t time = 0; // camera clock
+    std::string kind;
+    double value = 0;
 };
 
 struct DayReport {
@@ -121,6 +139,8 @@ public:
 
     virtual bool findPasses(const PassQuery& query, std::vector<Pass>& passes, std::string& error) = 0;
     virtual bool report(const ReportQuery& query, std::vector<DayReport>& rows, std::string& error) = 0;
+    // Harsh-driving marks in time order.
+    virtual bool events(const EventQuery& query, std::vector<ArchiveEvent>& events, std::string& error) = 0;
     // Every catalogued file: archive path and hash (for checks).
     virtual bool listFiles(std::vector<std::pair<std::string, std::string>>& files, std::string& error) = 0;
 };

@@ -3,6 +3,7 @@
 #include "core/CameraFamilies.h"
 #include "core/FileRules.h"
 #include "core/GpsList.h"
+#include "core/HarshEvents.h"
 #include "core/LibraryScan.h"
 #include "core/TrackLoader.h"
 #include "core/Trips.h"
@@ -377,6 +378,9 @@ IngestResult pmIngestCard(const std::string& archiveFolder, Catalogue& catalogue
                 !(loaded.source == TrackSource::NmeaLog && facts.camera == kCameraRear &&
                   !facts2.partnerPath.empty() && pmGetGpsLogFile(partner) == loaded.sourcePath);
             fillTrack(facts2, list, ownTrack);
+            if (ownTrack)
+                for (const HarshMark& mark : findHarshMarks(list))
+                    facts2.marks.push_back({mark.second, harshKindName(mark.kind), mark.peak});
             if (jobs.size() > 1 && !jobs[1].failed)
                 facts2.logSha256 = jobs[1].sha256;
         }

@@ -15,6 +15,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <map>
 #include <string>
@@ -450,6 +451,29 @@ public:
             r.recordings = int(s.integer(7));
             rows.push_back(std::move(r));
         }
+        return rc == SQLITE_DONE || fail(error);
+    }
+
+    bool events(const EventQuery& q, std::vector<ArchiveEvent>& events, std::string& error) override
+    {
+        events.clear();
+        Statement s(
+            m_db,
+            "SELECT r.vehicle, f.archive_path, m.second, r.start_seconds + m.second AS t, m.kind, m.value"
+            " FROM marks m JOIN recordings r ON r.id=m.recording_id JOIN files f ON f.id=r.file_id"
+            " WHERE t BETWEEN ? AND ? AND (?='' OR r.vehicle=?) AND (?='' OR m.kind=?)"
+            " ORDER BY t, r.vehicle, f.archive_path");
+        if (!s.ok())
+            return fail(error);
+        s.bind(1, q.from ? *q.from : INT64_MIN);
+        s.bind(2, q.to ? *q.to : INT64_MAX);
+        s.bind(3, q.vehicle);
+        s.bind(4, q.vehicle);
+        s.bind(5, q.kind);
+        s.bind(6, q.kind);
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW)
+            events.push_back({s.text(0), s.text(1), int(s.integer(2)), s.integer(3), s.text(4), s.real(5)});
         return rc == SQLITE_DONE || fail(error);
     }
 

@@ -20,6 +20,8 @@ int runClipCommand(int argc, char** argv);
 int runIngestCommand(int argc, char** argv);
 // find --archive DIR --near LAT,LON --radius METRES [--from T] [--to T] [--vehicle V] [--json]
 int runFindCommand(int argc, char** argv);
+// events --archive DIR [--from T] [--to T] [--vehicle V] [--kind brake|accel|turn] [--json]
+int runArchiveEventsCommand(int argc, char** argv);
 // report --archive DIR --from DAY --to DAY [--vehicle V] [--format csv] [--json]
 int runReportCommand(int argc, char** argv);
 // "Rovix Manager <version>", the creator named in the documents the tool writes.

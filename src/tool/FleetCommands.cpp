@@ -12,6 +12,9 @@
 //   distance in metres.
 // report --archive DIR --from DAY --to DAY [--vehicle V] [--format csv] [--json]
 //   One row per vehicle and day.
+// events --archive DIR [--from T] [--to T] [--vehicle V] [--kind K] [--json]
+//   One line per harsh-driving mark: vehicle, recording, second, its camera
+//   time, kind, peak.
 #include "tool/Commands.h"
 
 #include "core/BackupEngine.h"
@@ -355,6 +358,70 @@ int runFindCommand(int argc, char** argv)
     }
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "rovixtool: find: cannot write the answer\n");
+        return 1;
+    }
+    return 0;
+}
+
+int runArchiveEventsCommand(int argc, char** argv)
+{
+    const Args a = parse(argc, argv, {"--archive", "--from", "--to", "--vehicle", "--kind"});
+    EventQuery q;
+    bool ok = a.bad.empty() && a.positional.empty() && a.values.count("--archive");
+    int64_t t = 0;
+    if (ok && a.values.count("--from")) {
+        ok = parseTime(a.values.at("--from"), false, t);
+        q.from = t;
+    }
+    if (ok && a.values.count("--to")) {
+        ok = parseTime(a.values.at("--to"), true, t);
+        q.to = t;
+    }
+    if (a.values.count("--vehicle"))
+        q.vehicle = a.values.at("--vehicle");
+    if (a.values.count("--kind")) {
+        q.kind = a.values.at("--kind");
+        ok = ok && (q.kind == "brake" || q.kind == "accel" || q.kind == "turn");
+    }
+    if (!ok) {
+        std::fprintf(stderr, "usage: rovixtool events --archive DIR [--from T] [--to T] [--vehicle V] "
+                             "[--kind brake|accel|turn] [--json]\n");
+        return 2;
+    }
+    const std::string archive = a.values.at("--archive");
+    auto catalogue = openExisting("events", archive);
+    if (!catalogue)
+        return 1;
+    std::vector<ArchiveEvent> events;
+    std::string error;
+    if (!catalogue->events(q, events, error)) {
+        std::fprintf(stderr, "rovixtool: events: %s\n", error.c_str());
+        return 1;
+    }
+    std::string out;
+    char peak[32];
+    for (const ArchiveEvent& e : events) {
+        const std::string path = archive + "/" + e.archivePath;
+        std::snprintf(peak, sizeof peak, "%.2f", e.value);
+        if (a.json) {
+            out += "{\"vehicle\":";
+            pmAppendJsonString(out, e.vehicle);
+            out += ",\"path\":";
+            pmAppendJsonString(out, path);
+            out += ",\"second\":" + std::to_string(e.second) + ",\"time\":\"" + clockText(e.time) +
+                   "\",\"kind\":";
+            pmAppendJsonString(out, e.kind);
+            out += ",\"peak\":" + std::string(peak) + "}\n";
+        } else {
+            pmAppendEscapedField(out, e.vehicle);
+            out += '\t';
+            pmAppendEscapedField(out, path);
+            out += '\t' + std::to_string(e.second) + '\t' + clockText(e.time) + '\t' + e.kind + '\t' + peak +
+                   '\n';
+        }
+    }
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "rovixtool: events: cannot write the list\n");
         return 1;
     }
     return 0;

@@ -215,6 +215,7 @@ TEST_F(FleetCommand, FourIngestsAtOnceOnOverlappingCardsKeepEveryRecordingExactl
 // Vehicle A drives east at 36 km/h (10 m/s) from the origin twice, at 10:00
 // and 10:05; vehicle B drives the same a kilometre north. The point 32 m east
 // of the origin is 2 m from each of A's third seconds and 8 m from the fourth.
+// B brakes hard in its fifth second.
 TEST_F(FleetCommand, FindListsEachPassOnceAndReportSumsEachVehicleDay)
 {
     const double lat0 = 48.1, lon0 = 11.5;
@@ -232,6 +233,8 @@ TEST_F(FleetCommand, FindListsEachPassOnceAndReportSumsEachVehicleDay)
         log.drive.originCourse = 90;
         log.drive.originLat = lat0 + northMetres / 111195.0;
         log.drive.originLon = lon0;
+        if (northMetres > 0)
+            log.drive.eventSecond = 4; // B brakes hard once
         return mediagen::writeRecording(stem + ".MP4", rec) && mediagen::writeNmeaLog(stem + ".NMEA", log);
     };
     mediagen::StartTime t1;
@@ -278,9 +281,19 @@ TEST_F(FleetCommand, FindListsEachPassOnceAndReportSumsEachVehicleDay)
     ASSERT_EQ(report.status, 0) << report.err;
     EXPECT_EQ(report.out, "vehicle,day,distance_km,driving_time,top_speed_kmh,harsh_events,event_recordings\n"
                           "A,2022-06-07,0.140,0:00:16,35.8,0,0\n"
-                          "B,2022-06-07,0.070,0:00:08,35.8,0,0\n");
+                          "B,2022-06-07,0.070,0:00:08,35.8,1,0\n");
     report = tool("report --archive " + archive + " --from 2022-06-08 --to 2022-06-30 --json", m_dir);
     EXPECT_EQ(report.out, "");
+
+    ToolRun events = tool("events --archive " + archive, m_dir);
+    ASSERT_EQ(events.status, 0) << events.err;
+    EXPECT_EQ(events.out.rfind("B\t" + archive +
+                                   "/B/2022/06/07/FILE220607-100000_M.MP4\t4\t2022-06-07 10:00:04\tbrake\t",
+                               0),
+              0u)
+        << events.out;
+    EXPECT_EQ(std::count(events.out.begin(), events.out.end(), '\n'), 1);
+    EXPECT_EQ(tool("events --archive " + archive + " --vehicle A", m_dir).out, "");
 }
 
 } // namespace
