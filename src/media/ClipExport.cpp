@@ -165,6 +165,35 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
         if (!f.empty() && pmIsInsideFolder(request.dest, f))
             return refused(request.dest + ": lies inside the card being shown");
 
+    const ClipLayout layout = request.layout.layout;
+    const bool composite = layout != ClipLayout::Separate;
+    if (!request.layout.blur.empty() && !composite)
+        return refused("blurring makes a re-encoded copy: choose a layout other than separate (front, rear, "
+                       "side-by-side or pip)");
+    if (request.overlay && composite)
+        return refused("the overlay is drawn into the separate files only, not yet into a layout");
+    const bool rearMain = layout == ClipLayout::RearOnly;
+    const CameraCode askedCamera = pmGetCameraType(request.recording);
+    if (composite && layout != ClipLayout::FrontOnly && askedCamera != kCameraMain &&
+        askedCamera != kCameraRear)
+        return refused(std::string("the ") + pmClipLayoutWord(layout) +
+                       " layout wants a front and rear pair; this recording's camera has no partner");
+    if (composite && (rearMain ? rear : front).empty())
+        return refused(std::string("the ") + pmClipLayoutWord(layout) + " layout needs the " +
+                       (rearMain ? "rear" : "front") + " camera's recordings");
+    std::vector<BlurArea> blur = request.layout.blur;
+    if (!blur.empty()) {
+        int w = 0, h = 0;
+        pmClipPictureSize((rearMain ? rear : front).front().path, w, h);
+        if (w <= 0 || h <= 0)
+            return refused((rearMain ? rear : front).front().path + ": its picture size cannot be read");
+        for (BlurArea& area : blur) {
+            const std::string why = pmFitBlurArea(area, w, h, request.before + request.after);
+            if (!why.empty())
+                return refused("blur area: " + why);
+        }
+    }
+
     const int64_t momentMs = momentAt->startMs + static_cast<int64_t>(std::llround(request.seconds * 1000.0));
     const int64_t fromMs = momentMs - static_cast<int64_t>(std::llround(request.before * 1000.0));
     const int64_t toMs = momentMs + static_cast<int64_t>(std::llround(request.after * 1000.0));
@@ -275,7 +304,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     if (folder.empty())
         return refused(request.dest + ": cannot make the clip's folder (" + std::strerror(error) + ")");
     pmWriteLog("Clip - writing " + folder);
-    const bool reencoded = request.overlay;
+    const bool reencoded = request.overlay || composite;
     if (reencoded && ::mkdir((folder + "/" + kClipOriginalsFolder).c_str(), 0777) != 0) {
         const int why = errno;
         std::error_code ec;
@@ -316,9 +345,10 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     for (const EmptyCamera& c : emptyCameras)
         anyHole = anyHole || !c.holes.empty();
     std::string description = request.creator + "\nIncident clip\n";
-    if (reencoded)
+    if (request.overlay)
         description += std::string("Re-encoded copy: the time, speed and position drawn in; beside it, in ") +
                        kClipOriginalsFolder + "/, each camera's pictures as recorded, not re-encoded\n";
+    const std::size_t layoutLineAt = description.size(); // a layout's line, once its encoder is known
     description +=
         "Moment: " + localTime(momentMs) + " (" + escapedField(pmGetFileName(request.recording, false)) +
         " at " + fixed(request.seconds, 3) + " s)" +
@@ -423,8 +453,10 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
             auto progressOf = [&](double from, double span) {
                 return [&, from, span](double share) {
                     const double done = from + span * share;
+                    // A layout's originals are quick beside its re-encoding.
+                    const double scale = composite ? 95.0 : 950.0;
                     state.permille.store(static_cast<int>(std::min(
-                        950.0, 950.0 * (before + done * partSeconds) / std::max(plannedSeconds, 1e-9))));
+                        scale, scale * (before + done * partSeconds) / std::max(plannedSeconds, 1e-9))));
                     state.bytesDone.store(bytesBefore +
                                           static_cast<int64_t>(done * static_cast<double>(partBytes)));
                 };
@@ -443,9 +475,12 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                 if (!syncPath(originalPath))
                     return failed(ClipStatus::Failed, originalPath + ": cannot be written to the disk");
             }
-            const std::string path = folder + "/" + part.name;
+            // A layout's copy is made after every camera's original: here only the originals.
+            const std::string path = folder + "/" + (composite ? originalName : part.name);
             const ClipCutResult cut =
-                cutter(stretches, path, reencoded ? progressOf(0.1, 0.9) : progressOf(0, 1), &state.cancel);
+                composite ? original
+                          : cutter(stretches, path, reencoded ? progressOf(0.1, 0.9) : progressOf(0, 1),
+                                   &state.cancel);
             bytesBefore += partBytes;
             state.bytesDone.store(bytesBefore);
             if (cut.canceled || state.cancel.load())
@@ -455,7 +490,8 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
             if (!syncPath(path))
                 return failed(ClipStatus::Failed, path + ": cannot be written to the disk");
             doneSeconds += partSeconds;
-            result.files.push_back(part.name);
+            if (!composite)
+                result.files.push_back(part.name);
             if (reencoded)
                 result.files.push_back(originalName);
             result.seconds = std::max(result.seconds, cut.durationSeconds);
@@ -470,6 +506,10 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                     : " s, begins at the key frame " + fixed(cut.leadSeconds, 3) + " s before " +
                           (parted ? "its start" : "the window");
             std::string line = part.name + ", " + fixed(cut.durationSeconds, 3) + how;
+            if (composite)
+                line = originalName + ", " + fixed(cut.durationSeconds, 3) +
+                       " s, not re-encoded, begins at the key frame " + fixed(cut.leadSeconds, 3) +
+                       " s before " + (parted ? "its start" : "the window");
             if (parted)
                 line = "  " + part.name + ", " + localTimeMs(part.startMs) + " to " +
                        localTimeMs(part.endMs) + ", " + fixed(cut.durationSeconds, 3) + how +
@@ -492,6 +532,114 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                        (c.holes.empty() ? "none of the clip's recordings has its recording on the card\n"
                                         : "no recording of this camera covers the window\n");
         addHoles(c.name, c.holes);
+    }
+
+    if (composite) {
+        const auto mainCamera =
+            std::find_if(cameras.begin(), cameras.end(), [&](const Camera& c) { return c.rear == rearMain; });
+        if (mainCamera == cameras.end())
+            return failed(ClipStatus::BadRequest, std::string("the ") + pmClipLayoutWord(layout) +
+                                                      " layout needs the " + (rearMain ? "rear" : "front") +
+                                                      " camera, which has nothing in the window");
+        const bool pair = layout == ClipLayout::SideBySide || layout == ClipLayout::PictureInPicture;
+        double compositeTotal = 0, compositeDone = 0;
+        for (const Part& part : mainCamera->parts)
+            for (const ClipPiece& p : part.pieces)
+                compositeTotal += p.toSeconds - p.fromSeconds;
+        std::string encoder = "H.264", lines;
+        std::vector<std::string> copies;
+        const bool parted = mainCamera->parts.size() > 1;
+        for (const Part& part : mainCamera->parts) {
+            std::vector<LayoutStretch> stretches;
+            double partSeconds = 0;
+            for (const ClipPiece& p : part.pieces) {
+                const ClipSource& source = (*mainCamera->trip)[p.source];
+                LayoutStretch ls;
+                ls.main = {source.path, p.fromSeconds, p.toSeconds};
+                // The rear shown beside a front recording is its partner, at
+                // the same time into it, as playback pairs them.
+                if (pair) {
+                    const std::string partner = pmGetAnotherCameraPath(source.path);
+                    if (!partner.empty() && pmIsFileExist(partner))
+                        ls.partner = partner;
+                }
+                stretches.push_back(ls);
+                partSeconds += p.toSeconds - p.fromSeconds;
+            }
+            ClipLayoutSpec spec = request.layout;
+            spec.blur = blur;
+            const double partAt = static_cast<double>(part.startMs - fromMs) / 1000.0;
+            for (BlurArea& area : spec.blur)
+                for (BlurKey& k : area.keys)
+                    k.seconds -= partAt;
+            std::string name =
+                std::string(singleCamera ? "clip" : "clip-") + (singleCamera ? "" : pmClipLayoutWord(layout));
+            if (parted)
+                name += "-" + pmFormatLocalTime(part.startMs, "%H%M%S");
+            for (int n = 2; std::find(copies.begin(), copies.end(), name + ".mp4") != copies.end(); ++n)
+                name += "-" + std::to_string(n);
+            name += ".mp4";
+            const std::string path = folder + "/" + name;
+            const double doneBefore = compositeDone;
+            const ClipLayoutResult made = pmRenderLayoutClip(
+                stretches, spec, path,
+                [&](double share) {
+                    state.permille.store(
+                        static_cast<int>(std::min(950.0, 95.0 + 855.0 * (doneBefore + share * partSeconds) /
+                                                                    std::max(compositeTotal, 1e-9))));
+                },
+                &state.cancel);
+            if (made.canceled || state.cancel.load())
+                return failed(ClipStatus::Canceled, {});
+            if (!made.ok)
+                return failed(ClipStatus::Failed, made.error);
+            if (!syncPath(path))
+                return failed(ClipStatus::Failed, path + ": cannot be written to the disk");
+            compositeDone += partSeconds;
+            encoder = made.encoder;
+            copies.push_back(name);
+            result.seconds = std::max(result.seconds, made.durationSeconds);
+            lines += "\nCopy: " + name + ", " + fixed(made.durationSeconds, 3) + " s, re-encoded" +
+                     (parted ? ", " + localTimeMs(part.startMs) + " to " + localTimeMs(part.endMs) : "") +
+                     "; no sound (the originals keep it)\n";
+            if (made.rearMissingSeconds > 0.0005) {
+                const std::string note = "Rear camera: a black panel for " +
+                                         fixed(made.rearMissingSeconds, 3) + " s of " + name +
+                                         ", where its recording is missing or has ended";
+                lines += "  " + note + "\n";
+                result.holes.push_back(note);
+            }
+        }
+        result.files.insert(result.files.begin(), copies.begin(), copies.end());
+        std::string what;
+        switch (layout) {
+        case ClipLayout::SideBySide:
+            what = "the front and rear cameras side by side (front left, rear right, heights matched)";
+            break;
+        case ClipLayout::PictureInPicture: {
+            static const char* const corners[] = {"top left", "top right", "bottom left", "bottom right"};
+            what = std::string("the rear camera in the ") + corners[std::clamp(request.layout.corner, 0, 3)] +
+                   " corner of the front picture, " +
+                   std::to_string(
+                       static_cast<int>(std::lround(std::clamp(request.layout.insetShare, 0.1, 0.5) * 100))) +
+                   " % of its width";
+            break;
+        }
+        case ClipLayout::RearOnly:
+            what = "the rear camera alone";
+            break;
+        default:
+            what = singleCamera ? "the camera alone" : "the front camera alone";
+            break;
+        }
+        if (!blur.empty())
+            what += "; " + std::to_string(blur.size()) + (blur.size() == 1 ? " area" : " areas") +
+                    " blurred (pixelated), as marked";
+        description.insert(layoutLineAt, "Re-encoded copy: " + what + ", " + encoder + " at quality (CRF) " +
+                                             std::to_string(std::clamp(request.layout.crf, 0, 51)) +
+                                             "; beside it, in " + kClipOriginalsFolder +
+                                             "/, each camera's pictures as recorded, not re-encoded\n");
+        description += lines;
     }
 
     state.packaging.store(true);

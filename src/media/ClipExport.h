@@ -12,6 +12,7 @@
 // A failed or canceled job removes its folder; the sources are only read.
 // Runs on the calling thread; only ClipJobState is shared with other threads.
 #include "core/ClipPackage.h"
+#include "media/ClipLayout.h"
 
 #include <atomic>
 #include <cstdint>
@@ -34,6 +35,10 @@ struct ClipRequest {
     // Re-encode with the time, speed and position drawn in (ClipOverlay.h)
     // instead of joining the camera's own pictures.
     bool overlay = false;
+    // The cameras in one re-encoded picture (ClipLayout.h) instead of one
+    // file per camera, and the areas to blur in it (times from the window's
+    // start, rectangles in the main camera's pixels).
+    ClipLayoutSpec layout;
 };
 
 // A re-encoded clip keeps, in this folder of the clip, each camera's

@@ -3,10 +3,11 @@
 // enough to read back the same number; exit 1 when none is known. rovixtool
 // runs it for a recording whose header states no duration.
 //
-// rovixprobe clip BEFORE AFTER DEST RECORDING TIME [overlay]: the incident clip of
+// rovixprobe clip BEFORE AFTER DEST RECORDING TIME [overlay] [NAME=VALUE...]: the incident clip of
 // `rovixtool clip` (media/ClipExport.h), which checked the arguments' form;
 // prints the clip's folder. Exit 0 written, 1 failed or stopped by a signal
 // (nothing left behind), 2 a request or destination that cannot be used.
+#include "core/ClipBlur.h"
 #include "core/Version.h"
 #include "media/ClipExport.h"
 #include "media/MediaDuration.h"
@@ -22,10 +23,37 @@
 namespace
 {
 
-int runClip(char** argv, bool overlay)
+int runClip(char** argv, int extras)
 {
     ClipRequest request;
-    request.overlay = overlay;
+    for (int k = 0; k < extras; ++k) {
+        const std::string word = argv[5 + k];
+        const auto eq = word.find('=');
+        const std::string key = word.substr(0, eq),
+                          value = eq == std::string::npos ? "" : word.substr(eq + 1);
+        bool ok = true;
+        if (word == "overlay") {
+            request.overlay = true;
+        } else if (key == "layout") {
+            ok = pmParseClipLayout(value, request.layout.layout);
+        } else if (key == "crf") {
+            request.layout.crf = std::atoi(value.c_str());
+        } else if (key == "corner") {
+            request.layout.corner = std::atoi(value.c_str());
+        } else if (key == "inset") {
+            request.layout.insetShare = std::atoi(value.c_str()) / 100.0;
+        } else if (key == "blur") {
+            BlurArea area;
+            ok = pmParseBlurArea(value, area).empty();
+            request.layout.blur.push_back(area);
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "rovixtool: clip: %s: not understood\n", word.c_str());
+            return 2;
+        }
+    }
     char* end = nullptr;
     request.before = std::strtod(argv[0], &end);
     request.after = std::strtod(argv[1], &end);
@@ -60,9 +88,8 @@ int runClip(char** argv, bool overlay)
 
 int main(int argc, char** argv)
 {
-    if ((argc == 7 || (argc == 8 && std::strcmp(argv[7], "overlay") == 0)) &&
-        std::strcmp(argv[1], "clip") == 0)
-        return runClip(argv + 2, argc == 8);
+    if (argc >= 7 && std::strcmp(argv[1], "clip") == 0)
+        return runClip(argv + 2, argc - 7);
     if (argc != 2) {
         std::fprintf(stderr, "usage: rovixprobe FILE\n");
         return 2;

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -899,4 +900,149 @@ TEST(ClipCommand, ClipTextKeepsOneLinePerFileAndSaysWhatItMeans)
     const Shell bad = shell(kTool + " clip " + quote(file) + " " + quote(source) + " 1", out);
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err, "rovixtool: clip: " + file + ": not a folder\n");
+}
+
+namespace
+{
+
+// A front/rear pair with frame codes, 30 fps, the rear `rearSeconds` long and of its own size.
+void writeCodedPair(const fs::path& folder, const mediagen::StartTime& t, double rearSeconds, int rearWidth,
+                    int rearHeight)
+{
+    for (bool rear : {false, true}) {
+        mediagen::RecordingSpec recording;
+        recording.seconds = rear ? rearSeconds : 10;
+        recording.fps = 30;
+        recording.width = rear ? rearWidth : 320;
+        recording.height = rear ? rearHeight : 192;
+        recording.rear = rear;
+        recording.clock = t;
+        recording.frameCode = true;
+        recording.crf = 18;
+        ASSERT_TRUE(mediagen::writeRecording(
+            (folder / ("FILE" + t.nameStamp() + (rear ? "_2" : "_M") + ".MP4")).string(), recording));
+    }
+}
+
+// Every picture of a video as 8-bit luma, one string per frame.
+std::vector<std::string> grayFrames(const std::string& video, int width, int height,
+                                    const std::string& scratch)
+{
+    const std::string raw =
+        shell("ffmpeg -v error -i " + quote(video) + " -vf format=gray -f rawvideo -", scratch).out;
+    std::vector<std::string> frames;
+    const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    for (std::size_t at = 0; at + size <= raw.size(); at += size)
+        frames.push_back(raw.substr(at, size));
+    return frames;
+}
+
+// What every export must pass: its sums, a clean decode of each video, and the length it states.
+void expectVerified(const std::string& folder, const std::string& video, double seconds,
+                    const std::string& scratch)
+{
+    EXPECT_EQ(shell("cd " + quote(folder) + " && sha256sum -c --quiet SHA256SUMS", scratch).status, 0);
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder))
+        if (e.path().extension() == ".mp4") {
+            EXPECT_EQ(shell("ffmpeg -v error -i " + quote(e.path().string()) + " -f null -", scratch).err, "")
+                << e.path();
+        }
+    EXPECT_NEAR(probeNumber("-show_entries format=duration", folder + "/" + video, scratch), seconds, 0.05);
+}
+
+} // namespace
+
+// Side by side, the front's and the rear's frame codes of each picture are
+// those of one moment; a rear of another size is scaled to the front's
+// height; a rear that ends early leaves a black panel, said in clip.txt and
+// on stderr; the originals of both cameras lie beside the copy.
+TEST(ClipCommand, SideBySideShowsBothCamerasOfOneMomentAndKeepsTheOriginals)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    writeCodedPair(card, t0, 10, 320, 192);
+    const std::string front = (card / ("FILE" + t0.nameStamp() + "_M.MP4")).string();
+    const Shell r = shell(kTool + " clip --layout side-by-side --before 2 --after 3 " + quote(s.str("out")) +
+                              " " + quote(front) + " 5",
+                          s.dir.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string folder = s.str("out") + "/Clip-20210315-083005";
+    expectVerified(folder, "clip-side-by-side.mp4", 5.0, s.dir.string());
+    const std::vector<std::string> frames =
+        grayFrames(folder + "/clip-side-by-side.mp4", 640, 192, s.dir.string());
+    ASSERT_EQ(frames.size(), 150u);
+    long first = -1;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const auto* pixels = reinterpret_cast<const uint8_t*>(frames[i].data());
+        const long left = mediagen::frameCodeAt(pixels, 320, 192, 640, 1);
+        const long right = mediagen::frameCodeAt(pixels + 320, 320, 192, 640, 1);
+        ASSERT_GE(left, 0) << "frame " << i;
+        if (first < 0)
+            first = left;
+        ASSERT_EQ(left, first + static_cast<long>(i)) << "frame " << i;
+        ASSERT_EQ(right, left) << "frame " << i;
+    }
+    const std::string sums = slurp(folder + "/SHA256SUMS");
+    for (const char* name :
+         {"  clip-side-by-side.mp4\n", "  originals/clip-front.mp4\n", "  originals/clip-rear.mp4\n"})
+        EXPECT_NE(sums.find(name), std::string::npos) << name << sums;
+    const std::string text = slurp(folder + "/clip.txt");
+    EXPECT_NE(text.find("Re-encoded copy: the front and rear cameras side by side"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("black panel"), std::string::npos) << text;
+    // The other layouts of the same moment: one picture of the front's size,
+    // the rear alone showing the same frames as the front alone.
+    std::map<std::string, long> firstCode;
+    for (const char* layout : {"pip", "front", "rear"}) {
+        SCOPED_TRACE(layout);
+        const Shell l =
+            shell(kTool + " clip --layout " + layout + " --pip-corner tl --crf 20 --before 2 --after 3 " +
+                      quote(s.str("out")) + " " + quote(front) + " 5",
+                  s.dir.string());
+        ASSERT_EQ(l.status, 0) << l.err;
+        std::string made = l.out.substr(0, l.out.find('\n'));
+        const std::string video = std::string("clip-") + layout + ".mp4";
+        expectVerified(made, video, 5.0, s.dir.string());
+        EXPECT_TRUE(fs::exists(made + "/originals/clip-front.mp4") &&
+                    fs::exists(made + "/originals/clip-rear.mp4"));
+        const std::vector<std::string> f = grayFrames(made + "/" + video, 320, 192, s.dir.string());
+        ASSERT_EQ(f.size(), 150u);
+        firstCode[layout] =
+            mediagen::frameCodeAt(reinterpret_cast<const uint8_t*>(f[0].data()), 320, 192, 320, 1);
+        if (std::string(layout) == "pip") {
+            EXPECT_NE(slurp(made + "/clip.txt").find("in the top left corner"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(firstCode["front"], first);
+    EXPECT_EQ(firstCode["rear"], first);
+    EXPECT_EQ(firstCode["pip"], first); // the inset sits in the top corner, clear of the code row
+
+    // A rear of half the size that ends at 6 s: scaled up, then black for the last 2 s.
+    Scratch early;
+    const fs::path card2 = early.dir / "card/DCIM";
+    writeCodedPair(card2, t0, 6, 160, 96);
+    const std::string front2 = (card2 / ("FILE" + t0.nameStamp() + "_M.MP4")).string();
+    const Shell e = shell(kTool + " clip --layout side-by-side --before 2 --after 3 " +
+                              quote(early.str("out")) + " " + quote(front2) + " 5",
+                          early.dir.string());
+    ASSERT_EQ(e.status, 0) << e.err;
+    const std::string folder2 = early.str("out") + "/Clip-20210315-083005";
+    expectVerified(folder2, "clip-side-by-side.mp4", 5.0, early.dir.string());
+    EXPECT_NE(e.err.find("Rear camera: a black panel for 2.000 s of clip-side-by-side.mp4"),
+              std::string::npos)
+        << e.err;
+    EXPECT_NE(slurp(folder2 + "/clip.txt").find("a black panel for 2.000 s"), std::string::npos);
+    const std::vector<std::string> frames2 =
+        grayFrames(folder2 + "/clip-side-by-side.mp4", 640, 192, early.dir.string());
+    ASSERT_EQ(frames2.size(), 150u);
+    auto rightMean = [](const std::string& f) {
+        long sum = 0;
+        for (int y = 0; y < 192; ++y)
+            for (int x = 320; x < 640; ++x)
+                sum += static_cast<unsigned char>(f[static_cast<std::size_t>(y * 640 + x)]);
+        return sum / (320 * 192);
+    };
+    EXPECT_GT(rightMean(frames2[30]), 30);  // 4 s: the rear's picture
+    EXPECT_LE(rightMean(frames2[140]), 17); // 7.67 s: black
 }
