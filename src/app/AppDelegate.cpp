@@ -8,6 +8,7 @@
 #include "app/LanguageSwitch.h"
 #include "app/MainWindow.h"
 #include "base/Services.h"
+#include "controls/FileListView.h"
 #include "controls/StandardDialogs.h"
 #include "core/Log.h"
 #include "platform/Reachability.h"
@@ -39,6 +40,10 @@ AppDelegate::AppDelegate(QObject* parent)
     sources.cameraTypeOf = [this](int index) { return checkDualCameraFileType(index); };
     sources.modelName = [this] { return m_strModelName; };
     sources.mapFullScreen = [this] { return screenMode() == ScreenFullMap; };
+    sources.selectedRow = [this] {
+        FileListView* list = fileList();
+        return list ? list->getCurSel() : -1;
+    };
     m_playback->setSources(std::move(sources));
     m_playback->setTripMembers([this](int index) { return library()->tripMembers(index); });
     connect(m_playback, &PlaybackSession::openRowRequested, this, &AppDelegate::dblClickFile);

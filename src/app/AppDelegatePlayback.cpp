@@ -2,6 +2,9 @@
 // (playback/PlaybackSession.h), and the play bar's command dispatch.
 #include "app/AppDelegate.h"
 
+#include "app/WindowController.h"
+
+#include "controls/DpadView.h"
 #include "controls/FileListView.h"
 #include "controls/PlayControlView.h"
 #include "playback/PlaybackSession.h"
@@ -53,8 +56,8 @@ void AppDelegate::checkDpadButtons() { m_playback->checkDpadButtons(); }
 void AppDelegate::onMenu360View() { m_playback->onMenu360View(); }
 int AppDelegate::view360State() const { return m_playback->view360State(); }
 void AppDelegate::apply360Mode(VideoPlayerView* view, const std::string& path) { m_playback->apply360Mode(view, path); }
-void AppDelegate::updateHeadTracker() { m_playback->updateHeadTracker(); }
-DpadView* AppDelegate::dpadView() const { return m_playback->dpadView(); }
+void AppDelegate::updateHeadTracker() { m_playback->view360().updateHeadTracker(); }
+DpadView* AppDelegate::dpadView() const { return m_windows->panels().dpad.data(); }
 float AppDelegate::speedForStep(int step) { return PlaybackSession::speedForStep(step); }
 bool AppDelegate::isDualCameraMode() const { return m_playback->isDualCameraMode(); }
 bool AppDelegate::has2Videos() const { return m_playback->has2Videos(); }

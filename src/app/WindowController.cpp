@@ -4,6 +4,7 @@
 #include "app/WindowController.h"
 
 #include "app/MainWindow.h"
+#include "app/PlaybackPanels.h"
 #include "base/QtFrame.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
@@ -128,9 +129,8 @@ void WindowController::createPanels()
     connect(map, &MapView::mapFullScreenToggled, this, &WindowController::onButtonMapFullScreen);
     m_panels.map = map;
 
-    m_playback->setPanels(m_panels.playBar, m_panels.toolbar, m_panels.fileList, m_panels.map,
-                          m_panels.gsensor);
-    m_playback->setDpadView(m_panels.dpad);
+    m_playback->setPanels(m_panels.toolbar, m_panels.map, m_panels.gsensor);
+    connectPlaybackPanels(*m_playback, m_panels);
 }
 
 WindowLayoutInput WindowController::windowLayoutInput(double width, double height) const

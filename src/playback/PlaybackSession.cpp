@@ -9,18 +9,12 @@
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
 #include "controls/BitmapButton.h"
-#include "controls/DpadView.h"
-#include "controls/FileListView.h"
-#include "controls/MultiButtons.h"
-#include "controls/PlayControlView.h"
-#include "controls/Slider.h"
 #include "controls/ToolbarView.h"
 #include "core/Log.h"
-#include "core/SphericalProbe.h"
 #include "core/TimeStampText.h"
 #include "core/TrackLoader.h"
+#include "core/TripChain.h"
 #include "media/MediaDuration.h"
-#include "platform/PSVR.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 #include "views/MpvPlayer.h"
@@ -41,17 +35,8 @@ constexpr int kTickMsecs = 500;
 constexpr int kSpeedSteps = 5;
 // A frame step lands a moment later; the labels, slider and map look again then.
 constexpr int kFrameStepRefreshMsecs = 600;
-// Recordings opened in one go at most: mpv reads every header of a chain when
-// it opens it. A longer trip goes on with the next chain from there.
-constexpr int kMaxChainRecordings = 16;
 // One frame at the highest rate a camera records.
 constexpr double kShortestFrameSeconds = 1.0 / 60.0;
-
-void enableWidget(QWidget* w, bool enable)
-{
-    if (w)
-        w->setEnabled(enable);
-}
 
 int wholeSeconds(double seconds)
 {
@@ -72,11 +57,7 @@ PlaybackSession::PlaybackSession(QObject* parent)
 {
 }
 
-PlaybackSession::~PlaybackSession()
-{
-    if (m_psvr)
-        m_psvr->stop();
-}
+PlaybackSession::~PlaybackSession() = default;
 
 // ---------------------------------------------------------------- wiring
 
@@ -85,22 +66,11 @@ void PlaybackSession::setSources(Sources sources)
     m_sources = std::move(sources);
 }
 
-void PlaybackSession::setPanels(PlayControlView* playBar, ToolbarView* toolbar, FileListView* fileList,
-                                MapView* map, GSensorView* gsensor)
+void PlaybackSession::setPanels(ToolbarView* toolbar, MapView* map, GSensorView* gsensor)
 {
-    mPlayBar = playBar;
     mToolbar = toolbar;
-    mFileList = fileList;
     mMapView = map;
     mGSensorView = gsensor;
-    if (fileList)
-        connect(fileList, &FileListView::rowClicked, this, &PlaybackSession::previewRow,
-                Qt::UniqueConnection);
-}
-
-void PlaybackSession::setDpadView(DpadView* dpad)
-{
-    mDpadView = dpad;
 }
 
 void PlaybackSession::setPlayerHosts(QWidget* host1, QWidget* host2)
@@ -111,7 +81,7 @@ void PlaybackSession::setPlayerHosts(QWidget* host1, QWidget* host2)
 
 void PlaybackSession::setOverlayHost(QWidget* content)
 {
-    m_overlayHost = content;
+    m_overlay.setHost(content);
 }
 
 void PlaybackSession::resetState(int volume)
@@ -129,14 +99,19 @@ void PlaybackSession::resetState(int volume)
     m_bVideoLoading = false;
     m_b2VideoWindowEnable = false;
     m_bSwitchVideo = false;
-    m_nShowTimeStamp = 0;
-    m_stRearCamTime = _SYSTEMTIME{};
-    m_bEnableDpad = false;
+    m_overlay.setMode(TimeStampOverlay::Off);
+    m_overlay.setStart(_SYSTEMTIME{});
+    m_view360.reset();
 }
 
 QList<AMediaFile> PlaybackSession::playlist() const
 {
     return m_sources.playlist ? m_sources.playlist() : QList<AMediaFile>();
+}
+
+int PlaybackSession::selectedRow() const
+{
+    return m_sources.selectedRow ? m_sources.selectedRow() : -1;
 }
 
 int PlaybackSession::partnerOf(int index) const
@@ -245,8 +220,7 @@ void PlaybackSession::onSurfaceLoadFailed(VideoPlayerView* surface, const QStrin
         if (pmIsWaiting())
             pmEndWait();
         checkPlayButtonState(true);
-        if (mPlayBar && mPlayBar->poTimeSlider())
-            mPlayBar->poTimeSlider()->setEnabled(false);
+        Q_EMIT seekEnabled(false);
         drawTime();
     } else if (surface == _videoPlayView2.data()) {
         pmWriteLogQ(QStringLiteral("AppDelegate - open video 2 failed : %1 - %2")
@@ -280,7 +254,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
     const int count = static_cast<int>(list.size());
     mSelectedMovieCurrentTime = 0;
     if (index < 0) {
-        m_nShowTimeStamp = 0;
+        m_overlay.setMode(TimeStampOverlay::Off);
         mSelectedMovieDuration = 0;
     }
     if (_videoPlayView) {
@@ -304,12 +278,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
             NotificationCenter::defaultCenter().post(Notifications::VideoFileIsRemoved);
             return;
         }
-        if (pmGetCameraType(native) == kCameraRear) {
-            pmGetFileDateTime(native, m_stRearCamTime);
-            m_nShowTimeStamp = 1;
-        } else {
-            m_nShowTimeStamp = 0;
-        }
+        markRearStart(native);
         pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video : %1").arg(entry.path()));
         m_bVideoLoading = true;
 
@@ -343,7 +312,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
     checkDpadButtons(); // the pad and the head tracker follow the new surface, or its absence
     pmWriteLog("Set movie to movie view !");
     pmWriteLog("setCurPlaylistIndex() - end !");
-    pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_nShowTimeStamp));
+    pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_overlay.mode()));
 }
 
 void PlaybackSession::movieLoadStateChanged(const Notification& n)
@@ -379,8 +348,7 @@ void PlaybackSession::handleLoadStateChanged()
     moveTimeStamp();
     checkTimeStamp();
     checkDpadButtons();
-    if (mPlayBar)
-        enableWidget(mPlayBar->poSpeedBtn(), true);
+    Q_EMIT speedEnabled(true);
     if (m_bPreviewing)
         showPreview();
     else
@@ -424,8 +392,8 @@ void PlaybackSession::onButtonPlay()
 {
     pmWriteLog("AppDelegate - onButtonPlay()");
     const int rows = static_cast<int>(playlist().size());
-    if (state() == VideoPlayerView::StateNoPlayer && rows > 0 && mFileList) {
-        const int selection = mFileList->getCurSel();
+    if (state() == VideoPlayerView::StateNoPlayer && rows > 0) {
+        const int selection = selectedRow();
         if (selection >= 0 && selection < rows) {
             Q_EMIT openRowRequested(selection);
             return;
@@ -448,8 +416,7 @@ bool PlaybackSession::pausePlayback()
         onButtonPause();
         paused = true;
     }
-    if (mPlayBar && mPlayBar->poPlayBtn() && mPlayBar->poPlayBtn()->getCurButtonIndex() != 0)
-        mPlayBar->poPlayBtn()->setButtonIndex(0);
+    Q_EMIT playingChanged(false);
     return paused;
 }
 
@@ -465,16 +432,11 @@ void PlaybackSession::onStop()
 
 void PlaybackSession::onStopMessage()
 {
-    Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
-    if (mPlayBar && mPlayBar->poPlayBtn())
-        mPlayBar->poPlayBtn()->resetButtonState();
-    if (slider)
-        slider->setCurrentValue(0);
+    Q_EMIT playButtonReset();
+    Q_EMIT positionChanged(0);
     drawTime();
     mapGoTo();
-    if (mGSensorView)
-        mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
-                                    m_nSensorZ);
+    Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
 }
 
 void PlaybackSession::onButtonNext(int wrap)
@@ -484,7 +446,7 @@ void PlaybackSession::onButtonNext(int wrap)
         return;
     int base = m_nCurPlayIndex;
     if (base < 0)
-        base = mFileList ? mFileList->getCurSel() : -1;
+        base = selectedRow();
     int target = base + 1;
     if (target >= count)
         target = 0;
@@ -506,7 +468,7 @@ void PlaybackSession::onButtonPrev()
         return;
     int base = m_nCurPlayIndex;
     if (base < 0)
-        base = mFileList ? mFileList->getCurSel() : -1;
+        base = selectedRow();
     const int target = base <= 0 ? count - 1 : base - 1;
     if (target >= count)
         return;
@@ -560,8 +522,7 @@ void PlaybackSession::showPreview()
     m_bPreviewing = false;
     mSelectedMovieIsPlaying = false;
     checkPlayButtonState(true);
-    if (Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr)
-        slider->setCurrentValue(0);
+    Q_EMIT positionChanged(0);
     drawTime();
     mapGoTo();
 }
@@ -594,13 +555,9 @@ void PlaybackSession::stopOnLastFrames()
     mSelectedMovieIsPlaying = false;
     checkPlayButtonState(true);
     drawTime();
-    Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
-    if (slider)
-        slider->setCurrentValue(wholeSeconds(std::min(mSelectedMovieCurrentTime, mSelectedMovieDuration)));
+    Q_EMIT positionChanged(wholeSeconds(std::min(mSelectedMovieCurrentTime, mSelectedMovieDuration)));
     mapGoTo();
-    if (mGSensorView)
-        mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
-                                    m_nSensorZ);
+    Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
 }
 
 // Play from the end of a recording starts both cameras from the beginning.
@@ -639,10 +596,9 @@ void PlaybackSession::setVolume(int step)
 
 void PlaybackSession::onButtonSpeed()
 {
-    MultiButtons* button = mPlayBar ? mPlayBar->poSpeedBtn() : nullptr;
-    // Without a play bar the controller keeps the step itself.
-    m_nSpeedStep = button ? button->getCurButtonIndex() : (m_nSpeedStep + 1) % kSpeedSteps;
+    m_nSpeedStep = (m_nSpeedStep + 1) % kSpeedSteps;
     setPlaySpeed(speedForStep(m_nSpeedStep));
+    Q_EMIT speedChanged(m_nSpeedStep);
 }
 
 void PlaybackSession::setPlaySpeed(float speed)
@@ -670,10 +626,7 @@ void PlaybackSession::onSliderChanged(const Notification& n)
         setVolume(value);
     } else if (type == QLatin1String("time")) {
         setCurrentMovieTime(value);
-        Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
-        if (mGSensorView)
-            mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
-                                        m_nSensorZ);
+        Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
         drawTime();
         mapGoTo();
     }
@@ -725,12 +678,8 @@ void PlaybackSession::onPlayTimerChange()
         position = mSelectedMovieDuration;
     if (!(position >= 0))
         position = 0;
-    Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
-    if (slider)
-        slider->setCurrentValue(wholeSeconds(position));
-    if (mGSensorView)
-        mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
-                                    m_nSensorZ);
+    Q_EMIT positionChanged(wholeSeconds(position));
+    Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
     mapGoTo();
 }
 
@@ -742,10 +691,8 @@ void PlaybackSession::drawTime()
         mSelectedMovieCurrentTime = 0;
         mSelectedMovieDuration = 0;
     }
-    if (mPlayBar)
-        mPlayBar->SetPlayTime(wholeSeconds(mSelectedMovieCurrentTime), wholeSeconds(mSelectedMovieDuration),
-                              true);
-    if (mTimeStamp && !mTimeStamp->isHidden())
+    Q_EMIT timeChanged(wholeSeconds(mSelectedMovieCurrentTime), wholeSeconds(mSelectedMovieDuration));
+    if (m_overlay.isShown())
         showTimeStamp();
 }
 
@@ -753,49 +700,18 @@ void PlaybackSession::drawTime()
 
 void PlaybackSession::checkPlayButtonState(bool showPlay)
 {
-    MultiButtons* button = mPlayBar ? mPlayBar->poPlayBtn() : nullptr;
-    if (!button)
-        return;
-    const int index = showPlay ? 0 : 1;
-    if (button->getCurButtonIndex() != index)
-        button->setButtonIndex(index);
+    Q_EMIT playingChanged(!showPlay);
 }
 
 void PlaybackSession::resetCtrl()
 {
-    if (!mPlayBar)
-        return;
-    if (Slider* slider = mPlayBar->poTimeSlider()) {
-        slider->setCurrentValue(0);
-        slider->setEventMarkPos(-1);
-    }
-    if (mPlayBar->poPlayBtn())
-        mPlayBar->poPlayBtn()->resetButtonState();
-    if (mPlayBar->poPlayRevBtn())
-        mPlayBar->poPlayRevBtn()->resetButtonState();
+    Q_EMIT controlsReset();
 }
 
 void PlaybackSession::enableMediaButton(bool enable)
 {
-    if (mPlayBar) {
-        enableWidget(mPlayBar->poPlayBtn(), enable);
-        enableWidget(mPlayBar->poPrevBtn(), enable);
-        enableWidget(mPlayBar->poNextBtn(), enable);
-        enableWidget(mPlayBar->poPlayRevBtn(), enable);
-        enableWidget(mPlayBar->poSpeedBtn(), enable);
-        enableWidget(mPlayBar->poTimeSlider(), enable);
-        if (enable)
-            enableWidget(mPlayBar->poFullScreenBtn(), true);
-    }
-    if (mToolbar) {
-        enableWidget(mToolbar->oBackupBtn(), enable);
-        enableWidget(mToolbar->oUploadYouTubeBtn(), enable);
-        enableWidget(mToolbar->oUploadFacebookBtn(), enable);
-        const bool open = enable && state() != VideoPlayerView::StateNoPlayer;
-        enableWidget(mToolbar->oPrintBtn(), open);
-        enableWidget(mToolbar->oCaptureBtn(), open);
-        enableWidget(mToolbar->oExportBtn(), enable && m_poGpsList.IsGPSReady());
-    }
+    Q_EMIT mediaEnabled(enable, enable && state() != VideoPlayerView::StateNoPlayer,
+                        enable && m_poGpsList.IsGPSReady());
 }
 
 bool PlaybackSession::has2Videos() const
@@ -836,8 +752,8 @@ void PlaybackSession::dualSelectFile(int index, bool switchFlag)
             switchVideoWindow(true);
         // A preview follows the user's selection (keys walk the list row by
         // row); only opening a pair moves the selection to its front row.
-        if (mFileList && !m_bOpenPaused)
-            mFileList->setCurSel(partner, true);
+        if (!m_bOpenPaused)
+            Q_EMIT currentRowShown(partner, true);
         first = partner;
         second = index;
     }
@@ -888,8 +804,7 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
     const std::string native = entry.nativePath().toStdString();
     if (!pmIsFileExist(native))
         return;
-    pmGetFileDateTime(native, m_stRearCamTime);
-    m_nShowTimeStamp = 2;
+    setRearStart(native);
     pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video 2 : %1").arg(entry.path()));
 
     VideoPlayerView* view = makeSurface(playerHost(2));
@@ -897,18 +812,10 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
     view->setRate(m_bOpenPaused ? 0.0f : m_fPlaySpeed);
     view->setMuted(true); // before the player exists, so not even its first moment is heard
     _currectasset2 = entry.URL();
-    // The rear plays the partners of the front's chain, as far as each front
-    // recording has one.
-    QList<int> rows{index};
-    if (m_chainRows.size() > 1 && partnerOf(m_chainRows.first()) == index) {
-        for (int i = 1; i < m_chainRows.size(); ++i) {
-            const int partner = partnerOf(m_chainRows.at(i));
-            if (partner < 0 || partner >= list.size())
-                break;
-            rows.append(partner);
-        }
-    }
-    loadRows(view, rows, list, false, m_chainRows2);
+    const std::vector<int> rows =
+        pmRearChain(std::vector<int>(m_chainRows.begin(), m_chainRows.end()), index,
+                    static_cast<int>(list.size()), [this](int row) { return partnerOf(row); });
+    loadRows(view, QList<int>(rows.begin(), rows.end()), list, false, m_chainRows2);
     view->setMuted(true);
 }
 
@@ -966,84 +873,17 @@ void PlaybackSession::onButtonWindowSwitch()
         switchVideoWindow(!m_bSwitchVideo);
 }
 
-// The settings menu's switch: a flat recording shown on the sphere, for the
-// current recording only (the next one opens flat again). A recording tagged
-// spherical is a sphere by itself and the switch does not apply to it.
 void PlaybackSession::onMenu360View()
 {
-    if (!_videoPlayView || m_bCurrentSpherical)
-        return;
-    const bool on = !_videoPlayView->is360Player();
-    m_bView360 = on;
-    if (!_videoPlayView->set360Player(on))
-        m_bView360 = false; // no OpenGL here: the picture stays flat
-    pmWriteLog(m_bView360 ? "AppDelegate - 360-degree view on" : "AppDelegate - 360-degree view off");
-    checkDpadButtons();
-}
-
-int PlaybackSession::view360State() const
-{
-    if (!_videoPlayView || m_bCurrentSpherical)
-        return -1;
-    return _videoPlayView->is360Player() ? 1 : 0;
+    if (m_view360.toggle(_videoPlayView.data()))
+        checkDpadButtons();
 }
 
 void PlaybackSession::apply360Mode(VideoPlayerView* view, const std::string& path)
 {
-    if (!view)
-        return;
-    // The container probe reads box headers only: cheap enough for every
-    // recording opened.
-    const bool spherical = pmIsSphericalVideo(path);
-    if (spherical)
-        pmWriteLogQ(QStringLiteral("AppDelegate - spherical video : %1").arg(QString::fromStdString(path)));
-    if (view == _videoPlayView.data()) {
-        m_bCurrentSpherical = spherical;
-        m_bView360 = false; // the menu's choice was for the recording before
-    }
-    if (spherical)
-        view->set360Player(true);
-    checkDpadButtons();
-}
-
-void PlaybackSession::onButtonDpad(int command)
-{
-    if (_videoPlayView && _videoPlayView->is360Player())
-        _videoPlayView->doDpadRotate(command);
-}
-
-void PlaybackSession::checkDpadButtons()
-{
-    m_bEnableDpad = _videoPlayView && _videoPlayView->is360Player() && !m_bSwitchVideo;
-    if (mPlayBar)
-        mPlayBar->checkDpadButtons();
-    if (mDpadView) {
-        mDpadView->checkDpadButtons(m_bEnableDpad);
-        mDpadView->setVisible(m_bEnableDpad);
-        if (m_bEnableDpad)
-            mDpadView->raise();
-    }
-    updateHeadTracker();
-}
-
-void PlaybackSession::updateHeadTracker()
-{
-    if (!m_bEnableDpad) {
-        if (m_psvr)
-            m_psvr->stop();
-        return;
-    }
-    // Made on the first 360-degree picture only: a flat-only session never
-    // touches the HID devices.
-    if (!m_psvr)
-        m_psvr = PSVR::sharedInstance();
-    if (m_psvr)
-        m_psvr->start(); // without a headset: one log line, nothing else
-}
-
-DpadView* PlaybackSession::dpadView() const
-{
-    return mDpadView.data();
+    m_view360.recordingOpened(view, path, view && view == _videoPlayView.data());
+    if (view)
+        checkDpadButtons();
 }
 
 void PlaybackSession::onUpdateTitle(int flag)
@@ -1051,23 +891,16 @@ void PlaybackSession::onUpdateTitle(int flag)
     if (m_nCurPlayIndex == -1)
         return;
     const VideoPlayerView::State state = this->state();
-    MultiButtons* playButton = mPlayBar ? mPlayBar->poPlayBtn() : nullptr;
     if (state == VideoPlayerView::StatePlaying) {
-        if (mFileList)
-            mFileList->setCurSel(m_nCurPlayIndex, true);
-        if (playButton)
-            playButton->setButtonIndex(1);
+        Q_EMIT currentRowShown(m_nCurPlayIndex, true);
+        Q_EMIT playingChanged(true);
     } else if (state == VideoPlayerView::StatePaused) {
-        if (mFileList)
-            mFileList->setCurSel(m_nCurPlayIndex, true);
+        Q_EMIT currentRowShown(m_nCurPlayIndex, true);
         drawTime();
-        if (playButton)
-            playButton->setButtonIndex(0);
+        Q_EMIT playingChanged(false);
     } else {
-        if (mFileList)
-            mFileList->setCurSel(m_nCurPlayIndex, flag == 1);
-        if (playButton)
-            playButton->setButtonIndex(0);
+        Q_EMIT currentRowShown(m_nCurPlayIndex, flag == 1);
+        Q_EMIT playingChanged(false);
     }
 }
 
@@ -1096,8 +929,7 @@ void PlaybackSession::seekToSecond(int seconds)
     const int last = wholeSecondsOf(mSelectedMovieDuration);
     const int target = last > 0 ? qBound(0, seconds, last) : qMax(0, seconds);
     setCurrentMovieTime(target);
-    if (Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr)
-        slider->setCurrentValue(target);
+    Q_EMIT positionChanged(target);
     drawTime();
     mapGoTo(); // also moves the G-sensor cursor
 }
@@ -1114,9 +946,7 @@ bool PlaybackSession::stepFrame(bool forward)
     QTimer::singleShot(kFrameStepRefreshMsecs, this, [this, stepped] {
         if (!stepped || stepped != _videoPlayView || state() != VideoPlayerView::StatePaused)
             return;
-        const int now = wholeSecondsOf(_videoPlayView->getCurrentTime());
-        if (Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr)
-            slider->setCurrentValue(now);
+        Q_EMIT positionChanged(wholeSecondsOf(_videoPlayView->getCurrentTime()));
         drawTime();
         mapGoTo();
     });
@@ -1130,8 +960,7 @@ void PlaybackSession::stepVolume(int delta)
         return;
     pmWriteSetting(SettingsKeys::volume, step);
     setVolume(step);
-    if (mPlayBar)
-        mPlayBar->SetVolume(step);
+    Q_EMIT volumeChanged(step);
 }
 
 // ---------------------------------------------------------------- trips
@@ -1148,29 +977,13 @@ std::vector<int> PlaybackSession::currentTrip() const
 
 QList<int> PlaybackSession::chainFrom(int index, const QList<AMediaFile>& list) const
 {
-    QList<int> rows{index};
     if (!m_bGaplessTrips || !m_tripMembers)
-        return rows;
-    const std::vector<int> trip = m_tripMembers(index);
-    auto at = std::find(trip.begin(), trip.end(), index);
-    if (at == trip.end())
-        return rows;
-    for (++at; at != trip.end() && rows.size() < kMaxChainRecordings; ++at) {
-        if (*at < 0 || *at >= list.size() || list.at(*at).URL().isEmpty())
-            break;
-        // Only the next recording of the playlist may follow: a row of another
-        // type or camera between two members (an event inside a drive) ends
-        // the chain and plays in its turn. The rear partners beside their
-        // fronts are no such rows; they play alongside.
-        const int before = rows.last();
-        bool next = *at > before;
-        for (int row = before + 1; row < *at && next; ++row)
-            next = row == partnerOf(before) || row == partnerOf(*at);
-        if (!next)
-            break;
-        rows.append(*at);
-    }
-    return rows;
+        return {index};
+    const std::vector<int> rows = pmTripChainFrom(
+        index, m_tripMembers(index),
+        [&list](int row) { return row >= 0 && row < list.size() && !list.at(row).URL().isEmpty(); },
+        [this](int row) { return partnerOf(row); });
+    return QList<int>(rows.begin(), rows.end());
 }
 
 void PlaybackSession::loadRows(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list,
@@ -1230,19 +1043,14 @@ void PlaybackSession::onRecordingEntered(VideoPlayerView* surface, int chainInde
     m_nCurPlayIndex = row;
     const AMediaFile& entry = list.at(row);
     const std::string native = entry.nativePath().toStdString();
-    if (pmGetCameraType(native) == kCameraRear) {
-        pmGetFileDateTime(native, m_stRearCamTime);
-        m_nShowTimeStamp = 1;
-    } else {
-        m_nShowTimeStamp = 0;
-    }
+    markRearStart(native);
     pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video : %1").arg(entry.path()));
     _currectasset = entry.URL();
     mSelectedMovieDuration = _videoPlayView->getDuration();
     m_bVideoLoading = true;
     pmWriteLog("Set movie to movie view !");
     pmWriteLog("setCurPlaylistIndex() - end !");
-    pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_nShowTimeStamp));
+    pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_overlay.mode()));
 
     bool rearFollows = false;
     if (isDualCameraMode()) {
@@ -1251,8 +1059,7 @@ void PlaybackSession::onRecordingEntered(VideoPlayerView* surface, int chainInde
             m_nCurPlayIndex2 = partner;
             const AMediaFile& rear = list.at(partner);
             _currectasset2 = rear.URL();
-            pmGetFileDateTime(rear.nativePath().toStdString(), m_stRearCamTime);
-            m_nShowTimeStamp = 2;
+            setRearStart(rear.nativePath().toStdString());
             pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video 2 : %1").arg(rear.path()));
             m_sync.reset();
             rearFollows = true;
@@ -1275,4 +1082,52 @@ void PlaybackSession::onRecordingEntered(VideoPlayerView* surface, int chainInde
         NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
                                                  QVariant::fromValue<QObject*>(rear.data()));
     onUpdateTitle(0);
+}
+
+// ---------------------------------------------------------------- the time-stamp overlay
+
+// The front surface opened `native`: a rear-camera recording there carries no
+// stamp of its own, so the overlay counts from its name.
+void PlaybackSession::markRearStart(const std::string& native)
+{
+    if (pmGetCameraType(native) == kCameraRear) {
+        setRearStart(native);
+        m_overlay.setMode(TimeStampOverlay::Front);
+    } else {
+        m_overlay.setMode(TimeStampOverlay::Off);
+    }
+}
+
+void PlaybackSession::setRearStart(const std::string& native)
+{
+    _SYSTEMTIME start = m_overlay.start();
+    pmGetFileDateTime(native, start);
+    m_overlay.setStart(start);
+    m_overlay.setMode(TimeStampOverlay::Rear);
+}
+
+std::optional<QString> PlaybackSession::getTimeStampString()
+{
+    const std::optional<QString> text = timeStampStringAt(frameTime());
+    if (!text)
+        m_overlay.setText(QStringLiteral(" "));
+    return text;
+}
+
+// Shown only while the picture it belongs to is the large one.
+void PlaybackSession::checkTimeStamp()
+{
+    const int mode = m_overlay.mode();
+    const bool visible = (mode == TimeStampOverlay::Front && !m_bSwitchVideo) ||
+                         (mode == TimeStampOverlay::Rear && has2Videos() && m_bSwitchVideo);
+    m_overlay.setVisible(visible);
+    if (visible)
+        showTimeStamp();
+}
+
+void PlaybackSession::moveTimeStamp()
+{
+    const bool front = m_overlay.mode() == TimeStampOverlay::Front;
+    const VideoPlayerView* surface = front ? _videoPlayView.data() : _videoPlayView2.data();
+    m_overlay.place(playerHost(front ? 1 : 2), surface ? surface->getVideoResolution() : QSizeF(0, 0));
 }

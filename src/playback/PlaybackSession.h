@@ -22,6 +22,8 @@
 #include "core/GpsData.h"
 #include "core/GpsList.h"
 #include "playback/CameraSync.h"
+#include "playback/TimeStampOverlay.h"
+#include "playback/View360Control.h"
 #include "views/VideoPlayerView.h"
 
 #include <QHash>
@@ -37,12 +39,8 @@
 #include <string>
 #include <vector>
 
-class DpadView;
-class FileListView;
 class GSensorView;
 class MapView;
-class PlayControlView;
-class PSVR;
 class QLabel;
 class QTimer;
 class ToolbarView;
@@ -62,6 +60,8 @@ public:
         std::function<QString()> modelName;
         // The map fills the window (the map's own full-size state follows it).
         std::function<bool()> mapFullScreen;
+        // The row the user selected in the file list, or -1.
+        std::function<int()> selectedRow;
     };
 
     explicit PlaybackSession(QObject* parent = nullptr);
@@ -69,9 +69,7 @@ public:
 
     // ---- wiring
     void setSources(Sources sources);
-    void setPanels(PlayControlView* playBar, ToolbarView* toolbar, FileListView* fileList, MapView* map,
-                   GSensorView* gsensor);
-    void setDpadView(DpadView* dpad);
+    void setPanels(ToolbarView* toolbar, MapView* map, GSensorView* gsensor);
     // The widgets the two surfaces fill (camera 1, camera 2).
     void setPlayerHosts(QWidget* host1, QWidget* host2);
     // The widget the time-stamp overlay is laid over.
@@ -183,28 +181,37 @@ public:
     void redrawSensorGraph();
 
     // ---- the time-stamp overlay
+    TimeStampOverlay& overlay() { return m_overlay; }
     std::optional<QString> getTimeStampString();
-    std::optional<QString> timeStampStringAt(double position) const;
-    double frameTime() const;
-    const GpsData* gpsDataOfFrame(double position) const;
-    void showTimeStamp();
+    std::optional<QString> timeStampStringAt(double position) const
+    {
+        return m_overlay.textAt(position, m_poGpsList, isOpen());
+    }
+    double frameTime() const
+    {
+        return TimeStampOverlay::frameTime(_videoPlayView.data(), mSelectedMovieCurrentTime);
+    }
+    const GpsData* gpsDataOfFrame(double position) const
+    {
+        return TimeStampOverlay::sampleOfFrame(m_poGpsList, position);
+    }
+    void showTimeStamp() { m_overlay.showAt(frameTime(), m_poGpsList, isOpen()); }
     void checkTimeStamp();
     void moveTimeStamp();
-    void hideTimeStamp();
-    void setTimeStampText(const QString& text);
-    QLabel* timeStampLabel();
-    QLabel* timeStamp() const;
+    void hideTimeStamp() { m_overlay.setVisible(false); }
+    void setTimeStampText(const QString& text) { m_overlay.setText(text); }
+    QLabel* timeStampLabel() { return m_overlay.label(); }
+    QLabel* timeStamp() const { return m_overlay.existingLabel(); }
 
     // ---- 360-degree view
+    View360Control& view360() { return m_view360; }
     // The menu's switch for a flat recording: -1 when it does not apply (no
     // recording, or one tagged spherical), else whether it is on.
     void onMenu360View();
-    int view360State() const;
+    int view360State() const { return m_view360.state(_videoPlayView.data()); }
     void apply360Mode(VideoPlayerView* view, const std::string& path);
-    void onButtonDpad(int command);
-    void checkDpadButtons();
-    void updateHeadTracker();
-    DpadView* dpadView() const;
+    void onButtonDpad(int command) { View360Control::turn(_videoPlayView.data(), command); }
+    void checkDpadButtons() { m_view360.update(_videoPlayView.data(), m_bSwitchVideo); }
 
     // ---- state the rest of the program reads
     VideoPlayerView* videoPlayView() const;
@@ -231,11 +238,11 @@ public:
     QUrl currentAsset(int camera) const { return camera == 2 ? _currectasset2 : _currectasset; }
     bool isVideoLoading() const { return m_bVideoLoading; }
     bool isSwitchVideo() const { return m_bSwitchVideo; }
-    int timeStampMode() const { return m_nShowTimeStamp; }
-    void setTimeStampMode(int mode) { m_nShowTimeStamp = mode; }
-    const _SYSTEMTIME& rearCamTime() const { return m_stRearCamTime; }
+    int timeStampMode() const { return m_overlay.mode(); }
+    void setTimeStampMode(int mode) { m_overlay.setMode(mode); }
+    const _SYSTEMTIME& rearCamTime() const { return m_overlay.start(); }
     // The start the stamp counts from; set from the name when a recording opens.
-    void setRearCamTime(const _SYSTEMTIME& start) { m_stRearCamTime = start; }
+    void setRearCamTime(const _SYSTEMTIME& start) { m_overlay.setStart(start); }
     float playSpeed() const { return m_fPlaySpeed; }
     bool isMuted() const { return m_bMute; }
     int volume() const { return m_nVolume; }
@@ -248,7 +255,7 @@ public:
     int sensorX() const { return m_nSensorX; }
     int sensorY() const { return m_nSensorY; }
     int sensorZ() const { return m_nSensorZ; }
-    bool isDpadEnabled() const { return m_bEnableDpad; }
+    bool isDpadEnabled() const { return m_view360.padEnabled(); }
     const GpsList& gpsList() const { return m_poGpsList; }
     // The track emptied (the playlist it belonged to has gone).
     void clearTrack();
@@ -266,6 +273,36 @@ Q_SIGNALS:
     // route follows.
     void trackLoaded();
 
+    // What the play bar, the file list and the G-sensor cursor show.
+    // The time label: the position and the length, whole seconds.
+    void timeChanged(int position, int duration);
+    // The time slider's place, whole seconds; its range (0 to `last`, moved
+    // by the user only when `seekable`); whether it can be moved at all.
+    void positionChanged(int second);
+    void seekRangeChanged(bool seekable, int last);
+    void seekEnabled(bool enabled);
+    // The event mark on the time slider, seconds (-1: none).
+    void eventMarkChanged(int second);
+    // The play button shows Pause while playing, else Play.
+    void playingChanged(bool playing);
+    // The play button back to its first image; with controlsReset also the
+    // slider (at 0, no mark) and the reverse button.
+    void playButtonReset();
+    void controlsReset();
+    // The speed step in force (see speedForStep), and whether it can be changed.
+    void speedChanged(int step);
+    void speedEnabled(bool enabled);
+    // The volume step stored by a key.
+    void volumeChanged(int step);
+    // The media commands apply (a playlist to play); `open`: a recording is
+    // open; `track`: its track has positions.
+    void mediaEnabled(bool enable, bool open, bool track);
+    // The file list selects this row (scrolled into view with `scroll`).
+    void currentRowShown(int row, bool scroll);
+    // The G-sensor cursor at the position shown, with that second's G
+    // values (thousandths of g).
+    void sensorCursorChanged(int x, int y, int z);
+
 private:
     QWidget* playerHost(int which) const;
     VideoPlayerView* makeSurface(QWidget* host);
@@ -278,28 +315,28 @@ private:
     void loadRows(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list,
                   bool endNotice, QList<int>& chained);
     void onRecordingEntered(VideoPlayerView* surface, int chainIndex);
-    void setTimeStampVisible(bool visible);
     QList<AMediaFile> playlist() const;
+    int selectedRow() const;
     int partnerOf(int index) const;
     int cameraTypeOf(int index) const;
     bool isPlaying() const { return state() == VideoPlayerView::StatePlaying; }
+    // A recording was opened (its track then carries the stamp's preferences).
+    bool isOpen() const { return !_currectasset.isEmpty() || !_currectasset2.isEmpty(); }
+    // The overlay's mode and start for a recording opened in the front
+    // surface, or in the rear one.
+    void markRearStart(const std::string& native);
+    void setRearStart(const std::string& native);
     void showPreview();
     bool isLastRecordingEnded() const;
     void stopOnLastFrames();
     void rewindFromLastFrames();
 
     Sources m_sources;
-    QPointer<PlayControlView> mPlayBar;
     QPointer<ToolbarView> mToolbar;
-    QPointer<FileListView> mFileList;
     QPointer<MapView> mMapView;
     QPointer<GSensorView> mGSensorView;
-    QPointer<DpadView> mDpadView;
-    QPointer<QLabel> mTimeStamp;
     QPointer<QWidget> m_host1;
     QPointer<QWidget> m_host2;
-    QPointer<QWidget> m_overlayHost;
-    QPointer<PSVR> m_psvr;
 
     QPointer<VideoPlayerView> _videoPlayView;
     QPointer<VideoPlayerView> _videoPlayView2;
@@ -321,7 +358,8 @@ private:
     bool m_bMute = false;
     int m_nVolume = 8;
     float m_fPlaySpeed = 1.0f;
-    // The speed step in force when there is no play bar to hold it.
+    // The speed button's place in its cycle of steps (speedForStep); the
+    // speed itself is m_fPlaySpeed, which setPlaySpeed may set off the cycle.
     int m_nSpeedStep = 0;
     double mSelectedMovieCurrentTime = 0.0;
     double mSelectedMovieDuration = 0.0;
@@ -329,13 +367,10 @@ private:
     bool m_bVideoLoading = false;
     bool m_b2VideoWindowEnable = false;
     bool m_bSwitchVideo = false;
-    int m_nShowTimeStamp = 0;
-    _SYSTEMTIME m_stRearCamTime{};
-    bool m_bView360 = false;          // the settings menu's switch, for the current recording
-    bool m_bCurrentSpherical = false; // the current recording is tagged spherical
-    bool m_bOpenPaused = false;       // recordings opened now open paused (a preview)
-    bool m_bPreviewing = false;       // the current recording opened as a preview, not yet ready
-    bool m_bEnableDpad = false;
+    TimeStampOverlay m_overlay;
+    bool m_bOpenPaused = false; // recordings opened now open paused (a preview)
+    bool m_bPreviewing = false; // the current recording opened as a preview, not yet ready
+    View360Control m_view360;
 
     // The track and the event mark.
     int m_nEventTime = -1;

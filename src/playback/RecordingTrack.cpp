@@ -9,8 +9,6 @@
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
 #include "controls/BitmapButton.h"
-#include "controls/PlayControlView.h"
-#include "controls/Slider.h"
 #include "controls/ToolbarView.h"
 #include "core/Log.h"
 #include "core/TrackLoader.h"
@@ -57,17 +55,10 @@ void PlaybackSession::clearTrack()
 void PlaybackSession::onOpenGPSFile()
 {
     pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - Start !");
-    Slider* timeSlider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
-    if (timeSlider) {
-        if (mSelectedMovieDuration >= 1.0) {
-            timeSlider->setEnabled(true);
-            timeSlider->setRange(0, static_cast<int16_t>(pmWholeVideoSeconds(mSelectedMovieDuration)));
-        } else {
-            timeSlider->setEnabled(false);
-            timeSlider->setRange(0, 1);
-        }
-        timeSlider->setCurrentValue(0);
-    }
+    // Seekable from one second on.
+    const bool seekable = mSelectedMovieDuration >= 1.0;
+    Q_EMIT seekRangeChanged(seekable, seekable ? pmWholeVideoSeconds(mSelectedMovieDuration) : 1);
+    Q_EMIT positionChanged(0);
     if (mToolbar) {
         enableWidget(mToolbar->oPrintBtn(), true);
         enableWidget(mToolbar->oCaptureBtn(), true);
@@ -107,8 +98,7 @@ void PlaybackSession::onOpenGPSFile()
         const int mark = chooseEventMark(type, m_poGpsList);
         if (mark >= 0) {
             m_nEventTime = mark;
-            if (timeSlider)
-                timeSlider->setEventMarkPos(static_cast<int16_t>(mark));
+            Q_EMIT eventMarkChanged(mark);
             eventMarked = true;
         }
         const float scale = xCreateSensorGraphic(eventMarked ? m_nEventTime : 0);
@@ -143,11 +133,11 @@ void PlaybackSession::onOpenGPSFile()
 
     if (mToolbar)
         enableWidget(mToolbar->oExportBtn(), m_poGpsList.IsGPSReady());
-    if (!eventMarked && timeSlider)
-        timeSlider->setEventMarkPos(-1);
+    if (!eventMarked)
+        Q_EMIT eventMarkChanged(-1);
     if (mMapView && mMapView->GetMapState() != 1 && m_sources.mapFullScreen && m_sources.mapFullScreen())
         mMapView->OnButtonFullMap();
-    pmWriteLogQ(QStringLiteral("OnOpenGpsFile() - timestamp = %1").arg(m_nShowTimeStamp));
+    pmWriteLogQ(QStringLiteral("OnOpenGpsFile() - timestamp = %1").arg(m_overlay.mode()));
     pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - End !");
 }
 
@@ -282,11 +272,7 @@ void PlaybackSession::mapGoTo()
         mMapView->SetPosition(latitude, longitude, speed, altitude, direction);
         mMapView->update();
     }
-    if (mGSensorView) {
-        Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
-        mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
-                                    m_nSensorZ);
-    }
+    Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
 }
 
 void PlaybackSession::onGSensorGraphClicked(int graphX)
@@ -309,7 +295,5 @@ void PlaybackSession::redrawSensorGraph()
         return;
     const float scale = xCreateSensorGraphic(m_nEventTime);
     mGSensorView->setGensorGraphic(m_oSensorBitmap, m_nMotorType, scale);
-    Slider* slider = mPlayBar ? mPlayBar->poTimeSlider() : nullptr;
-    mGSensorView->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, m_nSensorX, m_nSensorY,
-                                m_nSensorZ);
+    Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
 }

@@ -1,15 +1,16 @@
-// The time-stamp overlay over the surface that plays a rear-camera recording:
-// its text follows every tick, seek and stop; it is shown only while that
-// surface is the large one; it sits in the lower right corner of the picture
-// as fitted into its host. The text and the placement arithmetic are the
-// core's (core/TimeStampText.h); this side gathers their inputs.
-#include "playback/PlaybackSession.h"
+// The time-stamp overlay (see TimeStampOverlay.h): its text follows every
+// tick, seek and stop; it sits in the lower right corner of the picture as
+// fitted into its host.
+#include "playback/TimeStampOverlay.h"
 
 #include "base/Services.h"
+#include "base/SettingsKeys.h"
+#include "core/GpsList.h"
 #include "core/Log.h"
 #include "core/TimeStampText.h"
 #include "views/MpvPlayer.h"
 #include "views/VideoFit.h"
+#include "views/VideoPlayerView.h"
 
 #include <QFont>
 #include <QLabel>
@@ -28,11 +29,11 @@ QSize overlaySize(const QLabel& label)
 }
 } // namespace
 
-QLabel* PlaybackSession::timeStampLabel()
+QLabel* TimeStampOverlay::label()
 {
-    if (mTimeStamp)
-        return mTimeStamp.data();
-    QWidget* parent = m_overlayHost.data();
+    if (m_label)
+        return m_label.data();
+    QWidget* parent = m_host.data();
     if (!parent)
         return nullptr;
     auto* label = new QLabel(parent);
@@ -47,13 +48,23 @@ QLabel* PlaybackSession::timeStampLabel()
     label->setText(QStringLiteral(" "));
     label->resize(overlaySize(*label));
     label->hide();
-    mTimeStamp = label;
+    m_label = label;
     return label;
 }
 
-void PlaybackSession::setTimeStampText(const QString& text)
+QLabel* TimeStampOverlay::existingLabel() const
 {
-    QLabel* label = timeStampLabel();
+    return m_label.data();
+}
+
+bool TimeStampOverlay::isShown() const
+{
+    return m_label && !m_label->isHidden();
+}
+
+void TimeStampOverlay::setText(const QString& text)
+{
+    QLabel* label = this->label();
     if (!label)
         return;
     // The overlay is placed by its lower right corner; when a new text changes
@@ -66,14 +77,9 @@ void PlaybackSession::setTimeStampText(const QString& text)
                            size.height());
 }
 
-void PlaybackSession::hideTimeStamp()
+void TimeStampOverlay::setVisible(bool visible)
 {
-    setTimeStampVisible(false);
-}
-
-void PlaybackSession::setTimeStampVisible(bool visible)
-{
-    QLabel* label = timeStampLabel();
+    QLabel* label = this->label();
     if (!label)
         return;
     label->setVisible(visible);
@@ -81,38 +87,38 @@ void PlaybackSession::setTimeStampVisible(bool visible)
         label->raise();
 }
 
-double PlaybackSession::frameTime() const
+double TimeStampOverlay::frameTime(const VideoPlayerView* surface, double surfaceTime)
 {
     // The surface keeps its time as the nearest whole second, which names the
     // next second for a frame in the second half of one. The player's own
     // position says which second the frame on screen is in. While a seek is
     // on its way, or the rewind after the end, the player still reports the
     // old place: the surface's time (the seek's target) stands then.
-    if (_videoPlayView) {
-        const MpvPlayer* player = _videoPlayView->player();
+    if (surface) {
+        const MpvPlayer* player = surface->player();
         if (player && player->isOpen() && player->hasTimePos() && !player->isSeeking()) {
             const double position = player->timePos();
-            if (std::isfinite(position) && std::fabs(position - mSelectedMovieCurrentTime) <= 1.5)
+            if (std::isfinite(position) && std::fabs(position - surfaceTime) <= 1.5)
                 return position;
         }
     }
-    return mSelectedMovieCurrentTime;
+    return surfaceTime;
 }
 
-const GpsData* PlaybackSession::gpsDataOfFrame(double position) const
+const GpsData* TimeStampOverlay::sampleOfFrame(const GpsList& track, double position)
 {
-    if (m_poGpsList.GetDataCount() == 0)
+    if (track.GetDataCount() == 0)
         return nullptr;
     const int second = pmFrameSecond(position);
     if (second >= GpsList::kMaxVideoSeconds)
         return nullptr;
-    return m_poGpsList.GetGpsData(second);
+    return track.GetGpsData(second);
 }
 
-std::optional<QString> PlaybackSession::timeStampStringAt(double position) const
+std::optional<QString> TimeStampOverlay::textAt(double position, const GpsList& track, bool open) const
 {
     TimeStampInputs in;
-    in.rearCamTime = m_stRearCamTime;
+    in.rearCamTime = m_start;
     in.currentTime = position;
     in.degreeText = pmLoadString(QStringLiteral("IDS_UNIT_DEGREE")).toStdString();
     // The unit the user chose on the map's info bar, as every speed the
@@ -120,15 +126,15 @@ std::optional<QString> PlaybackSession::timeStampStringAt(double position) const
     in.speedUnit = pmReadSetting(SettingsKeys::speedUnit);
     // A track is loaded once a recording has been opened; an empty one still
     // carries the camera's stamp preferences and model.
-    if (!_currectasset.isEmpty() || !_currectasset2.isEmpty()) {
+    if (open) {
         in.hasTrack = true;
-        in.showSpeed = m_poGpsList.IsShowSpeed();
-        in.stampType = m_poGpsList.GetStampType();
-        in.textStamp = m_poGpsList.GetTextStamp();
-        in.modelName = m_poGpsList.getModelName();
+        in.showSpeed = track.IsShowSpeed();
+        in.stampType = track.GetStampType();
+        in.textStamp = track.GetTextStamp();
+        in.modelName = track.getModelName();
     }
     // The sample of the second the frame is in, as the date and time are.
-    if (const GpsData* sample = gpsDataOfFrame(position)) {
+    if (const GpsData* sample = sampleOfFrame(track, position)) {
         in.hasSample = true;
         in.latitude = sample->fLatitude();
         in.longitude = sample->fLongitude();
@@ -143,41 +149,22 @@ std::optional<QString> PlaybackSession::timeStampStringAt(double position) const
     return QString::fromStdString(*text);
 }
 
-std::optional<QString> PlaybackSession::getTimeStampString()
+std::optional<QString> TimeStampOverlay::showAt(double position, const GpsList& track, bool open)
 {
-    const std::optional<QString> text = timeStampStringAt(frameTime());
-    if (!text)
-        setTimeStampText(QStringLiteral(" "));
+    const std::optional<QString> text = textAt(position, track, open);
+    setText(text ? *text : QStringLiteral(" "));
     return text;
 }
 
-void PlaybackSession::showTimeStamp()
+void TimeStampOverlay::place(const QWidget* host, QSizeF video)
 {
-    const std::optional<QString> text = getTimeStampString();
-    setTimeStampText(text ? *text : QStringLiteral(" "));
-}
-
-void PlaybackSession::checkTimeStamp()
-{
-    const bool visible = (m_nShowTimeStamp == 1 && !m_bSwitchVideo) ||
-                         (m_nShowTimeStamp == 2 && has2Videos() && m_bSwitchVideo);
-    setTimeStampVisible(visible);
-    if (visible)
-        showTimeStamp();
-}
-
-void PlaybackSession::moveTimeStamp()
-{
-    pmWriteLogQ(QStringLiteral("AppDelegate - moveTimeStamp - timestamp = %1").arg(m_nShowTimeStamp));
-    if (m_nShowTimeStamp == 0)
+    pmWriteLogQ(QStringLiteral("AppDelegate - moveTimeStamp - timestamp = %1").arg(m_mode));
+    if (m_mode == Off)
         return;
-    QLabel* label = timeStampLabel();
-    QWidget* host = playerHost(m_nShowTimeStamp == 1 ? 1 : 2);
+    QLabel* label = this->label();
     if (!label || !host)
         return;
     QWidget* content = label->parentWidget();
-    const VideoPlayerView* surface = m_nShowTimeStamp == 1 ? _videoPlayView.data() : _videoPlayView2.data();
-    const QSizeF video = surface ? surface->getVideoResolution() : QSizeF(0, 0);
 
     // The host's frame in the content view.
     QRectF area(QPointF(host->mapTo(content, QPoint(0, 0))), QSizeF(host->size()));
@@ -207,9 +194,4 @@ void PlaybackSession::moveTimeStamp()
     label->raise();
     pmWriteLogQ(QString::asprintf("AppDelegate - moveTimeStamp - W = %f, H = %f",
                                   static_cast<double>(own.width()), static_cast<double>(own.height())));
-}
-
-QLabel* PlaybackSession::timeStamp() const
-{
-    return mTimeStamp.data();
 }

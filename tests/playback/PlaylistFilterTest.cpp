@@ -1,6 +1,7 @@
 // The playlist as the panels choose it: the calendar's day or every day, the
 // three type boxes of the file list, and what a rebuild resets.
 #include "PlaybackTestSupport.h"
+#include "app/PlaybackPanels.h"
 #include "controls/BitmapButton.h"
 #include "controls/CalendarView.h"
 #include "controls/CheckBox.h"
@@ -69,7 +70,7 @@ TEST(PlaylistFilter, DayAndTypeBoxesChooseTheEntriesAndARebuildDeselects)
     panels.playBar = bar;
     c->windows()->adoptPanels(panels);
     c->library()->setPanels(list, calendar);
-    c->playback()->setPanels(bar, nullptr, list, nullptr, nullptr);
+    connectPlaybackPanels(*c->playback(), panels);
     calendar->SetActivateDay(2024, 5, 17);
     QList<AMediaFile> lib;
     for (const QString& f : files)

@@ -3,6 +3,7 @@
 // picture's lower right corner, a name that is not a real date, and the track
 // of the front camera with its event mark on the play bar's slider.
 #include "PlaybackTestSupport.h"
+#include "app/PlaybackPanels.h"
 #include "controls/MultiButtons.h"
 #include "controls/PlayControlView.h"
 #include "controls/Slider.h"
@@ -91,7 +92,7 @@ TEST(TimeStampTrack, RearRecordingShowsTheFrontTrackAndItsEventMark)
     WindowController::Panels panels;
     panels.playBar = bar;
     c->windows()->adoptPanels(panels);
-    c->playback()->setPanels(bar, nullptr, nullptr, nullptr, nullptr);
+    connectPlaybackPanels(*c->playback(), panels);
     c.doubleClick(0);
     ASSERT_TRUE(c.waitOpened());
 

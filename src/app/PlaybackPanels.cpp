@@ -1,0 +1,122 @@
+#include "app/PlaybackPanels.h"
+
+#include "controls/BitmapButton.h"
+#include "controls/DpadView.h"
+#include "controls/FileListView.h"
+#include "controls/MultiButtons.h"
+#include "controls/PlayControlView.h"
+#include "controls/Slider.h"
+#include "controls/ToolbarView.h"
+#include "playback/PlaybackSession.h"
+#include "views/GSensorView.h"
+
+namespace
+{
+void enableWidget(QWidget* w, bool enable)
+{
+    if (w)
+        w->setEnabled(enable);
+}
+} // namespace
+
+void connectPlaybackPanels(PlaybackSession& session, const WindowController::Panels& panels)
+{
+    PlaybackSession* s = &session;
+
+    // file list -> session: a single click previews the row.
+    // session -> file list: the selection follows the current row.
+    if (FileListView* list = panels.fileList) {
+        QObject::connect(list, &FileListView::rowClicked, s, &PlaybackSession::previewRow);
+        QObject::connect(s, &PlaybackSession::currentRowShown, list, &FileListView::setCurSel);
+    }
+
+    // session -> play bar: time, slider, play and speed buttons, volume, the
+    // media commands.
+    if (PlayControlView* bar = panels.playBar) {
+        QObject::connect(s, &PlaybackSession::timeChanged, bar,
+                         [bar](int position, int duration) { bar->SetPlayTime(position, duration, true); });
+        QObject::connect(s, &PlaybackSession::positionChanged, bar, [bar](int second) {
+            if (Slider* slider = bar->poTimeSlider())
+                slider->setCurrentValue(second);
+        });
+        QObject::connect(s, &PlaybackSession::seekRangeChanged, bar, [bar](bool seekable, int last) {
+            if (Slider* slider = bar->poTimeSlider()) {
+                slider->setEnabled(seekable);
+                slider->setRange(0, static_cast<int16_t>(last));
+            }
+        });
+        QObject::connect(s, &PlaybackSession::seekEnabled, bar,
+                         [bar](bool enabled) { enableWidget(bar->poTimeSlider(), enabled); });
+        QObject::connect(s, &PlaybackSession::eventMarkChanged, bar, [bar](int second) {
+            if (Slider* slider = bar->poTimeSlider())
+                slider->setEventMarkPos(static_cast<int16_t>(second));
+        });
+        QObject::connect(s, &PlaybackSession::playingChanged, bar, [bar](bool playing) {
+            if (MultiButtons* button = bar->poPlayBtn())
+                button->setButtonIndex(playing ? 1 : 0);
+        });
+        QObject::connect(s, &PlaybackSession::playButtonReset, bar, [bar] {
+            if (MultiButtons* button = bar->poPlayBtn())
+                button->resetButtonState();
+        });
+        QObject::connect(s, &PlaybackSession::controlsReset, bar, [bar] {
+            if (Slider* slider = bar->poTimeSlider()) {
+                slider->setCurrentValue(0);
+                slider->setEventMarkPos(-1);
+            }
+            if (MultiButtons* button = bar->poPlayBtn())
+                button->resetButtonState();
+            if (MultiButtons* button = bar->poPlayRevBtn())
+                button->resetButtonState();
+        });
+        QObject::connect(s, &PlaybackSession::speedChanged, bar, [bar](int step) {
+            if (MultiButtons* button = bar->poSpeedBtn())
+                button->setButtonIndex(step);
+        });
+        QObject::connect(s, &PlaybackSession::speedEnabled, bar,
+                         [bar](bool enabled) { enableWidget(bar->poSpeedBtn(), enabled); });
+        QObject::connect(s, &PlaybackSession::volumeChanged, bar, &PlayControlView::SetVolume);
+        QObject::connect(s, &PlaybackSession::mediaEnabled, bar, [bar](bool enable) {
+            enableWidget(bar->poPlayBtn(), enable);
+            enableWidget(bar->poPrevBtn(), enable);
+            enableWidget(bar->poNextBtn(), enable);
+            enableWidget(bar->poPlayRevBtn(), enable);
+            enableWidget(bar->poSpeedBtn(), enable);
+            enableWidget(bar->poTimeSlider(), enable);
+            if (enable)
+                enableWidget(bar->poFullScreenBtn(), true);
+        });
+    }
+
+    // session -> toolbar: the commands on the playlist and the open recording.
+    if (ToolbarView* toolbar = panels.toolbar) {
+        QObject::connect(s, &PlaybackSession::mediaEnabled, toolbar,
+                         [toolbar](bool enable, bool open, bool track) {
+                             enableWidget(toolbar->oBackupBtn(), enable);
+                             enableWidget(toolbar->oUploadYouTubeBtn(), enable);
+                             enableWidget(toolbar->oUploadFacebookBtn(), enable);
+                             enableWidget(toolbar->oPrintBtn(), open);
+                             enableWidget(toolbar->oCaptureBtn(), open);
+                             enableWidget(toolbar->oExportBtn(), track);
+                         });
+    }
+
+    // session -> G-sensor graph: the cursor under the slider's knob.
+    if (GSensorView* graph = panels.gsensor) {
+        QPointer<PlayControlView> bar = panels.playBar;
+        QObject::connect(s, &PlaybackSession::sensorCursorChanged, graph, [graph, bar](int x, int y, int z) {
+            Slider* slider = bar ? bar->poTimeSlider() : nullptr;
+            graph->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, x, y, z);
+        });
+    }
+
+    // 360-degree view -> direction pad: shown while the large picture is a sphere.
+    if (DpadView* dpad = panels.dpad) {
+        QObject::connect(&s->view360(), &View360Control::padChanged, dpad, [dpad](bool enabled) {
+            dpad->checkDpadButtons(enabled);
+            dpad->setVisible(enabled);
+            if (enabled)
+                dpad->raise();
+        });
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The time-stamp overlay over a picture that carries no stamp of its own (a
+// rear camera's): a label laid over the window's content, showing the date
+// and time of the frame on screen with the track's position and speed or G
+// values of that second. It keeps whose picture it belongs to (the mode) and
+// the recording's start. The text and the placement arithmetic are the
+// core's (core/TimeStampText.h); this class gathers their inputs and keeps
+// the label where the placement puts it.
+// Main thread only.
+#include "core/FileRules.h"
+
+#include <QPointer>
+#include <QSizeF>
+#include <QString>
+#include <optional>
+
+class GpsData;
+class GpsList;
+class QLabel;
+class QWidget;
+class VideoPlayerView;
+
+class TimeStampOverlay
+{
+public:
+    // Whose picture the stamp belongs to.
+    enum Mode { Off = 0, Front = 1, Rear = 2 };
+
+    // The widget the label is laid over (the window's content).
+    void setHost(QWidget* content) { m_host = content; }
+    int mode() const { return m_mode; }
+    void setMode(int mode) { m_mode = mode; }
+    // The start the stamp counts from; set from the name when a recording opens.
+    const _SYSTEMTIME& start() const { return m_start; }
+    void setStart(const _SYSTEMTIME& start) { m_start = start; }
+
+    // The label, made on first use; null without a host.
+    QLabel* label();
+    // The label if it was made.
+    QLabel* existingLabel() const;
+    bool isShown() const;
+    void setVisible(bool visible);
+    void setText(const QString& text);
+
+    // The text for the frame at `position` seconds with the sample of
+    // `track` for that second; the track's stamp preferences and model count
+    // once a recording is `open`. None without a start date.
+    std::optional<QString> textAt(double position, const GpsList& track, bool open) const;
+    // Shows the text for that frame, or a blank one.
+    std::optional<QString> showAt(double position, const GpsList& track, bool open);
+    // In the lower right corner of the picture of `video` size as the
+    // surface fits it into `area` (the surface's host).
+    void place(const QWidget* area, QSizeF video);
+
+    // The position of the frame on screen: the player's own while no seek is
+    // on its way, else the surface's time (`surfaceTime`).
+    static double frameTime(const VideoPlayerView* surface, double surfaceTime);
+    // The sample of the second a frame at `position` is in.
+    static const GpsData* sampleOfFrame(const GpsList& track, double position);
+
+private:
+    QPointer<QWidget> m_host;
+    QPointer<QLabel> m_label;
+    int m_mode = Off;
+    _SYSTEMTIME m_start{};
+};
