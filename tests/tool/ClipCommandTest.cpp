@@ -1046,3 +1046,100 @@ TEST(ClipCommand, SideBySideShowsBothCamerasOfOneMomentAndKeepsTheOriginals)
     EXPECT_GT(rightMean(frames2[30]), 30);  // 4 s: the rear's picture
     EXPECT_LE(rightMean(frames2[140]), 17); // 7.67 s: black
 }
+
+// Blurred areas: a fine pattern inside loses its contrast, the picture
+// outside stays as the unblurred copy has it; an area given by key positions
+// is absent after its last; what cannot be blurred is refused with the reason.
+TEST(ClipCommand, BlurredAreasLoseTheirPatternAndTheRestStaysAsTheCopy)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    mediagen::RecordingSpec recording;
+    recording.seconds = 6;
+    recording.fps = 30;
+    recording.width = 640;
+    recording.height = 360;
+    recording.clock = t0;
+    recording.crf = 12;
+    recording.finePatches = {{96, 144, 128, 96}, {400, 200, 128, 96}};
+    const std::string source = (card / ("FILE" + t0.nameStamp() + ".MP4")).string();
+    ASSERT_TRUE(mediagen::writeRecording(source, recording));
+    auto clip = [&](const std::string& options) {
+        Shell r = shell(kTool + " clip --layout front --before 1 --after 4 " + options + " " +
+                            quote(s.str("out")) + " " + quote(source) + " 2",
+                        s.dir.string());
+        r.out = r.out.substr(0, r.out.find('\n'));
+        return r;
+    };
+    const Shell copy = clip("");
+    ASSERT_EQ(copy.status, 0) << copy.err;
+    // The first still, the second moving in key positions until 2.5 s, a
+    // third reaching past the picture's corner (clamped).
+    const Shell blurred =
+        clip("--blur 96,144,128,96@0-5 --blur '400,200,128,96@0;400,200,128,96@1;408,200,120,96@2.5' "
+             "--blur 600,300,100,100@0-5");
+    ASSERT_EQ(blurred.status, 0) << blurred.err;
+    expectVerified(blurred.out, "clip.mp4", 5.0, s.dir.string());
+    EXPECT_NE(slurp(blurred.out + "/clip.txt").find("3 areas blurred (pixelated)"), std::string::npos);
+    const std::vector<std::string> a = grayFrames(copy.out + "/clip.mp4", 640, 360, s.dir.string());
+    const std::vector<std::string> b = grayFrames(blurred.out + "/clip.mp4", 640, 360, s.dir.string());
+    ASSERT_EQ(a.size(), 150u);
+    ASSERT_EQ(b.size(), 150u);
+    auto contrast = [](const std::string& f, int x, int y, int w, int h) {
+        double sum = 0, squares = 0;
+        for (int r = y; r < y + h; ++r)
+            for (int c = x; c < x + w; ++c) {
+                const double v = static_cast<unsigned char>(f[static_cast<std::size_t>(r * 640 + c)]);
+                sum += v;
+                squares += v * v;
+            }
+        const double n = static_cast<double>(w) * h;
+        return std::sqrt(std::max(0.0, squares / n - (sum / n) * (sum / n)));
+    };
+    for (std::size_t frame : {15u, 30u, 60u}) {
+        SCOPED_TRACE(frame);
+        ASSERT_GT(contrast(a[frame], 96, 144, 128, 96), 60); // the pattern survives the re-encoding
+        EXPECT_LT(contrast(b[frame], 96, 144, 128, 96), 0.05 * contrast(a[frame], 96, 144, 128, 96));
+        // The part of the second patch the moving area covers throughout.
+        EXPECT_LT(contrast(b[frame], 408, 200, 120, 96), 0.05 * contrast(a[frame], 408, 200, 120, 96));
+    }
+    // Past its last key position the moving area is gone: the pattern is back.
+    EXPECT_GT(contrast(b[120], 400, 200, 128, 96), 0.8 * contrast(a[120], 400, 200, 128, 96));
+    // Outside the areas (and a margin the encoder may smear) the picture is the copy's.
+    auto near = [](int x, int y, int rx, int ry, int rw, int rh) {
+        return x >= rx - 16 && x < rx + rw + 16 && y >= ry - 16 && y < ry + rh + 16;
+    };
+    for (std::size_t frame : {30u, 120u}) {
+        double diff = 0;
+        long n = 0;
+        for (int y = 0; y < 360; ++y)
+            for (int x = 0; x < 640; ++x) {
+                if (near(x, y, 96, 144, 128, 96) || near(x, y, 400, 200, 128, 96) ||
+                    near(x, y, 600, 300, 40, 60))
+                    continue;
+                const auto at = static_cast<std::size_t>(y * 640 + x);
+                diff += std::abs(static_cast<unsigned char>(a[frame][at]) -
+                                 static_cast<unsigned char>(b[frame][at]));
+                ++n;
+            }
+        EXPECT_LT(diff / static_cast<double>(n), 2.0) << "frame " << frame;
+    }
+
+    const Shell outside = clip("--blur 700,400,10,10@0-1");
+    EXPECT_EQ(outside.status, 2);
+    EXPECT_NE(outside.err.find("lies outside the picture (640x360)"), std::string::npos) << outside.err;
+    const Shell late = clip("--blur 0,0,10,10@3-9");
+    EXPECT_EQ(late.status, 2);
+    EXPECT_NE(late.err.find("outside the clip"), std::string::npos) << late.err;
+    const Shell separate =
+        shell(kTool + " clip --blur 0,0,10,10@0-1 " + quote(s.str("out")) + " " + quote(source) + " 2",
+              s.dir.string());
+    EXPECT_EQ(separate.status, 2);
+    EXPECT_NE(separate.err.find("choose a layout"), std::string::npos) << separate.err;
+    const Shell backwards = clip("--blur '0,0,10,10@2;0,0,10,10@1'");
+    EXPECT_EQ(backwards.status, 2);
+    EXPECT_NE(backwards.err.find("must rise"), std::string::npos) << backwards.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(s.str("out")), fs::directory_iterator()),
+              2); // nothing of the refused
+}

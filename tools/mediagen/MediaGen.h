@@ -76,6 +76,10 @@ struct RecordingSpec {
     // count, so a test reading rendered pixels sees a lost or repeated frame
     // across a join (frameCodeAt reads it back).
     bool frameCode = false;
+    // Rectangles (x, y, w, h) filled with a black and white checkerboard of
+    // 2-pixel squares, the finest pattern a 4:2:0 encoder keeps: a test of
+    // blurring measures what is left of it.
+    std::vector<std::array<int, 4>> finePatches;
     // H.265 (libx265) instead of H.264, MOV/MP4 only; the sample entry is
     // "hvc1", or "hev1" with hev1Entry (parameter sets in the stream too).
     bool h265 = false;

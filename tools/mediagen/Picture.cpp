@@ -173,6 +173,17 @@ void drawFrame(const FrameInfo& info, Plane& y, Plane& u, Plane& v)
             std::fill_n(v.data + static_cast<std::ptrdiff_t>(row) * v.stride, v.width, 128);
         }
     }
+    for (const std::array<int, 4>& r : info.finePatches) {
+        for (int row = std::max(0, r[1]); row < std::min(H, r[1] + r[3]); ++row)
+            for (int col = std::max(0, r[0]); col < std::min(W, r[0] + r[2]); ++col)
+                y.data[static_cast<std::ptrdiff_t>(row) * y.stride + col] =
+                    ((row / 2 + col / 2) % 2) ? 235 : 16;
+        for (int row = std::max(0, r[1] / 2); row < std::min(u.height, (r[1] + r[3]) / 2); ++row)
+            for (int col = std::max(0, r[0] / 2); col < std::min(u.width, (r[0] + r[2]) / 2); ++col) {
+                u.data[static_cast<std::ptrdiff_t>(row) * u.stride + col] = 128;
+                v.data[static_cast<std::ptrdiff_t>(row) * v.stride + col] = 128;
+            }
+    }
 }
 
 long frameCodeAt(const uint8_t* pixels, int width, int height, int stride, int bytesPerPixel)

@@ -2,9 +2,11 @@
 // The generated picture: a moving stripe pattern, a bar that sweeps once per
 // second, and the camera clock and frame number in seven-segment digits, so a
 // screenshot tells which second and which camera it shows.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace mediagen
 {
@@ -25,7 +27,8 @@ struct FrameInfo {
     int hour = 0, minute = 0, second = 0; // camera clock at this frame
     bool rear = false;
     uint32_t seed = 0;
-    bool frameCode = false; // draw RecordingSpec::frameCode's blocks
+    bool frameCode = false;                      // draw RecordingSpec::frameCode's blocks
+    std::vector<std::array<int, 4>> finePatches; // RecordingSpec::finePatches
 };
 
 // Width in pixels of a text drawn with the given digit cell.

@@ -280,6 +280,7 @@ bool Muxer::sendVideo(int index, std::string* error)
     info.rear = cfg.rear;
     info.seed = cfg.seed;
     info.frameCode = cfg.frameCode;
+    info.finePatches = cfg.finePatches;
     AVFrame* f = video.frame;
     Plane y{f->data[0], f->linesize[0], f->width, f->height};
     Plane u{f->data[1], f->linesize[1], (f->width + 1) / 2, (f->height + 1) / 2};
