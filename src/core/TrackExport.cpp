@@ -73,6 +73,11 @@ bool pmHasPosition(const GpsData& sample)
     return sample.fLatitude() != 0.0f || sample.fLongitude() != 0.0f;
 }
 
+bool pmHasPositionReading(const GpsData& sample)
+{
+    return sample.isReading() && pmHasPosition(sample);
+}
+
 bool pmTrackHasPositions(const GpsList& list)
 {
     return list.IsGPSReady() && list.GetDataCount() > 0;
@@ -147,7 +152,7 @@ bool pmWriteTrackGpx(const GpsList& list, const std::string& trackName,
         const int index = second++;
         // A second the track only filled in (its last position repeated) is
         // no point of the route.
-        if (!s.isReading() || !pmHasPosition(s))
+        if (!pmHasPositionReading(s))
             continue;
         text = "<trkpt lat=\"";
         appendNumber(text, static_cast<double>(s.fLatitude()), 6);

@@ -17,6 +17,10 @@ class GpsData;
 
 // Whether a sample carries a position: the readers mark "no fix" as 0, 0.
 bool pmHasPosition(const GpsData& sample);
+// Whether the sample is a position the camera read that second: a second the
+// track only filled in (padding to the video length repeats the last position)
+// is shown on the map but never presented as where the car was then.
+bool pmHasPositionReading(const GpsData& sample);
 // Whether the track came with position sentences (what the KML export asks too).
 bool pmTrackHasPositions(const GpsList& list);
 

@@ -59,7 +59,7 @@ CaptureExif pmCaptureExifFor(const std::string& recordingPath, double positionSe
         std::strftime(text, sizeof text, "%Y:%m:%d %H:%M:%S", &local);
         exif.dateTimeOriginal = text;
     }
-    if (sample && pmHasPosition(*sample)) {
+    if (sample && pmHasPositionReading(*sample)) {
         exif.latitude = static_cast<double>(sample->fLatitude());
         exif.longitude = static_cast<double>(sample->fLongitude());
         if (sample->fSpeed() >= 0)

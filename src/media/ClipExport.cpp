@@ -384,7 +384,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
         const GpsData* sample = index >= 0 && index <= GpsList::kMaxVideoSeconds
                                     ? track.GetGpsData(static_cast<int>(index))
                                     : nullptr;
-        if (sample && pmHasPosition(*sample)) {
+        if (sample && pmHasPositionReading(*sample)) {
             if (sample->fSpeed() >= 0)
                 text += "\n" + fixed(static_cast<double>(sample->fSpeed()), 0) + " km/h";
             text += "\n" + fixed(static_cast<double>(sample->fLatitude()), 5) + ", " +

@@ -98,6 +98,16 @@ TEST(CaptureExif, MomentPositionCameraAndProgramReadBack)
     const std::string bareTags = exivTags(plain);
     EXPECT_EQ(bareTags.find("GPSInfo"), std::string::npos) << bareTags;
     EXPECT_EQ(bareTags.find("DateTimeOriginal"), std::string::npos) << bareTags;
+
+    // A second the track only padded (the last position repeated to the
+    // video's length) is no position reading of that moment.
+    GpsData padded = sample;
+    padded.setReading(false);
+    const CaptureExif unread =
+        pmCaptureExifFor("/card/DCIM/FILE210315-083000_M.MP4", 50, &padded, "DC-200", "Rovix Manager 1.0.0");
+    EXPECT_FALSE(unread.latitude.has_value());
+    EXPECT_FALSE(unread.speedKmh.has_value());
+    EXPECT_EQ(unread.dateTimeOriginal, "2021:03:15 08:30:50");
     EXPECT_TRUE(hasTag(bareTags, "Exif.Image.Model", "DC-200")) << bareTags;
 
     // Not a JPEG: refused, the bytes untouched.
