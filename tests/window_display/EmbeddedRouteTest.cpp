@@ -1,7 +1,8 @@
-// A front/rear pair whose only track is the one the camera wrote inside the
-// recordings (no companion log), played in the real window (run under
-// xvfb-run): both cameras play and the front's route is drawn on the map from
-// its embedded track, one sample per second.
+// A front/rear pair of another camera family (Novatek-style names in the
+// sibling folders F/ and R/) whose only track is the one the camera wrote
+// inside the recordings (no companion log), played in the real window (run
+// under xvfb-run): both cameras play in step and the front's route is drawn on
+// the map from its embedded track, one sample per second.
 #include "LibraryBuild.h"
 #include "MediaGen.h"
 #include "app/AppDelegate.h"
@@ -68,9 +69,8 @@ TEST(EmbeddedRoute, PairWithATrackInsideTheRecordingsDrawsItsRoute)
     start.day = 15;
     start.hour = 8;
     start.minute = 30;
-    const QString folder = dir.filePath("DCIM/100MEDIA");
-    QDir().mkpath(folder);
-    const QString stem = folder + "/FILE" + QString::fromStdString(start.nameStamp());
+    QDir().mkpath(dir.filePath("Movie/F"));
+    QDir().mkpath(dir.filePath("Movie/R"));
     mediagen::DriveSpec drive;
     drive.seconds = seconds;
     drive.constantKmh = 50;
@@ -83,14 +83,16 @@ TEST(EmbeddedRoute, PairWithATrackInsideTheRecordingsDrawsItsRoute)
         recording.height = 192;
         recording.rear = rear;
         mediagen::EmbeddedSpec track;
-        // Each camera in a layout of its own: the front's blocks are listed
-        // by an index, the rear's are in a free box.
+        // The front's blocks are listed by an index; the rear's must be found
+        // in the media data.
         track.layout =
-            rear ? mediagen::EmbeddedLayout::BlackVueFree : mediagen::EmbeddedLayout::NovatekIndexed;
+            rear ? mediagen::EmbeddedLayout::NovatekUnindexed : mediagen::EmbeddedLayout::NovatekIndexed;
         drive.originLat = rear ? 35.70 : 35.60;
         track.samples = mediagen::makeDrive(drive);
         track.utc = start;
-        const std::string path = (stem + (rear ? "_2.MP4" : "_M.MP4")).toStdString();
+        const std::string path =
+            dir.filePath(rear ? "Movie/R/2021_0315_083000_0001R.MP4" : "Movie/F/2021_0315_083000_0001F.MP4")
+                .toStdString();
         ASSERT_TRUE(mediagen::writeRecordingWithEmbeddedTrack(path, recording, track, &error)) << error;
         mediagen::setFileTime(path, start.toLocalEpoch());
     }
@@ -111,6 +113,9 @@ TEST(EmbeddedRoute, PairWithATrackInsideTheRecordingsDrawsItsRoute)
     EXPECT_TRUE(d.gpsList().IsGPSReady());
     EXPECT_NEAR(d.gpsList().GetGpsData(0)->fLatitude(), 35.60, 1e-3);
     EXPECT_TRUE(QTest::qWaitFor([&] { return mapState(d).value("routePoints").toInt() >= seconds; }, 10000));
+    // In step: once both have played a while, the rear stands where the front does.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d.videoPlayView()->getitemTime() >= 2.0; }, 10000));
+    EXPECT_NEAR(d.videoPlayView2()->getitemTime(), d.videoPlayView()->getitemTime(), 1.0);
 
     d.onButtonPause();
     qputenv("ROVIX_INTERNET", "off");
