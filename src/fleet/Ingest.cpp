@@ -17,6 +17,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace
 {
@@ -243,15 +244,27 @@ IngestResult pmIngestCard(const std::string& archiveFolder, Catalogue& catalogue
         return archiveFailure(error);
 
     // The walk: playable recordings, and the candidates it turned away.
+    // The candidates are taken from the folder listings rather than offered
+    // one by one, so the probes keep running on the scan's thread pool.
     LibraryScanner scanner;
-    std::vector<std::string> rejected;
-    scanner.onFileOffered = [&rejected](const std::string& path, bool admitted) {
-        if (!admitted && pmGetMediaType(path) != kMediaUnknown)
-            rejected.push_back(path);
+    std::vector<std::string> candidates;
+    scanner.onFolderListed = [&candidates](const std::string& folder, const std::vector<std::string>& names) {
+        for (const std::string& name : names)
+            if (pmGetMediaType(name) != kMediaUnknown)
+                candidates.push_back(!folder.empty() && folder.back() == '/' ? folder + name
+                                                                             : folder + "/" + name);
     };
     std::vector<ScannedRecording> scanned = scanner.scan(cardPath);
-    for (const std::string& path : rejected)
+    std::unordered_set<std::string> admitted;
+    for (const ScannedRecording& s : scanned)
+        admitted.insert(s.path);
+    for (const std::string& path : candidates) {
+        struct stat cs {
+        };
+        if (admitted.count(path) || (::stat(path.c_str(), &cs) == 0 && S_ISDIR(cs.st_mode)))
+            continue;
         skip(path, "not a playable recording (cut, damaged, or not what its name says)");
+    }
     std::vector<std::string> paths;
     std::vector<VideoCodec> codecs;
     for (ScannedRecording& s : scanned) {

@@ -6,6 +6,7 @@
 #include "MediaGen.h"
 
 #include <set>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -62,6 +63,16 @@ bool catalogueVerifies(const std::string& archive)
                  " && sqlite3 catalogue.sqlite \"SELECT sha256||'  '||archive_path FROM files\"" +
                  " | sha256sum --strict --quiet -c")
                .status == 0;
+}
+
+// Hidden files in the archive (the catalogue's own aside): copies in progress.
+std::vector<std::string> hiddenFiles(const std::string& archive)
+{
+    std::vector<std::string> hidden;
+    for (const auto& e : fs::recursive_directory_iterator(archive))
+        if (e.path().filename().string().front() == '.')
+            hidden.push_back(e.path().string());
+    return hidden;
 }
 
 std::set<std::string> recordingHashes(const std::string& card)
@@ -175,6 +186,30 @@ TEST_F(FleetCommand, StoppedRunIsTakenOverAndOtherContentUnderTheSameNameIsKeptA
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(fs::exists(archive + "/bus/2021/05/01/2/" + name));
     EXPECT_EQ(sql(archive, "SELECT count(*) FROM recordings"), "2\n");
+    EXPECT_TRUE(catalogueVerifies(archive));
+}
+
+TEST_F(FleetCommand, FullArchiveDiskFailsTheRunWithOnlyWholeFilesCataloguedAndTheNextRunCompletesIt)
+{
+    const std::string card = m_dir + "/card";
+    ASSERT_TRUE(mediagen::makeCard(card, mediagen::CardSpec{}));
+    SmallMount disk(m_dir + "/disk", "size=500k");
+    if (!disk.mounted)
+        GTEST_SKIP() << disk.why;
+    const std::string archive = disk.dir + "/archive";
+    ToolRun full = tool("ingest --archive " + archive + " --vehicle van " + card, m_dir);
+    EXPECT_EQ(full.status, 1) << full.out;
+    EXPECT_NE(full.err.find("the archive failed"), std::string::npos) << full.err;
+    EXPECT_TRUE(catalogueVerifies(archive));
+    EXPECT_TRUE(hiddenFiles(archive).empty());
+
+    ASSERT_EQ(::mount("tmpfs", disk.dir.c_str(), "tmpfs", MS_REMOUNT, "size=8m"), 0);
+    ToolRun rest = tool("ingest --archive " + archive + " --vehicle van " + card, m_dir);
+    ASSERT_EQ(rest.status, 0) << rest.err;
+    EXPECT_EQ(sql(archive, "SELECT count(*) FROM recordings"),
+              std::to_string(recordingHashes(card).size()) + "\n");
+    EXPECT_EQ(sql(archive, "SELECT count(*) FROM files"),
+              std::to_string(archivedFiles(archive).size()) + "\n");
     EXPECT_TRUE(catalogueVerifies(archive));
 }
 
