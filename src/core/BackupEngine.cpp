@@ -1,5 +1,6 @@
 #include "core/BackupEngine.h"
 
+#include "core/CameraClock.h"
 #include "core/Clock.h"
 #include "core/EmbeddedTrack.h"
 #include "core/FileRules.h"
@@ -1240,6 +1241,7 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         return finish(BackupStatus::WriteFailed, tracksFolder, errorText(errno));
     const std::string creator = options.application + (options.version.empty() ? "" : " " + options.version);
     std::string detail;
+    std::string clockText; // the camera clock against the GPS time, per recording whose track has it
     for (const BackupUnit& unit : units) {
         if (progress.canceled.load())
             return finish(BackupStatus::Canceled, std::string(), std::string());
@@ -1254,6 +1256,12 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         const TrackLoadResult loaded = loadTrackFrom(
             recording, logCopy, copy, [&] { return options.videoSeconds ? options.videoSeconds(copy) : 0.0; },
             list);
+        int64_t cameraStart = 0;
+        if (pmNameWallClockMs(recording, cameraStart)) {
+            const std::string lines = pmCameraClockLines(list, cameraStart, "  ");
+            if (!lines.empty())
+                clockText += escapeField(unit.recordingRel) + ":\n" + lines;
+        }
         if (!pmTrackHasPositions(list))
             continue;
         const std::string name = pmGetFileName(recording, false);
@@ -1287,6 +1295,8 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
     for (const PackageEntry& e : entries)
         text += std::to_string(e.size) + "\t" + utcText(e.mtime) + "\t" + escapeField(e.name) + "\t" +
                 escapeField(e.source) + "\n";
+    if (!clockText.empty())
+        text += "\nCamera clock against the GPS time in the tracks:\n" + clockText;
     const std::string packagePath = joinPath(package, "package.txt");
     if (!writeWholeFile(packagePath, text, detail) ||
         !addWrittenFile(package, "package.txt", buffer, entries, detail))

@@ -173,6 +173,10 @@ bool pmFillGpsList(const EmbeddedTrack& track, GpsList& list)
             lastLongitude = longitude;
             sample->setFLatitude(latitude);
             sample->setFLongitude(longitude);
+            // The fix's UTC time at the whole second it stands for.
+            if (fix->utcMs != EmbeddedFix::kNoTime)
+                sample->setUtcMs(fix->utcMs -
+                                 static_cast<int64_t>(std::llround((fix->time - second) * 1000.0)));
             double speed = fix->speedKmh < 0 ? 0 : fix->speedKmh;
             if (speed > kMaxSpeedKmh)
                 speed = -1;

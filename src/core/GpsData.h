@@ -62,6 +62,14 @@ public:
     bool isReading() const { return m_bReading; }
     void setReading(bool reading) { m_bReading = reading; }
 
+    // The GPS's own UTC time of this second (ms since 1970), where the source
+    // carries one (an RMC date and time, an embedded fix's time); it tells how
+    // far the camera's clock is off.
+    static constexpr int64_t kNoUtc = INT64_MIN;
+    bool hasUtc() const { return m_utcMs != kNoUtc; }
+    int64_t utcMs() const { return m_utcMs; }
+    void setUtcMs(int64_t ms) { m_utcMs = ms; }
+
 private:
     template <typename T> static T finiteOr(T v, T neutral) { return std::isfinite(v) ? v : neutral; }
 
@@ -77,4 +85,5 @@ private:
     float m_fGSensorY = 0;
     float m_fGSensorZ = 0;
     double m_dAltitude = 0;
+    int64_t m_utcMs = kNoUtc;
 };

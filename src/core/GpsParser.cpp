@@ -1,8 +1,10 @@
 #include "core/GpsParser.h"
 
+#include "core/EmbeddedTrack.h"
 #include "core/GpsList.h"
 #include "core/Log.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -366,6 +368,21 @@ void GpsParser::ParseGPRMC()
 
     GpsData sample;
     sample.setFDirection(direction);
+    // The fix's UTC time and date (hhmmss[.ss], ddmmyy), kept for the camera clock's check.
+    if (valid && m_Words[1].size() >= 6 && m_Words[9].size() == 6) {
+        const std::string& t = m_Words[1];
+        const std::string& d = m_Words[9];
+        double secondsValue = 0;
+        if (std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+            std::all_of(t.begin(), t.begin() + 4, [](char c) { return c >= '0' && c <= '9'; }) &&
+            parseWord(t.substr(4), secondsValue)) {
+            const int64_t utc = pmUtcMs(2000 + std::stoi(d.substr(4, 2)), std::stoi(d.substr(2, 2)),
+                                        std::stoi(d.substr(0, 2)), std::stoi(t.substr(0, 2)),
+                                        std::stoi(t.substr(2, 2)), secondsValue);
+            if (utc != EmbeddedFix::kNoTime)
+                sample.setUtcMs(utc);
+        }
+    }
     if (latitude != 0 && longitude != 0) {
         setLastValidLocation(latitude, longitude);
         sample.setFLatitude(latitude);

@@ -1,5 +1,6 @@
 #include "media/ClipExport.h"
 
+#include "core/CameraClock.h"
 #include "core/Clock.h"
 #include "core/FileRules.h"
 #include "core/LibraryScan.h"
@@ -651,6 +652,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                        ? "\nTrack: clip.gpx, clip.kml, clip.csv, one sample per second from " +
                              localTime(trackStartMs) + "\n"
                        : std::string("\nTrack: none (the recordings hold no positions)\n");
+    description += pmCameraClockLines(track, pmLocalWallClockMs(trackStartMs));
     if (!pmWriteWholeFile(folder + "/clip.txt", description))
         return failed(ClipStatus::Failed, folder + ": clip.txt cannot be written");
     result.files.push_back("clip.txt");
