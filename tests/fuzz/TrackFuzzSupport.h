@@ -3,6 +3,7 @@
 // that a track holds only finite values and consistent extremes.
 #include "core/EmbeddedTrack.h"
 #include "core/GpsList.h"
+#include "core/Mp4Box.h"
 
 #include <cmath>
 #include <cstdint>
@@ -65,6 +66,38 @@ inline int takeSeconds(const uint8_t*& data, size_t& size)
     data += 2;
     size -= 2;
     return seconds;
+}
+
+// The frame every embedded-track target shares. The first byte picks the
+// road (its value modulo `roads`) and the rest is the input: road 0 reads it
+// as a whole MP4 in memory with `reader` and aborts when the bytes read pass
+// `maxRead(size)`, because reads must be bounded by the file, not by its
+// counts; any other road goes to `decode(road, data, size, track)`, the
+// reader's payload decoders. The track and its fill are checked either way.
+template <typename MaxRead, typename Decode>
+int runEmbeddedTarget(const uint8_t* data, size_t size, int roads, EmbeddedReader reader, MaxRead maxRead,
+                      Decode decode)
+{
+    if (size < 1)
+        return 0;
+    const int road = data[0] % roads;
+    ++data;
+    --size;
+    EmbeddedTrack track;
+    if (road == 0) {
+        Mp4File file(data, size);
+        EmbeddedInput input{file, std::string(), pmMp4TopLevel(file)};
+        reader(input, track);
+        if (file.bytesRead() > maxRead(size))
+            std::abort();
+    } else {
+        decode(road, data, size, track);
+    }
+    checkEmbedded(track);
+    GpsList list;
+    pmFillGpsList(track, list);
+    checkTrack(list);
+    return 0;
 }
 
 } // namespace trackfuzz

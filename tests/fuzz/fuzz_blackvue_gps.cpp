@@ -6,26 +6,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1)
-        return 0;
-    const int mode = data[0] % 3;
-    ++data;
-    --size;
-    EmbeddedTrack track;
-    if (mode == 0) {
-        Mp4File file(data, size);
-        EmbeddedInput input{file, std::string(), pmMp4TopLevel(file)};
-        pmReadBlackVueGps(input, track);
-        if (file.bytesRead() > 2 * size + 4096)
-            std::abort();
-    } else if (mode == 1) {
-        pmParseBlackVueNmea(data, size, -1, track);
-    } else {
-        pmParseBlackVue3gf(data, size, 1000, track);
-    }
-    trackfuzz::checkEmbedded(track);
-    GpsList list;
-    pmFillGpsList(track, list);
-    trackfuzz::checkTrack(list);
-    return 0;
+    return trackfuzz::runEmbeddedTarget(
+        data, size, 3, pmReadBlackVueGps, [](size_t n) { return uint64_t(2) * n + 4096; },
+        [](int road, const uint8_t* bytes, size_t n, EmbeddedTrack& track) {
+            if (road == 1)
+                pmParseBlackVueNmea(bytes, n, -1, track);
+            else
+                pmParseBlackVue3gf(bytes, n, 1000, track);
+        });
 }

@@ -6,24 +6,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1)
-        return 0;
-    const bool whole = (data[0] & 1) == 0;
-    ++data;
-    --size;
-    EmbeddedTrack track;
-    if (whole) {
-        Mp4File file(data, size);
-        EmbeddedInput input{file, std::string(), pmMp4TopLevel(file)};
-        pmReadGarminTrack(input, track);
-        if (file.bytesRead() > 64 * (size + 4096))
-            std::abort(); // reads must be bounded by the file, not by its counts
-    } else {
-        pmDecodeGarminRecords(data, size, track);
-    }
-    trackfuzz::checkEmbedded(track);
-    GpsList list;
-    pmFillGpsList(track, list);
-    trackfuzz::checkTrack(list);
-    return 0;
+    return trackfuzz::runEmbeddedTarget(
+        data, size, 2, pmReadGarminTrack, [](size_t n) { return uint64_t(64) * (n + 4096); },
+        [](int road, const uint8_t* bytes, size_t n, EmbeddedTrack& track) {
+            (void)road;
+            pmDecodeGarminRecords(bytes, n, track);
+        });
 }

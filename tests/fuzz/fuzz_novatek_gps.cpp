@@ -7,26 +7,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1)
-        return 0;
-    const bool whole = (data[0] & 1) == 0;
-    ++data;
-    --size;
-    EmbeddedTrack track;
-    if (whole) {
-        Mp4File file(data, size);
-        EmbeddedInput input{file, std::string(), pmMp4TopLevel(file)};
-        pmReadNovatekGps(input, track);
-        // The index, each block's head at most once, and at most two passes
-        // of the media data.
-        if (file.bytesRead() > 4 * size + 8192)
-            std::abort();
-    } else {
-        pmDecodeNovatekBlock(data, size, 0, track);
-    }
-    trackfuzz::checkEmbedded(track);
-    GpsList list;
-    pmFillGpsList(track, list);
-    trackfuzz::checkTrack(list);
-    return 0;
+    return trackfuzz::runEmbeddedTarget(
+        data, size, 2, pmReadNovatekGps, [](size_t n) { return uint64_t(4) * n + 8192; },
+        [](int road, const uint8_t* bytes, size_t n, EmbeddedTrack& track) {
+            (void)road;
+            pmDecodeNovatekBlock(bytes, n, 0, track);
+        });
 }
