@@ -932,7 +932,8 @@ bool alignForeignTrack(const ForeignTrack& track, int64_t recordingStartUtcMs, i
             }
             sample.setFLatitude(static_cast<float>(lat));
             sample.setFLongitude(static_cast<float>(lon));
-            sample.setFSpeed(static_cast<float>(std::clamp(speed, 0.0, 500.0)));
+            // No speed given or made, or one no car drives (a jump of the fix): no speed reading.
+            sample.setFSpeed(speed < 0 || speed > 500.0 ? -1.0f : static_cast<float>(speed));
             sample.setFDirection(static_cast<float>(course));
             sample.setDAltitude(alt);
             sample.setReading(true);

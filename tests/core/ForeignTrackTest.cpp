@@ -176,6 +176,16 @@ TEST(ForeignTrackTest, AlignmentInterpolatesLeavesGapsAndAddsTheOffset)
     EXPECT_FALSE(list.GetGpsData(61)->isReading()) << "after the track";
     EXPECT_LT(list.GetGpsData(61)->fSpeed(), 0);
 
+    // A fix that jumps a kilometre in a second is no speed; a lone fix has none either.
+    ForeignTrack jump;
+    jump.fixes = {track.fixes[0], track.fixes[1]};
+    jump.fixes[1].lat += 0.01;
+    ASSERT_TRUE(alignForeignTrack(jump, k0830, 3, 0, list, error));
+    EXPECT_LT(list.GetGpsData(1)->fSpeed(), 0);
+    jump.fixes.resize(1);
+    ASSERT_TRUE(alignForeignTrack(jump, k0830, 1, 0, list, error));
+    EXPECT_LT(list.GetGpsData(0)->fSpeed(), 0);
+
     // With a negative offset the same moment is found later in the recording.
     ASSERT_TRUE(alignForeignTrack(track, k0830 + 5000, 10, -5, list, error));
     EXPECT_NEAR(list.GetGpsData(2)->fLatitude(), 35.0002, 1e-5);
