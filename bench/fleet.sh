@@ -12,7 +12,7 @@
 # vehicle-days; report under 1 s.
 # Usage: bench/fleet.sh [RUNS]   (5 by default; BUILD=build-bench by default, Release;
 #        WORK= a folder on the disk to measure, /var/tmp by default; SIZE_MB=1024;
-#        VEHICLE_DAYS=1000, a multiple of 50)
+#        VEHICLE_DAYS=1000, a multiple of 50; INGEST=0 skips the ingest)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -34,6 +34,7 @@ median() { # hyperfine JSON -> median seconds of each command, in order
 }
 
 # ---- 1. ingest
+if [ "${INGEST:-1}" != 0 ]; then
 card="$WORK/card/DCIM/100MEDIA_M"
 mkdir -p "$card"
 each=$((SIZE_MB / 8))
@@ -76,6 +77,7 @@ print('%-34s %9.3f %10.1f %9.2fx' % ('cp -r + sha256sum', sh, mb / sh, sh / rv))
 print('%-34s %9.3f %10.1f %9.2fx' % ('cp -r + sha256sum + sync', shs, mb / shs, shs / rv))
 print('%-34s %9.3f %10.1f' % ('rovixtool ingest (fsync, catalogue)', rv, mb / rv))
 PY
+fi
 
 # ---- 2. and 3. a generated catalogue
 echo
@@ -107,6 +109,9 @@ INSERT INTO track_boxes(min_lat,max_lat,min_lon,max_lon,min_t,max_t,recording_id
   SELECT min(t.lat), max(t.lat), min(t.lon), max(t.lon), r.start_seconds+min(t.second), r.start_seconds+max(t.second),
          t.recording_id, min(t.second), max(t.second)
   FROM track t JOIN recordings r ON r.id=t.recording_id GROUP BY t.recording_id, t.second/32;
+INSERT INTO day_totals
+  SELECT vehicle, day, SUM(distance_m), SUM(driving_s), MAX(top_kmh), SUM(harsh), SUM(type=1), COUNT(*)
+  FROM recordings GROUP BY vehicle, day;
 COMMIT;
 SQL
 t1=$(date +%s.%N)

@@ -146,7 +146,7 @@ public:
 };
 
 // The schema version this program writes.
-constexpr int kCatalogueSchemaVersion = 1;
+constexpr int kCatalogueSchemaVersion = 2;
 
 // The embedded catalogue DIR/catalogue.sqlite, made or migrated as needed;
 // null with `error` when it cannot be opened or is of a newer schema.
