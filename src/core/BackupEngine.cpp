@@ -1213,15 +1213,16 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         for (std::size_t i : extras)
             logsPlaced.emplace(unit.extras[i], joinPath(recordingsFolder, unit.extrasRel[i]));
         if (options.evidence) {
-            entries.push_back({"recordings/" + unit.recordingRel, recording, recordingOut.size,
-                               recordingOut.mtime, Sha256::toHex(recordingOut.digest)});
+            // Where each file came from, whatever folder the caller stood in.
+            entries.push_back({"recordings/" + unit.recordingRel, absoluteNormal(recording),
+                               recordingOut.size, recordingOut.mtime, Sha256::toHex(recordingOut.digest)});
             if (!logSame)
-                entries.push_back({"recordings/" + unit.logRel, log, logOut.size, logOut.mtime,
-                                   Sha256::toHex(logOut.digest)});
+                entries.push_back({"recordings/" + unit.logRel, absoluteNormal(log), logOut.size,
+                                   logOut.mtime, Sha256::toHex(logOut.digest)});
             for (std::size_t k = 0; k < extras.size(); ++k)
-                entries.push_back({"recordings/" + unit.extrasRel[extras[k]], unit.extras[extras[k]],
-                                   extrasOut[k].size, extrasOut[k].mtime,
-                                   Sha256::toHex(extrasOut[k].digest)});
+                entries.push_back({"recordings/" + unit.extrasRel[extras[k]],
+                                   absoluteNormal(unit.extras[extras[k]]), extrasOut[k].size,
+                                   extrasOut[k].mtime, Sha256::toHex(extrasOut[k].digest)});
         }
     }
     progress.current.store(static_cast<int>(recordings.size()));

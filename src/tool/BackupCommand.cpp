@@ -38,11 +38,25 @@ int runBackupCommand(int argc, char** argv)
     }
     const std::string dest = argv[i++];
     std::vector<std::string> recordings(argv + i, argv + argc);
-    const auto slash = recordings.front().find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : recordings.front().substr(0, slash);
-    char* resolved = ::realpath(folder.c_str(), nullptr);
-    options.sourceFolder = resolved ? resolved : folder;
-    std::free(resolved);
+    // The folder that holds every chosen recording (a card's Front/ and Rear/
+    // give the card), so that the sources package.txt lists lie inside it.
+    for (const std::string& recording : recordings) {
+        const auto slash = recording.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : recording.substr(0, slash);
+        char* resolved = ::realpath(folder.c_str(), nullptr);
+        std::string real = resolved ? resolved : folder;
+        std::free(resolved);
+        if (&recording == &recordings.front()) {
+            options.sourceFolder = real;
+            continue;
+        }
+        std::string& common = options.sourceFolder;
+        while (!common.empty() && real != common && real.compare(0, common.size() + 1, common + "/") != 0 &&
+               common != "/") {
+            const auto up = common.find_last_of('/');
+            common = up == 0 ? "/" : common.substr(0, up == std::string::npos ? 0 : up);
+        }
+    }
     options.videoSeconds = [](const std::string& path) { return toolMediaDurationSeconds(path); };
 
     BackupProgress progress;

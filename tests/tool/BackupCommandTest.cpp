@@ -33,12 +33,13 @@ std::string quote(const std::string& s)
     return q + "'";
 }
 
-BackupRun tool(const std::string& args, const std::string& scratch)
+BackupRun tool(const std::string& args, const std::string& scratch, const std::string& cwd = std::string())
 {
     BackupRun r;
     const std::string out = scratch + "/.out";
     const std::string err = scratch + "/.err";
-    const int raw = std::system((kTool + " " + args + " >" + quote(out) + " 2>" + quote(err)).c_str());
+    const std::string in = cwd.empty() ? std::string() : "cd " + quote(cwd) + " && ";
+    const int raw = std::system((in + kTool + " " + args + " >" + quote(out) + " 2>" + quote(err)).c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     r.out = readFile(out);
     r.err = readFile(err);
@@ -280,10 +281,19 @@ TEST_F(BackupCommandTest, PackagesHoldEachTracksLogAndKeepFoldersApart)
     for (const char* folder : {"card2/Front", "card2/Rear"})
         chosen.push_back(recording(folder, "FILE210315-090000.MP4", 30000, folder[6] == 'F' ? 7 : 8));
     std::string args = quote(chosen[0]) + " " + quote(chosen[1]);
-    r = tool("backup --evidence " + quote(dest) + " " + args, root);
+    // Named from the card's parent: package.txt still says where each came from.
+    r = tool("backup --evidence " + quote(dest) +
+                 " card2/Front/FILE210315-090000.MP4 "
+                 "card2/Rear/FILE210315-090000.MP4",
+             root, root);
     ASSERT_EQ(r.status, 0) << r.err;
     pkg = r.out.substr(0, r.out.size() - 1);
     EXPECT_EQ(verify(pkg).status, 0) << verify(pkg).out;
+    const std::string card2 = fs::canonical(root + "/card2").string();
+    const std::string listed = readFile(pkg + "/package.txt");
+    EXPECT_NE(listed.find("Source folder: " + card2 + "\n"), std::string::npos) << listed;
+    for (const char* source : {"/Front/FILE210315-090000.MP4\n", "/Rear/FILE210315-090000.log\n"})
+        EXPECT_NE(listed.find("\t" + card2 + source), std::string::npos) << source << listed;
     const std::string sums = readFile(pkg + "/SHA256SUMS");
     for (const char* folder : {"Front", "Rear"}) {
         const std::string card = root + "/card2/" + folder;
