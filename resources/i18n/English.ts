@@ -55,6 +55,54 @@
         <source>Draw the time, speed and position in (re-encodes; much slower)</source>
         <translation>Draw the time, speed and position in (re-encodes; much slower)</translation>
     </message>
+    <message id="IDS_CLIP_LAYOUT">
+        <source>Layout</source>
+        <translation>Layout</translation>
+    </message>
+    <message id="IDS_CLIP_LAYOUT_SEPARATE">
+        <source>A file per camera (not re-encoded)</source>
+        <translation>A file per camera (not re-encoded)</translation>
+    </message>
+    <message id="IDS_CLIP_LAYOUT_SIDE_BY_SIDE">
+        <source>Front and rear side by side (re-encodes)</source>
+        <translation>Front and rear side by side (re-encodes)</translation>
+    </message>
+    <message id="IDS_CLIP_LAYOUT_PIP">
+        <source>Rear in a corner of the front (re-encodes)</source>
+        <translation>Rear in a corner of the front (re-encodes)</translation>
+    </message>
+    <message id="IDS_CLIP_LAYOUT_FRONT">
+        <source>Front camera only (re-encodes)</source>
+        <translation>Front camera only (re-encodes)</translation>
+    </message>
+    <message id="IDS_CLIP_LAYOUT_REAR">
+        <source>Rear camera only (re-encodes)</source>
+        <translation>Rear camera only (re-encodes)</translation>
+    </message>
+    <message id="IDS_CLIP_CORNER">
+        <source>Rear picture's corner</source>
+        <translation>Rear picture's corner</translation>
+    </message>
+    <message id="IDS_CLIP_CORNER_0">
+        <source>Top left</source>
+        <translation>Top left</translation>
+    </message>
+    <message id="IDS_CLIP_CORNER_1">
+        <source>Top right</source>
+        <translation>Top right</translation>
+    </message>
+    <message id="IDS_CLIP_CORNER_2">
+        <source>Bottom left</source>
+        <translation>Bottom left</translation>
+    </message>
+    <message id="IDS_CLIP_CORNER_3">
+        <source>Bottom right</source>
+        <translation>Bottom right</translation>
+    </message>
+    <message id="IDS_CLIP_QUALITY">
+        <source>Quality (lower is better and larger)</source>
+        <translation>Quality (lower is better and larger)</translation>
+    </message>
     <message id="IDS_CLIP_EMPTY">
         <source>Choose at least one second before or after the moment.</source>
         <translation>Choose at least one second before or after the moment.</translation>

@@ -55,6 +55,54 @@
         <source>Draw the time, speed and position in (re-encodes; much slower)</source>
         <translation>日時・速度・位置を映像に描き込む（再エンコードのため時間がかかります）</translation>
     </message>
+    <message id="IDS_CLIP_LAYOUT">
+        <source>Layout</source>
+        <translation>レイアウト</translation>
+    </message>
+    <message id="IDS_CLIP_LAYOUT_SEPARATE">
+        <source>A file per camera (not re-encoded)</source>
+        <translation>カメラごとのファイル（再エンコードなし）</translation>
+    </message>
+    <message id="IDS_CLIP_LAYOUT_SIDE_BY_SIDE">
+        <source>Front and rear side by side (re-encodes)</source>
+        <translation>フロントとリアを横に並べる（再エンコード）</translation>
+    </message>
+    <message id="IDS_CLIP_LAYOUT_PIP">
+        <source>Rear in a corner of the front (re-encodes)</source>
+        <translation>フロントの隅にリアを表示（再エンコード）</translation>
+    </message>
+    <message id="IDS_CLIP_LAYOUT_FRONT">
+        <source>Front camera only (re-encodes)</source>
+        <translation>フロントカメラのみ（再エンコード）</translation>
+    </message>
+    <message id="IDS_CLIP_LAYOUT_REAR">
+        <source>Rear camera only (re-encodes)</source>
+        <translation>リアカメラのみ（再エンコード）</translation>
+    </message>
+    <message id="IDS_CLIP_CORNER">
+        <source>Rear picture's corner</source>
+        <translation>リア映像の位置</translation>
+    </message>
+    <message id="IDS_CLIP_CORNER_0">
+        <source>Top left</source>
+        <translation>左上</translation>
+    </message>
+    <message id="IDS_CLIP_CORNER_1">
+        <source>Top right</source>
+        <translation>右上</translation>
+    </message>
+    <message id="IDS_CLIP_CORNER_2">
+        <source>Bottom left</source>
+        <translation>左下</translation>
+    </message>
+    <message id="IDS_CLIP_CORNER_3">
+        <source>Bottom right</source>
+        <translation>右下</translation>
+    </message>
+    <message id="IDS_CLIP_QUALITY">
+        <source>Quality (lower is better and larger)</source>
+        <translation>画質（小さいほど高画質・大きなファイル）</translation>
+    </message>
     <message id="IDS_CLIP_EMPTY">
         <source>Choose at least one second before or after the moment.</source>
         <translation>この時点の前または後に 1 秒以上を指定してください。</translation>

@@ -91,6 +91,12 @@ inline constexpr SettingKey<bool> placeByNameTime{"PlaceByNameTime", false};
 inline constexpr SettingKey<int> clipSecondsBefore{"ClipSecondsBefore", 30, 0, 600};
 inline constexpr SettingKey<int> clipSecondsAfter{"ClipSecondsAfter", 30, 0, 600};
 inline constexpr SettingKey<QString> clipFolder{"ClipFolder", ""};
+// The clip's layout ("separate", "side-by-side", "pip", "front", "rear"), the
+// inset's corner for "pip" (0 top left .. 3 bottom right) and the re-encoding's
+// quality (the encoder's CRF: lower is better and larger).
+inline constexpr SettingKey<QString> clipLayout{"ClipLayout", "separate"};
+inline constexpr SettingKey<int> clipPipCorner{"ClipPipCorner", 3, 0, 3};
+inline constexpr SettingKey<int> clipQuality{"ClipQuality", 23, 14, 35};
 // On: the map draws the whole trip the current recording belongs to.
 inline constexpr SettingKey<bool> showWholeTrip{"ShowWholeTrip", true};
 // On once the user has answered the offer to place a card copied without its

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <algorithm>
@@ -97,6 +98,8 @@ void ClipController::onSaveClip()
 
     auto* dialog = new ClipDlg(pmReadSetting(SettingsKeys::clipSecondsBefore),
                                pmReadSetting(SettingsKeys::clipSecondsAfter), window());
+    dialog->setChoices(pmReadSetting(SettingsKeys::clipLayout), pmReadSetting(SettingsKeys::clipPipCorner),
+                       pmReadSetting(SettingsKeys::clipQuality));
     m_dialog = dialog;
     connect(dialog, &ClipDlg::chosen, this, &ClipController::chooseDestination);
     dialog->open();
@@ -105,6 +108,20 @@ void ClipController::onSaveClip()
 void ClipController::chooseDestination(int beforeSeconds, int afterSeconds, bool overlay)
 {
     m_request.overlay = overlay;
+    // The layout as the window shows it, kept for next time; without the
+    // window (a direct call) the stored one.
+    if (m_dialog) {
+        pmWriteSetting(SettingsKeys::clipLayout, m_dialog->layoutWord());
+        pmWriteSetting(SettingsKeys::clipPipCorner, m_dialog->corner());
+        pmWriteSetting(SettingsKeys::clipQuality, m_dialog->qualityBox()->value());
+    }
+    ClipLayout layout = ClipLayout::Separate;
+    if (!pmParseClipLayout(pmReadSetting(SettingsKeys::clipLayout).toStdString(), layout))
+        layout = ClipLayout::Separate;
+    m_request.layout = ClipLayoutSpec();
+    m_request.layout.layout = overlay ? ClipLayout::Separate : layout;
+    m_request.layout.corner = pmReadSetting(SettingsKeys::clipPipCorner);
+    m_request.layout.crf = pmReadSetting(SettingsKeys::clipQuality);
     pmWriteSetting(SettingsKeys::clipSecondsBefore, beforeSeconds);
     pmWriteSetting(SettingsKeys::clipSecondsAfter, afterSeconds);
     m_request.before = beforeSeconds;
@@ -147,10 +164,16 @@ void ClipController::startClip(const QString& destFolder)
     const bool single = camera != kCameraMain && camera != kCameraRear;
     // One line per camera the clip is cut from, in the job's order.
     QStringList names;
+    const bool composite = m_request.layout.layout != ClipLayout::Separate;
+    const QString originals =
+        composite ? QStringLiteral("%1/").arg(QLatin1String(kClipOriginalsFolder)) : QString();
     if (!m_request.front.empty())
-        names << QString::fromStdString(pmClipVideoName(false, single));
+        names << originals + QString::fromStdString(pmClipVideoName(false, single));
     if (!m_request.rear.empty())
-        names << QString::fromStdString(pmClipVideoName(true, single));
+        names << originals + QString::fromStdString(pmClipVideoName(true, single));
+    // A layout's copy is written last, and takes most of the time.
+    if (composite)
+        names << QStringLiteral("clip-%1.mp4").arg(QLatin1String(pmClipLayoutWord(m_request.layout.layout)));
     progressDlg->setFileNames(names);
     m_progressDlg = progressDlg;
     // Cancel reaches the job at once; the job stops after the packet it copies.

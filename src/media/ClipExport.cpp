@@ -339,6 +339,9 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
             }
     state.totalBytes.store(plannedBytes);
     int64_t bytesBefore = 0;
+    // The progress window measures the job in the sources' bytes. A layout's
+    // originals are quick beside its re-encoding: they count for a tenth.
+    auto bytesShown = [&](int64_t bytes) { return composite ? bytes / 10 : bytes; };
     double doneSeconds = 0;
     bool anyHole = false;
     for (const Camera& c : cameras)
@@ -458,8 +461,8 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                     const double scale = composite ? 95.0 : 950.0;
                     state.permille.store(static_cast<int>(std::min(
                         scale, scale * (before + done * partSeconds) / std::max(plannedSeconds, 1e-9))));
-                    state.bytesDone.store(bytesBefore +
-                                          static_cast<int64_t>(done * static_cast<double>(partBytes)));
+                    state.bytesDone.store(bytesShown(
+                        bytesBefore + static_cast<int64_t>(done * static_cast<double>(partBytes))));
                 };
             };
             // A re-encoded copy is not the evidence itself: the camera's own
@@ -483,7 +486,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                           : cutter(stretches, path, reencoded ? progressOf(0.1, 0.9) : progressOf(0, 1),
                                    &state.cancel);
             bytesBefore += partBytes;
-            state.bytesDone.store(bytesBefore);
+            state.bytesDone.store(bytesShown(bytesBefore));
             if (cut.canceled || state.cancel.load())
                 return failed(ClipStatus::Canceled, {});
             if (!cut.ok)
@@ -548,6 +551,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
             for (const ClipPiece& p : part.pieces)
                 compositeTotal += p.toSeconds - p.fromSeconds;
         std::string encoder = "H.264", lines;
+        state.camera.store(static_cast<int>(cameras.size())); // the copy, after the originals
         std::vector<std::string> copies;
         const bool parted = mainCamera->parts.size() > 1;
         for (const Part& part : mainCamera->parts) {
@@ -585,9 +589,11 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
             const ClipLayoutResult made = pmRenderLayoutClip(
                 stretches, spec, path,
                 [&](double share) {
-                    state.permille.store(
-                        static_cast<int>(std::min(950.0, 95.0 + 855.0 * (doneBefore + share * partSeconds) /
-                                                                    std::max(compositeTotal, 1e-9))));
+                    const double done = (doneBefore + share * partSeconds) / std::max(compositeTotal, 1e-9);
+                    state.permille.store(static_cast<int>(std::min(950.0, 95.0 + 855.0 * done)));
+                    state.bytesDone.store(
+                        plannedBytes / 10 +
+                        static_cast<int64_t>(0.9 * static_cast<double>(plannedBytes) * std::min(1.0, done)));
                 },
                 &state.cancel);
             if (made.canceled || state.cancel.load())

@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -266,4 +268,52 @@ TEST(ClipControllerTest, ZeroLengthsAreExplainedAndASavedClipIsReportedAsNews)
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(text.readLine()), QStringLiteral("Rovix Manager " ROVIX_VERSION "\n"));
     pmSetDialogPresenter({});
+}
+
+// A layout chosen in the window is kept for the next clip and makes a
+// re-encoded copy at the top of the folder with the camera's original in
+// originals/, both verified; the overlay, drawn into separate files only,
+// cannot be ticked with it.
+TEST(ClipControllerTest, TheChosenLayoutIsKeptAndItsCopyLiesBesideTheOriginal)
+{
+    pmWriteSetting(SettingsKeys::clipSecondsBefore, 2);
+    pmWriteSetting(SettingsKeys::clipSecondsAfter, 2);
+    pmWriteSetting(SettingsKeys::clipLayout, QStringLiteral("separate"));
+    Fixture f;
+    apptest::DialogRecorder dialogs;
+    dialogs.answer.path = f.dest;
+    QSignalSpy finished(&f.clip, &ClipController::finished);
+
+    f.clip.onSaveClip();
+    ClipDlg* dlg = f.clip.lengthsDialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->layoutWord(), QStringLiteral("separate"));
+    EXPECT_TRUE(dlg->overlayBox()->isEnabled());
+    dlg->overlayBox()->setChecked(true);
+    dlg->layoutBox()->setCurrentIndex(dlg->layoutBox()->findData(QStringLiteral("front")));
+    EXPECT_FALSE(dlg->overlayBox()->isEnabled());
+    EXPECT_FALSE(dlg->overlayBox()->isChecked());
+    dlg->qualityBox()->setValue(28);
+    QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("clipSave")), Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(20000));
+    const ClipResult result = f.clip.lastResult();
+    ASSERT_EQ(result.status, ClipStatus::Done) << result.message;
+    EXPECT_EQ(pmReadSetting(SettingsKeys::clipLayout), QStringLiteral("front"));
+    EXPECT_EQ(pmReadSetting(SettingsKeys::clipQuality), 28);
+    for (const char* name : {"clip-front.mp4", "originals/clip-front.mp4", "clip.txt", "SHA256SUMS"})
+        EXPECT_TRUE(
+            QFileInfo::exists(QDir(QString::fromStdString(result.folder)).filePath(QLatin1String(name))))
+            << name;
+    EXPECT_EQ(std::system(("cd '" + result.folder + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
+    QFile text(QDir(QString::fromStdString(result.folder)).filePath(QStringLiteral("clip.txt")));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        text.readAll().contains("Re-encoded copy: the front camera alone, H.264 at quality (CRF) 28"));
+
+    QTRY_VERIFY(f.clip.lengthsDialog() == nullptr);
+    f.clip.onSaveClip();
+    ASSERT_NE(f.clip.lengthsDialog(), nullptr);
+    EXPECT_EQ(f.clip.lengthsDialog()->layoutWord(), QStringLiteral("front"));
+    EXPECT_EQ(f.clip.lengthsDialog()->qualityBox()->value(), 28);
+    pmWriteSetting(SettingsKeys::clipLayout, QStringLiteral("separate"));
 }
