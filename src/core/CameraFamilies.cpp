@@ -312,9 +312,13 @@ std::string pmFamilySortKey(std::string_view fileName)
     put(7, facts.start.wHour);
     put(9, facts.start.wMinute);
     put(11, facts.start.wSecond);
-    // Interior and telephoto recordings of a second sort after its front and
-    // rear ones, which must stay next to each other to be found as a pair.
-    key[13] = facts.camera == kCameraInterior ? 'i' : facts.camera == kCameraTelephoto ? 't' : '_';
+    // A second's front comes first and its rear next to it, as with our own
+    // names (whose letters sort the other way round); interior and telephoto
+    // recordings follow, so that the pair stays together.
+    key[13] = facts.camera == kCameraInterior    ? 'i'
+              : facts.camera == kCameraTelephoto ? 't'
+              : facts.camera == kCameraRear      ? 'a'
+                                                 : '_';
     return key;
 }
 

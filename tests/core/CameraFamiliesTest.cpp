@@ -169,6 +169,13 @@ TEST_F(CameraFamilies, BlackVueTypeAndCameraLetters)
         // A day that does not exist is read, but gives no start.
         {"Record/20240230_083000_NF.mp4", "blackvue", 0, 1, "", "Record/20240230_083000_NR.mp4"},
     });
+    // A second's front leads its rear in the playlist, as with our own names,
+    // whatever the letters' order; interior follows.
+    EXPECT_EQ(playlistOrder({"20240315_083000_NI.mp4", "20240315_083000_NR.mp4", "20240315_083000_NF.mp4",
+                             "FILE240315-083000_2.MP4", "FILE240315-083000_M.MP4"}),
+              (std::vector<std::string>{"FILE240315-083000_M.MP4", "FILE240315-083000_2.MP4",
+                                        "20240315_083000_NF.mp4", "20240315_083000_NR.mp4",
+                                        "20240315_083000_NI.mp4"}));
 }
 
 TEST_F(CameraFamilies, ThinkwarePrefixesAndPlaylistOrderByTime)
