@@ -18,6 +18,7 @@
 #include <climits>
 #include <cmath>
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 
@@ -385,12 +386,17 @@ public:
                         " AND b.max_t>=? AND b.min_t<=?");
         if (!boxes.ok())
             return fail(error);
-        boxes.bind(1, q.lat - dLat);
-        boxes.bind(2, q.lat + dLat);
-        boxes.bind(3, q.lon - dLon);
-        boxes.bind(4, q.lon + dLon);
-        boxes.bind(5, from);
-        boxes.bind(6, to);
+        // A circle over the 180th meridian is two ranges of longitude.
+        std::vector<std::pair<double, double>> lonRanges;
+        const double west = q.lon - dLon, east = q.lon + dLon;
+        if (dLon >= 180)
+            lonRanges = {{-180.0, 180.0}};
+        else if (west < -180)
+            lonRanges = {{-180.0, east}, {west + 360, 180.0}};
+        else if (east > 180)
+            lonRanges = {{west, 180.0}, {-180.0, east - 360}};
+        else
+            lonRanges = {{west, east}};
         struct Hit {
             int second;
             double distance;
@@ -403,33 +409,46 @@ public:
         std::map<int64_t, RecordingHits> byRecording;
         Statement seconds(
             m_db, "SELECT second, lat, lon FROM track WHERE recording_id=? AND second BETWEEN ? AND ?");
-        int rc;
-        while ((rc = boxes.step()) == SQLITE_ROW) {
-            const int64_t recording = boxes.integer(0);
-            RecordingHits& r = byRecording[recording];
-            r.start = boxes.integer(3);
-            if (!q.vehicle.empty() && boxes.text(4) != q.vehicle)
-                continue;
-            r.vehicle = boxes.text(4);
-            r.path = boxes.text(5);
-            seconds.reset();
-            seconds.bind(1, recording);
-            seconds.bind(2, boxes.integer(1));
-            seconds.bind(3, boxes.integer(2));
-            while ((rc = seconds.step()) == SQLITE_ROW) {
-                const int second = int(seconds.integer(0));
-                const int64_t t = r.start + second;
-                if ((q.from && t < *q.from) || (q.to && t > *q.to))
+        std::set<std::pair<int64_t, int64_t>>
+            boxesRead; // (recording, first second): a box found twice counts once
+        int rc = SQLITE_DONE;
+        for (const auto& [lonMin, lonMax] : lonRanges) {
+            boxes.reset();
+            boxes.bind(1, q.lat - dLat);
+            boxes.bind(2, q.lat + dLat);
+            boxes.bind(3, lonMin);
+            boxes.bind(4, lonMax);
+            boxes.bind(5, from);
+            boxes.bind(6, to);
+            while ((rc = boxes.step()) == SQLITE_ROW) {
+                const int64_t recording = boxes.integer(0);
+                if (!boxesRead.insert({recording, boxes.integer(1)}).second)
                     continue;
-                const double d = pmDistanceMetres(q.lat, q.lon, seconds.real(1), seconds.real(2));
-                if (d <= q.radiusMetres)
-                    r.hits.push_back({second, d});
+                RecordingHits& r = byRecording[recording];
+                r.start = boxes.integer(3);
+                if (!q.vehicle.empty() && boxes.text(4) != q.vehicle)
+                    continue;
+                r.vehicle = boxes.text(4);
+                r.path = boxes.text(5);
+                seconds.reset();
+                seconds.bind(1, recording);
+                seconds.bind(2, boxes.integer(1));
+                seconds.bind(3, boxes.integer(2));
+                while ((rc = seconds.step()) == SQLITE_ROW) {
+                    const int second = int(seconds.integer(0));
+                    const int64_t t = r.start + second;
+                    if ((q.from && t < *q.from) || (q.to && t > *q.to))
+                        continue;
+                    const double d = pmDistanceMetres(q.lat, q.lon, seconds.real(1), seconds.real(2));
+                    if (d <= q.radiusMetres)
+                        r.hits.push_back({second, d});
+                }
+                if (rc != SQLITE_DONE)
+                    return fail(error);
             }
             if (rc != SQLITE_DONE)
                 return fail(error);
         }
-        if (rc != SQLITE_DONE)
-            return fail(error);
         for (auto& [id, r] : byRecording) {
             std::sort(r.hits.begin(), r.hits.end(),
                       [](const Hit& a, const Hit& b) { return a.second < b.second; });

@@ -378,6 +378,29 @@ TEST_F(FleetCommand, FindListsEachPassOnceAndReportSumsEachVehicleDay)
         << events.out;
     EXPECT_EQ(std::count(events.out.begin(), events.out.end(), '\n'), 1);
     EXPECT_EQ(tool("events --archive " + archive + " --vehicle A", m_dir).out, "");
+
+    // A circle over the 180th meridian finds the drive on its other side.
+    mediagen::StartTime t3 = t1.plusSeconds(3600);
+    fs::create_directories(m_dir + "/c/DCIM/100MEDIA_M");
+    {
+        mediagen::RecordingSpec rec;
+        rec.seconds = 8;
+        rec.seed = 77;
+        const std::string stem = m_dir + "/c/DCIM/100MEDIA_M/FILE" + t3.nameStamp() + "_M";
+        mediagen::NmeaSpec log;
+        log.start = t3;
+        log.drive.seconds = 8;
+        log.drive.profile = mediagen::SpeedProfile::Constant;
+        log.drive.originCourse = 0;
+        log.drive.originLat = -17.0;
+        log.drive.originLon = -179.9999;
+        ASSERT_TRUE(mediagen::writeRecording(stem + ".MP4", rec) &&
+                    mediagen::writeNmeaLog(stem + ".NMEA", log));
+    }
+    ASSERT_EQ(tool("ingest --archive " + archive + " --vehicle C " + m_dir + "/c", m_dir).status, 0);
+    find = tool("find --archive " + archive + " --near -17.0,179.9999 --radius 50", m_dir);
+    EXPECT_EQ(find.out.rfind("C\t", 0), 0u) << find.out;
+    EXPECT_EQ(std::count(find.out.begin(), find.out.end(), '\n'), 1);
 }
 
 } // namespace
