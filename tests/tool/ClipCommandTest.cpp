@@ -338,16 +338,22 @@ TEST(ClipCommand, AStopSignalRemovesTheClipAndExitsOne)
     writePair(card, t0, 3);
     std::string first = (card / ("FILE" + t0.nameStamp() + "_M.MP4")).string();
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        std::string tool = kTool, clip = "clip", overlay = "--overlay", out = s.str("out"), at = "30";
-        char* argv[] = {tool.data(),  clip.data(), overlay.data(), out.data(),
-                        first.data(), at.data(),   nullptr};
+        // The last one stops a side-by-side copy: its originals go with it.
+        std::string tool = kTool, clip = "clip", overlay = "--overlay", layout = "--layout",
+                    sideBySide = "side-by-side", out = s.str("out"), at = "30";
+        std::vector<char*> argv = {tool.data(), clip.data()};
+        if (signal == SIGHUP)
+            argv.insert(argv.end(), {layout.data(), sideBySide.data()});
+        else
+            argv.push_back(overlay.data());
+        argv.insert(argv.end(), {out.data(), first.data(), at.data(), nullptr});
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             const int null = ::open("/dev/null", O_WRONLY);
             ::dup2(null, 1);
             ::dup2(null, 2);
-            ::execv(kTool.c_str(), argv);
+            ::execv(kTool.c_str(), argv.data());
             ::_exit(127);
         }
         ASSERT_TRUE(stopsignalswait::catchesStopSignals(pid));
