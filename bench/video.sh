@@ -25,6 +25,9 @@
 #     layout; CPU ratio printed) and two mpv players decoding them with vo=null
 #     (decoding cost alone). Goal: no dropped frames on two cores, software
 #     rendering.
+#   - a zoom step by the mouse wheel on the 1080p30 recording in a 960x540
+#     surface, paused and playing, until the next frame is drawn (goal: within
+#     one frame interval, 33.3 ms);
 # All timings are medians of RUNS runs; each section prints its ratios.
 # The recordings are made once by the media generator into $WORK and reused.
 #
@@ -67,6 +70,9 @@ echo "== Seek =="
 run seek "$WORK/long180.mp4" --runs "$RUNS" --at 90
 # Half a second past a key frame: the exact seek decodes the frames before it.
 run seek "$WORK/long180.mp4" --runs "$RUNS" --at 90.5
+echo
+echo "== Zoom step =="
+run zoom "$WORK/open10.mp4" --runs "$RUNS"
 echo
 echo "== Two surfaces =="
 run dual "$WORK/dual_a.mp4" "$WORK/dual_b.mp4" --seconds "$SECONDS_DUAL"

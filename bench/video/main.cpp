@@ -33,6 +33,7 @@
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
 #include <atomic>
@@ -52,7 +53,6 @@ namespace
 // scripts, the on-screen controller or the stream helper that --no-config
 // still loads (about 0.6 s of start-up that would flatter our ratios).
 const QStringList kMpvAtItsBest{"--no-config", "--load-scripts=no", "--ytdl=no", "--osc=no"};
-
 
 using Mode = VideoPlayerView::RenderMode;
 
@@ -255,11 +255,13 @@ public:
         m_socketPath = QStringLiteral("/tmp/rovix_bench_mpv_%1.sock").arg(::getpid());
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(QStringLiteral("mpv"),
-                        kMpvAtItsBest + QStringList{"--vo=gpu", "--gpu-sw", "--hwdec=no", "--ao=null", "--pause",
-                         "--keep-open=yes", "--osd-level=0", "--no-input-default-bindings",
-                         QStringLiteral("--geometry=%1x%2+0+0").arg(size.width()).arg(size.height()),
-                         "--input-ipc-server=" + m_socketPath, file});
+        m_process.start(
+            QStringLiteral("mpv"),
+            kMpvAtItsBest +
+                QStringList{"--vo=gpu", "--gpu-sw", "--hwdec=no", "--ao=null", "--pause", "--keep-open=yes",
+                            "--osd-level=0", "--no-input-default-bindings",
+                            QStringLiteral("--geometry=%1x%2+0+0").arg(size.width()).arg(size.height()),
+                            "--input-ipc-server=" + m_socketPath, file});
         if (!m_process.waitForStarted(10000))
             return false;
         QElapsedTimer clock;
@@ -637,8 +639,8 @@ int benchDual(const QString& file1, const QString& file2, int seconds)
     // Reference: two mpv players decoding the same files, no picture.
     const double child0 = cpuSeconds(RUSAGE_CHILDREN);
     QProcess p1, p2;
-    const QStringList common = kMpvAtItsBest + QStringList{"--vo=null", "--ao=null",
-                                                          QStringLiteral("--length=%1").arg(seconds)};
+    const QStringList common =
+        kMpvAtItsBest + QStringList{"--vo=null", "--ao=null", QStringLiteral("--length=%1").arg(seconds)};
     p1.start(QStringLiteral("mpv"), common + QStringList{file1});
     p2.start(QStringLiteral("mpv"), common + QStringList{file2});
     p1.waitForFinished(-1);
@@ -649,10 +651,69 @@ int benchDual(const QString& file1, const QString& file2, int seconds)
     return 0;
 }
 
+// Zoom steps by the mouse wheel on a 1080p recording in a 960x540 surface,
+// paused and playing: from the wheel event to the first frame drawn after it
+// (the drawn frame carries the new zoom: mpv applies a zoom change before it
+// hands out the next frame). Each step alternates in and out about a point.
+int benchZoom(const QString& file, int runs)
+{
+    QWidget window;
+    window.resize(960, 540);
+    auto* view = new VideoPlayerView(QRect(0, 0, 960, 540), &window, Mode::OpenGL);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    view->loadURL(QUrl::fromLocalFile(file), false);
+    if (!QTest::qWaitFor([&] { return view->getPlayerStatus() == 1; }, 30000) || !waitFrames(*view, 1))
+        return 1;
+    const QPointF at = QRectF(view->pictureRect()).center() + QPointF(150, 80);
+    auto step = [&](int notches) {
+        const qint64 frames = view->renderedFrameCount();
+        QWheelEvent wheel(at, view->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QElapsedTimer clock;
+        clock.start();
+        QApplication::sendEvent(view, &wheel);
+        if (!waitFrames(*view, frames + 1, 5000))
+            return -1.0;
+        return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    };
+    std::vector<double> paused, playing;
+    view->onPause();
+    QTest::qWait(300);
+    for (int i = 0; i < runs; ++i) {
+        const double ms = step(i % 2 == 0 ? 2 : -2);
+        if (ms < 0)
+            return 1;
+        paused.push_back(ms);
+        QTest::qWait(60);
+    }
+    view->onPlay();
+    QTest::qWait(500);
+    for (int i = 0; i < runs; ++i) {
+        const double ms = step(i % 2 == 0 ? 2 : -2);
+        if (ms < 0)
+            return 1;
+        playing.push_back(ms);
+        QTest::qWait(45);
+    }
+    const double frameMs = 1000.0 / 30.0;
+    const double a = median(paused), b = median(playing);
+    const double worst = std::max(*std::max_element(paused.begin(), paused.end()),
+                                  *std::max_element(playing.begin(), playing.end()));
+    std::printf("zoom step (wheel, 2 notches) to the next frame drawn, 960x540 surface, median of %d (ms)\n",
+                runs);
+    std::printf("  paused                         %8.1f\n", a);
+    std::printf("  playing 30 fps                 %8.1f\n", b);
+    std::printf("  slowest of all                 %8.1f\n", worst);
+    std::printf("  one frame interval             %8.1f  (goal: medians within it)\n", frameMs);
+    return a <= frameMs && b <= frameMs ? 0 : 3;
+}
+
 int usage()
 {
     std::fputs("usage: bench_video open FILE [--runs N] | seek FILE [--runs N] [--at S] | dual FILE1 FILE2 "
-               "[--seconds S]\n",
+               "[--seconds S] | zoom FILE [--runs N]\n",
                stderr);
     return 2;
 }
@@ -677,6 +738,8 @@ int main(int argc, char** argv)
         return benchOpen(args[2], runs);
     if (mode == "seek")
         return benchSeek(args[2], runs, option("--at", 90));
+    if (mode == "zoom")
+        return benchZoom(args[2], runs);
     if (mode == "dual" && args.size() >= 4)
         return benchDual(args[2], args[3], static_cast<int>(option("--seconds", 60)));
     return usage();

@@ -23,6 +23,10 @@
         <source>Save clip...</source>
         <translation>Save clip...</translation>
     </message>
+    <message id="IDS_KEY_ZOOM">
+        <source>Zoom the picture in, out, back to whole</source>
+        <translation>Zoom the picture in, out, back to whole</translation>
+    </message>
     <message id="IDS_KEY_SAVE_CLIP">
         <source>Save a clip around this moment</source>
         <translation>Save a clip around this moment</translation>

@@ -23,6 +23,10 @@
         <source>Save clip...</source>
         <translation>クリップを保存...</translation>
     </message>
+    <message id="IDS_KEY_ZOOM">
+        <source>Zoom the picture in, out, back to whole</source>
+        <translation>映像の拡大、縮小、元の大きさ</translation>
+    </message>
     <message id="IDS_KEY_SAVE_CLIP">
         <source>Save a clip around this moment</source>
         <translation>この時点の前後をクリップとして保存</translation>

@@ -21,6 +21,8 @@
 #include "views/SensorGraphic.h"
 #include "views/VideoPlayerView.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -29,6 +31,19 @@
 #include <cmath>
 
 // ---------------------------------------------------------------- keys
+
+namespace
+{
+// The zoom keys act on the camera picture under the mouse, else on camera 1's.
+VideoPlayerView* zoomTarget(VideoPlayerView* first, VideoPlayerView* second)
+{
+    for (QWidget* w = QApplication::widgetAt(QCursor::pos()); w; w = w->parentWidget()) {
+        if (w == first || w == second)
+            return static_cast<VideoPlayerView*>(w);
+    }
+    return first;
+}
+} // namespace
 
 bool AppDelegate::handlePlayerKey(const QKeyEvent& event)
 {
@@ -89,6 +104,12 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
     case PlayerKey::SaveClip:
         onSaveClip();
         return true;
+    case PlayerKey::ZoomIn:
+    case PlayerKey::ZoomOut:
+    case PlayerKey::ZoomReset:
+        if (VideoPlayerView* surface = zoomTarget(m_playback->videoPlayView(), m_playback->videoPlayView2()))
+            return surface->runZoomKey(command);
+        return false;
     case PlayerKey::None:
         break;
     }

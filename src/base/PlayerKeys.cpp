@@ -35,6 +35,12 @@ QKeySequence sequenceOf(PlayerKey command)
         return QKeySequence(Qt::Key_E);
     case PlayerKey::SaveClip:
         return QKeySequence(Qt::Key_C);
+    case PlayerKey::ZoomIn:
+        return QKeySequence(Qt::Key_Plus);
+    case PlayerKey::ZoomOut:
+        return QKeySequence(Qt::Key_Minus);
+    case PlayerKey::ZoomReset:
+        return QKeySequence(Qt::Key_0);
     case PlayerKey::None:
         break;
     }
@@ -57,6 +63,13 @@ PlayerKey pmPlayerKeyFor(int key, Qt::KeyboardModifiers modifiers)
         return shift ? PlayerKey::FrameBack : PlayerKey::SeekBack;
     if (key == Qt::Key_Right)
         return shift ? PlayerKey::FrameForward : PlayerKey::SeekForward;
+    // '+' needs Shift on many layouts, and '=' shares its key there.
+    if (key == Qt::Key_Plus || key == Qt::Key_Equal)
+        return PlayerKey::ZoomIn;
+    if (key == Qt::Key_Minus)
+        return PlayerKey::ZoomOut;
+    if (key == Qt::Key_0 && !shift)
+        return PlayerKey::ZoomReset;
     if (shift)
         return PlayerKey::None;
     switch (key) {
@@ -94,6 +107,8 @@ bool pmPlayerKeyRepeats(PlayerKey command)
     case PlayerKey::FrameForward:
     case PlayerKey::VolumeUp:
     case PlayerKey::VolumeDown:
+    case PlayerKey::ZoomIn:
+    case PlayerKey::ZoomOut:
         return true;
     default:
         return false;
@@ -129,5 +144,8 @@ QList<PlayerShortcutRow> pmPlayerShortcutRows()
          pmLoadString(QStringLiteral("IDS_KEY_LEAVE_FULL_SCREEN"))},
         {pmPlayerKeyText(PlayerKey::EventMark), pmLoadString(QStringLiteral("IDS_KEY_EVENT"))},
         {pmPlayerKeyText(PlayerKey::SaveClip), pmLoadString(QStringLiteral("IDS_KEY_SAVE_CLIP"))},
+        {pair(PlayerKey::ZoomIn, PlayerKey::ZoomOut) + QStringLiteral(" / ") +
+             pmPlayerKeyText(PlayerKey::ZoomReset),
+         pmLoadString(QStringLiteral("IDS_KEY_ZOOM"))},
     };
 }

@@ -24,6 +24,9 @@ enum class PlayerKey {
     LeaveFullScreen, // any full screen back to the window
     EventMark,       // jump to the recording's event mark
     SaveClip,        // "Save clip..." around the moment on screen
+    ZoomIn,          // the picture under the cursor (or camera 1's), one step
+    ZoomOut,
+    ZoomReset, // back to the whole picture
 };
 
 // Seconds one press of Left or Right moves playback.

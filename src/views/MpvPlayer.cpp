@@ -35,6 +35,7 @@ enum ReplyId : uint64_t {
     kReplySeek,
     kReplySetPause,
     kReplySetSpeed,
+    kReplySetZoom,
     kFirstGrab = 1000, // frame grabs and video output switches count up from here
 };
 
@@ -449,8 +450,11 @@ void MpvPlayer::handleEvent(const mpv_event& event)
             --m_state.pauseSetsInFlight;
         else if (event.reply_userdata == kReplySetSpeed && m_state.speedSetsInFlight > 0)
             --m_state.speedSetsInFlight;
-        else if (auto output = m_outputSwitches.find(event.reply_userdata);
-                 output != m_outputSwitches.end()) {
+        else if (event.reply_userdata == kReplySetZoom && m_state.zoomSetsInFlight > 0) {
+            if (--m_state.zoomSetsInFlight == 0)
+                Q_EMIT videoZoomApplied();
+        } else if (auto output = m_outputSwitches.find(event.reply_userdata);
+                   output != m_outputSwitches.end()) {
             --m_state.outputSwitchesInFlight;
             std::function<void()> done = std::move(output->second);
             m_outputSwitches.erase(output);
@@ -633,6 +637,22 @@ void MpvPlayer::setSpeed(double speed)
     m_state.speed = clampSpeed(speed);
     if (setDouble(MpvProperty::kSpeed, m_state.speed, kReplySetSpeed))
         ++m_state.speedSetsInFlight;
+}
+
+void MpvPlayer::setVideoZoom(double log2Zoom, double panX, double panY)
+{
+    if (!std::isfinite(log2Zoom) || !std::isfinite(panX) || !std::isfinite(panY))
+        return;
+    // mpv applies zoom and pan only while it keeps the aspect itself. The
+    // view has the picture's shape, so at 1x mpv stretches (no border from
+    // rounding), and keeping the aspect changes nothing visible when zoomed.
+    const bool neutral = log2Zoom == 0 && panX == 0 && panY == 0;
+    setFlag(MpvProperty::kKeepAspect, !neutral);
+    setDouble(MpvProperty::kVideoZoom, log2Zoom);
+    setDouble(MpvProperty::kVideoPanX, panX);
+    // The last one's reply says mpv holds all of them.
+    if (setDouble(MpvProperty::kVideoPanY, panY, kReplySetZoom))
+        ++m_state.zoomSetsInFlight;
 }
 
 void MpvPlayer::setVolume(double percent)

@@ -69,6 +69,12 @@ inline constexpr const char* kVideoTrack = "current-tracks/video/id";
 inline constexpr const char* kFrameDrops = "frame-drop-count";
 inline constexpr const char* kDecoderFrameDrops = "decoder-frame-drop-count";
 inline constexpr const char* kFrameDrop = "framedrop";
+// The picture's enlargement (base-2 logarithm) and its shift, in units of
+// the enlarged picture's size; mpv applies them when it draws, the frames
+// themselves are untouched.
+inline constexpr const char* kVideoZoom = "video-zoom";
+inline constexpr const char* kVideoPanX = "video-pan-x";
+inline constexpr const char* kVideoPanY = "video-pan-y";
 } // namespace MpvProperty
 
 // The drawing side of a player's video output: mpv's OpenGL renderer, or its
@@ -172,6 +178,9 @@ public:
     void setSpeed(double speed); // clamped to mpv's bounds
     void setVolume(double percent);
     void setMuted(bool muted);
+    // The picture's digital zoom (core/PictureZoom.h gives the values);
+    // kept by mpv across seeks and frame steps, dropped with the handle.
+    void setVideoZoom(double log2Zoom, double panX, double panY);
     // Exact seeks. An absolute seek given before the file is loaded is kept
     // and carried out when it is; a relative one is dropped.
     void seekAbsolute(double seconds);
@@ -237,6 +246,9 @@ Q_SIGNALS:
     void endOfFileLeft();
     // mpv reported a new position (seconds), not one from before a seek.
     void positionChanged(double seconds);
+    // mpv holds the zoom given last (setVideoZoom); the frames it draws from
+    // now on show it.
+    void videoZoomApplied();
     // The render context has something new (call takeNewFrame).
     void renderUpdate();
     // The handle is about to go: free render contexts now.
@@ -265,6 +277,7 @@ private:
         int seeksInFlight = 0;
         int pauseSetsInFlight = 0;
         int speedSetsInFlight = 0;
+        int zoomSetsInFlight = 0;
         bool hasPendingSeek = false;
         double pendingSeek = 0;
         // Frame steps asked for while a seek was on its way (mpv drops a step

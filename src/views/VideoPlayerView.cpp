@@ -11,11 +11,13 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QResizeEvent>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtGlobal>
 #include <cmath>
 
@@ -318,6 +320,7 @@ bool VideoPlayerView::createPlayer(const QString& path)
         queueFailure(m_player->errorText());
         return false;
     }
+    applyZoom();
     m_bWantsPlay = m_fRate > 0;
     if (tapped) {
         m_tapRender = m_player->createSoftwareRenderContext();
@@ -696,9 +699,108 @@ void VideoPlayerView::mouseMoveEvent(QMouseEvent* event)
     if (event->buttons() & Qt::LeftButton) {
         const QPointF delta = event->position() - m_lastDragPoint;
         m_lastDragPoint = event->position();
-        mouseDragged(delta.x(), delta.y());
+        if (m_b360Player)
+            mouseDragged(delta.x(), delta.y());
+        else if (m_zoom.isZoomed())
+            panByPixels(delta.x(), delta.y());
     }
     QWidget::mouseMoveEvent(event);
+}
+
+void VideoPlayerView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && !m_b360Player && m_zoom.isZoomed()) {
+        resetZoom();
+        event->accept();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void VideoPlayerView::wheelEvent(QWheelEvent* event)
+{
+    // A wheel notch is 120; touchpads send less at a time.
+    const double steps = event->angleDelta().y() / 120.0;
+    if (m_b360Player || steps == 0 || !m_bReadyPosted ||
+        !pictureRect().contains(event->position().toPoint())) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    zoomSteps(steps, event->position());
+    event->accept();
+}
+
+void VideoPlayerView::keyPressEvent(QKeyEvent* event)
+{
+    const PlayerKey command = pmPlayerKeyFor(event->key(), event->modifiers());
+    if (runZoomKey(command)) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+QRect VideoPlayerView::pictureRect() const
+{
+    return normalView->geometry();
+}
+
+bool VideoPlayerView::setZoom(const PictureZoom& zoom)
+{
+    if (m_b360Player)
+        return false;
+    const PictureZoom clamped = pmClampZoom(zoom);
+    if (clamped == m_zoom)
+        return true;
+    m_zoom = clamped;
+    applyZoom();
+    Q_EMIT zoomChanged();
+    return true;
+}
+
+bool VideoPlayerView::zoomSteps(double steps, const QPointF& at)
+{
+    const QRect picture = pictureRect();
+    if (picture.isEmpty())
+        return setZoom(pmZoomSteps(m_zoom, steps, 0.5, 0.5));
+    return setZoom(pmZoomSteps(m_zoom, steps, (at.x() - picture.x()) / picture.width(),
+                               (at.y() - picture.y()) / picture.height()));
+}
+
+bool VideoPlayerView::panByPixels(double dx, double dy)
+{
+    const QRect picture = pictureRect();
+    if (picture.isEmpty())
+        return false;
+    return setZoom(pmPanBy(m_zoom, dx / picture.width(), dy / picture.height()));
+}
+
+bool VideoPlayerView::resetZoom()
+{
+    return setZoom(PictureZoom());
+}
+
+bool VideoPlayerView::runZoomKey(PlayerKey command)
+{
+    const QPointF centre = QRectF(pictureRect()).center();
+    switch (command) {
+    case PlayerKey::ZoomIn:
+        return zoomSteps(2, centre);
+    case PlayerKey::ZoomOut:
+        return zoomSteps(-2, centre);
+    case PlayerKey::ZoomReset:
+        return resetZoom();
+    default:
+        return false;
+    }
+}
+
+void VideoPlayerView::applyZoom()
+{
+    if (!m_player->isOpen())
+        return;
+    const PictureZoom shown = m_b360Player ? PictureZoom() : m_zoom;
+    m_player->setVideoZoom(shown.log2Zoom(), shown.panX, shown.panY);
 }
 
 bool VideoPlayerView::set360Player(bool on, int projectionMethodIndex)
@@ -712,6 +814,7 @@ bool VideoPlayerView::set360Player(bool on, int projectionMethodIndex)
         m_projectionMethod = nullptr;
         m_b360Player = false;
         m_renderWidget->setProjection(nullptr);
+        applyZoom();
         return true;
     }
     if (projectionMethodIndex < 0 || projectionMethodIndex >= static_cast<int>(methods.size()))
@@ -726,6 +829,7 @@ bool VideoPlayerView::set360Player(bool on, int projectionMethodIndex)
         leftView = targetEyeView = eye.get();
         m_renderWidget->setProjection(std::move(eye));
         m_b360Player = true;
+        applyZoom();
         NotificationCenter::defaultCenter().addObserver(
             this, Notifications::PSVRDataReceived,
             [this](const Notification& n) { psvrDataReceivedNotification(n); });

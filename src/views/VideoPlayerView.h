@@ -25,6 +25,8 @@
 //   emits playbackFailed() instead.
 //
 // Must run on the main thread.
+#include "base/PlayerKeys.h"
+#include "core/PictureZoom.h"
 #include "views/MpvPlayer.h"
 
 #include <QPointer>
@@ -150,6 +152,27 @@ public:
     void syncRightCameraFromLeft();
     void psvrDataReceivedNotification(const Notification& notification);
 
+    // Digital zoom of the flat picture: mpv enlarges and shifts the picture
+    // as it draws it (the recording is never re-encoded); seeks, frame steps
+    // and the recordings a surface loads afterwards keep it. The wheel over
+    // the picture zooms about the cursor, a drag pans a zoomed picture, a
+    // double-click on a zoomed picture goes back to 1x (on a whole picture
+    // it is left to the parent), and the zoom keys act as below. In
+    // 360-degree mode the view's own drag turns it and the flat zoom is not
+    // applied. Positions are in the surface's coordinates.
+    PictureZoom zoom() const { return m_zoom; }
+    bool isZoomed() const { return m_zoom.isZoomed(); }
+    // Each answers false (and changes nothing) in 360-degree mode.
+    bool setZoom(const PictureZoom& zoom);
+    bool zoomSteps(double steps, const QPointF& at);
+    bool panByPixels(double dx, double dy);
+    bool resetZoom();
+    // ZoomIn, ZoomOut (about the picture's centre) and ZoomReset; false for
+    // other keys and in 360-degree mode.
+    bool runZoomKey(PlayerKey command);
+    // The picture's place in the surface: where the zoom's fractions are taken.
+    QRect pictureRect() const;
+
     // Seconds between two looks at the player (end of file, a stream without picture).
     double timeObserverInterval() const;
 
@@ -177,12 +200,17 @@ Q_SIGNALS:
     // another: `index` is its place in the chain. Time, length and URL now
     // answer for it.
     void recordingEntered(int index);
+    // The zoom or the pan changed (zoom() answers the new one).
+    void zoomChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Opens `target` (the recording's path, or a chain's timeline) for `asset`.
@@ -202,6 +230,8 @@ private:
     void onPositionChanged(double timelineSeconds);
     double chainStart() const;
     void drawTappedFrame();
+    // Hands the zoom to mpv: the surface's own when flat, none in 360-degree mode.
+    void applyZoom();
 
 public:
     // 360-degree eye views (left or only eye; right eye), owned by the render
@@ -230,6 +260,7 @@ private:
     bool m_layoutGiven = false;
     const VideoPlayerViewProjectionMethod* m_projectionMethod = nullptr;
     QPointF m_lastDragPoint;
+    PictureZoom m_zoom;
 
     // Per load.
     bool m_bReadyPosted = false;

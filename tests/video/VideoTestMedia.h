@@ -66,6 +66,20 @@ inline bool makeHalvesRecording(const QString& path, int width, int height, int 
          "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", path});
 }
 
+// An H.264 MP4 in four quadrants: red top left, green top right, blue bottom
+// left, white bottom right.
+inline bool makeQuadrantsRecording(const QString& path, int width, int height, int fps, double seconds)
+{
+    const int w = width / 2, h = height / 2;
+    const QString box = QStringLiteral("drawbox=x=%1:y=%2:w=%3:h=%4:color=%5:t=fill");
+    return runFfmpeg(
+        {"-f", "lavfi", "-i", QStringLiteral("color=c=red:s=%1x%2:r=%3").arg(width).arg(height).arg(fps),
+         "-t", QString::number(seconds), "-vf",
+         box.arg(w).arg(0).arg(w).arg(h).arg("lime") + ',' + box.arg(0).arg(h).arg(w).arg(h).arg("blue") +
+             ',' + box.arg(w).arg(h).arg(w).arg(h).arg("white"),
+         "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", path});
+}
+
 inline bool makeAudioOnly(const QString& path, double seconds)
 {
     return runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t",
