@@ -27,6 +27,10 @@
         <source>Zoom the picture in, out, back to whole</source>
         <translation>Zoom the picture in, out, back to whole</translation>
     </message>
+    <message id="IDS_CAPTURE_WHAT_IS_SHOWN">
+        <source>What is shown</source>
+        <translation>What is shown</translation>
+    </message>
     <message id="IDS_KEY_SAVE_CLIP">
         <source>Save a clip around this moment</source>
         <translation>Save a clip around this moment</translation>

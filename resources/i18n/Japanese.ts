@@ -27,6 +27,10 @@
         <source>Zoom the picture in, out, back to whole</source>
         <translation>映像の拡大、縮小、元の大きさ</translation>
     </message>
+    <message id="IDS_CAPTURE_WHAT_IS_SHOWN">
+        <source>What is shown</source>
+        <translation>表示中の範囲</translation>
+    </message>
     <message id="IDS_KEY_SAVE_CLIP">
         <source>Save a clip around this moment</source>
         <translation>この時点の前後をクリップとして保存</translation>

@@ -3,11 +3,13 @@
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/Services.h"
+#include "base/SettingsKeys.h"
 #include "controls/BitmapButton.h"
 #include "controls/CameraChoiceRow.h"
 #include "core/Clock.h"
 
 #include <QBuffer>
+#include <QCheckBox>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -78,6 +80,40 @@ void CapturePreviewDlg::windowDidLoad()
     connect(m_oCamera1Btn, &BitmapButton::clicked, this, &CapturePreviewDlg::onCamera1ButtonPressed);
     connect(m_oCamera2Btn, &BitmapButton::clicked, this, &CapturePreviewDlg::onCamera2ButtonPressed);
     connect(m_oCamera12Btn, &BitmapButton::clicked, this, &CapturePreviewDlg::onCamera12ButtonPressed);
+}
+
+void CapturePreviewDlg::offerShownPart(const QImage& shown, const QImage& subShown)
+{
+    if (shown.isNull() || m_shownBox)
+        return;
+    m_fullImage = m_videoImage;
+    m_fullSubImage = m_videoSubImage;
+    m_shownPart = shown;
+    m_shownSubPart = m_videoSubImage.isNull() || subShown.isNull() ? m_videoSubImage : subShown;
+    m_shownBox = new QCheckBox(pmLoadString(QStringLiteral("IDS_CAPTURE_WHAT_IS_SHOWN")), this);
+    m_shownBox->setObjectName(QStringLiteral("shownPartBox"));
+    m_shownBox->setGeometry(kMargin, kButtonRowY, kWindowWidth - 2 * kMargin - 250, 32);
+    m_shownBox->setChecked(pmReadSetting(SettingsKeys::captureWhatIsShown));
+    useShownPart(m_shownBox->isChecked());
+    connect(m_shownBox, &QCheckBox::toggled, this, [this](bool on) {
+        pmWriteSetting(SettingsKeys::captureWhatIsShown, on);
+        useShownPart(on);
+    });
+    m_shownBox->show();
+}
+
+bool CapturePreviewDlg::savesShownPart() const
+{
+    return m_shownBox && m_shownBox->isChecked();
+}
+
+void CapturePreviewDlg::useShownPart(bool on)
+{
+    m_videoImage = on ? m_shownPart : m_fullImage;
+    m_videoSubImage = on ? m_shownSubPart : m_fullSubImage;
+    if (!m_videoSubImage.isNull())
+        combine2Image();
+    setCaptureImage();
 }
 
 void CapturePreviewDlg::chooseOption(int option)

@@ -20,6 +20,7 @@
 #include <functional>
 
 class BitmapButton;
+class QCheckBox;
 class QLabel;
 class QPushButton;
 
@@ -56,6 +57,14 @@ public:
     // Given each picture's JPEG bytes before they are written (EXIF).
     std::function<void(QByteArray& jpeg, const QImage& picture)> jpegMetadata;
 
+    // A capture taken while a picture was zoomed: the parts that were shown
+    // (a camera's whole frame where it was not zoomed). A check box "What is
+    // shown" then chooses between them and the whole frames; the choice is
+    // stored and taken again by the next such capture.
+    void offerShownPart(const QImage& shown, const QImage& subShown);
+    QCheckBox* shownPartBox() const { return m_shownBox; }
+    bool savesShownPart() const;
+
     int captureOptions() const { return m_nCaptureOptions; }
     const QImage& videoImage() const { return m_videoImage; }
     const QImage& videoSubImage() const { return m_videoSubImage; }
@@ -82,6 +91,7 @@ private:
                     const std::function<void()>& then);
     void chooseOption(int option);
     void showPicture();
+    void useShownPart(bool on);
 
     QPushButton* m_okButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
@@ -97,4 +107,6 @@ private:
     BitmapButton* m_oCamera12Btn = nullptr;
     CaptureDate m_dateComponents;
     bool m_bSaving = false;
+    QCheckBox* m_shownBox = nullptr;
+    QImage m_fullImage, m_fullSubImage, m_shownPart, m_shownSubPart;
 };

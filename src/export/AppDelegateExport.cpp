@@ -50,6 +50,10 @@ void AppDelegate::wireExportFeatures()
         [this] { return m_strModelName; },
         [this] { return getGSensorBitmap(); },
         [this] { return mapView(); },
+        [this](int camera) {
+            VideoPlayerView* surface = camera == 2 ? videoPlayView2() : videoPlayView();
+            return surface ? surface->zoom() : PictureZoom();
+        },
     });
     m_clip = new ClipController(this);
     m_clip->setHooks({window, [this] { return currentFolder(); }, pause, [this] { return getCurPlayIndex(); },

@@ -92,6 +92,8 @@ bool pmAddCaptureExif(std::string& jpeg, const CaptureExif& info)
             exif["Exif.Image.Model"] = info.model;
         if (!info.software.empty())
             exif["Exif.Image.Software"] = info.software;
+        if (!info.imageDescription.empty())
+            exif["Exif.Image.ImageDescription"] = info.imageDescription;
         if (info.latitude && info.longitude) {
             Exiv2::DataValue version(Exiv2::unsignedByte);
             version.read("2 3 0 0");
@@ -135,10 +137,36 @@ bool pmAddCaptureExif(std::string& jpeg, const CaptureExif& info)
 std::function<void(QByteArray& jpeg, const QImage& picture)>
 pmCaptureExifWriter(const CaptureExif& camera1, const CaptureExif& camera2, const QImage& camera2Image)
 {
-    const qint64 second = camera2Image.isNull() ? 0 : camera2Image.cacheKey();
-    return [camera1, camera2, second](QByteArray& jpeg, const QImage& picture) {
+    return pmCaptureExifWriter({{QImage(), camera1}, {camera2Image, camera2}});
+}
+
+std::function<void(QByteArray& jpeg, const QImage& picture)>
+pmCaptureExifWriter(const std::vector<std::pair<QImage, CaptureExif>>& byPicture)
+{
+    std::vector<std::pair<qint64, CaptureExif>> entries;
+    for (const auto& [image, exif] : byPicture)
+        entries.emplace_back(image.isNull() ? 0 : image.cacheKey(), exif);
+    return [entries](QByteArray& jpeg, const QImage& picture) {
+        if (entries.empty())
+            return;
+        const CaptureExif* tags = &entries.front().second;
+        for (const auto& [key, exif] : entries) {
+            if (key != 0 && picture.cacheKey() == key) {
+                tags = &exif;
+                break;
+            }
+        }
         std::string bytes = jpeg.toStdString();
-        if (pmAddCaptureExif(bytes, second != 0 && picture.cacheKey() == second ? camera2 : camera1))
+        if (pmAddCaptureExif(bytes, *tags))
             jpeg = QByteArray::fromStdString(bytes);
     };
+}
+
+std::string pmZoomedCaptureDescription(double factor, int x, int y, int width, int height, int frameWidth,
+                                       int frameHeight)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "Zoomed view %.1fx: the part %dx%d at (%d, %d) of the %dx%d frame",
+                  factor, width, height, x, y, frameWidth, frameHeight);
+    return text;
 }

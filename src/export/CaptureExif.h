@@ -11,6 +11,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class GpsData;
 
@@ -23,7 +25,13 @@ struct CaptureExif {
     std::optional<double> direction; // degrees from true north
     std::string model;
     std::string software;
+    std::string imageDescription; // empty: none written
 };
+
+// The description of a capture of part of a frame: the zoom it was shown at
+// and the part, in the frame's pixels.
+std::string pmZoomedCaptureDescription(double factor, int x, int y, int width, int height, int frameWidth,
+                                       int frameHeight);
 
 // What a capture of `recordingPath` at `positionSeconds` into it carries:
 // the moment when the name holds a real date and time, and the readings of
@@ -40,3 +48,8 @@ bool pmAddCaptureExif(std::string& jpeg, const CaptureExif& exif);
 // with) gets `camera2`, any other picture `camera1`.
 std::function<void(QByteArray& jpeg, const QImage& picture)>
 pmCaptureExifWriter(const CaptureExif& camera1, const CaptureExif& camera2, const QImage& camera2Image);
+
+// The same for any number of pictures: each picture gets the tags of the
+// entry it shares its data with, any other picture those of the first entry.
+std::function<void(QByteArray& jpeg, const QImage& picture)>
+pmCaptureExifWriter(const std::vector<std::pair<QImage, CaptureExif>>& byPicture);

@@ -14,6 +14,8 @@
 #include "views/PrintWindowController.h"
 
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 #include <future>
 
 namespace
@@ -68,6 +70,18 @@ QImage CaptureService::resizedImage(const QImage& image, int width, int height)
     p.drawImage(QRectF(0, 0, width, height), image);
     p.end();
     return out;
+}
+
+QRect CaptureService::shownPixels(const PictureZoom& zoom, QSize frame)
+{
+    if (frame.isEmpty())
+        return QRect();
+    const PictureRegion part = pmZoomVisiblePart(zoom);
+    const int w = std::clamp(static_cast<int>(std::lround(part.width * frame.width())), 1, frame.width());
+    const int h = std::clamp(static_cast<int>(std::lround(part.height * frame.height())), 1, frame.height());
+    const int x = std::clamp(static_cast<int>(std::lround(part.x * frame.width())), 0, frame.width() - w);
+    const int y = std::clamp(static_cast<int>(std::lround(part.y * frame.height())), 0, frame.height() - h);
+    return QRect(x, y, w, h);
 }
 
 QImage CaptureService::drawTimeStamp(const QImage& image)
@@ -144,7 +158,7 @@ QImage CaptureService::getCurrentImage2()
     return drawTimeStampAt(grab.image, time);
 }
 
-bool CaptureService::takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime)
+bool CaptureService::takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime, ShownParts* shown)
 {
     image1 = QImage();
     image2 = QImage();
@@ -171,6 +185,26 @@ bool CaptureService::takeCaptureFrames(QImage& image1, QImage& image2, double* f
             image1 = stamped ? drawTimeStampAt(first.image, time) : first.image;
             if (two)
                 image2 = drawTimeStampAt(rear.image, time);
+            if (shown && m_hooks.zoomOf) {
+                // The part is cut from the frame as decoded, before the time
+                // stamp is drawn, so the stamp stays whole and readable.
+                *shown = ShownParts();
+                const PictureZoom zoom1 = pmClampZoom(m_hooks.zoomOf(1));
+                if (zoom1.isZoomed()) {
+                    shown->frame1 = first.image.size();
+                    shown->part1 = shownPixels(zoom1, shown->frame1);
+                    shown->factor1 = zoom1.factor;
+                    const QImage part = first.image.copy(shown->part1);
+                    shown->image1 = stamped ? drawTimeStampAt(part, time) : part;
+                }
+                const PictureZoom zoom2 = two ? pmClampZoom(m_hooks.zoomOf(2)) : PictureZoom();
+                if (zoom2.isZoomed()) {
+                    shown->frame2 = rear.image.size();
+                    shown->part2 = shownPixels(zoom2, shown->frame2);
+                    shown->factor2 = zoom2.factor;
+                    shown->image2 = drawTimeStampAt(rear.image.copy(shown->part2), time);
+                }
+            }
             return true;
         }
     }
@@ -179,15 +213,27 @@ bool CaptureService::takeCaptureFrames(QImage& image1, QImage& image2, double* f
     return false;
 }
 
-std::function<void(QByteArray&, const QImage&)> CaptureService::captureExifWriter(double frameTime,
-                                                                                  const QImage& image2) const
+std::function<void(QByteArray&, const QImage&)>
+CaptureService::captureExifWriter(double frameTime, const QImage& image2, const ShownParts& shown) const
 {
     const GpsData* sample = m_hooks.sampleAt ? m_hooks.sampleAt(frameTime) : nullptr;
     const std::string model = m_hooks.modelName ? m_hooks.modelName().toStdString() : std::string();
     const std::string software = "Rovix Manager " + pmGetVersionString().toStdString();
-    return pmCaptureExifWriter(
-        pmCaptureExifFor(recordingPath(1).toStdString(), frameTime, sample, model, software),
-        pmCaptureExifFor(recordingPath(2).toStdString(), frameTime, sample, model, software), image2);
+    const CaptureExif camera1 =
+        pmCaptureExifFor(recordingPath(1).toStdString(), frameTime, sample, model, software);
+    const CaptureExif camera2 =
+        pmCaptureExifFor(recordingPath(2).toStdString(), frameTime, sample, model, software);
+    auto described = [](CaptureExif exif, double factor, QRect part, QSize frame) {
+        exif.imageDescription = pmZoomedCaptureDescription(factor, part.x(), part.y(), part.width(),
+                                                           part.height(), frame.width(), frame.height());
+        return exif;
+    };
+    std::vector<std::pair<QImage, CaptureExif>> byPicture = {{QImage(), camera1}, {image2, camera2}};
+    if (!shown.image1.isNull())
+        byPicture.emplace_back(shown.image1, described(camera1, shown.factor1, shown.part1, shown.frame1));
+    if (!shown.image2.isNull())
+        byPicture.emplace_back(shown.image2, described(camera2, shown.factor2, shown.part2, shown.frame2));
+    return pmCaptureExifWriter(byPicture);
 }
 
 void CaptureService::onButtonCapture()
@@ -206,14 +252,18 @@ void CaptureService::onButtonCapture()
     };
     QImage image1, image2;
     double frame = 0;
-    if (!takeCaptureFrames(image1, image2, &frame)) {
+    ShownParts shown;
+    if (!takeCaptureFrames(image1, image2, &frame, &shown)) {
         resume();
         return;
     }
     // The preview opens window-modal and this handler returns; what follows
     // its closing runs from the main loop once it has closed.
     auto* dialog = new CapturePreviewDlg(image1, image2, window());
-    dialog->jpegMetadata = captureExifWriter(frame, image2);
+    if (!shown.image1.isNull() || !shown.image2.isNull())
+        dialog->offerShownPart(shown.image1.isNull() ? image1 : shown.image1,
+                               shown.image2.isNull() ? image2 : shown.image2);
+    dialog->jpegMetadata = captureExifWriter(frame, image2, shown);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     mCaptureDlg = dialog;
     connect(dialog, &QDialog::finished, this, [this, dialog, resume](int) {

@@ -9,7 +9,10 @@
 #include <QImage>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QString>
+
+#include "core/PictureZoom.h"
 
 #include <functional>
 #include <optional>
@@ -42,6 +45,8 @@ public:
         std::function<QString()> modelName;             // the camera model, for EXIF
         std::function<QImage()> gsensorBitmap;          // the G-sensor panel's picture
         std::function<MapView*()> mapView;              // may give null
+        // A camera's (1 or 2) digital zoom on screen; none: not zoomed.
+        std::function<PictureZoom(int)> zoomOf;
     };
 
     explicit CaptureService(QObject* parent = nullptr);
@@ -65,6 +70,9 @@ public:
     QImage drawTimeStampAt(const QImage& image, double frameTime);
     // The image redrawn into exactly width x height pixels; null for a null image.
     static QImage resizedImage(const QImage& image, int width, int height);
+    // The pixels of a frame of `frame` size that a zoomed picture shows
+    // (the whole frame at 1x); never outside the frame.
+    static QRect shownPixels(const PictureZoom& zoom, QSize frame);
     QString lastCaptureError() const { return m_strCaptureError; }
     // The capture preview or the print window while one is open.
     CapturePreviewDlg* captureDialog() const;
@@ -80,10 +88,20 @@ private:
     // Both cameras' frames for a capture or a print, taken at once (camera 2
     // on a second thread); false, after telling the user, when they cannot be.
     // frameTime, when given, receives the position the frames were taken at.
-    bool takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime = nullptr);
-    // EXIF for the capture taken at frameTime (export/CaptureExif.h).
-    std::function<void(QByteArray&, const QImage&)> captureExifWriter(double frameTime,
-                                                                      const QImage& image2) const;
+    // The parts of the frames shown by zoomed pictures, stamped like the
+    // frames; a null image for a camera that was not zoomed.
+    struct ShownParts {
+        QImage image1, image2;
+        QRect part1, part2;
+        double factor1 = 1, factor2 = 1;
+        QSize frame1, frame2;
+    };
+    bool takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime = nullptr,
+                           ShownParts* shown = nullptr);
+    // EXIF for the capture taken at frameTime (export/CaptureExif.h); the
+    // shown parts say that they are parts.
+    std::function<void(QByteArray&, const QImage&)> captureExifWriter(double frameTime, const QImage& image2,
+                                                                      const ShownParts& shown) const;
     QImage drawTimeStampText(const QImage& image, const std::optional<QString>& text);
     QByteArray recordingPath(int camera) const;
     int playState() const;

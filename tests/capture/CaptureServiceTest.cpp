@@ -4,10 +4,14 @@
 #include "../app/AppTestSupport.h"
 #include "CaptureTestSupport.h"
 
+#include "base/Services.h"
+#include "base/SettingsKeys.h"
 #include "controls/CapturePreviewDlg.h"
 #include "export/CaptureService.h"
 #include "export/FrameGrabber.h"
 
+#include <QBuffer>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,6 +117,66 @@ TEST(CaptureServiceTest, TheCommandResumesPlaybackAfterAFailureAndAfterCancel)
     QTest::mouseClick(preview->cancelButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return closed == 1; }, 10000));
     EXPECT_EQ(resumes, 2);
+}
+
+TEST(CaptureServiceTest, AZoomedPictureOffersWhatIsShownAndItsJpegSaysSo)
+{
+    QTemporaryDir dir;
+    const QString front = dir.filePath(QStringLiteral("FILE210315-081000_F.MP4"));
+    ASSERT_TRUE(makeNumberedRecording(front, mediagen::Container::Mp4, 2, 320, 240, 10));
+    PictureZoom zoom = pmZoomAbout(PictureZoom(), 2.0, 1.0, 0.0); // the top right quarter
+    int closed = 0;
+    CaptureService capture;
+    CaptureService::Hooks hooks;
+    hooks.playState = [] { return 3; };
+    hooks.surfaceReady = [] { return true; };
+    hooks.position = [] { return 0.5; };
+    hooks.recordingPath = [&](int camera) { return camera == 1 ? QFile::encodeName(front) : QByteArray(); };
+    hooks.zoomOf = [&](int camera) { return camera == 1 ? zoom : PictureZoom(); };
+    capture.setHooks(hooks);
+    QObject::connect(&capture, &CaptureService::captureClosed, [&] { ++closed; });
+    const bool stored = pmReadSetting(SettingsKeys::captureWhatIsShown);
+    pmWriteSetting(SettingsKeys::captureWhatIsShown, true);
+    const QImage raw = pmGrabFrame(QFile::encodeName(front), 0.5).image;
+    ASSERT_EQ(raw.size(), QSize(320, 240));
+    auto jpegOf = [](CapturePreviewDlg* preview, const QImage& picture) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "JPG");
+        preview->jpegMetadata(bytes, picture);
+        return bytes;
+    };
+
+    // The stored choice: the part shown, cut from the frame at its own
+    // resolution, and its EXIF describes it.
+    capture.onButtonCapture();
+    CapturePreviewDlg* preview = capture.captureDialog();
+    ASSERT_NE(preview, nullptr);
+    ASSERT_NE(preview->shownPartBox(), nullptr);
+    EXPECT_TRUE(preview->shownPartBox()->isChecked());
+    EXPECT_EQ(preview->videoImage(), raw.copy(160, 0, 160, 120));
+    EXPECT_TRUE(jpegOf(preview, preview->videoImage())
+                    .contains("Zoomed view 2.0x: the part 160x120 at (160, 0) of the 320x240 frame"));
+
+    // The whole frame instead: no such description, and the choice is kept.
+    preview->shownPartBox()->setChecked(false);
+    EXPECT_EQ(preview->videoImage(), raw);
+    EXPECT_FALSE(jpegOf(preview, preview->videoImage()).contains("Zoomed view"));
+    EXPECT_FALSE(pmReadSetting(SettingsKeys::captureWhatIsShown));
+    QTest::mouseClick(preview->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed == 1; }, 10000));
+
+    // A picture at 1x offers nothing more than the frame.
+    zoom = PictureZoom();
+    capture.onButtonCapture();
+    preview = capture.captureDialog();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->shownPartBox(), nullptr);
+    EXPECT_EQ(preview->videoImage(), raw);
+    QTest::mouseClick(preview->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed == 2; }, 10000));
+    pmWriteSetting(SettingsKeys::captureWhatIsShown, stored);
 }
 
 } // namespace
