@@ -15,9 +15,11 @@
 // An integer setting; `min`..`max` are the values it can hold: a stored value
 // outside them (a hand-edited file) reads as the default. `syncAtOnce`: a
 // write reaches the file at once, so the choice survives a crash right after.
-template <class T> struct SettingKey;
+template <class T>
+struct SettingKey;
 
-template <> struct SettingKey<int> {
+template <>
+struct SettingKey<int> {
     const char* name;
     int def;
     int min = INT_MIN;
@@ -29,7 +31,8 @@ template <> struct SettingKey<int> {
 };
 
 // A switch, stored as the integer 1 (on) or 0 (off); any other stored value reads as off.
-template <> struct SettingKey<bool> {
+template <>
+struct SettingKey<bool> {
     const char* name;
     bool def;
 
@@ -37,7 +40,8 @@ template <> struct SettingKey<bool> {
 };
 
 // A text (UTF-8 default).
-template <> struct SettingKey<QString> {
+template <>
+struct SettingKey<QString> {
     const char* name;
     const char* def;
 
@@ -78,8 +82,7 @@ inline constexpr SettingKey<QString> mapPageUrl{"MapPageUrl", "qrc:/map/map.html
 // id that overrides the one fixed at build time; the access token of the
 // last sign-in.
 inline constexpr SettingKey<QString> socialNetworkWebUrl{"SocialNetworkWebURL", "https://www.facebook.com"};
-inline constexpr SettingKey<QString> socialNetworkGraphUrl{"SocialNetworkGraphURL",
-                                                           "https://graph.facebook.com"};
+inline constexpr SettingKey<QString> socialNetworkGraphUrl{"SocialNetworkGraphURL", "https://graph.facebook.com"};
 inline constexpr SettingKey<QString> socialNetworkVideoUrl{"SocialNetworkVideoURL",
                                                            "https://graph-video.facebook.com"};
 inline constexpr SettingKey<QString> socialNetworkAppId{"SocialNetworkAppID", ""};
@@ -104,6 +107,6 @@ inline constexpr SettingKey<bool> showWholeTrip{"ShowWholeTrip", true};
 inline constexpr SettingKey<bool> nameTimeOfferAnswered{"NameTimeOfferAnswered", false};
 
 // The integer keys, for the keyed setter (it syncs those that say so).
-inline constexpr const SettingKey<int>* kIntKeys[] = {
-    &languageId, &skinId, &speedUnit, &volume, &clipSecondsBefore, &clipSecondsAfter};
+inline constexpr const SettingKey<int>* kIntKeys[] = {&languageId, &skinId,           &speedUnit,
+                                                      &volume,     &clipSecondsBefore, &clipSecondsAfter};
 } // namespace SettingsKeys
