@@ -99,6 +99,16 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
                              enableWidget(toolbar->oCaptureBtn(), open);
                              enableWidget(toolbar->oExportBtn(), track);
                          });
+        QObject::connect(s, &PlaybackSession::frameCommandsEnabled, toolbar, [toolbar](bool enabled) {
+            enableWidget(toolbar->oPrintBtn(), enabled);
+            enableWidget(toolbar->oCaptureBtn(), enabled);
+        });
+        QObject::connect(s, &PlaybackSession::trackExportEnabled, toolbar,
+                         [toolbar](bool enabled) { enableWidget(toolbar->oExportBtn(), enabled); });
+        QObject::connect(s, &PlaybackSession::windowSwitchShown, toolbar, [toolbar](bool shown) {
+            if (BitmapButton* button = toolbar->oWindowSwitchBtn())
+                button->setVisible(shown);
+        });
     }
 
     // session -> G-sensor graph: the cursor under the slider's knob.

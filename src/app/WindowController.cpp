@@ -129,7 +129,7 @@ void WindowController::createPanels()
     connect(map, &MapView::mapFullScreenToggled, this, &WindowController::onButtonMapFullScreen);
     m_panels.map = map;
 
-    m_playback->setPanels(m_panels.toolbar, m_panels.map, m_panels.gsensor);
+    m_playback->setPanels(m_panels.map, m_panels.gsensor);
     connectPlaybackPanels(*m_playback, m_panels);
 }
 

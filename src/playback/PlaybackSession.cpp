@@ -1,28 +1,20 @@
 // The playback session (see PlaybackSession.h): surfaces, the play state and
-// the play bar's commands, the tick, two cameras, the 360-degree view and the
-// player's keys. The time-stamp overlay is in TimeStampOverlay.cpp, the
-// track of the current recording in RecordingTrack.cpp.
+// the play bar's commands, the tick, two cameras, the time-stamp overlay's
+// mode and the player's keys. The session's side of the current track (what
+// the map and the graph are given) is in RecordingTrack.cpp.
 #include "playback/PlaybackSession.h"
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/EventHold.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
-#include "controls/BitmapButton.h"
-#include "controls/ToolbarView.h"
 #include "core/Log.h"
-#include "core/TimeStampText.h"
 #include "core/TrackLoader.h"
 #include "core/TripChain.h"
 #include "media/MediaDuration.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
-#include "views/MpvPlayer.h"
-#include "views/SensorGraphic.h"
-#include "views/VideoFit.h"
 
-#include <QFont>
-#include <QLabel>
 #include <QLayout>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -66,9 +58,8 @@ void PlaybackSession::setSources(Sources sources)
     m_sources = std::move(sources);
 }
 
-void PlaybackSession::setPanels(ToolbarView* toolbar, MapView* map, GSensorView* gsensor)
+void PlaybackSession::setPanels(MapView* map, GSensorView* gsensor)
 {
-    mToolbar = toolbar;
     mMapView = map;
     mGSensorView = gsensor;
 }
@@ -93,9 +84,7 @@ void PlaybackSession::resetState(int volume)
     m_nSpeedStep = 0;
     mSelectedMovieCurrentTime = 0.0;
     mSelectedMovieDuration = 0.0;
-    mSelectedMovieIsPlaying = false;
-    m_nEventTime = -1;
-    m_nSensorX = m_nSensorY = m_nSensorZ = 0;
+    m_track.resetMark();
     m_bVideoLoading = false;
     m_b2VideoWindowEnable = false;
     m_bSwitchVideo = false;
@@ -216,7 +205,6 @@ void PlaybackSession::onSurfaceLoadFailed(VideoPlayerView* surface, const QStrin
         pmWriteLogQ(QStringLiteral("AppDelegate - open video failed : %1 - %2")
                         .arg(reason, _currectasset.toString()));
         m_bVideoLoading = false;
-        mSelectedMovieIsPlaying = false;
         if (pmIsWaiting())
             pmEndWait();
         checkPlayButtonState(true);
@@ -242,7 +230,6 @@ void PlaybackSession::onSurfacePlaybackFailed(VideoPlayerView* surface, const QS
     Q_EMIT folderCheckRequested();
     if (!front || m_nCurPlayIndex != failed || _videoPlayView.data() != surface)
         return; // the playlist was rebuilt, or only the rear stopped
-    mSelectedMovieIsPlaying = false;
     movieDidEnd();
 }
 
@@ -291,7 +278,6 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
         loadRows(view, chainFrom(index, list), list, true, m_chainRows);
         apply360Mode(view, native);
         mSelectedMovieDuration = pmGetMediaDurationSeconds(native);
-        mSelectedMovieIsPlaying = true;
     }
 
     if (_currectasset.isEmpty()) {
@@ -436,7 +422,7 @@ void PlaybackSession::onStopMessage()
     Q_EMIT positionChanged(0);
     drawTime();
     mapGoTo();
-    Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
+    emitSensorCursor();
 }
 
 void PlaybackSession::onButtonNext(int wrap)
@@ -520,7 +506,6 @@ void PlaybackSession::previewRow(int row)
 void PlaybackSession::showPreview()
 {
     m_bPreviewing = false;
-    mSelectedMovieIsPlaying = false;
     checkPlayButtonState(true);
     Q_EMIT positionChanged(0);
     drawTime();
@@ -552,12 +537,11 @@ void PlaybackSession::stopOnLastFrames()
             _videoPlayView2->seekToTime(rearEnd); // keep-open shows the last frame
         m_sync.bothSought();
     }
-    mSelectedMovieIsPlaying = false;
     checkPlayButtonState(true);
     drawTime();
     Q_EMIT positionChanged(wholeSeconds(std::min(mSelectedMovieCurrentTime, mSelectedMovieDuration)));
     mapGoTo();
-    Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
+    emitSensorCursor();
 }
 
 // Play from the end of a recording starts both cameras from the beginning.
@@ -626,7 +610,7 @@ void PlaybackSession::onSliderChanged(const Notification& n)
         setVolume(value);
     } else if (type == QLatin1String("time")) {
         setCurrentMovieTime(value);
-        Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
+        emitSensorCursor();
         drawTime();
         mapGoTo();
     }
@@ -636,7 +620,6 @@ void PlaybackSession::setCurrentMovieTime(int seconds)
 {
     const bool wasPlaying = isPlaying();
     if (wasPlaying) {
-        mSelectedMovieIsPlaying = false;
         _videoPlayView->onPause();
         if (has2Videos())
             _videoPlayView2->onPause();
@@ -656,7 +639,6 @@ void PlaybackSession::setCurrentMovieTime(int seconds)
             _videoPlayView2->setRate(m_fPlaySpeed);
             m_sync.rateApplied();
         }
-        mSelectedMovieIsPlaying = true;
     }
 }
 
@@ -679,7 +661,7 @@ void PlaybackSession::onPlayTimerChange()
     if (!(position >= 0))
         position = 0;
     Q_EMIT positionChanged(wholeSeconds(position));
-    Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
+    emitSensorCursor();
     mapGoTo();
 }
 
@@ -711,7 +693,7 @@ void PlaybackSession::resetCtrl()
 void PlaybackSession::enableMediaButton(bool enable)
 {
     Q_EMIT mediaEnabled(enable, enable && state() != VideoPlayerView::StateNoPlayer,
-                        enable && m_poGpsList.IsGPSReady());
+                        enable && m_track.gps().IsGPSReady());
 }
 
 bool PlaybackSession::has2Videos() const
@@ -726,8 +708,7 @@ void PlaybackSession::enable2VideoWindow(bool enable)
         switchVideoWindow(false);
     const bool changed = enable != m_b2VideoWindowEnable;
     m_b2VideoWindowEnable = enable;
-    if (mToolbar && mToolbar->oWindowSwitchBtn())
-        mToolbar->oWindowSwitchBtn()->setVisible(enable);
+    Q_EMIT windowSwitchShown(enable);
     if (changed)
         Q_EMIT dualCameraChanged();
 }
@@ -916,9 +897,9 @@ bool PlaybackSession::seekBySeconds(int delta)
 
 bool PlaybackSession::seekToEventMark()
 {
-    if (!_videoPlayView || m_nEventTime < 0)
+    if (!_videoPlayView || m_track.eventTime() < 0)
         return false;
-    seekToSecond(m_nEventTime);
+    seekToSecond(m_track.eventTime());
     return true;
 }
 

@@ -12,9 +12,12 @@
 // of a recording opens the next one).
 //
 // The session knows neither the library nor the window: the playlist and the
-// camera pairs are asked through the functions given to setSources, panels
-// and hosts are given by setters (each may be null, and every use checks),
-// and what the session cannot do itself it asks for by signal.
+// camera pairs are asked through the functions given to setSources; the
+// hosts, the map and the G-sensor graph are given by setters (each may be
+// null, and every use checks). What the play bar, the file list, the toolbar
+// and the direction pad show it reports by signal (app/PlaybackPanels
+// connects them), and what it cannot do itself it asks for by signal.
+// Its parts: CameraSync, TimeStampOverlay, View360Control, CurrentTrack.
 // Main thread only.
 #include "base/AMediaFile.h"
 #include "base/NotificationCenter.h"
@@ -22,6 +25,7 @@
 #include "core/GpsData.h"
 #include "core/GpsList.h"
 #include "playback/CameraSync.h"
+#include "playback/CurrentTrack.h"
 #include "playback/TimeStampOverlay.h"
 #include "playback/View360Control.h"
 #include "views/VideoPlayerView.h"
@@ -43,7 +47,6 @@ class GSensorView;
 class MapView;
 class QLabel;
 class QTimer;
-class ToolbarView;
 
 class PlaybackSession : public QObject
 {
@@ -69,7 +72,7 @@ public:
 
     // ---- wiring
     void setSources(Sources sources);
-    void setPanels(ToolbarView* toolbar, MapView* map, GSensorView* gsensor);
+    void setPanels(MapView* map, GSensorView* gsensor);
     // The widgets the two surfaces fill (camera 1, camera 2).
     void setPlayerHosts(QWidget* host1, QWidget* host2);
     // The widget the time-stamp overlay is laid over.
@@ -173,7 +176,7 @@ public:
     // ---- the track of the current recording
     void onOpenGPSFile();
     float xCreateSensorGraphic(int eventIndex);
-    const GpsData* getCurGpsData() const;
+    const GpsData* getCurGpsData() const { return m_track.sampleAt(mSelectedMovieCurrentTime); }
     void mapGoTo();
     // The map page finished loading: give it the current track, or an empty map.
     void onMapViewReady();
@@ -185,7 +188,7 @@ public:
     std::optional<QString> getTimeStampString();
     std::optional<QString> timeStampStringAt(double position) const
     {
-        return m_overlay.textAt(position, m_poGpsList, isOpen());
+        return m_overlay.textAt(position, m_track.gps(), isOpen());
     }
     double frameTime() const
     {
@@ -193,9 +196,9 @@ public:
     }
     const GpsData* gpsDataOfFrame(double position) const
     {
-        return TimeStampOverlay::sampleOfFrame(m_poGpsList, position);
+        return TimeStampOverlay::sampleOfFrame(m_track.gps(), position);
     }
-    void showTimeStamp() { m_overlay.showAt(frameTime(), m_poGpsList, isOpen()); }
+    void showTimeStamp() { m_overlay.showAt(frameTime(), m_track.gps(), isOpen()); }
     void checkTimeStamp();
     void moveTimeStamp();
     void hideTimeStamp() { m_overlay.setVisible(false); }
@@ -249,18 +252,18 @@ public:
     // The position and length of the current recording, seconds.
     double currentTime() const { return mSelectedMovieCurrentTime; }
     double duration() const { return mSelectedMovieDuration; }
-    bool isMoviePlaying() const { return mSelectedMovieIsPlaying; }
     bool hasTickTimer() const { return m_tickTimer != nullptr; }
-    int eventTime() const { return m_nEventTime; }
-    int sensorX() const { return m_nSensorX; }
-    int sensorY() const { return m_nSensorY; }
-    int sensorZ() const { return m_nSensorZ; }
+    const CurrentTrack& track() const { return m_track; }
+    int eventTime() const { return m_track.eventTime(); }
+    int sensorX() const { return m_track.sensorX(); }
+    int sensorY() const { return m_track.sensorY(); }
+    int sensorZ() const { return m_track.sensorZ(); }
     bool isDpadEnabled() const { return m_view360.padEnabled(); }
-    const GpsList& gpsList() const { return m_poGpsList; }
+    const GpsList& gpsList() const { return m_track.gps(); }
     // The track emptied (the playlist it belonged to has gone).
     void clearTrack();
-    const QImage& sensorBitmap() const { return m_oSensorBitmap; }
-    int16_t motorType() const { return m_nMotorType; }
+    const QImage& sensorBitmap() const { return m_track.graphic(); }
+    int16_t motorType() const { return m_track.motorType(); }
 
 Q_SIGNALS:
     // The row to open as a double click would (play pressed with nothing open).
@@ -297,6 +300,11 @@ Q_SIGNALS:
     // The media commands apply (a playlist to play); `open`: a recording is
     // open; `track`: its track has positions.
     void mediaEnabled(bool enable, bool open, bool track);
+    // The toolbar's commands on the recording open (print, capture), on its
+    // track (export), and its camera switch (shown with two cameras).
+    void frameCommandsEnabled(bool enabled);
+    void trackExportEnabled(bool enabled);
+    void windowSwitchShown(bool shown);
     // The file list selects this row (scrolled into view with `scroll`).
     void currentRowShown(int row, bool scroll);
     // The G-sensor cursor at the position shown, with that second's G
@@ -322,6 +330,10 @@ private:
     bool isPlaying() const { return state() == VideoPlayerView::StatePlaying; }
     // A recording was opened (its track then carries the stamp's preferences).
     bool isOpen() const { return !_currectasset.isEmpty() || !_currectasset2.isEmpty(); }
+    void emitSensorCursor()
+    {
+        Q_EMIT sensorCursorChanged(m_track.sensorX(), m_track.sensorY(), m_track.sensorZ());
+    }
     // The overlay's mode and start for a recording opened in the front
     // surface, or in the rear one.
     void markRearStart(const std::string& native);
@@ -332,7 +344,6 @@ private:
     void rewindFromLastFrames();
 
     Sources m_sources;
-    QPointer<ToolbarView> mToolbar;
     QPointer<MapView> mMapView;
     QPointer<GSensorView> mGSensorView;
     QPointer<QWidget> m_host1;
@@ -347,9 +358,6 @@ private:
     bool m_bGaplessTrips = true;
     std::function<std::vector<int>(int)> m_tripMembers;
     bool m_bShowWholeTrip = true;
-    // The positions of each recording of the trip last drawn, by path, so
-    // that stepping through a trip reads each track once.
-    QHash<QString, std::vector<std::pair<float, float>>> m_tripRouteCache;
     QList<int> m_chainRows;
     QList<int> m_chainRows2;
 
@@ -363,7 +371,6 @@ private:
     int m_nSpeedStep = 0;
     double mSelectedMovieCurrentTime = 0.0;
     double mSelectedMovieDuration = 0.0;
-    bool mSelectedMovieIsPlaying = false;
     bool m_bVideoLoading = false;
     bool m_b2VideoWindowEnable = false;
     bool m_bSwitchVideo = false;
@@ -372,13 +379,6 @@ private:
     bool m_bPreviewing = false; // the current recording opened as a preview, not yet ready
     View360Control m_view360;
 
-    // The track and the event mark.
-    int m_nEventTime = -1;
-    int m_nSensorX = 0;
-    int m_nSensorY = 0;
-    int m_nSensorZ = 0;
-    int16_t m_nMotorType = 0;
-    GpsList m_poGpsList;
-    GpsData m_poGpsTempData;
-    QImage m_oSensorBitmap;
+    // The track, the event mark and the cursor's G values.
+    CurrentTrack m_track;
 };

@@ -1,53 +1,25 @@
-// The track of the current recording: loaded once the surface reports the
-// recording ready, then handed to the time slider (range and event mark), the
-// G-sensor graph and the map. The choice of source (companion log, the front
-// partner's log for a rear recording, AVI chunks) is the core's loadTrack;
-// this side updates the panels. Also the per-second lookup that the map and
+// The track of the current recording in the session: loaded once the surface
+// reports the recording ready (playback/CurrentTrack), then handed to the time
+// slider (range and event mark), the G-sensor graph and the map. The choice of
+// source (companion log, the front partner's log for a rear recording, AVI
+// chunks) is the core's loadTrack. Also the per-second place that the map and
 // the G-sensor cursor follow during playback.
 #include "playback/PlaybackSession.h"
 
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
-#include "controls/BitmapButton.h"
-#include "controls/ToolbarView.h"
 #include "core/Log.h"
-#include "core/TrackLoader.h"
-#include "media/MediaDuration.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 #include "views/SensorGraphic.h"
-
-#include <cmath>
-
-namespace
-{
-void enableWidget(QWidget* w, bool enable)
-{
-    if (w)
-        w->setEnabled(enable);
-}
-
-// Thousandths of g, rounded half away from zero.
-int thousandths(float g)
-{
-    const double v = g > 0 ? g + 0.0005 : g - 0.0005;
-    const double scaled = v * 1000.0;
-    if (!std::isfinite(scaled) || std::fabs(scaled) > 1e9)
-        return 0;
-    return static_cast<int>(scaled);
-}
-} // namespace
 
 void PlaybackSession::clearTrack()
 {
     if (mMapView)
         mMapView->SetPosition(0, 0, 0, 65535.0f, -1.0f);
-    m_poGpsList.ClearAllData();
-    m_poGpsTempData.ResetData();
+    m_track.clear();
     resetCtrl();
     drawTime();
-    m_nMotorType = 0;
-    m_oSensorBitmap = QImage();
     if (mGSensorView)
         mGSensorView->setGensorGraphic(QImage(), 0, 0);
 }
@@ -59,15 +31,9 @@ void PlaybackSession::onOpenGPSFile()
     const bool seekable = mSelectedMovieDuration >= 1.0;
     Q_EMIT seekRangeChanged(seekable, seekable ? pmWholeVideoSeconds(mSelectedMovieDuration) : 1);
     Q_EMIT positionChanged(0);
-    if (mToolbar) {
-        enableWidget(mToolbar->oPrintBtn(), true);
-        enableWidget(mToolbar->oCaptureBtn(), true);
-    }
+    Q_EMIT frameCommandsEnabled(true);
 
-    m_nEventTime = -1;
-    m_poGpsList.ClearAllData();
-    m_poGpsTempData.ResetData();
-
+    m_track.reset();
     const QList<AMediaFile> list = playlist();
     if (m_nCurPlayIndex < 0 || m_nCurPlayIndex >= list.size())
         return;
@@ -76,12 +42,11 @@ void PlaybackSession::onOpenGPSFile()
         return;
 
     const RecordingType type = pmGetFileType(path);
-    m_nMotorType = static_cast<int16_t>(pmGetMotorType(path));
-    m_poGpsList.setModelName(m_sources.modelName ? m_sources.modelName().toStdString()
-                                                 : std::string()); // the current folder's camera, or none
-    const double duration = mSelectedMovieDuration;
-    const TrackLoadResult result = loadTrack(
-        path, [duration] { return duration; }, m_poGpsList);
+    // The current folder's camera, or none.
+    const TrackLoadResult result =
+        m_track.load(path, mSelectedMovieDuration,
+                     m_sources.modelName ? m_sources.modelName().toStdString() : std::string());
+    const GpsList& gps = m_track.gps();
 
     bool eventMarked = false;
     if (result.loaded) {
@@ -93,37 +58,36 @@ void PlaybackSession::onOpenGPSFile()
             } else {
                 online = mMapView->IsInternetConnected();
             }
-            mMapView->EnableMap(!m_poGpsList.IsGPSReady() ? -1 : (online ? 1 : 0));
+            mMapView->EnableMap(!gps.IsGPSReady() ? -1 : (online ? 1 : 0));
         }
-        const int mark = chooseEventMark(type, m_poGpsList);
+        const int mark = m_track.markEvent(type);
         if (mark >= 0) {
-            m_nEventTime = mark;
             Q_EMIT eventMarkChanged(mark);
             eventMarked = true;
         }
-        const float scale = xCreateSensorGraphic(eventMarked ? m_nEventTime : 0);
+        const float scale = xCreateSensorGraphic(eventMarked ? m_track.eventTime() : 0);
         if (mGSensorView)
-            mGSensorView->setGensorGraphic(m_oSensorBitmap, m_nMotorType, scale);
+            mGSensorView->setGensorGraphic(m_track.graphic(), m_track.motorType(), scale);
         if (mMapView)
-            mMapView->DrawPath(&m_poGpsList);
+            mMapView->DrawPath(&gps);
         updateTripRoute();
         mapGoTo();
     } else {
         if (mMapView) {
-            const int16_t withTrack = m_poGpsList.IsGPSReady() ? 1 : -1;
+            const int16_t withTrack = gps.IsGPSReady() ? 1 : -1;
             if (mMapView->IsOnLine()) {
                 mMapView->EnableMap(mMapView->IsInternetConnected() ? withTrack : 0);
             } else {
                 mMapView->LoadMap();
                 if (mMapView->IsOnLine())
                     mMapView->EnableMap(withTrack);
-                else if (!m_poGpsList.IsGPSReady())
+                else if (!gps.IsGPSReady())
                     mMapView->EnableMap(-1);
             }
         }
         const float scale = xCreateSensorGraphic(0);
         if (mGSensorView)
-            mGSensorView->setGensorGraphic(m_oSensorBitmap, m_nMotorType, scale);
+            mGSensorView->setGensorGraphic(m_track.graphic(), m_track.motorType(), scale);
         if (mMapView) {
             mMapView->SetPosition(0, 0, 0, 0, -1);
             mMapView->DrawPath(nullptr);
@@ -131,8 +95,7 @@ void PlaybackSession::onOpenGPSFile()
         updateTripRoute();
     }
 
-    if (mToolbar)
-        enableWidget(mToolbar->oExportBtn(), m_poGpsList.IsGPSReady());
+    Q_EMIT trackExportEnabled(gps.IsGPSReady());
     if (!eventMarked)
         Q_EMIT eventMarkChanged(-1);
     if (mMapView && mMapView->GetMapState() != 1 && m_sources.mapFullScreen && m_sources.mapFullScreen())
@@ -143,27 +106,7 @@ void PlaybackSession::onOpenGPSFile()
 
 float PlaybackSession::xCreateSensorGraphic(int eventIndex)
 {
-    m_oSensorBitmap = QImage();
-    if (m_poGpsList.GetDataCount() == 0 || !m_poGpsList.IsGSensorReady())
-        return 0;
-    SensorGraphic graphic;
-    if (mGSensorView) {
-        graphic = createSensorGraphic(m_poGpsList, eventIndex, *mGSensorView);
-    } else {
-        graphic = createSensorGraphic(m_poGpsList, eventIndex,
-                                      pmLoadAppImage(QStringLiteral("GSensorGraphic.png")).toImage(), Qt::red,
-                                      Qt::green, Qt::blue);
-    }
-    m_oSensorBitmap = graphic.image;
-    return graphic.scale;
-}
-
-const GpsData* PlaybackSession::getCurGpsData() const
-{
-    if (m_poGpsList.GetDataCount() == 0 || !std::isfinite(mSelectedMovieCurrentTime) ||
-        mSelectedMovieCurrentTime < 0 || mSelectedMovieCurrentTime >= GpsList::kMaxVideoSeconds)
-        return nullptr;
-    return m_poGpsList.GetGpsData(static_cast<int>(mSelectedMovieCurrentTime));
+    return m_track.drawGraphic(eventIndex, mGSensorView.data());
 }
 
 // The map page finished loading: give it the current track, or an empty map.
@@ -174,8 +117,8 @@ void PlaybackSession::onMapViewReady()
         return;
     if (!mMapView->IsOnLine())
         mMapView->LoadMap();
-    if (m_poGpsList.IsGPSReady()) {
-        mMapView->DrawPath(&m_poGpsList);
+    if (m_track.gps().IsGPSReady()) {
+        mMapView->DrawPath(&m_track.gps());
         mapGoTo();
     } else {
         mMapView->SetPosition(0, 0, 0, 0, -1);
@@ -191,95 +134,38 @@ void PlaybackSession::setShowWholeTrip(bool on)
     updateTripRoute();
 }
 
-// The other recordings of the trip, read with the same track rules as the
-// current one; those before it are the stretch already driven.
+// The other recordings of the trip; those before the current one are the
+// stretch already driven.
 void PlaybackSession::updateTripRoute()
 {
     if (!mMapView)
         return;
     const std::vector<int> trip = currentTrip();
-    const QList<AMediaFile> list = playlist();
-    const bool show = m_bShowWholeTrip && trip.size() > 1 && m_poGpsList.IsGPSReady();
-    if (!show) {
-        m_tripRouteCache.clear();
+    if (!m_bShowWholeTrip || trip.size() < 2 || !m_track.gps().IsGPSReady()) {
+        m_track.forgetTripRoute();
         mMapView->DrawTripRoute({}, {});
         return;
     }
-    QHash<QString, std::vector<std::pair<float, float>>> cache;
     MapView::RoutePoints driven, ahead;
-    bool before = true;
-    for (int row : trip) {
-        if (row == m_nCurPlayIndex) {
-            before = false;
-            continue;
-        }
-        if (row < 0 || row >= list.size())
-            continue;
-        const QString path = list.at(row).path();
-        auto cached = m_tripRouteCache.constFind(path);
-        std::vector<std::pair<float, float>> points;
-        if (cached != m_tripRouteCache.constEnd()) {
-            points = *cached;
-        } else {
-            GpsList track;
-            const std::string native = list.at(row).nativePath().toStdString();
-            if (loadTrack(
-                    native, [native] { return pmGetMediaDurationSeconds(native); }, track)
-                    .loaded &&
-                track.IsGPSReady()) {
-                for (int i = 0; i < track.GetDataCount(); ++i)
-                    if (const GpsData* sample = track.GetGpsData(i))
-                        points.emplace_back(sample->fLatitude(), sample->fLongitude());
-            }
-        }
-        MapView::RoutePoints& part = before ? driven : ahead;
-        part.insert(part.end(), points.begin(), points.end());
-        cache.insert(path, std::move(points));
-    }
-    m_tripRouteCache = std::move(cache);
+    m_track.tripRoute(trip, m_nCurPlayIndex, playlist(), driven, ahead);
     mMapView->DrawTripRoute(driven, ahead);
 }
 
 void PlaybackSession::mapGoTo()
 {
-    m_nSensorX = m_nSensorY = m_nSensorZ = 0;
-    const GpsData* sample = getCurGpsData();
-    float latitude = m_poGpsTempData.fLatitude();
-    float longitude = m_poGpsTempData.fLongitude();
-    float speed = m_poGpsTempData.fSpeed();
-    float altitude = static_cast<float>(m_poGpsTempData.dAltitude());
-    float direction = m_poGpsTempData.fDirection();
-    if (sample) {
-        if (sample->fLatitude() != 0 || sample->fLongitude() != 0) {
-            latitude = sample->fLatitude();
-            longitude = sample->fLongitude();
-            speed = sample->fSpeed();
-            altitude = static_cast<float>(sample->dAltitude());
-            direction = sample->fDirection();
-        } else {
-            // A sample without a fix shows the reset values, except the "no
-            // reading" markers of altitude and direction.
-            if (sample->dAltitude() == GpsData::kNoAltitude)
-                altitude = static_cast<float>(GpsData::kNoAltitude);
-            if (sample->fDirection() == -1.0f)
-                direction = -1.0f;
-        }
-        m_nSensorX = thousandths(sample->GetGValueX());
-        m_nSensorY = thousandths(sample->GetGValueY());
-        m_nSensorZ = thousandths(sample->GetGValueZ());
-    }
+    const CurrentTrack::Place place = m_track.placeAt(mSelectedMovieCurrentTime);
     if (mMapView) {
-        mMapView->SetPosition(latitude, longitude, speed, altitude, direction);
+        mMapView->SetPosition(place.latitude, place.longitude, place.speed, place.altitude, place.direction);
         mMapView->update();
     }
-    Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
+    emitSensorCursor();
 }
 
 void PlaybackSession::onGSensorGraphClicked(int graphX)
 {
-    if (!_videoPlayView || !m_poGpsList.IsGSensorReady())
+    if (!_videoPlayView || !m_track.gps().IsGSensorReady())
         return;
-    const int sample = sensorGraphicSampleAt(graphX, m_poGpsList.GetDataCount());
+    const int sample = sensorGraphicSampleAt(graphX, m_track.gps().GetDataCount());
     if (sample < 0)
         return;
     pmWriteLogQ(
@@ -291,9 +177,9 @@ void PlaybackSession::onGSensorGraphClicked(int graphX)
 // again for the current track and put the cursor back where it was.
 void PlaybackSession::redrawSensorGraph()
 {
-    if (!mGSensorView || !m_poGpsList.IsGSensorReady())
+    if (!mGSensorView || !m_track.gps().IsGSensorReady())
         return;
-    const float scale = xCreateSensorGraphic(m_nEventTime);
-    mGSensorView->setGensorGraphic(m_oSensorBitmap, m_nMotorType, scale);
-    Q_EMIT sensorCursorChanged(m_nSensorX, m_nSensorY, m_nSensorZ);
+    const float scale = xCreateSensorGraphic(m_track.eventTime());
+    mGSensorView->setGensorGraphic(m_track.graphic(), m_track.motorType(), scale);
+    emitSensorCursor();
 }

@@ -1,0 +1,146 @@
+#include "playback/CurrentTrack.h"
+
+#include "base/AMediaFile.h"
+#include "base/Services.h"
+#include "media/MediaDuration.h"
+#include "views/GSensorView.h"
+#include "views/SensorGraphic.h"
+
+#include <cmath>
+
+namespace
+{
+// Thousandths of g, rounded half away from zero.
+int thousandths(float g)
+{
+    const double v = g > 0 ? g + 0.0005 : g - 0.0005;
+    const double scaled = v * 1000.0;
+    if (!std::isfinite(scaled) || std::fabs(scaled) > 1e9)
+        return 0;
+    return static_cast<int>(scaled);
+}
+} // namespace
+
+void CurrentTrack::clear()
+{
+    m_gps.ClearAllData();
+    m_lastFix.ResetData();
+    m_motorType = 0;
+    m_graphic = QImage();
+}
+
+void CurrentTrack::reset()
+{
+    m_eventTime = -1;
+    m_gps.ClearAllData();
+    m_lastFix.ResetData();
+}
+
+TrackLoadResult CurrentTrack::load(const std::string& path, double duration, const std::string& model)
+{
+    m_motorType = static_cast<int16_t>(pmGetMotorType(path));
+    m_gps.setModelName(model);
+    return loadTrack(
+        path, [duration] { return duration; }, m_gps);
+}
+
+int CurrentTrack::markEvent(RecordingType type)
+{
+    const int mark = chooseEventMark(type, m_gps);
+    if (mark >= 0)
+        m_eventTime = mark;
+    return mark;
+}
+
+float CurrentTrack::drawGraphic(int eventIndex, const GSensorView* view)
+{
+    m_graphic = QImage();
+    if (m_gps.GetDataCount() == 0 || !m_gps.IsGSensorReady())
+        return 0;
+    SensorGraphic graphic;
+    if (view) {
+        graphic = createSensorGraphic(m_gps, eventIndex, *view);
+    } else {
+        graphic = createSensorGraphic(m_gps, eventIndex,
+                                      pmLoadAppImage(QStringLiteral("GSensorGraphic.png")).toImage(), Qt::red,
+                                      Qt::green, Qt::blue);
+    }
+    m_graphic = graphic.image;
+    return graphic.scale;
+}
+
+const GpsData* CurrentTrack::sampleAt(double seconds) const
+{
+    if (m_gps.GetDataCount() == 0 || !std::isfinite(seconds) || seconds < 0 ||
+        seconds >= GpsList::kMaxVideoSeconds)
+        return nullptr;
+    return m_gps.GetGpsData(static_cast<int>(seconds));
+}
+
+CurrentTrack::Place CurrentTrack::placeAt(double seconds)
+{
+    m_sensorX = m_sensorY = m_sensorZ = 0;
+    Place place;
+    place.latitude = m_lastFix.fLatitude();
+    place.longitude = m_lastFix.fLongitude();
+    place.speed = m_lastFix.fSpeed();
+    place.altitude = static_cast<float>(m_lastFix.dAltitude());
+    place.direction = m_lastFix.fDirection();
+    if (const GpsData* sample = sampleAt(seconds)) {
+        if (sample->fLatitude() != 0 || sample->fLongitude() != 0) {
+            place.latitude = sample->fLatitude();
+            place.longitude = sample->fLongitude();
+            place.speed = sample->fSpeed();
+            place.altitude = static_cast<float>(sample->dAltitude());
+            place.direction = sample->fDirection();
+        } else {
+            // A sample without a fix shows the reset values, except the "no
+            // reading" markers of altitude and direction.
+            if (sample->dAltitude() == GpsData::kNoAltitude)
+                place.altitude = static_cast<float>(GpsData::kNoAltitude);
+            if (sample->fDirection() == -1.0f)
+                place.direction = -1.0f;
+        }
+        m_sensorX = thousandths(sample->GetGValueX());
+        m_sensorY = thousandths(sample->GetGValueY());
+        m_sensorZ = thousandths(sample->GetGValueZ());
+    }
+    return place;
+}
+
+// The other recordings are read with the same track rules as the current one.
+void CurrentTrack::tripRoute(const std::vector<int>& trip, int current, const QList<AMediaFile>& list,
+                             Points& driven, Points& ahead)
+{
+    QHash<QString, Points> cache;
+    bool before = true;
+    for (int row : trip) {
+        if (row == current) {
+            before = false;
+            continue;
+        }
+        if (row < 0 || row >= list.size())
+            continue;
+        const QString path = list.at(row).path();
+        auto cached = m_routeCache.constFind(path);
+        Points points;
+        if (cached != m_routeCache.constEnd()) {
+            points = *cached;
+        } else {
+            GpsList track;
+            const std::string native = list.at(row).nativePath().toStdString();
+            if (loadTrack(
+                    native, [native] { return pmGetMediaDurationSeconds(native); }, track)
+                    .loaded &&
+                track.IsGPSReady()) {
+                for (int i = 0; i < track.GetDataCount(); ++i)
+                    if (const GpsData* sample = track.GetGpsData(i))
+                        points.emplace_back(sample->fLatitude(), sample->fLongitude());
+            }
+        }
+        Points& part = before ? driven : ahead;
+        part.insert(part.end(), points.begin(), points.end());
+        cache.insert(path, std::move(points));
+    }
+    m_routeCache = std::move(cache);
+}

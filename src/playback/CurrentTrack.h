@@ -1,0 +1,88 @@
+#pragma once
+// The track of the recording that plays: its samples (read with the core's
+// track rules when the recording is ready), the event mark, the G-sensor
+// graph's picture, and the sample of the second shown with the G values the
+// graph's cursor reads. Also the positions of the other recordings of its
+// trip, each read once while the trip is stepped through. It draws nothing:
+// the playback session hands what it finds to the map and the graph.
+// Main thread only.
+#include "core/FileRules.h"
+#include "core/GpsData.h"
+#include "core/GpsList.h"
+#include "core/TrackLoader.h"
+
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+class AMediaFile;
+class GSensorView;
+
+class CurrentTrack
+{
+public:
+    using Points = std::vector<std::pair<float, float>>;
+    // Where the map's marker stands for a second.
+    struct Place {
+        float latitude = 0, longitude = 0, speed = 0, altitude = 0, direction = 0;
+    };
+
+    // Empties the samples and the graph's picture (nothing open, or the
+    // playlist it belonged to has gone).
+    void clear();
+    // Before a recording's track is read: no samples, no event mark.
+    void reset();
+    // No event mark, and the cursor's G values at 0.
+    void resetMark()
+    {
+        m_eventTime = -1;
+        m_sensorX = m_sensorY = m_sensorZ = 0;
+    }
+    // Reads the track of the recording at `path` of `duration` seconds, for
+    // the camera `model`; then the event mark for its type.
+    TrackLoadResult load(const std::string& path, double duration, const std::string& model);
+    // The event mark for a recording of `type` from the samples read; -1 when none.
+    int markEvent(RecordingType type);
+    // Draws the graph's picture with `eventIndex` marked, in the colours of
+    // `view` (its own images when null); the scale the graph is drawn at.
+    float drawGraphic(int eventIndex, const GSensorView* view);
+
+    // The sample of this second, or none.
+    const GpsData* sampleAt(double seconds) const;
+    // The marker's place at this second (the last fix without one); the G
+    // values of that second become the cursor's.
+    Place placeAt(double seconds);
+
+    // The positions of the recordings of `trip` other than `current`: those
+    // before it are the stretch driven, those after it what lies ahead.
+    void tripRoute(const std::vector<int>& trip, int current, const QList<AMediaFile>& list, Points& driven,
+                   Points& ahead);
+    void forgetTripRoute() { m_routeCache.clear(); }
+
+    const GpsList& gps() const { return m_gps; }
+    GpsList& gps() { return m_gps; }
+    int eventTime() const { return m_eventTime; }
+    int sensorX() const { return m_sensorX; }
+    int sensorY() const { return m_sensorY; }
+    int sensorZ() const { return m_sensorZ; }
+    int16_t motorType() const { return m_motorType; }
+    const QImage& graphic() const { return m_graphic; }
+
+private:
+    int m_eventTime = -1;
+    int m_sensorX = 0;
+    int m_sensorY = 0;
+    int m_sensorZ = 0;
+    int16_t m_motorType = 0;
+    GpsList m_gps;
+    GpsData m_lastFix;
+    QImage m_graphic;
+    // The positions of each recording of the trip last drawn, by path.
+    QHash<QString, Points> m_routeCache;
+};
