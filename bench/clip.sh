@@ -17,6 +17,10 @@
 #   the overlay clip's peak under 200 MB; side by side >= 0.9x ffmpeg's
 #   hstack, blurring adding <= 20 %, peak under 400 MB.
 # ONLY=sbs runs the side-by-side part alone.
+# Side by side, one run each on the 2-core machine under a load of 8 to 11
+#   (other builds), so the times are rough: ffmpeg hstack 166.9 s, 534 MB,
+#   16.56 MB; rovixtool 117.8 s (1.42x), 247 MB, 16.83 MB; with three blurred
+#   areas 73.4 s, 250 MB, 18.10 MB. Quiet medians are still to be taken.
 # Measured on the 2-core build machine: overlay at 1080p peaks at 149-154 MB
 #   (275-296 MB before the encoder was bounded: x264's default lookahead,
 #   B-frames and one frame per thread each hold a 13 MB picture).
