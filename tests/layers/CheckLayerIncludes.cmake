@@ -4,8 +4,9 @@
 # Each checked folder names the folders of src its files may include (its own
 # and those of the libraries it links); an include of any other folder of src
 # fails, so a folder added later is off limits to the layers below until it is
-# named here. The folders of rovixapp (app, library, playback, export) sit on
-# top and may include everything.
+# named here. The feature folders (library, playback, export) stand side by
+# side and include none of each other; only app, which wires them, may include
+# everything.
 #   core                       core only (standard library)
 #   media                      core, media (FFmpeg, no Qt)
 #   fleet                      core, fleet (the fleet archive, SQLite, no Qt)
@@ -15,6 +16,11 @@
 #   controls, WaitingWindow    core, base, controls, WaitingWindow
 #   views                      core, base, platform, controls, WaitingWindow, views
 #   upload                     core, base, controls, WaitingWindow, upload
+#   library                    core, base, platform, controls, WaitingWindow, views, library
+#   playback                   core, media, base, platform, controls, WaitingWindow, views,
+#                              playback
+#   export                     core, media, base, platform, controls, WaitingWindow, views,
+#                              upload, export
 if(NOT SRC)
     message(FATAL_ERROR "SRC not set")
 endif()
@@ -30,7 +36,10 @@ set(rules
     "controls:core|base|${widgets}"
     "WaitingWindow:core|base|${widgets}"
     "views:core|base|platform|${widgets}|views"
-    "upload:core|base|${widgets}|upload")
+    "upload:core|base|${widgets}|upload"
+    "library:core|base|platform|${widgets}|views|library"
+    "playback:core|media|base|platform|${widgets}|views|playback"
+    "export:core|media|base|platform|${widgets}|views|upload|export")
 
 # Every folder of src is a candidate target of an include.
 file(GLOB entries LIST_DIRECTORIES true "${SRC}/*")

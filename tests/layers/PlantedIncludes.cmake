@@ -48,7 +48,24 @@ set(cases
     "tool|library/LibraryModel.h|fail"
     "tool|base/Services.h|fail"
     "tool|upload/UploadRequest.h|fail"
-    "tool|media/MediaDuration.h|pass")
+    "tool|media/MediaDuration.h|pass"
+    "library|playback/PlaybackSession.h|fail"
+    "library|export/BackupController.h|fail"
+    "library|app/AppDelegate.h|fail"
+    "library|views/VideoPlayerView.h|pass"
+    "playback|library/LibraryModel.h|fail"
+    "playback|export/ClipController.h|fail"
+    "playback|app/MainWindow.h|fail"
+    "playback|upload/UploadRequest.h|fail"
+    "playback|media/FrameGrabber.h|pass"
+    "export|library/LibraryModel.h|fail"
+    "export|playback/CameraSync.h|fail"
+    "export|app/WindowController.h|fail"
+    "export|upload/UploadRequest.h|pass"
+    "app|library/LibraryModel.h|pass"
+    "app|playback/PlaybackSession.h|pass"
+    "app|export/ClipController.h|pass"
+    "app|upload/LoginDlg.h|pass")
 foreach(c IN LISTS cases)
     string(REPLACE "|" ";" parts "${c}")
     list(GET parts 0 folder)
