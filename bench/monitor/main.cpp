@@ -162,7 +162,7 @@ int main(int argc, char** argv)
         d->stopMonitorFolder();
         rssBefore = rssKb();
         t.start();
-        d->startMonitorFolder(card + "/DCIM");
+        d->library()->startMonitorFolder(card + "/DCIM");
         startMs.push_back(t.nsecsElapsed() / 1e6);
         rssAfter = rssKb();
     }

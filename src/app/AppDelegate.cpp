@@ -46,8 +46,10 @@ AppDelegate::AppDelegate(QObject* parent)
     };
     m_playback->setSources(std::move(sources));
     m_playback->setTripMembers([this](int index) { return library()->tripMembers(index); });
+    // playback -> the controller (opening a row, the folder check) and the window
     connect(m_playback, &PlaybackSession::openRowRequested, this, &AppDelegate::dblClickFile);
     connect(m_playback, &PlaybackSession::folderCheckRequested, this, &AppDelegate::onMonitorFolder);
+    connect(m_playback, &PlaybackSession::recordingMissing, this, &AppDelegate::onVideoFileRemoved);
     connect(m_playback, &PlaybackSession::dualCameraChanged, m_windows, &WindowController::relayoutIfSized);
     wireExportFeatures();
     m_languageSwitch = new LanguageSwitch(this);
@@ -163,7 +165,7 @@ void AppDelegate::registerObservers()
     nc.addObserver(this, Notifications::CalendarSelChanged,
                    [this](const Notification& n) { onCalendarSelChanged(n); });
 
-    setTimeStampText(QStringLiteral(" "));
+    m_playback->setTimeStampText(QStringLiteral(" "));
 
     if (!m_sleepWatcher) {
         m_sleepWatcher = new SleepWatcher(this);
@@ -172,8 +174,6 @@ void AppDelegate::registerObservers()
     }
 
     nc.addObserver(this, Notifications::VideoEnd, [this](const Notification& n) { onVideoEnd(n); });
-    nc.addObserver(this, Notifications::VideoFileIsRemoved,
-                   [this](const Notification& n) { onVideoFileRemoved(n); });
     nc.addObserver(this, Notifications::AVPlayerReadyToPlay,
                    [this](const Notification& n) { movieLoadStateChanged(n); });
 }
@@ -286,9 +286,4 @@ void AppDelegate::aboutMenuItemClicked()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_aboutDialog = dialog;
     dialog->open();
-}
-
-QDialog* AppDelegate::aboutDialog() const
-{
-    return m_aboutDialog.data();
 }

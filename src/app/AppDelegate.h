@@ -1,33 +1,30 @@
 #pragma once
-// The application controller: the hub that owns the library, the playlist,
-// the playback state, the track and the panels of the main window. Panels
-// report to it by notification (base/NotificationCenter.h) or by their own
-// signals, and never reach it themselves: it creates them, wires them and
-// calls them directly. There is one instance.
+// The application controller: a composition that creates the main window
+// (WindowController, which owns the panels and their layout) and the feature
+// objects (LibraryModel: the library, playlist and folder monitor;
+// PlaybackSession: the surfaces, play state and track; BackupController,
+// ClipController, UploadController, CaptureService), wires them to each other
+// and to the panels, and keeps the command names the rest of the program and
+// the tests know. It holds no state beyond its own life cycle. Panels report
+// by their own signals or by notification (base/NotificationCenter.h) and
+// never reach it themselves. There is one instance.
 //
-// The class is declared here once; its methods are defined in the folder of
-// the subsystem they belong to:
-//   app/AppDelegate.cpp               start-up, settings, skin and language
-//                                     menus, window events, sleep and wake
-//   app/AppDelegateWindow.cpp         the panels' wiring; the window, its
-//                                     layout, full screen and reloads are
-//                                     app/WindowController
-//   library/AppDelegateLibrary.cpp    the library (library/LibraryModel)
-//                                     wired to panels and playback; calendar
-//                                     and file list events
-//   app/AppDelegatePlayback.cpp       the playback names, handed to the
-//                                     playback session (playback/
-//                                     PlaybackSession.h: surfaces, play
-//                                     state, two cameras, time stamp,
-//                                     track, 360-degree view)
-//   export/AppDelegateExport.cpp      wiring and forwards of the export
-//                                     features: BackupController (backup,
-//                                     track export), UploadController
-//                                     (video site, sign-in, upload),
-//                                     CaptureService (capture, printing)
-//   app/AppDelegateInput.cpp          the player's keys, seeking from the
-//                                     G-sensor graph, a folder named on the
-//                                     command line or dropped on the window
+// The class is declared here once; its methods are defined by subject, all in
+// src/app (no feature library includes this header):
+//   AppDelegate.cpp          start-up, settings, skin and language menus,
+//                            window events, sleep and wake; the bus observers
+//   AppDelegateWindow.cpp    the panels' signals to the feature objects
+//   AppDelegateLibrary.cpp   the library's signals and hooks to the panels and
+//                            playback; calendar and file list events
+//   AppDelegatePlayback.cpp  the playback names, handed to the playback session
+//                            (surfaces, play state, two cameras, time stamp,
+//                            track, 360-degree view), and the play bar's
+//                            command dispatch
+//   AppDelegateExport.cpp    the export features' hooks and signals: backup
+//                            and track export, upload, capture and printing
+//   AppDelegateInput.cpp     the player's keys, seeking from the G-sensor
+//                            graph, a folder named on the command line or
+//                            dropped on the window
 // Everything here runs on the main thread, except the library scan's walk,
 // which runs on a worker thread of its own (see LibraryModel::buildVideoLibrary).
 #include "app/WindowController.h"
@@ -128,7 +125,6 @@ public:
     LanguageSwitch* languageSwitch() const { return m_languageSwitch; }
     // Opens the About box window-modal over the main window and returns.
     void aboutMenuItemClicked();
-    QDialog* aboutDialog() const;
 
     MainWindow* window() const { return m_windows->window(); }
     // The window, its panels and their layout.
@@ -136,27 +132,19 @@ public:
 
     // ---- library: the scan, the day cache, the playlist and the folder
     // monitor live in LibraryModel (library/LibraryModel.h); the names below
-    // forward to it, and library/AppDelegateLibrary.cpp wires it to the panels.
+    // forward to it, and AppDelegateLibrary.cpp wires it to the panels.
 
     LibraryModel* library() const { return m_library; }
 
     bool buildVideoLibrary(const QString& folder) { return m_library->buildVideoLibrary(folder); }
     bool isBuildingLibrary() const { return m_library->isBuildingLibrary(); }
-    void searchFolder(const QString& folder) { m_library->searchFolder(folder); }
     bool addVideoFile(const QString& path) { return m_library->addVideoFile(path); }
-    void insertMediaToVideoLib(const AMediaFile& media, int at)
-    {
-        m_library->insertMediaToVideoLib(media, at);
-    }
     void clearVideoLibrary() { m_library->clearVideoLibrary(); }
-    QList<AMediaFile> sortByFileDate() const { return m_library->sortByFileDate(); }
     void checkLastVideoDate() { m_library->checkLastVideoDate(); }
     bool isMediaExistByDate(qint16 y, qint16 m, qint16 d) const
     {
         return m_library->isMediaExistByDate(y, m, d);
     }
-    QDateTime placementDate(const AMediaFile& media) const { return m_library->placementDate(media); }
-    FileListRow fileListRow(const AMediaFile& media) const;
     bool isPlaceByNameTime() const { return m_library->isPlaceByNameTime(); }
     void setPlaceByNameTime(bool on) { m_library->setPlaceByNameTime(on); }
     bool isAllMediaExist() const { return m_library->isAllMediaExist(); }
@@ -167,21 +155,11 @@ public:
     void setVideoLib(const QList<AMediaFile>& list) { m_library->setVideoLib(list); }
     const QList<AMediaFile>& playlist() const { return m_library->playlist(); }
     const QString& currentFolder() const { return m_library->currentFolder(); }
-    void startMonitorFolder(const QString& folder) { m_library->startMonitorFolder(folder); }
     void stopMonitorFolder() { m_library->stopMonitorFolder(); }
     void onMonitorFolder() { m_library->onMonitorFolder(); }
     void pathWatcher(SCEvents* watcher, const SCEvent& event) { m_library->pathWatcher(watcher, event); }
-    void syncLibraryWithFolder() { m_library->syncLibraryWithFolder(); }
-    bool pruneVanishedRecordings() { return m_library->pruneVanishedRecordings(); }
-    void refreshPlaylistKeepingCurrent() { m_library->refreshPlaylistKeepingCurrent(); }
-    QList<AMediaFile> filteredPlaylist(const QList<AMediaFile>& sorted) const
-    {
-        return m_library->filteredPlaylist(sorted);
-    }
     SCEvents* folderWatcher() const { return m_library->folderWatcher(); }
     void rebuildPlaylist() { m_library->rebuildPlaylist(); }
-    void clearPlayList() { m_library->clearPlayList(); }
-    void setPlaylist(const QList<AMediaFile>& list) { m_library->setPlaylist(list); }
     // The calendar shown in full (day filter on) or shrunk (every day).
     void showCalendar(bool show);
     int checkDualCameraFileType(int index) const { return m_library->checkDualCameraFileType(index); }
@@ -193,7 +171,6 @@ public:
     bool pausePlayback();
     void relayout(double width, double height) { m_windows->relayout(width, height); }
     void hideTimeStamp();
-    void setTimeStampText(const QString& text);
     void reloadSkinImages() { m_windows->reloadSkinImages(); }
     void reloadLanguageTexts() { m_windows->reloadLanguageTexts(); }
     void onButtonPlayFullScreen() { m_windows->onButtonPlayFullScreen(); }
@@ -205,21 +182,17 @@ public:
     void onMapViewReady(const Notification& n);
     void onCalendarSelChanged(const Notification& n);
     void onVideoEnd(const Notification& n);
-    void onVideoFileRemoved(const Notification& n);
     void movieLoadStateChanged(const Notification& n);
 
-    // ==== playlist (library/AppDelegatePlaylist.cpp) and playback (app/AppDelegatePlayback.cpp)
+    // ==== opening a row (AppDelegateLibrary.cpp) and playback (AppDelegatePlayback.cpp)
 
     void dblClickFile(int index);
+    // The recording being opened has no file: the folder check, once the
+    // opening command has returned.
+    void onVideoFileRemoved();
 
-    // Track of the current recording.
-    void onOpenGPSFile();
-    void onUpdateTitle(int flag);
-    // Builds the G-sensor bitmap for the track; returns its scale in g (0 without a graph).
-    float xCreateSensorGraphic(int eventIndex);
+    // The track sample of the current second (null without a track).
     const GpsData* getCurGpsData() const;
-    void mapGoTo();
-    void onPlayTimerChange();
 
     // Playback: forwards to playback() (playback/PlaybackSession.h).
     PlaybackSession* playback() const { return m_playback; }
@@ -227,7 +200,6 @@ public:
     int getCurPlayIndex() const;
     void onPlay();
     void onPause();
-    void onStop();
     void onButtonPlay();
     void onButtonPause();
     void onButtonNext(int wrap);
@@ -237,25 +209,14 @@ public:
     void onButtonDpad(int command);
     void setPlaySpeed(float speed);
     void setVolume(int step);
-    void checkMute();
-    void setCurrentMovieTime(int seconds);
-    void movieDidEnd();
     void drawTime();
-    void resetCtrl();
-    void onStopMessage();
-    void checkPlayButtonState(bool showPlay);
     void enableMediaButton(bool enable);
-    void handleLoadStateChanged();
-    void handleLoadStateChanged2();
-    void checkMovieTime();
     void checkDpadButtons();
 
     // ---- 360-degree view
     void onMenu360View();
     // -1 without a surface, 0 flat, 1 360-degree (the menu item's state).
     int view360State() const;
-    void apply360Mode(VideoPlayerView* view, const std::string& path);
-    void updateHeadTracker();
     DpadView* dpadView() const;
     // The play bar's speed button image index to a rate (1.0 for unknown indexes).
     static float speedForStep(int step);
@@ -265,7 +226,6 @@ public:
     bool has2Videos() const;
     void enable2VideoWindow(bool enable);
     void dualSelectFile(int index, bool switchFlag);
-    bool dualNextFile(bool forward, bool wrap);
     void setCurPlaylistIndex2(int index, bool autoPlay);
     void switchVideoWindow(bool switchVideo);
     void onButtonWindowSwitch();
@@ -274,14 +234,7 @@ public:
     bool syncSecondCamera();
 
     // Time-stamp overlay.
-    std::optional<QString> getTimeStampString();
-    std::optional<QString> timeStampStringAt(double position) const;
-    double frameTime() const;
-    const GpsData* gpsDataOfFrame(double position) const;
-    void showTimeStamp();
-    void checkTimeStamp();
     void moveTimeStamp();
-    QLabel* timeStampLabel();
 
     VideoPlayerView* videoPlayView() const;
     VideoPlayerView* videoPlayView2() const;
@@ -349,7 +302,7 @@ public:
     static QString folderFromArguments(const QStringList& arguments, QString* error = nullptr);
 
     // ==== backup, track export, upload, capture and printing: forwards to the
-    // feature objects of src/export, wired in export/AppDelegateExport.cpp
+    // feature objects of src/export, wired in AppDelegateExport.cpp
 
     BackupController* backupController() const { return m_backup; }
     ClipController* clipController() const { return m_clip; }
@@ -357,41 +310,25 @@ public:
     CaptureService* captureService() const { return m_capture; }
 
     void onButtonUploadYouTube() { m_upload->onButtonUploadYouTube(); }
-    static QUrl videoSiteHomeUrl() { return UploadController::videoSiteHomeUrl(); }
     // The toolbar's social-network button: doVideoUpload(1).
     void onButtonUploadFacebook() { doVideoUpload(1); }
     void doVideoUpload(int16_t website) { m_upload->doVideoUpload(website); }
-    void doLogin() { m_upload->doLogin(); }
-    void editUploadVideos(const QList<int>& indexes) { m_upload->editUploadVideos(indexes); }
 
     void onButtonBackup() { m_backup->onButtonBackup(); }
     // The selection window for backup (true) or for upload (false, 10 rows at most).
     void openBackupDlg(const QString& title, bool backupButton);
-    // The sign-in's result notification (the selections report by signal).
-    void UploadVideoChanged(const Notification& n) { m_upload->UploadVideoChanged(n); }
-    void doBackup(const QList<int>& indexes, bool evidence = false)
-    {
-        m_backup->doBackup({indexes, evidence});
-    }
     bool isBackupRunning() const { return m_backup->isBackupRunning(); }
     quint64 backupBytesDone() const { return m_backup->backupBytesDone(); }
     const BackupResult& lastBackupResult() const { return m_backup->lastBackupResult(); }
 
     void onButtonExport() { m_backup->onButtonExport(); }
     void onSaveClip() { m_clip->onSaveClip(); }
-    QString getExportFolder() const { return BackupController::getExportFolder(); }
-    void saveExportFolder(const QString& path) { BackupController::saveExportFolder(path); }
 
     void onButtonCapture() { m_capture->onButtonCapture(); }
     void onButtonPrint() { m_capture->onButtonPrint(); }
     QImage getCurrentImage() { return m_capture->getCurrentImage(); }
     QImage getCurrentImage2() { return m_capture->getCurrentImage2(); }
-    QImage drawTimeStamp(const QImage& image) { return m_capture->drawTimeStamp(image); }
     QImage drawTimeStampAt(const QImage& image, double at) { return m_capture->drawTimeStampAt(image, at); }
-    static QImage resizedImage(const QImage& image, int w, int h)
-    {
-        return CaptureService::resizedImage(image, w, h);
-    }
     // The G-sensor panel's picture (null without the panel).
     QImage getGSensorBitmap() const;
 
@@ -427,7 +364,7 @@ private:
     void registerObservers();
 
     // The library's signals and hooks to the panels and playback
-    // (library/AppDelegateLibrary.cpp).
+    // (AppDelegateLibrary.cpp).
     void wireLibrary();
     LibraryModel* const m_library;
     // Read-only views of the library's state for the parts of the controller

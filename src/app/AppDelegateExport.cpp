@@ -1,5 +1,5 @@
 // The controller's side of backup, track export, upload, capture and
-// printing: it creates the three feature objects, hands them what they need
+// printing: it creates the four feature objects, hands them what they need
 // from the library and from playback, and keeps the commands' names as
 // forwards.
 #include "app/AppDelegate.h"
@@ -44,9 +44,9 @@ void AppDelegate::wireExportFeatures()
         [this] { return has2Videos(); },
         [this](int camera) { return videoPlayView() ? currentNativePath(camera) : QByteArray(); },
         [this] { return timeStampMode() == 1; },
-        [this] { return getTimeStampString(); },
-        [this](double position) { return timeStampStringAt(position); },
-        [this](double position) { return gpsDataOfFrame(position); },
+        [this] { return m_playback->getTimeStampString(); },
+        [this](double position) { return m_playback->timeStampStringAt(position); },
+        [this](double position) { return m_playback->gpsDataOfFrame(position); },
         [this] { return m_strModelName; },
         [this] { return getGSensorBitmap(); },
         [this] { return mapView(); },
@@ -64,6 +64,7 @@ void AppDelegate::wireExportFeatures()
                       },
                       [this](int row) { return m_library->tripMembers(row); },
                       [this](int row) { return m_library->getAnotherCameraFile(row); }});
+    // export features -> the controller's own signals
     connect(m_backup, &BackupController::finished, this, &AppDelegate::backupFinished);
     connect(m_upload, &UploadController::selectionChosen, this,
             [this](const UploadSelection& selection) { Q_EMIT uploadVideosChosen(selection.rows); });

@@ -61,7 +61,7 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
     case PlayerKey::PlayPause:
         if (getState() == PlayStatePlaying) {
             onButtonPause();
-            checkPlayButtonState(true);
+            m_playback->checkPlayButtonState(true);
         } else {
             onButtonPlay();
         }

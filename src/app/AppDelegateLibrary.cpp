@@ -3,7 +3,6 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainWindow.h"
-#include "base/EventHold.h"
 #include "controls/FileListLayout.h"
 #include "controls/FileListView.h"
 #include "controls/MultiButtons.h"
@@ -18,6 +17,7 @@
 
 void AppDelegate::wireLibrary()
 {
+    // library -> the controller's signals (the calendar listens), playback
     LibraryModel* lib = m_library;
     connect(lib, &LibraryModel::videoLibIsReady, this, &AppDelegate::videoLibIsReady);
     connect(lib, &LibraryModel::activateDayRequested, this, &AppDelegate::activateDayRequested);
@@ -56,11 +56,6 @@ void AppDelegate::wireLibrary()
         if (wasEmpty)
             enableMediaButton(!mPlaylist.isEmpty());
     });
-}
-
-FileListRow AppDelegate::fileListRow(const AMediaFile& media) const
-{
-    return m_library->fileListRow(media);
 }
 
 void AppDelegate::showCalendar(bool show)
@@ -109,8 +104,8 @@ void AppDelegate::dblClickFile(int index)
 // The check runs once the command that found the file missing has finished:
 // a rebuild in the middle of opening a pair would leave that command working
 // on a playlist that changed under it.
-void AppDelegate::onVideoFileRemoved(const Notification&)
+void AppDelegate::onVideoFileRemoved()
 {
     pmWriteLog("AppDelegate::onVideoFileRemoved");
-    QTimer::singleShot(0, this, [this] { pmRunUnlessHeld(this, [this] { onMonitorFolder(); }); });
+    QTimer::singleShot(0, this, [this] { onMonitorFolder(); });
 }

@@ -14,24 +14,17 @@ void AppDelegate::setCurPlaylistIndex(int index, bool autoPlay) { m_playback->se
 void AppDelegate::setCurPlaylistIndex2(int index, bool autoPlay) { m_playback->setCurPlaylistIndex2(index, autoPlay); }
 bool AppDelegate::pausePlayback() { return m_playback->pausePlayback(); }
 void AppDelegate::hideTimeStamp() { m_playback->hideTimeStamp(); }
-void AppDelegate::setTimeStampText(const QString& text) { m_playback->setTimeStampText(text); }
 void AppDelegate::onSliderChanged(const Notification& n) { m_playback->onSliderChanged(n); }
 void AppDelegate::onMapViewReady(const Notification&) { m_playback->onMapViewReady(); }
 void AppDelegate::onVideoEnd(const Notification&) { m_playback->movieDidEnd(); }
 void AppDelegate::movieLoadStateChanged(const Notification& n) { m_playback->movieLoadStateChanged(n); }
-void AppDelegate::onOpenGPSFile() { m_playback->onOpenGPSFile(); }
-void AppDelegate::onUpdateTitle(int flag) { m_playback->onUpdateTitle(flag); }
-float AppDelegate::xCreateSensorGraphic(int eventIndex) { return m_playback->xCreateSensorGraphic(eventIndex); }
 const GpsData* AppDelegate::getCurGpsData() const { return m_playback->getCurGpsData(); }
-void AppDelegate::mapGoTo() { m_playback->mapGoTo(); }
-void AppDelegate::onPlayTimerChange() { m_playback->onPlayTimerChange(); }
 int AppDelegate::getState() { return playState(); }
 AppDelegate::PlayState AppDelegate::playState() const { return static_cast<PlayState>(m_playback->state()); }
 int AppDelegate::getCurPlayIndex() const { return m_playback->curPlayIndex(); }
 int AppDelegate::getCurPlayIndex2() const { return m_playback->curPlayIndex2(); }
 void AppDelegate::onPlay() { m_playback->onPlay(); }
 void AppDelegate::onPause() { m_playback->onPause(); }
-void AppDelegate::onStop() { m_playback->onStop(); }
 void AppDelegate::onButtonPlay() { m_playback->onButtonPlay(); }
 void AppDelegate::onButtonPause() { m_playback->onButtonPause(); }
 void AppDelegate::onButtonNext(int wrap) { m_playback->onButtonNext(wrap); }
@@ -41,40 +34,21 @@ void AppDelegate::onButtonSpeed() { m_playback->onButtonSpeed(); }
 void AppDelegate::onButtonDpad(int command) { m_playback->onButtonDpad(command); }
 void AppDelegate::setPlaySpeed(float speed) { m_playback->setPlaySpeed(speed); }
 void AppDelegate::setVolume(int step) { m_playback->setVolume(step); }
-void AppDelegate::checkMute() { m_playback->checkMute(); }
-void AppDelegate::setCurrentMovieTime(int seconds) { m_playback->setCurrentMovieTime(seconds); }
-void AppDelegate::movieDidEnd() { m_playback->movieDidEnd(); }
 void AppDelegate::drawTime() { m_playback->drawTime(); }
-void AppDelegate::resetCtrl() { m_playback->resetCtrl(); }
-void AppDelegate::onStopMessage() { m_playback->onStopMessage(); }
-void AppDelegate::checkPlayButtonState(bool showPlay) { m_playback->checkPlayButtonState(showPlay); }
 void AppDelegate::enableMediaButton(bool enable) { m_playback->enableMediaButton(enable); }
-void AppDelegate::handleLoadStateChanged() { m_playback->handleLoadStateChanged(); }
-void AppDelegate::handleLoadStateChanged2() { m_playback->handleLoadStateChanged2(); }
-void AppDelegate::checkMovieTime() { m_playback->checkMovieTime(); }
 void AppDelegate::checkDpadButtons() { m_playback->checkDpadButtons(); }
 void AppDelegate::onMenu360View() { m_playback->onMenu360View(); }
 int AppDelegate::view360State() const { return m_playback->view360State(); }
-void AppDelegate::apply360Mode(VideoPlayerView* view, const std::string& path) { m_playback->apply360Mode(view, path); }
-void AppDelegate::updateHeadTracker() { m_playback->view360().updateHeadTracker(); }
 DpadView* AppDelegate::dpadView() const { return m_windows->panels().dpad.data(); }
 float AppDelegate::speedForStep(int step) { return PlaybackSession::speedForStep(step); }
 bool AppDelegate::isDualCameraMode() const { return m_playback->isDualCameraMode(); }
 bool AppDelegate::has2Videos() const { return m_playback->has2Videos(); }
 void AppDelegate::enable2VideoWindow(bool enable) { m_playback->enable2VideoWindow(enable); }
 void AppDelegate::dualSelectFile(int index, bool switchFlag) { m_playback->dualSelectFile(index, switchFlag); }
-bool AppDelegate::dualNextFile(bool forward, bool wrap) { return m_playback->dualNextFile(forward, wrap); }
 void AppDelegate::switchVideoWindow(bool switchVideo) { m_playback->switchVideoWindow(switchVideo); }
 void AppDelegate::onButtonWindowSwitch() { m_playback->onButtonWindowSwitch(); }
 bool AppDelegate::syncSecondCamera() { return m_playback->syncSecondCamera(); }
-std::optional<QString> AppDelegate::getTimeStampString() { return m_playback->getTimeStampString(); }
-std::optional<QString> AppDelegate::timeStampStringAt(double position) const { return m_playback->timeStampStringAt(position); }
-double AppDelegate::frameTime() const { return m_playback->frameTime(); }
-const GpsData* AppDelegate::gpsDataOfFrame(double position) const { return m_playback->gpsDataOfFrame(position); }
-void AppDelegate::showTimeStamp() { m_playback->showTimeStamp(); }
-void AppDelegate::checkTimeStamp() { m_playback->checkTimeStamp(); }
 void AppDelegate::moveTimeStamp() { m_playback->moveTimeStamp(); }
-QLabel* AppDelegate::timeStampLabel() { return m_playback->timeStampLabel(); }
 VideoPlayerView* AppDelegate::videoPlayView() const { return m_playback->videoPlayView(); }
 VideoPlayerView* AppDelegate::videoPlayView2() const { return m_playback->videoPlayView2(); }
 bool AppDelegate::isVideoLoading() const { return m_playback->isVideoLoading(); }

@@ -1,6 +1,7 @@
 // The panels of the main window wired to the controller and the feature
-// objects. WindowController creates and lays them out; every connection
-// between a panel and the rest of the program is made here.
+// objects, one block per sender. WindowController creates and lays them out.
+// The library's and playback's own signals are wired in AppDelegateLibrary.cpp
+// and AppDelegate.cpp, the export features' in AppDelegateExport.cpp.
 #include "app/AppDelegate.h"
 #include "app/LanguageSwitch.h"
 
@@ -24,6 +25,7 @@ void AppDelegate::createPanels()
         return; // once per window
     m_windows->createPanels();
 
+    // toolbar -> the controller's commands, the language switch, playback
     ToolbarView* toolbar = this->toolbar();
     connect(toolbar, &ToolbarView::browseRequested, this, &AppDelegate::onButtonBrowse);
     connect(toolbar, &ToolbarView::backupRequested, this, &AppDelegate::onButtonBackup);
@@ -45,6 +47,7 @@ void AppDelegate::createPanels()
     toolbar->setShowWholeTripStateProvider([this] { return m_playback->showWholeTrip(); });
     connect(toolbar, &ToolbarView::showWholeTripToggled, m_playback, &PlaybackSession::setShowWholeTrip);
 
+    // calendar <-> library (the days it marks, the day it shows)
     CalendarView* calendar = this->calendar();
     calendar->setDayHasMedia([this](int y, int m, int d) {
         return isMediaExistByDate(static_cast<qint16>(y), static_cast<qint16>(m), static_cast<qint16>(d));
@@ -54,6 +57,7 @@ void AppDelegate::createPanels()
     connect(this, &AppDelegate::activateDayRequested, calendar, &CalendarView::SetActivateDay);
     m_library->setPanels(fileList(), calendar);
 
+    // graph -> seeking; map and language switch -> the speed unit shown
     connect(gsensorView(), &GSensorView::graphClicked, this, &AppDelegate::onGSensorGraphClicked);
     connect(mapView(), &MapView::unitMenuItemClicked, m_languageSwitch, &LanguageSwitch::chooseSpeedUnit);
     connect(m_languageSwitch, &LanguageSwitch::speedUnitChanged, this, [this](int unit) {

@@ -6,8 +6,9 @@
 // images and texts after a skin or language change.
 //
 // It creates the panels but does not wire them: AppDelegate connects their
-// signals to the feature objects, so every connection of the program is in
-// one place. Main thread only.
+// signals to the feature objects (app/AppDelegate*.cpp); the few connections
+// made here keep the window's own arrangement (its size, zoom and the map's
+// full-screen toggle). Main thread only.
 #include "app/WindowLayout.h"
 
 #include <QObject>

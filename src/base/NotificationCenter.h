@@ -57,7 +57,6 @@ inline const QString SliderChanged = QStringLiteral("com.varno.rovixmanager:Slid
 inline const QString AVPlayerReadyToPlay =
     QStringLiteral("com.varno.rovixmanager:AVPlayerReadyToPlayNotification");
 inline const QString VideoEnd = QStringLiteral("com.varno.rovixmanager:VideoEndNotification");
-inline const QString VideoFileIsRemoved = QStringLiteral("com.varno.rovixmanager:VideoFileIsRemoved");
 inline const QString FileListViewDoubleClick =
     QStringLiteral("com.varno.rovixmanager:FileListViewDoubleClickNotification");
 inline const QString FileListViewCheckBox =
@@ -65,8 +64,6 @@ inline const QString FileListViewCheckBox =
 inline const QString CalendarSelChanged =
     QStringLiteral("com.varno.rovixmanager:CalendarSelChangedNotification");
 inline const QString MapViewReady = QStringLiteral("com.varno.rovixmanager:MapViewReadyNotification");
-inline const QString UploadVideoChanged =
-    QStringLiteral("com.varno.rovixmanager:UploadVideoChangedNotification");
 inline const QString ComboBoxChanged = QStringLiteral("com.varno.rovixmanager:ComboBoxChangedNotification");
 inline const QString ListBoxChanged = QStringLiteral("com.varno.rovixmanager:ListBoxChangedNotification");
 inline const QString CheckBoxChanged = QStringLiteral("com.varno.rovixmanager:CheckBoxChangedNotification");
@@ -74,6 +71,5 @@ inline const QString FileListBoxChanged =
     QStringLiteral("com.varno.rovixmanager:FileListBoxChangedNotification");
 inline const QString FileListBoxDoubleClick =
     QStringLiteral("com.varno.rovixmanager:FileListBoxDoubleClickNotification");
-inline const QString SaveCamera2Image = QStringLiteral("com.varno.rovixmanager:SaveCamera2ImageNotification");
 inline const QString PSVRDataReceived = QStringLiteral("PSVRDataReceivedNotification");
 } // namespace Notifications

@@ -1,7 +1,6 @@
 #include "controls/BackupDlg.h"
 #include "controls/StandardDialogs.h"
 
-#include "base/NotificationCenter.h"
 #include "base/Services.h"
 
 #include <QCheckBox>
@@ -131,28 +130,22 @@ void BackupDlg::okButtonAction()
         pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_OVER_MAX_UPLOAD")));
         return;
     }
-    postNotification(2, rows);
+    reportResult(true, rows);
 }
 
 void BackupDlg::cancelButtonAction()
 {
-    postNotification(0, QList<int>());
+    reportResult(false, QList<int>());
 }
 
-void BackupDlg::postNotification(int type, const QList<int>& selectedFile)
+void BackupDlg::reportResult(bool chosen, const QList<int>& selectedFile)
 {
     if (m_bPosted)
         return;
     m_bPosted = true;
     const bool evidence = isEvidencePackage();
     endWaitingWindow();
-    QVariantMap info;
-    info.insert(QStringLiteral("UPLOAD_TYPE"), type);
-    if (m_evidenceCheck->isVisibleTo(this) || evidence)
-        info.insert(QStringLiteral("EVIDENCE_PACKAGE"), evidence);
-    NotificationCenter::defaultCenter().post(
-        Notifications::UploadVideoChanged, type == 2 ? QVariant::fromValue(selectedFile) : QVariant(), info);
-    if (type == 2)
+    if (chosen)
         Q_EMIT rowsChosen(selectedFile, evidence);
 }
 

@@ -2,12 +2,10 @@
 // The file selection window shared by backup and upload: the playlist as a
 // list (file name, date, size) in which several rows may be chosen, OK and
 // Cancel. The caller sets the title and the most rows that may be chosen
-// (0 or less: no limit; upload allows 10). The result goes out as the
-// "UploadVideoChanged" notification: UPLOAD_TYPE 2 with the chosen playlist
-// indexes, or 0 for Cancel; the backup also gets EVIDENCE_PACKAGE, the state
-// of the evidence-package box, which only the backup shows. The window that
-// opened it takes OK's rows from rowsChosen, which follows the notification.
-// A row number is a playlist index. Must run on the main thread.
+// (0 or less: no limit; upload allows 10). OK's answer is rowsChosen: the
+// chosen playlist indexes and the state of the evidence-package box, which
+// only the backup shows; Cancel closes the window with no answer. A row
+// number is a playlist index. Must run on the main thread.
 #include "base/AMediaFile.h"
 
 #include <QDialog>
@@ -36,8 +34,8 @@ public:
 
     void okButtonAction();
     void cancelButtonAction();
-    // Closes the window, then posts the result.
-    void postNotification(int type, const QList<int>& selectedFile);
+    // Closes the window, then (when rows were chosen) emits rowsChosen; once.
+    void reportResult(bool chosen, const QList<int>& selectedFile);
     void setLayerString();
     void endWaitingWindow();
 

@@ -1,3 +1,7 @@
+// Many lines name "AppDelegate" ("AppDelegate::rebuildPlaylist", "AppDelegate -
+// ready to open video : ...") although the library, playback and export
+// objects write them now: their text stays as it is, because the tests and the
+// logs users send in are read by those words.
 #include "core/Log.h"
 
 #include "core/Clock.h"

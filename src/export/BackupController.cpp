@@ -83,8 +83,6 @@ void BackupController::openSelection(const QString& title)
     dlg->setTitle(title);
     m_selectDlg = dlg;
     connect(dlg, &QDialog::finished, dlg, &QObject::deleteLater);
-    // The dialog also posts "UploadVideoChanged" for whoever listens; the
-    // backup takes its rows from this signal of its own window.
     connect(dlg, &BackupDlg::rowsChosen, this, [this](const QList<int>& rows, bool evidence) {
         Q_EMIT selectionChosen({rows, evidence});
     });

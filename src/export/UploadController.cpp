@@ -17,10 +17,7 @@ UploadController::UploadController(QObject* parent) : QObject(parent)
             qOverload<const UploadSelection&>(&UploadController::editUploadVideos));
 }
 
-UploadController::~UploadController()
-{
-    NotificationCenter::defaultCenter().removeObserver(this);
-}
+UploadController::~UploadController() = default;
 
 bool UploadController::isBusy() const
 {
@@ -94,34 +91,23 @@ void UploadController::doVideoUpload(int16_t website)
 
 void UploadController::doLogin()
 {
-    auto& center = NotificationCenter::defaultCenter();
-    center.removeObserver(this, Notifications::UploadVideoChanged);
-    center.addObserver(this, Notifications::UploadVideoChanged,
-                       [this](const Notification& n) { UploadVideoChanged(n); });
     auto* dlg = new LoginDlg(window());
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     dlg->setVideoWebsite(m_nVideoWebsite);
+    connect(dlg, &LoginDlg::signInFinished, this, &UploadController::onSignInFinished);
     m_loginDlg = dlg;
     dlg->show();
     dlg->raise();
 }
 
-void UploadController::UploadVideoChanged(const Notification& n)
+void UploadController::onSignInFinished(bool signedIn, const QString& fbKey, const QString& youTubeKey)
 {
-    switch (n.userInfo.value(QStringLiteral("UPLOAD_TYPE")).toInt()) {
-    case 0:
-        NotificationCenter::defaultCenter().removeObserver(this, Notifications::UploadVideoChanged);
-        break;
-    case 1:
-        NotificationCenter::defaultCenter().removeObserver(this, Notifications::UploadVideoChanged);
-        mFBKey = n.userInfo.value(QStringLiteral("FBKey")).toString();
-        mYouTubeKey = n.userInfo.value(QStringLiteral("YouTubeKey")).toString();
-        openSelection(pmLoadString(m_nVideoWebsite == 1 ? QStringLiteral("IDS_UPLOAD_FACEBOOK")
-                                                        : QStringLiteral("IDS_UPLOAD_YOUTUBE")));
-        break;
-    default:
-        break;
-    }
+    if (!signedIn)
+        return;
+    mFBKey = fbKey;
+    mYouTubeKey = youTubeKey;
+    openSelection(pmLoadString(m_nVideoWebsite == 1 ? QStringLiteral("IDS_UPLOAD_FACEBOOK")
+                                                    : QStringLiteral("IDS_UPLOAD_YOUTUBE")));
 }
 
 void UploadController::openSelection(const QString& title)

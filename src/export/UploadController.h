@@ -3,12 +3,10 @@
 // the video-hosting service in their own browser; the application itself
 // uploads nothing there. The social-network button runs the chain: sign-in
 // (LoginDlg), the selection window in upload mode (BackupDlg, at most 10
-// rows), then the upload window (EditUploadDlg). The sign-in answers with the
-// "UploadVideoChanged" notification (UPLOAD_TYPE 1 signed in, 0 not), which
-// this object listens for while its sign-in is open; the selection's rows
-// come from the selection window's own signal, as an UploadSelection.
+// rows), then the upload window (EditUploadDlg). Each window answers by its
+// own signal: the sign-in by signInFinished, the selection by rowsChosen,
+// which goes on as an UploadSelection.
 #include "base/AMediaFile.h"
-#include "base/NotificationCenter.h"
 
 #include <QList>
 #include <QObject>
@@ -55,11 +53,11 @@ public:
     // message without the internet; otherwise playback pauses and the
     // sign-in window opens.
     void doVideoUpload(int16_t website);
-    // Listens for the sign-in's result and opens the sign-in window.
+    // Opens the sign-in window; its result goes to onSignInFinished.
     void doLogin();
-    // The sign-in's result: signed in (1) opens the selection window for
-    // upload; 0 stops listening. Selection results (2) are not taken here.
-    void UploadVideoChanged(const Notification& n);
+    // The sign-in's result: signed in opens the selection window for upload
+    // with these keys remembered; otherwise nothing follows.
+    void onSignInFinished(bool signedIn, const QString& fbKey, const QString& youTubeKey);
     // Opens the selection window in upload mode (at most 10 rows).
     void openSelection(const QString& title);
     // The upload window over these rows, with the keys of the last sign-in.

@@ -10,7 +10,6 @@
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/DialogSeam.h"
-#include "base/EventHold.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
 #include "controls/CalendarView.h"
@@ -789,7 +788,7 @@ void LibraryModel::pathWatcher(SCEvents*, const SCEvent& event)
     if (!follow || m_bLibrarySyncQueued)
         return;
     m_bLibrarySyncQueued = true;
-    QTimer::singleShot(0, this, [this] { pmRunUnlessHeld(this, [this] { syncLibraryWithFolder(); }); });
+    QTimer::singleShot(0, this, [this] { syncLibraryWithFolder(); });
 }
 
 void LibraryModel::onMonitorFolder()

@@ -1,6 +1,5 @@
 #include "platform/SCEvents.h"
 
-#include "base/EventHold.h"
 #include "base/Services.h"
 #include "core/Clock.h"
 #include "core/Log.h"
@@ -111,13 +110,7 @@ SCEvents::SCEvents(QObject* parent) : QObject(parent)
 {
     m_latencyTimer = new QTimer(this);
     m_latencyTimer->setSingleShot(true);
-    connect(m_latencyTimer, &QTimer::timeout, this, [this] {
-        QPointer<SCEvents> self(this);
-        pmRunUnlessHeld(this, [self] {
-            if (self)
-                self->deliverBatch();
-        });
-    });
+    connect(m_latencyTimer, &QTimer::timeout, this, [this] { deliverBatch(); });
     m_mountPoll = new QTimer(this);
     m_mountPoll->setInterval(kMountPollMs);
     connect(m_mountPoll, &QTimer::timeout, this, [this] { checkMountTable(false); });

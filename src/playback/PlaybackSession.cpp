@@ -5,7 +5,6 @@
 #include "playback/PlaybackSession.h"
 
 #include "WaitingWindow/WaitingWindow.h"
-#include "base/EventHold.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
 #include "core/Log.h"
@@ -173,10 +172,8 @@ VideoPlayerView* PlaybackSession::makeSurface(QWidget* host)
     // event handling when it reports.
     connect(view, &VideoPlayerView::playbackFailed, this, [this, guard](const QString& reason) {
         QTimer::singleShot(0, this, [this, guard, reason] {
-            pmRunUnlessHeld(this, [this, guard, reason] {
-                if (guard)
-                    onSurfacePlaybackFailed(guard.data(), reason);
-            });
+            if (guard)
+                onSurfacePlaybackFailed(guard.data(), reason);
         });
     });
     return view;
@@ -262,7 +259,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
         const AMediaFile& entry = list.at(index);
         const std::string native = entry.nativePath().toStdString();
         if (!pmIsFileExist(native)) {
-            NotificationCenter::defaultCenter().post(Notifications::VideoFileIsRemoved);
+            Q_EMIT recordingMissing();
             return;
         }
         markRearStart(native);

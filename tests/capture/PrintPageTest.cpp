@@ -15,88 +15,87 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-    namespace
+namespace
 {
 
-    QImage solid(int w, int h, QColor c)
-    {
-        QImage i(w, h, QImage::Format_RGB32);
-        i.fill(c);
-        return i;
-    }
+QImage solid(int w, int h, QColor c)
+{
+    QImage i(w, h, QImage::Format_RGB32);
+    i.fill(c);
+    return i;
+}
 
-    bool hasTool(const QString& tool)
-    {
-        QProcess p;
-        p.start(tool, {QStringLiteral("-v")});
-        return p.waitForFinished(10000);
-    }
+bool hasTool(const QString& tool)
+{
+    QProcess p;
+    p.start(tool, {QStringLiteral("-v")});
+    return p.waitForFinished(10000);
+}
 
-    // Prints the page onto a PDF page of exactly its size and rasterises it.
-    QImage printAndRaster(const PrintCanvasView& view, const QString& dir, const QString& name,
-                          QString* pdfText)
+// Prints the page onto a PDF page of exactly its size and rasterises it.
+QImage printAndRaster(const PrintCanvasView& view, const QString& dir, const QString& name, QString* pdfText)
+{
+    const QString pdf = dir + QLatin1Char('/') + name + QStringLiteral(".pdf");
     {
-        const QString pdf = dir + QLatin1Char('/') + name + QStringLiteral(".pdf");
-        {
-            QPrinter printer(QPrinter::HighResolution);
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdf);
-            printer.setPageSize(QPageSize(view.pageSize(), QPageSize::Point));
-            printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
-            QPainter p(&printer);
-            const double scale = printer.resolution() / 72.0;
-            p.scale(scale, scale);
-            view.drawPage(p);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setPageSize(QPageSize(view.pageSize(), QPageSize::Point));
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+        QPainter p(&printer);
+        const double scale = printer.resolution() / 72.0;
+        p.scale(scale, scale);
+        view.drawPage(p);
+    }
+    QProcess raster;
+    raster.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
+                  QStringLiteral("-singlefile"), pdf, dir + QLatin1Char('/') + name});
+    if (!raster.waitForFinished(60000) || raster.exitCode() != 0)
+        return QImage();
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    text.waitForFinished(60000);
+    *pdfText = QString::fromUtf8(text.readAllStandardOutput());
+    return QImage(dir + QLatin1Char('/') + name + QStringLiteral(".png"))
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// The frame in the page's top-left pixels.
+QRect pixels(const PmFrameF& f, double pageHeight)
+{
+    const PmFrameF t = pmTopLeftFrame(f, pageHeight);
+    return QRectF(t.x, t.y, t.width, t.height).toAlignedRect();
+}
+
+bool near(QRgb a, QColor b)
+{
+    return std::abs(qRed(a) - b.red()) < 40 && std::abs(qGreen(a) - b.green()) < 40 &&
+           std::abs(qBlue(a) - b.blue()) < 40;
+}
+
+// Inside the rectangle (2 pixels in) all of colour c; just outside it none.
+void expectFilled(const QImage& page, const QRect& r, QColor c, const char* what)
+{
+    SCOPED_TRACE(what);
+    const QRect in = r.adjusted(2, 2, -2, -2);
+    for (QPoint p : {in.topLeft(), in.topRight(), in.bottomLeft(), in.bottomRight(), in.center()})
+        EXPECT_TRUE(near(page.pixel(p), c)) << p.x() << "," << p.y();
+    for (QPoint p : {QPoint(r.left() - 3, r.center().y()), QPoint(r.right() + 3, r.center().y()),
+                     QPoint(r.center().x(), r.top() - 3), QPoint(r.center().x(), r.bottom() + 3)})
+        if (page.rect().contains(p)) {
+            EXPECT_FALSE(near(page.pixel(p), c)) << "outside " << p.x() << "," << p.y();
         }
-        QProcess raster;
-        raster.start(QStringLiteral("pdftoppm"),
-                     {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
-                      QStringLiteral("-singlefile"), pdf, dir + QLatin1Char('/') + name});
-        if (!raster.waitForFinished(60000) || raster.exitCode() != 0)
-            return QImage();
-        QProcess text;
-        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-        text.waitForFinished(60000);
-        *pdfText = QString::fromUtf8(text.readAllStandardOutput());
-        return QImage(dir + QLatin1Char('/') + name + QStringLiteral(".png"))
-            .convertToFormat(QImage::Format_RGB32);
-    }
+}
 
-    // The frame in the page's top-left pixels.
-    QRect pixels(const PmFrameF& f, double pageHeight)
-    {
-        const PmFrameF t = pmTopLeftFrame(f, pageHeight);
-        return QRectF(t.x, t.y, t.width, t.height).toAlignedRect();
-    }
-
-    bool near(QRgb a, QColor b)
-    {
-        return std::abs(qRed(a) - b.red()) < 40 && std::abs(qGreen(a) - b.green()) < 40 &&
-               std::abs(qBlue(a) - b.blue()) < 40;
-    }
-
-    // Inside the rectangle (2 pixels in) all of colour c; just outside it none.
-    void expectFilled(const QImage& page, const QRect& r, QColor c, const char* what)
-    {
-        SCOPED_TRACE(what);
-        const QRect in = r.adjusted(2, 2, -2, -2);
-        for (QPoint p : {in.topLeft(), in.topRight(), in.bottomLeft(), in.bottomRight(), in.center()})
-            EXPECT_TRUE(near(page.pixel(p), c)) << p.x() << "," << p.y();
-        for (QPoint p : {QPoint(r.left() - 3, r.center().y()), QPoint(r.right() + 3, r.center().y()),
-                         QPoint(r.center().x(), r.top() - 3), QPoint(r.center().x(), r.bottom() + 3)})
-            if (page.rect().contains(p)) {
-                EXPECT_FALSE(near(page.pixel(p), c)) << "outside " << p.x() << "," << p.y();
-            }
-    }
-
-    int darkPixels(const QImage& page, const QRect& r)
-    {
-        int n = 0;
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            for (int x = r.left(); x <= r.right(); ++x)
-                n += qGray(page.pixel(x, y)) < 100;
-        return n;
-    }
+int darkPixels(const QImage& page, const QRect& r)
+{
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            n += qGray(page.pixel(x, y)) < 100;
+    return n;
+}
 
 } // namespace
 
@@ -199,7 +198,7 @@ TEST(PrintPage, TimeStampIsDrawnWhereItsPlacementSays)
     for (const QSize size : {QSize(1920, 1080), QSize(1280, 720), QSize(640, 480)}) {
         SCOPED_TRACE(size.width());
         const QImage frame = solid(size.width(), size.height(), Qt::black);
-        const QImage stamped = app.drawTimeStamp(frame);
+        const QImage stamped = app.captureService()->drawTimeStamp(frame);
         ASSERT_EQ(stamped.size(), size);
         const int x0 = size.width() - (size.width() < 1280 ? 200 : 300);
         const int px = size.width() < 1280 ? 12 : 18;
@@ -220,6 +219,6 @@ TEST(PrintPage, TimeStampIsDrawnWhereItsPlacementSays)
         EXPECT_NEAR(ink.height(), 2 * fm.lineSpacing(), 0.6 * fm.lineSpacing());
         EXPECT_GT(ink.width(), 8 * px);
     }
-    EXPECT_TRUE(AppDelegate::resizedImage(QImage(), 10, 10).isNull());
-    EXPECT_EQ(AppDelegate::resizedImage(solid(40, 20, Qt::red), 10, 5).size(), QSize(10, 5));
+    EXPECT_TRUE(CaptureService::resizedImage(QImage(), 10, 10).isNull());
+    EXPECT_EQ(CaptureService::resizedImage(solid(40, 20, Qt::red), 10, 5).size(), QSize(10, 5));
 }

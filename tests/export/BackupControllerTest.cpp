@@ -61,10 +61,6 @@ TEST(BackupControllerTest, ChosenRowsBecomeAnEvidencePackageReportedByTheResultS
     backup.setHooks(hooks);
     apptest::DialogRecorder dialogs;
     dialogs.answer.path = dest;
-    QList<QVariantMap> posted;
-    QObject observer;
-    NotificationCenter::defaultCenter().addObserver(&observer, Notifications::UploadVideoChanged,
-                                                    [&](const Notification& n) { posted << n.userInfo; });
 
     // The upload's window is open: the button does nothing, not even pause.
     backup.onButtonBackup();
@@ -83,17 +79,18 @@ TEST(BackupControllerTest, ChosenRowsBecomeAnEvidencePackageReportedByTheResultS
                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     dlg->evidenceCheckBox()->setChecked(true);
     QSignalSpy chosen(&backup, &BackupController::selectionChosen);
+    QSignalSpy rows(dlg, &BackupDlg::rowsChosen);
     QSignalSpy finished(&backup, &BackupController::finished);
     QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
 
-    // The typed result, and the notification others listen for, with the same answer.
+    // The controller's typed result, and its window's answer, with the same rows.
     ASSERT_EQ(chosen.count(), 1);
     const auto selection = chosen.at(0).at(0).value<BackupSelection>();
     EXPECT_EQ(selection.rows, (QList<int>{0, 2}));
     EXPECT_TRUE(selection.evidence);
-    ASSERT_EQ(posted.size(), 1);
-    EXPECT_EQ(posted[0].value(QStringLiteral("UPLOAD_TYPE")).toInt(), 2);
-    EXPECT_TRUE(posted[0].value(QStringLiteral("EVIDENCE_PACKAGE")).toBool());
+    ASSERT_EQ(rows.count(), 1);
+    EXPECT_EQ(rows.at(0).at(0).value<QList<int>>(), (QList<int>{0, 2}));
+    EXPECT_TRUE(rows.at(0).at(1).toBool());
     ASSERT_EQ(dialogs.requests.size(), 1u);
     EXPECT_EQ(dialogs.requests[0].kind, DialogRequest::Kind::ChooseFolder);
 

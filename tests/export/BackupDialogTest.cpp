@@ -160,8 +160,8 @@ TEST_F(BackupDialogTest, BackupWalkFromTheButtonToFinishedCopies)
     EXPECT_TRUE(lines[0].contains(QStringLiteral("081000_M.MP4")));
     EXPECT_TRUE(apptest::logMessages().contains(QStringLiteral("BackupDlg Start")));
     EXPECT_TRUE(apptest::logMessages().contains(QStringLiteral("BackupDlg End")));
-    EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(Notifications::UploadVideoChanged), 0);
-    EXPECT_TRUE(dialogs.requests.size() == 1); // no message: success is silent
+    EXPECT_FALSE(c->uploadController()->isBusy()); // a backup engages no upload window
+    EXPECT_TRUE(dialogs.requests.size() == 1);     // no message: success is silent
 }
 
 TEST_F(BackupDialogTest, AnEmptyPlaylistOpensNoSelectionWindow)
@@ -180,7 +180,7 @@ TEST_F(BackupDialogTest, CancelAtSelectionChooserAndEmptySelection)
     ASSERT_TRUE(c->backupController()->selectionDialog());
     QTest::mouseClick(c->backupController()->selectionDialog()->cancelButton(), Qt::LeftButton);
     EXPECT_TRUE(dialogs.requests.empty());
-    EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(Notifications::UploadVideoChanged), 0);
+    EXPECT_FALSE(c->uploadController()->isBusy()); // a backup engages no upload window
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(c->backupController()->selectionDialog());
 
@@ -361,8 +361,6 @@ TEST_F(BackupDialogTest, UploadModeAllowsTenRowsAndHidesTheEvidenceBox)
 {
     Controller c(makeCard(12));
     apptest::DialogRecorder dialogs;
-    NotificationCenter::defaultCenter().addObserver(c.app.get(), Notifications::UploadVideoChanged,
-                                                    [&](const Notification& n) { c->UploadVideoChanged(n); });
     c->openBackupDlg(QStringLiteral("Upload title"), false);
     BackupDlg* dlg = c->uploadController()->selectionDialog();
     ASSERT_TRUE(dlg);

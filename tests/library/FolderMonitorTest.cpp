@@ -429,7 +429,7 @@ TEST(FolderMonitor, TheCameraModelBelongsToTheFolderItCameFrom)
     auto modelAfterTrackLoad = [&](const QString& folder) {
         EXPECT_TRUE(librarytest::buildLibrary(*a.app, folder + "/DCIM"));
         a->playback()->renumberCurrent(0, -1); // the recording made current; its track loads
-        a->onOpenGPSFile();
+        a->playback()->onOpenGPSFile();
         a->playback()->forgetCurPlayIndex();
         return a->gpsList().getModelName();
     };

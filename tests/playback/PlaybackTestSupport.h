@@ -4,6 +4,7 @@
 #include "MediaGen.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
+#include "controls/PlayControlView.h"
 #include "playback/PlaybackSession.h"
 #include "views/VideoPlayerView.h"
 
@@ -79,8 +80,8 @@ struct Controller {
         nc.addObserver(observer.get(), Notifications::AVPlayerReadyToPlay,
                        [this](const Notification&) { ++readyCount; });
         nc.addObserver(observer.get(), Notifications::VideoEnd, [this](const Notification&) { ++endCount; });
-        nc.addObserver(observer.get(), Notifications::VideoFileIsRemoved,
-                       [this](const Notification&) { ++removedCount; });
+        QObject::connect(app->playback(), &PlaybackSession::recordingMissing, observer.get(),
+                         [this] { ++removedCount; });
         QList<AMediaFile> lib;
         for (const QString& f : files)
             lib.append(
@@ -101,9 +102,9 @@ struct Controller {
     {
         NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(row));
     }
-    void playBar(int code)
+    void playBar(PlayControlView::Command code)
     {
-        NotificationCenter::defaultCenter().post(Notifications::PlayBarButtonClicked, QVariant(code));
+        NotificationCenter::defaultCenter().post(Notifications::PlayBarButtonClicked, QVariant(int(code)));
     }
     void slider(const QString& type, int value)
     {

@@ -61,19 +61,13 @@ TEST(UploadControllerTest, TheSelectionReachesTheUploadWindowWithTheSignInsKey)
     EXPECT_EQ(upload.loginDialog(), nullptr);
     EXPECT_EQ(pauses, 0);
 
-    // A selection's answer is not the sign-in's: nothing opens.
-    upload.UploadVideoChanged(Notification{Notifications::UploadVideoChanged,
-                                           QVariant::fromValue(QList<int>{0}),
-                                           {{QStringLiteral("UPLOAD_TYPE"), 2}}});
+    // A sign-in without the right: nothing opens.
+    upload.onSignInFinished(false, QString(), QString());
     EXPECT_EQ(upload.selectionDialog(), nullptr);
     EXPECT_EQ(upload.uploadDialog(), nullptr);
 
     // Signed in: the selection window for upload.
-    upload.UploadVideoChanged(Notification{Notifications::UploadVideoChanged,
-                                           QVariant(),
-                                           {{QStringLiteral("UPLOAD_TYPE"), 1},
-                                            {QStringLiteral("FBKey"), QStringLiteral("tok-42")},
-                                            {QStringLiteral("YouTubeKey"), QString()}}});
+    upload.onSignInFinished(true, QStringLiteral("tok-42"), QString());
     BackupDlg* select = upload.selectionDialog();
     ASSERT_NE(select, nullptr);
     EXPECT_EQ(select->windowTitle(), pmLoadString(QStringLiteral("IDS_UPLOAD_FACEBOOK")));

@@ -125,7 +125,7 @@ TEST(UploadEnding, EveryEndingIsAnsweredThroughTheRealMessageBox)
             server.resetConnections = QByteArray(e.name) == "reset";
             pmSetStringSetting(SettingsKeys::socialNetworkVideoUrl.key(), server.base());
 
-            c->editUploadVideos({0});
+            c->uploadController()->editUploadVideos({0});
             QPointer<EditUploadDlg> dlg = c->uploadController()->uploadDialog();
             ASSERT_TRUE(dlg);
             // Short only where no answer is the point; the rest must not race a busy machine.

@@ -61,16 +61,12 @@ protected:
         pmSetStringSetting(SettingsKeys::socialNetworkGraphUrl.key(), server.base());
         pmSetStringSetting(SettingsKeys::socialNetworkVideoUrl.key(), server.base());
         server.handler = [this](const HttpRequest& r) { return answer(r); };
-        observer = std::make_unique<QObject>();
-        NotificationCenter::defaultCenter().addObserver(
-            observer.get(), Notifications::UploadVideoChanged,
-            [this](const Notification& n) { results.append(n.userInfo); });
     }
     void TearDown() override
     {
-        observer.reset();
-        for (const QString& key : {SettingsKeys::socialNetworkWebUrl.key(), SettingsKeys::socialNetworkGraphUrl.key(),
-                                   SettingsKeys::socialNetworkVideoUrl.key(), SettingsKeys::fbKey.key()})
+        for (const QString& key :
+             {SettingsKeys::socialNetworkWebUrl.key(), SettingsKeys::socialNetworkGraphUrl.key(),
+              SettingsKeys::socialNetworkVideoUrl.key(), SettingsKeys::fbKey.key()})
             QSettings().remove(key);
     }
 
@@ -138,8 +134,20 @@ protected:
     TestHttpServer server;
     Mode mode = Mode::Granted;
     bool directRedirect = false;
-    QList<QVariantMap> results;
-    std::unique_ptr<QObject> observer;
+    // The answers of the sign-in windows watched.
+    struct SignIn {
+        bool signedIn = false;
+        QString fbKey;
+        QString youTubeKey;
+    };
+    QList<SignIn> results;
+    void watch(LoginDlg* dlg)
+    {
+        QObject::connect(dlg, &LoginDlg::signInFinished,
+                         [this](bool signedIn, const QString& fbKey, const QString& youTubeKey) {
+                             results.append({signedIn, fbKey, youTubeKey});
+                         });
+    }
 };
 } // namespace
 
@@ -147,6 +155,7 @@ TEST_F(SignInTest, TheNetworksPagesLeadToATokenWithThePublishRight)
 {
     apptest::LogToDocuments log;
     auto* dlg = new LoginDlg;
+    watch(dlg);
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<LoginDlg> guard(dlg);
     EXPECT_TRUE(dlg->profile()->isOffTheRecord());
@@ -172,9 +181,9 @@ TEST_F(SignInTest, TheNetworksPagesLeadToATokenWithThePublishRight)
 
     clickLink(*dlg);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !results.isEmpty(); }, 30000));
-    EXPECT_EQ(results[0].value(QStringLiteral("UPLOAD_TYPE")).toInt(), 1);
-    EXPECT_EQ(results[0].value(QStringLiteral("FBKey")).toString(), QLatin1String(kToken));
-    EXPECT_TRUE(results[0].contains(QStringLiteral("YouTubeKey")));
+    EXPECT_TRUE(results[0].signedIn);
+    EXPECT_EQ(results[0].fbKey, QLatin1String(kToken));
+    EXPECT_EQ(results.size(), 1); // one answer per sign-in
     EXPECT_TRUE(QTest::qWaitFor([&] { return guard.isNull(); }, 5000));
     EXPECT_FALSE(pmIsWaiting());
 
@@ -193,6 +202,7 @@ TEST_F(SignInTest, TheNetworksPagesLeadToATokenWithThePublishRight)
 
     // The next sign-in window starts without the cookie the pages set in this one.
     LoginDlg second;
+    watch(&second);
     second.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return requestsTo("/v2.3/dialog/oauth").size() == 2; }, 30000));
     EXPECT_FALSE(requestsTo("/v2.3/dialog/oauth").at(1).headers.contains("cookie"));
@@ -217,6 +227,7 @@ TEST_F(SignInTest, RefusalsFailuresAndSilenceEndWithoutTheRight)
         dialogs.requests.clear();
         const int permissionsBefore = static_cast<int>(requestsTo("/me/permissions").size());
         LoginDlg dlg;
+        watch(&dlg);
         dlg.setPermissionTimeout(3000);
         dlg.show();
         if (m == Mode::Silent) {
@@ -232,7 +243,7 @@ TEST_F(SignInTest, RefusalsFailuresAndSilenceEndWithoutTheRight)
             EXPECT_TRUE(dlg.isCheckingPermission());
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return !results.isEmpty(); }, 30000)) << int(m);
-        EXPECT_EQ(results[0].value(QStringLiteral("UPLOAD_TYPE")).toInt(), 0) << int(m);
+        EXPECT_FALSE(results[0].signedIn) << int(m);
         EXPECT_FALSE(dlg.isVisible());
         EXPECT_FALSE(pmIsWaiting());
         EXPECT_EQ(requestsTo("/me/permissions").size() - permissionsBefore, m == Mode::Denied ? 0 : 1)
@@ -251,6 +262,7 @@ TEST_F(SignInTest, RefusalsFailuresAndSilenceEndWithoutTheRight)
     results.clear();
     directRedirect = false;
     LoginDlg closed;
+    watch(&closed);
     closed.show();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return closed.loginView()->url().isValid() && !pmIsWaiting(); }, 30000));
@@ -263,6 +275,7 @@ TEST_F(SignInTest, OnlyTheRedirectAddressItselfGivesAToken)
 {
     mode = Mode::Granted;
     LoginDlg dlg;
+    watch(&dlg);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !requestsTo("/v2.3/dialog/oauth").isEmpty() && !pmIsWaiting(); },
                                 30000));

@@ -93,6 +93,7 @@ TEST_F(VideoPlayerViewTest, ReadyOnceWithDurationSizeAndFittedPicture)
 {
     auto view = makeSurface();
     QSignalSpy failed(view.get(), &VideoPlayerView::loadFailed);
+    QSignalSpy readySignal(view.get(), &VideoPlayerView::readyToPlay);
     EXPECT_EQ(view->getState(), VideoPlayerView::StateNoPlayer);
     EXPECT_EQ(view->getPlayerStatus(), VideoPlayerView::StatusFailed);
     EXPECT_EQ(view->getVideoResolution(), QSizeF(0, 0));
@@ -122,6 +123,7 @@ TEST_F(VideoPlayerViewTest, ReadyOnceWithDurationSizeAndFittedPicture)
     ASSERT_TRUE(waitFor([&] { return m_ends > 0; }));
     QTest::qWait(300);
     EXPECT_EQ(m_ready, 1);
+    EXPECT_EQ(readySignal.count(), 1); // the signal and the announcement agree
     EXPECT_EQ(failed.count(), 0);
 
     view->relayout(QRect(0, 0, 200, 100));
@@ -140,12 +142,14 @@ TEST_F(VideoPlayerViewTest, EndStaysOnTheLastFramePausedAndPostsOnlyWithEndNotic
         SCOPED_TRACE(notice);
         m_ends = 0;
         auto view = makeSurface();
+        QSignalSpy endSignal(view.get(), &VideoPlayerView::ended);
         // Without the notice the end shows as the player pausing by itself.
         auto ended = [&] { return notice ? m_ends > 0 : view->getState() == VideoPlayerView::StatePaused; };
         view->loadURL(url("one.mp4"), notice);
         ASSERT_TRUE(waitFor([&] { return m_ready > 0; }));
         ASSERT_TRUE(waitFor(ended));
         EXPECT_EQ(m_ends, notice ? 1 : 0);
+        EXPECT_EQ(endSignal.count(), 1); // the signal reports every end
         EXPECT_EQ(view->getState(), VideoPlayerView::StatePaused);
         EXPECT_TRUE(view->isAtEnd());
         // The last frame (0.9 s of a 1-second, 10-frame recording) stays, and
@@ -165,6 +169,7 @@ TEST_F(VideoPlayerViewTest, EndStaysOnTheLastFramePausedAndPostsOnlyWithEndNotic
         ASSERT_TRUE(waitFor([&] { return view->getitemTime() < 0.5; }, 3000));
         ASSERT_TRUE(waitFor(ended));
         EXPECT_EQ(m_ends, notice ? 1 : 0);
+        EXPECT_EQ(endSignal.count(), 2);
         EXPECT_EQ(m_ready, 0);
         EXPECT_TRUE(view->isAtEnd());
     }

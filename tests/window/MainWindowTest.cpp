@@ -13,6 +13,7 @@
 #include "controls/FileListView.h"
 #include "controls/PlayControlView.h"
 #include "controls/ToolbarView.h"
+#include "playback/PlaybackSession.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
 
@@ -205,7 +206,7 @@ TEST_F(MainWindowTest, FullScreenReturnsToTheSameFrameAndState)
         EXPECT_EQ(d->mapView()->geometry(), QRect(QPoint(0, 0), screen.size()));
         EXPECT_EQ(w()->playerView()->geometry(), QRect(0, screen.height() + 8, 2, 2));
         EXPECT_EQ(w()->playerView2()->geometry(), QRect(0, screen.height() + 8, 2, 2));
-        EXPECT_TRUE(d->timeStampLabel()->isHidden());
+        EXPECT_TRUE(d->playback()->timeStampLabel()->isHidden());
 
         d->onButtonMapFullScreen();
         QApplication::processEvents();
