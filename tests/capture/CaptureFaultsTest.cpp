@@ -254,7 +254,7 @@ TEST(CaptureFaults, AFrameIsStampedAndPrintedWithTheSecondItIsIn)
     ASSERT_NE(shownSpeed(1), shownSpeed(2));
     ASSERT_NE(shownSpeed(2), shownSpeed(3));
 
-    c.playBar(2); // pause
+    c.playBar(PlayControlView::CmdPause); // pause
     struct Case {
         int frame;
         const char* clock; // camera clock of the frame's second
@@ -312,7 +312,8 @@ TEST(CaptureFaults, AFrameIsStampedAndPrintedWithTheSecondItIsIn)
     // Miles per hour chosen while paused: the overlay follows at once, and the print page too.
     const float kmh = c->gpsList().GetGpsData(3)->fSpeed();
     c->languageSwitch()->chooseSpeedUnit(1);
-    const QString mph = QStringLiteral("2024/06/01 08:12:05 %1 mph").arg(static_cast<int>(kmh * 0.62137f + 0.5f));
+    const QString mph =
+        QStringLiteral("2024/06/01 08:12:05 %1 mph").arg(static_cast<int>(kmh * 0.62137f + 0.5f));
     EXPECT_TRUE(c->timeStamp()->text().contains(mph)) << c->timeStamp()->text().toStdString();
     c->onButtonPrint();
     ASSERT_NE(c->captureService()->printWindow(), nullptr);

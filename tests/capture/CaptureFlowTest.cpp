@@ -120,7 +120,7 @@ bool runCommand(Controller& c, const std::function<void()>& command)
 bool seekAndPause(Controller& c, int second)
 {
     c.slider(QStringLiteral("time"), second);
-    c.playBar(2);
+    c.playBar(PlayControlView::CmdPause);
     return waitFor([&] {
         return c->getState() == AppDelegate::PlayStatePaused &&
                std::fabs(c->videoPlayView()->getitemTime() - second) < 1e-3;

@@ -110,7 +110,7 @@ TEST(CameraSync, RearStaysWithinATenthOfASecondAtEverySpeed)
     }
 
     // Paused, neither moves and nothing is corrected.
-    c.playBar(2);
+    c.playBar(PlayControlView::CmdPause);
     const int corrections = c->playback()->cameraSync().seekCount();
     QTest::qWait(1200);
     EXPECT_EQ(c->playback()->cameraSync().seekCount(), corrections);

@@ -95,24 +95,24 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     EXPECT_FALSE(c->isVideoLoading());
 
     // Pause and play from the play bar.
-    c.playBar(2);
+    c.playBar(PlayControlView::CmdPause);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
     EXPECT_FALSE(c->pausePlayback()); // already paused
-    c.playBar(1);
+    c.playBar(PlayControlView::CmdPlay);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
 
     // Speed cycle: 1.5, 2.0, 0.25, 0.5, back to 1.0, applied to the player.
     const float expected[] = {1.5f, 2.0f, 0.25f, 0.5f, 1.0f};
     for (float rate : expected) {
-        c.playBar(9);
+        c.playBar(PlayControlView::CmdSpeed);
         EXPECT_FLOAT_EQ(c->playSpeed(), rate);
         EXPECT_TRUE(
             waitFor([&] { return std::abs(mpvDouble(c->videoPlayView(), "speed") - (rate)) < 1e-6; }, 2000));
     }
 
     // Seek while paused stays paused at the new second; while playing it resumes at the rate.
-    c.playBar(9); // 1.5
-    c.playBar(2);
+    c.playBar(PlayControlView::CmdSpeed); // 1.5
+    c.playBar(PlayControlView::CmdPause);
     c.slider(QStringLiteral("time"), 2);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
     EXPECT_DOUBLE_EQ(c->playback()->currentTime(), 2.0);
@@ -120,7 +120,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     QTest::qWait(600);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
     EXPECT_NEAR(c->videoPlayView()->getitemTime(), 2.0, 0.15);
-    c.playBar(1);
+    c.playBar(PlayControlView::CmdPlay);
     c.slider(QStringLiteral("time"), 1);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
     EXPECT_TRUE(
@@ -133,24 +133,24 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     EXPECT_EQ(pmGetIntSetting(QStringLiteral("Volume"), 8), 3);
     EXPECT_TRUE(
         waitFor([&] { return std::abs(mpvDouble(c->videoPlayView(), "volume") - 30.0) < 1e-3; }, 2000));
-    c.playBar(7);
+    c.playBar(PlayControlView::CmdMute);
     EXPECT_TRUE(c->isMuted());
     EXPECT_TRUE(waitFor([&] { return mpvFlag(c->videoPlayView(), "mute") == 1; }, 2000));
-    c.playBar(7);
+    c.playBar(PlayControlView::CmdMute);
     EXPECT_TRUE(waitFor([&] { return mpvFlag(c->videoPlayView(), "mute") == 0; }, 2000));
     c.slider(QStringLiteral("volume"), 0);
     EXPECT_TRUE(waitFor([&] { return mpvFlag(c->videoPlayView(), "mute") == 0; }, 2000)); // silent, not muted
 
     // Next and previous wrap from the play bar; the rate carries over.
-    c.playBar(3);
+    c.playBar(PlayControlView::CmdNext);
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     ASSERT_TRUE(c.waitOpened());
     EXPECT_TRUE(
         waitFor([&] { return std::abs(mpvDouble(c->videoPlayView(), "speed") - (1.5)) < 1e-6; }, 2000));
-    c.playBar(3);
+    c.playBar(PlayControlView::CmdNext);
     EXPECT_EQ(c->getCurPlayIndex(), 0);
     ASSERT_TRUE(c.waitOpened());
-    c.playBar(4);
+    c.playBar(PlayControlView::CmdPrevious);
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     ASSERT_TRUE(c.waitOpened());
 
@@ -202,34 +202,34 @@ TEST_F(PlaybackControllerTest, TwoCameraPairsWalkSwitchAndStopAtLastFront)
     EXPECT_EQ(c->videoPlayView2()->parentWidget(), c->window()->playerView2());
     // The rear is muted whatever the mute and volume say.
     EXPECT_TRUE(waitFor([&] { return mpvFlag(c->videoPlayView2(), "mute") == 1; }, 2000));
-    c.playBar(7);
-    c.playBar(7);
+    c.playBar(PlayControlView::CmdMute);
+    c.playBar(PlayControlView::CmdMute);
     c.slider(QStringLiteral("volume"), 10);
     EXPECT_TRUE(waitFor([&] { return mpvFlag(c->videoPlayView2(), "mute") == 1; }, 2000));
     EXPECT_TRUE(waitFor([&] { return mpvFlag(c->videoPlayView(), "mute") == 0; }, 2000));
 
     // Both surfaces take play, pause and speed.
-    c.playBar(2);
+    c.playBar(PlayControlView::CmdPause);
     EXPECT_EQ(c->videoPlayView2()->getState(), VideoPlayerView::StatePaused);
-    c.playBar(9);
-    c.playBar(1);
+    c.playBar(PlayControlView::CmdSpeed);
+    c.playBar(PlayControlView::CmdPlay);
     EXPECT_EQ(c->videoPlayView2()->getState(), VideoPlayerView::StatePlaying);
     EXPECT_TRUE(
         waitFor([&] { return std::abs(mpvDouble(c->videoPlayView2(), "speed") - (1.5)) < 1e-6; }, 2000));
 
     // Next opens the second pair, Next from the play bar wraps to the first.
-    c.playBar(3);
+    c.playBar(PlayControlView::CmdNext);
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     EXPECT_EQ(c->getCurPlayIndex2(), 3);
     ASSERT_TRUE(c.waitOpened());
-    c.playBar(3);
+    c.playBar(PlayControlView::CmdNext);
     EXPECT_EQ(c->getCurPlayIndex(), 0);
     EXPECT_EQ(c->getCurPlayIndex2(), 1);
     ASSERT_TRUE(c.waitOpened());
     // Previous from entry 2 (whose previous entry is the rear of pair 0) opens pair 0.
-    c.playBar(3);
+    c.playBar(PlayControlView::CmdNext);
     ASSERT_TRUE(c.waitOpened());
-    c.playBar(4);
+    c.playBar(PlayControlView::CmdPrevious);
     EXPECT_EQ(c->getCurPlayIndex(), 0);
     EXPECT_EQ(c->getCurPlayIndex2(), 1);
     ASSERT_TRUE(c.waitOpened());
@@ -288,7 +288,7 @@ TEST_F(PlaybackControllerTest, UndecodableRecordingEndsLoadingAndNextStillPlays)
         c->setPlaySpeed(1.0f);
     }
     // The next entry opens and plays.
-    c.playBar(3);
+    c.playBar(PlayControlView::CmdNext);
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     ASSERT_TRUE(c.waitOpened());
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
@@ -308,26 +308,26 @@ TEST_F(PlaybackControllerTest, VanishedRecordingsAndCommandsWithoutSurface)
     ASSERT_EQ(c->playlist().size(), 3);
 
     // Commands with no recording open change their fields and touch no player.
-    c.playBar(1);
-    c.playBar(2);
-    c.playBar(7);
+    c.playBar(PlayControlView::CmdPlay);
+    c.playBar(PlayControlView::CmdPause);
+    c.playBar(PlayControlView::CmdMute);
     EXPECT_TRUE(c->isMuted());
-    c.playBar(9);
+    c.playBar(PlayControlView::CmdSpeed);
     EXPECT_FLOAT_EQ(c->playSpeed(), 1.5f);
     c.slider(QStringLiteral("time"), 5);
     c.slider(QStringLiteral("volume"), 4);
     EXPECT_EQ(c->volume(), 4);
-    c.playBar(10);
-    c.playBar(21);
-    c.playBar(99);
+    c.playBar(PlayControlView::CmdFullScreen);
+    c.playBar(PlayControlView::CmdDpadLeft);
+    c.playBar(static_cast<PlayControlView::Command>(99)); // no such command
     c->onButtonWindowSwitch();
     EXPECT_FALSE(c->pausePlayback());
     EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
-    c.playBar(7);
-    c.playBar(9);
-    c.playBar(9);
-    c.playBar(9);
-    c.playBar(9); // back to 1.0
+    c.playBar(PlayControlView::CmdMute);
+    c.playBar(PlayControlView::CmdSpeed);
+    c.playBar(PlayControlView::CmdSpeed);
+    c.playBar(PlayControlView::CmdSpeed);
+    c.playBar(PlayControlView::CmdSpeed); // back to 1.0
 
     // A recording deleted while listed: the open reports it, the folder check rebuilds.
     ASSERT_TRUE(QFile::remove(b));
@@ -343,12 +343,12 @@ TEST_F(PlaybackControllerTest, VanishedRecordingsAndCommandsWithoutSurface)
     ASSERT_TRUE(QFile::remove(d));
     ASSERT_TRUE(QFile::remove(a));
     QTest::qWait(3500); // plays out what it has, ends, finds nothing to advance to
-    c.playBar(3);
-    c.playBar(4);
+    c.playBar(PlayControlView::CmdNext);
+    c.playBar(PlayControlView::CmdPrevious);
     ASSERT_TRUE(waitFor([&] { return c->playlist().isEmpty(); }, 5000));
     EXPECT_EQ(c->videoPlayView(), nullptr);
-    c.playBar(1);
-    c.playBar(3);
+    c.playBar(PlayControlView::CmdPlay);
+    c.playBar(PlayControlView::CmdNext);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
 }
 

@@ -111,8 +111,8 @@ TEST(PlaylistFilter, DayAndTypeBoxesChooseTheEntriesAndARebuildDeselects)
     EXPECT_EQ(list->fileListBox()->getCount(), 0);
     EXPECT_FALSE(bar->poPlayBtn()->isEnabled());
     EXPECT_FALSE(bar->poNextBtn()->isEnabled());
-    c.playBar(1);
-    c.playBar(3);
+    c.playBar(PlayControlView::CmdPlay);
+    c.playBar(PlayControlView::CmdNext);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
 }
 

@@ -39,7 +39,7 @@ TEST(TimeStampTrack, RearStampRollsIntoTheNextDayAndSitsInThePictureCorner)
     ASSERT_NE(stamp, nullptr);
     EXPECT_FALSE(stamp->isHidden());
     EXPECT_EQ(stamp->parentWidget(), c->window()->contentView());
-    c.playBar(2);
+    c.playBar(PlayControlView::CmdPause);
     c.slider(QStringLiteral("time"), 0);
     // No track: blank free text and model, the moment with "0 km/h", the placeholder position.
     EXPECT_TRUE(stamp->text().startsWith(QStringLiteral(" \n \n2023/12/31 23:59:50 0 km/h\n- --")))
@@ -104,7 +104,7 @@ TEST(TimeStampTrack, RearRecordingShowsTheFrontTrackAndItsEventMark)
     EXPECT_FALSE(c->playback()->sensorBitmap().isNull());
 
     // The stamp carries the camera's free text, the speed and the position.
-    c.playBar(2);
+    c.playBar(PlayControlView::CmdPause);
     c.slider(QStringLiteral("time"), 3);
     const QString text = c->timeStamp()->text();
     EXPECT_TRUE(text.startsWith(QStringLiteral(" \nROVIX\n2024/05/18 15:40:15 "))) << text.toStdString();
@@ -112,7 +112,7 @@ TEST(TimeStampTrack, RearRecordingShowsTheFrontTrackAndItsEventMark)
     EXPECT_EQ(bar->playTime(), 3);
 
     // The tick moves the slider while playing.
-    c.playBar(1);
+    c.playBar(PlayControlView::CmdPlay);
     ASSERT_TRUE(waitFor([&] { return bar->poTimeSlider()->getCurrentValue() >= 4; }, 5000));
     EXPECT_EQ(bar->poPlayBtn()->getCurButtonIndex(), 1);
 }

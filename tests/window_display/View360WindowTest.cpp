@@ -1,8 +1,9 @@
 // The 360-degree view in the running application (run under xvfb-run): a
 // recording that carries spherical-video metadata opens as a sphere with the
 // direction pad, whose buttons turn it; a plain one opens flat, and the
-// settings menu's "360-degree view" switches it to the sphere and back. The
-// pictures go to <build>/window_screenshots/view360_*.png.
+// settings menu's "360-degree view" switches it to the sphere and back, for
+// that recording only, and the pad leaves the picture visible around its
+// buttons. The pictures go to <build>/window_screenshots/view360_*.png.
 #include "LibraryBuild.h"
 #include "MediaGen.h"
 #include "app/AppDelegate.h"
@@ -23,6 +24,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 namespace
@@ -33,6 +35,15 @@ const bool kUseX11 = [] {
         qputenv("QT_QPA_PLATFORM", "xcb");
     return true;
 }();
+
+// A text of the English table, whatever language is in force.
+QString english(const char* id)
+{
+    QTranslator table;
+    if (!table.load(QStringLiteral(":/i18n/English.qm")))
+        return QString();
+    return table.translate(nullptr, id);
+}
 
 // Red front, green right, blue back, yellow left (see RecordingSpec::equirect).
 QString colourName(QRgb c)
@@ -230,5 +241,57 @@ TEST_F(View360Window, SettingsMenuSwitchesAPlainRecording)
     openAndPause(d, flat);
     EXPECT_FALSE(d.videoPlayView()->is360Player());
     EXPECT_EQ(d.view360State(), 0);
+    EXPECT_FALSE(d.dpadView()->isVisible());
+}
+
+// The settings menu's switch is for flat recordings and the current
+// recording only; the pad leaves the picture visible around its buttons.
+TEST_F(View360Window, FlatRecordingsStayFlatAndThePadIsClear)
+{
+    // A second plain recording, after the first.
+    mediagen::RecordingSpec wanted;
+    wanted.equirect = true;
+    wanted.width = 960;
+    wanted.height = 480;
+    wanted.fps = 10;
+    wanted.seconds = 4;
+    std::string error;
+    const QString next = QFileInfo(plain).dir().filePath(QStringLiteral("FILE240601-093000_M.MP4"));
+    ASSERT_TRUE(mediagen::writeRecording(next.toStdString(), wanted, &error)) << error;
+    AppDelegate d;
+    pmSetCurrentFolder(dir.path());
+    d.launch();
+    ASSERT_TRUE(librarytest::waitForLibrary(d));
+    MainWindow* w = d.window();
+    w->setGeometry(40, 40, 1280, 800);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    QTest::qWait(800);
+    openAndPause(d, indexOf(d, plain));
+    EXPECT_FALSE(d.videoPlayView()->is360Player());
+    click(d.toolbar()->oSettingBtn());
+    QMenu* menu = d.toolbar()->settingsMenu();
+    ASSERT_NE(menu, nullptr);
+    QAction* item = menu->findChild<QAction*>(QStringLiteral("view360Item"));
+    ASSERT_NE(item, nullptr);
+    const QString text = item->text();
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
+    menu->hide();
+    EXPECT_TRUE(d.videoPlayView()->is360Player());
+    ASSERT_NE(d.dpadView(), nullptr);
+    EXPECT_TRUE(d.dpadView()->isVisible());
+    shoot(d, "flat_pad");
+    EXPECT_EQ(text, pmLoadString(QStringLiteral("IDS_360_VIEW")));
+    EXPECT_EQ(english("IDS_360_VIEW"), QStringLiteral("360-degree view for flat recordings"));
+    // The pad's box shows the picture between its buttons, not black.
+    {
+        const QImage shot = w->screen()->grabWindow(w->winId()).toImage();
+        const QPoint corner = d.dpadView()->mapTo(w, QPoint(2, 2));
+        const QColor c = shot.pixelColor(corner);
+        EXPECT_GT(c.red() + c.green() + c.blue(), 60) << "the pad's corner is black";
+    }
+    // The next recording opens flat again.
+    openAndPause(d, indexOf(d, next));
+    EXPECT_FALSE(d.videoPlayView()->is360Player());
     EXPECT_FALSE(d.dpadView()->isVisible());
 }
