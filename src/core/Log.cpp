@@ -14,7 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 std::mutex& configMutex()
 {
     static std::mutex m;
@@ -81,8 +82,8 @@ std::string pmFormatLogLine(std::chrono::system_clock::time_point when, const st
         micros += 1000000;
     const long millis = static_cast<long>(micros / 1000);
     char head[64];
-    std::snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d.%ld ", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, millis);
+    std::snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d.%ld ", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, millis);
     std::string line(head);
     line += message;
     line += '\n';
