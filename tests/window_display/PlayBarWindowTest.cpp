@@ -2,6 +2,7 @@
 // picture at every rate and skin, and every bar button's tooltip with its key.
 #include "WindowTestSupport.h"
 #include "base/Skin.h"
+#include "controls/BitmapButton.h"
 #include "controls/MultiButtons.h"
 #include "controls/ToolbarView.h"
 #include <QToolTip>

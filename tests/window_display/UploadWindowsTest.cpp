@@ -1,6 +1,7 @@
 // Leaving the sign-in and upload windows by Cancel and Escape, and the
 // video-site button without a browser, on the running window.
 #include "WindowTestSupport.h"
+#include "controls/BitmapButton.h"
 #include "controls/ToolbarView.h"
 #include "export/UploadController.h"
 #include "upload/EditUploadDlg.h"
