@@ -14,6 +14,7 @@
 //   AppDelegate.cpp          start-up, settings, skin and language menus,
 //                            window events, sleep and wake; the bus observers
 //   AppDelegateWindow.cpp    the panels' signals to the feature objects
+//   PlaybackPanels.cpp       the playback session's reports to the panels
 //   AppDelegateLibrary.cpp   the library's signals and hooks to the panels and
 //                            playback; calendar and file list events
 //   AppDelegatePlayback.cpp  the playback names, handed to the playback session
