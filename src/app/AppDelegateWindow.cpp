@@ -1,7 +1,8 @@
 // The panels of the main window wired to the controller and the feature
 // objects, one block per sender. WindowController creates and lays them out.
-// The library's and playback's own signals are wired in AppDelegateLibrary.cpp
-// and AppDelegate.cpp, the export features' in AppDelegateExport.cpp.
+// The library's own signals are wired in AppDelegateLibrary.cpp, playback's in
+// AppDelegate.cpp and PlaybackPanels.cpp, the export features' in
+// AppDelegateExport.cpp.
 #include "app/AppDelegate.h"
 #include "app/LanguageSwitch.h"
 

@@ -5,10 +5,11 @@
 // and map arrangements, the right-to-left mirroring, and reloads the panels'
 // images and texts after a skin or language change.
 //
-// It creates the panels but does not wire them: AppDelegate connects their
-// signals to the feature objects (app/AppDelegate*.cpp); the few connections
-// made here keep the window's own arrangement (its size, zoom and the map's
-// full-screen toggle). Main thread only.
+// It creates the panels and hands them to app/PlaybackPanels, which connects
+// the playback session's reports to them; AppDelegate connects the panels'
+// own signals to the feature objects (app/AppDelegate*.cpp). The few
+// connections made here keep the window's own arrangement (its size, zoom and
+// the map's full-screen toggle). Main thread only.
 #include "app/WindowLayout.h"
 
 #include <QObject>
