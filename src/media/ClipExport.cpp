@@ -571,10 +571,10 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                 stretches.push_back(ls);
                 partSeconds += p.toSeconds - p.fromSeconds;
             }
-            ClipLayoutSpec spec = request.layout;
-            spec.blur = blur;
+            ClipLayoutSpec wanted = request.layout;
+            wanted.blur = blur;
             const double partAt = static_cast<double>(part.startMs - fromMs) / 1000.0;
-            for (BlurArea& area : spec.blur)
+            for (BlurArea& area : wanted.blur)
                 for (BlurKey& k : area.keys)
                     k.seconds -= partAt;
             std::string name =
@@ -587,7 +587,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
             const std::string path = folder + "/" + name;
             const double doneBefore = compositeDone;
             const ClipLayoutResult made = pmRenderLayoutClip(
-                stretches, spec, path,
+                stretches, wanted, path,
                 [&](double share) {
                     const double done = (doneBefore + share * partSeconds) / std::max(compositeTotal, 1e-9);
                     state.permille.store(static_cast<int>(std::min(950.0, 95.0 + 855.0 * done)));

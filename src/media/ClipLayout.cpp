@@ -238,7 +238,7 @@ const char* pmClipLayoutWord(ClipLayout layout)
     return "separate";
 }
 
-ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches, const ClipLayoutSpec& spec,
+ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches, const ClipLayoutSpec& wanted,
                                     const std::string& outputPath,
                                     const std::function<void(double)>& progress,
                                     const std::atomic<bool>* cancel)
@@ -262,7 +262,7 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
         total += std::max(0.0, s.main.toSeconds - s.main.fromSeconds);
     if (!(total > 0))
         return fail("the clip is empty");
-    const bool pair = spec.layout == ClipLayout::SideBySide || spec.layout == ClipLayout::PictureInPicture;
+    const bool pair = wanted.layout == ClipLayout::SideBySide || wanted.layout == ClipLayout::PictureInPicture;
 
     std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
     if (!packet)
@@ -319,18 +319,18 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
             }
             outW = mainW;
             outH = mainH;
-            if (spec.layout == ClipLayout::SideBySide) {
+            if (wanted.layout == ClipLayout::SideBySide) {
                 panelH = mainH;
                 panelW = even(static_cast<double>(rw) * mainH / rh);
                 panelX = mainW;
                 panelY = 0;
                 outW = mainW + panelW;
-            } else if (spec.layout == ClipLayout::PictureInPicture) {
-                panelW = std::min(mainW, even(mainW * std::clamp(spec.insetShare, 0.1, 0.5)));
+            } else if (wanted.layout == ClipLayout::PictureInPicture) {
+                panelW = std::min(mainW, even(mainW * std::clamp(wanted.insetShare, 0.1, 0.5)));
                 panelH = std::min(mainH, even(static_cast<double>(panelW) * rh / rw));
                 const int margin = even(std::min(mainW, mainH) / 40.0);
-                const bool right = spec.corner == 1 || spec.corner == 3;
-                const bool bottom = spec.corner == 2 || spec.corner == 3;
+                const bool right = wanted.corner == 1 || wanted.corner == 3;
+                const bool bottom = wanted.corner == 2 || wanted.corner == 3;
                 panelX = std::max(0, right ? mainW - panelW - margin : margin) & ~1;
                 panelY = std::max(0, bottom ? mainH - panelH - margin : margin) & ~1;
             }
@@ -356,7 +356,7 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
             enc->gop_size = static_cast<int>(std::lround(av_q2d(rate)));
             if (out->oformat->flags & AVFMT_GLOBALHEADER)
                 enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-            const std::string crf = std::to_string(std::clamp(spec.crf, 0, 51));
+            const std::string crf = std::to_string(std::clamp(wanted.crf, 0, 51));
             av_opt_set(enc->priv_data, "preset", "veryfast", 0);
             av_opt_set(enc->priv_data, "crf", crf.c_str(), 0);
             // Memory: every frame in flight is a whole picture (about 26 MB
@@ -413,7 +413,7 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
             if (av_frame_get_buffer(composed.get(), 0) < 0)
                 return fail("out of memory");
             // The marked areas are hidden in the camera's own picture, before any scaling.
-            if (!spec.blur.empty()) {
+            if (!wanted.blur.empty()) {
                 if (av_frame_make_writable(frame.get()) < 0)
                     return fail("out of memory");
                 const double clipAt = doneBefore + (seconds - stretch.main.fromSeconds);
@@ -422,7 +422,7 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
                                     !(d->flags & AV_PIX_FMT_FLAG_RGB) && d->comp[0].depth == 8;
                 if (!planar)
                     return fail(stretch.main.path + ": its picture format cannot be blurred");
-                for (const BlurArea& area : spec.blur) {
+                for (const BlurArea& area : wanted.blur) {
                     const std::optional<BlurRect> r = pmBlurRectAt(area, clipAt);
                     if (!r)
                         continue;

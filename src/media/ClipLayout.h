@@ -50,7 +50,7 @@ struct ClipLayoutResult : ClipCutResult {
 // The size of a recording's picture; 0x0 when it cannot be read.
 void pmClipPictureSize(const std::string& path, int& width, int& height);
 
-ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches, const ClipLayoutSpec& spec,
+ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches, const ClipLayoutSpec& wanted,
                                     const std::string& outputPath,
                                     const std::function<void(double)>& progress = {},
                                     const std::atomic<bool>* cancel = nullptr);

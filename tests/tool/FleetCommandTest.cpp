@@ -173,9 +173,9 @@ TEST_F(FleetCommand, StoppedRunIsTakenOverAndOtherContentUnderTheSameNameIsKeptA
     const std::string card = m_dir + "/card";
     const std::string archive = m_dir + "/archive";
     const std::string name = "FILE210501-090000_M.MP4";
-    mediagen::RecordingSpec spec;
+    mediagen::RecordingSpec recipe;
     fs::create_directories(card + "/DCIM/100MEDIA_M");
-    ASSERT_TRUE(mediagen::writeRecording(card + "/DCIM/100MEDIA_M/" + name, spec));
+    ASSERT_TRUE(mediagen::writeRecording(card + "/DCIM/100MEDIA_M/" + name, recipe));
     // A run that stopped after naming its copy and before cataloguing it.
     fs::create_directories(archive + "/bus/2021/05/01");
     fs::copy_file(card + "/DCIM/100MEDIA_M/" + name, archive + "/bus/2021/05/01/" + name);
@@ -187,9 +187,9 @@ TEST_F(FleetCommand, StoppedRunIsTakenOverAndOtherContentUnderTheSameNameIsKeptA
     // Another card, another recording of the same name: both stay, the
     // second one's name unchanged in a folder of its own.
     const std::string other = m_dir + "/other";
-    spec.seed = 9;
+    recipe.seed = 9;
     fs::create_directories(other);
-    ASSERT_TRUE(mediagen::writeRecording(other + "/" + name, spec));
+    ASSERT_TRUE(mediagen::writeRecording(other + "/" + name, recipe));
     run = tool("ingest --archive " + archive + " --vehicle bus " + other, m_dir);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(fs::exists(archive + "/bus/2021/05/01/2/" + name));
@@ -259,11 +259,11 @@ TEST_F(FleetCommand, FourIngestsAtOnceOnOverlappingCardsKeepEveryRecordingExactl
 {
     const std::string a = m_dir + "/a";
     const std::string b = m_dir + "/b";
-    mediagen::CardSpec spec;
-    spec.count = 3;
-    ASSERT_TRUE(mediagen::makeCard(a, spec));
-    spec.seed = 2;
-    ASSERT_TRUE(mediagen::makeCard(b, spec));
+    mediagen::CardSpec recipe;
+    recipe.count = 3;
+    ASSERT_TRUE(mediagen::makeCard(a, recipe));
+    recipe.seed = 2;
+    ASSERT_TRUE(mediagen::makeCard(b, recipe));
     const std::string archive = m_dir + "/archive";
     std::vector<std::thread> runs;
     std::vector<ToolRun> results(4);

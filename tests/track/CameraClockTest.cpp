@@ -38,11 +38,11 @@ protected:
     // A camera log whose GPS times start at `utc` (the name's time is the camera's).
     GpsList logFrom(const mediagen::StartTime& utc, int seconds = 30)
     {
-        mediagen::NmeaSpec spec;
-        spec.start = utc;
-        spec.drive.seconds = seconds;
+        mediagen::NmeaSpec recipe;
+        recipe.start = utc;
+        recipe.drive.seconds = seconds;
         const std::string path = root + "/x.log";
-        EXPECT_TRUE(mediagen::writeNmeaLog(path, spec));
+        EXPECT_TRUE(mediagen::writeNmeaLog(path, recipe));
         GpsList list;
         GpsParser parser;
         EXPECT_TRUE(parser.ParseFile(path, &list));
@@ -116,10 +116,10 @@ TEST_F(CameraClockTest, EvidencePackageStatesTheCameraClock)
     mediagen::RecordingSpec video;
     video.seconds = 3;
     ASSERT_TRUE(mediagen::writeRecording(rec, video));
-    mediagen::NmeaSpec spec;
-    spec.start = {2021, 3, 15, 8, 27, 47};
-    spec.drive.seconds = 3;
-    ASSERT_TRUE(mediagen::writeNmeaLog(root + "/card/FILE210315-173000_M.log", spec));
+    mediagen::NmeaSpec recipe;
+    recipe.start = {2021, 3, 15, 8, 27, 47};
+    recipe.drive.seconds = 3;
+    ASSERT_TRUE(mediagen::writeNmeaLog(root + "/card/FILE210315-173000_M.log", recipe));
     ASSERT_EQ(std::system((ROVIX_BINARY_DIR "/src/rovixtool backup --evidence '" + root + "/out' '" + rec +
                            "' 2>/dev/null")
                               .c_str()),

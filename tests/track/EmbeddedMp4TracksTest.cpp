@@ -52,19 +52,19 @@ protected:
     }
 
     // A recording with the track added (the samples' length in seconds).
-    std::string make(const std::string& name, const Mp4TelemetrySpec& spec)
+    std::string make(const std::string& name, const Mp4TelemetrySpec& recipe)
     {
         mediagen::RecordingSpec rec;
-        rec.seconds = static_cast<double>(spec.samples.size());
+        rec.seconds = static_cast<double>(recipe.samples.size());
         rec.fps = 5;
         const std::string path = (dir / name).string();
         std::string error;
         EXPECT_TRUE(mediagen::writeRecording(path, rec, &error)) << error;
-        EXPECT_TRUE(mediagen::addMp4Telemetry(path, spec, &error)) << error;
+        EXPECT_TRUE(mediagen::addMp4Telemetry(path, recipe, &error)) << error;
         return path;
     }
 
-    static Mp4TelemetrySpec spec(Mp4Telemetry kind, const std::vector<TrackSample>& samples)
+    static Mp4TelemetrySpec recipe(Mp4Telemetry kind, const std::vector<TrackSample>& samples)
     {
         Mp4TelemetrySpec s;
         s.kind = kind;
@@ -111,7 +111,7 @@ TEST_F(EmbeddedMp4Tracks, NmeaTextTrackReadsRmcAndGgaAndSurvivesLyingTables)
 {
     std::vector<TrackSample> samples = drive(6);
     samples[1].fix = false; // a void RMC: no position, never 0,0
-    Mp4TelemetrySpec good = spec(Mp4Telemetry::NmeaText, samples);
+    Mp4TelemetrySpec good = recipe(Mp4Telemetry::NmeaText, samples);
     good.badChecksumSecond = 3; // a damaged sentence is not a fix
     const std::string path = make("text.mp4", good);
 
@@ -134,14 +134,14 @@ TEST_F(EmbeddedMp4Tracks, NmeaTextTrackReadsRmcAndGgaAndSurvivesLyingTables)
 
     // A table whose counts claim a billion samples, and a first sample whose
     // length runs past its end: the real samples are read, nothing more.
-    Mp4TelemetrySpec lying = spec(Mp4Telemetry::NmeaText, drive(6));
+    Mp4TelemetrySpec lying = recipe(Mp4Telemetry::NmeaText, drive(6));
     lying.lyingCounts = true;
     EmbeddedTrack big;
     ASSERT_TRUE(pmReadEmbeddedTrack(make("lying.mp4", lying), big));
     EXPECT_EQ(big.fixes.size(), 6u);
 
     // A sample past the end and one larger than the file are skipped.
-    Mp4TelemetrySpec past = spec(Mp4Telemetry::NmeaText, drive(6));
+    Mp4TelemetrySpec past = recipe(Mp4Telemetry::NmeaText, drive(6));
     past.offsetPastEnd = true;
     EmbeddedTrack some;
     ASSERT_TRUE(pmReadEmbeddedTrack(make("past.mp4", past), some));
@@ -161,7 +161,7 @@ TEST_F(EmbeddedMp4Tracks, GpmfGps5AndGps9WithScaleTimeFixAndAccelerometer)
 {
     std::vector<TrackSample> samples = drive(7);
     samples[2].fix = false; // GPSF 0: no lock
-    Mp4TelemetrySpec gps5 = spec(Mp4Telemetry::Gpmf, samples);
+    Mp4TelemetrySpec gps5 = recipe(Mp4Telemetry::Gpmf, samples);
     gps5.gpsPerSecond = 18;
     const std::string path = make("gpmf.mp4", gps5);
 
@@ -188,7 +188,7 @@ TEST_F(EmbeddedMp4Tracks, GpmfGps5AndGps9WithScaleTimeFixAndAccelerometer)
     EXPECT_TRUE(list.IsGSensorReady());
 
     // GPS9: each entry its own time and fix.
-    Mp4TelemetrySpec gps9 = spec(Mp4Telemetry::GpmfGps9, samples);
+    Mp4TelemetrySpec gps9 = recipe(Mp4Telemetry::GpmfGps9, samples);
     gps9.gpsPerSecond = 10;
     EmbeddedTrack nine;
     ASSERT_TRUE(pmReadEmbeddedTrack(make("gps9.mp4", gps9), nine));
@@ -201,16 +201,16 @@ TEST_F(EmbeddedMp4Tracks, GpmfGps5AndGps9WithScaleTimeFixAndAccelerometer)
 
     // A gpmd track that holds something else (no device container) is not read.
     EmbeddedTrack foreign;
-    EXPECT_FALSE(pmReadEmbeddedTrack(make("foreign.mp4", spec(Mp4Telemetry::ForeignGpmd, samples)), foreign));
+    EXPECT_FALSE(pmReadEmbeddedTrack(make("foreign.mp4", recipe(Mp4Telemetry::ForeignGpmd, samples)), foreign));
     EXPECT_TRUE(foreign.empty());
 
     // Lying tables and samples past the end.
-    Mp4TelemetrySpec lying = spec(Mp4Telemetry::Gpmf, drive(5));
+    Mp4TelemetrySpec lying = recipe(Mp4Telemetry::Gpmf, drive(5));
     lying.lyingCounts = true;
     EmbeddedTrack big;
     ASSERT_TRUE(pmReadEmbeddedTrack(make("lying.mp4", lying), big));
     EXPECT_EQ(big.fixes.size(), 5u);
-    Mp4TelemetrySpec past = spec(Mp4Telemetry::Gpmf, drive(5));
+    Mp4TelemetrySpec past = recipe(Mp4Telemetry::Gpmf, drive(5));
     past.offsetPastEnd = true;
     EmbeddedTrack some;
     ASSERT_TRUE(pmReadEmbeddedTrack(make("past.mp4", past), some));
@@ -229,7 +229,7 @@ TEST_F(EmbeddedMp4Tracks, GarminUuidRecordsAndHostileBoxes)
 {
     std::vector<TrackSample> samples = drive(6);
     samples[4].fix = false; // 0,0: no position
-    const std::string path = make("garmin.mp4", spec(Mp4Telemetry::Garmin, samples));
+    const std::string path = make("garmin.mp4", recipe(Mp4Telemetry::Garmin, samples));
     EmbeddedTrack track;
     ASSERT_TRUE(pmReadEmbeddedTrack(path, track));
     EXPECT_EQ(track.format, "garmin");
@@ -245,7 +245,7 @@ TEST_F(EmbeddedMp4Tracks, GarminUuidRecordsAndHostileBoxes)
     EXPECT_FLOAT_EQ(list.GetGpsData(0)->fDirection(), -1.0f);
 
     // A box claiming more than the file: the records really there are read.
-    Mp4TelemetrySpec lying = spec(Mp4Telemetry::Garmin, drive(6));
+    Mp4TelemetrySpec lying = recipe(Mp4Telemetry::Garmin, drive(6));
     lying.lyingCounts = true;
     EmbeddedTrack big;
     ASSERT_TRUE(pmReadEmbeddedTrack(make("lying.mp4", lying), big));
@@ -298,7 +298,7 @@ TEST_F(EmbeddedMp4Tracks, PositionsAgreeWithExifToolAndCostOnlyTheirTables)
     ASSERT_EQ(std::system("exiftool -ver >/dev/null 2>&1"), 0) << "exiftool is installed by scripts/deps.sh";
     const std::vector<TrackSample> samples = drive(8);
     for (Mp4Telemetry kind : {Mp4Telemetry::NmeaText, Mp4Telemetry::Gpmf, Mp4Telemetry::Garmin}) {
-        Mp4TelemetrySpec s = spec(kind, samples);
+        Mp4TelemetrySpec s = recipe(kind, samples);
         s.gpsPerSecond = 1;
         const std::string path = make("agree" + std::to_string(static_cast<int>(kind)) + ".mp4", s);
         EmbeddedTrack track;

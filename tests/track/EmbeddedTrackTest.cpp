@@ -110,16 +110,16 @@ protected:
     }
 
     // A copy of the plain recording with this track added.
-    std::string make(const std::string& name, const EmbeddedSpec& spec)
+    std::string make(const std::string& name, const EmbeddedSpec& recipe)
     {
         const std::string path = dir->file(name);
         fs::copy_file(dir->file("base.mp4"), path, fs::copy_options::overwrite_existing);
         std::string error;
-        EXPECT_TRUE(addEmbeddedTrack(path, spec, &error)) << error;
+        EXPECT_TRUE(addEmbeddedTrack(path, recipe, &error)) << error;
         return path;
     }
 
-    static EmbeddedSpec spec(EmbeddedLayout layout)
+    static EmbeddedSpec recipe(EmbeddedLayout layout)
     {
         EmbeddedSpec s;
         s.layout = layout;
@@ -178,7 +178,7 @@ TEST_F(Embedded, EveryLayoutReadsTheGeneratedTrackAsExifToolDoes)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = make(c.name, spec(c.layout));
+        const std::string path = make(c.name, recipe(c.layout));
         EmbeddedTrack track;
         uint64_t bytes = 0;
         ASSERT_TRUE(pmReadEmbeddedTrack(path, track, &bytes));
@@ -235,7 +235,7 @@ TEST_F(Embedded, EveryLayoutReadsTheGeneratedTrackAsExifToolDoes)
 
     // A name with no time starts at the first fix's UTC time, not at its file
     // date: the GPX times and the clip's placement say when it was recorded.
-    EmbeddedSpec timeless = spec(EmbeddedLayout::NovatekIndexed);
+    EmbeddedSpec timeless = recipe(EmbeddedLayout::NovatekIndexed);
     timeless.utc = StartTime{2024, 6, 1, 10, 0, 0};
     const std::string garmin = make("GRMN0001.MP4", timeless);
     ASSERT_TRUE(setFileTime(garmin, StartTime{2020, 1, 1, 0, 0, 0}.toLocalEpoch()));
@@ -259,7 +259,7 @@ TEST_F(Embedded, LyingAndDamagedFilesGiveOnlyWhatTheyHold)
     // An index entry past the end, one larger than the file, and a listed
     // block without the signature that holds a plausible record: each bad
     // entry is skipped, the others read.
-    EmbeddedSpec lying = spec(EmbeddedLayout::NovatekIndexed);
+    EmbeddedSpec lying = recipe(EmbeddedLayout::NovatekIndexed);
     lying.hostile.indexPastEnd = true;
     lying.hostile.lyingBlockSize = true;
     lying.hostile.noSignature = true;
@@ -274,14 +274,14 @@ TEST_F(Embedded, LyingAndDamagedFilesGiveOnlyWhatTheyHold)
 
     // A count far beyond the pairs the index holds (or an index cut short)
     // allocates nothing; the media data is searched as well and gives every block.
-    EmbeddedSpec count = spec(EmbeddedLayout::NovatekIndexed);
+    EmbeddedSpec count = recipe(EmbeddedLayout::NovatekIndexed);
     count.hostile.lyingCount = true;
     ASSERT_TRUE(pmReadEmbeddedTrack(make("COUNT.MP4", count), track));
     EXPECT_EQ(track.fixes.size(), static_cast<std::size_t>(n));
     expectTrue(track, samples, "lying count");
 
     // Without moov the media data is searched; the decoy is still not a block.
-    EmbeddedSpec cut = spec(EmbeddedLayout::NovatekUnindexed);
+    EmbeddedSpec cut = recipe(EmbeddedLayout::NovatekUnindexed);
     cut.hostile.dropMoov = true;
     cut.hostile.noSignature = true;
     const std::string noMoov = make("NOMOOV.MP4", cut);
@@ -298,7 +298,7 @@ TEST_F(Embedded, LyingAndDamagedFilesGiveOnlyWhatTheyHold)
     }
 
     // Cut anywhere: a prefix of the track, true values, no crash.
-    const std::string indexed = make("WHOLE.MP4", spec(EmbeddedLayout::NovatekIndexed));
+    const std::string indexed = make("WHOLE.MP4", recipe(EmbeddedLayout::NovatekIndexed));
     const auto size = fs::file_size(indexed);
     std::size_t lastCount = 0;
     for (uint64_t at : {uint64_t(0), uint64_t(7), uint64_t(40), uint64_t(3000), size / 3, size / 2,
@@ -316,7 +316,7 @@ TEST_F(Embedded, LyingAndDamagedFilesGiveOnlyWhatTheyHold)
     // A free-box child that claims more than its parent holds is cut to it
     // (the G records after it are lost with it); an RMC with a wrong
     // checksum is not a fix.
-    EmbeddedSpec box = spec(EmbeddedLayout::BlackVueFree);
+    EmbeddedSpec box = recipe(EmbeddedLayout::BlackVueFree);
     box.hostile.lyingChildSize = true;
     box.hostile.badChecksum = true;
     ASSERT_TRUE(pmReadEmbeddedTrack(make("20210315_083200_NF.mp4", box), track));
@@ -328,7 +328,7 @@ TEST_F(Embedded, LyingAndDamagedFilesGiveOnlyWhatTheyHold)
 
 TEST_F(Embedded, CompanionLogComesFirstAndSideFilesAreFoundByEitherName)
 {
-    const std::string path = make("FILE210315-083000F.MP4", spec(EmbeddedLayout::NovatekIndexed));
+    const std::string path = make("FILE210315-083000F.MP4", recipe(EmbeddedLayout::NovatekIndexed));
     NmeaSpec log;
     log.drive.seconds = 3;
     log.withGSensor = false;
@@ -341,7 +341,7 @@ TEST_F(Embedded, CompanionLogComesFirstAndSideFilesAreFoundByEitherName)
 
     // Side files named without the camera letter serve both cameras; the
     // track's source is the side file, so an export never overwrites it.
-    EmbeddedSpec side = spec(EmbeddedLayout::BlackVueSideFiles);
+    EmbeddedSpec side = recipe(EmbeddedLayout::BlackVueSideFiles);
     side.sideWithoutCameraLetter = true;
     const std::string rear = make("20210315_083300_NR.mp4", side);
     loaded = loadTrack(rear, kSeconds, list);

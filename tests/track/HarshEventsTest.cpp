@@ -41,18 +41,18 @@ protected:
 
     static mediagen::NmeaSpec drive(int seconds, uint32_t seed)
     {
-        mediagen::NmeaSpec spec;
-        spec.drive.seconds = seconds;
-        spec.drive.seed = seed;
-        spec.drive.constantKmh = 80;
-        spec.drive.calm = true;
-        return spec;
+        mediagen::NmeaSpec recipe;
+        recipe.drive.seconds = seconds;
+        recipe.drive.seed = seed;
+        recipe.drive.constantKmh = 80;
+        recipe.drive.calm = true;
+        return recipe;
     }
     // The log written and read back through the camera-log parser.
-    GpsList parsed(const mediagen::NmeaSpec& spec, const std::string& name = "drive.log")
+    GpsList parsed(const mediagen::NmeaSpec& recipe, const std::string& name = "drive.log")
     {
         const std::string path = root + "/" + name;
-        EXPECT_TRUE(mediagen::writeNmeaLog(path, spec));
+        EXPECT_TRUE(mediagen::writeNmeaLog(path, recipe));
         GpsList list;
         GpsParser parser;
         EXPECT_TRUE(parser.ParseFile(path, &list));
@@ -75,28 +75,28 @@ void expectFound(const std::vector<HarshMark>& marks, const std::vector<mediagen
 
 TEST_F(HarshEventsTest, KnownManoeuvresAreFoundFromTheSensorAndFromTheSpeeds)
 {
-    mediagen::NmeaSpec spec = drive(240, 7);
+    mediagen::NmeaSpec recipe = drive(240, 7);
     // A three-second hard brake is one mark; the turn and the short burst of
     // acceleration are marks of their own.
-    spec.drive.harsh = {{60, HarshKindSpec::Brake, 0.7, 3},
+    recipe.drive.harsh = {{60, HarshKindSpec::Brake, 0.7, 3},
                         {120, HarshKindSpec::Turn, 0.6, 2},
                         {170, HarshKindSpec::Accel, 0.5, 1}};
 
-    const GpsList withSensor = parsed(spec, "g.log");
+    const GpsList withSensor = parsed(recipe, "g.log");
     ASSERT_TRUE(withSensor.IsGSensorReady());
     const std::vector<HarshMark> g = findHarshMarks(withSensor);
-    expectFound(g, spec.drive.harsh);
+    expectFound(g, recipe.drive.harsh);
     ASSERT_EQ(g.size(), 3u);
     EXPECT_NEAR(g[0].peak, 0.7, 0.06);
     EXPECT_FALSE(g[0].fromSpeed);
     EXPECT_EQ(formatHarshMark(g[0]).rfind(std::to_string(g[0].second) + " brake 0.", 0), 0u);
 
     // The same drive from a logger without a G-sensor: judged from the speeds.
-    spec.withGSensor = false;
-    const GpsList speedsOnly = parsed(spec, "s.log");
+    recipe.withGSensor = false;
+    const GpsList speedsOnly = parsed(recipe, "s.log");
     ASSERT_FALSE(speedsOnly.IsGSensorReady());
     const std::vector<HarshMark> s = findHarshMarks(speedsOnly);
-    expectFound(s, spec.drive.harsh);
+    expectFound(s, recipe.drive.harsh);
     ASSERT_EQ(s.size(), 3u);
     EXPECT_TRUE(s[0].fromSpeed);
     EXPECT_NEAR(s[0].peak, 0.7 * harsh::kKmhPerSecondPerG, 1.5) << "km/h per second";
@@ -109,8 +109,8 @@ TEST_F(HarshEventsTest, KnownManoeuvresAreFoundFromTheSensorAndFromTheSpeeds)
 TEST_F(HarshEventsTest, CalmDrivesTiltedMountsAndPaddingGiveNoMarks)
 {
     for (uint32_t seed : {1u, 2u, 3u}) {
-        mediagen::NmeaSpec spec = drive(600, seed);
-        GpsList list = parsed(spec);
+        mediagen::NmeaSpec recipe = drive(600, seed);
+        GpsList list = parsed(recipe);
         EXPECT_TRUE(findHarshMarks(list).empty()) << "seed " << seed;
         // A camera mounted at a tilt reads a constant on X and Y.
         for (int i = 0; i < list.GetDataCount(); ++i) {
@@ -119,17 +119,17 @@ TEST_F(HarshEventsTest, CalmDrivesTiltedMountsAndPaddingGiveNoMarks)
             d->setFGSensorY(d->fGSensorY() - 0.5f);
         }
         EXPECT_TRUE(findHarshMarks(list).empty()) << "tilted, seed " << seed;
-        spec.withGSensor = false;
-        EXPECT_TRUE(findHarshMarks(parsed(spec, "s.log")).empty()) << "speeds, seed " << seed;
+        recipe.withGSensor = false;
+        EXPECT_TRUE(findHarshMarks(parsed(recipe, "s.log")).empty()) << "speeds, seed " << seed;
     }
     // Padding to the video's length is not a reading: a padded second right
     // after a hard reading is not a manoeuvre, nor is the fall from speed to -1.
-    mediagen::NmeaSpec spec = drive(60, 4);
-    GpsList list = parsed(spec);
+    mediagen::NmeaSpec recipe = drive(60, 4);
+    GpsList list = parsed(recipe);
     list.SyncVideoDuration(120);
     EXPECT_TRUE(findHarshMarks(list).empty());
-    spec.withGSensor = false;
-    GpsList speeds = parsed(spec, "s.log");
+    recipe.withGSensor = false;
+    GpsList speeds = parsed(recipe, "s.log");
     GpsData pad;
     pad.setFSpeed(-1);
     pad.setReading(false);
@@ -149,9 +149,9 @@ TEST_F(HarshEventsTest, ThresholdOutsideItsRangeIsRefusedWithTheReason)
     EXPECT_NE(harshThresholdProblem(5).find("between 0.1 and 2.0 g"), std::string::npos);
     EXPECT_TRUE(parseHarshThreshold("0.3", g, why));
     EXPECT_DOUBLE_EQ(g, 0.3);
-    mediagen::NmeaSpec spec = drive(120, 5);
-    spec.drive.harsh = {{60, HarshKindSpec::Brake, 0.7, 1}};
-    EXPECT_TRUE(findHarshMarks(parsed(spec), 2.5).empty()) << "an unusable threshold finds nothing";
+    mediagen::NmeaSpec recipe = drive(120, 5);
+    recipe.drive.harsh = {{60, HarshKindSpec::Brake, 0.7, 1}};
+    EXPECT_TRUE(findHarshMarks(parsed(recipe), 2.5).empty()) << "an unusable threshold finds nothing";
 }
 
 std::string run(const std::string& args, int& status)
@@ -173,9 +173,9 @@ TEST_F(HarshEventsTest, EventsCommandPrintsOneLinePerMark)
     mediagen::RecordingSpec video;
     video.seconds = 2;
     ASSERT_TRUE(mediagen::writeRecording(rec, video));
-    mediagen::NmeaSpec spec = drive(150, 9);
-    spec.drive.harsh = {{50, HarshKindSpec::Brake, 0.8, 2}, {100, HarshKindSpec::Turn, 0.5, 1}};
-    ASSERT_TRUE(mediagen::writeNmeaLog(root + "/FILE210315-083000_M.log", spec));
+    mediagen::NmeaSpec recipe = drive(150, 9);
+    recipe.drive.harsh = {{50, HarshKindSpec::Brake, 0.8, 2}, {100, HarshKindSpec::Turn, 0.5, 1}};
+    ASSERT_TRUE(mediagen::writeNmeaLog(root + "/FILE210315-083000_M.log", recipe));
 
     int status = -1;
     const std::string text = run("events '" + rec + "'", status);

@@ -143,7 +143,7 @@ struct Insertion {
     int block = -1; // the block's number, or -1
 };
 
-bool addNovatek(std::string& d, const EmbeddedSpec& spec, std::string* error)
+bool addNovatek(std::string& d, const EmbeddedSpec& recipe, std::string* error)
 {
     const std::vector<Box> top = boxes(d, 0, d.size());
     const Box* mdat = nullptr;
@@ -156,9 +156,9 @@ bool addNovatek(std::string& d, const EmbeddedSpec& spec, std::string* error)
     }
     if (!mdat || !moov)
         return fail(error, "addEmbeddedTrack: no mdat or moov");
-    const std::size_t n = spec.samples.size();
+    const std::size_t n = recipe.samples.size();
     const bool indexed =
-        spec.layout == EmbeddedLayout::NovatekIndexed || spec.layout == EmbeddedLayout::NovatekNmea;
+        recipe.layout == EmbeddedLayout::NovatekIndexed || recipe.layout == EmbeddedLayout::NovatekNmea;
 
     std::vector<std::pair<std::size_t, int>> entries;
     chunkOffsets(d, *moov, entries);
@@ -176,9 +176,9 @@ bool addNovatek(std::string& d, const EmbeddedSpec& spec, std::string* error)
         auto it = std::lower_bound(chunks.begin(), chunks.end(), static_cast<uint64_t>(target));
         const std::size_t at =
             it == chunks.end() || *it >= contentEnd ? contentEnd : static_cast<std::size_t>(*it);
-        std::string block = makeNovatekBlock(spec.samples[i], spec.utc.plusSeconds(static_cast<long>(i)),
-                                             static_cast<int>(i), spec.blockSize, spec.layout);
-        if (spec.hostile.noSignature && i == n / 2)
+        std::string block = makeNovatekBlock(recipe.samples[i], recipe.utc.plusSeconds(static_cast<long>(i)),
+                                             static_cast<int>(i), recipe.blockSize, recipe.layout);
+        if (recipe.hostile.noSignature && i == n / 2)
             std::memcpy(&block[8], "GPX ", 4);
         inserts.push_back({at, block, static_cast<int>(i)});
     }
@@ -187,7 +187,7 @@ bool addNovatek(std::string& d, const EmbeddedSpec& spec, std::string* error)
         putBe32(index, 0, static_cast<uint32_t>(index.size()));
         std::memcpy(&index[4], "gps ", 4);
         putBe32(index, 8, 0x101);
-        putBe32(index, 12, spec.hostile.lyingCount ? 0xfffffff0u : static_cast<uint32_t>(n));
+        putBe32(index, 12, recipe.hostile.lyingCount ? 0xfffffff0u : static_cast<uint32_t>(n));
         inserts.push_back({moov->end(), index, -1});
     }
     std::stable_sort(inserts.begin(), inserts.end(),
@@ -202,7 +202,7 @@ bool addNovatek(std::string& d, const EmbeddedSpec& spec, std::string* error)
     };
 
     std::string out;
-    out.reserve(d.size() + n * spec.blockSize + 16 + 8 * n);
+    out.reserve(d.size() + n * recipe.blockSize + 16 + 8 * n);
     std::vector<uint64_t> blockAt(n, 0);
     std::size_t indexAt = 0;
     std::size_t copied = 0;
@@ -218,7 +218,7 @@ bool addNovatek(std::string& d, const EmbeddedSpec& spec, std::string* error)
     out.append(d, copied, std::string::npos);
 
     // Sizes of the two boxes that grew, and every chunk offset.
-    const uint64_t mdatGrowth = n * static_cast<uint64_t>(spec.blockSize);
+    const uint64_t mdatGrowth = n * static_cast<uint64_t>(recipe.blockSize);
     const std::size_t newMdat = static_cast<std::size_t>(shifted(mdat->offset));
     if (mdat->header == 16) {
         const uint64_t size = mdat->size + mdatGrowth;
@@ -239,16 +239,16 @@ bool addNovatek(std::string& d, const EmbeddedSpec& spec, std::string* error)
     if (indexed) {
         for (std::size_t i = 0; i < n; ++i) {
             uint64_t offset = blockAt[i];
-            uint64_t size = spec.blockSize;
-            if (spec.hostile.indexPastEnd && i == 1)
+            uint64_t size = recipe.blockSize;
+            if (recipe.hostile.indexPastEnd && i == 1)
                 offset = out.size() + 1000;
-            if (spec.hostile.lyingBlockSize && i == 2)
+            if (recipe.hostile.lyingBlockSize && i == 2)
                 size = 0x7ffffff0;
             putBe32(out, indexAt + 16 + 8 * i, static_cast<uint32_t>(offset));
             putBe32(out, indexAt + 20 + 8 * i, static_cast<uint32_t>(size));
         }
     }
-    if (spec.hostile.dropMoov) {
+    if (recipe.hostile.dropMoov) {
         const std::size_t moovSize = static_cast<std::size_t>(moov->size) + (indexed ? 16 + 8 * n : 0);
         out.erase(newMoov, moovSize);
     }
@@ -264,9 +264,9 @@ std::string box(const char type[5], const std::string& content, uint32_t statedS
     return b + content;
 }
 
-int64_t blackVueStartMs(const EmbeddedSpec& spec)
+int64_t blackVueStartMs(const EmbeddedSpec& recipe)
 {
-    return static_cast<int64_t>(spec.utc.toLocalEpoch()) * 1000;
+    return static_cast<int64_t>(recipe.utc.toLocalEpoch()) * 1000;
 }
 
 std::string sideStem(const std::string& path, bool withoutCameraLetter)
@@ -364,47 +364,47 @@ std::string makeBlackVue3gf(const std::vector<TrackSample>& samples, int perSeco
     return out;
 }
 
-bool addEmbeddedTrack(const std::string& path, const EmbeddedSpec& spec, std::string* error)
+bool addEmbeddedTrack(const std::string& path, const EmbeddedSpec& recipe, std::string* error)
 {
     std::string d;
     if (!readFile(path, d, error))
         return false;
-    switch (spec.layout) {
+    switch (recipe.layout) {
     case EmbeddedLayout::NovatekIndexed:
     case EmbeddedLayout::NovatekUnindexed:
     case EmbeddedLayout::NovatekIntegerDegrees:
     case EmbeddedLayout::NovatekNmea:
-        if (!addNovatek(d, spec, error))
+        if (!addNovatek(d, recipe, error))
             return false;
         return writeFile(path, d, error);
     case EmbeddedLayout::BlackVueFree: {
-        const int64_t start = blackVueStartMs(spec);
+        const int64_t start = blackVueStartMs(recipe);
         std::string sttm(8, '\0');
         putBe32(sttm, 0, static_cast<uint32_t>(static_cast<uint64_t>(start) >> 32));
         putBe32(sttm, 4, static_cast<uint32_t>(start));
-        const std::string nmea = makeBlackVueNmea(spec.samples, spec.utc, start, spec.hostile.badChecksum);
+        const std::string nmea = makeBlackVueNmea(recipe.samples, recipe.utc, start, recipe.hostile.badChecksum);
         const std::string content = box("sttm", sttm) +
-                                    box("gps ", nmea, spec.hostile.lyingChildSize ? 0x7ffffff0u : 0) +
-                                    box("3gf ", makeBlackVue3gf(spec.samples, spec.gPerSecond));
+                                    box("gps ", nmea, recipe.hostile.lyingChildSize ? 0x7ffffff0u : 0) +
+                                    box("3gf ", makeBlackVue3gf(recipe.samples, recipe.gPerSecond));
         d += box("free", content);
         return writeFile(path, d, error);
     }
     case EmbeddedLayout::BlackVueSideFiles: {
-        const std::string stem = sideStem(path, spec.sideWithoutCameraLetter);
+        const std::string stem = sideStem(path, recipe.sideWithoutCameraLetter);
         return writeFile(
                    stem + ".gps",
-                   makeBlackVueNmea(spec.samples, spec.utc, blackVueStartMs(spec), spec.hostile.badChecksum),
+                   makeBlackVueNmea(recipe.samples, recipe.utc, blackVueStartMs(recipe), recipe.hostile.badChecksum),
                    error) &&
-               writeFile(stem + ".3gf", makeBlackVue3gf(spec.samples, spec.gPerSecond), error);
+               writeFile(stem + ".3gf", makeBlackVue3gf(recipe.samples, recipe.gPerSecond), error);
     }
     }
     return fail(error, "addEmbeddedTrack: unknown layout");
 }
 
 bool writeRecordingWithEmbeddedTrack(const std::string& path, const RecordingSpec& cfg,
-                                     const EmbeddedSpec& spec, std::string* error)
+                                     const EmbeddedSpec& recipe, std::string* error)
 {
-    return writeRecording(path, cfg, error) && addEmbeddedTrack(path, spec, error);
+    return writeRecording(path, cfg, error) && addEmbeddedTrack(path, recipe, error);
 }
 
 } // namespace mediagen

@@ -287,9 +287,9 @@ struct EmbeddedSpec {
 // Puts the track into a MOV/MP4 made by writeRecording (either layout): the
 // blocks go between the media data's chunks, spread over it, with every
 // chunk offset moved to match, so the file still plays.
-bool addEmbeddedTrack(const std::string& path, const EmbeddedSpec& spec, std::string* error = nullptr);
+bool addEmbeddedTrack(const std::string& path, const EmbeddedSpec& recipe, std::string* error = nullptr);
 bool writeRecordingWithEmbeddedTrack(const std::string& path, const RecordingSpec& cfg,
-                                     const EmbeddedSpec& spec, std::string* error = nullptr);
+                                     const EmbeddedSpec& recipe, std::string* error = nullptr);
 // One Novatek block of `size` bytes for the sample (second `index` after `utc`).
 std::string makeNovatekBlock(const TrackSample& s, const StartTime& utc, int index, uint32_t size,
                              EmbeddedLayout layout);

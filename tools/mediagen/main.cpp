@@ -346,12 +346,12 @@ int main(int argc, char** argv)
             {"blackvue", EmbeddedLayout::BlackVueFree},
             {"blackvue-side", EmbeddedLayout::BlackVueSideFiles},
         };
-        EmbeddedSpec spec;
+        EmbeddedSpec recipe;
         const std::string* layout = a.value("--layout");
         bool known = false;
         for (const auto& l : kLayouts)
             if (layout && *layout == l.first) {
-                spec.layout = l.second;
+                recipe.layout = l.second;
                 known = true;
             }
         if (!known)
@@ -359,11 +359,11 @@ int main(int argc, char** argv)
         DriveSpec drive;
         drive.seed = cfg.seed;
         drive.seconds = std::max(1, static_cast<int>(cfg.seconds + 0.999));
-        spec.samples = makeDrive(drive);
-        spec.utc = cfg.clock;
-        spec.blockSize = static_cast<uint32_t>(std::max(0x100, blockSize));
-        spec.hostile.dropMoov = a.flag("--no-moov");
-        return done(writeRecordingWithEmbeddedTrack(out, cfg, spec, &error), error, out);
+        recipe.samples = makeDrive(drive);
+        recipe.utc = cfg.clock;
+        recipe.blockSize = static_cast<uint32_t>(std::max(0x100, blockSize));
+        recipe.hostile.dropMoov = a.flag("--no-moov");
+        return done(writeRecordingWithEmbeddedTrack(out, cfg, recipe, &error), error, out);
     }
     return usage();
 }
