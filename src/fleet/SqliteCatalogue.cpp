@@ -15,11 +15,13 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 
 namespace
@@ -165,8 +167,15 @@ public:
         // Another ingest may hold the write lock for one file's transaction;
         // a minute is far more than any of those takes.
         sqlite3_busy_timeout(m_db, 60000);
-        if (!exec("PRAGMA journal_mode=WAL", error) || !exec("PRAGMA synchronous=FULL", error) ||
-            !exec("PRAGMA foreign_keys=ON", error))
+        // Turning a new file to WAL needs a lock SQLite does not wait for
+        // through the busy handler, so ingests opening a new archive at once
+        // can meet "database is locked" there: wait for it, bounded.
+        bool wal = exec("PRAGMA journal_mode=WAL", error);
+        for (int wait = 0; !wal && sqlite3_errcode(m_db) == SQLITE_BUSY && wait < 1200; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            wal = exec("PRAGMA journal_mode=WAL", error);
+        }
+        if (!wal || !exec("PRAGMA synchronous=FULL", error) || !exec("PRAGMA foreign_keys=ON", error))
             return false;
         int version = 0;
         if (!userVersion(version, error))
