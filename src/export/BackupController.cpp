@@ -3,12 +3,12 @@
 // per job, which shares only the job's BackupProgress (atomics) with the main
 // thread and hands its result back to it.
 #include "export/BackupController.h"
-#include "export/WorkerJob.h"
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/DialogSeam.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
+#include "base/WorkerJob.h"
 #include "controls/BackupDlg.h"
 #include "controls/ProgressDlg.h"
 #include "core/FileRules.h"

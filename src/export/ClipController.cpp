@@ -1,9 +1,9 @@
 #include "export/ClipController.h"
-#include "export/WorkerJob.h"
 
 #include "base/DialogSeam.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
+#include "base/WorkerJob.h"
 #include "controls/ClipDlg.h"
 #include "controls/ProgressDlg.h"
 #include "core/BackupEngine.h"

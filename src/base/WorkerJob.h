@@ -1,8 +1,11 @@
 #pragma once
-// One job on a worker thread of its own. Its end comes back to the main
-// thread, and is dropped when the job object is gone by then. Destroying the
-// job (a new job, or its owner going away) first asks the work to stop, then
-// waits for the thread, so no thread outlives what it reports to.
+// One job on a worker thread of its own: the program's one way to run long
+// work (a scan, a copy, a clip, a frame grab, a duration probe) while the main
+// loop runs. Its end comes back to the main thread, and is dropped when the
+// job object is gone by then. Destroying the job (a new job, or its owner
+// going away) first asks the work to stop, then waits for the thread, so no
+// thread outlives what it reports to. A job object runs one work; start a new
+// object for the next.
 #include <QObject>
 
 #include <functional>
