@@ -8,11 +8,15 @@
 #      vehicle-days (50 vehicles, 8 hours a day of one-minute recordings, one
 #      position a second, all within about 50 x 6 km): rovixtool find, warm.
 #   3. The day report of a month for the same 50 vehicles.
+#   4. The same three on a PostgreSQL catalogue: a throwaway server (initdb
+#      into WORK, Unix socket only, default durability), the same card ingested
+#      with --catalogue, the same catalogue generated in SQL, the same questions.
 # Targets: ingest >= 0.9x cp + sha256sum; find under 100 ms over 1,000
 # vehicle-days; report under 1 s.
 # Usage: bench/fleet.sh [RUNS]   (5 by default; BUILD=build-bench by default, Release;
 #        WORK= a folder on the disk to measure, /var/tmp by default; SIZE_MB=1024;
-#        VEHICLE_DAYS=1000, a multiple of 50; INGEST=0 skips the ingest)
+#        VEHICLE_DAYS=1000, a multiple of 50; INGEST=0 skips the ingest;
+#        PG=0 skips PostgreSQL, which needs Debian's postgresql package)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -32,6 +36,25 @@ trap 'rm -rf "$WORK"' EXIT
 median() { # hyperfine JSON -> median seconds of each command, in order
   python3 -c 'import json,sys; print(" ".join("%.6f" % r["median"] for r in json.load(open(sys.argv[1]))["results"]))' "$1"
 }
+
+# ---- 4. (prepared here) a throwaway PostgreSQL server, run as the postgres
+# user when this is root (the server refuses root)
+PG=${PG:-1}
+PGBIN=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
+[ -x "$PGBIN/initdb" ] || PG=0
+if [ "$PG" != 0 ]; then
+  AS=()
+  if [ "$(id -u)" = 0 ]; then
+    chown postgres "$WORK"
+    AS=(runuser -u postgres --)
+  fi
+  "${AS[@]}" "$PGBIN/initdb" -D "$WORK/pg" -U rovix -A trust -E UTF8 --locale=C >/dev/null
+  printf "listen_addresses = ''\nunix_socket_directories = '%s'\nshared_buffers = 256MB\n" "$WORK" >>"$WORK/pg/postgresql.conf"
+  "${AS[@]}" "$PGBIN/pg_ctl" -D "$WORK/pg" -l "$WORK/pg.log" -w start >/dev/null
+  trap '"${AS[@]}" "$PGBIN/pg_ctl" -D "$WORK/pg" -m immediate stop >/dev/null 2>&1; rm -rf "$WORK"' EXIT
+  pgurl() { echo "postgresql:///$1?host=$WORK&user=rovix"; }
+  psqlq() { psql -X -q -A -t -v ON_ERROR_STOP=1 -d "$(pgurl "$1")" -c "$2"; }
+fi
 
 # ---- 1. ingest
 if [ "${INGEST:-1}" != 0 ]; then
@@ -68,14 +91,23 @@ hyperfine -N -w 1 -r "$RUNS" --prepare "$clean" --export-json "$WORK/ingest.json
   "sh -c '$shell_copy && sync -f .'" \
   "$TOOL ingest --archive $WORK/dest --vehicle bench $WORK/card" >/dev/null
 read -r sh shs rv < <(median "$WORK/ingest.json")
-python3 - "$size" "$sh" "$shs" "$rv" <<'PY'
+pv=0
+if [ "$PG" != 0 ]; then
+  pgclean="sh -c 'rm -rf $WORK/dest && mkdir $WORK/dest && psql -X -q -d \"$(pgurl postgres)\" -c \"DROP DATABASE IF EXISTS ingest\" -c \"CREATE DATABASE ingest\"'"
+  hyperfine -N -w 1 -r "$RUNS" --prepare "$pgclean" --export-json "$WORK/ingest-pg.json" \
+    "$TOOL ingest --archive $WORK/dest --catalogue $(pgurl ingest) --vehicle bench $WORK/card" >/dev/null
+  pv=$(median "$WORK/ingest-pg.json")
+fi
+python3 - "$size" "$sh" "$shs" "$rv" "$pv" <<'PY'
 import sys
-size = int(sys.argv[1]); sh, shs, rv = map(float, sys.argv[2:])
+size = int(sys.argv[1]); sh, shs, rv, pv = map(float, sys.argv[2:])
 mb = size / 1e6
-print('%-34s %9s %10s %10s' % ('', 'median_s', 'MB/s', 'ingest'))
-print('%-34s %9.3f %10.1f %9.2fx' % ('cp -r + sha256sum', sh, mb / sh, sh / rv))
-print('%-34s %9.3f %10.1f %9.2fx' % ('cp -r + sha256sum + sync', shs, mb / shs, shs / rv))
-print('%-34s %9.3f %10.1f' % ('rovixtool ingest (fsync, catalogue)', rv, mb / rv))
+print('%-40s %9s %10s %10s' % ('', 'median_s', 'MB/s', 'ingest'))
+print('%-40s %9.3f %10.1f %9.2fx' % ('cp -r + sha256sum', sh, mb / sh, sh / rv))
+print('%-40s %9.3f %10.1f %9.2fx' % ('cp -r + sha256sum + sync', shs, mb / shs, shs / rv))
+print('%-40s %9.3f %10.1f' % ('rovixtool ingest (fsync, SQLite)', rv, mb / rv))
+if pv > 0:
+    print('%-40s %9.3f %10.1f   (%.2fx cp + sha256sum + sync)' % ('rovixtool ingest (fsync, PostgreSQL)', pv, mb / pv, shs / pv))
 PY
 fi
 
@@ -135,4 +167,60 @@ f1, f2, rp = map(float, sys.argv[1:])
 print('find, one day 10:00-12:00        %8.1f ms   (goal < 100 ms)' % (f1 * 1000))
 print('find, the whole archive          %8.1f ms' % (f2 * 1000))
 print('report, the month, 50 vehicles   %8.1f ms   (goal < 1000 ms)' % (rp * 1000))
+PY
+
+# ---- 4. the same catalogue on PostgreSQL
+[ "$PG" != 0 ] || exit 0
+echo
+psqlq postgres "CREATE DATABASE fleet" >/dev/null
+"$TOOL" report --catalogue "$(pgurl fleet)" --from 2000-01-01 --to 2000-01-01 >/dev/null # makes the schema
+t0=$(date +%s.%N)
+psql -X -q -v ON_ERROR_STOP=1 -d "$(pgurl fleet)" <<SQL
+SET synchronous_commit = off;
+BEGIN;
+INSERT INTO files(id,sha256,size,archive_path,original_path,card,vehicle,role,ingested_at)
+  SELECT (v*1000+d)*1000+m, lpad(((v*1000+d)*1000+m)::text, 64, '0'), 1,
+         convert_to(format('v%s/%s/%s.MP4', lpad(v::text, 2, '0'), d, m), 'UTF8'), '', '',
+         convert_to('v' || lpad(v::text, 2, '0'), 'UTF8'), 'recording', 0
+  FROM generate_series(1, 50) v, generate_series(0, $days - 1) d, generate_series(0, 479) m;
+INSERT INTO recordings(id,file_id,vehicle,type,camera,kind,start_seconds,day,duration,distance_m,driving_s,top_kmh,harsh)
+  SELECT id, id, vehicle, (id%97=0)::int, 1, 5, $start + ((id/1000)%1000)*86400 + 8*3600 + (id%1000)*60,
+         to_char(to_timestamp($start + ((id/1000)%1000)*86400) AT TIME ZONE 'UTC', 'YYYY-MM-DD'),
+         60, 600, 60, 36 + id%40, (id%53=0)::int FROM files;
+INSERT INTO track(recording_id,second,lat,lon,speed_kmh)
+  SELECT r.id, s,
+         48.0 + (((r.id/1000000)*37 + ((r.id/1000)%1000)*11) % 50)*0.01 + (((r.id%1000)/10)%20)*0.0005,
+         11.0 + ((r.id%10)*60 + s)*0.000135, 36
+  FROM recordings r, generate_series(0, 59) s ORDER BY r.id, s;
+INSERT INTO track_cells(cell,min_t,max_t,recording_id,first_second,last_second)
+  SELECT floor((t.lat + 90) / 0.01)::bigint * 65536 + floor((t.lon + 180) / 0.01)::bigint,
+         r.start_seconds + min(t.second), r.start_seconds + max(t.second), t.recording_id, min(t.second), max(t.second)
+  FROM track t JOIN recordings r ON r.id=t.recording_id
+  GROUP BY t.recording_id, r.start_seconds, t.second/32, 1;
+INSERT INTO day_totals
+  SELECT vehicle, day, SUM(distance_m), SUM(driving_s), MAX(top_kmh), SUM(harsh), SUM((type=1)::int), COUNT(*)
+  FROM recordings GROUP BY vehicle, day;
+COMMIT;
+ANALYZE;
+SQL
+t1=$(date +%s.%N)
+seconds=$(psqlq fleet "SELECT count(*) FROM track")
+dbsize=$(psqlq fleet "SELECT pg_database_size('fleet')")
+python3 -c "print('PostgreSQL catalogue: %d vehicle-days, %d seconds of track, %.0f MB, generated in %.0f s' % ($VEHICLE_DAYS, $seconds, $dbsize/1e6, $t1-$t0))"
+cat="--catalogue $(pgurl fleet)"
+ppasses=$("$TOOL" find $cat --near $near --radius 100 --from "$qday 10:00" --to "$qday 12:00" | wc -l)
+pall=$("$TOOL" find $cat --near $near --radius 100 | wc -l)
+echo "== PostgreSQL: $ppasses passes in 2 hours of one day, $pall in the whole archive (SQLite: $passes, $allpasses) =="
+hyperfine -N -w 2 -r "$RUNS" --export-json "$WORK/query-pg.json" \
+  "$TOOL find $cat --near $near --radius 100 --from '$qday 10:00' --to '$qday 12:00'" \
+  "$TOOL find $cat --near $near --radius 100" \
+  "$TOOL report $cat --from $(date -u -d @$start +%F) --to $last" >/dev/null
+read -r g1 g2 gp < <(median "$WORK/query-pg.json")
+python3 - "$f1" "$f2" "$rp" "$g1" "$g2" "$gp" <<'PY'
+import sys
+f1, f2, rp, g1, g2, gp = map(float, sys.argv[1:])
+print('%-34s %10s %12s' % ('', 'SQLite', 'PostgreSQL'))
+print('%-34s %7.1f ms %9.1f ms' % ('find, one day 10:00-12:00', f1 * 1000, g1 * 1000))
+print('%-34s %7.1f ms %9.1f ms' % ('find, the whole archive', f2 * 1000, g2 * 1000))
+print('%-34s %7.1f ms %9.1f ms' % ('report, the month, 50 vehicles', rp * 1000, gp * 1000))
 PY

@@ -13,6 +13,7 @@ PACKAGES=(
   gpsbabel hyperfine strace poppler-utils libxml2-utils libxml2-dev libexiv2-dev exiv2
   libimage-exiftool-perl
   libsqlite3-dev sqlite3
+  postgresql libpq-dev
   nodejs npm
 )
 

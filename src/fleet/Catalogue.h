@@ -152,5 +152,14 @@ constexpr int kCatalogueSchemaVersion = 2;
 // null with `error` when it cannot be opened or is of a newer schema.
 std::unique_ptr<Catalogue> pmOpenSqliteCatalogue(const std::string& archiveFolder, std::string& error);
 
+// Whether the text names a PostgreSQL catalogue (postgresql:// or postgres://).
+bool pmIsCatalogueUrl(const std::string& text);
+
+// The catalogue on a PostgreSQL server, named by a libpq connection address
+// (postgresql://user@host/db, or a Unix socket as postgresql:///db?host=/run/postgresql),
+// made or migrated as needed; null with `error` when the server cannot be
+// reached or the catalogue is of a newer schema.
+std::unique_ptr<Catalogue> pmOpenPostgresCatalogue(const std::string& url, std::string& error);
+
 // Great-circle distance in metres.
 double pmDistanceMetres(double lat1, double lon1, double lat2, double lon2);

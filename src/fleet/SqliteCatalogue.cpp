@@ -11,6 +11,7 @@
 // thirty times larger for no gain: a box of half a minute is still only a few
 // hundred metres across.
 #include "fleet/Catalogue.h"
+#include "fleet/PassSearch.h"
 
 #include <sqlite3.h>
 
@@ -380,11 +381,7 @@ public:
     bool findPasses(const PassQuery& q, std::vector<Pass>& passes, std::string& error) override
     {
         passes.clear();
-        // The area as latitude and longitude bounds: a little larger than the
-        // circle, never smaller, and the whole circle of longitudes near a pole.
-        const double dLat = q.radiusMetres / kEarthRadius * 180.0 / M_PI * 1.001 + 1e-6;
-        const double cosLat = std::cos(std::min(89.9, std::fabs(q.lat)) * M_PI / 180.0);
-        const double dLon = std::min(180.0, dLat / std::max(cosLat, 1e-3));
+        const PlaceBounds area = pmPlaceBounds(q);
         const double from = q.from ? double(*q.from) : -1e18;
         const double to = q.to ? double(*q.to) : 1e18;
         Statement boxes(m_db,
@@ -395,36 +392,16 @@ public:
                         " AND b.max_t>=? AND b.min_t<=?");
         if (!boxes.ok())
             return fail(error);
-        // A circle over the 180th meridian is two ranges of longitude.
-        std::vector<std::pair<double, double>> lonRanges;
-        const double west = q.lon - dLon, east = q.lon + dLon;
-        if (dLon >= 180)
-            lonRanges = {{-180.0, 180.0}};
-        else if (west < -180)
-            lonRanges = {{-180.0, east}, {west + 360, 180.0}};
-        else if (east > 180)
-            lonRanges = {{west, 180.0}, {-180.0, east - 360}};
-        else
-            lonRanges = {{west, east}};
-        struct Hit {
-            int second;
-            double distance;
-        };
-        struct RecordingHits {
-            int64_t start = 0;
-            std::string vehicle, path;
-            std::vector<Hit> hits;
-        };
         std::map<int64_t, RecordingHits> byRecording;
         Statement seconds(
             m_db, "SELECT second, lat, lon FROM track WHERE recording_id=? AND second BETWEEN ? AND ?");
         std::set<std::pair<int64_t, int64_t>>
             boxesRead; // (recording, first second): a box found twice counts once
         int rc = SQLITE_DONE;
-        for (const auto& [lonMin, lonMax] : lonRanges) {
+        for (const auto& [lonMin, lonMax] : area.lonRanges) {
             boxes.reset();
-            boxes.bind(1, q.lat - dLat);
-            boxes.bind(2, q.lat + dLat);
+            boxes.bind(1, area.minLat);
+            boxes.bind(2, area.maxLat);
             boxes.bind(3, lonMin);
             boxes.bind(4, lonMax);
             boxes.bind(5, from);
@@ -433,59 +410,25 @@ public:
                 const int64_t recording = boxes.integer(0);
                 if (!boxesRead.insert({recording, boxes.integer(1)}).second)
                     continue;
-                RecordingHits& r = byRecording[recording];
-                r.start = boxes.integer(3);
                 if (!q.vehicle.empty() && boxes.text(4) != q.vehicle)
                     continue;
+                RecordingHits& r = byRecording[recording];
+                r.start = boxes.integer(3);
                 r.vehicle = boxes.text(4);
                 r.path = boxes.text(5);
                 seconds.reset();
                 seconds.bind(1, recording);
                 seconds.bind(2, boxes.integer(1));
                 seconds.bind(3, boxes.integer(2));
-                while ((rc = seconds.step()) == SQLITE_ROW) {
-                    const int second = int(seconds.integer(0));
-                    const int64_t t = r.start + second;
-                    if ((q.from && t < *q.from) || (q.to && t > *q.to))
-                        continue;
-                    const double d = pmDistanceMetres(q.lat, q.lon, seconds.real(1), seconds.real(2));
-                    if (d <= q.radiusMetres)
-                        r.hits.push_back({second, d});
-                }
+                while ((rc = seconds.step()) == SQLITE_ROW)
+                    pmTestSecond(q, int(seconds.integer(0)), seconds.real(1), seconds.real(2), r);
                 if (rc != SQLITE_DONE)
                     return fail(error);
             }
             if (rc != SQLITE_DONE)
                 return fail(error);
         }
-        for (auto& [id, r] : byRecording) {
-            std::sort(r.hits.begin(), r.hits.end(),
-                      [](const Hit& a, const Hit& b) { return a.second < b.second; });
-            for (std::size_t i = 0; i < r.hits.size();) {
-                Pass pass;
-                pass.vehicle = r.vehicle;
-                pass.archivePath = r.path;
-                pass.firstSecond = r.hits[i].second;
-                pass.nearestSecond = r.hits[i].second;
-                pass.distanceMetres = r.hits[i].distance;
-                std::size_t k = i + 1;
-                while (k < r.hits.size() && r.hits[k].second == r.hits[k - 1].second + 1) {
-                    if (r.hits[k].distance < pass.distanceMetres) {
-                        pass.distanceMetres = r.hits[k].distance;
-                        pass.nearestSecond = r.hits[k].second;
-                    }
-                    ++k;
-                }
-                pass.lastSecond = r.hits[k - 1].second;
-                pass.nearestTime = r.start + pass.nearestSecond;
-                passes.push_back(std::move(pass));
-                i = k;
-            }
-        }
-        std::sort(passes.begin(), passes.end(), [](const Pass& a, const Pass& b) {
-            return std::tie(a.nearestTime, a.vehicle, a.archivePath) <
-                   std::tie(b.nearestTime, b.vehicle, b.archivePath);
-        });
+        pmPassesFromHits(byRecording, passes);
         return true;
     }
 

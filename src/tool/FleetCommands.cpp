@@ -1,24 +1,30 @@
 // rovixtool ingest, find and report: the fleet archive from the command line.
 //
-// ingest --archive DIR --vehicle NAME CARD...
+// With --catalogue postgresql://... the catalogue is on a PostgreSQL server
+// instead of DIR/catalogue.sqlite; the questions then need no --archive (the
+// paths they print are then relative to the archive folder).
+//
+// ingest --archive DIR [--catalogue URL] --vehicle NAME CARD...
 //   One line per file on stdout, tab-separated with escaped paths:
 //     copied|adopted|archived  SOURCE  ARCHIVE-PATH
 //     skipped                  SOURCE  REASON
 //   then a summary line. Exit 0 when everything readable went in (skipped
 //   files are counted in the summary), 1 when the archive or its catalogue
 //   failed or a signal stopped the run, 2 on a usage error.
-// find --archive DIR --near LAT,LON --radius METRES [--from T] [--to T] [--vehicle V] [--json]
+// find --archive DIR|--catalogue URL --near LAT,LON --radius METRES [--from T] [--to T] [--vehicle V]
+// [--json]
 //   One line per pass: vehicle, recording, nearest second, its camera time,
 //   distance in metres.
-// report --archive DIR --from DAY --to DAY [--vehicle V] [--format csv] [--json]
-//   One row per vehicle and day.
-// events --archive DIR [--from T] [--to T] [--vehicle V] [--kind K] [--json]
+// report --archive DIR|--catalogue URL --from DAY --to DAY [--vehicle V] [--format csv|pdf] [--json]
+//   One row per vehicle and day; as a PDF, a paged table on stdout.
+// events --archive DIR|--catalogue URL [--from T] [--to T] [--vehicle V] [--kind K] [--json]
 //   One line per harsh-driving mark: vehicle, recording, second, its camera
 //   time, kind, peak.
 #include "tool/Commands.h"
 
 #include "core/BackupEngine.h"
 #include "core/FileRules.h"
+#include "core/PdfTable.h"
 #include "fleet/Catalogue.h"
 #include "fleet/Ingest.h"
 #include "tool/MediaDurationProbe.h"
@@ -140,15 +146,23 @@ bool parseDay(const std::string& text, std::string& day)
     return day == text;
 }
 
-std::unique_ptr<Catalogue> openExisting(const char* command, const std::string& archive)
+// The catalogue a question names: --catalogue, else the archive's own.
+std::unique_ptr<Catalogue> openExisting(const char* command, const Args& a)
 {
+    std::string error;
+    if (a.values.count("--catalogue")) {
+        auto catalogue = pmOpenPostgresCatalogue(a.values.at("--catalogue"), error);
+        if (!catalogue)
+            std::fprintf(stderr, "rovixtool: %s: %s\n", command, error.c_str());
+        return catalogue;
+    }
+    const std::string archive = a.values.at("--archive");
     struct stat st {
     };
     if (::stat((archive + "/catalogue.sqlite").c_str(), &st) != 0) {
         std::fprintf(stderr, "rovixtool: %s: %s holds no catalogue\n", command, archive.c_str());
         return nullptr;
     }
-    std::string error;
     auto catalogue = pmOpenSqliteCatalogue(archive, error);
     if (!catalogue)
         std::fprintf(stderr, "rovixtool: %s: %s\n", command, error.c_str());
@@ -177,14 +191,30 @@ std::string hms(int seconds)
     return text;
 }
 
+// Where a question finds its catalogue: --archive, --catalogue or both, and a
+// catalogue address that is one.
+bool namesCatalogue(const Args& a)
+{
+    return (a.values.count("--archive") || a.values.count("--catalogue")) &&
+           (!a.values.count("--catalogue") || pmIsCatalogueUrl(a.values.at("--catalogue")));
+}
+
+// The printed path of an archived file: under --archive when given.
+std::string shownPath(const Args& a, const std::string& archivePath)
+{
+    return a.values.count("--archive") ? a.values.at("--archive") + "/" + archivePath : archivePath;
+}
+
 } // namespace
 
 int runIngestCommand(int argc, char** argv)
 {
-    const Args a = parse(argc, argv, {"--archive", "--vehicle"});
+    const Args a = parse(argc, argv, {"--archive", "--vehicle", "--catalogue"});
     if (!a.bad.empty() || !a.values.count("--archive") || !a.values.count("--vehicle") ||
-        a.positional.empty()) {
-        std::fprintf(stderr, "usage: rovixtool ingest --archive DIR --vehicle NAME CARD...%s%s\n",
+        a.positional.empty() || !namesCatalogue(a)) {
+        std::fprintf(stderr,
+                     "usage: rovixtool ingest --archive DIR [--catalogue postgresql://...] --vehicle NAME "
+                     "CARD...%s%s\n",
                      a.bad.empty() ? "" : "\nrovixtool: ingest: ", a.bad.c_str());
         return 2;
     }
@@ -204,7 +234,9 @@ int runIngestCommand(int argc, char** argv)
         return 1;
     }
     std::string error;
-    std::unique_ptr<Catalogue> catalogue = pmOpenSqliteCatalogue(archive, error);
+    std::unique_ptr<Catalogue> catalogue = a.values.count("--catalogue")
+                                               ? pmOpenPostgresCatalogue(a.values.at("--catalogue"), error)
+                                               : pmOpenSqliteCatalogue(archive, error);
     if (!catalogue) {
         std::fprintf(stderr, "rovixtool: ingest: %s\n", error.c_str());
         return 1;
@@ -286,10 +318,11 @@ int runIngestCommand(int argc, char** argv)
 
 int runFindCommand(int argc, char** argv)
 {
-    const Args a = parse(argc, argv, {"--archive", "--near", "--radius", "--from", "--to", "--vehicle"});
+    const Args a =
+        parse(argc, argv, {"--archive", "--catalogue", "--near", "--radius", "--from", "--to", "--vehicle"});
     PassQuery q;
-    bool ok = a.bad.empty() && a.positional.empty() && a.values.count("--archive") &&
-              a.values.count("--near") && a.values.count("--radius");
+    bool ok = a.bad.empty() && a.positional.empty() && namesCatalogue(a) && a.values.count("--near") &&
+              a.values.count("--radius");
     if (ok) {
         char* end = nullptr;
         const std::string& near = a.values.at("--near");
@@ -318,14 +351,13 @@ int runFindCommand(int argc, char** argv)
             q.vehicle = a.values.at("--vehicle");
     }
     if (!ok) {
-        std::fprintf(stderr,
-                     "usage: rovixtool find --archive DIR --near LAT,LON --radius METRES [--from T] [--to T] "
-                     "[--vehicle V] [--json]\n"
-                     "  T: YYYY-MM-DD[ HH:MM[:SS]] of the camera clock; METRES up to 100000\n");
+        std::fprintf(stderr, "usage: rovixtool find --archive DIR|--catalogue URL --near LAT,LON --radius "
+                             "METRES [--from T] [--to T] "
+                             "[--vehicle V] [--json]\n"
+                             "  T: YYYY-MM-DD[ HH:MM[:SS]] of the camera clock; METRES up to 100000\n");
         return 2;
     }
-    const std::string archive = a.values.at("--archive");
-    auto catalogue = openExisting("find", archive);
+    auto catalogue = openExisting("find", a);
     if (!catalogue)
         return 1;
     std::vector<Pass> passes;
@@ -337,7 +369,7 @@ int runFindCommand(int argc, char** argv)
     std::string out;
     char number[64];
     for (const Pass& p : passes) {
-        const std::string path = archive + "/" + p.archivePath;
+        const std::string path = shownPath(a, p.archivePath);
         std::snprintf(number, sizeof number, "%.1f", p.distanceMetres);
         if (a.json) {
             out += "{\"vehicle\":";
@@ -365,9 +397,9 @@ int runFindCommand(int argc, char** argv)
 
 int runArchiveEventsCommand(int argc, char** argv)
 {
-    const Args a = parse(argc, argv, {"--archive", "--from", "--to", "--vehicle", "--kind"});
+    const Args a = parse(argc, argv, {"--archive", "--catalogue", "--from", "--to", "--vehicle", "--kind"});
     EventQuery q;
-    bool ok = a.bad.empty() && a.positional.empty() && a.values.count("--archive");
+    bool ok = a.bad.empty() && a.positional.empty() && namesCatalogue(a);
     int64_t t = 0;
     if (ok && a.values.count("--from")) {
         ok = parseTime(a.values.at("--from"), false, t);
@@ -384,12 +416,12 @@ int runArchiveEventsCommand(int argc, char** argv)
         ok = ok && (q.kind == "brake" || q.kind == "accel" || q.kind == "turn");
     }
     if (!ok) {
-        std::fprintf(stderr, "usage: rovixtool events --archive DIR [--from T] [--to T] [--vehicle V] "
-                             "[--kind brake|accel|turn] [--json]\n");
+        std::fprintf(
+            stderr, "usage: rovixtool events --archive DIR|--catalogue URL [--from T] [--to T] [--vehicle V] "
+                    "[--kind brake|accel|turn] [--json]\n");
         return 2;
     }
-    const std::string archive = a.values.at("--archive");
-    auto catalogue = openExisting("events", archive);
+    auto catalogue = openExisting("events", a);
     if (!catalogue)
         return 1;
     std::vector<ArchiveEvent> events;
@@ -401,7 +433,7 @@ int runArchiveEventsCommand(int argc, char** argv)
     std::string out;
     char peak[32];
     for (const ArchiveEvent& e : events) {
-        const std::string path = archive + "/" + e.archivePath;
+        const std::string path = shownPath(a, e.archivePath);
         std::snprintf(peak, sizeof peak, "%.2f", e.value);
         if (a.json) {
             out += "{\"vehicle\":";
@@ -429,22 +461,26 @@ int runArchiveEventsCommand(int argc, char** argv)
 
 int runReportCommand(int argc, char** argv)
 {
-    const Args a = parse(argc, argv, {"--archive", "--from", "--to", "--vehicle", "--format"});
+    const Args a = parse(argc, argv, {"--archive", "--catalogue", "--from", "--to", "--vehicle", "--format"});
     ReportQuery q;
-    bool ok = a.bad.empty() && a.positional.empty() && a.values.count("--archive") &&
-              a.values.count("--from") && a.values.count("--to") &&
-              parseDay(a.values.at("--from"), q.fromDay) && parseDay(a.values.at("--to"), q.toDay);
+    bool ok = a.bad.empty() && a.positional.empty() && namesCatalogue(a) && a.values.count("--from") &&
+              a.values.count("--to") && parseDay(a.values.at("--from"), q.fromDay) &&
+              parseDay(a.values.at("--to"), q.toDay);
     const std::string format = a.values.count("--format") ? a.values.at("--format") : "text";
-    ok = ok && (format == "text" || format == "csv");
+    ok = ok && (format == "text" || format == "csv" || (format == "pdf" && !a.json));
     if (!ok) {
-        std::fprintf(stderr,
-                     "usage: rovixtool report --archive DIR --from YYYY-MM-DD --to YYYY-MM-DD [--vehicle V] "
-                     "[--format csv] [--json]\n");
+        std::fprintf(
+            stderr, "usage: rovixtool report --archive DIR|--catalogue URL --from YYYY-MM-DD --to YYYY-MM-DD "
+                    "[--vehicle V] [--format csv|pdf] [--json]\n");
+        return 2;
+    }
+    if (format == "pdf" && ::isatty(STDOUT_FILENO) == 1) {
+        std::fprintf(stderr, "rovixtool: report: a PDF is written to stdout: redirect it to a file\n");
         return 2;
     }
     if (a.values.count("--vehicle"))
         q.vehicle = a.values.at("--vehicle");
-    auto catalogue = openExisting("report", a.values.at("--archive"));
+    auto catalogue = openExisting("report", a);
     if (!catalogue)
         return 1;
     std::vector<DayReport> rows;
@@ -455,7 +491,23 @@ int runReportCommand(int argc, char** argv)
     }
     std::string out;
     char figures[160];
-    if (!a.json)
+    if (format == "pdf") {
+        PdfTable table;
+        table.title =
+            "Day report " + q.fromDay + " to " + q.toDay + (q.vehicle.empty() ? "" : ", " + q.vehicle);
+        table.columns = {{"Vehicle", false},         {"Day", false},
+                         {"Distance (km)", true},    {"Driving time", true},
+                         {"Top speed (km/h)", true}, {"Harsh events", true},
+                         {"Event recordings", true}};
+        for (const DayReport& r : rows) {
+            std::snprintf(figures, sizeof figures, "%.3f", r.distanceMetres / 1000);
+            std::string distance = figures;
+            std::snprintf(figures, sizeof figures, "%.1f", r.topSpeedKmh);
+            table.rows.push_back({r.vehicle, r.day, distance, hms(r.drivingSeconds), figures,
+                                  std::to_string(r.harshEvents), std::to_string(r.eventRecordings)});
+        }
+        out = pmWritePdfTable(table);
+    } else if (!a.json)
         out +=
             format == "csv"
                 ? "vehicle,day,distance_km,driving_time,top_speed_kmh,harsh_events,event_recordings\n"

@@ -2,8 +2,7 @@
 // cards: what goes in exactly once and verifies, what a second or a stopped
 // run does, several ingests at once, and the answers on a fleet whose passes
 // are known by construction.
-#include "../backup/BackupTestSupport.h"
-#include "MediaGen.h"
+#include "FleetTestSupport.h"
 #include "StopSignalsWait.h"
 
 #include <csignal>
@@ -15,50 +14,14 @@
 #include <sys/stat.h>
 #include <thread>
 
-using namespace backuptest;
+using namespace fleettest;
 
 namespace
 {
 
-const std::string kTool = ROVIX_BINARY_DIR "/src/rovixtool";
-
-std::string quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-ToolRun tool(const std::string& args, const std::string& scratch)
-{
-    static int n = 0;
-    const std::string base = scratch + "/.run" + std::to_string(++n);
-    const int raw = std::system((kTool + " " + args + " >" + base + ".out 2>" + base + ".err").c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(base + ".out"), readFile(base + ".err")};
-}
-
 std::string sql(const std::string& archive, const std::string& query)
 {
     return shell("sqlite3 " + quote(archive + "/catalogue.sqlite") + " " + quote(query)).out;
-}
-
-// Every file of the archive but the catalogue, relative, with its content hash.
-std::multiset<std::string> archivedFiles(const std::string& archive)
-{
-    std::multiset<std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(archive)) {
-        const std::string name = e.path().filename().string();
-        if (e.is_regular_file() && name.rfind("catalogue.sqlite", 0) != 0)
-            files.insert(fs::relative(e.path(), archive).string());
-    }
-    return files;
 }
 
 // The catalogue's hashes checked against the files by the shell's sha256sum.
@@ -71,36 +34,6 @@ bool catalogueVerifies(const std::string& archive)
                  " && sqlite3 catalogue.sqlite \"SELECT sha256||'  '||archive_path FROM files\"" +
                  " | sha256sum --strict --quiet -c")
                .status == 0;
-}
-
-// Hidden files in the archive (the catalogue's own aside): copies in progress.
-std::vector<std::string> hiddenFiles(const std::string& archive)
-{
-    std::vector<std::string> hidden;
-    for (const auto& e : fs::recursive_directory_iterator(archive))
-        if (e.path().filename().string().front() == '.')
-            hidden.push_back(e.path().string());
-    return hidden;
-}
-
-std::set<std::string> recordingHashes(const std::string& card)
-{
-    std::vector<mediagen::ManifestEntry> manifest;
-    std::set<std::string> hashes;
-    std::ifstream in(card + "/" + mediagen::kManifestName);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::vector<std::string> f;
-        std::size_t at = 0;
-        for (std::size_t tab; (tab = line.find('\t', at)) != std::string::npos; at = tab + 1)
-            f.push_back(line.substr(at, tab - at));
-        f.push_back(line.substr(at));
-        // path, container, type, camera, kind, admitted, ...: whatever the
-        // library admits is a recording to keep.
-        if (f.size() > 5 && f[5] == "1")
-            hashes.insert(shell("sha256sum < " + quote(card + "/" + f[0])).out.substr(0, 64));
-    }
-    return hashes;
 }
 
 class FleetCommand : public ::testing::Test
