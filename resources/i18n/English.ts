@@ -15,6 +15,46 @@
         <source>Show the whole trip on the map</source>
         <translation>Show the whole trip on the map</translation>
     </message>
+    <message id="IDS_HARSH_THRESHOLD">
+        <source>Harsh-driving threshold...</source>
+        <translation>Harsh-driving threshold...</translation>
+    </message>
+    <message id="IDS_HARSH_THRESHOLD_TITLE">
+        <source>Harsh-Driving Threshold</source>
+        <translation>Harsh-Driving Threshold</translation>
+    </message>
+    <message id="IDS_HARSH_THRESHOLD_LABEL">
+        <source>Mark braking, acceleration and turns from (g):</source>
+        <translation>Mark braking, acceleration and turns from (g):</translation>
+    </message>
+    <message id="IDS_HARSH_THRESHOLD_RANGE">
+        <source>The threshold must be between %1 and %2 g.</source>
+        <translation>The threshold must be between %1 and %2 g.</translation>
+    </message>
+    <message id="IDS_HARSH_THRESHOLD_NOT_NUMBER">
+        <source>"%1" is not a number of g.</source>
+        <translation>"%1" is not a number of g.</translation>
+    </message>
+    <message id="IDS_HARSH_BRAKE">
+        <source>Harsh braking</source>
+        <translation>Harsh braking</translation>
+    </message>
+    <message id="IDS_HARSH_ACCEL">
+        <source>Harsh acceleration</source>
+        <translation>Harsh acceleration</translation>
+    </message>
+    <message id="IDS_HARSH_TURN">
+        <source>Sharp turn</source>
+        <translation>Sharp turn</translation>
+    </message>
+    <message id="IDS_HARSH_MARK_G">
+        <source>%1, peak %2 g</source>
+        <translation>%1, peak %2 g</translation>
+    </message>
+    <message id="IDS_HARSH_MARK_KMH_S">
+        <source>%1, peak %2 km/h per second</source>
+        <translation>%1, peak %2 km/h per second</translation>
+    </message>
     <message id="IDS_PLACE_BY_NAME_TIME">
         <source>Place recordings by the time in their names</source>
         <translation>Place recordings by the time in their names</translation>
@@ -160,8 +200,8 @@
         <translation>Leave full screen</translation>
     </message>
     <message id="IDS_KEY_EVENT">
-        <source>Jump to the event mark</source>
-        <translation>Jump to the event mark</translation>
+        <source>Jump to the next / previous mark</source>
+        <translation>Jump to the next / previous mark</translation>
     </message>
     <message id="IDS_ALL">
         <source>All</source>

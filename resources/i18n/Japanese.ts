@@ -15,6 +15,46 @@
         <source>Show the whole trip on the map</source>
         <translation>走行全体のルートを地図に表示</translation>
     </message>
+    <message id="IDS_HARSH_THRESHOLD">
+        <source>Harsh-driving threshold...</source>
+        <translation>急な運転操作のしきい値...</translation>
+    </message>
+    <message id="IDS_HARSH_THRESHOLD_TITLE">
+        <source>Harsh-Driving Threshold</source>
+        <translation>急な運転操作のしきい値</translation>
+    </message>
+    <message id="IDS_HARSH_THRESHOLD_LABEL">
+        <source>Mark braking, acceleration and turns from (g):</source>
+        <translation>ブレーキ・加速・旋回をマークする加速度 (g):</translation>
+    </message>
+    <message id="IDS_HARSH_THRESHOLD_RANGE">
+        <source>The threshold must be between %1 and %2 g.</source>
+        <translation>しきい値は %1 ～ %2 g の範囲で指定してください。</translation>
+    </message>
+    <message id="IDS_HARSH_THRESHOLD_NOT_NUMBER">
+        <source>"%1" is not a number of g.</source>
+        <translation>「%1」は g の数値ではありません。</translation>
+    </message>
+    <message id="IDS_HARSH_BRAKE">
+        <source>Harsh braking</source>
+        <translation>急ブレーキ</translation>
+    </message>
+    <message id="IDS_HARSH_ACCEL">
+        <source>Harsh acceleration</source>
+        <translation>急加速</translation>
+    </message>
+    <message id="IDS_HARSH_TURN">
+        <source>Sharp turn</source>
+        <translation>急旋回</translation>
+    </message>
+    <message id="IDS_HARSH_MARK_G">
+        <source>%1, peak %2 g</source>
+        <translation>%1（最大 %2 g）</translation>
+    </message>
+    <message id="IDS_HARSH_MARK_KMH_S">
+        <source>%1, peak %2 km/h per second</source>
+        <translation>%1（最大 毎秒 %2 km/h）</translation>
+    </message>
     <message id="IDS_PLACE_BY_NAME_TIME">
         <source>Place recordings by the time in their names</source>
         <translation>ファイル名の日時で録画を並べる</translation>
@@ -160,8 +200,8 @@
         <translation>全画面表示を終了</translation>
     </message>
     <message id="IDS_KEY_EVENT">
-        <source>Jump to the event mark</source>
-        <translation>イベントの位置へ移動</translation>
+        <source>Jump to the next / previous mark</source>
+        <translation>次／前のマークへ移動</translation>
     </message>
     <message id="IDS_ALL">
         <source>All</source>

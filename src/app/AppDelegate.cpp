@@ -9,10 +9,12 @@
 #include "app/MainWindow.h"
 #include "base/Services.h"
 #include "controls/FileListView.h"
+#include "controls/HarshThresholdDlg.h"
 #include "controls/StandardDialogs.h"
 #include "core/Log.h"
 #include "platform/Reachability.h"
 #include "platform/SleepWatcher.h"
+#include "playback/HarshMarks.h"
 #include "playback/PlaybackSession.h"
 
 #include <QCoreApplication>
@@ -52,6 +54,22 @@ AppDelegate::AppDelegate(QObject* parent)
     connect(m_playback, &PlaybackSession::recordingMissing, this, &AppDelegate::onVideoFileRemoved);
     connect(m_playback, &PlaybackSession::dualCameraChanged, m_windows, &WindowController::relayoutIfSized);
     wireExportFeatures();
+    m_harshMarks = new HarshMarks(this);
+    HarshMarks::Sources marks;
+    marks.playlist = [this] { return playlist(); };
+    marks.modelName = [this] { return m_strModelName; };
+    marks.currentRow = [this] { return m_playback->curPlayIndex(); };
+    marks.currentTime = [this] {
+        // The player's own position: the session's copy follows the tick.
+        const VideoPlayerView* surface = m_playback->videoPlayView();
+        return surface ? surface->getCurrentTime() : m_playback->currentTime();
+    };
+    marks.currentTrack = [this] { return &m_playback->track(); };
+    marks.partnerOf = [this](int index) { return getAnotherCameraFile(index); };
+    marks.cameraTypeOf = [this](int index) { return checkDualCameraFileType(index); };
+    m_harshMarks->setSources(std::move(marks));
+    // marks -> the controller: a mark in another recording opens it
+    connect(m_harshMarks, &HarshMarks::openRowRequested, this, &AppDelegate::dblClickFile);
     m_languageSwitch = new LanguageSwitch(this);
     connect(m_languageSwitch, &LanguageSwitch::languageChanged, this,
             [this](int, bool rightToLeft) { onLanguageChanged(rightToLeft); });
@@ -285,5 +303,18 @@ void AppDelegate::aboutMenuItemClicked()
     auto* dialog = new AboutDialog(window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_aboutDialog = dialog;
+    dialog->open();
+}
+
+void AppDelegate::onHarshThreshold()
+{
+    if (m_harshDialog) {
+        m_harshDialog->raise();
+        m_harshDialog->activateWindow();
+        return;
+    }
+    auto* dialog = new HarshThresholdDlg(m_harshMarks->threshold(), window());
+    connect(dialog, &HarshThresholdDlg::chosen, m_harshMarks, &HarshMarks::setThreshold);
+    m_harshDialog = dialog;
     dialog->open();
 }

@@ -74,6 +74,7 @@ struct FileListRow;
 class SCEvents;
 class SCEvent;
 class DpadView;
+class HarshMarks;
 class PlaybackSession;
 class LanguageSwitch;
 
@@ -197,6 +198,11 @@ public:
 
     // Playback: forwards to playback() (playback/PlaybackSession.h).
     PlaybackSession* playback() const { return m_playback; }
+    // The harsh-driving marks of the playlist and of what plays.
+    HarshMarks* harshMarks() const { return m_harshMarks; }
+    // The settings menu's "Harsh-driving threshold...": its window, opened
+    // and left to the main loop (one at a time).
+    void onHarshThreshold();
     int getState();
     int getCurPlayIndex() const;
     void onPlay();
@@ -380,7 +386,9 @@ private:
     // The first activation remembers the window's size and lays it out.
     bool bFirstTimeActive = true;
     QPointer<QDialog> m_aboutDialog;
+    QPointer<QDialog> m_harshDialog;
     LanguageSwitch* m_languageSwitch = nullptr;
+    HarshMarks* m_harshMarks = nullptr;
     void onLanguageChanged(bool rightToLeft);
 };
 

@@ -15,6 +15,7 @@
 #include "controls/Slider.h"
 #include "core/Log.h"
 #include "core/TrackLoader.h"
+#include "playback/HarshMarks.h"
 #include "playback/PlaybackSession.h"
 #include "views/GSensorView.h"
 #include "views/MapView.h"
@@ -99,8 +100,9 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
         return true;
     case PlayerKey::LeaveFullScreen:
         return leaveFullScreen();
-    case PlayerKey::EventMark:
-        return m_playback->seekToEventMark();
+    case PlayerKey::NextMark:
+    case PlayerKey::PreviousMark:
+        return m_harshMarks->jump(command == PlayerKey::NextMark);
     case PlayerKey::SaveClip:
         onSaveClip();
         return true;

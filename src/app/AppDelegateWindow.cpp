@@ -2,8 +2,9 @@
 // objects, one block per sender. WindowController creates and lays them out.
 // The library's own signals are wired in AppDelegateLibrary.cpp, playback's in
 // AppDelegate.cpp and PlaybackPanels.cpp, the export features' in
-// AppDelegateExport.cpp.
+// AppDelegateExport.cpp, the harsh-driving marks' in HarshMarksPanels.cpp.
 #include "app/AppDelegate.h"
+#include "app/HarshMarksPanels.h"
 #include "app/LanguageSwitch.h"
 
 #include "app/MainWindow.h"
@@ -47,6 +48,10 @@ void AppDelegate::createPanels()
     connect(toolbar, &ToolbarView::saveClipChosen, this, &AppDelegate::onSaveClip);
     toolbar->setShowWholeTripStateProvider([this] { return m_playback->showWholeTrip(); });
     connect(toolbar, &ToolbarView::showWholeTripToggled, m_playback, &PlaybackSession::setShowWholeTrip);
+    connect(toolbar, &ToolbarView::harshThresholdChosen, this, &AppDelegate::onHarshThreshold);
+
+    // harsh-driving marks <-> playback, library, slider, graph, file list
+    connectHarshMarks(*m_harshMarks, *m_playback, *m_library, m_languageSwitch, m_windows->panels());
 
     // calendar <-> library (the days it marks, the day it shows)
     CalendarView* calendar = this->calendar();

@@ -31,8 +31,10 @@ QKeySequence sequenceOf(PlayerKey command)
         return QKeySequence(Qt::Key_F);
     case PlayerKey::LeaveFullScreen:
         return QKeySequence(Qt::Key_Escape);
-    case PlayerKey::EventMark:
+    case PlayerKey::NextMark:
         return QKeySequence(Qt::Key_E);
+    case PlayerKey::PreviousMark:
+        return QKeySequence(Qt::SHIFT | Qt::Key_E);
     case PlayerKey::SaveClip:
         return QKeySequence(Qt::Key_C);
     case PlayerKey::ZoomIn:
@@ -70,6 +72,8 @@ PlayerKey pmPlayerKeyFor(int key, Qt::KeyboardModifiers modifiers)
         return PlayerKey::ZoomOut;
     if (key == Qt::Key_0 && !shift)
         return PlayerKey::ZoomReset;
+    if (key == Qt::Key_E)
+        return shift ? PlayerKey::PreviousMark : PlayerKey::NextMark;
     if (shift)
         return PlayerKey::None;
     switch (key) {
@@ -89,8 +93,6 @@ PlayerKey pmPlayerKeyFor(int key, Qt::KeyboardModifiers modifiers)
         return PlayerKey::FullScreen;
     case Qt::Key_Escape:
         return PlayerKey::LeaveFullScreen;
-    case Qt::Key_E:
-        return PlayerKey::EventMark;
     case Qt::Key_C:
         return PlayerKey::SaveClip;
     default:
@@ -142,7 +144,7 @@ QList<PlayerShortcutRow> pmPlayerShortcutRows()
         {pmPlayerKeyText(PlayerKey::FullScreen), pmLoadString(QStringLiteral("IDS_KEY_FULL_SCREEN"))},
         {pmPlayerKeyText(PlayerKey::LeaveFullScreen),
          pmLoadString(QStringLiteral("IDS_KEY_LEAVE_FULL_SCREEN"))},
-        {pmPlayerKeyText(PlayerKey::EventMark), pmLoadString(QStringLiteral("IDS_KEY_EVENT"))},
+        {pair(PlayerKey::NextMark, PlayerKey::PreviousMark), pmLoadString(QStringLiteral("IDS_KEY_EVENT"))},
         {pmPlayerKeyText(PlayerKey::SaveClip), pmLoadString(QStringLiteral("IDS_KEY_SAVE_CLIP"))},
         {pair(PlayerKey::ZoomIn, PlayerKey::ZoomOut) + QStringLiteral(" / ") +
              pmPlayerKeyText(PlayerKey::ZoomReset),

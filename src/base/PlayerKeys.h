@@ -22,7 +22,8 @@ enum class PlayerKey {
     Mute,
     FullScreen,      // full-screen video, and back
     LeaveFullScreen, // any full screen back to the window
-    EventMark,       // jump to the recording's event mark
+    NextMark,        // the next harsh-driving or event mark, across the playlist
+    PreviousMark,    // the one before
     SaveClip,        // "Save clip..." around the moment on screen
     ZoomIn,          // the picture under the cursor (or camera 1's), one step
     ZoomOut,

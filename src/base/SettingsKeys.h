@@ -8,6 +8,8 @@
 // The stored names and formats are those of every earlier version: integers
 // (and the switches, as 0/1) with the integer setter, texts with the string
 // setter.
+#include "core/HarshEvents.h"
+
 #include <QString>
 
 #include <climits>
@@ -105,6 +107,11 @@ inline constexpr SettingKey<bool> showWholeTrip{"ShowWholeTrip", true};
 // On once the user has answered the offer to place a card copied without its
 // dates by the names (either way): the offer is not made again.
 inline constexpr SettingKey<bool> nameTimeOfferAnswered{"NameTimeOfferAnswered", false};
+// The harsh-driving threshold in hundredths of g, inside the range the
+// detection accepts.
+inline constexpr SettingKey<int> harshThreshold{
+    "HarshThreshold", static_cast<int>(harsh::kDefaultThresholdG * 100 + 0.5),
+    static_cast<int>(harsh::kMinThresholdG * 100 + 0.5), static_cast<int>(harsh::kMaxThresholdG * 100 + 0.5)};
 
 // The integer keys, for the keyed setter (it syncs those that say so).
 inline constexpr const SettingKey<int>* kIntKeys[] = {&languageId, &skinId,           &speedUnit,

@@ -3,6 +3,7 @@
 #include "base/NotificationCenter.h"
 #include "base/Services.h"
 #include "controls/ListBoxBase.h"
+#include "controls/TimeMark.h"
 #include "core/FileRules.h"
 
 #include <QKeyEvent>
@@ -116,6 +117,17 @@ void FileListBox::showPlayMark(int r)
     update();
 }
 
+void FileListBox::setMarkedPaths(const QSet<QString>& paths)
+{
+    m_markedPaths = paths;
+    update();
+}
+
+bool FileListBox::isMarked(int index) const
+{
+    return index >= 0 && index < getCount() && m_markedPaths.contains(listBoxData[size_t(index)].path);
+}
+
 void FileListBox::setCaptureMouseEvent()
 {
     setFocus(Qt::MouseFocusReason);
@@ -187,4 +199,9 @@ void FileListBox::drawRow(QPainter& p, int, int index, const QRect& R)
     p.drawText(frame(65, rb.y + h - 6, 210), side | Qt::AlignVCenter, r.name);
     p.drawText(frame(65, rb.y + 6, 66), side | Qt::AlignVCenter, r.dateText);
     p.drawText(frame(143, rb.y + 6, 56), side | Qt::AlignVCenter, r.timeText);
+    if (m_markedPaths.contains(r.path)) {
+        // After the time on the second line.
+        const QRect line = frame(205, rb.y + 6, kTimeMarkWidth);
+        pmDrawTimeMark(p, line.center().x(), line.center().y() - kTimeMarkHeight / 2);
+    }
 }

@@ -1,10 +1,13 @@
 #pragma once
-// The file list: two-line rows (type icon, play mark, name, date and time) in
-// playlist order, with a scroll bar. Posts FileListBoxChanged on a click and
+// The file list: two-line rows (type icon, play mark, name, date and time, and
+// a time mark's wedge on recordings known to hold one) in playlist order,
+// with a scroll bar. Posts FileListBoxChanged on a click and
 // FileListBoxDoubleClick on a double click, each with the row and the owner's
 // identity string ("PARENT_WINDOW"). Must run on the main thread.
 #include "controls/FileListLayout.h"
 #include "controls/ListBoxBase.h"
+
+#include <QSet>
 
 #include <functional>
 #include <vector>
@@ -33,6 +36,10 @@ public:
     void clearCaptureMouseEvent();
     void loadSkinBitmap() override;
     void setTypeOfPath(TypeOfPath fn) { m_typeOfPath = std::move(fn); }
+    // The recordings that carry a mark, by path; rows follow them through
+    // any rebuild of the list.
+    void setMarkedPaths(const QSet<QString>& paths);
+    bool isMarked(int index) const;
 
     // Text colour of rows that are not selected: white with skins 0 and 3, black with 1 and 2.
     static QColor rowTextColor(int skinId, bool selected);
@@ -57,6 +64,7 @@ private:
     int nPlayVideoIndex = -1;
     int m_skinId = 3;
     TypeOfPath m_typeOfPath;
+    QSet<QString> m_markedPaths;
     QPixmap poEvenBitamp, poParkingBitamp, poPlayBitamp;
     QFont m_font;
 };

@@ -116,6 +116,11 @@ void FileListView::showPlayMark(int row)
     oFileListBox->showPlayMark(row);
 }
 
+void FileListView::setMarkedPaths(const QSet<QString>& paths)
+{
+    oFileListBox->setMarkedPaths(paths);
+}
+
 void FileListView::setCurSel(int row, bool alsoPlayMark)
 {
     const int count = oFileListBox->getCount();

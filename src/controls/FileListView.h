@@ -8,6 +8,7 @@
 #include "controls/FileListLayout.h"
 
 #include <QPixmap>
+#include <QSet>
 #include <QWidget>
 #include <vector>
 
@@ -34,6 +35,8 @@ public:
     bool isShowParkingFile() const { return bShowParkingFile; }
     bool isSupportParking() const { return bSupportParking; }
     void showPlayMark(int row);
+    // The recordings whose rows carry a time mark (FileListBox::setMarkedPaths).
+    void setMarkedPaths(const QSet<QString>& paths);
     // Valid rows only: optionally moves the play mark, selects and scrolls into view.
     void setCurSel(int row, bool alsoPlayMark);
     int getCurSel() const;

@@ -3,8 +3,10 @@
 #include "base/NotificationCenter.h"
 #include "base/Services.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <algorithm>
 
 Slider::Slider(const QRect& frame, QWidget* parent) : QWidget(parent), rectClient(QPoint(0, 0), frame.size())
@@ -70,6 +72,29 @@ void Slider::setEventMarkPos(int value)
         nEventPos = static_cast<qint16>(thumbXFor(value) + nThumbWidth / 2);
     }
     update();
+}
+
+void Slider::setTimeMarks(const QList<TimeMark>& marks)
+{
+    m_timeMarks = marks;
+    update();
+}
+
+bool Slider::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int hit = pmTimeMarkNear(
+            m_timeMarks, [this](int value) { return timeMarkX(value); }, help->pos().x(), kTimeMarkWidth);
+        if (hit >= 0) {
+            QToolTip::showText(help->globalPos(), m_timeMarks.at(hit).text, this);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void Slider::setRange(int minimum, int maximum)
@@ -148,6 +173,8 @@ void Slider::paintEvent(QPaintEvent*)
     }
     if (nEventPos != -1 && !poEventBitmap.isNull())
         painter.drawPixmap(nEventPos - poEventBitmap.width() / 2, 0, poEventBitmap);
+    for (const TimeMark& mark : std::as_const(m_timeMarks))
+        pmDrawTimeMark(painter, timeMarkX(mark.second), 2);
     if (!poThumbBitmap.isNull())
         painter.drawPixmap(thumbX, h - poThumbBitmap.height(), poThumbBitmap);
 }

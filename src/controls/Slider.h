@@ -1,12 +1,15 @@
 #pragma once
 // A horizontal slider drawn from three skin images (background, filled part,
-// thumb) and an optional event mark ("icon_m1.png"). Values and positions are
-// 16-bit like the rest of the play bar; a drag moves the value by the
-// pointer's total movement since the press, clamped to the range.
+// thumb), an optional event mark ("icon_m1.png") and any number of time marks
+// (TimeMark: a wedge over the track, its text as the tooltip). Values and
+// positions are 16-bit like the rest of the play bar; a drag moves the value
+// by the pointer's total movement since the press, clamped to the range.
 //
 // Geometry is computed with the origin at the bottom left and y upward, and
 // converted when painting and when reading the pointer.
 // Must run on the main thread.
+#include "controls/TimeMark.h"
+
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -25,6 +28,12 @@ public:
                          const QPixmap& eventMark = QPixmap());
     // -1 removes the mark; otherwise the mark is centred over that value.
     void setEventMarkPos(int value);
+    // The time marks, at values of the slider's range; drawn where their
+    // values fall, so they follow the range and the skin.
+    void setTimeMarks(const QList<TimeMark>& marks);
+    const QList<TimeMark>& timeMarks() const { return m_timeMarks; }
+    // The centre of the mark at this value, in the widget's x.
+    int timeMarkX(int value) const { return thumbXFor(clampToRange(value)) + nThumbWidth / 2; }
     void setRange(int minimum, int maximum);
     void setCurrentValue(int value);
     int getCurrentValue() const { return nCurrentValue; }
@@ -55,6 +64,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     int span() const { return nMaxValue - nMinValue; }
@@ -86,4 +96,5 @@ private:
     int nThumbHeight = 0;
     QString strParentWindow;
     bool m_bEnabled = true;
+    QList<TimeMark> m_timeMarks;
 };

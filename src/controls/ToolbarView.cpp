@@ -214,6 +214,9 @@ void ToolbarView::onSettingButtonPressed()
     wholeTrip->setCheckable(true);
     wholeTrip->setChecked(m_showWholeTripState && m_showWholeTripState());
     connect(wholeTrip, &QAction::triggered, this, [this](bool on) { Q_EMIT showWholeTripToggled(on); });
+    QAction* harsh = menu->addAction(pmLoadString(QStringLiteral("IDS_HARSH_THRESHOLD")));
+    harsh->setObjectName(QStringLiteral("harshThresholdItem"));
+    connect(harsh, &QAction::triggered, this, [this] { Q_EMIT harshThresholdChosen(); });
     addLanguageAndUnitMenus(menu);
     QAction* about = menu->addAction(pmLoadString(QStringLiteral("IDS_ABOUT")));
     about->setObjectName(QStringLiteral("aboutItem"));

@@ -94,6 +94,8 @@ Q_SIGNALS:
     void saveClipChosen();
     // The "Show the whole trip on the map" item was chosen; `on` is its new state.
     void showWholeTripToggled(bool on);
+    // "Harsh-driving threshold..." was chosen.
+    void harshThresholdChosen();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -892,14 +892,6 @@ bool PlaybackSession::seekBySeconds(int delta)
     return true;
 }
 
-bool PlaybackSession::seekToEventMark()
-{
-    if (!_videoPlayView || m_track.eventTime() < 0)
-        return false;
-    seekToSecond(m_track.eventTime());
-    return true;
-}
-
 void PlaybackSession::seekToSecond(int seconds)
 {
     if (!_videoPlayView)

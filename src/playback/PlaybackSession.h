@@ -144,8 +144,6 @@ public:
     void seekToSecond(int seconds);
     // The current position, seconds forward or back (the player's keys).
     bool seekBySeconds(int delta);
-    // To the event mark; false without one.
-    bool seekToEventMark();
     // One frame back or forward on both cameras; only while paused.
     bool stepFrame(bool forward);
     // A click on the G-sensor graph at this column: playback moves to the
@@ -276,8 +274,8 @@ Q_SIGNALS:
     void recordingMissing();
     // The second camera's window was switched on or off: lay the window out again.
     void dualCameraChanged();
-    // The current recording's track was loaded (or emptied); the map's trip
-    // route follows.
+    // The current recording's track was loaded (or emptied): what is drawn
+    // from it (the harsh-driving marks) follows.
     void trackLoaded();
 
     // What the play bar, the file list and the G-sensor cursor show.

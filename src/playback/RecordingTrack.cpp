@@ -22,6 +22,7 @@ void PlaybackSession::clearTrack()
     drawTime();
     if (mGSensorView)
         mGSensorView->setGensorGraphic(QImage(), 0, 0);
+    Q_EMIT trackLoaded();
 }
 
 void PlaybackSession::onOpenGPSFile()
@@ -35,11 +36,15 @@ void PlaybackSession::onOpenGPSFile()
 
     m_track.reset();
     const QList<AMediaFile> list = playlist();
-    if (m_nCurPlayIndex < 0 || m_nCurPlayIndex >= list.size())
+    if (m_nCurPlayIndex < 0 || m_nCurPlayIndex >= list.size()) {
+        Q_EMIT trackLoaded();
         return;
+    }
     const std::string path = list.at(m_nCurPlayIndex).nativePath().toStdString();
-    if (path.empty())
+    if (path.empty()) {
+        Q_EMIT trackLoaded();
         return;
+    }
 
     const RecordingType type = pmGetFileType(path);
     // The current folder's camera, or none.
@@ -102,6 +107,7 @@ void PlaybackSession::onOpenGPSFile()
         mMapView->OnButtonFullMap();
     pmWriteLogQ(QStringLiteral("OnOpenGpsFile() - timestamp = %1").arg(m_overlay.mode()));
     pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - End !");
+    Q_EMIT trackLoaded();
 }
 
 float PlaybackSession::xCreateSensorGraphic(int eventIndex)

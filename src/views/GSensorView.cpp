@@ -5,8 +5,10 @@
 #include "views/SensorGraphic.h"
 
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace
 {
@@ -276,11 +278,51 @@ void GSensorView::loadSkinBitmap()
     update();
 }
 
+void GSensorView::setTimeMarks(const QList<TimeMark>& marks, int sampleCount)
+{
+    m_timeMarks = sampleCount > 0 ? marks : QList<TimeMark>();
+    m_nMarkSamples = sampleCount;
+    update();
+}
+
+int GSensorView::timeMarkX(int second) const
+{
+    const int column =
+        m_nMarkSamples > 0 ? static_cast<int>(qint64(second) * SensorGraphic::kWidth / m_nMarkSamples) : 0;
+    return toImageRect(rectGraphic).left() + qBound(0, column, SensorGraphic::kWidth - 1);
+}
+
+// Drawn over the composed picture, so a cursor move never recomposes them.
 void GSensorView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     if (!poGensorBitmap.isNull())
         p.drawImage(0, 0, poGensorBitmap);
+    if (poGraphicBitmap.isNull())
+        return;
+    const int top = toImageRect(rectGraphic).top();
+    for (const TimeMark& mark : std::as_const(m_timeMarks))
+        pmDrawTimeMark(p, timeMarkX(mark.second), top);
+}
+
+bool GSensorView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int hit = poGraphicBitmap.isNull() || !toImageRect(rectGraphic).contains(help->pos())
+                            ? -1
+                            : pmTimeMarkNear(
+                                  m_timeMarks, [this](int second) { return timeMarkX(second); },
+                                  help->pos().x(), kTimeMarkWidth);
+        if (hit >= 0) {
+            QToolTip::showText(help->globalPos(), m_timeMarks.at(hit).text, this);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void GSensorView::mousePressEvent(QMouseEvent* event)

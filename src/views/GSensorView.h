@@ -2,13 +2,17 @@
 // The G-sensor panel: a recording's graph (SensorGraphic) composed onto the
 // skin's background with legend, scale labels, the white cursor at the
 // playback position, and an arrow and figure per axis for the current second.
-// Without a graph it shows the no-data picture of the recording kind.
+// Without a graph it shows the no-data picture of the recording kind. Time
+// marks (TimeMark) are drawn over the graph at their seconds, with their texts
+// as tooltips.
 //
 // Geometry is given with the origin at the panel's bottom left (W x H is the
 // size of the skin image "G-Sensor Screen_disable.png") and converted to image
 // rows where drawn. The composed background is cached; a cursor move only
 // recomposes the panel picture from it.
 // Must run on the main thread.
+#include "controls/TimeMark.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPoint>
@@ -40,6 +44,12 @@ public:
     void setGensorGraphic(const QImage& graphic, int16_t motorType, float scale);
     // Moves the cursor to `pos` on the graph and shows the values (thousandths of g).
     void drawIndicator(int pos, int x, int y, int z);
+    // The time marks over a track of `sampleCount` seconds (the graph's width
+    // is the whole track); shown while a graph is installed.
+    void setTimeMarks(const QList<TimeMark>& marks, int sampleCount);
+    const QList<TimeMark>& timeMarks() const { return m_timeMarks; }
+    // The panel's x of the mark at this second.
+    int timeMarkX(int second) const;
     // Recomposes the panel picture with these values.
     void createGensorBitmap(int x, int y, int z);
     QImage getGensorBitmap() const { return poGensorBitmap.copy(); }
@@ -78,6 +88,7 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void loadImages();
@@ -111,4 +122,6 @@ private:
     QImage poDefaultUnknownBmp;
     QImage poDisableMotoBmp;
     int16_t m_nMotorType = 0;
+    QList<TimeMark> m_timeMarks;
+    int m_nMarkSamples = 0;
 };
