@@ -15,7 +15,7 @@ TEST(PlayerKeys, TheAboutBoxListsEveryKeyWithItsTextInBothTables)
     const auto* list = about.findChild<QLabel*>(QStringLiteral("aboutShortcuts"));
     ASSERT_NE(list, nullptr);
     for (const char* key : {"Space", "Left / Right", "Shift+Left / Shift+Right", "PgUp / PgDown", "Up / Down",
-                            "<b>M</b>", "<b>F</b>", "Esc", "<b>E</b>"})
+                            "<b>M</b>", "<b>F</b>", "Esc", "<b>E / Shift+E</b>"})
         EXPECT_TRUE(list->text().contains(QLatin1String(key))) << key;
     EXPECT_TRUE(list->text().contains(pmLoadString(QStringLiteral("IDS_KEY_EVENT"))));
 

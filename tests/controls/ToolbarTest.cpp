@@ -111,8 +111,9 @@ TEST_F(Toolbar, SettingsMenuChecksTheSkinInForceAndReportsChoices)
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(menu->title(), "Settings");
         const QList<QAction*> items = menu->actions();
-        // skins, 360-degree view, name-time placement, clip, whole trip, language, speed unit, About
-        ASSERT_EQ(items.size(), 8);
+        // skins, 360-degree view, name-time placement, clip, whole trip,
+        // harsh-driving threshold, language, speed unit, About
+        ASSERT_EQ(items.size(), 9);
         QMenu* skins = items[0]->menu();
         ASSERT_NE(skins, nullptr);
         const QList<QAction*> styles = skins->actions();
