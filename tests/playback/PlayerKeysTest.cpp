@@ -264,8 +264,15 @@ TEST_F(PlayerKeysTest, AClickOnTheGraphSeeksToItsSecondWithOneAndTwoCameras)
         QTest::qWait(200);
         EXPECT_TRUE(pausedAt(c, 19));
 
-        // E jumps to the event mark; a frame step moves both cameras.
+        // E jumps on to the next mark, the event's; Shift+E back to it from
+        // past it; a frame step moves both cameras.
+        QTest::mouseClick(graph, Qt::LeftButton, {}, at(3));
+        EXPECT_TRUE(pausedAt(c, 3));
         type(c, Qt::Key_E);
+        EXPECT_TRUE(pausedAt(c, 8));
+        QTest::mouseClick(graph, Qt::LeftButton, {}, at(12));
+        EXPECT_TRUE(pausedAt(c, 12));
+        type(c, Qt::Key_E, Qt::ShiftModifier);
         EXPECT_TRUE(pausedAt(c, 8));
         type(c, Qt::Key_Right, Qt::ShiftModifier);
         EXPECT_TRUE(pausedAt(c, 8.1));
