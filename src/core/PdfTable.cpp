@@ -10,7 +10,7 @@ constexpr double kPageWidth = 842, kPageHeight = 595; // A4 landscape, in points
 constexpr double kMargin = 40;
 constexpr double kTitleSize = 14, kTextSize = 9, kFootSize = 8;
 constexpr double kRowHeight = 14;
-constexpr double kCellPadding = 8;
+constexpr double kCellPadding = 16;
 // A cell is measured and written up to this many bytes; no column needs more.
 constexpr std::size_t kMaxCellBytes = 400;
 
