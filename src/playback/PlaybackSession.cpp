@@ -18,7 +18,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -39,6 +41,35 @@ int wholeSeconds(double seconds)
 int wholeSecondsOf(double seconds)
 {
     return std::isfinite(seconds) && seconds > 0 ? pmWholeVideoSeconds(seconds) : 0;
+}
+
+std::vector<std::string> nativePaths(const QList<int>& rows, const QList<AMediaFile>& list)
+{
+    std::vector<std::string> paths;
+    for (int row : rows)
+        paths.push_back(list.at(row).nativePath().toStdString());
+    return paths;
+}
+
+// The durations of `paths` in order, on a worker: the header answers at once
+// for the camera's own files, FFmpeg (for a file whose header states none)
+// may take seconds. A file gone from the card gives -1 and ends the list; so
+// does, after its own, a duration of less than a frame, which ends a chain.
+std::vector<double> probeDurations(const std::vector<std::string>& paths, const std::atomic<bool>& stop)
+{
+    std::vector<double> lengths;
+    for (const std::string& path : paths) {
+        if (stop)
+            break;
+        if (!pmIsFileExist(path)) {
+            lengths.push_back(-1);
+            break;
+        }
+        lengths.push_back(pmGetMediaDurationSeconds(path));
+        if (!(lengths.back() >= kShortestFrameSeconds))
+            break;
+    }
+    return lengths;
 }
 
 } // namespace
@@ -253,6 +284,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
     pmWriteLogQ(QStringLiteral("setCurPlaylistIndex() - index = %1").arg(index));
     m_nCurPlayIndex = index;
     m_chainRows.clear();
+    m_reads.drop(LatestReads::FrontDurations);
     m_bPreviewing = false;
 
     if (index >= 0 && index < count && !list.at(index).URL().isEmpty()) {
@@ -272,10 +304,12 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
         view->setVolume(static_cast<float>(m_nVolume) / 10.0f);
         view->setMuted(m_bMute);
         _currectasset = entry.URL();
-        loadRows(view, chainFrom(index, list), list, true, m_chainRows);
         apply360Mode(view, native);
-        mSelectedMovieDuration = pmGetMediaDurationSeconds(native);
+        openFrontWhenProbed(view, chainFrom(index, list), list);
     }
+    // A rear waiting for a front that will not open now opens on its own.
+    if (m_rearOpening && !m_reads.isPending(LatestReads::FrontDurations))
+        std::exchange(m_rearOpening, nullptr)();
 
     if (_currectasset.isEmpty()) {
         if (m_tickTimer) {
@@ -775,6 +809,8 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
     m_nCurPlayIndex2 = index;
     m_sync.reset();
     m_chainRows2.clear();
+    m_reads.drop(LatestReads::RearDurations);
+    m_rearOpening = nullptr;
     const QList<AMediaFile> list = playlist();
     if (index < 0 || index >= list.size() || list.at(index).URL().isEmpty())
         return;
@@ -790,11 +826,61 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
     view->setRate(m_bOpenPaused ? 0.0f : m_fPlaySpeed);
     view->setMuted(true); // before the player exists, so not even its first moment is heard
     _currectasset2 = entry.URL();
-    const std::vector<int> rows =
+    // The rear's chain follows the front's, known once the front's durations are in.
+    if (m_reads.isPending(LatestReads::FrontDurations)) {
+        QPointer<VideoPlayerView> surface(view);
+        m_rearOpening = [this, surface, index, list] {
+            if (surface && surface == _videoPlayView2)
+                openRearRows(surface, index, list);
+        };
+    } else {
+        openRearRows(view, index, list);
+    }
+}
+
+void PlaybackSession::openRearRows(VideoPlayerView* view, int index, const QList<AMediaFile>& list)
+{
+    const std::vector<int> chain =
         pmRearChain(std::vector<int>(m_chainRows.begin(), m_chainRows.end()), index,
                     static_cast<int>(list.size()), [this](int row) { return partnerOf(row); });
-    loadRows(view, QList<int>(rows.begin(), rows.end()), list, false, m_chainRows2);
-    view->setMuted(true);
+    const QList<int> rows(chain.begin(), chain.end());
+    if (rows.size() < 2) {
+        loadRows(view, rows, list, {}, false, m_chainRows2);
+        view->setMuted(true);
+        return;
+    }
+    QPointer<VideoPlayerView> surface(view);
+    m_reads.ask<std::vector<double>>(
+        LatestReads::RearDurations,
+        [paths = nativePaths(rows, list)](const std::atomic<bool>& stop) {
+            return probeDurations(paths, stop);
+        },
+        [this, surface, rows, list](const std::vector<double>& lengths) {
+            if (!surface || surface != _videoPlayView2)
+                return;
+            loadRows(surface, rows, list, lengths, false, m_chainRows2);
+            surface->setMuted(true);
+        });
+}
+
+void PlaybackSession::openFrontWhenProbed(VideoPlayerView* view, const QList<int>& rows,
+                                          const QList<AMediaFile>& list)
+{
+    mSelectedMovieDuration = 0; // the new recording's is not known yet
+    QPointer<VideoPlayerView> surface(view);
+    m_reads.ask<std::vector<double>>(
+        LatestReads::FrontDurations,
+        [paths = nativePaths(rows, list)](const std::atomic<bool>& stop) {
+            return probeDurations(paths, stop);
+        },
+        [this, surface, rows, list](const std::vector<double>& lengths) {
+            if (!surface || surface != _videoPlayView)
+                return;
+            mSelectedMovieDuration = lengths.empty() ? 0.0 : std::max(0.0, lengths.front());
+            loadRows(surface, rows, list, lengths, true, m_chainRows);
+            if (m_rearOpening)
+                std::exchange(m_rearOpening, nullptr)();
+        });
 }
 
 void PlaybackSession::handleLoadStateChanged2()
@@ -957,7 +1043,7 @@ QList<int> PlaybackSession::chainFrom(int index, const QList<AMediaFile>& list) 
 }
 
 void PlaybackSession::loadRows(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list,
-                               bool endNotice, QList<int>& chained)
+                               const std::vector<double>& lengths, bool endNotice, QList<int>& chained)
 {
     chained = {rows.first()};
     if (rows.size() < 2) {
@@ -965,27 +1051,23 @@ void PlaybackSession::loadRows(VideoPlayerView* view, const QList<int>& rows, co
         return;
     }
     QList<QUrl> urls;
-    QList<double> lengths;
-    for (int row : rows) {
-        const std::string native = list.at(row).nativePath().toStdString();
-        // A recording gone from the card ends the chain there; the ordinary
-        // end of the one before finds it missing.
-        if (!pmIsFileExist(native))
-            break;
-        // A header stating less than one frame places nothing on the
-        // timeline: the chain ends before it, and the recording is opened on
-        // its own like any damaged one.
-        const double length = pmGetMediaDurationSeconds(native);
+    QList<double> chainLengths;
+    for (int i = 0; i < rows.size() && i < static_cast<int>(lengths.size()); ++i) {
+        // A recording gone from the card (-1) ends the chain there; the
+        // ordinary end of the one before finds it missing. A header stating
+        // less than one frame places nothing on the timeline: the chain ends
+        // before it, and the recording is opened on its own like any damaged one.
+        const double length = lengths[static_cast<size_t>(i)];
         if (!(length >= kShortestFrameSeconds))
             break;
-        urls.append(list.at(row).URL());
-        lengths.append(length);
+        urls.append(list.at(rows.at(i)).URL());
+        chainLengths.append(length);
     }
     if (urls.size() < 2) {
         view->loadURL(list.at(rows.first()).URL(), endNotice);
         return;
     }
-    view->loadChain(urls, lengths, endNotice);
+    view->loadChain(urls, chainLengths, endNotice);
     chained = rows.mid(0, view->chainLength());
     if (chained.size() > 1)
         pmWriteLogQ(

@@ -26,6 +26,7 @@
 #include "core/GpsList.h"
 #include "playback/CameraSync.h"
 #include "playback/CurrentTrack.h"
+#include "playback/LatestReads.h"
 #include "playback/TimeStampOverlay.h"
 #include "playback/View360Control.h"
 #include "views/VideoPlayerView.h"
@@ -321,9 +322,16 @@ private:
     void onSurfacePlaybackFailed(VideoPlayerView* surface, const QString& reason);
     // The rows a surface opened at `index` plays in one go (see chainRows).
     QList<int> chainFrom(int index, const QList<AMediaFile>& list) const;
-    // Opens `rows` in the surface: one recording, or a trip's chain.
+    // Opens `rows` in the surface: one recording, or a trip's chain of the
+    // recordings' `lengths` (probeDurations' answer for the rows).
     void loadRows(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list,
-                  bool endNotice, QList<int>& chained);
+                  const std::vector<double>& lengths, bool endNotice, QList<int>& chained);
+    // The front surface opens `rows` once their durations are read on a
+    // worker: the slider's range and the track's padding wait for the
+    // recording's, a trip's timeline for every member's. The rear's opening
+    // (its chain follows the front's) waits in m_rearOpening meanwhile.
+    void openFrontWhenProbed(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list);
+    void openRearRows(VideoPlayerView* view, int index, const QList<AMediaFile>& list);
     void onRecordingEntered(VideoPlayerView* surface, int chainIndex);
     QList<AMediaFile> playlist() const;
     int selectedRow() const;
@@ -383,4 +391,7 @@ private:
 
     // The track, the event mark and the cursor's G values.
     CurrentTrack m_track;
+    // The durations and trip routes being read on workers.
+    LatestReads m_reads;
+    std::function<void()> m_rearOpening;
 };

@@ -1,9 +1,11 @@
 // The pieces the playback session is made of, each on its own: the time-stamp
-// overlay over a bare host, the 360-degree control without a surface, and the
-// current track over a generated recording and its log.
+// overlay over a bare host, the 360-degree control without a surface, the
+// current track over a generated recording and its log, and the reads the
+// session runs on workers.
 #include "MediaGen.h"
 #include "base/AMediaFile.h"
 #include "playback/CurrentTrack.h"
+#include "playback/LatestReads.h"
 #include "playback/TimeStampOverlay.h"
 #include "playback/View360Control.h"
 
@@ -12,9 +14,13 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 #include <QWidget>
 #include <cmath>
+#include <future>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace
 {
@@ -108,6 +114,45 @@ TEST(PlaybackPieces, TrackGivesEachSecondsPlaceAndGValuesAndItsEventMark)
     track.clear();
     EXPECT_EQ(track.sampleAt(3), nullptr);
     EXPECT_TRUE(track.graphic().isNull());
+}
+
+TEST(PlaybackPieces, AReadReplacedOrDroppedBeforeItAnswersIsNeverHeard)
+{
+    LatestReads reads;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> firstToldToStop{false};
+    std::set<int> heard;
+    bool onMainThread = true;
+    auto hear = [&](const int& value) {
+        onMainThread = onMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+        heard.insert(value);
+    };
+    reads.ask<int>(
+        LatestReads::FrontDurations,
+        [released, &firstToldToStop](const std::atomic<bool>& stop) {
+            released.wait();
+            firstToldToStop = stop.load();
+            return 1;
+        },
+        hear);
+    EXPECT_TRUE(reads.isPending(LatestReads::FrontDurations));
+    // A new ask of the same kind replaces it; other kinds go on beside it.
+    reads.ask<int>(
+        LatestReads::FrontDurations, [](const std::atomic<bool>&) { return 2; }, hear);
+    reads.ask<int>(
+        LatestReads::RearDurations, [](const std::atomic<bool>&) { return 3; }, hear);
+    reads.ask<int>(
+        LatestReads::TripRoute, [](const std::atomic<bool>&) { return 4; }, hear);
+    reads.drop(LatestReads::TripRoute);
+    EXPECT_FALSE(reads.isPending(LatestReads::TripRoute));
+    release.set_value();
+    // Every worker has answered (its job is gone) before the check.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reads.findChildren<QObject*>().isEmpty(); }, 10000));
+    EXPECT_EQ(heard, (std::set<int>{2, 3}));
+    EXPECT_TRUE(firstToldToStop);
+    EXPECT_TRUE(onMainThread);
+    EXPECT_FALSE(reads.isPending(LatestReads::FrontDurations) || reads.isPending(LatestReads::RearDurations));
 }
 
 } // namespace
