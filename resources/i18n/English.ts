@@ -155,6 +155,46 @@
         <source>Choose at least one second before or after the moment.</source>
         <translation>Choose at least one second before or after the moment.</translation>
     </message>
+    <message id="IDS_CLIP_BLUR">
+        <source>Blur: pause on a frame and drag a rectangle over a plate or a face</source>
+        <translation>Blur: pause on a frame and drag a rectangle over a plate or a face</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_NEW">
+        <source>New area</source>
+        <translation>New area</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_HOLD">
+        <source>Hold still to here</source>
+        <translation>Hold still to here</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_REMOVE">
+        <source>Remove</source>
+        <translation>Remove</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_ONE_POSITION">
+        <source>one position: set another moment</source>
+        <translation>one position: set another moment</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_ONE_KEY">
+        <source>Area %1 has one position only: draw it again at another moment, or hold it still to another moment.</source>
+        <translation>Area %1 has one position only: draw it again at another moment, or hold it still to another moment.</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_SEPARATE">
+        <source>Blurring makes a re-encoded copy: choose a layout other than separate files.</source>
+        <translation>Blurring makes a re-encoded copy: choose a layout other than separate files.</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_REFUSED">
+        <source>Area %1 cannot be used: %2</source>
+        <translation>Area %1 cannot be used: %2</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_CAMERA">
+        <source>The marked areas were drawn on the other camera's picture and have been removed.</source>
+        <translation>The marked areas were drawn on the other camera's picture and have been removed.</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_NO_PICTURE">
+        <source>No picture at this moment: %1</source>
+        <translation>No picture at this moment: %1</translation>
+    </message>
     <message id="IDS_CLIP_HOLES">
         <source>The clip lacks part of the window (clip.txt lists each stretch and why):</source>
         <translation>The clip lacks part of the window (clip.txt lists each stretch and why):</translation>

@@ -155,6 +155,46 @@
         <source>Choose at least one second before or after the moment.</source>
         <translation>この時点の前または後に 1 秒以上を指定してください。</translation>
     </message>
+    <message id="IDS_CLIP_BLUR">
+        <source>Blur: pause on a frame and drag a rectangle over a plate or a face</source>
+        <translation>ぼかし: 映像を止めて、ナンバーや顔を四角で囲んでください</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_NEW">
+        <source>New area</source>
+        <translation>新しい範囲</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_HOLD">
+        <source>Hold still to here</source>
+        <translation>ここまで静止</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_REMOVE">
+        <source>Remove</source>
+        <translation>削除</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_ONE_POSITION">
+        <source>one position: set another moment</source>
+        <translation>位置は一つだけ: 別の時刻も指定してください</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_ONE_KEY">
+        <source>Area %1 has one position only: draw it again at another moment, or hold it still to another moment.</source>
+        <translation>範囲 %1 の位置が一つだけです。別の時刻でもう一度囲むか、別の時刻まで静止させてください。</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_SEPARATE">
+        <source>Blurring makes a re-encoded copy: choose a layout other than separate files.</source>
+        <translation>ぼかしは再エンコードしたコピーに入ります。「別々のファイル」以外のレイアウトを選んでください。</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_REFUSED">
+        <source>Area %1 cannot be used: %2</source>
+        <translation>範囲 %1 は使えません: %2</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_CAMERA">
+        <source>The marked areas were drawn on the other camera's picture and have been removed.</source>
+        <translation>囲んだ範囲は別のカメラの映像のものだったため、削除しました。</translation>
+    </message>
+    <message id="IDS_CLIP_BLUR_NO_PICTURE">
+        <source>No picture at this moment: %1</source>
+        <translation>この時刻の映像がありません: %1</translation>
+    </message>
     <message id="IDS_CLIP_HOLES">
         <source>The clip lacks part of the window (clip.txt lists each stretch and why):</source>
         <translation>クリップには指定した範囲の一部が含まれていません（各区間と理由は clip.txt に記載）:</translation>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace
@@ -111,6 +112,45 @@ std::optional<BlurRect> pmBlurRectAt(const BlurArea& area, double seconds)
                         mix(a.rect.h, b.rect.h)};
     }
     return area.keys.back().rect;
+}
+
+void pmSetBlurKey(BlurArea& area, double seconds, const BlurRect& rect)
+{
+    // Within a millisecond is the same moment: the time slider's steps are far coarser.
+    auto at = std::find_if(area.keys.begin(), area.keys.end(),
+                           [&](const BlurKey& k) { return k.seconds > seconds - 0.001; });
+    if (at != area.keys.end() && at->seconds < seconds + 0.001)
+        at->rect = rect;
+    else
+        area.keys.insert(at, BlurKey{seconds, rect});
+}
+
+std::string pmBlurAreaText(const BlurArea& area)
+{
+    auto rectText = [](const BlurRect& r) {
+        return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.w) + "," +
+               std::to_string(r.h);
+    };
+    auto time = [](double seconds) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f", seconds);
+        std::string t = text;
+        while (t.back() == '0')
+            t.pop_back();
+        if (t.back() == '.')
+            t.pop_back();
+        return t;
+    };
+    const auto same = [](const BlurRect& a, const BlurRect& b) {
+        return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
+    };
+    if (area.keys.size() == 2 && same(area.keys[0].rect, area.keys[1].rect))
+        return rectText(area.keys[0].rect) + "@" + time(area.keys[0].seconds) + "-" +
+               time(area.keys[1].seconds);
+    std::string out;
+    for (const BlurKey& k : area.keys)
+        out += (out.empty() ? "" : ";") + rectText(k.rect) + "@" + time(k.seconds);
+    return out;
 }
 
 int pmBlurBlock(const BlurRect& rect)

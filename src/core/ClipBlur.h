@@ -34,7 +34,17 @@ std::string pmFitBlurArea(BlurArea& area, int width, int height, double clipSeco
 // The rectangle at a moment; nullopt outside the area's time range.
 std::optional<BlurRect> pmBlurRectAt(const BlurArea& area, double seconds);
 
-// The block size used for a rectangle: a third of its smaller side (at least 8 pixels), so a plate or a face is a few blocks across.
+// Sets the area's position at a moment: a key there is replaced, else one is
+// added in time order. How a rectangle drawn over a paused frame becomes a
+// key position.
+void pmSetBlurKey(BlurArea& area, double seconds, const BlurRect& rect);
+
+// The area in the form pmParseBlurArea reads: "X,Y,W,H@T0-T1" when it holds
+// still between two keys, else each key "X,Y,W,H@T" joined by ';'.
+std::string pmBlurAreaText(const BlurArea& area);
+
+// The block size used for a rectangle: a third of its smaller side (at least 8 pixels), so a plate or a face
+// is a few blocks across.
 int pmBlurBlock(const BlurRect& rect);
 
 // Pixelates a rectangle of one 8-bit plane in blocks of `block` pixels, each

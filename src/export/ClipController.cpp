@@ -1,4 +1,5 @@
 #include "export/ClipController.h"
+#include "export/FrameGrabber.h"
 
 #include "base/DialogSeam.h"
 #include "base/Services.h"
@@ -7,6 +8,7 @@
 #include "controls/ClipDlg.h"
 #include "controls/ProgressDlg.h"
 #include "core/BackupEngine.h"
+#include "core/ClipPackage.h"
 #include "core/FileRules.h"
 #include "core/Log.h"
 #include "core/Version.h"
@@ -23,6 +25,31 @@ namespace
 {
 
 using ClipJob = WorkerJob<ClipResult>;
+using GrabJob = WorkerJob<FrameGrab>;
+
+// The frame of a camera's trip at a time from the moment: the recording
+// whose span holds it, by the start its name gives and its length.
+FrameGrab grabAt(const std::vector<std::string>& trip, const std::string& recording, double momentSeconds,
+                 double fromMoment)
+{
+    FrameGrab none;
+    const std::optional<int64_t> start = pmClipStartMs(recording);
+    if (!start) {
+        none.error = QStringLiteral("the recording's start is not known");
+        return none;
+    }
+    const double at = static_cast<double>(*start) / 1000.0 + momentSeconds + fromMoment;
+    for (const std::string& path : trip) {
+        const std::optional<int64_t> from = pmClipStartMs(path);
+        if (!from)
+            continue;
+        const double into = at - static_cast<double>(*from) / 1000.0;
+        if (into >= 0 && into < pmClipDurationSeconds(path))
+            return pmGrabFrame(QByteArray::fromStdString(path), into);
+    }
+    none.error = QStringLiteral("no recording of this camera");
+    return none;
+}
 
 std::vector<std::string> pathsOf(const ClipController::Hooks& hooks, const std::vector<int>& rows)
 {
@@ -45,6 +72,7 @@ ClipController::ClipController(QObject* parent) : QObject(parent)
 ClipController::~ClipController()
 {
     delete m_job; // cancels and waits for a running job
+    delete m_grab;
 }
 
 QWidget* ClipController::window() const
@@ -102,7 +130,37 @@ void ClipController::onSaveClip()
                        pmReadSetting(SettingsKeys::clipQuality));
     m_dialog = dialog;
     connect(dialog, &ClipDlg::chosen, this, &ClipController::chooseDestination);
+    connect(dialog, &ClipDlg::frameWanted, this, &ClipController::grabFrame);
     dialog->open();
+    dialog->requestFrame();
+}
+
+void ClipController::grabFrame(double secondsFromMoment, bool rear)
+{
+    m_grabAt = secondsFromMoment;
+    m_grabRear = rear;
+    m_grabWanted = true;
+    const auto* running = static_cast<const GrabJob*>(m_grab.data());
+    if (!running || !running->isRunning())
+        startGrab();
+}
+
+void ClipController::startGrab()
+{
+    m_grabWanted = false;
+    if (m_grab)
+        m_grab->deleteLater(); // ended: its thread is joined
+    const double at = m_grabAt;
+    auto* job = new GrabJob(this, {});
+    m_grab = job;
+    job->start([trip = m_grabRear ? m_request.rear : m_request.front, recording = m_request.recording,
+                moment = m_request.seconds, at] { return grabAt(trip, recording, moment, at); },
+               [this, at](const FrameGrab& grab) {
+                   if (m_dialog)
+                       m_dialog->showFrame(grab.image, at, grab.error);
+                   if (m_grabWanted)
+                       startGrab();
+               });
 }
 
 void ClipController::chooseDestination(int beforeSeconds, int afterSeconds, bool overlay)
@@ -119,9 +177,11 @@ void ClipController::chooseDestination(int beforeSeconds, int afterSeconds, bool
     if (!pmParseClipLayout(pmReadSetting(SettingsKeys::clipLayout).toStdString(), layout))
         layout = ClipLayout::Separate;
     m_request.layout = ClipLayoutSpec();
-    m_request.layout.layout = overlay ? ClipLayout::Separate : layout;
+    m_request.layout.layout = layout;
     m_request.layout.corner = pmReadSetting(SettingsKeys::clipPipCorner);
     m_request.layout.crf = pmReadSetting(SettingsKeys::clipQuality);
+    if (m_dialog)
+        m_request.layout.blur = m_dialog->blurAreas();
     pmWriteSetting(SettingsKeys::clipSecondsBefore, beforeSeconds);
     pmWriteSetting(SettingsKeys::clipSecondsAfter, afterSeconds);
     m_request.before = beforeSeconds;

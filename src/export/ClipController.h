@@ -60,11 +60,17 @@ public:
     // Lets a test touch a job's state (cancel it) before its thread starts.
     void setStateHook(std::function<void(ClipJobState&)> hook) { m_stateHook = std::move(hook); }
 
+    // The marking's frame: of the front camera or the rear, at seconds from
+    // the clip's moment, read on a worker thread; the latest asked for
+    // follows the one being read.
+    void grabFrame(double secondsFromMoment, bool rear);
+
 Q_SIGNALS:
     void finished(const ClipResult& result);
 
 private:
     void finishClip(const ClipResult& result);
+    void startGrab();
     QWidget* window() const;
 
     Hooks m_hooks;
@@ -75,6 +81,10 @@ private:
     std::shared_ptr<ClipJobState> m_state;
     std::shared_ptr<BackupProgress> m_progress;
     QPointer<QObject> m_job;
+    QPointer<QObject> m_grab;
+    bool m_grabWanted = false;
+    double m_grabAt = 0;
+    bool m_grabRear = false;
     ClipResult m_lastResult;
     std::function<void(ClipJobState&)> m_stateHook;
 };

@@ -171,8 +171,6 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     if (!request.layout.blur.empty() && !composite)
         return refused("blurring makes a re-encoded copy: choose a layout other than separate (front, rear, "
                        "side-by-side or pip)");
-    if (request.overlay && composite)
-        return refused("the overlay is drawn into the separate files only, not yet into a layout");
     const bool rearMain = layout == ClipLayout::RearOnly;
     const CameraCode askedCamera = pmGetCameraType(request.recording);
     if (composite && layout != ClipLayout::FrontOnly && askedCamera != kCameraMain &&
@@ -349,7 +347,9 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     for (const EmptyCamera& c : emptyCameras)
         anyHole = anyHole || !c.holes.empty();
     std::string description = request.creator + "\nIncident clip\n";
-    if (request.overlay)
+    // The overlay of a layout is drawn into its one copy, not into each camera's.
+    const bool overlayEach = request.overlay && !composite;
+    if (overlayEach)
         description += std::string("Re-encoded copy: the time, speed and position drawn in; beside it, in ") +
                        kClipOriginalsFolder + "/, each camera's pictures as recorded, not re-encoded\n";
     const std::size_t layoutLineAt = description.size(); // a layout's line, once its encoder is known
@@ -441,17 +441,16 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                 std::function<ClipCutResult(const std::vector<ClipStretch>&, const std::string&,
                                             const std::function<void(double)>&, const std::atomic<bool>*)>;
             const Cutter cutter =
-                request.overlay
-                    ? Cutter([&](const std::vector<ClipStretch>& parts, const std::string& out,
-                                 const std::function<void(double)>& pr, const std::atomic<bool>* ca) {
-                          OverlayCaption words;
-                          words.widest = widestCaption;
-                          words.text = [&](std::size_t stretch, double seconds) {
-                              return caption((*c.trip)[part.pieces.at(stretch).source], seconds);
-                          };
-                          return pmRenderOverlayClip(parts, words, out, pr, ca);
-                      })
-                    : Cutter(pmCutClip);
+                overlayEach ? Cutter([&](const std::vector<ClipStretch>& parts, const std::string& out,
+                                         const std::function<void(double)>& pr, const std::atomic<bool>* ca) {
+                    OverlayCaption words;
+                    words.widest = widestCaption;
+                    words.text = [&](std::size_t stretch, double seconds) {
+                        return caption((*c.trip)[part.pieces.at(stretch).source], seconds);
+                    };
+                    return pmRenderOverlayClip(parts, words, out, pr, ca);
+                })
+                            : Cutter(pmCutClip);
             // The progress of a part: a re-encoded copy spends a tenth of it
             // on the stream-copied original kept beside it.
             auto progressOf = [&](double from, double span) {
@@ -500,7 +499,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                 result.files.push_back(originalName);
             result.seconds = std::max(result.seconds, cut.durationSeconds);
             const std::string how =
-                request.overlay
+                overlayEach
                     ? std::string(" s, re-encoded copy (H.264) with the time, speed and position drawn "
                                   "in, from ") +
                           (parted ? "its start" : "the window's start") + "; the original: " + originalName +
@@ -586,6 +585,24 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
             name += ".mp4";
             const std::string path = folder + "/" + name;
             const double doneBefore = compositeDone;
+            // Each picture captioned with its own recording's clock: the
+            // main camera's source of the stretch, or its partner.
+            LayoutCaption words;
+            words.widest = widestCaption;
+            if (request.overlay)
+                words.text = [&](std::size_t k, bool partner, double seconds) {
+                    const ClipSource& source = (*mainCamera->trip)[part.pieces.at(k).source];
+                    if (!partner)
+                        return caption(source, seconds);
+                    const std::string& partnerPath = stretches.at(k).partner;
+                    const auto known = std::find_if(
+                        rear.begin(), rear.end(), [&](const ClipSource& r) { return r.path == partnerPath; });
+                    ClipSource other;
+                    other.path = partnerPath;
+                    other.startMs =
+                        known != rear.end() ? known->startMs : pmClipStartMs(partnerPath).value_or(0);
+                    return caption(other, seconds);
+                };
             const ClipLayoutResult made = pmRenderLayoutClip(
                 stretches, wanted, path,
                 [&](double share) {
@@ -595,7 +612,7 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                         plannedBytes / 10 +
                         static_cast<int64_t>(0.9 * static_cast<double>(plannedBytes) * std::min(1.0, done)));
                 },
-                &state.cancel);
+                &state.cancel, &words);
             if (made.canceled || state.cancel.load())
                 return failed(ClipStatus::Canceled, {});
             if (!made.ok)
@@ -639,6 +656,10 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
             what = singleCamera ? "the camera alone" : "the front camera alone";
             break;
         }
+        if (request.overlay)
+            what += layout == ClipLayout::SideBySide
+                        ? "; the time, speed and position drawn in, each camera's half with its own clock"
+                        : "; the time, speed and position drawn in";
         if (!blur.empty())
             what += "; " + std::to_string(blur.size()) + (blur.size() == 1 ? " area" : " areas") +
                     " blurred (pixelated), as marked";

@@ -1,12 +1,12 @@
 #include "media/ClipLayout.h"
 
 #include "media/AvOpen.h"
+#include "media/ClipEncode.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
-#include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
 
@@ -14,8 +14,6 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <thread>
-#include <unistd.h>
 
 namespace
 {
@@ -31,16 +29,6 @@ struct PacketFree {
 };
 struct ScaleFree {
     void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-struct OutputFree {
-    void operator()(AVFormatContext* c) const
-    {
-        if (!c)
-            return;
-        if (c->pb)
-            avio_closep(&c->pb);
-        avformat_free_context(c);
-    }
 };
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 
@@ -241,17 +229,12 @@ const char* pmClipLayoutWord(ClipLayout layout)
 ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches, const ClipLayoutSpec& wanted,
                                     const std::string& outputPath,
                                     const std::function<void(double)>& progress,
-                                    const std::atomic<bool>* cancel)
+                                    const std::atomic<bool>* cancel, const LayoutCaption* caption)
 {
     ClipLayoutResult result;
-    std::unique_ptr<AVFormatContext, OutputFree> out;
-    std::unique_ptr<AVCodecContext, CodecFree> enc;
-    bool created = false;
+    ClipVideoWriter writer;
     auto fail = [&](const std::string& why) {
-        enc.reset();
-        out.reset();
-        if (created)
-            ::unlink(outputPath.c_str());
+        writer.discard();
         result.ok = false;
         if (!result.canceled)
             result.error = why;
@@ -262,32 +245,24 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
         total += std::max(0.0, s.main.toSeconds - s.main.fromSeconds);
     if (!(total > 0))
         return fail("the clip is empty");
-    const bool pair = wanted.layout == ClipLayout::SideBySide || wanted.layout == ClipLayout::PictureInPicture;
+    const bool pair =
+        wanted.layout == ClipLayout::SideBySide || wanted.layout == ClipLayout::PictureInPicture;
 
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    if (!packet)
-        return fail("out of memory");
-    AVStream* os = nullptr;
-    int64_t frameCount = 0;
+    std::unique_ptr<CaptionStage> captions;
+    FramePtr captioned;
+    if (caption && caption->text) {
+        captions = std::make_unique<CaptionStage>();
+        captioned.reset(av_frame_alloc());
+        if (!captions->error().empty())
+            return fail(captions->error());
+        if (!captioned)
+            return fail("out of memory");
+    }
     double doneBefore = 0, lastShare = -1;
     // The picture's plan, fixed by the first stretch: the main picture, and
     // the rear panel's place and size.
     int mainW = 0, mainH = 0, outW = 0, outH = 0, panelX = 0, panelY = 0, panelW = 0, panelH = 0;
     Placer mainPlacer, panelPlacer;
-
-    auto writePackets = [&]() -> bool {
-        for (;;) {
-            const int rc = avcodec_receive_packet(enc.get(), packet.get());
-            if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-                return true;
-            if (rc < 0)
-                return false;
-            av_packet_rescale_ts(packet.get(), enc->time_base, os->time_base);
-            packet->stream_index = os->index;
-            if (av_interleaved_write_frame(out.get(), packet.get()) < 0)
-                return false;
-        }
-    };
 
     for (const LayoutStretch& stretch : stretches) {
         StretchReader main;
@@ -300,7 +275,7 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
             r.path = stretch.partner;
             rearOpen = rear.open(r);
         }
-        if (!out) {
+        if (!writer.created()) {
             mainW = main.width() & ~1;
             mainH = main.height() & ~1;
             if (mainW < 2 || mainH < 2)
@@ -335,54 +310,13 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
                 panelY = std::max(0, bottom ? mainH - panelH - margin : margin) & ~1;
             }
 
-            AVFormatContext* raw = nullptr;
-            if (avformat_alloc_output_context2(&raw, nullptr, "mp4", outputPath.c_str()) < 0 || !raw)
-                return fail("cannot make an MP4 writer");
-            out.reset(raw);
             const bool hevc = main.codec() == AV_CODEC_ID_HEVC;
             result.encoder = hevc ? "H.265" : "H.264";
-            const AVCodec* encoder = avcodec_find_encoder_by_name(hevc ? "libx265" : "libx264");
-            if (!encoder)
-                return fail(std::string("no ") + result.encoder + " encoder");
-            enc.reset(avcodec_alloc_context3(encoder));
-            if (!enc)
-                return fail("out of memory");
-            const AVRational rate = main.rate();
-            enc->width = outW;
-            enc->height = outH;
-            enc->pix_fmt = AV_PIX_FMT_YUV420P;
-            enc->time_base = av_inv_q(rate);
-            enc->framerate = rate;
-            enc->gop_size = static_cast<int>(std::lround(av_q2d(rate)));
-            if (out->oformat->flags & AVFMT_GLOBALHEADER)
-                enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-            const std::string crf = std::to_string(std::clamp(wanted.crf, 0, 51));
-            av_opt_set(enc->priv_data, "preset", "veryfast", 0);
-            av_opt_set(enc->priv_data, "crf", crf.c_str(), 0);
-            // Memory: every frame in flight is a whole picture (about 26 MB
-            // for two 1080p cameras side by side). No B-frames, a short
-            // lookahead and threads that share a frame's slices keep the
-            // pictures held to a handful whatever the machine.
-            enc->thread_count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-            enc->max_b_frames = 0;
-            if (hevc) {
-                av_opt_set(enc->priv_data, "x265-params",
-                           "log-level=error:bframes=0:rc-lookahead=5:frame-threads=1", 0);
-                enc->codec_tag = MKTAG('h', 'v', 'c', '1');
-            } else {
-                av_opt_set(enc->priv_data, "x264-params", "sliced-threads=1:rc-lookahead=5", 0);
-            }
-            if (avcodec_open2(enc.get(), encoder, nullptr) < 0)
-                return fail(std::string("the ") + result.encoder + " encoder cannot start");
-            os = avformat_new_stream(out.get(), nullptr);
-            if (!os || avcodec_parameters_from_context(os->codecpar, enc.get()) < 0)
-                return fail("cannot set up the video stream");
-            os->time_base = enc->time_base;
-            if (avio_open(&out->pb, outputPath.c_str(), AVIO_FLAG_WRITE) < 0)
-                return fail(outputPath + ": cannot be created");
-            created = true;
-            if (avformat_write_header(out.get(), nullptr) < 0)
-                return fail(outputPath + ": cannot be written");
+            std::string why = writer.create(outputPath, outW, outH, main.rate(), hevc, wanted.crf);
+            if (why.empty())
+                why = writer.begin();
+            if (!why.empty())
+                return fail(why);
         }
 
         // The rear frame shown with a front frame is the latest that began
@@ -439,6 +373,7 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
             }
             if (!mainPlacer.place(*frame, *composed, 0, 0, mainW, mainH))
                 return fail(stretch.main.path + ": its picture cannot be scaled");
+            bool rearShown = false;
             if (pair) {
                 while (!rearEnded) {
                     if (!pending) {
@@ -453,8 +388,8 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
                     held = std::move(pending);
                     heldAt = pendingAt;
                 }
-                const bool shown = held && seconds < rear.lastEnd() - 1e-3 && heldAt <= seconds + half;
-                if (shown) {
+                rearShown = held && seconds < rear.lastEnd() - 1e-3 && heldAt <= seconds + half;
+                if (rearShown) {
                     if (!panelPlacer.place(*held, *composed, panelX, panelY, panelW, panelH))
                         return fail(stretch.partner + ": its picture cannot be scaled");
                 } else {
@@ -462,9 +397,37 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
                     result.rearMissingSeconds += 2 * half;
                 }
             }
-            composed->pts = frameCount++;
-            if (avcodec_send_frame(enc.get(), composed.get()) < 0 || !writePackets())
-                return fail(outputPath + ": cannot be written (disk full?)");
+            AVFrame* picture = composed.get();
+            if (captions) {
+                // Each picture's caption is its own recording's clock: the
+                // front's frame time, and beside it the rear's.
+                std::vector<CaptionPlace> places(1);
+                const std::size_t k = static_cast<std::size_t>(&stretch - stretches.data());
+                places[0].text = caption->text(k, false, seconds);
+                places[0].widest = caption->widest;
+                places[0].width = mainW;
+                places[0].height = mainH;
+                // Clear of an inset in the bottom left corner.
+                places[0].right = wanted.layout == ClipLayout::PictureInPicture && wanted.corner == 2;
+                if (wanted.layout == ClipLayout::SideBySide && rearShown) {
+                    CaptionPlace rearPlace;
+                    rearPlace.text = caption->text(k, true, heldAt);
+                    rearPlace.widest = caption->widest;
+                    rearPlace.x = panelX;
+                    rearPlace.y = panelY;
+                    rearPlace.width = panelW;
+                    rearPlace.height = panelH;
+                    places.push_back(rearPlace);
+                }
+                if (!captions->draw(picture, places, captioned.get()))
+                    return fail(captions->error());
+                picture = captioned.get();
+            }
+            const std::string why = writer.send(picture);
+            if (captioned)
+                av_frame_unref(captioned.get());
+            if (!why.empty())
+                return fail(why);
             if (progress) {
                 const double share = std::min(1.0, (doneBefore + seconds - stretch.main.fromSeconds) / total);
                 if (share - lastShare >= 0.01) {
@@ -478,18 +441,10 @@ ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches,
             return fail(stretch.main.path + ": ends before the recording's stated length (cut short?)");
         doneBefore += stretch.main.toSeconds - stretch.main.fromSeconds;
     }
-    if (!enc || frameCount == 0)
-        return fail("no picture in the clip");
-    avcodec_send_frame(enc.get(), nullptr);
-    if (!writePackets())
-        return fail(outputPath + ": cannot be finished (disk full?)");
-    if (av_write_trailer(out.get()) < 0)
-        return fail(outputPath + ": cannot be finished (disk full?)");
-    result.durationSeconds = static_cast<double>(frameCount) * av_q2d(enc->time_base);
-    if (avio_closep(&out->pb) < 0)
-        return fail(outputPath + ": cannot be closed (disk full?)");
-    enc.reset();
-    out.reset();
+    const std::string why = writer.finish();
+    if (!why.empty())
+        return fail(why);
+    result.durationSeconds = writer.seconds();
     result.ok = true;
     if (progress)
         progress(1.0);

@@ -6,7 +6,8 @@
 // the pair in step; where the rear recording is missing or has ended, its
 // panel is black and ClipLayoutResult::rearMissingSeconds counts that time.
 // Marked areas of the main picture (ClipBlur.h) are pixelated before it is
-// placed. Encoded with libx264 (libx265 where the main camera's video is
+// placed; the caption, when asked for, is drawn over the composed picture.
+// Encoded with libx264 (libx265 where the main camera's video is
 // H.265), at most a few frames in flight so a 1080p pair stays well under
 // 400 MB. On failure or cancel the output is removed.
 #include "media/ClipCutter.h"
@@ -14,6 +15,7 @@
 #include "core/ClipBlur.h"
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -47,10 +49,22 @@ struct ClipLayoutResult : ClipCutResult {
     std::string encoder;           // "H.264" or "H.265"
 };
 
+// The time, speed and position drawn in (as the overlay of one camera does):
+// the caption of a picture is its own recording's, at its own time there.
+// Side by side each camera's half carries its own; a picture in picture or a
+// camera alone carries the main camera's, clear of the inset.
+struct LayoutCaption {
+    // stretch: index into the stretches; partner: the partner's picture
+    // (else the main camera's); the time into that picture's recording.
+    std::function<std::string(std::size_t stretch, bool partner, double secondsIntoRecording)> text;
+    std::string widest; // as OverlayCaption::widest
+};
+
 // The size of a recording's picture; 0x0 when it cannot be read.
 void pmClipPictureSize(const std::string& path, int& width, int& height);
 
 ClipLayoutResult pmRenderLayoutClip(const std::vector<LayoutStretch>& stretches, const ClipLayoutSpec& wanted,
                                     const std::string& outputPath,
                                     const std::function<void(double)>& progress = {},
-                                    const std::atomic<bool>* cancel = nullptr);
+                                    const std::atomic<bool>* cancel = nullptr,
+                                    const LayoutCaption* caption = nullptr);

@@ -14,11 +14,11 @@
 #include "export/ClipController.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -272,8 +272,7 @@ TEST(ClipControllerTest, ZeroLengthsAreExplainedAndASavedClipIsReportedAsNews)
 
 // A layout chosen in the window is kept for the next clip and makes a
 // re-encoded copy at the top of the folder with the camera's original in
-// originals/, both verified; the overlay, drawn into separate files only,
-// cannot be ticked with it.
+// originals/, both verified; the overlay ticked with it goes into the copy.
 TEST(ClipControllerTest, TheChosenLayoutIsKeptAndItsCopyLiesBesideTheOriginal)
 {
     pmWriteSetting(SettingsKeys::clipSecondsBefore, 2);
@@ -291,8 +290,8 @@ TEST(ClipControllerTest, TheChosenLayoutIsKeptAndItsCopyLiesBesideTheOriginal)
     EXPECT_TRUE(dlg->overlayBox()->isEnabled());
     dlg->overlayBox()->setChecked(true);
     dlg->layoutBox()->setCurrentIndex(dlg->layoutBox()->findData(QStringLiteral("front")));
-    EXPECT_FALSE(dlg->overlayBox()->isEnabled());
-    EXPECT_FALSE(dlg->overlayBox()->isChecked());
+    EXPECT_TRUE(dlg->overlayBox()->isEnabled()); // drawn into the layout's copy
+    EXPECT_TRUE(dlg->overlayBox()->isChecked());
     dlg->qualityBox()->setValue(28);
     QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("clipSave")), Qt::LeftButton);
     ASSERT_TRUE(finished.wait(20000));
@@ -308,7 +307,8 @@ TEST(ClipControllerTest, TheChosenLayoutIsKeptAndItsCopyLiesBesideTheOriginal)
     QFile text(QDir(QString::fromStdString(result.folder)).filePath(QStringLiteral("clip.txt")));
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));
     EXPECT_TRUE(
-        text.readAll().contains("Re-encoded copy: the front camera alone, H.264 at quality (CRF) 28"));
+        text.readAll().contains("Re-encoded copy: the front camera alone; the time, speed and position drawn "
+                                "in, H.264 at quality (CRF) 28"));
 
     QTRY_VERIFY(f.clip.lengthsDialog() == nullptr);
     f.clip.onSaveClip();

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -1051,6 +1053,119 @@ TEST(ClipCommand, SideBySideShowsBothCamerasOfOneMomentAndKeepsTheOriginals)
     };
     EXPECT_GT(rightMean(frames2[30]), 30);  // 4 s: the rear's picture
     EXPECT_LE(rightMean(frames2[140]), 17); // 7.67 s: black
+}
+
+// The overlay in a side-by-side copy: each half carries its caption, the
+// two halves' captions read alike (the pair's clocks agree) and change with
+// the second, and everything outside them is the plain copy's picture, whose
+// halves show one moment.
+TEST(ClipCommand, SideBySideOverlayCaptionsEachHalfAtTheSameMoment)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    writeCodedPair(card, t0, 10, 320, 192);
+    const std::string front = (card / ("FILE" + t0.nameStamp() + "_M.MP4")).string();
+    auto clip = [&](const std::string& options) {
+        Shell r = shell(kTool + " clip --layout side-by-side " + options + " --before 2 --after 3 " +
+                            quote(s.str("out")) + " " + quote(front) + " 5",
+                        s.dir.string());
+        r.out = r.out.substr(0, r.out.find('\n'));
+        return r;
+    };
+    const Shell plain = clip(""), drawn = clip("--overlay");
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    ASSERT_EQ(drawn.status, 0) << drawn.err;
+    expectVerified(drawn.out, "clip-side-by-side.mp4", 5.0, s.dir.string());
+    EXPECT_NE(
+        slurp(drawn.out + "/clip.txt")
+            .find("side by side (front left, rear right, heights matched); the time, speed and position "
+                  "drawn in, each camera's half with its own clock"),
+        std::string::npos)
+        << slurp(drawn.out + "/clip.txt");
+    const std::vector<std::string> a =
+        grayFrames(plain.out + "/clip-side-by-side.mp4", 640, 192, s.dir.string());
+    const std::vector<std::string> b =
+        grayFrames(drawn.out + "/clip-side-by-side.mp4", 640, 192, s.dir.string());
+    ASSERT_EQ(a.size(), 150u);
+    ASSERT_EQ(b.size(), 150u);
+    // The caption's glyphs of one half: bright where the plain copy is not.
+    auto glyphs = [](const std::string& with, const std::string& without, int x0) {
+        std::vector<bool> mask;
+        for (int y = 140; y < 192; ++y)
+            for (int x = x0; x < x0 + 320; ++x) {
+                const auto at = static_cast<std::size_t>(y * 640 + x);
+                const int v = static_cast<unsigned char>(with[at]),
+                          w = static_cast<unsigned char>(without[at]);
+                mask.push_back(v > 180 && v - w > 40);
+            }
+        return mask;
+    };
+    auto count = [](const std::vector<bool>& m) { return std::count(m.begin(), m.end(), true); };
+    auto apart = [](const std::vector<bool>& p, const std::vector<bool>& q) {
+        long n = 0;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            n += p[i] != q[i];
+        return n;
+    };
+    std::vector<bool> firstMask;
+    for (std::size_t frame : {0u, 29u, 45u, 149u}) {
+        SCOPED_TRACE(frame);
+        const std::vector<bool> left = glyphs(b[frame], a[frame], 0), right = glyphs(b[frame], a[frame], 320);
+        ASSERT_GT(count(left), 80);
+        EXPECT_LT(apart(left, right), count(left) / 10);
+        if (firstMask.empty())
+            firstMask = left;
+        else if (frame >= 45) // 08:30:03 gave way to 08:30:04 at frame 30
+            EXPECT_GT(apart(firstMask, left), 10);
+        else
+            EXPECT_LT(apart(firstMask, left), count(left) / 10);
+        // Above the captions the picture is the plain copy's.
+        double diff = 0;
+        for (int y = 0; y < 130; ++y)
+            for (int x = 0; x < 640; ++x) {
+                const auto at = static_cast<std::size_t>(y * 640 + x);
+                diff += std::abs(static_cast<unsigned char>(a[frame][at]) -
+                                 static_cast<unsigned char>(b[frame][at]));
+            }
+        EXPECT_LT(diff / (130.0 * 640.0), 2.0);
+    }
+}
+
+// A disk that fills while the side-by-side copy is written, after the
+// originals fit: a clear message, exit 1, no folder printed as made, and
+// nothing left on the disk.
+TEST(ClipCommand, AFullDiskDuringTheCopyLeavesNothingAndSaysSo)
+{
+    Scratch s;
+    const mediagen::StartTime t0;
+    const fs::path card = s.dir / "card/DCIM";
+    writeCodedPair(card, t0, 10, 320, 192);
+    const std::string front = (card / ("FILE" + t0.nameStamp() + "_M.MP4")).string();
+    const std::string options = " clip --layout side-by-side --overlay --before 2 --after 3 ";
+    const Shell whole =
+        shell(kTool + options + quote(s.str("out")) + " " + quote(front) + " 5", s.dir.string());
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const std::string made = whole.out.substr(0, whole.out.find('\n'));
+    auto pages = [](const fs::path& file) { return (fs::file_size(file) + 4095) / 4096; };
+    const uintmax_t originals =
+        pages(made + "/originals/clip-front.mp4") + pages(made + "/originals/clip-rear.mp4");
+    const uintmax_t copy = pages(made + "/clip-side-by-side.mp4");
+    ASSERT_GT(copy, 4u);
+    const std::string disk = s.str("disk");
+    fs::create_directories(disk);
+    const std::string size = "size=" + std::to_string((originals + copy / 2) * 4) + "k";
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, size.c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs (" << std::strerror(errno) << "); this test needs root";
+    const Shell full = shell(kTool + options + quote(disk) + " " + quote(front) + " 5", s.dir.string());
+    const bool empty = fs::is_empty(disk);
+    ::umount2(disk.c_str(), MNT_DETACH);
+    EXPECT_EQ(full.status, 1) << full.out;
+    EXPECT_EQ(full.out, "");
+    EXPECT_TRUE(std::regex_search(full.err,
+                                  std::regex("clip-side-by-side\\.mp4: cannot be [a-z]+ \\(disk full\\?\\)")))
+        << full.err;
+    EXPECT_TRUE(empty);
 }
 
 // Blurred areas: a fine pattern inside loses its contrast, the picture
