@@ -675,5 +675,57 @@ Copyright © %2 Rovix. All rights reserved.</translation>
         <source>Keep file dates</source>
         <translation>Keep file dates</translation>
     </message>
+    <message id="IDS_ATTACH_TRACK">
+        <source>Attach a track...</source>
+        <translation>Attach a track...</translation>
+    </message>
+    <message id="IDS_REMOVE_TRACK">
+        <source>Remove the attached track</source>
+        <translation>Remove the attached track</translation>
+    </message>
+    <message id="IDS_ATTACH_TRACK_TITLE">
+        <source>Attach a track</source>
+        <translation>Attach a track</translation>
+    </message>
+    <message id="IDS_ATTACH_TRACK_FILTER">
+        <source>Tracks (*.gpx *.kml *.nmea *.nma *.log *.txt *.csv);;All files (*)</source>
+        <translation>Tracks (*.gpx *.kml *.nmea *.nma *.log *.txt *.csv);;All files (*)</translation>
+    </message>
+    <message id="IDS_ATTACH_THIS_RECORDING">
+        <source>This recording</source>
+        <translation>This recording</translation>
+    </message>
+    <message id="IDS_ATTACH_WHOLE_TRIP">
+        <source>Its whole trip</source>
+        <translation>Its whole trip</translation>
+    </message>
+    <message id="IDS_ATTACH_OFFSET">
+        <source>Offset: the track's clock against the camera's (a phone 5 s ahead takes +5)</source>
+        <translation>Offset: the track's clock against the camera's (a phone 5 s ahead takes +5)</translation>
+    </message>
+    <message id="IDS_ATTACH_OFFSET_VALUE">
+        <source>Offset %1</source>
+        <translation>Offset %1</translation>
+    </message>
+    <message id="IDS_ATTACH_COVERS">
+        <source>The track gives positions for %1 of the recording's %2 seconds</source>
+        <translation>The track gives positions for %1 of the recording's %2 seconds</translation>
+    </message>
+    <message id="IDS_ATTACH_NOT_COVERED">
+        <source>No position at this offset: %1</source>
+        <translation>No position at this offset: %1</translation>
+    </message>
+    <message id="IDS_ATTACH_NO_RECORDING">
+        <source>Open a recording first, then attach its track.</source>
+        <translation>Open a recording first, then attach its track.</translation>
+    </message>
+    <message id="IDS_ERR_TRACK_FILE">
+        <source>%1 cannot be attached: %2</source>
+        <translation>%1 cannot be attached: %2</translation>
+    </message>
+    <message id="IDS_ERR_TRACK_STORE">
+        <source>The attached track cannot be stored: %1</source>
+        <translation>The attached track cannot be stored: %1</translation>
+    </message>
 </context>
 </TS>

@@ -671,5 +671,57 @@ Copyright © %2 Rovix. All rights reserved.</translation>
         <source>Keep file dates</source>
         <translation>ファイルの日付のまま</translation>
     </message>
+    <message id="IDS_ATTACH_TRACK">
+        <source>Attach a track...</source>
+        <translation>トラックを添付...</translation>
+    </message>
+    <message id="IDS_REMOVE_TRACK">
+        <source>Remove the attached track</source>
+        <translation>添付したトラックを外す</translation>
+    </message>
+    <message id="IDS_ATTACH_TRACK_TITLE">
+        <source>Attach a track</source>
+        <translation>トラックを添付</translation>
+    </message>
+    <message id="IDS_ATTACH_TRACK_FILTER">
+        <source>Tracks (*.gpx *.kml *.nmea *.nma *.log *.txt *.csv);;All files (*)</source>
+        <translation>トラック (*.gpx *.kml *.nmea *.nma *.log *.txt *.csv);;すべてのファイル (*)</translation>
+    </message>
+    <message id="IDS_ATTACH_THIS_RECORDING">
+        <source>This recording</source>
+        <translation>この録画</translation>
+    </message>
+    <message id="IDS_ATTACH_WHOLE_TRIP">
+        <source>Its whole trip</source>
+        <translation>この走行全体</translation>
+    </message>
+    <message id="IDS_ATTACH_OFFSET">
+        <source>Offset: the track's clock against the camera's (a phone 5 s ahead takes +5)</source>
+        <translation>オフセット: カメラの時計に対するトラックの時計 (5秒進んだスマートフォンは +5)</translation>
+    </message>
+    <message id="IDS_ATTACH_OFFSET_VALUE">
+        <source>Offset %1</source>
+        <translation>オフセット %1</translation>
+    </message>
+    <message id="IDS_ATTACH_COVERS">
+        <source>The track gives positions for %1 of the recording's %2 seconds</source>
+        <translation>トラックは録画の %2 秒のうち %1 秒の位置を示します</translation>
+    </message>
+    <message id="IDS_ATTACH_NOT_COVERED">
+        <source>No position at this offset: %1</source>
+        <translation>このオフセットでは位置がありません: %1</translation>
+    </message>
+    <message id="IDS_ATTACH_NO_RECORDING">
+        <source>Open a recording first, then attach its track.</source>
+        <translation>先に録画を開いてから、トラックを添付してください。</translation>
+    </message>
+    <message id="IDS_ERR_TRACK_FILE">
+        <source>%1 cannot be attached: %2</source>
+        <translation>%1 は添付できません: %2</translation>
+    </message>
+    <message id="IDS_ERR_TRACK_STORE">
+        <source>The attached track cannot be stored: %1</source>
+        <translation>添付したトラックを保存できません: %1</translation>
+    </message>
 </context>
 </TS>

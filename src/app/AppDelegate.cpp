@@ -21,6 +21,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTimer>
 
@@ -36,6 +37,8 @@ AppDelegate::AppDelegate(QObject* parent)
 {
     g_instance = this;
     wireLibrary();
+    m_attach =
+        new TrackAttachController(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), this);
     PlaybackSession::Sources sources;
     sources.playlist = [this] { return playlist(); };
     sources.partnerOf = [this](int index) { return getAnotherCameraFile(index); };
@@ -45,6 +48,10 @@ AppDelegate::AppDelegate(QObject* parent)
     sources.selectedRow = [this] {
         FileListView* list = fileList();
         return list ? list->getCurSel() : -1;
+    };
+    sources.attachedTrack = [this](const std::string& recording, const std::function<double()>& seconds,
+                                   GpsList& list, std::string& source) {
+        return m_attach->readTrack(recording, seconds, list, source);
     };
     m_playback->setSources(std::move(sources));
     m_playback->setTripMembers([this](int index) { return library()->tripMembers(index); });
@@ -70,6 +77,7 @@ AppDelegate::AppDelegate(QObject* parent)
     m_harshMarks->setSources(std::move(marks));
     // marks -> the controller: a mark in another recording opens it
     connect(m_harshMarks, &HarshMarks::openRowRequested, this, &AppDelegate::dblClickFile);
+    wireTrackAttachments();
     m_languageSwitch = new LanguageSwitch(this);
     connect(m_languageSwitch, &LanguageSwitch::languageChanged, this,
             [this](int, bool rightToLeft) { onLanguageChanged(rightToLeft); });

@@ -42,6 +42,7 @@
 #include "export/ClipController.h"
 #include "export/UploadController.h"
 #include "library/LibraryModel.h"
+#include "playback/TrackAttachController.h"
 
 #include <QImage>
 #include <QList>
@@ -331,6 +332,12 @@ public:
     void onButtonExport() { m_backup->onButtonExport(); }
     void onSaveClip() { m_clip->onSaveClip(); }
 
+    // Tracks attached from other devices (AppDelegateTracks.cpp).
+    TrackAttachController* trackAttachments() const { return m_attach; }
+    // The info bar's tooltip: how far the camera clock of the recording shown
+    // is off GPS time, when its track tells.
+    void showCameraClock();
+
     void onButtonCapture() { m_capture->onButtonCapture(); }
     void onButtonPrint() { m_capture->onButtonPrint(); }
     QImage getCurrentImage() { return m_capture->getCurrentImage(); }
@@ -351,7 +358,9 @@ Q_SIGNALS:
 
 private:
     void wireExportFeatures();
+    void wireTrackAttachments();
     QByteArray currentNativePath(int camera) const;
+    TrackAttachController* m_attach = nullptr;
     BackupController* m_backup = nullptr;
     ClipController* m_clip = nullptr;
     UploadController* m_upload = nullptr;

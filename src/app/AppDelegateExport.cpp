@@ -24,7 +24,8 @@ void AppDelegate::wireExportFeatures()
     m_backup->setHooks(
         {window, playlistNow, [this] { return currentFolder(); }, pause,
          [this] { return m_upload->isBusy(); }, [this] { return getCurPlayIndex(); },
-         [this]() -> const GpsList* { return playState() == PlayStateStopped ? nullptr : &gpsList(); }});
+         [this]() -> const GpsList* { return playState() == PlayStateStopped ? nullptr : &gpsList(); },
+         [this](const std::vector<std::string>& recordings) { return m_attach->finderFor(recordings); }});
     m_upload->setHooks(
         {window, playlistNow, pause, [this] { return m_backup->selectionDialog() != nullptr; }});
     m_capture->setHooks({
@@ -56,14 +57,15 @@ void AppDelegate::wireExportFeatures()
         },
     });
     m_clip = new ClipController(this);
-    m_clip->setHooks({window, [this] { return currentFolder(); }, pause, [this] { return getCurPlayIndex(); },
-                      [this] { return videoPlayView() ? videoPlayView()->getitemTime() : 0.0; },
-                      [this](int row) {
-                          return row >= 0 && row < mPlaylist.size() ? mPlaylist.at(row).nativePath()
-                                                                    : QByteArray();
-                      },
-                      [this](int row) { return m_library->tripMembers(row); },
-                      [this](int row) { return m_library->getAnotherCameraFile(row); }});
+    m_clip->setHooks(
+        {window, [this] { return currentFolder(); }, pause, [this] { return getCurPlayIndex(); },
+         [this] { return videoPlayView() ? videoPlayView()->getitemTime() : 0.0; },
+         [this](int row) {
+             return row >= 0 && row < mPlaylist.size() ? mPlaylist.at(row).nativePath() : QByteArray();
+         },
+         [this](int row) { return m_library->tripMembers(row); },
+         [this](int row) { return m_library->getAnotherCameraFile(row); },
+         [this](const std::vector<std::string>& recordings) { return m_attach->finderFor(recordings); }});
     // export features -> the controller's own signals
     connect(m_backup, &BackupController::finished, this, &AppDelegate::backupFinished);
     connect(m_upload, &UploadController::selectionChosen, this,

@@ -52,6 +52,9 @@ void AppDelegate::createPanels()
 
     // harsh-driving marks <-> playback, library, slider, graph, file list
     connectHarshMarks(*m_harshMarks, *m_playback, *m_library, m_languageSwitch, m_windows->panels());
+    toolbar->setAttachedTrackStateProvider([this] { return m_attach->menuState(); });
+    connect(toolbar, &ToolbarView::attachTrackChosen, m_attach, &TrackAttachController::onAttachTrack);
+    connect(toolbar, &ToolbarView::removeTrackChosen, m_attach, &TrackAttachController::onRemoveTrack);
 
     // calendar <-> library (the days it marks, the day it shows)
     CalendarView* calendar = this->calendar();

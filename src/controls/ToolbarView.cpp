@@ -217,6 +217,15 @@ void ToolbarView::onSettingButtonPressed()
     QAction* harsh = menu->addAction(pmLoadString(QStringLiteral("IDS_HARSH_THRESHOLD")));
     harsh->setObjectName(QStringLiteral("harshThresholdItem"));
     connect(harsh, &QAction::triggered, this, [this] { Q_EMIT harshThresholdChosen(); });
+    const int attached = m_attachedTrackState ? m_attachedTrackState() : -1;
+    QAction* attach = menu->addAction(pmLoadString(QStringLiteral("IDS_ATTACH_TRACK")));
+    attach->setObjectName(QStringLiteral("attachTrackItem"));
+    attach->setEnabled(attached >= 0);
+    connect(attach, &QAction::triggered, this, [this] { Q_EMIT attachTrackChosen(); });
+    QAction* detach = menu->addAction(pmLoadString(QStringLiteral("IDS_REMOVE_TRACK")));
+    detach->setObjectName(QStringLiteral("removeTrackItem"));
+    detach->setEnabled(attached == 1);
+    connect(detach, &QAction::triggered, this, [this] { Q_EMIT removeTrackChosen(); });
     addLanguageAndUnitMenus(menu);
     QAction* about = menu->addAction(pmLoadString(QStringLiteral("IDS_ABOUT")));
     about->setObjectName(QStringLiteral("aboutItem"));
@@ -266,6 +275,11 @@ void ToolbarView::setView360StateProvider(std::function<int()> provider)
 void ToolbarView::setPlaceByNameTimeStateProvider(std::function<bool()> provider)
 {
     m_placeByNameTimeState = std::move(provider);
+}
+
+void ToolbarView::setAttachedTrackStateProvider(std::function<int()> provider)
+{
+    m_attachedTrackState = std::move(provider);
 }
 
 void ToolbarView::setShowWholeTripStateProvider(std::function<bool()> provider)

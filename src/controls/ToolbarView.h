@@ -41,6 +41,10 @@ public:
     // names" item shows its check mark; without a provider it is off.
     void setPlaceByNameTimeStateProvider(std::function<bool()> provider);
     void setShowWholeTripStateProvider(std::function<bool()> provider);
+    // The attached-track items: -1 no recording shown (both unavailable), 0
+    // none attached (no removing), 1 one serves the recording shown. Without
+    // a provider both are unavailable.
+    void setAttachedTrackStateProvider(std::function<int()> provider);
 
     void onBrowseButtonPressed();
     void onPrintButtonPressed();
@@ -96,6 +100,9 @@ Q_SIGNALS:
     void showWholeTripToggled(bool on);
     // "Harsh-driving threshold..." was chosen.
     void harshThresholdChosen();
+    // "Attach a track..." and "Remove the attached track" were chosen.
+    void attachTrackChosen();
+    void removeTrackChosen();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -128,5 +135,6 @@ private:
     std::function<int()> m_view360State;
     std::function<bool()> m_placeByNameTimeState;
     std::function<bool()> m_showWholeTripState;
+    std::function<int()> m_attachedTrackState;
     QPointer<QMenu> m_settingsMenu;
 };

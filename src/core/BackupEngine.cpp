@@ -742,6 +742,9 @@ struct BackupUnit {
     // files its camera writes beside it).
     std::vector<std::string> extras, extrasRel;
     std::string trackSource; // evidence: the file its track is read from ("" for its own chunks)
+    // Evidence: the track attached to it from another device (its file is
+    // the last of the extras), when it has one.
+    std::optional<TrackAttachment> attached;
 };
 
 std::string absoluteNormal(const std::string& path)
@@ -780,7 +783,8 @@ std::vector<std::string> sideFilesOf(const std::string& file)
 // files share a name, as a card's Front/ and Rear/ folders often do: then
 // every file keeps its path below the deepest folder that holds them all, so
 // none is dropped and none is refused.
-std::vector<BackupUnit> planBackup(const std::vector<std::string>& recordings, bool evidence)
+std::vector<BackupUnit> planBackup(const std::vector<std::string>& recordings, bool evidence,
+                                   const TrackAttachmentFinder& attachedTrack = {})
 {
     std::vector<BackupUnit> units;
     for (const std::string& recording : recordings) {
@@ -852,6 +856,35 @@ std::vector<BackupUnit> planBackup(const std::vector<std::string>& recordings, b
         u.logRel = relative(u.log);
         for (const std::string& extra : u.extras)
             u.extrasRel.push_back(relative(extra));
+    }
+    // An attached track lives outside the card: it goes flat under its own
+    // name (numbered when two files share one), so it never changes where
+    // the recordings go.
+    if (evidence && attachedTrack) {
+        std::map<std::string, std::string> relOf; // attached file -> its name in the package
+        std::set<std::string> taken;
+        for (const BackupUnit& u : units) {
+            taken.insert(u.recordingRel);
+            taken.insert(u.logRel);
+            taken.insert(u.extrasRel.begin(), u.extrasRel.end());
+        }
+        for (BackupUnit& u : units) {
+            u.attached = attachedTrack(u.recording);
+            if (!u.attached)
+                continue;
+            const std::string file = absoluteNormal(u.attached->trackFile);
+            auto at = relOf.find(file);
+            if (at == relOf.end()) {
+                const std::string name = pmGetFileName(file, false);
+                std::string rel = name;
+                for (int n = 2; taken.count(rel); ++n)
+                    rel = std::to_string(n) + "-" + name;
+                taken.insert(rel);
+                at = relOf.emplace(file, rel).first;
+            }
+            u.extras.push_back(file);
+            u.extrasRel.push_back(at->second);
+        }
     }
     return units;
 }
@@ -999,7 +1032,7 @@ BackupResult pmCheckBackupDestination(const std::string& destFolder,
 BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::string>& recordings,
                          const BackupOptions& options, BackupProgress& progress)
 {
-    const std::vector<BackupUnit> units = planBackup(recordings, options.evidence);
+    const std::vector<BackupUnit> units = planBackup(recordings, options.evidence, options.attachedTrack);
     BackupResult checked = checkPlan(destFolder, units);
     if (checked.status != BackupStatus::Done)
         return checked;
@@ -1242,7 +1275,8 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
         return finish(BackupStatus::WriteFailed, tracksFolder, errorText(errno));
     const std::string creator = options.application + (options.version.empty() ? "" : " " + options.version);
     std::string detail;
-    std::string clockText; // the camera clock against the GPS time, per recording whose track has it
+    std::string clockText;    // the camera clock against the GPS time, per recording whose track has it
+    std::string attachedText; // the tracks attached from other devices, per recording
     for (const BackupUnit& unit : units) {
         if (progress.canceled.load())
             return finish(BackupStatus::Canceled, std::string(), std::string());
@@ -1254,9 +1288,28 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
             logCopy = at != logsPlaced.end() ? at->second : copy; // else the recording itself
         }
         GpsList list;
-        const TrackLoadResult loaded = loadTrackFrom(
-            recording, logCopy, copy, [&] { return options.videoSeconds ? options.videoSeconds(copy) : 0.0; },
-            list);
+        const auto seconds = [&] { return options.videoSeconds ? options.videoSeconds(copy) : 0.0; };
+        TrackLoadResult loaded = loadTrackFrom(recording, logCopy, copy, seconds, list);
+        if (unit.attached) {
+            // Read from its copy in the package, like every other track here.
+            const auto at = logsPlaced.find(unit.extras.back());
+            const std::string attachedCopy = at != logsPlaced.end() ? at->second : unit.extras.back();
+            GpsList attached;
+            std::string why;
+            attachedText += "  " + escapeField("recordings/" + unit.recordingRel) + ": " +
+                            escapeField(unit.attached->trackFile) + " (copied as " +
+                            escapeField("recordings/" + unit.extrasRel.back()) + "), offset " +
+                            pmTrackOffsetText(unit.attached->offsetSeconds) +
+                            (unit.attached->wholeTrip ? ", attached to its whole trip" : "");
+            if (pmLoadAttachedTrack(attachedCopy, unit.attached->offsetSeconds, recording, seconds(),
+                                    attached, why)) {
+                pmTakeAttachedPositions(list, attached);
+                loaded.sourcePath = unit.attached->trackFile;
+                attachedText += "\n";
+            } else {
+                attachedText += "; not used: " + why + "\n";
+            }
+        }
         int64_t cameraStart = 0;
         if (pmNameWallClockMs(recording, cameraStart)) {
             const std::string lines = pmCameraClockLines(list, cameraStart, "  ");
@@ -1296,6 +1349,8 @@ BackupResult pmRunBackup(const std::string& destFolder, const std::vector<std::s
     for (const PackageEntry& e : entries)
         text += std::to_string(e.size) + "\t" + utcText(e.mtime) + "\t" + escapeField(e.name) + "\t" +
                 escapeField(e.source) + "\n";
+    if (!attachedText.empty())
+        text += "\nTracks from other devices (their positions replace the camera's own):\n" + attachedText;
     if (!clockText.empty())
         text += "\nCamera clock against the GPS time in the tracks:\n" + clockText;
     const std::string packagePath = joinPath(package, "package.txt");

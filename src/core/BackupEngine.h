@@ -30,6 +30,8 @@
 //
 // The job runs on whatever thread calls pmRunBackup; the only state it shares
 // is BackupProgress, whose fields are atomics.
+#include "core/TrackAttachments.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -63,6 +65,11 @@ struct BackupOptions {
     std::string sourceFolder;
     // Duration of a recording in seconds, for loading its track (evidence only).
     std::function<double(const std::string& path)> videoSeconds;
+    // Evidence: the track a recording was given from another device. The
+    // file goes into the package beside the recordings, its track replaces
+    // the positions of the recording's own, and package.txt names it.
+    // Called on the job's thread.
+    TrackAttachmentFinder attachedTrack;
     // Bytes read and written per block: large enough to run at the disk's
     // speed, small enough that Cancel is seen within a few milliseconds.
     std::size_t blockSize = 1 << 20;

@@ -1,6 +1,8 @@
 #include "core/TrackAttachments.h"
 
 #include "core/ForeignTrack.h"
+#include "core/GpsList.h"
+#include "core/TrackLoader.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -192,4 +194,88 @@ bool TrackAttachmentStore::remove(const std::string& recording, bool wholeTrip)
         }
     }
     return false;
+}
+
+bool pmAlignAttachedTrack(const ForeignTrack& track, int offsetSeconds, const std::string& recording,
+                          double videoSeconds, GpsList& list, std::string& error)
+{
+    list.ClearAllData();
+    int64_t startMs = 0;
+    if (!recordingStartUtcMs(recording, startMs)) {
+        error = "the recording's name holds no start time to line the track up with";
+        return false;
+    }
+    const int seconds = pmWholeVideoSeconds(videoSeconds);
+    if (seconds <= 0) {
+        error = "the recording's length is not known";
+        return false;
+    }
+    if (!alignForeignTrack(track, startMs, seconds, offsetSeconds, list, error))
+        return false;
+    for (int i = 0; i < list.GetDataCount(); ++i) {
+        GpsData* sample = list.GetGpsData(i);
+        if (sample && sample->isReading())
+            sample->setUtcMs(startMs + (static_cast<int64_t>(i) + offsetSeconds) * 1000);
+    }
+    return true;
+}
+
+bool pmLoadAttachedTrack(const std::string& file, int offsetSeconds, const std::string& recording,
+                         double videoSeconds, GpsList& list, std::string& error)
+{
+    list.ClearAllData();
+    ForeignTrack track;
+    if (!readForeignTrack(file, track, error))
+        return false;
+    return pmAlignAttachedTrack(track, offsetSeconds, recording, videoSeconds, list, error);
+}
+
+void pmTakeAttachedPositions(GpsList& own, const GpsList& attached)
+{
+    const bool keepSensor = own.IsGSensorReady() && own.GetDataCount() > 0;
+    if (!keepSensor) {
+        // Only the camera's own preferences survive; its samples (if any) held nothing the attached track
+        // lacks.
+        GpsList merged = attached;
+        merged.SetShowSpeed(own.IsShowSpeed());
+        merged.SetSpeedUnit(own.GetSpeedUnit());
+        merged.SetStampType(own.GetStampType());
+        merged.SetTextStamp(own.GetTextStamp());
+        merged.setModelName(own.getModelName());
+        merged.setBSenser(false);
+        own = merged;
+        own.setBGps(attached.IsGPSReady());
+        return;
+    }
+    for (int i = 0; i < attached.GetDataCount(); ++i) {
+        const GpsData* from = attached.GetGpsData(i);
+        if (i >= own.GetDataCount()) {
+            GpsData none;
+            none.setReading(false);
+            own.Append(none);
+        }
+        GpsData* to = own.GetGpsData(i);
+        to->setFLatitude(from->fLatitude());
+        to->setFLongitude(from->fLongitude());
+        to->setFSpeed(from->fSpeed());
+        to->setFDirection(from->fDirection());
+        to->setDAltitude(from->dAltitude());
+        to->setReading(from->isReading());
+        to->setUtcMs(from->utcMs());
+    }
+    // Seconds past the attached track's end keep their G values and no position.
+    for (int i = attached.GetDataCount(); i < own.GetDataCount(); ++i) {
+        GpsData* to = own.GetGpsData(i);
+        to->setFLatitude(0);
+        to->setFLongitude(0);
+        to->setFSpeed(-1);
+        to->setReading(false);
+        to->setUtcMs(GpsData::kNoUtc);
+    }
+    own.setBGps(attached.IsGPSReady());
+}
+
+std::string pmTrackOffsetText(int offsetSeconds)
+{
+    return (offsetSeconds > 0 ? "+" : "") + std::to_string(offsetSeconds) + " s";
 }

@@ -8,9 +8,13 @@
 // The store is one small text file, rewritten whole through a temporary file
 // and a rename, so a crash leaves the old list or the new one, never half of
 // one. Lines that cannot be read are dropped on load and reported.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+class GpsList;
+struct ForeignTrack;
 
 struct TrackAttachment {
     std::string recording; // absolute path of the recording (for a trip: its first recording)
@@ -50,3 +54,25 @@ private:
     std::vector<TrackAttachment> m_items;
     int m_skipped = 0;
 };
+
+// The attachment that serves a recording (its own, else its trip's), or none.
+// One handed to a worker thread owns what it answers from.
+using TrackAttachmentFinder = std::function<std::optional<TrackAttachment>(const std::string& recording)>;
+
+// Lays an attached track onto the seconds of `recording` (`videoSeconds`
+// long) by the time in its name, with the attachment's offset. Each second
+// that gets a position also carries the UTC time it was matched to, so the
+// camera clock can be told against it as against the camera's own GPS. False
+// with `error` (and `list` empty) when no second of the recording is covered.
+bool pmAlignAttachedTrack(const ForeignTrack& track, int offsetSeconds, const std::string& recording,
+                          double videoSeconds, GpsList& list, std::string& error);
+// The same, reading the track from `file` (the attached file, or a copy of it).
+bool pmLoadAttachedTrack(const std::string& file, int offsetSeconds, const std::string& recording,
+                         double videoSeconds, GpsList& list, std::string& error);
+// Puts an attached track in place of the positions of the camera's own
+// track (`own`, as loadTrack read it), second by second: the camera's G-sensor
+// values and its time-stamp preferences stay, position, speed, direction,
+// altitude and GPS time come from `attached`.
+void pmTakeAttachedPositions(GpsList& own, const GpsList& attached);
+// "+5 s", "-90 s", "0 s"
+std::string pmTrackOffsetText(int offsetSeconds);

@@ -159,6 +159,8 @@ void BackupController::startBackup(const QString& destFolder, bool evidence)
     options.videoSeconds = [](const std::string& path) { return pmGetMediaDurationSeconds(path); };
     // Another backup into the same folder (the tool, or a second window): wait for it.
     options.waitForDestination = true;
+    if (evidence && m_hooks.attachedTracks)
+        options.attachedTrack = m_hooks.attachedTracks(recordings);
     if (m_optionsHook)
         m_optionsHook(options);
 

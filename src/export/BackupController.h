@@ -40,6 +40,8 @@ public:
         std::function<bool()> otherSelectionOpen;     // the upload's selection or sign-in is open
         std::function<int()> currentIndex;            // playlist index of the open recording, -1 none
         std::function<const GpsList*()> currentTrack; // its track; null while nothing plays
+        // The tracks attached to these recordings, answered on the job's thread.
+        std::function<TrackAttachmentFinder(const std::vector<std::string>&)> attachedTracks;
     };
 
     explicit BackupController(QObject* parent = nullptr);

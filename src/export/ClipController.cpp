@@ -206,6 +206,12 @@ void ClipController::startClip(const QString& destFolder)
     const QString card = m_hooks.sourceFolder ? m_hooks.sourceFolder() : QString();
     m_request.forbidden = {QFile::encodeName(card).toStdString()};
     m_request.creator = pmProductCreator();
+    if (m_hooks.attachedTracks) {
+        std::vector<std::string> recordings = m_request.front;
+        recordings.push_back(m_request.recording);
+        recordings.insert(recordings.end(), m_request.rear.begin(), m_request.rear.end());
+        m_request.attachedTrack = m_hooks.attachedTracks(recordings);
+    }
     pmWriteLog("ClipController - clip of " + m_request.recording + " at " +
                std::to_string(m_request.seconds) + " s into " + m_request.dest);
 

@@ -36,6 +36,8 @@ public:
         std::function<QByteArray(int)> playlistPath; // native path of a playlist row ("" none)
         std::function<std::vector<int>(int)> tripMembers; // the row's trip, same camera, in order
         std::function<int(int)> partnerIndex;             // the other camera's row, -1 none
+        // The tracks attached to these recordings, answered on the job's thread.
+        std::function<TrackAttachmentFinder(const std::vector<std::string>&)> attachedTracks;
     };
 
     explicit ClipController(QObject* parent = nullptr);

@@ -6,6 +6,7 @@
 #include "core/LibraryScan.h"
 #include "core/Log.h"
 #include "core/TimeStampText.h"
+#include "core/TrackAttachments.h"
 #include "core/TrackExport.h"
 #include "core/TrackLoader.h"
 #include "media/ClipCutter.h"
@@ -376,7 +377,28 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
     // The track follows the front camera (a rear recording carries its front's log).
     GpsList track;
     const std::vector<ClipSource>& trackTrip = !front.empty() ? front : rear;
-    const int64_t trackStartMs = pmBuildClipTrack(trackTrip, fromMs, toMs, track);
+    std::vector<TrackAttachment> attachedUsed; // the attached tracks the clip's track took positions from
+    const int64_t trackStartMs =
+        pmBuildClipTrack(trackTrip, fromMs, toMs, track, [&](const ClipSource& s, GpsList& list) {
+            const double seconds = static_cast<double>(s.durationMs) / 1000.0;
+            const bool loaded = loadTrack(s.path, seconds, list).loaded;
+            const std::optional<TrackAttachment> a =
+                request.attachedTrack ? request.attachedTrack(s.path) : std::nullopt;
+            GpsList attached;
+            std::string why;
+            if (!a)
+                return loaded;
+            if (!pmLoadAttachedTrack(a->trackFile, a->offsetSeconds, s.path, seconds, attached, why)) {
+                pmWriteLog("Clip - the track attached to " + s.path + " is not used: " + why);
+                return loaded;
+            }
+            pmTakeAttachedPositions(list, attached);
+            if (std::none_of(attachedUsed.begin(), attachedUsed.end(), [&](const TrackAttachment& u) {
+                    return u.trackFile == a->trackFile && u.offsetSeconds == a->offsetSeconds;
+                }))
+                attachedUsed.push_back(*a);
+            return true;
+        });
     // The overlay's caption of a frame: the camera's clock at that frame
     // (its recording's start and the whole second the frame is in there,
     // so a hole between recordings cannot shift it), and the speed and
@@ -679,6 +701,9 @@ ClipResult pmExportClip(const ClipRequest& request, ClipJobState& state)
                        ? "\nTrack: clip.gpx, clip.kml, clip.csv, one sample per second from " +
                              localTime(trackStartMs) + "\n"
                        : std::string("\nTrack: none (the recordings hold no positions)\n");
+    for (const TrackAttachment& a : attachedUsed)
+        description += "Positions from a track attached from another device: " + a.trackFile + ", offset " +
+                       pmTrackOffsetText(a.offsetSeconds) + "\n";
     description += pmCameraClockLines(track, pmLocalWallClockMs(trackStartMs));
     if (!pmWriteWholeFile(folder + "/clip.txt", description))
         return failed(ClipStatus::Failed, folder + ": clip.txt cannot be written");

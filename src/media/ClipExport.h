@@ -12,6 +12,7 @@
 // A failed or canceled job removes its folder; the sources are only read.
 // Runs on the calling thread; only ClipJobState is shared with other threads.
 #include "core/ClipPackage.h"
+#include "core/TrackAttachments.h"
 #include "media/ClipLayout.h"
 
 #include <atomic>
@@ -39,6 +40,9 @@ struct ClipRequest {
     // file per camera, and the areas to blur in it (times from the window's
     // start, rectangles in the main camera's pixels).
     ClipLayoutSpec layout;
+    // Tracks attached to the recordings from other devices: their positions
+    // replace the recordings' own in the clip's track. Called on the job's thread.
+    TrackAttachmentFinder attachedTrack;
 };
 
 // A re-encoded clip keeps, in this folder of the clip, each camera's

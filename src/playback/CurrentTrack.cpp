@@ -2,6 +2,7 @@
 
 #include "base/AMediaFile.h"
 #include "base/Services.h"
+#include "core/TrackAttachments.h"
 #include "media/MediaDuration.h"
 #include "views/GSensorView.h"
 #include "views/SensorGraphic.h"
@@ -40,8 +41,25 @@ TrackLoadResult CurrentTrack::load(const std::string& path, double duration, con
 {
     m_motorType = static_cast<int16_t>(pmGetMotorType(path));
     m_gps.setModelName(model);
-    return loadTrack(
+    TrackLoadResult result = loadTrack(
         path, [duration] { return duration; }, m_gps);
+    takeAttached(
+        path, [duration] { return duration; }, m_gps, result);
+    return result;
+}
+
+bool CurrentTrack::takeAttached(const std::string& path, const std::function<double()>& seconds,
+                                GpsList& list, TrackLoadResult& result)
+{
+    GpsList attached;
+    std::string source;
+    if (!m_attached || !m_attached(path, seconds, attached, source))
+        return false;
+    pmTakeAttachedPositions(list, attached);
+    result.loaded = true;
+    result.source = TrackSource::None;
+    result.sourcePath = source;
+    return true;
 }
 
 int CurrentTrack::markEvent(RecordingType type)
@@ -129,10 +147,10 @@ void CurrentTrack::tripRoute(const std::vector<int>& trip, int current, const QL
         } else {
             GpsList track;
             const std::string native = list.at(row).nativePath().toStdString();
-            if (loadTrack(
-                    native, [native] { return pmGetMediaDurationSeconds(native); }, track)
-                    .loaded &&
-                track.IsGPSReady()) {
+            const auto seconds = [native] { return pmGetMediaDurationSeconds(native); };
+            TrackLoadResult loaded = loadTrack(native, seconds, track);
+            takeAttached(native, seconds, track, loaded);
+            if (loaded.loaded && track.IsGPSReady()) {
                 for (int i = 0; i < track.GetDataCount(); ++i)
                     if (const GpsData* sample = track.GetGpsData(i))
                         points.emplace_back(sample->fLatitude(), sample->fLongitude());

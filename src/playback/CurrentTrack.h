@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,16 @@ public:
     struct Place {
         float latitude = 0, longitude = 0, speed = 0, altitude = 0, direction = 0;
     };
+
+    // A track from elsewhere for a recording (one the user attached): fills
+    // `list` for `recording` (`seconds` gives its length, asked only when
+    // needed) and names the file in `source`; false when the recording has
+    // none, or it cannot be read.
+    using AttachedReader =
+        std::function<bool(const std::string& recording, const std::function<double()>& seconds,
+                           GpsList& list, std::string& source)>;
+    // Asked before every track is read, the trip's other recordings included.
+    void setAttachedReader(AttachedReader reader) { m_attached = std::move(reader); }
 
     // Empties the samples and the graph's picture (nothing open, or the
     // playlist it belonged to has gone).
@@ -75,6 +86,10 @@ public:
     const QImage& graphic() const { return m_graphic; }
 
 private:
+    // The attached track in place of the positions read (true when there was one).
+    bool takeAttached(const std::string& path, const std::function<double()>& seconds, GpsList& list,
+                      TrackLoadResult& result);
+
     int m_eventTime = -1;
     int m_sensorX = 0;
     int m_sensorY = 0;
@@ -83,6 +98,7 @@ private:
     GpsList m_gps;
     GpsData m_lastFix;
     QImage m_graphic;
+    AttachedReader m_attached;
     // The positions of each recording of the trip last drawn, by path.
     QHash<QString, Points> m_routeCache;
 };

@@ -86,6 +86,7 @@ PlaybackSession::~PlaybackSession() = default;
 void PlaybackSession::setSources(Sources sources)
 {
     m_sources = std::move(sources);
+    m_track.setAttachedReader(m_sources.attachedTrack);
 }
 
 void PlaybackSession::setPanels(MapView* map, GSensorView* gsensor)

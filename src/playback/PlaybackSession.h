@@ -66,6 +66,8 @@ public:
         std::function<bool()> mapFullScreen;
         // The row the user selected in the file list, or -1.
         std::function<int()> selectedRow;
+        // A track attached to a recording, read in place of its positions.
+        CurrentTrack::AttachedReader attachedTrack;
     };
 
     explicit PlaybackSession(QObject* parent = nullptr);
@@ -174,6 +176,9 @@ public:
 
     // ---- the track of the current recording
     void onOpenGPSFile();
+    // Reads the current recording's track again (an attached track changed)
+    // and puts the map and the cursors at the second shown.
+    void reloadTrack();
     float xCreateSensorGraphic(int eventIndex);
     const GpsData* getCurGpsData() const { return m_track.sampleAt(mSelectedMovieCurrentTime); }
     void mapGoTo();

@@ -110,6 +110,15 @@ void PlaybackSession::onOpenGPSFile()
     Q_EMIT trackLoaded();
 }
 
+void PlaybackSession::reloadTrack()
+{
+    if (!isOpen() || isVideoLoading())
+        return;
+    m_track.forgetTripRoute();
+    onOpenGPSFile();
+    onPlayTimerChange();
+}
+
 float PlaybackSession::xCreateSensorGraphic(int eventIndex)
 {
     return m_track.drawGraphic(eventIndex, mGSensorView.data());

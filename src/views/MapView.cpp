@@ -14,12 +14,14 @@
 #include <QChildEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QToolTip>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -165,6 +167,23 @@ bool MapView::eventFilter(QObject* watched, QEvent* event)
             child->setFocusPolicy(Qt::NoFocus);
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// The tooltip belongs to the panel's own surface (the info bar, the
+// panel-mode readout), never to the map page above it.
+bool MapView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const bool overPage =
+            m_webView && m_webView->isVisible() && m_webView->geometry().contains(help->pos());
+        if (m_infoBarTip.isEmpty() || overPage)
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), m_infoBarTip, this);
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 MapView::~MapView()

@@ -137,6 +137,10 @@ public:
     int scriptEvaluationCount() const { return m_nScriptEvaluations; }
     // True while a track is still being sent in batches.
     bool isPathPending() const { return m_pathBatch.active; }
+    // The info bar's tooltip (how far the camera's clock is off, when the
+    // track tells); "" shows none.
+    void setInfoBarToolTip(const QString& text) { m_infoBarTip = text; }
+    QString infoBarToolTip() const { return m_infoBarTip; }
     // The page's address, as given at creation.
     QString pageUrl() const { return m_pageUrl; }
 
@@ -154,6 +158,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void keepKeyboardFocusOutOfPage();
@@ -184,6 +189,7 @@ private:
     float m_fAltitude = MapLogic::kNoAltitude;
     float m_fDirection = 0;
     QString m_pageUrl;
+    QString m_infoBarTip;
     int16_t m_nSpeedUnit = 0;
     int m_nSkinId = SettingsKeys::skinId.def;
     BitmapButton* m_oSpeedUnitBtn = nullptr;

@@ -1,0 +1,48 @@
+// The controller's side of tracks attached from other devices and of the
+// camera's clock: what the attachments need from the library and from
+// playback, and the info bar's tooltip.
+#include "app/AppDelegate.h"
+
+#include "app/MainWindow.h"
+#include "core/CameraClock.h"
+#include "playback/PlaybackSession.h"
+#include "views/MapView.h"
+
+void AppDelegate::wireTrackAttachments()
+{
+    TrackAttachController::Hooks hooks;
+    hooks.window = [this]() -> QWidget* { return window(); };
+    hooks.recording = [this] { return currentNativePath(1).toStdString(); };
+    hooks.recordingSeconds = [this] { return m_playback->duration(); };
+    hooks.tripOf = [this](const std::string& recording) {
+        std::vector<std::string> paths;
+        for (int row = 0; row < mPlaylist.size(); ++row) {
+            if (mPlaylist.at(row).nativePath().toStdString() != recording)
+                continue;
+            for (int member : m_library->tripMembers(row))
+                if (member >= 0 && member < mPlaylist.size())
+                    paths.push_back(mPlaylist.at(member).nativePath().toStdString());
+            break;
+        }
+        return paths;
+    };
+    m_attach->setHooks(std::move(hooks));
+    // attachments -> playback: the track of the recording shown is read again
+    connect(m_attach, &TrackAttachController::trackChanged, m_playback, &PlaybackSession::reloadTrack);
+    // playback -> the map's info bar: the camera clock against the track's GPS time
+    connect(m_playback, &PlaybackSession::trackLoaded, this, &AppDelegate::showCameraClock);
+}
+
+void AppDelegate::showCameraClock()
+{
+    MapView* map = mapView();
+    if (!map)
+        return;
+    QString tip;
+    int64_t cameraStart = 0;
+    CameraClock clock;
+    if (pmNameWallClockMs(currentNativePath(1).toStdString(), cameraStart) &&
+        pmCameraClock(gpsList(), cameraStart, clock))
+        tip = QString::fromStdString(pmCameraClockText(clock));
+    map->setInfoBarToolTip(tip);
+}
