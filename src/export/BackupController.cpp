@@ -273,9 +273,13 @@ void BackupController::onButtonExport()
                 return;
             saveExportFolder(QFileInfo(path).absolutePath());
             // A rear recording's track is its front partner's log.
-            const std::string source = pmGetCameraType(recording) == kCameraRear
-                                           ? pmGetGpsLogFile(pmGetAnotherCameraPath(recording))
-                                           : std::string();
+            std::string source = pmGetCameraType(recording) == kCameraRear
+                                     ? pmGetGpsLogFile(pmGetAnotherCameraPath(recording))
+                                     : std::string();
+            // A track attached from another device is the source then, and is never written over.
+            if (m_hooks.attachedTracks)
+                if (const std::optional<TrackAttachment> a = m_hooks.attachedTracks({recording})(recording))
+                    source = a->trackFile;
             // The track of what is open now (the chooser ran queued after its dialog closed).
             const GpsList* now = m_hooks.currentTrack ? m_hooks.currentTrack() : nullptr;
             const GpsList empty;
