@@ -726,6 +726,95 @@ Copyright © %2 Rovix. All rights reserved.</translation>
     <message id="IDS_ERR_TRACK_STORE">
         <source>The attached track cannot be stored: %1</source>
         <translation>The attached track cannot be stored: %1</translation>
+    <message id="IDS_ARCHIVE_VEHICLE">
+        <source>Vehicle</source>
+        <translation>Vehicle</translation>
+    </message>
+    <message id="IDS_ARCHIVE_UNREADABLE">
+        <source>The archive's catalogue cannot be read: %1
+The folder is opened as a card.</source>
+        <translation>The archive's catalogue cannot be read: %1
+The folder is opened as a card.</translation>
+    </message>
+    <message id="IDS_ARCHIVE_NONE">
+        <source>No fleet archive is open.</source>
+        <translation>No fleet archive is open.</translation>
+    </message>
+    <message id="IDS_ARCHIVE_FIND_FAILED">
+        <source>The search failed: %1</source>
+        <translation>The search failed: %1</translation>
+    </message>
+    <message id="IDS_ARCHIVE_FIND_PASSES">
+        <source>Find passes near here...</source>
+        <translation>Find passes near here...</translation>
+    </message>
+    <message id="IDS_ARCHIVE_NOT_IN_LIBRARY">
+        <source>This recording is no longer in the vehicle's folder.</source>
+        <translation>This recording is no longer in the vehicle's folder.</translation>
+    </message>
+    <message id="IDS_ARCHIVE_NOT_IN_LIST">
+        <source>This recording's type is switched off in the file list. Switch it on to play the recording.</source>
+        <translation>This recording's type is switched off in the file list. Switch it on to play the recording.</translation>
+    </message>
+    <message id="IDS_PASSES_TITLE">
+        <source>Find passes</source>
+        <translation>Find passes</translation>
+    </message>
+    <message id="IDS_PASSES_PLACE">
+        <source>Place</source>
+        <translation>Place</translation>
+    </message>
+    <message id="IDS_PASSES_RADIUS">
+        <source>Radius</source>
+        <translation>Radius</translation>
+    </message>
+    <message id="IDS_PASSES_FROM">
+        <source>From</source>
+        <translation>From</translation>
+    </message>
+    <message id="IDS_PASSES_TO">
+        <source>To</source>
+        <translation>To</translation>
+    </message>
+    <message id="IDS_PASSES_VEHICLE">
+        <source>Vehicle</source>
+        <translation>Vehicle</translation>
+    </message>
+    <message id="IDS_PASSES_RECORDING">
+        <source>Recording</source>
+        <translation>Recording</translation>
+    </message>
+    <message id="IDS_PASSES_SECOND">
+        <source>Second</source>
+        <translation>Second</translation>
+    </message>
+    <message id="IDS_PASSES_TIME">
+        <source>Time</source>
+        <translation>Time</translation>
+    </message>
+    <message id="IDS_PASSES_DISTANCE">
+        <source>Distance</source>
+        <translation>Distance</translation>
+    </message>
+    <message id="IDS_PASSES_FIND">
+        <source>Find</source>
+        <translation>Find</translation>
+    </message>
+    <message id="IDS_PASSES_SEARCHING">
+        <source>Searching...</source>
+        <translation>Searching...</translation>
+    </message>
+    <message id="IDS_PASSES_NONE">
+        <source>No recording passed within the radius.</source>
+        <translation>No recording passed within the radius.</translation>
+    </message>
+    <message id="IDS_PASSES_FOUND">
+        <source>%1 passes. Click one to play it.</source>
+        <translation>%1 passes. Click one to play it.</translation>
+    </message>
+    <message id="IDS_PASSES_BAD_PERIOD">
+        <source>The period ends before it begins.</source>
+        <translation>The period ends before it begins.</translation>
     </message>
 </context>
 </TS>

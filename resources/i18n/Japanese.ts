@@ -722,6 +722,95 @@ Copyright © %2 Rovix. All rights reserved.</translation>
     <message id="IDS_ERR_TRACK_STORE">
         <source>The attached track cannot be stored: %1</source>
         <translation>添付したトラックを保存できません: %1</translation>
+    <message id="IDS_ARCHIVE_VEHICLE">
+        <source>Vehicle</source>
+        <translation>車両</translation>
+    </message>
+    <message id="IDS_ARCHIVE_UNREADABLE">
+        <source>The archive's catalogue cannot be read: %1
+The folder is opened as a card.</source>
+        <translation>アーカイブのカタログを読み込めません: %1
+フォルダーをカードとして開きます。</translation>
+    </message>
+    <message id="IDS_ARCHIVE_NONE">
+        <source>No fleet archive is open.</source>
+        <translation>フリートアーカイブが開かれていません。</translation>
+    </message>
+    <message id="IDS_ARCHIVE_FIND_FAILED">
+        <source>The search failed: %1</source>
+        <translation>検索できませんでした: %1</translation>
+    </message>
+    <message id="IDS_ARCHIVE_FIND_PASSES">
+        <source>Find passes near here...</source>
+        <translation>この付近の通過を検索...</translation>
+    </message>
+    <message id="IDS_ARCHIVE_NOT_IN_LIBRARY">
+        <source>This recording is no longer in the vehicle's folder.</source>
+        <translation>この録画は車両のフォルダーにありません。</translation>
+    </message>
+    <message id="IDS_ARCHIVE_NOT_IN_LIST">
+        <source>This recording's type is switched off in the file list. Switch it on to play the recording.</source>
+        <translation>この録画の種類はファイル一覧で非表示になっています。再生するには表示に切り替えてください。</translation>
+    </message>
+    <message id="IDS_PASSES_TITLE">
+        <source>Find passes</source>
+        <translation>通過の検索</translation>
+    </message>
+    <message id="IDS_PASSES_PLACE">
+        <source>Place</source>
+        <translation>地点</translation>
+    </message>
+    <message id="IDS_PASSES_RADIUS">
+        <source>Radius</source>
+        <translation>半径</translation>
+    </message>
+    <message id="IDS_PASSES_FROM">
+        <source>From</source>
+        <translation>開始</translation>
+    </message>
+    <message id="IDS_PASSES_TO">
+        <source>To</source>
+        <translation>終了</translation>
+    </message>
+    <message id="IDS_PASSES_VEHICLE">
+        <source>Vehicle</source>
+        <translation>車両</translation>
+    </message>
+    <message id="IDS_PASSES_RECORDING">
+        <source>Recording</source>
+        <translation>録画</translation>
+    </message>
+    <message id="IDS_PASSES_SECOND">
+        <source>Second</source>
+        <translation>秒</translation>
+    </message>
+    <message id="IDS_PASSES_TIME">
+        <source>Time</source>
+        <translation>時刻</translation>
+    </message>
+    <message id="IDS_PASSES_DISTANCE">
+        <source>Distance</source>
+        <translation>距離</translation>
+    </message>
+    <message id="IDS_PASSES_FIND">
+        <source>Find</source>
+        <translation>検索</translation>
+    </message>
+    <message id="IDS_PASSES_SEARCHING">
+        <source>Searching...</source>
+        <translation>検索中...</translation>
+    </message>
+    <message id="IDS_PASSES_NONE">
+        <source>No recording passed within the radius.</source>
+        <translation>半径内を通過した録画はありません。</translation>
+    </message>
+    <message id="IDS_PASSES_FOUND">
+        <source>%1 passes. Click one to play it.</source>
+        <translation>通過 %1 件。クリックすると再生します。</translation>
+    </message>
+    <message id="IDS_PASSES_BAD_PERIOD">
+        <source>The period ends before it begins.</source>
+        <translation>終了が開始より前になっています。</translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,8 @@
 //   addPathPoint(lat, lon)  append one point to the pending path
 //   drawPath()              replace the drawn route by the pending points
 //   setZoom(z)              set the zoom level
+// the place under a point of the page, for the panel's context menu,
+//   mapLatLngAt(x, y)       [lat, lon] at that point (CSS pixels), or null
 // and, for a trip of several recordings,
 //   setTripRoute(driven, ahead)  the rest of the trip's route: the stretch
 //                                already driven (fainter) and the one still
@@ -126,6 +128,15 @@
       map.setView(marker.getLatLng(), z, { reset: true });
     else
       map.setView(map.getCenter(), z, { reset: true });
+  };
+
+  window.mapLatLngAt = function (x, y) {
+    x = toNumber(x);
+    y = toNumber(y);
+    if (!isFinite(x) || !isFinite(y))
+      return null;
+    var ll = map.containerPointToLatLng(L.point(x, y)).wrap();
+    return isValid(ll.lat, ll.lng) ? [ll.lat, ll.lng] : null;
   };
 
   // The panel's web view is resized with the window (full-map display):

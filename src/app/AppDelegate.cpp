@@ -31,9 +31,9 @@ AppDelegate* g_instance = nullptr;
 } // namespace
 
 AppDelegate::AppDelegate(QObject* parent)
-    : QObject(parent), m_library(new LibraryModel(this)), mPlaylist(m_library->playlist()),
-      m_strModelName(m_library->modelName()), m_playback(new PlaybackSession(this)),
-      m_windows(new WindowController(m_playback, this))
+    : QObject(parent), m_archive(new ArchiveBrowser(this)), m_library(new LibraryModel(this)),
+      mPlaylist(m_library->playlist()), m_strModelName(m_library->modelName()),
+      m_playback(new PlaybackSession(this)), m_windows(new WindowController(m_playback, this))
 {
     g_instance = this;
     wireLibrary();
@@ -78,6 +78,7 @@ AppDelegate::AppDelegate(QObject* parent)
     // marks -> the controller: a mark in another recording opens it
     connect(m_harshMarks, &HarshMarks::openRowRequested, this, &AppDelegate::dblClickFile);
     wireTrackAttachments();
+    wireArchive();
     m_languageSwitch = new LanguageSwitch(this);
     connect(m_languageSwitch, &LanguageSwitch::languageChanged, this,
             [this](int, bool rightToLeft) { onLanguageChanged(rightToLeft); });
@@ -159,7 +160,7 @@ void AppDelegate::applicationDidFinishLaunching()
     else
         pmWriteLog("applicationDidFinishLaunching - pmIsInternetConnected() - FALSE");
     initialData();
-    buildVideoLibrary(pmGetCurrentFolder());
+    m_archive->openFolder(pmGetCurrentFolder());
 }
 
 void AppDelegate::initialData()

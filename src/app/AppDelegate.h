@@ -26,9 +26,12 @@
 //   AppDelegateInput.cpp     the player's keys, seeking from the G-sensor
 //                            graph, a folder named on the command line or
 //                            dropped on the window
+//   AppDelegateArchive.cpp   the fleet archive browser to the library, the
+//                            vehicle chooser, the map and playback
 // Everything here runs on the main thread, except the library scan's walk,
 // which runs on a worker thread of its own (see LibraryModel::buildVideoLibrary).
 #include "app/WindowController.h"
+#include "archive/ArchiveBrowser.h"
 #include "base/AMediaFile.h"
 #include "base/NotificationCenter.h"
 #include "base/PlayerKeys.h"
@@ -78,6 +81,7 @@ class DpadView;
 class HarshMarks;
 class PlaybackSession;
 class LanguageSwitch;
+class VehicleChooser;
 
 class AppDelegate : public QObject
 {
@@ -309,6 +313,15 @@ public:
     // empty answer and the reason in `error`.
     static QString folderFromArguments(const QStringList& arguments, QString* error = nullptr);
 
+    // ==== fleet archives (AppDelegateArchive.cpp): a folder holding a
+    // catalogue opens one vehicle at a time (archive/ArchiveBrowser.h)
+
+    ArchiveBrowser* archive() const { return m_archive; }
+    VehicleChooser* vehicleChooser() const;
+    // Opens an archived recording the library holds at its day, as a double
+    // click on its row would; a message when the list does not show it.
+    void openArchivedRecording(const QString& path);
+
     // ==== backup, track export, upload, capture and printing: forwards to the
     // feature objects of src/export, wired in AppDelegateExport.cpp
 
@@ -359,6 +372,9 @@ Q_SIGNALS:
 private:
     void wireExportFeatures();
     void wireTrackAttachments();
+    void wireArchive();
+    void wireArchivePanels();
+    ArchiveBrowser* const m_archive;
     QByteArray currentNativePath(int camera) const;
     TrackAttachController* m_attach = nullptr;
     BackupController* m_backup = nullptr;

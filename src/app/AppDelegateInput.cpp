@@ -125,9 +125,8 @@ void AppDelegate::openFolder(const QString& folder)
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return;
     pmWriteLogQ(QStringLiteral("AppDelegate - openFolder() - %1").arg(folder));
-    m_library->setCurrentFolder(folder);
-    buildVideoLibrary(folder);
     pmSetCurrentFolder(folder);
+    m_archive->openFolder(folder); // a card is built at once, an archive once its catalogue is read
 }
 
 QString AppDelegate::folderFromArguments(const QStringList& arguments, QString* error)

@@ -73,6 +73,7 @@ void AppDelegate::createPanels()
         mapView()->setSpeedUnit(static_cast<int16_t>(unit));
         m_playback->checkTimeStamp(); // the overlay's speed in the new unit, also while paused
     });
+    wireArchivePanels();
 }
 
 PlayControlView* AppDelegate::playBar() const

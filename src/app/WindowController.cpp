@@ -16,6 +16,7 @@
 #include "controls/MultiButtons.h"
 #include "controls/PlayControlView.h"
 #include "controls/ToolbarView.h"
+#include "controls/VehicleChooser.h"
 #include "core/Log.h"
 #include "playback/PlaybackSession.h"
 #include "views/GSensorView.h"
@@ -111,6 +112,9 @@ void WindowController::createPanels()
         m_panels.dpad->hide();
     }
 
+    m_panels.vehicles = new VehicleChooser(content);
+    m_panels.vehicles->hide();
+
     auto* calendar = new CalendarView(content);
     calendar->resize(calendar->panelSize());
     m_panels.calendar = calendar;
@@ -153,6 +157,8 @@ WindowLayoutInput WindowController::windowLayoutInput(double width, double heigh
     }
     if (m_panels.fileList)
         s.fileListWidth = m_panels.fileList->width();
+    if (m_panels.vehicles && m_bVehicleChooser)
+        s.vehicleBarHeight = m_panels.vehicles->height();
     if (m_panels.gsensor) {
         s.gsensorWidth = m_panels.gsensor->width();
         s.gsensorHeight = m_panels.gsensor->height();
@@ -196,6 +202,8 @@ void WindowController::relayout(double width, double height)
             m_panels.calendar->setGeometry(pmQtRect(l.calendar, ch));
             m_panels.calendar->relayoutContents(m_bR2L);
         }
+        if (m_panels.vehicles && m_bVehicleChooser)
+            m_panels.vehicles->setGeometry(pmQtRect(l.vehicleBar, ch));
         if (m_panels.gsensor)
             m_panels.gsensor->setGeometry(pmQtRect(l.gsensor, ch));
     }
@@ -300,6 +308,7 @@ void WindowController::showFullScreen(bool show)
     if (show) {
         setVisibleIf(m_panels.toolbar, false);
         setVisibleIf(m_panels.calendar, false);
+        setVisibleIf(m_panels.vehicles, false);
         setVisibleIf(m_panels.fileList, false);
         setVisibleIf(m_panels.gsensor, false);
         if (m_nScreenMode == ScreenFullVideo)
@@ -322,6 +331,7 @@ void WindowController::showFullScreen(bool show)
     } else {
         setVisibleIf(m_panels.toolbar, true);
         setVisibleIf(m_panels.calendar, true);
+        setVisibleIf(m_panels.vehicles, m_bVehicleChooser);
         setVisibleIf(m_panels.fileList, true);
         setVisibleIf(m_panels.gsensor, true);
         setVisibleIf(m_panels.map, true);
@@ -339,6 +349,15 @@ void WindowController::showFullScreen(bool show)
     }
     scheduleRelayout(100);
     qInfo("Do Full Screen");
+}
+
+void WindowController::showVehicleChooser(bool show)
+{
+    if (show == m_bVehicleChooser)
+        return;
+    m_bVehicleChooser = show;
+    setVisibleIf(m_panels.vehicles, show && m_nScreenMode == ScreenNormal);
+    relayoutIfSized();
 }
 
 // ---------------------------------------------------------------- skin and language
@@ -363,6 +382,8 @@ void WindowController::reloadSkinImages()
     }
     if (m_panels.gsensor)
         m_panels.gsensor->loadSkinBitmap();
+    if (m_panels.vehicles)
+        m_panels.vehicles->loadSkinBitmap();
     m_playback->redrawSensorGraph();
     if (m_window)
         m_window->update();
@@ -383,6 +404,8 @@ void WindowController::reloadLanguageTexts()
         m_panels.map->changeLanguage();
     if (m_panels.playBar)
         m_panels.playBar->changeLanguage();
+    if (m_panels.vehicles)
+        m_panels.vehicles->changeLanguage();
     if (m_panels.gsensor) {
         m_panels.gsensor->loadSkinBitmap();
         m_playback->redrawSensorGraph();

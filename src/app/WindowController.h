@@ -27,6 +27,7 @@ class PlayControlView;
 class PlaybackSession;
 class QTimer;
 class ToolbarView;
+class VehicleChooser;
 
 class WindowController : public QObject
 {
@@ -44,6 +45,7 @@ public:
         QPointer<MapView> map;
         QPointer<GSensorView> gsensor;
         QPointer<DpadView> dpad;
+        QPointer<VehicleChooser> vehicles; // above the calendar while an archive is open
     };
 
     WindowController(PlaybackSession* playback, QObject* parent = nullptr);
@@ -85,6 +87,11 @@ public:
     // Leaves full-screen video or the full-size map; false when neither is on.
     bool leaveFullScreen();
 
+    // The vehicle chooser shown above the calendar (a fleet archive is open)
+    // or not; lays out again on a change.
+    void showVehicleChooser(bool show);
+    bool isVehicleChooserShown() const { return m_bVehicleChooser; }
+
     void reloadSkinImages();
     void reloadLanguageTexts();
 
@@ -115,5 +122,6 @@ private:
     QRectF m_rectNormalScreen;
     quint32 m_styleMask = 0;
     bool m_bR2L = false;
+    bool m_bVehicleChooser = false;
     QSizeF m_sizeWindow; // remembered window frame size; 0 x 0 until known
 };

@@ -30,8 +30,10 @@ void normalArrangement(const WindowLayoutInput& in, WindowLayout& out)
     out.playBar = {r2l ? fw : 0, kMapHeight, W - fw, s.playBarHeight};
 
     // The right column: the file list from the bottom up to the calendar, the
-    // calendar up to the toolbar, or up to the small second window.
-    double fileListHeight = H - th - ch - kTitleBarHeight + 2;
+    // calendar up to the vehicle chooser (a fleet archive) or the toolbar, or
+    // up to the small second window.
+    const double vb = std::trunc(s.vehicleBarHeight);
+    double fileListHeight = H - th - ch - vb - kTitleBarHeight + 2;
     if (in.dualCamera)
         fileListHeight -= kSmallVideoHeight;
     out.fileList = {r2l ? 0 : W - fw, s.fileListY, fw, fileListHeight};
@@ -40,6 +42,7 @@ void normalArrangement(const WindowLayoutInput& in, WindowLayout& out)
     const double toolbarY = H - kTitleBarHeight - th;
     out.toolbar = {0, toolbarY, W, th};
     out.calendar = {r2l ? 0 : W - cw, fileListHeight, cw, ch};
+    out.vehicleBar = {r2l ? 0 : W - cw, fileListHeight + ch, cw, vb};
     out.gsensor = {r2l ? cw : W - cw - gw, s.gsensorY, gw, s.gsensorHeight};
     out.map = {r2l ? fw + gw : 0, s.mapY, W - gw - fw + 1, kMapHeight};
 

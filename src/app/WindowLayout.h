@@ -37,6 +37,7 @@ struct PanelSizes {
     double gsensorY = 0;
     double gsensorHeight = 212;
     double mapY = 0;
+    double vehicleBarHeight = 0; // the vehicle chooser above the calendar; 0 while none is shown
 };
 
 struct WindowLayoutInput {
@@ -52,6 +53,7 @@ struct WindowLayoutInput {
 struct WindowLayout {
     // Frames. A panel whose places* flag is false keeps its current frame.
     PmFrameF playBar, fileList, toolbar, calendar, gsensor, map, playerView, playerView2;
+    PmFrameF vehicleBar; // placed with the file list
     bool placesPlayBar = false;
     bool placesFileList = false; // with the toolbar, calendar and G-sensor graph
     bool placesMap = false;

@@ -112,6 +112,9 @@ inline constexpr SettingKey<bool> nameTimeOfferAnswered{"NameTimeOfferAnswered",
 inline constexpr SettingKey<int> harshThreshold{
     "HarshThreshold", static_cast<int>(harsh::kDefaultThresholdG * 100 + 0.5),
     static_cast<int>(harsh::kMinThresholdG * 100 + 0.5), static_cast<int>(harsh::kMaxThresholdG * 100 + 0.5)};
+// The vehicle last shown of each fleet archive, as a JSON object from the
+// archive's canonical path to the vehicle's name.
+inline constexpr SettingKey<QString> archiveVehicles{"ArchiveVehicles", ""};
 
 // The integer keys, for the keyed setter (it syncs those that say so).
 inline constexpr const SettingKey<int>* kIntKeys[] = {&languageId, &skinId,           &speedUnit,

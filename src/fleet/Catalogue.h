@@ -143,6 +143,9 @@ public:
     virtual bool events(const EventQuery& query, std::vector<ArchiveEvent>& events, std::string& error) = 0;
     // Every catalogued file: archive path and hash (for checks).
     virtual bool listFiles(std::vector<std::pair<std::string, std::string>>& files, std::string& error) = 0;
+    // The vehicles that have a file in the archive, sorted. Worked out from
+    // listFiles unless a backend can answer it from an index.
+    virtual bool vehicles(std::vector<std::string>& names, std::string& error);
 };
 
 // The schema version this program writes.
@@ -151,6 +154,12 @@ constexpr int kCatalogueSchemaVersion = 2;
 // The embedded catalogue DIR/catalogue.sqlite, made or migrated as needed;
 // null with `error` when it cannot be opened or is of a newer schema.
 std::unique_ptr<Catalogue> pmOpenSqliteCatalogue(const std::string& archiveFolder, std::string& error);
+// The same catalogue for questions only: nothing is made, migrated or
+// written, so a browser never changes an archive it looks at. Null with
+// `error` when the folder holds no catalogue, the file is no catalogue, or its
+// schema is newer than this program's. Writing through it fails.
+std::unique_ptr<Catalogue> pmOpenSqliteCatalogueReadOnly(const std::string& archiveFolder,
+                                                         std::string& error);
 
 // Whether the text names a PostgreSQL catalogue (postgresql:// or postgres://).
 bool pmIsCatalogueUrl(const std::string& text);

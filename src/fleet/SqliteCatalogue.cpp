@@ -22,6 +22,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <tuple>
 
@@ -155,6 +156,35 @@ public:
     {
         if (m_db)
             sqlite3_close_v2(m_db);
+    }
+
+    // No pragma that writes, no migration: the journal mode is the file's
+    // own (WAL, set by the ingest that made it), and an older schema is read
+    // as it is, since every question it can answer reads tables it has.
+    bool openReadOnly(const std::string& path, std::string& error)
+    {
+        if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr) !=
+            SQLITE_OK) {
+            error = path + ": " + (m_db ? sqlite3_errmsg(m_db) : "cannot open");
+            return false;
+        }
+        sqlite3_busy_timeout(m_db, 10000);
+        int version = 0;
+        if (!userVersion(version, error)) {
+            error = path + ": " + error;
+            return false;
+        }
+        if (version > kCatalogueSchemaVersion) {
+            error = path + ": the catalogue has schema version " + std::to_string(version) +
+                    ", newer than this program's " + std::to_string(kCatalogueSchemaVersion) +
+                    "; use a newer program";
+            return false;
+        }
+        if (version < 1) {
+            error = path + ": not a catalogue (no schema)";
+            return false;
+        }
+        return true;
     }
 
     bool open(const std::string& path, std::string& error)
@@ -493,6 +523,16 @@ public:
         return rc == SQLITE_DONE || fail(error);
     }
 
+    bool vehicles(std::vector<std::string>& names, std::string& error) override
+    {
+        names.clear();
+        Statement s(m_db, "SELECT DISTINCT vehicle FROM files ORDER BY vehicle");
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW)
+            names.push_back(s.text(0));
+        return rc == SQLITE_DONE || fail(error);
+    }
+
 private:
     static void bindOptional(Statement& s, int i, const std::string& v)
     {
@@ -538,6 +578,22 @@ std::unique_ptr<Catalogue> pmOpenSqliteCatalogue(const std::string& archiveFolde
 {
     auto catalogue = std::make_unique<SqliteCatalogue>();
     if (!catalogue->open(archiveFolder + "/catalogue.sqlite", error))
+        return nullptr;
+    return catalogue;
+}
+
+std::unique_ptr<Catalogue> pmOpenSqliteCatalogueReadOnly(const std::string& archiveFolder, std::string& error)
+{
+    const std::string path = archiveFolder + "/catalogue.sqlite";
+    struct stat st {
+    };
+    // SQLite would answer a missing file with "unable to open database file".
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = archiveFolder + " holds no catalogue";
+        return nullptr;
+    }
+    auto catalogue = std::make_unique<SqliteCatalogue>();
+    if (!catalogue->openReadOnly(path, error))
         return nullptr;
     return catalogue;
 }

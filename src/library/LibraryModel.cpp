@@ -460,9 +460,13 @@ void LibraryModel::browse()
     pmChooseFolder(m_inputWindow, QString(), pmGetCurrentFolder(), [this](const QString& chosen) {
         if (chosen.isEmpty())
             return; // cancelled: library, playlist and setting stay as they are
+        pmSetCurrentFolder(chosen);
+        if (m_folderOpener) {
+            m_folderOpener(chosen);
+            return;
+        }
         mCurFolder = chosen;
         buildVideoLibrary(chosen);
-        pmSetCurrentFolder(chosen);
     });
 }
 

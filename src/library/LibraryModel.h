@@ -107,9 +107,15 @@ public:
     int curFolderLevel() const { return m_nCurFolderLevel; }
     // The model of the folder last built; the track takes it from here.
     const QString& modelName() const { return m_strModelName; }
-    // Browse: a folder chooser over the input window; a chosen folder becomes
-    // the current one, is built and remembered. Nothing while a scan runs.
+    // Browse: a folder chooser over the input window; a chosen folder is
+    // remembered, becomes the current one and is built, or is handed to the
+    // opener when one is set (a fleet archive is built one vehicle's folder
+    // at a time). Nothing while a scan runs.
     void browse();
+    void setFolderOpener(std::function<void(const QString& folder)> opener)
+    {
+        m_folderOpener = std::move(opener);
+    }
 
     // ---- the playlist
 
@@ -219,4 +225,5 @@ private:
     QPointer<CalendarView> mCalendar;
     QPointer<QWidget> m_inputWindow;
     std::function<PlayRows()> m_playRows;
+    std::function<void(const QString&)> m_folderOpener;
 };

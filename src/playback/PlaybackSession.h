@@ -281,7 +281,8 @@ Q_SIGNALS:
     // The second camera's window was switched on or off: lay the window out again.
     void dualCameraChanged();
     // The current recording's track was loaded (or emptied): what is drawn
-    // from it (the harsh-driving marks) follows.
+    // from it (the harsh-driving marks) follows. Once a recording made
+    // current is ready, this comes just before it starts playing.
     void trackLoaded();
 
     // What the play bar, the file list and the G-sensor cursor show.

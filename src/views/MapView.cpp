@@ -104,6 +104,7 @@ MapView::MapView(const QRect& frame, const QString& pageUrl, QWidget* parent)
     m_webView->setGeometry(pmQtRect(
         QRect(0, m_nInfoBarH, frame.width(), std::max(0, frame.height() - m_nInfoBarH)), frame.height()));
     connect(m_webView, &QWebEngineView::loadFinished, this, &MapView::webLoadComplete);
+    connect(m_webView, &QWidget::customContextMenuRequested, this, &MapView::showPlaceMenu);
     keepKeyboardFocusOutOfPage();
 
     m_oFullMapBtn = MultiButtons::windowButtonWithSize(kFullMapBtnW, m_nInfoBarH, this);
@@ -533,6 +534,52 @@ void MapView::popUpUnitMenu(QWidget* anchor)
     }
     m_unitMenu = menu;
     menu->popup(anchor ? anchor->mapToGlobal(QPoint(0, 0)) : mapToGlobal(QPoint(0, 0)));
+}
+
+void MapView::setFindPassesOffered(bool offered)
+{
+    m_bFindPassesOffered = offered;
+    if (m_webView)
+        m_webView->setContextMenuPolicy(offered ? Qt::CustomContextMenu : Qt::DefaultContextMenu);
+    if (!offered && m_placeMenu)
+        m_placeMenu->close();
+}
+
+QAction* MapView::findPassesAction() const
+{
+    return m_placeMenu ? m_placeMenu->findChild<QAction*>(QStringLiteral("findPassesAction")) : nullptr;
+}
+
+void MapView::showPlaceMenu(const QPoint& webViewPos)
+{
+    if (!m_webView || !m_bMapDocReady || !m_bFindPassesOffered)
+        return;
+    // The page measures in CSS pixels, which the view's zoom scales.
+    const double zoom = m_webView->zoomFactor() > 0 ? m_webView->zoomFactor() : 1.0;
+    const QString script = QStringLiteral("window.mapLatLngAt ? window.mapLatLngAt(%1, %2) : null")
+                               .arg(webViewPos.x() / zoom, 0, 'f', 2)
+                               .arg(webViewPos.y() / zoom, 0, 'f', 2);
+    // Not one of the panel's counted evaluations: it draws nothing of the track.
+    QPointer<MapView> self(this);
+    m_webView->page()->runJavaScript(script, [self, webViewPos](const QVariant& result) {
+        const QVariantList place = result.toList();
+        if (!self || !self->m_bFindPassesOffered || place.size() != 2)
+            return;
+        const double lat = place.at(0).toDouble();
+        const double lon = place.at(1).toDouble();
+        if (self->m_placeMenu)
+            self->m_placeMenu->close();
+        auto* menu = new QMenu(self);
+        menu->setObjectName(QStringLiteral("mapPlaceMenu"));
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        QAction* find = menu->addAction(pmLoadString(QStringLiteral("IDS_ARCHIVE_FIND_PASSES")));
+        find->setObjectName(QStringLiteral("findPassesAction"));
+        MapView* map = self.data();
+        connect(find, &QAction::triggered, map,
+                [map, lat, lon] { Q_EMIT map->findPassesRequested(lat, lon); });
+        self->m_placeMenu = menu;
+        menu->popup(self->m_webView->mapToGlobal(webViewPos));
+    });
 }
 
 void MapView::OnButtonSpeedUnit()

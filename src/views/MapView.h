@@ -144,6 +144,18 @@ public:
     // The page's address, as given at creation.
     QString pageUrl() const { return m_pageUrl; }
 
+    // The page's context menu offers "Find passes near here..." (a fleet
+    // archive is open); otherwise the web view keeps its own menu.
+    void setFindPassesOffered(bool offered);
+    bool isFindPassesOffered() const { return m_bFindPassesOffered; }
+    // The context menu at this point of the web view: the page is asked for
+    // the place under it, and the menu pops up with the answer (nothing when
+    // the page gives none).
+    void showPlaceMenu(const QPoint& webViewPos);
+    // That menu while it is open (nullptr otherwise) and its item.
+    QMenu* placeMenu() const { return m_placeMenu; }
+    QAction* findPassesAction() const;
+
 Q_SIGNALS:
     // The full-map button was pressed: the controller switches the map's full
     // size display (onButtonMapFullScreen).
@@ -152,6 +164,8 @@ Q_SIGNALS:
     void unitMenuItemClicked(int tag);
     // The page has evaluated the last batch of a DrawPath (route drawn, zoom set).
     void pathDrawn(int points, int evaluations);
+    // "Find passes near here..." was chosen at this place.
+    void findPassesRequested(double latitude, double longitude);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -203,6 +217,8 @@ private:
 
     bool m_bR2L = false;
     QPointer<QMenu> m_unitMenu;
+    QPointer<QMenu> m_placeMenu;
+    bool m_bFindPassesOffered = false;
     QTimer m_centerTimer;
     int m_nScriptEvaluations = 0;
 

@@ -4,7 +4,7 @@
 # Each checked folder names the folders of src its files may include (its own
 # and those of the libraries it links); an include of any other folder of src
 # fails, so a folder added later is off limits to the layers below until it is
-# named here. The feature folders (library, playback, export) stand side by
+# named here. The feature folders (library, playback, export, archive) stand side by
 # side and include none of each other; only app, which wires them, may include
 # everything.
 #   core                       core only (standard library)
@@ -21,6 +21,7 @@
 #                              playback
 #   export                     core, media, base, platform, controls, WaitingWindow, views,
 #                              upload, export
+#   archive                    core, base, controls, WaitingWindow, fleet, archive
 if(NOT SRC)
     message(FATAL_ERROR "SRC not set")
 endif()
@@ -39,7 +40,8 @@ set(rules
     "upload:core|base|${widgets}|upload"
     "library:core|base|platform|${widgets}|views|library"
     "playback:core|media|base|platform|${widgets}|views|playback"
-    "export:core|media|base|platform|${widgets}|views|upload|export")
+    "export:core|media|base|platform|${widgets}|views|upload|export"
+    "archive:core|base|${widgets}|fleet|archive")
 
 # Every folder of src is a candidate target of an include.
 file(GLOB entries LIST_DIRECTORIES true "${SRC}/*")
