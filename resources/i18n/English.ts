@@ -726,6 +726,7 @@ Copyright © %2 Rovix. All rights reserved.</translation>
     <message id="IDS_ERR_TRACK_STORE">
         <source>The attached track cannot be stored: %1</source>
         <translation>The attached track cannot be stored: %1</translation>
+    </message>
     <message id="IDS_ARCHIVE_VEHICLE">
         <source>Vehicle</source>
         <translation>Vehicle</translation>

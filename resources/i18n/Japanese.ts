@@ -722,6 +722,7 @@ Copyright © %2 Rovix. All rights reserved.</translation>
     <message id="IDS_ERR_TRACK_STORE">
         <source>The attached track cannot be stored: %1</source>
         <translation>添付したトラックを保存できません: %1</translation>
+    </message>
     <message id="IDS_ARCHIVE_VEHICLE">
         <source>Vehicle</source>
         <translation>車両</translation>
