@@ -341,6 +341,8 @@ TEST(CaptureFlow, NothingToTakeIsReportedAndNoWindowOpens)
         d->reject();
     });
     c.doubleClick(0);
+    // The player opens once the recording's duration is in (a moment later).
+    waitFor([&] { return c->getState() != AppDelegate::PlayStateStopped || !c->isVideoLoading(); });
     if (c->isVideoLoading()) {
         c->onButtonCapture();
         EXPECT_EQ(answers.of(DialogRequest::Kind::MessageBox).size(), 1u);
