@@ -94,15 +94,20 @@ bool playing(Controller& c, bool wanted = true)
     });
 }
 
-// Paused at this second, in the controller, on the play bar and in mpv (both cameras).
+// Paused at this second, in the controller, on the play bar and in mpv (both
+// cameras), with each seek landed: mpv reports a
+// seek's target as the position at once, and a frame step given before the
+// seek has landed steps from the frame shown before it.
 bool pausedAt(Controller& c, double second)
 {
+    auto landed = [](const VideoPlayerView* view) { return mpvFlag(view, "seeking") != 1; };
     return waitFor([&] {
         const int whole = static_cast<int>(second);
         return c->playState() == AppDelegate::PlayStatePaused && c->playBar()->playTime() == whole &&
                c->playBar()->poTimeSlider()->getCurrentValue() == whole &&
-               near(mpvDouble(c->videoPlayView(), "time-pos"), second, 0.03) &&
-               (!c->has2Videos() || near(mpvDouble(c->videoPlayView2(), "time-pos"), second, 0.03));
+               near(mpvDouble(c->videoPlayView(), "time-pos"), second, 0.03) && landed(c->videoPlayView()) &&
+               (!c->has2Videos() || (near(mpvDouble(c->videoPlayView2(), "time-pos"), second, 0.03) &&
+                                     landed(c->videoPlayView2())));
     });
 }
 
