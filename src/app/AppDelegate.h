@@ -45,7 +45,7 @@
 #include "export/ClipController.h"
 #include "export/UploadController.h"
 #include "library/LibraryModel.h"
-#include "playback/TrackAttachController.h"
+#include "app/TrackAttachController.h"
 
 #include <QImage>
 #include <QList>

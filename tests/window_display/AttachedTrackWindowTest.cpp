@@ -12,7 +12,7 @@
 #include "core/CameraClock.h"
 #include "core/TrackAttachments.h"
 #include "playback/PlaybackSession.h"
-#include "playback/TrackAttachController.h"
+#include "app/TrackAttachController.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "playback/TrackAttachController.h"
+#include "app/TrackAttachController.h"
 
 #include "base/DialogSeam.h"
 #include "base/Services.h"
