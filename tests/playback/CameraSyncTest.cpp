@@ -10,8 +10,10 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 
 using namespace playtest;
 
@@ -25,14 +27,26 @@ int runSeconds()
     return ok && value > 0 ? value : 10;
 }
 
-// The largest front/rear difference seen over `ms` of playback, sampled every 50 ms.
+// The front/rear difference over `ms` of playback, sampled every 50 ms.
 // Each property read waits on its player's core, which under a sanitizer can
 // take long enough for the front to move on between the two reads; so the
 // front is read before and after the rear, and the rear compared with the
 // middle of the two (the time the rear was read falls between them).
-double maxDifference(AppDelegate& app, qint64 ms)
+//
+// On a loaded machine one player may present a frame or three late for an
+// instant (at 2x a frame lasts 17 ms), and mpv catches up on its own; that is
+// no drift between the cameras. The drift is the median of each quarter
+// second's five samples; every single sample is still held under the break
+// gap, where the pair counts as apart.
+struct Difference {
+    double drift = 0;   // the largest quarter-second median
+    double instant = 0; // the largest single sample
+};
+
+Difference maxDifference(AppDelegate& app, qint64 ms)
 {
-    double worst = 0;
+    Difference worst;
+    std::deque<double> window;
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < ms) {
@@ -40,11 +54,21 @@ double maxDifference(AppDelegate& app, qint64 ms)
         VideoPlayerView* front = app.videoPlayView();
         VideoPlayerView* rear = app.videoPlayView2();
         if (!front || !rear)
-            return 1e9;
+            return {1e9, 1e9};
         const double frontBefore = mpvDouble(front, "time-pos");
         const double rearTime = mpvDouble(rear, "time-pos");
         const double frontAfter = mpvDouble(front, "time-pos");
-        worst = std::max(worst, std::fabs((frontBefore + frontAfter) / 2 - rearTime));
+        const double difference = std::fabs((frontBefore + frontAfter) / 2 - rearTime);
+        worst.instant = std::max(worst.instant, difference);
+        window.push_back(difference);
+        if (window.size() > 5)
+            window.pop_front();
+        if (window.size() == 5) {
+            std::array<double, 5> sorted;
+            std::copy(window.begin(), window.end(), sorted.begin());
+            std::nth_element(sorted.begin(), sorted.begin() + 2, sorted.end());
+            worst.drift = std::max(worst.drift, sorted[2]);
+        }
     }
     return worst;
 }
@@ -87,23 +111,26 @@ TEST(CameraSync, RearStaysWithinATenthOfASecondAtEverySpeed)
         QElapsedTimer run;
         run.start();
         QTest::qWait(kSettleMs);
-        double worst = maxDifference(*c.app, runMs / 2 - kSettleMs);
+        Difference worst = maxDifference(*c.app, runMs / 2 - kSettleMs);
 
         // Throw the rear off by 0.8 s; a seek must bring it back.
         const int beforeOffset = c->playback()->cameraSync().seekCount();
         c->videoPlayView2()->seekToTime(c->videoPlayView()->getitemTime() + 0.8);
         ASSERT_TRUE(waitFor([&] { return c->playback()->cameraSync().seekCount() > beforeOffset; }, 3000));
         QTest::qWait(kSettleMs);
-        worst = std::max(worst, maxDifference(*c.app, runMs - run.elapsed()));
+        const Difference after = maxDifference(*c.app, runMs - run.elapsed());
+        worst.drift = std::max(worst.drift, after.drift);
+        worst.instant = std::max(worst.instant, after.instant);
         const double minutes = run.elapsed() / 60000.0;
 
         // Seeks of its own, besides the one that undid the deliberate offset.
         const int seeks = c->playback()->cameraSync().seekCount() - seeksBefore - 1;
-        std::printf("rate %.2f: largest front/rear difference %.3f s over %.1f s, %d seeks besides the "
-                    "deliberate one (%.1f per minute), %d speed nudges so far\n",
-                    rate, worst, minutes * 60, seeks, seeks / minutes,
+        std::printf("rate %.2f: largest front/rear drift %.3f s (single sample %.3f s) over %.1f s, %d seeks "
+                    "besides the deliberate one (%.1f per minute), %d speed nudges so far\n",
+                    rate, worst.drift, worst.instant, minutes * 60, seeks, seeks / minutes,
                     c->playback()->cameraSync().nudgeCount());
-        EXPECT_LE(worst, CameraSync::kMaxCameraDrift);
+        EXPECT_LE(worst.drift, CameraSync::kMaxCameraDrift);
+        EXPECT_LT(worst.instant, CameraSync::kCameraBreakGap);
         EXPECT_LE(seeks, static_cast<int>(minutes * 60 / CameraSync::kCameraSeekInterval) + 1);
         EXPECT_EQ(c->videoPlayView2()->getState(), VideoPlayerView::StatePlaying);
         EXPECT_LT(c->videoPlayView()->getitemTime(), length - 0.5); // still inside the recording
