@@ -7,12 +7,13 @@
 // --cold: only the first open of this process (the script starts it N times).
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
-#include "base/NotificationCenter.h"
+#include "views/VideoPlayerView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
 #include <clocale>
@@ -50,17 +51,18 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    bool ready = false;
-    QObject observer;
-    NotificationCenter::defaultCenter().addObserver(&observer, Notifications::AVPlayerReadyToPlay,
-                                                    [&ready](const Notification&) { ready = true; });
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
-        ready = false;
         QElapsedTimer clock;
         clock.start();
         controller.setCurPlaylistIndex(0, true);
-        if (!QTest::qWaitFor([&] { return ready; }, 30000)) {
+        VideoPlayerView* surface = controller.videoPlayView();
+        if (!surface) {
+            std::fprintf(stderr, "bench_playback: no surface opened\n");
+            return 1;
+        }
+        QSignalSpy ready(surface, &VideoPlayerView::readyToPlay);
+        if (!QTest::qWaitFor([&] { return ready.count() > 0; }, 30000)) {
             std::fprintf(stderr, "bench_playback: no ready report\n");
             return 1;
         }

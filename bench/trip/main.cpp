@@ -5,13 +5,12 @@
 //
 //   chain:   both recordings as one timeline in one surface (the gapless road);
 //   advance: the old road, as the session takes it at a recording's end: the
-//            end notice, the surface released and a new one opened for the
-//            next recording, which plays from its ready notice on.
+//            surface's end, the surface released and a new one opened for the
+//            next recording, which plays once it reports ready.
 //
 //   bench_trip A.mp4 B.mp4 --mode chain|advance [--runs N] [--speed S]
 // Prints one line per run (milliseconds) and the median.
 #include "MediaGen.h"
-#include "base/NotificationCenter.h"
 #include "views/VideoPlayerView.h"
 
 #include <QApplication>
@@ -78,12 +77,12 @@ int main(int argc, char** argv)
         clock.start();
         auto v = tapped(log, clock);
         v->onPause();
-        v->loadURL(b, false);
+        v->loadURL(b);
         if (!QTest::qWaitFor([&] { return ready(v.get()) && !log.empty(); }, 20000))
             return 1;
         firstOfB = log.front().code;
         v->releasePlayer();
-        v->loadURL(a, false);
+        v->loadURL(a);
         if (!QTest::qWaitFor([&] { return ready(v.get()); }, 20000))
             return 1;
         lengthA = v->getDuration();
@@ -99,17 +98,16 @@ int main(int argc, char** argv)
         QObject observer;
         first->setRate(speed);
         if (chain) {
-            first->loadChain({a, b}, {lengthA, lengthA}, false);
+            first->loadChain({a, b}, {lengthA, lengthA});
         } else {
-            first->loadURL(a, true);
+            first->loadURL(a);
             // At the end: release the surface and open the next recording in a new one.
-            NotificationCenter::defaultCenter().addObserver(&observer, Notifications::VideoEnd,
-                                                            [&](const Notification&) {
-                                                                first->releasePlayer();
-                                                                second = tapped(log, clock);
-                                                                second->setRate(speed);
-                                                                second->loadURL(b, false);
-                                                            });
+            QObject::connect(first.get(), &VideoPlayerView::ended, &observer, [&] {
+                first->releasePlayer();
+                second = tapped(log, clock);
+                second->setRate(speed);
+                second->loadURL(b);
+            });
         }
         if (!QTest::qWaitFor([&] { return ready(first.get()); }, 20000))
             return 1;
@@ -141,7 +139,7 @@ int main(int argc, char** argv)
                         steps[steps.size() / 2], steps[steps.size() * 9 / 10], steps.back());
         gaps.push_back(gap);
         std::printf("run %d: %.1f ms\n", run + 1, gap);
-        NotificationCenter::defaultCenter().removeObserver(&observer);
+        QObject::disconnect(first.get(), nullptr, &observer, nullptr);
         if (second)
             second->releasePlayer();
         first->releasePlayer();

@@ -367,7 +367,7 @@ int benchOpen(const QString& file, int runs)
                 return 1;
             QElapsedTimer clock;
             clock.start();
-            view->loadURL(url, false);
+            view->loadURL(url);
             if (!waitFrames(*view, 1))
                 return 1;
             shown.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
@@ -376,7 +376,7 @@ int benchOpen(const QString& file, int runs)
             VideoPlayerView view(QRect(0, 0, 960, 540), nullptr, Mode::Headless);
             QElapsedTimer clock;
             clock.start();
-            view.loadURL(url, false);
+            view.loadURL(url);
             if (!QTest::qWaitFor([&] { return view.getPlayerStatus() == 1; }, 30000))
                 return 1;
             headless.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
@@ -421,7 +421,7 @@ int benchSeek(const QString& file, int runs, double at)
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
-    view->loadURL(QUrl::fromLocalFile(file), false);
+    view->loadURL(QUrl::fromLocalFile(file));
     if (!QTest::qWaitFor([&] { return view->getPlayerStatus() == 1; }, 30000) || !waitFrames(*view, 1))
         return 1;
     view->onPause();
@@ -565,8 +565,8 @@ int benchDual(const QString& file1, const QString& file2, int seconds)
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
-    v1->loadURL(QUrl::fromLocalFile(file1), false);
-    v2->loadURL(QUrl::fromLocalFile(file2), false);
+    v1->loadURL(QUrl::fromLocalFile(file1));
+    v2->loadURL(QUrl::fromLocalFile(file2));
     v2->setMuted(true);
     if (!QTest::qWaitFor([&] { return v1->getPlayerStatus() == 1 && v2->getPlayerStatus() == 1; }, 30000))
         return 1;
@@ -663,7 +663,7 @@ int benchZoom(const QString& file, int runs)
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
-    view->loadURL(QUrl::fromLocalFile(file), false);
+    view->loadURL(QUrl::fromLocalFile(file));
     if (!QTest::qWaitFor([&] { return view->getPlayerStatus() == 1; }, 30000) || !waitFrames(*view, 1))
         return 1;
     const QPointF at = QRectF(view->pictureRect()).center() + QPointF(150, 80);

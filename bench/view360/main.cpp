@@ -56,7 +56,7 @@ Run playOnce(const QString& file, bool sphere, int seconds)
     view->setMuted(true);
     if (sphere && !view->set360Player(true))
         return r;
-    view->loadURL(QUrl::fromLocalFile(file), false);
+    view->loadURL(QUrl::fromLocalFile(file));
     if (!QTest::qWaitFor([&] { return view->getPlayerStatus() == 1; }, 30000))
         return r;
     view->relayout(QRect(0, 0, 960, 540));

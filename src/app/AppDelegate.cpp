@@ -199,10 +199,6 @@ void AppDelegate::registerObservers()
         connect(m_sleepWatcher, &SleepWatcher::willSleep, this, &AppDelegate::makeSleep);
         connect(m_sleepWatcher, &SleepWatcher::didWake, this, &AppDelegate::makeWake);
     }
-
-    nc.addObserver(this, Notifications::VideoEnd, [this](const Notification& n) { onVideoEnd(n); });
-    nc.addObserver(this, Notifications::AVPlayerReadyToPlay,
-                   [this](const Notification& n) { movieLoadStateChanged(n); });
 }
 
 // ---------------------------------------------------------------- application and window events

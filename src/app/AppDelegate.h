@@ -188,8 +188,6 @@ public:
     void onCheckBoxNotification(const Notification& n);
     void onMapViewReady(const Notification& n);
     void onCalendarSelChanged(const Notification& n);
-    void onVideoEnd(const Notification& n);
-    void movieLoadStateChanged(const Notification& n);
 
     // ==== opening a row (AppDelegateLibrary.cpp) and playback (AppDelegatePlayback.cpp)
 

@@ -16,8 +16,6 @@ bool AppDelegate::pausePlayback() { return m_playback->pausePlayback(); }
 void AppDelegate::hideTimeStamp() { m_playback->hideTimeStamp(); }
 void AppDelegate::onSliderChanged(const Notification& n) { m_playback->onSliderChanged(n); }
 void AppDelegate::onMapViewReady(const Notification&) { m_playback->onMapViewReady(); }
-void AppDelegate::onVideoEnd(const Notification&) { m_playback->movieDidEnd(); }
-void AppDelegate::movieLoadStateChanged(const Notification& n) { m_playback->movieLoadStateChanged(n); }
 const GpsData* AppDelegate::getCurGpsData() const { return m_playback->getCurGpsData(); }
 int AppDelegate::getState() { return playState(); }
 AppDelegate::PlayState AppDelegate::playState() const { return static_cast<PlayState>(m_playback->state()); }

@@ -54,9 +54,6 @@ inline const QString PlayBarButtonClicked =
     QStringLiteral("com.varno.rovixmanager:PlayBarButtonClickedNotification");
 inline const QString DoSliderChanged = QStringLiteral("com.varno.rovixmanager:DoSliderChangedNotification");
 inline const QString SliderChanged = QStringLiteral("com.varno.rovixmanager:SliderChangedNotification");
-inline const QString AVPlayerReadyToPlay =
-    QStringLiteral("com.varno.rovixmanager:AVPlayerReadyToPlayNotification");
-inline const QString VideoEnd = QStringLiteral("com.varno.rovixmanager:VideoEndNotification");
 inline const QString FileListViewDoubleClick =
     QStringLiteral("com.varno.rovixmanager:FileListViewDoubleClickNotification");
 inline const QString FileListViewCheckBox =

@@ -192,6 +192,16 @@ VideoPlayerView* PlaybackSession::makeSurface(QWidget* host)
         view->show();
     }
     QPointer<VideoPlayerView> guard(view);
+    connect(view, &VideoPlayerView::readyToPlay, this, [this, guard] {
+        if (guard)
+            onSurfaceReady(guard.data());
+    });
+    // Only the front camera's end moves playback on; the rear waits on its
+    // last frame for the front.
+    connect(view, &VideoPlayerView::ended, this, [this, guard] {
+        if (guard && guard == _videoPlayView)
+            movieDidEnd();
+    });
     connect(view, &VideoPlayerView::loadFailed, this, [this, guard](const QString& reason) {
         if (guard)
             onSurfaceLoadFailed(guard.data(), reason);
@@ -333,16 +343,15 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
     pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_overlay.mode()));
 }
 
-void PlaybackSession::movieLoadStateChanged(const Notification& n)
+void PlaybackSession::onSurfaceReady(VideoPlayerView* surface)
 {
-    QObject* object = n.object.value<QObject*>();
-    if (!object)
+    if (!surface)
         return;
-    if (object == _videoPlayView.data()) {
+    if (surface == _videoPlayView.data()) {
         handleLoadStateChanged();
         if (_videoPlayView)
             _videoPlayView->relayout(_videoPlayView->rect());
-    } else if (object == _videoPlayView2.data()) {
+    } else if (surface == _videoPlayView2.data()) {
         handleLoadStateChanged2();
         if (_videoPlayView2)
             _videoPlayView2->relayout(_videoPlayView2->rect());
@@ -846,7 +855,7 @@ void PlaybackSession::openRearRows(VideoPlayerView* view, int index, const QList
                     static_cast<int>(list.size()), [this](int row) { return partnerOf(row); });
     const QList<int> rows(chain.begin(), chain.end());
     if (rows.size() < 2) {
-        loadRows(view, rows, list, {}, false, m_chainRows2);
+        loadRows(view, rows, list, {}, m_chainRows2);
         view->setMuted(true);
         return;
     }
@@ -859,7 +868,7 @@ void PlaybackSession::openRearRows(VideoPlayerView* view, int index, const QList
         [this, surface, rows, list](const std::vector<double>& lengths) {
             if (!surface || surface != _videoPlayView2)
                 return;
-            loadRows(surface, rows, list, lengths, false, m_chainRows2);
+            loadRows(surface, rows, list, lengths, m_chainRows2);
             surface->setMuted(true);
         });
 }
@@ -878,7 +887,7 @@ void PlaybackSession::openFrontWhenProbed(VideoPlayerView* view, const QList<int
             if (!surface || surface != _videoPlayView)
                 return;
             mSelectedMovieDuration = lengths.empty() ? 0.0 : std::max(0.0, lengths.front());
-            loadRows(surface, rows, list, lengths, true, m_chainRows);
+            loadRows(surface, rows, list, lengths, m_chainRows);
             if (m_rearOpening)
                 std::exchange(m_rearOpening, nullptr)();
         });
@@ -1044,11 +1053,11 @@ QList<int> PlaybackSession::chainFrom(int index, const QList<AMediaFile>& list) 
 }
 
 void PlaybackSession::loadRows(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list,
-                               const std::vector<double>& lengths, bool endNotice, QList<int>& chained)
+                               const std::vector<double>& lengths, QList<int>& chained)
 {
     chained = {rows.first()};
     if (rows.size() < 2) {
-        view->loadURL(list.at(rows.first()).URL(), endNotice);
+        view->loadURL(list.at(rows.first()).URL());
         return;
     }
     QList<QUrl> urls;
@@ -1065,10 +1074,10 @@ void PlaybackSession::loadRows(VideoPlayerView* view, const QList<int>& rows, co
         chainLengths.append(length);
     }
     if (urls.size() < 2) {
-        view->loadURL(list.at(rows.first()).URL(), endNotice);
+        view->loadURL(list.at(rows.first()).URL());
         return;
     }
-    view->loadChain(urls, chainLengths, endNotice);
+    view->loadChain(urls, chainLengths);
     chained = rows.mid(0, view->chainLength());
     if (chained.size() > 1)
         pmWriteLogQ(
@@ -1125,15 +1134,13 @@ void PlaybackSession::onRecordingEntered(VideoPlayerView* surface, int chainInde
         }
     }
 
-    // The ready notice of the new recording, as its own surface would post
-    // it: the track, the slider's range, the map and the graph follow.
+    // The new recording is taken as ready, as if its own surface had just
+    // reported it: the track, the slider's range, the map and the graph follow.
     QPointer<VideoPlayerView> front(_videoPlayView);
     QPointer<VideoPlayerView> rear(_videoPlayView2);
-    NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
-                                             QVariant::fromValue<QObject*>(front.data()));
+    onSurfaceReady(front.data());
     if (rearFollows && rear && rear == _videoPlayView2)
-        NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
-                                                 QVariant::fromValue<QObject*>(rear.data()));
+        onSurfaceReady(rear.data());
     onUpdateTitle(0);
 }
 

@@ -115,8 +115,6 @@ public:
     void previewRow(int row);
     bool isPreviewing() const { return m_bPreviewing; }
     bool dualNextFile(bool forward, bool wrap);
-    // The AVPlayerReadyToPlay notification of one of the surfaces.
-    void movieLoadStateChanged(const Notification& n);
     void handleLoadStateChanged();
     void handleLoadStateChanged2();
 
@@ -324,6 +322,9 @@ private:
     QWidget* playerHost(int which) const;
     VideoPlayerView* makeSurface(QWidget* host);
     void dropSurface(QPointer<VideoPlayerView>& surface);
+    // A surface's recording is ready (a chain's surface also when it runs
+    // into its next recording); released surfaces are ignored.
+    void onSurfaceReady(VideoPlayerView* surface);
     void onSurfaceLoadFailed(VideoPlayerView* surface, const QString& reason);
     void onSurfacePlaybackFailed(VideoPlayerView* surface, const QString& reason);
     // The rows a surface opened at `index` plays in one go (see chainRows).
@@ -331,7 +332,7 @@ private:
     // Opens `rows` in the surface: one recording, or a trip's chain of the
     // recordings' `lengths` (probeDurations' answer for the rows).
     void loadRows(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list,
-                  const std::vector<double>& lengths, bool endNotice, QList<int>& chained);
+                  const std::vector<double>& lengths, QList<int>& chained);
     // The front surface opens `rows` once their durations are read on a
     // worker: the slider's range and the track's padding wait for the
     // recording's, a trip's timeline for every member's. The rear's opening

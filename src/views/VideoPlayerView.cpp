@@ -159,7 +159,7 @@ QString localRecordingPath(const QUrl& asset)
 }
 } // namespace
 
-void VideoPlayerView::loadChain(const QList<QUrl>& assets, const QList<double>& lengths, bool endNotice)
+void VideoPlayerView::loadChain(const QList<QUrl>& assets, const QList<double>& lengths)
 {
     if (m_player->isOpen() || assets.isEmpty())
         return;
@@ -182,10 +182,10 @@ void VideoPlayerView::loadChain(const QList<QUrl>& assets, const QList<double>& 
         start += length;
     }
     if (chain.size() < 2) {
-        loadURL(assets.first(), endNotice);
+        loadURL(assets.first());
         return;
     }
-    loadTarget(assets.first(), QString::fromUtf8(edl), endNotice);
+    loadTarget(assets.first(), QString::fromUtf8(edl));
     m_chain = chain;
 }
 
@@ -244,20 +244,19 @@ void VideoPlayerView::drawTappedFrame()
     m_frameTap(m_tapPixels.data(), size, stride, target);
 }
 
-void VideoPlayerView::loadURL(const QUrl& asset, bool endNotice)
+void VideoPlayerView::loadURL(const QUrl& asset)
 {
     if (m_player->isOpen())
         return;
     const QString path = localRecordingPath(asset);
-    loadTarget(asset, path, endNotice);
+    loadTarget(asset, path);
 }
 
-void VideoPlayerView::loadTarget(const QUrl& asset, const QString& target, bool endNotice)
+void VideoPlayerView::loadTarget(const QUrl& asset, const QString& target)
 {
     m_chain.clear();
     m_chainIndex = 0;
 
-    mEndNotice = endNotice;
     m_url = asset;
     m_bReadyPosted = false;
     m_bAtEnd = false;
@@ -384,8 +383,6 @@ void VideoPlayerView::tryReady()
     normalView->show();
 
     Q_EMIT readyToPlay();
-    NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
-                                             QVariant::fromValue<QObject*>(this));
 }
 
 void VideoPlayerView::onEndReached()
@@ -401,8 +398,6 @@ void VideoPlayerView::onEndReached()
     qInfo("play end");
 
     Q_EMIT ended();
-    if (mEndNotice)
-        NotificationCenter::defaultCenter().post(Notifications::VideoEnd);
 }
 
 void VideoPlayerView::fail(const QString& reason)

@@ -19,7 +19,7 @@
 //   the end (onPlay, rewindIfAtEnd) starts from 0.
 // - A recording that cannot be decoded (unknown format, damaged stream, no
 //   video track) ends the load: the player is closed, loadFailed() is
-//   emitted once, hasFailed() answers true, no ready notification is posted,
+//   emitted once, hasFailed() answers true, readyToPlay() is not emitted,
 //   and the surface shows the text IDS_ERR_VIDEO_DECODE over its black area.
 //   An error after the recording was ready closes the player the same way and
 //   emits playbackFailed() instead.
@@ -67,7 +67,7 @@ public:
     // Opens the recording and starts playing at once (paused on the first
     // frame when the rate given last is 0). Does nothing while a player
     // exists: the caller releases the old one first.
-    void loadURL(const QUrl& asset, bool endNotice);
+    void loadURL(const QUrl& asset);
     // Opens recordings that follow each other as one timeline (mpv's EDL), so
     // that each runs into the next without a gap: the next one's first frame
     // is decoded while the last frames of the current one are shown. The
@@ -76,7 +76,7 @@ public:
     // another one by recordingEntered(). `lengths` are the recordings' lengths
     // in seconds; the chain stops before the first one of unknown length.
     // With one recording this is loadURL.
-    void loadChain(const QList<QUrl>& assets, const QList<double>& lengths, bool endNotice);
+    void loadChain(const QList<QUrl>& assets, const QList<double>& lengths);
     // The place of the current recording in the chain (0 without one) and
     // how many recordings the chain holds (1 for a single recording).
     int chainIndex() const { return m_chainIndex; }
@@ -116,7 +116,7 @@ public:
     State getState() const;
     PlayerStatus getPlayerStatus() const; // failed also without a player
     QSizeF getVideoResolution() const;    // presentation size, (0, 0) without player or picture
-    double getDuration() const;           // seconds; known from the ready notification on
+    double getDuration() const;           // seconds; known from readyToPlay() on
     QWidget* getAVPlayerLayer() const;    // the picture view
     // The player behind the surface; closed while there is no recording.
     MpvPlayer* player() const;
@@ -185,15 +185,13 @@ public:
     void setFrameTap(FrameTap tap);
 
 Q_SIGNALS:
-    // The recording is open and its picture size known; once per load. The
-    // same moment is announced as AVPlayerReadyToPlay (the surface as object).
+    // The recording is open and its picture size known; once per load.
     void readyToPlay();
     // Played into its end; the picture stays on the last frame. Emitted at
-    // every end, whoever opened the recording; the VideoEnd announcement
-    // follows only for a recording loaded with the end notice.
+    // every end; a receiver may release or delete the surface.
     void ended();
     // The recording cannot be played; emitted once per load, never together
-    // with the ready notification.
+    // with readyToPlay().
     void loadFailed(const QString& reason);
     // A recording that was ready stopped with an error (its file vanished or
     // broke while playing); the player is closed. Emitted at most once per load.
@@ -218,7 +216,7 @@ protected:
 
 private:
     // Opens `target` (the recording's path, or a chain's timeline) for `asset`.
-    void loadTarget(const QUrl& asset, const QString& target, bool endNotice);
+    void loadTarget(const QUrl& asset, const QString& target);
     bool createPlayer(const QString& path);
     void tearDownPlayer();
     void onVideoTrackChecked(bool present);
@@ -248,7 +246,6 @@ public:
     QWidget* normalView2 = nullptr;
 
     double mSelectedMovieDuration = 0;
-    bool mEndNotice = false;
     bool m_b360Player = false;
     bool m_bRender360 = false;
     bool m_bAdd360Offset = false;

@@ -81,8 +81,10 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     c.doubleClick(1);
     EXPECT_EQ(c->getCurPlayIndex(), 1);
     EXPECT_TRUE(c->isVideoLoading());
+    ASSERT_NE(c->videoPlayView(), nullptr);
+    QSignalSpy ready(c->videoPlayView(), &VideoPlayerView::readyToPlay);
     ASSERT_TRUE(c.waitOpened());
-    EXPECT_EQ(c.readyCount, 1);
+    EXPECT_EQ(ready.count(), 1);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
     EXPECT_NEAR(c->playback()->duration(), 3.0, 0.2);
     EXPECT_EQ(c->timeStampMode(), 0);
@@ -90,8 +92,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     EXPECT_EQ(c->videoPlayView()->parentWidget(), c->window()->playerView());
 
     // A second ready report for the same recording changes nothing.
-    NotificationCenter::defaultCenter().post(Notifications::AVPlayerReadyToPlay,
-                                             QVariant::fromValue<QObject*>(c->videoPlayView()));
+    Q_EMIT c->videoPlayView()->readyToPlay();
     EXPECT_FALSE(c->isVideoLoading());
 
     // Pause and play from the play bar.
@@ -156,17 +157,17 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
 
     // The end of the last entry stops on its last frame instead of wrapping.
     c->setPlaySpeed(2.0f);
-    const int ends = c.endCount;
-    ASSERT_TRUE(waitFor([&] { return c.endCount > ends; }, 10000));
+    QSignalSpy lastEnded(c->videoPlayView(), &VideoPlayerView::ended);
+    ASSERT_TRUE(waitFor([&] { return lastEnded.count() > 0; }, 10000));
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
     EXPECT_GT(c->playback()->currentTime(), 0.0);
 
     // The end of an entry that is not the last opens the next one.
     c.doubleClick(0);
+    QSignalSpy firstEnded(c->videoPlayView(), &VideoPlayerView::ended);
     ASSERT_TRUE(c.waitOpened());
-    const int ends2 = c.endCount;
-    ASSERT_TRUE(waitFor([&] { return c.endCount > ends2; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return firstEnded.count() > 0; }, 10000));
     EXPECT_EQ(c->getCurPlayIndex(), 1);
     ASSERT_TRUE(c.waitOpened());
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
@@ -255,8 +256,8 @@ TEST_F(PlaybackControllerTest, TwoCameraPairsWalkSwitchAndStopAtLastFront)
     c.doubleClick(2);
     ASSERT_TRUE(c.waitOpened());
     c->setPlaySpeed(2.0f);
-    const int ends = c.endCount;
-    ASSERT_TRUE(waitFor([&] { return c.endCount > ends; }, 10000));
+    QSignalSpy frontEnded(c->videoPlayView(), &VideoPlayerView::ended);
+    ASSERT_TRUE(waitFor([&] { return frontEnded.count() > 0; }, 10000));
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     EXPECT_EQ(c->getCurPlayIndex2(), 3);
     EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
@@ -276,6 +277,8 @@ TEST_F(PlaybackControllerTest, UndecodableRecordingEndsLoadingAndNextStillPlays)
         pmStartWait();
         c.doubleClick(row);
         EXPECT_TRUE(c->isVideoLoading());
+        ASSERT_NE(c->videoPlayView(), nullptr);
+        QSignalSpy ready(c->videoPlayView(), &VideoPlayerView::readyToPlay);
         ASSERT_TRUE(waitFor([&] { return !c->isVideoLoading(); }, 15000)) << "row " << row;
         EXPECT_TRUE(c->videoPlayView()->hasFailed());
         // What the surface shows instead of a picture comes from the string table.
@@ -283,7 +286,7 @@ TEST_F(PlaybackControllerTest, UndecodableRecordingEndsLoadingAndNextStillPlays)
                   QStringLiteral("IDS_ERR_VIDEO_DECODE"));
         EXPECT_FALSE(pmIsWaiting());
         EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
-        EXPECT_EQ(c.readyCount, 0);
+        EXPECT_EQ(ready.count(), 0);
         // Speed changes are no longer held back by a load that will never finish.
         c->setPlaySpeed(1.0f);
     }

@@ -4,7 +4,6 @@
 // surfaces. The play state is read from mpv itself, not from the session.
 #include "playback/PlaybackSession.h"
 #include "MediaGen.h"
-#include "base/NotificationCenter.h"
 #include "views/MpvPlayer.h"
 
 #include <QFile>
@@ -52,8 +51,6 @@ struct Owner {
     QWidget* host2 = nullptr;
     QList<AMediaFile> playlist;
     std::unique_ptr<PlaybackSession> session;
-    QObject observer;
-    int ends = 0;
 
     // With pairs, rows come as front/rear pairs: 0 with 1, 2 with 3.
     explicit Owner(const QStringList& files, bool pairs = false)
@@ -77,17 +74,11 @@ struct Owner {
         session->setPlayerHosts(host1, host2);
         session->setOverlayHost(&window);
         session->resetState(8);
-        auto& nc = NotificationCenter::defaultCenter();
-        nc.addObserver(&observer, Notifications::AVPlayerReadyToPlay,
-                       [this](const Notification& n) { session->movieLoadStateChanged(n); });
-        nc.addObserver(&observer, Notifications::VideoEnd, [this](const Notification&) {
-            ++ends;
-            session->movieDidEnd();
-        });
+        // Nothing relays the surfaces' ready and end reports: the session
+        // hears its own surfaces.
     }
     ~Owner()
     {
-        NotificationCenter::defaultCenter().removeObserver(&observer);
         session->setCurPlaylistIndex(-1, false);
         session->setCurPlaylistIndex2(-1, false);
         session.reset();
@@ -152,6 +143,7 @@ TEST_F(PlaybackSessionTest, OpensPlaysPausesFromMpvAndMovesOnAtTheEnd)
     EXPECT_TRUE(o->isVideoLoading());
     ASSERT_TRUE(o.waitOpened());
     VideoPlayerView* first = o->videoPlayView();
+    QSignalSpy firstEnded(first, &VideoPlayerView::ended);
     EXPECT_EQ(first->parentWidget(), o.host1);
     EXPECT_NEAR(o->duration(), 3.0, 0.2);
     EXPECT_TRUE(o->hasTickTimer());
@@ -176,7 +168,7 @@ TEST_F(PlaybackSessionTest, OpensPlaysPausesFromMpvAndMovesOnAtTheEnd)
     // The end opens the next entry, which cannot be decoded: its opening ends
     // (nothing waits for it) and nothing plays.
     ASSERT_TRUE(waitFor([&] { return o->curPlayIndex() == 1 && !o->isVideoLoading(); }));
-    EXPECT_EQ(o.ends, 1);
+    EXPECT_EQ(firstEnded.count(), 1);
     EXPECT_TRUE(waitFor([&] { return o->videoPlayView() && o->videoPlayView()->hasFailed(); }, 5000));
     EXPECT_EQ(o->state(), VideoPlayerView::StateNoPlayer);
 
@@ -185,8 +177,9 @@ TEST_F(PlaybackSessionTest, OpensPlaysPausesFromMpvAndMovesOnAtTheEnd)
     o->setCurPlaylistIndex(2, true);
     ASSERT_TRUE(o.waitOpened());
     VideoPlayerView* last = o->videoPlayView();
+    QSignalSpy lastEnded(last, &VideoPlayerView::ended);
     EXPECT_TRUE(waitFor([&] { return std::fabs(mpvSpeed(last) - 2.0) < 1e-6; }, 3000));
-    ASSERT_TRUE(waitFor([&] { return o.ends == 2; }));
+    ASSERT_TRUE(waitFor([&] { return lastEnded.count() == 1; }));
     EXPECT_EQ(o->curPlayIndex(), 2);
     EXPECT_EQ(o->videoPlayView(), last);
     EXPECT_EQ(o->state(), VideoPlayerView::StatePaused);
@@ -278,9 +271,11 @@ TEST_F(PlaybackSessionTest, LastPairEndsOnBothLastFramesEveryTime)
         o->enable2VideoWindow(true);
         for (int run = 0; run < 4; ++run) {
             SCOPED_TRACE(QStringLiteral("%1 run %2").arg(stamp).arg(run).toStdString());
-            const int ends = o.ends;
-            if (run % 2 == 0) {
+            if (run % 2 == 0)
                 o->dualSelectFile(0, false);
+            ASSERT_NE(o->videoPlayView(), nullptr);
+            QSignalSpy frontEnded(o->videoPlayView(), &VideoPlayerView::ended);
+            if (run % 2 == 0) {
                 ASSERT_TRUE(o.waitOpened());
             } else {
                 o->onButtonPlay(); // again from the end
@@ -291,7 +286,7 @@ TEST_F(PlaybackSessionTest, LastPairEndsOnBothLastFramesEveryTime)
             VideoPlayerView* front = o->videoPlayView();
             VideoPlayerView* rear = o->videoPlayView2();
             ASSERT_NE(rear, nullptr);
-            ASSERT_TRUE(waitFor([&] { return o.ends > ends; }, 10000));
+            ASSERT_TRUE(waitFor([&] { return frontEnded.count() > 0; }, 10000));
             EXPECT_EQ(o->curPlayIndex(), 0);
             EXPECT_EQ(o->videoPlayView(), front);
             EXPECT_EQ(o->videoPlayView2(), rear);
@@ -327,9 +322,10 @@ TEST_F(PlaybackSessionTest, PreviewOpensPausedAndPlayPlaysIt)
     EXPECT_FALSE(o->isPreviewing());
     EXPECT_EQ(o->state(), VideoPlayerView::StatePaused);
     EXPECT_EQ(mpvPaused(first), std::optional<bool>(true));
+    QSignalSpy firstEnded(first, &VideoPlayerView::ended);
     QTest::qWait(400); // nothing starts it later
     EXPECT_LT(first->getitemTime(), 0.05);
-    EXPECT_EQ(o.ends, 0);
+    EXPECT_EQ(firstEnded.count(), 0);
 
     // The same row again: nothing reopens.
     o->previewRow(0);

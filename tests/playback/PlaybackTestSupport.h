@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -59,8 +60,6 @@ inline int mpvFlag(const VideoPlayerView* view, const char* name)
 // start-up, over a library of the given files.
 struct Controller {
     std::unique_ptr<AppDelegate> app;
-    int readyCount = 0;
-    int endCount = 0;
     int removedCount = 0;
     std::unique_ptr<QObject> observer;
 
@@ -76,10 +75,6 @@ struct Controller {
         app->window()->playerView2()->setGeometry(650, 0, 320, 240);
         app->initialData();
         observer = std::make_unique<QObject>();
-        auto& nc = NotificationCenter::defaultCenter();
-        nc.addObserver(observer.get(), Notifications::AVPlayerReadyToPlay,
-                       [this](const Notification&) { ++readyCount; });
-        nc.addObserver(observer.get(), Notifications::VideoEnd, [this](const Notification&) { ++endCount; });
         QObject::connect(app->playback(), &PlaybackSession::recordingMissing, observer.get(),
                          [this] { ++removedCount; });
         QList<AMediaFile> lib;

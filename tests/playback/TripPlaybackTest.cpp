@@ -84,12 +84,12 @@ TEST_F(TripPlaybackTest, TripPlaysAsOneChainAndTheControllerFollowsEachRecording
     EXPECT_EQ(session->currentTrip(), (std::vector<int>{0, 2, 4}));
     VideoPlayerView* front = c->videoPlayView();
     VideoPlayerView* rear = c->videoPlayView2();
+    QSignalSpy frontEnded(front, &VideoPlayerView::ended);
     Slider* slider = c->playBar()->poTimeSlider();
     EXPECT_EQ(slider->maxValue(), 3);
 
     for (int next : {2, 4}) {
         SCOPED_TRACE(next);
-        const int readyBefore = c.readyCount;
         const qint64 logBefore = logText().size();
         c.slider(QStringLiteral("time"), 2);
         ASSERT_TRUE(waitFor([&] { return c->getCurPlayIndex() == next; }));
@@ -97,8 +97,8 @@ TEST_F(TripPlaybackTest, TripPlaysAsOneChainAndTheControllerFollowsEachRecording
         EXPECT_EQ(c->videoPlayView(), front);
         EXPECT_EQ(c->videoPlayView2(), rear);
         EXPECT_EQ(c->getCurPlayIndex2(), next + 1);
-        EXPECT_EQ(c.endCount, 0);
-        EXPECT_EQ(c.readyCount, readyBefore + 2); // front and rear, as when opened
+        EXPECT_EQ(frontEnded.count(), 0);
+        EXPECT_FALSE(c->isVideoLoading()); // taken as ready at once, as when opened
         EXPECT_EQ(c->fileList()->getCurSel(), next);
         EXPECT_EQ(c.entryOf(front), next);
         // The rear runs into its next recording by itself, a moment before or after the front.
@@ -108,6 +108,7 @@ TEST_F(TripPlaybackTest, TripPlaysAsOneChainAndTheControllerFollowsEachRecording
         EXPECT_EQ(session->state(), VideoPlayerView::StatePlaying);
         const QString log = logText().mid(logBefore);
         EXPECT_TRUE(log.contains(QStringLiteral("AppDelegate::movieDidEnd")));
+        EXPECT_TRUE(log.contains(QStringLiteral("AppDelegate::handleLoadStateChanged - open video OK!")));
         EXPECT_TRUE(log.contains(QStringLiteral("setCurPlaylistIndex() - index = %1").arg(next)));
         EXPECT_TRUE(log.contains(QStringLiteral("CRDVManagerDlg::OnOpenGpsFile() - Start !")));
     }
@@ -119,7 +120,7 @@ TEST_F(TripPlaybackTest, TripPlaysAsOneChainAndTheControllerFollowsEachRecording
 
     // The end of the trip: the next trip opens the ordinary way.
     ASSERT_TRUE(waitFor([&] { return c->getCurPlayIndex() == 6 && c.waitOpened(); }));
-    EXPECT_EQ(c.endCount, 1);
+    EXPECT_EQ(frontEnded.count(), 1);
     EXPECT_EQ(session->chainRows(1), (QList<int>{6}));
     EXPECT_EQ(c.entryOf(c->videoPlayView2()), 7);
 
@@ -129,10 +130,10 @@ TEST_F(TripPlaybackTest, TripPlaysAsOneChainAndTheControllerFollowsEachRecording
     ASSERT_TRUE(c.waitOpened());
     EXPECT_EQ(session->chainRows(1), (QList<int>{0}));
     EXPECT_EQ(c->videoPlayView()->chainLength(), 1);
-    const int endsBefore = c.endCount;
+    QSignalSpy aloneEnded(c->videoPlayView(), &VideoPlayerView::ended);
     c.slider(QStringLiteral("time"), 2);
     ASSERT_TRUE(waitFor([&] { return c->getCurPlayIndex() == 2 && c.waitOpened(); }));
-    EXPECT_EQ(c.endCount, endsBefore + 1);
+    EXPECT_EQ(aloneEnded.count(), 1);
     EXPECT_EQ(c.entryOf(c->videoPlayView2()), 3);
 }
 
@@ -178,18 +179,15 @@ TEST_F(TripPlaybackTest, ContinuousPlayOpensEveryRowInOrder)
     PlaybackSession* session = c->playback();
     QMap<int, QList<int>> chains; // the front camera's chain when each row is ready
     QObject watcher;
-    NotificationCenter::defaultCenter().addObserver(
-        &watcher, Notifications::AVPlayerReadyToPlay, [&](const Notification& n) {
-            if (n.object.value<QObject*>() == c->videoPlayView())
-                chains.insert(c->getCurPlayIndex(), session->chainRows(1));
-        });
+    QObject::connect(session, &PlaybackSession::trackLoaded, &watcher,
+                     [&] { chains.insert(c->getCurPlayIndex(), session->chainRows(1)); });
     const qint64 logBefore = logText().size();
     c.doubleClick(0);
     const int last = static_cast<int>(rows.size()) - 1;
     ASSERT_TRUE(waitFor(
         [&] { return c->getCurPlayIndex() == last && c->videoPlayView() && c->videoPlayView()->isAtEnd(); },
         60000));
-    NotificationCenter::defaultCenter().removeObserver(&watcher);
+    QObject::disconnect(session, nullptr, &watcher, nullptr);
 
     // What each camera was given, in order, from the log.
     QList<int> opened;

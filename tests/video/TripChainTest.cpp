@@ -121,8 +121,8 @@ TEST_F(TripChainTest, JoinsShowEveryFrameOnceOnTimeAtOneAndTwoTimesWithTheRearAl
                          [&entered](int index) { entered.push_back(index); });
         frontView->setRate(static_cast<float>(speed));
         rearView->setRate(static_cast<float>(speed));
-        frontView->loadChain(chain(0), lengths(), true);
-        rearView->loadChain(chain(1), lengths(), false);
+        frontView->loadChain(chain(0), lengths());
+        rearView->loadChain(chain(1), lengths());
         ASSERT_EQ(frontView->chainLength(), kRecordings);
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {

@@ -2,7 +2,6 @@
 // time, state, rate, seeks, broken recordings and teardown.
 #include "views/VideoPlayerView.h"
 #include "VideoTestMedia.h"
-#include "base/NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -54,22 +53,13 @@ protected:
     static QString media(const QString& name) { return s_dir->filePath(name); }
     static QUrl url(const QString& name) { return QUrl::fromLocalFile(media(name)); }
 
-    void SetUp() override
-    {
-        m_observer = std::make_unique<QObject>();
-        NotificationCenter::defaultCenter().addObserver(m_observer.get(), Notifications::AVPlayerReadyToPlay,
-                                                        [this](const Notification& n) {
-                                                            ++m_ready;
-                                                            m_readyObject = n.object.value<QObject*>();
-                                                        });
-        NotificationCenter::defaultCenter().addObserver(m_observer.get(), Notifications::VideoEnd,
-                                                        [this](const Notification&) { ++m_ends; });
-    }
-    void TearDown() override { m_observer.reset(); }
-
+    // A headless surface whose ready and end reports are counted.
     std::unique_ptr<VideoPlayerView> makeSurface()
     {
-        return std::make_unique<VideoPlayerView>(QRect(0, 0, 640, 480), nullptr, Mode::Headless);
+        auto view = std::make_unique<VideoPlayerView>(QRect(0, 0, 640, 480), nullptr, Mode::Headless);
+        QObject::connect(view.get(), &VideoPlayerView::readyToPlay, view.get(), [this] { ++m_ready; });
+        QObject::connect(view.get(), &VideoPlayerView::ended, view.get(), [this] { ++m_ends; });
+        return view;
     }
     static bool waitFor(const std::function<bool()>& condition, int ms = 10000)
     {
@@ -81,10 +71,8 @@ protected:
     }
 
     static QTemporaryDir* s_dir;
-    std::unique_ptr<QObject> m_observer;
     int m_ready = 0;
     int m_ends = 0;
-    QObject* m_readyObject = nullptr;
 };
 
 QTemporaryDir* VideoPlayerViewTest::s_dir = nullptr;
@@ -93,19 +81,17 @@ TEST_F(VideoPlayerViewTest, ReadyOnceWithDurationSizeAndFittedPicture)
 {
     auto view = makeSurface();
     QSignalSpy failed(view.get(), &VideoPlayerView::loadFailed);
-    QSignalSpy readySignal(view.get(), &VideoPlayerView::readyToPlay);
     EXPECT_EQ(view->getState(), VideoPlayerView::StateNoPlayer);
     EXPECT_EQ(view->getPlayerStatus(), VideoPlayerView::StatusFailed);
     EXPECT_EQ(view->getVideoResolution(), QSizeF(0, 0));
     EXPECT_DOUBLE_EQ(view->timeObserverInterval(), 0.5);
     EXPECT_TRUE(VideoPlayerView(QRect(0, 0, 10, 10)).isHeadless()); // offscreen platform: never OpenGL
 
-    view->loadURL(url("two.mp4"), true);
+    view->loadURL(url("two.mp4"));
     EXPECT_EQ(view->getState(), VideoPlayerView::StatePlaying); // playing at once, before it is ready
     EXPECT_EQ(view->getPlayerStatus(), VideoPlayerView::StatusUnknown);
     EXPECT_FALSE(view->normalView->isVisibleTo(view.get()));
     ASSERT_TRUE(waitFor([&] { return m_ready > 0; }));
-    EXPECT_EQ(m_readyObject, view.get());
     EXPECT_EQ(view->getPlayerStatus(), VideoPlayerView::StatusReadyToPlay);
     EXPECT_EQ(view->getVideoResolution(), QSizeF(320, 240));
     EXPECT_NEAR(view->getDuration(), 2.0, 0.1);
@@ -116,14 +102,13 @@ TEST_F(VideoPlayerViewTest, ReadyOnceWithDurationSizeAndFittedPicture)
     EXPECT_EQ(view->normalView2->geometry(), QRect(160, 120, 320, 240));
 
     // Loading again while a player exists changes nothing.
-    view->loadURL(url("one.mp4"), true);
+    view->loadURL(url("one.mp4"));
     EXPECT_EQ(view->URL(), url("two.mp4"));
 
     // Let it play to the end and past: the ready report stays single.
     ASSERT_TRUE(waitFor([&] { return m_ends > 0; }));
     QTest::qWait(300);
     EXPECT_EQ(m_ready, 1);
-    EXPECT_EQ(readySignal.count(), 1); // the signal and the announcement agree
     EXPECT_EQ(failed.count(), 0);
 
     view->relayout(QRect(0, 0, 200, 100));
@@ -136,43 +121,34 @@ TEST_F(VideoPlayerViewTest, ReadyOnceWithDurationSizeAndFittedPicture)
     EXPECT_FALSE(view->normalView->isVisibleTo(view.get()));
 }
 
-TEST_F(VideoPlayerViewTest, EndStaysOnTheLastFramePausedAndPostsOnlyWithEndNotice)
+TEST_F(VideoPlayerViewTest, EndStaysOnTheLastFramePaused)
 {
-    for (bool notice : {true, false}) {
-        SCOPED_TRACE(notice);
-        m_ends = 0;
-        auto view = makeSurface();
-        QSignalSpy endSignal(view.get(), &VideoPlayerView::ended);
-        // Without the notice the end shows as the player pausing by itself.
-        auto ended = [&] { return notice ? m_ends > 0 : view->getState() == VideoPlayerView::StatePaused; };
-        view->loadURL(url("one.mp4"), notice);
-        ASSERT_TRUE(waitFor([&] { return m_ready > 0; }));
-        ASSERT_TRUE(waitFor(ended));
-        EXPECT_EQ(m_ends, notice ? 1 : 0);
-        EXPECT_EQ(endSignal.count(), 1); // the signal reports every end
-        EXPECT_EQ(view->getState(), VideoPlayerView::StatePaused);
-        EXPECT_TRUE(view->isAtEnd());
-        // The last frame (0.9 s of a 1-second, 10-frame recording) stays, and
-        // nothing moves it back to the start later.
-        QTest::qWait(700);
-        EXPECT_GT(view->getitemTime(), 0.85);
-        EXPECT_DOUBLE_EQ(view->getCurrentTime(), 1);
-        EXPECT_EQ(view->getState(), VideoPlayerView::StatePaused);
-        EXPECT_EQ(m_ends, notice ? 1 : 0);
+    auto view = makeSurface();
+    view->loadURL(url("one.mp4"));
+    ASSERT_TRUE(waitFor([&] { return m_ready > 0; }));
+    ASSERT_TRUE(waitFor([&] { return m_ends > 0; }));
+    EXPECT_EQ(m_ends, 1);
+    EXPECT_EQ(view->getState(), VideoPlayerView::StatePaused);
+    EXPECT_TRUE(view->isAtEnd());
+    // The last frame (0.9 s of a 1-second, 10-frame recording) stays, and
+    // nothing moves it back to the start later.
+    QTest::qWait(700);
+    EXPECT_GT(view->getitemTime(), 0.85);
+    EXPECT_DOUBLE_EQ(view->getCurrentTime(), 1);
+    EXPECT_EQ(view->getState(), VideoPlayerView::StatePaused);
+    EXPECT_EQ(m_ends, 1);
 
-        // Playing again starts from the beginning and reaches the end again.
-        m_ends = 0;
-        m_ready = 0;
-        view->onPlay();
-        EXPECT_FALSE(view->isAtEnd());
-        EXPECT_EQ(view->getState(), VideoPlayerView::StatePlaying);
-        ASSERT_TRUE(waitFor([&] { return view->getitemTime() < 0.5; }, 3000));
-        ASSERT_TRUE(waitFor(ended));
-        EXPECT_EQ(m_ends, notice ? 1 : 0);
-        EXPECT_EQ(endSignal.count(), 2);
-        EXPECT_EQ(m_ready, 0);
-        EXPECT_TRUE(view->isAtEnd());
-    }
+    // Playing again starts from the beginning and reaches the end again.
+    m_ends = 0;
+    m_ready = 0;
+    view->onPlay();
+    EXPECT_FALSE(view->isAtEnd());
+    EXPECT_EQ(view->getState(), VideoPlayerView::StatePlaying);
+    ASSERT_TRUE(waitFor([&] { return view->getitemTime() < 0.5; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return m_ends > 0; }));
+    EXPECT_EQ(m_ends, 1);
+    EXPECT_EQ(m_ready, 0);
+    EXPECT_TRUE(view->isAtEnd());
 }
 
 TEST_F(VideoPlayerViewTest, StateRateAndVolumeFollowTheCommands)
@@ -181,7 +157,7 @@ TEST_F(VideoPlayerViewTest, StateRateAndVolumeFollowTheCommands)
     view->setRate(0.5f); // given before the load, applied when ready
     view->setVolume(0.3f);
     view->setMuted(true);
-    view->loadURL(url("two.mp4"), false);
+    view->loadURL(url("two.mp4"));
     ASSERT_TRUE(waitFor([&] { return m_ready > 0; }));
     EXPECT_NEAR(mpvDouble(*view, "speed"), 0.5, 1e-6);
     EXPECT_NEAR(mpvDouble(*view, "volume"), 30.0, 1e-3);
@@ -214,7 +190,7 @@ TEST_F(VideoPlayerViewTest, StateRateAndVolumeFollowTheCommands)
 TEST_F(VideoPlayerViewTest, SeeksAreExactAndTheObserverRoundsToWholeSeconds)
 {
     auto view = makeSurface();
-    view->loadURL(url("two.mp4"), true);
+    view->loadURL(url("two.mp4"));
     ASSERT_TRUE(waitFor([&] { return m_ready > 0; }));
 
     // Paused: stays paused at the target; the observer rounds to the nearest second.
@@ -266,7 +242,7 @@ TEST_F(VideoPlayerViewTest, BrokenRecordingsReportFailureOnceAndNeverReady)
         view->show();
         QSignalSpy failed(view.get(), &VideoPlayerView::loadFailed);
         const QImage before = view->grab().toImage();
-        view->loadURL(url(c.file), true);
+        view->loadURL(url(c.file));
         EXPECT_EQ(failed.count(), 0); // never inside loadURL
         ASSERT_TRUE(waitFor([&] { return failed.count() > 0; }));
         QTest::qWait(300);
@@ -297,7 +273,7 @@ TEST_F(VideoPlayerViewTest, BrokenRecordingsReportFailureOnceAndNeverReady)
         // Releasing clears it; the surface can load again.
         view->releasePlayer();
         EXPECT_FALSE(view->hasFailed());
-        view->loadURL(url("one.mp4"), false);
+        view->loadURL(url("one.mp4"));
         ASSERT_TRUE(waitFor([&] { return m_ready == 1; }));
     }
 
@@ -305,7 +281,7 @@ TEST_F(VideoPlayerViewTest, BrokenRecordingsReportFailureOnceAndNeverReady)
     for (const QUrl& address : {QUrl(QStringLiteral("http://127.0.0.1:9/x.mp4")), QUrl()}) {
         auto view = makeSurface();
         QSignalSpy failed(view.get(), &VideoPlayerView::loadFailed);
-        view->loadURL(address, true);
+        view->loadURL(address);
         ASSERT_TRUE(waitFor([&] { return failed.count() == 1; }));
         EXPECT_EQ(view->failureReason(), QStringLiteral("not a local file"));
         EXPECT_EQ(view->getState(), 0);
@@ -313,7 +289,7 @@ TEST_F(VideoPlayerViewTest, BrokenRecordingsReportFailureOnceAndNeverReady)
     {
         // A URL without scheme is a path.
         auto view = makeSurface();
-        view->loadURL(QUrl(media("one.mp4")), true);
+        view->loadURL(QUrl(media("one.mp4")));
         ASSERT_TRUE(waitFor([&] { return view->getPlayerStatus() == 1; }));
     }
 
@@ -322,7 +298,7 @@ TEST_F(VideoPlayerViewTest, BrokenRecordingsReportFailureOnceAndNeverReady)
     QSignalSpy failed(view.get(), &VideoPlayerView::loadFailed);
     m_ready = 0;
     m_ends = 0;
-    view->loadURL(url("cut_half.mp4"), true);
+    view->loadURL(url("cut_half.mp4"));
     ASSERT_TRUE(waitFor([&] { return m_ready == 1 || failed.count() > 0; }));
     EXPECT_EQ(failed.count(), 0);
     ASSERT_TRUE(waitFor([&] { return m_ends == 1; }));
@@ -336,7 +312,7 @@ TEST_F(VideoPlayerViewTest, SoundPlayingWithoutAnyPictureFailsWithinSeconds)
     QSignalSpy failed(view.get(), &VideoPlayerView::loadFailed);
     QElapsedTimer clock;
     clock.start();
-    view->loadURL(url("sound_only_plays.mp4"), true);
+    view->loadURL(url("sound_only_plays.mp4"));
     ASSERT_TRUE(waitFor([&] { return failed.count() == 1; }, 15000));
     EXPECT_LT(clock.elapsed(), 6900); // before the 7-second sound ends
     EXPECT_EQ(view->failureReason(), QStringLiteral("no picture could be decoded"));
@@ -350,13 +326,13 @@ TEST_F(VideoPlayerViewTest, NoLateCallbacksAfterReleaseOrDestruction)
     {
         auto view = makeSurface();
         QSignalSpy failed(view.get(), &VideoPlayerView::loadFailed);
-        view->loadURL(url("two.mp4"), true);
+        view->loadURL(url("two.mp4"));
         view->releasePlayer();
         QTest::qWait(500);
         EXPECT_EQ(failed.count(), 0);
         EXPECT_EQ(m_ready, 0);
         EXPECT_EQ(view->getState(), 0);
-        view->loadURL(url("garbage.mp4"), true);
+        view->loadURL(url("garbage.mp4"));
         view->releasePlayer();
         QTest::qWait(300);
         EXPECT_EQ(failed.count(), 0);
@@ -365,21 +341,20 @@ TEST_F(VideoPlayerViewTest, NoLateCallbacksAfterReleaseOrDestruction)
     // Destroyed while playing, with mpv events still queued.
     {
         auto view = makeSurface();
-        view->loadURL(url("two.mp4"), true);
+        view->loadURL(url("two.mp4"));
         ASSERT_TRUE(waitFor([&] { return m_ready == 1; }));
         view->seekToTime(1.0);
         view.reset();
         QTest::qWait(300);
     }
-    // The end observer deletes the surface, as the controller does when it
-    // opens the next recording.
+    // The receiver of the end deletes the surface, as the controller does
+    // when it opens the next recording.
     {
         auto* view = makeSurface().release();
         QPointer<VideoPlayerView> guard(view);
         QObject owner;
-        NotificationCenter::defaultCenter().addObserver(&owner, Notifications::VideoEnd,
-                                                        [&](const Notification&) { delete guard.data(); });
-        view->loadURL(url("one.mp4"), true);
+        QObject::connect(view, &VideoPlayerView::ended, &owner, [&] { delete guard.data(); });
+        view->loadURL(url("one.mp4"));
         ASSERT_TRUE(waitFor([&] { return guard.isNull(); }));
         QTest::qWait(200);
     }
@@ -387,14 +362,14 @@ TEST_F(VideoPlayerViewTest, NoLateCallbacksAfterReleaseOrDestruction)
     m_ready = 0;
     auto view = makeSurface();
     for (int i = 0; i < 50; ++i) {
-        view->loadURL(url(i % 5 == 4 ? "garbage.mp4" : "one.mp4"), true);
+        view->loadURL(url(i % 5 == 4 ? "garbage.mp4" : "one.mp4"));
         if (i % 2)
             QCoreApplication::processEvents();
         view->releasePlayer();
     }
     QTest::qWait(300);
     EXPECT_EQ(view->getState(), 0);
-    view->loadURL(url("one.mp4"), true);
+    view->loadURL(url("one.mp4"));
     ASSERT_TRUE(waitFor([&] { return view->getPlayerStatus() == 1; }));
 }
 

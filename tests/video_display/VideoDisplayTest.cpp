@@ -2,7 +2,6 @@
 // picture reaches the framebuffer, upright, at the fitted place; hidden
 // surfaces keep playing; the renderer is torn down cleanly.
 #include "../video/VideoTestMedia.h"
-#include "base/NotificationCenter.h"
 #include "views/MpvPlayer.h"
 #include "views/VideoPlayerView.h"
 
@@ -86,13 +85,9 @@ TEST_F(VideoDisplayTest, LargePictureIsShrunkCentredAndUpright)
     QWidget window;
     VideoPlayerView* view = showSurface(window);
     ASSERT_FALSE(view->isHeadless());
-    int ready = 0;
-    QObject readyObserver;
-    NotificationCenter::defaultCenter().addObserver(
-        &readyObserver, Notifications::AVPlayerReadyToPlay,
-        [&](const Notification& n) { ready += n.object.value<QObject*>() == view; });
-    view->loadURL(url("hd.mp4"), false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ready == 1; }, 15000));
+    QSignalSpy ready(view, &VideoPlayerView::readyToPlay);
+    view->loadURL(url("hd.mp4"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 1; }, 15000));
     view->relayout(QRect(0, 0, 640, 480));
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->renderedFrameCount() >= 2; }, 15000));
     view->onPause();
@@ -119,13 +114,10 @@ TEST_F(VideoDisplayTest, SmallPictureKeepsItsSizeInTheMiddle)
 {
     QWidget window;
     VideoPlayerView* view = showSurface(window);
-    int ready = 0;
-    QObject readyObserver;
-    NotificationCenter::defaultCenter().addObserver(
-        &readyObserver, Notifications::AVPlayerReadyToPlay,
-        [&](const Notification& n) { ready += n.object.value<QObject*>() == view; });
-    view->loadURL(url("small.mp4"), false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ready == 1 && view->renderedFrameCount() >= 2; }, 15000));
+    QSignalSpy ready(view, &VideoPlayerView::readyToPlay);
+    view->loadURL(url("small.mp4"));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ready.count() == 1 && view->renderedFrameCount() >= 2; }, 15000));
     view->onPause();
     EXPECT_EQ(view->normalView->geometry(), QRect(160, 120, 320, 240));
     const QImage shown = window.grab().toImage();
@@ -146,14 +138,11 @@ TEST_F(VideoDisplayTest, HiddenSurfaceStillDrawsEveryFrameAndPlaysThrough)
     // Never shown, and one of no size at all: mpv would stall on each frame nobody drew.
     for (QRect frame : {QRect(0, 0, 320, 240), QRect(0, 0, 0, 0)}) {
         VideoPlayerView view(frame, nullptr, Mode::OpenGL);
-        int ended = 0;
-        QObject endObserver;
-        NotificationCenter::defaultCenter().addObserver(&endObserver, Notifications::VideoEnd,
-                                                        [&](const Notification&) { ++ended; });
+        QSignalSpy ended(&view, &VideoPlayerView::ended);
         QElapsedTimer clock;
         clock.start();
-        view.loadURL(url("moving.mp4"), true);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1; }, 10000));
+        view.loadURL(url("moving.mp4"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 10000));
         EXPECT_LT(clock.elapsed(), 1900); // a 1-second recording of 10 frames
         // A stalled surface neither draws a frame nor lets mpv drop one; on a
         // busy machine mpv drops the frames that came too late to draw, so
@@ -171,7 +160,7 @@ TEST_F(VideoDisplayTest, MovingToAnotherWindowKeepsThePicture)
     // Qt gives the GL widget a new context in another top-level window.
     QWidget first;
     VideoPlayerView* view = showSurface(first);
-    view->loadURL(url("small.mp4"), false);
+    view->loadURL(url("small.mp4"));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return view->getPlayerStatus() == 1 && view->renderedFrameCount() > 0; }, 15000));
     view->onPause();
@@ -195,13 +184,13 @@ TEST_F(VideoDisplayTest, RendererTornDownWhilePlayingAndOverAndOver)
     QWidget window;
     VideoPlayerView* view = showSurface(window);
     for (int i = 0; i < 10; ++i) {
-        view->loadURL(url(i % 2 ? "moving.mp4" : "small.mp4"), true);
+        view->loadURL(url(i % 2 ? "moving.mp4" : "small.mp4"));
         if (i % 3 == 0) {
             EXPECT_TRUE(QTest::qWaitFor([&] { return view->renderedFrameCount() > 0; }, 5000));
         }
         view->releasePlayer();
     }
-    view->loadURL(url("moving.mp4"), true);
+    view->loadURL(url("moving.mp4"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->renderedFrameCount() > 2; }, 10000));
     delete view; // with frames still coming
     QTest::qWait(200);

@@ -2,11 +2,11 @@
 // coloured quadrants, zoomed about a point by the wheel and the keys on the
 // surface itself, checked region by region in the framebuffer.
 #include "../video/VideoTestMedia.h"
-#include "base/NotificationCenter.h"
 #include "views/VideoPlayerView.h"
 
 #include <QApplication>
 #include <QOpenGLWidget>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -107,13 +107,10 @@ TEST_F(VideoZoomDisplayTest, WheelKeysDragAndDoubleClickZoomThePictureAboutThePo
     auto* view = new VideoPlayerView(QRect(0, 0, 640, 480), &window, VideoPlayerView::RenderMode::OpenGL);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    int ready = 0;
-    QObject observer;
-    NotificationCenter::defaultCenter().addObserver(&observer, Notifications::AVPlayerReadyToPlay,
-                                                    [&](const Notification&) { ++ready; });
+    QSignalSpy ready(view, &VideoPlayerView::readyToPlay);
     view->setRate(0); // paused on the first frame
-    view->loadURL(QUrl::fromLocalFile(m_dir.filePath("quad.mp4")), false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ready == 1; }, 15000));
+    view->loadURL(QUrl::fromLocalFile(m_dir.filePath("quad.mp4")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 1; }, 15000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->renderedFrameCount() >= 1; }, 10000));
     ASSERT_EQ(view->pictureRect(), QRect(0, 0, 640, 480));
 

@@ -86,13 +86,10 @@ protected:
         auto* view = new VideoPlayerView(QRect(0, 0, 640, 480), &window, Mode::OpenGL);
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-        int ready = 0;
-        QObject readyObserver;
-        NotificationCenter::defaultCenter().addObserver(
-            &readyObserver, Notifications::AVPlayerReadyToPlay,
-            [&](const Notification& n) { ready += n.object.value<QObject*>() == view; });
-        view->loadURL(QUrl::fromLocalFile(s_dir->filePath("equirect.mp4")), false);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return ready == 1 && view->renderedFrameCount() >= 2; }, 15000));
+        QSignalSpy ready(view, &VideoPlayerView::readyToPlay);
+        view->loadURL(QUrl::fromLocalFile(s_dir->filePath("equirect.mp4")));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return ready.count() == 1 && view->renderedFrameCount() >= 2; }, 15000));
         view->onPause();
         view->relayout(QRect(0, 0, 640, 480));
         return view;

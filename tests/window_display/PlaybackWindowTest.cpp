@@ -3,6 +3,8 @@
 #include "WindowTestSupport.h"
 #include "playback/PlaybackSession.h"
 
+#include <QSignalSpy>
+
 using namespace windowtest;
 
 namespace
@@ -71,14 +73,12 @@ TEST_F(PlaybackWindow, LastPairEndsOnBothLastFrames)
     writePair(dir.filePath("DCIM/100MEDIA"), startAt(8, 30), 2);
     AppDelegate d;
     launch(d);
-    int ends = 0;
-    QObject observer;
-    NotificationCenter::defaultCenter().addObserver(&observer, Notifications::VideoEnd,
-                                                    [&](const Notification&) { ++ends; });
     NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(0));
+    ASSERT_NE(d.videoPlayView(), nullptr);
+    QSignalSpy frontEnded(d.videoPlayView(), &VideoPlayerView::ended);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return ready(d.videoPlayView()) && ready(d.videoPlayView2()); }, 15000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ends > 0; }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frontEnded.count() > 0; }, 15000));
     QTest::qWait(800);
     shoot(d.window(), QStringLiteral("playback-last-pair"));
     EXPECT_EQ(d.playback()->state(), VideoPlayerView::StatePaused);
