@@ -76,7 +76,6 @@ class GSensorView;
 class VideoPlayerView;
 struct FileListRow;
 class SCEvents;
-class SCEvent;
 class DpadView;
 class HarshMarks;
 class PlaybackSession;
@@ -164,7 +163,6 @@ public:
     const QString& currentFolder() const { return m_library->currentFolder(); }
     void stopMonitorFolder() { m_library->stopMonitorFolder(); }
     void onMonitorFolder() { m_library->onMonitorFolder(); }
-    void pathWatcher(SCEvents* watcher, const SCEvent& event) { m_library->pathWatcher(watcher, event); }
     SCEvents* folderWatcher() const { return m_library->folderWatcher(); }
     void rebuildPlaylist() { m_library->rebuildPlaylist(); }
     // The calendar shown in full (day filter on) or shrunk (every day).

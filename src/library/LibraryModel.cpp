@@ -15,15 +15,14 @@
 #include "controls/CalendarView.h"
 #include "controls/FileListLayout.h"
 #include "controls/FileListView.h"
-#include "core/ContainerProbe.h"
 #include "core/FileRules.h"
-#include "core/FolderWatch.h"
 #include "core/Log.h"
 #include "core/NameTimeOffer.h"
 #include "core/PlaylistFilter.h"
 #include "core/TrackLoader.h"
-#include "core/Trips.h"
-#include "platform/SCEvents.h"
+#include "library/FolderMonitor.h"
+#include "library/PlaylistTrips.h"
+#include "library/ScanInputFilter.h"
 
 #include <QApplication>
 #include <QFile>
@@ -34,8 +33,6 @@
 
 #include <algorithm>
 #include <memory>
-
-#include <sys/stat.h>
 
 namespace
 {
@@ -53,89 +50,6 @@ std::vector<std::string> nativePaths(const QList<AMediaFile>& list)
     return paths;
 }
 
-// While a scan runs the busy window stands for a modal state: the main window
-// takes no clicks, keys, wheel turns or drops, so nothing can open another
-// folder, play a recording or change the filter against a library that is
-// about to be replaced. The main loop keeps running (players, timers, the
-// spinner); only the user's input to the main window is held back.
-class ScanInputFilter : public QObject
-{
-public:
-    ScanInputFilter(QWidget* window, QObject* parent) : QObject(parent), m_window(window) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-            break;
-        default:
-            return false;
-        }
-        auto* widget = qobject_cast<QWidget*>(watched);
-        return widget && m_window && widget->window() == m_window;
-    }
-
-private:
-    QPointer<QWidget> m_window;
-};
-
-// Hands the watcher's events to the library; owned by the watcher.
-class MonitorListener : public QObject, public SCEventListenerProtocol
-{
-public:
-    MonitorListener(LibraryModel* library, QObject* parent) : QObject(parent), m_library(library) {}
-    void pathWatcher(SCEvents* watcher, const SCEvent& event) override
-    {
-        if (m_library)
-            m_library->pathWatcher(watcher, event);
-    }
-
-private:
-    QPointer<LibraryModel> m_library;
-};
-
-QString mountPointOf(const QString& folder)
-{
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    if (canonical.isEmpty())
-        return QString();
-    QFile table(QStringLiteral("/proc/self/mountinfo"));
-    if (!table.open(QIODevice::ReadOnly))
-        return QString();
-    const auto mount = pmMountOf(nativePath(canonical), pmParseMountInfo(table.readAll().toStdString()));
-    return mount ? QFile::decodeName(QByteArray::fromStdString(mount->mountPoint)) : QString();
-}
-
-// Hidden names below the folder are never part of the library.
-bool hasHiddenPart(const std::string& path, const std::string& folder)
-{
-    std::size_t pos = folder.size();
-    while (pos < path.size()) {
-        while (pos < path.size() && path[pos] == '/')
-            ++pos;
-        if (pos < path.size() && path[pos] == '.')
-            return true;
-        pos = path.find('/', pos);
-        if (pos == std::string::npos)
-            break;
-    }
-    return false;
-}
 } // namespace
 
 // The scan's own state: written by the worker thread only, read by the main
@@ -146,7 +60,13 @@ struct LibraryModel::ScanJob {
     std::vector<ScannedRecording> found; // the worker's result
 };
 
-LibraryModel::LibraryModel(QObject* parent) : QObject(parent) {}
+LibraryModel::LibraryModel(QObject* parent) : QObject(parent), m_monitor(new FolderMonitor(this))
+{
+    // folder monitor -> library: the check at once, the follow-up once per batch
+    connect(m_monitor, &FolderMonitor::checkRequested, this, &LibraryModel::onMonitorFolder);
+    connect(m_monitor, &FolderMonitor::folderBack, this, &LibraryModel::buildVideoLibrary);
+    connect(m_monitor, &FolderMonitor::changed, this, &LibraryModel::syncLibraryWithFolder);
+}
 
 LibraryModel::~LibraryModel()
 {
@@ -206,7 +126,6 @@ bool LibraryModel::buildVideoLibrary(const QString& folder)
             [this, folder, job] { finishVideoLibrary(folder, *job); });
     if (m_inputWindow && !m_scanInputFilter) {
         m_scanInputFilter = new ScanInputFilter(m_inputWindow, this);
-        qApp->installEventFilter(m_scanInputFilter);
     }
     m_libraryScan->start();
     return true;
@@ -267,7 +186,6 @@ void LibraryModel::removeInputFilter()
 {
     if (!m_scanInputFilter)
         return;
-    qApp->removeEventFilter(m_scanInputFilter);
     delete m_scanInputFilter;
     m_scanInputFilter = nullptr;
 }
@@ -599,116 +517,12 @@ int LibraryModel::checkDualCameraFileType(int index) const
 
 int LibraryModel::getAnotherCameraFile(int index) const
 {
-    if (index < 0 || index >= mPlaylist.size())
-        return -1;
-    const std::string path = mPlaylist.at(index).nativePath().toStdString();
-    if (path.empty() || pmGetCameraType(path) == kCameraNone)
-        return -1;
-    const std::string partner = pmGetAnotherCameraPath(path);
-    if (partner.empty())
-        return -1;
-    if (index + 1 < mPlaylist.size() && mPlaylist.at(index + 1).nativePath().toStdString() == partner)
-        return index + 1;
-    if (index >= 1 && mPlaylist.at(index - 1).nativePath().toStdString() == partner)
-        return index - 1;
-    return -1;
+    return pmAnotherCameraRow(mPlaylist, index);
 }
 
 std::vector<int> LibraryModel::tripMembers(int playlistIndex) const
 {
-    const int count = static_cast<int>(mPlaylist.size());
-    if (playlistIndex < 0 || playlistIndex >= count)
-        return {};
-    auto entryOf = [this](int row) {
-        const AMediaFile& media = mPlaylist.at(row);
-        const std::string path = media.nativePath().toStdString();
-        TripEntry e;
-        const QDateTime date = media.fileDate();
-        const std::optional<int64_t> named = pmNameTimeMsecs(path);
-        e.startMs = named.value_or(0);
-        e.startKnown = named.has_value();
-        const QByteArray key = media.nativePath() + '\n' + QByteArray::number(date.toMSecsSinceEpoch());
-        auto cached = m_durationCache.constFind(key);
-        if (cached == m_durationCache.constEnd())
-            cached = m_durationCache.insert(
-                key, static_cast<qint64>(pmGetContainerDurationSeconds(path) * 1000.0));
-        e.durationMs = *cached;
-        auto codec = m_codecCache.constFind(key);
-        if (codec == m_codecCache.constEnd())
-            codec = m_codecCache.insert(key, static_cast<int>(pmGetRecordingCodec(path)));
-        e.codec = *codec;
-        e.camera = pmGetCameraType(path);
-        e.type = pmGetFileType(path);
-        return e;
-    };
-
-    // A window of the playlist around the index, widened until the trip found
-    // in it is closed on both sides by a recording of its kind that does not
-    // chain (or by the playlist's ends). Rear partners sit next to their fronts.
-    int lo = std::max(0, playlistIndex - 8), hi = std::min(count - 1, playlistIndex + 8);
-    std::vector<TripEntry> entries;
-    std::vector<int> rows;
-    for (;;) {
-        entries.clear();
-        rows.clear();
-        for (int row = lo; row <= hi; ++row) {
-            entries.push_back(entryOf(row));
-            rows.push_back(row);
-        }
-        for (int row = lo; row <= hi; ++row) {
-            TripEntry& e = entries[static_cast<std::size_t>(row - lo)];
-            if (e.camera != kCameraRear)
-                continue;
-            const int partner = getAnotherCameraFile(row);
-            if (partner >= lo && partner <= hi &&
-                entries[static_cast<std::size_t>(partner - lo)].camera == kCameraMain)
-                e.frontPartner = partner - lo;
-        }
-        const std::vector<Trip> trips = pmDetectTrips(entries);
-        const Trip* mine = nullptr;
-        for (const Trip& t : trips) {
-            if (std::binary_search(t.members.begin(), t.members.end(), playlistIndex - lo))
-                mine = &t;
-        }
-        if (!mine)
-            return {playlistIndex};
-        // The kind that chains: the camera and type of a member without a partner.
-        std::pair<int, int> kind{-1, -1};
-        bool chains = true;
-        for (int m : mine->members) {
-            const TripEntry& e = entries[static_cast<std::size_t>(m)];
-            if (e.frontPartner < 0) {
-                kind = {e.camera, e.type};
-                chains = e.startKnown;
-                break;
-            }
-        }
-        // One that chains, that is: a recording of unknown start closes nothing.
-        auto sameKind = [&](int i) {
-            const TripEntry& e = entries[static_cast<std::size_t>(i)];
-            return e.startKnown && e.camera == kind.first && e.type == kind.second;
-        };
-        // A trip of a recording of unknown start is that recording (and its partner).
-        bool closedBefore = lo == 0 || !chains, closedAfter = hi == count - 1 || !chains;
-        for (int i = 0; i < mine->members.front() && !closedBefore; ++i)
-            closedBefore = sameKind(i);
-        for (int i = mine->members.back() + 1; i <= hi - lo && !closedAfter; ++i)
-            closedAfter = sameKind(i);
-        if (closedBefore && closedAfter) {
-            const int camera = entries[static_cast<std::size_t>(playlistIndex - lo)].camera;
-            std::vector<int> out;
-            for (int m : mine->members) {
-                if (entries[static_cast<std::size_t>(m)].camera == camera)
-                    out.push_back(m + lo);
-            }
-            return out;
-        }
-        const int widen = std::max(8, hi - lo);
-        if (!closedBefore)
-            lo = std::max(0, lo - widen);
-        if (!closedAfter)
-            hi = std::min(count - 1, hi + widen);
-    }
+    return m_tripProbes.tripMembers(mPlaylist, playlistIndex);
 }
 
 bool LibraryModel::hasCameraPair() const
@@ -726,73 +540,26 @@ bool LibraryModel::hasCameraPair() const
 // recordings that vanished leave it (so the calendar no longer marks their
 // days), recordings that arrive join it and the playlist without stopping
 // what plays, and the library is built again when the folder comes back on
-// a card put in again. That follow-up runs once per batch of events, after
-// the batch, so a burst of changes makes one library update.
+// a card put in again (FolderMonitor says which, once per batch of events).
 
 void LibraryModel::startMonitorFolder(const QString& folder)
 {
-    pmWriteLogQ(QStringLiteral("AppDelegate::startMonitorFolder() - %1").arg(folder));
-    if (events) {
-        events->stopWatchingPaths();
-    } else {
-        events = new SCEvents(this);
-        events->setDelegate(new MonitorListener(this, events));
-    }
-    m_strMonitorFolder = folder;
-    m_pendingAddPaths.clear();
-    m_bPruneQueued = false;
-    m_bRebuildQueued = false;
-
-    QStringList paths;
-    for (const std::string& p : pmMonitorWatchList(nativePath(folder), nativePath(mountPointOf(folder))))
-        paths.append(QFile::decodeName(QByteArray::fromStdString(p)));
-    if (!events->startWatchingPaths(paths))
-        pmWriteLogQ(QStringLiteral("AppDelegate::startMonitorFolder() - not watching %1").arg(folder));
+    m_monitor->start(folder);
 }
 
 void LibraryModel::stopMonitorFolder()
 {
-    if (events)
-        events->stopWatchingPaths();
+    m_monitor->stop();
 }
 
-void LibraryModel::pathWatcher(SCEvents*, const SCEvent& event)
+SCEvents* LibraryModel::folderWatcher() const
 {
-    pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - %1").arg(event.description()));
-    const uint32_t flags = event.eventFlags();
-    const QString path = event.eventPath();
-    const WatchReaction reaction = pmWatchReaction(flags);
-    if (reaction == WatchReaction::RemovedOrUnmounted)
-        pmWriteLogQ(QStringLiteral("Folder is removed or unmounted - %1").arg(path));
-    else if (reaction == WatchReaction::ItemRemovedOrRenamed)
-        pmWriteLogQ(QStringLiteral("Folder is removed or rename - %1").arg(path));
-    if (reaction != WatchReaction::None)
-        onMonitorFolder();
+    return m_monitor->watcher();
+}
 
-    if (m_strMonitorFolder.isEmpty())
-        return;
-    const std::string folder = pmTrimEventPath(nativePath(m_strMonitorFolder));
-    const std::string where = nativePath(path);
-    bool follow = false;
-    if ((flags & WatchFlag::Mount) && pmPathIsWithin(folder, where)) {
-        m_bRebuildQueued = true; // the folder itself (or the volume holding it) is back
-        follow = true;
-    } else if ((flags & WatchFlag::MustScanSubDirs) && pmPathIsWithin(folder, where)) {
-        m_pendingAddPaths.append(m_strMonitorFolder);
-        m_bPruneQueued = true;
-        follow = true;
-    } else if ((pmWatchMayAddFiles(flags) || (flags & WatchFlag::Mount)) && pmPathIsWithin(where, folder)) {
-        m_pendingAddPaths.append(path);
-        follow = true;
-    }
-    if (reaction != WatchReaction::None) {
-        m_bPruneQueued = true;
-        follow = true;
-    }
-    if (!follow || m_bLibrarySyncQueued)
-        return;
-    m_bLibrarySyncQueued = true;
-    QTimer::singleShot(0, this, [this] { syncLibraryWithFolder(); });
+const QString& LibraryModel::monitoredFolder() const
+{
+    return m_monitor->folder();
 }
 
 void LibraryModel::onMonitorFolder()
@@ -840,29 +607,10 @@ bool LibraryModel::pruneVanishedRecordings()
     return true;
 }
 
-void LibraryModel::syncLibraryWithFolder()
+void LibraryModel::syncLibraryWithFolder(bool mayHaveGone, const QList<AMediaFile>& arrived)
 {
-    m_bLibrarySyncQueued = false;
-    const QString folder = m_strMonitorFolder;
-    if (folder.isEmpty())
-        return;
-    if (m_bRebuildQueued) {
-        m_bRebuildQueued = false;
-        m_pendingAddPaths.clear();
-        m_bPruneQueued = false;
-        if (QFileInfo(folder).isDir()) {
-            pmWriteLogQ(
-                QStringLiteral(
-                    "AppDelegate::pathWatcher() - the folder is back, building the library again - %1")
-                    .arg(folder));
-            buildVideoLibrary(folder);
-            return;
-        }
-    }
-
     bool libraryChanged = false;
-    if (m_bPruneQueued) {
-        m_bPruneQueued = false;
+    if (mayHaveGone) {
         libraryChanged = pruneVanishedRecordings();
         // Events may have been lost on the way: a listed recording that went
         // meanwhile still gets the check.
@@ -870,50 +618,26 @@ void LibraryModel::syncLibraryWithFolder()
             onMonitorFolder();
     }
 
-    QStringList candidates;
-    candidates.swap(m_pendingAddPaths);
-    candidates.removeDuplicates();
-    const std::string root = pmTrimEventPath(nativePath(folder));
     QSet<QByteArray> known;
     for (const AMediaFile& f : mVideoLib)
         known.insert(f.nativePath());
-    QList<AMediaFile> added;
-    auto take = [&](const std::string& path, std::optional<int64_t> mtime) {
-        const QByteArray key = QByteArray::fromStdString(path);
-        if (known.contains(key))
-            return;
-        known.insert(key);
-        added.append(AMediaFile::mediaFileWithNativePath(key, mtime ? QDateTime::fromMSecsSinceEpoch(*mtime)
-                                                                    : QDateTime()));
-    };
-    for (const QString& candidate : candidates) {
-        const std::string path = pmTrimEventPath(nativePath(candidate));
-        if (!pmPathIsWithin(path, root) || hasHiddenPart(path, root))
+    qsizetype added = 0;
+    for (const AMediaFile& f : arrived) {
+        if (known.contains(f.nativePath()))
             continue;
-        struct stat st {
-        };
-        if (::stat(path.c_str(), &st) != 0)
-            continue; // gone again already
-        if (S_ISDIR(st.st_mode)) {
-            LibraryScanner scanner;
-            for (const ScannedRecording& r : scanner.scan(path))
-                take(r.path, r.mtimeMsecs);
-        } else if (S_ISREG(st.st_mode) && LibraryScanner::admit(path)) {
-            take(path, int64_t(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
-        }
-    }
-    for (const AMediaFile& f : added) {
+        known.insert(f.nativePath());
         insertMediaToVideoLib(f, static_cast<int>(mVideoLib.size()));
+        ++added;
         pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - new video - %1").arg(f.path()));
     }
-    if (!added.isEmpty()) {
+    if (added > 0) {
         pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - %1 new videos, library count = %2")
-                        .arg(added.size())
+                        .arg(added)
                         .arg(mVideoLib.size()));
         libraryChanged = true;
     }
     if (libraryChanged)
         Q_EMIT videoLibIsReady(); // the calendar marks its days again
-    if (!added.isEmpty())
+    if (added > 0)
         refreshPlaylistKeepingCurrent();
 }

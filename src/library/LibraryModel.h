@@ -11,6 +11,7 @@
 // through a function its owner sets. Main thread only, except the scan's walk.
 #include "base/AMediaFile.h"
 #include "core/LibraryScan.h"
+#include "library/PlaylistTrips.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -26,10 +27,10 @@
 #include <vector>
 
 class CalendarView;
+class FolderMonitor;
 class FileListView;
 class QThread;
 class QWidget;
-class SCEvent;
 class SCEvents;
 struct FileListRow;
 
@@ -150,17 +151,14 @@ public:
 
     void startMonitorFolder(const QString& folder);
     void stopMonitorFolder();
-    SCEvents* folderWatcher() const { return events; }
-    const QString& monitoredFolder() const { return m_strMonitorFolder; }
+    SCEvents* folderWatcher() const;
+    const QString& monitoredFolder() const;
     // The check: when a listed recording has gone, playback pauses, the
     // vanished entries leave the library and the playlist is rebuilt.
     void onMonitorFolder();
-    // The watcher's listener: logs the event, runs the check for removals,
-    // unmounts and renames, and queues the follow-up (below) once per batch.
-    void pathWatcher(SCEvents* watcher, const SCEvent& event);
-    // Drops recordings gone from the library, takes in those that arrived
-    // (the playlist keeps what plays), or builds again when the folder is back.
-    void syncLibraryWithFolder();
+    // The monitor's follow-up: drops recordings gone from the library and
+    // takes in those that arrived (the playlist keeps what plays).
+    void syncLibraryWithFolder(bool mayHaveGone, const QList<AMediaFile>& arrived);
     // Removes library entries whose files no longer exist; true when any went.
     bool pruneVanishedRecordings();
 
@@ -197,10 +195,7 @@ private:
     // shows). Every change to mVideoLib resets it.
     mutable std::optional<MediaDays> m_mediaDays;
     mutable int m_nMediaDaysBuilds = 0;
-    // Container durations in ms by path and modification time (tripMembers).
-    mutable QHash<QByteArray, qint64> m_durationCache;
-    // Video codecs by the same key: a trip never joins H.264 and H.265.
-    mutable QHash<QByteArray, int> m_codecCache;
+    mutable TripProbes m_tripProbes;
     QList<AMediaFile> mPlaylist;
     bool m_bAllFile = false;
     bool m_bPlaceByNameTime = false;
@@ -210,16 +205,11 @@ private:
     QString m_strModelName;
 
     QThread* m_libraryScan = nullptr;
-    QString m_pendingLibraryFolder; // null when none waits
-    QObject* m_scanInputFilter = nullptr;
+    QString m_pendingLibraryFolder;       // null when none waits
+    QObject* m_scanInputFilter = nullptr; // a ScanInputFilter while a scan runs
 
-    SCEvents* events = nullptr; // created on first use
+    FolderMonitor* m_monitor;
     bool m_bCheckFolder = false;
-    QString m_strMonitorFolder;
-    QStringList m_pendingAddPaths;
-    bool m_bLibrarySyncQueued = false;
-    bool m_bPruneQueued = false;
-    bool m_bRebuildQueued = false;
 
     QPointer<FileListView> mFileList;
     QPointer<CalendarView> mCalendar;
