@@ -6,6 +6,7 @@
 #include "app/AppDelegate.h"
 #include "app/HarshMarksPanels.h"
 #include "app/LanguageSwitch.h"
+#include "app/LibraryPanels.h"
 
 #include "app/MainWindow.h"
 #include "base/Services.h"
@@ -64,7 +65,7 @@ void AppDelegate::createPanels()
     calendar->setShowCalendarHandler([this](bool show) { showCalendar(show); });
     connect(this, &AppDelegate::videoLibIsReady, calendar, &CalendarView::VideoLibIsReady);
     connect(this, &AppDelegate::activateDayRequested, calendar, &CalendarView::SetActivateDay);
-    m_library->setPanels(fileList(), calendar);
+    connectLibraryPanels(*m_library, fileList(), calendar);
 
     // graph -> seeking; map and language switch -> the speed unit shown
     connect(gsensorView(), &GSensorView::graphClicked, this, &AppDelegate::onGSensorGraphClicked);

@@ -12,9 +12,7 @@
 #include "base/DialogSeam.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
-#include "controls/CalendarView.h"
 #include "controls/FileListLayout.h"
-#include "controls/FileListView.h"
 #include "core/FileRules.h"
 #include "core/Log.h"
 #include "core/NameTimeOffer.h"
@@ -73,10 +71,9 @@ LibraryModel::~LibraryModel()
     waitForScanToEnd();
 }
 
-void LibraryModel::setPanels(FileListView* fileList, CalendarView* calendar)
+void LibraryModel::setListSource(std::function<ListChoice()> source)
 {
-    mFileList = fileList;
-    mCalendar = calendar;
+    m_listChoice = std::move(source);
 }
 
 void LibraryModel::setInputWindow(QWidget* window)
@@ -399,23 +396,16 @@ QString LibraryModel::getFilePathInPlaylist(int index) const
 
 QList<AMediaFile> LibraryModel::filteredPlaylist(const QList<AMediaFile>& sorted) const
 {
+    const ListChoice choice = m_listChoice ? m_listChoice() : ListChoice();
     PlaylistFilterOptions options;
-    if (mFileList) {
-        options.showNormal = mFileList->isShowNormalFile();
-        options.showEvent = mFileList->isShowEventFile();
-        options.showParking = mFileList->isShowParkingFile();
-    }
-    options.allFiles = m_bAllFile;
+    options.showNormal = choice.showNormal;
+    options.showEvent = choice.showEvent;
+    options.showParking = choice.showParking;
+    options.allFiles = m_bAllFile || !choice.hasDay; // no calendar to choose a day with: every day
     options.byNameTime = m_bPlaceByNameTime;
-    if (mCalendar) {
-        short year = 0, month = 0, day = 0;
-        mCalendar->GetSelectDay(year, month, day);
-        options.year = year;
-        options.month = month;
-        options.day = day;
-    } else {
-        options.allFiles = true; // no calendar to choose a day with
-    }
+    options.year = choice.year;
+    options.month = choice.month;
+    options.day = choice.day;
 
     std::vector<ScannedRecording> library;
     library.reserve(static_cast<std::size_t>(sorted.size()));
@@ -434,13 +424,13 @@ QList<AMediaFile> LibraryModel::filteredPlaylist(const QList<AMediaFile>& sorted
 
 void LibraryModel::fillFileList()
 {
-    if (!mFileList)
-        return;
+    if (!m_listChoice)
+        return; // no list to show the rows in
     std::vector<FileListRow> rows;
     rows.reserve(static_cast<std::size_t>(mPlaylist.size()));
     for (const AMediaFile& f : mPlaylist)
         rows.push_back(fileListRow(f));
-    mFileList->buildFileList(std::move(rows));
+    Q_EMIT fileListFilled(rows);
 }
 
 void LibraryModel::rebuildPlaylist()
@@ -483,7 +473,7 @@ void LibraryModel::refreshPlaylistKeepingCurrent()
     const PlayRows playing = m_playRows ? m_playRows() : PlayRows(-1, -1);
     const QUrl current = urlAt(playing.first);
     const QUrl current2 = urlAt(playing.second);
-    const QUrl selected = mFileList ? urlAt(mFileList->getCurSel()) : QUrl();
+    const QUrl selected = m_listChoice ? urlAt(m_listChoice().selectedRow) : QUrl();
     const int index = current.isEmpty() ? playing.first : indexIn(current);
     const int index2 = current2.isEmpty() ? playing.second : indexIn(current2);
     if ((!current.isEmpty() && index < 0) || (!current2.isEmpty() && index2 < 0)) {
@@ -493,13 +483,10 @@ void LibraryModel::refreshPlaylistKeepingCurrent()
     const bool wasEmpty = mPlaylist.isEmpty();
     setPlaylist(fresh);
     Q_EMIT playRowsMoved(index, index2);
-    if (mFileList) {
+    if (m_listChoice) {
         fillFileList();
         // The play mark and the selection stay on their recordings.
-        if (index >= 0)
-            mFileList->showPlayMark(index);
-        if (!selected.isEmpty())
-            mFileList->setCurSel(indexIn(selected), false);
+        Q_EMIT fileListMarksKept(index, selected.isEmpty() ? -2 : indexIn(selected));
     }
     Q_EMIT playlistChanged(wasEmpty);
     pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - playlist updated, video count = %1")

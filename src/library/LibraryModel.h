@@ -10,6 +10,7 @@
 // playlistChanged, recordingsVanished), and the rows that play are read
 // through a function its owner sets. Main thread only, except the scan's walk.
 #include "base/AMediaFile.h"
+#include "controls/FileListLayout.h"
 #include "core/LibraryScan.h"
 #include "library/PlaylistTrips.h"
 
@@ -26,13 +27,10 @@
 #include <utility>
 #include <vector>
 
-class CalendarView;
 class FolderMonitor;
-class FileListView;
 class QThread;
 class QWidget;
 class SCEvents;
-struct FileListRow;
 
 class LibraryModel : public QObject
 {
@@ -43,9 +41,17 @@ public:
 
     // ---- what the owner sets
 
-    // The panels the playlist is chosen with and shown in; either may be null
-    // (no file list: every type; no calendar: every day).
-    void setPanels(FileListView* fileList, CalendarView* calendar);
+    // What the file list and the calendar choose the playlist with, asked at
+    // each filtering: the types shown, the day (none: every day), the row
+    // selected. Without a source every type of every day is listed and no
+    // rows are sent out (fileListFilled).
+    struct ListChoice {
+        bool showNormal = true, showEvent = true, showParking = true;
+        bool hasDay = false;
+        int year = 0, month = 0, day = 0;
+        int selectedRow = -1;
+    };
+    void setListSource(std::function<ListChoice()> source);
     // The window that takes no input while a scan runs (none: nothing held back).
     void setInputWindow(QWidget* window);
     // The front and rear playlist rows that play now (-1 when none).
@@ -175,6 +181,11 @@ Q_SIGNALS:
     void playlistClearing();
     // A rebuild has filled the playlist and the file list.
     void playlistRebuilt();
+    // The rows the file list shows now, one per playlist entry.
+    void fileListFilled(const std::vector<FileListRow>& rows);
+    // After the list was filled again under what plays: the play mark's row
+    // (-1: none) and the selected row (-1: its recording left; -2: none was).
+    void fileListMarksKept(int playRow, int selectedRow);
     // The playlist changed under the recordings that play; they moved to
     // these rows (or stay -1), and the file list shows the new list.
     void playRowsMoved(int front, int rear);
@@ -211,8 +222,7 @@ private:
     FolderMonitor* m_monitor;
     bool m_bCheckFolder = false;
 
-    QPointer<FileListView> mFileList;
-    QPointer<CalendarView> mCalendar;
+    std::function<ListChoice()> m_listChoice;
     QPointer<QWidget> m_inputWindow;
     std::function<PlayRows()> m_playRows;
     std::function<void(const QString&)> m_folderOpener;

@@ -7,6 +7,7 @@
 #include "MediaGen.h"
 
 #include "WaitingWindow/WaitingWindow.h"
+#include "app/LibraryPanels.h"
 #include "base/NotificationCenter.h"
 #include "base/SettingsKeys.h"
 #include "controls/CalendarView.h"
@@ -217,7 +218,7 @@ TEST(LibraryModel, ThePlaylistIsTheCalendarsDayAndTheTickedTypes)
     auto* list = new FileListView(&host);
     auto* calendar = new CalendarView(&host);
     LibraryModel lib;
-    lib.setPanels(list, calendar);
+    connectLibraryPanels(lib, list, calendar);
     lib.searchFolder(dir.path());
     // Nothing may stay selected while the list is being replaced.
     qsizetype listedWhileClearing = -1;

@@ -1,6 +1,7 @@
 // The playlist as the panels choose it: the calendar's day or every day, the
 // three type boxes of the file list, and what a rebuild resets.
 #include "PlaybackTestSupport.h"
+#include "app/LibraryPanels.h"
 #include "app/PlaybackPanels.h"
 #include "controls/BitmapButton.h"
 #include "controls/CalendarView.h"
@@ -69,7 +70,7 @@ TEST(PlaylistFilter, DayAndTypeBoxesChooseTheEntriesAndARebuildDeselects)
     panels.calendar = calendar;
     panels.playBar = bar;
     c->windows()->adoptPanels(panels);
-    c->library()->setPanels(list, calendar);
+    connectLibraryPanels(*c->library(), list, calendar);
     connectPlaybackPanels(*c->playback(), panels);
     calendar->SetActivateDay(2024, 5, 17);
     QList<AMediaFile> lib;
