@@ -184,8 +184,6 @@ void AppDelegate::registerObservers()
                    [this](const Notification& n) { onPlayBarButtonClicked(n); });
     nc.addObserver(this, Notifications::DoSliderChanged,
                    [this](const Notification& n) { onSliderChanged(n); });
-    nc.addObserver(this, Notifications::FileListViewDoubleClick,
-                   [this](const Notification& n) { onDblClickFile(n); });
     nc.addObserver(this, Notifications::FileListViewCheckBox,
                    [this](const Notification& n) { onCheckBoxNotification(n); });
     nc.addObserver(this, Notifications::MapViewReady, [this](const Notification& n) { onMapViewReady(n); });

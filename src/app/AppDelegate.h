@@ -182,7 +182,6 @@ public:
 
     void onPlayBarButtonClicked(const Notification& n);
     void onSliderChanged(const Notification& n);
-    void onDblClickFile(const Notification& n);
     void onCheckBoxNotification(const Notification& n);
     void onMapViewReady(const Notification& n);
     void onCalendarSelChanged(const Notification& n);

@@ -81,14 +81,6 @@ void AppDelegate::onCalendarSelChanged(const Notification&)
     rebuildPlaylist();
 }
 
-void AppDelegate::onDblClickFile(const Notification& n)
-{
-    bool ok = false;
-    const int index = n.object.toInt(&ok);
-    if (ok)
-        dblClickFile(index);
-}
-
 void AppDelegate::dblClickFile(int index)
 {
     if (isDualCameraMode())

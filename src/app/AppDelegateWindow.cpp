@@ -67,6 +67,9 @@ void AppDelegate::createPanels()
     connect(this, &AppDelegate::activateDayRequested, calendar, &CalendarView::SetActivateDay);
     connectLibraryPanels(*m_library, fileList(), calendar);
 
+    // file list -> the row double-clicked plays (a single click previews: PlaybackPanels)
+    connect(fileList(), &FileListView::rowDoubleClicked, this, &AppDelegate::dblClickFile);
+
     // graph -> seeking; map and language switch -> the speed unit shown
     connect(gsensorView(), &GSensorView::graphClicked, this, &AppDelegate::onGSensorGraphClicked);
     connect(mapView(), &MapView::unitMenuItemClicked, m_languageSwitch, &LanguageSwitch::chooseSpeedUnit);

@@ -54,8 +54,6 @@ inline const QString PlayBarButtonClicked =
     QStringLiteral("com.varno.rovixmanager:PlayBarButtonClickedNotification");
 inline const QString DoSliderChanged = QStringLiteral("com.varno.rovixmanager:DoSliderChangedNotification");
 inline const QString SliderChanged = QStringLiteral("com.varno.rovixmanager:SliderChangedNotification");
-inline const QString FileListViewDoubleClick =
-    QStringLiteral("com.varno.rovixmanager:FileListViewDoubleClickNotification");
 inline const QString FileListViewCheckBox =
     QStringLiteral("com.varno.rovixmanager:FileListViewCheckBoxNotification");
 inline const QString CalendarSelChanged =
@@ -66,7 +64,5 @@ inline const QString ListBoxChanged = QStringLiteral("com.varno.rovixmanager:Lis
 inline const QString CheckBoxChanged = QStringLiteral("com.varno.rovixmanager:CheckBoxChangedNotification");
 inline const QString FileListBoxChanged =
     QStringLiteral("com.varno.rovixmanager:FileListBoxChangedNotification");
-inline const QString FileListBoxDoubleClick =
-    QStringLiteral("com.varno.rovixmanager:FileListBoxDoubleClickNotification");
 inline const QString PSVRDataReceived = QStringLiteral("PSVRDataReceivedNotification");
 } // namespace Notifications

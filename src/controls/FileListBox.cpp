@@ -159,11 +159,13 @@ int FileListBox::rowType(int index) const
 
 void FileListBox::rowClicked(int index, int clickCount)
 {
+    if (clickCount >= 2) {
+        Q_EMIT rowDoubleClicked(index);
+        return;
+    }
     QVariantMap info;
     info.insert(QStringLiteral("PARENT_WINDOW"), strParentWindow);
-    NotificationCenter::defaultCenter().post(clickCount >= 2 ? Notifications::FileListBoxDoubleClick
-                                                             : Notifications::FileListBoxChanged,
-                                             index, info);
+    NotificationCenter::defaultCenter().post(Notifications::FileListBoxChanged, index, info);
 }
 
 void FileListBox::drawRow(QPainter& p, int, int index, const QRect& R)

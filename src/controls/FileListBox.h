@@ -1,9 +1,9 @@
 #pragma once
 // The file list: two-line rows (type icon, play mark, name, date and time, and
 // a time mark's wedge on recordings known to hold one) in playlist order,
-// with a scroll bar. Posts FileListBoxChanged on a click and
-// FileListBoxDoubleClick on a double click, each with the row and the owner's
-// identity string ("PARENT_WINDOW"). Must run on the main thread.
+// with a scroll bar. Posts FileListBoxChanged on a click, with the row and
+// the owner's identity string ("PARENT_WINDOW"), and emits rowDoubleClicked
+// on a double click. Must run on the main thread.
 #include "controls/FileListLayout.h"
 #include "controls/ListBoxBase.h"
 
@@ -45,6 +45,10 @@ public:
     static QColor rowTextColor(int skinId, bool selected);
     // The recording type a row is drawn with (worked out once, on first use).
     int recordingType(int index) const { return index >= 0 && index < getCount() ? rowType(index) : -1; }
+
+Q_SIGNALS:
+    // A double click on this row, or Enter on the selected one.
+    void rowDoubleClicked(int row);
 
 protected:
     // With the list focused: Up and Down move the selection, Home and End go

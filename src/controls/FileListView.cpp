@@ -26,8 +26,7 @@ FileListView::FileListView(QWidget* parent) : QWidget(parent)
                    [this](const Notification& n) { checkBoxSelectChanged(n); });
     nc.addObserver(this, Notifications::FileListBoxChanged,
                    [this](const Notification& n) { fileListBoxSelectChanged(n); });
-    nc.addObserver(this, Notifications::FileListBoxDoubleClick,
-                   [this](const Notification& n) { fileListBoxDoubleClick(n); });
+    connect(oFileListBox, &FileListBox::rowDoubleClicked, this, &FileListView::listRowDoubleClicked);
 }
 
 FileListView::~FileListView()
@@ -176,14 +175,10 @@ void FileListView::fileListBoxSelectChanged(const Notification& n)
     Q_EMIT rowClicked(n.object.toInt());
 }
 
-void FileListView::fileListBoxDoubleClick(const Notification& n)
+void FileListView::listRowDoubleClicked(int row)
 {
-    // Only this panel's own list speaks for it.
-    if (n.userInfo.value(QStringLiteral("PARENT_WINDOW")).toString() != pmIdentityString(this))
-        return;
-    const int row = n.object.toInt();
     oFileListBox->showPlayMark(row);
-    NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, row);
+    Q_EMIT rowDoubleClicked(row);
 }
 
 void FileListView::paintEvent(QPaintEvent*)

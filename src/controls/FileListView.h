@@ -2,9 +2,9 @@
 // The file list panel: a header strip with the event/normal/parking check
 // boxes and the file list below it. The controller hands it the playlist as
 // rows (buildFileList) and reads the three filters; the panel reports a filter
-// change with FileListViewCheckBox and a double click with
-// FileListViewDoubleClick (object: the row). Frames are bottom-left
-// (FileListLayout). Must run on the main thread.
+// change with FileListViewCheckBox, and a click or a double click on a row by
+// its signals. Frames are bottom-left (FileListLayout). Must run on the main
+// thread.
 #include "controls/FileListLayout.h"
 
 #include <QPixmap>
@@ -52,8 +52,10 @@ public:
     const FileListLayout& layoutModel() const { return m_layout; }
 
 Q_SIGNALS:
-    // A single click chose this row (a double click also posts FileListViewDoubleClick).
+    // A single click chose this row.
     void rowClicked(int row);
+    // A double click (or Enter) asks to play this row; it already carries the play mark.
+    void rowDoubleClicked(int row);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -63,7 +65,7 @@ private:
     void setupButtons();
     void checkBoxSelectChanged(const Notification& n);
     void fileListBoxSelectChanged(const Notification& n);
-    void fileListBoxDoubleClick(const Notification& n);
+    void listRowDoubleClicked(int row);
     void applyFrames();
 
     QPixmap oHeaderImage;

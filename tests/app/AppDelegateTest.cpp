@@ -169,8 +169,8 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     EXPECT_EQ(d.playback()->rearCamTime().wYear, 0);
     EXPECT_EQ(d.windowSize(), QSizeF(0, 0));
     for (const QString& name : {Notifications::PlayBarButtonClicked, Notifications::DoSliderChanged,
-                                Notifications::FileListViewDoubleClick, Notifications::FileListViewCheckBox,
-                                Notifications::MapViewReady, Notifications::CalendarSelChanged})
+                                Notifications::FileListViewCheckBox, Notifications::MapViewReady,
+                                Notifications::CalendarSelChanged})
         EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(name), 1) << name.toStdString();
 }
 

@@ -76,7 +76,7 @@ struct App {
     }
     bool play(int row)
     {
-        NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(row));
+        d.dblClickFile(row);
         return waitFor([&] {
             return d.videoPlayView() && d.videoPlayView()->getPlayerStatus() == 1 && !d.isVideoLoading() &&
                    d.getState() == AppDelegate::PlayStatePlaying;

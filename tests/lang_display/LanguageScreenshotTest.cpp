@@ -158,7 +158,7 @@ TEST_F(LanguageScreenshotTest, EnglishJapaneseAndMirroredWindows)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     QTest::qWait(1200);
     ASSERT_FALSE(d.playlist().isEmpty());
-    NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(0));
+    d.dblClickFile(0);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return d.videoPlayView() && d.videoPlayView()->getPlayerStatus() == 1 && !d.isVideoLoading(); },
         20000));

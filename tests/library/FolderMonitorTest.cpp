@@ -88,10 +88,7 @@ struct App {
         QSettings().clear();
     }
     AppDelegate* operator->() const { return app.get(); }
-    void doubleClick(int row)
-    {
-        NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(row));
-    }
+    void doubleClick(int row) { app->dblClickFile(row); }
     bool waitPlaying()
     {
         return waitFor([this] {

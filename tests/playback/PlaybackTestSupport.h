@@ -93,10 +93,7 @@ struct Controller {
     }
     AppDelegate* operator->() const { return app.get(); }
 
-    void doubleClick(int row)
-    {
-        NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(row));
-    }
+    void doubleClick(int row) { app->dblClickFile(row); }
     void playBar(PlayControlView::Command code)
     {
         NotificationCenter::defaultCenter().post(Notifications::PlayBarButtonClicked, QVariant(int(code)));

@@ -135,7 +135,7 @@ TEST(AttachedTrackWindow, PhoneTrackLinedUpWithTheSliderServesTheMapAndTheClock)
     w->setGeometry(40, 40, 1280, 800);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     ASSERT_EQ(d.playlist().size(), 1);
-    NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(0));
+    d.dblClickFile(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ready(d.videoPlayView()) && !d.isVideoLoading(); }, 15000));
     d.onButtonPause();
     EXPECT_FALSE(d.gpsList().IsGPSReady());

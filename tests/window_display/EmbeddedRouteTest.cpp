@@ -106,7 +106,7 @@ TEST(EmbeddedRoute, PairWithATrackInsideTheRecordingsDrawsItsRoute)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     ASSERT_EQ(d.playlist().size(), 2);
 
-    NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(0));
+    d.dblClickFile(0);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return ready(d.videoPlayView()) && ready(d.videoPlayView2()) && !d.isVideoLoading(); }, 15000));
     EXPECT_EQ(d.gpsList().GetDataCount(), seconds);

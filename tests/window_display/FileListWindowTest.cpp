@@ -23,9 +23,8 @@ TEST_F(FileListWindow, ListKeysMoveTheSelectionAndVolumeKeysStayElsewhere)
     ASSERT_GE(count, 4);
     std::vector<int> played;
     QObject observer;
-    NotificationCenter::defaultCenter().addObserver(
-        &observer, Notifications::FileListViewDoubleClick,
-        [&](const Notification& n) { played.push_back(n.object.toInt()); });
+    QObject::connect(d->fileList(), &FileListView::rowDoubleClicked, &observer,
+                     [&](int row) { played.push_back(row); });
     auto key = [&](Qt::Key k) {
         QTest::keyClick(w->windowHandle(), k);
         QTest::qWait(30);
@@ -74,7 +73,7 @@ TEST_F(FileListWindow, ListKeysMoveTheSelectionAndVolumeKeysStayElsewhere)
     key(Qt::Key_Down);
     EXPECT_EQ(d->volume(), before - 1);
     EXPECT_EQ(list->getCurSel(), selected);
-    NotificationCenter::defaultCenter().removeObserver(&observer);
+    QObject::disconnect(d->fileList(), nullptr, &observer, nullptr);
     d->applicationWillTerminate();
 }
 } // namespace

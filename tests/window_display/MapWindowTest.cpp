@@ -25,7 +25,7 @@ TEST_F(MapWindow, OfflineTilesAreNamedAndTheRouteStays)
     writePair(dir.filePath("DCIM/100MEDIA"), startAt(8, 30), 3);
     AppDelegate d;
     launch(d);
-    NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(0));
+    d.dblClickFile(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ready(d.videoPlayView()) && !d.isVideoLoading(); }, 15000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return mapState(d).value("routePoints").toInt() > 0; }, 10000));
     const bool noticed =

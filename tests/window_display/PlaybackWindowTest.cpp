@@ -73,7 +73,7 @@ TEST_F(PlaybackWindow, LastPairEndsOnBothLastFrames)
     writePair(dir.filePath("DCIM/100MEDIA"), startAt(8, 30), 2);
     AppDelegate d;
     launch(d);
-    NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(0));
+    d.dblClickFile(0);
     ASSERT_NE(d.videoPlayView(), nullptr);
     QSignalSpy frontEnded(d.videoPlayView(), &VideoPlayerView::ended);
     ASSERT_TRUE(

@@ -106,7 +106,7 @@ protected:
 
     static void openAndPause(AppDelegate& d, int index)
     {
-        NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(index));
+        d.dblClickFile(index);
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 return d.videoPlayView() && d.videoPlayView()->getPlayerStatus() == 1 && !d.isVideoLoading();

@@ -140,7 +140,7 @@ protected:
     static void openAndPause(AppDelegate& d)
     {
         ASSERT_FALSE(d.playlist().isEmpty());
-        NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(0));
+        d.dblClickFile(0);
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 const bool first =

@@ -156,7 +156,7 @@ protected:
     static void openAndPause(AppDelegate& d)
     {
         ASSERT_FALSE(d.playlist().isEmpty());
-        NotificationCenter::defaultCenter().post(Notifications::FileListViewDoubleClick, QVariant(0));
+        d.dblClickFile(0);
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 return d.videoPlayView() && d.videoPlayView()->getPlayerStatus() == 1 && !d.isVideoLoading();
