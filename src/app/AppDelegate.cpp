@@ -239,7 +239,7 @@ void AppDelegate::makeSleep()
 {
     pmWriteLog("AppDelegate::makeSleep - MAC will make sleep!");
     // The front surface's player says whether anything plays now.
-    if (playState() != PlayStateStopped) {
+    if (playState() != VideoPlayerView::StateNoPlayer) {
         pausePlayback();
         pmWriteLog("AppDelegate::makeSleep - paused playback before sleep!");
     }

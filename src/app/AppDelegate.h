@@ -45,6 +45,7 @@
 #include "export/ClipController.h"
 #include "export/UploadController.h"
 #include "library/LibraryModel.h"
+#include "views/VideoPlayerView.h"
 #include "app/TrackAttachController.h"
 
 #include <QImage>
@@ -86,7 +87,6 @@ class AppDelegate : public QObject
 {
     Q_OBJECT
 public:
-    enum PlayState : int { PlayStateStopped = 0, PlayStatePlaying = 2, PlayStatePaused = 3 };
     using ScreenMode = WindowController::ScreenMode;
     static constexpr ScreenMode ScreenNormal = WindowController::ScreenNormal;
     static constexpr ScreenMode ScreenFullVideo = WindowController::ScreenFullVideo;
@@ -203,7 +203,7 @@ public:
     // The settings menu's "Harsh-driving threshold...": its window, opened
     // and left to the main loop (one at a time).
     void onHarshThreshold();
-    int getState();
+    VideoPlayerView::State getState() const { return playState(); }
     int getCurPlayIndex() const;
     void onPlay();
     void onPause();
@@ -256,7 +256,7 @@ public:
     GSensorView* gsensorView() const;
     QLabel* timeStamp() const;
     // The play state as the front surface reports it (mpv holds the truth).
-    PlayState playState() const;
+    VideoPlayerView::State playState() const;
     int getCurPlayIndex2() const;
     int screenMode() const { return m_windows->screenMode(); }
     QSizeF windowSize() const { return m_windows->windowSize(); }

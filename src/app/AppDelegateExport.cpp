@@ -24,7 +24,9 @@ void AppDelegate::wireExportFeatures()
     m_backup->setHooks(
         {window, playlistNow, [this] { return currentFolder(); }, pause,
          [this] { return m_upload->isBusy(); }, [this] { return getCurPlayIndex(); },
-         [this]() -> const GpsList* { return playState() == PlayStateStopped ? nullptr : &gpsList(); },
+         [this]() -> const GpsList* {
+             return playState() == VideoPlayerView::StateNoPlayer ? nullptr : &gpsList();
+         },
          [this](const std::vector<std::string>& recordings) { return m_attach->finderFor(recordings); }});
     m_upload->setHooks(
         {window, playlistNow, pause, [this] { return m_backup->selectionDialog() != nullptr; }});

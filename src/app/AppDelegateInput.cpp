@@ -60,7 +60,7 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
 {
     switch (command) {
     case PlayerKey::PlayPause:
-        if (getState() == PlayStatePlaying) {
+        if (getState() == VideoPlayerView::StatePlaying) {
             onButtonPause();
             m_playback->checkPlayButtonState(true);
         } else {

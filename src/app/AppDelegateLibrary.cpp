@@ -89,7 +89,7 @@ void AppDelegate::dblClickFile(int index)
         setCurPlaylistIndex(index, true);
     if (fileList())
         fileList()->showPlayMark(index);
-    if (getState() == PlayStatePlaying && playBar() && playBar()->poPlayBtn())
+    if (getState() == VideoPlayerView::StatePlaying && playBar() && playBar()->poPlayBtn())
         playBar()->poPlayBtn()->setButtonIndex(1);
 }
 

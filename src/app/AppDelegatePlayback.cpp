@@ -17,8 +17,7 @@ void AppDelegate::hideTimeStamp() { m_playback->hideTimeStamp(); }
 void AppDelegate::onSliderChanged(const Notification& n) { m_playback->onSliderChanged(n); }
 void AppDelegate::onMapViewReady(const Notification&) { m_playback->onMapViewReady(); }
 const GpsData* AppDelegate::getCurGpsData() const { return m_playback->getCurGpsData(); }
-int AppDelegate::getState() { return playState(); }
-AppDelegate::PlayState AppDelegate::playState() const { return static_cast<PlayState>(m_playback->state()); }
+VideoPlayerView::State AppDelegate::playState() const { return m_playback->state(); }
 int AppDelegate::getCurPlayIndex() const { return m_playback->curPlayIndex(); }
 int AppDelegate::getCurPlayIndex2() const { return m_playback->curPlayIndex2(); }
 void AppDelegate::onPlay() { m_playback->onPlay(); }

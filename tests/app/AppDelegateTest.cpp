@@ -152,7 +152,7 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     d.initialData();
     d.initialData();
     EXPECT_EQ(d.getCurPlayIndex(), -1);
-    EXPECT_EQ(d.playState(), AppDelegate::PlayStateStopped);
+    EXPECT_EQ(d.playState(), VideoPlayerView::StateNoPlayer);
     EXPECT_FALSE(d.isMuted());
     EXPECT_EQ(d.volume(), 5);
     EXPECT_FLOAT_EQ(d.playSpeed(), 1.0f);
@@ -378,9 +378,9 @@ TEST_F(AppDelegateTest, SleepWakeCloseAndTerminationLog)
     d.rebuildPlaylist();
     d.setCurPlaylistIndex(0, true);
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return !d.isVideoLoading() && d.playState() == AppDelegate::PlayStatePlaying; }, 15000));
+        [&] { return !d.isVideoLoading() && d.playState() == VideoPlayerView::StatePlaying; }, 15000));
     d.makeSleep();
-    EXPECT_EQ(d.playState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(d.playState(), VideoPlayerView::StatePaused);
     d.makeWake();
     d.setCurPlaylistIndex(-1, false);
     d.windowWillClose();

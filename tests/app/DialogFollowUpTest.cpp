@@ -79,7 +79,7 @@ struct App {
         d.dblClickFile(row);
         return waitFor([&] {
             return d.videoPlayView() && d.videoPlayView()->getPlayerStatus() == 1 && !d.isVideoLoading() &&
-                   d.getState() == AppDelegate::PlayStatePlaying;
+                   d.getState() == VideoPlayerView::StatePlaying;
         });
     }
 };
@@ -116,7 +116,7 @@ TEST(DialogFollowUp, AnotherFolderOpenedWhilePlayingIsBuiltAfterTheChooserClosed
         ASSERT_TRUE(d.window()->isVisible());
     }
     ASSERT_TRUE(app.play(0));
-    EXPECT_EQ(d.getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_EQ(d.getState(), VideoPlayerView::StatePlaying);
 }
 
 TEST(DialogFollowUp, ATrackExportedThroughTheRealSavePanelIsWrittenAndTheApplicationLivesOn)

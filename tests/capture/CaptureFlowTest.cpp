@@ -122,7 +122,7 @@ bool seekAndPause(Controller& c, int second)
     c.slider(QStringLiteral("time"), second);
     c.playBar(PlayControlView::CmdPause);
     return waitFor([&] {
-        return c->getState() == AppDelegate::PlayStatePaused &&
+        return c->getState() == VideoPlayerView::StatePaused &&
                std::fabs(c->videoPlayView()->getitemTime() - second) < 1e-3;
     });
 }
@@ -203,7 +203,7 @@ TEST(CaptureFlow, OneCameraPausedSavesTheStampedFrameUnderTheMomentsName)
     EXPECT_GT(meanDifference(saved, raw, QRect(440, 480 - 10 - 50, 180, 50)), 8.0);
     EXPECT_LT(meanDifference(saved, raw, QRect(0, 0, 640, 380)), 4.0);
     // Paused before, paused after.
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
 
     // The next capture proposes the folder of the last one.
     answers.savePaths.clear();
@@ -228,7 +228,7 @@ TEST(CaptureFlow, TwoCamerasChooseAndSaveBothFramesOfOneMoment)
     c.doubleClick(0);
     ASSERT_TRUE(c.waitOpened());
     ASSERT_TRUE(c->has2Videos());
-    ASSERT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+    ASSERT_EQ(c->getState(), VideoPlayerView::StatePlaying);
 
     FixedClock clock(2024, 3, 5, 7, 8, 9);
     Answers answers;
@@ -272,7 +272,7 @@ TEST(CaptureFlow, TwoCamerasChooseAndSaveBothFramesOfOneMoment)
     EXPECT_GE(readFrameNumber(one), 0);
     EXPECT_EQ(readFrameNumber(one), readFrameNumber(two));
     // Saved: playback stays paused.
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
 }
 
 TEST(CaptureFlow, CancelOrAFailedWriteResumesPlaybackAndLeavesNoFile)
@@ -285,16 +285,16 @@ TEST(CaptureFlow, CancelOrAFailedWriteResumesPlaybackAndLeavesNoFile)
     c->createPanels();
     c.doubleClick(0);
     ASSERT_TRUE(c.waitOpened());
-    ASSERT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+    ASSERT_EQ(c->getState(), VideoPlayerView::StatePlaying);
     Answers answers;
 
     whenModal<CapturePreviewDlg>([&](CapturePreviewDlg* d) {
         // Paused while the preview is open.
-        EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
+        EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
         QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
     });
     ASSERT_TRUE(runCommand(c, [&] { c->onButtonCapture(); }));
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePlaying);
 
     // The chosen folder vanished: a message, no file, and nothing counts as saved.
     const QString gone = dir.filePath(QStringLiteral("gone/shot.jpg"));
@@ -305,7 +305,7 @@ TEST(CaptureFlow, CancelOrAFailedWriteResumesPlaybackAndLeavesNoFile)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.startsWith(pmLoadString(QStringLiteral("IDS_ERR_SAVE_PICTURE"))));
     EXPECT_FALSE(QFileInfo::exists(gone));
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePlaying);
 
     // A target that is a folder: refused, and the folder is left as it was.
     ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("taken.jpg")));
@@ -342,7 +342,7 @@ TEST(CaptureFlow, NothingToTakeIsReportedAndNoWindowOpens)
     });
     c.doubleClick(0);
     // The player opens once the recording's duration is in (a moment later).
-    waitFor([&] { return c->getState() != AppDelegate::PlayStateStopped || !c->isVideoLoading(); });
+    waitFor([&] { return c->getState() != VideoPlayerView::StateNoPlayer || !c->isVideoLoading(); });
     if (c->isVideoLoading()) {
         c->onButtonCapture();
         EXPECT_EQ(answers.of(DialogRequest::Kind::MessageBox).size(), 1u);
@@ -388,7 +388,7 @@ TEST(CaptureFlow, PrintFromTheToolbarKeepsPlaybackPausedAndPrintsEachChoice)
     c->createPanels();
     c.doubleClick(0);
     ASSERT_TRUE(c.waitOpened());
-    ASSERT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+    ASSERT_EQ(c->getState(), VideoPlayerView::StatePlaying);
     FixedClock clock(2024, 3, 5, 7, 8, 9);
 
     QStringList printed;
@@ -416,7 +416,7 @@ TEST(CaptureFlow, PrintFromTheToolbarKeepsPlaybackPausedAndPrintsEachChoice)
     });
     ASSERT_TRUE(runCommand(c, [&] { c->toolbar()->onPrintButtonPressed(); }));
     PrintWindowController::setPrintDialogHook({});
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
     ASSERT_EQ(printed.size(), 2);
     for (const QString& pdf : printed) {
         QProcess text;

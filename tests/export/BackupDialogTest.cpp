@@ -424,7 +424,7 @@ TEST_F(BackupDialogTest, ExportSaveDialogWritesEachFormatAndReportsFailures)
             EXPECT_TRUE(
                 text.startsWith("time,latitude,longitude,speed_kmh,direction_deg,altitude_m,gx,gy,gz\n"));
         EXPECT_EQ(pmGetStringSetting(SettingsKeys::exportFolder.key(), QString()), out);
-        EXPECT_EQ(c->playState(), AppDelegate::PlayStatePaused);
+        EXPECT_EQ(c->playState(), VideoPlayerView::StatePaused);
     }
 
     // A folder that does not exist: a message naming the file, and no file.

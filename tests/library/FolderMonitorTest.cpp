@@ -93,7 +93,7 @@ struct App {
     {
         return waitFor([this] {
             return app->videoPlayView() && app->videoPlayView()->getPlayerStatus() == 1 &&
-                   !app->isVideoLoading() && app->getState() == AppDelegate::PlayStatePlaying;
+                   !app->isVideoLoading() && app->getState() == VideoPlayerView::StatePlaying;
         });
     }
 };
@@ -141,7 +141,7 @@ TEST(FolderMonitor, APulledCardStopsPlaybackAndLeavesWhatRemains)
                 static_cast<long long>(clock.elapsed()));
     ASSERT_TRUE(handled) << playlistNames(*a.app).join(",").toStdString();
     EXPECT_EQ(a->playlist().at(0).localizedName(), QStringLiteral("FILE240601-100000_M.MP4"));
-    EXPECT_NE(a->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_NE(a->getState(), VideoPlayerView::StatePlaying);
     // The calendar no longer marks the day that went with the card.
     EXPECT_EQ(a->videoLib().size(), 1);
     EXPECT_FALSE(a->isMediaExistByDate(2024, 6, 2));
@@ -362,7 +362,7 @@ TEST(FolderMonitor, RecordingsArrivingJoinWithoutInterruptingPlayback)
         << playlistNames(*a.app).join(",").toStdString();
     // Still the same surface, still playing, its row moved down by one.
     EXPECT_EQ(a->videoPlayView(), surface);
-    EXPECT_EQ(a->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_EQ(a->getState(), VideoPlayerView::StatePlaying);
     EXPECT_EQ(a->getCurPlayIndex(), 2);
     EXPECT_EQ(a->playlist().at(2).localizedName(), QStringLiteral("FILE240601-110000_M.MP4"));
     EXPECT_EQ(a->fileList()->getCurSel(), 2); // the selection stayed on it too
@@ -408,7 +408,7 @@ TEST(FolderMonitor, ARecordingThatBreaksWhilePlayingIsReportedAndPlaybackMovesOn
     ASSERT_TRUE(QFile::remove(folder + "/FILE240601-110000_M.MP4"));
     Q_EMIT a->videoPlayView()->player()->ended(MpvPlayer::EndReason::Error, QStringLiteral("read error"));
     ASSERT_TRUE(waitFor([&] { return a->playlist().size() == 2 && a->getCurPlayIndex() == -1; }, 3000));
-    EXPECT_NE(a->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_NE(a->getState(), VideoPlayerView::StatePlaying);
 }
 
 TEST(FolderMonitor, TheCameraModelBelongsToTheFolderItCameFrom)

@@ -97,7 +97,7 @@ TEST(CameraSync, RearStaysWithinATenthOfASecondAtEverySpeed)
         SCOPED_TRACE(testing::Message() << "rate " << rate);
         c->setPlaySpeed(rate);
         c.slider(QStringLiteral("time"), 1); // both jump: deliberate
-        ASSERT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+        ASSERT_EQ(c->getState(), VideoPlayerView::StatePlaying);
         // The rear runs at the rate, give or take its nudge.
         EXPECT_TRUE(waitFor(
             [&] {

@@ -85,7 +85,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     QSignalSpy ready(c->videoPlayView(), &VideoPlayerView::readyToPlay);
     ASSERT_TRUE(c.waitOpened());
     EXPECT_EQ(ready.count(), 1);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePlaying);
     EXPECT_NEAR(c->playback()->duration(), 3.0, 0.2);
     EXPECT_EQ(c->timeStampMode(), 0);
     EXPECT_EQ(c.entryOf(c->videoPlayView()), 1);
@@ -97,10 +97,10 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
 
     // Pause and play from the play bar.
     c.playBar(PlayControlView::CmdPause);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
     EXPECT_FALSE(c->pausePlayback()); // already paused
     c.playBar(PlayControlView::CmdPlay);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePlaying);
 
     // Speed cycle: 1.5, 2.0, 0.25, 0.5, back to 1.0, applied to the player.
     const float expected[] = {1.5f, 2.0f, 0.25f, 0.5f, 1.0f};
@@ -115,15 +115,15 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     c.playBar(PlayControlView::CmdSpeed); // 1.5
     c.playBar(PlayControlView::CmdPause);
     c.slider(QStringLiteral("time"), 2);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
     EXPECT_DOUBLE_EQ(c->playback()->currentTime(), 2.0);
     EXPECT_TRUE(waitFor([&] { return std::abs(c->videoPlayView()->getitemTime() - 2.0) < 0.15; }, 5000));
     QTest::qWait(600);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
     EXPECT_NEAR(c->videoPlayView()->getitemTime(), 2.0, 0.15);
     c.playBar(PlayControlView::CmdPlay);
     c.slider(QStringLiteral("time"), 1);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePlaying);
     EXPECT_TRUE(
         waitFor([&] { return std::abs(mpvDouble(c->videoPlayView(), "speed") - (1.5)) < 1e-6; }, 2000));
     EXPECT_TRUE(waitFor([&] { return mpvFlag(c->videoPlayView(), "pause") == 0; }, 2000)); // mpv plays on
@@ -160,7 +160,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     QSignalSpy lastEnded(c->videoPlayView(), &VideoPlayerView::ended);
     ASSERT_TRUE(waitFor([&] { return lastEnded.count() > 0; }, 10000));
     EXPECT_EQ(c->getCurPlayIndex(), 2);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
     EXPECT_GT(c->playback()->currentTime(), 0.0);
 
     // The end of an entry that is not the last opens the next one.
@@ -170,13 +170,13 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     ASSERT_TRUE(waitFor([&] { return firstEnded.count() > 0; }, 10000));
     EXPECT_EQ(c->getCurPlayIndex(), 1);
     ASSERT_TRUE(c.waitOpened());
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePlaying);
 
     // A rebuild deselects everything and drops the surface and the tick.
     c->rebuildPlaylist();
     EXPECT_EQ(c->getCurPlayIndex(), -1);
     EXPECT_EQ(c->videoPlayView(), nullptr);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StateNoPlayer);
     EXPECT_FALSE(c->playback()->hasTickTimer());
     EXPECT_EQ(c->gpsList().GetDataCount(), 0);
 }
@@ -260,7 +260,7 @@ TEST_F(PlaybackControllerTest, TwoCameraPairsWalkSwitchAndStopAtLastFront)
     ASSERT_TRUE(waitFor([&] { return frontEnded.count() > 0; }, 10000));
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     EXPECT_EQ(c->getCurPlayIndex2(), 3);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
 
     // A rebuild releases both surfaces.
     c->rebuildPlaylist();
@@ -285,7 +285,7 @@ TEST_F(PlaybackControllerTest, UndecodableRecordingEndsLoadingAndNextStillPlays)
         EXPECT_NE(pmLoadString(QStringLiteral("IDS_ERR_VIDEO_DECODE")),
                   QStringLiteral("IDS_ERR_VIDEO_DECODE"));
         EXPECT_FALSE(pmIsWaiting());
-        EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
+        EXPECT_EQ(c->getState(), VideoPlayerView::StateNoPlayer);
         EXPECT_EQ(ready.count(), 0);
         // Speed changes are no longer held back by a load that will never finish.
         c->setPlaySpeed(1.0f);
@@ -294,7 +294,7 @@ TEST_F(PlaybackControllerTest, UndecodableRecordingEndsLoadingAndNextStillPlays)
     c.playBar(PlayControlView::CmdNext);
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     ASSERT_TRUE(c.waitOpened());
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePlaying);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePlaying);
 }
 
 TEST_F(PlaybackControllerTest, VanishedRecordingsAndCommandsWithoutSurface)
@@ -325,7 +325,7 @@ TEST_F(PlaybackControllerTest, VanishedRecordingsAndCommandsWithoutSurface)
     c.playBar(static_cast<PlayControlView::Command>(99)); // no such command
     c->onButtonWindowSwitch();
     EXPECT_FALSE(c->pausePlayback());
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StateNoPlayer);
     c.playBar(PlayControlView::CmdMute);
     c.playBar(PlayControlView::CmdSpeed);
     c.playBar(PlayControlView::CmdSpeed);
@@ -352,7 +352,7 @@ TEST_F(PlaybackControllerTest, VanishedRecordingsAndCommandsWithoutSurface)
     EXPECT_EQ(c->videoPlayView(), nullptr);
     c.playBar(PlayControlView::CmdPlay);
     c.playBar(PlayControlView::CmdNext);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StateNoPlayer);
 }
 
 } // namespace

@@ -90,7 +90,7 @@ bool near(double value, double expected, double tolerance = 0.06)
 bool playing(Controller& c, bool wanted = true)
 {
     return waitFor([&] {
-        return c->playState() == (wanted ? AppDelegate::PlayStatePlaying : AppDelegate::PlayStatePaused);
+        return c->playState() == (wanted ? VideoPlayerView::StatePlaying : VideoPlayerView::StatePaused);
     });
 }
 
@@ -103,7 +103,7 @@ bool pausedAt(Controller& c, double second)
     auto landed = [](const VideoPlayerView* view) { return mpvFlag(view, "seeking") != 1; };
     return waitFor([&] {
         const int whole = static_cast<int>(second);
-        return c->playState() == AppDelegate::PlayStatePaused && c->playBar()->playTime() == whole &&
+        return c->playState() == VideoPlayerView::StatePaused && c->playBar()->playTime() == whole &&
                c->playBar()->poTimeSlider()->getCurrentValue() == whole &&
                near(mpvDouble(c->videoPlayView(), "time-pos"), second, 0.03) && landed(c->videoPlayView()) &&
                (!c->has2Videos() || (near(mpvDouble(c->videoPlayView2(), "time-pos"), second, 0.03) &&
@@ -227,7 +227,7 @@ TEST_F(PlayerKeysTest, KeysTypedIntoTheCalendarsComboBoxStayThere)
     EXPECT_FALSE(c->isMuted());
     EXPECT_EQ(c->screenMode(), AppDelegate::ScreenNormal);
     EXPECT_EQ(c.entryOf(c->videoPlayView()), 0);
-    EXPECT_EQ(c->playState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->playState(), VideoPlayerView::StatePaused);
     EXPECT_TRUE(near(mpvDouble(c->videoPlayView(), "time-pos"), position, 0.01));
 
     // A click on the picture gives the keyboard back to the player.
@@ -288,7 +288,7 @@ TEST_F(PlayerKeysTest, AClickOnTheGraphSeeksToItsSecondWithOneAndTwoCameras)
         QTest::mouseClick(graph, Qt::LeftButton, {}, at(2));
         EXPECT_TRUE(waitFor([&] {
             const double t = mpvDouble(c->videoPlayView(), "time-pos");
-            return t >= 2.0 && t < 5.0 && c->playState() == AppDelegate::PlayStatePlaying;
+            return t >= 2.0 && t < 5.0 && c->playState() == VideoPlayerView::StatePlaying;
         }));
     }
 }

@@ -114,7 +114,7 @@ TEST(PlaylistFilter, DayAndTypeBoxesChooseTheEntriesAndARebuildDeselects)
     EXPECT_FALSE(bar->poNextBtn()->isEnabled());
     c.playBar(PlayControlView::CmdPlay);
     c.playBar(PlayControlView::CmdNext);
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStateStopped);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StateNoPlayer);
 }
 
 } // namespace

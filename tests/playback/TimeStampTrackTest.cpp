@@ -48,7 +48,7 @@ TEST(TimeStampTrack, RearStampRollsIntoTheNextDayAndSitsInThePictureCorner)
     // Ten seconds in, the date has rolled over.
     c.slider(QStringLiteral("time"), 10);
     EXPECT_TRUE(stamp->text().contains(QStringLiteral("2024/01/01 00:00:00"))) << stamp->text().toStdString();
-    EXPECT_EQ(c->getState(), AppDelegate::PlayStatePaused);
+    EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
 
     // The lower right corner lies 10 points inside the picture's as shown in
     // the 640 x 480 host: 320 x 180, not enlarged, centred at (160, 150).

@@ -152,7 +152,7 @@ protected:
         QTest::qWait(2500);
         d.playBar()->onPlayButtonPressed(); // as a click: the button turns to "play" and posts the pause
         QTest::qWait(300);
-        ASSERT_EQ(d.getState(), AppDelegate::PlayStatePaused);
+        ASSERT_EQ(d.getState(), VideoPlayerView::StatePaused);
     }
 
     static QTemporaryDir* s_dir;
