@@ -4,6 +4,7 @@
 #include "controls/DpadView.h"
 #include "ControlTestSupport.h"
 #include "controls/BitmapButton.h"
+#include "controls/PlayControlView.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -47,9 +48,12 @@ TEST(DpadView, CrossButtonsAndCommands)
     NotificationRecorder recorder({Notifications::PlayBarButtonClicked});
     for (BitmapButton* b : {up, down, left, right, reset})
         QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, QPoint(12, 12));
+    const PlayControlView::Command posted[] = {PlayControlView::CmdDpadUp, PlayControlView::CmdDpadDown,
+                                               PlayControlView::CmdDpadLeft, PlayControlView::CmdDpadRight,
+                                               PlayControlView::CmdDpadReset};
     ASSERT_EQ(recorder.received.size(), 5u);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(recorder.received[static_cast<size_t>(i)].object.toInt(), 19 + i);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(recorder.received[i].object.toInt(), posted[i]);
 
     pad.checkDpadButtons(false);
     EXPECT_FALSE(reset->isVisible());

@@ -74,12 +74,13 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(bar.get()));
     }
     QPoint centreOf(QWidget* w) const { return w->rect().center(); }
-    std::vector<int> commands() const
+    using Cmd = PlayControlView::Command;
+    std::vector<Cmd> commands() const
     {
-        std::vector<int> codes;
+        std::vector<Cmd> codes;
         for (const Notification& n : recorder.received)
             if (n.name == Notifications::PlayBarButtonClicked)
-                codes.push_back(n.object.toInt());
+                codes.push_back(static_cast<Cmd>(n.object.toInt()));
         return codes;
     }
 
@@ -116,27 +117,30 @@ TEST_F(PlayBar, ButtonsPostTheirCommands)
 {
     QTest::mouseClick(bar->poPrevBtn(), Qt::LeftButton, {}, centreOf(bar->poPrevBtn()));
     QTest::mouseClick(bar->poNextBtn(), Qt::LeftButton, {}, centreOf(bar->poNextBtn()));
-    // Play shows play (0): command 1, then it shows pause; clicked again: command 2, back to play.
+    // Play shows play (0): CmdPlay, then it shows pause; clicked again: CmdPause, back to play.
     QTest::mouseClick(bar->poPlayBtn(), Qt::LeftButton, {}, centreOf(bar->poPlayBtn()));
     EXPECT_EQ(bar->poPlayBtn()->getCurButtonIndex(), 1);
     QTest::mouseClick(bar->poPlayBtn(), Qt::LeftButton, {}, centreOf(bar->poPlayBtn()));
     EXPECT_EQ(bar->poPlayBtn()->getCurButtonIndex(), 0);
-    // Mute posts 7 whether it turns the sound off or on.
+    // Mute posts CmdMute whether it turns the sound off or on.
     QTest::mouseClick(bar->poVolumeBtn(), Qt::LeftButton, {}, centreOf(bar->poVolumeBtn()));
     EXPECT_TRUE(bar->IsMute());
     QTest::mouseClick(bar->poVolumeBtn(), Qt::LeftButton, {}, centreOf(bar->poVolumeBtn()));
     EXPECT_FALSE(bar->IsMute());
     QTest::mouseClick(bar->poFullScreenBtn(), Qt::LeftButton, {}, centreOf(bar->poFullScreenBtn()));
     EXPECT_EQ(bar->poFullScreenBtn()->getCurButtonIndex(), 1);
-    EXPECT_EQ(commands(), (std::vector<int>{4, 3, 1, 2, 7, 7, 10}));
+    EXPECT_EQ(commands(),
+              (std::vector<Cmd>{PlayControlView::CmdPrevious, PlayControlView::CmdNext,
+                                PlayControlView::CmdPlay, PlayControlView::CmdPause, PlayControlView::CmdMute,
+                                PlayControlView::CmdMute, PlayControlView::CmdFullScreen}));
 
-    // Speed: 1.0 -> 1.5 -> 2.0 -> 0.25 -> 0.5 -> 1.0, command 9 each time.
+    // Speed: 1.0 -> 1.5 -> 2.0 -> 0.25 -> 0.5 -> 1.0, CmdSpeed each time.
     recorder.clear();
     for (int expected : {1, 2, 3, 4, 0}) {
         QTest::mouseClick(bar->poSpeedBtn(), Qt::LeftButton, {}, centreOf(bar->poSpeedBtn()));
         EXPECT_EQ(bar->poSpeedBtn()->getCurButtonIndex(), expected);
     }
-    EXPECT_EQ(commands(), (std::vector<int>(5, 9)));
+    EXPECT_EQ(commands(), (std::vector<Cmd>(5, PlayControlView::CmdSpeed)));
 
     // A disabled button posts nothing.
     recorder.clear();
@@ -147,7 +151,7 @@ TEST_F(PlayBar, ButtonsPostTheirCommands)
     // The direction pad's commands (the pad lives in its own view).
     bar->onDpadUpButtonPressed();
     bar->onDpadResetButtonPressed();
-    EXPECT_EQ(commands(), (std::vector<int>{19, 23}));
+    EXPECT_EQ(commands(), (std::vector<Cmd>{PlayControlView::CmdDpadUp, PlayControlView::CmdDpadReset}));
 }
 
 TEST_F(PlayBar, SlidersRelayTheirMovesWithTheirType)

@@ -6,6 +6,7 @@
 #include "MediaGen.h"
 #include "base/NotificationCenter.h"
 #include "base/PSVRDataVariant.h"
+#include "controls/PlayControlView.h"
 #include "views/EyeView.h"
 #include "views/VideoPlayerView.h"
 
@@ -132,7 +133,7 @@ TEST_F(View360Display, PadDragAndTrackerTurnTheSphere)
     QWidget window;
     VideoPlayerView* view = open(window);
     ASSERT_FALSE(view->is360Player());
-    view->doDpadRotate(22); // flat: nothing to turn, nothing happens
+    view->doDpadRotate(PlayControlView::CmdDpadRight); // flat: nothing to turn, nothing happens
     EXPECT_EQ(view->leftView, nullptr);
     expectView(picture(view), Colour::Blue, Colour::Red, Colour::Blue, "flat");
 
@@ -150,17 +151,17 @@ TEST_F(View360Display, PadDragAndTrackerTurnTheSphere)
     EXPECT_EQ(static_cast<EyeView*>(view->leftView)->meshStep(), 2); // 320 pixels tall
 
     for (int i = 0; i < 3; ++i)
-        view->doDpadRotate(22); // right: 60 degrees
+        view->doDpadRotate(PlayControlView::CmdDpadRight); // right: 60 degrees
     EXPECT_DOUBLE_EQ(view->leftView->yaw(), -60);
     p = picture(view);
     save(p, "view360_right3");
     expectView(p, Colour::Red, Colour::Green, Colour::Green, "yaw -60");
 
     for (int i = 0; i < 4; ++i) {
-        view->doDpadRotate(19);
+        view->doDpadRotate(PlayControlView::CmdDpadUp);
         EXPECT_DOUBLE_EQ(view->leftView->pitch(), std::min(60, 20 * (i + 1)));
     }
-    view->doDpadRotate(23);
+    view->doDpadRotate(PlayControlView::CmdDpadReset);
     EXPECT_EQ(view->leftView->yaw(), 0);
     EXPECT_EQ(view->leftView->pitch(), 0);
     expectView(picture(view), Colour::Yellow, Colour::Red, Colour::Green, "after reset");
@@ -277,7 +278,7 @@ TEST_F(View360Display, WithoutOpenGLTheSurfaceStaysFlat)
     EXPECT_FALSE(view->set360Player(true));
     EXPECT_FALSE(view->is360Player());
     EXPECT_EQ(view->leftView, nullptr);
-    view->doDpadRotate(19);
+    view->doDpadRotate(PlayControlView::CmdDpadUp);
     view->mouseDragged(10, 10);
 }
 
