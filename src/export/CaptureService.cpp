@@ -2,13 +2,12 @@
 
 #include "base/MetricFont.h"
 #include "base/Services.h"
+#include "base/WorkerJob.h"
 #include "controls/CapturePreviewDlg.h"
 #include "core/CaptureLayout.h"
 #include "core/Clock.h"
 #include "core/GpsData.h"
 #include "core/Log.h"
-#include "export/CaptureExif.h"
-#include "export/FrameGrabber.h"
 #include "views/MapLogic.h"
 #include "views/MapView.h"
 #include "views/PrintWindowController.h"
@@ -16,7 +15,6 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
-#include <future>
 
 namespace
 {
@@ -31,6 +29,10 @@ void captureFailed(const QString& where, const QString& reason)
 } // namespace
 
 CaptureService::CaptureService(QObject* parent) : QObject(parent) {}
+
+// The frame jobs are children: they are destroyed (their decodes waited for)
+// after this, and their answers with them.
+CaptureService::~CaptureService() = default;
 
 CapturePreviewDlg* CaptureService::captureDialog() const
 {
@@ -158,81 +160,154 @@ QImage CaptureService::getCurrentImage2()
     return drawTimeStampAt(grab.image, time);
 }
 
-bool CaptureService::takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime, ShownParts* shown)
+struct CaptureService::Taking {
+    Moment moment;
+    std::function<void(const Moment&, const Frames&)> done;
+    std::function<void()> failed;
+    FrameGrab first, rear;
+    int waiting = 0; // frames still being decoded
+};
+
+void CaptureService::takeCaptureFrames(bool forPrint, std::function<void(const Moment&, const Frames&)> done,
+                                       std::function<void()> failed)
 {
-    image1 = QImage();
-    image2 = QImage();
     m_strCaptureError.clear();
-    const bool two = m_hooks.hasSecondCamera && m_hooks.hasSecondCamera();
     // A surface still opening has no current time to take a frame at.
     if (!m_hooks.surfaceReady || !m_hooks.surfaceReady() || !m_hooks.position) {
         m_strCaptureError = QStringLiteral("the recording is still opening");
-    } else {
-        const double time = m_hooks.position();
-        if (frameTime)
-            *frameTime = time;
-        std::future<FrameGrab> second;
-        if (two)
-            second = std::async(std::launch::async, pmGrabFrame, recordingPath(2), time);
-        const FrameGrab first = pmGrabFrame(recordingPath(1), time);
-        const FrameGrab rear = two ? second.get() : FrameGrab();
-        if (first.image.isNull())
-            m_strCaptureError = QStringLiteral("camera 1: %1").arg(first.error);
-        else if (two && rear.image.isNull())
-            m_strCaptureError = QStringLiteral("camera 2: %1").arg(rear.error);
-        else {
-            const bool stamped = m_hooks.timeStampShown && m_hooks.timeStampShown();
-            image1 = stamped ? drawTimeStampAt(first.image, time) : first.image;
-            if (two)
-                image2 = drawTimeStampAt(rear.image, time);
-            if (shown && m_hooks.zoomOf) {
-                // The part is cut from the frame as decoded, before the time
-                // stamp is drawn, so the stamp stays whole and readable.
-                *shown = ShownParts();
-                const PictureZoom zoom1 = pmClampZoom(m_hooks.zoomOf(1));
-                if (zoom1.isZoomed()) {
-                    shown->frame1 = first.image.size();
-                    shown->part1 = shownPixels(zoom1, shown->frame1);
-                    shown->factor1 = zoom1.factor;
-                    const QImage part = first.image.copy(shown->part1);
-                    shown->image1 = stamped ? drawTimeStampAt(part, time) : part;
-                }
-                const PictureZoom zoom2 = two ? pmClampZoom(m_hooks.zoomOf(2)) : PictureZoom();
-                if (zoom2.isZoomed()) {
-                    shown->frame2 = rear.image.size();
-                    shown->part2 = shownPixels(zoom2, shown->frame2);
-                    shown->factor2 = zoom2.factor;
-                    shown->image2 = drawTimeStampAt(rear.image.copy(shown->part2), time);
-                }
-            }
-            return true;
-        }
+        reportFramesFailed();
+        failed();
+        return;
     }
+    auto taking = std::make_unique<Taking>();
+    Moment& m = taking->moment;
+    m.time = m_hooks.position();
+    m.two = m_hooks.hasSecondCamera && m_hooks.hasSecondCamera();
+    m.path1 = recordingPath(1);
+    m.path2 = m.two ? recordingPath(2) : QByteArray();
+    m.stamped = m_hooks.timeStampShown && m_hooks.timeStampShown();
+    m.stamp = m_hooks.timeStampTextAt ? m_hooks.timeStampTextAt(m.time) : std::nullopt;
+    if (m_hooks.zoomOf) {
+        m.zoom1 = pmClampZoom(m_hooks.zoomOf(1));
+        m.zoom2 = m.two ? pmClampZoom(m_hooks.zoomOf(2)) : PictureZoom();
+    }
+    const GpsData* sample = m_hooks.sampleAt ? m_hooks.sampleAt(m.time) : nullptr;
+    if (forPrint) {
+        PrintPageData& data = m.page;
+        data.gsensorImage = m_hooks.gsensorBitmap ? m_hooks.gsensorBitmap() : QImage();
+        // The values of the second the printed frame is in.
+        if (sample) {
+            data.sample.direction = sample->fDirection();
+            data.sample.longitude = sample->fLongitude();
+            data.sample.latitude = sample->fLatitude();
+            data.sample.altitude = static_cast<float>(sample->dAltitude());
+            data.sample.speed = sample->fSpeed();
+        }
+        // The unit chosen on the map's info bar, whether or not a map is shown.
+        data.speedUnit = pmReadSetting(SettingsKeys::speedUnit);
+        if (MapView* map = m_hooks.mapView ? m_hooks.mapView() : nullptr) {
+            data.directionText = map->GetDirectionString(data.sample.direction);
+        } else {
+            data.directionText = MapLogic::directionString(data.sample.direction,
+                                                           pmLoadString(QStringLiteral("IDS_UNIT_DEGREE")));
+        }
+        const CaptureDate today = pmCaptureDate(pmNow());
+        data.printDate = QDate(today.year, today.month, today.day);
+    } else {
+        const std::string model = m_hooks.modelName ? m_hooks.modelName().toStdString() : std::string();
+        const std::string software = "Rovix Manager " + pmGetVersionString().toStdString();
+        m.exif1 = pmCaptureExifFor(m.path1.toStdString(), m.time, sample, model, software);
+        m.exif2 = pmCaptureExifFor(recordingPath(2).toStdString(), m.time, sample, model, software);
+    }
+    taking->done = std::move(done);
+    taking->failed = std::move(failed);
+    taking->waiting = m.two ? 2 : 1;
+    // Each camera's file is decoded on a worker of its own, side by side. A
+    // decode is bounded by its file; the service going away waits for it.
+    auto grab = [this](int camera, const QByteArray& path, double time) {
+        auto* job = new WorkerJob<FrameGrab>(this, {});
+        job->start([path, time] { return pmGrabFrame(path, time); },
+                   [this, job, camera](const FrameGrab& result) {
+                       job->deleteLater();
+                       frameArrived(camera, result);
+                   });
+    };
+    const double time = m.time;
+    const QByteArray path1 = m.path1, path2 = m.path2;
+    const bool two = m.two;
+    m_taking = std::move(taking);
+    grab(1, path1, time);
+    if (two)
+        grab(2, path2, time);
+}
+
+void CaptureService::frameArrived(int camera, const FrameGrab& grab)
+{
+    if (!m_taking)
+        return;
+    (camera == 1 ? m_taking->first : m_taking->rear) = grab;
+    if (--m_taking->waiting > 0)
+        return;
+    // Taken: the next command may start, even from what `done` opens.
+    const std::unique_ptr<Taking> taking = std::move(m_taking);
+    if (taking->first.image.isNull())
+        m_strCaptureError = QStringLiteral("camera 1: %1").arg(taking->first.error);
+    else if (taking->moment.two && taking->rear.image.isNull())
+        m_strCaptureError = QStringLiteral("camera 2: %1").arg(taking->rear.error);
+    if (!m_strCaptureError.isEmpty()) {
+        reportFramesFailed();
+        taking->failed();
+        return;
+    }
+    taking->done(taking->moment, stampedFrames(taking->moment, taking->first, taking->rear));
+}
+
+void CaptureService::reportFramesFailed()
+{
     captureFailed(QStringLiteral("takeCaptureFrames"), m_strCaptureError);
     pmMessageBox(pmLoadString(QStringLiteral("IDS_ERR_CAPTURE_FRAME")));
-    return false;
+    Q_EMIT framesFailed(m_strCaptureError);
+}
+
+CaptureService::Frames CaptureService::stampedFrames(const Moment& m, const FrameGrab& first,
+                                                     const FrameGrab& rear)
+{
+    Frames out;
+    out.image1 = m.stamped ? drawTimeStampText(first.image, m.stamp) : first.image;
+    if (m.two)
+        out.image2 = drawTimeStampText(rear.image, m.stamp);
+    // The part is cut from the frame as decoded, before the time stamp is
+    // drawn, so the stamp stays whole and readable.
+    ShownParts& shown = out.shown;
+    if (m.zoom1.isZoomed()) {
+        shown.frame1 = first.image.size();
+        shown.part1 = shownPixels(m.zoom1, shown.frame1);
+        shown.factor1 = m.zoom1.factor;
+        const QImage part = first.image.copy(shown.part1);
+        shown.image1 = m.stamped ? drawTimeStampText(part, m.stamp) : part;
+    }
+    if (m.two && m.zoom2.isZoomed()) {
+        shown.frame2 = rear.image.size();
+        shown.part2 = shownPixels(m.zoom2, shown.frame2);
+        shown.factor2 = m.zoom2.factor;
+        shown.image2 = drawTimeStampText(rear.image.copy(shown.part2), m.stamp);
+    }
+    return out;
 }
 
 std::function<void(QByteArray&, const QImage&)>
-CaptureService::captureExifWriter(double frameTime, const QImage& image2, const ShownParts& shown) const
+CaptureService::captureExifWriter(const Moment& m, const QImage& image2, const ShownParts& shown)
 {
-    const GpsData* sample = m_hooks.sampleAt ? m_hooks.sampleAt(frameTime) : nullptr;
-    const std::string model = m_hooks.modelName ? m_hooks.modelName().toStdString() : std::string();
-    const std::string software = "Rovix Manager " + pmGetVersionString().toStdString();
-    const CaptureExif camera1 =
-        pmCaptureExifFor(recordingPath(1).toStdString(), frameTime, sample, model, software);
-    const CaptureExif camera2 =
-        pmCaptureExifFor(recordingPath(2).toStdString(), frameTime, sample, model, software);
     auto described = [](CaptureExif exif, double factor, QRect part, QSize frame) {
         exif.imageDescription = pmZoomedCaptureDescription(factor, part.x(), part.y(), part.width(),
                                                            part.height(), frame.width(), frame.height());
         return exif;
     };
-    std::vector<std::pair<QImage, CaptureExif>> byPicture = {{QImage(), camera1}, {image2, camera2}};
+    std::vector<std::pair<QImage, CaptureExif>> byPicture = {{QImage(), m.exif1}, {image2, m.exif2}};
     if (!shown.image1.isNull())
-        byPicture.emplace_back(shown.image1, described(camera1, shown.factor1, shown.part1, shown.frame1));
+        byPicture.emplace_back(shown.image1, described(m.exif1, shown.factor1, shown.part1, shown.frame1));
     if (!shown.image2.isNull())
-        byPicture.emplace_back(shown.image2, described(camera2, shown.factor2, shown.part2, shown.frame2));
+        byPicture.emplace_back(shown.image2, described(m.exif2, shown.factor2, shown.part2, shown.frame2));
     return pmCaptureExifWriter(byPicture);
 }
 
@@ -242,28 +317,31 @@ void CaptureService::onButtonCapture()
     const int state = playState();
     if (state == kStopped)
         return;
-    if (mCaptureDlg || mPrintWindow)
-        return; // one capture or print window at a time
+    if (mCaptureDlg || mPrintWindow || isTakingFrames())
+        return; // one capture or print at a time
     if (m_hooks.pauseForFrame)
         m_hooks.pauseForFrame();
     auto resume = [this, state] {
         if (state == kPlaying && m_hooks.resumePlayback)
             m_hooks.resumePlayback();
     };
-    QImage image1, image2;
-    double frame = 0;
-    ShownParts shown;
-    if (!takeCaptureFrames(image1, image2, &frame, &shown)) {
-        resume();
-        return;
-    }
+    takeCaptureFrames(
+        false,
+        [this, resume](const Moment& moment, const Frames& frames) { openCapture(moment, frames, resume); },
+        resume);
+}
+
+void CaptureService::openCapture(const Moment& moment, const Frames& frames,
+                                 const std::function<void()>& resume)
+{
     // The preview opens window-modal and this handler returns; what follows
     // its closing runs from the main loop once it has closed.
-    auto* dialog = new CapturePreviewDlg(image1, image2, window());
+    const ShownParts& shown = frames.shown;
+    auto* dialog = new CapturePreviewDlg(frames.image1, frames.image2, window());
     if (!shown.image1.isNull() || !shown.image2.isNull())
-        dialog->offerShownPart(shown.image1.isNull() ? image1 : shown.image1,
-                               shown.image2.isNull() ? image2 : shown.image2);
-    dialog->jpegMetadata = captureExifWriter(frame, image2, shown);
+        dialog->offerShownPart(shown.image1.isNull() ? frames.image1 : shown.image1,
+                               shown.image2.isNull() ? frames.image2 : shown.image2);
+    dialog->jpegMetadata = captureExifWriter(moment, frames.image2, shown);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     mCaptureDlg = dialog;
     connect(dialog, &QDialog::finished, this, [this, dialog, resume](int) {
@@ -284,34 +362,20 @@ void CaptureService::onButtonPrint()
 {
     if (playState() == kStopped)
         return;
-    if (mCaptureDlg || mPrintWindow)
+    if (mCaptureDlg || mPrintWindow || isTakingFrames())
         return;
     pmWriteLog("printPreview Start");
     if (m_hooks.pauseForFrame)
         m_hooks.pauseForFrame();
-    PrintPageData data;
-    double frameTime = 0;
-    if (!takeCaptureFrames(data.videoImage, data.videoImage2, &frameTime))
-        return;
-    data.gsensorImage = m_hooks.gsensorBitmap ? m_hooks.gsensorBitmap() : QImage();
-    // The values of the second the printed frame is in.
-    if (const GpsData* sample = m_hooks.sampleAt ? m_hooks.sampleAt(frameTime) : nullptr) {
-        data.sample.direction = sample->fDirection();
-        data.sample.longitude = sample->fLongitude();
-        data.sample.latitude = sample->fLatitude();
-        data.sample.altitude = static_cast<float>(sample->dAltitude());
-        data.sample.speed = sample->fSpeed();
-    }
-    // The unit chosen on the map's info bar, whether or not a map is shown.
-    data.speedUnit = pmReadSetting(SettingsKeys::speedUnit);
-    if (MapView* map = m_hooks.mapView ? m_hooks.mapView() : nullptr) {
-        data.directionText = map->GetDirectionString(data.sample.direction);
-    } else {
-        data.directionText =
-            MapLogic::directionString(data.sample.direction, pmLoadString(QStringLiteral("IDS_UNIT_DEGREE")));
-    }
-    const CaptureDate today = pmCaptureDate(pmNow());
-    data.printDate = QDate(today.year, today.month, today.day);
+    takeCaptureFrames(
+        true, [this](const Moment& moment, const Frames& frames) { openPrint(moment, frames); }, [] {});
+}
+
+void CaptureService::openPrint(const Moment& moment, const Frames& frames)
+{
+    PrintPageData data = moment.page;
+    data.videoImage = frames.image1;
+    data.videoImage2 = frames.image2;
     auto* printWindow = new PrintWindowController(data, window());
     printWindow->setAttribute(Qt::WA_DeleteOnClose);
     mPrintWindow = printWindow;

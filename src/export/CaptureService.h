@@ -1,8 +1,8 @@
 #pragma once
 // Frame capture and printing: the toolbar's capture and print commands, the
 // frames of camera 1 and camera 2 at camera 1's current time (read from the
-// recording files at full resolution, export/FrameGrabber.h), and the time
-// stamp drawn into them. The dialogs are widgets that get the pictures ready
+// recording files at full resolution on workers, export/FrameGrabber.h), and
+// the time stamp drawn into them. The dialogs are widgets that get the pictures ready
 // made (controls/CapturePreviewDlg.h, views/PrintWindowController.h). What it
 // needs from playback comes in through Hooks.
 #include <QByteArray>
@@ -13,8 +13,12 @@
 #include <QString>
 
 #include "core/PictureZoom.h"
+#include "export/CaptureExif.h"
+#include "export/FrameGrabber.h"
+#include "views/PrintCanvasView.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class CapturePreviewDlg;
@@ -50,16 +54,21 @@ public:
     };
 
     explicit CaptureService(QObject* parent = nullptr);
+    ~CaptureService() override;
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
 
-    // The toolbar's capture and print commands. Both pause playback and open
-    // their modal window; capture resumes playback afterwards when it was
-    // playing and nothing was saved, print leaves it paused.
+    // The toolbar's capture and print commands. Both pause playback, take the
+    // frames of that moment on workers and open their modal window once the
+    // frames are in; capture resumes playback afterwards when it was playing
+    // and nothing was saved (or no frame could be taken), print leaves it
+    // paused. Neither starts while frames are being taken.
     void onButtonCapture();
     void onButtonPrint();
+    bool isTakingFrames() const { return m_taking != nullptr; }
     // Camera 1's frame at its current time, at the file's full resolution,
     // with the time stamp while the overlay belongs to it; null when no frame
-    // can be taken (lastCaptureError() says why).
+    // can be taken (lastCaptureError() says why). Decoded on the calling
+    // thread; the commands do not use it.
     QImage getCurrentImage();
     // Camera 2's frame at camera 1's time, always with the time stamp; null
     // without a second camera or when no frame can be taken.
@@ -83,11 +92,11 @@ Q_SIGNALS:
     // (resuming playback) has run.
     void captureClosed();
     void printClosed();
+    // The frames of a capture or print could not be taken (`reason`, as
+    // logged); the user has been told and no window opens.
+    void framesFailed(const QString& reason);
 
 private:
-    // Both cameras' frames for a capture or a print, taken at once (camera 2
-    // on a second thread); false, after telling the user, when they cannot be.
-    // frameTime, when given, receives the position the frames were taken at.
     // The parts of the frames shown by zoomed pictures, stamped like the
     // frames; a null image for a camera that was not zoomed.
     struct ShownParts {
@@ -96,12 +105,40 @@ private:
         double factor1 = 1, factor2 = 1;
         QSize frame1, frame2;
     };
-    bool takeCaptureFrames(QImage& image1, QImage& image2, double* frameTime = nullptr,
-                           ShownParts* shown = nullptr);
-    // EXIF for the capture taken at frameTime (export/CaptureExif.h); the
-    // shown parts say that they are parts.
-    std::function<void(QByteArray&, const QImage&)> captureExifWriter(double frameTime, const QImage& image2,
-                                                                      const ShownParts& shown) const;
+    // What a command needs of the moment it was given, read on the main
+    // thread before the frames are: the frames must be those of the press,
+    // and what is open may change while they are decoded.
+    struct Moment {
+        double time = 0;
+        bool two = false;
+        QByteArray path1, path2;
+        bool stamped = false; // camera 1's frame carries the overlay
+        std::optional<QString> stamp;
+        PictureZoom zoom1, zoom2;
+        CaptureExif exif1, exif2; // capture only
+        PrintPageData page;       // print only: all but the frames
+    };
+    struct Frames {
+        QImage image1, image2;
+        ShownParts shown;
+    };
+    struct Taking;
+    // Both cameras' frames for a capture or a print: the moment read now, the
+    // frames decoded on a worker each, `done` called with them on the main
+    // thread. When they cannot be taken the user is told, framesFailed is
+    // emitted and `failed` runs instead (at once while the surface is still
+    // opening). Nothing is started while frames are being taken.
+    void takeCaptureFrames(bool forPrint, std::function<void(const Moment&, const Frames&)> done,
+                           std::function<void()> failed);
+    void frameArrived(int camera, const FrameGrab& grab);
+    void reportFramesFailed();
+    Frames stampedFrames(const Moment& moment, const FrameGrab& first, const FrameGrab& rear);
+    void openCapture(const Moment& moment, const Frames& frames, const std::function<void()>& resume);
+    void openPrint(const Moment& moment, const Frames& frames);
+    // EXIF for the capture (export/CaptureExif.h); the shown parts say that
+    // they are parts.
+    static std::function<void(QByteArray&, const QImage&)>
+    captureExifWriter(const Moment& moment, const QImage& image2, const ShownParts& shown);
     QImage drawTimeStampText(const QImage& image, const std::optional<QString>& text);
     QByteArray recordingPath(int camera) const;
     int playState() const;
@@ -111,4 +148,5 @@ private:
     QPointer<CapturePreviewDlg> mCaptureDlg;
     QPointer<PrintWindowController> mPrintWindow;
     QString m_strCaptureError;
+    std::unique_ptr<Taking> m_taking;
 };

@@ -300,7 +300,7 @@ TEST(CaptureFaults, AFrameIsStampedAndPrintedWithTheSecondItIsIn)
 
         // The print page: that second's speed.
         c->onButtonPrint();
-        ASSERT_NE(c->captureService()->printWindow(), nullptr);
+        ASSERT_TRUE(waitFor([&] { return c->captureService()->printWindow() != nullptr; }));
         EXPECT_EQ(
             c->captureService()->printWindow()->canvasView()->strSpeed,
             QString::asprintf("%.0f km/h", static_cast<double>(c->gpsList().GetGpsData(k.second)->fSpeed())));
@@ -316,7 +316,7 @@ TEST(CaptureFaults, AFrameIsStampedAndPrintedWithTheSecondItIsIn)
         QStringLiteral("2024/06/01 08:12:05 %1 mph").arg(static_cast<int>(kmh * 0.62137f + 0.5f));
     EXPECT_TRUE(c->timeStamp()->text().contains(mph)) << c->timeStamp()->text().toStdString();
     c->onButtonPrint();
-    ASSERT_NE(c->captureService()->printWindow(), nullptr);
+    ASSERT_TRUE(waitFor([&] { return c->captureService()->printWindow() != nullptr; }));
     EXPECT_EQ(c->captureService()->printWindow()->canvasView()->strSpeed,
               QString::asprintf("%.0f mph", static_cast<double>(kmh) * 0.62137));
     QPointer<PrintWindowController> print = c->captureService()->printWindow();
