@@ -53,6 +53,9 @@ AppDelegate::AppDelegate(QObject* parent)
                                    GpsList& list, std::string& source) {
         return m_attach->readTrack(recording, seconds, list, source);
     };
+    sources.attachedTracks = [this](const std::vector<std::string>& recordings) {
+        return m_attach->finderFor(recordings);
+    };
     m_playback->setSources(std::move(sources));
     m_playback->setTripMembers([this](int index) { return library()->tripMembers(index); });
     // playback -> the controller (opening a row, the folder check) and the window

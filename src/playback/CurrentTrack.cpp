@@ -2,11 +2,13 @@
 
 #include "base/AMediaFile.h"
 #include "base/Services.h"
+#include "core/Log.h"
 #include "core/TrackAttachments.h"
 #include "media/MediaDuration.h"
 #include "views/GSensorView.h"
 #include "views/SensorGraphic.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -126,11 +128,10 @@ CurrentTrack::Place CurrentTrack::placeAt(double seconds)
     return place;
 }
 
-// The other recordings are read with the same track rules as the current one.
-void CurrentTrack::tripRoute(const std::vector<int>& trip, int current, const QList<AMediaFile>& list,
-                             Points& driven, Points& ahead)
+CurrentTrack::RouteParts CurrentTrack::tripRouteParts(const std::vector<int>& trip, int current,
+                                                      const QList<AMediaFile>& list) const
 {
-    QHash<QString, Points> cache;
+    RouteParts parts;
     bool before = true;
     for (int row : trip) {
         if (row == current) {
@@ -139,26 +140,72 @@ void CurrentTrack::tripRoute(const std::vector<int>& trip, int current, const QL
         }
         if (row < 0 || row >= list.size())
             continue;
-        const QString path = list.at(row).path();
-        auto cached = m_routeCache.constFind(path);
-        Points points;
+        RoutePart part;
+        part.path = list.at(row).path();
+        part.native = list.at(row).nativePath().toStdString();
+        part.before = before;
+        const auto cached = m_routeCache.constFind(part.path);
         if (cached != m_routeCache.constEnd()) {
-            points = *cached;
-        } else {
-            GpsList track;
-            const std::string native = list.at(row).nativePath().toStdString();
-            const auto seconds = [native] { return pmGetMediaDurationSeconds(native); };
-            TrackLoadResult loaded = loadTrack(native, seconds, track);
-            takeAttached(native, seconds, track, loaded);
-            if (loaded.loaded && track.IsGPSReady()) {
-                for (int i = 0; i < track.GetDataCount(); ++i)
-                    if (const GpsData* sample = track.GetGpsData(i))
-                        points.emplace_back(sample->fLatitude(), sample->fLongitude());
+            part.known = true;
+            part.points = *cached;
+        }
+        parts.push_back(std::move(part));
+    }
+    return parts;
+}
+
+bool CurrentTrack::routeKnown(const RouteParts& parts)
+{
+    return std::all_of(parts.begin(), parts.end(), [](const RoutePart& part) { return part.known; });
+}
+
+// The other recordings are read with the same track rules as the current one.
+void CurrentTrack::readRouteParts(RouteParts& parts, const TrackAttachmentFinder& attached,
+                                  const std::atomic<bool>& stop)
+{
+    for (RoutePart& part : parts) {
+        if (stop.load())
+            return;
+        if (part.known)
+            continue;
+        GpsList track;
+        const std::string native = part.native;
+        const auto seconds = [native] { return pmGetMediaDurationSeconds(native); };
+        TrackLoadResult loaded = loadTrack(native, seconds, track);
+        if (const std::optional<TrackAttachment> a = attached ? attached(native) : std::nullopt) {
+            GpsList positions;
+            std::string error;
+            if (pmLoadAttachedTrack(a->trackFile, a->offsetSeconds, native, seconds(), positions, error)) {
+                pmTakeAttachedPositions(track, positions);
+                loaded.loaded = true;
+            } else {
+                pmWriteLog("TrackAttach - the track attached to " + native + " is not used: " + error);
             }
         }
-        Points& part = before ? driven : ahead;
-        part.insert(part.end(), points.begin(), points.end());
-        cache.insert(path, std::move(points));
+        if (loaded.loaded && track.IsGPSReady()) {
+            for (int i = 0; i < track.GetDataCount(); ++i)
+                if (const GpsData* sample = track.GetGpsData(i))
+                    part.points.emplace_back(sample->fLatitude(), sample->fLongitude());
+        }
+        part.known = true;
     }
+}
+
+void CurrentTrack::splitRoute(const RouteParts& parts, Points& driven, Points& ahead)
+{
+    for (const RoutePart& part : parts) {
+        if (!part.known)
+            continue;
+        Points& stretch = part.before ? driven : ahead;
+        stretch.insert(stretch.end(), part.points.begin(), part.points.end());
+    }
+}
+
+void CurrentTrack::keepTripRoute(const RouteParts& parts)
+{
+    QHash<QString, Points> cache;
+    for (const RoutePart& part : parts)
+        if (part.known)
+            cache.insert(part.path, part.points);
     m_routeCache = std::move(cache);
 }

@@ -5,10 +5,11 @@
 // graph's cursor reads. Also the positions of the other recordings of its
 // trip, each read once while the trip is stepped through. It draws nothing:
 // the playback session hands what it finds to the map and the graph.
-// Main thread only.
+// Main thread only, but for readRouteParts.
 #include "core/FileRules.h"
 #include "core/GpsData.h"
 #include "core/GpsList.h"
+#include "core/TrackAttachments.h"
 #include "core/TrackLoader.h"
 
 #include <QHash>
@@ -16,6 +17,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -70,10 +72,32 @@ public:
     // values of that second become the cursor's.
     Place placeAt(double seconds);
 
-    // The positions of the recordings of `trip` other than `current`: those
-    // before it are the stretch driven, those after it what lies ahead.
-    void tripRoute(const std::vector<int>& trip, int current, const QList<AMediaFile>& list, Points& driven,
-                   Points& ahead);
+    // The positions of the recordings of `trip` other than `current`, in
+    // trip order: those before it are the stretch driven, those after it
+    // what lies ahead. Reading them may take seconds on a slow card, so it
+    // comes in three steps: the parts with what is known of them (each
+    // recording is read once while the trip is stepped through), the rest
+    // read on any thread, and the parts read taken back on the main thread.
+    struct RoutePart {
+        QString path;
+        std::string native;
+        bool before = true; // driven, not ahead
+        bool known = false; // `points` are in
+        Points points;
+    };
+    using RouteParts = std::vector<RoutePart>;
+    RouteParts tripRouteParts(const std::vector<int>& trip, int current, const QList<AMediaFile>& list) const;
+    static bool routeKnown(const RouteParts& parts);
+    // Reads the parts not known yet with the current track's rules, an
+    // attached track (`attached` may be empty) in place of the camera's
+    // positions; stops early when `stop` turns true. Any thread.
+    static void readRouteParts(RouteParts& parts, const TrackAttachmentFinder& attached,
+                               const std::atomic<bool>& stop);
+    // The driven and ahead stretches of the known parts.
+    static void splitRoute(const RouteParts& parts, Points& driven, Points& ahead);
+    // Keeps the parts' positions for the next steps through this trip (only
+    // this trip's recordings are kept).
+    void keepTripRoute(const RouteParts& parts);
     void forgetTripRoute() { m_routeCache.clear(); }
 
     const GpsList& gps() const { return m_gps; }

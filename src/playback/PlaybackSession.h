@@ -68,6 +68,8 @@ public:
         std::function<int()> selectedRow;
         // A track attached to a recording, read in place of its positions.
         CurrentTrack::AttachedReader attachedTrack;
+        // The attachments of these recordings, answered from a copy a worker may keep.
+        std::function<TrackAttachmentFinder(const std::vector<std::string>&)> attachedTracks;
     };
 
     explicit PlaybackSession(QObject* parent = nullptr);

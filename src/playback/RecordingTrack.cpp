@@ -150,20 +150,56 @@ void PlaybackSession::setShowWholeTrip(bool on)
 }
 
 // The other recordings of the trip; those before the current one are the
-// stretch already driven.
+// stretch already driven. What is known of them is drawn at once (none of a
+// trip just entered, so the last trip's route goes); the rest is read on a
+// worker and the whole route drawn when it is in, unless another recording,
+// trip or request came first.
 void PlaybackSession::updateTripRoute()
 {
     if (!mMapView)
         return;
     const std::vector<int> trip = currentTrip();
     if (!m_bShowWholeTrip || trip.size() < 2 || !m_track.gps().IsGPSReady()) {
+        m_reads.drop(LatestReads::TripRoute);
         m_track.forgetTripRoute();
         mMapView->DrawTripRoute({}, {});
         return;
     }
+    const QList<AMediaFile> list = playlist();
+    const CurrentTrack::RouteParts parts = m_track.tripRouteParts(trip, m_nCurPlayIndex, list);
     MapView::RoutePoints driven, ahead;
-    m_track.tripRoute(trip, m_nCurPlayIndex, playlist(), driven, ahead);
+    CurrentTrack::splitRoute(parts, driven, ahead);
     mMapView->DrawTripRoute(driven, ahead);
+    if (CurrentTrack::routeKnown(parts)) {
+        m_reads.drop(LatestReads::TripRoute);
+        m_track.keepTripRoute(parts);
+        return;
+    }
+    std::vector<std::string> recordings;
+    for (const CurrentTrack::RoutePart& part : parts)
+        recordings.push_back(part.native);
+    TrackAttachmentFinder attached =
+        m_sources.attachedTracks ? m_sources.attachedTracks(recordings) : TrackAttachmentFinder();
+    const int row = m_nCurPlayIndex;
+    const QString path = row >= 0 && row < list.size() ? list.at(row).path() : QString();
+    m_reads.ask<CurrentTrack::RouteParts>(
+        LatestReads::TripRoute,
+        [parts, attached](const std::atomic<bool>& stop) {
+            CurrentTrack::RouteParts read = parts;
+            CurrentTrack::readRouteParts(read, attached, stop);
+            return read;
+        },
+        [this, row, path, trip](const CurrentTrack::RouteParts& read) {
+            const QList<AMediaFile> now = playlist();
+            if (!mMapView || m_nCurPlayIndex != row || row < 0 || row >= now.size() ||
+                now.at(row).path() != path || !m_track.gps().IsGPSReady() || currentTrip() != trip ||
+                !CurrentTrack::routeKnown(read))
+                return;
+            m_track.keepTripRoute(read);
+            MapView::RoutePoints drivenNow, aheadNow;
+            CurrentTrack::splitRoute(read, drivenNow, aheadNow);
+            mMapView->DrawTripRoute(drivenNow, aheadNow);
+        });
 }
 
 void PlaybackSession::mapGoTo()

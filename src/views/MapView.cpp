@@ -416,6 +416,7 @@ void MapView::DrawTripRoute(const RoutePoints& driven, const RoutePoints& ahead)
         return text + QLatin1Char(']');
     };
     runScript(QStringLiteral("setTripRoute(%1, %2)").arg(array(driven), array(ahead)));
+    Q_EMIT tripRouteDrawn(driven, ahead);
 }
 
 void MapView::sendNextPathBatch()

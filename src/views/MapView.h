@@ -166,6 +166,8 @@ Q_SIGNALS:
     void pathDrawn(int points, int evaluations);
     // "Find passes near here..." was chosen at this place.
     void findPassesRequested(double latitude, double longitude);
+    // DrawTripRoute was given this route (the trip's other recordings).
+    void tripRouteDrawn(const MapView::RoutePoints& driven, const MapView::RoutePoints& ahead);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

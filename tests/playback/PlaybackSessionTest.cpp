@@ -4,6 +4,7 @@
 // surfaces. The play state is read from mpv itself, not from the session.
 #include "playback/PlaybackSession.h"
 #include "MediaGen.h"
+#include "views/MapView.h"
 #include "views/MpvPlayer.h"
 
 #include <QFile>
@@ -13,8 +14,11 @@
 #include <QTest>
 #include <QWidget>
 #include <cmath>
+#include <future>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
+#include <set>
 
 namespace
 {
@@ -51,6 +55,9 @@ struct Owner {
     QWidget* host2 = nullptr;
     QList<AMediaFile> playlist;
     std::unique_ptr<PlaybackSession> session;
+    // The attachments of recordings, as asked on the main thread and
+    // answered on a worker; none when empty.
+    std::function<TrackAttachmentFinder(const std::vector<std::string>&)> attached;
 
     // With pairs, rows come as front/rear pairs: 0 with 1, 2 with 3.
     explicit Owner(const QStringList& files, bool pairs = false)
@@ -70,6 +77,9 @@ struct Owner {
             return pairs && (row ^ 1) < playlist.size() ? row ^ 1 : -1;
         };
         sources.cameraTypeOf = [](int row) { return row % 2 ? kCameraRear : kCameraMain; };
+        sources.attachedTracks = [this](const std::vector<std::string>& recordings) {
+            return attached ? attached(recordings) : TrackAttachmentFinder();
+        };
         session->setSources(std::move(sources));
         session->setPlayerHosts(host1, host2);
         session->setOverlayHost(&window);
@@ -362,4 +372,93 @@ TEST_F(PlaybackSessionTest, PreviewOpensPausedAndPlayPlaysIt)
     ASSERT_TRUE(o.waitOpened());
     EXPECT_EQ(o->state(), VideoPlayerView::StatePlaying);
     EXPECT_TRUE(waitFor([&] { return o->videoPlayView()->getitemTime() > 0.3; }, 5000));
+}
+
+TEST_F(PlaybackSessionTest, TheTripRouteFollowsTheTrackAndAStaleOneIsNeverDrawn)
+{
+    // Two trips, each recording with a log of its own that starts one degree
+    // of latitude further north than the row before it: 0-2 and 3-4.
+    QStringList files;
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("route"))));
+    for (int row = 0; row < 5; ++row) {
+        const QString name =
+            QStringLiteral("route/FILE240517-1200%1_M").arg(row * 3, 2, 10, QLatin1Char('0'));
+        files << path(name + QStringLiteral(".MP4"));
+        ASSERT_TRUE(makeRecording(files.back(), 4.0));
+        mediagen::NmeaSpec log;
+        log.start = {2024, 5, 17, 12, 0, row * 3};
+        log.drive.seconds = 4;
+        log.drive.originLat = 30.0 + row;
+        ASSERT_TRUE(mediagen::writeNmeaLog(
+            QFile::encodeName(path(name + QStringLiteral(".NMEA"))).toStdString(), log));
+    }
+    Owner o(files);
+    o->setTripMembers([](int row) { return row < 3 ? std::vector<int>{0, 1, 2} : std::vector<int>{3, 4}; });
+    MapView map(QRect(0, 0, 320, 240), &o.window);
+    o->setPanels(&map, nullptr);
+    o->setShowWholeTrip(true);
+    // Each route drawn, as the rows its points lie on (driven, ahead).
+    using Rows = std::pair<std::set<int>, std::set<int>>;
+    std::vector<Rows> drawn;
+    auto rowsOf = [](const MapView::RoutePoints& points) {
+        std::set<int> rows;
+        for (const auto& point : points)
+            rows.insert(static_cast<int>(std::lround(point.first)) - 30);
+        return rows;
+    };
+    QObject::connect(&map, &MapView::tripRouteDrawn,
+                     [&](const MapView::RoutePoints& driven, const MapView::RoutePoints& ahead) {
+                         drawn.emplace_back(rowsOf(driven), rowsOf(ahead));
+                     });
+    // The workers read a recording's track only once the test lets them.
+    std::map<std::string, std::promise<void>> opens;
+    std::map<std::string, std::shared_future<void>> gates;
+    for (const QString& f : files) {
+        const std::string native = QFile::encodeName(f).toStdString();
+        gates[native] = opens[native].get_future().share();
+    }
+    o.attached = [&gates](const std::vector<std::string>&) -> TrackAttachmentFinder {
+        return [gates](const std::string& recording) -> std::optional<TrackAttachment> {
+            gates.at(recording).wait();
+            return std::nullopt;
+        };
+    };
+    auto release = [&](int row) { opens.at(QFile::encodeName(files.at(row)).toStdString()).set_value(); };
+    int tracks = 0;
+    QObject::connect(o.session.get(), &PlaybackSession::trackLoaded, [&] { ++tracks; });
+
+    // The recording's own track is shown at once, the rest of its trip when
+    // it has been read.
+    // (Paused at once: the trip's chain must not play on into its next row.)
+    o->setCurPlaylistIndex(0, true);
+    ASSERT_TRUE(o.waitOpened());
+    o->pausePlayback();
+    ASSERT_TRUE(waitFor([&] { return tracks > 0; }));
+    EXPECT_TRUE(o->track().gps().IsGPSReady());
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_EQ(drawn.back(), Rows());
+    release(1);
+    release(2);
+    ASSERT_TRUE(waitFor([&] { return drawn.back() == Rows({}, {1, 2}); }));
+
+    // Row 2 of the same trip: what was read is drawn at once, row 0 follows.
+    // Before row 0 is read, the trip changes; its late route is never drawn
+    // over the new trip, whose own route comes when it is read.
+    o->setCurPlaylistIndex(2, true);
+    ASSERT_TRUE(o.waitOpened());
+    o->pausePlayback();
+    ASSERT_TRUE(waitFor([&] { return drawn.back() == Rows({1}, {}); }));
+    o->setCurPlaylistIndex(3, true);
+    const size_t switched = drawn.size();
+    release(0);
+    ASSERT_TRUE(o.waitOpened());
+    o->pausePlayback();
+    ASSERT_TRUE(waitFor([&] { return o->curPlayIndex() == 3 && drawn.size() > switched; }));
+    EXPECT_EQ(drawn.back(), Rows());
+    release(4);
+    ASSERT_TRUE(waitFor([&] { return drawn.back() == Rows({}, {4}); }));
+    for (size_t k = switched; k < drawn.size(); ++k)
+        EXPECT_FALSE(drawn[k].first.count(0) || drawn[k].first.count(1)) << k;
+    release(3);
+    o->setCurPlaylistIndex(-1, false);
 }
