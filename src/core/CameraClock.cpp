@@ -1,8 +1,10 @@
 #include "core/CameraClock.h"
 
+#include "core/ContainerProbe.h"
 #include "core/FileRules.h"
 #include "core/ForeignTrack.h"
 #include "core/GpsList.h"
+#include "core/TrackLoader.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -37,6 +39,11 @@ bool pmCameraClock(const GpsList& list, int64_t cameraStartMs, CameraClock& out)
             differences.push_back(cameraStartMs + static_cast<int64_t>(second) * 1000 - s.utcMs());
         ++second;
     }
+    return pmCameraClockOf(std::move(differences), out);
+}
+
+bool pmCameraClockOf(std::vector<int64_t> differences, CameraClock& out)
+{
     if (differences.empty())
         return false;
     const auto mid = differences.begin() + static_cast<std::ptrdiff_t>(differences.size() / 2);
@@ -54,6 +61,63 @@ bool pmCameraClock(const GpsList& list, int64_t cameraStartMs, CameraClock& out)
     out.driftMs = difference - quarters * kQuarterHourMs;
     out.samples = static_cast<int>(differences.size());
     return true;
+}
+
+bool pmCardCameraClock(const std::vector<std::string>& recordings, CameraClock& out, int maxReads, int enough)
+{
+    std::vector<const std::string*> candidates;
+    for (const std::string& r : recordings)
+        if (pmGetCameraType(r) != kCameraRear)
+            candidates.push_back(&r);
+    if (candidates.empty())
+        for (const std::string& r : recordings)
+            candidates.push_back(&r);
+    const std::size_t reads = std::min(candidates.size(), static_cast<std::size_t>(std::max(maxReads, 0)));
+    std::vector<int64_t> differences;
+    for (std::size_t i = 0; i < reads && static_cast<int>(differences.size()) < enough; ++i) {
+        // Evenly over the card: a clock set right on one day and off on another still gives its middle.
+        const std::string& path = *candidates[i * candidates.size() / reads];
+        int64_t cameraStart = 0;
+        if (!pmNameWallClockMs(path, cameraStart))
+            continue;
+        GpsList list;
+        loadTrack(
+            path, [&path] { return pmGetContainerDurationSeconds(path); }, list);
+        CameraClock clock;
+        if (pmCameraClock(list, cameraStart, clock))
+            differences.push_back(clock.differenceMs);
+    }
+    return pmCameraClockOf(std::move(differences), out);
+}
+
+std::optional<int64_t> pmCorrectedNameTimeMs(const std::string& recordingPath, int64_t differenceMs)
+{
+    int64_t wall = 0;
+    if (!pmNameWallClockMs(recordingPath, wall))
+        return std::nullopt;
+    return pmCorrectedInstantMs(wall, differenceMs);
+}
+
+_SYSTEMTIME pmCorrectedStart(const _SYSTEMTIME& cameraStart, int64_t differenceMs)
+{
+    if (!pmIsRealDateTime(cameraStart))
+        return cameraStart;
+    const int64_t wall = utcMsFromCivil(cameraStart.wYear, cameraStart.wMonth, cameraStart.wDay,
+                                        cameraStart.wHour, cameraStart.wMinute, cameraStart.wSecond);
+    const int64_t local = pmLocalWallClockMs(pmCorrectedInstantMs(wall, differenceMs));
+    const std::time_t when = static_cast<std::time_t>(local >= 0 ? local / 1000 : (local - 999) / 1000);
+    std::tm tm{};
+    if (!gmtime_r(&when, &tm) || tm.tm_year + 1900 < 1 || tm.tm_year + 1900 > 65535)
+        return cameraStart;
+    _SYSTEMTIME out = cameraStart;
+    out.wYear = static_cast<uint16_t>(tm.tm_year + 1900);
+    out.wMonth = static_cast<uint16_t>(tm.tm_mon + 1);
+    out.wDay = static_cast<uint16_t>(tm.tm_mday);
+    out.wDayOfWeek = static_cast<uint16_t>(tm.tm_wday);
+    out.wHour = static_cast<uint16_t>(tm.tm_hour);
+    out.wMinute = static_cast<uint16_t>(tm.tm_min);
+    out.wSecond = static_cast<uint16_t>(tm.tm_sec);
+    return out;
 }
 
 std::string pmUtcZoneText(int zoneMinutes)

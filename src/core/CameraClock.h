@@ -5,8 +5,12 @@
 // them. The difference between the two is told apart by its size: whole
 // quarter-hours are the camera's time zone, the rest (under 7.5 minutes either
 // way) is the clock's drift.
+#include "core/FileRules.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 class GpsList;
 
@@ -40,3 +44,29 @@ std::string pmCameraClockLines(const GpsList& list, int64_t cameraStartMs, const
 bool pmNameWallClockMs(const std::string& recordingPath, int64_t& ms);
 // The wall-clock ms of an instant (ms since 1970) as this computer's time zone shows it.
 int64_t pmLocalWallClockMs(int64_t instantMs);
+
+// The clock of a card's camera from the differences (camera clock minus GPS
+// time, ms) measured on some of its recordings: their median, split as
+// pmCameraClock splits one; `samples` counts the recordings. False for none,
+// or when the median is no time zone.
+bool pmCameraClockOf(std::vector<int64_t> differencesMs, CameraClock& out);
+// The same measured on the card: the tracks of at most `maxReads` of the
+// recordings (spread evenly over the list, rear cameras passed over while
+// other recordings are there: they take their front's log) are read until
+// `enough` carry GPS time. Reads files: on a worker, never for a whole card.
+bool pmCardCameraClock(const std::vector<std::string>& recordings, CameraClock& out, int maxReads = 12,
+                       int enough = 3);
+
+// The moment (ms since 1970) a recording named for `cameraWallMs` by a camera
+// whose clock is `differenceMs` off GPS time began: the name's wall clock
+// less the camera's time zone and drift.
+inline int64_t pmCorrectedInstantMs(int64_t cameraWallMs, int64_t differenceMs)
+{
+    return cameraWallMs - differenceMs;
+}
+// The moment a recording's name states, corrected so; none without a real one.
+std::optional<int64_t> pmCorrectedNameTimeMs(const std::string& recordingPath, int64_t differenceMs);
+// A start by the camera's clock turned into this computer's wall clock at the
+// corrected moment (what the time stamp counts from); a start that names no
+// real moment is returned as it is.
+_SYSTEMTIME pmCorrectedStart(const _SYSTEMTIME& cameraStart, int64_t differenceMs);

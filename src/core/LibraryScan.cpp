@@ -1,5 +1,6 @@
 #include "core/LibraryScan.h"
 
+#include "core/CameraClock.h"
 #include "core/CameraFamilies.h"
 #include "core/ContainerProbe.h"
 #include "core/FileRules.h"
@@ -564,8 +565,12 @@ std::optional<int64_t> pmNameTimeMsecs(const std::string& path)
 }
 
 std::optional<int64_t> pmPlacementMsecs(const std::string& path, std::optional<int64_t> fileDateMsecs,
-                                        bool byNameTime)
+                                        bool byNameTime, std::optional<int64_t> clockDifferenceMs)
 {
+    if (clockDifferenceMs) {
+        if (const std::optional<int64_t> corrected = pmCorrectedNameTimeMs(path, *clockDifferenceMs))
+            return corrected;
+    }
     if (byNameTime) {
         if (const std::optional<int64_t> named = pmNameTimeMsecs(path))
             return named;

@@ -111,8 +111,13 @@ std::optional<int64_t> pmNameTimeMsecs(const std::string& path);
 // date, or, when `byNameTime` is set and its name states a real moment, that
 // moment. A card copied by a tool that does not keep dates gives every file
 // the copy's time; the names still say when each recording was made.
+// With `clockDifferenceMs` (the camera's clock against GPS time, CameraClock)
+// a name that states a real moment places its recording at the moment the
+// corrected clock gives, whatever `byNameTime` says: the file date is the
+// camera's clock too, and no truer.
 std::optional<int64_t> pmPlacementMsecs(const std::string& path, std::optional<int64_t> fileDateMsecs,
-                                        bool byNameTime);
+                                        bool byNameTime,
+                                        std::optional<int64_t> clockDifferenceMs = std::nullopt);
 
 // The local days on which at least one of the file dates falls: worked out
 // once for a library (one local-time conversion per entry), then each day is

@@ -2,7 +2,6 @@
 
 #include "core/FileRules.h"
 
-
 std::vector<std::size_t> pmFilterPlaylist(const std::vector<ScannedRecording>& sortedLibrary,
                                           const PlaylistFilterOptions& options)
 {
@@ -14,7 +13,7 @@ std::vector<std::size_t> pmFilterPlaylist(const std::vector<ScannedRecording>& s
             continue;
         if (!options.allFiles) {
             const std::optional<int64_t> placed =
-                pmPlacementMsecs(entry.path, entry.mtimeMsecs, options.byNameTime);
+                pmPlacementMsecs(entry.path, entry.mtimeMsecs, options.byNameTime, options.clockDifferenceMs);
             if (!placed)
                 continue;
             const std::optional<LocalDay> d = pmLocalDayOf(*placed);

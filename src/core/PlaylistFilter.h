@@ -5,14 +5,17 @@
 #include "core/LibraryScan.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 struct PlaylistFilterOptions {
     bool showNormal = true;
     bool showEvent = true;
     bool showParking = true;
-    bool allFiles = false; // the day filter is off (calendar shrunk)
+    bool allFiles = false;   // the day filter is off (calendar shrunk)
     bool byNameTime = false; // days by the time in the names where they state one (pmPlacementMsecs)
+    std::optional<int64_t> clockDifferenceMs; // the camera's clock corrected by this (pmPlacementMsecs)
     int year = 0, month = 0, day = 0;
 };
 

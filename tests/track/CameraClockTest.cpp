@@ -4,8 +4,10 @@
 #include "core/CameraClock.h"
 #include "MediaGen.h"
 #include "core/EmbeddedTrack.h"
+#include "core/ForeignTrack.h"
 #include "core/GpsList.h"
 #include "core/GpsParser.h"
+#include "core/PlaylistFilter.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +54,27 @@ protected:
 };
 
 const int64_t k1730 = 1615829400000LL; // 2021-03-15 17:30:00 as wall-clock ms
+
+// This computer's time zone for one test.
+struct TzGuard {
+    std::string old;
+    bool had;
+    explicit TzGuard(const char* tz) : had(std::getenv("TZ") != nullptr)
+    {
+        if (had)
+            old = std::getenv("TZ");
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~TzGuard()
+    {
+        if (had)
+            setenv("TZ", old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+};
 
 TEST_F(CameraClockTest, DifferenceSplitsIntoTimeZoneAndDrift)
 {
@@ -106,6 +129,95 @@ TEST_F(CameraClockTest, DifferenceSplitsIntoTimeZoneAndDrift)
     ASSERT_TRUE(pmFillGpsList(track, embedded));
     ASSERT_TRUE(pmCameraClock(embedded, k1730, clock));
     EXPECT_EQ(pmCameraClockText(clock), "camera clock 5 s ahead of GPS time; camera time zone UTC+9");
+}
+
+// A recording of 3 s named for `camera` time whose log's GPS time starts at
+// `utc` (none: no log).
+std::string recordingWithLog(const std::string& folder, const mediagen::StartTime& camera,
+                             const mediagen::StartTime* utc, const char* suffix = "_M")
+{
+    const std::string rec = folder + "/FILE" + camera.nameStamp() + suffix + ".MP4";
+    mediagen::RecordingSpec video;
+    video.seconds = 3;
+    EXPECT_TRUE(mediagen::writeRecording(rec, video));
+    if (utc) {
+        mediagen::NmeaSpec recipe;
+        recipe.start = *utc;
+        recipe.drive.seconds = 3;
+        EXPECT_TRUE(mediagen::writeNmeaLog(folder + "/FILE" + camera.nameStamp() + suffix + ".log", recipe));
+    }
+    return rec;
+}
+
+TEST_F(CameraClockTest, TheCardsClockMovesItsRecordingsToTheirTrueMoments)
+{
+    const std::string card = root + "/card";
+    fs::create_directories(card);
+    // A camera on Tokyo time (UTC+9) running 3 min slow: 23:58 by its clock is 15:01 UTC.
+    const mediagen::StartTime late{2021, 3, 15, 23, 58, 0}, lateUtc{2021, 3, 15, 15, 1, 0};
+    const mediagen::StartTime noon{2021, 3, 15, 12, 0, 0}, noonUtc{2021, 3, 15, 3, 3, 0};
+    // One recording from days when its clock was on UTC does not sway the card's.
+    const mediagen::StartTime away{2021, 3, 10, 10, 0, 0};
+    const std::string a = recordingWithLog(card, late, &lateUtc);
+    const std::string b = recordingWithLog(card, noon, &noonUtc);
+    const std::string c = recordingWithLog(card, away, &away);
+    const std::string rear = recordingWithLog(card, late, nullptr, "_R"); // takes its front's log
+    const std::string plain = recordingWithLog(card, {2021, 3, 15, 13, 0, 0}, nullptr);
+
+    // The median over the recordings that carry GPS time.
+    CameraClock clock;
+    ASSERT_TRUE(pmCardCameraClock({plain, c, rear, a, b}, clock));
+    EXPECT_EQ(clock.differenceMs, (8 * 60 + 57) * 60000LL);
+    EXPECT_EQ(clock.zoneMinutes, 9 * 60);
+    EXPECT_EQ(clock.driftMs, -180000);
+    EXPECT_EQ(clock.samples, 3);
+    // Bounded: one read finds what that one recording says, or nothing.
+    ASSERT_TRUE(pmCardCameraClock({b, a}, clock, 1));
+    EXPECT_EQ(clock.samples, 1);
+    EXPECT_FALSE(pmCardCameraClock({plain, b}, clock, 1));
+    // A card without GPS time has no clock to correct, so nothing moves.
+    EXPECT_FALSE(pmCardCameraClock({plain, rear}, clock));
+    EXPECT_FALSE(pmCardCameraClock({}, clock));
+
+    const int64_t difference = (8 * 60 + 57) * 60000LL;
+    const int64_t fileDate = 1615820280000LL; // some file date: 2021-03-15 15:08 UTC
+    {
+        // In Tokyo the corrected 23:58 is 00:01 of the next day, on the calendar and in the list.
+        TzGuard tz("JST-9");
+        const std::optional<int64_t> placed = pmPlacementMsecs(a, fileDate, false, difference);
+        ASSERT_TRUE(placed.has_value());
+        EXPECT_EQ(*placed, utcMsFromCivil(2021, 3, 15, 15, 1, 0));
+        const std::optional<LocalDay> day = pmLocalDayOf(*placed);
+        ASSERT_TRUE(day.has_value());
+        EXPECT_EQ(day->day, 16);
+        EXPECT_EQ(pmPlacementMsecs(a, fileDate, false), fileDate) << "off: the file date as before";
+        EXPECT_EQ(pmPlacementMsecs(root + "/CLIP.MP4", fileDate, true, difference), fileDate)
+            << "a name without a time keeps its file date";
+        const _SYSTEMTIME start = pmCorrectedStart({2021, 3, 0, 15, 23, 58, 10, 0}, difference);
+        EXPECT_EQ(std::vector<int>(
+                      {start.wYear, start.wMonth, start.wDay, start.wHour, start.wMinute, start.wSecond}),
+                  std::vector<int>({2021, 3, 16, 0, 1, 10}));
+        const _SYSTEMTIME unreal{2021, 13, 0, 15, 23, 58, 10, 0};
+        EXPECT_EQ(pmCorrectedStart(unreal, difference).wMonth, 13) << "no real moment: left as it is";
+
+        // The day's playlist takes the corrected day.
+        PlaylistFilterOptions o;
+        o.year = 2021;
+        o.month = 3;
+        o.day = 16;
+        const std::vector<ScannedRecording> library{{a, fileDate, kCodecUnknown},
+                                                    {b, fileDate, kCodecUnknown}};
+        EXPECT_TRUE(pmFilterPlaylist(library, o).empty());
+        o.clockDifferenceMs = difference;
+        EXPECT_EQ(pmFilterPlaylist(library, o), std::vector<std::size_t>{0});
+    }
+    {
+        // Shown on a computer in New York: the same moment, the evening before.
+        TzGuard tz("EST5");
+        const _SYSTEMTIME start = pmCorrectedStart({2021, 3, 0, 15, 23, 58, 10, 0}, difference);
+        EXPECT_EQ(std::vector<int>({start.wDay, start.wHour, start.wMinute, start.wSecond}),
+                  std::vector<int>({15, 10, 1, 10}));
+    }
 }
 
 TEST_F(CameraClockTest, EvidencePackageStatesTheCameraClock)
