@@ -683,6 +683,18 @@ Copyright © %2 Rovix. All rights reserved.</translation>
         <source>Remove the attached track</source>
         <translation>Remove the attached track</translation>
     </message>
+    <message id="IDS_CORRECT_CAMERA_CLOCK">
+        <source>Correct the camera clock</source>
+        <translation>Correct the camera clock</translation>
+    </message>
+    <message id="IDS_CAMERA_CLOCK_MEASURING">
+        <source>Comparing the camera clock with the GPS time in the recordings...</source>
+        <translation>Comparing the camera clock with the GPS time in the recordings...</translation>
+    </message>
+    <message id="IDS_CAMERA_CLOCK_NO_GPS_TIME">
+        <source>No recording on this card carries GPS time: the camera clock cannot be checked.</source>
+        <translation>No recording on this card carries GPS time: the camera clock cannot be checked.</translation>
+    </message>
     <message id="IDS_ATTACH_TRACK_TITLE">
         <source>Attach a track</source>
         <translation>Attach a track</translation>

@@ -679,6 +679,18 @@ Copyright © %2 Rovix. All rights reserved.</translation>
         <source>Remove the attached track</source>
         <translation>添付したトラックを外す</translation>
     </message>
+    <message id="IDS_CORRECT_CAMERA_CLOCK">
+        <source>Correct the camera clock</source>
+        <translation>カメラの時計を補正</translation>
+    </message>
+    <message id="IDS_CAMERA_CLOCK_MEASURING">
+        <source>Comparing the camera clock with the GPS time in the recordings...</source>
+        <translation>カメラの時計を録画のGPS時刻と比べています...</translation>
+    </message>
+    <message id="IDS_CAMERA_CLOCK_NO_GPS_TIME">
+        <source>No recording on this card carries GPS time: the camera clock cannot be checked.</source>
+        <translation>このカードにはGPS時刻を持つ録画がないため、カメラの時計を確かめられません。</translation>
+    </message>
     <message id="IDS_ATTACH_TRACK_TITLE">
         <source>Attach a track</source>
         <translation>トラックを添付</translation>

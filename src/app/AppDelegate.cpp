@@ -81,6 +81,7 @@ AppDelegate::AppDelegate(QObject* parent)
     // marks -> the controller: a mark in another recording opens it
     connect(m_harshMarks, &HarshMarks::openRowRequested, this, &AppDelegate::dblClickFile);
     wireTrackAttachments();
+    wireCameraClock();
     wireArchive();
     m_languageSwitch = new LanguageSwitch(this);
     connect(m_languageSwitch, &LanguageSwitch::languageChanged, this,

@@ -30,6 +30,8 @@
 //                            vehicle chooser, the map and playback
 // Everything here runs on the main thread, except the library scan's walk,
 // which runs on a worker thread of its own (see LibraryModel::buildVideoLibrary).
+#include "app/CameraClockCorrection.h"
+#include "app/TrackAttachController.h"
 #include "app/WindowController.h"
 #include "archive/ArchiveBrowser.h"
 #include "base/AMediaFile.h"
@@ -46,7 +48,6 @@
 #include "export/UploadController.h"
 #include "library/LibraryModel.h"
 #include "views/VideoPlayerView.h"
-#include "app/TrackAttachController.h"
 
 #include <QImage>
 #include <QList>
@@ -345,6 +346,8 @@ public:
     // The info bar's tooltip: how far the camera clock of the recording shown
     // is off GPS time, when its track tells.
     void showCameraClock();
+    // "Correct the camera clock" of the card shown (AppDelegateTracks.cpp).
+    CameraClockCorrection* cameraClockCorrection() const { return m_clockCorrection; }
 
     void onButtonCapture() { m_capture->onButtonCapture(); }
     void onButtonPrint() { m_capture->onButtonPrint(); }
@@ -367,11 +370,13 @@ Q_SIGNALS:
 private:
     void wireExportFeatures();
     void wireTrackAttachments();
+    void wireCameraClock();
     void wireArchive();
     void wireArchivePanels();
     ArchiveBrowser* const m_archive;
     QByteArray currentNativePath(int camera) const;
     TrackAttachController* m_attach = nullptr;
+    CameraClockCorrection* m_clockCorrection = nullptr;
     BackupController* m_backup = nullptr;
     ClipController* m_clip = nullptr;
     UploadController* m_upload = nullptr;

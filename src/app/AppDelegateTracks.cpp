@@ -1,10 +1,11 @@
 // The controller's side of tracks attached from other devices and of the
 // camera's clock: what the attachments need from the library and from
-// playback, and the info bar's tooltip.
+// playback, the info bar's tooltip, and the card's clock correction.
 #include "app/AppDelegate.h"
 
 #include "app/MainWindow.h"
 #include "core/CameraClock.h"
+#include "library/LibraryModel.h"
 #include "playback/PlaybackSession.h"
 #include "views/MapView.h"
 
@@ -45,4 +46,26 @@ void AppDelegate::showCameraClock()
         pmCameraClock(gpsList(), cameraStart, clock))
         tip = QString::fromStdString(pmCameraClockText(clock));
     map->setInfoBarToolTip(tip);
+}
+
+void AppDelegate::wireCameraClock()
+{
+    m_clockCorrection = new CameraClockCorrection(this);
+    // library -> the correction: a card is measured once it is read
+    connect(m_library, &LibraryModel::buildStarted, this, [this] {
+        m_clockCorrection->cardClosed();
+        m_playback->setClockCorrection(std::nullopt);
+    });
+    connect(m_library, &LibraryModel::libraryBuilt, this, [this] {
+        std::vector<std::string> recordings;
+        for (const AMediaFile& f : m_library->sortByFileDate())
+            recordings.push_back(f.nativePath().toStdString());
+        m_clockCorrection->measure(m_library->monitoredFolder(), m_library->modelName(), recordings);
+    });
+    // the correction -> the library (days, list times) and the stamp over the picture
+    connect(m_clockCorrection, &CameraClockCorrection::correctionChanged, this,
+            [this](std::optional<int64_t> differenceMs, bool afterBuild) {
+                m_library->setClockCorrection(differenceMs, afterBuild);
+                m_playback->setClockCorrection(differenceMs);
+            });
 }

@@ -56,6 +56,9 @@ void AppDelegate::createPanels()
     toolbar->setAttachedTrackStateProvider([this] { return m_attach->menuState(); });
     connect(toolbar, &ToolbarView::attachTrackChosen, m_attach, &TrackAttachController::onAttachTrack);
     connect(toolbar, &ToolbarView::removeTrackChosen, m_attach, &TrackAttachController::onRemoveTrack);
+    toolbar->setCameraClockStateProvider([this] { return m_clockCorrection->menuState(); },
+                                         [this] { return m_clockCorrection->menuToolTip(); });
+    connect(toolbar, &ToolbarView::cameraClockToggled, m_clockCorrection, &CameraClockCorrection::setOn);
 
     // calendar <-> library (the days it marks, the day it shows)
     CalendarView* calendar = this->calendar();

@@ -115,6 +115,10 @@ inline constexpr SettingKey<int> harshThreshold{
 // The vehicle last shown of each fleet archive, as a JSON object from the
 // archive's canonical path to the vehicle's name.
 inline constexpr SettingKey<QString> archiveVehicles{"ArchiveVehicles", ""};
+// The cards whose camera clock is corrected against GPS time, as a JSON
+// array of {"folder": the card's canonical folder, "model": its DEVICE.XML
+// model or ""}. A card not listed shows its camera's clock.
+inline constexpr SettingKey<QString> correctedCameraClocks{"CorrectedCameraClocks", ""};
 
 // The integer keys, for the keyed setter (it syncs those that say so).
 inline constexpr const SettingKey<int>* kIntKeys[] = {&languageId, &skinId,           &speedUnit,

@@ -226,6 +226,15 @@ void ToolbarView::onSettingButtonPressed()
     detach->setObjectName(QStringLiteral("removeTrackItem"));
     detach->setEnabled(attached == 1);
     connect(detach, &QAction::triggered, this, [this] { Q_EMIT removeTrackChosen(); });
+    const int clockState = m_cameraClockState ? m_cameraClockState() : -1;
+    QAction* clock = menu->addAction(pmLoadString(QStringLiteral("IDS_CORRECT_CAMERA_CLOCK")));
+    clock->setObjectName(QStringLiteral("cameraClockItem"));
+    clock->setCheckable(true);
+    clock->setChecked(clockState == 1);
+    clock->setEnabled(clockState >= 0);
+    clock->setToolTip(m_cameraClockToolTip ? m_cameraClockToolTip() : QString());
+    menu->setToolTipsVisible(true);
+    connect(clock, &QAction::triggered, this, [this](bool on) { Q_EMIT cameraClockToggled(on); });
     addLanguageAndUnitMenus(menu);
     QAction* about = menu->addAction(pmLoadString(QStringLiteral("IDS_ABOUT")));
     about->setObjectName(QStringLiteral("aboutItem"));
@@ -275,6 +284,12 @@ void ToolbarView::setView360StateProvider(std::function<int()> provider)
 void ToolbarView::setPlaceByNameTimeStateProvider(std::function<bool()> provider)
 {
     m_placeByNameTimeState = std::move(provider);
+}
+
+void ToolbarView::setCameraClockStateProvider(std::function<int()> state, std::function<QString()> toolTip)
+{
+    m_cameraClockState = std::move(state);
+    m_cameraClockToolTip = std::move(toolTip);
 }
 
 void ToolbarView::setAttachedTrackStateProvider(std::function<int()> provider)

@@ -45,6 +45,10 @@ public:
     // none attached (no removing), 1 one serves the recording shown. Without
     // a provider both are unavailable.
     void setAttachedTrackStateProvider(std::function<int()> provider);
+    // "Correct the camera clock": -1 unavailable, 0 off, 1 on, and the item's
+    // tooltip (why it is unavailable, or how far the clock is off). Without
+    // providers the item is unavailable.
+    void setCameraClockStateProvider(std::function<int()> state, std::function<QString()> toolTip);
 
     void onBrowseButtonPressed();
     void onPrintButtonPressed();
@@ -103,6 +107,8 @@ Q_SIGNALS:
     // "Attach a track..." and "Remove the attached track" were chosen.
     void attachTrackChosen();
     void removeTrackChosen();
+    // "Correct the camera clock" was chosen; `on` is its new state.
+    void cameraClockToggled(bool on);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -136,5 +142,7 @@ private:
     std::function<bool()> m_placeByNameTimeState;
     std::function<bool()> m_showWholeTripState;
     std::function<int()> m_attachedTrackState;
+    std::function<int()> m_cameraClockState;
+    std::function<QString()> m_cameraClockToolTip;
     QPointer<QMenu> m_settingsMenu;
 };

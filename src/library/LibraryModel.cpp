@@ -104,6 +104,8 @@ bool LibraryModel::buildVideoLibrary(const QString& folder)
     // The model belongs to this folder's camera: a card without DEVICE.XML
     // has none, rather than the model of the card browsed before it.
     m_strModelName = getModelName(folder);
+    // The clock correction is the card's: set again once the new one is measured.
+    m_clockDifference.reset();
     m_nCurFolderLevel = 0;
     pmStartWait();
 
@@ -280,10 +282,14 @@ bool LibraryModel::isMediaExistByDate(qint16 year, qint16 month, qint16 day) con
 
 QDateTime LibraryModel::placementDate(const AMediaFile& media) const
 {
-    if (!m_bPlaceByNameTime)
+    if (!m_bPlaceByNameTime && !m_clockDifference)
         return media.fileDate();
-    const std::optional<int64_t> named = pmNameTimeMsecs(media.nativePath().toStdString());
-    return named ? QDateTime::fromMSecsSinceEpoch(*named) : media.fileDate();
+    const QDateTime file = media.fileDate();
+    const std::optional<int64_t> placed =
+        pmPlacementMsecs(media.nativePath().toStdString(),
+                         file.isValid() ? std::optional<int64_t>(file.toMSecsSinceEpoch()) : std::nullopt,
+                         m_bPlaceByNameTime, m_clockDifference);
+    return placed ? QDateTime::fromMSecsSinceEpoch(*placed) : QDateTime();
 }
 
 FileListRow LibraryModel::fileListRow(const AMediaFile& media) const
@@ -306,6 +312,32 @@ void LibraryModel::setPlaceByNameTime(bool on)
     Q_EMIT videoLibIsReady(); // the calendar marks its days again
     checkLastVideoDate();
     rebuildPlaylist();
+}
+
+void LibraryModel::setClockCorrection(std::optional<int64_t> differenceMs, bool toNewestDay)
+{
+    if (m_clockDifference == differenceMs)
+        return;
+    pmWriteLogQ(QStringLiteral("AppDelegate::setClockCorrection - %1 ms")
+                    .arg(differenceMs ? QString::number(*differenceMs) : QStringLiteral("off")));
+    m_clockDifference = differenceMs;
+    m_mediaDays.reset();
+    Q_EMIT videoLibIsReady(); // the calendar marks its days again
+    const PlayRows playing = m_playRows ? m_playRows() : PlayRows(-1, -1);
+    const int front = playing.first >= 0 && playing.first < mPlaylist.size() ? playing.first : -1;
+    if (front >= 0 && !m_bAllFile) {
+        // The calendar goes with the recording that plays, which may have
+        // moved to the next or the day before.
+        const QDateTime placed = placementDate(mPlaylist.at(front));
+        if (placed.isValid()) {
+            const QDate day = placed.toLocalTime().date();
+            Q_EMIT activateDayRequested(day.year(), day.month(), day.day());
+        }
+    } else if (front < 0 && toNewestDay) {
+        checkLastVideoDate();
+    }
+    if (!takePlaylistKeepingCurrent(filteredPlaylist(sortByFileDate()), true))
+        rebuildPlaylist();
 }
 
 // A card copied by a tool that keeps no dates puts every recording on the
@@ -403,6 +435,7 @@ QList<AMediaFile> LibraryModel::filteredPlaylist(const QList<AMediaFile>& sorted
     options.showParking = choice.showParking;
     options.allFiles = m_bAllFile || !choice.hasDay; // no calendar to choose a day with: every day
     options.byNameTime = m_bPlaceByNameTime;
+    options.clockDifferenceMs = m_clockDifference;
     options.year = choice.year;
     options.month = choice.month;
     options.day = choice.day;
@@ -461,6 +494,21 @@ void LibraryModel::refreshPlaylistKeepingCurrent()
         same = fresh.at(i).URL() == mPlaylist.at(i).URL();
     if (same)
         return;
+    if (!takePlaylistKeepingCurrent(fresh, false)) {
+        rebuildPlaylist(); // what plays is no longer listed
+        return;
+    }
+    pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - playlist updated, video count = %1")
+                    .arg(mPlaylist.size()));
+}
+
+bool LibraryModel::takePlaylistKeepingCurrent(const QList<AMediaFile>& fresh, bool textsChanged)
+{
+    bool same = fresh.size() == mPlaylist.size();
+    for (qsizetype i = 0; same && i < fresh.size(); ++i)
+        same = fresh.at(i).URL() == mPlaylist.at(i).URL();
+    if (same && !textsChanged)
+        return true;
     auto urlAt = [this](int index) {
         return index >= 0 && index < mPlaylist.size() ? mPlaylist.at(index).URL() : QUrl();
     };
@@ -476,10 +524,8 @@ void LibraryModel::refreshPlaylistKeepingCurrent()
     const QUrl selected = m_listChoice ? urlAt(m_listChoice().selectedRow) : QUrl();
     const int index = current.isEmpty() ? playing.first : indexIn(current);
     const int index2 = current2.isEmpty() ? playing.second : indexIn(current2);
-    if ((!current.isEmpty() && index < 0) || (!current2.isEmpty() && index2 < 0)) {
-        rebuildPlaylist(); // what plays is no longer listed
-        return;
-    }
+    if ((!current.isEmpty() && index < 0) || (!current2.isEmpty() && index2 < 0))
+        return false;
     const bool wasEmpty = mPlaylist.isEmpty();
     setPlaylist(fresh);
     Q_EMIT playRowsMoved(index, index2);
@@ -489,8 +535,7 @@ void LibraryModel::refreshPlaylistKeepingCurrent()
         Q_EMIT fileListMarksKept(index, selected.isEmpty() ? -2 : indexIn(selected));
     }
     Q_EMIT playlistChanged(wasEmpty);
-    pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - playlist updated, video count = %1")
-                    .arg(mPlaylist.size()));
+    return true;
 }
 
 // ---------------------------------------------------------------- camera pairs

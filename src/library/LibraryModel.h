@@ -95,6 +95,14 @@ public:
     void setPlaceByNameTime(bool on);
     // The stored choice taken at start-up; nothing is rebuilt.
     void restorePlaceByNameTime(bool on) { m_bPlaceByNameTime = on; }
+    // The camera's clock against GPS time (CameraClock) while the card's
+    // correction is on, none otherwise: the calendar, the day's playlist and
+    // the file list show the corrected moments (core's pmPlacementMsecs).
+    // A change marks the days again and re-lists without a scan; what plays
+    // keeps playing, and the calendar follows it to its day (to the newest
+    // day when nothing plays and `toNewestDay`).
+    std::optional<int64_t> clockCorrection() const { return m_clockDifference; }
+    void setClockCorrection(std::optional<int64_t> differenceMs, bool toNewestDay = false);
     // After a build: offer once to place a card copied without its dates by
     // the times in the names (core/NameTimeOffer.h).
     void offerPlacementByNames();
@@ -199,6 +207,10 @@ private:
     void takeScannedRecordings(const std::vector<ScannedRecording>& found);
     void removeInputFilter();
     void fillFileList();
+    // The fresh playlist taken over with what plays kept at its new rows; the
+    // file list is filled again when the list changed, or always when
+    // `textsChanged`. False when what plays is no longer listed (nothing done).
+    bool takePlaylistKeepingCurrent(const QList<AMediaFile>& fresh, bool textsChanged);
 
     QList<AMediaFile> mVideoLib;
     // The local days that hold a recording, worked out at the calendar's first
@@ -210,6 +222,7 @@ private:
     QList<AMediaFile> mPlaylist;
     bool m_bAllFile = false;
     bool m_bPlaceByNameTime = false;
+    std::optional<int64_t> m_clockDifference;
     bool m_bNameTimeOfferOpen = false; // the offer to place by names is on screen
     QString mCurFolder;
     int m_nCurFolderLevel = 0;

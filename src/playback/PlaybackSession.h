@@ -204,6 +204,13 @@ public:
     }
     void showTimeStamp() { m_overlay.showAt(frameTime(), m_track.gps(), isOpen()); }
     void checkTimeStamp();
+    // The camera's clock corrected by this difference from GPS time (none:
+    // as the camera kept it); the stamp shown follows at once.
+    void setClockCorrection(std::optional<int64_t> differenceMs)
+    {
+        m_overlay.setClockDifference(differenceMs);
+        checkTimeStamp();
+    }
     void moveTimeStamp();
     void hideTimeStamp() { m_overlay.setVisible(false); }
     void setTimeStampText(const QString& text) { m_overlay.setText(text); }

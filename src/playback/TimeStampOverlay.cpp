@@ -5,6 +5,7 @@
 
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
+#include "core/CameraClock.h"
 #include "core/GpsList.h"
 #include "core/Log.h"
 #include "core/TimeStampText.h"
@@ -118,7 +119,7 @@ const GpsData* TimeStampOverlay::sampleOfFrame(const GpsList& track, double posi
 std::optional<QString> TimeStampOverlay::textAt(double position, const GpsList& track, bool open) const
 {
     TimeStampInputs in;
-    in.rearCamTime = m_start;
+    in.rearCamTime = m_clockDifference ? pmCorrectedStart(m_start, *m_clockDifference) : m_start;
     in.currentTime = position;
     in.degreeText = pmLoadString(QStringLiteral("IDS_UNIT_DEGREE")).toStdString();
     // The unit the user chose on the map's info bar, as every speed the

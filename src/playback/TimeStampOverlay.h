@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QSizeF>
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 class GpsData;
@@ -33,6 +34,10 @@ public:
     // The start the stamp counts from; set from the name when a recording opens.
     const _SYSTEMTIME& start() const { return m_start; }
     void setStart(const _SYSTEMTIME& start) { m_start = start; }
+    // The camera's clock against GPS time (CameraClock) while its correction
+    // is on: the stamp counts from the corrected start in this computer's
+    // time zone. None: the camera's own clock.
+    void setClockDifference(std::optional<int64_t> differenceMs) { m_clockDifference = differenceMs; }
 
     // The label, made on first use; null without a host.
     QLabel* label();
@@ -63,4 +68,5 @@ private:
     QPointer<QLabel> m_label;
     int m_mode = Off;
     _SYSTEMTIME m_start{};
+    std::optional<int64_t> m_clockDifference;
 };

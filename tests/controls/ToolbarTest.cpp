@@ -112,9 +112,9 @@ TEST_F(Toolbar, SettingsMenuChecksTheSkinInForceAndReportsChoices)
         EXPECT_EQ(menu->title(), "Settings");
         const QList<QAction*> items = menu->actions();
         // skins, 360-degree view, name-time placement, clip, whole trip,
-        // harsh-driving threshold, attach a track, remove it, language,
-        // speed unit, About
-        ASSERT_EQ(items.size(), 11);
+        // harsh-driving threshold, attach a track, remove it, correct the
+        // camera clock, language, speed unit, About
+        ASSERT_EQ(items.size(), 12);
         QMenu* skins = items[0]->menu();
         ASSERT_NE(skins, nullptr);
         const QList<QAction*> styles = skins->actions();
