@@ -12,6 +12,7 @@
 #include "base/DialogSeam.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
+#include "base/WorkerJob.h"
 #include "controls/FileListLayout.h"
 #include "core/FileRules.h"
 #include "core/Log.h"
@@ -19,6 +20,7 @@
 #include "core/PlaylistFilter.h"
 #include "core/TrackLoader.h"
 #include "library/FolderMonitor.h"
+#include "library/PlacementOffer.h"
 #include "library/PlaylistTrips.h"
 #include "library/ScanInputFilter.h"
 
@@ -26,7 +28,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -50,15 +51,8 @@ std::vector<std::string> nativePaths(const QList<AMediaFile>& list)
 
 } // namespace
 
-// The scan's own state: written by the worker thread only, read by the main
-// thread only after the worker has finished (QThread::finished is queued to
-// the main thread, and the thread's end orders the memory).
-struct LibraryModel::ScanJob {
-    std::string folder;                  // native path, a copy the worker owns
-    std::vector<ScannedRecording> found; // the worker's result
-};
-
-LibraryModel::LibraryModel(QObject* parent) : QObject(parent), m_monitor(new FolderMonitor(this))
+LibraryModel::LibraryModel(QObject* parent)
+    : QObject(parent), m_monitor(new FolderMonitor(this)), m_placementOffer(new PlacementOffer(this))
 {
     // folder monitor -> library: the check at once, the follow-up once per batch
     connect(m_monitor, &FolderMonitor::checkRequested, this, &LibraryModel::onMonitorFolder);
@@ -114,31 +108,29 @@ bool LibraryModel::buildVideoLibrary(const QString& folder)
     // the playlist and every panel stay the main thread's, and the library
     // keeps its old entries (which the playlist shows) until the scan is done.
     ++m_nCurFolderLevel;
-    auto job = std::make_shared<ScanJob>();
-    job->folder = nativePath(folder);
-    m_libraryScan = QThread::create([job] {
-        LibraryScanner scanner;
-        job->found = scanner.scan(job->folder);
-    });
-    m_libraryScan->setObjectName(QStringLiteral("LibraryScan"));
-    connect(m_libraryScan, &QThread::finished, this,
-            [this, folder, job] { finishVideoLibrary(folder, *job); });
-    if (m_inputWindow && !m_scanInputFilter) {
+    auto* job = new WorkerJob<std::vector<ScannedRecording>>(this, {});
+    m_libraryScan = job;
+    if (m_inputWindow && !m_scanInputFilter)
         m_scanInputFilter = new ScanInputFilter(m_inputWindow, this);
-    }
-    m_libraryScan->start();
+    job->start(
+        [native = nativePath(folder)] {
+            LibraryScanner scanner;
+            return scanner.scan(native);
+        },
+        [this, folder, job](const std::vector<ScannedRecording>& found) {
+            if (m_libraryScan != job)
+                return;
+            m_libraryScan = nullptr;
+            job->deleteLater();
+            finishVideoLibrary(folder, found);
+        });
     return true;
 }
 
-void LibraryModel::finishVideoLibrary(const QString& folder, const ScanJob& job)
+void LibraryModel::finishVideoLibrary(const QString& folder, const std::vector<ScannedRecording>& found)
 {
-    if (m_libraryScan) {
-        m_libraryScan->wait(); // finished: returns at once
-        delete m_libraryScan;
-        m_libraryScan = nullptr;
-    }
     clearVideoLibrary();
-    takeScannedRecordings(job.found);
+    takeScannedRecordings(found);
     --m_nCurFolderLevel;
 
     startMonitorFolder(folder);
@@ -169,14 +161,11 @@ bool LibraryModel::isBuildingLibrary() const
 
 void LibraryModel::waitForScanToEnd()
 {
-    // The worker writes to nothing but its shared job, but its thread object
-    // must not be destroyed while it runs, and the scan cannot be
-    // interrupted; its result is dropped.
+    // The scan cannot be interrupted: the job's end waits for its thread, and
+    // its result is dropped.
     if (!m_libraryScan)
         return;
-    m_libraryScan->wait();
-    delete m_libraryScan;
-    m_libraryScan = nullptr;
+    delete std::exchange(m_libraryScan, nullptr);
     m_pendingLibraryFolder = QString();
     removeInputFilter();
 }
@@ -340,44 +329,9 @@ void LibraryModel::setClockCorrection(std::optional<int64_t> differenceMs, bool 
         rebuildPlaylist();
 }
 
-// A card copied by a tool that keeps no dates puts every recording on the
-// copy's day. When the names of most recordings say otherwise, the user is
-// asked once whether to place them by their names; the answer is stored
-// either way, and the settings menu's item changes it later.
 void LibraryModel::offerPlacementByNames()
 {
-    if (m_bNameTimeOfferOpen || m_bPlaceByNameTime || pmReadSetting(SettingsKeys::nameTimeOfferAnswered))
-        return;
-    std::vector<NameAndFileTime> times;
-    times.reserve(static_cast<std::size_t>(mVideoLib.size()));
-    for (const AMediaFile& f : mVideoLib) {
-        NameAndFileTime t;
-        t.nameMsecs = pmNameTimeMsecs(f.nativePath().toStdString());
-        if (f.fileDate().isValid())
-            t.fileMsecs = f.fileDate().toMSecsSinceEpoch();
-        times.push_back(t);
-    }
-    if (!pmShouldOfferNameTimePlacement(false, m_bPlaceByNameTime, times))
-        return;
-    pmWriteLog("AppDelegate - names and file dates disagree: placement by names offered");
-    m_bNameTimeOfferOpen = true;
-    QPointer<LibraryModel> self(this);
-    pmAskQuestion(
-        m_inputWindow, QString(), pmLoadString(QStringLiteral("IDS_OFFER_PLACE_BY_NAME_TIME")),
-        pmLoadString(QStringLiteral("IDS_PLACE_BY_NAMES")),
-        pmLoadString(QStringLiteral("IDS_KEEP_FILE_DATES")), [self](bool yes) {
-            // Queued also when a test answers at once: never inside the build's end.
-            QTimer::singleShot(0, self, [self, yes] {
-                if (!self)
-                    return;
-                self->m_bNameTimeOfferOpen = false;
-                pmWriteSetting(SettingsKeys::nameTimeOfferAnswered, true);
-                pmWriteLogQ(
-                    QStringLiteral("AppDelegate - placement by names answered : %1").arg(yes ? 1 : 0));
-                if (yes)
-                    self->setPlaceByNameTime(true);
-            });
-        });
+    m_placementOffer->offer(m_inputWindow);
 }
 
 bool LibraryModel::isAllMediaExist() const

@@ -28,7 +28,7 @@
 #include <vector>
 
 class FolderMonitor;
-class QThread;
+class PlacementOffer;
 class QWidget;
 class SCEvents;
 
@@ -202,8 +202,7 @@ Q_SIGNALS:
     void recordingsVanished();
 
 private:
-    struct ScanJob;
-    void finishVideoLibrary(const QString& folder, const ScanJob& job);
+    void finishVideoLibrary(const QString& folder, const std::vector<ScannedRecording>& found);
     void takeScannedRecordings(const std::vector<ScannedRecording>& found);
     void removeInputFilter();
     void fillFileList();
@@ -223,16 +222,16 @@ private:
     bool m_bAllFile = false;
     bool m_bPlaceByNameTime = false;
     std::optional<int64_t> m_clockDifference;
-    bool m_bNameTimeOfferOpen = false; // the offer to place by names is on screen
     QString mCurFolder;
     int m_nCurFolderLevel = 0;
     QString m_strModelName;
 
-    QThread* m_libraryScan = nullptr;
+    QObject* m_libraryScan = nullptr;     // the scan's WorkerJob while it runs
     QString m_pendingLibraryFolder;       // null when none waits
     QObject* m_scanInputFilter = nullptr; // a ScanInputFilter while a scan runs
 
     FolderMonitor* m_monitor;
+    PlacementOffer* m_placementOffer;
     bool m_bCheckFolder = false;
 
     std::function<ListChoice()> m_listChoice;
