@@ -312,17 +312,21 @@ void LibraryModel::setClockCorrection(std::optional<int64_t> differenceMs, bool 
     m_clockDifference = differenceMs;
     m_mediaDays.reset();
     Q_EMIT videoLibIsReady(); // the calendar marks its days again
+    // The calendar goes with the recording that plays, else with the one
+    // selected, which may have moved to the next or the day before; with
+    // neither, to the newest day when asked or when its day is left empty.
+    auto rowIn = [this](int row) { return row >= 0 && row < mPlaylist.size() ? row : -1; };
     const PlayRows playing = m_playRows ? m_playRows() : PlayRows(-1, -1);
-    const int front = playing.first >= 0 && playing.first < mPlaylist.size() ? playing.first : -1;
-    if (front >= 0 && !m_bAllFile) {
-        // The calendar goes with the recording that plays, which may have
-        // moved to the next or the day before.
-        const QDateTime placed = placementDate(mPlaylist.at(front));
+    int follow = rowIn(playing.first);
+    if (follow < 0 && !toNewestDay)
+        follow = rowIn(m_listChoice ? m_listChoice().selectedRow : -1);
+    if (follow >= 0 && !m_bAllFile) {
+        const QDateTime placed = placementDate(mPlaylist.at(follow));
         if (placed.isValid()) {
             const QDate day = placed.toLocalTime().date();
             Q_EMIT activateDayRequested(day.year(), day.month(), day.day());
         }
-    } else if (front < 0 && toNewestDay) {
+    } else if (follow < 0 && (toNewestDay || (!m_bAllFile && filteredPlaylist(sortByFileDate()).isEmpty()))) {
         checkLastVideoDate();
     }
     if (!takePlaylistKeepingCurrent(filteredPlaylist(sortByFileDate()), true))

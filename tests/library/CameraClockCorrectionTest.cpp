@@ -170,6 +170,13 @@ TEST(CameraClockCorrection, TheCorrectedClockMovesARecordingToTheNextDayWhileItP
     EXPECT_FALSE(a.clockItem()->isChecked());
     a->toolbar()->settingsMenu()->close();
     EXPECT_EQ(a.rowTime(kLate), "2021/03/15 23:58:00");
+    // On while nothing plays: the calendar follows the selected recording to its day.
+    ASSERT_EQ(a->playlist().size(), 2);
+    a->fileList()->setCurSel(1, false);
+    a.clockItem()->trigger();
+    a->toolbar()->settingsMenu()->close();
+    EXPECT_EQ(a.focusDay(), next);
+    EXPECT_EQ(a.rowTime(kLate), "2021/03/16 00:01:00");
     EXPECT_EQ(QDir(cardA).entryList(QDir::Files).size(), 4);
 }
 
