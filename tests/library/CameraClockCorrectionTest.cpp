@@ -4,6 +4,7 @@
 // playing, the stamp counts from the corrected start, and the choice is kept
 // per card (its folder and its DEVICE.XML model), off for any other card.
 #include "../playback/PlaybackTestSupport.h"
+#include "LibraryApp.h"
 #include "LibraryBuild.h"
 
 #include "base/Services.h"
@@ -22,27 +23,7 @@ using namespace playtest;
 namespace
 {
 
-struct App {
-    std::unique_ptr<AppDelegate> app;
-    App()
-    {
-        QSettings().clear();
-        pmInstallStringTables();
-        app = std::make_unique<AppDelegate>();
-        app->awakeFromNib();
-        app->createPanels();
-        app->window()->resize(980, 660);
-        app->initialData();
-    }
-    ~App()
-    {
-        app->setCurPlaylistIndex(-1, false);
-        app->applicationWillTerminate();
-        app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QSettings().clear();
-    }
-    AppDelegate* operator->() const { return app.get(); }
+struct App : LibraryApp {
 
     // The settings menu's item as the menu shows it now (the menu stays open).
     QAction* clockItem()

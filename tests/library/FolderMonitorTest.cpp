@@ -5,6 +5,7 @@
 // breaks after it started).
 #include "../app/AppTestSupport.h"
 #include "../playback/PlaybackTestSupport.h"
+#include "LibraryApp.h"
 #include "LibraryBuild.h"
 #include "MountSupport.h"
 
@@ -65,29 +66,14 @@ QStringList playlistNames(AppDelegate& app)
 
 // The controller as the application runs it: window, panels (calendar, file
 // list) and observers; headless surfaces on the offscreen platform.
-struct App {
-    std::unique_ptr<AppDelegate> app;
+struct App : LibraryApp {
     App()
+        : LibraryApp(true, [](AppDelegate& d) {
+              d.window()->playerView()->setGeometry(0, 0, 640, 480);
+              d.window()->playerView2()->setGeometry(650, 0, 320, 240);
+          })
     {
-        QSettings().clear();
-        pmInstallStringTables();
-        app = std::make_unique<AppDelegate>();
-        app->awakeFromNib();
-        app->createPanels();
-        app->window()->resize(980, 660);
-        app->window()->playerView()->setGeometry(0, 0, 640, 480);
-        app->window()->playerView2()->setGeometry(650, 0, 320, 240);
-        app->initialData();
     }
-    ~App()
-    {
-        app->setCurPlaylistIndex(-1, false);
-        app->applicationWillTerminate();
-        app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QSettings().clear();
-    }
-    AppDelegate* operator->() const { return app.get(); }
     void doubleClick(int row) { app->dblClickFile(row); }
     bool waitPlaying()
     {

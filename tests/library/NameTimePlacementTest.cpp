@@ -3,6 +3,7 @@
 // list follow the names, also for recordings the folder monitor takes in
 // later. And the file list's type icon of a name that is not UTF-8.
 #include "../playback/PlaybackTestSupport.h"
+#include "LibraryApp.h"
 #include "LibraryBuild.h"
 
 #include "base/Services.h"
@@ -26,25 +27,8 @@ using namespace playtest;
 namespace
 {
 
-struct App {
-    std::unique_ptr<AppDelegate> app;
-    App()
-    {
-        QSettings().clear();
-        pmInstallStringTables();
-        app = std::make_unique<AppDelegate>();
-        app->awakeFromNib();
-        app->createPanels();
-        app->initialData();
-    }
-    ~App()
-    {
-        app->applicationWillTerminate();
-        app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QSettings().clear();
-    }
-    AppDelegate* operator->() const { return app.get(); }
+struct App : LibraryApp {
+    App() : LibraryApp(false) {}
 
     // Chooses the settings menu's item as a user does; false when it is missing.
     bool chooseNameTimeItem()
