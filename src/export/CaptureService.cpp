@@ -12,6 +12,7 @@
 #include "views/MapView.h"
 #include "views/PrintWindowController.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -160,7 +161,17 @@ QImage CaptureService::getCurrentImage2()
     return drawTimeStampAt(grab.image, time);
 }
 
+// The pointer shows the program busy while the frames are decoded, from the
+// press until the window (or the message) opens.
+struct BusyPointer {
+    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
 struct CaptureService::Taking {
+    BusyPointer busy;
     Moment moment;
     std::function<void(const Moment&, const Frames&)> done;
     std::function<void()> failed;

@@ -73,7 +73,8 @@ void awaitWindow(Runner& r, const QString& what, std::function<QWidget*()> find)
             why = QStringLiteral("a message instead of %1: %2").arg(what, box->text().left(120));
             return Res::End;
         }
-        if (!r.clicksPending()) {
+        // A busy pointer: the program is still preparing it (frames decoded on workers).
+        if (!r.clicksPending() && !QApplication::overrideCursor()) {
             why = QStringLiteral("no %1 in this state").arg(what);
             return Res::End;
         }
