@@ -13,7 +13,6 @@
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
 #include "base/WorkerJob.h"
-#include "controls/FileListLayout.h"
 #include "core/FileRules.h"
 #include "core/Log.h"
 #include "core/NameTimeOffer.h"

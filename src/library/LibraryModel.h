@@ -10,7 +10,7 @@
 // playlistChanged, recordingsVanished), and the rows that play are read
 // through a function its owner sets. Main thread only, except the scan's walk.
 #include "base/AMediaFile.h"
-#include "controls/FileListLayout.h"
+#include "base/FileListRow.h"
 #include "core/LibraryScan.h"
 #include "library/PlaylistTrips.h"
 

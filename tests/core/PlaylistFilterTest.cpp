@@ -1,3 +1,4 @@
+#include "TzGuard.h"
 #include "core/PlaylistFilter.h"
 
 #include <cstdlib>
@@ -7,30 +8,6 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-
-namespace {
-struct TzGuard {
-    std::string old;
-    bool had;
-    explicit TzGuard(const char* tz)
-    {
-        const char* o = std::getenv("TZ");
-        had = o != nullptr;
-        if (had)
-            old = o;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~TzGuard()
-    {
-        if (had)
-            setenv("TZ", old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-};
-} // namespace
 
 TEST(PlaylistFilter, DayTypeAndExistence)
 {
@@ -45,12 +22,9 @@ TEST(PlaylistFilter, DayTypeAndExistence)
     const int64_t lateUtc = 1614871800LL * 1000;
     const int64_t noonLocal = (1614871800LL + 12 * 3600) * 1000;
     std::vector<ScannedRecording> lib = {
-        {make("FILE210305-003000.MP4"), lateUtc},
-        {make("EMER210305-120000.MP4"), noonLocal},
-        {make("PARK210305-120500.MP4"), noonLocal},
-        {make("CLIP.MP4"), noonLocal},
-        {(dir / "GONE0001.MP4").string(), noonLocal},
-        {make("FILE210306-120000.MP4"), noonLocal + 86400000LL},
+        {make("FILE210305-003000.MP4"), lateUtc},     {make("EMER210305-120000.MP4"), noonLocal},
+        {make("PARK210305-120500.MP4"), noonLocal},   {make("CLIP.MP4"), noonLocal},
+        {(dir / "GONE0001.MP4").string(), noonLocal}, {make("FILE210306-120000.MP4"), noonLocal + 86400000LL},
         {make("NODATE0001.MP4"), std::nullopt},
     };
     PlaylistFilterOptions o;

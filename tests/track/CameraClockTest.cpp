@@ -3,6 +3,7 @@
 // embedded fixes, and written into the evidence package.
 #include "core/CameraClock.h"
 #include "MediaGen.h"
+#include "TzGuard.h"
 #include "core/EmbeddedTrack.h"
 #include "core/ForeignTrack.h"
 #include "core/GpsList.h"
@@ -54,27 +55,6 @@ protected:
 };
 
 const int64_t k1730 = 1615829400000LL; // 2021-03-15 17:30:00 as wall-clock ms
-
-// This computer's time zone for one test.
-struct TzGuard {
-    std::string old;
-    bool had;
-    explicit TzGuard(const char* tz) : had(std::getenv("TZ") != nullptr)
-    {
-        if (had)
-            old = std::getenv("TZ");
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~TzGuard()
-    {
-        if (had)
-            setenv("TZ", old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-};
 
 TEST_F(CameraClockTest, DifferenceSplitsIntoTimeZoneAndDrift)
 {
