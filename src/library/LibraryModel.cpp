@@ -1,36 +1,26 @@
 // The walk, the admission probes and the name order are the core scanner's
-// (core/LibraryScan.h), the filter is core/PlaylistFilter.h; this side runs
-// the walk on a worker thread and adds the busy window, the log lines and the
-// Qt entry objects. Paths cross the boundary as native bytes
+// (core/LibraryScan.h), run on a worker by LibraryBuilder; the playlist's rows
+// and their ids are core/Playlist.h. This side adds the log lines and the Qt
+// entry objects. Paths cross the boundary as native bytes
 // (QFile::encodeName/decodeName) so names that are not UTF-8 survive.
 //
 // The log lines keep the controller's names: logs of earlier versions and the
 // tools that read them know the lines by these prefixes.
 #include "library/LibraryModel.h"
 
-#include "WaitingWindow/WaitingWindow.h"
-#include "base/DialogSeam.h"
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
-#include "base/WorkerJob.h"
 #include "core/FileRules.h"
 #include "core/Log.h"
-#include "core/NameTimeOffer.h"
-#include "core/PlaylistFilter.h"
-#include "core/TrackLoader.h"
+#include "core/Playlist.h"
+#include "library/FolderFollowUp.h"
 #include "library/FolderMonitor.h"
 #include "library/PlacementOffer.h"
 #include "library/PlaylistTrips.h"
-#include "library/ScanInputFilter.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
-#include <QTimer>
-
-#include <algorithm>
-#include <memory>
+#include <QWidget>
 
 namespace
 {
@@ -51,12 +41,26 @@ std::vector<std::string> nativePaths(const QList<AMediaFile>& list)
 } // namespace
 
 LibraryModel::LibraryModel(QObject* parent)
-    : QObject(parent), m_monitor(new FolderMonitor(this)), m_placementOffer(new PlacementOffer(this))
+    : QObject(parent), m_builder(new LibraryBuilder(this)), m_monitor(new FolderMonitor(this)),
+      m_followUp(new FolderFollowUp(this)), m_placementOffer(new PlacementOffer(this))
 {
+    // build -> library: what the walk found taken in, the build's end told on
+    connect(m_builder, &LibraryBuilder::started, this, &LibraryModel::startVideoLibrary);
+    connect(m_builder, &LibraryBuilder::walked, this, &LibraryModel::finishVideoLibrary);
+    connect(m_builder, &LibraryBuilder::ended, this, [this] {
+        Q_EMIT libraryBuilt();
+        offerPlacementByNames();
+    });
+    connect(m_builder, &LibraryBuilder::folderChosen, this, [this](const QString& folder) {
+        mCurFolder = folder;
+        buildVideoLibrary(folder);
+    });
     // folder monitor -> library: the check at once, the follow-up once per batch
-    connect(m_monitor, &FolderMonitor::checkRequested, this, &LibraryModel::onMonitorFolder);
+    connect(m_monitor, &FolderMonitor::checkRequested, m_followUp, &FolderFollowUp::check);
     connect(m_monitor, &FolderMonitor::folderBack, this, &LibraryModel::buildVideoLibrary);
-    connect(m_monitor, &FolderMonitor::changed, this, &LibraryModel::syncLibraryWithFolder);
+    connect(m_monitor, &FolderMonitor::changed, m_followUp, &FolderFollowUp::sync);
+    connect(m_followUp, &FolderFollowUp::vanished, this, &LibraryModel::recordingsVanished);
+    connect(m_followUp, &FolderFollowUp::libraryChanged, this, &LibraryModel::videoLibIsReady);
 }
 
 LibraryModel::~LibraryModel()
@@ -72,6 +76,7 @@ void LibraryModel::setListSource(std::function<ListChoice()> source)
 void LibraryModel::setInputWindow(QWidget* window)
 {
     m_inputWindow = window;
+    m_builder->setInputWindow(window);
 }
 
 void LibraryModel::setPlayRowsSource(std::function<PlayRows()> source)
@@ -83,53 +88,24 @@ void LibraryModel::setPlayRowsSource(std::function<PlayRows()> source)
 
 bool LibraryModel::buildVideoLibrary(const QString& folder)
 {
-    if (m_libraryScan) {
-        // One scan at a time. The folder asked for last is built as soon as
-        // the running scan has finished (a folder chosen while a scan runs,
-        // or the monitor's folder coming back).
-        m_pendingLibraryFolder = folder;
-        pmWriteLogQ(
-            QStringLiteral("AppDelegate::buildVideoLibrary - a scan is running, %1 follows it").arg(folder));
-        return true;
-    }
-    pmWriteLogQ(QStringLiteral("AppDelegate::buildVideoLibrary - Start! - %1").arg(folder));
+    m_builder->build(folder);
+    return true;
+}
+
+void LibraryModel::startVideoLibrary(const QString& folder)
+{
     Q_EMIT buildStarted(folder);
     // The model belongs to this folder's camera: a card without DEVICE.XML
     // has none, rather than the model of the card browsed before it.
     m_strModelName = getModelName(folder);
     // The clock correction is the card's: set again once the new one is measured.
-    m_clockDifference.reset();
-    m_nCurFolderLevel = 0;
-    pmStartWait();
-
-    // The walk and the header probes run on a worker while the main loop
-    // keeps running. The worker touches nothing but its job; the library,
-    // the playlist and every panel stay the main thread's, and the library
-    // keeps its old entries (which the playlist shows) until the scan is done.
-    ++m_nCurFolderLevel;
-    auto* job = new WorkerJob<std::vector<ScannedRecording>>(this, {});
-    m_libraryScan = job;
-    if (m_inputWindow && !m_scanInputFilter)
-        m_scanInputFilter = new ScanInputFilter(m_inputWindow, this);
-    job->start(
-        [native = nativePath(folder)] {
-            LibraryScanner scanner;
-            return scanner.scan(native);
-        },
-        [this, folder, job](const std::vector<ScannedRecording>& found) {
-            if (m_libraryScan != job)
-                return;
-            m_libraryScan = nullptr;
-            job->deleteLater();
-            finishVideoLibrary(folder, found);
-        });
-    return true;
+    m_days.setClockDifference(std::nullopt);
+    m_nCurFolderLevel = 1; // the walk under way
 }
 
-void LibraryModel::finishVideoLibrary(const QString& folder, const std::vector<ScannedRecording>& found)
+void LibraryModel::finishVideoLibrary(const QString& folder, const QList<AMediaFile>& found)
 {
-    clearVideoLibrary();
-    takeScannedRecordings(found);
+    setVideoLib(found);
     --m_nCurFolderLevel;
 
     startMonitorFolder(folder);
@@ -139,58 +115,13 @@ void LibraryModel::finishVideoLibrary(const QString& folder, const std::vector<S
     Q_EMIT videoLibIsReady();
     checkLastVideoDate();
     rebuildPlaylist();
-
-    removeInputFilter();
-    pmEndWait();
-    pmWriteLog("AppDelegate::buildVideoLibrary - End !");
-    Q_EMIT libraryBuilt();
-    offerPlacementByNames();
-
-    if (!m_pendingLibraryFolder.isNull()) {
-        const QString next = m_pendingLibraryFolder;
-        m_pendingLibraryFolder = QString();
-        buildVideoLibrary(next);
-    }
-}
-
-bool LibraryModel::isBuildingLibrary() const
-{
-    return m_libraryScan != nullptr || !m_pendingLibraryFolder.isNull();
-}
-
-void LibraryModel::waitForScanToEnd()
-{
-    // The scan cannot be interrupted: the job's end waits for its thread, and
-    // its result is dropped.
-    if (!m_libraryScan)
-        return;
-    delete std::exchange(m_libraryScan, nullptr);
-    m_pendingLibraryFolder = QString();
-    removeInputFilter();
-}
-
-void LibraryModel::removeInputFilter()
-{
-    if (!m_scanInputFilter)
-        return;
-    delete m_scanInputFilter;
-    m_scanInputFilter = nullptr;
-}
-
-void LibraryModel::takeScannedRecordings(const std::vector<ScannedRecording>& found)
-{
-    for (const ScannedRecording& r : found) {
-        const QDateTime date = r.mtimeMsecs ? QDateTime::fromMSecsSinceEpoch(*r.mtimeMsecs) : QDateTime();
-        insertMediaToVideoLib(AMediaFile::mediaFileWithNativePath(QByteArray::fromStdString(r.path), date),
-                              static_cast<int>(mVideoLib.size()));
-    }
 }
 
 void LibraryModel::searchFolder(const QString& folder)
 {
     ++m_nCurFolderLevel;
-    LibraryScanner scanner;
-    takeScannedRecordings(scanner.scan(nativePath(folder)));
+    mVideoLib.append(LibraryBuilder::walk(folder));
+    m_days.reset();
     --m_nCurFolderLevel;
 }
 
@@ -209,19 +140,19 @@ void LibraryModel::insertMediaToVideoLib(const AMediaFile& media, int insertInde
 {
     const int index = qBound(0, insertIndex, static_cast<int>(mVideoLib.size()));
     mVideoLib.insert(index, media);
-    m_mediaDays.reset();
+    m_days.reset();
 }
 
 void LibraryModel::clearVideoLibrary()
 {
     mVideoLib.clear();
-    m_mediaDays.reset();
+    m_days.reset();
 }
 
 void LibraryModel::setVideoLib(const QList<AMediaFile>& library)
 {
     mVideoLib = library;
-    m_mediaDays.reset();
+    m_days.reset();
 }
 
 QList<AMediaFile> LibraryModel::sortByFileDate() const
@@ -236,48 +167,18 @@ QList<AMediaFile> LibraryModel::sortByFileDate() const
 
 void LibraryModel::checkLastVideoDate()
 {
-    const QList<AMediaFile> sorted = sortByFileDate();
-    const auto newest = pmNewestExistingRecording(nativePaths(sorted));
-    if (!newest)
-        return;
-    const QDateTime date = placementDate(sorted.at(static_cast<qsizetype>(*newest)));
-    if (!date.isValid())
-        return; // no date to move the calendar to
-    const QDate day = date.toLocalTime().date();
-    Q_EMIT activateDayRequested(day.year(), day.month(), day.day());
+    if (const std::optional<QDate> day = m_days.newestDay(sortByFileDate()))
+        Q_EMIT activateDayRequested(day->year(), day->month(), day->day());
 }
 
 bool LibraryModel::isMediaExistByDate(qint16 year, qint16 month, qint16 day) const
 {
-    if (year <= 0 || month <= 0 || day <= 0)
-        return false;
-    if (!m_mediaDays) {
-        std::vector<std::optional<int64_t>> dates;
-        dates.reserve(static_cast<std::size_t>(mVideoLib.size()));
-        for (const AMediaFile& f : mVideoLib) {
-            const QDateTime placed = placementDate(f);
-            if (placed.isValid())
-                dates.emplace_back(placed.toMSecsSinceEpoch());
-            else
-                dates.emplace_back(std::nullopt);
-        }
-        m_mediaDays.emplace(dates);
-        ++m_nMediaDaysBuilds;
-    }
-    return m_mediaDays->contains(static_cast<uint16_t>(year), static_cast<uint16_t>(month),
-                                 static_cast<uint16_t>(day));
+    return m_days.contains(mVideoLib, year, month, day);
 }
 
 QDateTime LibraryModel::placementDate(const AMediaFile& media) const
 {
-    if (!m_bPlaceByNameTime && !m_clockDifference)
-        return media.fileDate();
-    const QDateTime file = media.fileDate();
-    const std::optional<int64_t> placed =
-        pmPlacementMsecs(media.nativePath().toStdString(),
-                         file.isValid() ? std::optional<int64_t>(file.toMSecsSinceEpoch()) : std::nullopt,
-                         m_bPlaceByNameTime, m_clockDifference);
-    return placed ? QDateTime::fromMSecsSinceEpoch(*placed) : QDateTime();
+    return m_days.placementDate(media);
 }
 
 FileListRow LibraryModel::fileListRow(const AMediaFile& media) const
@@ -293,10 +194,10 @@ void LibraryModel::setPlaceByNameTime(bool on)
 {
     pmWriteLogQ(QStringLiteral("AppDelegate::setPlaceByNameTime - %1").arg(on ? 1 : 0));
     pmWriteSetting(SettingsKeys::placeByNameTime, on);
-    if (m_bPlaceByNameTime == on)
+    if (m_days.byNameTime() == on)
         return;
-    m_bPlaceByNameTime = on;
-    m_mediaDays.reset();
+    m_days.setByNameTime(on);
+    m_days.reset();
     Q_EMIT videoLibIsReady(); // the calendar marks its days again
     checkLastVideoDate();
     rebuildPlaylist();
@@ -304,12 +205,12 @@ void LibraryModel::setPlaceByNameTime(bool on)
 
 void LibraryModel::setClockCorrection(std::optional<int64_t> differenceMs, bool toNewestDay)
 {
-    if (m_clockDifference == differenceMs)
+    if (m_days.clockDifference() == differenceMs)
         return;
     pmWriteLogQ(QStringLiteral("AppDelegate::setClockCorrection - %1 ms")
                     .arg(differenceMs ? QString::number(*differenceMs) : QStringLiteral("off")));
-    m_clockDifference = differenceMs;
-    m_mediaDays.reset();
+    m_days.setClockDifference(differenceMs);
+    m_days.reset();
     Q_EMIT videoLibIsReady(); // the calendar marks its days again
     // The calendar goes with the recording that plays, else with the one
     // selected, which may have moved to the next or the day before; with
@@ -356,24 +257,6 @@ QString LibraryModel::getModelName(const QString& folder) const
     return QString::fromStdString(name);
 }
 
-void LibraryModel::browse()
-{
-    pmWriteLog("AppDelegate - onButtonBrowse()");
-    if (m_libraryScan)
-        return; // no second folder chooser while a scan runs
-    pmChooseFolder(m_inputWindow, QString(), pmGetCurrentFolder(), [this](const QString& chosen) {
-        if (chosen.isEmpty())
-            return; // cancelled: library, playlist and setting stay as they are
-        pmSetCurrentFolder(chosen);
-        if (m_folderOpener) {
-            m_folderOpener(chosen);
-            return;
-        }
-        mCurFolder = chosen;
-        buildVideoLibrary(chosen);
-    });
-}
-
 // ---------------------------------------------------------------- the playlist
 
 QString LibraryModel::getFilePathInPlaylist(int index) const
@@ -383,7 +266,7 @@ QString LibraryModel::getFilePathInPlaylist(int index) const
     return mPlaylist.at(index).path();
 }
 
-QList<AMediaFile> LibraryModel::filteredPlaylist(const QList<AMediaFile>& sorted) const
+Playlist LibraryModel::filteredRows(const QList<AMediaFile>& sorted) const
 {
     const ListChoice choice = m_listChoice ? m_listChoice() : ListChoice();
     PlaylistFilterOptions options;
@@ -391,8 +274,8 @@ QList<AMediaFile> LibraryModel::filteredPlaylist(const QList<AMediaFile>& sorted
     options.showEvent = choice.showEvent;
     options.showParking = choice.showParking;
     options.allFiles = m_bAllFile || !choice.hasDay; // no calendar to choose a day with: every day
-    options.byNameTime = m_bPlaceByNameTime;
-    options.clockDifferenceMs = m_clockDifference;
+    options.byNameTime = m_days.byNameTime();
+    options.clockDifferenceMs = m_days.clockDifference();
     options.year = choice.year;
     options.month = choice.month;
     options.day = choice.day;
@@ -406,9 +289,15 @@ QList<AMediaFile> LibraryModel::filteredPlaylist(const QList<AMediaFile>& sorted
             r.mtimeMsecs = f.fileDate().toMSecsSinceEpoch();
         library.push_back(std::move(r));
     }
+    return Playlist::filtered(library, options);
+}
+
+QList<AMediaFile> LibraryModel::filteredPlaylist(const QList<AMediaFile>& sorted) const
+{
+    const Playlist rows = filteredRows(sorted);
     QList<AMediaFile> list;
-    for (std::size_t i : pmFilterPlaylist(library, options))
-        list.append(sorted.at(static_cast<qsizetype>(i)));
+    for (const PlaylistRow& row : rows.rows())
+        list.append(sorted.at(static_cast<qsizetype>(row.libraryIndex)));
     return list;
 }
 
@@ -446,10 +335,7 @@ void LibraryModel::setAllFiles(bool all)
 void LibraryModel::refreshPlaylistKeepingCurrent()
 {
     const QList<AMediaFile> fresh = filteredPlaylist(sortByFileDate());
-    bool same = fresh.size() == mPlaylist.size();
-    for (qsizetype i = 0; same && i < fresh.size(); ++i)
-        same = fresh.at(i).URL() == mPlaylist.at(i).URL();
-    if (same)
+    if (Playlist(nativePaths(fresh)).sameRows(Playlist(nativePaths(mPlaylist))))
         return;
     if (!takePlaylistKeepingCurrent(fresh, false)) {
         rebuildPlaylist(); // what plays is no longer listed
@@ -461,35 +347,22 @@ void LibraryModel::refreshPlaylistKeepingCurrent()
 
 bool LibraryModel::takePlaylistKeepingCurrent(const QList<AMediaFile>& fresh, bool textsChanged)
 {
-    bool same = fresh.size() == mPlaylist.size();
-    for (qsizetype i = 0; same && i < fresh.size(); ++i)
-        same = fresh.at(i).URL() == mPlaylist.at(i).URL();
-    if (same && !textsChanged)
+    const Playlist before(nativePaths(mPlaylist));
+    const Playlist after(nativePaths(fresh));
+    if (after.sameRows(before) && !textsChanged)
         return true;
-    auto urlAt = [this](int index) {
-        return index >= 0 && index < mPlaylist.size() ? mPlaylist.at(index).URL() : QUrl();
-    };
-    auto indexIn = [&fresh](const QUrl& url) {
-        for (qsizetype i = 0; i < fresh.size(); ++i)
-            if (fresh.at(i).URL() == url)
-                return static_cast<int>(i);
-        return -1;
-    };
     const PlayRows playing = m_playRows ? m_playRows() : PlayRows(-1, -1);
-    const QUrl current = urlAt(playing.first);
-    const QUrl current2 = urlAt(playing.second);
-    const QUrl selected = m_listChoice ? urlAt(m_listChoice().selectedRow) : QUrl();
-    const int index = current.isEmpty() ? playing.first : indexIn(current);
-    const int index2 = current2.isEmpty() ? playing.second : indexIn(current2);
-    if ((!current.isEmpty() && index < 0) || (!current2.isEmpty() && index2 < 0))
+    const int selected = m_listChoice ? m_listChoice().selectedRow : -1;
+    const KeptRows kept = after.keptRows(before, playing.first, playing.second, selected);
+    if (!kept.playingListed)
         return false;
     const bool wasEmpty = mPlaylist.isEmpty();
     setPlaylist(fresh);
-    Q_EMIT playRowsMoved(index, index2);
+    Q_EMIT playRowsMoved(kept.front, kept.rear);
     if (m_listChoice) {
         fillFileList();
         // The play mark and the selection stay on their recordings.
-        Q_EMIT fileListMarksKept(index, selected.isEmpty() ? -2 : indexIn(selected));
+        Q_EMIT fileListMarksKept(kept.front, kept.selected);
     }
     Q_EMIT playlistChanged(wasEmpty);
     return true;
@@ -525,11 +398,10 @@ bool LibraryModel::hasCameraPair() const
 
 // ---------------------------------------------------------------- the folder monitor
 //
-// Beyond the check, the library follows the folder while the program runs:
-// recordings that vanished leave it (so the calendar no longer marks their
-// days), recordings that arrive join it and the playlist without stopping
-// what plays, and the library is built again when the folder comes back on
-// a card put in again (FolderMonitor says which, once per batch of events).
+// The library follows the folder while the program runs: FolderFollowUp takes
+// what vanished out and what arrived in, and the library is built again when
+// the folder comes back on a card put in again (FolderMonitor says which,
+// once per batch of events).
 
 void LibraryModel::startMonitorFolder(const QString& folder)
 {
@@ -553,80 +425,5 @@ const QString& LibraryModel::monitoredFolder() const
 
 void LibraryModel::onMonitorFolder()
 {
-    if (m_bCheckFolder)
-        pmWriteLog("AppDelegate::OnMonitorFolder() - Rentry, it is checking...");
-    m_bCheckFolder = true;
-    pmWriteLog("AppDelegate::OnMonitorFolder() - start");
-    if (!mPlaylist.isEmpty() && !isAllMediaExist()) {
-        pmWriteLog("AppDelegate::OnMonitorFolder() - Ready to VideoLibIsReady()");
-        Q_EMIT recordingsVanished();
-        // The calendar marks its days from the library: without the vanished
-        // recordings it no longer marks days that have nothing to play.
-        pruneVanishedRecordings();
-        Q_EMIT videoLibIsReady();
-        pmWriteLog("AppDelegate::OnMonitorFolder() - Ready to CheckLastVideoDate");
-        checkLastVideoDate();
-        pmWriteLog("AppDelegate::OnMonitorFolder() - Ready to RebuildPlayList");
-        // Inside a library build the busy window is already up and stays up.
-        const bool ownWait = !pmIsWaiting();
-        if (ownWait)
-            pmStartWait();
-        rebuildPlaylist();
-        if (ownWait)
-            pmEndWait();
-    }
-    m_bCheckFolder = false;
-    pmWriteLog("AppDelegate::OnMonitorFolder() - end");
-}
-
-bool LibraryModel::pruneVanishedRecordings()
-{
-    QList<AMediaFile> kept;
-    kept.reserve(mVideoLib.size());
-    for (const AMediaFile& f : mVideoLib)
-        if (pmIsFileExist(f.nativePath().toStdString()))
-            kept.append(f);
-    const qsizetype gone = mVideoLib.size() - kept.size();
-    if (gone == 0)
-        return false;
-    setVideoLib(kept);
-    pmWriteLogQ(QStringLiteral("AppDelegate::OnMonitorFolder() - %1 recordings are gone, library count = %2")
-                    .arg(gone)
-                    .arg(mVideoLib.size()));
-    return true;
-}
-
-void LibraryModel::syncLibraryWithFolder(bool mayHaveGone, const QList<AMediaFile>& arrived)
-{
-    bool libraryChanged = false;
-    if (mayHaveGone) {
-        libraryChanged = pruneVanishedRecordings();
-        // Events may have been lost on the way: a listed recording that went
-        // meanwhile still gets the check.
-        if (!mPlaylist.isEmpty() && !isAllMediaExist())
-            onMonitorFolder();
-    }
-
-    QSet<QByteArray> known;
-    for (const AMediaFile& f : mVideoLib)
-        known.insert(f.nativePath());
-    qsizetype added = 0;
-    for (const AMediaFile& f : arrived) {
-        if (known.contains(f.nativePath()))
-            continue;
-        known.insert(f.nativePath());
-        insertMediaToVideoLib(f, static_cast<int>(mVideoLib.size()));
-        ++added;
-        pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - new video - %1").arg(f.path()));
-    }
-    if (added > 0) {
-        pmWriteLogQ(QStringLiteral("AppDelegate::pathWatcher() - %1 new videos, library count = %2")
-                        .arg(added)
-                        .arg(mVideoLib.size()));
-        libraryChanged = true;
-    }
-    if (libraryChanged)
-        Q_EMIT videoLibIsReady(); // the calendar marks its days again
-    if (added > 0)
-        refreshPlaylistKeepingCurrent();
+    m_followUp->check();
 }

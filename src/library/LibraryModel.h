@@ -12,6 +12,8 @@
 #include "base/AMediaFile.h"
 #include "base/FileListRow.h"
 #include "core/LibraryScan.h"
+#include "library/LibraryBuilder.h"
+#include "library/LibraryDays.h"
 #include "library/PlaylistTrips.h"
 
 #include <QDateTime>
@@ -27,8 +29,10 @@
 #include <utility>
 #include <vector>
 
+class FolderFollowUp;
 class FolderMonitor;
 class PlacementOffer;
+class Playlist;
 class QWidget;
 class SCEvents;
 
@@ -58,7 +62,7 @@ public:
     using PlayRows = std::pair<int, int>;
     void setPlayRowsSource(std::function<PlayRows()> source);
 
-    // ---- the build
+    // ---- the build (LibraryBuilder)
 
     // Starts a build and returns at once: the folder is walked on a worker
     // thread while the busy window shows; the library, the monitor, the
@@ -67,11 +71,11 @@ public:
     // Asked while a build runs, the folder is built after it (the last asked).
     bool buildVideoLibrary(const QString& folder);
     // A build is running or waiting to run.
-    bool isBuildingLibrary() const;
+    bool isBuildingLibrary() const { return m_builder->isBuilding(); }
     // A scan's worker is running now.
-    bool isScanning() const { return m_libraryScan != nullptr; }
+    bool isScanning() const { return m_builder->isScanning(); }
     // Tear-down: waits for a running walk and drops its result and any queued build.
-    void waitForScanToEnd();
+    void waitForScanToEnd() { m_builder->waitForScanToEnd(); }
     // Scans in the calling thread and appends what it finds to the library.
     void searchFolder(const QString& folder);
     bool addVideoFile(const QString& path);
@@ -84,24 +88,24 @@ public:
     // Answered from a day table built at the first question after a change.
     bool isMediaExistByDate(qint16 year, qint16 month, qint16 day) const;
     // How often that day table was built (it must not be per question).
-    int mediaDaysBuilds() const { return m_nMediaDaysBuilds; }
+    int mediaDaysBuilds() const { return m_days.builds(); }
     // The time in the name while name-time placement is on and the name states
     // a real moment, the file date otherwise.
     QDateTime placementDate(const AMediaFile& media) const;
     FileListRow fileListRow(const AMediaFile& media) const;
-    bool isPlaceByNameTime() const { return m_bPlaceByNameTime; }
+    bool isPlaceByNameTime() const { return m_days.byNameTime(); }
     // The settings menu's switch: stores it, marks the days again, moves the
     // calendar to the newest day and rebuilds the playlist.
     void setPlaceByNameTime(bool on);
     // The stored choice taken at start-up; nothing is rebuilt.
-    void restorePlaceByNameTime(bool on) { m_bPlaceByNameTime = on; }
+    void restorePlaceByNameTime(bool on) { m_days.setByNameTime(on); }
     // The camera's clock against GPS time (CameraClock) while the card's
     // correction is on, none otherwise: the calendar, the day's playlist and
     // the file list show the corrected moments (core's pmPlacementMsecs).
     // A change marks the days again and re-lists without a scan; what plays
     // keeps playing, and the calendar follows it to its day (to the newest
     // day when nothing plays and `toNewestDay`).
-    std::optional<int64_t> clockCorrection() const { return m_clockDifference; }
+    std::optional<int64_t> clockCorrection() const { return m_days.clockDifference(); }
     void setClockCorrection(std::optional<int64_t> differenceMs, bool toNewestDay = false);
     // After a build: offer once to place a card copied without its dates by
     // the times in the names (core/NameTimeOffer.h).
@@ -126,10 +130,10 @@ public:
     // remembered, becomes the current one and is built, or is handed to the
     // opener when one is set (a fleet archive is built one vehicle's folder
     // at a time). Nothing while a scan runs.
-    void browse();
+    void browse() { m_builder->browse(); }
     void setFolderOpener(std::function<void(const QString& folder)> opener)
     {
-        m_folderOpener = std::move(opener);
+        m_builder->setFolderOpener(std::move(opener));
     }
 
     // ---- the playlist
@@ -167,14 +171,9 @@ public:
     void stopMonitorFolder();
     SCEvents* folderWatcher() const;
     const QString& monitoredFolder() const;
-    // The check: when a listed recording has gone, playback pauses, the
-    // vanished entries leave the library and the playlist is rebuilt.
+    // The check (FolderFollowUp): when a listed recording has gone, playback
+    // pauses, the vanished entries leave the library and the playlist is rebuilt.
     void onMonitorFolder();
-    // The monitor's follow-up: drops recordings gone from the library and
-    // takes in those that arrived (the playlist keeps what plays).
-    void syncLibraryWithFolder(bool mayHaveGone, const QList<AMediaFile>& arrived);
-    // Removes library entries whose files no longer exist; true when any went.
-    bool pruneVanishedRecordings();
 
 Q_SIGNALS:
     // A build has begun for this folder.
@@ -202,40 +201,31 @@ Q_SIGNALS:
     void recordingsVanished();
 
 private:
-    void finishVideoLibrary(const QString& folder, const std::vector<ScannedRecording>& found);
-    void takeScannedRecordings(const std::vector<ScannedRecording>& found);
-    void removeInputFilter();
+    void startVideoLibrary(const QString& folder);
+    void finishVideoLibrary(const QString& folder, const QList<AMediaFile>& found);
     void fillFileList();
+    // The rows the filter lets through `sorted` now.
+    Playlist filteredRows(const QList<AMediaFile>& sorted) const;
     // The fresh playlist taken over with what plays kept at its new rows; the
     // file list is filled again when the list changed, or always when
     // `textsChanged`. False when what plays is no longer listed (nothing done).
     bool takePlaylistKeepingCurrent(const QList<AMediaFile>& fresh, bool textsChanged);
 
     QList<AMediaFile> mVideoLib;
-    // The local days that hold a recording, worked out at the calendar's first
-    // question after the library changed (it asks 42 days of every month it
-    // shows). Every change to mVideoLib resets it.
-    mutable std::optional<MediaDays> m_mediaDays;
-    mutable int m_nMediaDaysBuilds = 0;
+    LibraryDays m_days; // every change to mVideoLib resets its day table
     mutable TripProbes m_tripProbes;
     QList<AMediaFile> mPlaylist;
     bool m_bAllFile = false;
-    bool m_bPlaceByNameTime = false;
-    std::optional<int64_t> m_clockDifference;
     QString mCurFolder;
     int m_nCurFolderLevel = 0;
     QString m_strModelName;
 
-    QObject* m_libraryScan = nullptr;     // the scan's WorkerJob while it runs
-    QString m_pendingLibraryFolder;       // null when none waits
-    QObject* m_scanInputFilter = nullptr; // a ScanInputFilter while a scan runs
-
+    LibraryBuilder* m_builder;
     FolderMonitor* m_monitor;
+    FolderFollowUp* m_followUp;
     PlacementOffer* m_placementOffer;
-    bool m_bCheckFolder = false;
 
     std::function<ListChoice()> m_listChoice;
     QPointer<QWidget> m_inputWindow;
     std::function<PlayRows()> m_playRows;
-    std::function<void(const QString&)> m_folderOpener;
 };
