@@ -16,6 +16,7 @@
 #include "platform/SleepWatcher.h"
 #include "playback/HarshMarks.h"
 #include "playback/PlaybackSession.h"
+#include "views/GSensorView.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -45,6 +46,12 @@ AppDelegate::AppDelegate(QObject* parent)
     sources.cameraTypeOf = [this](int index) { return checkDualCameraFileType(index); };
     sources.modelName = [this] { return m_strModelName; };
     sources.mapFullScreen = [this] { return screenMode() == ScreenFullMap; };
+    sources.graphColours = [this] {
+        const GSensorView* graph = m_windows->panels().gsensor;
+        return graph ? SensorGraphColours{graph->getXAxisColor(), graph->getYAxisColor(),
+                                          graph->getZAxisColor()}
+                     : SensorGraphColours();
+    };
     sources.selectedRow = [this] {
         FileListView* list = fileList();
         return list ? list->getCurSel() : -1;

@@ -3,11 +3,13 @@
 #include "app/AppDelegate.h"
 
 #include "app/WindowController.h"
+#include "core/Log.h"
 
 #include "controls/DpadView.h"
 #include "controls/FileListView.h"
 #include "controls/PlayControlView.h"
 #include "playback/PlaybackSession.h"
+#include "views/MapView.h"
 
 // clang-format off
 void AppDelegate::setCurPlaylistIndex(int index, bool autoPlay) { m_playback->setCurPlaylistIndex(index, autoPlay); }
@@ -15,7 +17,13 @@ void AppDelegate::setCurPlaylistIndex2(int index, bool autoPlay) { m_playback->s
 bool AppDelegate::pausePlayback() { return m_playback->pausePlayback(); }
 void AppDelegate::hideTimeStamp() { m_playback->hideTimeStamp(); }
 void AppDelegate::onSliderChanged(const Notification& n) { m_playback->onSliderChanged(n); }
-void AppDelegate::onMapViewReady(const Notification&) { m_playback->onMapViewReady(); }
+void AppDelegate::onMapViewReady(const Notification&)
+{
+    pmWriteLog("AppDelegate - onMapViewReady()");
+    if (MapView* map = mapView(); map && !map->IsOnLine())
+        map->LoadMap();
+    m_playback->onMapViewReady();
+}
 const GpsData* AppDelegate::getCurGpsData() const { return m_playback->getCurGpsData(); }
 VideoPlayerView::State AppDelegate::playState() const { return m_playback->state(); }
 int AppDelegate::getCurPlayIndex() const { return m_playback->curPlayIndex(); }

@@ -9,6 +9,7 @@
 #include "controls/ToolbarView.h"
 #include "playback/PlaybackSession.h"
 #include "views/GSensorView.h"
+#include "views/MapView.h"
 
 namespace
 {
@@ -17,11 +18,57 @@ void enableWidget(QWidget* w, bool enable)
     if (w)
         w->setEnabled(enable);
 }
+// The map switched on for a recording's track (`loaded`: one was read),
+// loading its page first where it is not up.
+void enableMapFor(MapView* map, bool loaded, bool positions)
+{
+    if (loaded) {
+        bool online;
+        if (!map->IsOnLine() || !map->IsMapDocReady()) {
+            map->LoadMap();
+            online = map->IsOnLine();
+        } else {
+            online = map->IsInternetConnected();
+        }
+        map->EnableMap(!positions ? -1 : (online ? 1 : 0));
+        return;
+    }
+    const int16_t withTrack = positions ? 1 : -1;
+    if (map->IsOnLine()) {
+        map->EnableMap(map->IsInternetConnected() ? withTrack : 0);
+    } else {
+        map->LoadMap();
+        if (map->IsOnLine())
+            map->EnableMap(withTrack);
+        else if (!positions)
+            map->EnableMap(-1);
+    }
+}
 } // namespace
 
-void connectPlaybackPanels(PlaybackSession& session, const WindowController::Panels& panels)
+void connectPlaybackPanels(PlaybackSession& session, const WindowController::Panels& panels,
+                           const std::function<bool()>& mapFullScreen)
 {
     PlaybackSession* s = &session;
+
+    // session -> map: the track's path, the marker, the rest of the trip.
+    if (MapView* map = panels.map) {
+        QObject::connect(s, &PlaybackSession::trackShown, map, [s, map, mapFullScreen](bool loaded) {
+            enableMapFor(map, loaded, s->gpsList().IsGPSReady());
+            if (map->GetMapState() != 1 && mapFullScreen && mapFullScreen())
+                map->OnButtonFullMap();
+        });
+        QObject::connect(s, &PlaybackSession::pathChanged, map, [map](const GpsList* path) {
+            if (!path)
+                map->SetPosition(0, 0, 0, 0, -1);
+            map->DrawPath(path);
+        });
+        QObject::connect(s, &PlaybackSession::placeChanged, map, [map](const CurrentTrack::Place& place) {
+            map->SetPosition(place.latitude, place.longitude, place.speed, place.altitude, place.direction);
+            map->update();
+        });
+        QObject::connect(&s->tripRoute(), &TripRoute::routeChanged, map, &MapView::DrawTripRoute);
+    }
 
     // file list -> session: a single click previews the row.
     // session -> file list: the selection follows the current row.
@@ -111,8 +158,9 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
         });
     }
 
-    // session -> G-sensor graph: the cursor under the slider's knob.
+    // session -> G-sensor graph: the track's picture, the cursor under the slider's knob.
     if (GSensorView* graph = panels.gsensor) {
+        QObject::connect(s, &PlaybackSession::sensorGraphChanged, graph, &GSensorView::setGensorGraphic);
         QPointer<PlayControlView> bar = panels.playBar;
         QObject::connect(s, &PlaybackSession::sensorCursorChanged, graph, [graph, bar](int x, int y, int z) {
             Slider* slider = bar ? bar->poTimeSlider() : nullptr;

@@ -133,8 +133,7 @@ void WindowController::createPanels()
     connect(map, &MapView::mapFullScreenToggled, this, &WindowController::onButtonMapFullScreen);
     m_panels.map = map;
 
-    m_playback->setPanels(m_panels.map, m_panels.gsensor);
-    connectPlaybackPanels(*m_playback, m_panels);
+    connectPlaybackPanels(*m_playback, m_panels, [this] { return m_nScreenMode == ScreenFullMap; });
 }
 
 WindowLayoutInput WindowController::windowLayoutInput(double width, double height) const

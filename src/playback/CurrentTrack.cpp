@@ -5,7 +5,6 @@
 #include "core/Log.h"
 #include "core/TrackAttachments.h"
 #include "media/MediaDuration.h"
-#include "views/GSensorView.h"
 #include "views/SensorGraphic.h"
 
 #include <algorithm>
@@ -72,19 +71,12 @@ int CurrentTrack::markEvent(RecordingType type)
     return mark;
 }
 
-float CurrentTrack::drawGraphic(int eventIndex, const GSensorView* view)
+float CurrentTrack::drawGraphic(int eventIndex, const SensorGraphColours& colours)
 {
     m_graphic = QImage();
     if (m_gps.GetDataCount() == 0 || !m_gps.IsGSensorReady())
         return 0;
-    SensorGraphic graphic;
-    if (view) {
-        graphic = createSensorGraphic(m_gps, eventIndex, *view);
-    } else {
-        graphic = createSensorGraphic(m_gps, eventIndex,
-                                      pmLoadAppImage(QStringLiteral("GSensorGraphic.png")).toImage(), Qt::red,
-                                      Qt::green, Qt::blue);
-    }
+    const SensorGraphic graphic = createSensorGraphic(m_gps, eventIndex, colours);
     m_graphic = graphic.image;
     return graphic.scale;
 }

@@ -11,6 +11,7 @@
 #include "core/GpsList.h"
 #include "core/TrackAttachments.h"
 #include "core/TrackLoader.h"
+#include "views/SensorGraphic.h"
 
 #include <QHash>
 #include <QImage>
@@ -25,7 +26,6 @@
 #include <vector>
 
 class AMediaFile;
-class GSensorView;
 
 class CurrentTrack
 {
@@ -62,9 +62,9 @@ public:
     TrackLoadResult load(const std::string& path, double duration, const std::string& model);
     // The event mark for a recording of `type` from the samples read; -1 when none.
     int markEvent(RecordingType type);
-    // Draws the graph's picture with `eventIndex` marked, in the colours of
-    // `view` (its own images when null); the scale the graph is drawn at.
-    float drawGraphic(int eventIndex, const GSensorView* view);
+    // Draws the graph's picture with `eventIndex` marked, in these axis
+    // colours; the scale the graph is drawn at.
+    float drawGraphic(int eventIndex, const SensorGraphColours& colours = {});
 
     // The sample of this second, or none.
     const GpsData* sampleAt(double seconds) const;

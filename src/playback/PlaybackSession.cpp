@@ -1,7 +1,7 @@
-// The playback session (see PlaybackSession.h): surfaces, the play state and
-// the play bar's commands, the tick, two cameras, the time-stamp overlay's
-// mode and the player's keys. The session's side of the current track (what
-// the map and the graph are given) is in RecordingTrack.cpp.
+// The playback session (see PlaybackSession.h): the current rows, the play
+// state and the play bar's commands, the tick, two cameras, the time-stamp
+// overlay's mode and the player's keys. The session's side of the current
+// track (what the map and the graph are given) is in RecordingTrack.cpp.
 #include "playback/PlaybackSession.h"
 
 #include "WaitingWindow/WaitingWindow.h"
@@ -10,15 +10,9 @@
 #include "core/Log.h"
 #include "core/TrackLoader.h"
 #include "core/TripChain.h"
-#include "media/MediaDuration.h"
-#include "views/GSensorView.h"
-#include "views/MapView.h"
 
-#include <QLayout>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <utility>
 
@@ -28,8 +22,6 @@ constexpr int kTickMsecs = 500;
 constexpr int kSpeedSteps = 5;
 // A frame step lands a moment later; the labels, slider and map look again then.
 constexpr int kFrameStepRefreshMsecs = 600;
-// One frame at the highest rate a camera records.
-constexpr double kShortestFrameSeconds = 1.0 / 60.0;
 
 int wholeSeconds(double seconds)
 {
@@ -43,40 +35,15 @@ int wholeSecondsOf(double seconds)
     return std::isfinite(seconds) && seconds > 0 ? pmWholeVideoSeconds(seconds) : 0;
 }
 
-std::vector<std::string> nativePaths(const QList<int>& rows, const QList<AMediaFile>& list)
-{
-    std::vector<std::string> paths;
-    for (int row : rows)
-        paths.push_back(list.at(row).nativePath().toStdString());
-    return paths;
-}
-
-// The durations of `paths` in order, on a worker: the header answers at once
-// for the camera's own files, FFmpeg (for a file whose header states none)
-// may take seconds. A file gone from the card gives -1 and ends the list; so
-// does, after its own, a duration of less than a frame, which ends a chain.
-std::vector<double> probeDurations(const std::vector<std::string>& paths, const std::atomic<bool>& stop)
-{
-    std::vector<double> lengths;
-    for (const std::string& path : paths) {
-        if (stop)
-            break;
-        if (!pmIsFileExist(path)) {
-            lengths.push_back(-1);
-            break;
-        }
-        lengths.push_back(pmGetMediaDurationSeconds(path));
-        if (!(lengths.back() >= kShortestFrameSeconds))
-            break;
-    }
-    return lengths;
-}
-
 } // namespace
 
-PlaybackSession::PlaybackSession(QObject* parent)
-    : QObject(parent), m_bShowWholeTrip(pmReadSetting(SettingsKeys::showWholeTrip))
+PlaybackSession::PlaybackSession(QObject* parent) : QObject(parent)
 {
+    connect(&m_pair, &SurfacePair::ready, this, &PlaybackSession::onSurfaceReady);
+    connect(&m_pair, &SurfacePair::frontEnded, this, &PlaybackSession::movieDidEnd);
+    connect(&m_pair, &SurfacePair::loadFailed, this, &PlaybackSession::onSurfaceLoadFailed);
+    connect(&m_pair, &SurfacePair::playbackFailed, this, &PlaybackSession::onSurfacePlaybackFailed);
+    connect(&m_pair, &SurfacePair::recordingEntered, this, &PlaybackSession::onRecordingEntered);
 }
 
 PlaybackSession::~PlaybackSession() = default;
@@ -87,23 +54,6 @@ void PlaybackSession::setSources(Sources sources)
 {
     m_sources = std::move(sources);
     m_track.setAttachedReader(m_sources.attachedTrack);
-}
-
-void PlaybackSession::setPanels(MapView* map, GSensorView* gsensor)
-{
-    mMapView = map;
-    mGSensorView = gsensor;
-}
-
-void PlaybackSession::setPlayerHosts(QWidget* host1, QWidget* host2)
-{
-    m_host1 = host1;
-    m_host2 = host2;
-}
-
-void PlaybackSession::setOverlayHost(QWidget* content)
-{
-    m_overlay.setHost(content);
 }
 
 void PlaybackSession::resetState(int volume)
@@ -117,8 +67,7 @@ void PlaybackSession::resetState(int volume)
     mSelectedMovieDuration = 0.0;
     m_track.resetMark();
     m_bVideoLoading = false;
-    m_b2VideoWindowEnable = false;
-    m_bSwitchVideo = false;
+    m_pair.resetPictures();
     m_overlay.setMode(TimeStampOverlay::Off);
     m_overlay.setStart(_SYSTEMTIME{});
     m_view360.reset();
@@ -144,16 +93,6 @@ int PlaybackSession::cameraTypeOf(int index) const
     return m_sources.cameraTypeOf ? m_sources.cameraTypeOf(index) : kCameraMain;
 }
 
-VideoPlayerView* PlaybackSession::videoPlayView() const
-{
-    return _videoPlayView.data();
-}
-
-VideoPlayerView* PlaybackSession::videoPlayView2() const
-{
-    return _videoPlayView2.data();
-}
-
 float PlaybackSession::speedForStep(int step)
 {
     switch (step) {
@@ -170,104 +109,37 @@ float PlaybackSession::speedForStep(int step)
     }
 }
 
-// ---------------------------------------------------------------- surfaces
-
-QWidget* PlaybackSession::playerHost(int which) const
-{
-    return which == 1 ? m_host1.data() : m_host2.data();
-}
-
-VideoPlayerView* PlaybackSession::makeSurface(QWidget* host)
-{
-    const QRect frame = host ? host->rect() : QRect(0, 0, 640, 480);
-    auto* view = new VideoPlayerView(frame, host);
-    if (host) {
-        // The surface fills its host and follows it when the window is laid out again.
-        if (!host->layout()) {
-            auto* layout = new QVBoxLayout(host);
-            layout->setContentsMargins(0, 0, 0, 0);
-            layout->setSpacing(0);
-        }
-        host->layout()->addWidget(view);
-        view->show();
-    }
-    QPointer<VideoPlayerView> guard(view);
-    connect(view, &VideoPlayerView::readyToPlay, this, [this, guard] {
-        if (guard)
-            onSurfaceReady(guard.data());
-    });
-    // Only the front camera's end moves playback on; the rear waits on its
-    // last frame for the front.
-    connect(view, &VideoPlayerView::ended, this, [this, guard] {
-        if (guard && guard == _videoPlayView)
-            movieDidEnd();
-    });
-    connect(view, &VideoPlayerView::loadFailed, this, [this, guard](const QString& reason) {
-        if (guard)
-            onSurfaceLoadFailed(guard.data(), reason);
-    });
-    connect(view, &VideoPlayerView::recordingEntered, this, [this, guard](int index) {
-        if (guard)
-            onRecordingEntered(guard.data(), index);
-    });
-    // Handled from the event loop: the surface is still inside its player's
-    // event handling when it reports.
-    connect(view, &VideoPlayerView::playbackFailed, this, [this, guard](const QString& reason) {
-        QTimer::singleShot(0, this, [this, guard, reason] {
-            if (guard)
-                onSurfacePlaybackFailed(guard.data(), reason);
-        });
-    });
-    return view;
-}
-
-void PlaybackSession::dropSurface(QPointer<VideoPlayerView>& surface)
-{
-    if (!surface)
-        return;
-    VideoPlayerView* view = surface.data();
-    surface = nullptr;
-    view->releasePlayer();
-    view->hide();
-    if (QWidget* host = view->parentWidget(); host && host->layout())
-        host->layout()->removeWidget(view);
-    view->disconnect(this);
-    view->deleteLater();
-}
-
 // A recording that cannot be played ends its opening here: nothing will report
 // it ready, so the controller must not keep waiting for that. The surface
 // itself shows the reason over its black area.
-void PlaybackSession::onSurfaceLoadFailed(VideoPlayerView* surface, const QString& reason)
+void PlaybackSession::onSurfaceLoadFailed(int camera, const QString& reason)
 {
-    if (surface == _videoPlayView.data()) {
+    if (camera == 1) {
         pmWriteLogQ(QStringLiteral("AppDelegate - open video failed : %1 - %2")
-                        .arg(reason, _currectasset.toString()));
+                        .arg(reason, m_pair.asset(1).toString()));
         m_bVideoLoading = false;
         if (pmIsWaiting())
             pmEndWait();
         checkPlayButtonState(true);
         Q_EMIT seekEnabled(false);
         drawTime();
-    } else if (surface == _videoPlayView2.data()) {
+    } else {
         pmWriteLogQ(QStringLiteral("AppDelegate - open video 2 failed : %1 - %2")
-                        .arg(reason, _currectasset2.toString()));
+                        .arg(reason, m_pair.asset(2).toString()));
     }
 }
 
 // A recording that stopped with an error while playing: when its file has
 // gone, the folder check rebuilds the playlist; otherwise playback moves on as
 // at the recording's end, instead of staying "playing" on a frozen clock.
-void PlaybackSession::onSurfacePlaybackFailed(VideoPlayerView* surface, const QString& reason)
+void PlaybackSession::onSurfacePlaybackFailed(int camera, const QString& reason)
 {
-    const bool front = surface == _videoPlayView.data();
-    if (!front && surface != _videoPlayView2.data())
-        return; // a surface already released
     pmWriteLogQ(QStringLiteral("AppDelegate - video failed while playing : %1 - %2")
-                    .arg(reason, (front ? _currectasset : _currectasset2).toString()));
+                    .arg(reason, m_pair.asset(camera).toString()));
+    const VideoPlayerView* surface = m_pair.surface(camera);
     const int failed = m_nCurPlayIndex;
     Q_EMIT folderCheckRequested();
-    if (!front || m_nCurPlayIndex != failed || _videoPlayView.data() != surface)
+    if (camera != 1 || m_nCurPlayIndex != failed || m_pair.front() != surface)
         return; // the playlist was rebuilt, or only the rear stopped
     movieDidEnd();
 }
@@ -283,19 +155,14 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
         m_overlay.setMode(TimeStampOverlay::Off);
         mSelectedMovieDuration = 0;
     }
-    if (_videoPlayView) {
-        dropSurface(_videoPlayView);
-        _currectasset = QUrl();
-        // A released surface never reports ready; waiting for it would keep
-        // speed changes from applying to the next recording.
+    // A released surface never reports ready; waiting for it would keep
+    // speed changes from applying to the next recording.
+    if (m_pair.front())
         m_bVideoLoading = false;
-    }
-    _currectasset = QUrl();
+    m_pair.release(1);
 
     pmWriteLogQ(QStringLiteral("setCurPlaylistIndex() - index = %1").arg(index));
     m_nCurPlayIndex = index;
-    m_chainRows.clear();
-    m_reads.drop(LatestReads::FrontDurations);
     m_bPreviewing = false;
 
     if (index >= 0 && index < count && !list.at(index).URL().isEmpty()) {
@@ -309,20 +176,22 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
         pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video : %1").arg(entry.path()));
         m_bVideoLoading = true;
 
-        VideoPlayerView* view = makeSurface(playerHost(1));
-        _videoPlayView = view;
+        VideoPlayerView* view = m_pair.make(1, entry.URL());
         view->setRate(m_bOpenPaused ? 0.0f : m_fPlaySpeed);
         view->setVolume(static_cast<float>(m_nVolume) / 10.0f);
         view->setMuted(m_bMute);
-        _currectasset = entry.URL();
-        apply360Mode(view, native);
-        openFrontWhenProbed(view, chainFrom(index, list), list);
+        m_view360.recordingOpened(view, native, true);
+        checkDpadButtons();
+        // The slider's range and the track's padding wait for the
+        // recording's length, a trip's timeline for every member's.
+        mSelectedMovieDuration = 0;
+        m_pair.openFront(chainFrom(index, list), list,
+                         [this](double length) { mSelectedMovieDuration = length; });
     }
-    // A rear waiting for a front that will not open now opens on its own.
-    if (m_rearOpening && !m_reads.isPending(LatestReads::FrontDurations))
-        std::exchange(m_rearOpening, nullptr)();
+    if (!m_pair.isFrontProbing())
+        m_pair.openWaitingRear();
 
-    if (_currectasset.isEmpty()) {
+    if (m_pair.asset(1).isEmpty()) {
         if (m_tickTimer) {
             m_tickTimer->stop();
             m_tickTimer->deleteLater();
@@ -343,24 +212,19 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
     pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_overlay.mode()));
 }
 
-void PlaybackSession::onSurfaceReady(VideoPlayerView* surface)
+void PlaybackSession::onSurfaceReady(int camera)
 {
-    if (!surface)
-        return;
-    if (surface == _videoPlayView.data()) {
+    if (camera == 1)
         handleLoadStateChanged();
-        if (_videoPlayView)
-            _videoPlayView->relayout(_videoPlayView->rect());
-    } else if (surface == _videoPlayView2.data()) {
+    else
         handleLoadStateChanged2();
-        if (_videoPlayView2)
-            _videoPlayView2->relayout(_videoPlayView2->rect());
-    }
+    if (VideoPlayerView* view = m_pair.surface(camera))
+        view->relayout(view->rect());
 }
 
 void PlaybackSession::handleLoadStateChanged()
 {
-    if (_currectasset.isEmpty())
+    if (m_pair.asset(1).isEmpty())
         return;
     if (!m_bVideoLoading) {
         pmWriteLog("AppDelegate::handleLoadStateChanged - twice open video OK, then pass it.");
@@ -369,8 +233,8 @@ void PlaybackSession::handleLoadStateChanged()
     m_bVideoLoading = false;
     pmWriteLog("AppDelegate::handleLoadStateChanged - open video OK!");
     // The container may state no duration that the probe could read; the player knows it now.
-    if (mSelectedMovieDuration <= 0 && _videoPlayView)
-        mSelectedMovieDuration = _videoPlayView->getDuration();
+    if (mSelectedMovieDuration <= 0 && m_pair.front())
+        mSelectedMovieDuration = m_pair.front()->getDuration();
     onOpenGPSFile();
     moveTimeStamp();
     checkTimeStamp();
@@ -388,7 +252,7 @@ void PlaybackSession::handleLoadStateChanged()
 
 VideoPlayerView::State PlaybackSession::state() const
 {
-    return _videoPlayView ? _videoPlayView->getState() : VideoPlayerView::StateNoPlayer;
+    return m_pair.front() ? m_pair.front()->getState() : VideoPlayerView::StateNoPlayer;
 }
 
 void PlaybackSession::onPlay()
@@ -397,22 +261,13 @@ void PlaybackSession::onPlay()
         return;
     m_bPreviewing = false; // Play before a preview was ready: it plays
     rewindFromLastFrames();
-    if (_videoPlayView)
-        _videoPlayView->setRate(m_fPlaySpeed);
-    if (has2Videos()) {
-        _videoPlayView2->setRate(m_fPlaySpeed);
-        m_sync.rateApplied();
-    }
+    m_pair.setRate(m_fPlaySpeed);
 }
 
 void PlaybackSession::onPause()
 {
-    if (state() == VideoPlayerView::StateNoPlayer)
-        return;
-    if (_videoPlayView)
-        _videoPlayView->onPause();
-    if (has2Videos())
-        _videoPlayView2->onPause();
+    if (state() != VideoPlayerView::StateNoPlayer)
+        m_pair.pause();
 }
 
 void PlaybackSession::onButtonPlay()
@@ -449,10 +304,7 @@ bool PlaybackSession::pausePlayback()
 
 void PlaybackSession::onStop()
 {
-    if (_videoPlayView)
-        _videoPlayView->onPause();
-    if (has2Videos())
-        _videoPlayView2->onPause();
+    m_pair.pause();
     mSelectedMovieCurrentTime = 0;
     onStopMessage();
 }
@@ -529,7 +381,7 @@ void PlaybackSession::previewRow(int row)
     const int count = static_cast<int>(playlist().size());
     if (row < 0 || row >= count || isPlaying())
         return;
-    if (_videoPlayView && (row == m_nCurPlayIndex || (has2Videos() && row == m_nCurPlayIndex2)))
+    if (m_pair.front() && (row == m_nCurPlayIndex || (has2Videos() && row == m_nCurPlayIndex2)))
         return;
     pmWriteLogQ(QStringLiteral("AppDelegate - preview : %1").arg(row));
     resetCtrl();
@@ -539,7 +391,7 @@ void PlaybackSession::previewRow(int row)
     else
         setCurPlaylistIndex(row, true);
     m_bOpenPaused = false;
-    m_bPreviewing = _videoPlayView != nullptr;
+    m_bPreviewing = m_pair.front() != nullptr;
 }
 
 // The previewed recording is ready: it stays paused on its first frame, with
@@ -558,26 +410,16 @@ void PlaybackSession::showPreview()
 bool PlaybackSession::isLastRecordingEnded() const
 {
     const int count = static_cast<int>(playlist().size());
-    const int next = isDualCameraMode() && _videoPlayView2 ? m_nCurPlayIndex + 2 : m_nCurPlayIndex + 1;
+    const int next = isDualCameraMode() && m_pair.rear() ? m_nCurPlayIndex + 2 : m_nCurPlayIndex + 1;
     return next >= count;
 }
 
 // The last recording has ended: both cameras stay paused on their last
-// frames, with the slider, time and map at the end. The rear may have started
-// a moment after the front and not reached its own end yet when the front's
-// end arrives, so it is moved there rather than left wherever the pause
-// caught it.
+// frames, with the slider, time and map at the end.
 void PlaybackSession::stopOnLastFrames()
 {
-    if (_videoPlayView)
-        _videoPlayView->onPause();
-    if (has2Videos()) {
-        _videoPlayView2->onPause();
-        const double rearEnd = _videoPlayView2->getDuration();
-        if (rearEnd > 0)
-            _videoPlayView2->seekToTime(rearEnd); // keep-open shows the last frame
-        m_sync.bothSought();
-    }
+    m_pair.pause();
+    m_pair.rearToEnd();
     checkPlayButtonState(true);
     drawTime();
     Q_EMIT positionChanged(wholeSeconds(std::min(mSelectedMovieCurrentTime, mSelectedMovieDuration)));
@@ -588,12 +430,9 @@ void PlaybackSession::stopOnLastFrames()
 // Play from the end of a recording starts both cameras from the beginning.
 void PlaybackSession::rewindFromLastFrames()
 {
-    if (!_videoPlayView || !_videoPlayView->rewindIfAtEnd())
+    if (!m_pair.front() || !m_pair.front()->rewindIfAtEnd())
         return;
-    if (has2Videos()) {
-        _videoPlayView2->seekToTime(0);
-        m_sync.bothSought();
-    }
+    m_pair.rearToStart();
     mSelectedMovieCurrentTime = 0;
 }
 
@@ -605,18 +444,18 @@ void PlaybackSession::onButtonMute()
 
 void PlaybackSession::checkMute()
 {
-    if (_videoPlayView)
-        _videoPlayView->setMuted(m_bMute);
+    if (m_pair.front())
+        m_pair.front()->setMuted(m_bMute);
     // The rear camera never plays sound.
-    if (_videoPlayView2)
-        _videoPlayView2->setMuted(true);
+    if (m_pair.rear())
+        m_pair.rear()->setMuted(true);
 }
 
 void PlaybackSession::setVolume(int step)
 {
     m_nVolume = qBound(0, step, 10);
-    if (_videoPlayView)
-        _videoPlayView->setVolume(static_cast<float>(m_nVolume) / 10.0f);
+    if (m_pair.front())
+        m_pair.front()->setVolume(static_cast<float>(m_nVolume) / 10.0f);
 }
 
 void PlaybackSession::onButtonSpeed()
@@ -633,13 +472,8 @@ void PlaybackSession::setPlaySpeed(float speed)
         pmWriteLog("AppDelegate - setPlaySpeed() - Video is loading, then pass it.");
         return;
     }
-    if (isPlaying()) {
-        _videoPlayView->setRate(m_fPlaySpeed);
-        if (has2Videos()) {
-            _videoPlayView2->setRate(m_fPlaySpeed);
-            m_sync.rateApplied();
-        }
-    }
+    if (isPlaying())
+        m_pair.setRate(m_fPlaySpeed);
 }
 
 void PlaybackSession::onSliderChanged(const Notification& n)
@@ -660,27 +494,13 @@ void PlaybackSession::onSliderChanged(const Notification& n)
 void PlaybackSession::setCurrentMovieTime(int seconds)
 {
     const bool wasPlaying = isPlaying();
-    if (wasPlaying) {
-        _videoPlayView->onPause();
-        if (has2Videos())
-            _videoPlayView2->onPause();
-    }
+    if (wasPlaying)
+        m_pair.pause();
     const double target = std::max(0, seconds);
-    if (_videoPlayView)
-        _videoPlayView->seekToTime(target);
-    if (has2Videos()) {
-        _videoPlayView2->seekToTime(target);
-        m_sync.bothSought();
-    }
+    m_pair.seek(target);
     mSelectedMovieCurrentTime = target;
-    if (wasPlaying) {
-        if (_videoPlayView)
-            _videoPlayView->setRate(m_fPlaySpeed);
-        if (has2Videos()) {
-            _videoPlayView2->setRate(m_fPlaySpeed);
-            m_sync.rateApplied();
-        }
-    }
+    if (wasPlaying)
+        m_pair.setRate(m_fPlaySpeed);
 }
 
 // ---------------------------------------------------------------- tick and time display
@@ -708,8 +528,8 @@ void PlaybackSession::onPlayTimerChange()
 
 void PlaybackSession::drawTime()
 {
-    if (_videoPlayView) {
-        mSelectedMovieCurrentTime = _videoPlayView->getCurrentTime();
+    if (m_pair.front()) {
+        mSelectedMovieCurrentTime = m_pair.front()->getCurrentTime();
     } else {
         mSelectedMovieCurrentTime = 0;
         mSelectedMovieDuration = 0;
@@ -726,29 +546,18 @@ void PlaybackSession::checkPlayButtonState(bool showPlay)
     Q_EMIT playingChanged(!showPlay);
 }
 
-void PlaybackSession::resetCtrl()
-{
-    Q_EMIT controlsReset();
-}
-
 void PlaybackSession::enableMediaButton(bool enable)
 {
     Q_EMIT mediaEnabled(enable, enable && state() != VideoPlayerView::StateNoPlayer,
                         enable && m_track.gps().IsGPSReady());
 }
 
-bool PlaybackSession::has2Videos() const
-{
-    return m_b2VideoWindowEnable && _videoPlayView2;
-}
-
 void PlaybackSession::enable2VideoWindow(bool enable)
 {
     pmWriteLogQ(QStringLiteral("AppDelegate::enable2VideoWindow = %1").arg(enable ? 1 : 0));
-    if (m_bSwitchVideo)
+    if (m_pair.isSwitched())
         switchVideoWindow(false);
-    const bool changed = enable != m_b2VideoWindowEnable;
-    m_b2VideoWindowEnable = enable;
+    const bool changed = m_pair.setDual(enable);
     Q_EMIT windowSwitchShown(enable);
     if (changed)
         Q_EMIT dualCameraChanged();
@@ -759,7 +568,7 @@ void PlaybackSession::dualSelectFile(int index, bool switchFlag)
     const int partner = partnerOf(index);
     if (partner < 0) {
         switchVideoWindow(false);
-        if (_videoPlayView2)
+        if (m_pair.rear())
             setCurPlaylistIndex2(-1, false);
         setCurPlaylistIndex(index, true);
         return;
@@ -767,10 +576,10 @@ void PlaybackSession::dualSelectFile(int index, bool switchFlag)
     int first = index;
     int second = partner;
     if (cameraTypeOf(index) == kCameraMain) {
-        if (switchFlag && m_bSwitchVideo)
+        if (switchFlag && m_pair.isSwitched())
             switchVideoWindow(false);
     } else {
-        if (switchFlag && !m_bSwitchVideo)
+        if (switchFlag && !m_pair.isSwitched())
             switchVideoWindow(true);
         // A preview follows the user's selection (keys walk the list row by
         // row); only opening a pair moves the selection to its front row.
@@ -789,7 +598,7 @@ bool PlaybackSession::dualNextFile(bool forward, bool wrap)
     const int count = static_cast<int>(playlist().size());
     int target;
     if (forward) {
-        target = _videoPlayView2 ? current + 2 : current + 1;
+        target = m_pair.rear() ? current + 2 : current + 1;
         if (target >= count)
             target = wrap ? 0 : current;
     } else if (current < 1) {
@@ -812,15 +621,8 @@ bool PlaybackSession::dualNextFile(bool forward, bool wrap)
 
 void PlaybackSession::setCurPlaylistIndex2(int index, bool)
 {
-    if (_videoPlayView2) {
-        dropSurface(_videoPlayView2);
-        _currectasset2 = QUrl();
-    }
+    m_pair.release(2);
     m_nCurPlayIndex2 = index;
-    m_sync.reset();
-    m_chainRows2.clear();
-    m_reads.drop(LatestReads::RearDurations);
-    m_rearOpening = nullptr;
     const QList<AMediaFile> list = playlist();
     if (index < 0 || index >= list.size() || list.at(index).URL().isEmpty())
         return;
@@ -831,66 +633,10 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
     setRearStart(native);
     pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video 2 : %1").arg(entry.path()));
 
-    VideoPlayerView* view = makeSurface(playerHost(2));
-    _videoPlayView2 = view;
+    VideoPlayerView* view = m_pair.make(2, entry.URL());
     view->setRate(m_bOpenPaused ? 0.0f : m_fPlaySpeed);
     view->setMuted(true); // before the player exists, so not even its first moment is heard
-    _currectasset2 = entry.URL();
-    // The rear's chain follows the front's, known once the front's durations are in.
-    if (m_reads.isPending(LatestReads::FrontDurations)) {
-        QPointer<VideoPlayerView> surface(view);
-        m_rearOpening = [this, surface, index, list] {
-            if (surface && surface == _videoPlayView2)
-                openRearRows(surface, index, list);
-        };
-    } else {
-        openRearRows(view, index, list);
-    }
-}
-
-void PlaybackSession::openRearRows(VideoPlayerView* view, int index, const QList<AMediaFile>& list)
-{
-    const std::vector<int> chain =
-        pmRearChain(std::vector<int>(m_chainRows.begin(), m_chainRows.end()), index,
-                    static_cast<int>(list.size()), [this](int row) { return partnerOf(row); });
-    const QList<int> rows(chain.begin(), chain.end());
-    if (rows.size() < 2) {
-        loadRows(view, rows, list, {}, m_chainRows2);
-        view->setMuted(true);
-        return;
-    }
-    QPointer<VideoPlayerView> surface(view);
-    m_reads.ask<std::vector<double>>(
-        LatestReads::RearDurations,
-        [paths = nativePaths(rows, list)](const std::atomic<bool>& stop) {
-            return probeDurations(paths, stop);
-        },
-        [this, surface, rows, list](const std::vector<double>& lengths) {
-            if (!surface || surface != _videoPlayView2)
-                return;
-            loadRows(surface, rows, list, lengths, m_chainRows2);
-            surface->setMuted(true);
-        });
-}
-
-void PlaybackSession::openFrontWhenProbed(VideoPlayerView* view, const QList<int>& rows,
-                                          const QList<AMediaFile>& list)
-{
-    mSelectedMovieDuration = 0; // the new recording's is not known yet
-    QPointer<VideoPlayerView> surface(view);
-    m_reads.ask<std::vector<double>>(
-        LatestReads::FrontDurations,
-        [paths = nativePaths(rows, list)](const std::atomic<bool>& stop) {
-            return probeDurations(paths, stop);
-        },
-        [this, surface, rows, list](const std::vector<double>& lengths) {
-            if (!surface || surface != _videoPlayView)
-                return;
-            mSelectedMovieDuration = lengths.empty() ? 0.0 : std::max(0.0, lengths.front());
-            loadRows(surface, rows, list, lengths, m_chainRows);
-            if (m_rearOpening)
-                std::exchange(m_rearOpening, nullptr)();
-        });
+    m_pair.openRear(index, list, [this](int row) { return partnerOf(row); });
 }
 
 void PlaybackSession::handleLoadStateChanged2()
@@ -904,39 +650,19 @@ void PlaybackSession::handleLoadStateChanged2()
 
 bool PlaybackSession::syncSecondCamera()
 {
-    if (!has2Videos() || !_videoPlayView || m_bVideoLoading)
-        return false;
-    if (_videoPlayView->getPlayerStatus() != VideoPlayerView::StatusReadyToPlay ||
-        _videoPlayView2->getPlayerStatus() != VideoPlayerView::StatusReadyToPlay)
-        return false;
-    return m_sync.sync(*_videoPlayView, *_videoPlayView2, m_fPlaySpeed);
+    return !m_bVideoLoading && m_pair.syncRear(m_fPlaySpeed);
 }
 
 void PlaybackSession::switchVideoWindow(bool switchVideo)
 {
-    m_bSwitchVideo = switchVideo;
-    QWidget* host1 = playerHost(1);
-    QWidget* host2 = playerHost(2);
-    const QRect f1 = host1 ? host1->geometry() : QRect();
-    const QRect f2 = host2 ? host2->geometry() : QRect();
     pmWriteLogQ(QStringLiteral("AppDelegate - switchVideoWindow for timestamp - switch = %1")
                     .arg(switchVideo ? 1 : 0));
-    const bool exchange =
-        (switchVideo && f1.width() > f2.width()) || (!switchVideo && f2.width() > f1.width());
+    const bool mapFull = m_sources.mapFullScreen && m_sources.mapFullScreen();
+    const bool exchanged = m_pair.switchPictures(switchVideo, mapFull);
     checkTimeStamp();
     checkDpadButtons();
-    if (!exchange || !host1 || !host2)
+    if (!exchanged)
         return;
-    host1->setGeometry(f2);
-    if (m_sources.mapFullScreen && m_sources.mapFullScreen())
-        host1->hide();
-    host2->setGeometry(f1);
-    if (!m_b2VideoWindowEnable)
-        host2->hide();
-    if (_videoPlayView)
-        _videoPlayView->relayout(QRect(QPoint(0, 0), f2.size()));
-    if (_videoPlayView2)
-        _videoPlayView2->relayout(QRect(QPoint(0, 0), f1.size()));
     moveTimeStamp();
     showTimeStamp();
 }
@@ -944,19 +670,12 @@ void PlaybackSession::switchVideoWindow(bool switchVideo)
 void PlaybackSession::onButtonWindowSwitch()
 {
     if (!playlist().isEmpty() && has2Videos())
-        switchVideoWindow(!m_bSwitchVideo);
+        switchVideoWindow(!m_pair.isSwitched());
 }
 
 void PlaybackSession::onMenu360View()
 {
-    if (m_view360.toggle(_videoPlayView.data()))
-        checkDpadButtons();
-}
-
-void PlaybackSession::apply360Mode(VideoPlayerView* view, const std::string& path)
-{
-    m_view360.recordingOpened(view, path, view && view == _videoPlayView.data());
-    if (view)
+    if (m_view360.toggle(videoPlayView()))
         checkDpadButtons();
 }
 
@@ -980,17 +699,19 @@ void PlaybackSession::onUpdateTitle(int flag)
 
 // ---------------------------------------------------------------- keys and the G-sensor graph
 
+// ---------------------------------------------------------------- keys and the G-sensor graph
+
 bool PlaybackSession::seekBySeconds(int delta)
 {
-    if (!_videoPlayView)
+    if (!m_pair.front())
         return false;
-    seekToSecond(wholeSecondsOf(_videoPlayView->getCurrentTime()) + delta);
+    seekToSecond(wholeSecondsOf(m_pair.front()->getCurrentTime()) + delta);
     return true;
 }
 
 void PlaybackSession::seekToSecond(int seconds)
 {
-    if (!_videoPlayView)
+    if (!m_pair.front())
         return;
     const int last = wholeSecondsOf(mSelectedMovieDuration);
     const int target = last > 0 ? qBound(0, seconds, last) : qMax(0, seconds);
@@ -1002,17 +723,15 @@ void PlaybackSession::seekToSecond(int seconds)
 
 bool PlaybackSession::stepFrame(bool forward)
 {
-    if (!_videoPlayView || state() != VideoPlayerView::StatePaused)
+    if (!m_pair.front() || state() != VideoPlayerView::StatePaused)
         return false;
-    _videoPlayView->stepFrame(forward);
-    if (has2Videos())
-        _videoPlayView2->stepFrame(forward);
+    m_pair.stepFrame(forward);
     // Paused, the tick does not run: show where the step landed once it has.
-    QPointer<VideoPlayerView> stepped(_videoPlayView);
+    QPointer<VideoPlayerView> stepped(m_pair.front());
     QTimer::singleShot(kFrameStepRefreshMsecs, this, [this, stepped] {
-        if (!stepped || stepped != _videoPlayView || state() != VideoPlayerView::StatePaused)
+        if (!stepped || stepped != m_pair.front() || state() != VideoPlayerView::StatePaused)
             return;
-        Q_EMIT positionChanged(wholeSecondsOf(_videoPlayView->getCurrentTime()));
+        Q_EMIT positionChanged(wholeSecondsOf(m_pair.front()->getCurrentTime()));
         drawTime();
         mapGoTo();
     });
@@ -1052,50 +771,16 @@ QList<int> PlaybackSession::chainFrom(int index, const QList<AMediaFile>& list) 
     return QList<int>(rows.begin(), rows.end());
 }
 
-void PlaybackSession::loadRows(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list,
-                               const std::vector<double>& lengths, QList<int>& chained)
-{
-    chained = {rows.first()};
-    if (rows.size() < 2) {
-        view->loadURL(list.at(rows.first()).URL());
-        return;
-    }
-    QList<QUrl> urls;
-    QList<double> chainLengths;
-    for (int i = 0; i < rows.size() && i < static_cast<int>(lengths.size()); ++i) {
-        // A recording gone from the card (-1) ends the chain there; the
-        // ordinary end of the one before finds it missing. A header stating
-        // less than one frame places nothing on the timeline: the chain ends
-        // before it, and the recording is opened on its own like any damaged one.
-        const double length = lengths[static_cast<size_t>(i)];
-        if (!(length >= kShortestFrameSeconds))
-            break;
-        urls.append(list.at(rows.at(i)).URL());
-        chainLengths.append(length);
-    }
-    if (urls.size() < 2) {
-        view->loadURL(list.at(rows.first()).URL());
-        return;
-    }
-    view->loadChain(urls, chainLengths);
-    chained = rows.mid(0, view->chainLength());
-    if (chained.size() > 1)
-        pmWriteLogQ(
-            QStringLiteral("AppDelegate - trip of %1 recordings played in one go").arg(chained.size()));
-}
-
 // Playback ran from one recording of a chain into the next (or a frame step
 // went back into the one before): the application follows as if that
 // recording had been opened at the end of the other one, without touching
 // the surfaces. The rear camera's chain carries on by itself; where it holds
 // no partner for the new recording, the rear is opened (or released) the
 // ordinary way.
-void PlaybackSession::onRecordingEntered(VideoPlayerView* surface, int chainIndex)
+void PlaybackSession::onRecordingEntered(int chainIndex)
 {
-    if (surface != _videoPlayView.data())
-        return; // the rear follows the front
     const QList<AMediaFile> list = playlist();
-    const int row = m_chainRows.value(chainIndex, -1);
+    const int row = m_pair.chainRows(1).value(chainIndex, -1);
     if (row < 0 || row >= list.size() || row == m_nCurPlayIndex)
         return;
     pmWriteLog("AppDelegate::movieDidEnd");
@@ -1107,8 +792,8 @@ void PlaybackSession::onRecordingEntered(VideoPlayerView* surface, int chainInde
     const std::string native = entry.nativePath().toStdString();
     markRearStart(native);
     pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video : %1").arg(entry.path()));
-    _currectasset = entry.URL();
-    mSelectedMovieDuration = _videoPlayView->getDuration();
+    m_pair.setAsset(1, entry.URL());
+    mSelectedMovieDuration = m_pair.front()->getDuration();
     m_bVideoLoading = true;
     pmWriteLog("Set movie to movie view !");
     pmWriteLog("setCurPlaylistIndex() - end !");
@@ -1117,30 +802,31 @@ void PlaybackSession::onRecordingEntered(VideoPlayerView* surface, int chainInde
     bool rearFollows = false;
     if (isDualCameraMode()) {
         const int partner = partnerOf(row);
-        if (partner >= 0 && _videoPlayView2 && m_chainRows2.value(chainIndex, -1) == partner) {
+        if (partner >= 0 && m_pair.rear() && m_pair.chainRows(2).value(chainIndex, -1) == partner) {
             m_nCurPlayIndex2 = partner;
             const AMediaFile& rear = list.at(partner);
-            _currectasset2 = rear.URL();
+            m_pair.setAsset(2, rear.URL());
             setRearStart(rear.nativePath().toStdString());
             pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video 2 : %1").arg(rear.path()));
-            m_sync.reset();
+            m_pair.sync().reset();
             rearFollows = true;
         } else if (partner >= 0) {
             setCurPlaylistIndex2(partner, true);
         } else {
             switchVideoWindow(false);
-            if (_videoPlayView2)
+            if (m_pair.rear())
                 setCurPlaylistIndex2(-1, false);
         }
     }
 
     // The new recording is taken as ready, as if its own surface had just
     // reported it: the track, the slider's range, the map and the graph follow.
-    QPointer<VideoPlayerView> front(_videoPlayView);
-    QPointer<VideoPlayerView> rear(_videoPlayView2);
-    onSurfaceReady(front.data());
-    if (rearFollows && rear && rear == _videoPlayView2)
-        onSurfaceReady(rear.data());
+    QPointer<VideoPlayerView> front(m_pair.front());
+    QPointer<VideoPlayerView> rear(m_pair.rear());
+    if (front)
+        onSurfaceReady(1);
+    if (rearFollows && rear && rear == m_pair.rear())
+        onSurfaceReady(2);
     onUpdateTitle(0);
 }
 
@@ -1178,8 +864,8 @@ std::optional<QString> PlaybackSession::getTimeStampString()
 void PlaybackSession::checkTimeStamp()
 {
     const int mode = m_overlay.mode();
-    const bool visible = (mode == TimeStampOverlay::Front && !m_bSwitchVideo) ||
-                         (mode == TimeStampOverlay::Rear && has2Videos() && m_bSwitchVideo);
+    const bool visible = (mode == TimeStampOverlay::Front && !isSwitchVideo()) ||
+                         (mode == TimeStampOverlay::Rear && has2Videos() && isSwitchVideo());
     m_overlay.setVisible(visible);
     if (visible)
         showTimeStamp();
@@ -1187,7 +873,7 @@ void PlaybackSession::checkTimeStamp()
 
 void PlaybackSession::moveTimeStamp()
 {
-    const bool front = m_overlay.mode() == TimeStampOverlay::Front;
-    const VideoPlayerView* surface = front ? _videoPlayView.data() : _videoPlayView2.data();
-    m_overlay.place(playerHost(front ? 1 : 2), surface ? surface->getVideoResolution() : QSizeF(0, 0));
+    const int camera = m_overlay.mode() == TimeStampOverlay::Front ? 1 : 2;
+    const VideoPlayerView* surface = m_pair.surface(camera);
+    m_overlay.place(m_pair.host(camera), surface ? surface->getVideoResolution() : QSizeF(0, 0));
 }

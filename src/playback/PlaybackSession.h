@@ -1,41 +1,36 @@
 #pragma once
-// The playback of the current recording, or of a front/rear pair: the two
-// video surfaces, the play state, speed, volume and mute, the end of a
-// recording, the rear camera kept on the front one's time, the time-stamp
-// overlay, the event mark and the track the map and the G-sensor graph
-// follow, and the 360-degree view.
+// The playback of the current recording, or of a front/rear pair: which
+// playlist rows play, the play state, speed, volume and mute, the end of a
+// recording and what comes next, the time-stamp overlay's mode, the event mark
+// and the track the map and the G-sensor graph follow, and the 360-degree view.
 //
-// The front surface's player is the one holder of the play state (state());
-// nothing here keeps a copy of it. Surfaces are created per recording; a
-// released one is torn down at once and deleted from the event loop, because
-// a release can happen inside one of the surface's own notifications (the end
-// of a recording opens the next one).
+// The front surface's player is the one holder of the play state (state())
+// and of the position; nothing here keeps a copy of either. The speed and the
+// duration each have one holder here.
 //
 // The session knows neither the library nor the window: the playlist and the
-// camera pairs are asked through the functions given to setSources; the
-// hosts, the map and the G-sensor graph are given by setters (each may be
-// null, and every use checks). What the play bar, the file list, the toolbar
-// and the direction pad show it reports by signal (app/PlaybackPanels
-// connects them), and what it cannot do itself it asks for by signal.
-// Its parts: CameraSync, TimeStampOverlay, View360Control, CurrentTrack.
+// camera pairs are asked through the functions given to setSources; the hosts
+// are given by setters. What the play bar, the file list, the toolbar, the
+// map, the G-sensor graph and the direction pad show it reports by signal
+// (app/PlaybackPanels connects them), and what it cannot do itself it asks
+// for by signal. Its parts: SurfacePair (the surfaces and CameraSync),
+// TimeStampOverlay, View360Control, CurrentTrack and TripRoute.
 // Main thread only.
 #include "base/AMediaFile.h"
 #include "base/NotificationCenter.h"
-#include "core/FileRules.h"
 #include "core/GpsData.h"
 #include "core/GpsList.h"
-#include "playback/CameraSync.h"
 #include "playback/CurrentTrack.h"
-#include "playback/LatestReads.h"
+#include "playback/SurfacePair.h"
 #include "playback/TimeStampOverlay.h"
+#include "playback/TripRoute.h"
 #include "playback/View360Control.h"
+#include "views/SensorGraphic.h"
 #include "views/VideoPlayerView.h"
 
-#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QUrl>
 
@@ -44,8 +39,6 @@
 #include <string>
 #include <vector>
 
-class GSensorView;
-class MapView;
 class QLabel;
 class QTimer;
 
@@ -66,6 +59,8 @@ public:
         std::function<bool()> mapFullScreen;
         // The row the user selected in the file list, or -1.
         std::function<int()> selectedRow;
+        // The G-sensor graph's axis colours (the defaults without).
+        std::function<SensorGraphColours()> graphColours;
         // A track attached to a recording, read in place of its positions.
         CurrentTrack::AttachedReader attachedTrack;
         // The attachments of these recordings, answered from a copy a worker may keep.
@@ -77,11 +72,10 @@ public:
 
     // ---- wiring
     void setSources(Sources sources);
-    void setPanels(MapView* map, GSensorView* gsensor);
     // The widgets the two surfaces fill (camera 1, camera 2).
-    void setPlayerHosts(QWidget* host1, QWidget* host2);
+    void setPlayerHosts(QWidget* host1, QWidget* host2) { m_pair.setHosts(host1, host2); }
     // The widget the time-stamp overlay is laid over.
-    void setOverlayHost(QWidget* content);
+    void setOverlayHost(QWidget* content) { m_overlay.setHost(content); }
     // Everything back to the start: nothing open, 1x speed, sound on at `volume`.
     void resetState(int volume);
     // The rows of the trip holding a row, in play order (the row alone when
@@ -94,16 +88,12 @@ public:
     // Whether the recordings of a trip play into each other without a gap
     // (on by default); off, each is opened at the end of the one before.
     void setGaplessTrips(bool on) { m_bGaplessTrips = on; }
-    bool gaplessTrips() const { return m_bGaplessTrips; }
     // The settings menu's "Show the whole trip on the map" (stored).
-    bool showWholeTrip() const { return m_bShowWholeTrip; }
+    bool showWholeTrip() const { return m_route.showWholeTrip(); }
     void setShowWholeTrip(bool on);
-    // Gives the map the rest of the current recording's trip (or takes it
-    // away: off, outside a trip, without a track).
-    void updateTripRoute();
     // The rows the surfaces play in one go from the current one on (the
     // current row alone outside a trip); for the rear camera with 2.
-    const QList<int>& chainRows(int camera = 1) const { return camera == 2 ? m_chainRows2 : m_chainRows; }
+    const QList<int>& chainRows(int camera = 1) const { return m_pair.chainRows(camera); }
     // The rows of the current recording's trip, in play order (the current
     // row alone outside a trip; empty with nothing current).
     std::vector<int> currentTrip() const;
@@ -116,15 +106,12 @@ public:
     // (with its partner), unless a recording is playing.
     void previewRow(int row);
     bool isPreviewing() const { return m_bPreviewing; }
-    bool dualNextFile(bool forward, bool wrap);
     void handleLoadStateChanged();
-    void handleLoadStateChanged2();
 
     // ---- play state and commands
     VideoPlayerView::State state() const;
     void onPlay();
     void onPause();
-    void onStop();
     void onButtonPlay();
     void onButtonPause();
     // Pauses when playing (true then) and shows the play button.
@@ -133,7 +120,6 @@ public:
     void onButtonPrev();
     void movieDidEnd();
     void onButtonMute();
-    void checkMute();
     void setVolume(int step);
     // The volume a step up or down, stored as the volume slider stores it.
     void stepVolume(int delta);
@@ -141,7 +127,6 @@ public:
     void setPlaySpeed(float speed);
     // The play bar's speed button image index to a rate (1.0 for unknown indexes).
     static float speedForStep(int step);
-    void setCurrentMovieTime(int seconds);
     // Moves both cameras to this second (clamped to the recording), with the
     // slider, the G-sensor cursor, the time labels and the map following.
     void seekToSecond(int seconds);
@@ -154,38 +139,35 @@ public:
     void onGSensorGraphClicked(int graphX);
     // The play bar's time or volume slider moved.
     void onSliderChanged(const Notification& n);
-
-    // ---- the tick, the time and the play bar
-    void checkMovieTime();
-    void onPlayTimerChange();
     void drawTime();
-    void onStopMessage();
-    void resetCtrl();
     void checkPlayButtonState(bool showPlay);
     void enableMediaButton(bool enable);
-    void onUpdateTitle(int flag);
 
     // ---- two cameras
-    bool isDualCameraMode() const { return m_b2VideoWindowEnable; }
-    bool has2Videos() const;
+    bool isDualCameraMode() const { return m_pair.isDual(); }
+    bool has2Videos() const { return m_pair.hasRear(); }
     void enable2VideoWindow(bool enable);
     void switchVideoWindow(bool switchVideo);
     void onButtonWindowSwitch();
     bool syncSecondCamera();
-    const CameraSync& cameraSync() const { return m_sync; }
+    const CameraSync& cameraSync() const { return m_pair.sync(); }
+    SurfacePair& surfaces() { return m_pair; }
 
     // ---- the track of the current recording
     void onOpenGPSFile();
     // Reads the current recording's track again (an attached track changed)
     // and puts the map and the cursors at the second shown.
     void reloadTrack();
-    float xCreateSensorGraphic(int eventIndex);
     const GpsData* getCurGpsData() const { return m_track.sampleAt(mSelectedMovieCurrentTime); }
-    void mapGoTo();
-    // The map page finished loading: give it the current track, or an empty map.
-    void onMapViewReady();
     // The G-sensor panel's graph again, after its images were reloaded.
     void redrawSensorGraph();
+    // The map page finished loading (and was asked to load again if it is
+    // not up): give it the current track, or an empty map.
+    void onMapViewReady();
+    // The track emptied (the playlist it belonged to has gone).
+    void clearTrack();
+    const CurrentTrack& track() const { return m_track; }
+    TripRoute& tripRoute() { return m_route; }
 
     // ---- the time-stamp overlay
     TimeStampOverlay& overlay() { return m_overlay; }
@@ -196,13 +178,12 @@ public:
     }
     double frameTime() const
     {
-        return TimeStampOverlay::frameTime(_videoPlayView.data(), mSelectedMovieCurrentTime);
+        return TimeStampOverlay::frameTime(videoPlayView(), mSelectedMovieCurrentTime);
     }
     const GpsData* gpsDataOfFrame(double position) const
     {
         return TimeStampOverlay::sampleOfFrame(m_track.gps(), position);
     }
-    void showTimeStamp() { m_overlay.showAt(frameTime(), m_track.gps(), isOpen()); }
     void checkTimeStamp();
     // The camera's clock corrected by this difference from GPS time (none:
     // as the camera kept it); the stamp shown follows at once.
@@ -216,20 +197,25 @@ public:
     void setTimeStampText(const QString& text) { m_overlay.setText(text); }
     QLabel* timeStampLabel() { return m_overlay.label(); }
     QLabel* timeStamp() const { return m_overlay.existingLabel(); }
+    int timeStampMode() const { return m_overlay.mode(); }
+    void setTimeStampMode(int mode) { m_overlay.setMode(mode); }
+    const _SYSTEMTIME& rearCamTime() const { return m_overlay.start(); }
+    // The start the stamp counts from; set from the name when a recording opens.
+    void setRearCamTime(const _SYSTEMTIME& start) { m_overlay.setStart(start); }
 
     // ---- 360-degree view
     View360Control& view360() { return m_view360; }
     // The menu's switch for a flat recording: -1 when it does not apply (no
     // recording, or one tagged spherical), else whether it is on.
     void onMenu360View();
-    int view360State() const { return m_view360.state(_videoPlayView.data()); }
-    void apply360Mode(VideoPlayerView* view, const std::string& path);
-    void onButtonDpad(int command) { View360Control::turn(_videoPlayView.data(), command); }
-    void checkDpadButtons() { m_view360.update(_videoPlayView.data(), m_bSwitchVideo); }
+    int view360State() const { return m_view360.state(videoPlayView()); }
+    void onButtonDpad(int command) { View360Control::turn(videoPlayView(), command); }
+    void checkDpadButtons() { m_view360.update(videoPlayView(), isSwitchVideo()); }
+    bool isDpadEnabled() const { return m_view360.padEnabled(); }
 
     // ---- state the rest of the program reads
-    VideoPlayerView* videoPlayView() const;
-    VideoPlayerView* videoPlayView2() const;
+    VideoPlayerView* videoPlayView() const { return m_pair.front(); }
+    VideoPlayerView* videoPlayView2() const { return m_pair.rear(); }
     int curPlayIndex() const { return m_nCurPlayIndex; }
     int curPlayIndex2() const { return m_nCurPlayIndex2; }
     // Forgets the current entry without touching the surfaces (the
@@ -249,14 +235,9 @@ public:
         if (index2 >= 0)
             m_nCurPlayIndex2 = index2;
     }
-    QUrl currentAsset(int camera) const { return camera == 2 ? _currectasset2 : _currectasset; }
+    QUrl currentAsset(int camera) const { return m_pair.asset(camera); }
     bool isVideoLoading() const { return m_bVideoLoading; }
-    bool isSwitchVideo() const { return m_bSwitchVideo; }
-    int timeStampMode() const { return m_overlay.mode(); }
-    void setTimeStampMode(int mode) { m_overlay.setMode(mode); }
-    const _SYSTEMTIME& rearCamTime() const { return m_overlay.start(); }
-    // The start the stamp counts from; set from the name when a recording opens.
-    void setRearCamTime(const _SYSTEMTIME& start) { m_overlay.setStart(start); }
+    bool isSwitchVideo() const { return m_pair.isSwitched(); }
     float playSpeed() const { return m_fPlaySpeed; }
     bool isMuted() const { return m_bMute; }
     int volume() const { return m_nVolume; }
@@ -264,17 +245,9 @@ public:
     double currentTime() const { return mSelectedMovieCurrentTime; }
     double duration() const { return mSelectedMovieDuration; }
     bool hasTickTimer() const { return m_tickTimer != nullptr; }
-    const CurrentTrack& track() const { return m_track; }
     int eventTime() const { return m_track.eventTime(); }
-    int sensorX() const { return m_track.sensorX(); }
-    int sensorY() const { return m_track.sensorY(); }
-    int sensorZ() const { return m_track.sensorZ(); }
-    bool isDpadEnabled() const { return m_view360.padEnabled(); }
     const GpsList& gpsList() const { return m_track.gps(); }
-    // The track emptied (the playlist it belonged to has gone).
-    void clearTrack();
     const QImage& sensorBitmap() const { return m_track.graphic(); }
-    int16_t motorType() const { return m_track.motorType(); }
 
 Q_SIGNALS:
     // The row to open as a double click would (play pressed with nothing open).
@@ -327,39 +300,48 @@ Q_SIGNALS:
     // values (thousandths of g).
     void sensorCursorChanged(int x, int y, int z);
 
+    // What the map and the G-sensor graph show of the track.
+    // A track was read for the recording (`loaded`) or none could be; the
+    // map is switched on for it, or off. Then its positions (null: none).
+    void trackShown(bool loaded);
+    void pathChanged(const GpsList* path);
+    // The marker's place at the position shown.
+    void placeChanged(const CurrentTrack::Place& place);
+    // The graph's picture (null: none) with its motor type and scale.
+    void sensorGraphChanged(const QImage& image, int16_t motorType, float scale);
+
 private:
-    QWidget* playerHost(int which) const;
-    VideoPlayerView* makeSurface(QWidget* host);
-    void dropSurface(QPointer<VideoPlayerView>& surface);
-    // A surface's recording is ready (a chain's surface also when it runs
-    // into its next recording); released surfaces are ignored.
-    void onSurfaceReady(VideoPlayerView* surface);
-    void onSurfaceLoadFailed(VideoPlayerView* surface, const QString& reason);
-    void onSurfacePlaybackFailed(VideoPlayerView* surface, const QString& reason);
+    void onSurfaceReady(int camera);
+    void onSurfaceLoadFailed(int camera, const QString& reason);
+    void onSurfacePlaybackFailed(int camera, const QString& reason);
+    void onRecordingEntered(int chainIndex);
+    void handleLoadStateChanged2();
+    bool dualNextFile(bool forward, bool wrap);
     // The rows a surface opened at `index` plays in one go (see chainRows).
     QList<int> chainFrom(int index, const QList<AMediaFile>& list) const;
-    // Opens `rows` in the surface: one recording, or a trip's chain of the
-    // recordings' `lengths` (probeDurations' answer for the rows).
-    void loadRows(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list,
-                  const std::vector<double>& lengths, QList<int>& chained);
-    // The front surface opens `rows` once their durations are read on a
-    // worker: the slider's range and the track's padding wait for the
-    // recording's, a trip's timeline for every member's. The rear's opening
-    // (its chain follows the front's) waits in m_rearOpening meanwhile.
-    void openFrontWhenProbed(VideoPlayerView* view, const QList<int>& rows, const QList<AMediaFile>& list);
-    void openRearRows(VideoPlayerView* view, int index, const QList<AMediaFile>& list);
-    void onRecordingEntered(VideoPlayerView* surface, int chainIndex);
     QList<AMediaFile> playlist() const;
     int selectedRow() const;
     int partnerOf(int index) const;
     int cameraTypeOf(int index) const;
     bool isPlaying() const { return state() == VideoPlayerView::StatePlaying; }
     // A recording was opened (its track then carries the stamp's preferences).
-    bool isOpen() const { return !_currectasset.isEmpty() || !_currectasset2.isEmpty(); }
+    bool isOpen() const { return !m_pair.asset(1).isEmpty() || !m_pair.asset(2).isEmpty(); }
     void emitSensorCursor()
     {
         Q_EMIT sensorCursorChanged(m_track.sensorX(), m_track.sensorY(), m_track.sensorZ());
     }
+    void setCurrentMovieTime(int seconds);
+    void checkMovieTime();
+    void onPlayTimerChange();
+    void onStop();
+    void onStopMessage();
+    void resetCtrl() { Q_EMIT controlsReset(); }
+    void checkMute();
+    void onUpdateTitle(int flag);
+    void mapGoTo();
+    void updateTripRoute();
+    void drawSensorGraph(int eventIndex);
+    void showTimeStamp() { m_overlay.showAt(frameTime(), m_track.gps(), isOpen()); }
     // The overlay's mode and start for a recording opened in the front
     // surface, or in the rear one.
     void markRearStart(const std::string& native);
@@ -370,22 +352,10 @@ private:
     void rewindFromLastFrames();
 
     Sources m_sources;
-    QPointer<MapView> mMapView;
-    QPointer<GSensorView> mGSensorView;
-    QPointer<QWidget> m_host1;
-    QPointer<QWidget> m_host2;
-
-    QPointer<VideoPlayerView> _videoPlayView;
-    QPointer<VideoPlayerView> _videoPlayView2;
-    QUrl _currectasset;
-    QUrl _currectasset2;
+    SurfacePair m_pair;
     QTimer* m_tickTimer = nullptr;
-    CameraSync m_sync;
     bool m_bGaplessTrips = true;
     std::function<std::vector<int>(int)> m_tripMembers;
-    bool m_bShowWholeTrip = true;
-    QList<int> m_chainRows;
-    QList<int> m_chainRows2;
 
     int m_nCurPlayIndex = -1;
     int m_nCurPlayIndex2 = -1;
@@ -398,16 +368,12 @@ private:
     double mSelectedMovieCurrentTime = 0.0;
     double mSelectedMovieDuration = 0.0;
     bool m_bVideoLoading = false;
-    bool m_b2VideoWindowEnable = false;
-    bool m_bSwitchVideo = false;
     TimeStampOverlay m_overlay;
     bool m_bOpenPaused = false; // recordings opened now open paused (a preview)
     bool m_bPreviewing = false; // the current recording opened as a preview, not yet ready
     View360Control m_view360;
 
-    // The track, the event mark and the cursor's G values.
+    // The track, the event mark and the cursor's G values; the rest of its trip.
     CurrentTrack m_track;
-    // The durations and trip routes being read on workers.
-    LatestReads m_reads;
-    std::function<void()> m_rearOpening;
+    TripRoute m_route{m_track};
 };

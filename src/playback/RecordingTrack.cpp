@@ -1,27 +1,25 @@
 // The track of the current recording in the session: loaded once the surface
-// reports the recording ready (playback/CurrentTrack), then handed to the time
-// slider (range and event mark), the G-sensor graph and the map. The choice of
-// source (companion log, the front partner's log for a rear recording, AVI
-// chunks) is the core's loadTrack. Also the per-second place that the map and
-// the G-sensor cursor follow during playback.
+// reports the recording ready (playback/CurrentTrack), then reported to the
+// time slider (range and event mark), the G-sensor graph and the map. The
+// choice of source (companion log, the front partner's log for a rear
+// recording, AVI chunks) is the core's loadTrack. Also the per-second place
+// that the map and the G-sensor cursor follow during playback.
 #include "playback/PlaybackSession.h"
 
 #include "base/Services.h"
-#include "base/SettingsKeys.h"
 #include "core/Log.h"
-#include "views/GSensorView.h"
-#include "views/MapView.h"
 #include "views/SensorGraphic.h"
 
 void PlaybackSession::clearTrack()
 {
-    if (mMapView)
-        mMapView->SetPosition(0, 0, 0, 65535.0f, -1.0f);
+    CurrentTrack::Place none;
+    none.altitude = 65535.0f;
+    none.direction = -1.0f;
+    Q_EMIT placeChanged(none);
     m_track.clear();
     resetCtrl();
     drawTime();
-    if (mGSensorView)
-        mGSensorView->setGensorGraphic(QImage(), 0, 0);
+    Q_EMIT sensorGraphChanged(QImage(), 0, 0);
     Q_EMIT trackLoaded();
 }
 
@@ -53,58 +51,27 @@ void PlaybackSession::onOpenGPSFile()
                      m_sources.modelName ? m_sources.modelName().toStdString() : std::string());
     const GpsList& gps = m_track.gps();
 
+    Q_EMIT trackShown(result.loaded);
     bool eventMarked = false;
     if (result.loaded) {
-        if (mMapView) {
-            bool online;
-            if (!mMapView->IsOnLine() || !mMapView->IsMapDocReady()) {
-                mMapView->LoadMap();
-                online = mMapView->IsOnLine();
-            } else {
-                online = mMapView->IsInternetConnected();
-            }
-            mMapView->EnableMap(!gps.IsGPSReady() ? -1 : (online ? 1 : 0));
-        }
         const int mark = m_track.markEvent(type);
         if (mark >= 0) {
             Q_EMIT eventMarkChanged(mark);
             eventMarked = true;
         }
-        const float scale = xCreateSensorGraphic(eventMarked ? m_track.eventTime() : 0);
-        if (mGSensorView)
-            mGSensorView->setGensorGraphic(m_track.graphic(), m_track.motorType(), scale);
-        if (mMapView)
-            mMapView->DrawPath(&gps);
+        drawSensorGraph(eventMarked ? m_track.eventTime() : 0);
+        Q_EMIT pathChanged(&gps);
         updateTripRoute();
         mapGoTo();
     } else {
-        if (mMapView) {
-            const int16_t withTrack = gps.IsGPSReady() ? 1 : -1;
-            if (mMapView->IsOnLine()) {
-                mMapView->EnableMap(mMapView->IsInternetConnected() ? withTrack : 0);
-            } else {
-                mMapView->LoadMap();
-                if (mMapView->IsOnLine())
-                    mMapView->EnableMap(withTrack);
-                else if (!gps.IsGPSReady())
-                    mMapView->EnableMap(-1);
-            }
-        }
-        const float scale = xCreateSensorGraphic(0);
-        if (mGSensorView)
-            mGSensorView->setGensorGraphic(m_track.graphic(), m_track.motorType(), scale);
-        if (mMapView) {
-            mMapView->SetPosition(0, 0, 0, 0, -1);
-            mMapView->DrawPath(nullptr);
-        }
+        drawSensorGraph(0);
+        Q_EMIT pathChanged(nullptr);
         updateTripRoute();
     }
 
     Q_EMIT trackExportEnabled(gps.IsGPSReady());
     if (!eventMarked)
         Q_EMIT eventMarkChanged(-1);
-    if (mMapView && mMapView->GetMapState() != 1 && m_sources.mapFullScreen && m_sources.mapFullScreen())
-        mMapView->OnButtonFullMap();
     pmWriteLogQ(QStringLiteral("OnOpenGpsFile() - timestamp = %1").arg(m_overlay.mode()));
     pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - End !");
     Q_EMIT trackLoaded();
@@ -119,102 +86,49 @@ void PlaybackSession::reloadTrack()
     onPlayTimerChange();
 }
 
-float PlaybackSession::xCreateSensorGraphic(int eventIndex)
+void PlaybackSession::drawSensorGraph(int eventIndex)
 {
-    return m_track.drawGraphic(eventIndex, mGSensorView.data());
+    const float scale = m_track.drawGraphic(eventIndex, m_sources.graphColours ? m_sources.graphColours()
+                                                                               : SensorGraphColours());
+    Q_EMIT sensorGraphChanged(m_track.graphic(), m_track.motorType(), scale);
 }
 
-// The map page finished loading: give it the current track, or an empty map.
 void PlaybackSession::onMapViewReady()
 {
-    pmWriteLog("AppDelegate - onMapViewReady()");
-    if (!mMapView)
-        return;
-    if (!mMapView->IsOnLine())
-        mMapView->LoadMap();
-    if (m_track.gps().IsGPSReady()) {
-        mMapView->DrawPath(&m_track.gps());
+    const bool positions = m_track.gps().IsGPSReady();
+    Q_EMIT pathChanged(positions ? &m_track.gps() : nullptr);
+    if (positions)
         mapGoTo();
-    } else {
-        mMapView->SetPosition(0, 0, 0, 0, -1);
-        mMapView->DrawPath(nullptr);
-    }
     updateTripRoute();
 }
 
 void PlaybackSession::setShowWholeTrip(bool on)
 {
-    m_bShowWholeTrip = on;
-    pmWriteSetting(SettingsKeys::showWholeTrip, on);
+    m_route.setShowWholeTrip(on);
     updateTripRoute();
 }
 
-// The other recordings of the trip; those before the current one are the
-// stretch already driven. What is known of them is drawn at once (none of a
-// trip just entered, so the last trip's route goes); the rest is read on a
-// worker and the whole route drawn when it is in, unless another recording,
-// trip or request came first.
+// The route is sent out again once read, unless another recording, trip or
+// request came first.
 void PlaybackSession::updateTripRoute()
 {
-    if (!mMapView)
-        return;
-    const std::vector<int> trip = currentTrip();
-    if (!m_bShowWholeTrip || trip.size() < 2 || !m_track.gps().IsGPSReady()) {
-        m_reads.drop(LatestReads::TripRoute);
-        m_track.forgetTripRoute();
-        mMapView->DrawTripRoute({}, {});
-        return;
-    }
-    const QList<AMediaFile> list = playlist();
-    const CurrentTrack::RouteParts parts = m_track.tripRouteParts(trip, m_nCurPlayIndex, list);
-    MapView::RoutePoints driven, ahead;
-    CurrentTrack::splitRoute(parts, driven, ahead);
-    mMapView->DrawTripRoute(driven, ahead);
-    if (CurrentTrack::routeKnown(parts)) {
-        m_reads.drop(LatestReads::TripRoute);
-        m_track.keepTripRoute(parts);
-        return;
-    }
-    std::vector<std::string> recordings;
-    for (const CurrentTrack::RoutePart& part : parts)
-        recordings.push_back(part.native);
-    TrackAttachmentFinder attached =
-        m_sources.attachedTracks ? m_sources.attachedTracks(recordings) : TrackAttachmentFinder();
-    const int row = m_nCurPlayIndex;
-    const QString path = row >= 0 && row < list.size() ? list.at(row).path() : QString();
-    m_reads.ask<CurrentTrack::RouteParts>(
-        LatestReads::TripRoute,
-        [parts, attached](const std::atomic<bool>& stop) {
-            CurrentTrack::RouteParts read = parts;
-            CurrentTrack::readRouteParts(read, attached, stop);
-            return read;
-        },
-        [this, row, path, trip](const CurrentTrack::RouteParts& read) {
-            const QList<AMediaFile> now = playlist();
-            if (!mMapView || m_nCurPlayIndex != row || row < 0 || row >= now.size() ||
-                now.at(row).path() != path || !m_track.gps().IsGPSReady() || currentTrip() != trip ||
-                !CurrentTrack::routeKnown(read))
-                return;
-            m_track.keepTripRoute(read);
-            MapView::RoutePoints drivenNow, aheadNow;
-            CurrentTrack::splitRoute(read, drivenNow, aheadNow);
-            mMapView->DrawTripRoute(drivenNow, aheadNow);
-        });
+    m_route.update(currentTrip(), m_nCurPlayIndex, playlist(), m_sources.attachedTracks,
+                   [this](int row, const QString& path, const std::vector<int>& trip) {
+                       const QList<AMediaFile> now = playlist();
+                       return m_nCurPlayIndex == row && row >= 0 && row < now.size() &&
+                              now.at(row).path() == path && currentTrip() == trip;
+                   });
 }
 
 void PlaybackSession::mapGoTo()
 {
-    const CurrentTrack::Place place = m_track.placeAt(mSelectedMovieCurrentTime);
-    if (mMapView) {
-        mMapView->SetPosition(place.latitude, place.longitude, place.speed, place.altitude, place.direction);
-        mMapView->update();
-    }
+    Q_EMIT placeChanged(m_track.placeAt(mSelectedMovieCurrentTime));
     emitSensorCursor();
 }
 
 void PlaybackSession::onGSensorGraphClicked(int graphX)
 {
-    if (!_videoPlayView || !m_track.gps().IsGSensorReady())
+    if (!m_pair.front() || !m_track.gps().IsGSensorReady())
         return;
     const int sample = sensorGraphicSampleAt(graphX, m_track.gps().GetDataCount());
     if (sample < 0)
@@ -228,9 +142,8 @@ void PlaybackSession::onGSensorGraphClicked(int graphX)
 // again for the current track and put the cursor back where it was.
 void PlaybackSession::redrawSensorGraph()
 {
-    if (!mGSensorView || !m_track.gps().IsGSensorReady())
+    if (!m_track.gps().IsGSensorReady())
         return;
-    const float scale = xCreateSensorGraphic(m_track.eventTime());
-    mGSensorView->setGensorGraphic(m_track.graphic(), m_track.motorType(), scale);
+    drawSensorGraph(m_track.eventTime());
     emitSensorCursor();
 }

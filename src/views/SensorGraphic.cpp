@@ -87,6 +87,13 @@ SensorGraphic createSensorGraphic(const GpsList& list, int eventIndex, const QIm
     return out;
 }
 
+SensorGraphic createSensorGraphic(const GpsList& list, int eventIndex, const SensorGraphColours& colours)
+{
+    return createSensorGraphic(list, eventIndex,
+                               pmLoadAppImage(QStringLiteral("GSensorGraphic.png")).toImage(), colours.x,
+                               colours.y, colours.z);
+}
+
 SensorGraphic createSensorGraphic(const GpsList& list, int eventIndex, const GSensorView& view)
 {
     return createSensorGraphic(list, eventIndex,

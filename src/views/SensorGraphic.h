@@ -26,7 +26,14 @@ struct SensorGraphic {
 // dark field.
 SensorGraphic createSensorGraphic(const GpsList& list, int eventIndex, const QImage& backdrop,
                                   const QColor& xColor, const QColor& yColor, const QColor& zColor);
-// The same with the application's backdrop and the panel's axis colours.
+// The axis colours of a graph (the G-sensor panel's, or these for none).
+struct SensorGraphColours {
+    QColor x = Qt::red;
+    QColor y = Qt::green;
+    QColor z = Qt::blue;
+};
+// The same with the application's backdrop, in these colours or the panel's.
+SensorGraphic createSensorGraphic(const GpsList& list, int eventIndex, const SensorGraphColours& colours);
 SensorGraphic createSensorGraphic(const GpsList& list, int eventIndex, const GSensorView& view);
 
 // The sample drawn nearest the graph's column x (sample i sits at column

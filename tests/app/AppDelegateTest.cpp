@@ -159,7 +159,7 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     EXPECT_EQ(d.playback()->duration(), 0.0);
     EXPECT_EQ(d.playback()->currentTime(), 0.0);
     EXPECT_EQ(d.playback()->eventTime(), -1);
-    EXPECT_EQ(d.playback()->sensorY(), 0);
+    EXPECT_EQ(d.playback()->track().sensorY(), 0);
     EXPECT_EQ(d.screenMode(), AppDelegate::ScreenNormal);
     EXPECT_TRUE(d.windows()->normalFrame().isNull());
     EXPECT_FALSE(d.isVideoLoading() || d.isDualCameraMode() || d.isSwitchVideo() ||

@@ -98,7 +98,7 @@ TEST(PlaybackPieces, TrackGivesEachSecondsPlaceAndGValuesAndItsEventMark)
     EXPECT_EQ(track.gps().getModelName(), "MODEL");
     EXPECT_EQ(track.markEvent(pmGetFileType(path)), 5);
     EXPECT_EQ(track.eventTime(), 5);
-    EXPECT_GT(track.drawGraphic(track.eventTime(), nullptr), 0.0f);
+    EXPECT_GT(track.drawGraphic(track.eventTime()), 0.0f);
     EXPECT_FALSE(track.graphic().isNull());
 
     const CurrentTrack::Place place = track.placeAt(3.7); // the whole second's sample

@@ -394,20 +394,18 @@ TEST_F(PlaybackSessionTest, TheTripRouteFollowsTheTrackAndAStaleOneIsNeverDrawn)
     }
     Owner o(files);
     o->setTripMembers([](int row) { return row < 3 ? std::vector<int>{0, 1, 2} : std::vector<int>{3, 4}; });
-    MapView map(QRect(0, 0, 320, 240), &o.window);
-    o->setPanels(&map, nullptr);
     o->setShowWholeTrip(true);
     // Each route drawn, as the rows its points lie on (driven, ahead).
     using Rows = std::pair<std::set<int>, std::set<int>>;
     std::vector<Rows> drawn;
-    auto rowsOf = [](const MapView::RoutePoints& points) {
+    auto rowsOf = [](const CurrentTrack::Points& points) {
         std::set<int> rows;
         for (const auto& point : points)
             rows.insert(static_cast<int>(std::lround(point.first)) - 30);
         return rows;
     };
-    QObject::connect(&map, &MapView::tripRouteDrawn,
-                     [&](const MapView::RoutePoints& driven, const MapView::RoutePoints& ahead) {
+    QObject::connect(&o->tripRoute(), &TripRoute::routeChanged,
+                     [&](const CurrentTrack::Points& driven, const CurrentTrack::Points& ahead) {
                          drawn.emplace_back(rowsOf(driven), rowsOf(ahead));
                      });
     // The workers read a recording's track only once the test lets them.
