@@ -79,7 +79,7 @@ AppDelegate::AppDelegate(QObject* parent)
     marks.currentTime = [this] {
         // The player's own position: the session's copy follows the tick.
         const VideoPlayerView* surface = m_playback->videoPlayView();
-        return surface ? surface->getCurrentTime() : m_playback->currentTime();
+        return surface ? surface->getCurrentTime() : m_playback->transport().currentTime();
     };
     marks.currentTrack = [this] { return &m_playback->track(); };
     marks.partnerOf = [this](int index) { return getAnotherCameraFile(index); };

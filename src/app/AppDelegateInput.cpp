@@ -62,15 +62,15 @@ bool AppDelegate::runPlayerKey(PlayerKey command)
     case PlayerKey::PlayPause:
         if (getState() == VideoPlayerView::StatePlaying) {
             onButtonPause();
-            m_playback->checkPlayButtonState(true);
+            m_playback->transport().checkPlayButtonState(true);
         } else {
             onButtonPlay();
         }
         return true;
     case PlayerKey::SeekBack:
     case PlayerKey::SeekForward:
-        return m_playback->seekBySeconds(command == PlayerKey::SeekForward ? kPlayerKeySeekSeconds
-                                                                           : -kPlayerKeySeekSeconds);
+        return m_playback->transport().seekBySeconds(
+            command == PlayerKey::SeekForward ? kPlayerKeySeekSeconds : -kPlayerKeySeekSeconds);
     case PlayerKey::FrameBack:
     case PlayerKey::FrameForward:
         return stepFrame(command == PlayerKey::FrameForward);

@@ -16,7 +16,7 @@ void AppDelegate::setCurPlaylistIndex(int index, bool autoPlay) { m_playback->se
 void AppDelegate::setCurPlaylistIndex2(int index, bool autoPlay) { m_playback->setCurPlaylistIndex2(index, autoPlay); }
 bool AppDelegate::pausePlayback() { return m_playback->pausePlayback(); }
 void AppDelegate::hideTimeStamp() { m_playback->hideTimeStamp(); }
-void AppDelegate::onSliderChanged(const Notification& n) { m_playback->onSliderChanged(n); }
+void AppDelegate::onSliderChanged(const Notification& n) { m_playback->transport().onSliderChanged(n); }
 void AppDelegate::onMapViewReady(const Notification&)
 {
     pmWriteLog("AppDelegate - onMapViewReady()");
@@ -29,43 +29,43 @@ VideoPlayerView::State AppDelegate::playState() const { return m_playback->state
 int AppDelegate::getCurPlayIndex() const { return m_playback->curPlayIndex(); }
 int AppDelegate::getCurPlayIndex2() const { return m_playback->curPlayIndex2(); }
 void AppDelegate::onPlay() { m_playback->onPlay(); }
-void AppDelegate::onPause() { m_playback->onPause(); }
+void AppDelegate::onPause() { m_playback->transport().onPause(); }
 void AppDelegate::onButtonPlay() { m_playback->onButtonPlay(); }
-void AppDelegate::onButtonPause() { m_playback->onButtonPause(); }
+void AppDelegate::onButtonPause() { m_playback->transport().onButtonPause(); }
 void AppDelegate::onButtonNext(int wrap) { m_playback->onButtonNext(wrap); }
 void AppDelegate::onButtonPrev() { m_playback->onButtonPrev(); }
-void AppDelegate::onButtonMute() { m_playback->onButtonMute(); }
-void AppDelegate::onButtonSpeed() { m_playback->onButtonSpeed(); }
+void AppDelegate::onButtonMute() { m_playback->transport().onButtonMute(); }
+void AppDelegate::onButtonSpeed() { m_playback->transport().onButtonSpeed(); }
 void AppDelegate::onButtonDpad(int command) { m_playback->onButtonDpad(command); }
-void AppDelegate::setPlaySpeed(float speed) { m_playback->setPlaySpeed(speed); }
-void AppDelegate::setVolume(int step) { m_playback->setVolume(step); }
-void AppDelegate::drawTime() { m_playback->drawTime(); }
+void AppDelegate::setPlaySpeed(float speed) { m_playback->transport().setPlaySpeed(speed); }
+void AppDelegate::setVolume(int step) { m_playback->transport().setVolume(step); }
+void AppDelegate::drawTime() { m_playback->transport().drawTime(); }
 void AppDelegate::enableMediaButton(bool enable) { m_playback->enableMediaButton(enable); }
 void AppDelegate::checkDpadButtons() { m_playback->checkDpadButtons(); }
 void AppDelegate::onMenu360View() { m_playback->onMenu360View(); }
 int AppDelegate::view360State() const { return m_playback->view360State(); }
 DpadView* AppDelegate::dpadView() const { return m_windows->panels().dpad.data(); }
-float AppDelegate::speedForStep(int step) { return PlaybackSession::speedForStep(step); }
+float AppDelegate::speedForStep(int step) { return Transport::speedForStep(step); }
 bool AppDelegate::isDualCameraMode() const { return m_playback->isDualCameraMode(); }
 bool AppDelegate::has2Videos() const { return m_playback->has2Videos(); }
 void AppDelegate::enable2VideoWindow(bool enable) { m_playback->enable2VideoWindow(enable); }
 void AppDelegate::dualSelectFile(int index, bool switchFlag) { m_playback->dualSelectFile(index, switchFlag); }
 void AppDelegate::switchVideoWindow(bool switchVideo) { m_playback->switchVideoWindow(switchVideo); }
 void AppDelegate::onButtonWindowSwitch() { m_playback->onButtonWindowSwitch(); }
-bool AppDelegate::syncSecondCamera() { return m_playback->syncSecondCamera(); }
+bool AppDelegate::syncSecondCamera() { return m_playback->transport().syncSecondCamera(); }
 void AppDelegate::moveTimeStamp() { m_playback->moveTimeStamp(); }
 VideoPlayerView* AppDelegate::videoPlayView() const { return m_playback->videoPlayView(); }
 VideoPlayerView* AppDelegate::videoPlayView2() const { return m_playback->videoPlayView2(); }
-bool AppDelegate::isVideoLoading() const { return m_playback->isVideoLoading(); }
+bool AppDelegate::isVideoLoading() const { return m_playback->transport().isVideoLoading(); }
 bool AppDelegate::isSwitchVideo() const { return m_playback->isSwitchVideo(); }
 int AppDelegate::timeStampMode() const { return m_playback->timeStampMode(); }
 const GpsList& AppDelegate::gpsList() const { return m_playback->gpsList(); }
-float AppDelegate::playSpeed() const { return m_playback->playSpeed(); }
-bool AppDelegate::isMuted() const { return m_playback->isMuted(); }
-int AppDelegate::volume() const { return m_playback->volume(); }
-void AppDelegate::seekToSecond(int seconds) { m_playback->seekToSecond(seconds); }
-bool AppDelegate::stepFrame(bool forward) { return m_playback->stepFrame(forward); }
-void AppDelegate::stepVolume(int delta) { m_playback->stepVolume(delta); }
+float AppDelegate::playSpeed() const { return m_playback->transport().playSpeed(); }
+bool AppDelegate::isMuted() const { return m_playback->transport().isMuted(); }
+int AppDelegate::volume() const { return m_playback->transport().volume(); }
+void AppDelegate::seekToSecond(int seconds) { m_playback->transport().seekToSecond(seconds); }
+bool AppDelegate::stepFrame(bool forward) { return m_playback->transport().stepFrame(forward); }
+void AppDelegate::stepVolume(int delta) { m_playback->transport().stepVolume(delta); }
 void AppDelegate::onGSensorGraphClicked(int graphX) { m_playback->onGSensorGraphClicked(graphX); }
 // clang-format on
 

@@ -14,7 +14,7 @@ void AppDelegate::wireTrackAttachments()
     TrackAttachController::Hooks hooks;
     hooks.window = [this]() -> QWidget* { return window(); };
     hooks.recording = [this] { return currentNativePath(1).toStdString(); };
-    hooks.recordingSeconds = [this] { return m_playback->duration(); };
+    hooks.recordingSeconds = [this] { return m_playback->transport().duration(); };
     hooks.tripOf = [this](const std::string& recording) {
         std::vector<std::string> paths;
         for (int row = 0; row < mPlaylist.size(); ++row) {

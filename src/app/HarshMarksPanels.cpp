@@ -26,9 +26,9 @@ void connectHarshMarks(HarshMarks& marks, PlaybackSession& session, LibraryModel
 {
     HarshMarks* m = &marks;
 
-    // session -> marks: the track that plays was read; marks -> session: seeks.
+    // session -> marks: the track that plays was read; marks -> transport: seeks.
     QObject::connect(&session, &PlaybackSession::trackLoaded, m, &HarshMarks::currentTrackChanged);
-    QObject::connect(m, &HarshMarks::seekRequested, &session, &PlaybackSession::seekToSecond);
+    QObject::connect(m, &HarshMarks::seekRequested, &session.transport(), &Transport::seekToSecond);
 
     // library -> marks: the recordings of a new playlist are read.
     QObject::connect(&library, &LibraryModel::playlistRebuilt, m, &HarshMarks::playlistChanged);

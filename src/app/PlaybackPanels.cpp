@@ -50,6 +50,7 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
                            const std::function<bool()>& mapFullScreen)
 {
     PlaybackSession* s = &session;
+    Transport* t = &session.transport();
 
     // session -> map: the track's path, the marker, the rest of the trip.
     if (MapView* map = panels.map) {
@@ -63,7 +64,7 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
                 map->SetPosition(0, 0, 0, 0, -1);
             map->DrawPath(path);
         });
-        QObject::connect(s, &PlaybackSession::placeChanged, map, [map](const CurrentTrack::Place& place) {
+        QObject::connect(t, &Transport::placeChanged, map, [map](const CurrentTrack::Place& place) {
             map->SetPosition(place.latitude, place.longitude, place.speed, place.altitude, place.direction);
             map->update();
         });
@@ -80,9 +81,9 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
     // session -> play bar: time, slider, play and speed buttons, volume, the
     // media commands.
     if (PlayControlView* bar = panels.playBar) {
-        QObject::connect(s, &PlaybackSession::timeChanged, bar,
+        QObject::connect(t, &Transport::timeChanged, bar,
                          [bar](int position, int duration) { bar->SetPlayTime(position, duration, true); });
-        QObject::connect(s, &PlaybackSession::positionChanged, bar, [bar](int second) {
+        QObject::connect(t, &Transport::positionChanged, bar, [bar](int second) {
             if (Slider* slider = bar->poTimeSlider())
                 slider->setCurrentValue(second);
         });
@@ -98,11 +99,11 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
             if (Slider* slider = bar->poTimeSlider())
                 slider->setEventMarkPos(static_cast<int16_t>(second));
         });
-        QObject::connect(s, &PlaybackSession::playingChanged, bar, [bar](bool playing) {
+        QObject::connect(t, &Transport::playingChanged, bar, [bar](bool playing) {
             if (MultiButtons* button = bar->poPlayBtn())
                 button->setButtonIndex(playing ? 1 : 0);
         });
-        QObject::connect(s, &PlaybackSession::playButtonReset, bar, [bar] {
+        QObject::connect(t, &Transport::playButtonReset, bar, [bar] {
             if (MultiButtons* button = bar->poPlayBtn())
                 button->resetButtonState();
         });
@@ -116,13 +117,13 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
             if (MultiButtons* button = bar->poPlayRevBtn())
                 button->resetButtonState();
         });
-        QObject::connect(s, &PlaybackSession::speedChanged, bar, [bar](int step) {
+        QObject::connect(t, &Transport::speedChanged, bar, [bar](int step) {
             if (MultiButtons* button = bar->poSpeedBtn())
                 button->setButtonIndex(step);
         });
         QObject::connect(s, &PlaybackSession::speedEnabled, bar,
                          [bar](bool enabled) { enableWidget(bar->poSpeedBtn(), enabled); });
-        QObject::connect(s, &PlaybackSession::volumeChanged, bar, &PlayControlView::SetVolume);
+        QObject::connect(t, &Transport::volumeChanged, bar, &PlayControlView::SetVolume);
         QObject::connect(s, &PlaybackSession::mediaEnabled, bar, [bar](bool enable) {
             enableWidget(bar->poPlayBtn(), enable);
             enableWidget(bar->poPrevBtn(), enable);
@@ -162,7 +163,7 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
     if (GSensorView* graph = panels.gsensor) {
         QObject::connect(s, &PlaybackSession::sensorGraphChanged, graph, &GSensorView::setGensorGraphic);
         QPointer<PlayControlView> bar = panels.playBar;
-        QObject::connect(s, &PlaybackSession::sensorCursorChanged, graph, [graph, bar](int x, int y, int z) {
+        QObject::connect(t, &Transport::sensorCursorChanged, graph, [graph, bar](int x, int y, int z) {
             Slider* slider = bar ? bar->poTimeSlider() : nullptr;
             graph->drawIndicator(slider ? slider->getCurrentIndicatorPos() : 0, x, y, z);
         });

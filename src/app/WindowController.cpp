@@ -290,7 +290,7 @@ void WindowController::onButtonMapFullScreen()
     showFullScreen(true);
     if (paused)
         QTimer::singleShot(200, this, &WindowController::onCenterMap);
-    if (m_playback->state() == VideoPlayerView::StatePlaying && !m_playback->isMuted())
+    if (m_playback->state() == VideoPlayerView::StatePlaying && !m_playback->transport().isMuted())
         m_playback->videoPlayView()->setMuted(false);
 }
 

@@ -16,27 +16,6 @@
 #include <cmath>
 #include <utility>
 
-namespace
-{
-constexpr int kTickMsecs = 500;
-constexpr int kSpeedSteps = 5;
-// A frame step lands a moment later; the labels, slider and map look again then.
-constexpr int kFrameStepRefreshMsecs = 600;
-
-int wholeSeconds(double seconds)
-{
-    if (!std::isfinite(seconds) || seconds <= 0)
-        return 0;
-    return seconds >= 2147483647.0 ? 2147483647 : static_cast<int>(seconds);
-}
-
-int wholeSecondsOf(double seconds)
-{
-    return std::isfinite(seconds) && seconds > 0 ? pmWholeVideoSeconds(seconds) : 0;
-}
-
-} // namespace
-
 PlaybackSession::PlaybackSession(QObject* parent) : QObject(parent)
 {
     connect(&m_pair, &SurfacePair::ready, this, &PlaybackSession::onSurfaceReady);
@@ -44,6 +23,11 @@ PlaybackSession::PlaybackSession(QObject* parent) : QObject(parent)
     connect(&m_pair, &SurfacePair::loadFailed, this, &PlaybackSession::onSurfaceLoadFailed);
     connect(&m_pair, &SurfacePair::playbackFailed, this, &PlaybackSession::onSurfacePlaybackFailed);
     connect(&m_pair, &SurfacePair::recordingEntered, this, &PlaybackSession::onRecordingEntered);
+    // The stamp over the picture follows the time shown.
+    connect(&m_transport, &Transport::timeChanged, this, [this] {
+        if (m_overlay.isShown())
+            showTimeStamp();
+    });
 }
 
 PlaybackSession::~PlaybackSession() = default;
@@ -59,14 +43,8 @@ void PlaybackSession::setSources(Sources sources)
 void PlaybackSession::resetState(int volume)
 {
     m_nCurPlayIndex = -1;
-    m_bMute = false;
-    m_nVolume = volume;
-    m_fPlaySpeed = 1.0f;
-    m_nSpeedStep = 0;
-    mSelectedMovieCurrentTime = 0.0;
-    mSelectedMovieDuration = 0.0;
+    m_transport.reset(volume);
     m_track.resetMark();
-    m_bVideoLoading = false;
     m_pair.resetPictures();
     m_overlay.setMode(TimeStampOverlay::Off);
     m_overlay.setStart(_SYSTEMTIME{});
@@ -93,22 +71,6 @@ int PlaybackSession::cameraTypeOf(int index) const
     return m_sources.cameraTypeOf ? m_sources.cameraTypeOf(index) : kCameraMain;
 }
 
-float PlaybackSession::speedForStep(int step)
-{
-    switch (step) {
-    case 1:
-        return 1.5f;
-    case 2:
-        return 2.0f;
-    case 3:
-        return 0.25f;
-    case 4:
-        return 0.5f;
-    default:
-        return 1.0f;
-    }
-}
-
 // A recording that cannot be played ends its opening here: nothing will report
 // it ready, so the controller must not keep waiting for that. The surface
 // itself shows the reason over its black area.
@@ -117,12 +79,12 @@ void PlaybackSession::onSurfaceLoadFailed(int camera, const QString& reason)
     if (camera == 1) {
         pmWriteLogQ(QStringLiteral("AppDelegate - open video failed : %1 - %2")
                         .arg(reason, m_pair.asset(1).toString()));
-        m_bVideoLoading = false;
+        m_transport.setLoading(false);
         if (pmIsWaiting())
             pmEndWait();
-        checkPlayButtonState(true);
+        m_transport.checkPlayButtonState(true);
         Q_EMIT seekEnabled(false);
-        drawTime();
+        m_transport.drawTime();
     } else {
         pmWriteLogQ(QStringLiteral("AppDelegate - open video 2 failed : %1 - %2")
                         .arg(reason, m_pair.asset(2).toString()));
@@ -150,15 +112,15 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
 {
     const QList<AMediaFile> list = playlist();
     const int count = static_cast<int>(list.size());
-    mSelectedMovieCurrentTime = 0;
+    m_transport.setCurrentTime(0);
     if (index < 0) {
         m_overlay.setMode(TimeStampOverlay::Off);
-        mSelectedMovieDuration = 0;
+        m_transport.setDuration(0);
     }
     // A released surface never reports ready; waiting for it would keep
     // speed changes from applying to the next recording.
     if (m_pair.front())
-        m_bVideoLoading = false;
+        m_transport.setLoading(false);
     m_pair.release(1);
 
     pmWriteLogQ(QStringLiteral("setCurPlaylistIndex() - index = %1").arg(index));
@@ -174,38 +136,26 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
         }
         markRearStart(native);
         pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video : %1").arg(entry.path()));
-        m_bVideoLoading = true;
+        m_transport.setLoading(true);
 
         VideoPlayerView* view = m_pair.make(1, entry.URL());
-        view->setRate(m_bOpenPaused ? 0.0f : m_fPlaySpeed);
-        view->setVolume(static_cast<float>(m_nVolume) / 10.0f);
-        view->setMuted(m_bMute);
+        view->setRate(m_bOpenPaused ? 0.0f : m_transport.playSpeed());
+        view->setVolume(static_cast<float>(m_transport.volume()) / 10.0f);
+        view->setMuted(m_transport.isMuted());
         m_view360.recordingOpened(view, native, true);
         checkDpadButtons();
         // The slider's range and the track's padding wait for the
         // recording's length, a trip's timeline for every member's.
-        mSelectedMovieDuration = 0;
+        m_transport.setDuration(0);
         m_pair.openFront(chainFrom(index, list), list,
-                         [this](double length) { mSelectedMovieDuration = length; });
+                         [this](double length) { m_transport.setDuration(length); });
     }
     if (!m_pair.isFrontProbing())
         m_pair.openWaitingRear();
 
-    if (m_pair.asset(1).isEmpty()) {
-        if (m_tickTimer) {
-            m_tickTimer->stop();
-            m_tickTimer->deleteLater();
-            m_tickTimer = nullptr;
-        }
-    } else if (!m_tickTimer) {
-        m_tickTimer = new QTimer(this);
-        m_tickTimer->setInterval(kTickMsecs);
-        connect(m_tickTimer, &QTimer::timeout, this, &PlaybackSession::checkMovieTime);
-        m_tickTimer->start();
-    }
-
-    setVolume(m_nVolume);
-    checkMute();
+    m_transport.setTicking(!m_pair.asset(1).isEmpty());
+    m_transport.setVolume(m_transport.volume());
+    m_transport.checkMute();
     checkDpadButtons(); // the pad and the head tracker follow the new surface, or its absence
     pmWriteLog("Set movie to movie view !");
     pmWriteLog("setCurPlaylistIndex() - end !");
@@ -226,15 +176,15 @@ void PlaybackSession::handleLoadStateChanged()
 {
     if (m_pair.asset(1).isEmpty())
         return;
-    if (!m_bVideoLoading) {
+    if (!m_transport.isVideoLoading()) {
         pmWriteLog("AppDelegate::handleLoadStateChanged - twice open video OK, then pass it.");
         return;
     }
-    m_bVideoLoading = false;
+    m_transport.setLoading(false);
     pmWriteLog("AppDelegate::handleLoadStateChanged - open video OK!");
     // The container may state no duration that the probe could read; the player knows it now.
-    if (mSelectedMovieDuration <= 0 && m_pair.front())
-        mSelectedMovieDuration = m_pair.front()->getDuration();
+    if (m_transport.duration() <= 0 && m_pair.front())
+        m_transport.setDuration(m_pair.front()->getDuration());
     onOpenGPSFile();
     moveTimeStamp();
     checkTimeStamp();
@@ -248,26 +198,13 @@ void PlaybackSession::handleLoadStateChanged()
         pmEndWait();
 }
 
-// ---------------------------------------------------------------- state
-
-VideoPlayerView::State PlaybackSession::state() const
-{
-    return m_pair.front() ? m_pair.front()->getState() : VideoPlayerView::StateNoPlayer;
-}
+// ---------------------------------------------------------------- commands
 
 void PlaybackSession::onPlay()
 {
-    if (isPlaying())
-        return;
-    m_bPreviewing = false; // Play before a preview was ready: it plays
-    rewindFromLastFrames();
-    m_pair.setRate(m_fPlaySpeed);
-}
-
-void PlaybackSession::onPause()
-{
-    if (state() != VideoPlayerView::StateNoPlayer)
-        m_pair.pause();
+    if (!isPlaying())
+        m_bPreviewing = false; // Play before a preview was ready: it plays
+    m_transport.onPlay();
 }
 
 void PlaybackSession::onButtonPlay()
@@ -281,41 +218,8 @@ void PlaybackSession::onButtonPlay()
             return;
         }
     }
-    checkPlayButtonState(false);
+    m_transport.checkPlayButtonState(false);
     onPlay();
-}
-
-void PlaybackSession::onButtonPause()
-{
-    pmWriteLog("AppDelegate - onButtonPause()");
-    onPause();
-}
-
-bool PlaybackSession::pausePlayback()
-{
-    bool paused = false;
-    if (isPlaying()) {
-        onButtonPause();
-        paused = true;
-    }
-    Q_EMIT playingChanged(false);
-    return paused;
-}
-
-void PlaybackSession::onStop()
-{
-    m_pair.pause();
-    mSelectedMovieCurrentTime = 0;
-    onStopMessage();
-}
-
-void PlaybackSession::onStopMessage()
-{
-    Q_EMIT playButtonReset();
-    Q_EMIT positionChanged(0);
-    drawTime();
-    mapGoTo();
-    emitSensorCursor();
 }
 
 void PlaybackSession::onButtonNext(int wrap)
@@ -332,7 +236,7 @@ void PlaybackSession::onButtonNext(int wrap)
     if (target < 0 || target >= count)
         return;
     resetCtrl();
-    mSelectedMovieCurrentTime = 0;
+    m_transport.setCurrentTime(0);
     if (isDualCameraMode())
         dualNextFile(true, wrap != 0);
     else
@@ -363,13 +267,13 @@ void PlaybackSession::movieDidEnd()
 {
     pmWriteLog("AppDelegate::movieDidEnd");
     if (isLastRecordingEnded()) {
-        stopOnLastFrames();
+        m_transport.stopOnLastFrames();
         return;
     }
     if (m_nCurPlayIndex + 1 < playlist().size())
         onButtonNext(0);
     else
-        onStop();
+        m_transport.onStop();
 }
 
 // A single click in the file list: the recording (with its partner) opens
@@ -399,10 +303,10 @@ void PlaybackSession::previewRow(int row)
 void PlaybackSession::showPreview()
 {
     m_bPreviewing = false;
-    checkPlayButtonState(true);
-    Q_EMIT positionChanged(0);
-    drawTime();
-    mapGoTo();
+    m_transport.checkPlayButtonState(true);
+    m_transport.showPosition(0);
+    m_transport.drawTime();
+    m_transport.mapGoTo();
 }
 
 // Nothing follows the recording that ended: auto-advance does not wrap, and
@@ -414,137 +318,9 @@ bool PlaybackSession::isLastRecordingEnded() const
     return next >= count;
 }
 
-// The last recording has ended: both cameras stay paused on their last
-// frames, with the slider, time and map at the end.
-void PlaybackSession::stopOnLastFrames()
-{
-    m_pair.pause();
-    m_pair.rearToEnd();
-    checkPlayButtonState(true);
-    drawTime();
-    Q_EMIT positionChanged(wholeSeconds(std::min(mSelectedMovieCurrentTime, mSelectedMovieDuration)));
-    mapGoTo();
-    emitSensorCursor();
-}
-
-// Play from the end of a recording starts both cameras from the beginning.
-void PlaybackSession::rewindFromLastFrames()
-{
-    if (!m_pair.front() || !m_pair.front()->rewindIfAtEnd())
-        return;
-    m_pair.rearToStart();
-    mSelectedMovieCurrentTime = 0;
-}
-
-void PlaybackSession::onButtonMute()
-{
-    m_bMute = !m_bMute;
-    checkMute();
-}
-
-void PlaybackSession::checkMute()
-{
-    if (m_pair.front())
-        m_pair.front()->setMuted(m_bMute);
-    // The rear camera never plays sound.
-    if (m_pair.rear())
-        m_pair.rear()->setMuted(true);
-}
-
-void PlaybackSession::setVolume(int step)
-{
-    m_nVolume = qBound(0, step, 10);
-    if (m_pair.front())
-        m_pair.front()->setVolume(static_cast<float>(m_nVolume) / 10.0f);
-}
-
-void PlaybackSession::onButtonSpeed()
-{
-    m_nSpeedStep = (m_nSpeedStep + 1) % kSpeedSteps;
-    setPlaySpeed(speedForStep(m_nSpeedStep));
-    Q_EMIT speedChanged(m_nSpeedStep);
-}
-
-void PlaybackSession::setPlaySpeed(float speed)
-{
-    m_fPlaySpeed = speed;
-    if (m_bVideoLoading) {
-        pmWriteLog("AppDelegate - setPlaySpeed() - Video is loading, then pass it.");
-        return;
-    }
-    if (isPlaying())
-        m_pair.setRate(m_fPlaySpeed);
-}
-
-void PlaybackSession::onSliderChanged(const Notification& n)
-{
-    const QString type = n.userInfo.value(QStringLiteral("SLIDER_TYPE")).toString();
-    const int value = n.object.toInt();
-    if (type == QLatin1String("volume")) {
-        pmWriteSetting(SettingsKeys::volume, value);
-        setVolume(value);
-    } else if (type == QLatin1String("time")) {
-        setCurrentMovieTime(value);
-        emitSensorCursor();
-        drawTime();
-        mapGoTo();
-    }
-}
-
-void PlaybackSession::setCurrentMovieTime(int seconds)
-{
-    const bool wasPlaying = isPlaying();
-    if (wasPlaying)
-        m_pair.pause();
-    const double target = std::max(0, seconds);
-    m_pair.seek(target);
-    mSelectedMovieCurrentTime = target;
-    if (wasPlaying)
-        m_pair.setRate(m_fPlaySpeed);
-}
-
 // ---------------------------------------------------------------- tick and time display
 
-void PlaybackSession::checkMovieTime()
-{
-    if (!isPlaying())
-        return;
-    onPlayTimerChange();
-    syncSecondCamera();
-}
-
-void PlaybackSession::onPlayTimerChange()
-{
-    drawTime();
-    double position = mSelectedMovieCurrentTime;
-    if (position > mSelectedMovieDuration)
-        position = mSelectedMovieDuration;
-    if (!(position >= 0))
-        position = 0;
-    Q_EMIT positionChanged(wholeSeconds(position));
-    emitSensorCursor();
-    mapGoTo();
-}
-
-void PlaybackSession::drawTime()
-{
-    if (m_pair.front()) {
-        mSelectedMovieCurrentTime = m_pair.front()->getCurrentTime();
-    } else {
-        mSelectedMovieCurrentTime = 0;
-        mSelectedMovieDuration = 0;
-    }
-    Q_EMIT timeChanged(wholeSeconds(mSelectedMovieCurrentTime), wholeSeconds(mSelectedMovieDuration));
-    if (m_overlay.isShown())
-        showTimeStamp();
-}
-
 // ---------------------------------------------------------------- play bar upkeep
-
-void PlaybackSession::checkPlayButtonState(bool showPlay)
-{
-    Q_EMIT playingChanged(!showPlay);
-}
 
 void PlaybackSession::enableMediaButton(bool enable)
 {
@@ -612,7 +388,7 @@ bool PlaybackSession::dualNextFile(bool forward, bool wrap)
         }
     }
     if (target == current) {
-        onStop();
+        m_transport.onStop();
         return false;
     }
     dualSelectFile(target, false);
@@ -634,7 +410,7 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
     pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video 2 : %1").arg(entry.path()));
 
     VideoPlayerView* view = m_pair.make(2, entry.URL());
-    view->setRate(m_bOpenPaused ? 0.0f : m_fPlaySpeed);
+    view->setRate(m_bOpenPaused ? 0.0f : m_transport.playSpeed());
     view->setMuted(true); // before the player exists, so not even its first moment is heard
     m_pair.openRear(index, list, [this](int row) { return partnerOf(row); });
 }
@@ -645,12 +421,7 @@ void PlaybackSession::handleLoadStateChanged2()
     checkTimeStamp();
     // The rear started later than the front: bring it onto the front's time now
     // rather than a tick later.
-    syncSecondCamera();
-}
-
-bool PlaybackSession::syncSecondCamera()
-{
-    return !m_bVideoLoading && m_pair.syncRear(m_fPlaySpeed);
+    m_transport.syncSecondCamera();
 }
 
 void PlaybackSession::switchVideoWindow(bool switchVideo)
@@ -686,67 +457,20 @@ void PlaybackSession::onUpdateTitle(int flag)
     const VideoPlayerView::State state = this->state();
     if (state == VideoPlayerView::StatePlaying) {
         Q_EMIT currentRowShown(m_nCurPlayIndex, true);
-        Q_EMIT playingChanged(true);
+        m_transport.checkPlayButtonState(false);
     } else if (state == VideoPlayerView::StatePaused) {
         Q_EMIT currentRowShown(m_nCurPlayIndex, true);
-        drawTime();
-        Q_EMIT playingChanged(false);
+        m_transport.drawTime();
+        m_transport.checkPlayButtonState(true);
     } else {
         Q_EMIT currentRowShown(m_nCurPlayIndex, flag == 1);
-        Q_EMIT playingChanged(false);
+        m_transport.checkPlayButtonState(true);
     }
 }
 
 // ---------------------------------------------------------------- keys and the G-sensor graph
 
 // ---------------------------------------------------------------- keys and the G-sensor graph
-
-bool PlaybackSession::seekBySeconds(int delta)
-{
-    if (!m_pair.front())
-        return false;
-    seekToSecond(wholeSecondsOf(m_pair.front()->getCurrentTime()) + delta);
-    return true;
-}
-
-void PlaybackSession::seekToSecond(int seconds)
-{
-    if (!m_pair.front())
-        return;
-    const int last = wholeSecondsOf(mSelectedMovieDuration);
-    const int target = last > 0 ? qBound(0, seconds, last) : qMax(0, seconds);
-    setCurrentMovieTime(target);
-    Q_EMIT positionChanged(target);
-    drawTime();
-    mapGoTo(); // also moves the G-sensor cursor
-}
-
-bool PlaybackSession::stepFrame(bool forward)
-{
-    if (!m_pair.front() || state() != VideoPlayerView::StatePaused)
-        return false;
-    m_pair.stepFrame(forward);
-    // Paused, the tick does not run: show where the step landed once it has.
-    QPointer<VideoPlayerView> stepped(m_pair.front());
-    QTimer::singleShot(kFrameStepRefreshMsecs, this, [this, stepped] {
-        if (!stepped || stepped != m_pair.front() || state() != VideoPlayerView::StatePaused)
-            return;
-        Q_EMIT positionChanged(wholeSecondsOf(m_pair.front()->getCurrentTime()));
-        drawTime();
-        mapGoTo();
-    });
-    return true;
-}
-
-void PlaybackSession::stepVolume(int delta)
-{
-    const int step = qBound(0, m_nVolume + delta, 10);
-    if (step == m_nVolume)
-        return;
-    pmWriteSetting(SettingsKeys::volume, step);
-    setVolume(step);
-    Q_EMIT volumeChanged(step);
-}
 
 // ---------------------------------------------------------------- trips
 
@@ -785,7 +509,7 @@ void PlaybackSession::onRecordingEntered(int chainIndex)
         return;
     pmWriteLog("AppDelegate::movieDidEnd");
     resetCtrl();
-    mSelectedMovieCurrentTime = 0;
+    m_transport.setCurrentTime(0);
     pmWriteLogQ(QStringLiteral("setCurPlaylistIndex() - index = %1").arg(row));
     m_nCurPlayIndex = row;
     const AMediaFile& entry = list.at(row);
@@ -793,8 +517,8 @@ void PlaybackSession::onRecordingEntered(int chainIndex)
     markRearStart(native);
     pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video : %1").arg(entry.path()));
     m_pair.setAsset(1, entry.URL());
-    mSelectedMovieDuration = m_pair.front()->getDuration();
-    m_bVideoLoading = true;
+    m_transport.setDuration(m_pair.front()->getDuration());
+    m_transport.setLoading(true);
     pmWriteLog("Set movie to movie view !");
     pmWriteLog("setCurPlaylistIndex() - end !");
     pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_overlay.mode()));

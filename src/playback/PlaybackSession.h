@@ -6,7 +6,7 @@
 //
 // The front surface's player is the one holder of the play state (state())
 // and of the position; nothing here keeps a copy of either. The speed and the
-// duration each have one holder here.
+// duration each have one holder, the Transport.
 //
 // The session knows neither the library nor the window: the playlist and the
 // camera pairs are asked through the functions given to setSources; the hosts
@@ -14,7 +14,8 @@
 // map, the G-sensor graph and the direction pad show it reports by signal
 // (app/PlaybackPanels connects them), and what it cannot do itself it asks
 // for by signal. Its parts: SurfacePair (the surfaces and CameraSync),
-// TimeStampOverlay, View360Control, CurrentTrack and TripRoute.
+// Transport (play, pause, speed, volume, seeking, the tick), TimeStampOverlay,
+// View360Control, CurrentTrack and TripRoute.
 // Main thread only.
 #include "base/AMediaFile.h"
 #include "base/NotificationCenter.h"
@@ -23,6 +24,7 @@
 #include "playback/CurrentTrack.h"
 #include "playback/SurfacePair.h"
 #include "playback/TimeStampOverlay.h"
+#include "playback/Transport.h"
 #include "playback/TripRoute.h"
 #include "playback/View360Control.h"
 #include "views/SensorGraphic.h"
@@ -40,7 +42,6 @@
 #include <vector>
 
 class QLabel;
-class QTimer;
 
 class PlaybackSession : public QObject
 {
@@ -108,39 +109,21 @@ public:
     bool isPreviewing() const { return m_bPreviewing; }
     void handleLoadStateChanged();
 
-    // ---- play state and commands
-    VideoPlayerView::State state() const;
+    // ---- play state and commands (the rest are the transport's)
+    Transport& transport() { return m_transport; }
+    const Transport& transport() const { return m_transport; }
+    VideoPlayerView::State state() const { return m_transport.state(); }
+    // Play; a preview not yet ready plays when ready.
     void onPlay();
-    void onPause();
+    // Play, or with nothing open the selected row opened.
     void onButtonPlay();
-    void onButtonPause();
-    // Pauses when playing (true then) and shows the play button.
-    bool pausePlayback();
+    bool pausePlayback() { return m_transport.pausePlayback(); }
     void onButtonNext(int wrap);
     void onButtonPrev();
     void movieDidEnd();
-    void onButtonMute();
-    void setVolume(int step);
-    // The volume a step up or down, stored as the volume slider stores it.
-    void stepVolume(int delta);
-    void onButtonSpeed();
-    void setPlaySpeed(float speed);
-    // The play bar's speed button image index to a rate (1.0 for unknown indexes).
-    static float speedForStep(int step);
-    // Moves both cameras to this second (clamped to the recording), with the
-    // slider, the G-sensor cursor, the time labels and the map following.
-    void seekToSecond(int seconds);
-    // The current position, seconds forward or back (the player's keys).
-    bool seekBySeconds(int delta);
-    // One frame back or forward on both cameras; only while paused.
-    bool stepFrame(bool forward);
     // A click on the G-sensor graph at this column: playback moves to the
     // second whose sample is drawn there.
     void onGSensorGraphClicked(int graphX);
-    // The play bar's time or volume slider moved.
-    void onSliderChanged(const Notification& n);
-    void drawTime();
-    void checkPlayButtonState(bool showPlay);
     void enableMediaButton(bool enable);
 
     // ---- two cameras
@@ -149,7 +132,6 @@ public:
     void enable2VideoWindow(bool enable);
     void switchVideoWindow(bool switchVideo);
     void onButtonWindowSwitch();
-    bool syncSecondCamera();
     const CameraSync& cameraSync() const { return m_pair.sync(); }
     SurfacePair& surfaces() { return m_pair; }
 
@@ -158,7 +140,7 @@ public:
     // Reads the current recording's track again (an attached track changed)
     // and puts the map and the cursors at the second shown.
     void reloadTrack();
-    const GpsData* getCurGpsData() const { return m_track.sampleAt(mSelectedMovieCurrentTime); }
+    const GpsData* getCurGpsData() const { return m_track.sampleAt(m_transport.currentTime()); }
     // The G-sensor panel's graph again, after its images were reloaded.
     void redrawSensorGraph();
     // The map page finished loading (and was asked to load again if it is
@@ -178,7 +160,7 @@ public:
     }
     double frameTime() const
     {
-        return TimeStampOverlay::frameTime(videoPlayView(), mSelectedMovieCurrentTime);
+        return TimeStampOverlay::frameTime(videoPlayView(), m_transport.currentTime());
     }
     const GpsData* gpsDataOfFrame(double position) const
     {
@@ -236,15 +218,7 @@ public:
             m_nCurPlayIndex2 = index2;
     }
     QUrl currentAsset(int camera) const { return m_pair.asset(camera); }
-    bool isVideoLoading() const { return m_bVideoLoading; }
     bool isSwitchVideo() const { return m_pair.isSwitched(); }
-    float playSpeed() const { return m_fPlaySpeed; }
-    bool isMuted() const { return m_bMute; }
-    int volume() const { return m_nVolume; }
-    // The position and length of the current recording, seconds.
-    double currentTime() const { return mSelectedMovieCurrentTime; }
-    double duration() const { return mSelectedMovieDuration; }
-    bool hasTickTimer() const { return m_tickTimer != nullptr; }
     int eventTime() const { return m_track.eventTime(); }
     const GpsList& gpsList() const { return m_track.gps(); }
     const QImage& sensorBitmap() const { return m_track.graphic(); }
@@ -265,27 +239,19 @@ Q_SIGNALS:
     // current is ready, this comes just before it starts playing.
     void trackLoaded();
 
-    // What the play bar, the file list and the G-sensor cursor show.
-    // The time label: the position and the length, whole seconds.
-    void timeChanged(int position, int duration);
-    // The time slider's place, whole seconds; its range (0 to `last`, moved
-    // by the user only when `seekable`); whether it can be moved at all.
-    void positionChanged(int second);
+    // What the play bar and the file list show (the position and the play
+    // button: the transport's signals). The time slider's range (0 to
+    // `last`, moved by the user only when `seekable`); whether it can be
+    // moved at all.
     void seekRangeChanged(bool seekable, int last);
     void seekEnabled(bool enabled);
     // The event mark on the time slider, seconds (-1: none).
     void eventMarkChanged(int second);
-    // The play button shows Pause while playing, else Play.
-    void playingChanged(bool playing);
-    // The play button back to its first image; with controlsReset also the
-    // slider (at 0, no mark) and the reverse button.
-    void playButtonReset();
+    // The play button back to its first image, the slider at 0 without its
+    // mark, and the reverse button.
     void controlsReset();
-    // The speed step in force (see speedForStep), and whether it can be changed.
-    void speedChanged(int step);
+    // Whether the speed can be changed.
     void speedEnabled(bool enabled);
-    // The volume step stored by a key.
-    void volumeChanged(int step);
     // The media commands apply (a playlist to play); `open`: a recording is
     // open; `track`: its track has positions.
     void mediaEnabled(bool enable, bool open, bool track);
@@ -296,17 +262,12 @@ Q_SIGNALS:
     void windowSwitchShown(bool shown);
     // The file list selects this row (scrolled into view with `scroll`).
     void currentRowShown(int row, bool scroll);
-    // The G-sensor cursor at the position shown, with that second's G
-    // values (thousandths of g).
-    void sensorCursorChanged(int x, int y, int z);
 
     // What the map and the G-sensor graph show of the track.
     // A track was read for the recording (`loaded`) or none could be; the
     // map is switched on for it, or off. Then its positions (null: none).
     void trackShown(bool loaded);
     void pathChanged(const GpsList* path);
-    // The marker's place at the position shown.
-    void placeChanged(const CurrentTrack::Place& place);
     // The graph's picture (null: none) with its motor type and scale.
     void sensorGraphChanged(const QImage& image, int16_t motorType, float scale);
 
@@ -323,22 +284,11 @@ private:
     int selectedRow() const;
     int partnerOf(int index) const;
     int cameraTypeOf(int index) const;
-    bool isPlaying() const { return state() == VideoPlayerView::StatePlaying; }
+    bool isPlaying() const { return m_transport.isPlaying(); }
     // A recording was opened (its track then carries the stamp's preferences).
     bool isOpen() const { return !m_pair.asset(1).isEmpty() || !m_pair.asset(2).isEmpty(); }
-    void emitSensorCursor()
-    {
-        Q_EMIT sensorCursorChanged(m_track.sensorX(), m_track.sensorY(), m_track.sensorZ());
-    }
-    void setCurrentMovieTime(int seconds);
-    void checkMovieTime();
-    void onPlayTimerChange();
-    void onStop();
-    void onStopMessage();
     void resetCtrl() { Q_EMIT controlsReset(); }
-    void checkMute();
     void onUpdateTitle(int flag);
-    void mapGoTo();
     void updateTripRoute();
     void drawSensorGraph(int eventIndex);
     void showTimeStamp() { m_overlay.showAt(frameTime(), m_track.gps(), isOpen()); }
@@ -348,26 +298,14 @@ private:
     void setRearStart(const std::string& native);
     void showPreview();
     bool isLastRecordingEnded() const;
-    void stopOnLastFrames();
-    void rewindFromLastFrames();
 
     Sources m_sources;
     SurfacePair m_pair;
-    QTimer* m_tickTimer = nullptr;
     bool m_bGaplessTrips = true;
     std::function<std::vector<int>(int)> m_tripMembers;
 
     int m_nCurPlayIndex = -1;
     int m_nCurPlayIndex2 = -1;
-    bool m_bMute = false;
-    int m_nVolume = 8;
-    float m_fPlaySpeed = 1.0f;
-    // The speed button's place in its cycle of steps (speedForStep); the
-    // speed itself is m_fPlaySpeed, which setPlaySpeed may set off the cycle.
-    int m_nSpeedStep = 0;
-    double mSelectedMovieCurrentTime = 0.0;
-    double mSelectedMovieDuration = 0.0;
-    bool m_bVideoLoading = false;
     TimeStampOverlay m_overlay;
     bool m_bOpenPaused = false; // recordings opened now open paused (a preview)
     bool m_bPreviewing = false; // the current recording opened as a preview, not yet ready
@@ -376,4 +314,5 @@ private:
     // The track, the event mark and the cursor's G values; the rest of its trip.
     CurrentTrack m_track;
     TripRoute m_route{m_track};
+    Transport m_transport{m_pair, m_track};
 };

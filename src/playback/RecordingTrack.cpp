@@ -12,13 +12,10 @@
 
 void PlaybackSession::clearTrack()
 {
-    CurrentTrack::Place none;
-    none.altitude = 65535.0f;
-    none.direction = -1.0f;
-    Q_EMIT placeChanged(none);
+    m_transport.showNoPlace();
     m_track.clear();
     resetCtrl();
-    drawTime();
+    m_transport.drawTime();
     Q_EMIT sensorGraphChanged(QImage(), 0, 0);
     Q_EMIT trackLoaded();
 }
@@ -27,9 +24,9 @@ void PlaybackSession::onOpenGPSFile()
 {
     pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - Start !");
     // Seekable from one second on.
-    const bool seekable = mSelectedMovieDuration >= 1.0;
-    Q_EMIT seekRangeChanged(seekable, seekable ? pmWholeVideoSeconds(mSelectedMovieDuration) : 1);
-    Q_EMIT positionChanged(0);
+    const bool seekable = m_transport.duration() >= 1.0;
+    Q_EMIT seekRangeChanged(seekable, seekable ? pmWholeVideoSeconds(m_transport.duration()) : 1);
+    m_transport.showPosition(0);
     Q_EMIT frameCommandsEnabled(true);
 
     m_track.reset();
@@ -47,7 +44,7 @@ void PlaybackSession::onOpenGPSFile()
     const RecordingType type = pmGetFileType(path);
     // The current folder's camera, or none.
     const TrackLoadResult result =
-        m_track.load(path, mSelectedMovieDuration,
+        m_track.load(path, m_transport.duration(),
                      m_sources.modelName ? m_sources.modelName().toStdString() : std::string());
     const GpsList& gps = m_track.gps();
 
@@ -62,7 +59,7 @@ void PlaybackSession::onOpenGPSFile()
         drawSensorGraph(eventMarked ? m_track.eventTime() : 0);
         Q_EMIT pathChanged(&gps);
         updateTripRoute();
-        mapGoTo();
+        m_transport.mapGoTo();
     } else {
         drawSensorGraph(0);
         Q_EMIT pathChanged(nullptr);
@@ -79,11 +76,11 @@ void PlaybackSession::onOpenGPSFile()
 
 void PlaybackSession::reloadTrack()
 {
-    if (!isOpen() || isVideoLoading())
+    if (!isOpen() || m_transport.isVideoLoading())
         return;
     m_track.forgetTripRoute();
     onOpenGPSFile();
-    onPlayTimerChange();
+    m_transport.onPlayTimerChange();
 }
 
 void PlaybackSession::drawSensorGraph(int eventIndex)
@@ -98,7 +95,7 @@ void PlaybackSession::onMapViewReady()
     const bool positions = m_track.gps().IsGPSReady();
     Q_EMIT pathChanged(positions ? &m_track.gps() : nullptr);
     if (positions)
-        mapGoTo();
+        m_transport.mapGoTo();
     updateTripRoute();
 }
 
@@ -120,12 +117,6 @@ void PlaybackSession::updateTripRoute()
                    });
 }
 
-void PlaybackSession::mapGoTo()
-{
-    Q_EMIT placeChanged(m_track.placeAt(mSelectedMovieCurrentTime));
-    emitSensorCursor();
-}
-
 void PlaybackSession::onGSensorGraphClicked(int graphX)
 {
     if (!m_pair.front() || !m_track.gps().IsGSensorReady())
@@ -135,7 +126,7 @@ void PlaybackSession::onGSensorGraphClicked(int graphX)
         return;
     pmWriteLogQ(
         QStringLiteral("AppDelegate - G-sensor graph clicked at %1: second %2").arg(graphX).arg(sample));
-    seekToSecond(sample);
+    m_transport.seekToSecond(sample);
 }
 
 // Reloading the G-sensor panel's images drops the installed graph: build it
@@ -145,5 +136,5 @@ void PlaybackSession::redrawSensorGraph()
     if (!m_track.gps().IsGSensorReady())
         return;
     drawSensorGraph(m_track.eventTime());
-    emitSensorCursor();
+    m_transport.emitSensorCursor();
 }

@@ -156,8 +156,8 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     EXPECT_FALSE(d.isMuted());
     EXPECT_EQ(d.volume(), 5);
     EXPECT_FLOAT_EQ(d.playSpeed(), 1.0f);
-    EXPECT_EQ(d.playback()->duration(), 0.0);
-    EXPECT_EQ(d.playback()->currentTime(), 0.0);
+    EXPECT_EQ(d.playback()->transport().duration(), 0.0);
+    EXPECT_EQ(d.playback()->transport().currentTime(), 0.0);
     EXPECT_EQ(d.playback()->eventTime(), -1);
     EXPECT_EQ(d.playback()->track().sensorY(), 0);
     EXPECT_EQ(d.screenMode(), AppDelegate::ScreenNormal);

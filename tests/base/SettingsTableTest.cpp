@@ -68,7 +68,8 @@ TEST_F(SettingsTableTest, AnEmptyStoreReadsTheTableDefaults)
     // language and the skin reach the file at once.
     for (const SettingKey<int>* key : SettingsKeys::kIntKeys) {
         EXPECT_TRUE(key->holds(key->def)) << key->name;
-        EXPECT_EQ(key->syncAtOnce, key == &SettingsKeys::languageId || key == &SettingsKeys::skinId) << key->name;
+        EXPECT_EQ(key->syncAtOnce, key == &SettingsKeys::languageId || key == &SettingsKeys::skinId)
+            << key->name;
     }
 }
 
@@ -145,7 +146,7 @@ TEST_F(SettingsTableTest, AFileFromEarlierVersionsReadsTheSameAndIsWrittenBackAl
     EXPECT_TRUE(pmReadSetting(SettingsKeys::placeByNameTime));
     EXPECT_EQ(pmReadSetting(SettingsKeys::fbKey), "EAAB0token");
     EXPECT_EQ(pmReadSetting(SettingsKeys::languageId), 7);
-    pmInstallStringTables(); // as at start-up
+    pmInstallStringTables();         // as at start-up
     EXPECT_EQ(pmGetLanguageId(), 7); // the stored choice is in force
     EXPECT_EQ(pmGetCurrentFolder(), card);
     EXPECT_EQ(pmGetCaptureFolder(), dir.path());

@@ -8,7 +8,8 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 struct TempDir {
     fs::path path;
     TempDir()

@@ -1,5 +1,5 @@
-#include "TzGuard.h"
 #include "core/PlaylistFilter.h"
+#include "TzGuard.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 _SYSTEMTIME at(int y, int mo, int d, int h, int mi, int s)
 {
     _SYSTEMTIME t;
@@ -31,10 +32,12 @@ TEST(TimeStampText, NoStartDateAndNoTrack)
 
     in.rearCamTime = at(2021, 3, 5, 14, 22, 33);
     in.currentTime = 2.9;
-    EXPECT_EQ(*pmBuildTimeStampString(in), " \n \n2021/03/05 14:22:35 0 km/h\n- --° --' ----\" - --° --' ----\"");
+    EXPECT_EQ(*pmBuildTimeStampString(in),
+              " \n \n2021/03/05 14:22:35 0 km/h\n- --° --' ----\" - --° --' ----\"");
     // The user's unit holds without a track too.
     in.speedUnit = 1;
-    EXPECT_EQ(*pmBuildTimeStampString(in), " \n \n2021/03/05 14:22:35 0 mph\n- --° --' ----\" - --° --' ----\"");
+    EXPECT_EQ(*pmBuildTimeStampString(in),
+              " \n \n2021/03/05 14:22:35 0 mph\n- --° --' ----\" - --° --' ----\"");
 }
 
 TEST(TimeStampText, RollsOverMidnightAndYear)

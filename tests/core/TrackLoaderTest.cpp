@@ -74,7 +74,7 @@ TEST(TrackLoader, SourceDecision)
     EXPECT_TRUE(r.loaded);
     EXPECT_EQ(r.source, TrackSource::NmeaLog);
     EXPECT_EQ(r.sourcePath, frontLog);
-    EXPECT_EQ(r.videoSeconds, 0); // not needed: no G data, no chunks
+    EXPECT_EQ(r.videoSeconds, 0);      // not needed: no G data, no chunks
     EXPECT_EQ(list.GetDataCount(), 3); // no G data: not padded
     EXPECT_NEAR(list.GetGpsData(0)->fLatitude(), 35.65, 1e-5);
 

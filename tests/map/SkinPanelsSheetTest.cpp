@@ -1,8 +1,8 @@
 // Every skinned panel rendered in every skin: none may fail to draw. With
 // ROVIX_SKIN_SHEET_DIR set, the composed pictures are written there
 // (skin_panels_skin_0N.png) for a look at the artwork in the real widgets.
-#include "base/Skin.h"
 #include "base/Services.h"
+#include "base/Skin.h"
 #include "controls/CalendarView.h"
 #include "controls/FileListView.h"
 #include "controls/PlayControlView.h"

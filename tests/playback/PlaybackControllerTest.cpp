@@ -86,7 +86,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     ASSERT_TRUE(c.waitOpened());
     EXPECT_EQ(ready.count(), 1);
     EXPECT_EQ(c->getState(), VideoPlayerView::StatePlaying);
-    EXPECT_NEAR(c->playback()->duration(), 3.0, 0.2);
+    EXPECT_NEAR(c->playback()->transport().duration(), 3.0, 0.2);
     EXPECT_EQ(c->timeStampMode(), 0);
     EXPECT_EQ(c.entryOf(c->videoPlayView()), 1);
     EXPECT_EQ(c->videoPlayView()->parentWidget(), c->window()->playerView());
@@ -116,7 +116,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     c.playBar(PlayControlView::CmdPause);
     c.slider(QStringLiteral("time"), 2);
     EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
-    EXPECT_DOUBLE_EQ(c->playback()->currentTime(), 2.0);
+    EXPECT_DOUBLE_EQ(c->playback()->transport().currentTime(), 2.0);
     EXPECT_TRUE(waitFor([&] { return std::abs(c->videoPlayView()->getitemTime() - 2.0) < 0.15; }, 5000));
     QTest::qWait(600);
     EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
@@ -161,7 +161,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     ASSERT_TRUE(waitFor([&] { return lastEnded.count() > 0; }, 10000));
     EXPECT_EQ(c->getCurPlayIndex(), 2);
     EXPECT_EQ(c->getState(), VideoPlayerView::StatePaused);
-    EXPECT_GT(c->playback()->currentTime(), 0.0);
+    EXPECT_GT(c->playback()->transport().currentTime(), 0.0);
 
     // The end of an entry that is not the last opens the next one.
     c.doubleClick(0);
@@ -177,7 +177,7 @@ TEST_F(PlaybackControllerTest, SingleCameraPlayPauseSpeedSeekNextPreviousAndEnd)
     EXPECT_EQ(c->getCurPlayIndex(), -1);
     EXPECT_EQ(c->videoPlayView(), nullptr);
     EXPECT_EQ(c->getState(), VideoPlayerView::StateNoPlayer);
-    EXPECT_FALSE(c->playback()->hasTickTimer());
+    EXPECT_FALSE(c->playback()->transport().hasTickTimer());
     EXPECT_EQ(c->gpsList().GetDataCount(), 0);
 }
 

@@ -101,7 +101,7 @@ struct Owner {
         return waitFor([this] {
             const VideoPlayerView* front = session->videoPlayView();
             const bool first = front && front->getPlayerStatus() == VideoPlayerView::StatusReadyToPlay &&
-                               !session->isVideoLoading();
+                               !session->transport().isVideoLoading();
             const bool second = !session->has2Videos() || session->videoPlayView2()->getPlayerStatus() ==
                                                               VideoPlayerView::StatusReadyToPlay;
             return first && second;
@@ -150,13 +150,13 @@ TEST_F(PlaybackSessionTest, OpensPlaysPausesFromMpvAndMovesOnAtTheEnd)
     EXPECT_FALSE(o->pausePlayback()); // nothing open: nothing to pause
 
     o->setCurPlaylistIndex(0, true);
-    EXPECT_TRUE(o->isVideoLoading());
+    EXPECT_TRUE(o->transport().isVideoLoading());
     ASSERT_TRUE(o.waitOpened());
     VideoPlayerView* first = o->videoPlayView();
     QSignalSpy firstEnded(first, &VideoPlayerView::ended);
     EXPECT_EQ(first->parentWidget(), o.host1);
-    EXPECT_NEAR(o->duration(), 3.0, 0.2);
-    EXPECT_TRUE(o->hasTickTimer());
+    EXPECT_NEAR(o->transport().duration(), 3.0, 0.2);
+    EXPECT_TRUE(o->transport().hasTickTimer());
     EXPECT_EQ(o->state(), VideoPlayerView::StatePlaying);
     EXPECT_EQ(mpvPaused(first), std::optional<bool>(false));
 
@@ -169,15 +169,15 @@ TEST_F(PlaybackSessionTest, OpensPlaysPausesFromMpvAndMovesOnAtTheEnd)
     EXPECT_TRUE(waitFor([&] { return mpvPaused(first) == std::optional<bool>(false); }, 3000));
 
     // Speed and mute reach mpv.
-    o->setPlaySpeed(2.0f);
+    o->transport().setPlaySpeed(2.0f);
     EXPECT_TRUE(waitFor([&] { return std::fabs(mpvSpeed(first) - 2.0) < 1e-6; }, 3000));
-    o->onButtonMute();
-    EXPECT_TRUE(o->isMuted());
+    o->transport().onButtonMute();
+    EXPECT_TRUE(o->transport().isMuted());
     EXPECT_TRUE(waitFor([&] { return first->player()->flagProperty(MpvProperty::kMute) == true; }, 3000));
 
     // The end opens the next entry, which cannot be decoded: its opening ends
     // (nothing waits for it) and nothing plays.
-    ASSERT_TRUE(waitFor([&] { return o->curPlayIndex() == 1 && !o->isVideoLoading(); }));
+    ASSERT_TRUE(waitFor([&] { return o->curPlayIndex() == 1 && !o->transport().isVideoLoading(); }));
     EXPECT_EQ(firstEnded.count(), 1);
     EXPECT_TRUE(waitFor([&] { return o->videoPlayView() && o->videoPlayView()->hasFailed(); }, 5000));
     EXPECT_EQ(o->state(), VideoPlayerView::StateNoPlayer);
@@ -196,12 +196,12 @@ TEST_F(PlaybackSessionTest, OpensPlaysPausesFromMpvAndMovesOnAtTheEnd)
     EXPECT_TRUE(waitFor([&] { return mpvPaused(last) == std::optional<bool>(true); }));
     QTest::qWait(300);
     EXPECT_GT(last->getitemTime(), 1.0);
-    EXPECT_GT(o->currentTime(), 1.0);
+    EXPECT_GT(o->transport().currentTime(), 1.0);
 
     o->setCurPlaylistIndex(-1, false);
     EXPECT_EQ(o->videoPlayView(), nullptr);
     EXPECT_EQ(o->state(), VideoPlayerView::StateNoPlayer);
-    EXPECT_FALSE(o->hasTickTimer());
+    EXPECT_FALSE(o->transport().hasTickTimer());
 }
 
 TEST_F(PlaybackSessionTest, FrontAndRearArePlayedAndKeptInStep)
@@ -227,7 +227,7 @@ TEST_F(PlaybackSessionTest, FrontAndRearArePlayedAndKeptInStep)
     EXPECT_EQ(rear->getState(), VideoPlayerView::StatePlaying);
 
     // Both pause and play together.
-    o->onPause();
+    o->transport().onPause();
     EXPECT_EQ(rear->getState(), VideoPlayerView::StatePaused);
     EXPECT_TRUE(waitFor([&] { return mpvPaused(rear) == std::optional<bool>(true); }, 3000));
 
@@ -237,7 +237,7 @@ TEST_F(PlaybackSessionTest, FrontAndRearArePlayedAndKeptInStep)
     const int seeks = o->cameraSync().seekCount();
     rear->seekToTime(front->getitemTime() + 1.5);
     ASSERT_TRUE(waitFor([&] {
-        o->syncSecondCamera();
+        o->transport().syncSecondCamera();
         return !rear->player()->isSeeking() && !front->player()->isSeeking() &&
                std::fabs(front->getitemTime() - rear->getitemTime()) < 0.15 &&
                o->cameraSync().seekCount() > seeks;
@@ -249,11 +249,11 @@ TEST_F(PlaybackSessionTest, FrontAndRearArePlayedAndKeptInStep)
     EXPECT_EQ(rear->getState(), VideoPlayerView::StatePlaying);
     QTest::qWait(2000);
     ASSERT_EQ(o->state(), VideoPlayerView::StatePlaying);
-    o->onPause();
+    o->transport().onPause();
     ASSERT_TRUE(waitFor([&] { return !rear->player()->isSeeking() && !front->player()->isSeeking(); }));
     EXPECT_TRUE(waitFor(
         [&] {
-            o->syncSecondCamera();
+            o->transport().syncSecondCamera();
             return std::fabs(front->getitemTime() - rear->getitemTime()) < 0.15;
         },
         10000));
@@ -311,7 +311,7 @@ TEST_F(PlaybackSessionTest, LastPairEndsOnBothLastFramesEveryTime)
             QTest::qWait(400);
             EXPECT_TRUE(onLastFrames()) << front->getitemTime() << " " << rear->getitemTime();
             EXPECT_EQ(o->state(), VideoPlayerView::StatePaused);
-            EXPECT_GE(o->currentTime(), 1.0);
+            EXPECT_GE(o->transport().currentTime(), 1.0);
         }
     }
 }
@@ -353,7 +353,7 @@ TEST_F(PlaybackSessionTest, PreviewOpensPausedAndPlayPlaysIt)
     EXPECT_EQ(o->state(), VideoPlayerView::StatePlaying);
 
     // Paused, it gives way; a pair opens with both cameras paused at 0.
-    o->onButtonPause();
+    o->transport().onButtonPause();
     o->enable2VideoWindow(true);
     o->previewRow(3); // the rear row opens its pair
     EXPECT_EQ(o->curPlayIndex(), 2);

@@ -104,7 +104,7 @@ TEST_F(TripPlaybackTest, TripPlaysAsOneChainAndTheControllerFollowsEachRecording
         // The rear runs into its next recording by itself, a moment before or after the front.
         EXPECT_TRUE(waitFor([&] { return c.entryOf(rear) == next + 1; }, 2000));
         EXPECT_EQ(slider->maxValue(), 3); // one recording's range
-        EXPECT_LT(session->currentTime(), 2.0);
+        EXPECT_LT(session->transport().currentTime(), 2.0);
         EXPECT_EQ(session->state(), VideoPlayerView::StatePlaying);
         const QString log = logText().mid(logBefore);
         EXPECT_TRUE(log.contains(QStringLiteral("AppDelegate::movieDidEnd")));

@@ -201,7 +201,8 @@ TEST_F(EmbeddedMp4Tracks, GpmfGps5AndGps9WithScaleTimeFixAndAccelerometer)
 
     // A gpmd track that holds something else (no device container) is not read.
     EmbeddedTrack foreign;
-    EXPECT_FALSE(pmReadEmbeddedTrack(make("foreign.mp4", recipe(Mp4Telemetry::ForeignGpmd, samples)), foreign));
+    EXPECT_FALSE(
+        pmReadEmbeddedTrack(make("foreign.mp4", recipe(Mp4Telemetry::ForeignGpmd, samples)), foreign));
     EXPECT_TRUE(foreign.empty());
 
     // Lying tables and samples past the end.

@@ -79,8 +79,8 @@ TEST_F(HarshEventsTest, KnownManoeuvresAreFoundFromTheSensorAndFromTheSpeeds)
     // A three-second hard brake is one mark; the turn and the short burst of
     // acceleration are marks of their own.
     recipe.drive.harsh = {{60, HarshKindSpec::Brake, 0.7, 3},
-                        {120, HarshKindSpec::Turn, 0.6, 2},
-                        {170, HarshKindSpec::Accel, 0.5, 1}};
+                          {120, HarshKindSpec::Turn, 0.6, 2},
+                          {170, HarshKindSpec::Accel, 0.5, 1}};
 
     const GpsList withSensor = parsed(recipe, "g.log");
     ASSERT_TRUE(withSensor.IsGSensorReady());

@@ -66,7 +66,8 @@ TEST(UploadRequest, SignInAddressAndTheSettingsBehindIt)
                    "&type=user_agent&display=popup&scope=user_videos%2Cpublish_actions"));
     // Addresses: scheme, host and port only; anything else falls back to the service.
     EXPECT_EQ(graphBaseUrl(), QStringLiteral("https://graph.facebook.com"));
-    pmSetStringSetting(SettingsKeys::socialNetworkGraphUrl.key(), QStringLiteral("http://127.0.0.1:9000/x?y=1"));
+    pmSetStringSetting(SettingsKeys::socialNetworkGraphUrl.key(),
+                       QStringLiteral("http://127.0.0.1:9000/x?y=1"));
     EXPECT_EQ(graphBaseUrl(), QStringLiteral("http://127.0.0.1:9000"));
     for (const char* bad : {"file:///etc/passwd", "not a url", "http://", "https://user:pw@host"}) {
         pmSetStringSetting(SettingsKeys::socialNetworkGraphUrl.key(), QLatin1String(bad));

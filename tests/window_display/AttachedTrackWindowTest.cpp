@@ -7,12 +7,12 @@
 // no usable track is refused with a message and attaches nothing.
 #include "WindowTestSupport.h"
 
+#include "app/TrackAttachController.h"
 #include "controls/AttachTrackDlg.h"
 #include "controls/ToolbarView.h"
 #include "core/CameraClock.h"
 #include "core/TrackAttachments.h"
 #include "playback/PlaybackSession.h"
-#include "app/TrackAttachController.h"
 
 #include <QAction>
 #include <QFile>
@@ -158,7 +158,7 @@ TEST(AttachedTrackWindow, PhoneTrackLinedUpWithTheSliderServesTheMapAndTheClock)
     ASSERT_EQ(d.gpsList().GetDataCount(), 10);
     EXPECT_NEAR(d.gpsList().GetGpsData(0)->fLatitude(), truth[10].lat, 2e-5);
     EXPECT_TRUE(QTest::qWaitFor([&] { return mapState(d).value("routePoints").toInt() >= 10; }, 10000));
-    const int second = static_cast<int>(d.playback()->currentTime());
+    const int second = static_cast<int>(d.playback()->transport().currentTime());
     EXPECT_TRUE(QTest::qWaitFor([&] { return markerNear(d, truth[10 + second].lat, truth[10 + second].lon); },
                                 10000));
     EXPECT_TRUE(dlg->statusLabel()->text().contains(QStringLiteral("10")))

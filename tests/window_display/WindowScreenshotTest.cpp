@@ -103,8 +103,7 @@ protected:
         // The map page shipped in the resources, without tiles: it draws the
         // route on a blank map and nothing reaches the internet.
         qputenv("ROVIX_INTERNET", "on");
-        pmSetStringSetting(SettingsKeys::mapPageUrl.key(),
-                           QStringLiteral("qrc:/map/map.html?tiles=none"));
+        pmSetStringSetting(SettingsKeys::mapPageUrl.key(), QStringLiteral("qrc:/map/map.html?tiles=none"));
         pmInstallStringTables();
         // As the application does: a face with Japanese glyphs.
         const QString family = QStringLiteral("Noto Sans CJK JP");
