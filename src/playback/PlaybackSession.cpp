@@ -134,7 +134,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
             Q_EMIT recordingMissing();
             return;
         }
-        markRearStart(native);
+        m_overlay.recordingOpened(1, native);
         pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video : %1").arg(entry.path()));
         m_transport.setLoading(true);
 
@@ -406,7 +406,7 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
     const std::string native = entry.nativePath().toStdString();
     if (!pmIsFileExist(native))
         return;
-    setRearStart(native);
+    m_overlay.recordingOpened(2, native);
     pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video 2 : %1").arg(entry.path()));
 
     VideoPlayerView* view = m_pair.make(2, entry.URL());
@@ -514,7 +514,7 @@ void PlaybackSession::onRecordingEntered(int chainIndex)
     m_nCurPlayIndex = row;
     const AMediaFile& entry = list.at(row);
     const std::string native = entry.nativePath().toStdString();
-    markRearStart(native);
+    m_overlay.recordingOpened(1, native);
     pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video : %1").arg(entry.path()));
     m_pair.setAsset(1, entry.URL());
     m_transport.setDuration(m_pair.front()->getDuration());
@@ -530,7 +530,7 @@ void PlaybackSession::onRecordingEntered(int chainIndex)
             m_nCurPlayIndex2 = partner;
             const AMediaFile& rear = list.at(partner);
             m_pair.setAsset(2, rear.URL());
-            setRearStart(rear.nativePath().toStdString());
+            m_overlay.recordingOpened(2, rear.nativePath().toStdString());
             pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video 2 : %1").arg(rear.path()));
             m_pair.sync().reset();
             rearFollows = true;
@@ -556,26 +556,6 @@ void PlaybackSession::onRecordingEntered(int chainIndex)
 
 // ---------------------------------------------------------------- the time-stamp overlay
 
-// The front surface opened `native`: a rear-camera recording there carries no
-// stamp of its own, so the overlay counts from its name.
-void PlaybackSession::markRearStart(const std::string& native)
-{
-    if (pmGetCameraType(native) == kCameraRear) {
-        setRearStart(native);
-        m_overlay.setMode(TimeStampOverlay::Front);
-    } else {
-        m_overlay.setMode(TimeStampOverlay::Off);
-    }
-}
-
-void PlaybackSession::setRearStart(const std::string& native)
-{
-    _SYSTEMTIME start = m_overlay.start();
-    pmGetFileDateTime(native, start);
-    m_overlay.setStart(start);
-    m_overlay.setMode(TimeStampOverlay::Rear);
-}
-
 std::optional<QString> PlaybackSession::getTimeStampString()
 {
     const std::optional<QString> text = timeStampStringAt(frameTime());
@@ -584,20 +564,7 @@ std::optional<QString> PlaybackSession::getTimeStampString()
     return text;
 }
 
-// Shown only while the picture it belongs to is the large one.
 void PlaybackSession::checkTimeStamp()
 {
-    const int mode = m_overlay.mode();
-    const bool visible = (mode == TimeStampOverlay::Front && !isSwitchVideo()) ||
-                         (mode == TimeStampOverlay::Rear && has2Videos() && isSwitchVideo());
-    m_overlay.setVisible(visible);
-    if (visible)
-        showTimeStamp();
-}
-
-void PlaybackSession::moveTimeStamp()
-{
-    const int camera = m_overlay.mode() == TimeStampOverlay::Front ? 1 : 2;
-    const VideoPlayerView* surface = m_pair.surface(camera);
-    m_overlay.place(m_pair.host(camera), surface ? surface->getVideoResolution() : QSizeF(0, 0));
+    m_overlay.check(m_pair, frameTime(), m_track.gps(), isOpen());
 }

@@ -174,7 +174,7 @@ public:
         m_overlay.setClockDifference(differenceMs);
         checkTimeStamp();
     }
-    void moveTimeStamp();
+    void moveTimeStamp() { m_overlay.placeOver(m_pair); }
     void hideTimeStamp() { m_overlay.setVisible(false); }
     void setTimeStampText(const QString& text) { m_overlay.setText(text); }
     QLabel* timeStampLabel() { return m_overlay.label(); }
@@ -292,10 +292,6 @@ private:
     void updateTripRoute();
     void drawSensorGraph(int eventIndex);
     void showTimeStamp() { m_overlay.showAt(frameTime(), m_track.gps(), isOpen()); }
-    // The overlay's mode and start for a recording opened in the front
-    // surface, or in the rear one.
-    void markRearStart(const std::string& native);
-    void setRearStart(const std::string& native);
     void showPreview();
     bool isLastRecordingEnded() const;
 

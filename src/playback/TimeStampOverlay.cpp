@@ -3,6 +3,8 @@
 // fitted into its host.
 #include "playback/TimeStampOverlay.h"
 
+#include "playback/SurfacePair.h"
+
 #include "base/Services.h"
 #include "base/SettingsKeys.h"
 #include "core/CameraClock.h"
@@ -195,4 +197,30 @@ void TimeStampOverlay::place(const QWidget* host, QSizeF video)
     label->raise();
     pmWriteLogQ(QString::asprintf("AppDelegate - moveTimeStamp - W = %f, H = %f",
                                   static_cast<double>(own.width()), static_cast<double>(own.height())));
+}
+
+void TimeStampOverlay::recordingOpened(int camera, const std::string& native)
+{
+    if (camera == 1 && pmGetCameraType(native) != kCameraRear) {
+        m_mode = Off;
+        return;
+    }
+    pmGetFileDateTime(native, m_start);
+    m_mode = camera == 1 ? Front : Rear;
+}
+
+void TimeStampOverlay::check(const SurfacePair& pair, double position, const GpsList& track, bool open)
+{
+    const bool visible =
+        (m_mode == Front && !pair.isSwitched()) || (m_mode == Rear && pair.hasRear() && pair.isSwitched());
+    setVisible(visible);
+    if (visible)
+        showAt(position, track, open);
+}
+
+void TimeStampOverlay::placeOver(const SurfacePair& pair)
+{
+    const int camera = m_mode == Front ? 1 : 2;
+    const VideoPlayerView* surface = pair.surface(camera);
+    place(pair.host(camera), surface ? surface->getVideoResolution() : QSizeF(0, 0));
 }

@@ -14,11 +14,13 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class GpsData;
 class GpsList;
 class QLabel;
 class QWidget;
+class SurfacePair;
 class VideoPlayerView;
 
 class TimeStampOverlay
@@ -56,6 +58,17 @@ public:
     // In the lower right corner of the picture of `video` size as the
     // surface fits it into `area` (the surface's host).
     void place(const QWidget* area, QSizeF video);
+
+    // A recording opened in the front surface (`camera` 1) or the rear one
+    // (2): a rear camera's recording carries no stamp of its own, so the
+    // stamp counts from its name over the picture it plays in; a front
+    // camera's in the front surface needs none.
+    void recordingOpened(int camera, const std::string& native);
+    // Shown only while the picture it belongs to is the large one of `pair`,
+    // with the text for the frame at `position`.
+    void check(const SurfacePair& pair, double position, const GpsList& track, bool open);
+    // In the corner of the picture it belongs to.
+    void placeOver(const SurfacePair& pair);
 
     // The position of the frame on screen: the player's own while no seek is
     // on its way, else the surface's time (`surfaceTime`).
