@@ -63,8 +63,8 @@ AppDelegate::AppDelegate(QObject* parent)
     sources.attachedTracks = [this](const std::vector<std::string>& recordings) {
         return m_attach->finderFor(recordings);
     };
+    sources.tripMembers = [this](int index) { return library()->tripMembers(index); };
     m_playback->setSources(std::move(sources));
-    m_playback->setTripMembers([this](int index) { return library()->tripMembers(index); });
     // playback -> the controller (opening a row, the folder check) and the window
     connect(m_playback, &PlaybackSession::openRowRequested, this, &AppDelegate::dblClickFile);
     connect(m_playback, &PlaybackSession::folderCheckRequested, this, &AppDelegate::onMonitorFolder);
@@ -201,7 +201,7 @@ void AppDelegate::registerObservers()
     nc.addObserver(this, Notifications::CalendarSelChanged,
                    [this](const Notification& n) { onCalendarSelChanged(n); });
 
-    m_playback->setTimeStampText(QStringLiteral(" "));
+    m_playback->overlay().setText(QStringLiteral(" "));
 
     if (!m_sleepWatcher) {
         m_sleepWatcher = new SleepWatcher(this);

@@ -23,7 +23,7 @@ void AppDelegate::wireLibrary()
     connect(lib, &LibraryModel::activateDayRequested, this, &AppDelegate::activateDayRequested);
     connect(lib, &LibraryModel::libraryBuilt, this, &AppDelegate::videoLibraryBuilt);
     connect(lib, &LibraryModel::buildStarted, this, [this] {
-        m_playback->setTimeStampMode(0);
+        m_playback->overlay().setMode(0);
         hideTimeStamp();
     });
     connect(lib, &LibraryModel::recordingsVanished, this, [this] { pausePlayback(); });
@@ -32,7 +32,7 @@ void AppDelegate::wireLibrary()
     // A rebuild deselects what played and returns every view that described
     // it to its idle state.
     connect(lib, &LibraryModel::playlistClearing, this, [this] {
-        m_playback->setTimeStampMode(0);
+        m_playback->overlay().setMode(0);
         hideTimeStamp();
         setCurPlaylistIndex(-1, false);
         if (isDualCameraMode())

@@ -15,7 +15,7 @@
 void AppDelegate::setCurPlaylistIndex(int index, bool autoPlay) { m_playback->setCurPlaylistIndex(index, autoPlay); }
 void AppDelegate::setCurPlaylistIndex2(int index, bool autoPlay) { m_playback->setCurPlaylistIndex2(index, autoPlay); }
 bool AppDelegate::pausePlayback() { return m_playback->pausePlayback(); }
-void AppDelegate::hideTimeStamp() { m_playback->hideTimeStamp(); }
+void AppDelegate::hideTimeStamp() { m_playback->overlay().setVisible(false); }
 void AppDelegate::onSliderChanged(const Notification& n) { m_playback->transport().onSliderChanged(n); }
 void AppDelegate::onMapViewReady(const Notification&)
 {
@@ -24,7 +24,7 @@ void AppDelegate::onMapViewReady(const Notification&)
         map->LoadMap();
     m_playback->onMapViewReady();
 }
-const GpsData* AppDelegate::getCurGpsData() const { return m_playback->getCurGpsData(); }
+const GpsData* AppDelegate::getCurGpsData() const { return m_playback->track().sampleAt(m_playback->transport().currentTime()); }
 VideoPlayerView::State AppDelegate::playState() const { return m_playback->state(); }
 int AppDelegate::getCurPlayIndex() const { return m_playback->curPlayIndex(); }
 int AppDelegate::getCurPlayIndex2() const { return m_playback->curPlayIndex2(); }
@@ -36,14 +36,14 @@ void AppDelegate::onButtonNext(int wrap) { m_playback->onButtonNext(wrap); }
 void AppDelegate::onButtonPrev() { m_playback->onButtonPrev(); }
 void AppDelegate::onButtonMute() { m_playback->transport().onButtonMute(); }
 void AppDelegate::onButtonSpeed() { m_playback->transport().onButtonSpeed(); }
-void AppDelegate::onButtonDpad(int command) { m_playback->onButtonDpad(command); }
+void AppDelegate::onButtonDpad(int command) { m_playback->view360().turnNow(command); }
 void AppDelegate::setPlaySpeed(float speed) { m_playback->transport().setPlaySpeed(speed); }
 void AppDelegate::setVolume(int step) { m_playback->transport().setVolume(step); }
 void AppDelegate::drawTime() { m_playback->transport().drawTime(); }
 void AppDelegate::enableMediaButton(bool enable) { m_playback->enableMediaButton(enable); }
-void AppDelegate::checkDpadButtons() { m_playback->checkDpadButtons(); }
-void AppDelegate::onMenu360View() { m_playback->onMenu360View(); }
-int AppDelegate::view360State() const { return m_playback->view360State(); }
+void AppDelegate::checkDpadButtons() { m_playback->view360().updateNow(); }
+void AppDelegate::onMenu360View() { m_playback->view360().toggleNow(); }
+int AppDelegate::view360State() const { return m_playback->view360().stateNow(); }
 DpadView* AppDelegate::dpadView() const { return m_windows->panels().dpad.data(); }
 float AppDelegate::speedForStep(int step) { return Transport::speedForStep(step); }
 bool AppDelegate::isDualCameraMode() const { return m_playback->isDualCameraMode(); }
@@ -53,12 +53,12 @@ void AppDelegate::dualSelectFile(int index, bool switchFlag) { m_playback->dualS
 void AppDelegate::switchVideoWindow(bool switchVideo) { m_playback->switchVideoWindow(switchVideo); }
 void AppDelegate::onButtonWindowSwitch() { m_playback->onButtonWindowSwitch(); }
 bool AppDelegate::syncSecondCamera() { return m_playback->transport().syncSecondCamera(); }
-void AppDelegate::moveTimeStamp() { m_playback->moveTimeStamp(); }
+void AppDelegate::moveTimeStamp() { m_playback->overlay().placeNow(); }
 VideoPlayerView* AppDelegate::videoPlayView() const { return m_playback->videoPlayView(); }
 VideoPlayerView* AppDelegate::videoPlayView2() const { return m_playback->videoPlayView2(); }
 bool AppDelegate::isVideoLoading() const { return m_playback->transport().isVideoLoading(); }
 bool AppDelegate::isSwitchVideo() const { return m_playback->isSwitchVideo(); }
-int AppDelegate::timeStampMode() const { return m_playback->timeStampMode(); }
+int AppDelegate::timeStampMode() const { return m_playback->overlay().mode(); }
 const GpsList& AppDelegate::gpsList() const { return m_playback->gpsList(); }
 float AppDelegate::playSpeed() const { return m_playback->transport().playSpeed(); }
 bool AppDelegate::isMuted() const { return m_playback->transport().isMuted(); }
@@ -66,7 +66,7 @@ int AppDelegate::volume() const { return m_playback->transport().volume(); }
 void AppDelegate::seekToSecond(int seconds) { m_playback->transport().seekToSecond(seconds); }
 bool AppDelegate::stepFrame(bool forward) { return m_playback->transport().stepFrame(forward); }
 void AppDelegate::stepVolume(int delta) { m_playback->transport().stepVolume(delta); }
-void AppDelegate::onGSensorGraphClicked(int graphX) { m_playback->onGSensorGraphClicked(graphX); }
+void AppDelegate::onGSensorGraphClicked(int graphX) { m_playback->transport().seekToGraphColumn(graphX); }
 // clang-format on
 
 void AppDelegate::onPlayBarButtonClicked(const Notification& n)

@@ -54,7 +54,7 @@ void AppDelegate::wireCameraClock()
     // library -> the correction: a card is measured once it is read
     connect(m_library, &LibraryModel::buildStarted, this, [this] {
         m_clockCorrection->cardClosed();
-        m_playback->setClockCorrection(std::nullopt);
+        m_playback->overlay().setClockCorrection(std::nullopt);
     });
     connect(m_library, &LibraryModel::libraryBuilt, this, [this] {
         std::vector<std::string> recordings;
@@ -66,6 +66,6 @@ void AppDelegate::wireCameraClock()
     connect(m_clockCorrection, &CameraClockCorrection::correctionChanged, this,
             [this](std::optional<int64_t> differenceMs, bool afterBuild) {
                 m_library->setClockCorrection(differenceMs, afterBuild);
-                m_playback->setClockCorrection(differenceMs);
+                m_playback->overlay().setClockCorrection(differenceMs);
             });
 }

@@ -48,7 +48,8 @@ void AppDelegate::createPanels()
     connect(toolbar, &ToolbarView::placeByNameTimeToggled, this, &AppDelegate::setPlaceByNameTime);
     connect(toolbar, &ToolbarView::saveClipChosen, this, &AppDelegate::onSaveClip);
     toolbar->setShowWholeTripStateProvider([this] { return m_playback->showWholeTrip(); });
-    connect(toolbar, &ToolbarView::showWholeTripToggled, m_playback, &PlaybackSession::setShowWholeTrip);
+    connect(toolbar, &ToolbarView::showWholeTripToggled, &m_playback->tripRoute(),
+            &TripRoute::setShowWholeTrip);
     connect(toolbar, &ToolbarView::harshThresholdChosen, this, &AppDelegate::onHarshThreshold);
 
     // harsh-driving marks <-> playback, library, slider, graph, file list
@@ -78,7 +79,7 @@ void AppDelegate::createPanels()
     connect(mapView(), &MapView::unitMenuItemClicked, m_languageSwitch, &LanguageSwitch::chooseSpeedUnit);
     connect(m_languageSwitch, &LanguageSwitch::speedUnitChanged, this, [this](int unit) {
         mapView()->setSpeedUnit(static_cast<int16_t>(unit));
-        m_playback->checkTimeStamp(); // the overlay's speed in the new unit, also while paused
+        m_playback->overlay().checkNow(); // the overlay's speed in the new unit, also while paused
     });
     wireArchivePanels();
 }
@@ -115,5 +116,5 @@ GSensorView* AppDelegate::gsensorView() const
 
 QLabel* AppDelegate::timeStamp() const
 {
-    return m_playback->timeStamp();
+    return m_playback->overlay().existingLabel();
 }

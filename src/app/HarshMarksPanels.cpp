@@ -45,7 +45,7 @@ void connectHarshMarks(HarshMarks& marks, PlaybackSession& session, LibraryModel
             if (Slider* slider = bar->poTimeSlider())
                 slider->setTimeMarks(timeMarksOf(found));
         });
-        QObject::connect(&session, &PlaybackSession::controlsReset, bar, [bar] {
+        QObject::connect(&session.transport(), &Transport::controlsReset, bar, [bar] {
             if (Slider* slider = bar->poTimeSlider())
                 slider->setTimeMarks({});
         });

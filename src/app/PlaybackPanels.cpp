@@ -51,15 +51,17 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
 {
     PlaybackSession* s = &session;
     Transport* t = &session.transport();
+    const CurrentTrack* shownTrack = &session.track();
 
-    // session -> map: the track's path, the marker, the rest of the trip.
+    // track, transport, route -> map: the track's path, the marker, the rest of the trip.
     if (MapView* map = panels.map) {
-        QObject::connect(s, &PlaybackSession::trackShown, map, [s, map, mapFullScreen](bool loaded) {
-            enableMapFor(map, loaded, s->gpsList().IsGPSReady());
-            if (map->GetMapState() != 1 && mapFullScreen && mapFullScreen())
-                map->OnButtonFullMap();
-        });
-        QObject::connect(s, &PlaybackSession::pathChanged, map, [map](const GpsList* path) {
+        QObject::connect(shownTrack, &CurrentTrack::shown, map,
+                         [shownTrack, map, mapFullScreen](bool loaded) {
+                             enableMapFor(map, loaded, shownTrack->gps().IsGPSReady());
+                             if (map->GetMapState() != 1 && mapFullScreen && mapFullScreen())
+                                 map->OnButtonFullMap();
+                         });
+        QObject::connect(shownTrack, &CurrentTrack::pathChanged, map, [map](const GpsList* path) {
             if (!path)
                 map->SetPosition(0, 0, 0, 0, -1);
             map->DrawPath(path);
@@ -78,8 +80,8 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
         QObject::connect(s, &PlaybackSession::currentRowShown, list, &FileListView::setCurSel);
     }
 
-    // session -> play bar: time, slider, play and speed buttons, volume, the
-    // media commands.
+    // transport, track, session -> play bar: time, slider and its event mark,
+    // play and speed buttons, volume, the media commands.
     if (PlayControlView* bar = panels.playBar) {
         QObject::connect(t, &Transport::timeChanged, bar,
                          [bar](int position, int duration) { bar->SetPlayTime(position, duration, true); });
@@ -87,15 +89,15 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
             if (Slider* slider = bar->poTimeSlider())
                 slider->setCurrentValue(second);
         });
-        QObject::connect(s, &PlaybackSession::seekRangeChanged, bar, [bar](bool seekable, int last) {
+        QObject::connect(t, &Transport::seekRangeChanged, bar, [bar](bool seekable, int last) {
             if (Slider* slider = bar->poTimeSlider()) {
                 slider->setEnabled(seekable);
                 slider->setRange(0, static_cast<int16_t>(last));
             }
         });
-        QObject::connect(s, &PlaybackSession::seekEnabled, bar,
+        QObject::connect(t, &Transport::seekEnabled, bar,
                          [bar](bool enabled) { enableWidget(bar->poTimeSlider(), enabled); });
-        QObject::connect(s, &PlaybackSession::eventMarkChanged, bar, [bar](int second) {
+        QObject::connect(shownTrack, &CurrentTrack::eventMarkChanged, bar, [bar](int second) {
             if (Slider* slider = bar->poTimeSlider())
                 slider->setEventMarkPos(static_cast<int16_t>(second));
         });
@@ -107,7 +109,7 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
             if (MultiButtons* button = bar->poPlayBtn())
                 button->resetButtonState();
         });
-        QObject::connect(s, &PlaybackSession::controlsReset, bar, [bar] {
+        QObject::connect(t, &Transport::controlsReset, bar, [bar] {
             if (Slider* slider = bar->poTimeSlider()) {
                 slider->setCurrentValue(0);
                 slider->setEventMarkPos(-1);
@@ -121,7 +123,7 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
             if (MultiButtons* button = bar->poSpeedBtn())
                 button->setButtonIndex(step);
         });
-        QObject::connect(s, &PlaybackSession::speedEnabled, bar,
+        QObject::connect(t, &Transport::speedEnabled, bar,
                          [bar](bool enabled) { enableWidget(bar->poSpeedBtn(), enabled); });
         QObject::connect(t, &Transport::volumeChanged, bar, &PlayControlView::SetVolume);
         QObject::connect(s, &PlaybackSession::mediaEnabled, bar, [bar](bool enable) {
@@ -136,7 +138,8 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
         });
     }
 
-    // session -> toolbar: the commands on the playlist and the open recording.
+    // session, track -> toolbar: the commands on the playlist, the open
+    // recording and its track.
     if (ToolbarView* toolbar = panels.toolbar) {
         QObject::connect(s, &PlaybackSession::mediaEnabled, toolbar,
                          [toolbar](bool enable, bool open, bool track) {
@@ -151,7 +154,7 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
             enableWidget(toolbar->oPrintBtn(), enabled);
             enableWidget(toolbar->oCaptureBtn(), enabled);
         });
-        QObject::connect(s, &PlaybackSession::trackExportEnabled, toolbar,
+        QObject::connect(shownTrack, &CurrentTrack::exportEnabled, toolbar,
                          [toolbar](bool enabled) { enableWidget(toolbar->oExportBtn(), enabled); });
         QObject::connect(s, &PlaybackSession::windowSwitchShown, toolbar, [toolbar](bool shown) {
             if (BitmapButton* button = toolbar->oWindowSwitchBtn())
@@ -159,9 +162,9 @@ void connectPlaybackPanels(PlaybackSession& session, const WindowController::Pan
         });
     }
 
-    // session -> G-sensor graph: the track's picture, the cursor under the slider's knob.
+    // track, transport -> G-sensor graph: the track's picture, the cursor under the slider's knob.
     if (GSensorView* graph = panels.gsensor) {
-        QObject::connect(s, &PlaybackSession::sensorGraphChanged, graph, &GSensorView::setGensorGraphic);
+        QObject::connect(shownTrack, &CurrentTrack::graphChanged, graph, &GSensorView::setGensorGraphic);
         QPointer<PlayControlView> bar = panels.playBar;
         QObject::connect(t, &Transport::sensorCursorChanged, graph, [graph, bar](int x, int y, int z) {
             Slider* slider = bar ? bar->poTimeSlider() : nullptr;

@@ -217,11 +217,11 @@ void WindowController::relayout(double width, double height)
         host2->setGeometry(pmQtRect(l.playerView2, ch));
 
     if (l.hideTimeStamp) {
-        m_playback->hideTimeStamp();
+        m_playback->overlay().setVisible(false);
     } else {
         if (m_nScreenMode == ScreenNormal)
-            m_playback->checkTimeStamp();
-        m_playback->moveTimeStamp();
+            m_playback->overlay().checkNow();
+        m_playback->overlay().placeNow();
     }
     if (VideoPlayerView* view = m_playback->videoPlayView(); view && host1)
         view->relayout(host1->rect());
@@ -392,7 +392,7 @@ void WindowController::reloadLanguageTexts()
 {
     if (m_window)
         m_window->setWindowTitle(pmLoadString(QStringLiteral("IDR_MAINFRAME")));
-    m_playback->checkTimeStamp();
+    m_playback->overlay().checkNow();
     if (m_panels.calendar)
         m_panels.calendar->changeLanguage();
     if (m_panels.toolbar)

@@ -23,6 +23,46 @@ int thousandths(float g)
 }
 } // namespace
 
+TrackLoadResult CurrentTrack::open(const std::string& path, double duration, const std::string& model)
+{
+    reset();
+    const TrackLoadResult result = load(path, duration, model);
+    Q_EMIT shown(result.loaded);
+    const int mark = result.loaded ? markEvent(pmGetFileType(path)) : -1;
+    Q_EMIT eventMarkChanged(mark);
+    reportGraph(mark >= 0 ? m_eventTime : 0);
+    Q_EMIT pathChanged(result.loaded ? &m_gps : nullptr);
+    Q_EMIT exportEnabled(m_gps.IsGPSReady());
+    return result;
+}
+
+void CurrentTrack::empty()
+{
+    clear();
+    Q_EMIT graphChanged(QImage(), 0, 0);
+}
+
+bool CurrentTrack::redrawGraph()
+{
+    if (!m_gps.IsGSensorReady())
+        return false;
+    reportGraph(m_eventTime);
+    return true;
+}
+
+bool CurrentTrack::reportPath()
+{
+    const bool positions = m_gps.IsGPSReady();
+    Q_EMIT pathChanged(positions ? &m_gps : nullptr);
+    return positions;
+}
+
+void CurrentTrack::reportGraph(int eventIndex)
+{
+    const float scale = drawGraphic(eventIndex, m_colours ? m_colours() : SensorGraphColours());
+    Q_EMIT graphChanged(m_graphic, m_motorType, scale);
+}
+
 void CurrentTrack::clear()
 {
     m_gps.ClearAllData();

@@ -4,7 +4,8 @@
 // graph's picture, and the sample of the second shown with the G values the
 // graph's cursor reads. Also the positions of the other recordings of its
 // trip, each read once while the trip is stepped through. It draws nothing:
-// the playback session hands what it finds to the map and the graph.
+// what it reads it reports by signal (the map and the graph listen; the
+// connections are in app/PlaybackPanels).
 // Main thread only, but for readRouteParts.
 #include "core/FileRules.h"
 #include "core/GpsData.h"
@@ -16,6 +17,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QObject>
 #include <QString>
 
 #include <atomic>
@@ -27,9 +29,12 @@
 
 class AMediaFile;
 
-class CurrentTrack
+class CurrentTrack : public QObject
 {
+    Q_OBJECT
 public:
+    explicit CurrentTrack(QObject* parent = nullptr) : QObject(parent) {}
+
     using Points = std::vector<std::pair<float, float>>;
     // Where the map's marker stands for a second.
     struct Place {
@@ -45,6 +50,21 @@ public:
                            GpsList& list, std::string& source)>;
     // Asked before every track is read, the trip's other recordings included.
     void setAttachedReader(AttachedReader reader) { m_attached = std::move(reader); }
+
+    // The G-sensor graph's axis colours, asked at each drawing (the defaults without).
+    void setGraphColours(std::function<SensorGraphColours()> colours) { m_colours = std::move(colours); }
+
+    // Reads the track of the recording at `path` (as load) and reports it:
+    // whether one was read, the event mark, the graph, the path, and whether
+    // it can be exported.
+    TrackLoadResult open(const std::string& path, double duration, const std::string& model);
+    // Empties the track (see clear) and reports the graph emptied.
+    void empty();
+    // The graph drawn and reported again with its event mark (its images
+    // were reloaded); false when the track has no G-sensor samples.
+    bool redrawGraph();
+    // The path reported again (the map page loaded); whether it has positions.
+    bool reportPath();
 
     // Empties the samples and the graph's picture (nothing open, or the
     // playlist it belonged to has gone).
@@ -109,7 +129,20 @@ public:
     int16_t motorType() const { return m_motorType; }
     const QImage& graphic() const { return m_graphic; }
 
+Q_SIGNALS:
+    // A track was read for the recording (`loaded`) or none could be.
+    void shown(bool loaded);
+    // The event mark on the time slider, seconds (-1: none).
+    void eventMarkChanged(int second);
+    // The graph's picture (null: none) with its motor type and scale.
+    void graphChanged(const QImage& image, int16_t motorType, float scale);
+    // The positions to draw (null: none).
+    void pathChanged(const GpsList* path);
+    // The track has positions to export.
+    void exportEnabled(bool enabled);
+
 private:
+    void reportGraph(int eventIndex);
     // The attached track in place of the positions read (true when there was one).
     bool takeAttached(const std::string& path, const std::function<double()>& seconds, GpsList& list,
                       TrackLoadResult& result);
@@ -123,6 +156,7 @@ private:
     GpsData m_lastFix;
     QImage m_graphic;
     AttachedReader m_attached;
+    std::function<SensorGraphColours()> m_colours;
     // The positions of each recording of the trip last drawn, by path.
     QHash<QString, Points> m_routeCache;
 };

@@ -1,19 +1,13 @@
-// The playback session (see PlaybackSession.h): the current rows, the play
-// state and the play bar's commands, the tick, two cameras, the time-stamp
-// overlay's mode and the player's keys. The session's side of the current
-// track (what the map and the graph are given) is in RecordingTrack.cpp.
+// The playback session (see PlaybackSession.h): the current rows, what opens
+// next, two cameras, a trip's recordings played into each other, and the
+// current track read once a recording is ready.
 #include "playback/PlaybackSession.h"
 
 #include "WaitingWindow/WaitingWindow.h"
 #include "base/Services.h"
-#include "base/SettingsKeys.h"
 #include "core/Log.h"
-#include "core/TrackLoader.h"
-#include "core/TripChain.h"
+#include "core/PlayOrder.h"
 
-#include <QTimer>
-#include <algorithm>
-#include <cmath>
 #include <utility>
 
 PlaybackSession::PlaybackSession(QObject* parent) : QObject(parent)
@@ -23,10 +17,21 @@ PlaybackSession::PlaybackSession(QObject* parent) : QObject(parent)
     connect(&m_pair, &SurfacePair::loadFailed, this, &PlaybackSession::onSurfaceLoadFailed);
     connect(&m_pair, &SurfacePair::playbackFailed, this, &PlaybackSession::onSurfacePlaybackFailed);
     connect(&m_pair, &SurfacePair::recordingEntered, this, &PlaybackSession::onRecordingEntered);
+    m_view360.follow(&m_pair);
+    m_route.follow(
+        [this] {
+            return TripRoute::Playing{currentTrip(), m_nCurPlayIndex, m_sources.list()};
+        },
+        [this](const std::vector<std::string>& recordings) {
+            return m_sources.attachedTracks ? m_sources.attachedTracks(recordings) : TrackAttachmentFinder();
+        });
+    m_overlay.follow(&m_pair, &m_track, [this] {
+        return TimeStampOverlay::frameTime(m_pair.front(), m_transport.currentTime());
+    });
     // The stamp over the picture follows the time shown.
     connect(&m_transport, &Transport::timeChanged, this, [this] {
         if (m_overlay.isShown())
-            showTimeStamp();
+            m_overlay.showNow();
     });
 }
 
@@ -38,6 +43,7 @@ void PlaybackSession::setSources(Sources sources)
 {
     m_sources = std::move(sources);
     m_track.setAttachedReader(m_sources.attachedTrack);
+    m_track.setGraphColours(m_sources.graphColours);
 }
 
 void PlaybackSession::resetState(int volume)
@@ -51,26 +57,6 @@ void PlaybackSession::resetState(int volume)
     m_view360.reset();
 }
 
-QList<AMediaFile> PlaybackSession::playlist() const
-{
-    return m_sources.playlist ? m_sources.playlist() : QList<AMediaFile>();
-}
-
-int PlaybackSession::selectedRow() const
-{
-    return m_sources.selectedRow ? m_sources.selectedRow() : -1;
-}
-
-int PlaybackSession::partnerOf(int index) const
-{
-    return m_sources.partnerOf ? m_sources.partnerOf(index) : -1;
-}
-
-int PlaybackSession::cameraTypeOf(int index) const
-{
-    return m_sources.cameraTypeOf ? m_sources.cameraTypeOf(index) : kCameraMain;
-}
-
 // A recording that cannot be played ends its opening here: nothing will report
 // it ready, so the controller must not keep waiting for that. The surface
 // itself shows the reason over its black area.
@@ -79,12 +65,9 @@ void PlaybackSession::onSurfaceLoadFailed(int camera, const QString& reason)
     if (camera == 1) {
         pmWriteLogQ(QStringLiteral("AppDelegate - open video failed : %1 - %2")
                         .arg(reason, m_pair.asset(1).toString()));
-        m_transport.setLoading(false);
+        m_transport.openFailed();
         if (pmIsWaiting())
             pmEndWait();
-        m_transport.checkPlayButtonState(true);
-        Q_EMIT seekEnabled(false);
-        m_transport.drawTime();
     } else {
         pmWriteLogQ(QStringLiteral("AppDelegate - open video 2 failed : %1 - %2")
                         .arg(reason, m_pair.asset(2).toString()));
@@ -110,7 +93,7 @@ void PlaybackSession::onSurfacePlaybackFailed(int camera, const QString& reason)
 
 void PlaybackSession::setCurPlaylistIndex(int index, bool)
 {
-    const QList<AMediaFile> list = playlist();
+    const QList<AMediaFile> list = m_sources.list();
     const int count = static_cast<int>(list.size());
     m_transport.setCurrentTime(0);
     if (index < 0) {
@@ -139,15 +122,13 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
         m_transport.setLoading(true);
 
         VideoPlayerView* view = m_pair.make(1, entry.URL());
-        view->setRate(m_bOpenPaused ? 0.0f : m_transport.playSpeed());
-        view->setVolume(static_cast<float>(m_transport.volume()) / 10.0f);
-        view->setMuted(m_transport.isMuted());
+        m_transport.prepareSurface(view, true, m_bOpenPaused);
         m_view360.recordingOpened(view, native, true);
-        checkDpadButtons();
+        m_view360.updateNow();
         // The slider's range and the track's padding wait for the
         // recording's length, a trip's timeline for every member's.
         m_transport.setDuration(0);
-        m_pair.openFront(chainFrom(index, list), list,
+        m_pair.openFront(m_sources.chainFrom(index, list, m_bGaplessTrips), list,
                          [this](double length) { m_transport.setDuration(length); });
     }
     if (!m_pair.isFrontProbing())
@@ -156,7 +137,7 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
     m_transport.setTicking(!m_pair.asset(1).isEmpty());
     m_transport.setVolume(m_transport.volume());
     m_transport.checkMute();
-    checkDpadButtons(); // the pad and the head tracker follow the new surface, or its absence
+    m_view360.updateNow(); // the pad and the head tracker follow the new surface, or its absence
     pmWriteLog("Set movie to movie view !");
     pmWriteLog("setCurPlaylistIndex() - end !");
     pmWriteLogQ(QStringLiteral("AppDelegate - setCurPlaylistIndex -  timestamp = %1").arg(m_overlay.mode()));
@@ -164,10 +145,15 @@ void PlaybackSession::setCurPlaylistIndex(int index, bool)
 
 void PlaybackSession::onSurfaceReady(int camera)
 {
-    if (camera == 1)
+    if (camera == 1) {
         handleLoadStateChanged();
-    else
-        handleLoadStateChanged2();
+    } else {
+        // The rear's stamp, and its time brought onto the front's now rather
+        // than a tick later (it started later than the front).
+        m_overlay.placeNow();
+        m_overlay.checkNow();
+        m_transport.syncSecondCamera();
+    }
     if (VideoPlayerView* view = m_pair.surface(camera))
         view->relayout(view->rect());
 }
@@ -186,10 +172,10 @@ void PlaybackSession::handleLoadStateChanged()
     if (m_transport.duration() <= 0 && m_pair.front())
         m_transport.setDuration(m_pair.front()->getDuration());
     onOpenGPSFile();
-    moveTimeStamp();
-    checkTimeStamp();
-    checkDpadButtons();
-    Q_EMIT speedEnabled(true);
+    m_overlay.placeNow();
+    m_overlay.checkNow();
+    m_view360.updateNow();
+    m_transport.enableSpeed(true);
     if (m_bPreviewing)
         showPreview();
     else
@@ -202,7 +188,7 @@ void PlaybackSession::handleLoadStateChanged()
 
 void PlaybackSession::onPlay()
 {
-    if (!isPlaying())
+    if (!m_transport.isPlaying())
         m_bPreviewing = false; // Play before a preview was ready: it plays
     m_transport.onPlay();
 }
@@ -210,9 +196,9 @@ void PlaybackSession::onPlay()
 void PlaybackSession::onButtonPlay()
 {
     pmWriteLog("AppDelegate - onButtonPlay()");
-    const int rows = static_cast<int>(playlist().size());
+    const int rows = static_cast<int>(m_sources.list().size());
     if (state() == VideoPlayerView::StateNoPlayer && rows > 0) {
-        const int selection = selectedRow();
+        const int selection = m_sources.selected();
         if (selection >= 0 && selection < rows) {
             Q_EMIT openRowRequested(selection);
             return;
@@ -224,40 +210,28 @@ void PlaybackSession::onButtonPlay()
 
 void PlaybackSession::onButtonNext(int wrap)
 {
-    const int count = static_cast<int>(playlist().size());
-    if (count < 2)
-        return;
-    int base = m_nCurPlayIndex;
-    if (base < 0)
-        base = selectedRow();
-    int target = base + 1;
-    if (target >= count)
-        target = 0;
-    if (target < 0 || target >= count)
-        return;
-    resetCtrl();
-    m_transport.setCurrentTime(0);
-    if (isDualCameraMode())
-        dualNextFile(true, wrap != 0);
-    else
-        setCurPlaylistIndex(target, true);
-    onUpdateTitle(0);
+    const int target =
+        pmNextPlayRow(static_cast<int>(m_sources.list().size()), m_nCurPlayIndex, m_sources.selected());
+    if (target >= 0)
+        stepTo(target, true, wrap != 0);
 }
 
 void PlaybackSession::onButtonPrev()
 {
-    const int count = static_cast<int>(playlist().size());
-    if (count < 2)
-        return;
-    int base = m_nCurPlayIndex;
-    if (base < 0)
-        base = selectedRow();
-    const int target = base <= 0 ? count - 1 : base - 1;
-    if (target >= count)
-        return;
-    resetCtrl();
+    const int target =
+        pmPrevPlayRow(static_cast<int>(m_sources.list().size()), m_nCurPlayIndex, m_sources.selected());
+    if (target >= 0)
+        stepTo(target, false, true);
+}
+
+// With two cameras the pair after or before the current one opens instead.
+void PlaybackSession::stepTo(int target, bool forward, bool wrap)
+{
+    m_transport.resetControls();
+    if (forward)
+        m_transport.setCurrentTime(0);
     if (isDualCameraMode())
-        dualNextFile(false, true);
+        dualNextFile(forward, wrap);
     else
         setCurPlaylistIndex(target, true);
     onUpdateTitle(0);
@@ -266,11 +240,12 @@ void PlaybackSession::onButtonPrev()
 void PlaybackSession::movieDidEnd()
 {
     pmWriteLog("AppDelegate::movieDidEnd");
-    if (isLastRecordingEnded()) {
+    const int count = static_cast<int>(m_sources.list().size());
+    if (pmIsLastPlayRow(count, m_nCurPlayIndex, isDualCameraMode() && m_pair.rear())) {
         m_transport.stopOnLastFrames();
         return;
     }
-    if (m_nCurPlayIndex + 1 < playlist().size())
+    if (m_nCurPlayIndex + 1 < count)
         onButtonNext(0);
     else
         m_transport.onStop();
@@ -282,13 +257,13 @@ void PlaybackSession::movieDidEnd()
 // selects (playing goes on), and a click on what is open already does nothing.
 void PlaybackSession::previewRow(int row)
 {
-    const int count = static_cast<int>(playlist().size());
-    if (row < 0 || row >= count || isPlaying())
+    const int count = static_cast<int>(m_sources.list().size());
+    if (row < 0 || row >= count || m_transport.isPlaying())
         return;
     if (m_pair.front() && (row == m_nCurPlayIndex || (has2Videos() && row == m_nCurPlayIndex2)))
         return;
     pmWriteLogQ(QStringLiteral("AppDelegate - preview : %1").arg(row));
-    resetCtrl();
+    m_transport.resetControls();
     m_bOpenPaused = true;
     if (isDualCameraMode())
         dualSelectFile(row, true);
@@ -309,18 +284,7 @@ void PlaybackSession::showPreview()
     m_transport.mapGoTo();
 }
 
-// Nothing follows the recording that ended: auto-advance does not wrap, and
-// with two cameras the open rear partner is not a next recording.
-bool PlaybackSession::isLastRecordingEnded() const
-{
-    const int count = static_cast<int>(playlist().size());
-    const int next = isDualCameraMode() && m_pair.rear() ? m_nCurPlayIndex + 2 : m_nCurPlayIndex + 1;
-    return next >= count;
-}
-
-// ---------------------------------------------------------------- tick and time display
-
-// ---------------------------------------------------------------- play bar upkeep
+// ---------------------------------------------------------------- the media commands, two cameras
 
 void PlaybackSession::enableMediaButton(bool enable)
 {
@@ -341,7 +305,7 @@ void PlaybackSession::enable2VideoWindow(bool enable)
 
 void PlaybackSession::dualSelectFile(int index, bool switchFlag)
 {
-    const int partner = partnerOf(index);
+    const int partner = m_sources.partner(index);
     if (partner < 0) {
         switchVideoWindow(false);
         if (m_pair.rear())
@@ -349,57 +313,36 @@ void PlaybackSession::dualSelectFile(int index, bool switchFlag)
         setCurPlaylistIndex(index, true);
         return;
     }
-    int first = index;
-    int second = partner;
-    if (cameraTypeOf(index) == kCameraMain) {
-        if (switchFlag && m_pair.isSwitched())
-            switchVideoWindow(false);
-    } else {
-        if (switchFlag && !m_pair.isSwitched())
-            switchVideoWindow(true);
-        // A preview follows the user's selection (keys walk the list row by
-        // row); only opening a pair moves the selection to its front row.
-        if (!m_bOpenPaused)
-            Q_EMIT currentRowShown(partner, true);
-        first = partner;
-        second = index;
-    }
-    setCurPlaylistIndex(first, true);
-    setCurPlaylistIndex2(second, true);
+    // The rear row chosen shows the rear large.
+    const bool rear = m_sources.cameraType(index) != kCameraMain;
+    if (switchFlag && m_pair.isSwitched() != rear)
+        switchVideoWindow(rear);
+    // A preview follows the user's selection (keys walk the list row by
+    // row); only opening a pair moves the selection to its front row.
+    if (rear && !m_bOpenPaused)
+        Q_EMIT currentRowShown(partner, true);
+    setCurPlaylistIndex(rear ? partner : index, true);
+    setCurPlaylistIndex2(rear ? index : partner, true);
 }
 
-bool PlaybackSession::dualNextFile(bool forward, bool wrap)
+void PlaybackSession::dualNextFile(bool forward, bool wrap)
 {
     const int current = m_nCurPlayIndex;
-    const int count = static_cast<int>(playlist().size());
-    int target;
-    if (forward) {
-        target = m_pair.rear() ? current + 2 : current + 1;
-        if (target >= count)
-            target = wrap ? 0 : current;
-    } else if (current < 1) {
-        target = wrap ? count - 1 : current;
-    } else {
-        target = current - 1;
-        if (cameraTypeOf(target) == kCameraRear) {
-            const int partner = partnerOf(target);
-            if (partner >= 0)
-                target = partner;
-        }
-    }
-    if (target == current) {
+    const int target = pmNextPairRow(
+        static_cast<int>(m_sources.list().size()), current, m_pair.rear() != nullptr, forward, wrap,
+        [this](int row) { return m_sources.cameraType(row) == kCameraRear; },
+        [this](int row) { return m_sources.partner(row); });
+    if (target == current)
         m_transport.onStop();
-        return false;
-    }
-    dualSelectFile(target, false);
-    return true;
+    else
+        dualSelectFile(target, false);
 }
 
 void PlaybackSession::setCurPlaylistIndex2(int index, bool)
 {
     m_pair.release(2);
     m_nCurPlayIndex2 = index;
-    const QList<AMediaFile> list = playlist();
+    const QList<AMediaFile> list = m_sources.list();
     if (index < 0 || index >= list.size() || list.at(index).URL().isEmpty())
         return;
     const AMediaFile& entry = list.at(index);
@@ -409,91 +352,42 @@ void PlaybackSession::setCurPlaylistIndex2(int index, bool)
     m_overlay.recordingOpened(2, native);
     pmWriteLogQ(QStringLiteral("AppDelegate - ready to open video 2 : %1").arg(entry.path()));
 
-    VideoPlayerView* view = m_pair.make(2, entry.URL());
-    view->setRate(m_bOpenPaused ? 0.0f : m_transport.playSpeed());
-    view->setMuted(true); // before the player exists, so not even its first moment is heard
-    m_pair.openRear(index, list, [this](int row) { return partnerOf(row); });
-}
-
-void PlaybackSession::handleLoadStateChanged2()
-{
-    moveTimeStamp();
-    checkTimeStamp();
-    // The rear started later than the front: bring it onto the front's time now
-    // rather than a tick later.
-    m_transport.syncSecondCamera();
+    m_transport.prepareSurface(m_pair.make(2, entry.URL()), false, m_bOpenPaused);
+    m_pair.openRear(index, list, [this](int row) { return m_sources.partner(row); });
 }
 
 void PlaybackSession::switchVideoWindow(bool switchVideo)
 {
     pmWriteLogQ(QStringLiteral("AppDelegate - switchVideoWindow for timestamp - switch = %1")
                     .arg(switchVideo ? 1 : 0));
-    const bool mapFull = m_sources.mapFullScreen && m_sources.mapFullScreen();
-    const bool exchanged = m_pair.switchPictures(switchVideo, mapFull);
-    checkTimeStamp();
-    checkDpadButtons();
+    const bool exchanged = m_pair.switchPictures(switchVideo, m_sources.mapFull());
+    m_overlay.checkNow();
+    m_view360.updateNow();
     if (!exchanged)
         return;
-    moveTimeStamp();
-    showTimeStamp();
+    m_overlay.placeNow();
+    m_overlay.showNow();
 }
 
 void PlaybackSession::onButtonWindowSwitch()
 {
-    if (!playlist().isEmpty() && has2Videos())
+    if (!m_sources.list().isEmpty() && has2Videos())
         switchVideoWindow(!m_pair.isSwitched());
-}
-
-void PlaybackSession::onMenu360View()
-{
-    if (m_view360.toggle(videoPlayView()))
-        checkDpadButtons();
 }
 
 void PlaybackSession::onUpdateTitle(int flag)
 {
     if (m_nCurPlayIndex == -1)
         return;
-    const VideoPlayerView::State state = this->state();
-    if (state == VideoPlayerView::StatePlaying) {
-        Q_EMIT currentRowShown(m_nCurPlayIndex, true);
-        m_transport.checkPlayButtonState(false);
-    } else if (state == VideoPlayerView::StatePaused) {
-        Q_EMIT currentRowShown(m_nCurPlayIndex, true);
+    const bool playing = state() == VideoPlayerView::StatePlaying;
+    const bool paused = state() == VideoPlayerView::StatePaused;
+    Q_EMIT currentRowShown(m_nCurPlayIndex, playing || paused || flag == 1);
+    if (paused)
         m_transport.drawTime();
-        m_transport.checkPlayButtonState(true);
-    } else {
-        Q_EMIT currentRowShown(m_nCurPlayIndex, flag == 1);
-        m_transport.checkPlayButtonState(true);
-    }
+    m_transport.checkPlayButtonState(!playing);
 }
-
-// ---------------------------------------------------------------- keys and the G-sensor graph
-
-// ---------------------------------------------------------------- keys and the G-sensor graph
 
 // ---------------------------------------------------------------- trips
-
-std::vector<int> PlaybackSession::currentTrip() const
-{
-    if (m_nCurPlayIndex < 0)
-        return {};
-    std::vector<int> trip = m_tripMembers ? m_tripMembers(m_nCurPlayIndex) : std::vector<int>();
-    if (trip.empty())
-        trip.push_back(m_nCurPlayIndex);
-    return trip;
-}
-
-QList<int> PlaybackSession::chainFrom(int index, const QList<AMediaFile>& list) const
-{
-    if (!m_bGaplessTrips || !m_tripMembers)
-        return {index};
-    const std::vector<int> rows = pmTripChainFrom(
-        index, m_tripMembers(index),
-        [&list](int row) { return row >= 0 && row < list.size() && !list.at(row).URL().isEmpty(); },
-        [this](int row) { return partnerOf(row); });
-    return QList<int>(rows.begin(), rows.end());
-}
 
 // Playback ran from one recording of a chain into the next (or a frame step
 // went back into the one before): the application follows as if that
@@ -503,12 +397,12 @@ QList<int> PlaybackSession::chainFrom(int index, const QList<AMediaFile>& list) 
 // ordinary way.
 void PlaybackSession::onRecordingEntered(int chainIndex)
 {
-    const QList<AMediaFile> list = playlist();
+    const QList<AMediaFile> list = m_sources.list();
     const int row = m_pair.chainRows(1).value(chainIndex, -1);
     if (row < 0 || row >= list.size() || row == m_nCurPlayIndex)
         return;
     pmWriteLog("AppDelegate::movieDidEnd");
-    resetCtrl();
+    m_transport.resetControls();
     m_transport.setCurrentTime(0);
     pmWriteLogQ(QStringLiteral("setCurPlaylistIndex() - index = %1").arg(row));
     m_nCurPlayIndex = row;
@@ -525,7 +419,7 @@ void PlaybackSession::onRecordingEntered(int chainIndex)
 
     bool rearFollows = false;
     if (isDualCameraMode()) {
-        const int partner = partnerOf(row);
+        const int partner = m_sources.partner(row);
         if (partner >= 0 && m_pair.rear() && m_pair.chainRows(2).value(chainIndex, -1) == partner) {
             m_nCurPlayIndex2 = partner;
             const AMediaFile& rear = list.at(partner);
@@ -554,17 +448,63 @@ void PlaybackSession::onRecordingEntered(int chainIndex)
     onUpdateTitle(0);
 }
 
-// ---------------------------------------------------------------- the time-stamp overlay
+// ---------------------------------------------------------------- the current track
 
-std::optional<QString> PlaybackSession::getTimeStampString()
+// The track is read once the recording is ready: the slider's range first,
+// then what the track reports (see CurrentTrack::open), the trip's route and
+// the map's marker.
+void PlaybackSession::onOpenGPSFile()
 {
-    const std::optional<QString> text = timeStampStringAt(frameTime());
-    if (!text)
-        m_overlay.setText(QStringLiteral(" "));
-    return text;
+    pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - Start !");
+    m_transport.announceSeekRange();
+    m_transport.showPosition(0);
+    Q_EMIT frameCommandsEnabled(true);
+
+    const QList<AMediaFile> list = m_sources.list();
+    const std::string path = m_nCurPlayIndex >= 0 && m_nCurPlayIndex < list.size()
+                                 ? list.at(m_nCurPlayIndex).nativePath().toStdString()
+                                 : std::string();
+    if (path.empty()) {
+        m_track.reset();
+        Q_EMIT trackLoaded();
+        return;
+    }
+    const bool loaded = m_track.open(path, m_transport.duration(), m_sources.model()).loaded;
+    m_route.update();
+    if (loaded)
+        m_transport.mapGoTo();
+    pmWriteLogQ(QStringLiteral("OnOpenGpsFile() - timestamp = %1").arg(m_overlay.mode()));
+    pmWriteLog("CRDVManagerDlg::OnOpenGpsFile() - End !");
+    Q_EMIT trackLoaded();
 }
 
-void PlaybackSession::checkTimeStamp()
+void PlaybackSession::clearTrack()
 {
-    m_overlay.check(m_pair, frameTime(), m_track.gps(), isOpen());
+    m_transport.showNoPlace();
+    m_track.empty();
+    m_transport.resetControls();
+    m_transport.drawTime();
+    Q_EMIT trackLoaded();
+}
+
+void PlaybackSession::reloadTrack()
+{
+    if (!m_pair.isOpen() || m_transport.isVideoLoading())
+        return;
+    m_track.forgetTripRoute();
+    onOpenGPSFile();
+    m_transport.onPlayTimerChange();
+}
+
+void PlaybackSession::redrawSensorGraph()
+{
+    if (m_track.redrawGraph())
+        m_transport.emitSensorCursor();
+}
+
+void PlaybackSession::onMapViewReady()
+{
+    if (m_track.reportPath())
+        m_transport.mapGoTo();
+    m_route.update();
 }

@@ -1,72 +1,40 @@
 #pragma once
 // The playback of the current recording, or of a front/rear pair: which
-// playlist rows play, the play state, speed, volume and mute, the end of a
-// recording and what comes next, the time-stamp overlay's mode, the event mark
-// and the track the map and the G-sensor graph follow, and the 360-degree view.
+// playlist rows play, what opens next, a preview, and a trip's recordings
+// played into each other. Its parts hold the rest: SurfacePair (the surfaces
+// and CameraSync), Transport (play, pause, speed, volume, seeking, the tick;
+// the one holder of the speed and the duration), CurrentTrack, TripRoute,
+// TimeStampOverlay and View360Control. The front surface's player is the one
+// holder of the play state and the position.
 //
-// The front surface's player is the one holder of the play state (state())
-// and of the position; nothing here keeps a copy of either. The speed and the
-// duration each have one holder, the Transport.
-//
-// The session knows neither the library nor the window: the playlist and the
-// camera pairs are asked through the functions given to setSources; the hosts
-// are given by setters. What the play bar, the file list, the toolbar, the
-// map, the G-sensor graph and the direction pad show it reports by signal
-// (app/PlaybackPanels connects them), and what it cannot do itself it asks
-// for by signal. Its parts: SurfacePair (the surfaces and CameraSync),
-// Transport (play, pause, speed, volume, seeking, the tick), TimeStampOverlay,
-// View360Control, CurrentTrack and TripRoute.
-// Main thread only.
+// It knows neither the library nor the window: it asks PlaybackSources, and
+// what the panels show it and its parts report by signal (app/PlaybackPanels
+// connects them). Main thread only.
 #include "base/AMediaFile.h"
-#include "base/NotificationCenter.h"
-#include "core/GpsData.h"
 #include "core/GpsList.h"
 #include "playback/CurrentTrack.h"
+#include "playback/PlaybackSources.h"
 #include "playback/SurfacePair.h"
 #include "playback/TimeStampOverlay.h"
 #include "playback/Transport.h"
 #include "playback/TripRoute.h"
 #include "playback/View360Control.h"
-#include "views/SensorGraphic.h"
 #include "views/VideoPlayerView.h"
 
-#include <QImage>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
-#include <optional>
-#include <string>
 #include <vector>
-
-class QLabel;
 
 class PlaybackSession : public QObject
 {
     Q_OBJECT
 public:
     // What the session needs to know from the library and the window.
-    struct Sources {
-        // The playlist in its order (the rows of the file list).
-        std::function<QList<AMediaFile>()> playlist;
-        // The other camera's row of a pair, or -1; the camera type of a row.
-        std::function<int(int)> partnerOf;
-        std::function<int(int)> cameraTypeOf;
-        // The camera model of the current folder, given to each track.
-        std::function<QString()> modelName;
-        // The map fills the window (the map's own full-size state follows it).
-        std::function<bool()> mapFullScreen;
-        // The row the user selected in the file list, or -1.
-        std::function<int()> selectedRow;
-        // The G-sensor graph's axis colours (the defaults without).
-        std::function<SensorGraphColours()> graphColours;
-        // A track attached to a recording, read in place of its positions.
-        CurrentTrack::AttachedReader attachedTrack;
-        // The attachments of these recordings, answered from a copy a worker may keep.
-        std::function<TrackAttachmentFinder(const std::vector<std::string>&)> attachedTracks;
-    };
+    using Sources = PlaybackSources;
 
     explicit PlaybackSession(QObject* parent = nullptr);
     ~PlaybackSession() override;
@@ -79,25 +47,22 @@ public:
     void setOverlayHost(QWidget* content) { m_overlay.setHost(content); }
     // Everything back to the start: nothing open, 1x speed, sound on at `volume`.
     void resetState(int volume);
-    // The rows of the trip holding a row, in play order (the row alone when
-    // it starts no trip; empty for an unknown row). Without it every
-    // recording plays alone.
+    // The rows of the trip holding a row (see PlaybackSources::tripMembers).
     void setTripMembers(std::function<std::vector<int>(int)> tripMembers)
     {
-        m_tripMembers = std::move(tripMembers);
+        m_sources.tripMembers = std::move(tripMembers);
     }
     // Whether the recordings of a trip play into each other without a gap
     // (on by default); off, each is opened at the end of the one before.
     void setGaplessTrips(bool on) { m_bGaplessTrips = on; }
     // The settings menu's "Show the whole trip on the map" (stored).
     bool showWholeTrip() const { return m_route.showWholeTrip(); }
-    void setShowWholeTrip(bool on);
     // The rows the surfaces play in one go from the current one on (the
     // current row alone outside a trip); for the rear camera with 2.
     const QList<int>& chainRows(int camera = 1) const { return m_pair.chainRows(camera); }
     // The rows of the current recording's trip, in play order (the current
     // row alone outside a trip; empty with nothing current).
-    std::vector<int> currentTrip() const;
+    std::vector<int> currentTrip() const { return m_sources.tripOf(m_nCurPlayIndex); }
 
     // ---- making an entry current
     void setCurPlaylistIndex(int index, bool autoPlay);
@@ -107,7 +72,6 @@ public:
     // (with its partner), unless a recording is playing.
     void previewRow(int row);
     bool isPreviewing() const { return m_bPreviewing; }
-    void handleLoadStateChanged();
 
     // ---- play state and commands (the rest are the transport's)
     Transport& transport() { return m_transport; }
@@ -121,9 +85,6 @@ public:
     void onButtonNext(int wrap);
     void onButtonPrev();
     void movieDidEnd();
-    // A click on the G-sensor graph at this column: playback moves to the
-    // second whose sample is drawn there.
-    void onGSensorGraphClicked(int graphX);
     void enableMediaButton(bool enable);
 
     // ---- two cameras
@@ -133,14 +94,12 @@ public:
     void switchVideoWindow(bool switchVideo);
     void onButtonWindowSwitch();
     const CameraSync& cameraSync() const { return m_pair.sync(); }
-    SurfacePair& surfaces() { return m_pair; }
 
     // ---- the track of the current recording
     void onOpenGPSFile();
     // Reads the current recording's track again (an attached track changed)
     // and puts the map and the cursors at the second shown.
     void reloadTrack();
-    const GpsData* getCurGpsData() const { return m_track.sampleAt(m_transport.currentTime()); }
     // The G-sensor panel's graph again, after its images were reloaded.
     void redrawSensorGraph();
     // The map page finished loading (and was asked to load again if it is
@@ -148,80 +107,29 @@ public:
     void onMapViewReady();
     // The track emptied (the playlist it belonged to has gone).
     void clearTrack();
+    // The track reports what is read of it (the map and the graph listen).
     const CurrentTrack& track() const { return m_track; }
     TripRoute& tripRoute() { return m_route; }
 
-    // ---- the time-stamp overlay
+    // ---- the time-stamp overlay and the 360-degree view
     TimeStampOverlay& overlay() { return m_overlay; }
-    std::optional<QString> getTimeStampString();
-    std::optional<QString> timeStampStringAt(double position) const
-    {
-        return m_overlay.textAt(position, m_track.gps(), isOpen());
-    }
-    double frameTime() const
-    {
-        return TimeStampOverlay::frameTime(videoPlayView(), m_transport.currentTime());
-    }
-    const GpsData* gpsDataOfFrame(double position) const
-    {
-        return TimeStampOverlay::sampleOfFrame(m_track.gps(), position);
-    }
-    void checkTimeStamp();
-    // The camera's clock corrected by this difference from GPS time (none:
-    // as the camera kept it); the stamp shown follows at once.
-    void setClockCorrection(std::optional<int64_t> differenceMs)
-    {
-        m_overlay.setClockDifference(differenceMs);
-        checkTimeStamp();
-    }
-    void moveTimeStamp() { m_overlay.placeOver(m_pair); }
-    void hideTimeStamp() { m_overlay.setVisible(false); }
-    void setTimeStampText(const QString& text) { m_overlay.setText(text); }
-    QLabel* timeStampLabel() { return m_overlay.label(); }
-    QLabel* timeStamp() const { return m_overlay.existingLabel(); }
-    int timeStampMode() const { return m_overlay.mode(); }
-    void setTimeStampMode(int mode) { m_overlay.setMode(mode); }
-    const _SYSTEMTIME& rearCamTime() const { return m_overlay.start(); }
-    // The start the stamp counts from; set from the name when a recording opens.
-    void setRearCamTime(const _SYSTEMTIME& start) { m_overlay.setStart(start); }
-
-    // ---- 360-degree view
     View360Control& view360() { return m_view360; }
-    // The menu's switch for a flat recording: -1 when it does not apply (no
-    // recording, or one tagged spherical), else whether it is on.
-    void onMenu360View();
-    int view360State() const { return m_view360.state(videoPlayView()); }
-    void onButtonDpad(int command) { View360Control::turn(videoPlayView(), command); }
-    void checkDpadButtons() { m_view360.update(videoPlayView(), isSwitchVideo()); }
-    bool isDpadEnabled() const { return m_view360.padEnabled(); }
 
     // ---- state the rest of the program reads
     VideoPlayerView* videoPlayView() const { return m_pair.front(); }
     VideoPlayerView* videoPlayView2() const { return m_pair.rear(); }
     int curPlayIndex() const { return m_nCurPlayIndex; }
     int curPlayIndex2() const { return m_nCurPlayIndex2; }
-    // Forgets the current entry without touching the surfaces (the
-    // playlist it pointed into has gone).
-    void forgetCurPlayIndex() { m_nCurPlayIndex = -1; }
     // The playlist changed around what plays: the recordings now stand at
-    // these rows (-1 leaves a camera's row as it is).
+    // these rows (-1: none), the surfaces untouched.
     void setPlayRows(int index, int index2)
     {
         m_nCurPlayIndex = index;
         m_nCurPlayIndex2 = index2;
     }
-    void renumberCurrent(int index, int index2)
-    {
-        if (index >= 0)
-            m_nCurPlayIndex = index;
-        if (index2 >= 0)
-            m_nCurPlayIndex2 = index2;
-    }
     QUrl currentAsset(int camera) const { return m_pair.asset(camera); }
     bool isSwitchVideo() const { return m_pair.isSwitched(); }
-    int eventTime() const { return m_track.eventTime(); }
     const GpsList& gpsList() const { return m_track.gps(); }
-    const QImage& sensorBitmap() const { return m_track.graphic(); }
 
 Q_SIGNALS:
     // The row to open as a double click would (play pressed with nothing open).
@@ -239,66 +147,31 @@ Q_SIGNALS:
     // current is ready, this comes just before it starts playing.
     void trackLoaded();
 
-    // What the play bar and the file list show (the position and the play
-    // button: the transport's signals). The time slider's range (0 to
-    // `last`, moved by the user only when `seekable`); whether it can be
-    // moved at all.
-    void seekRangeChanged(bool seekable, int last);
-    void seekEnabled(bool enabled);
-    // The event mark on the time slider, seconds (-1: none).
-    void eventMarkChanged(int second);
-    // The play button back to its first image, the slider at 0 without its
-    // mark, and the reverse button.
-    void controlsReset();
-    // Whether the speed can be changed.
-    void speedEnabled(bool enabled);
-    // The media commands apply (a playlist to play); `open`: a recording is
-    // open; `track`: its track has positions.
+    // What the toolbar and the file list show (the play bar follows the
+    // transport). The media commands apply (a playlist to play); `open`: a
+    // recording is open; `track`: its track has positions.
     void mediaEnabled(bool enable, bool open, bool track);
-    // The toolbar's commands on the recording open (print, capture), on its
-    // track (export), and its camera switch (shown with two cameras).
+    // The toolbar's commands on the recording open (print, capture), and its
+    // camera switch (shown with two cameras).
     void frameCommandsEnabled(bool enabled);
-    void trackExportEnabled(bool enabled);
     void windowSwitchShown(bool shown);
     // The file list selects this row (scrolled into view with `scroll`).
     void currentRowShown(int row, bool scroll);
 
-    // What the map and the G-sensor graph show of the track.
-    // A track was read for the recording (`loaded`) or none could be; the
-    // map is switched on for it, or off. Then its positions (null: none).
-    void trackShown(bool loaded);
-    void pathChanged(const GpsList* path);
-    // The graph's picture (null: none) with its motor type and scale.
-    void sensorGraphChanged(const QImage& image, int16_t motorType, float scale);
-
 private:
     void onSurfaceReady(int camera);
+    void handleLoadStateChanged();
     void onSurfaceLoadFailed(int camera, const QString& reason);
     void onSurfacePlaybackFailed(int camera, const QString& reason);
     void onRecordingEntered(int chainIndex);
-    void handleLoadStateChanged2();
-    bool dualNextFile(bool forward, bool wrap);
-    // The rows a surface opened at `index` plays in one go (see chainRows).
-    QList<int> chainFrom(int index, const QList<AMediaFile>& list) const;
-    QList<AMediaFile> playlist() const;
-    int selectedRow() const;
-    int partnerOf(int index) const;
-    int cameraTypeOf(int index) const;
-    bool isPlaying() const { return m_transport.isPlaying(); }
-    // A recording was opened (its track then carries the stamp's preferences).
-    bool isOpen() const { return !m_pair.asset(1).isEmpty() || !m_pair.asset(2).isEmpty(); }
-    void resetCtrl() { Q_EMIT controlsReset(); }
+    void stepTo(int target, bool forward, bool wrap);
+    void dualNextFile(bool forward, bool wrap);
     void onUpdateTitle(int flag);
-    void updateTripRoute();
-    void drawSensorGraph(int eventIndex);
-    void showTimeStamp() { m_overlay.showAt(frameTime(), m_track.gps(), isOpen()); }
     void showPreview();
-    bool isLastRecordingEnded() const;
 
     Sources m_sources;
     SurfacePair m_pair;
     bool m_bGaplessTrips = true;
-    std::function<std::vector<int>(int)> m_tripMembers;
 
     int m_nCurPlayIndex = -1;
     int m_nCurPlayIndex2 = -1;

@@ -47,6 +47,8 @@ public:
     // What the camera plays now (empty when nothing); a chain moving into its
     // next recording moves it on.
     QUrl asset(int camera) const { return camera == 2 ? m_asset2 : m_asset; }
+    // A recording was opened on either surface.
+    bool isOpen() const { return !m_asset.isEmpty() || !m_asset2.isEmpty(); }
     void setAsset(int camera, const QUrl& asset) { (camera == 2 ? m_asset2 : m_asset) = asset; }
 
     // The second camera's window is on (the layout shows two pictures).

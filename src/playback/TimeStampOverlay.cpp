@@ -3,6 +3,7 @@
 // fitted into its host.
 #include "playback/TimeStampOverlay.h"
 
+#include "playback/CurrentTrack.h"
 #include "playback/SurfacePair.h"
 
 #include "base/Services.h"
@@ -223,4 +224,45 @@ void TimeStampOverlay::placeOver(const SurfacePair& pair)
     const int camera = m_mode == Front ? 1 : 2;
     const VideoPlayerView* surface = pair.surface(camera);
     place(pair.host(camera), surface ? surface->getVideoResolution() : QSizeF(0, 0));
+}
+
+void TimeStampOverlay::follow(const SurfacePair* pair, const CurrentTrack* track,
+                              std::function<double()> position)
+{
+    m_pair = pair;
+    m_track = track;
+    m_position = std::move(position);
+}
+
+std::optional<QString> TimeStampOverlay::textAtFrame(double position) const
+{
+    if (!m_track || !m_pair)
+        return std::nullopt;
+    return textAt(position, m_track->gps(), m_pair->isOpen());
+}
+
+std::optional<QString> TimeStampOverlay::textNow()
+{
+    const std::optional<QString> text = textAtFrame(m_position ? m_position() : 0);
+    if (!text)
+        setText(QStringLiteral(" "));
+    return text;
+}
+
+void TimeStampOverlay::checkNow()
+{
+    if (m_pair && m_track)
+        check(*m_pair, m_position ? m_position() : 0, m_track->gps(), m_pair->isOpen());
+}
+
+void TimeStampOverlay::placeNow()
+{
+    if (m_pair)
+        placeOver(*m_pair);
+}
+
+void TimeStampOverlay::showNow()
+{
+    if (m_pair && m_track)
+        showAt(m_position ? m_position() : 0, m_track->gps(), m_pair->isOpen());
 }

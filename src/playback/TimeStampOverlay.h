@@ -13,9 +13,11 @@
 #include <QSizeF>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
+class CurrentTrack;
 class GpsData;
 class GpsList;
 class QLabel;
@@ -70,6 +72,25 @@ public:
     // In the corner of the picture it belongs to.
     void placeOver(const SurfacePair& pair);
 
+    // What the stamp follows: the pictures of `pair`, the samples of `track`
+    // and the time of the frame on screen, `position`. The calls below use them.
+    void follow(const SurfacePair* pair, const CurrentTrack* track, std::function<double()> position);
+    // The text for the frame at `position` (see textAt).
+    std::optional<QString> textAtFrame(double position) const;
+    // The text for the frame on screen; the label blank without one.
+    std::optional<QString> textNow();
+    // check, placeOver and showAt for the frame on screen.
+    void checkNow();
+    void placeNow();
+    void showNow();
+    // The camera's clock corrected by this difference from GPS time (none:
+    // as the camera kept it); the stamp shown follows at once.
+    void setClockCorrection(std::optional<int64_t> differenceMs)
+    {
+        setClockDifference(differenceMs);
+        checkNow();
+    }
+
     // The position of the frame on screen: the player's own while no seek is
     // on its way, else the surface's time (`surfaceTime`).
     static double frameTime(const VideoPlayerView* surface, double surfaceTime);
@@ -82,4 +103,7 @@ private:
     int m_mode = Off;
     _SYSTEMTIME m_start{};
     std::optional<int64_t> m_clockDifference;
+    const SurfacePair* m_pair = nullptr;
+    const CurrentTrack* m_track = nullptr;
+    std::function<double()> m_position;
 };

@@ -4,6 +4,7 @@
 #include "base/SettingsKeys.h"
 #include "core/Log.h"
 #include "core/TrackLoader.h"
+#include "views/SensorGraphic.h"
 
 #include <QTimer>
 #include <QVariant>
@@ -272,6 +273,40 @@ bool Transport::seekBySeconds(int delta)
         return false;
     seekToSecond(wholeSecondsOf(m_pair.front()->getCurrentTime()) + delta);
     return true;
+}
+
+void Transport::prepareSurface(VideoPlayerView* view, bool front, bool paused) const
+{
+    view->setRate(paused ? 0.0f : m_fPlaySpeed);
+    if (front)
+        view->setVolume(static_cast<float>(m_nVolume) / 10.0f);
+    view->setMuted(!front || m_bMute);
+}
+
+void Transport::openFailed()
+{
+    m_bVideoLoading = false;
+    checkPlayButtonState(true);
+    Q_EMIT seekEnabled(false);
+    drawTime();
+}
+
+void Transport::announceSeekRange()
+{
+    const bool seekable = mSelectedMovieDuration >= 1.0;
+    Q_EMIT seekRangeChanged(seekable, seekable ? pmWholeVideoSeconds(mSelectedMovieDuration) : 1);
+}
+
+void Transport::seekToGraphColumn(int graphX)
+{
+    if (!m_pair.front() || !m_track.gps().IsGSensorReady())
+        return;
+    const int sample = sensorGraphicSampleAt(graphX, m_track.gps().GetDataCount());
+    if (sample < 0)
+        return;
+    pmWriteLogQ(
+        QStringLiteral("AppDelegate - G-sensor graph clicked at %1: second %2").arg(graphX).arg(sample));
+    seekToSecond(sample);
 }
 
 void Transport::seekToSecond(int seconds)

@@ -52,6 +52,9 @@ public:
     // Moves both cameras to this second (clamped to the recording), with the
     // slider, the G-sensor cursor, the time labels and the map following.
     void seekToSecond(int seconds);
+    // A click on the G-sensor graph at this column: the second whose sample
+    // is drawn there.
+    void seekToGraphColumn(int graphX);
     // The current position, seconds forward or back (the player's keys).
     bool seekBySeconds(int delta);
     // One frame back or forward on both cameras; only while paused.
@@ -68,11 +71,25 @@ public:
     // The marker taken off the map (the track emptied).
     void showNoPlace();
     void checkPlayButtonState(bool showPlay) { Q_EMIT playingChanged(!showPlay); }
+    // The slider's range for the recording's length (moved by the user from
+    // one second on).
+    void announceSeekRange();
+    // The recording being opened cannot be played: nothing waits for it, the
+    // play button shows Play and the slider stays still.
+    void openFailed();
+    // Whether the speed can be changed; the play bar back to its start.
+    void enableSpeed(bool enabled) { Q_EMIT speedEnabled(enabled); }
+    void resetControls() { Q_EMIT controlsReset(); }
     void showPosition(int second) { Q_EMIT positionChanged(second); }
     void emitSensorCursor()
     {
         Q_EMIT sensorCursorChanged(m_track.sensorX(), m_track.sensorY(), m_track.sensorZ());
     }
+
+    // A surface just made takes the speed (none when it opens `paused`), and
+    // on the front the volume and mute; the rear is always silent, set
+    // before its player exists so not even its first moment is heard.
+    void prepareSurface(VideoPlayerView* view, bool front, bool paused) const;
 
     // ---- the recording's timing
     // The half-second tick runs while a recording is open.
@@ -99,6 +116,15 @@ Q_SIGNALS:
     void playingChanged(bool playing);
     // The play button back to its first image.
     void playButtonReset();
+    // The time slider's range (0 to `last`, moved by the user only when
+    // `seekable`); whether it can be moved at all.
+    void seekRangeChanged(bool seekable, int last);
+    void seekEnabled(bool enabled);
+    // The play button back to its first image, the slider at 0 without its
+    // mark, and the reverse button.
+    void controlsReset();
+    // Whether the speed can be changed.
+    void speedEnabled(bool enabled);
     // The speed step in force (see speedForStep).
     void speedChanged(int step);
     // The volume step stored by a key.

@@ -15,6 +15,14 @@ void TripRoute::setShowWholeTrip(bool on)
 {
     m_bShowWholeTrip = on;
     pmWriteSetting(SettingsKeys::showWholeTrip, on);
+    update();
+}
+
+void TripRoute::follow(std::function<Playing()> playing,
+                       std::function<TrackAttachmentFinder(const std::vector<std::string>&)> attached)
+{
+    m_playing = std::move(playing);
+    m_attached = std::move(attached);
 }
 
 void TripRoute::clear()
@@ -26,12 +34,14 @@ void TripRoute::clear()
 
 // The recordings before the current one are the stretch already driven. A
 // trip just entered has nothing known yet, so the last trip's route goes at once.
-void TripRoute::update(const std::vector<int>& trip, int current, const QList<AMediaFile>& list,
-                       const std::function<TrackAttachmentFinder(const std::vector<std::string>&)>& attached,
-                       StillCurrent stillCurrent)
+void TripRoute::update()
 {
     if (!isSignalConnected(QMetaMethod::fromSignal(&TripRoute::routeChanged)))
         return; // no map to draw it on: nothing is read
+    const Playing playing = m_playing ? m_playing() : Playing();
+    const std::vector<int>& trip = playing.trip;
+    const int current = playing.current;
+    const QList<AMediaFile>& list = playing.list;
     if (!m_bShowWholeTrip || trip.size() < 2 || !m_track.gps().IsGPSReady()) {
         clear();
         return;
@@ -48,7 +58,7 @@ void TripRoute::update(const std::vector<int>& trip, int current, const QList<AM
     std::vector<std::string> recordings;
     for (const CurrentTrack::RoutePart& part : parts)
         recordings.push_back(part.native);
-    TrackAttachmentFinder finder = attached ? attached(recordings) : TrackAttachmentFinder();
+    TrackAttachmentFinder finder = m_attached ? m_attached(recordings) : TrackAttachmentFinder();
     const QString path = current >= 0 && current < list.size() ? list.at(current).path() : QString();
     m_reads.ask<CurrentTrack::RouteParts>(
         LatestReads::TripRoute,
@@ -57,10 +67,11 @@ void TripRoute::update(const std::vector<int>& trip, int current, const QList<AM
             CurrentTrack::readRouteParts(read, finder, stop);
             return read;
         },
-        [this, current, path, trip,
-         stillCurrent = std::move(stillCurrent)](const CurrentTrack::RouteParts& read) {
-            if (!m_track.gps().IsGPSReady() || !CurrentTrack::routeKnown(read) ||
-                (stillCurrent && !stillCurrent(current, path, trip)))
+        [this, current, path, trip](const CurrentTrack::RouteParts& read) {
+            const Playing now = m_playing ? m_playing() : Playing();
+            const bool stillCurrent = now.current == current && current >= 0 && current < now.list.size() &&
+                                      now.list.at(current).path() == path && now.trip == trip;
+            if (!m_track.gps().IsGPSReady() || !CurrentTrack::routeKnown(read) || !stillCurrent)
                 return;
             m_track.keepTripRoute(read);
             CurrentTrack::Points drivenNow, aheadNow;

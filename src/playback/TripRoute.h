@@ -26,17 +26,24 @@ public:
     explicit TripRoute(CurrentTrack& track, QObject* parent = nullptr);
 
     bool showWholeTrip() const { return m_bShowWholeTrip; }
-    // Stores the choice; the route follows at the next update.
+    // Stores the choice; the route follows at once.
     void setShowWholeTrip(bool on);
 
-    // The route for the recording at row `current` of `list`, whose trip is
-    // `trip` (rows in play order). `stillCurrent` is asked before a route
-    // read on a worker is sent out: false when the row, its file or its trip
-    // changed meanwhile. `attached` names the tracks attached to recordings.
-    using StillCurrent = std::function<bool(int row, const QString& path, const std::vector<int>& trip)>;
-    void update(const std::vector<int>& trip, int current, const QList<AMediaFile>& list,
-                const std::function<TrackAttachmentFinder(const std::vector<std::string>&)>& attached,
-                StillCurrent stillCurrent);
+    // What plays: the row `current` of `list`, whose trip is `trip` (rows in
+    // play order).
+    struct Playing {
+        std::vector<int> trip;
+        int current = -1;
+        QList<AMediaFile> list;
+    };
+    // What the route follows, asked at each update and again before a route
+    // read on a worker is sent out (it is dropped when the row, its file or
+    // its trip changed meanwhile); `attached` names the tracks attached to
+    // recordings.
+    void follow(std::function<Playing()> playing,
+                std::function<TrackAttachmentFinder(const std::vector<std::string>&)> attached);
+    // The route for what plays now.
+    void update();
     // No route: outside a trip, off, or without a track.
     void clear();
 
@@ -47,5 +54,7 @@ Q_SIGNALS:
 private:
     CurrentTrack& m_track;
     bool m_bShowWholeTrip = true;
+    std::function<Playing()> m_playing;
+    std::function<TrackAttachmentFinder(const std::vector<std::string>&)> m_attached;
     LatestReads m_reads;
 };

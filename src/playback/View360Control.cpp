@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/SphericalProbe.h"
 #include "platform/PSVR.h"
+#include "playback/SurfacePair.h"
 #include "views/VideoPlayerView.h"
 
 View360Control::~View360Control()
@@ -71,4 +72,25 @@ void View360Control::updateHeadTracker()
         m_psvr = PSVR::sharedInstance();
     if (m_psvr)
         m_psvr->start(); // without a headset: one log line, nothing else
+}
+
+void View360Control::toggleNow()
+{
+    if (m_pair && toggle(m_pair->front()))
+        updateNow();
+}
+
+int View360Control::stateNow() const
+{
+    return state(m_pair ? m_pair->front() : nullptr);
+}
+
+void View360Control::updateNow()
+{
+    update(m_pair ? m_pair->front() : nullptr, m_pair && m_pair->isSwitched());
+}
+
+void View360Control::turnNow(int command)
+{
+    turn(m_pair ? m_pair->front() : nullptr, command);
 }

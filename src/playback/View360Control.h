@@ -11,6 +11,7 @@
 #include <string>
 
 class PSVR;
+class SurfacePair;
 class VideoPlayerView;
 
 class View360Control : public QObject
@@ -38,12 +39,21 @@ public:
     // The head tracker runs while the pad applies.
     void updateHeadTracker();
 
+    // The surfaces whose front the calls below apply to.
+    void follow(const SurfacePair* pair) { m_pair = pair; }
+    // toggle (then update), state, update and turn on the followed front surface.
+    void toggleNow();
+    int stateNow() const;
+    void updateNow();
+    void turnNow(int command);
+
 Q_SIGNALS:
     // After every update: whether the pad shows.
     void padChanged(bool enabled);
 
 private:
     QPointer<PSVR> m_psvr;
+    const SurfacePair* m_pair = nullptr;
     bool m_spherical = false; // the current recording is tagged spherical
     bool m_padEnabled = false;
 };

@@ -144,10 +144,10 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     d.windows()->setNormalFrame(QRectF(1, 2, 3, 4));
     d.enable2VideoWindow(true);
     d.switchVideoWindow(true);
-    d.playback()->setTimeStampMode(2);
+    d.playback()->overlay().setMode(2);
     _SYSTEMTIME start{};
     start.wYear = 2020;
-    d.playback()->setRearCamTime(start);
+    d.playback()->overlay().setStart(start);
     d.windows()->setWindowSize(QSizeF(5, 5));
     d.initialData();
     d.initialData();
@@ -158,15 +158,15 @@ TEST_F(AppDelegateTest, InitialDataResetsTheStateAndRegistersEachObserverOnce)
     EXPECT_FLOAT_EQ(d.playSpeed(), 1.0f);
     EXPECT_EQ(d.playback()->transport().duration(), 0.0);
     EXPECT_EQ(d.playback()->transport().currentTime(), 0.0);
-    EXPECT_EQ(d.playback()->eventTime(), -1);
+    EXPECT_EQ(d.playback()->track().eventTime(), -1);
     EXPECT_EQ(d.playback()->track().sensorY(), 0);
     EXPECT_EQ(d.screenMode(), AppDelegate::ScreenNormal);
     EXPECT_TRUE(d.windows()->normalFrame().isNull());
     EXPECT_FALSE(d.isVideoLoading() || d.isDualCameraMode() || d.isSwitchVideo() ||
-                 d.playback()->isDpadEnabled());
+                 d.playback()->view360().padEnabled());
     EXPECT_EQ(d.timeStampMode(), 0);
     EXPECT_EQ(d.timeStampMode(), 0);
-    EXPECT_EQ(d.playback()->rearCamTime().wYear, 0);
+    EXPECT_EQ(d.playback()->overlay().start().wYear, 0);
     EXPECT_EQ(d.windowSize(), QSizeF(0, 0));
     for (const QString& name : {Notifications::PlayBarButtonClicked, Notifications::DoSliderChanged,
                                 Notifications::FileListViewCheckBox, Notifications::MapViewReady,

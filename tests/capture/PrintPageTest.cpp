@@ -194,7 +194,7 @@ TEST(PrintPage, TimeStampIsDrawnWhereItsPlacementSays)
     start.wHour = 7;
     start.wMinute = 8;
     start.wSecond = 9;
-    app.playback()->setRearCamTime(start);
+    app.playback()->overlay().setStart(start);
     for (const QSize size : {QSize(1920, 1080), QSize(1280, 720), QSize(640, 480)}) {
         SCOPED_TRACE(size.width());
         const QImage frame = solid(size.width(), size.height(), Qt::black);

@@ -1,3 +1,4 @@
+#include "core/PlayOrder.h"
 #include "core/TripChain.h"
 
 #include <gtest/gtest.h>
@@ -57,3 +58,30 @@ TEST(TripChainRows, FrontChainsRunOverNeighboursAndTheRearFollowsItsPartners)
 }
 
 } // namespace
+
+// Next and Prev over front/rear pairs (rows 0+1, 2+3, 4+5): forward skips the
+// open rear, back onto a rear row opens its front's pair, and the ends wrap
+// only when asked; one camera at a time Next and Prev wrap round.
+TEST(TripChainRows, NextAndPreviousStepOverPairsAndWrapOnlyWhenAsked)
+{
+    const auto rear = [](int row) { return row % 2 == 1; };
+    EXPECT_EQ(pmNextPairRow(6, 0, true, true, false, rear, pairs), 2);
+    EXPECT_EQ(pmNextPairRow(6, 0, false, true, false, rear, pairs), 1); // no rear open: the next row
+    EXPECT_EQ(pmNextPairRow(6, 4, true, true, false, rear, pairs), 4); // the last pair: nothing opens
+    EXPECT_EQ(pmNextPairRow(6, 4, true, true, true, rear, pairs), 0);
+    EXPECT_EQ(pmNextPairRow(6, 4, true, false, false, rear, pairs), 2); // back past the rear row 3
+    EXPECT_EQ(pmNextPairRow(6, 3, false, false, false, none, none), 2);
+    EXPECT_EQ(pmNextPairRow(6, 0, true, false, false, rear, pairs), 0);
+    EXPECT_EQ(pmNextPairRow(6, 0, true, false, true, rear, pairs), 5);
+
+    EXPECT_EQ(pmNextPlayRow(3, 2, -1), 0);
+    EXPECT_EQ(pmNextPlayRow(3, -1, 1), 2); // nothing current: from the selection
+    EXPECT_EQ(pmNextPlayRow(1, 0, 0), -1);
+    EXPECT_EQ(pmPrevPlayRow(3, 0, -1), 2);
+    EXPECT_EQ(pmPrevPlayRow(3, -1, -1), 2);
+    EXPECT_EQ(pmPrevPlayRow(3, 5, -1), -1); // a row past the end (the playlist shrank)
+
+    EXPECT_TRUE(pmIsLastPlayRow(6, 4, true));
+    EXPECT_FALSE(pmIsLastPlayRow(6, 4, false));
+    EXPECT_TRUE(pmIsLastPlayRow(6, 5, false));
+}

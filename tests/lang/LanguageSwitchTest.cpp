@@ -270,8 +270,8 @@ TEST_F(LanguageSwitchTest, SpeedUnitReachesEverySpeedShown)
     start.wYear = 2024;
     start.wMonth = 5;
     start.wDay = 19;
-    d->playback()->setRearCamTime(start);
-    const auto stamp = d->playback()->timeStampStringAt(0);
+    d->playback()->overlay().setStart(start);
+    const auto stamp = d->playback()->overlay().textAtFrame(0);
     ASSERT_TRUE(stamp.has_value());
     EXPECT_TRUE(stamp->contains(" mph\n")) << stamp->toStdString();
 
@@ -279,7 +279,7 @@ TEST_F(LanguageSwitchTest, SpeedUnitReachesEverySpeedShown)
     Q_EMIT map->unitMenuItemClicked(0);
     EXPECT_EQ(QSettings().value("SpeedUnit").toInt(), 0);
     EXPECT_EQ(map->speedUnitButton()->bitmapTitle(), "km/h");
-    EXPECT_TRUE(d->playback()->timeStampStringAt(0)->contains(" km/h\n"));
+    EXPECT_TRUE(d->playback()->overlay().textAtFrame(0)->contains(" km/h\n"));
 }
 
 } // namespace

@@ -122,8 +122,8 @@ TEST(CameraClockCorrection, TheCorrectedClockMovesARecordingToTheNextDayWhileItP
     EXPECT_TRUE(a->isMediaExistByDate(2021, 3, 15)) << "noon stays on its day";
     EXPECT_TRUE(a->isMediaExistByDate(2021, 3, 16));
     // The stamp over a rear camera's picture (and so a capture) counts from the corrected start.
-    a->playback()->setRearCamTime({2021, 3, 0, 15, 23, 58, 0, 0});
-    const std::optional<QString> stamp = a->playback()->timeStampStringAt(2.0);
+    a->playback()->overlay().setStart({2021, 3, 0, 15, 23, 58, 0, 0});
+    const std::optional<QString> stamp = a->playback()->overlay().textAtFrame(2.0);
     ASSERT_TRUE(stamp.has_value());
     EXPECT_TRUE(stamp->contains("2021/03/16 00:01:02")) << stamp->toStdString();
     EXPECT_TRUE(a.clockItem()->isChecked());

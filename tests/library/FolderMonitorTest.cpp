@@ -411,9 +411,9 @@ TEST(FolderMonitor, TheCameraModelBelongsToTheFolderItCameFrom)
     App a;
     auto modelAfterTrackLoad = [&](const QString& folder) {
         EXPECT_TRUE(librarytest::buildLibrary(*a.app, folder + "/DCIM"));
-        a->playback()->renumberCurrent(0, -1); // the recording made current; its track loads
+        a->playback()->setPlayRows(0, -1); // the recording made current; its track loads
         a->playback()->onOpenGPSFile();
-        a->playback()->forgetCurPlayIndex();
+        a->playback()->setPlayRows(-1, -1);
         return a->gpsList().getModelName();
     };
     EXPECT_EQ(modelAfterTrackLoad(cardA), "CAM-ALPHA");

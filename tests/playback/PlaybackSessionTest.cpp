@@ -221,7 +221,7 @@ TEST_F(PlaybackSessionTest, FrontAndRearArePlayedAndKeptInStep)
     VideoPlayerView* front = o->videoPlayView();
     VideoPlayerView* rear = o->videoPlayView2();
     EXPECT_EQ(rear->parentWidget(), o.host2);
-    EXPECT_EQ(o->timeStampMode(), 2);
+    EXPECT_EQ(o->overlay().mode(), 2);
     EXPECT_EQ(rear->player()->flagProperty(MpvProperty::kMute), std::optional<bool>(true));
     EXPECT_EQ(o->state(), VideoPlayerView::StatePlaying);
     EXPECT_EQ(rear->getState(), VideoPlayerView::StatePlaying);
@@ -394,7 +394,7 @@ TEST_F(PlaybackSessionTest, TheTripRouteFollowsTheTrackAndAStaleOneIsNeverDrawn)
     }
     Owner o(files);
     o->setTripMembers([](int row) { return row < 3 ? std::vector<int>{0, 1, 2} : std::vector<int>{3, 4}; });
-    o->setShowWholeTrip(true);
+    o->tripRoute().setShowWholeTrip(true);
     // Each route drawn, as the rows its points lie on (driven, ahead).
     using Rows = std::pair<std::set<int>, std::set<int>>;
     std::vector<Rows> drawn;

@@ -98,10 +98,10 @@ TEST(TimeStampTrack, RearRecordingShowsTheFrontTrackAndItsEventMark)
 
     EXPECT_TRUE(c->gpsList().IsGPSReady());
     EXPECT_TRUE(c->gpsList().IsGSensorReady());
-    EXPECT_EQ(c->playback()->eventTime(), 5);
+    EXPECT_EQ(c->playback()->track().eventTime(), 5);
     EXPECT_NE(bar->poTimeSlider()->eventPos(), -1); // a pixel position on the slider
     EXPECT_EQ(bar->poTimeSlider()->maxValue(), 8);
-    EXPECT_FALSE(c->playback()->sensorBitmap().isNull());
+    EXPECT_FALSE(c->playback()->track().graphic().isNull());
 
     // The stamp carries the camera's free text, the speed and the position.
     c.playBar(PlayControlView::CmdPause);

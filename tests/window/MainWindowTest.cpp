@@ -206,7 +206,7 @@ TEST_F(MainWindowTest, FullScreenReturnsToTheSameFrameAndState)
         EXPECT_EQ(d->mapView()->geometry(), QRect(QPoint(0, 0), screen.size()));
         EXPECT_EQ(w()->playerView()->geometry(), QRect(0, screen.height() + 8, 2, 2));
         EXPECT_EQ(w()->playerView2()->geometry(), QRect(0, screen.height() + 8, 2, 2));
-        EXPECT_TRUE(d->playback()->timeStampLabel()->isHidden());
+        EXPECT_TRUE(d->playback()->overlay().label()->isHidden());
 
         d->onButtonMapFullScreen();
         QApplication::processEvents();
