@@ -11,10 +11,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QSignalSpy>
-#include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
@@ -61,8 +61,13 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "bench_playback: no surface opened\n");
             return 1;
         }
-        QSignalSpy ready(surface, &VideoPlayerView::readyToPlay);
-        if (!QTest::qWaitFor([&] { return ready.count() > 0; }, 30000)) {
+        // Waited for in an event loop, as the application's own: a polling
+        // wait sleeps 10 ms between passes, and every report from another
+        // thread that lands in a sleep would be counted up to that late.
+        QEventLoop loop;
+        QObject::connect(surface, &VideoPlayerView::readyToPlay, &loop, [&loop] { loop.exit(0); });
+        QTimer::singleShot(30000, &loop, [&loop] { loop.exit(1); });
+        if (loop.exec() != 0) {
             std::fprintf(stderr, "bench_playback: no ready report\n");
             return 1;
         }

@@ -32,7 +32,7 @@ void AppDelegate::wireExportFeatures()
         {window, playlistNow, pause, [this] { return m_backup->selectionDialog() != nullptr; }});
     m_capture->setHooks({
         window,
-        [this] { return static_cast<int>(getState()); },
+        [this] { return playState(); },
         [this] {
             pausePlayback();
             // The time stamp names the second on screen now that playback has stopped.

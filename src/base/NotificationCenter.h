@@ -62,7 +62,5 @@ inline const QString MapViewReady = QStringLiteral("com.varno.rovixmanager:MapVi
 inline const QString ComboBoxChanged = QStringLiteral("com.varno.rovixmanager:ComboBoxChangedNotification");
 inline const QString ListBoxChanged = QStringLiteral("com.varno.rovixmanager:ListBoxChangedNotification");
 inline const QString CheckBoxChanged = QStringLiteral("com.varno.rovixmanager:CheckBoxChangedNotification");
-inline const QString FileListBoxChanged =
-    QStringLiteral("com.varno.rovixmanager:FileListBoxChangedNotification");
 inline const QString PSVRDataReceived = QStringLiteral("PSVRDataReceivedNotification");
 } // namespace Notifications

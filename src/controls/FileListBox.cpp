@@ -163,9 +163,7 @@ void FileListBox::rowClicked(int index, int clickCount)
         Q_EMIT rowDoubleClicked(index);
         return;
     }
-    QVariantMap info;
-    info.insert(QStringLiteral("PARENT_WINDOW"), strParentWindow);
-    NotificationCenter::defaultCenter().post(Notifications::FileListBoxChanged, index, info);
+    Q_EMIT rowSelected(index);
 }
 
 void FileListBox::drawRow(QPainter& p, int, int index, const QRect& R)

@@ -1,9 +1,8 @@
 #pragma once
 // The file list: two-line rows (type icon, play mark, name, date and time, and
 // a time mark's wedge on recordings known to hold one) in playlist order,
-// with a scroll bar. Posts FileListBoxChanged on a click, with the row and
-// the owner's identity string ("PARENT_WINDOW"), and emits rowDoubleClicked
-// on a double click. Must run on the main thread.
+// with a scroll bar. Emits rowSelected on a click and rowDoubleClicked on a
+// double click; its panel forwards both. Must run on the main thread.
 #include "controls/FileListLayout.h"
 #include "controls/ListBoxBase.h"
 
@@ -47,6 +46,8 @@ public:
     int recordingType(int index) const { return index >= 0 && index < getCount() ? rowType(index) : -1; }
 
 Q_SIGNALS:
+    // A single click on this row.
+    void rowSelected(int row);
     // A double click on this row, or Enter on the selected one.
     void rowDoubleClicked(int row);
 

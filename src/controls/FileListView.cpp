@@ -24,8 +24,7 @@ FileListView::FileListView(QWidget* parent) : QWidget(parent)
     auto& nc = NotificationCenter::defaultCenter();
     nc.addObserver(this, Notifications::CheckBoxChanged,
                    [this](const Notification& n) { checkBoxSelectChanged(n); });
-    nc.addObserver(this, Notifications::FileListBoxChanged,
-                   [this](const Notification& n) { fileListBoxSelectChanged(n); });
+    connect(oFileListBox, &FileListBox::rowSelected, this, &FileListView::fileListBoxSelectChanged);
     connect(oFileListBox, &FileListBox::rowDoubleClicked, this, &FileListView::listRowDoubleClicked);
 }
 
@@ -167,12 +166,10 @@ void FileListView::checkBoxSelectChanged(const Notification& n)
     NotificationCenter::defaultCenter().post(Notifications::FileListViewCheckBox);
 }
 
-void FileListView::fileListBoxSelectChanged(const Notification& n)
+void FileListView::fileListBoxSelectChanged(int row)
 {
-    if (n.userInfo.value(QStringLiteral("PARENT_WINDOW")).toString() != pmIdentityString(this))
-        return;
-    pmWriteLog("FileListView::fileListBoxSelectChanged - row = " + std::to_string(n.object.toInt()));
-    Q_EMIT rowClicked(n.object.toInt());
+    pmWriteLog("FileListView::fileListBoxSelectChanged - row = " + std::to_string(row));
+    Q_EMIT rowClicked(row);
 }
 
 void FileListView::listRowDoubleClicked(int row)

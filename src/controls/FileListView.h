@@ -64,7 +64,7 @@ protected:
 private:
     void setupButtons();
     void checkBoxSelectChanged(const Notification& n);
-    void fileListBoxSelectChanged(const Notification& n);
+    void fileListBoxSelectChanged(int row);
     void listRowDoubleClicked(int row);
     void applyFrames();
 

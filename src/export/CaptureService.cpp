@@ -19,10 +19,6 @@
 
 namespace
 {
-// The play states the hooks report.
-constexpr int kStopped = 0;
-constexpr int kPlaying = 2;
-
 void captureFailed(const QString& where, const QString& reason)
 {
     pmWriteLogQ(QStringLiteral("AppDelegate::%1 - %2").arg(where, reason));
@@ -50,9 +46,9 @@ QWidget* CaptureService::window() const
     return m_hooks.window ? m_hooks.window() : nullptr;
 }
 
-int CaptureService::playState() const
+VideoPlayerView::State CaptureService::playState() const
 {
-    return m_hooks.playState ? m_hooks.playState() : kStopped;
+    return m_hooks.playState ? m_hooks.playState() : VideoPlayerView::StateNoPlayer;
 }
 
 QByteArray CaptureService::recordingPath(int camera) const
@@ -325,15 +321,15 @@ CaptureService::captureExifWriter(const Moment& m, const QImage& image2, const S
 void CaptureService::onButtonCapture()
 {
     pmWriteLog("AppDelegate::onButtonCapture");
-    const int state = playState();
-    if (state == kStopped)
+    const VideoPlayerView::State state = playState();
+    if (state == VideoPlayerView::StateNoPlayer)
         return;
     if (mCaptureDlg || mPrintWindow || isTakingFrames())
         return; // one capture or print at a time
     if (m_hooks.pauseForFrame)
         m_hooks.pauseForFrame();
     auto resume = [this, state] {
-        if (state == kPlaying && m_hooks.resumePlayback)
+        if (state == VideoPlayerView::StatePlaying && m_hooks.resumePlayback)
             m_hooks.resumePlayback();
     };
     takeCaptureFrames(
@@ -371,7 +367,7 @@ void CaptureService::openCapture(const Moment& moment, const Frames& frames,
 
 void CaptureService::onButtonPrint()
 {
-    if (playState() == kStopped)
+    if (playState() == VideoPlayerView::StateNoPlayer)
         return;
     if (mCaptureDlg || mPrintWindow || isTakingFrames())
         return;

@@ -16,6 +16,7 @@
 #include "export/CaptureExif.h"
 #include "export/FrameGrabber.h"
 #include "views/PrintCanvasView.h"
+#include "views/VideoPlayerView.h"
 
 #include <functional>
 #include <memory>
@@ -33,7 +34,7 @@ class CaptureService : public QObject
 public:
     struct Hooks {
         std::function<QWidget*()> window; // parent of the windows; may give null
-        std::function<int()> playState;   // 0 stopped, 2 playing, 3 paused
+        std::function<VideoPlayerView::State()> playState;
         // Pauses playback and brings the time stamp to the second on screen.
         std::function<void()> pauseForFrame;
         std::function<void()> resumePlayback; // the play button's action
@@ -141,7 +142,7 @@ private:
     captureExifWriter(const Moment& moment, const QImage& image2, const ShownParts& shown);
     QImage drawTimeStampText(const QImage& image, const std::optional<QString>& text);
     QByteArray recordingPath(int camera) const;
-    int playState() const;
+    VideoPlayerView::State playState() const;
     QWidget* window() const;
 
     Hooks m_hooks;

@@ -80,7 +80,7 @@ TEST(CaptureServiceTest, TheCommandResumesPlaybackAfterAFailureAndAfterCancel)
     QTemporaryDir dir;
     const QString front = dir.filePath(QStringLiteral("FILE210315-081000_F.MP4"));
     ASSERT_TRUE(makeNumberedRecording(front, mediagen::Container::Mp4, 2, 160, 120, 10));
-    int state = 2; // playing
+    VideoPlayerView::State state = VideoPlayerView::StatePlaying;
     bool ready = false;
     int pauses = 0, resumes = 0, closed = 0;
     CaptureService capture;
@@ -96,12 +96,12 @@ TEST(CaptureServiceTest, TheCommandResumesPlaybackAfterAFailureAndAfterCancel)
     apptest::DialogRecorder dialogs;
 
     // Nothing open: nothing at all.
-    state = 0;
+    state = VideoPlayerView::StateNoPlayer;
     capture.onButtonCapture();
     EXPECT_EQ(pauses, 0);
 
     // Still opening: a message, and playback goes on.
-    state = 2;
+    state = VideoPlayerView::StatePlaying;
     capture.onButtonCapture();
     ASSERT_EQ(dialogs.requests.size(), 1u);
     EXPECT_EQ(dialogs.requests[0].text, pmLoadString(QStringLiteral("IDS_ERR_CAPTURE_FRAME")));
@@ -131,7 +131,7 @@ TEST(CaptureServiceTest, AZoomedPictureOffersWhatIsShownAndItsJpegSaysSo)
     int closed = 0;
     CaptureService capture;
     CaptureService::Hooks hooks;
-    hooks.playState = [] { return 3; };
+    hooks.playState = [] { return VideoPlayerView::StatePaused; };
     hooks.surfaceReady = [] { return true; };
     hooks.position = [] { return 0.5; };
     hooks.recordingPath = [&](int camera) { return camera == 1 ? QFile::encodeName(front) : QByteArray(); };
@@ -200,7 +200,7 @@ TEST(CaptureServiceTest, TheFramesOfThePressAreReadOnWorkersAndAFailedReadIsAFai
     QStringList failures;
     CaptureService capture;
     CaptureService::Hooks hooks;
-    hooks.playState = [] { return 2; };
+    hooks.playState = [] { return VideoPlayerView::StatePlaying; };
     hooks.resumePlayback = [&] { ++resumes; };
     hooks.surfaceReady = [] { return true; };
     hooks.position = [&] { return position; };
