@@ -52,8 +52,9 @@ run_one() { # tree bench label
     local script="$tree/bench/$name.sh"
     [ -x "$script" ] || [ -f "$script" ] || { echo "  ($label has no bench/$name.sh)"; return; }
     case "$name" in
-        # These take the build folder by environment and their first argument is a count.
-        backup|capture|track|upload) BUILD="$tree/build-bench" bash "$script" >"$log" 2>&1 || rc=$? ;;
+        # These take the build folder by environment, relative to their own
+        # tree, and their first argument is a count.
+        backup|capture|track|upload) BUILD=build-bench bash "$script" >"$log" 2>&1 || rc=$? ;;
         *) bash "$script" "$tree/build-bench" >"$log" 2>&1 || rc=$? ;;
     esac
     echo "  [$label] exit $rc, log $log"

@@ -20,9 +20,8 @@
 // reads, per cell, only the runs of its period; their seconds are then
 // measured exactly, as in the embedded catalogue.
 #include "fleet/Catalogue.h"
+#include "fleet/LibPq.h"
 #include "fleet/PassSearch.h"
-
-#include <libpq-fe.h>
 
 #include <algorithm>
 #include <cmath>
@@ -36,6 +35,14 @@
 
 namespace
 {
+
+// libpq's functions; called only by a catalogue that was opened, so after
+// pmOpenPostgresCatalogue has loaded them.
+const LibPq& pq()
+{
+    std::string ignored;
+    return *pmLibPq(ignored);
+}
 
 constexpr int kRunSeconds = 32;
 constexpr double kCellDegrees = 0.01;
@@ -129,7 +136,7 @@ static_assert(int(sizeof(kMigrations) / sizeof(kMigrations[0])) == kCatalogueSch
               "one migration per schema version");
 
 struct ResultFree {
-    void operator()(PGresult* r) const { PQclear(r); }
+    void operator()(PGresult* r) const { pq().PQclear(r); }
 };
 using Result = std::unique_ptr<PGresult, ResultFree>;
 
@@ -230,17 +237,17 @@ public:
     ~PostgresCatalogue() override
     {
         if (m_conn)
-            PQfinish(m_conn);
+            pq().PQfinish(m_conn);
     }
 
     bool open(const std::string& url, std::string& error)
     {
-        m_conn = PQconnectdb(url.c_str());
-        if (PQstatus(m_conn) != CONNECTION_OK) {
+        m_conn = pq().PQconnectdb(url.c_str());
+        if (pq().PQstatus(m_conn) != CONNECTION_OK) {
             error = "cannot reach the PostgreSQL catalogue: " + connectionError();
             return false;
         }
-        m_name = std::string("the PostgreSQL catalogue ") + PQdb(m_conn) + " on " + PQhost(m_conn);
+        m_name = std::string("the PostgreSQL catalogue ") + pq().PQdb(m_conn) + " on " + pq().PQhost(m_conn);
         if (!run("SET client_min_messages = warning", Params(), error) ||
             !run("SET bytea_output = hex", Params(), error))
             return false;
@@ -309,7 +316,7 @@ public:
             return;
         m_inTransaction = false;
         std::string ignored;
-        if (PQstatus(m_conn) == CONNECTION_OK)
+        if (pq().PQstatus(m_conn) == CONNECTION_OK)
             run("ROLLBACK", Params(), ignored);
     }
 
@@ -317,7 +324,7 @@ public:
     {
         std::string error;
         Result r = query("SELECT archive_path FROM files WHERE sha256=$1", Params().text(sha256), error);
-        if (r && PQntuples(r.get()) > 0)
+        if (r && pq().PQntuples(r.get()) > 0)
             return bytesAt(r.get(), 0, 0);
         return std::nullopt;
     }
@@ -326,14 +333,14 @@ public:
     {
         std::string error;
         Result r = query("SELECT 1 FROM files WHERE archive_path=$1", Params().bytes(archivePath), error);
-        return r && PQntuples(r.get()) > 0;
+        return r && pq().PQntuples(r.get()) > 0;
     }
 
     bool hasFileOfSize(uint64_t size) override
     {
         std::string error;
         Result r = query("SELECT 1 FROM files WHERE size=$1 LIMIT 1", Params().number(int64_t(size)), error);
-        return r && PQntuples(r.get()) > 0;
+        return r && pq().PQntuples(r.get()) > 0;
     }
 
     int64_t addFile(const CatalogueFile& f, std::string& error) override
@@ -539,7 +546,7 @@ public:
         if (!r)
             return false;
         std::map<int64_t, RecordingHits> byRecording;
-        for (int i = 0; i < PQntuples(r.get()); ++i) {
+        for (int i = 0; i < pq().PQntuples(r.get()); ++i) {
             RecordingHits& hits = byRecording[integerAt(r.get(), i, 0)];
             if (hits.path.empty()) {
                 hits.start = integerAt(r.get(), i, 1);
@@ -563,10 +570,10 @@ public:
                   Params().text(q.fromDay).text(q.toDay).optionalBytes(q.vehicle), error);
         if (!r)
             return false;
-        for (int i = 0; i < PQntuples(r.get()); ++i) {
+        for (int i = 0; i < pq().PQntuples(r.get()); ++i) {
             DayReport d;
             d.vehicle = bytesAt(r.get(), i, 0);
-            d.day = PQgetvalue(r.get(), i, 1);
+            d.day = pq().PQgetvalue(r.get(), i, 1);
             d.distanceMetres = realAt(r.get(), i, 2);
             d.drivingSeconds = int(integerAt(r.get(), i, 3));
             d.topSpeedKmh = realAt(r.get(), i, 4);
@@ -595,9 +602,10 @@ public:
             error);
         if (!r)
             return false;
-        for (int i = 0; i < PQntuples(r.get()); ++i)
+        for (int i = 0; i < pq().PQntuples(r.get()); ++i)
             events.push_back({bytesAt(r.get(), i, 0), bytesAt(r.get(), i, 1), int(integerAt(r.get(), i, 2)),
-                              integerAt(r.get(), i, 3), PQgetvalue(r.get(), i, 4), realAt(r.get(), i, 5)});
+                              integerAt(r.get(), i, 3), pq().PQgetvalue(r.get(), i, 4),
+                              realAt(r.get(), i, 5)});
         return true;
     }
 
@@ -607,8 +615,8 @@ public:
         Result r = query("SELECT archive_path, sha256 FROM files ORDER BY archive_path", Params(), error);
         if (!r)
             return false;
-        for (int i = 0; i < PQntuples(r.get()); ++i)
-            files.emplace_back(bytesAt(r.get(), i, 0), PQgetvalue(r.get(), i, 1));
+        for (int i = 0; i < pq().PQntuples(r.get()); ++i)
+            files.emplace_back(bytesAt(r.get(), i, 0), pq().PQgetvalue(r.get(), i, 1));
         return true;
     }
 
@@ -617,7 +625,7 @@ private:
     std::string connectionError() const
     {
         std::string message;
-        for (const char* c = PQerrorMessage(m_conn); *c; ++c) {
+        for (const char* c = pq().PQerrorMessage(m_conn); *c; ++c) {
             const bool space = *c == '\n' || *c == '\t' || *c == ' ';
             if (!space)
                 message += *c;
@@ -626,7 +634,7 @@ private:
         }
         if (!message.empty() && message.back() == ' ')
             message.pop_back();
-        if (PQstatus(m_conn) == CONNECTION_BAD && !m_name.empty())
+        if (pq().PQstatus(m_conn) == CONNECTION_BAD && !m_name.empty())
             return "the server went away (" + message + ")";
         return message;
     }
@@ -637,10 +645,10 @@ private:
         const std::vector<int> lengths = p.lengths();
         // Without parameters through the simple protocol, which also runs
         // the several statements of a migration step.
-        Result r(p.count() == 0 ? PQexec(m_conn, sql.c_str())
-                                : PQexecParams(m_conn, sql.c_str(), p.count(), nullptr, values.data(),
-                                               lengths.data(), p.formats(), 0));
-        const ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
+        Result r(p.count() == 0 ? pq().PQexec(m_conn, sql.c_str())
+                                : pq().PQexecParams(m_conn, sql.c_str(), p.count(), nullptr, values.data(),
+                                                    lengths.data(), p.formats(), 0));
+        const ExecStatusType status = r ? pq().PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
             return r;
         error = m_name.empty() ? connectionError() : m_name + ": " + connectionError();
@@ -658,7 +666,7 @@ private:
         if (!exists)
             return false;
         version = 0;
-        if (std::strcmp(PQgetvalue(exists.get(), 0, 0), "t") != 0)
+        if (std::strcmp(pq().PQgetvalue(exists.get(), 0, 0), "t") != 0)
             return true;
         Result r = query("SELECT COALESCE(MAX(version), 0) FROM catalogue_version", Params(), error);
         if (!r)
@@ -669,17 +677,17 @@ private:
 
     static int64_t integerAt(PGresult* r, int row, int column)
     {
-        return std::strtoll(PQgetvalue(r, row, column), nullptr, 10);
+        return std::strtoll(pq().PQgetvalue(r, row, column), nullptr, 10);
     }
     static double realAt(PGresult* r, int row, int column)
     {
-        return std::strtod(PQgetvalue(r, row, column), nullptr);
+        return std::strtod(pq().PQgetvalue(r, row, column), nullptr);
     }
     // A bytea column in the hex output form "\x...".
     static std::string bytesAt(PGresult* r, int row, int column)
     {
-        const char* text = PQgetvalue(r, row, column);
-        const std::size_t length = std::size_t(PQgetlength(r, row, column));
+        const char* text = pq().PQgetvalue(r, row, column);
+        const std::size_t length = std::size_t(pq().PQgetlength(r, row, column));
         std::string out;
         if (length < 2 || text[0] != '\\' || text[1] != 'x')
             return std::string(text, length);
@@ -707,6 +715,8 @@ std::unique_ptr<Catalogue> pmOpenPostgresCatalogue(const std::string& url, std::
         error = "a catalogue is named by a postgresql:// address";
         return nullptr;
     }
+    if (!pmLibPq(error))
+        return nullptr;
     auto catalogue = std::make_unique<PostgresCatalogue>();
     if (!catalogue->open(url, error))
         return nullptr;
