@@ -1,6 +1,5 @@
 #include "controls/FileListBox.h"
 
-#include "base/NotificationCenter.h"
 #include "base/Services.h"
 #include "controls/ListBoxBase.h"
 #include "controls/TimeMark.h"

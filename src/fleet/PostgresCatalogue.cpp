@@ -37,11 +37,15 @@ namespace
 {
 
 // libpq's functions; called only by a catalogue that was opened, so after
-// pmOpenPostgresCatalogue has loaded them.
+// pmOpenPostgresCatalogue has loaded them. Looked up once: the calls come
+// once per value read.
 const LibPq& pq()
 {
-    std::string ignored;
-    return *pmLibPq(ignored);
+    static const LibPq* const loaded = [] {
+        std::string ignored;
+        return pmLibPq(ignored);
+    }();
+    return *loaded;
 }
 
 constexpr int kRunSeconds = 32;

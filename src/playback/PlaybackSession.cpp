@@ -379,8 +379,9 @@ void PlaybackSession::onUpdateTitle(int flag)
 {
     if (m_nCurPlayIndex == -1)
         return;
-    const bool playing = state() == VideoPlayerView::StatePlaying;
-    const bool paused = state() == VideoPlayerView::StatePaused;
+    const VideoPlayerView::State now = state();
+    const bool playing = now == VideoPlayerView::StatePlaying;
+    const bool paused = now == VideoPlayerView::StatePaused;
     Q_EMIT currentRowShown(m_nCurPlayIndex, playing || paused || flag == 1);
     if (paused)
         m_transport.drawTime();

@@ -67,7 +67,7 @@ TEST(TripChainRows, NextAndPreviousStepOverPairsAndWrapOnlyWhenAsked)
     const auto rear = [](int row) { return row % 2 == 1; };
     EXPECT_EQ(pmNextPairRow(6, 0, true, true, false, rear, pairs), 2);
     EXPECT_EQ(pmNextPairRow(6, 0, false, true, false, rear, pairs), 1); // no rear open: the next row
-    EXPECT_EQ(pmNextPairRow(6, 4, true, true, false, rear, pairs), 4); // the last pair: nothing opens
+    EXPECT_EQ(pmNextPairRow(6, 4, true, true, false, rear, pairs), 4);  // the last pair: nothing opens
     EXPECT_EQ(pmNextPairRow(6, 4, true, true, true, rear, pairs), 0);
     EXPECT_EQ(pmNextPairRow(6, 4, true, false, false, rear, pairs), 2); // back past the rear row 3
     EXPECT_EQ(pmNextPairRow(6, 3, false, false, false, none, none), 2);
